@@ -1,0 +1,242 @@
+// DBConnect.cpp: logon, logoff and diagnostics of one Oracle session.
+#include "db/DBConnect.h"
+
+#include <cstring>
+
+namespace {
+
+// Runs for every handle the logon allocates: asks the library for a child of the environment
+// and hands it back typed (null when the library gave none).
+template <typename Handle>
+Handle* AllocChild(const OciConnectionApi& api, OCIEnv* pEnv, ub4 nType)
+{
+    void* pHandle = nullptr;
+    api.HandleAlloc(pEnv, &pHandle, nType);
+    return static_cast<Handle*>(pHandle);
+}
+
+}  // namespace
+
+// Runs when a caller creates a connection: nothing loaded, nothing called.
+DBConnect::DBConnect()
+{
+    DbErrorTexts::Store(m_szErrorText, "");
+}
+
+// Runs when the caller deletes the connection: logs off if still logged on, then gives back
+// whatever a finished or failed logon left allocated.
+DBConnect::~DBConnect()
+{
+    if (m_bConnected == 1)
+        Disconnect();
+    ReleaseHandles();
+}
+
+// Runs when the user logs on normally.
+void DBConnect::Connect(const char* pszUser, const char* pszPassword, const char* pszDatabase)
+{
+    Logon(pszUser, pszPassword, pszDatabase, OCI_DEFAULT);
+}
+
+// Runs when the user ticked "Connect as SYSDBA": the same logon with another session mode.
+void DBConnect::ConnectAsSysdba(const char* pszUser, const char* pszPassword,
+                                const char* pszDatabase)
+{
+    Logon(pszUser, pszPassword, pszDatabase, OCI_SYSDBA);
+}
+
+// Runs at the end of a job or of the picker's listing: ends the session and releases the
+// server, service context and error handles. Only a completed logon is logged off, so a
+// second call (or a call after a failed logon) cannot free a handle twice.
+void DBConnect::Disconnect()
+{
+    if (m_hLibrary != nullptr && m_bConnected == 1) {
+        m_api.SessionEnd(m_hSvcCtx, m_hError, m_hSession, OCI_DEFAULT);
+        m_bSessionBegun = 0;
+        m_api.ServerDetach(m_hServer, m_hError, OCI_DEFAULT);
+        m_bAttached = 0;
+        m_api.HandleFree(m_hServer, OCI_HTYPE_SERVER);
+        m_hServer = nullptr;
+        m_api.HandleFree(m_hSvcCtx, OCI_HTYPE_SVCCTX);
+        m_hSvcCtx = nullptr;
+        m_api.HandleFree(m_hError, OCI_HTYPE_ERROR);
+        m_hError = nullptr;
+    }
+    m_bConnected = 0;
+}
+
+// Runs when a catcher wants the reason of a failure: the first pending record, if any.
+const char* DBConnect::GetErrorText()
+{
+    ReadDiagnostic();
+    return m_szErrorText;
+}
+
+// Runs at each logon check and when a catcher wants the number of a failure.
+int DBConnect::GetErrorCode()
+{
+    ReadDiagnostic();
+    return m_nErrorCode;
+}
+
+// Runs after a warning, after the end of a result and after a failed logon: a fresh error
+// handle drops any pending record. The stored text and number stay as they are.
+int DBConnect::ResetErrorHandle()
+{
+    if (m_hLibrary == nullptr)
+        return OCI_SUCCESS;
+    if (m_hError != nullptr)
+        m_api.HandleFree(m_hError, OCI_HTYPE_ERROR);
+    m_hError = nullptr;
+    if (!m_hEnv)
+        return OCI_INVALID_HANDLE;
+    void* pHandle = nullptr;
+    sword nStatus = m_api.HandleAlloc(m_hEnv.get(), &pHandle, OCI_HTYPE_ERROR);
+    m_hError = static_cast<OCIError*>(pHandle);
+    return nStatus;
+}
+
+// Runs for Connect and ConnectAsSysdba. The order of the library calls is the published logon
+// sequence; only the session mode differs between the two.
+void DBConnect::Logon(const char* pszUser, const char* pszPassword, const char* pszDatabase,
+                      ub4 nSessionMode)
+{
+    // A connection object is meant for one logon; should a caller try again, the handles of
+    // the earlier attempt go back first instead of leaking.
+    if (m_bConnected == 1)
+        Disconnect();
+    ReleaseHandles();
+    m_nErrorCode = 0;
+    DbErrorTexts::Store(m_szErrorText, "");
+
+    LoadClientLibrary();
+    m_api.Initialize(OCI_OBJECT);
+
+    OCIEnv* pEnv = nullptr;
+    m_api.EnvInit(&pEnv, OCI_DEFAULT);
+    RequireHandle(pEnv, "environment");
+    const OciConnectionApi api = m_api;
+    m_hEnv.reset(pEnv, [api](OCIEnv* pDoomed) { api.HandleFree(pDoomed, OCI_HTYPE_ENV); });
+
+    m_hError = AllocChild<OCIError>(m_api, pEnv, OCI_HTYPE_ERROR);
+    RequireHandle(m_hError, "error");
+    m_hServer = AllocChild<OCIServer>(m_api, pEnv, OCI_HTYPE_SERVER);
+    RequireHandle(m_hServer, "server");
+    m_hSvcCtx = AllocChild<OCISvcCtx>(m_api, pEnv, OCI_HTYPE_SVCCTX);
+    RequireHandle(m_hSvcCtx, "service context");
+    m_api.AttrSet(m_hSvcCtx, OCI_HTYPE_SVCCTX, m_hServer, 0, OCI_ATTR_SERVER, m_hError);
+    m_hSession = AllocChild<OCISession>(m_api, pEnv, OCI_HTYPE_SESSION);
+    RequireHandle(m_hSession, "session");
+
+    sword nStatus = m_api.ServerAttach(m_hServer, m_hError, pszDatabase,
+                                       static_cast<sb4>(std::strlen(pszDatabase)), OCI_DEFAULT);
+    CheckStep(nStatus, "OCIServerAttach");
+    m_bAttached = 1;
+
+    nStatus = m_api.AttrSet(m_hSession, OCI_HTYPE_SESSION, const_cast<char*>(pszUser),
+                            static_cast<ub4>(std::strlen(pszUser)), OCI_ATTR_USERNAME, m_hError);
+    CheckStep(nStatus, "OCIAttrSet");
+    nStatus = m_api.AttrSet(m_hSession, OCI_HTYPE_SESSION, const_cast<char*>(pszPassword),
+                            static_cast<ub4>(std::strlen(pszPassword)), OCI_ATTR_PASSWORD,
+                            m_hError);
+    CheckStep(nStatus, "OCIAttrSet");
+
+    nStatus = m_api.SessionBegin(m_hSvcCtx, m_hError, m_hSession, OCI_CRED_RDBMS, nSessionMode);
+    CheckStep(nStatus, "OCISessionBegin");
+    m_bSessionBegun = 1;
+
+    nStatus = m_api.AttrSet(m_hSvcCtx, OCI_HTYPE_SVCCTX, m_hSession, 0, OCI_ATTR_SESSION,
+                            m_hError);
+    CheckStep(nStatus, "OCIAttrSet");
+
+    m_bConnected = 1;
+}
+
+// First step of every logon: loads the library and fills the entry-point table. The handle is
+// kept only once every entry point was found, so a connection never calls into a library
+// whose table is incomplete.
+void DBConnect::LoadClientLibrary()
+{
+    m_hLibrary = nullptr;
+    m_api.Clear();
+    HMODULE hLibrary = LoadOciLibrary();
+    if (hLibrary == nullptr)
+        Fail(DbErrorTexts::kCantLoadOci, DbErrorTexts::kLibraryFailure);
+    OciConnectionApi api;
+    if (const char* pszMissing = api.Resolve(hLibrary))
+        Fail(DbErrorTexts::MissingEntryPoint(pszMissing).c_str(), DbErrorTexts::kLibraryFailure);
+    m_hLibrary = hLibrary;
+    m_api = api;
+}
+
+// Runs after each checked logon step: a pending record fails the logon with the library's
+// text; a failure status without any record fails it with a text of our own, so that a
+// failure is never taken for success.
+void DBConnect::CheckStep(sword nStatus, const char* pszEntryPoint)
+{
+    if (GetErrorCode() != 0)
+        throw OtherException();
+    if (nStatus == OCI_ERROR || nStatus == OCI_INVALID_HANDLE)
+        Fail(DbErrorTexts::FailedWithoutRecord(pszEntryPoint).c_str(),
+             DbErrorTexts::kLibraryFailure);
+}
+
+// Runs after each allocation of the logon: without the handle nothing later can work.
+void DBConnect::RequireHandle(const void* pHandle, const char* pszHandleKind)
+{
+    if (pHandle == nullptr)
+        Fail(DbErrorTexts::HandleNotAllocated(pszHandleKind).c_str(),
+             DbErrorTexts::kLibraryFailure);
+}
+
+// Runs for failures the layer detects itself: stores the reason and throws.
+void DBConnect::Fail(const char* pszText, int nCode)
+{
+    RecordFailure(pszText, nCode);
+    throw OtherException();
+}
+
+// Runs when the connection or one of its statements must keep a reason of its own.
+void DBConnect::RecordFailure(const char* pszText, int nCode)
+{
+    DbErrorTexts::Store(m_szErrorText, pszText);
+    m_nErrorCode = nCode;
+}
+
+// Runs at destruction and before a repeated logon: ends and frees whatever a logon left behind.
+// The environment goes last, and only once no statement of this connection still holds it.
+void DBConnect::ReleaseHandles()
+{
+    if (m_hLibrary != nullptr) {
+        if (m_bSessionBegun == 1)
+            m_api.SessionEnd(m_hSvcCtx, m_hError, m_hSession, OCI_DEFAULT);
+        if (m_bAttached == 1)
+            m_api.ServerDetach(m_hServer, m_hError, OCI_DEFAULT);
+        if (m_hSession != nullptr)
+            m_api.HandleFree(m_hSession, OCI_HTYPE_SESSION);
+        if (m_hSvcCtx != nullptr)
+            m_api.HandleFree(m_hSvcCtx, OCI_HTYPE_SVCCTX);
+        if (m_hServer != nullptr)
+            m_api.HandleFree(m_hServer, OCI_HTYPE_SERVER);
+        if (m_hError != nullptr)
+            m_api.HandleFree(m_hError, OCI_HTYPE_ERROR);
+    }
+    m_bSessionBegun = 0;
+    m_bAttached = 0;
+    m_hSession = nullptr;
+    m_hSvcCtx = nullptr;
+    m_hServer = nullptr;
+    m_hError = nullptr;
+    m_hEnv.reset();
+}
+
+// Runs for GetErrorText and GetErrorCode: copies the first pending record, if there is one,
+// into the stored text and number. Without a library or an error handle nothing is called.
+void DBConnect::ReadDiagnostic()
+{
+    if (m_hLibrary == nullptr || m_hError == nullptr)
+        return;
+    m_api.ErrorGet(m_hError, 1, &m_nErrorCode, m_szErrorText, DbErrorTexts::kErrorTextSize,
+                   OCI_HTYPE_ERROR);
+    m_szErrorText[DbErrorTexts::kErrorTextSize - 1] = '\0';
+}

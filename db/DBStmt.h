@@ -1,0 +1,67 @@
+// DBStmt.h
+//
+// DBStmt: one SQL statement on a logged-on DBConnect. It prepares the text when constructed,
+// binds input strings and defines output buffers by 1-based position, executes once, and
+// fetches rows one at a time. Every failure, the end of a result included (Oracle error 1403),
+// is thrown as DBStmt::OtherException, an empty class thrown by value; the catcher asks the
+// statement for GetErrorText and GetErrorCode.
+//
+// The statement has no error handle of its own: it reads its connection's error, service
+// context and environment handles at every call, so the connection must stay alive while the
+// statement is used. Only its destruction may come after the connection's.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "db/DBConnect.h"
+#include "db/DbErrorTexts.h"
+#include "db/OciDefs.h"
+#include "db/OciLibrary.h"
+
+class DBStmt {
+public:
+    // Thrown by value on every failure and at the end of a result; the reason stays in the
+    // statement. When the constructor throws, the reason is also left in the connection, since
+    // there is then no statement to ask.
+    class OtherException {};
+
+    DBStmt(DBConnect& connection, const char* pszSql);
+    ~DBStmt();
+    DBStmt(const DBStmt&) = delete;
+    DBStmt& operator=(const DBStmt&) = delete;
+
+    void BindString(int nPosition, const char* pchValue, int nLength);
+    void DefineInt(int nPosition, int* pnValue);
+    void DefineChars(int nPosition, char* pBuffer, int nSize, ub2* pnLength = nullptr);
+    void DefineString(int nPosition, char* pBuffer, int nSize, ub2* pnLength = nullptr);
+    void SetPrefetchRows(ub4 nRows);
+
+    int Execute();
+    int Fetch();
+
+    const char* GetErrorText();
+    int GetErrorCode();
+
+private:
+    void ResolveEntryPoints(DBConnect& connection);
+    void Define(int nPosition, void* pBuffer, int nSize, ub2 nType, ub2* pnLength,
+                const char* pszEntryPoint);
+    void RequireStatementHandle(bool bNeedsSession);
+    void CheckCall(sword nStatus, const char* pszEntryPoint);
+    int CheckOutcome(sword nStatus, const char* pszEntryPoint);
+    [[noreturn]] void Fail(const char* pszText, int nCode);
+    void ReadDiagnostic();
+
+    OCIStmt* m_hStmt = nullptr;
+    DBConnect* m_pConnection = nullptr;
+    int m_bExecuted = 0;
+    int m_nErrorCode = 0;
+    char m_szErrorText[DbErrorTexts::kErrorTextSize];
+    std::vector<OCIBind*> m_binds;
+    std::vector<OCIDefine*> m_defines;
+    OciStatementApi m_api;
+    // Keeps the connection's environment, the parent of the statement handle, alive until the
+    // statement handle has been freed, even when the connection object is gone by then.
+    std::shared_ptr<OCIEnv> m_hEnv;
+};

@@ -1,0 +1,59 @@
+// DbErrorTexts.h
+//
+// Every fixed text that the database layer puts into a connection's or a statement's error
+// state, in one place, together with the helper that writes such a text into the 512-character
+// error buffers of DBConnect and DBStmt. Texts that come from the client library itself are not
+// here: those are read with OCIErrorGet and passed on unchanged.
+#pragma once
+
+#include <string>
+
+namespace DbErrorTexts {
+
+// Size in bytes of the error text buffer of a connection and of a statement.
+constexpr int kErrorTextSize = 512;
+
+// Error number for failures that do not come from the database: the client library is missing,
+// incomplete, or failed without leaving a diagnostic record.
+constexpr int kLibraryFailure = -1;
+
+// Oracle's number and text for the end of a result, used when the library says "no data" by
+// its return status without leaving the record in the error handle.
+constexpr int kNoDataFound = 1403;
+constexpr const char kNoDataFoundText[] = "ORA-01403: no data found\n";
+
+// The client library could not be loaded (missing, wrong bitness, or refused by the loader).
+constexpr const char kCantLoadOci[] = "Can't load oci.dll";
+
+// The client library loaded but does not export an entry point the layer calls.
+inline std::string MissingEntryPoint(const char* pszName)
+{
+    return std::string("OCI.DLL lacks the entry point ") + pszName;
+}
+
+// A call reported failure by its status but left no diagnostic record to explain it.
+inline std::string FailedWithoutRecord(const char* pszEntryPoint)
+{
+    return std::string(pszEntryPoint) + " failed without a diagnostic record";
+}
+
+// A handle the logon or a statement needs was not handed out by the library.
+inline std::string HandleNotAllocated(const char* pszHandleKind)
+{
+    return std::string("OCI.DLL did not allocate the ") + pszHandleKind + " handle";
+}
+
+// A statement was used on a connection that has no session (never logged on or logged off).
+constexpr const char kNotLoggedOn[] = "The connection is not logged on";
+
+// Runs whenever a fixed text replaces an error state: clears the whole buffer, then copies the
+// text, cutting it so that the buffer always stays zero-terminated.
+inline void Store(char (&szBuffer)[kErrorTextSize], const char* pszText)
+{
+    for (char& c : szBuffer)
+        c = '\0';
+    for (int i = 0; i < kErrorTextSize - 1 && pszText[i] != '\0'; ++i)
+        szBuffer[i] = pszText[i];
+}
+
+}  // namespace DbErrorTexts

@@ -1,0 +1,270 @@
+// OciLibrary.cpp: the one file that loads "OCI.DLL", looks up its exports and calls them.
+#include "db/OciLibrary.h"
+
+namespace {
+
+// Runs for each name of a table: looks it up and stores it typed. GetProcAddress hands back a
+// generic function pointer; going through void (*)(void) is the sanctioned way to change a
+// function pointer's type and keeps -Wcast-function-type quiet.
+template <typename Fn>
+bool Lookup(HMODULE hLibrary, const char* pszName, Fn& pfn)
+{
+    FARPROC pAddress = GetProcAddress(hLibrary, pszName);
+    pfn = reinterpret_cast<Fn>(reinterpret_cast<void (*)(void)>(pAddress));
+    return pfn != nullptr;
+}
+
+}  // namespace
+
+// Runs at the start of every logon. The module is deliberately never freed: statements and
+// environments may outlive the connection that loaded it.
+HMODULE LoadOciLibrary()
+{
+    return LoadLibraryA("OCI.DLL");
+}
+
+// ---- OciConnectionApi ----
+
+// Runs after a successful LoadOciLibrary, in the order the logon uses the entry points.
+const char* OciConnectionApi::Resolve(HMODULE hLibrary)
+{
+    const char* pszMissing = nullptr;
+    if (!Lookup(hLibrary, "OCIInitialize", m_pfnInitialize))
+        pszMissing = "OCIInitialize";
+    else if (!Lookup(hLibrary, "OCIEnvInit", m_pfnEnvInit))
+        pszMissing = "OCIEnvInit";
+    else if (!Lookup(hLibrary, "OCIHandleAlloc", m_pfnHandleAlloc))
+        pszMissing = "OCIHandleAlloc";
+    else if (!Lookup(hLibrary, "OCIServerAttach", m_pfnServerAttach))
+        pszMissing = "OCIServerAttach";
+    else if (!Lookup(hLibrary, "OCIAttrSet", m_pfnAttrSet))
+        pszMissing = "OCIAttrSet";
+    else if (!Lookup(hLibrary, "OCISessionBegin", m_pfnSessionBegin))
+        pszMissing = "OCISessionBegin";
+    else if (!Lookup(hLibrary, "OCISessionEnd", m_pfnSessionEnd))
+        pszMissing = "OCISessionEnd";
+    else if (!Lookup(hLibrary, "OCIServerDetach", m_pfnServerDetach))
+        pszMissing = "OCIServerDetach";
+    else if (!Lookup(hLibrary, "OCIHandleFree", m_pfnHandleFree))
+        pszMissing = "OCIHandleFree";
+    else if (!Lookup(hLibrary, "OCIErrorGet", m_pfnErrorGet))
+        pszMissing = "OCIErrorGet";
+    if (pszMissing != nullptr)
+        Clear();
+    return pszMissing;
+}
+
+// Runs before a new load and after a failed lookup, so a table is either complete or empty.
+void OciConnectionApi::Clear()
+{
+    *this = OciConnectionApi();
+}
+
+// Logon step: process-wide initialisation, no context and no memory callbacks.
+sword OciConnectionApi::Initialize(ub4 nMode) const
+{
+    if (m_pfnInitialize == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnInitialize(nMode, nullptr, nullptr, nullptr, nullptr);
+}
+
+// Logon step: creates the environment, without extra user memory.
+sword OciConnectionApi::EnvInit(OCIEnv** ppEnv, ub4 nMode) const
+{
+    if (m_pfnEnvInit == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnEnvInit(ppEnv, nMode, 0, nullptr);
+}
+
+// Logon step and error-handle reset: a child handle of the environment.
+sword OciConnectionApi::HandleAlloc(const void* pParent, void** ppHandle, ub4 nType) const
+{
+    if (m_pfnHandleAlloc == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnHandleAlloc(pParent, ppHandle, nType, 0, nullptr);
+}
+
+// Logon step: server on the service context, credentials on the session, session on the
+// service context.
+sword OciConnectionApi::AttrSet(void* pHandle, ub4 nHandleType, void* pValue, ub4 nSize,
+                                ub4 nAttribute, OCIError* pError) const
+{
+    if (m_pfnAttrSet == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnAttrSet(pHandle, nHandleType, pValue, nSize, nAttribute, pError);
+}
+
+// Logon step: attaches the server handle to the connect string.
+sword OciConnectionApi::ServerAttach(OCIServer* pServer, OCIError* pError,
+                                     const char* pszDatabase, sb4 nLength, ub4 nMode) const
+{
+    if (m_pfnServerAttach == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnServerAttach(pServer, pError, reinterpret_cast<const OraText*>(pszDatabase),
+                             nLength, nMode);
+}
+
+// Logon step: begins the user session, normally or as SYSDBA.
+sword OciConnectionApi::SessionBegin(OCISvcCtx* pSvcCtx, OCIError* pError,
+                                     OCISession* pSession, ub4 nCred, ub4 nMode) const
+{
+    if (m_pfnSessionBegin == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnSessionBegin(pSvcCtx, pError, pSession, nCred, nMode);
+}
+
+// Logoff step: ends the user session.
+sword OciConnectionApi::SessionEnd(OCISvcCtx* pSvcCtx, OCIError* pError, OCISession* pSession,
+                                   ub4 nMode) const
+{
+    if (m_pfnSessionEnd == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnSessionEnd(pSvcCtx, pError, pSession, nMode);
+}
+
+// Logoff step, and clean-up of a logon that failed after the attach.
+sword OciConnectionApi::ServerDetach(OCIServer* pServer, OCIError* pError, ub4 nMode) const
+{
+    if (m_pfnServerDetach == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnServerDetach(pServer, pError, nMode);
+}
+
+// Logoff, error-handle reset and destruction: gives a handle back to the library.
+sword OciConnectionApi::HandleFree(void* pHandle, ub4 nType) const
+{
+    if (m_pfnHandleFree == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnHandleFree(pHandle, nType);
+}
+
+// Every check of a connection: reads one diagnostic record, no SQL state.
+sword OciConnectionApi::ErrorGet(void* pHandle, ub4 nRecord, sb4* pnCode, char* pszText,
+                                 ub4 nTextSize, ub4 nType) const
+{
+    if (m_pfnErrorGet == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnErrorGet(pHandle, nRecord, nullptr, pnCode, reinterpret_cast<OraText*>(pszText),
+                         nTextSize, nType);
+}
+
+// ---- OciStatementApi ----
+
+// Runs at the start of a statement's construction, in the order the statement needs them;
+// OCIAttrSet comes last because only the prefetch setting uses it.
+const char* OciStatementApi::Resolve(HMODULE hLibrary)
+{
+    const char* pszMissing = nullptr;
+    if (!Lookup(hLibrary, "OCIHandleAlloc", m_pfnHandleAlloc))
+        pszMissing = "OCIHandleAlloc";
+    else if (!Lookup(hLibrary, "OCIStmtPrepare", m_pfnStmtPrepare))
+        pszMissing = "OCIStmtPrepare";
+    else if (!Lookup(hLibrary, "OCIErrorGet", m_pfnErrorGet))
+        pszMissing = "OCIErrorGet";
+    else if (!Lookup(hLibrary, "OCIHandleFree", m_pfnHandleFree))
+        pszMissing = "OCIHandleFree";
+    else if (!Lookup(hLibrary, "OCIStmtExecute", m_pfnStmtExecute))
+        pszMissing = "OCIStmtExecute";
+    else if (!Lookup(hLibrary, "OCIBindByPos", m_pfnBindByPos))
+        pszMissing = "OCIBindByPos";
+    else if (!Lookup(hLibrary, "OCIDefineByPos", m_pfnDefineByPos))
+        pszMissing = "OCIDefineByPos";
+    else if (!Lookup(hLibrary, "OCIStmtFetch", m_pfnStmtFetch))
+        pszMissing = "OCIStmtFetch";
+    else if (!Lookup(hLibrary, "OCIAttrSet", m_pfnAttrSet))
+        pszMissing = "OCIAttrSet";
+    if (pszMissing != nullptr)
+        Clear();
+    return pszMissing;
+}
+
+// Runs after a failed lookup, so a table is either complete or empty.
+void OciStatementApi::Clear()
+{
+    *this = OciStatementApi();
+}
+
+// Statement construction: the statement handle, a child of the connection's environment.
+sword OciStatementApi::HandleAlloc(const void* pParent, void** ppHandle, ub4 nType) const
+{
+    if (m_pfnHandleAlloc == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnHandleAlloc(pParent, ppHandle, nType, 0, nullptr);
+}
+
+// Statement construction: prepares the SQL text.
+sword OciStatementApi::StmtPrepare(OCIStmt* pStmt, OCIError* pError, const char* pszSql,
+                                   ub4 nLength, ub4 nLanguage, ub4 nMode) const
+{
+    if (m_pfnStmtPrepare == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnStmtPrepare(pStmt, pError, reinterpret_cast<const OraText*>(pszSql), nLength,
+                            nLanguage, nMode);
+}
+
+// Every check of a statement: reads one diagnostic record, no SQL state.
+sword OciStatementApi::ErrorGet(void* pHandle, ub4 nRecord, sb4* pnCode, char* pszText,
+                                ub4 nTextSize, ub4 nType) const
+{
+    if (m_pfnErrorGet == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnErrorGet(pHandle, nRecord, nullptr, pnCode, reinterpret_cast<OraText*>(pszText),
+                         nTextSize, nType);
+}
+
+// Statement destruction: releases the statement handle (and with it binds and defines).
+sword OciStatementApi::HandleFree(void* pHandle, ub4 nType) const
+{
+    if (m_pfnHandleFree == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnHandleFree(pHandle, nType);
+}
+
+// Execute: runs the statement without snapshots.
+sword OciStatementApi::StmtExecute(OCISvcCtx* pSvcCtx, OCIStmt* pStmt, OCIError* pError,
+                                   ub4 nIters, ub4 nRowOffset, ub4 nMode) const
+{
+    if (m_pfnStmtExecute == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnStmtExecute(pSvcCtx, pStmt, pError, nIters, nRowOffset, nullptr, nullptr, nMode);
+}
+
+// BindString: one scalar input, no indicator, length, return code or array.
+sword OciStatementApi::BindByPos(OCIStmt* pStmt, OCIBind** ppBind, OCIError* pError,
+                                 ub4 nPosition, void* pValue, sb4 nSize, ub2 nType) const
+{
+    if (m_pfnBindByPos == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnBindByPos(pStmt, ppBind, pError, nPosition, pValue, nSize, nType, nullptr,
+                          nullptr, nullptr, 0, nullptr, OCI_DEFAULT);
+}
+
+// The define calls: one scalar output, no indicator or return code; the actual length only
+// when the caller asked for it.
+sword OciStatementApi::DefineByPos(OCIStmt* pStmt, OCIDefine** ppDefine, OCIError* pError,
+                                   ub4 nPosition, void* pValue, sb4 nSize, ub2 nType,
+                                   ub2* pnLength) const
+{
+    if (m_pfnDefineByPos == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnDefineByPos(pStmt, ppDefine, pError, nPosition, pValue, nSize, nType, nullptr,
+                            pnLength, nullptr, OCI_DEFAULT);
+}
+
+// Fetch after the first row.
+sword OciStatementApi::StmtFetch(OCIStmt* pStmt, OCIError* pError, ub4 nRows, ub2 nOrientation,
+                                 ub4 nMode) const
+{
+    if (m_pfnStmtFetch == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnStmtFetch(pStmt, pError, nRows, nOrientation, nMode);
+}
+
+// SetPrefetchRows: an attribute of the statement handle.
+sword OciStatementApi::AttrSet(void* pHandle, ub4 nHandleType, void* pValue, ub4 nSize,
+                               ub4 nAttribute, OCIError* pError) const
+{
+    if (m_pfnAttrSet == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnAttrSet(pHandle, nHandleType, pValue, nSize, nAttribute, pError);
+}

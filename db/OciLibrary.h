@@ -1,0 +1,96 @@
+// OciLibrary.h
+//
+// The only door to the client library "OCI.DLL".
+//
+// LoadOciLibrary loads the library by file name, letting the system's search order choose the
+// copy; the module is never freed, so every pointer taken from it stays valid until the process
+// ends.
+//
+// OciConnectionApi and OciStatementApi are the typed entry-point tables of a connection and of a
+// statement. Resolve fills a table from a loaded module, all or nothing: when one name is
+// missing it reports that name and leaves every pointer null. The members named after the entry
+// points call through the table; a call whose pointer is null is not made and answers
+// OCI_INVALID_HANDLE, so no null pointer is ever called whatever the caller does.
+#pragma once
+
+#include <windows.h>
+
+#include "db/OciDefs.h"
+
+// Runs at the start of every logon: LoadLibraryA("OCI.DLL"); null when it cannot be loaded.
+HMODULE LoadOciLibrary();
+
+// Entry points of a connection, looked up in the order of its logon.
+class OciConnectionApi {
+public:
+    // Runs after the library loaded: looks up every entry point; returns null when all were
+    // found, otherwise the name of the first missing one (and the table is left empty).
+    const char* Resolve(HMODULE hLibrary);
+    // Runs when the table must forget a library: every pointer back to null.
+    void Clear();
+
+    sword Initialize(ub4 nMode) const;
+    sword EnvInit(OCIEnv** ppEnv, ub4 nMode) const;
+    sword HandleAlloc(const void* pParent, void** ppHandle, ub4 nType) const;
+    sword AttrSet(void* pHandle, ub4 nHandleType, void* pValue, ub4 nSize, ub4 nAttribute,
+                  OCIError* pError) const;
+    sword ServerAttach(OCIServer* pServer, OCIError* pError, const char* pszDatabase,
+                       sb4 nLength, ub4 nMode) const;
+    sword SessionBegin(OCISvcCtx* pSvcCtx, OCIError* pError, OCISession* pSession, ub4 nCred,
+                       ub4 nMode) const;
+    sword SessionEnd(OCISvcCtx* pSvcCtx, OCIError* pError, OCISession* pSession,
+                     ub4 nMode) const;
+    sword ServerDetach(OCIServer* pServer, OCIError* pError, ub4 nMode) const;
+    sword HandleFree(void* pHandle, ub4 nType) const;
+    sword ErrorGet(void* pHandle, ub4 nRecord, sb4* pnCode, char* pszText, ub4 nTextSize,
+                   ub4 nType) const;
+
+private:
+    OCIInitializeFn m_pfnInitialize = nullptr;
+    OCIEnvInitFn m_pfnEnvInit = nullptr;
+    OCIHandleAllocFn m_pfnHandleAlloc = nullptr;
+    OCIServerAttachFn m_pfnServerAttach = nullptr;
+    OCIAttrSetFn m_pfnAttrSet = nullptr;
+    OCISessionBeginFn m_pfnSessionBegin = nullptr;
+    OCISessionEndFn m_pfnSessionEnd = nullptr;
+    OCIServerDetachFn m_pfnServerDetach = nullptr;
+    OCIHandleFreeFn m_pfnHandleFree = nullptr;
+    OCIErrorGetFn m_pfnErrorGet = nullptr;
+};
+
+// Entry points of a statement, looked up through its connection's library handle.
+class OciStatementApi {
+public:
+    // Runs at the start of every statement's construction; same contract as the connection's.
+    const char* Resolve(HMODULE hLibrary);
+    // Runs when the table must forget a library: every pointer back to null.
+    void Clear();
+
+    sword HandleAlloc(const void* pParent, void** ppHandle, ub4 nType) const;
+    sword StmtPrepare(OCIStmt* pStmt, OCIError* pError, const char* pszSql, ub4 nLength,
+                      ub4 nLanguage, ub4 nMode) const;
+    sword ErrorGet(void* pHandle, ub4 nRecord, sb4* pnCode, char* pszText, ub4 nTextSize,
+                   ub4 nType) const;
+    sword HandleFree(void* pHandle, ub4 nType) const;
+    sword StmtExecute(OCISvcCtx* pSvcCtx, OCIStmt* pStmt, OCIError* pError, ub4 nIters,
+                      ub4 nRowOffset, ub4 nMode) const;
+    sword BindByPos(OCIStmt* pStmt, OCIBind** ppBind, OCIError* pError, ub4 nPosition,
+                    void* pValue, sb4 nSize, ub2 nType) const;
+    sword DefineByPos(OCIStmt* pStmt, OCIDefine** ppDefine, OCIError* pError, ub4 nPosition,
+                      void* pValue, sb4 nSize, ub2 nType, ub2* pnLength) const;
+    sword StmtFetch(OCIStmt* pStmt, OCIError* pError, ub4 nRows, ub2 nOrientation,
+                    ub4 nMode) const;
+    sword AttrSet(void* pHandle, ub4 nHandleType, void* pValue, ub4 nSize, ub4 nAttribute,
+                  OCIError* pError) const;
+
+private:
+    OCIHandleAllocFn m_pfnHandleAlloc = nullptr;
+    OCIStmtPrepareFn m_pfnStmtPrepare = nullptr;
+    OCIErrorGetFn m_pfnErrorGet = nullptr;
+    OCIHandleFreeFn m_pfnHandleFree = nullptr;
+    OCIStmtExecuteFn m_pfnStmtExecute = nullptr;
+    OCIBindByPosFn m_pfnBindByPos = nullptr;
+    OCIDefineByPosFn m_pfnDefineByPos = nullptr;
+    OCIStmtFetchFn m_pfnStmtFetch = nullptr;
+    OCIAttrSetFn m_pfnAttrSet = nullptr;
+};
