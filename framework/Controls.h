@@ -3,6 +3,7 @@
 // CButton adds the owner-draw hook DrawItem, called when the parent reflects WM_DRAWITEM.
 #pragma once
 
+#include <windows.h>
 #include <commctrl.h>
 #include "framework/Wnd.h"
 

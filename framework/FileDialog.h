@@ -3,6 +3,7 @@
 // nMaxFile, for example, to propose a file name in a buffer of the caller's own).
 #pragma once
 
+#include <windows.h>
 #include <commdlg.h>
 #include "framework/Wnd.h"
 
