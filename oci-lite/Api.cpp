@@ -1,0 +1,542 @@
+// The OCI entry points of OCI.DLL. Each one checks its handles through the registry (a pointer
+// that is not a live handle of the right kind gives OCI_INVALID_HANDLE), writes its trace line,
+// counts itself for fault injection where it can carry an error record, and leaves the work to
+// the handle objects, Statement and Database.
+#include <atomic>
+#include <cstring>
+#include <exception>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "db/OciDefs.h"
+#include "oci-lite/Database.h"
+#include "oci-lite/Diagnostics.h"
+#include "oci-lite/Handles.h"
+
+using namespace ocilite;
+
+namespace {
+
+std::atomic<bool> g_initialized{false};
+
+// Builds one trace line while an entry point runs and writes it, with the return code, when
+// the entry point returns. Costs nothing when no trace file is open.
+class TraceLine {
+ public:
+  explicit TraceLine(const char* entryPoint) : m_on(Diagnostics::Instance().IsTracing()) {
+    if (m_on) m_line = entryPoint;
+  }
+  TraceLine& Handle(const char* name, const void* handle) {
+    if (m_on) m_line += std::string(" ") + name + "=" + HandleRegistry::Instance().Describe(handle);
+    return *this;
+  }
+  TraceLine& Number(const char* name, long long value) {
+    if (m_on) m_line += std::string(" ") + name + "=" + std::to_string(value);
+    return *this;
+  }
+  TraceLine& Text(const char* name, const void* chars, long long length) {
+    if (!m_on) return *this;
+    m_line += std::string(" ") + name + "=";
+    if (chars == nullptr || length < 0) {
+      m_line += "null";
+      return *this;
+    }
+    m_line += '"';
+    const char* p = static_cast<const char*>(chars);
+    for (long long i = 0; i < length && i < 2000; ++i) {
+      char c = p[i];
+      if (c == '\n') m_line += "\\n";
+      else if (c == '\r') m_line += "\\r";
+      else if (c == '\t') m_line += "\\t";
+      else if (c == '"' || c == '\\') m_line += std::string("\\") + c;
+      else if (static_cast<unsigned char>(c) < 0x20) m_line += '?';
+      else m_line += c;
+    }
+    m_line += '"';
+    return *this;
+  }
+  TraceLine& Raw(const std::string& text) {
+    if (m_on) m_line += " " + text;
+    return *this;
+  }
+  sword Return(sword status) {
+    if (m_on) Diagnostics::Instance().Trace(m_line + " -> " + std::to_string(status));
+    return status;
+  }
+
+ private:
+  bool m_on;
+  std::string m_line;
+};
+
+// Leaves a record in the error handle (when there is one) and returns the status.
+sword Report(RecordHolder* error, const OraError& record, sword status = OCI_ERROR) {
+  if (error != nullptr) error->record = record;
+  return status;
+}
+
+// Counts a call that can fail; when OCI_LITE_FAIL_AT picks it, it fails as a lost connection
+// would, without touching anything else.
+bool InjectedFault(RecordHolder* error, int code, sword* status) {
+  if (!g_initialized.load() || !Diagnostics::Instance().CountCallAndCheckFault()) return false;
+  *status = Report(error, MakeOraError(code));
+  return true;
+}
+
+ErrorHandle* FindError(const void* errhp) {
+  return HandleRegistry::Instance().FindAs<ErrorHandle>(errhp, OCI_HTYPE_ERROR);
+}
+
+// The live, logged-on session behind a service context, or null.
+SessionHandle* ActiveSession(SvcCtxHandle* svc) {
+  HandleRegistry& registry = HandleRegistry::Instance();
+  SessionHandle* session = registry.FindAs<SessionHandle>(svc->session, OCI_HTYPE_SESSION);
+  if (session == nullptr || !session->active) return nullptr;
+  ServerHandle* server = registry.FindAs<ServerHandle>(session->server, OCI_HTYPE_SERVER);
+  if (server == nullptr || !server->database || !server->database->IsOpen()) return nullptr;
+  return session;
+}
+
+template <class Slot, class HandleT>
+std::map<ub4, Slot> Slots(const std::map<ub4, HandleT*>& handles) {
+  std::map<ub4, Slot> slots;
+  for (const auto& entry : handles) slots[entry.first] = entry.second->slot;
+  return slots;
+}
+
+sword AttrSetImpl(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size, ub4 attrtype,
+                  OCIError* errhp) {
+  HandleRegistry& registry = HandleRegistry::Instance();
+  ErrorHandle* error = FindError(errhp);
+  if (errhp != nullptr && error == nullptr) return OCI_INVALID_HANDLE;
+  ocilite::Handle* target = registry.Find(trgthndlp, trghndltyp);
+  if (target == nullptr) return OCI_INVALID_HANDLE;
+  sword status;
+  if (InjectedFault(error, kOraEndOfFile, &status)) return status;
+
+  switch (trghndltyp) {
+    case OCI_HTYPE_SVCCTX: {
+      auto* svc = static_cast<SvcCtxHandle*>(target);
+      if (attrtype == OCI_ATTR_SERVER) {
+        auto* server = registry.FindAs<ServerHandle>(attributep, OCI_HTYPE_SERVER);
+        if (server == nullptr) return OCI_INVALID_HANDLE;
+        svc->server = server;
+        return OCI_SUCCESS;
+      }
+      if (attrtype == OCI_ATTR_SESSION) {
+        auto* session = registry.FindAs<SessionHandle>(attributep, OCI_HTYPE_SESSION);
+        if (session == nullptr) return OCI_INVALID_HANDLE;
+        svc->session = session;
+        return OCI_SUCCESS;
+      }
+      break;
+    }
+    case OCI_HTYPE_SESSION: {
+      auto* session = static_cast<SessionHandle*>(target);
+      if (attrtype == OCI_ATTR_USERNAME || attrtype == OCI_ATTR_PASSWORD) {
+        if (attributep == nullptr && size > 0) return OCI_INVALID_HANDLE;
+        std::string value(attributep ? static_cast<const char*>(attributep) : "", size);
+        (attrtype == OCI_ATTR_USERNAME ? session->userName : session->password) = value;
+        return OCI_SUCCESS;
+      }
+      break;
+    }
+    case OCI_HTYPE_STMT: {
+      auto* stmt = static_cast<StmtHandle*>(target);
+      if (attrtype == OCI_ATTR_PREFETCH_ROWS || attrtype == OCI_ATTR_PREFETCH_MEMORY) {
+        if (attributep == nullptr) return OCI_INVALID_HANDLE;
+        ub4 value;
+        std::memcpy(&value, attributep, sizeof value);
+        if (attrtype == OCI_ATTR_PREFETCH_ROWS) stmt->statement.SetPrefetchRows(value);
+        return OCI_SUCCESS;  // the memory limit never binds here: rows are small
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return Report(error, MakeOraError(kOraIllegalAttribute));
+}
+
+sword ServerAttachImpl(OCIServer* srvhp, OCIError* errhp, const OraText* dblink, sb4 dblink_len) {
+  auto* server = HandleRegistry::Instance().FindAs<ServerHandle>(srvhp, OCI_HTYPE_SERVER);
+  ErrorHandle* error = FindError(errhp);
+  if (server == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
+  if (dblink == nullptr && dblink_len > 0) return OCI_INVALID_HANDLE;
+  sword status;
+  if (InjectedFault(error, kOraNoListener, &status)) return status;
+  if (server->database) return Report(error, MakeOraError(kOraAlreadyConnected));
+  if (dblink_len <= 0) return Report(error, MakeOraError(kOraCannotResolve));
+  std::string path =
+      DatabaseLocator::PathFor(std::string(reinterpret_cast<const char*>(dblink), dblink_len));
+  if (path.empty()) return Report(error, MakeOraError(kOraCannotResolve));
+  // The name resolved: from here on the client talks to the server.
+  Diagnostics::Instance().RoundTrip();
+  OraError failure = Database::Open(path, &server->database);
+  if (failure.IsError()) return Report(error, failure);
+  return OCI_SUCCESS;
+}
+
+sword SessionBeginImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4 credt, ub4 mode) {
+  HandleRegistry& registry = HandleRegistry::Instance();
+  auto* svc = registry.FindAs<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
+  auto* session = registry.FindAs<SessionHandle>(usrhp, OCI_HTYPE_SESSION);
+  ErrorHandle* error = FindError(errhp);
+  if (svc == nullptr || session == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
+  sword status;
+  if (InjectedFault(error, kOraEndOfFile, &status)) return status;
+  auto* server = registry.FindAs<ServerHandle>(svc->server, OCI_HTYPE_SERVER);
+  if (server == nullptr || !server->database || !server->database->IsOpen()) {
+    return Report(error, MakeOraError(kOraNotConnected));
+  }
+  if (session->active) return Report(error, MakeOraError(kOraAlreadyAuthenticated));
+  if (credt != OCI_CRED_RDBMS || session->userName.empty()) {
+    return Report(error, MakeOraError(kOraInvalidLogon));
+  }
+  if (session->password.empty()) return Report(error, MakeOraError(kOraNullPassword));
+  Diagnostics::Instance().RoundTrip();
+  if (mode & OCI_SYSOPER) return Report(error, MakeOraError(kOraInsufficientPrivileges));
+  std::string sessionUser;
+  OraError failure = server->database->BeginSession(session->userName, session->password,
+                                                    (mode & OCI_SYSDBA) != 0, &sessionUser);
+  if (failure.IsError()) return Report(error, failure);
+  session->active = true;
+  session->server = server;
+  session->sessionUser = sessionUser;
+  svc->session = session;
+  return OCI_SUCCESS;
+}
+
+sword SessionEndImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp) {
+  HandleRegistry& registry = HandleRegistry::Instance();
+  auto* svc = registry.FindAs<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
+  ErrorHandle* error = FindError(errhp);
+  if (svc == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
+  SessionHandle* session =
+      registry.FindAs<SessionHandle>(usrhp != nullptr ? static_cast<void*>(usrhp) : svc->session,
+                                     OCI_HTYPE_SESSION);
+  if (usrhp != nullptr && session == nullptr) return OCI_INVALID_HANDLE;
+  sword status;
+  if (InjectedFault(error, kOraEndOfFile, &status)) return status;
+  if (session == nullptr || !session->active) return Report(error, MakeOraError(kOraNotLoggedOn));
+  auto* server = registry.FindAs<ServerHandle>(session->server, OCI_HTYPE_SERVER);
+  session->active = false;
+  if (server == nullptr || !server->database || !server->database->IsOpen()) {
+    return Report(error, MakeOraError(kOraNotConnected));
+  }
+  Diagnostics::Instance().RoundTrip();
+  server->database->EndSession();
+  return OCI_SUCCESS;
+}
+
+sword ServerDetachImpl(OCIServer* srvhp, OCIError* errhp) {
+  auto* server = HandleRegistry::Instance().FindAs<ServerHandle>(srvhp, OCI_HTYPE_SERVER);
+  ErrorHandle* error = FindError(errhp);
+  if (server == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
+  sword status;
+  if (InjectedFault(error, kOraEndOfFile, &status)) return status;
+  if (!server->database) return Report(error, MakeOraError(kOraNotConnected));
+  server->database->Close();
+  server->database.reset();
+  return OCI_SUCCESS;
+}
+
+sword ErrorGetImpl(void* hndlp, ub4 recordno, sb4* errcodep, OraText* bufp, ub4 bufsiz, ub4 type) {
+  if (type != OCI_HTYPE_ERROR && type != OCI_HTYPE_ENV) return OCI_INVALID_HANDLE;
+  auto* holder = HandleRegistry::Instance().FindAs<RecordHolder>(hndlp, type);
+  if (holder == nullptr) return OCI_INVALID_HANDLE;
+  if (recordno != 1 || !holder->record.IsError()) return OCI_NO_DATA;
+  if (errcodep != nullptr) *errcodep = holder->record.code;
+  if (bufp != nullptr && bufsiz > 0) {
+    size_t length = holder->record.text.size();
+    if (length > bufsiz - 1) length = bufsiz - 1;
+    std::memcpy(bufp, holder->record.text.data(), length);
+    bufp[length] = '\0';
+  }
+  return OCI_SUCCESS;
+}
+
+sword StmtPrepareImpl(OCIStmt* stmtp, OCIError* errhp, const OraText* text, ub4 length) {
+  auto* stmt = HandleRegistry::Instance().FindAs<StmtHandle>(stmtp, OCI_HTYPE_STMT);
+  ErrorHandle* error = FindError(errhp);
+  if (stmt == nullptr || error == nullptr || text == nullptr) return OCI_INVALID_HANDLE;
+  sword status;
+  if (InjectedFault(error, kOraEndOfFile, &status)) return status;
+  // A new text discards the binds and defines made for the old one.
+  stmt->binds.clear();
+  stmt->defines.clear();
+  HandleRegistry::Instance().FreeChildren(stmt);
+  stmt->statement.Prepare(std::string(reinterpret_cast<const char*>(text), length));
+  return OCI_SUCCESS;
+}
+
+// The statement's binds or defines, chosen by the handle type.
+std::map<ub4, BindHandle*>& HandlesOf(StmtHandle* stmt, BindHandle*) { return stmt->binds; }
+std::map<ub4, DefineHandle*>& HandlesOf(StmtHandle* stmt, DefineHandle*) { return stmt->defines; }
+
+template <class HandleT, class OutT>
+sword BindOrDefine(OCIStmt* stmtp, OutT** out, OCIError* errhp, ub4 position, void* valuep,
+                   sb4 value_sz, ub2 dty, void* indp, ub2* lengthp, ub2* rcodep, bool isDefine) {
+  HandleRegistry& registry = HandleRegistry::Instance();
+  auto* stmt = registry.FindAs<StmtHandle>(stmtp, OCI_HTYPE_STMT);
+  ErrorHandle* error = FindError(errhp);
+  if (stmt == nullptr || error == nullptr || out == nullptr) return OCI_INVALID_HANDLE;
+  if (isDefine && valuep == nullptr && value_sz > 0) return OCI_INVALID_HANDLE;
+  sword status;
+  if (InjectedFault(error, kOraEndOfFile, &status)) return status;
+  if (position == 0) {
+    return Report(error, MakeOraError(isDefine ? kOraNotInSelectList : kOraIllegalVariable));
+  }
+  if (!(isDefine ? IsSupportedDefine(dty, value_sz) : IsSupportedBind(dty, value_sz))) {
+    return Report(error, MakeOraError(kOraUnsupportedType));
+  }
+  std::map<ub4, HandleT*>& slots = HandlesOf(stmt, static_cast<HandleT*>(nullptr));
+  HandleT* handle = slots.count(position) ? slots[position] : nullptr;
+  if (handle == nullptr) {
+    handle = static_cast<HandleT*>(registry.Add(std::make_unique<HandleT>(stmt)));
+    slots[position] = handle;
+  }
+  handle->slot.value = valuep;
+  handle->slot.size = value_sz;
+  handle->slot.type = dty;
+  handle->slot.indicator = static_cast<sb2*>(indp);
+  handle->slot.length = lengthp;
+  handle->slot.returnCode = rcodep;
+  *out = reinterpret_cast<OutT*>(static_cast<ocilite::Handle*>(handle));
+  return OCI_SUCCESS;
+}
+
+sword StmtExecuteImpl(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iters, ub4 mode) {
+  HandleRegistry& registry = HandleRegistry::Instance();
+  auto* svc = registry.FindAs<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
+  auto* stmt = registry.FindAs<StmtHandle>(stmtp, OCI_HTYPE_STMT);
+  ErrorHandle* error = FindError(errhp);
+  if (svc == nullptr || stmt == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
+  sword status;
+  if (InjectedFault(error, kOraEndOfFile, &status)) return status;
+  if (!stmt->statement.IsPrepared()) return Report(error, MakeOraError(kOraNotPrepared));
+  SessionHandle* session = ActiveSession(svc);
+  if (session == nullptr) return Report(error, MakeOraError(kOraNotLoggedOn));
+  auto* server = registry.FindAs<ServerHandle>(session->server, OCI_HTYPE_SERVER);
+  CallResult result = stmt->statement.Execute(
+      server->database, Slots<BindSlot>(stmt->binds), Slots<DefineSlot>(stmt->defines), iters,
+      (mode & OCI_DESCRIBE_ONLY) != 0);
+  if (result.record.IsError()) error->record = result.record;
+  return result.status;
+}
+
+sword StmtFetchImpl(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation) {
+  auto* stmt = HandleRegistry::Instance().FindAs<StmtHandle>(stmtp, OCI_HTYPE_STMT);
+  ErrorHandle* error = FindError(errhp);
+  if (stmt == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
+  sword status;
+  if (InjectedFault(error, kOraEndOfFile, &status)) return status;
+  if (orientation != OCI_FETCH_NEXT && orientation != OCI_DEFAULT) {
+    return Report(error, MakeOraError(kOraInvalidFetch));
+  }
+  CallResult result = stmt->statement.Fetch(Slots<DefineSlot>(stmt->defines), nrows);
+  if (result.record.IsError()) error->record = result.record;
+  return result.status;
+}
+
+// Runs an entry point's body; nothing thrown inside (out of memory) crosses into the caller.
+template <class Body>
+sword Guarded(Body body) {
+  try {
+    return body();
+  } catch (...) {
+    return OCI_ERROR;
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+sword __cdecl OCIInitialize(ub4 mode, void* ctxp, OCIMallocFn malocfp, OCIReallocFn ralocfp,
+                            OCIMfreeFn mfreefp) {
+  Diagnostics::Instance().InitializeOnce();
+  g_initialized.store(true);
+  return TraceLine("OCIInitialize").Number("mode", mode).Return(OCI_SUCCESS);
+}
+
+sword __cdecl OCIEnvInit(OCIEnv** envp, ub4 mode, size_t xtramem_sz, void** usrmempp) {
+  TraceLine trace("OCIEnvInit");
+  trace.Number("mode", mode).Number("xtramem_sz", static_cast<long long>(xtramem_sz));
+  return trace.Return(Guarded([&]() -> sword {
+    if (envp == nullptr) return OCI_INVALID_HANDLE;
+    *envp = nullptr;
+    if (!g_initialized.load()) return OCI_ERROR;  // OCIInitialize comes first
+    auto env = std::make_unique<EnvHandle>();
+    if (xtramem_sz > 0 && usrmempp != nullptr) {
+      env->userMemory.reset(new char[xtramem_sz]());
+      *usrmempp = env->userMemory.get();
+    }
+    *envp = reinterpret_cast<OCIEnv*>(HandleRegistry::Instance().Add(std::move(env)));
+    trace.Handle("env", *envp);
+    return OCI_SUCCESS;
+  }));
+}
+
+sword __cdecl OCIHandleAlloc(const void* parenth, void** hndlpp, const ub4 type,
+                             const size_t xtramem_sz, void** usrmempp) {
+  TraceLine trace("OCIHandleAlloc");
+  trace.Handle("parent", parenth).Number("type", type);
+  return trace.Return(Guarded([&]() -> sword {
+    HandleRegistry& registry = HandleRegistry::Instance();
+    ocilite::Handle* env = registry.Find(parenth, OCI_HTYPE_ENV);
+    if (env == nullptr || hndlpp == nullptr) return OCI_INVALID_HANDLE;
+    *hndlpp = nullptr;
+    std::unique_ptr<ocilite::Handle> handle;
+    switch (type) {
+      case OCI_HTYPE_ERROR: handle = std::make_unique<ErrorHandle>(env); break;
+      case OCI_HTYPE_SERVER: handle = std::make_unique<ServerHandle>(env); break;
+      case OCI_HTYPE_SVCCTX: handle = std::make_unique<SvcCtxHandle>(env); break;
+      case OCI_HTYPE_SESSION: handle = std::make_unique<SessionHandle>(env); break;
+      case OCI_HTYPE_STMT: handle = std::make_unique<StmtHandle>(env); break;
+      default: return OCI_ERROR;
+    }
+    if (xtramem_sz > 0 && usrmempp != nullptr) {
+      handle->userMemory.reset(new char[xtramem_sz]());
+      *usrmempp = handle->userMemory.get();
+    }
+    *hndlpp = registry.Add(std::move(handle));
+    trace.Handle("handle", *hndlpp);
+    return OCI_SUCCESS;
+  }));
+}
+
+sword __cdecl OCIHandleFree(void* hndlp, const ub4 type) {
+  TraceLine trace("OCIHandleFree");
+  trace.Handle("handle", hndlp).Number("type", type);
+  return trace.Return(Guarded([&]() -> sword {
+    HandleRegistry& registry = HandleRegistry::Instance();
+    ocilite::Handle* handle = registry.Find(hndlp, type);
+    if (handle == nullptr) return OCI_INVALID_HANDLE;
+    if (type == OCI_HTYPE_BIND || type == OCI_HTYPE_DEFINE) {
+      auto* stmt = registry.FindAs<StmtHandle>(handle->parent, OCI_HTYPE_STMT);
+      if (stmt != nullptr) {
+        for (auto it = stmt->binds.begin(); it != stmt->binds.end(); ++it) {
+          if (it->second == handle) { stmt->binds.erase(it); break; }
+        }
+        for (auto it = stmt->defines.begin(); it != stmt->defines.end(); ++it) {
+          if (it->second == handle) { stmt->defines.erase(it); break; }
+        }
+      }
+    }
+    registry.Free(handle);
+    return OCI_SUCCESS;
+  }));
+}
+
+sword __cdecl OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size, ub4 attrtype,
+                         OCIError* errhp) {
+  TraceLine trace("OCIAttrSet");
+  trace.Handle("target", trgthndlp).Number("type", trghndltyp).Number("attr", attrtype);
+  if (attrtype == OCI_ATTR_SERVER || attrtype == OCI_ATTR_SESSION) {
+    trace.Handle("value", attributep);
+  } else if (attrtype == OCI_ATTR_USERNAME) {
+    trace.Text("value", attributep, size);
+  } else if (attrtype == OCI_ATTR_PASSWORD) {
+    trace.Raw("value=<hidden>");  // a trace file must not keep passwords
+  } else if (attributep != nullptr && (attrtype == OCI_ATTR_PREFETCH_ROWS ||
+                                       attrtype == OCI_ATTR_PREFETCH_MEMORY)) {
+    ub4 value;
+    std::memcpy(&value, attributep, sizeof value);
+    trace.Number("value", value);
+  }
+  trace.Number("size", size).Handle("errhp", errhp);
+  return trace.Return(
+      Guarded([&]() { return AttrSetImpl(trgthndlp, trghndltyp, attributep, size, attrtype, errhp); }));
+}
+
+sword __cdecl OCIServerAttach(OCIServer* srvhp, OCIError* errhp, const OraText* dblink,
+                              sb4 dblink_len, ub4 mode) {
+  TraceLine trace("OCIServerAttach");
+  trace.Handle("srvhp", srvhp).Handle("errhp", errhp).Text("dblink", dblink, dblink_len)
+      .Number("len", dblink_len).Number("mode", mode);
+  return trace.Return(Guarded([&]() { return ServerAttachImpl(srvhp, errhp, dblink, dblink_len); }));
+}
+
+sword __cdecl OCIServerDetach(OCIServer* srvhp, OCIError* errhp, ub4 mode) {
+  TraceLine trace("OCIServerDetach");
+  trace.Handle("srvhp", srvhp).Handle("errhp", errhp).Number("mode", mode);
+  return trace.Return(Guarded([&]() { return ServerDetachImpl(srvhp, errhp); }));
+}
+
+sword __cdecl OCISessionBegin(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4 credt,
+                              ub4 mode) {
+  TraceLine trace("OCISessionBegin");
+  trace.Handle("svchp", svchp).Handle("errhp", errhp).Handle("usrhp", usrhp)
+      .Number("credt", credt).Number("mode", mode);
+  return trace.Return(Guarded([&]() { return SessionBeginImpl(svchp, errhp, usrhp, credt, mode); }));
+}
+
+sword __cdecl OCISessionEnd(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4 mode) {
+  TraceLine trace("OCISessionEnd");
+  trace.Handle("svchp", svchp).Handle("errhp", errhp).Handle("usrhp", usrhp).Number("mode", mode);
+  return trace.Return(Guarded([&]() { return SessionEndImpl(svchp, errhp, usrhp); }));
+}
+
+sword __cdecl OCIErrorGet(void* hndlp, ub4 recordno, OraText* sqlstate, sb4* errcodep,
+                          OraText* bufp, ub4 bufsiz, ub4 type) {
+  TraceLine trace("OCIErrorGet");
+  trace.Handle("hndlp", hndlp).Number("recordno", recordno).Number("bufsiz", bufsiz)
+      .Number("type", type);
+  return trace.Return(
+      Guarded([&]() { return ErrorGetImpl(hndlp, recordno, errcodep, bufp, bufsiz, type); }));
+}
+
+sword __cdecl OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const OraText* stmt, ub4 stmt_len,
+                             ub4 language, ub4 mode) {
+  TraceLine trace("OCIStmtPrepare");
+  trace.Handle("stmtp", stmtp).Handle("errhp", errhp).Text("sql", stmt, stmt_len)
+      .Number("len", stmt_len).Number("language", language).Number("mode", mode);
+  return trace.Return(Guarded([&]() { return StmtPrepareImpl(stmtp, errhp, stmt, stmt_len); }));
+}
+
+sword __cdecl OCIBindByPos(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp, ub4 position,
+                           void* valuep, sb4 value_sz, ub2 dty, void* indp, ub2* alenp,
+                           ub2* rcodep, ub4 maxarr_len, ub4* curelep, ub4 mode) {
+  TraceLine trace("OCIBindByPos");
+  trace.Handle("stmtp", stmtp).Handle("errhp", errhp).Number("position", position)
+      .Number("value_sz", value_sz).Number("dty", dty).Number("indp", indp != nullptr)
+      .Number("alenp", alenp != nullptr).Number("rcodep", rcodep != nullptr)
+      .Number("maxarr_len", maxarr_len).Number("mode", mode);
+  return trace.Return(Guarded([&]() {
+    return BindOrDefine<BindHandle>(stmtp, bindp, errhp, position, valuep, value_sz, dty, indp,
+                                    alenp, rcodep, false);
+  }));
+}
+
+sword __cdecl OCIDefineByPos(OCIStmt* stmtp, OCIDefine** defnp, OCIError* errhp, ub4 position,
+                             void* valuep, sb4 value_sz, ub2 dty, void* indp, ub2* rlenp,
+                             ub2* rcodep, ub4 mode) {
+  TraceLine trace("OCIDefineByPos");
+  trace.Handle("stmtp", stmtp).Handle("errhp", errhp).Number("position", position)
+      .Number("value_sz", value_sz).Number("dty", dty).Number("indp", indp != nullptr)
+      .Number("rlenp", rlenp != nullptr).Number("rcodep", rcodep != nullptr).Number("mode", mode);
+  return trace.Return(Guarded([&]() {
+    return BindOrDefine<DefineHandle>(stmtp, defnp, errhp, position, valuep, value_sz, dty, indp,
+                                      rlenp, rcodep, true);
+  }));
+}
+
+sword __cdecl OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iters,
+                             ub4 rowoff, const OCISnapshot* snap_in, OCISnapshot* snap_out,
+                             ub4 mode) {
+  TraceLine trace("OCIStmtExecute");
+  trace.Handle("svchp", svchp).Handle("stmtp", stmtp).Handle("errhp", errhp)
+      .Number("iters", iters).Number("rowoff", rowoff).Number("mode", mode);
+  return trace.Return(Guarded([&]() { return StmtExecuteImpl(svchp, stmtp, errhp, iters, mode); }));
+}
+
+sword __cdecl OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation, ub4 mode) {
+  TraceLine trace("OCIStmtFetch");
+  trace.Handle("stmtp", stmtp).Handle("errhp", errhp).Number("nrows", nrows)
+      .Number("orientation", orientation).Number("mode", mode);
+  return trace.Return(Guarded([&]() { return StmtFetchImpl(stmtp, errhp, nrows, orientation); }));
+}
+
+}  // extern "C"

@@ -1,0 +1,110 @@
+#include "oci-lite/Handles.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace ocilite {
+
+namespace {
+
+const char* KindName(ub4 type) {
+  switch (type) {
+    case OCI_HTYPE_ENV: return "env";
+    case OCI_HTYPE_ERROR: return "error";
+    case OCI_HTYPE_SVCCTX: return "svcctx";
+    case OCI_HTYPE_STMT: return "stmt";
+    case OCI_HTYPE_BIND: return "bind";
+    case OCI_HTYPE_DEFINE: return "define";
+    case OCI_HTYPE_SERVER: return "server";
+    case OCI_HTYPE_SESSION: return "session";
+    default: return "handle";
+  }
+}
+
+}  // namespace
+
+HandleRegistry& HandleRegistry::Instance() {
+  static HandleRegistry instance;
+  return instance;
+}
+
+Handle* HandleRegistry::Add(std::unique_ptr<Handle> handle) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  Handle* raw = handle.get();
+  raw->id = m_nextId++;
+  m_handles[raw] = std::move(handle);
+  return raw;
+}
+
+Handle* HandleRegistry::Find(const void* pointer, ub4 type) const {
+  if (pointer == nullptr) return nullptr;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  auto it = m_handles.find(pointer);
+  if (it == m_handles.end() || it->second->type != type) return nullptr;
+  return it->second.get();
+}
+
+void HandleRegistry::CollectDescendants(Handle* root, std::vector<Handle*>* out) const {
+  for (const auto& entry : m_handles) {
+    if (entry.second->parent == root) {
+      out->push_back(entry.second.get());
+      CollectDescendants(entry.second.get(), out);
+    }
+  }
+}
+
+void HandleRegistry::Free(Handle* handle) {
+  std::vector<std::unique_ptr<Handle>> doomed;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<Handle*> victims;
+    CollectDescendants(handle, &victims);
+    victims.push_back(handle);
+    for (Handle* victim : victims) {
+      auto it = m_handles.find(victim);
+      if (it == m_handles.end()) continue;
+      doomed.push_back(std::move(it->second));
+      m_handles.erase(it);
+    }
+  }
+  // Children go first: statements before the servers their cursors ran on.
+  std::stable_sort(doomed.begin(), doomed.end(),
+                   [](const std::unique_ptr<Handle>& a, const std::unique_ptr<Handle>& b) {
+                     auto rank = [](ub4 t) {
+                       return t == OCI_HTYPE_BIND || t == OCI_HTYPE_DEFINE ? 0
+                              : t == OCI_HTYPE_STMT                        ? 1
+                              : t == OCI_HTYPE_ENV                         ? 3
+                                                                           : 2;
+                     };
+                     return rank(a->type) < rank(b->type);
+                   });
+  doomed.clear();
+}
+
+void HandleRegistry::FreeChildren(Handle* handle) {
+  std::vector<std::unique_ptr<Handle>> doomed;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  std::vector<Handle*> victims;
+  CollectDescendants(handle, &victims);
+  for (Handle* victim : victims) {
+    auto it = m_handles.find(victim);
+    if (it == m_handles.end()) continue;
+    doomed.push_back(std::move(it->second));
+    m_handles.erase(it);
+  }
+}
+
+int HandleRegistry::LiveCount() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return static_cast<int>(m_handles.size());
+}
+
+std::string HandleRegistry::Describe(const void* pointer) const {
+  if (pointer == nullptr) return "null";
+  std::lock_guard<std::mutex> lock(m_mutex);
+  auto it = m_handles.find(pointer);
+  if (it == m_handles.end()) return "invalid";
+  return std::string(KindName(it->second->type)) + "#" + std::to_string(it->second->id);
+}
+
+}  // namespace ocilite

@@ -1,0 +1,126 @@
+// Handles.h
+//
+// The objects behind the opaque OCI handle pointers, and the registry that owns them.
+//   Handle and its kinds - environment, error, server, service context, session, statement,
+//                          bind and define; each knows its OCI_HTYPE_* number and its parent.
+//   HandleRegistry       - owns every live handle, checks that a pointer the caller passes in
+//                          is a live handle of the expected kind (so a stale or foreign pointer
+//                          gives OCI_INVALID_HANDLE instead of a crash), frees a handle with its
+//                          children, and counts the live handles for tests.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+#include "db/OciDefs.h"
+#include "oci-lite/Database.h"
+#include "oci-lite/OraError.h"
+#include "oci-lite/Statement.h"
+
+namespace ocilite {
+
+struct Handle {
+  Handle(ub4 handleType, Handle* parentHandle) : type(handleType), parent(parentHandle) {}
+  virtual ~Handle() = default;
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+
+  const ub4 type;
+  Handle* const parent;  // the environment, or the statement for binds and defines
+  unsigned id = 0;       // a process-wide serial number, shown in the trace
+  std::unique_ptr<char[]> userMemory;
+};
+
+// Environments and error handles both hold at most one diagnostic record.
+struct RecordHolder : Handle {
+  using Handle::Handle;
+  OraError record;
+};
+
+struct EnvHandle : RecordHolder {
+  EnvHandle() : RecordHolder(OCI_HTYPE_ENV, nullptr) {}
+};
+
+struct ErrorHandle : RecordHolder {
+  explicit ErrorHandle(Handle* env) : RecordHolder(OCI_HTYPE_ERROR, env) {}
+};
+
+struct ServerHandle : Handle {
+  explicit ServerHandle(Handle* env) : Handle(OCI_HTYPE_SERVER, env) {}
+  ~ServerHandle() override {
+    if (database) database->Close();
+  }
+  std::shared_ptr<Database> database;  // set while attached
+};
+
+struct SessionHandle : Handle {
+  explicit SessionHandle(Handle* env) : Handle(OCI_HTYPE_SESSION, env) {}
+  std::string userName;
+  std::string password;
+  bool active = false;
+  ServerHandle* server = nullptr;  // the server the session began on
+  std::string sessionUser;
+};
+
+struct SvcCtxHandle : Handle {
+  explicit SvcCtxHandle(Handle* env) : Handle(OCI_HTYPE_SVCCTX, env) {}
+  ServerHandle* server = nullptr;
+  SessionHandle* session = nullptr;
+};
+
+struct BindHandle : Handle {
+  explicit BindHandle(Handle* stmt) : Handle(OCI_HTYPE_BIND, stmt) {}
+  BindSlot slot;
+};
+
+struct DefineHandle : Handle {
+  explicit DefineHandle(Handle* stmt) : Handle(OCI_HTYPE_DEFINE, stmt) {}
+  DefineSlot slot;
+};
+
+struct StmtHandle : Handle {
+  explicit StmtHandle(Handle* env) : Handle(OCI_HTYPE_STMT, env) {}
+  Statement statement;
+  std::map<ub4, BindHandle*> binds;      // by position; owned by the registry
+  std::map<ub4, DefineHandle*> defines;  // by position; owned by the registry
+};
+
+class HandleRegistry {
+ public:
+  static HandleRegistry& Instance();
+
+  // Takes ownership of a new handle and gives it its serial number.
+  Handle* Add(std::unique_ptr<Handle> handle);
+
+  // The live handle at pointer with the given OCI_HTYPE_* type, or null.
+  Handle* Find(const void* pointer, ub4 type) const;
+
+  template <class T>
+  T* FindAs(const void* pointer, ub4 type) const {
+    return static_cast<T*>(Find(pointer, type));
+  }
+
+  // Frees a handle and every handle below it (an environment takes all its handles along).
+  void Free(Handle* handle);
+
+  // Frees the binds and defines of a statement (a new prepare discards them).
+  void FreeChildren(Handle* handle);
+
+  int LiveCount() const;
+
+  // "stmt#7", "null" or "invalid" for the trace.
+  std::string Describe(const void* pointer) const;
+
+ private:
+  HandleRegistry() = default;
+  void CollectDescendants(Handle* root, std::vector<Handle*>* out) const;
+
+  mutable std::mutex m_mutex;
+  std::unordered_map<const void*, std::unique_ptr<Handle>> m_handles;
+  unsigned m_nextId = 1;
+};
+
+}  // namespace ocilite

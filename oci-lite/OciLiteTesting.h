@@ -1,0 +1,60 @@
+// OciLiteTesting.h
+//
+// The extra exports of oci-lite's OCI.DLL that only tests use. Look them up with
+// GetProcAddress by these plain names (all __cdecl, like the OCI entry points); the typedefs
+// below are the pointer types to cast to.
+//
+// Counted calls (OCI_LITE_FAIL_AT and OciLiteCallCount): the calls that carry an error handle
+// and so can report a failure: OCIAttrSet, OCIServerAttach, OCIServerDetach, OCISessionBegin,
+// OCISessionEnd, OCIStmtPrepare, OCIBindByPos, OCIDefineByPos, OCIStmtExecute, OCIStmtFetch.
+// Counting starts at the first OCIInitialize of the process (calls before it are not counted).
+// OCIInitialize, OCIEnvInit, OCIHandleAlloc, OCIHandleFree and OCIErrorGet are never counted
+// and never fail by injection: they cannot carry a record, and a caller that cannot check them
+// would otherwise go on with null handles. A counted entry point checks its handles first and
+// counts itself only when they are live (a call that returns OCI_INVALID_HANDLE is not counted),
+// so a sweep N = 1 .. OciLiteCallCount() (read after one clean run) hits each call once.
+//
+// When the counter reaches the chosen N, that one call does nothing else: it puts
+// "ORA-03113: end-of-file on communication channel" (OCIServerAttach: "ORA-12541: TNS:no
+// listener") into its error handle and returns OCI_ERROR. Later calls behave normally.
+//
+// Round trips (OciLiteRoundTrips): OCIServerAttach once the connect string resolved,
+// OCISessionBegin and OCISessionEnd once their local checks passed, every OCIStmtExecute that
+// reaches the database, and every OCIStmtFetch that finds too few prefetched rows and the end
+// of the result not yet known. Each waits OCI_LITE_RTT_US microseconds when set.
+//
+// Live handles (OciLiteLiveHandles): every handle allocated and not yet freed, including
+// environments, binds and defines (freed with their statement) and handles freed implicitly
+// with their environment.
+//
+// Environment variables OCI_LITE_FAIL_AT, OCI_LITE_RTT_US and OCI_LITE_TRACE are read once, at
+// the first OCIInitialize; OCI_LITE_HOME is read at every OCIServerAttach.
+#pragma once
+
+extern "C" {
+
+// Simulated server round trips since the start or the last OciLiteResetCounters.
+typedef unsigned (__cdecl* OciLiteRoundTripsFn)(void);
+// Counted calls (see above) since the first OCIInitialize or the last OciLiteResetCounters.
+typedef unsigned (__cdecl* OciLiteCallCountFn)(void);
+// Handles allocated and not freed, in the whole process.
+typedef int (__cdecl* OciLiteLiveHandlesFn)(void);
+// Sets the round-trip and call counters to 0 (the handle count is not touched).
+typedef void (__cdecl* OciLiteResetCountersFn)(void);
+// Makes the counted call number n fail (counted as OciLiteCallCount counts); 0 turns it off.
+typedef void (__cdecl* OciLiteSetFailAtFn)(unsigned n);
+// Sets the wait per round trip in microseconds; 0 turns it off.
+typedef void (__cdecl* OciLiteSetRoundTripDelayFn)(unsigned microseconds);
+// Appends the call trace to the file at path from now on; null or "" stops tracing.
+// Returns 1 when the file could be opened (or tracing was stopped), 0 otherwise.
+typedef int (__cdecl* OciLiteSetTraceFileFn)(const char* path);
+
+unsigned __cdecl OciLiteRoundTrips(void);
+unsigned __cdecl OciLiteCallCount(void);
+int __cdecl OciLiteLiveHandles(void);
+void __cdecl OciLiteResetCounters(void);
+void __cdecl OciLiteSetFailAt(unsigned n);
+void __cdecl OciLiteSetRoundTripDelay(unsigned microseconds);
+int __cdecl OciLiteSetTraceFile(const char* path);
+
+}  // extern "C"

@@ -1,0 +1,151 @@
+#include "oci-lite/OraError.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "sqlite3.h"
+
+namespace ocilite {
+
+namespace {
+
+struct MessageEntry {
+  int code;
+  const char* text;
+};
+
+// Oracle's classic message texts (pre-23ai wording), the only place they are written down.
+const MessageEntry kMessages[] = {
+    {kOraResourceBusy, "resource busy and acquire with NOWAIT specified or timeout expired"},
+    {kOraInternal, "internal error code, arguments: [oci-lite]"},
+    {kOraInvalidSqlStatement, "invalid SQL statement"},
+    {kOraInvalidIdentifier, "invalid identifier"},
+    {kOraColumnAmbiguous, "column ambiguously defined"},
+    {kOraNotProperlyEnded, "SQL command not properly ended"},
+    {kOraTableNotFound, "table or view does not exist"},
+    {kOraFetchOutOfSequence, "fetch out of sequence"},
+    {kOraNullPassword, "null password given; logon denied"},
+    {kOraNotInSelectList, "variable not in select list"},
+    {kOraNotAllBound, "not all variables bound"},
+    {kOraNotLoggedOn, "not logged on"},
+    {kOraInvalidLogon, "invalid username/password; logon denied"},
+    {kOraInsufficientPrivileges, "insufficient privileges"},
+    {kOraNotAvailable, "ORACLE not available"},
+    {kOraIllegalVariable, "illegal variable name/number"},
+    {kOraNoDataFound, "no data found"},
+    {kOraFetchedNull, "fetched column value is NULL"},
+    {kOraFetchedTruncated, "fetched column value was truncated"},
+    {kOraIntegerOverflow, "converting column overflows integer datatype"},
+    {kOraInvalidNumber, "invalid number"},
+    {kOraEndOfFile, "end-of-file on communication channel"},
+    {kOraNotConnected, "not connected to ORACLE"},
+    {kOraUnsupportedType, "unsupported network datatype or representation"},
+    {kOraCannotResolve, "TNS:could not resolve the connect identifier specified"},
+    {kOraNoListener, "TNS:no listener"},
+    {kOraReadOnly, "database open for read-only access"},
+    {kOraAlreadyConnected, "already connected to a server"},
+    {kOraIllegalAttribute, "illegal attribute type"},
+    {kOraAlreadyAuthenticated, "user already authenticated"},
+    {kOraZeroIterations, "zero iteration count"},
+    {kOraNotPrepared, "statement handle not prepared"},
+    {kOraNotExecuted, "statement handle not executed"},
+    {kOraTruncationOrNull, "A Truncation or null fetch error occurred"},
+    {kOraDefineNotDone, "define not done before fetch or execute and fetch"},
+    {kOraInvalidFetch, "invalid fetch operation"},
+};
+
+// Looks a code up in the table; unknown codes get Oracle's generic wording.
+const char* ClassicText(int code) {
+  for (const MessageEntry& entry : kMessages) {
+    if (entry.code == code) return entry.text;
+  }
+  return "Message not found";
+}
+
+// True when text begins with prefix.
+bool StartsWith(const std::string& text, const char* prefix) {
+  return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
+}
+
+// Oracle names an unknown identifier upper-cased and quoted per part: "T"."COL".
+std::string QuoteIdentifier(const std::string& name) {
+  std::string quoted = "\"";
+  for (char c : name) {
+    if (c == '.') {
+      quoted += "\".\"";
+    } else {
+      quoted += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+  }
+  return quoted + "\"";
+}
+
+// The first word of a statement, upper-cased; decides between "invalid statement" and
+// "not properly ended" for a syntax error.
+std::string FirstWord(const std::string& sql) {
+  size_t i = 0;
+  while (i < sql.size() && (std::isspace(static_cast<unsigned char>(sql[i])) || sql[i] == '(')) ++i;
+  std::string word;
+  while (i < sql.size() && std::isalpha(static_cast<unsigned char>(sql[i]))) {
+    word += static_cast<char>(std::toupper(static_cast<unsigned char>(sql[i])));
+    ++i;
+  }
+  return word;
+}
+
+bool IsSqlVerb(const std::string& word) {
+  static const char* const kVerbs[] = {"SELECT", "WITH",  "INSERT", "UPDATE", "DELETE",
+                                       "MERGE",  "CREATE", "DROP",  "ALTER",  "GRANT",
+                                       "REVOKE", "COMMIT", "ROLLBACK", "SAVEPOINT", "TRUNCATE",
+                                       "EXPLAIN", "LOCK",  "RENAME", "COMMENT", "ANALYZE"};
+  for (const char* verb : kVerbs) {
+    if (word == verb) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+OraError MakeOraError(int code) { return MakeOraError(code, ClassicText(code)); }
+
+OraError MakeOraError(int code, const std::string& message) {
+  char prefix[16];
+  std::snprintf(prefix, sizeof prefix, "ORA-%05d: ", code);
+  OraError error;
+  error.code = code;
+  error.text = prefix + message + "\n";
+  return error;
+}
+
+OraError FromSqlite(int sqliteCode, const std::string& message, const std::string& sqlText) {
+  switch (sqliteCode & 0xff) {
+    case SQLITE_AUTH:
+      return MakeOraError(kOraInsufficientPrivileges);
+    case SQLITE_READONLY:
+      return MakeOraError(kOraReadOnly);
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return MakeOraError(kOraResourceBusy);
+    case SQLITE_RANGE:
+      return MakeOraError(kOraIllegalVariable);
+    default:
+      break;
+  }
+  if (StartsWith(message, "no such table:")) return MakeOraError(kOraTableNotFound);
+  if (StartsWith(message, "no such column:") || StartsWith(message, "no such function:")) {
+    std::string name = message.substr(message.find(':') + 1);
+    while (!name.empty() && name.front() == ' ') name.erase(0, 1);
+    return MakeOraError(kOraInvalidIdentifier, QuoteIdentifier(name) + ": invalid identifier");
+  }
+  if (StartsWith(message, "ambiguous column name")) return MakeOraError(kOraColumnAmbiguous);
+  if (message.find("syntax error") != std::string::npos || StartsWith(message, "incomplete input") ||
+      StartsWith(message, "unrecognized token")) {
+    return MakeOraError(IsSqlVerb(FirstWord(sqlText)) ? kOraNotProperlyEnded
+                                                       : kOraInvalidSqlStatement);
+  }
+  if (StartsWith(message, "not authorized")) return MakeOraError(kOraInsufficientPrivileges);
+  return MakeOraError(kOraInternal,
+                      std::string("internal error code, arguments: [oci-lite], [") + message + "]");
+}
+
+}  // namespace ocilite

@@ -1,0 +1,88 @@
+// Statement.h
+//
+// What a statement handle does between prepare and the last fetch.
+//   BindSlot, DefineSlot - the caller's buffers as given to OCIBindByPos and OCIDefineByPos.
+//   Statement            - runs the prepared text on the session's database at execute, binds
+//                          the caller's values by position, keeps the rows that one simulated
+//                          round trip brought (the requested rows plus OCI_ATTR_PREFETCH_ROWS
+//                          more), and hands them out into the defines, fetch by fetch.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "db/OciDefs.h"
+#include "oci-lite/Database.h"
+#include "oci-lite/OraError.h"
+
+namespace ocilite {
+
+struct BindSlot {
+  void* value = nullptr;
+  sb4 size = 0;
+  ub2 type = 0;
+  sb2* indicator = nullptr;
+  ub2* length = nullptr;
+  ub2* returnCode = nullptr;
+};
+
+struct DefineSlot {
+  void* value = nullptr;
+  sb4 size = 0;
+  ub2 type = 0;
+  sb2* indicator = nullptr;
+  ub2* length = nullptr;
+  ub2* returnCode = nullptr;
+};
+
+// The outcome of one execute or fetch: the status to return and the record it leaves.
+struct CallResult {
+  sword status = OCI_SUCCESS;
+  OraError record;  // empty when the call leaves no record
+};
+
+class Statement {
+ public:
+  // Keeps the text for the next execute and forgets any earlier result.
+  void Prepare(const std::string& sql);
+  bool IsPrepared() const { return m_prepared; }
+
+  void SetPrefetchRows(ub4 rows) { m_prefetchRows = rows; }
+  ub4 PrefetchRows() const { return m_prefetchRows; }
+
+  // Runs the statement on database; a query delivers its first iters rows into the defines.
+  CallResult Execute(const std::shared_ptr<Database>& database, const std::map<ub4, BindSlot>& binds,
+                     const std::map<ub4, DefineSlot>& defines, ub4 iters, bool describeOnly);
+
+  // Delivers the next nrows rows; 0 rows cancels the cursor.
+  CallResult Fetch(const std::map<ub4, DefineSlot>& defines, ub4 nrows);
+
+ private:
+  // Brings up to count rows from the database into the cache, as one round trip.
+  void FillCache(ub4 count);
+  CallResult Deliver(const std::map<ub4, DefineSlot>& defines, ub4 nrows);
+  OraError ApplyBinds(const std::map<ub4, BindSlot>& binds, ub4 element);
+
+  std::string m_sql;
+  bool m_prepared = false;
+  bool m_executed = false;
+  bool m_isQuery = false;
+  bool m_endReached = false;  // the database has no more rows beyond the cache
+  bool m_finished = false;    // OCI_NO_DATA has been returned, or the cursor was cancelled
+  ub4 m_prefetchRows = 1;     // the client's default
+  Cursor m_cursor;
+  std::deque<Row> m_cache;
+  OraError m_pendingError;    // a failure met while filling the cache, reported after its rows
+};
+
+// Writes one value into element `element` of a define's buffers; sets *truncated or returns
+// the error (ORA-01405, ORA-01722, ORA-01455, ORA-03115).
+OraError DeliverValue(const Value& value, const DefineSlot& define, ub4 element, bool* truncated);
+
+// True when OCIDefineByPos / OCIBindByPos accept this external type and size.
+bool IsSupportedDefine(ub2 type, sb4 size);
+bool IsSupportedBind(ub2 type, sb4 size);
+
+}  // namespace ocilite
