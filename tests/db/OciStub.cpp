@@ -1,0 +1,131 @@
+// OciStub.cpp: a tiny stand-in "OCI.DLL" that exports only some of the entry points the database
+// layer calls, to show that a library missing one of them fails the logon or the statement
+// plainly instead of crashing. Built twice: once without OCIServerDetach (a connection entry
+// point) and once without OCIStmtFetch (a statement entry point). Every call answers success,
+// hands out dummy handles and leaves no diagnostic record; OciStubCallCount tells the tests
+// how many calls reached the stub.
+#include "db/OciDefs.h"
+
+namespace {
+
+long g_nCalls = 0;
+char g_dummyHandles[64];
+int g_nNextHandle = 0;
+
+// Runs at the start of every stub entry point.
+sword Called()
+{
+    ++g_nCalls;
+    return OCI_SUCCESS;
+}
+
+// Runs for every allocation: a distinct non-null address that is never dereferenced.
+void* NextHandle()
+{
+    g_nNextHandle = (g_nNextHandle + 1) % static_cast<int>(sizeof(g_dummyHandles));
+    return &g_dummyHandles[g_nNextHandle];
+}
+
+}  // namespace
+
+extern "C" {
+
+__declspec(dllexport) long __cdecl OciStubCallCount()
+{
+    return g_nCalls;
+}
+
+__declspec(dllexport) sword __cdecl OCIInitialize(ub4, void*, OCIMallocFn, OCIReallocFn,
+                                                  OCIMfreeFn)
+{
+    return Called();
+}
+
+__declspec(dllexport) sword __cdecl OCIEnvInit(OCIEnv** envp, ub4, size_t, void**)
+{
+    *envp = static_cast<OCIEnv*>(NextHandle());
+    return Called();
+}
+
+__declspec(dllexport) sword __cdecl OCIHandleAlloc(const void*, void** hndlpp, const ub4,
+                                                   const size_t, void**)
+{
+    *hndlpp = NextHandle();
+    return Called();
+}
+
+__declspec(dllexport) sword __cdecl OCIHandleFree(void*, const ub4)
+{
+    return Called();
+}
+
+__declspec(dllexport) sword __cdecl OCIAttrSet(void*, ub4, void*, ub4, ub4, OCIError*)
+{
+    return Called();
+}
+
+__declspec(dllexport) sword __cdecl OCIServerAttach(OCIServer*, OCIError*, const OraText*, sb4,
+                                                    ub4)
+{
+    return Called();
+}
+
+#ifndef OCI_STUB_WITHOUT_SERVER_DETACH
+__declspec(dllexport) sword __cdecl OCIServerDetach(OCIServer*, OCIError*, ub4)
+{
+    return Called();
+}
+#endif
+
+__declspec(dllexport) sword __cdecl OCISessionBegin(OCISvcCtx*, OCIError*, OCISession*, ub4,
+                                                    ub4)
+{
+    return Called();
+}
+
+__declspec(dllexport) sword __cdecl OCISessionEnd(OCISvcCtx*, OCIError*, OCISession*, ub4)
+{
+    return Called();
+}
+
+__declspec(dllexport) sword __cdecl OCIErrorGet(void*, ub4, OraText*, sb4*, OraText*, ub4, ub4)
+{
+    Called();
+    return OCI_NO_DATA;
+}
+
+__declspec(dllexport) sword __cdecl OCIStmtPrepare(OCIStmt*, OCIError*, const OraText*, ub4,
+                                                   ub4, ub4)
+{
+    return Called();
+}
+
+__declspec(dllexport) sword __cdecl OCIBindByPos(OCIStmt*, OCIBind** bindp, OCIError*, ub4,
+                                                 void*, sb4, ub2, void*, ub2*, ub2*, ub4, ub4*,
+                                                 ub4)
+{
+    *bindp = static_cast<OCIBind*>(NextHandle());
+    return Called();
+}
+
+__declspec(dllexport) sword __cdecl OCIDefineByPos(OCIStmt*, OCIDefine** defnp, OCIError*, ub4,
+                                                   void*, sb4, ub2, void*, ub2*, ub2*, ub4)
+{
+    *defnp = static_cast<OCIDefine*>(NextHandle());
+    return Called();
+}
+
+__declspec(dllexport) sword __cdecl OCIStmtExecute(OCISvcCtx*, OCIStmt*, OCIError*, ub4, ub4,
+                                                   const OCISnapshot*, OCISnapshot*, ub4)
+{
+    return Called();
+}
+
+#ifndef OCI_STUB_WITHOUT_STMT_FETCH
+__declspec(dllexport) sword __cdecl OCIStmtFetch(OCIStmt*, OCIError*, ub4, ub2, ub4)
+{
+    return Called();
+}
+#endif
+
+}  // extern "C"
