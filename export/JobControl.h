@@ -1,0 +1,70 @@
+// JobControl.h
+//
+// The identity of export jobs and the gate through which a worker reaches shared state.
+//   JobControl       - the job numbers, the stop and the hold requests. The window thread
+//                      begins, stops and holds jobs; a worker asks whether its job is still
+//                      the current one and waits out a hold.
+//   CJobSection      - one step of a worker that touches shared state: a write to the job
+//                      record or the output file and the message that makes the dialog read
+//                      it. It opens only for the current, unheld job, and while it is open no
+//                      stop or hold can come between the check and the write.
+//   CWorkerThreadJob - binds the calling thread to its job number, so that AddLogText, which
+//                      has no job parameter, knows which job it speaks for.
+//
+// Every job gets a number when it begins; stopping a job or beginning the next one makes the
+// old number stale, and a worker with a stale number writes nothing more anywhere. The window
+// thread never waits for a worker: when it must take the gate while a worker delivers a message
+// to it, it handles that message while it waits.
+#pragma once
+
+namespace JobControl {
+
+// Runs on the window thread at Start (or on a worker started without a number): the new job
+// becomes the current one and any earlier job counts as stopped. Never returns 0.
+unsigned BeginJob();
+// Runs on the window thread at Stop: no job is current any more.
+void Stop();
+// Run on the window thread around the close request's message; holds nest.
+void Hold();
+void Release();
+// Runs on a worker before each object and each source line: waits while the job is held;
+// false once the job is no longer current.
+bool WaitWhileHeld(unsigned nJob);
+// Runs anywhere: whether nJob is the current job (a snapshot, for tests and diagnostics).
+bool IsCurrent(unsigned nJob);
+
+}  // namespace JobControl
+
+class CJobSection {
+public:
+    // Runs on a worker before it writes shared state: waits out a hold, then opens if nJob is
+    // still current. Job 0 (a thread that is no worker) always opens and guards nothing.
+    explicit CJobSection(unsigned nJob);
+    ~CJobSection();
+    CJobSection(const CJobSection&) = delete;
+    CJobSection& operator=(const CJobSection&) = delete;
+
+    bool IsOpen() const { return m_bOpen; }
+
+private:
+    bool m_bOpen = false;
+    bool m_bLocked = false;
+};
+
+// Runs on a worker inside an open CJobSection: sends uMessage (wParam 0, lParam 0) to the
+// application's main window and returns when the window has handled it; without a main
+// window it does nothing.
+void SendToMainWindow(unsigned uMessage);
+
+class CWorkerThreadJob {
+public:
+    // Runs at the start of a worker thread.
+    explicit CWorkerThreadJob(unsigned nJob);
+    // Runs when the worker returns.
+    ~CWorkerThreadJob();
+    CWorkerThreadJob(const CWorkerThreadJob&) = delete;
+    CWorkerThreadJob& operator=(const CWorkerThreadJob&) = delete;
+
+    // The job of the calling thread, or 0 on a thread that is no worker.
+    static unsigned Current();
+};
