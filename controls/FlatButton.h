@@ -130,6 +130,8 @@ private:
     LRESULT OnSetCheck(WPARAM nCheck);
     LRESULT OnMenuChar(WPARAM wParam, LPARAM lParam);
     LRESULT OnMeasureItem(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDrawMenuItem(WPARAM wParam, LPARAM lParam);
+    bool IsMenuItemOfOurs(UINT nItemID, ULONG_PTR itemData) const;
     // Reflected BN_CLICKED: focus, sound, check toggle, drop-down menu or link.
     void OnClicked();
     void DropDownMenu();

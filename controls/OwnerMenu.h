@@ -67,6 +67,11 @@ public:
 
     // The class-wide settings and registries (one copy for the whole program).
     struct Shared {
+        Shared();
+        ~Shared();
+        Shared(const Shared&) = delete;
+        Shared& operator=(const Shared&) = delete;
+
         int osVersionCode = 1;
         int themedStyle = StyleFlat;
         int plainStyle = StyleClassic;
@@ -107,7 +112,8 @@ public:
     int GetItemRecordCount() const { return int(m_items.size()); }
     const COwnerMenuItem* GetItemRecord(int nIndex) const;
     // The record whose address is itemData, in this menu or its sub-menus; else null.
-    COwnerMenuItem* FindRecord(ULONG_PTR itemData) const;
+    // *ppOwner (when given) receives the menu that holds it.
+    COwnerMenuItem* FindRecord(ULONG_PTR itemData, const COwnerMenu** ppOwner = nullptr) const;
     bool IsFromResource() const { return m_bFromResource; }
 
     // Custom check images (an image list and the images for selected and unselected
@@ -148,11 +154,12 @@ private:
         std::unique_ptr<COwnerMenu> pObject;   // null when added by handle only
     };
 
-    BOOL AppendRecord(std::unique_ptr<COwnerMenuItem> pItem, int nImage);
+    void MeasureRecord(LPMEASUREITEMSTRUCT lpMeasureItemStruct, const COwnerMenuItem& item) const;
+    void DrawRecord(LPDRAWITEMSTRUCT lpDrawItemStruct, const COwnerMenuItem& item) const;
     // Releases records, sub-menu objects and registry entries; the handle stays.
     void ReleaseContents();
-    void DrawClassicItem(CDC& dc, const DRAWITEMSTRUCT& dis, const COwnerMenuItem& item);
-    void DrawFlatItem(CDC& dc, const DRAWITEMSTRUCT& dis, const COwnerMenuItem& item);
+    void DrawClassicItem(CDC& dc, const DRAWITEMSTRUCT& dis, const COwnerMenuItem& item) const;
+    void DrawFlatItem(CDC& dc, const DRAWITEMSTRUCT& dis, const COwnerMenuItem& item) const;
     void DrawItemText(CDC& dc, const COwnerMenuItem& item, RECT rcText, COLORREF clr) const;
     void DrawClassicCheck(CDC& dc, const RECT& rcBox, COLORREF clrBack, bool bSelected, bool bRadio) const;
     void DrawFlatCheck(CDC& dc, const RECT& rcBox, bool bRadio) const;
@@ -165,6 +172,9 @@ private:
     int TopLevelOffset() const;
     void RestoreTopLevelPopups();
     void RegisterPopup(HMENU hPopup, COwnerMenu* pObject);
+    bool IsLiveSubMenu(HMENU hSubMenu) const;
+    // The item's check bitmaps: true when its checked-state bitmap is set (radio dot).
+    static bool UsesRadioMark(const DRAWITEMSTRUCT& dis);
 
     std::vector<std::unique_ptr<COwnerMenuItem>> m_items;
     std::vector<SubMenu> m_subMenus;
@@ -174,8 +184,6 @@ private:
     int m_nUncheckedImageIndex = -1;
     BOOL m_bLoadImagesAsIcons = FALSE;
     bool m_bFromResource = false;
-
-    friend class COwnerMenuTestAccess;
 };
 
 // Drawing primitives shared by both looks, free for tests.
