@@ -1,0 +1,240 @@
+// CPackListDlg: the object picker.
+#include "dialogs/PackListDlg.h"
+
+#include <cstring>
+#include <memory>
+
+#include "db/DBConnect.h"
+#include "db/DBStmt.h"
+#include "dialogs/AppMessageBox.h"
+#include "export/JobRecord.h"
+#include "framework/WinApp.h"
+#include "res/resource.h"
+
+namespace {
+// Packages are listed once: their bodies share the name and are not offered separately.
+const char kListingSql[] =
+    "SELECT OBJECT_NAME,OBJECT_TYPE FROM USER_OBJECTS WHERE OBJECT_TYPE in ('PACKAGE','PROCEDURE','FUNCTION') ";
+const int kNameSize = 100;
+const int kEndOfRows = 1403;
+}  // namespace
+
+// Constructed by the main dialog's picker button; no database work happens here.
+CPackListDlg::CPackListDlg(CWnd* pParent)
+    : CDialog(IDD_PACKLIST, pParent)
+{
+}
+
+// Runs when the main dialog's local picker goes out of scope.
+CPackListDlg::~CPackListDlg() = default;
+
+// Used while loading: the text a list entry shows for one object.
+CString CPackListDlg::MakeEntry(const char* pszName, const char* pszType)
+{
+    CString strEntry(pszName);
+    strEntry += " [";
+    strEntry += pszType;
+    strEntry += "]";
+    return strEntry;
+}
+
+// Used by OnOK: only the suffix that MakeEntry appended is removed, so a name that
+// itself holds blanks or brackets comes back unchanged.
+CString CPackListDlg::NameFromEntry(const CString& strEntry)
+{
+    const int nLength = strEntry.GetLength();
+    if (nLength == 0 || strEntry[nLength - 1] != ']')
+        return strEntry;
+    // The type is one word without brackets, so the last " [" starts the suffix.
+    int nSuffix = -1;
+    for (int i = nLength - 2; i >= 0; --i) {
+        if (strEntry[i] == '[') {
+            if (i > 0 && strEntry[i - 1] == ' ')
+                nSuffix = i - 1;
+            break;
+        }
+    }
+    if (nSuffix < 0)
+        return strEntry;
+    return strEntry.Left(nSuffix);
+}
+
+// Runs for every data exchange: at initialisation (towards the controls) and from
+// OnFindChange and OnOK (from the controls).
+void CPackListDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_LOG, m_listObjects);
+    DDX_LBString(pDX, IDC_LOG, m_strSelected);
+    DDX_Text(pDX, IDC_FIND, m_strFind);
+    DDX_Control(pDX, IDOK, m_btnOk);
+    DDX_Control(pDX, IDCANCEL, m_btnCancel);
+    DDX_Control(pDX, IDC_GROUP_OBJECTS, m_grpObjects);
+    DDX_Control(pDX, IDC_FIND_LABEL, m_stcFind);
+    DDX_Control(pDX, IDC_FIND, m_editFind);
+}
+
+// Runs once when the picker opens: anchors the controls, logs on with the job
+// record's parameters, fills the list and logs off again.
+BOOL CPackListDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    m_layout.Attach(this);
+    m_layout.AddControl(m_grpObjects.GetSafeHwnd(), 0, 0, 1, 1);
+    m_layout.AddControl(m_stcFind.GetSafeHwnd(), 0, 1, 0, 0);
+    m_layout.AddControl(m_listObjects.GetSafeHwnd(), 0, 0, 1, 1);
+    m_layout.AddControl(m_btnOk.GetSafeHwnd(), 1, 1, 0, 0);
+    m_layout.AddControl(m_btnCancel.GetSafeHwnd(), 1, 1, 0, 0);
+    m_layout.AddControl(m_editFind.GetSafeHwnd(), 0, 1, 1, 0);
+
+    SetIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME)), TRUE);
+
+    auto pConnection = std::make_unique<DBConnect>();
+    try {
+        if (g_bSysdba)
+            pConnection->ConnectAsSysdba(g_strUser, g_strPassword, g_strDatabase);
+        else
+            pConnection->Connect(g_strUser, g_strPassword, g_strDatabase);
+    } catch (const DBConnect::OtherException&) {
+        ShowAppMessage(pConnection->GetErrorText());
+        pConnection.reset();
+        OnCancel();
+        return TRUE;
+    }
+
+    m_listObjects.ResetContent();
+    const bool bLoaded = LoadObjects(*pConnection);
+    try {
+        pConnection->Disconnect();
+    } catch (const DBConnect::OtherException&) {
+        // The list is complete; a failed logoff changes nothing the user can act on.
+    }
+    pConnection.reset();
+    if (!bLoaded) {
+        OnCancel();
+        return TRUE;
+    }
+
+    m_bLoaded = true;
+    UpdateData(FALSE);
+    m_listObjects.SetCurSel(0);
+    return TRUE;
+}
+
+// Called by OnInitDialog with the open connection.
+bool CPackListDlg::LoadObjects(DBConnect& connection)
+{
+    char szName[kNameSize] = {};
+    char szType[kNameSize] = {};
+    std::unique_ptr<DBStmt> pStmt;
+    try {
+        pStmt = std::make_unique<DBStmt>(connection, kListingSql);
+    } catch (const DBStmt::OtherException&) {
+        // A statement that failed to come into being leaves its reason in the connection.
+        ShowAppMessage(connection.GetErrorText());
+        return false;
+    } catch (const DBConnect::OtherException&) {
+        ShowAppMessage(connection.GetErrorText());
+        return false;
+    }
+    try {
+        pStmt->DefineString(1, szName, kNameSize);
+        pStmt->DefineString(2, szType, kNameSize);
+    } catch (const DBStmt::OtherException&) {
+        ShowAppMessage(pStmt->GetErrorText());
+        return false;
+    }
+
+    // A failing fetch is reported once; a few of them in a row end the loading, so a
+    // broken statement cannot keep the picker loading for ever.
+    int nFailuresInRow = 0;
+    bool bReported = false;
+    for (;;) {
+        try {
+            pStmt->Fetch();
+        } catch (const DBStmt::OtherException&) {
+            if (pStmt->GetErrorCode() == kEndOfRows)
+                break;
+            if (!bReported) {
+                ShowAppMessage(pStmt->GetErrorText());
+                bReported = true;
+            }
+            if (++nFailuresInRow >= kMaxFetchFailures)
+                break;
+            continue;
+        }
+        nFailuresInRow = 0;
+        szName[kNameSize - 1] = '\0';
+        szType[kNameSize - 1] = '\0';
+        m_listObjects.AddString(MakeEntry(szName, szType));
+    }
+    return true;
+}
+
+// Runs when the find box's text changes (EN_CHANGE): selects the first entry that
+// begins with the typed text, ignoring case; no match leaves the selection alone.
+void CPackListDlg::OnFindChange()
+{
+    if (!m_bLoaded)
+        return;
+    UpdateData(TRUE);
+    m_listObjects.SelectString(-1, m_strFind);
+}
+
+// Runs on WM_SIZE with the new client size.
+void CPackListDlg::OnSize(int cx, int cy)
+{
+    m_layout.Resize(cx, cy);
+}
+
+// Called by OnOK and OnCancel. The main dialog zeroes the buffer first; the result is
+// terminated here as well, so it never runs past its 99 characters.
+void CPackListDlg::StoreResult(const char* pszName)
+{
+    const size_t nSize = sizeof(g_szObjectName);
+    size_t nLength = std::strlen(pszName);
+    if (nLength > nSize - 1)
+        nLength = nSize - 1;
+    std::memcpy(g_szObjectName, pszName, nLength);
+    g_szObjectName[nLength] = '\0';
+}
+
+// Runs on OK or Enter: hands back the selected entry's name, or a blank without one.
+void CPackListDlg::OnOK()
+{
+    const int nSelected = m_listObjects.GetCurSel();
+    if (nSelected == LB_ERR) {
+        StoreResult(" ");
+        CDialog::OnOK();
+        return;
+    }
+    StoreResult(NameFromEntry(m_listObjects.GetText(nSelected)));
+    CDialog::OnOK();
+}
+
+// Runs on Cancel, Escape, the close box, and after a failed logon: no choice.
+void CPackListDlg::OnCancel()
+{
+    StoreResult(" ");
+    CDialog::OnCancel();
+}
+
+// Every message of the picker.
+LRESULT CPackListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_SIZE:
+        OnSize(LOWORD(lParam), HIWORD(lParam));
+        return Default();
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_FIND && HIWORD(wParam) == EN_CHANGE) {
+            OnFindChange();
+            return 0;
+        }
+        break;
+    default:
+        break;
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
+}
