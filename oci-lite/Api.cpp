@@ -170,7 +170,9 @@ sword ServerAttachImpl(OCIServer* srvhp, OCIError* errhp, const OraText* dblink,
   if (dblink_len <= 0) return Report(error, MakeOraError(kOraCannotResolve));
   std::string path =
       DatabaseLocator::PathFor(std::string(reinterpret_cast<const char*>(dblink), dblink_len));
-  if (path.empty()) return Report(error, MakeOraError(kOraCannotResolve));
+  if (path.empty() || !DatabaseLocator::FileExists(path)) {
+    return Report(error, MakeOraError(kOraCannotResolve));
+  }
   // The name resolved: from here on the client talks to the server.
   Diagnostics::Instance().RoundTrip();
   OraError failure = Database::Open(path, &server->database);

@@ -123,6 +123,15 @@ std::string DatabaseLocator::HomeFolder() {
   return ToUtf8(slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash));
 }
 
+bool DatabaseLocator::FileExists(const std::string& utf8Path) {
+  int size = MultiByteToWideChar(CP_UTF8, 0, utf8Path.c_str(), -1, nullptr, 0);
+  if (size <= 0) return false;
+  std::wstring wide(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8Path.c_str(), -1, &wide[0], size);
+  DWORD attributes = GetFileAttributesW(wide.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 std::string DatabaseLocator::PathFor(const std::string& connectString) {
   if (!IsAcceptableName(connectString)) return std::string();
   std::string home = HomeFolder();

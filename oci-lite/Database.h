@@ -32,6 +32,9 @@ class DatabaseLocator {
   static std::string HomeFolder();
 
   static bool IsAcceptableName(const std::string& name);
+
+  // True when a plain file (not a folder) exists at the UTF-8 path.
+  static bool FileExists(const std::string& utf8Path);
 };
 
 // One value of a row as SQLite returned it.

@@ -1,0 +1,99 @@
+// OciLiteHarness.h
+//
+// What the oci-lite conformance tests share.
+//   OciApi       - OCI.DLL loaded with LoadLibraryA and its entry points (and the testing
+//                  exports) looked up with GetProcAddress, as the program does.
+//   FixtureHome  - a temporary OCI_LITE_HOME holding the fixture databases the tests build
+//                  with SQLite before the first server attach.
+//   OciSession   - one environment with its handles, logged on in the program's call order;
+//                  frees everything it allocated, the environment included.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "db/OciDefs.h"
+#include "oci-lite/OciLiteTesting.h"
+
+struct OciApi {
+  HMODULE module = nullptr;
+  OCIInitializeFn Initialize = nullptr;
+  OCIEnvInitFn EnvInit = nullptr;
+  OCIHandleAllocFn HandleAlloc = nullptr;
+  OCIHandleFreeFn HandleFree = nullptr;
+  OCIAttrSetFn AttrSet = nullptr;
+  OCIServerAttachFn ServerAttach = nullptr;
+  OCIServerDetachFn ServerDetach = nullptr;
+  OCISessionBeginFn SessionBegin = nullptr;
+  OCISessionEndFn SessionEnd = nullptr;
+  OCIErrorGetFn ErrorGet = nullptr;
+  OCIStmtPrepareFn StmtPrepare = nullptr;
+  OCIBindByPosFn BindByPos = nullptr;
+  OCIDefineByPosFn DefineByPos = nullptr;
+  OCIStmtExecuteFn StmtExecute = nullptr;
+  OCIStmtFetchFn StmtFetch = nullptr;
+  OciLiteRoundTripsFn RoundTrips = nullptr;
+  OciLiteCallCountFn CallCount = nullptr;
+  OciLiteLiveHandlesFn LiveHandles = nullptr;
+  OciLiteResetCountersFn ResetCounters = nullptr;
+  OciLiteSetFailAtFn SetFailAt = nullptr;
+  OciLiteSetRoundTripDelayFn SetRoundTripDelay = nullptr;
+  OciLiteSetTraceFileFn SetTraceFile = nullptr;
+
+  // Loads the library once per process (after preparing the fixture home); null entries mean
+  // the export is missing.
+  static const OciApi& Get();
+  bool Complete() const;
+};
+
+// The folder of the fixture databases (fixture.sqlite, empty.sqlite, garbage.sqlite);
+// created, filled and set as OCI_LITE_HOME on first use.
+const std::string& FixtureHome();
+
+// The first record of an error handle.
+struct OraRecord {
+  sword status = OCI_SUCCESS;  // what OCIErrorGet returned
+  sb4 code = 0;
+  std::string text;
+};
+
+class OciSession {
+ public:
+  OciSession();
+  ~OciSession();
+  OciSession(const OciSession&) = delete;
+  OciSession& operator=(const OciSession&) = delete;
+
+  // Logs on in the program's order; returns the status of the first call that did not succeed
+  // (or OCI_SUCCESS). failedCall names that call.
+  sword Logon(const std::string& user, const std::string& password, const std::string& database,
+              bool sysdba = false);
+  // Session end and server detach; returns the first status that was not a success.
+  sword Logoff();
+
+  OraRecord LastError() const;
+
+  // Runs a query with text binds and string defines (up to 4000 bytes per value), fetching
+  // until the end; returns the rows, or stops at the first error with *status set.
+  std::vector<std::vector<std::string>> Query(const std::string& sql,
+                                              const std::vector<std::string>& binds, int columns,
+                                              sword* status = nullptr, ub4 prefetch = 1,
+                                              bool setPrefetch = false);
+
+  // A statement handle with the text prepared (prepareStatus tells how that went); freed with
+  // the session.
+  OCIStmt* Prepare(const std::string& sql);
+
+  const OciApi& api;
+  OCIEnv* env = nullptr;
+  OCIError* err = nullptr;
+  OCIServer* srv = nullptr;
+  OCISvcCtx* svc = nullptr;
+  OCISession* ses = nullptr;
+  sword prepareStatus = OCI_SUCCESS;
+  std::string failedCall;
+  bool attached = false;
+  bool loggedOn = false;
+};
