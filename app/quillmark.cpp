@@ -1,0 +1,40 @@
+// The application object and the program's entry point.
+#include "app/quillmark.h"
+
+#include "app/quillmarkDlg.h"
+
+CquillmarkApp theApp;
+
+// Runs before WinMain, with the other globals. The application has no name of its own.
+CquillmarkApp::CquillmarkApp() : CWinApp(nullptr) {}
+
+// Runs once, after the framework made the common controls available: shows the main
+// dialog and ends the program when it closes.
+BOOL CquillmarkApp::InitInstance() {
+    AfxEnableControlContainer();
+
+    CquillmarkDlg dlg;
+    // The export worker sends its reports to the application's main window.
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+    m_pMainWnd = nullptr;
+
+    // No message loop of our own: the program ends with the framework's exit code.
+    return FALSE;
+}
+
+// Runs when a command reaches the application object (the framework's help command).
+BOOL CquillmarkApp::OnCmdMsg(UINT nID) {
+    switch (nID) {
+    case ID_HELP:
+        OnHelp();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+// The program's entry point: the framework starts the application object.
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow) {
+    return AfxWinMain(hInstance, hPrevInstance, lpCmdLine, nCmdShow);
+}

@@ -1,0 +1,397 @@
+// CquillmarkDlg: the main dialog.
+#include "app/quillmarkDlg.h"
+
+#include <cstring>
+
+#include "dialogs/AboutDlg.h"
+#include "dialogs/AppMessageBox.h"
+#include "dialogs/PackListDlg.h"
+#include "export/ExportWorker.h"
+#include "export/JobRecord.h"
+#include "framework/FileDialog.h"
+#include "framework/WinApp.h"
+
+namespace {
+
+// The controls that change a job's parameters, disabled while a job runs. The object
+// name field and the picker button follow the mode as well.
+const int kParameterControls[] = {IDC_USER, IDC_DATABASE, IDC_PASSWORD, IDC_FILENAME,
+                                  IDC_SYSDBA, IDC_RADIO_ONE, IDC_RADIO_ALL, IDC_BROWSE};
+const int kObjectControls[] = {IDC_OBJECTNAME, IDC_PICK};
+
+const char kStop[] = "Stop";
+const char kStart[] = "Start";
+
+HICON LoadResourceIcon(UINT nID)
+{
+    return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nID));
+}
+
+}  // namespace
+
+// Runs when the application object starts the program.
+CquillmarkDlg::CquillmarkDlg(CWnd* pParent)
+    : CDialog(IDD_QUILLMARK_DIALOG, pParent)
+{
+    m_hIcon = LoadResourceIcon(IDR_MAINFRAME);
+}
+
+// Runs when the program ends; the icon is a shared resource icon and stays.
+CquillmarkDlg::~CquillmarkDlg() = default;
+
+// Used by OnBrowse (and tests): the proposal never overruns the file dialog's buffer.
+CString CquillmarkDlg::ProposedFileName(const CString& strObjectName)
+{
+    CString strName = strObjectName + ".sql";
+    strName.MakeLower();
+    if (strName.GetLength() > kFileNameBufferSize - 1)
+        strName = strName.Left(kFileNameBufferSize - 1);
+    return strName;
+}
+
+// Used by OnOK, OnCancel and tests: the button's text is the dialog's notion of
+// whether a job runs.
+bool CquillmarkDlg::IsRunning() const
+{
+    char szText[10] = {};
+    ::GetDlgItemTextA(m_hWnd, IDOK, szText, sizeof(szText));
+    return std::strncmp(szText, kStop, 4) == 0;
+}
+
+// Runs for every data exchange: at initialisation and whenever the fields are read
+// or written back.
+void CquillmarkDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_OBJECTNAME, m_editObjectName);
+    DDX_Control(pDX, IDC_PASSWORD, m_editPassword);
+    DDX_Control(pDX, IDC_DATABASE, m_editDatabase);
+    DDX_Control(pDX, IDC_USER, m_editUser);
+    DDX_Control(pDX, IDC_FILENAME, m_editFileName);
+    DDX_Control(pDX, IDC_WEBLINK, m_linkWeb);
+    DDX_Control(pDX, IDC_PROGRESS_TOTAL, m_progressTotal);
+    DDX_Control(pDX, IDC_PICK, m_btnPick);
+    DDX_Control(pDX, IDC_PROGRESS_OBJECT, m_progressObject);
+    DDX_Control(pDX, IDC_LOG, m_listLog);
+    DDX_Control(pDX, IDC_BROWSE, m_btnBrowse);
+    DDX_Text(pDX, IDC_FILENAME, m_strFileName);
+    DDX_Text(pDX, IDC_USER, m_strUser);
+    DDX_Text(pDX, IDC_OBJECTNAME, m_strObjectName);
+    DDX_Text(pDX, IDC_PASSWORD, m_strPassword);
+    DDX_Text(pDX, IDC_DATABASE, m_strDatabase);
+    DDX_Control(pDX, IDOK, m_btnStart);
+    DDX_Control(pDX, IDCANCEL, m_btnCancel);
+    DDX_Control(pDX, IDC_SYSDBA, m_chkSysdba);
+    DDX_Control(pDX, IDC_RADIO_ONE, m_radioOne);
+    DDX_Control(pDX, IDC_RADIO_ALL, m_radioAll);
+    DDX_Control(pDX, IDC_GROUP_CONNECT, m_grpConnect);
+    DDX_Control(pDX, IDC_GROUP_FRAME, m_grpFrame);
+    DDX_Control(pDX, IDC_MAKER, m_stcMaker);
+}
+
+// Runs once when the dialog opens.
+BOOL CquillmarkDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    m_layout.Attach(this);
+    m_layout.AddControl(m_grpFrame.GetSafeHwnd(), 0, 0, 1, 1);
+    m_layout.AddControl(m_grpConnect.GetSafeHwnd(), 0, 0, 1, 0);
+    m_layout.AddControl(m_editUser.GetSafeHwnd(), 0, 0, 1, 0);
+    m_layout.AddControl(m_editPassword.GetSafeHwnd(), 0, 0, 1, 0);
+    m_layout.AddControl(m_editDatabase.GetSafeHwnd(), 0, 0, 1, 0);
+    m_layout.AddControl(m_editFileName.GetSafeHwnd(), 0, 0, 1, 0);
+    m_layout.AddControl(m_editObjectName.GetSafeHwnd(), 0, 0, 1, 0);
+    m_layout.AddControl(m_btnBrowse.GetSafeHwnd(), 1, 0, 0, 0);
+    m_layout.AddControl(m_btnPick.GetSafeHwnd(), 1, 0, 0, 0);
+    m_layout.AddControl(m_listLog.GetSafeHwnd(), 0, 0, 1, 1);
+    m_layout.AddControl(m_progressObject.GetSafeHwnd(), 0, 1, 1, 0);
+    m_layout.AddControl(m_progressTotal.GetSafeHwnd(), 0, 1, 1, 0);
+    m_layout.AddControl(m_linkWeb.GetSafeHwnd(), 0, 1, 0, 0);
+    m_layout.AddControl(m_btnStart.GetSafeHwnd(), 1, 1, 0, 0);
+    m_layout.AddControl(m_btnCancel.GetSafeHwnd(), 1, 1, 0, 0);
+    m_layout.AddControl(m_stcMaker.GetSafeHwnd(), 0, 1, 0, 0);
+
+    m_chkSysdba.SetCheckState(0);
+    m_radioOne.SetCheckState(1);
+
+    if (HMENU hSysMenu = GetSystemMenu(FALSE)) {
+        char szAbout[256] = {};
+        ::LoadStringA(AfxGetResourceHandle(), IDS_ABOUTBOX, szAbout, sizeof(szAbout));
+        if (szAbout[0]) {
+            ::AppendMenuA(hSysMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuA(hSysMenu, MF_STRING, IDM_ABOUTBOX, szAbout);
+        }
+    }
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    g_uAddStrMsg = ::RegisterWindowMessageA("ADD_STR_MESSAGE");
+    g_uProgressMsg = ::RegisterWindowMessageA("PROGRESS_MESSAGE");
+
+    m_progressObject.SetRange(0, 100);
+    m_progressObject.SetPos(0);
+    m_progressTotal.SetRange(0, 100);
+    m_progressTotal.SetPos(0);
+
+    m_btnBrowse.SetIcon(LoadResourceIcon(IDI_FOLDER));
+    m_btnPick.SetIcon(LoadResourceIcon(IDI_FIND));
+
+    CheckRadioButton(IDC_RADIO_ONE, IDC_RADIO_ALL, IDC_RADIO_ONE);
+    g_bAllObjects = 0;
+
+    // The job record keeps 99 characters of the object name; the field takes no more,
+    // so nothing the user typed is cut without being seen.
+    m_editObjectName.SetLimitText(kObjectNameSize - 1);
+    return TRUE;
+}
+
+// Runs on the Start/Stop button and on Enter.
+void CquillmarkDlg::OnOK()
+{
+    if (IsRunning())
+        StopJob();
+    else
+        StartJob();
+}
+
+// Called by OnOK while idle.
+void CquillmarkDlg::StartJob()
+{
+    UpdateData(TRUE);
+    if (m_strDatabase.IsEmpty() || m_strPassword.IsEmpty() || m_strUser.IsEmpty()) {
+        ShowAppMessage("Invalid connect parameters.");
+        return;
+    }
+    if (m_strFileName.IsEmpty()) {
+        ShowAppMessage("Invalid file name.");
+        return;
+    }
+    if (m_strObjectName.IsEmpty() && g_bAllObjects == 0) {
+        ShowAppMessage("Invalid object name.");
+        return;
+    }
+
+    g_bRunning = 1;
+    m_btnStart.SetWindowText(kStop);
+    EnableParameters(FALSE);
+
+    g_strFileName = m_strFileName;
+    g_strUser = m_strUser;
+    g_strDatabase = m_strDatabase;
+    g_strPassword = m_strPassword;
+    g_bSysdba = m_chkSysdba.GetCheckState() ? 1 : 0;
+    StoreObjectName(m_strObjectName);
+
+    g_nLogLines = 0;
+    m_listLog.ResetContent();
+    m_progressObject.SetRange(0, 100);
+    m_progressObject.SetPos(0);
+    m_progressTotal.SetRange(0, 100);
+    m_progressTotal.SetPos(0);
+
+    // The worker copies the parameters and keeps its handle in g_hWorkerThread.
+    if (!StartUploadThread()) {
+        m_listLog.InsertString(g_nLogLines, "System error! Restart application.");
+        ++g_nLogLines;
+    }
+}
+
+// Called by OnOK while a job runs.
+void CquillmarkDlg::StopJob()
+{
+    RequestWorkerStop();
+    ReturnToIdle();
+}
+
+// Called when a job ends (its last log line) or is stopped.
+void CquillmarkDlg::ReturnToIdle()
+{
+    m_btnStart.SetWindowText(kStart);
+    EnableParameters(TRUE);
+}
+
+// Called when a job starts (disable) and ends (enable).
+void CquillmarkDlg::EnableParameters(BOOL bEnable)
+{
+    for (int nID : kParameterControls)
+        ::EnableWindow(GetDlgItem(nID), bEnable);
+    const BOOL bObject = bEnable && g_bAllObjects == 0;
+    if (!bEnable || bObject) {
+        for (int nID : kObjectControls)
+            ::EnableWindow(GetDlgItem(nID), bObject);
+    }
+}
+
+// Called at Start: the record's buffer is zeroed first, and the field never holds more
+// than the buffer keeps.
+void CquillmarkDlg::StoreObjectName(const CString& strName)
+{
+    std::memset(g_szObjectName, 0, sizeof(g_szObjectName));
+    int nLength = strName.GetLength();
+    if (nLength > kObjectNameSize - 1)
+        nLength = kObjectNameSize - 1;
+    std::memcpy(g_szObjectName, strName.GetString(), size_t(nLength));
+}
+
+// Runs on Cancel, Escape and the close box: closes the program while idle; while a job
+// runs the close is refused, and the worker waits while the refusal is on screen.
+void CquillmarkDlg::OnCancel()
+{
+    if (!IsRunning()) {
+        CDialog::OnCancel();
+        return;
+    }
+    CWorkerHold hold;
+    ShowAppMessage("Stop uploading process before close application.");
+}
+
+// Runs on WM_SYSCOMMAND: the About item, everything else to the default handling.
+void CquillmarkDlg::OnSysCommand(UINT nID, LPARAM lParam)
+{
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+        return;
+    }
+    Default();
+}
+
+// Runs on WM_SIZE with the new client size.
+void CquillmarkDlg::OnSize(int cx, int cy)
+{
+    m_layout.Resize(cx, cy);
+}
+
+// Runs on the browse button: a save-as dialog proposing "<object name>.sql".
+void CquillmarkDlg::OnBrowse()
+{
+    UpdateData(TRUE);
+    static const char kFilter[] = "All Files (*.*)\0*.*\0";
+    CFileDialog dlgFile(FALSE, nullptr, nullptr, OFN_HIDEREADONLY, nullptr, AfxGetMainWnd());
+    dlgFile.m_ofn.lpstrFilter = kFilter;
+
+    char szFile[kFileNameBufferSize] = {};
+    const CString strProposal = ProposedFileName(m_strObjectName);
+    std::memcpy(szFile, strProposal.GetString(), size_t(strProposal.GetLength()));
+    dlgFile.m_ofn.lpstrFile = szFile;
+    dlgFile.m_ofn.nMaxFile = kFileNameBufferSize;
+
+    if (dlgFile.DoModal() == IDOK) {
+        m_strFileName = dlgFile.GetPathName();
+        UpdateData(FALSE);
+    }
+}
+
+// Runs on the picker button: the picker logs on with the fields' parameters and hands
+// the chosen name back in the job record.
+void CquillmarkDlg::OnPickObject()
+{
+    UpdateData(TRUE);
+    if (m_strDatabase.IsEmpty() || m_strPassword.IsEmpty() || m_strUser.IsEmpty()) {
+        ShowAppMessage("Invalid connect parameters");
+        return;
+    }
+    g_strUser = m_strUser;
+    g_strDatabase = m_strDatabase;
+    g_strPassword = m_strPassword;
+    std::memset(g_szObjectName, 0, sizeof(g_szObjectName));
+    g_bSysdba = m_chkSysdba.GetCheckState() ? 1 : 0;
+
+    CPackListDlg dlgPick;
+    dlgPick.DoModal();
+
+    g_szObjectName[kObjectNameSize - 1] = '\0';
+    if (std::strlen(g_szObjectName) > 1) {
+        m_strObjectName = g_szObjectName;
+        m_strFileName = m_strObjectName + ".sql";
+        m_strFileName.MakeLower();
+        UpdateData(FALSE);
+    }
+}
+
+// Runs when "One package" is clicked: the name put aside comes back.
+void CquillmarkDlg::OnOneObject()
+{
+    UpdateData(TRUE);
+    g_bAllObjects = 0;
+    ::EnableWindow(GetDlgItem(IDC_OBJECTNAME), TRUE);
+    ::EnableWindow(GetDlgItem(IDC_PICK), TRUE);
+    m_strObjectName = m_strSavedObjectName;
+    UpdateData(FALSE);
+}
+
+// Runs when "All packages" is clicked: the name is put aside and the field emptied.
+void CquillmarkDlg::OnAllObjects()
+{
+    UpdateData(TRUE);
+    g_bAllObjects = 1;
+    ::EnableWindow(GetDlgItem(IDC_OBJECTNAME), FALSE);
+    ::EnableWindow(GetDlgItem(IDC_PICK), FALSE);
+    m_strSavedObjectName = m_strObjectName;
+    m_strObjectName.Empty();
+    UpdateData(FALSE);
+}
+
+// Runs when the worker reports progress (sent from the worker thread).
+LRESULT CquillmarkDlg::OnProgressMessage(WPARAM, LPARAM)
+{
+    m_progressObject.SetPos(g_nObjectPercent);
+    m_progressTotal.SetPos(g_nTotalPercent);
+    return 0;
+}
+
+// Runs when the worker hands over a log line (sent from the worker thread); the line
+// sent after the running flag was cleared ends the job.
+LRESULT CquillmarkDlg::OnAddStrMessage(WPARAM, LPARAM)
+{
+    if (g_bRunning == 0)
+        ReturnToIdle();
+    m_listLog.InsertString(g_nLogLines, g_strLogLine);
+    ++g_nLogLines;
+    m_listLog.SetTopIndex(g_nLogLines - 1);
+    return 0;
+}
+
+// Every message of the main dialog. The two registered ids are known only at run
+// time, so they are compared before the switch.
+LRESULT CquillmarkDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (g_uAddStrMsg != 0 && message == g_uAddStrMsg)
+        return OnAddStrMessage(wParam, lParam);
+    if (g_uProgressMsg != 0 && message == g_uProgressMsg)
+        return OnProgressMessage(wParam, lParam);
+
+    switch (message) {
+    case WM_SYSCOMMAND:
+        OnSysCommand(UINT(wParam), lParam);
+        return 0;
+    case WM_SIZE:
+        OnSize(LOWORD(lParam), HIWORD(lParam));
+        return Default();
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED) {
+            switch (LOWORD(wParam)) {
+            case IDC_BROWSE:
+                OnBrowse();
+                return 0;
+            case IDC_PICK:
+                OnPickObject();
+                return 0;
+            case IDC_RADIO_ONE:
+                OnOneObject();
+                return 0;
+            case IDC_RADIO_ALL:
+                OnAllObjects();
+                return 0;
+            default:
+                break;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
+}

@@ -1,0 +1,87 @@
+// CquillmarkDlg: the program's main dialog (template 102), run modally by the
+// application object; closing it ends the program. It takes the connection
+// parameters, the choice between one object and all objects, the object name and the
+// output file; Start copies them into the job record and starts the export worker,
+// whose log lines and progress arrive as the two registered messages. While a job runs
+// the Start button reads "Stop" and the parameter controls are disabled.
+#pragma once
+
+#include "app/DlgLayout.h"
+#include "controls/FlatButton.h"
+#include "controls/HyperLink.h"
+#include "controls/RoundButton.h"
+#include "framework/Controls.h"
+#include "framework/Dialog.h"
+#include "res/resource.h"
+
+class CquillmarkDlg : public CDialog {
+public:
+    explicit CquillmarkDlg(CWnd* pParent = nullptr);
+    ~CquillmarkDlg() override;
+
+    // The file name the browse button proposes for an object name: name and ".sql" in
+    // lower case, cut to what the file dialog's 260-character buffer holds.
+    static CString ProposedFileName(const CString& strObjectName);
+    // Size of the file dialog's name buffer, the terminating zero included.
+    static constexpr int kFileNameBufferSize = MAX_PATH;
+
+    // Whether the Start button currently reads "Stop" (a job runs).
+    bool IsRunning() const;
+
+    CEdit m_editObjectName;
+    CEdit m_editPassword;
+    CEdit m_editDatabase;
+    CEdit m_editUser;
+    CEdit m_editFileName;
+    CHyperLink m_linkWeb;
+    CProgressCtrl m_progressTotal;
+    CButton m_btnPick;
+    CProgressCtrl m_progressObject;
+    CListBox m_listLog;
+    CButton m_btnBrowse;
+    CString m_strFileName;
+    CString m_strUser;
+    CString m_strObjectName;
+    CString m_strPassword;
+    CString m_strDatabase;
+    CRoundCheckBox m_chkSysdba;
+    CRoundRadioButton m_radioOne;
+    CRoundRadioButton m_radioAll;
+    CStatic m_grpConnect;
+    CStatic m_grpFrame;
+    CStatic m_stcMaker;
+    CString m_strSavedObjectName;
+    CDlgLayout m_layout;
+    HICON m_hIcon = nullptr;
+    CFlatButton m_btnStart;
+    CFlatButton m_btnCancel;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    void OnSize(int cx, int cy);
+    void OnBrowse();
+    void OnPickObject();
+    void OnOneObject();
+    void OnAllObjects();
+    LRESULT OnProgressMessage(WPARAM wParam, LPARAM lParam);
+    LRESULT OnAddStrMessage(WPARAM wParam, LPARAM lParam);
+
+    // Start: checks the fields, fills the job record and starts the worker.
+    void StartJob();
+    // Stop: ends the worker and returns to idle.
+    void StopJob();
+    // Button text "Start" and the parameter controls enabled again.
+    void ReturnToIdle();
+    // Enables or disables the parameter controls; the object name field and the picker
+    // button are enabled only in one-object mode.
+    void EnableParameters(BOOL bEnable);
+    // Puts the object name into the job record's 100-character buffer.
+    static void StoreObjectName(const CString& strName);
+};
