@@ -42,8 +42,9 @@ void CDC::FillSolidRect(const RECT& rc, COLORREF clr) {
 }
 
 // Called for one-pixel raised or sunken edges: top and left in clrTopLeft, right and
-// bottom in clrBottomRight, the right and bottom edges drawn last so that they own the
-// top-right and bottom-left corner pixels. An empty rectangle draws nothing.
+// bottom in clrBottomRight. The top and left strokes stop one pixel short, so the
+// top-right and bottom-left corner pixels belong to the right and bottom edges.
+// An empty rectangle draws nothing.
 void CDC::Draw3dRect(const RECT& rc, COLORREF clrTopLeft, COLORREF clrBottomRight) {
     const int x = rc.left, y = rc.top;
     const int cx = rc.right - rc.left, cy = rc.bottom - rc.top;

@@ -156,6 +156,9 @@ TEST(CStringFormat, ShortAndLongTexts) {
 
     s.Format("%s", "");
     EXPECT_TRUE(s.IsEmpty());
+
+    s.Format("%lld|%u|%-4s|%.2f|%c", -1234567890123LL, 4000000000u, "ab", 2.5, 'z');
+    EXPECT_EQ("-1234567890123|4000000000|ab  |2.50|z", s);
 }
 
 TEST(CStringBuffer, GetBufferKeepsTextAndReleaseBufferTakesTheLength) {
