@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstring>
 #include <string>
 
 #include "DialogTemplate.h"
@@ -141,6 +142,48 @@ TEST(EmblemStatic, ShowsTheBitmapAtItsOwnSize) {
     ::GetClientRect(hEmblem, &rc);
     EXPECT_EQ(rc.right, 16);
     EXPECT_EQ(rc.bottom, 16);
+}
+
+}  // namespace
+
+namespace {
+
+// The maker's name and web address are ours to choose: they must fit, on one line, the
+// statics that the templates give them (a static wraps a longer text at a blank and
+// cuts off the second line).
+struct ChosenText {
+    UINT dialog;
+    int index;  // template item
+};
+
+TEST(ChosenTexts, FitTheirStatics) {
+    const ChosenText texts[] = {
+        {IDD_QUILLMARK_DIALOG, 22},  // web address
+        {IDD_QUILLMARK_DIALOG, 23},  // maker's name
+        {IDD_ABOUTBOX, 2},           // "Copyright (C) 2008 " and the maker's name
+        {IDD_ABOUTBOX, 3},           // web address
+    };
+    for (const ChosenText& t : texts) {
+        ModelessDialog dlg(t.dialog);
+        ASSERT_NE(dlg.get(), nullptr);
+        HWND hCtrl = ::GetWindow(dlg.get(), GW_CHILD);
+        for (int i = 0; i < t.index && hCtrl; ++i) hCtrl = ::GetWindow(hCtrl, GW_HWNDNEXT);
+        ASSERT_NE(hCtrl, nullptr);
+        char text[128] = {};
+        ::GetWindowTextA(hCtrl, text, sizeof(text));
+        SCOPED_TRACE(text);
+        HFONT hFont = reinterpret_cast<HFONT>(::SendMessageA(dlg.get(), WM_GETFONT, 0, 0));
+        HDC hdc = ::GetDC(hCtrl);
+        HGDIOBJ old = ::SelectObject(hdc, hFont);
+        SIZE size{};
+        ::GetTextExtentPoint32A(hdc, text, int(strlen(text)), &size);
+        ::SelectObject(hdc, old);
+        ::ReleaseDC(hCtrl, hdc);
+        RECT rc;
+        ::GetClientRect(hCtrl, &rc);
+        EXPECT_LE(size.cx, rc.right) << "text does not fit the static " << ::GetDlgCtrlID(hCtrl);
+        EXPECT_LE(size.cy, rc.bottom);
+    }
 }
 
 }  // namespace
