@@ -274,10 +274,8 @@ TEST_F(DBStmtTest, WithoutTheResetTheNextStatementSeesTheOldEnd)
         stmt.BindString(1, "NOPE", 4);
         EXPECT_THROW(stmt.Fetch(), DBStmt::OtherException);
     }
-    int nLines = -1;
     DBStmt count(m_connection, kCount);
-    count.BindString(1, "PROC_B", 6);
-    EXPECT_THROW(count.BindString(2, "PROCEDURE", 9), DBStmt::OtherException);
+    EXPECT_THROW(count.BindString(1, "PROC_B", 6), DBStmt::OtherException);
     EXPECT_EQ(count.GetErrorCode(), 1403);
 }
 
@@ -312,7 +310,21 @@ TEST_F(DBStmtTest, AStatementMayOutliveItsConnectionObject)
     ASSERT_NO_THROW(stmt->Fetch());
     connection->Disconnect();
     connection.reset();
-    EXPECT_GT(OciLite::LiveHandles(), nBefore) << "the statement still holds its handle";
+    // Left: the environment the statement keeps, the statement handle and its two defines;
+    // the connection's own handles are gone with the connection.
+    EXPECT_EQ(OciLite::LiveHandles(), nBefore + 4);
+    stmt.reset();
+    EXPECT_EQ(OciLite::LiveHandles(), nBefore);
+}
+
+TEST_F(DBStmtTest, AFailedLogonReleasesItsHandlesEvenWhileAStatementKeepsTheEnvironment)
+{
+    const int nBefore = OciLite::LiveHandles();
+    auto connection = std::make_unique<DBConnect>();
+    EXPECT_THROW(connection->Connect(kUser, "wrong", kDatabase), DBConnect::OtherException);
+    auto stmt = std::make_unique<DBStmt>(*connection, kListing);
+    connection.reset();
+    EXPECT_EQ(OciLite::LiveHandles(), nBefore + 2) << "only the environment and the statement";
     stmt.reset();
     EXPECT_EQ(OciLite::LiveHandles(), nBefore);
 }
@@ -375,6 +387,7 @@ TEST_F(DBStmtTest, EveryInjectedFailureEndsInAnExceptionOrInTheCleanResult)
     ASSERT_EQ(SortedWithinNames(cleanPairs), kExpectedListing);
     ASSERT_EQ(nCleanLines, 3);
 
+    unsigned nThrown = 0;
     for (unsigned nFailAt = 1; nFailAt <= nCalls; ++nFailAt) {
         OciLite::ResetCounters();
         OciLite::SetFailAt(nFailAt);
@@ -389,10 +402,13 @@ TEST_F(DBStmtTest, EveryInjectedFailureEndsInAnExceptionOrInTheCleanResult)
             bThrown = true;
         }
         OciLite::SetFailAt(0);
+        nThrown += bThrown ? 1 : 0;
         if (!bThrown) {
             EXPECT_EQ(pairs, cleanPairs) << "failing call " << nFailAt;
             EXPECT_EQ(nLines, nCleanLines) << "failing call " << nFailAt;
         }
         EXPECT_EQ(OciLite::LiveHandles(), nBefore) << "failing call " << nFailAt;
     }
+    // Only the logoff calls may fail unnoticed; every other failure must surface.
+    EXPECT_GE(nThrown, nCalls - 2);
 }

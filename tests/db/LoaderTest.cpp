@@ -1,8 +1,8 @@
 // LoaderTest.cpp: what the database layer does when "OCI.DLL" is missing or incomplete.
 //
 // Once a process has loaded an OCI.DLL it keeps it, so these cases run in processes of their
-// own. The same program runs three times (see CMakeLists.txt): with no OCI.DLL on the search
-// path, and with each of the two stub libraries, named by QM_DB_STUB. Each test runs only in
+// own. The same program runs four times (see CMakeLists.txt): with no OCI.DLL on the search
+// path, and with each of the three stub libraries, named by QM_DB_STUB. Each test runs only in
 // the process it is meant for and skips itself in the others.
 #include <windows.h>
 
@@ -15,7 +15,7 @@
 
 namespace {
 
-// The stub this process was started with: "", "lacks-detach" or "lacks-fetch".
+// The stub this process was started with: "", "lacks-detach", "lacks-fetch" or "no-records".
 std::string StubKind()
 {
     char szValue[64] = "";
@@ -160,4 +160,42 @@ TEST(StubWithoutStmtFetch, LogonWorksButTheStatementNamesTheMissingEntryPoint)
     EXPECT_STREQ(connection.GetErrorText(), "OCI.DLL lacks the entry point OCIStmtFetch");
     EXPECT_EQ(connection.GetErrorCode(), -1);
     connection.Disconnect();
+}
+
+TEST(StubWithoutRecords, NoDataWithoutARecordStillEndsTheResult)
+{
+    if (!RunsHere("no-records"))
+        GTEST_SKIP() << "belongs to the run with QM_DB_STUB=no-records";
+    DBConnect connection;
+    ASSERT_NO_THROW(connection.Connect("scott", "tiger", "QMTEST"));
+    DBStmt stmt(connection, "SELECT OBJECT_NAME FROM USER_OBJECTS ");
+    char szName[100] = "";
+    stmt.DefineString(1, szName, sizeof szName);
+    EXPECT_NO_THROW(stmt.Fetch()) << "the execution delivers the first row";
+    bool bThrown = false;
+    try {
+        stmt.Fetch();
+    } catch (const DBStmt::OtherException&) {
+        bThrown = true;
+    }
+    EXPECT_TRUE(bThrown) << "a fetch loop must end even when the library leaves no record";
+    EXPECT_EQ(stmt.GetErrorCode(), 1403);
+    EXPECT_STREQ(stmt.GetErrorText(), "ORA-01403: no data found\n");
+}
+
+TEST(StubWithoutRecords, AFailureWithoutARecordIsNeverTakenForSuccess)
+{
+    if (!RunsHere("no-records"))
+        GTEST_SKIP() << "belongs to the run with QM_DB_STUB=no-records";
+    DBConnect connection;
+    ASSERT_NO_THROW(connection.Connect("scott", "tiger", "QMTEST"));
+    DBStmt stmt(connection, "SELECT OBJECT_NAME FROM USER_OBJECTS WHERE OBJECT_NAME = :1 ");
+    EXPECT_THROW(stmt.BindString(1, "X", 1), DBStmt::OtherException);
+    EXPECT_EQ(stmt.GetErrorCode(), -1);
+    EXPECT_STREQ(stmt.GetErrorText(), "OCIBindByPos failed without a diagnostic record");
+
+    DBConnect dba;
+    EXPECT_THROW(dba.ConnectAsSysdba("sys", "pw", "QMTEST"), DBConnect::OtherException);
+    EXPECT_EQ(dba.GetErrorCode(), -1);
+    EXPECT_STREQ(dba.GetErrorText(), "OCISessionBegin failed without a diagnostic record");
 }

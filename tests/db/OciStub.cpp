@@ -1,9 +1,11 @@
-// OciStub.cpp: a tiny stand-in "OCI.DLL" that exports only some of the entry points the database
-// layer calls, to show that a library missing one of them fails the logon or the statement
-// plainly instead of crashing. Built twice: once without OCIServerDetach (a connection entry
-// point) and once without OCIStmtFetch (a statement entry point). Every call answers success,
-// hands out dummy handles and leaves no diagnostic record; OciStubCallCount tells the tests
-// how many calls reached the stub.
+// OciStub.cpp: a tiny stand-in "OCI.DLL" for what oci-lite cannot show: libraries that lack an
+// entry point, and a library that reports by status alone, never leaving a diagnostic record.
+// Built three times: without OCIServerDetach (a connection entry point), without OCIStmtFetch
+// (a statement entry point), and complete. It hands out dummy handles and never writes a
+// record. Its answers: OCISessionBegin as SYSDBA fails (OCI_ERROR), OCIBindByPos fails
+// (OCI_ERROR), OCIStmtExecute delivers "a row" (OCI_SUCCESS), OCIStmtFetch finds no more rows
+// (OCI_NO_DATA); everything else succeeds. OciStubCallCount tells the tests how many calls
+// reached the stub.
 #include "db/OciDefs.h"
 
 namespace {
@@ -78,9 +80,10 @@ __declspec(dllexport) sword __cdecl OCIServerDetach(OCIServer*, OCIError*, ub4)
 #endif
 
 __declspec(dllexport) sword __cdecl OCISessionBegin(OCISvcCtx*, OCIError*, OCISession*, ub4,
-                                                    ub4)
+                                                    ub4 mode)
 {
-    return Called();
+    Called();
+    return mode == OCI_SYSDBA ? OCI_ERROR : OCI_SUCCESS;
 }
 
 __declspec(dllexport) sword __cdecl OCISessionEnd(OCISvcCtx*, OCIError*, OCISession*, ub4)
@@ -105,7 +108,8 @@ __declspec(dllexport) sword __cdecl OCIBindByPos(OCIStmt*, OCIBind** bindp, OCIE
                                                  ub4)
 {
     *bindp = static_cast<OCIBind*>(NextHandle());
-    return Called();
+    Called();
+    return OCI_ERROR;
 }
 
 __declspec(dllexport) sword __cdecl OCIDefineByPos(OCIStmt*, OCIDefine** defnp, OCIError*, ub4,
@@ -124,7 +128,8 @@ __declspec(dllexport) sword __cdecl OCIStmtExecute(OCISvcCtx*, OCIStmt*, OCIErro
 #ifndef OCI_STUB_WITHOUT_STMT_FETCH
 __declspec(dllexport) sword __cdecl OCIStmtFetch(OCIStmt*, OCIError*, ub4, ub2, ub4)
 {
-    return Called();
+    Called();
+    return OCI_NO_DATA;
 }
 #endif
 
