@@ -1,0 +1,2 @@
+// COwnerMenu tests (being written).
+#include <gtest/gtest.h>
