@@ -44,7 +44,10 @@ void DDX_LBString(CDataExchange* pDX, int nIDC, CString& value) {
             }
         }
     } else {
-        ::SendMessageA(hControl, LB_SELECTSTRING, WPARAM(-1), reinterpret_cast<LPARAM>(value.GetString()));
+        LRESULT nFound = ::SendMessageA(hControl, LB_SELECTSTRING, WPARAM(-1), reinterpret_cast<LPARAM>(value.GetString()));
+        // A value that no entry begins with leaves nothing selected rather than an old selection.
+        if (nFound == LB_ERR)
+            ::SendMessageA(hControl, LB_SETCURSEL, WPARAM(-1), 0);
     }
 }
 

@@ -23,7 +23,7 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
 // The text of control nIDC.
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value);
 // The selected string of list box nIDC (empty when nothing is selected); towards the
-// control, selects the first entry that begins with value (LB_SELECTSTRING).
+// control, selects the first entry that begins with value (LB_SELECTSTRING), or none.
 void DDX_LBString(CDataExchange* pDX, int nIDC, CString& value);
 
 class CDialog : public CWnd {
