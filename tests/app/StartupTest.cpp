@@ -71,20 +71,21 @@ const ExpectedControl kMainControls[] = {
     {IDC_MAKER, "Static", QUILLMARK_MAKER, LABEL, STATIC_MASK, false, false},
 };
 
+struct ChildCollection {
+    HWND parent;
+    std::vector<HWND> children;
+};
+
+BOOL CALLBACK OnChildWindow(HWND hWnd, LPARAM lParam) {
+    ChildCollection* pc = reinterpret_cast<ChildCollection*>(lParam);
+    if (::GetParent(hWnd) == pc->parent) pc->children.push_back(hWnd);
+    return TRUE;
+}
+
 // The direct children of a window, in Z order (for a dialog: template order).
 std::vector<HWND> ChildrenOf(HWND hParent) {
-    struct Collect {
-        HWND parent;
-        std::vector<HWND> children;
-    } c{hParent, {}};
-    ::EnumChildWindows(
-        hParent,
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            Collect* pc = reinterpret_cast<Collect*>(lParam);
-            if (::GetParent(hWnd) == pc->parent) pc->children.push_back(hWnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&c));
+    ChildCollection c{hParent, {}};
+    ::EnumChildWindows(hParent, OnChildWindow, reinterpret_cast<LPARAM>(&c));
     return c.children;
 }
 
