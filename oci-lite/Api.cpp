@@ -200,7 +200,9 @@ sword SessionBeginImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4
   Diagnostics::Instance().RoundTrip();
   if (mode & OCI_SYSOPER) return Report(error, MakeOraError(kOraInsufficientPrivileges));
   std::string sessionUser;
-  OraError failure = server->database->BeginSession(session->userName, session->password,
+  const ClientCharset& charset = static_cast<EnvHandle*>(session->parent)->charset;
+  OraError failure = server->database->BeginSession(charset.ToDatabase(session->userName),
+                                                    charset.ToDatabase(session->password),
                                                     (mode & OCI_SYSDBA) != 0, &sessionUser);
   if (failure.IsError()) return Report(error, failure);
   session->active = true;
@@ -396,7 +398,12 @@ sword __cdecl OCIHandleAlloc(const void* parenth, void** hndlpp, const ub4 type,
       case OCI_HTYPE_SERVER: handle = std::make_unique<ServerHandle>(env); break;
       case OCI_HTYPE_SVCCTX: handle = std::make_unique<SvcCtxHandle>(env); break;
       case OCI_HTYPE_SESSION: handle = std::make_unique<SessionHandle>(env); break;
-      case OCI_HTYPE_STMT: handle = std::make_unique<StmtHandle>(env); break;
+      case OCI_HTYPE_STMT: {
+        auto stmt = std::make_unique<StmtHandle>(env);
+        stmt->statement.SetCharset(static_cast<EnvHandle*>(env)->charset);
+        handle = std::move(stmt);
+        break;
+      }
       default: return OCI_ERROR;
     }
     if (xtramem_sz > 0 && usrmempp != nullptr) {

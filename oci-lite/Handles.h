@@ -16,6 +16,7 @@
 #include <unordered_map>
 
 #include "db/OciDefs.h"
+#include "oci-lite/ClientCharset.h"
 #include "oci-lite/Database.h"
 #include "oci-lite/OraError.h"
 #include "oci-lite/Statement.h"
@@ -42,6 +43,7 @@ struct RecordHolder : Handle {
 
 struct EnvHandle : RecordHolder {
   EnvHandle() : RecordHolder(OCI_HTYPE_ENV, nullptr) {}
+  ClientCharset charset = ClientCharset::FromEnvironment();  // NLS_LANG at creation
 };
 
 struct ErrorHandle : RecordHolder {

@@ -239,7 +239,7 @@ OraError Statement::ApplyBinds(const std::map<ub4, BindSlot>& binds, ub4 element
       }
       // Oracle keeps no empty strings: a zero-length text is NULL.
       error = length == 0 ? m_cursor.BindNull(position)
-                          : m_cursor.BindText(position, std::string(source, length));
+                          : m_cursor.BindText(position, m_charset.ToDatabase(std::string(source, length)));
     }
     if (error.IsError()) return error;
   }
@@ -257,7 +257,7 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
   m_cache.clear();
   m_pendingError = OraError();
 
-  OraError error = m_cursor.Prepare(database, m_sql);
+  OraError error = m_cursor.Prepare(database, m_charset.ToDatabase(m_sql));
   if (error.IsError()) {
     Diagnostics::Instance().RoundTrip();  // the server parsed it and said no
     result.status = OCI_ERROR;
@@ -319,6 +319,9 @@ void Statement::FillCache(ub4 count) {
     } else if (done) {
       m_endReached = true;
     } else {
+      for (Value& value : row) {
+        if (value.kind == Value::kText) value.text = m_charset.ToClient(value.text);
+      }
       m_cache.push_back(std::move(row));
     }
   }

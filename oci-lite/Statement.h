@@ -14,6 +14,7 @@
 #include <string>
 
 #include "db/OciDefs.h"
+#include "oci-lite/ClientCharset.h"
 #include "oci-lite/Database.h"
 #include "oci-lite/OraError.h"
 
@@ -50,6 +51,7 @@ class Statement {
   bool IsPrepared() const { return m_prepared; }
 
   void SetPrefetchRows(ub4 rows) { m_prefetchRows = rows; }
+  void SetCharset(const ClientCharset& charset) { m_charset = charset; }
   ub4 PrefetchRows() const { return m_prefetchRows; }
 
   // Runs the statement on database; a query delivers its first iters rows into the defines.
@@ -72,6 +74,7 @@ class Statement {
   bool m_endReached = false;  // the database has no more rows beyond the cache
   bool m_finished = false;    // OCI_NO_DATA has been returned, or the cursor was cancelled
   ub4 m_prefetchRows = 1;     // the client's default
+  ClientCharset m_charset = ClientCharset::Utf8();
   Cursor m_cursor;
   std::deque<Row> m_cache;
   OraError m_pendingError;    // a failure met while filling the cache, reported after its rows
