@@ -120,7 +120,7 @@ TEST_F(DBStmtTest, QueryWithOneRowFillsTheBuffersThenEnds)
 
 TEST_F(DBStmtTest, CountQueryRunsWithExecuteAloneAndTwoBindsMatchTheirPlaceholders)
 {
-    // PKG_A has three specification lines and two body lines: swapping the binds would give 0.
+    // PKG_A has three lines as PACKAGE and two as PACKAGE BODY: swapped binds would give 0.
     int nLines = -1;
     {
         DBStmt stmt(m_connection, kCount);
