@@ -57,7 +57,7 @@ ClientCharset ClientCharset::FromEnvironment() {
       if (name == entry.oracleName) return ClientCharset(entry.codePage);
     }
   }
-  return ClientCharset(GetACP());
+  return ClientCharset(CP_UTF8);
 }
 
 ClientCharset ClientCharset::Utf8() { return ClientCharset(CP_UTF8); }

@@ -1,12 +1,11 @@
 // ClientCharset.h
 //
 // ClientCharset: the client character set of one environment, as the real client takes it
-// from NLS_LANG when the environment is created ("AMERICAN_AMERICA.WE8MSWIN1252"; without
-// NLS_LANG, the system's ANSI code page). The database keeps its text in UTF-8; the program
-// sends and receives 8-bit text in the client set, so SQL texts, binds and logon names are
-// converted on the way in and fetched text on the way out. Characters the client set lacks
-// arrive as "?", as Oracle's replacement character does. With a UTF-8 client set nothing is
-// converted.
+// from NLS_LANG when the environment is created (e.g. "AMERICAN_AMERICA.WE8MSWIN1252"). The
+// database keeps its text in UTF-8. Without NLS_LANG (or with AL32UTF8) the client set is
+// UTF-8 and the stored bytes travel unchanged; with another set, SQL texts, binds and logon
+// names are converted on the way in and fetched text on the way out, and characters the client
+// set lacks arrive as "?", as Oracle's replacement character does.
 #pragma once
 
 #include <string>
@@ -15,7 +14,7 @@ namespace ocilite {
 
 class ClientCharset {
  public:
-  // The set named by NLS_LANG now, or the ANSI code page.
+  // The set named by NLS_LANG now; UTF-8 when it is unset or names a set not known here.
   static ClientCharset FromEnvironment();
   static ClientCharset Utf8();
 

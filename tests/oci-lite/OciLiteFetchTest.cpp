@@ -193,27 +193,28 @@ TEST_F(OciLiteFetch, UnboundPlaceholderGives1008) {
   EXPECT_EQ(1008, session.LastError().code);
 }
 
-TEST_F(OciLiteFetch, TextArrivesInTheClientCharacterSet) {
+TEST_F(OciLiteFetch, LengthCountsCharactersAndTheStoredBytesArrive) {
   Rows rows = session.Query(
       "SELECT LENGTH(TEXT), TEXT FROM USER_SOURCE WHERE NAME = :1 AND LINE = 1", {"GET_SAL"}, 2);
   ASSERT_EQ(1u, rows.size());
-  EXPECT_EQ("43", rows[0][0]);  // "Grüße" is 5 characters
-  EXPECT_EQ("FUNCTION GET_SAL RETURN NUMBER IS -- Gr\xFC\xDF" "e\n", rows[0][1]);  // 5 bytes in 1252
-  EXPECT_EQ((Rows{{"1"}}), session.Query("SELECT COUNT(1) FROM USER_SOURCE WHERE TEXT LIKE :1",
-                                         {"%Gr\xFC\xDF" "e%"}, 1));
+  EXPECT_EQ("43", rows[0][0]);        // "Grüße" is 5 characters
+  EXPECT_EQ(45u, rows[0][1].size());  // and 7 bytes in UTF-8
+  EXPECT_EQ("FUNCTION GET_SAL RETURN NUMBER IS -- Gr\xC3\xBC\xC3\x9F" "e\n", rows[0][1]);
 }
 
-TEST(OciLiteCharset, Utf8ClientGetsTheStoredBytesAndLengthStillCountsCharacters) {
+TEST(OciLiteCharset, NlsLangClientGetsTextInItsOwnCharacterSet) {
   FixtureHome();
-  SetEnvironmentVariableA("NLS_LANG", "AMERICAN_AMERICA.AL32UTF8");
-  OciSession session;  // the environment takes NLS_LANG when it is created
   SetEnvironmentVariableA("NLS_LANG", "AMERICAN_AMERICA.WE8MSWIN1252");
+  OciSession session;  // the environment takes NLS_LANG when it is created
+  SetEnvironmentVariableA("NLS_LANG", nullptr);
   ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture"));
   Rows rows = session.Query(
       "SELECT LENGTH(TEXT), TEXT FROM USER_SOURCE WHERE NAME = :1 AND LINE = 1", {"GET_SAL"}, 2);
   ASSERT_EQ(1u, rows.size());
   EXPECT_EQ("43", rows[0][0]);
-  EXPECT_EQ(45u, rows[0][1].size());  // "Grüße" takes 7 bytes in UTF-8
+  EXPECT_EQ("FUNCTION GET_SAL RETURN NUMBER IS -- Gr\xFC\xDF" "e\n", rows[0][1]);  // 5 bytes in 1252
+  EXPECT_EQ((Rows{{"1"}}), session.Query("SELECT COUNT(1) FROM USER_SOURCE WHERE TEXT LIKE :1",
+                                         {"%Gr\xFC\xDF" "e%"}, 1));
 }
 
 TEST_F(OciLiteFetch, ComparisonsAreCaseSensitive) {

@@ -70,8 +70,7 @@ const std::string& FixtureHome() {
     for (int i = 0; i < 64; ++i) WriteFile(file, junk, sizeof junk - 1, &written, nullptr);
     CloseHandle(file);
     SetEnvironmentVariableA("OCI_LITE_HOME", folder.c_str());
-    // A Western European Windows client, whatever the machine's code page.
-    SetEnvironmentVariableA("NLS_LANG", "AMERICAN_AMERICA.WE8MSWIN1252");
+    SetEnvironmentVariableA("NLS_LANG", nullptr);  // a UTF-8 client unless a test says otherwise
     return folder;
   }();
   return home;

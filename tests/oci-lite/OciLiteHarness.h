@@ -49,8 +49,8 @@ struct OciApi {
 };
 
 // The folder of the fixture databases (fixture.sqlite, empty.sqlite, garbage.sqlite);
-// created, filled and set as OCI_LITE_HOME on first use, which also sets NLS_LANG to a
-// WE8MSWIN1252 client.
+// created, filled and set as OCI_LITE_HOME on first use, which also clears NLS_LANG (a UTF-8
+// client).
 const std::string& FixtureHome();
 
 // The first record of an error handle.
