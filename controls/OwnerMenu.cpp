@@ -135,6 +135,16 @@ COwnerMenu::Shared& COwnerMenu::GetShared() {
     return shared;
 }
 
+bool COwnerMenu::IsOwnerThread() {
+    return GetShared().ownerThreadId == ::GetCurrentThreadId();
+}
+
+namespace {
+// The class-wide settings are made at program start, on the thread that starts the
+// program, so that this thread owns the registry and the version is known from then on.
+const bool g_bOwnerMenuSharedReady = (COwnerMenu::GetShared(), true);
+}  // namespace
+
 int COwnerMenu::ComputeOsVersionCode(DWORD dwVersion, const OSVERSIONINFOA& info) {
     const DWORD dwMajor = info.dwMajorVersion;
     const DWORD dwMinor = info.dwMinorVersion;
@@ -161,23 +171,24 @@ bool COwnerMenu::IsClassicThemeName(const char* pszThemeFile) {
 // Asked by the drawing for the theme; the registry is read once per run.
 bool COwnerMenu::IsClassicThemeSelected() {
     Shared& shared = GetShared();
-    if (shared.classicTheme < 0) {
-        bool bClassic = false;
-        HKEY hKey = nullptr;
-        if (::RegOpenKeyExA(HKEY_CURRENT_USER, kThemeKey, 0, KEY_READ, &hKey) == ERROR_SUCCESS) {
-            char szValue[MAX_PATH + 1] = {};
-            DWORD dwType = 0;
-            DWORD cbValue = MAX_PATH;
-            if (::RegQueryValueExA(hKey, nullptr, nullptr, &dwType, reinterpret_cast<BYTE*>(szValue), &cbValue) == ERROR_SUCCESS &&
-                (dwType == REG_SZ || dwType == REG_EXPAND_SZ)) {
-                szValue[std::min<DWORD>(cbValue, MAX_PATH)] = '\0';
-                bClassic = IsClassicThemeName(szValue);
-            }
-            ::RegCloseKey(hKey);
+    const int nCached = shared.classicTheme.load();
+    if (nCached >= 0) return nCached == 1;
+    bool bClassic = false;
+    HKEY hKey = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kThemeKey, 0, KEY_READ, &hKey) == ERROR_SUCCESS) {
+        char szValue[MAX_PATH + 1] = {};
+        DWORD dwType = 0;
+        DWORD cbValue = MAX_PATH;
+        if (::RegQueryValueExA(hKey, nullptr, nullptr, &dwType, reinterpret_cast<BYTE*>(szValue), &cbValue) == ERROR_SUCCESS &&
+            (dwType == REG_SZ || dwType == REG_EXPAND_SZ)) {
+            szValue[std::min<DWORD>(cbValue, MAX_PATH)] = '\0';
+            bClassic = IsClassicThemeName(szValue);
         }
-        shared.classicTheme = bClassic ? 1 : 0;
+        ::RegCloseKey(hKey);
     }
-    return shared.classicTheme == 1;
+    // Only the user-interface thread fills the cache; others just read the registry.
+    if (IsOwnerThread()) shared.classicTheme = bClassic ? 1 : 0;
+    return bClassic;
 }
 
 bool COwnerMenu::FlatThemeCheck() {
@@ -197,18 +208,20 @@ COLORREF COwnerMenu::BlendTowardWhite(COLORREF clr, double dFactor) {
 }
 
 BOOL COwnerMenu::IsOwnedMenu(HMENU hMenu) {
-    if (!hMenu) return FALSE;
+    if (!hMenu || !IsOwnerThread()) return FALSE;
     const auto& owned = GetShared().ownedMenus;
     return owned.find(hMenu) != owned.end();
 }
 
 COwnerMenu* COwnerMenu::FromOwnedHandle(HMENU hMenu) {
+    if (!IsOwnerThread()) return nullptr;
     const auto& owned = GetShared().ownedMenus;
     const auto it = owned.find(hMenu);
     return it == owned.end() ? nullptr : it->second;
 }
 
 void COwnerMenu::SetSharedImages(HIMAGELIST hImages, const std::vector<UINT>& ids) {
+    if (!IsOwnerThread()) return;
     Shared& shared = GetShared();
     if (shared.sharedImages && shared.sharedImages != hImages) ::ImageList_Destroy(shared.sharedImages);
     shared.sharedImages = hImages;
@@ -244,9 +257,10 @@ BOOL COwnerMenu::DestroyMenu() {
 // a sub-menu object only destroys a handle that is no longer there.
 void COwnerMenu::ReleaseContents() {
     Shared& shared = GetShared();
-    if (m_hMenu) shared.ownedMenus.erase(m_hMenu);
+    const bool bOwnerThread = IsOwnerThread();  // elsewhere nothing was ever registered
+    if (m_hMenu && bOwnerThread) shared.ownedMenus.erase(m_hMenu);
     for (auto it = m_subMenus.rbegin(); it != m_subMenus.rend(); ++it) {
-        shared.ownedMenus.erase(it->hMenu);
+        if (bOwnerThread) shared.ownedMenus.erase(it->hMenu);
         if (it->pObject) {
             it->pObject->ReleaseContents();
             if (IsLiveSubMenu(it->hMenu)) it->pObject->Detach();
@@ -269,13 +283,15 @@ bool COwnerMenu::IsLiveSubMenu(HMENU hSubMenu) const {
     return false;
 }
 
-void COwnerMenu::RegisterPopup(HMENU hPopup, COwnerMenu* pObject) {
+bool COwnerMenu::RegisterPopup(HMENU hPopup, COwnerMenu* pObject) {
+    if (!IsOwnerThread()) return false;
     auto& owned = GetShared().ownedMenus;
     auto it = owned.find(hPopup);
     if (it == owned.end()) owned.emplace(hPopup, pObject);
     else if (pObject) it->second = pObject;
     const bool bKnown = std::any_of(m_subMenus.begin(), m_subMenus.end(), [hPopup](const SubMenu& s) { return s.hMenu == hPopup; });
     if (!bKnown) m_subMenus.push_back(SubMenu{hPopup, nullptr});
+    return true;
 }
 
 // Called to append one item; its record's address becomes the item data.
@@ -283,7 +299,7 @@ BOOL COwnerMenu::AddOwnerDrawnItem(const wchar_t* pszText, UINT nFlags, UINT_PTR
     if (!m_hMenu) return FALSE;
     if (nIDNewItem) nFlags |= MF_OWNERDRAW;
     else nFlags = (nFlags & MF_BYPOSITION) | MF_SEPARATOR | MF_OWNERDRAW;
-    if (nFlags & MF_POPUP) RegisterPopup(reinterpret_cast<HMENU>(nIDNewItem), nullptr);
+    if ((nFlags & MF_POPUP) && !RegisterPopup(reinterpret_cast<HMENU>(nIDNewItem), nullptr)) return FALSE;
 
     auto pItem = std::make_unique<COwnerMenuItem>();
     pItem->m_strText = pszText ? pszText : L"";
@@ -309,7 +325,7 @@ BOOL COwnerMenu::AddOwnerDrawnItem(const wchar_t* pszText, UINT nFlags, UINT_PTR
 
 // Called to append a popup whose menu object this menu keeps and releases.
 BOOL COwnerMenu::AddOwnerDrawnPopup(const wchar_t* pszText, UINT nFlags, std::unique_ptr<COwnerMenu> pSubMenu) {
-    if (!m_hMenu || !pSubMenu) return FALSE;
+    if (!m_hMenu || !pSubMenu || !IsOwnerThread()) return FALSE;
     if (!pSubMenu->m_hMenu && !pSubMenu->CreatePopupMenu()) return FALSE;
     HMENU hPopup = pSubMenu->m_hMenu;
     COwnerMenu* pObject = pSubMenu.get();

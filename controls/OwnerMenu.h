@@ -8,11 +8,15 @@
 //    resource.
 //  - COwnerMenuMemDC: the off-screen context the flat look paints disabled items into.
 // Class-wide settings and the registry of owned popup handles live in one object
-// (COwnerMenu::Shared), used on the user-interface thread only.
+// (COwnerMenu::Shared), created at program start and confined to the thread that
+// started the program (the user-interface thread): on any other thread (the export
+// worker's message boxes) the registry answers "not owned" and refuses new popups, so
+// a menu there can hold plain items only.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -83,11 +87,13 @@ public:
         std::map<HMENU, COwnerMenu*> ownedMenus;
         HIMAGELIST sharedImages = nullptr;     // owned
         std::vector<UINT> sharedImageIds;
-        int classicTheme = -1;                 // -1 not read yet, else 0 or 1
-        DWORD ownerThreadId = 0;               // the user-interface thread
+        std::atomic<int> classicTheme{-1};     // -1 not read yet, else 0 or 1
+        const DWORD ownerThreadId;             // the user-interface thread
     };
     // The one copy of the class-wide settings; the first caller's thread owns it.
     static Shared& GetShared();
+    // Whether this is the thread that owns the registry.
+    static bool IsOwnerThread();
 
     COwnerMenu();
     ~COwnerMenu() override;
@@ -144,9 +150,6 @@ public:
 
     int m_nImageWidth = 16;
     int m_nImageHeight = 15;
-    COLORREF m_clrMask = RGB(192, 192, 192);
-    BOOL m_bUseMaskColor = FALSE;
-    BOOL m_bDitherWithDib = FALSE;
 
 private:
     struct SubMenu {
@@ -171,7 +174,7 @@ private:
     void PadAccelerators();
     int TopLevelOffset() const;
     void RestoreTopLevelPopups();
-    void RegisterPopup(HMENU hPopup, COwnerMenu* pObject);
+    bool RegisterPopup(HMENU hPopup, COwnerMenu* pObject);
     bool IsLiveSubMenu(HMENU hSubMenu) const;
     // The item's check bitmaps: true when its checked-state bitmap is set (radio dot).
     static bool UsesRadioMark(const DRAWITEMSTRUCT& dis);
@@ -182,7 +185,6 @@ private:
     BOOL m_bCheckImagesShared = FALSE;
     int m_nCheckedImageIndex = -1;
     int m_nUncheckedImageIndex = -1;
-    BOOL m_bLoadImagesAsIcons = FALSE;
     bool m_bFromResource = false;
 };
 

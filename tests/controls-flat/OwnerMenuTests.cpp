@@ -5,7 +5,9 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include "FlatTestSupport.h"
+#include "controls/FlatButton.h"
 #include "controls/OwnerMenu.h"
 #include "flat_test_ids.h"
 
@@ -147,7 +149,9 @@ TEST_F(OwnerMenuTest, LookFollowsTheStyleSettings) {
     shared.plainStyle = 2;  // anything but 1 is classic
     shared.themedStyle = 2;
     EXPECT_FALSE(COwnerMenu::UsesFlatStyle());
-    if (shared.osVersionCode != 7) EXPECT_FALSE(COwnerMenu::FlatThemeCheck());
+    if (shared.osVersionCode != 7) {
+        EXPECT_FALSE(COwnerMenu::FlatThemeCheck());
+    }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -562,7 +566,9 @@ TEST_F(OwnerMenuPaintTest, ClassicSelectedItem) {
     EXPECT_EQ(Sys(COLOR_HIGHLIGHT), dib.Pixel(0, 0)) << "no check: the whole item is highlighted";
     EXPECT_EQ(Sys(COLOR_HIGHLIGHT), dib.Pixel(kWidth - 1, kHeight - 1));
     EXPECT_GT(dib.Count(25, 0, 120, kHeight, Sys(COLOR_HIGHLIGHTTEXT)), 0);
-    if (Sys(COLOR_HIGHLIGHTTEXT) != Sys(COLOR_MENUTEXT)) EXPECT_EQ(0, dib.Count(0, 0, kWidth, kHeight, Sys(COLOR_MENUTEXT)));
+    if (Sys(COLOR_HIGHLIGHTTEXT) != Sys(COLOR_MENUTEXT)) {
+        EXPECT_EQ(0, dib.Count(0, 0, kWidth, kHeight, Sys(COLOR_MENUTEXT)));
+    }
 }
 
 TEST_F(OwnerMenuPaintTest, ClassicCheckedItemsDrawATickOrARadioDot) {
@@ -868,6 +874,50 @@ TEST(OwnerMenuDraw, TickAndRadioDotShapes) {
     EXPECT_EQ(0, dot.Count(10, 0, 20, 20, RGB(0, 0, 0))) << "ellipse ends before x + 6";
     EXPECT_EQ(0, dot.Count(0, 10, 20, 20, RGB(0, 0, 0)));
     EXPECT_EQ(0, dot.Count(0, 0, 4, 20, RGB(0, 0, 0)));
+}
+
+}  // namespace
+
+namespace {
+
+// The registry belongs to the thread that started the program; a menu made on another
+// thread (a message box on the export worker) keeps to plain items and sees no popups.
+TEST(OwnerMenuThreads, RegistryIsConfinedToTheUserInterfaceThread) {
+    EXPECT_TRUE(COwnerMenu::IsOwnerThread());
+    COwnerMenu owned;
+    ASSERT_TRUE(owned.LoadMenu(IDM_FLAT_TEST));
+    HMENU hTools = owned.GetSubMenu(0);
+    ASSERT_TRUE(COwnerMenu::IsOwnedMenu(hTools));
+
+    struct Seen {
+        bool bOwnerThread = true;
+        bool bSeesOwned = true;
+        BOOL bLoaded = TRUE;
+        BOOL bPlainAdded = FALSE;
+        BOOL bPopupAdded = TRUE;
+        int nRecords = -1;
+    } seen;
+    std::thread worker([&seen, hTools] {
+        seen.bOwnerThread = COwnerMenu::IsOwnerThread();
+        seen.bSeesOwned = COwnerMenu::IsOwnedMenu(hTools) || COwnerMenu::FromOwnedHandle(hTools) != nullptr;
+        COwnerMenu menu;
+        seen.bLoaded = menu.LoadMenu(IDM_FLAT_TEST);
+        menu.CreatePopupMenu();
+        seen.bPlainAdded = menu.AddOwnerDrawnItem(L"&Plain", MF_STRING, 5);
+        HMENU hPopup = ::CreatePopupMenu();
+        seen.bPopupAdded = menu.AddOwnerDrawnItem(L"&Popup", MF_POPUP, reinterpret_cast<UINT_PTR>(hPopup));
+        if (!seen.bPopupAdded) ::DestroyMenu(hPopup);
+        seen.nRecords = menu.GetItemRecordCount();
+        CFlatButton button;  // constructed and destroyed there, as the worker's message boxes do
+    });
+    worker.join();
+    EXPECT_FALSE(seen.bOwnerThread);
+    EXPECT_FALSE(seen.bSeesOwned);
+    EXPECT_FALSE(seen.bLoaded);
+    EXPECT_TRUE(seen.bPlainAdded);
+    EXPECT_FALSE(seen.bPopupAdded);
+    EXPECT_EQ(1, seen.nRecords);
+    EXPECT_TRUE(COwnerMenu::IsOwnedMenu(hTools)) << "the worker's menus touched nothing of ours";
 }
 
 }  // namespace
