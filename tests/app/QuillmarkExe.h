@@ -17,10 +17,12 @@ inline std::string QuillmarkExePath() {
 // One running quillmark.exe. The destructor ends it if a test left it running.
 class QuillmarkProcess {
 public:
-    QuillmarkProcess() {
+    // Starts the program; `arguments` are appended to its command line.
+    explicit QuillmarkProcess(const std::string& arguments = std::string()) {
         STARTUPINFOA si{};
         si.cb = sizeof(si);
         std::string cmd = "\"" + QuillmarkExePath() + "\"";
+        if (!arguments.empty()) cmd += " " + arguments;
         m_bStarted = ::CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi) != 0;
     }
     ~QuillmarkProcess() {

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <initializer_list>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -146,6 +147,21 @@ TEST(Startup, CancelButtonEndsTheProgram) {
     ASSERT_TRUE(::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0));
     EXPECT_EQ(app.WaitForExit(kExitTimeoutMs), 0u);
     EXPECT_FALSE(::IsWindow(hDlg));
+}
+
+// No command line is read: arguments change nothing about the start.
+TEST(Startup, IgnoresItsCommandLine) {
+    QuillmarkProcess app("/p scott/tiger@orcl out.sql");
+    ASSERT_TRUE(app.started());
+    HWND hDlg = app.WaitForWindow(kCaption, kStartTimeoutMs);
+    ASSERT_NE(hDlg, nullptr);
+    for (int id : {IDC_USER, IDC_PASSWORD, IDC_DATABASE, IDC_OBJECTNAME, IDC_FILENAME}) {
+        HWND hEdit = ::GetDlgItem(hDlg, id);
+        ASSERT_NE(hEdit, nullptr) << id;
+        EXPECT_EQ(TextOf(hEdit), "") << id;
+    }
+    ::PostMessageA(hDlg, WM_CLOSE, 0, 0);
+    EXPECT_EQ(app.WaitForExit(kExitTimeoutMs), 0u);
 }
 
 TEST(Startup, TwoCopiesRunSideBySide) {
