@@ -12,7 +12,9 @@
 #include <thread>
 #include <vector>
 #include "controls/HyperLink.h"
+#include "framework/Dialog.h"
 #include "framework/Gdi.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -473,6 +475,19 @@ TEST(HyperLinkCommand, AddressTooLongForTheBufferIsRefused) {
     EXPECT_STREQ("untouched", line);
 }
 
+// The fallback itself, with an address too long for the command line: nothing is run and
+// the shell's failure code comes back.
+class FallbackProbe : public CHyperLink {
+public:
+    using CHyperLink::OpenWithRegisteredBrowser;
+};
+
+TEST(HyperLinkCommand, FallbackRefusesAnOverlongAddress) {
+    FallbackProbe link;
+    const std::string address = "http://" + std::string(600, 'a') + ".example";
+    EXPECT_EQ(SE_ERR_NOASSOC, link.OpenWithRegisteredBrowser(address.c_str(), SW_SHOW, SE_ERR_NOASSOC));
+}
+
 // ---------------------------------------------------------------------------------------
 // Registry reads (a key of the test's own under HKEY_CURRENT_USER)
 
@@ -541,6 +556,61 @@ TEST_F(RegistryTest, OutputTooSmallIsRefused) {
     char sz[8] = "before";
     EXPECT_NE(ERROR_SUCCESS, CHyperLink::ReadKeyDefaultValue(HKEY_CURRENT_USER, kKey, sz, sizeof(sz)));
     EXPECT_STREQ("before", sz);
+}
+
+// ---------------------------------------------------------------------------------------
+// Bound by data exchange to the About box's own template, as the program does
+
+class AboutTemplateDlg : public CDialog {
+public:
+    AboutTemplateDlg() : CDialog(IDD_ABOUTBOX) {}
+    CHyperLink m_link;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, IDC_ABOUT_WEBLINK, m_link); }
+};
+
+TEST(HyperLinkInDialog, AboutBoxLinkIsSetUpFromItsTemplate) {
+    AboutTemplateDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    HWND hLink = dlg.GetDlgItem(IDC_ABOUT_WEBLINK);
+    EXPECT_EQ(hLink, dlg.m_link.m_hWnd);
+    EXPECT_STREQ("http://" QUILLMARK_WEB_ADDRESS, dlg.m_link.GetAddress());
+    EXPECT_STREQ("Go to " QUILLMARK_WEB_ADDRESS, dlg.m_link.GetToolTip().GetToolText(&dlg.m_link, 1));
+    EXPECT_TRUE(DWORD(::GetWindowLongPtrA(hLink, GWL_STYLE)) & SS_NOTIFY);
+
+    // Fitted to its text in the dialog's font, underlined.
+    LOGFONTA lf{};
+    ASSERT_TRUE(CFont::GetLogFont(reinterpret_cast<HFONT>(::SendMessageA(hLink, WM_GETFONT, 0, 0)), &lf));
+    EXPECT_FALSE(lf.lfUnderline);
+    lf.lfUnderline = TRUE;
+    CFont font;
+    font.CreateFontIndirect(&lf);
+    SIZE ext;
+    {
+        CClientDC dc(hLink);
+        CSelectObject select(dc, font);
+        ext = dc.GetTextExtent(QUILLMARK_WEB_ADDRESS, -1);
+    }
+    RECT rc;
+    ::GetClientRect(hLink, &rc);
+    EXPECT_EQ(ext.cx, rc.right);
+    EXPECT_EQ(ext.cy, rc.bottom);
+
+    // The static's own paint asks the dialog for colours; the dialog hands the request to the link.
+    CMemDC dc(nullptr);
+    CBitmap bitmap;
+    DWORD* pBits = nullptr;
+    ASSERT_TRUE(bitmap.CreateDIBSection32(rc.right, rc.bottom, reinterpret_cast<void**>(&pBits)));
+    CSelectObject select(dc, bitmap);
+    for (int i = 0; i < rc.right * rc.bottom; ++i) pBits[i] = 0x00FFFFFF;
+    ::SendMessageA(hLink, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), PRF_CLIENT);
+    ::GdiFlush();
+    int nLinkColoured = 0;
+    for (int i = 0; i < rc.right * rc.bottom; ++i)
+        nLinkColoured += (pBits[i] == ((52u << 16) | (70u << 8) | 92u));
+    EXPECT_GT(nLinkColoured, 10);
+    dlg.DestroyWindow();
 }
 
 }  // namespace
