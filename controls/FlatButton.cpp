@@ -135,6 +135,31 @@ void CFlatButton::SetFlat(BOOL bFlat, BOOL bRepaint) {
     RepaintIf(bRepaint);
 }
 
+// Called by an owner that shows icons; the button destroys them when it goes.
+void CFlatButton::SetIcons(HICON hHot, HICON hNormal, BOOL bRepaint) {
+    ReleaseImages(TRUE);
+    const HICON icons[2] = {hHot, hNormal};
+    for (int i = 0; i < 2; ++i) {
+        if (!icons[i]) continue;
+        ICONINFO info{};
+        if (!::GetIconInfo(icons[i], &info)) continue;
+        BITMAP bm{};
+        const HBITMAP hSize = info.hbmColor ? info.hbmColor : info.hbmMask;
+        ::GetObjectA(hSize, sizeof(bm), &bm);
+        m_icons[i].hIcon = icons[i];
+        m_icons[i].dwWidth = DWORD(bm.bmWidth);
+        m_icons[i].dwHeight = DWORD(info.hbmColor ? bm.bmHeight : bm.bmHeight / 2);  // a mono icon stacks two masks
+        if (info.hbmColor) ::DeleteObject(info.hbmColor);
+        if (info.hbmMask) ::DeleteObject(info.hbmMask);
+    }
+    RepaintIf(bRepaint);
+}
+
+void CFlatButton::SetImageAlign(BYTE nAlign, BOOL bRepaint) {
+    m_nImageAlign = nAlign;
+    RepaintIf(bRepaint);
+}
+
 void CFlatButton::RepaintIf(BOOL bRepaint) {
     if (bRepaint && m_hWnd && ::IsWindow(m_hWnd)) Invalidate(TRUE);
 }

@@ -75,6 +75,11 @@ public:
 
     // Look and behaviour switches (the program keeps the defaults).
     void SetFlat(BOOL bFlat, BOOL bRepaint = TRUE);
+    // Icons beside the caption, taken over by the button: hHot while hot or pressed,
+    // hNormal otherwise (hHot when there is none). Replaces (and destroys) older images.
+    void SetIcons(HICON hHot, HICON hNormal = nullptr, BOOL bRepaint = TRUE);
+    // Image position: ImageLeft, ImageAbove or ImageRight of the caption.
+    void SetImageAlign(BYTE nAlign, BOOL bRepaint = TRUE);
     void SetTrackInactive(BOOL bTrack) { m_bTrackInactive = bTrack; }
 
     // Owner-draw hook: paints the button for the parent's WM_DRAWITEM.

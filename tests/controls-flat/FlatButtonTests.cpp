@@ -614,3 +614,107 @@ TEST(FlatButtonLifetime, SysColorChangeRebuildsTheColours) {
 }
 
 }  // namespace
+
+namespace {
+
+// A solid 16 x 16 icon of one colour.
+HICON MakeIcon(COLORREF clr) {
+    BITMAPINFO bmi{};
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = 16;
+    bmi.bmiHeader.biHeight = 16;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    void* pBits = nullptr;
+    HBITMAP hColor = ::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pBits, nullptr, 0);
+    auto* pPixels = static_cast<DWORD*>(pBits);
+    for (int i = 0; i < 16 * 16; ++i) pPixels[i] = (DWORD(GetRValue(clr)) << 16) | (DWORD(GetGValue(clr)) << 8) | GetBValue(clr);
+    BYTE maskBits[16 * 2] = {};  // all zero: every pixel opaque
+    HBITMAP hMask = ::CreateBitmap(16, 16, 1, 1, maskBits);
+    ICONINFO info{TRUE, 0, 0, hMask, hColor};
+    HICON hIcon = ::CreateIconIndirect(&info);
+    ::DeleteObject(hColor);
+    ::DeleteObject(hMask);
+    return hIcon;
+}
+
+// Where the icon landed: the top-left pixel of colour clr, or (-1, -1).
+POINT FindColour(const TestDib& dib, COLORREF clr) {
+    for (int y = 0; y < dib.height(); ++y)
+        for (int x = 0; x < dib.width(); ++x)
+            if (dib.Pixel(x, y) == clr) return POINT{x, y};
+    return POINT{-1, -1};
+}
+
+class FlatButtonImageTest : public FlatButtonPaintTest {
+protected:
+    static constexpr COLORREF kHot = RGB(250, 20, 20);
+    static constexpr COLORREF kNormal = RGB(20, 20, 250);
+};
+
+TEST_F(FlatButtonImageTest, ImageWithoutCaptionIsCentred) {
+    CFlatButton& b = m_dlg.m_next;
+    b.SetWindowText("");
+    b.SetIcons(MakeIcon(kHot), MakeIcon(kNormal), FALSE);
+    const struct {
+        BYTE nAlign;
+        UINT nState;
+        POINT pt;
+        COLORREF clr;
+    } table[] = {
+        {CFlatButton::ImageLeft, 0, {32, 7}, kNormal},
+        {CFlatButton::ImageAbove, 0, {32, 7}, kNormal},
+        {CFlatButton::ImageRight, 0, {32, 0}, kNormal},  // only centred horizontally
+        {CFlatButton::ImageLeft, ODS_SELECTED, {33, 8}, kHot},
+        {7, 0, {0, 0}, kNormal},  // unknown alignment: the item's corner
+    };
+    for (const auto& row : table) {
+        b.SetImageAlign(row.nAlign, FALSE);
+        TestDib dib(kWidth, kHeight, kSentinel);
+        Paint(b, dib, row.nState);
+        const POINT pt = FindColour(dib, row.clr);
+        EXPECT_EQ(row.pt.x, pt.x) << "align " << int(row.nAlign);
+        EXPECT_EQ(row.pt.y, pt.y) << "align " << int(row.nAlign);
+        EXPECT_EQ(16 * 16, dib.Count(0, 0, kWidth, kHeight, row.clr));
+        EXPECT_EQ(0, Inner(dib, ::GetSysColor(COLOR_BTNTEXT))) << "no caption";
+    }
+}
+
+TEST_F(FlatButtonImageTest, ImageBesideTheCaptionPushesItRight) {
+    CFlatButton& b = m_dlg.m_next;  // caption "Next"
+    TestDib plain(kWidth, kHeight, kSentinel);
+    Paint(b, plain, 0);
+    b.SetIcons(MakeIcon(kHot), nullptr, FALSE);
+    TestDib dib(kWidth, kHeight, kSentinel);
+    Paint(b, dib, 0);
+    const POINT pt = FindColour(dib, kHot);
+    EXPECT_EQ(3, pt.x) << "imageMarginX from the edge";
+    EXPECT_EQ(7, pt.y);
+    // The caption is centred in what is left: (16 + 3) pixels less, so half of that right.
+    const COLORREF clrText = ::GetSysColor(COLOR_BTNTEXT);
+    auto leftmost = [clrText](const TestDib& d) {
+        for (int x = 0; x < d.width(); ++x)
+            for (int y = 0; y < d.height(); ++y)
+                if (d.Pixel(x, y) == clrText) return x;
+        return -1;
+    };
+    const int nShift = leftmost(dib) - leftmost(plain);
+    EXPECT_GE(nShift, 9);
+    EXPECT_LE(nShift, 10);
+}
+
+TEST_F(FlatButtonImageTest, ReleasingImagesDestroysThem) {
+    HICON hIcon = MakeIcon(kHot);
+    m_dlg.m_next.SetIcons(hIcon, nullptr, FALSE);
+    ICONINFO info{};
+    ASSERT_TRUE(::GetIconInfo(hIcon, &info));
+    ::DeleteObject(info.hbmColor);
+    ::DeleteObject(info.hbmMask);
+    m_dlg.m_next.ReleaseImages(TRUE);
+    EXPECT_FALSE(::GetIconInfo(hIcon, &info));
+    TestDib dib(kWidth, kHeight, kSentinel);
+    Paint(m_dlg.m_next, dib, 0);
+    EXPECT_EQ(0, dib.Count(0, 0, kWidth, kHeight, kHot));
+}
+
+}  // namespace
