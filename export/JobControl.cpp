@@ -1,14 +1,22 @@
 // JobControl.cpp
 //
-// One lock and one condition guard the job number and the hold count. A worker keeps the lock
-// across a write to shared state and the SendMessage that hands it to the dialog, so a stop or
-// a hold cannot fall between its check and its write. The window thread takes the same lock
-// only for a moment; while it waits for it, it handles the messages a worker sends it, which is
-// all a worker holding the lock can be waiting for.
+// The job number and the hold count are atomics that the window thread changes at once. A
+// worker checks them inside the gate's lock and keeps the lock across its write to shared
+// state and the SendMessage that hands it to the dialog. After changing them, the window thread
+// takes the lock once and lets it go ("drains"): a worker that passed its check just before the
+// change finishes its step first, and its message is handled while the window thread waits,
+// which is all such a worker can be waiting for. So when Stop or Hold returns, nothing of the
+// job reaches the window or the file any more.
+//
+// Inside the handler of a worker's own message (InSendMessage) that worker holds the lock and
+// waits for the handler; the window thread then skips the drain, and the worker sees the change
+// at its next check.
 #include "export/JobControl.h"
 
 #include <windows.h>
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -17,9 +25,9 @@ namespace {
 struct JobGate {
     std::mutex mutex;
     std::condition_variable changed;
-    unsigned nCurrentJob = 0;  // 0: no job is current
-    unsigned nLastJob = 0;
-    int nHolds = 0;
+    std::atomic<unsigned> nCurrentJob{0};  // 0: no job is current
+    std::atomic<unsigned> nLastJob{0};
+    std::atomic<int> nHolds{0};
 };
 
 // The one gate of the process; built on first use, from whichever thread comes first.
@@ -29,14 +37,20 @@ JobGate& Gate()
     return gate;
 }
 
+// A waiting worker looks at the state again at least this often, so a change made between its
+// check and its wait is never missed for long.
+constexpr std::chrono::milliseconds kRecheckInterval(20);
+
 thread_local unsigned t_nThreadJob = 0;
 
-// Runs on the window thread (and on a worker that begins its own job): takes the gate's lock,
-// handling any message a worker sends this thread while it waits, since that worker may hold
-// the lock until the message has been handled.
-std::unique_lock<std::mutex> LockServingMessages()
+// Runs on the window thread after every change: takes the gate's lock once, handling the
+// messages a worker sends meanwhile, and lets it go again.
+void Drain()
 {
     JobGate& gate = Gate();
+    gate.changed.notify_all();
+    if (::InSendMessage())
+        return;
     std::unique_lock<std::mutex> lock(gate.mutex, std::try_to_lock);
     while (!lock.owns_lock()) {
         ::MsgWaitForMultipleObjectsEx(0, nullptr, 1, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
@@ -44,7 +58,20 @@ std::unique_lock<std::mutex> LockServingMessages()
         ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         lock.try_lock();
     }
-    return lock;
+    lock.unlock();
+    gate.changed.notify_all();
+}
+
+// Runs on a worker with the gate's lock: waits while nJob is held; true if nJob is current.
+bool WaitOutHold(JobGate& gate, std::unique_lock<std::mutex>& lock, unsigned nJob)
+{
+    for (;;) {
+        if (gate.nCurrentJob.load() != nJob)
+            return false;
+        if (gate.nHolds.load() == 0)
+            return true;
+        gate.changed.wait_for(lock, kRecheckInterval);
+    }
 }
 
 }  // namespace
@@ -54,40 +81,31 @@ namespace JobControl {
 unsigned BeginJob()
 {
     JobGate& gate = Gate();
-    unsigned nJob;
-    {
-        std::unique_lock<std::mutex> lock = LockServingMessages();
-        if (++gate.nLastJob == 0)
-            ++gate.nLastJob;
-        nJob = gate.nCurrentJob = gate.nLastJob;
-    }
-    gate.changed.notify_all();
+    unsigned nJob = ++gate.nLastJob;
+    if (nJob == 0)
+        nJob = ++gate.nLastJob;
+    gate.nCurrentJob.store(nJob);
+    Drain();
     return nJob;
 }
 
 void Stop()
 {
-    JobGate& gate = Gate();
-    {
-        std::unique_lock<std::mutex> lock = LockServingMessages();
-        gate.nCurrentJob = 0;
-    }
-    gate.changed.notify_all();
+    Gate().nCurrentJob.store(0);
+    Drain();
 }
 
 void Hold()
 {
-    std::unique_lock<std::mutex> lock = LockServingMessages();
     ++Gate().nHolds;
+    Drain();
 }
 
 void Release()
 {
     JobGate& gate = Gate();
-    {
-        std::unique_lock<std::mutex> lock = LockServingMessages();
-        if (gate.nHolds > 0)
-            --gate.nHolds;
+    int nHolds = gate.nHolds.load();
+    while (nHolds > 0 && !gate.nHolds.compare_exchange_weak(nHolds, nHolds - 1)) {
     }
     gate.changed.notify_all();
 }
@@ -97,16 +115,15 @@ bool WaitWhileHeld(unsigned nJob)
     if (nJob == 0)
         return true;
     JobGate& gate = Gate();
+    if (gate.nHolds.load() == 0)
+        return gate.nCurrentJob.load() == nJob;
     std::unique_lock<std::mutex> lock(gate.mutex);
-    gate.changed.wait(lock, [&] { return gate.nHolds == 0 || gate.nCurrentJob != nJob; });
-    return gate.nCurrentJob == nJob;
+    return WaitOutHold(gate, lock, nJob);
 }
 
 bool IsCurrent(unsigned nJob)
 {
-    JobGate& gate = Gate();
-    std::lock_guard<std::mutex> lock(gate.mutex);
-    return nJob != 0 && gate.nCurrentJob == nJob;
+    return nJob != 0 && Gate().nCurrentJob.load() == nJob;
 }
 
 }  // namespace JobControl
@@ -119,8 +136,7 @@ CJobSection::CJobSection(unsigned nJob)
     }
     JobGate& gate = Gate();
     std::unique_lock<std::mutex> lock(gate.mutex);
-    gate.changed.wait(lock, [&] { return gate.nHolds == 0 || gate.nCurrentJob != nJob; });
-    if (gate.nCurrentJob != nJob)
+    if (!WaitOutHold(gate, lock, nJob))
         return;
     lock.release();
     m_bOpen = true;

@@ -13,14 +13,16 @@
 //
 // Every job gets a number when it begins; stopping a job or beginning the next one makes the
 // old number stale, and a worker with a stale number writes nothing more anywhere. The window
-// thread never waits for a worker: when it must take the gate while a worker delivers a message
-// to it, it handles that message while it waits.
+// thread never waits for a worker: it only lets a message that a worker is delivering at that
+// moment through, handling it while it waits.
 #pragma once
 
 namespace JobControl {
 
 // Runs on the window thread at Start (or on a worker started without a number): the new job
 // becomes the current one and any earlier job counts as stopped. Never returns 0.
+// BeginJob, Stop and Hold return once no worker is in the middle of a step that the change
+// should have prevented.
 unsigned BeginJob();
 // Runs on the window thread at Stop: no job is current any more.
 void Stop();

@@ -1,0 +1,490 @@
+// ExportHarness.cpp
+#include "tests/export/ExportHarness.h"
+
+#include <sqlite3.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "export/ExportWorker.h"
+#include "export/JobRecord.h"
+#include "framework/WinApp.h"
+#include "oci-lite/OciLiteTesting.h"
+
+// The test program's application object; its main window is the LogWindow.
+CWinApp theApp("export_tests");
+
+namespace ExportTest {
+
+namespace {
+
+const char kWindowClass[] = "QuillmarkExportTestWindow";
+
+// The main window as the application object sees it.
+CWnd& MainWndObject()
+{
+    static CWnd wnd;
+    return wnd;
+}
+
+// Runs once per process before the first logon: a private folder for the databases and files,
+// named in OCI_LITE_HOME, and our OCI.DLL kept loaded so its counters live for the whole run.
+struct Environment {
+    std::string strFolder;
+    HMODULE hOci = nullptr;
+
+    Environment()
+    {
+        char szTemp[MAX_PATH] = {};
+        ::GetTempPathA(MAX_PATH, szTemp);
+        strFolder = std::string(szTemp) + "qm_export_" + std::to_string(::GetCurrentProcessId()) + "\\";
+        ::CreateDirectoryA(strFolder.c_str(), nullptr);
+        std::string strHome = strFolder.substr(0, strFolder.size() - 1);
+        ::SetEnvironmentVariableA("OCI_LITE_HOME", strHome.c_str());
+        ::SetEnvironmentVariableA("OCI_LITE_RTT_US", nullptr);
+        ::SetEnvironmentVariableA("OCI_LITE_FAIL_AT", nullptr);
+        hOci = ::LoadLibraryA("OCI.DLL");
+    }
+
+    FARPROC Entry(const char* pszName) const
+    {
+        return hOci != nullptr ? ::GetProcAddress(hOci, pszName) : nullptr;
+    }
+};
+
+Environment& Env()
+{
+    static Environment env;
+    return env;
+}
+
+template <typename Fn>
+Fn Entry(const char* pszName)
+{
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(Env().Entry(pszName)));
+}
+
+}  // namespace
+
+// ---- LogWindow ----
+
+LogWindow& LogWindow::Instance()
+{
+    static LogWindow window;
+    return window;
+}
+
+LogWindow::LogWindow()
+{
+    Env();
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = kWindowClass;
+    ::RegisterClassA(&wc);
+    m_hWnd = ::CreateWindowExA(0, kWindowClass, "Quillmark export test", WS_OVERLAPPEDWINDOW, 0, 0,
+                               200, 100, nullptr, nullptr, wc.hInstance, this);
+    g_uAddStrMsg = ::RegisterWindowMessageA("ADD_STR_MESSAGE");
+    g_uProgressMsg = ::RegisterWindowMessageA("PROGRESS_MESSAGE");
+    MainWndObject().Attach(m_hWnd);
+    AfxGetApp()->m_pMainWnd = &MainWndObject();
+}
+
+void LogWindow::Reset()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_lines.clear();
+    m_progress.clear();
+    m_nLines = 0;
+    m_nProgress = 0;
+    m_bIdle = false;
+    onLine = nullptr;
+}
+
+std::vector<std::string> LogWindow::Lines() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_lines;
+}
+
+std::vector<std::pair<int, int>> LogWindow::Progress() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_progress;
+}
+
+LRESULT CALLBACK LogWindow::WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* pCreate = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pCreate->lpCreateParams));
+    }
+    auto* pWindow = reinterpret_cast<LogWindow*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+    bool bHandled = false;
+    if (pWindow != nullptr) {
+        LRESULT result = pWindow->Handle(message, wParam, lParam, bHandled);
+        if (bHandled)
+            return result;
+    }
+    return ::DefWindowProcA(hWnd, message, wParam, lParam);
+}
+
+// The dialog's two handlers: a line with g_bRunning 0 returns to idle, then it is recorded.
+LRESULT LogWindow::Handle(UINT message, WPARAM, LPARAM, bool& bHandled)
+{
+    if (message == 0)
+        return 0;
+    if (message == g_uAddStrMsg) {
+        bHandled = true;
+        std::string strLine = g_strLogLine.str();
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (g_bRunning == 0)
+                m_bIdle = true;
+            m_lines.push_back(strLine);
+            ++g_nLogLines;
+            ++m_nLines;
+        }
+        if (onLine)
+            onLine(strLine);
+        return 0;
+    }
+    if (message == g_uProgressMsg) {
+        bHandled = true;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_progress.emplace_back(g_nObjectPercent, g_nTotalPercent);
+        ++m_nProgress;
+        return 0;
+    }
+    return 0;
+}
+
+// ---- BoxWatcher ----
+
+std::vector<HWND> FindBoxes()
+{
+    std::vector<HWND> boxes;
+    ::EnumWindows(
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            DWORD nProcess = 0;
+            ::GetWindowThreadProcessId(hWnd, &nProcess);
+            if (nProcess != ::GetCurrentProcessId() || !::IsWindowVisible(hWnd))
+                return TRUE;
+            char szClass[32] = {};
+            char szTitle[64] = {};
+            ::GetClassNameA(hWnd, szClass, sizeof(szClass));
+            ::GetWindowTextA(hWnd, szTitle, sizeof(szTitle));
+            if (std::strcmp(szClass, "#32770") == 0 && std::strcmp(szTitle, "Quillmark") == 0)
+                reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hWnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&boxes));
+    return boxes;
+}
+
+std::string BoxText(HWND hBox)
+{
+    HWND hText = ::GetDlgItem(hBox, 1032);
+    const int nLength = ::GetWindowTextLengthA(hText);
+    std::string strText(size_t(nLength) + 1, '\0');
+    ::GetWindowTextA(hText, &strText[0], nLength + 1);
+    strText.resize(size_t(nLength));
+    return strText;
+}
+
+BoxWatcher::BoxWatcher(Action action, int nTogether, DWORD nDelayMs)
+    : m_action(action), m_nTogether(nTogether), m_nDelayMs(nDelayMs)
+{
+    m_thread = std::thread([this] { Watch(); });
+}
+
+BoxWatcher::~BoxWatcher()
+{
+    m_bStop = true;
+    m_thread.join();
+}
+
+std::vector<std::string> BoxWatcher::Texts() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_texts;
+}
+
+int BoxWatcher::Count() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return int(m_texts.size());
+}
+
+void BoxWatcher::Watch()
+{
+    while (!m_bStop) {
+        std::vector<HWND> fresh;
+        for (HWND hBox : FindBoxes()) {
+            if (m_handled.count(hBox) == 0)
+                fresh.push_back(hBox);
+        }
+        for (auto it = m_handled.begin(); it != m_handled.end();) {
+            if (!::IsWindow(*it))
+                it = m_handled.erase(it);
+            else
+                ++it;
+        }
+        if (int(fresh.size()) < m_nTogether || fresh.empty()) {
+            ::Sleep(5);
+            continue;
+        }
+        if (m_nDelayMs != 0)
+            ::Sleep(m_nDelayMs);
+        for (HWND hBox : fresh) {
+            HWND hOk = ::GetDlgItem(hBox, IDOK);
+            if ((::GetWindowLongPtrA(hOk, GWL_STYLE) & BS_TYPEMASK) != BS_OWNERDRAW)
+                m_bAllOwnerDrawn = false;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_texts.push_back(BoxText(hBox));
+            }
+            if (onBox)
+                onBox(hBox);
+            m_handled.insert(hBox);
+            GUITHREADINFO info{};
+            info.cbSize = sizeof(info);
+            ::GetGUIThreadInfo(::GetWindowThreadProcessId(hBox, nullptr), &info);
+            HWND hFocus = info.hwndFocus != nullptr ? info.hwndFocus : hOk;
+            switch (m_action) {
+            case Action::Ok:
+                ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(hOk));
+                break;
+            case Action::Enter:
+                ::PostMessageA(hFocus, WM_KEYDOWN, VK_RETURN, 1);
+                break;
+            case Action::Escape:
+                ::PostMessageA(hFocus, WM_KEYDOWN, VK_ESCAPE, 1);
+                break;
+            }
+        }
+    }
+}
+
+// ---- Schema ----
+
+Schema::Schema(const char* pszDatabase)
+{
+    std::string strName(pszDatabase);
+    for (char& ch : strName)
+        ch = char(::tolower(static_cast<unsigned char>(ch)));
+    const std::string strPath = TestFolder() + strName + ".sqlite";
+    ::DeleteFileA(strPath.c_str());
+    sqlite3_open_v2(strPath.c_str(), &m_pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    Exec("CREATE TABLE users(name TEXT PRIMARY KEY, password TEXT, sysdba INTEGER);"
+         "CREATE TABLE objects(owner TEXT, object_name TEXT, object_type TEXT, status TEXT);"
+         "CREATE TABLE source(owner TEXT, name TEXT, type TEXT, line INTEGER, text TEXT);");
+    AddUser(kUser, kPassword, 0);
+}
+
+Schema::~Schema()
+{
+    sqlite3_close(m_pDb);
+}
+
+void Schema::Exec(const char* pszSql)
+{
+    char* pszError = nullptr;
+    if (sqlite3_exec(m_pDb, pszSql, nullptr, nullptr, &pszError) != SQLITE_OK) {
+        ADD_FAILURE() << "schema: " << (pszError ? pszError : "?");
+        sqlite3_free(pszError);
+    }
+}
+
+void Schema::AddUser(const char* pszName, const char* pszPassword, int bSysdba)
+{
+    sqlite3_stmt* pStmt = nullptr;
+    sqlite3_prepare_v2(m_pDb, "INSERT INTO users VALUES(?1, ?2, ?3)", -1, &pStmt, nullptr);
+    sqlite3_bind_text(pStmt, 1, pszName, -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(pStmt, 2, pszPassword, -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int(pStmt, 3, bSysdba);
+    sqlite3_step(pStmt);
+    sqlite3_finalize(pStmt);
+}
+
+void Schema::AddObjectWithoutSource(const char* pszName, const char* pszType, const char* pszOwner)
+{
+    sqlite3_stmt* pStmt = nullptr;
+    sqlite3_prepare_v2(m_pDb, "INSERT INTO objects VALUES(?1, ?2, ?3, 'VALID')", -1, &pStmt, nullptr);
+    sqlite3_bind_text(pStmt, 1, pszOwner, -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(pStmt, 2, pszName, -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(pStmt, 3, pszType, -1, SQLITE_TRANSIENT);
+    sqlite3_step(pStmt);
+    sqlite3_finalize(pStmt);
+}
+
+void Schema::AddObject(const char* pszName, const char* pszType, const std::vector<std::string>& lines,
+                       const char* pszOwner)
+{
+    AddObjectWithoutSource(pszName, pszType, pszOwner);
+    sqlite3_stmt* pStmt = nullptr;
+    sqlite3_prepare_v2(m_pDb, "INSERT INTO source VALUES(?1, ?2, ?3, ?4, ?5)", -1, &pStmt, nullptr);
+    // Stored in reverse, so that only ORDER BY LINE can give the lines in order.
+    for (size_t i = lines.size(); i-- > 0;) {
+        sqlite3_bind_text(pStmt, 1, pszOwner, -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(pStmt, 2, pszName, -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(pStmt, 3, pszType, -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(pStmt, 4, int(i + 1));
+        sqlite3_bind_text(pStmt, 5, lines[i].data(), int(lines[i].size()), SQLITE_TRANSIENT);
+        sqlite3_step(pStmt);
+        sqlite3_reset(pStmt);
+    }
+    sqlite3_finalize(pStmt);
+}
+
+void Schema::Begin()
+{
+    Exec("BEGIN");
+}
+
+void Schema::Commit()
+{
+    Exec("COMMIT");
+}
+
+// ---- OciLite ----
+
+unsigned OciLite::RoundTrips()
+{
+    auto fn = Entry<OciLiteRoundTripsFn>("OciLiteRoundTrips");
+    return fn ? fn() : 0;
+}
+
+unsigned OciLite::CallCount()
+{
+    auto fn = Entry<OciLiteCallCountFn>("OciLiteCallCount");
+    return fn ? fn() : 0;
+}
+
+int OciLite::LiveHandles()
+{
+    auto fn = Entry<OciLiteLiveHandlesFn>("OciLiteLiveHandles");
+    return fn ? fn() : -1;
+}
+
+void OciLite::ResetCounters()
+{
+    if (auto fn = Entry<OciLiteResetCountersFn>("OciLiteResetCounters"))
+        fn();
+}
+
+void OciLite::SetFailAt(unsigned n)
+{
+    if (auto fn = Entry<OciLiteSetFailAtFn>("OciLiteSetFailAt"))
+        fn(n);
+}
+
+void OciLite::SetRoundTripDelay(unsigned nMicroseconds)
+{
+    if (auto fn = Entry<OciLiteSetRoundTripDelayFn>("OciLiteSetRoundTripDelay"))
+        fn(nMicroseconds);
+}
+
+// ---- Files ----
+
+std::string TestFolder()
+{
+    return Env().strFolder;
+}
+
+std::string ReadFile(const std::string& strPath)
+{
+    std::ifstream in(strPath, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+bool FileExists(const std::string& strPath)
+{
+    return ::GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void WriteFile(const std::string& strPath, const std::string& strContent)
+{
+    std::ofstream out(strPath, std::ios::binary | std::ios::trunc);
+    out << strContent;
+}
+
+std::string Expected(const char* pszName)
+{
+    const std::string strPath = std::string(EXPORT_TEST_EXPECTED_DIR) + "/" + pszName;
+    if (!FileExists(strPath))
+        ADD_FAILURE() << "missing expected file " << strPath;
+    return ReadFile(strPath);
+}
+
+// ---- Jobs ----
+
+void StartJob(const Job& job)
+{
+    LogWindow& window = LogWindow::Instance();
+    window.Reset();
+    g_strUser = job.strUser.c_str();
+    g_strPassword = job.strPassword.c_str();
+    g_strDatabase = job.strDatabase.c_str();
+    g_bSysdba = job.bSysdba;
+    g_strFileName = job.strFile.c_str();
+    g_bAllObjects = job.strObject.empty() ? 1 : 0;
+    std::memset(g_szObjectName, 0, sizeof(g_szObjectName));
+    std::strncpy(g_szObjectName, job.strObject.c_str(), sizeof(g_szObjectName) - 1);
+    g_nLogLines = 0;
+    g_bRunning = 1;
+    ASSERT_NE(StartUploadThread(), nullptr);
+}
+
+void RunMessages(DWORD nMs, const std::function<bool()>& stop)
+{
+    const DWORD nStart = ::GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        if (stop && stop())
+            return;
+        const DWORD nElapsed = ::GetTickCount() - nStart;
+        if (nElapsed >= nMs)
+            return;
+        ::MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+}
+
+bool RunUntilIdle(DWORD nTimeoutMs)
+{
+    LogWindow& window = LogWindow::Instance();
+    RunMessages(nTimeoutMs, [&] { return window.IsIdle(); });
+    return window.IsIdle();
+}
+
+bool WaitForWorker(DWORD nTimeoutMs)
+{
+    if (g_hWorkerThread == nullptr)
+        return true;
+    const DWORD nStart = ::GetTickCount();
+    for (;;) {
+        if (::WaitForSingleObject(g_hWorkerThread, 0) == WAIT_OBJECT_0)
+            return true;
+        if (::GetTickCount() - nStart >= nTimeoutMs)
+            return false;
+        RunMessages(10);
+    }
+}
+
+bool RunJob(const Job& job, DWORD nTimeoutMs)
+{
+    StartJob(job);
+    const bool bIdle = RunUntilIdle(nTimeoutMs);
+    return WaitForWorker() && bIdle;
+}
+
+}  // namespace ExportTest

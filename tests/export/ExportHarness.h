@@ -1,0 +1,161 @@
+// ExportHarness.h
+//
+// What the export tests need around the real worker:
+//   LogWindow   - the application's main window for the tests: a real (hidden) window that
+//                 handles "ADD_STR_MESSAGE" and "PROGRESS_MESSAGE" as the main dialog does
+//                 (idle when a line arrives with g_bRunning 0) and records lines and progress.
+//   BoxWatcher  - a thread that finds the program's message boxes (caption "Quillmark"),
+//                 records their text and closes them with OK, Enter or Escape.
+//   Schema      - writes an oci-lite database: users, objects and their source lines.
+//   OciLite     - the testing exports of our OCI.DLL (round trips, fault injection, handles).
+//   RunJob      - fills the job record as Start does, starts the worker and runs the window
+//                 thread's messages until the job returns to idle.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+struct sqlite3;
+
+namespace ExportTest {
+
+constexpr const char kUser[] = "SCOTT";
+constexpr const char kPassword[] = "tiger";
+
+class LogWindow {
+public:
+    // Runs on the test's main thread: the one window, created and registered on first use.
+    static LogWindow& Instance();
+
+    // Runs before each job: forgets what was recorded.
+    void Reset();
+
+    std::vector<std::string> Lines() const;
+    std::vector<std::pair<int, int>> Progress() const;
+    int LineCount() const { return m_nLines.load(); }
+    int ProgressCount() const { return m_nProgress.load(); }
+    bool IsIdle() const { return m_bIdle.load(); }
+    HWND Handle() const { return m_hWnd; }
+
+    // Called on the window thread after each recorded line.
+    std::function<void(const std::string&)> onLine;
+
+private:
+    LogWindow();
+    static LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam, bool& bHandled);
+
+    HWND m_hWnd = nullptr;
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_lines;
+    std::vector<std::pair<int, int>> m_progress;
+    std::atomic<int> m_nLines{0};
+    std::atomic<int> m_nProgress{0};
+    std::atomic<bool> m_bIdle{false};
+};
+
+class BoxWatcher {
+public:
+    enum class Action { Ok, Enter, Escape };
+
+    // Closes each box with action once nTogether boxes are open at the same time (1: at once),
+    // after waiting nDelayMs.
+    explicit BoxWatcher(Action action = Action::Ok, int nTogether = 1, DWORD nDelayMs = 0);
+    ~BoxWatcher();
+    BoxWatcher(const BoxWatcher&) = delete;
+    BoxWatcher& operator=(const BoxWatcher&) = delete;
+
+    std::vector<std::string> Texts() const;
+    int Count() const;
+    // Whether every OK button seen was bound as an owner-drawn (flat) button.
+    bool AllOkButtonsOwnerDrawn() const { return m_bAllOwnerDrawn.load(); }
+
+    // Called on the watcher's thread for each box before it is closed.
+    std::function<void(HWND)> onBox;
+
+private:
+    void Watch();
+
+    Action m_action;
+    int m_nTogether;
+    DWORD m_nDelayMs;
+    std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bAllOwnerDrawn{true};
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_texts;
+    std::set<HWND> m_handled;
+    std::thread m_thread;
+};
+
+// The open message boxes of this process (visible dialogs captioned "Quillmark").
+std::vector<HWND> FindBoxes();
+std::string BoxText(HWND hBox);
+
+class Schema {
+public:
+    // Creates the database of connect string pszDatabase afresh, with the user SCOTT/tiger.
+    explicit Schema(const char* pszDatabase);
+    ~Schema();
+    Schema(const Schema&) = delete;
+    Schema& operator=(const Schema&) = delete;
+
+    void AddObject(const char* pszName, const char* pszType, const std::vector<std::string>& lines,
+                   const char* pszOwner = kUser);
+    void AddObjectWithoutSource(const char* pszName, const char* pszType, const char* pszOwner = kUser);
+    void AddUser(const char* pszName, const char* pszPassword, int bSysdba);
+    // Many objects at once, in one transaction.
+    void Begin();
+    void Commit();
+
+private:
+    void Exec(const char* pszSql);
+    ::sqlite3* m_pDb = nullptr;
+};
+
+class OciLite {
+public:
+    static unsigned RoundTrips();
+    static unsigned CallCount();
+    static int LiveHandles();
+    static void ResetCounters();
+    static void SetFailAt(unsigned n);
+    static void SetRoundTripDelay(unsigned nMicroseconds);
+};
+
+// The folder of the test's databases and output files (OCI_LITE_HOME), with a trailing "\".
+std::string TestFolder();
+std::string ReadFile(const std::string& strPath);
+bool FileExists(const std::string& strPath);
+void WriteFile(const std::string& strPath, const std::string& strContent);
+// An expected output file of the tests.
+std::string Expected(const char* pszName);
+
+struct Job {
+    std::string strDatabase;
+    std::string strFile;
+    std::string strObject;  // empty: all objects
+    std::string strUser = kUser;
+    std::string strPassword = kPassword;
+    int bSysdba = 0;
+};
+
+// Does what Start does and starts the worker; the caller runs the messages.
+void StartJob(const Job& job);
+// Runs the window thread's messages until the window is idle; false after nTimeoutMs.
+bool RunUntilIdle(DWORD nTimeoutMs = 20000);
+// Runs the window thread's messages for nMs, or until stop returns true.
+void RunMessages(DWORD nMs, const std::function<bool()>& stop = nullptr);
+// Waits for the most recent worker thread to return.
+bool WaitForWorker(DWORD nTimeoutMs = 10000);
+// StartJob, RunUntilIdle and WaitForWorker.
+bool RunJob(const Job& job, DWORD nTimeoutMs = 20000);
+
+}  // namespace ExportTest

@@ -1,0 +1,135 @@
+// FailureSweepTest.cpp
+//
+// Fails each counted OCI call of a two-object export in turn (oci-lite's fault injection). Every
+// run must end: the dialog returns to idle, the message and the last log line fit the call that
+// failed, and the file holds only complete blocks.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "export/JobRecord.h"
+#include "tests/export/ExportHarness.h"
+
+using namespace ExportTest;
+
+namespace {
+
+typedef int(__cdecl* SetTraceFileFn)(const char*);
+
+// The counted calls of a run, by entry point, read from oci-lite's call trace.
+std::vector<std::string> CountedCallsOf(const std::string& strTrace)
+{
+    static const std::set<std::string> counted = {
+        "OCIAttrSet", "OCIServerAttach", "OCIServerDetach", "OCISessionBegin", "OCISessionEnd",
+        "OCIStmtPrepare", "OCIBindByPos", "OCIDefineByPos", "OCIStmtExecute", "OCIStmtFetch"};
+    std::vector<std::string> calls;
+    std::istringstream in(strTrace);
+    std::string strLine;
+    while (std::getline(in, strLine)) {
+        const std::string strName = strLine.substr(0, strLine.find(' '));
+        if (counted.count(strName) != 0 && strLine.find(" -> -2") == std::string::npos)
+            calls.push_back(strName);
+    }
+    return calls;
+}
+
+// The message as the box shows it.
+std::string AsShown(const std::string& strText)
+{
+    std::string strShown;
+    for (char ch : strText) {
+        if (ch == '\n')
+            strShown += '\r';
+        strShown += ch;
+    }
+    return strShown;
+}
+
+}  // namespace
+
+TEST(FailureSweepTest, EveryFailedCallEndsTheRunCleanly)
+{
+    LogWindow::Instance();
+    OciLite::SetFailAt(0);
+    OciLite::SetRoundTripDelay(0);
+    Schema schema("SWEEP");
+    schema.AddObject("A_PROC", "PROCEDURE", {"PROCEDURE A_PROC IS\n", "BEGIN NULL;\n", "END;\n"});
+    schema.AddObject("B_PROC", "PROCEDURE", {"PROCEDURE B_PROC IS\n", "BEGIN NULL;\n", "END;\n"});
+    const std::string strFile = TestFolder() + "sweep.sql";
+    const std::string strBlockA = "CREATE OR REPLACE PROCEDURE A_PROC IS\nBEGIN NULL;\nEND;\n\n/\n";
+    const std::string strBlockB = "CREATE OR REPLACE PROCEDURE B_PROC IS\nBEGIN NULL;\nEND;\n\n/\n";
+
+    // A clean run: how many calls there are, and which entry point each one is.
+    const std::string strTrace = TestFolder() + "sweep_trace.txt";
+    ::DeleteFileA(strTrace.c_str());
+    auto setTrace = reinterpret_cast<SetTraceFileFn>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("OCI.DLL"), "OciLiteSetTraceFile")));
+    ASSERT_NE(setTrace, nullptr);
+    setTrace(strTrace.c_str());
+    OciLite::ResetCounters();
+    ASSERT_TRUE(RunJob({"SWEEP", strFile, ""}));
+    const unsigned nCalls = OciLite::CallCount();
+    setTrace(nullptr);
+    ASSERT_EQ(ReadFile(strFile), strBlockA + strBlockB);
+    const std::vector<std::string> calls = CountedCallsOf(ReadFile(strTrace));
+    ASSERT_EQ(calls.size(), size_t(nCalls));
+    ASSERT_GT(nCalls, 10u);
+
+    std::set<std::string> endings;
+    for (unsigned n = 1; n <= nCalls; ++n) {
+        SCOPED_TRACE("failing call " + std::to_string(n) + " (" + calls[n - 1] + ")");
+        BoxWatcher boxes;
+        OciLite::ResetCounters();
+        OciLite::SetFailAt(n);
+        const bool bEnded = RunJob({"SWEEP", strFile, ""}, 15000);
+        OciLite::SetFailAt(0);
+        ASSERT_TRUE(bEnded);
+        EXPECT_EQ(g_bRunning, 0);
+
+        const auto lines = LogWindow::Instance().Lines();
+        ASSERT_FALSE(lines.empty());
+        const std::string& strLast = lines.back();
+        const auto texts = boxes.Texts();
+        const bool bConnected = std::find(lines.begin(), lines.end(), "Connected.") != lines.end();
+        const bool bSucceeded =
+            std::find(lines.begin(), lines.end(), "Source uploaded. File created.") != lines.end();
+        const std::string strContent = FileExists(strFile) ? ReadFile(strFile) : std::string();
+        EXPECT_TRUE(strContent.empty() || strContent == strBlockA || strContent == strBlockA + strBlockB)
+            << strContent;
+
+        const std::string& strCall = calls[n - 1];
+        if (strCall == "OCISessionEnd" || strCall == "OCIServerDetach") {
+            // Failures while logging off do not spoil a finished export.
+            EXPECT_TRUE(bSucceeded);
+            EXPECT_EQ(strContent, strBlockA + strBlockB);
+            EXPECT_TRUE(texts.empty());
+            endings.insert("logoff");
+        } else if (!bConnected) {
+            EXPECT_TRUE(strCall == "OCIServerAttach" || strCall == "OCISessionBegin" || strCall == "OCIAttrSet");
+            EXPECT_EQ(strLast, "Error while connect to specified database");
+            ASSERT_EQ(texts.size(), 1u);
+            EXPECT_NE(texts[0].find("ORA-"), std::string::npos) << texts[0];
+            endings.insert("logon");
+        } else if (texts.empty()) {
+            // The listing fetch: no message, an empty last line, nothing written.
+            EXPECT_TRUE(strCall == "OCIStmtExecute" || strCall == "OCIStmtFetch");
+            EXPECT_EQ(strLast, "");
+            EXPECT_FALSE(bSucceeded);
+            EXPECT_TRUE(strContent.empty());
+            endings.insert("listing");
+        } else {
+            // Any other database failure: its text in the box and as the last line.
+            ASSERT_EQ(texts.size(), 1u);
+            EXPECT_NE(texts[0].find("ORA-03113"), std::string::npos) << texts[0];
+            EXPECT_EQ(AsShown(strLast), texts[0]);
+            EXPECT_FALSE(bSucceeded);
+            endings.insert("statement");
+        }
+    }
+    EXPECT_EQ(endings.size(), 4u);
+}

@@ -1,0 +1,5 @@
+CREATE OR REPLACE PROCEDURE PROC_M IS
+  -- Grüße, 日本語, ©
+BEGIN NULL; END;
+
+/
