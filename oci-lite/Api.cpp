@@ -46,12 +46,18 @@ class TraceLine {
     const char* p = static_cast<const char*>(chars);
     for (long long i = 0; i < length && i < 2000; ++i) {
       char c = p[i];
-      if (c == '\n') m_line += "\\n";
-      else if (c == '\r') m_line += "\\r";
-      else if (c == '\t') m_line += "\\t";
-      else if (c == '"' || c == '\\') m_line += std::string("\\") + c;
-      else if (static_cast<unsigned char>(c) < 0x20) m_line += '?';
-      else m_line += c;
+      if (c == '\n')
+        m_line += "\\n";
+      else if (c == '\r')
+        m_line += "\\r";
+      else if (c == '\t')
+        m_line += "\\t";
+      else if (c == '"' || c == '\\')
+        m_line += std::string("\\") + c;
+      else if (static_cast<unsigned char>(c) < 0x20)
+        m_line += '?';
+      else
+        m_line += c;
     }
     m_line += '"';
     return *this;
@@ -84,6 +90,7 @@ bool InjectedFault(RecordHolder* error, int code, sword* status) {
   return true;
 }
 
+// The error handle behind a caller's pointer, or null when it is not a live one.
 ErrorHandle* FindError(const void* errhp) {
   return HandleRegistry::Instance().FindAs<ErrorHandle>(errhp, OCI_HTYPE_ERROR);
 }
@@ -105,6 +112,8 @@ std::map<ub4, Slot> Slots(const std::map<ub4, HandleT*>& handles) {
   return slots;
 }
 
+// OCIAttrSet: the server and session of a service context, the credentials of a session, a
+// statement's prefetch.
 sword AttrSetImpl(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size, ub4 attrtype,
                   OCIError* errhp) {
   HandleRegistry& registry = HandleRegistry::Instance();
@@ -159,6 +168,7 @@ sword AttrSetImpl(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size, u
   return Report(error, MakeOraError(kOraIllegalAttribute));
 }
 
+// OCIServerAttach: resolves the connect string to its file and opens it.
 sword ServerAttachImpl(OCIServer* srvhp, OCIError* errhp, const OraText* dblink, sb4 dblink_len) {
   auto* server = HandleRegistry::Instance().FindAs<ServerHandle>(srvhp, OCI_HTYPE_SERVER);
   ErrorHandle* error = FindError(errhp);
@@ -180,6 +190,7 @@ sword ServerAttachImpl(OCIServer* srvhp, OCIError* errhp, const OraText* dblink,
   return OCI_SUCCESS;
 }
 
+// OCISessionBegin: checks the credentials and gives the session its views.
 sword SessionBeginImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4 credt, ub4 mode) {
   HandleRegistry& registry = HandleRegistry::Instance();
   auto* svc = registry.FindAs<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
@@ -212,14 +223,14 @@ sword SessionBeginImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4
   return OCI_SUCCESS;
 }
 
+// OCISessionEnd: logs the session off (OCI_ATTR_SESSION may still point at it).
 sword SessionEndImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp) {
   HandleRegistry& registry = HandleRegistry::Instance();
   auto* svc = registry.FindAs<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
   ErrorHandle* error = FindError(errhp);
   if (svc == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
-  SessionHandle* session =
-      registry.FindAs<SessionHandle>(usrhp != nullptr ? static_cast<void*>(usrhp) : svc->session,
-                                     OCI_HTYPE_SESSION);
+  SessionHandle* session = registry.FindAs<SessionHandle>(
+      usrhp != nullptr ? static_cast<void*>(usrhp) : svc->session, OCI_HTYPE_SESSION);
   if (usrhp != nullptr && session == nullptr) return OCI_INVALID_HANDLE;
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
@@ -234,6 +245,7 @@ sword SessionEndImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp) {
   return OCI_SUCCESS;
 }
 
+// OCIServerDetach: closes the database; statements still open on it fail from then on.
 sword ServerDetachImpl(OCIServer* srvhp, OCIError* errhp) {
   auto* server = HandleRegistry::Instance().FindAs<ServerHandle>(srvhp, OCI_HTYPE_SERVER);
   ErrorHandle* error = FindError(errhp);
@@ -246,6 +258,7 @@ sword ServerDetachImpl(OCIServer* srvhp, OCIError* errhp) {
   return OCI_SUCCESS;
 }
 
+// OCIErrorGet: copies the one record out, leaving every argument alone when there is none.
 sword ErrorGetImpl(void* hndlp, ub4 recordno, sb4* errcodep, OraText* bufp, ub4 bufsiz, ub4 type) {
   if (type != OCI_HTYPE_ERROR && type != OCI_HTYPE_ENV) return OCI_INVALID_HANDLE;
   auto* holder = HandleRegistry::Instance().FindAs<RecordHolder>(hndlp, type);
@@ -261,6 +274,7 @@ sword ErrorGetImpl(void* hndlp, ub4 recordno, sb4* errcodep, OraText* bufp, ub4 
   return OCI_SUCCESS;
 }
 
+// OCIStmtPrepare: keeps the text; like the real client, nothing is checked before execute.
 sword StmtPrepareImpl(OCIStmt* stmtp, OCIError* errhp, const OraText* text, ub4 length) {
   auto* stmt = HandleRegistry::Instance().FindAs<StmtHandle>(stmtp, OCI_HTYPE_STMT);
   ErrorHandle* error = FindError(errhp);
@@ -311,6 +325,7 @@ sword BindOrDefine(OCIStmt* stmtp, OutT** out, OCIError* errhp, ub4 position, vo
   return OCI_SUCCESS;
 }
 
+// OCIStmtExecute: runs the statement on the session's database.
 sword StmtExecuteImpl(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iters, ub4 mode) {
   HandleRegistry& registry = HandleRegistry::Instance();
   auto* svc = registry.FindAs<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
@@ -323,13 +338,14 @@ sword StmtExecuteImpl(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 ite
   SessionHandle* session = ActiveSession(svc);
   if (session == nullptr) return Report(error, MakeOraError(kOraNotLoggedOn));
   auto* server = registry.FindAs<ServerHandle>(session->server, OCI_HTYPE_SERVER);
-  CallResult result = stmt->statement.Execute(
-      server->database, Slots<BindSlot>(stmt->binds), Slots<DefineSlot>(stmt->defines), iters,
-      (mode & OCI_DESCRIBE_ONLY) != 0);
+  CallResult result = stmt->statement.Execute(server->database, Slots<BindSlot>(stmt->binds),
+                                              Slots<DefineSlot>(stmt->defines), iters,
+                                              (mode & OCI_DESCRIBE_ONLY) != 0);
   if (result.record.IsError()) error->record = result.record;
   return result.status;
 }
 
+// OCIStmtFetch: delivers the next rows, from the prefetched ones when they suffice.
 sword StmtFetchImpl(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation) {
   auto* stmt = HandleRegistry::Instance().FindAs<StmtHandle>(stmtp, OCI_HTYPE_STMT);
   ErrorHandle* error = FindError(errhp);
@@ -358,6 +374,7 @@ sword Guarded(Body body) {
 
 extern "C" {
 
+// Runs first in every logon: reads the OCI_LITE_* settings once; the memory callbacks are not used.
 sword __cdecl OCIInitialize(ub4 mode, void* ctxp, OCIMallocFn malocfp, OCIReallocFn ralocfp,
                             OCIMfreeFn mfreefp) {
   Diagnostics::Instance().InitializeOnce();
@@ -365,6 +382,7 @@ sword __cdecl OCIInitialize(ub4 mode, void* ctxp, OCIMallocFn malocfp, OCIReallo
   return TraceLine("OCIInitialize").Number("mode", mode).Return(OCI_SUCCESS);
 }
 
+// Creates an environment, the parent of all other handles; it takes NLS_LANG now.
 sword __cdecl OCIEnvInit(OCIEnv** envp, ub4 mode, size_t xtramem_sz, void** usrmempp) {
   TraceLine trace("OCIEnvInit");
   trace.Number("mode", mode).Number("xtramem_sz", static_cast<long long>(xtramem_sz));
@@ -383,6 +401,7 @@ sword __cdecl OCIEnvInit(OCIEnv** envp, ub4 mode, size_t xtramem_sz, void** usrm
   }));
 }
 
+// Allocates an error, server, service context, session or statement handle.
 sword __cdecl OCIHandleAlloc(const void* parenth, void** hndlpp, const ub4 type,
                              const size_t xtramem_sz, void** usrmempp) {
   TraceLine trace("OCIHandleAlloc");
@@ -394,17 +413,26 @@ sword __cdecl OCIHandleAlloc(const void* parenth, void** hndlpp, const ub4 type,
     *hndlpp = nullptr;
     std::unique_ptr<ocilite::Handle> handle;
     switch (type) {
-      case OCI_HTYPE_ERROR: handle = std::make_unique<ErrorHandle>(env); break;
-      case OCI_HTYPE_SERVER: handle = std::make_unique<ServerHandle>(env); break;
-      case OCI_HTYPE_SVCCTX: handle = std::make_unique<SvcCtxHandle>(env); break;
-      case OCI_HTYPE_SESSION: handle = std::make_unique<SessionHandle>(env); break;
+      case OCI_HTYPE_ERROR:
+        handle = std::make_unique<ErrorHandle>(env);
+        break;
+      case OCI_HTYPE_SERVER:
+        handle = std::make_unique<ServerHandle>(env);
+        break;
+      case OCI_HTYPE_SVCCTX:
+        handle = std::make_unique<SvcCtxHandle>(env);
+        break;
+      case OCI_HTYPE_SESSION:
+        handle = std::make_unique<SessionHandle>(env);
+        break;
       case OCI_HTYPE_STMT: {
         auto stmt = std::make_unique<StmtHandle>(env);
         stmt->statement.SetCharset(static_cast<EnvHandle*>(env)->charset);
         handle = std::move(stmt);
         break;
       }
-      default: return OCI_ERROR;
+      default:
+        return OCI_ERROR;
     }
     if (xtramem_sz > 0 && usrmempp != nullptr) {
       handle->userMemory.reset(new char[xtramem_sz]());
@@ -416,6 +444,7 @@ sword __cdecl OCIHandleAlloc(const void* parenth, void** hndlpp, const ub4 type,
   }));
 }
 
+// Frees a handle and everything allocated under it.
 sword __cdecl OCIHandleFree(void* hndlp, const ub4 type) {
   TraceLine trace("OCIHandleFree");
   trace.Handle("handle", hndlp).Number("type", type);
@@ -427,10 +456,16 @@ sword __cdecl OCIHandleFree(void* hndlp, const ub4 type) {
       auto* stmt = registry.FindAs<StmtHandle>(handle->parent, OCI_HTYPE_STMT);
       if (stmt != nullptr) {
         for (auto it = stmt->binds.begin(); it != stmt->binds.end(); ++it) {
-          if (it->second == handle) { stmt->binds.erase(it); break; }
+          if (it->second == handle) {
+            stmt->binds.erase(it);
+            break;
+          }
         }
         for (auto it = stmt->defines.begin(); it != stmt->defines.end(); ++it) {
-          if (it->second == handle) { stmt->defines.erase(it); break; }
+          if (it->second == handle) {
+            stmt->defines.erase(it);
+            break;
+          }
         }
       }
     }
@@ -439,6 +474,7 @@ sword __cdecl OCIHandleFree(void* hndlp, const ub4 type) {
   }));
 }
 
+// Sets an attribute (see AttrSetImpl); the trace never shows a password.
 sword __cdecl OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size, ub4 attrtype,
                          OCIError* errhp) {
   TraceLine trace("OCIAttrSet");
@@ -449,102 +485,145 @@ sword __cdecl OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 
     trace.Text("value", attributep, size);
   } else if (attrtype == OCI_ATTR_PASSWORD) {
     trace.Raw("value=<hidden>");  // a trace file must not keep passwords
-  } else if (attributep != nullptr && (attrtype == OCI_ATTR_PREFETCH_ROWS ||
-                                       attrtype == OCI_ATTR_PREFETCH_MEMORY)) {
+  } else if (attributep != nullptr &&
+             (attrtype == OCI_ATTR_PREFETCH_ROWS || attrtype == OCI_ATTR_PREFETCH_MEMORY)) {
     ub4 value;
     std::memcpy(&value, attributep, sizeof value);
     trace.Number("value", value);
   }
   trace.Number("size", size).Handle("errhp", errhp);
-  return trace.Return(
-      Guarded([&]() { return AttrSetImpl(trgthndlp, trghndltyp, attributep, size, attrtype, errhp); }));
+  return trace.Return(Guarded(
+      [&]() { return AttrSetImpl(trgthndlp, trghndltyp, attributep, size, attrtype, errhp); }));
 }
 
+// Attaches a server handle to the database a connect string names.
 sword __cdecl OCIServerAttach(OCIServer* srvhp, OCIError* errhp, const OraText* dblink,
                               sb4 dblink_len, ub4 mode) {
   TraceLine trace("OCIServerAttach");
-  trace.Handle("srvhp", srvhp).Handle("errhp", errhp).Text("dblink", dblink, dblink_len)
-      .Number("len", dblink_len).Number("mode", mode);
-  return trace.Return(Guarded([&]() { return ServerAttachImpl(srvhp, errhp, dblink, dblink_len); }));
+  trace.Handle("srvhp", srvhp)
+      .Handle("errhp", errhp)
+      .Text("dblink", dblink, dblink_len)
+      .Number("len", dblink_len)
+      .Number("mode", mode);
+  return trace.Return(
+      Guarded([&]() { return ServerAttachImpl(srvhp, errhp, dblink, dblink_len); }));
 }
 
+// Detaches a server handle at logoff.
 sword __cdecl OCIServerDetach(OCIServer* srvhp, OCIError* errhp, ub4 mode) {
   TraceLine trace("OCIServerDetach");
   trace.Handle("srvhp", srvhp).Handle("errhp", errhp).Number("mode", mode);
   return trace.Return(Guarded([&]() { return ServerDetachImpl(srvhp, errhp); }));
 }
 
+// Logs on, as the user or AS SYSDBA.
 sword __cdecl OCISessionBegin(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4 credt,
                               ub4 mode) {
   TraceLine trace("OCISessionBegin");
-  trace.Handle("svchp", svchp).Handle("errhp", errhp).Handle("usrhp", usrhp)
-      .Number("credt", credt).Number("mode", mode);
-  return trace.Return(Guarded([&]() { return SessionBeginImpl(svchp, errhp, usrhp, credt, mode); }));
+  trace.Handle("svchp", svchp)
+      .Handle("errhp", errhp)
+      .Handle("usrhp", usrhp)
+      .Number("credt", credt)
+      .Number("mode", mode);
+  return trace.Return(
+      Guarded([&]() { return SessionBeginImpl(svchp, errhp, usrhp, credt, mode); }));
 }
 
+// Logs off.
 sword __cdecl OCISessionEnd(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4 mode) {
   TraceLine trace("OCISessionEnd");
   trace.Handle("svchp", svchp).Handle("errhp", errhp).Handle("usrhp", usrhp).Number("mode", mode);
   return trace.Return(Guarded([&]() { return SessionEndImpl(svchp, errhp, usrhp); }));
 }
 
+// Reads the record of an error (or environment) handle.
 sword __cdecl OCIErrorGet(void* hndlp, ub4 recordno, OraText* sqlstate, sb4* errcodep,
                           OraText* bufp, ub4 bufsiz, ub4 type) {
   TraceLine trace("OCIErrorGet");
-  trace.Handle("hndlp", hndlp).Number("recordno", recordno).Number("bufsiz", bufsiz)
+  trace.Handle("hndlp", hndlp)
+      .Number("recordno", recordno)
+      .Number("bufsiz", bufsiz)
       .Number("type", type);
   return trace.Return(
       Guarded([&]() { return ErrorGetImpl(hndlp, recordno, errcodep, bufp, bufsiz, type); }));
 }
 
+// Prepares a statement text.
 sword __cdecl OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const OraText* stmt, ub4 stmt_len,
                              ub4 language, ub4 mode) {
   TraceLine trace("OCIStmtPrepare");
-  trace.Handle("stmtp", stmtp).Handle("errhp", errhp).Text("sql", stmt, stmt_len)
-      .Number("len", stmt_len).Number("language", language).Number("mode", mode);
+  trace.Handle("stmtp", stmtp)
+      .Handle("errhp", errhp)
+      .Text("sql", stmt, stmt_len)
+      .Number("len", stmt_len)
+      .Number("language", language)
+      .Number("mode", mode);
   return trace.Return(Guarded([&]() { return StmtPrepareImpl(stmtp, errhp, stmt, stmt_len); }));
 }
 
+// Binds the caller's input buffer to a placeholder by position; read at execute.
 sword __cdecl OCIBindByPos(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp, ub4 position,
-                           void* valuep, sb4 value_sz, ub2 dty, void* indp, ub2* alenp,
-                           ub2* rcodep, ub4 maxarr_len, ub4* curelep, ub4 mode) {
+                           void* valuep, sb4 value_sz, ub2 dty, void* indp, ub2* alenp, ub2* rcodep,
+                           ub4 maxarr_len, ub4* curelep, ub4 mode) {
   TraceLine trace("OCIBindByPos");
-  trace.Handle("stmtp", stmtp).Handle("errhp", errhp).Number("position", position)
-      .Number("value_sz", value_sz).Number("dty", dty).Number("indp", indp != nullptr)
-      .Number("alenp", alenp != nullptr).Number("rcodep", rcodep != nullptr)
-      .Number("maxarr_len", maxarr_len).Number("mode", mode);
+  trace.Handle("stmtp", stmtp)
+      .Handle("errhp", errhp)
+      .Number("position", position)
+      .Number("value_sz", value_sz)
+      .Number("dty", dty)
+      .Number("indp", indp != nullptr)
+      .Number("alenp", alenp != nullptr)
+      .Number("rcodep", rcodep != nullptr)
+      .Number("maxarr_len", maxarr_len)
+      .Number("mode", mode);
   return trace.Return(Guarded([&]() {
     return BindOrDefine<BindHandle>(stmtp, bindp, errhp, position, valuep, value_sz, dty, indp,
                                     alenp, rcodep, false);
   }));
 }
 
+// Defines the caller's output buffer for a select-list column.
 sword __cdecl OCIDefineByPos(OCIStmt* stmtp, OCIDefine** defnp, OCIError* errhp, ub4 position,
                              void* valuep, sb4 value_sz, ub2 dty, void* indp, ub2* rlenp,
                              ub2* rcodep, ub4 mode) {
   TraceLine trace("OCIDefineByPos");
-  trace.Handle("stmtp", stmtp).Handle("errhp", errhp).Number("position", position)
-      .Number("value_sz", value_sz).Number("dty", dty).Number("indp", indp != nullptr)
-      .Number("rlenp", rlenp != nullptr).Number("rcodep", rcodep != nullptr).Number("mode", mode);
+  trace.Handle("stmtp", stmtp)
+      .Handle("errhp", errhp)
+      .Number("position", position)
+      .Number("value_sz", value_sz)
+      .Number("dty", dty)
+      .Number("indp", indp != nullptr)
+      .Number("rlenp", rlenp != nullptr)
+      .Number("rcodep", rcodep != nullptr)
+      .Number("mode", mode);
   return trace.Return(Guarded([&]() {
     return BindOrDefine<DefineHandle>(stmtp, defnp, errhp, position, valuep, value_sz, dty, indp,
                                       rlenp, rcodep, true);
   }));
 }
 
+// Executes a statement; a query delivers its first rows.
 sword __cdecl OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iters,
                              ub4 rowoff, const OCISnapshot* snap_in, OCISnapshot* snap_out,
                              ub4 mode) {
   TraceLine trace("OCIStmtExecute");
-  trace.Handle("svchp", svchp).Handle("stmtp", stmtp).Handle("errhp", errhp)
-      .Number("iters", iters).Number("rowoff", rowoff).Number("mode", mode);
+  trace.Handle("svchp", svchp)
+      .Handle("stmtp", stmtp)
+      .Handle("errhp", errhp)
+      .Number("iters", iters)
+      .Number("rowoff", rowoff)
+      .Number("mode", mode);
   return trace.Return(Guarded([&]() { return StmtExecuteImpl(svchp, stmtp, errhp, iters, mode); }));
 }
 
+// Fetches the next rows of a query.
 sword __cdecl OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation, ub4 mode) {
   TraceLine trace("OCIStmtFetch");
-  trace.Handle("stmtp", stmtp).Handle("errhp", errhp).Number("nrows", nrows)
-      .Number("orientation", orientation).Number("mode", mode);
+  trace.Handle("stmtp", stmtp)
+      .Handle("errhp", errhp)
+      .Number("nrows", nrows)
+      .Number("orientation", orientation)
+      .Number("mode", mode);
   return trace.Return(Guarded([&]() { return StmtFetchImpl(stmtp, errhp, nrows, orientation); }));
 }
 

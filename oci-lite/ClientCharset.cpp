@@ -15,20 +15,21 @@ struct CharsetEntry {
 
 // Oracle character set names of common Windows clients and their code pages.
 const CharsetEntry kCharsets[] = {
-    {"AL32UTF8", CP_UTF8},     {"UTF8", CP_UTF8},         {"WE8MSWIN1252", 1252},
-    {"EE8MSWIN1250", 1250},    {"CL8MSWIN1251", 1251},    {"EL8MSWIN1253", 1253},
-    {"TR8MSWIN1254", 1254},    {"IW8MSWIN1255", 1255},    {"AR8MSWIN1256", 1256},
-    {"BLT8MSWIN1257", 1257},   {"VN8MSWIN1258", 1258},    {"WE8ISO8859P1", 28591},
-    {"WE8ISO8859P15", 28605},  {"EE8ISO8859P2", 28592},   {"CL8ISO8859P5", 28595},
-    {"US7ASCII", 20127},       {"WE8PC850", 850},         {"US8PC437", 437},
-    {"JA16SJIS", 932},         {"ZHS16GBK", 936},         {"KO16MSWIN949", 949},
-    {"ZHT16MSWIN950", 950},    {"TH8TISASCII", 874},
+    {"AL32UTF8", CP_UTF8},    {"UTF8", CP_UTF8},       {"WE8MSWIN1252", 1252},
+    {"EE8MSWIN1250", 1250},   {"CL8MSWIN1251", 1251},  {"EL8MSWIN1253", 1253},
+    {"TR8MSWIN1254", 1254},   {"IW8MSWIN1255", 1255},  {"AR8MSWIN1256", 1256},
+    {"BLT8MSWIN1257", 1257},  {"VN8MSWIN1258", 1258},  {"WE8ISO8859P1", 28591},
+    {"WE8ISO8859P15", 28605}, {"EE8ISO8859P2", 28592}, {"CL8ISO8859P5", 28595},
+    {"US7ASCII", 20127},      {"WE8PC850", 850},       {"US8PC437", 437},
+    {"JA16SJIS", 932},        {"ZHS16GBK", 936},       {"KO16MSWIN949", 949},
+    {"ZHT16MSWIN950", 950},   {"TH8TISASCII", 874},
 };
 
 // Re-encodes text from one code page to another through UTF-16; unknown characters become '?'.
 std::string Convert(const std::string& text, unsigned from, unsigned to) {
   if (text.empty() || from == to) return text;
-  int wideLength = MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  int wideLength =
+      MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   if (wideLength <= 0) return text;
   std::wstring wide(static_cast<size_t>(wideLength), L'\0');
   MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), &wide[0], wideLength);
@@ -45,6 +46,7 @@ std::string Convert(const std::string& text, unsigned from, unsigned to) {
 
 }  // namespace
 
+// Runs when an environment is created.
 ClientCharset ClientCharset::FromEnvironment() {
   char value[128];
   DWORD length = GetEnvironmentVariableA("NLS_LANG", value, sizeof value);
@@ -60,12 +62,15 @@ ClientCharset ClientCharset::FromEnvironment() {
   return ClientCharset(CP_UTF8);
 }
 
+// The set of statements made outside any environment.
 ClientCharset ClientCharset::Utf8() { return ClientCharset(CP_UTF8); }
 
+// Runs on SQL texts, text binds and credentials before they reach SQLite.
 std::string ClientCharset::ToDatabase(const std::string& clientText) const {
   return Convert(clientText, m_codePage, CP_UTF8);
 }
 
+// Runs on each fetched text value as it enters the prefetch cache.
 std::string ClientCharset::ToClient(const std::string& databaseText) const {
   return Convert(databaseText, CP_UTF8, m_codePage);
 }

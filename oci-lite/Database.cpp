@@ -85,11 +85,13 @@ void ReadRow(sqlite3_stmt* stmt, Row* row) {
 
 // ---- DatabaseLocator ----
 
+// Runs at server attach, before the connect string becomes part of a path.
 bool DatabaseLocator::IsAcceptableName(const std::string& name) {
   if (name.empty() || name.size() > 128) return false;
   for (char c : name) {
     unsigned char u = static_cast<unsigned char>(c);
-    if (!(std::isalnum(u) || c == '_' || c == '-' || c == '.' || c == '$' || c == '#')) return false;
+    if (!(std::isalnum(u) || c == '_' || c == '-' || c == '.' || c == '$' || c == '#'))
+      return false;
   }
   if (name.front() == '.' || name.back() == '.' || name.find("..") != std::string::npos) {
     return false;
@@ -108,14 +110,15 @@ bool DatabaseLocator::IsAcceptableName(const std::string& name) {
   return true;
 }
 
+// Runs at every server attach, so that a test may set OCI_LITE_HOME late.
 std::string DatabaseLocator::HomeFolder() {
   wchar_t buffer[MAX_PATH * 2];
   DWORD length = GetEnvironmentVariableW(L"OCI_LITE_HOME", buffer, MAX_PATH * 2);
   if (length > 0 && length < MAX_PATH * 2) return ToUtf8(std::wstring(buffer, length));
   HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                         GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&DatabaseLocator::HomeFolder), &module);
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&DatabaseLocator::HomeFolder), &module);
   length = GetModuleFileNameW(module, buffer, MAX_PATH * 2);
   if (length == 0 || length >= MAX_PATH * 2) return std::string();
   std::wstring path(buffer, length);
@@ -123,6 +126,7 @@ std::string DatabaseLocator::HomeFolder() {
   return ToUtf8(slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash));
 }
 
+// Runs at server attach: a name without its file does not resolve.
 bool DatabaseLocator::FileExists(const std::string& utf8Path) {
   int size = MultiByteToWideChar(CP_UTF8, 0, utf8Path.c_str(), -1, nullptr, 0);
   if (size <= 0) return false;
@@ -132,6 +136,7 @@ bool DatabaseLocator::FileExists(const std::string& utf8Path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+// Runs at server attach.
 std::string DatabaseLocator::PathFor(const std::string& connectString) {
   if (!IsAcceptableName(connectString)) return std::string();
   std::string home = HomeFolder();
@@ -144,12 +149,14 @@ std::string DatabaseLocator::PathFor(const std::string& connectString) {
 
 // ---- Database ----
 
+// Runs when the last server handle or statement lets go of the connection.
 Database::~Database() { Close(); }
 
+// Runs at server attach.
 OraError Database::Open(const std::string& utf8Path, std::shared_ptr<Database>* database) {
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(utf8Path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX,
-                           nullptr);
+  int rc =
+      sqlite3_open_v2(utf8Path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     sqlite3_close_v2(db);
     return MakeOraError(kOraCannotResolve);
@@ -164,17 +171,19 @@ OraError Database::Open(const std::string& utf8Path, std::shared_ptr<Database>* 
   return OraError();
 }
 
+// Runs the statements oci-lite itself needs (checks, views).
 bool Database::Exec(const std::string& sql) {
   return sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-OraError Database::BeginSession(const std::string& user, const std::string& password,
-                                bool sysdba, std::string* sessionUser) {
+// Runs at session begin.
+OraError Database::BeginSession(const std::string& user, const std::string& password, bool sysdba,
+                                std::string* sessionUser) {
   if (!IsOpen()) return MakeOraError(kOraNotConnected);
   sqlite3_set_authorizer(m_db, nullptr, nullptr);
   sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(m_db, "SELECT password, sysdba FROM main.users WHERE name = ?1", -1,
-                         &stmt, nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v2(m_db, "SELECT password, sysdba FROM main.users WHERE name = ?1", -1, &stmt,
+                         nullptr) != SQLITE_OK) {
     sqlite3_finalize(stmt);
     return MakeOraError(kOraNotAvailable);
   }
@@ -199,15 +208,18 @@ OraError Database::BeginSession(const std::string& user, const std::string& pass
   return error;
 }
 
+// Runs at session begin, after the credentials were accepted.
 OraError Database::InstallViews(const std::string& sessionUser) {
   std::string owner = SqlLiteral(sessionUser);
   EndSession();
-  bool ok = Exec("CREATE TEMP VIEW USER_OBJECTS(OBJECT_NAME, OBJECT_TYPE, STATUS) AS "
-                 "SELECT object_name, object_type, status FROM main.objects WHERE owner = " +
-                 owner) &&
-            Exec("CREATE TEMP VIEW USER_SOURCE(NAME, TYPE, LINE, TEXT) AS "
-                 "SELECT name, type, line, text FROM main.source WHERE owner = " +
-                 owner);
+  bool ok = Exec(
+                "CREATE TEMP VIEW USER_OBJECTS(OBJECT_NAME, OBJECT_TYPE, STATUS) AS "
+                "SELECT object_name, object_type, status FROM main.objects WHERE owner = " +
+                owner) &&
+            Exec(
+                "CREATE TEMP VIEW USER_SOURCE(NAME, TYPE, LINE, TEXT) AS "
+                "SELECT name, type, line, text FROM main.source WHERE owner = " +
+                owner);
   if (!ok) {
     EndSession();
     return MakeOraError(kOraNotAvailable);
@@ -215,6 +227,7 @@ OraError Database::InstallViews(const std::string& sessionUser) {
   return OraError();
 }
 
+// Runs at session end, and before a new session installs its views.
 void Database::EndSession() {
   if (!IsOpen()) return;
   sqlite3_set_authorizer(m_db, nullptr, nullptr);
@@ -222,6 +235,7 @@ void Database::EndSession() {
   Exec("DROP VIEW IF EXISTS temp.USER_SOURCE");
 }
 
+// Runs at server detach and when a server handle is freed.
 void Database::Close() {
   if (m_db == nullptr) return;
   // close_v2 waits for statements that are still prepared, so a statement handle freed after
@@ -232,16 +246,18 @@ void Database::Close() {
 
 // ---- Cursor ----
 
+// Runs when a statement handle is freed or re-prepared.
 Cursor::~Cursor() { Finalize(); }
 
+// Runs at each execute.
 OraError Cursor::Prepare(const std::shared_ptr<Database>& database, const std::string& sql) {
   Finalize();
   m_database = database;
   m_sql = sql;
   if (!database || !database->IsOpen()) return MakeOraError(kOraNotConnected);
   const char* tail = nullptr;
-  int rc = sqlite3_prepare_v2(database->Handle(), sql.data(), static_cast<int>(sql.size()),
-                              &m_stmt, &tail);
+  int rc = sqlite3_prepare_v2(database->Handle(), sql.data(), static_cast<int>(sql.size()), &m_stmt,
+                              &tail);
   if (rc != SQLITE_OK) {
     OraError error = FromSqlite(rc, sqlite3_errmsg(database->Handle()), sql);
     Finalize();
@@ -259,33 +275,41 @@ OraError Cursor::Prepare(const std::shared_ptr<Database>& database, const std::s
   return OraError();
 }
 
+// Number of placeholders, checked against the binds at execute.
 int Cursor::ParameterCount() const { return m_stmt ? sqlite3_bind_parameter_count(m_stmt) : 0; }
 
+// Number of select-list columns, checked against the defines at execute.
 int Cursor::ColumnCount() const { return m_stmt ? sqlite3_column_count(m_stmt) : 0; }
 
+// True for statements that return rows.
 bool Cursor::IsQuery() const { return m_stmt != nullptr && sqlite3_column_count(m_stmt) > 0; }
 
+// Runs at execute for a NULL or empty bind.
 OraError Cursor::BindNull(int position) {
   int rc = sqlite3_bind_null(m_stmt, position);
   return rc == SQLITE_OK ? OraError() : MakeOraError(kOraIllegalVariable);
 }
 
+// Runs at execute for an SQLT_INT bind.
 OraError Cursor::BindInteger(int position, long long value) {
   int rc = sqlite3_bind_int64(m_stmt, position, value);
   return rc == SQLITE_OK ? OraError() : MakeOraError(kOraIllegalVariable);
 }
 
+// Runs at execute for an SQLT_FLT bind.
 OraError Cursor::BindReal(int position, double value) {
   int rc = sqlite3_bind_double(m_stmt, position, value);
   return rc == SQLITE_OK ? OraError() : MakeOraError(kOraIllegalVariable);
 }
 
+// Runs at execute for a character bind.
 OraError Cursor::BindText(int position, const std::string& value) {
   int rc = sqlite3_bind_text(m_stmt, position, value.data(), static_cast<int>(value.size()),
                              SQLITE_TRANSIENT);
   return rc == SQLITE_OK ? OraError() : MakeOraError(kOraIllegalVariable);
 }
 
+// Runs for each row a simulated round trip brings.
 OraError Cursor::Step(Row* row, bool* done) {
   *done = false;
   if (m_stmt == nullptr || !m_database || !m_database->IsOpen()) {
@@ -305,12 +329,14 @@ OraError Cursor::Step(Row* row, bool* done) {
   return error;
 }
 
+// Runs before each iteration of a DML execute.
 void Cursor::Reset() {
   if (m_stmt == nullptr) return;
   sqlite3_reset(m_stmt);
   sqlite3_clear_bindings(m_stmt);
 }
 
+// Runs before a new prepare and at destruction.
 void Cursor::Finalize() {
   if (m_stmt != nullptr) sqlite3_finalize(m_stmt);
   m_stmt = nullptr;

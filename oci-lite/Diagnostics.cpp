@@ -34,15 +34,18 @@ void WaitMicroseconds(unsigned microseconds) {
 
 }  // namespace
 
+// The one instance of the process, made on first use.
 Diagnostics& Diagnostics::Instance() {
   static Diagnostics instance;
   return instance;
 }
 
+// Runs when the library unloads.
 Diagnostics::~Diagnostics() {
   if (m_trace != nullptr) std::fclose(m_trace);
 }
 
+// Runs at every OCIInitialize; only the first one reads the environment.
 void Diagnostics::InitializeOnce() {
   bool expected = false;
   if (!m_initialized.compare_exchange_strong(expected, true)) return;
@@ -53,22 +56,26 @@ void Diagnostics::InitializeOnce() {
   if (length > 0 && length < sizeof path) SetTraceFile(path);
 }
 
+// Runs at the start of every counted entry point.
 bool Diagnostics::CountCallAndCheckFault() {
   unsigned number = m_calls.fetch_add(1) + 1;
   unsigned failAt = m_failAt.load();
   return failAt != 0 && number == failAt;
 }
 
+// Runs wherever the real client would wait for the server.
 void Diagnostics::RoundTrip() {
   m_roundTrips.fetch_add(1);
   WaitMicroseconds(m_rttMicroseconds.load());
 }
 
+// Runs from OciLiteResetCounters.
 void Diagnostics::ResetCounters() {
   m_calls.store(0);
   m_roundTrips.store(0);
 }
 
+// Runs at the first OCIInitialize (OCI_LITE_TRACE) and from OciLiteSetTraceFile.
 bool Diagnostics::SetTraceFile(const char* path) {
   std::lock_guard<std::mutex> lock(m_traceMutex);
   if (m_trace != nullptr) std::fclose(m_trace);
@@ -78,6 +85,7 @@ bool Diagnostics::SetTraceFile(const char* path) {
   return path == nullptr || *path == '\0' || m_trace != nullptr;
 }
 
+// Runs as each entry point returns, while tracing.
 void Diagnostics::Trace(const std::string& line) {
   std::lock_guard<std::mutex> lock(m_traceMutex);
   if (m_trace == nullptr) return;

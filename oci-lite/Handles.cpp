@@ -7,27 +7,39 @@ namespace ocilite {
 
 namespace {
 
+// The short name of a handle type in the trace.
 const char* KindName(ub4 type) {
   switch (type) {
-    case OCI_HTYPE_ENV: return "env";
-    case OCI_HTYPE_ERROR: return "error";
-    case OCI_HTYPE_SVCCTX: return "svcctx";
-    case OCI_HTYPE_STMT: return "stmt";
-    case OCI_HTYPE_BIND: return "bind";
-    case OCI_HTYPE_DEFINE: return "define";
-    case OCI_HTYPE_SERVER: return "server";
-    case OCI_HTYPE_SESSION: return "session";
-    default: return "handle";
+    case OCI_HTYPE_ENV:
+      return "env";
+    case OCI_HTYPE_ERROR:
+      return "error";
+    case OCI_HTYPE_SVCCTX:
+      return "svcctx";
+    case OCI_HTYPE_STMT:
+      return "stmt";
+    case OCI_HTYPE_BIND:
+      return "bind";
+    case OCI_HTYPE_DEFINE:
+      return "define";
+    case OCI_HTYPE_SERVER:
+      return "server";
+    case OCI_HTYPE_SESSION:
+      return "session";
+    default:
+      return "handle";
   }
 }
 
 }  // namespace
 
+// The one registry of the process, made on first use.
 HandleRegistry& HandleRegistry::Instance() {
   static HandleRegistry instance;
   return instance;
 }
 
+// Runs at every handle allocation (and for binds and defines).
 Handle* HandleRegistry::Add(std::unique_ptr<Handle> handle) {
   std::lock_guard<std::mutex> lock(m_mutex);
   Handle* raw = handle.get();
@@ -36,6 +48,7 @@ Handle* HandleRegistry::Add(std::unique_ptr<Handle> handle) {
   return raw;
 }
 
+// Runs in every entry point for every handle argument.
 Handle* HandleRegistry::Find(const void* pointer, ub4 type) const {
   if (pointer == nullptr) return nullptr;
   std::lock_guard<std::mutex> lock(m_mutex);
@@ -44,6 +57,7 @@ Handle* HandleRegistry::Find(const void* pointer, ub4 type) const {
   return it->second.get();
 }
 
+// Finds the handles below root; the caller holds the lock.
 void HandleRegistry::CollectDescendants(Handle* root, std::vector<Handle*>* out) const {
   for (const auto& entry : m_handles) {
     if (entry.second->parent == root) {
@@ -53,6 +67,7 @@ void HandleRegistry::CollectDescendants(Handle* root, std::vector<Handle*>* out)
   }
 }
 
+// Runs at OCIHandleFree.
 void HandleRegistry::Free(Handle* handle) {
   std::vector<std::unique_ptr<Handle>> doomed;
   {
@@ -81,6 +96,7 @@ void HandleRegistry::Free(Handle* handle) {
   doomed.clear();
 }
 
+// Runs when a statement is prepared again.
 void HandleRegistry::FreeChildren(Handle* handle) {
   std::vector<std::unique_ptr<Handle>> doomed;
   std::lock_guard<std::mutex> lock(m_mutex);
@@ -94,11 +110,13 @@ void HandleRegistry::FreeChildren(Handle* handle) {
   }
 }
 
+// Runs from OciLiteLiveHandles.
 int HandleRegistry::LiveCount() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return static_cast<int>(m_handles.size());
 }
 
+// Runs while tracing, for every handle argument.
 std::string HandleRegistry::Describe(const void* pointer) const {
   if (pointer == nullptr) return "null";
   std::lock_guard<std::mutex> lock(m_mutex);

@@ -34,20 +34,20 @@
 extern "C" {
 
 // Simulated server round trips since the start or the last OciLiteResetCounters.
-typedef unsigned (__cdecl* OciLiteRoundTripsFn)(void);
+typedef unsigned(__cdecl* OciLiteRoundTripsFn)(void);
 // Counted calls (see above) since the first OCIInitialize or the last OciLiteResetCounters.
-typedef unsigned (__cdecl* OciLiteCallCountFn)(void);
+typedef unsigned(__cdecl* OciLiteCallCountFn)(void);
 // Handles allocated and not freed, in the whole process.
-typedef int (__cdecl* OciLiteLiveHandlesFn)(void);
+typedef int(__cdecl* OciLiteLiveHandlesFn)(void);
 // Sets the round-trip and call counters to 0 (the handle count is not touched).
-typedef void (__cdecl* OciLiteResetCountersFn)(void);
+typedef void(__cdecl* OciLiteResetCountersFn)(void);
 // Makes the counted call number n fail (counted as OciLiteCallCount counts); 0 turns it off.
-typedef void (__cdecl* OciLiteSetFailAtFn)(unsigned n);
+typedef void(__cdecl* OciLiteSetFailAtFn)(unsigned n);
 // Sets the wait per round trip in microseconds; 0 turns it off.
-typedef void (__cdecl* OciLiteSetRoundTripDelayFn)(unsigned microseconds);
+typedef void(__cdecl* OciLiteSetRoundTripDelayFn)(unsigned microseconds);
 // Appends the call trace to the file at path from now on; null or "" stops tracing.
 // Returns 1 when the file could be opened (or tracing was stopped), 0 otherwise.
-typedef int (__cdecl* OciLiteSetTraceFileFn)(const char* path);
+typedef int(__cdecl* OciLiteSetTraceFileFn)(const char* path);
 
 unsigned __cdecl OciLiteRoundTrips(void);
 unsigned __cdecl OciLiteCallCount(void);

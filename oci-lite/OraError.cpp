@@ -93,11 +93,12 @@ std::string FirstWord(const std::string& sql) {
   return word;
 }
 
+// True for the first words of the statements Oracle knows.
 bool IsSqlVerb(const std::string& word) {
-  static const char* const kVerbs[] = {"SELECT", "WITH",  "INSERT", "UPDATE", "DELETE",
-                                       "MERGE",  "CREATE", "DROP",  "ALTER",  "GRANT",
-                                       "REVOKE", "COMMIT", "ROLLBACK", "SAVEPOINT", "TRUNCATE",
-                                       "EXPLAIN", "LOCK",  "RENAME", "COMMENT", "ANALYZE"};
+  static const char* const kVerbs[] = {"SELECT",  "WITH",   "INSERT",   "UPDATE",    "DELETE",
+                                       "MERGE",   "CREATE", "DROP",     "ALTER",     "GRANT",
+                                       "REVOKE",  "COMMIT", "ROLLBACK", "SAVEPOINT", "TRUNCATE",
+                                       "EXPLAIN", "LOCK",   "RENAME",   "COMMENT",   "ANALYZE"};
   for (const char* verb : kVerbs) {
     if (word == verb) return true;
   }
@@ -106,8 +107,10 @@ bool IsSqlVerb(const std::string& word) {
 
 }  // namespace
 
+// Runs wherever oci-lite fails or warns with a classic text.
 OraError MakeOraError(int code) { return MakeOraError(code, ClassicText(code)); }
 
+// Runs wherever a record needs a text of its own.
 OraError MakeOraError(int code, const std::string& message) {
   char prefix[16];
   std::snprintf(prefix, sizeof prefix, "ORA-%05d: ", code);
@@ -117,6 +120,7 @@ OraError MakeOraError(int code, const std::string& message) {
   return error;
 }
 
+// Runs when SQLite refuses to compile or run a statement.
 OraError FromSqlite(int sqliteCode, const std::string& message, const std::string& sqlText) {
   switch (sqliteCode & 0xff) {
     case SQLITE_AUTH:
@@ -138,10 +142,10 @@ OraError FromSqlite(int sqliteCode, const std::string& message, const std::strin
     return MakeOraError(kOraInvalidIdentifier, QuoteIdentifier(name) + ": invalid identifier");
   }
   if (StartsWith(message, "ambiguous column name")) return MakeOraError(kOraColumnAmbiguous);
-  if (message.find("syntax error") != std::string::npos || StartsWith(message, "incomplete input") ||
-      StartsWith(message, "unrecognized token")) {
+  if (message.find("syntax error") != std::string::npos ||
+      StartsWith(message, "incomplete input") || StartsWith(message, "unrecognized token")) {
     return MakeOraError(IsSqlVerb(FirstWord(sqlText)) ? kOraNotProperlyEnded
-                                                       : kOraInvalidSqlStatement);
+                                                      : kOraInvalidSqlStatement);
   }
   if (StartsWith(message, "not authorized")) return MakeOraError(kOraInsufficientPrivileges);
   return MakeOraError(kOraInternal,

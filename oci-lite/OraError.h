@@ -11,8 +11,8 @@
 namespace ocilite {
 
 struct OraError {
-  int code = 0;       // Oracle error number; 0 means "no error"
-  std::string text;   // the record text, ending with "\n"
+  int code = 0;      // Oracle error number; 0 means "no error"
+  std::string text;  // the record text, ending with "\n"
 
   bool IsError() const { return code != 0; }
 };

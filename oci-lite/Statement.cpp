@@ -85,15 +85,32 @@ OraError StoreInteger(long long number, void* target, sb4 size) {
 // Reads element `element` of a bind as a signed integer of its size.
 long long LoadInteger(const char* source, sb4 size) {
   switch (size) {
-    case 1: { signed char v; std::memcpy(&v, source, 1); return v; }
-    case 2: { short v; std::memcpy(&v, source, 2); return v; }
-    case 4: { int v; std::memcpy(&v, source, 4); return v; }
-    default: { long long v; std::memcpy(&v, source, 8); return v; }
+    case 1: {
+      signed char v;
+      std::memcpy(&v, source, 1);
+      return v;
+    }
+    case 2: {
+      short v;
+      std::memcpy(&v, source, 2);
+      return v;
+    }
+    case 4: {
+      int v;
+      std::memcpy(&v, source, 4);
+      return v;
+    }
+    default: {
+      long long v;
+      std::memcpy(&v, source, 8);
+      return v;
+    }
   }
 }
 
 }  // namespace
 
+// Runs at OCIDefineByPos.
 bool IsSupportedDefine(ub2 type, sb4 size) {
   switch (type) {
     case SQLT_CHR:
@@ -111,8 +128,10 @@ bool IsSupportedDefine(ub2 type, sb4 size) {
   }
 }
 
+// Runs at OCIBindByPos.
 bool IsSupportedBind(ub2 type, sb4 size) { return IsSupportedDefine(type, size); }
 
+// Runs for each defined column of each delivered row.
 OraError DeliverValue(const Value& value, const DefineSlot& define, ub4 element, bool* truncated) {
   char* target = static_cast<char*>(define.value) + static_cast<size_t>(define.size) * element;
   sb2* indicator = define.indicator ? define.indicator + element : nullptr;
@@ -181,7 +200,8 @@ OraError DeliverValue(const Value& value, const DefineSlot& define, ub4 element,
   if (length) *length = static_cast<ub2>(delivered > 0xffff ? 0xffff : delivered);
   if (cut) {
     *truncated = true;
-    if (indicator) *indicator = value.text.size() > 32767 ? -2 : static_cast<sb2>(value.text.size());
+    if (indicator)
+      *indicator = value.text.size() > 32767 ? -2 : static_cast<sb2>(value.text.size());
     if (returnCode) *returnCode = kOraFetchedTruncated;
   } else {
     if (indicator) *indicator = 0;
@@ -190,6 +210,7 @@ OraError DeliverValue(const Value& value, const DefineSlot& define, ub4 element,
   return OraError();
 }
 
+// Runs at OCIStmtPrepare.
 void Statement::Prepare(const std::string& sql) {
   m_sql = sql;
   m_prepared = true;
@@ -202,6 +223,7 @@ void Statement::Prepare(const std::string& sql) {
   m_cursor.Finalize();
 }
 
+// Runs at execute: reads the caller's bind buffers now, not earlier.
 OraError Statement::ApplyBinds(const std::map<ub4, BindSlot>& binds, ub4 element) {
   int parameters = m_cursor.ParameterCount();
   if (!binds.empty() && binds.rbegin()->first > static_cast<ub4>(parameters)) {
@@ -238,14 +260,16 @@ OraError Statement::ApplyBinds(const std::map<ub4, BindSlot>& binds, ub4 element
         if (zero) length = static_cast<size_t>(static_cast<const char*>(zero) - source);
       }
       // Oracle keeps no empty strings: a zero-length text is NULL.
-      error = length == 0 ? m_cursor.BindNull(position)
-                          : m_cursor.BindText(position, m_charset.ToDatabase(std::string(source, length)));
+      error = length == 0
+                  ? m_cursor.BindNull(position)
+                  : m_cursor.BindText(position, m_charset.ToDatabase(std::string(source, length)));
     }
     if (error.IsError()) return error;
   }
   return OraError();
 }
 
+// Runs at OCIStmtExecute.
 CallResult Statement::Execute(const std::shared_ptr<Database>& database,
                               const std::map<ub4, BindSlot>& binds,
                               const std::map<ub4, DefineSlot>& defines, ub4 iters,
@@ -309,6 +333,7 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
   return Deliver(defines, iters);
 }
 
+// Runs in the round trip of an execute or a fetch.
 void Statement::FillCache(ub4 count) {
   for (ub4 i = 0; i < count && !m_endReached && !m_pendingError.IsError(); ++i) {
     Row row;
@@ -327,6 +352,7 @@ void Statement::FillCache(ub4 count) {
   }
 }
 
+// Runs at OCIStmtFetch.
 CallResult Statement::Fetch(const std::map<ub4, DefineSlot>& defines, ub4 nrows) {
   CallResult result;
   if (!m_executed) {
@@ -356,6 +382,7 @@ CallResult Statement::Fetch(const std::map<ub4, DefineSlot>& defines, ub4 nrows)
   return Deliver(defines, nrows);
 }
 
+// Runs at the end of an execute or a fetch of a query.
 CallResult Statement::Deliver(const std::map<ub4, DefineSlot>& defines, ub4 nrows) {
   CallResult result;
   ub4 count = 0;

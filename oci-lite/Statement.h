@@ -55,8 +55,9 @@ class Statement {
   ub4 PrefetchRows() const { return m_prefetchRows; }
 
   // Runs the statement on database; a query delivers its first iters rows into the defines.
-  CallResult Execute(const std::shared_ptr<Database>& database, const std::map<ub4, BindSlot>& binds,
-                     const std::map<ub4, DefineSlot>& defines, ub4 iters, bool describeOnly);
+  CallResult Execute(const std::shared_ptr<Database>& database,
+                     const std::map<ub4, BindSlot>& binds, const std::map<ub4, DefineSlot>& defines,
+                     ub4 iters, bool describeOnly);
 
   // Delivers the next nrows rows; 0 rows cancels the cursor.
   CallResult Fetch(const std::map<ub4, DefineSlot>& defines, ub4 nrows);
@@ -77,7 +78,7 @@ class Statement {
   ClientCharset m_charset = ClientCharset::Utf8();
   Cursor m_cursor;
   std::deque<Row> m_cache;
-  OraError m_pendingError;    // a failure met while filling the cache, reported after its rows
+  OraError m_pendingError;  // a failure met while filling the cache, reported after its rows
 };
 
 // Writes one value into element `element` of a define's buffers; sets *truncated or returns

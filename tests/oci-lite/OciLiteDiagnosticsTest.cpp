@@ -79,8 +79,10 @@ TEST(OciLiteHandles, LiveCountReturnsToItsStartAfterFreeing) {
     char a[100], b[100];
     OCIDefine* d1 = nullptr;
     OCIDefine* d2 = nullptr;
-    api.DefineByPos(stmt, &d1, session.err, 1, a, sizeof a, SQLT_STR, nullptr, nullptr, nullptr, OCI_DEFAULT);
-    api.DefineByPos(stmt, &d2, session.err, 2, b, sizeof b, SQLT_STR, nullptr, nullptr, nullptr, OCI_DEFAULT);
+    api.DefineByPos(stmt, &d1, session.err, 1, a, sizeof a, SQLT_STR, nullptr, nullptr, nullptr,
+                    OCI_DEFAULT);
+    api.DefineByPos(stmt, &d2, session.err, 2, b, sizeof b, SQLT_STR, nullptr, nullptr, nullptr,
+                    OCI_DEFAULT);
     EXPECT_EQ(start + 8, api.LiveHandles());
     EXPECT_EQ(OCI_SUCCESS, api.HandleFree(stmt, OCI_HTYPE_STMT));  // defines go with it
     EXPECT_EQ(start + 5, api.LiveHandles());
@@ -101,11 +103,14 @@ TEST(OciLiteHandles, StatementFreedAfterItsServerIsSafe) {
   OCIStmt* stmt = session.Prepare(kAllObjects);
   char name[100];
   OCIDefine* define = nullptr;
-  api.DefineByPos(stmt, &define, session.err, 1, name, sizeof name, SQLT_STR, nullptr, nullptr, nullptr, OCI_DEFAULT);
-  ASSERT_EQ(OCI_SUCCESS, api.StmtExecute(session.svc, stmt, session.err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+  api.DefineByPos(stmt, &define, session.err, 1, name, sizeof name, SQLT_STR, nullptr, nullptr,
+                  nullptr, OCI_DEFAULT);
+  ASSERT_EQ(OCI_SUCCESS,
+            api.StmtExecute(session.svc, stmt, session.err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
   session.Logoff();
   api.HandleFree(session.srv, OCI_HTYPE_SERVER);
-  EXPECT_EQ(OCI_SUCCESS, api.StmtFetch(stmt, session.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT));  // prefetched
+  EXPECT_EQ(OCI_SUCCESS,
+            api.StmtFetch(stmt, session.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT));  // prefetched
   EXPECT_EQ(OCI_ERROR, api.StmtFetch(stmt, session.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT));
   EXPECT_EQ(3114, session.LastError().code);
   EXPECT_EQ(OCI_SUCCESS, api.HandleFree(stmt, OCI_HTYPE_STMT));
@@ -117,39 +122,56 @@ TEST(OciLiteHandles, InvalidHandlesAndNullPointersAreRefused) {
   ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture"));
   int notAHandle[64] = {};
   auto* fake = reinterpret_cast<OCIStmt*>(notAHandle);
-  EXPECT_EQ(OCI_INVALID_HANDLE, api.StmtExecute(nullptr, nullptr, nullptr, 1, 0, nullptr, nullptr, OCI_DEFAULT));
-  EXPECT_EQ(OCI_INVALID_HANDLE, api.StmtExecute(session.svc, fake, session.err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(OCI_INVALID_HANDLE,
+            api.StmtExecute(nullptr, nullptr, nullptr, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(OCI_INVALID_HANDLE,
+            api.StmtExecute(session.svc, fake, session.err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
   EXPECT_EQ(OCI_INVALID_HANDLE, api.StmtFetch(fake, session.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT));
   EXPECT_EQ(OCI_INVALID_HANDLE, api.HandleFree(fake, OCI_HTYPE_STMT));
   EXPECT_EQ(OCI_INVALID_HANDLE, api.HandleFree(session.err, OCI_HTYPE_STMT));  // wrong type
-  EXPECT_EQ(OCI_INVALID_HANDLE, api.HandleAlloc(fake, reinterpret_cast<void**>(&fake), OCI_HTYPE_STMT, 0, nullptr));
+  EXPECT_EQ(OCI_INVALID_HANDLE,
+            api.HandleAlloc(fake, reinterpret_cast<void**>(&fake), OCI_HTYPE_STMT, 0, nullptr));
   EXPECT_EQ(OCI_INVALID_HANDLE, api.HandleAlloc(session.env, nullptr, OCI_HTYPE_STMT, 0, nullptr));
   EXPECT_EQ(OCI_INVALID_HANDLE, api.EnvInit(nullptr, OCI_DEFAULT, 0, nullptr));
-  EXPECT_EQ(OCI_INVALID_HANDLE, api.ErrorGet(fake, 1, nullptr, nullptr, nullptr, 0, OCI_HTYPE_ERROR));
-  EXPECT_EQ(OCI_INVALID_HANDLE, api.ErrorGet(session.err, 1, nullptr, nullptr, nullptr, 0, OCI_HTYPE_STMT));
-  EXPECT_EQ(OCI_INVALID_HANDLE, api.AttrSet(fake, OCI_HTYPE_STMT, notAHandle, 4, OCI_ATTR_PREFETCH_ROWS, session.err));
-  EXPECT_EQ(OCI_INVALID_HANDLE, api.AttrSet(session.svc, OCI_HTYPE_SVCCTX, notAHandle, 0, OCI_ATTR_SERVER, session.err));
-  EXPECT_EQ(OCI_INVALID_HANDLE, api.ServerAttach(session.srv, session.err, nullptr, 5, OCI_DEFAULT));
-  EXPECT_EQ(OCI_INVALID_HANDLE, api.SessionBegin(session.svc, session.err, nullptr, OCI_CRED_RDBMS, OCI_DEFAULT));
-  EXPECT_EQ(OCI_INVALID_HANDLE, api.StmtPrepare(fake, session.err, reinterpret_cast<const OraText*>("x"), 1, OCI_NTV_SYNTAX, OCI_DEFAULT));
+  EXPECT_EQ(OCI_INVALID_HANDLE,
+            api.ErrorGet(fake, 1, nullptr, nullptr, nullptr, 0, OCI_HTYPE_ERROR));
+  EXPECT_EQ(OCI_INVALID_HANDLE,
+            api.ErrorGet(session.err, 1, nullptr, nullptr, nullptr, 0, OCI_HTYPE_STMT));
+  EXPECT_EQ(OCI_INVALID_HANDLE,
+            api.AttrSet(fake, OCI_HTYPE_STMT, notAHandle, 4, OCI_ATTR_PREFETCH_ROWS, session.err));
+  EXPECT_EQ(OCI_INVALID_HANDLE, api.AttrSet(session.svc, OCI_HTYPE_SVCCTX, notAHandle, 0,
+                                            OCI_ATTR_SERVER, session.err));
+  EXPECT_EQ(OCI_INVALID_HANDLE,
+            api.ServerAttach(session.srv, session.err, nullptr, 5, OCI_DEFAULT));
+  EXPECT_EQ(OCI_INVALID_HANDLE,
+            api.SessionBegin(session.svc, session.err, nullptr, OCI_CRED_RDBMS, OCI_DEFAULT));
+  EXPECT_EQ(OCI_INVALID_HANDLE,
+            api.StmtPrepare(fake, session.err, reinterpret_cast<const OraText*>("x"), 1,
+                            OCI_NTV_SYNTAX, OCI_DEFAULT));
   OCIStmt* stmt = session.Prepare(kAllObjects);
-  EXPECT_EQ(OCI_INVALID_HANDLE, api.StmtPrepare(stmt, session.err, nullptr, 4, OCI_NTV_SYNTAX, OCI_DEFAULT));
-  EXPECT_EQ(OCI_INVALID_HANDLE, api.DefineByPos(stmt, nullptr, session.err, 1, notAHandle, 4, SQLT_INT, nullptr, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(OCI_INVALID_HANDLE,
+            api.StmtPrepare(stmt, session.err, nullptr, 4, OCI_NTV_SYNTAX, OCI_DEFAULT));
+  EXPECT_EQ(OCI_INVALID_HANDLE, api.DefineByPos(stmt, nullptr, session.err, 1, notAHandle, 4,
+                                                SQLT_INT, nullptr, nullptr, nullptr, OCI_DEFAULT));
   OCIDefine* define = nullptr;
-  EXPECT_EQ(OCI_INVALID_HANDLE, api.DefineByPos(stmt, &define, session.err, 1, nullptr, 4, SQLT_INT, nullptr, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(OCI_INVALID_HANDLE, api.DefineByPos(stmt, &define, session.err, 1, nullptr, 4, SQLT_INT,
+                                                nullptr, nullptr, nullptr, OCI_DEFAULT));
   api.HandleFree(stmt, OCI_HTYPE_STMT);
-  EXPECT_EQ(OCI_INVALID_HANDLE, api.StmtExecute(session.svc, stmt, session.err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+  EXPECT_EQ(OCI_INVALID_HANDLE,
+            api.StmtExecute(session.svc, stmt, session.err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
 }
 
 TEST(OciLiteErrorGet, FreshHandleHasNoRecordAndLeavesArgumentsAlone) {
   OciSession session;
   sb4 code = 4711;
   char text[16] = "keep";
-  EXPECT_EQ(OCI_NO_DATA, session.api.ErrorGet(session.err, 1, nullptr, &code,
-                                              reinterpret_cast<OraText*>(text), sizeof text, OCI_HTYPE_ERROR));
+  EXPECT_EQ(OCI_NO_DATA,
+            session.api.ErrorGet(session.err, 1, nullptr, &code, reinterpret_cast<OraText*>(text),
+                                 sizeof text, OCI_HTYPE_ERROR));
   EXPECT_EQ(4711, code);
   EXPECT_STREQ("keep", text);
-  EXPECT_EQ(OCI_NO_DATA, session.api.ErrorGet(session.env, 1, nullptr, &code, nullptr, 0, OCI_HTYPE_ENV));
+  EXPECT_EQ(OCI_NO_DATA,
+            session.api.ErrorGet(session.env, 1, nullptr, &code, nullptr, 0, OCI_HTYPE_ENV));
 }
 
 TEST(OciLiteErrorGet, TextIsCutAndTerminatedWithinTheBuffer) {
@@ -158,11 +180,13 @@ TEST(OciLiteErrorGet, TextIsCutAndTerminatedWithinTheBuffer) {
   sb4 code = 0;
   char text[12];
   std::memset(text, 'x', sizeof text);
-  EXPECT_EQ(OCI_SUCCESS, session.api.ErrorGet(session.err, 1, nullptr, &code,
-                                              reinterpret_cast<OraText*>(text), 10, OCI_HTYPE_ERROR));
+  EXPECT_EQ(OCI_SUCCESS,
+            session.api.ErrorGet(session.err, 1, nullptr, &code, reinterpret_cast<OraText*>(text),
+                                 10, OCI_HTYPE_ERROR));
   EXPECT_EQ(1017, code);
   EXPECT_EQ(std::string("ORA-01017\0xx", 12), std::string(text, 12));
-  EXPECT_EQ(OCI_NO_DATA, session.api.ErrorGet(session.err, 2, nullptr, &code, nullptr, 0, OCI_HTYPE_ERROR));
+  EXPECT_EQ(OCI_NO_DATA,
+            session.api.ErrorGet(session.err, 2, nullptr, &code, nullptr, 0, OCI_HTYPE_ERROR));
 }
 
 TEST(OciLiteErrorGet, RecordStaysUntilAnotherFailureReplacesIt) {
@@ -170,9 +194,11 @@ TEST(OciLiteErrorGet, RecordStaysUntilAnotherFailureReplacesIt) {
   session.Logon("SCOTT", "bad", "fixture");
   ub4 prefetch = 5;
   OCIStmt* stmt = session.Prepare(kAllObjects);
-  EXPECT_EQ(OCI_SUCCESS, session.api.AttrSet(stmt, OCI_HTYPE_STMT, &prefetch, 4, OCI_ATTR_PREFETCH_ROWS, session.err));
+  EXPECT_EQ(OCI_SUCCESS, session.api.AttrSet(stmt, OCI_HTYPE_STMT, &prefetch, 4,
+                                             OCI_ATTR_PREFETCH_ROWS, session.err));
   EXPECT_EQ(1017, session.LastError().code);
-  EXPECT_EQ(OCI_ERROR, session.api.AttrSet(stmt, OCI_HTYPE_STMT, &prefetch, 4, OCI_ATTR_USERNAME, session.err));
+  EXPECT_EQ(OCI_ERROR, session.api.AttrSet(stmt, OCI_HTYPE_STMT, &prefetch, 4, OCI_ATTR_USERNAME,
+                                           session.err));
   EXPECT_EQ(24315, session.LastError().code);
 }
 
@@ -192,7 +218,8 @@ TEST(OciLiteTrace, OneLinePerCallWithTheArgumentsThatMatter) {
   {
     OciSession session;
     ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture"));
-    session.Query("SELECT OBJECT_NAME FROM USER_OBJECTS WHERE OBJECT_NAME = :1", {"GET_SAL"}, 1, nullptr, 3, true);
+    session.Query("SELECT OBJECT_NAME FROM USER_OBJECTS WHERE OBJECT_NAME = :1", {"GET_SAL"}, 1,
+                  nullptr, 3, true);
   }
   ASSERT_EQ(1, api.SetTraceFile(nullptr));
   std::string trace = ReadFile(path);
@@ -200,18 +227,19 @@ TEST(OciLiteTrace, OneLinePerCallWithTheArgumentsThatMatter) {
   std::istringstream in(trace);
   for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.find(' ')));
   const std::vector<std::string> expected = {
-      "OCIInitialize", "OCIEnvInit", "OCIHandleAlloc", "OCIHandleAlloc", "OCIHandleAlloc",
-      "OCIAttrSet", "OCIHandleAlloc", "OCIServerAttach", "OCIAttrSet", "OCIAttrSet",
-      "OCISessionBegin", "OCIAttrSet", "OCIHandleAlloc", "OCIStmtPrepare", "OCIAttrSet",
-      "OCIBindByPos", "OCIDefineByPos", "OCIStmtExecute", "OCIStmtFetch", "OCIHandleFree",
-      "OCISessionEnd", "OCIServerDetach", "OCIHandleFree"};
+      "OCIInitialize",   "OCIEnvInit",      "OCIHandleAlloc",  "OCIHandleAlloc", "OCIHandleAlloc",
+      "OCIAttrSet",      "OCIHandleAlloc",  "OCIServerAttach", "OCIAttrSet",     "OCIAttrSet",
+      "OCISessionBegin", "OCIAttrSet",      "OCIHandleAlloc",  "OCIStmtPrepare", "OCIAttrSet",
+      "OCIBindByPos",    "OCIDefineByPos",  "OCIStmtExecute",  "OCIStmtFetch",   "OCIHandleFree",
+      "OCISessionEnd",   "OCIServerDetach", "OCIHandleFree"};
   EXPECT_EQ(expected, lines);
   EXPECT_NE(std::string::npos, trace.find("OCIServerAttach srvhp=server#"));
   EXPECT_NE(std::string::npos, trace.find("dblink=\"fixture\" len=7 mode=0 -> 0"));
   EXPECT_NE(std::string::npos, trace.find("attr=22 value=\"SCOTT\" size=5"));
   EXPECT_NE(std::string::npos, trace.find("attr=23 value=<hidden> size=5"));
   EXPECT_EQ(std::string::npos, trace.find("TIGER"));
-  EXPECT_NE(std::string::npos, trace.find("sql=\"SELECT OBJECT_NAME FROM USER_OBJECTS WHERE OBJECT_NAME = :1\""));
+  EXPECT_NE(std::string::npos,
+            trace.find("sql=\"SELECT OBJECT_NAME FROM USER_OBJECTS WHERE OBJECT_NAME = :1\""));
   EXPECT_NE(std::string::npos, trace.find("type=4 attr=11 value=3"));
   EXPECT_NE(std::string::npos, trace.find("OCIDefineByPos stmtp=stmt#"));
   EXPECT_NE(std::string::npos, trace.find("position=1 value_sz=4001 dty=5"));

@@ -31,7 +31,9 @@ class OciLiteFetch : public ::testing::Test {
   sword Execute(OCIStmt* stmt) {
     return api.StmtExecute(session.svc, stmt, session.err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
   }
-  sword Fetch(OCIStmt* stmt) { return api.StmtFetch(stmt, session.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT); }
+  sword Fetch(OCIStmt* stmt) {
+    return api.StmtFetch(stmt, session.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
+  }
 
   OciSession session;
   const OciApi& api = session.api;
@@ -53,7 +55,8 @@ TEST_F(OciLiteFetch, ExecuteDeliversTheFirstRowAndFetchTheNext) {
 }
 
 TEST_F(OciLiteFetch, QueryWithoutRowsGivesNoDataAtExecute) {
-  OCIStmt* stmt = session.Prepare("SELECT OBJECT_NAME FROM USER_OBJECTS WHERE OBJECT_NAME = 'NONE'");
+  OCIStmt* stmt =
+      session.Prepare("SELECT OBJECT_NAME FROM USER_OBJECTS WHERE OBJECT_NAME = 'NONE'");
   char name[100] = "untouched";
   ASSERT_EQ(OCI_SUCCESS, Define(stmt, 1, name, sizeof name, SQLT_STR));
   EXPECT_EQ(OCI_NO_DATA, Execute(stmt));
@@ -62,7 +65,8 @@ TEST_F(OciLiteFetch, QueryWithoutRowsGivesNoDataAtExecute) {
 }
 
 TEST_F(OciLiteFetch, FetchingPastTheEndIsOutOfSequence) {
-  OCIStmt* stmt = session.Prepare("SELECT OBJECT_NAME FROM USER_OBJECTS WHERE OBJECT_NAME = 'NONE'");
+  OCIStmt* stmt =
+      session.Prepare("SELECT OBJECT_NAME FROM USER_OBJECTS WHERE OBJECT_NAME = 'NONE'");
   char name[100];
   Define(stmt, 1, name, sizeof name, SQLT_STR);
   EXPECT_EQ(OCI_NO_DATA, Execute(stmt));
@@ -71,7 +75,8 @@ TEST_F(OciLiteFetch, FetchingPastTheEndIsOutOfSequence) {
 }
 
 TEST_F(OciLiteFetch, StrIsZeroTerminatedAndChrIsNot) {
-  OCIStmt* stmt = session.Prepare("SELECT OBJECT_NAME, OBJECT_NAME FROM USER_OBJECTS WHERE OBJECT_NAME = 'HR_UTIL'");
+  OCIStmt* stmt = session.Prepare(
+      "SELECT OBJECT_NAME, OBJECT_NAME FROM USER_OBJECTS WHERE OBJECT_NAME = 'HR_UTIL'");
   char str[16], chr[16];
   std::memset(str, 'x', sizeof str);
   std::memset(chr, 'x', sizeof chr);
@@ -111,7 +116,9 @@ TEST_F(OciLiteFetch, IntFromTextThatIsNoNumberGives1722) {
 }
 
 TEST_F(OciLiteFetch, LongValueIsCutWithAWarningAndTheRowIsDelivered) {
-  OCIStmt* stmt = session.Prepare("SELECT TEXT, TEXT FROM USER_SOURCE WHERE NAME = 'EMP_API' AND TYPE = 'PACKAGE' ORDER BY LINE");
+  OCIStmt* stmt = session.Prepare(
+      "SELECT TEXT, TEXT FROM USER_SOURCE WHERE NAME = 'EMP_API' AND TYPE = 'PACKAGE' ORDER BY "
+      "LINE");
   char chr[5], str[5];
   ub2 chrLength = 0, strLength = 0, chrCode = 0;
   sb2 chrIndicator = 0;
@@ -133,7 +140,8 @@ TEST_F(OciLiteFetch, LongValueIsCutWithAWarningAndTheRowIsDelivered) {
 }
 
 TEST_F(OciLiteFetch, ValueThatFitsLeavesNoWarning) {
-  OCIStmt* stmt = session.Prepare("SELECT TEXT FROM USER_SOURCE WHERE NAME = 'EMP_API' AND TYPE = 'PACKAGE' AND LINE = 3");
+  OCIStmt* stmt = session.Prepare(
+      "SELECT TEXT FROM USER_SOURCE WHERE NAME = 'EMP_API' AND TYPE = 'PACKAGE' AND LINE = 3");
   char chr[12];
   Define(stmt, 1, chr, sizeof chr, SQLT_CHR);
   EXPECT_EQ(OCI_SUCCESS, Execute(stmt));
@@ -161,7 +169,8 @@ TEST_F(OciLiteFetch, NullWithIndicatorIsMinusOne) {
 }
 
 TEST_F(OciLiteFetch, PlaceholdersBindByPosition) {
-  OCIStmt* stmt = session.Prepare("SELECT COUNT(1) FROM USER_SOURCE WHERE NAME = :1 AND TYPE = :2 ");
+  OCIStmt* stmt =
+      session.Prepare("SELECT COUNT(1) FROM USER_SOURCE WHERE NAME = :1 AND TYPE = :2 ");
   std::string name = "EMP_API", type = "PACKAGE BODY";
   int count = -1;
   ASSERT_EQ(OCI_SUCCESS, Bind(stmt, 1, name));
@@ -199,7 +208,10 @@ TEST_F(OciLiteFetch, LengthCountsCharactersAndTheStoredBytesArrive) {
   ASSERT_EQ(1u, rows.size());
   EXPECT_EQ("43", rows[0][0]);        // "Grüße" is 5 characters
   EXPECT_EQ(45u, rows[0][1].size());  // and 7 bytes in UTF-8
-  EXPECT_EQ("FUNCTION GET_SAL RETURN NUMBER IS -- Gr\xC3\xBC\xC3\x9F" "e\n", rows[0][1]);
+  EXPECT_EQ(
+      "FUNCTION GET_SAL RETURN NUMBER IS -- Gr\xC3\xBC\xC3\x9F"
+      "e\n",
+      rows[0][1]);
 }
 
 TEST(OciLiteCharset, NlsLangClientGetsTextInItsOwnCharacterSet) {
@@ -212,15 +224,27 @@ TEST(OciLiteCharset, NlsLangClientGetsTextInItsOwnCharacterSet) {
       "SELECT LENGTH(TEXT), TEXT FROM USER_SOURCE WHERE NAME = :1 AND LINE = 1", {"GET_SAL"}, 2);
   ASSERT_EQ(1u, rows.size());
   EXPECT_EQ("43", rows[0][0]);
-  EXPECT_EQ("FUNCTION GET_SAL RETURN NUMBER IS -- Gr\xFC\xDF" "e\n", rows[0][1]);  // 5 bytes in 1252
+  EXPECT_EQ(
+      "FUNCTION GET_SAL RETURN NUMBER IS -- Gr\xFC\xDF"
+      "e\n",
+      rows[0][1]);  // 5 bytes in 1252
   EXPECT_EQ((Rows{{"1"}}), session.Query("SELECT COUNT(1) FROM USER_SOURCE WHERE TEXT LIKE :1",
-                                         {"%Gr\xFC\xDF" "e%"}, 1));
+                                         {"%Gr\xFC\xDF"
+                                          "e%"},
+                                         1));
 }
 
 TEST_F(OciLiteFetch, ComparisonsAreCaseSensitive) {
-  EXPECT_TRUE(session.Query("SELECT OBJECT_NAME FROM USER_OBJECTS WHERE OBJECT_NAME = :1", {"emp_api"}, 1).empty());
-  EXPECT_EQ(2u, session.Query("SELECT OBJECT_NAME FROM USER_OBJECTS WHERE OBJECT_NAME = :1", {"EMP_API"}, 1).size());
-  EXPECT_TRUE(session.Query("SELECT OBJECT_NAME FROM USER_OBJECTS WHERE OBJECT_NAME LIKE 'emp%'", {}, 1).empty());
+  EXPECT_TRUE(
+      session.Query("SELECT OBJECT_NAME FROM USER_OBJECTS WHERE OBJECT_NAME = :1", {"emp_api"}, 1)
+          .empty());
+  EXPECT_EQ(
+      2u,
+      session.Query("SELECT OBJECT_NAME FROM USER_OBJECTS WHERE OBJECT_NAME = :1", {"EMP_API"}, 1)
+          .size());
+  EXPECT_TRUE(
+      session.Query("SELECT OBJECT_NAME FROM USER_OBJECTS WHERE OBJECT_NAME LIKE 'emp%'", {}, 1)
+          .empty());
 }
 
 // The queries the export and the picker send, character for character.
@@ -232,8 +256,11 @@ TEST_F(OciLiteFetch, ProgramListingQueryForAllObjects) {
       {}, 2, &status);
   EXPECT_EQ(OCI_NO_DATA, status);
   // The body was stored before the specification: with the order left open, it comes first.
-  EXPECT_EQ((Rows{{"EMP_API", "PACKAGE BODY"}, {"EMP_API", "PACKAGE"}, {"GET_SAL", "FUNCTION"},
-                  {"HR_UTIL", "PACKAGE"}, {"RAISE_SAL", "PROCEDURE"}}),
+  EXPECT_EQ((Rows{{"EMP_API", "PACKAGE BODY"},
+                  {"EMP_API", "PACKAGE"},
+                  {"GET_SAL", "FUNCTION"},
+                  {"HR_UTIL", "PACKAGE"},
+                  {"RAISE_SAL", "PROCEDURE"}}),
             rows);
 }
 
@@ -241,14 +268,17 @@ TEST_F(OciLiteFetch, ProgramListingQueryForOneObject) {
   sword status;
   Rows rows = session.Query(
       "SELECT OBJECT_NAME,OBJECT_TYPE FROM USER_OBJECTS WHERE OBJECT_TYPE in "
-      "('PACKAGE','PACKAGE BODY','PROCEDURE','FUNCTION')  AND OBJECT_NAME = :1  ORDER BY OBJECT_NAME ",
+      "('PACKAGE','PACKAGE BODY','PROCEDURE','FUNCTION')  AND OBJECT_NAME = :1  ORDER BY "
+      "OBJECT_NAME ",
       {"EMP_API"}, 2, &status);
   EXPECT_EQ(OCI_NO_DATA, status);
   EXPECT_EQ((Rows{{"EMP_API", "PACKAGE BODY"}, {"EMP_API", "PACKAGE"}}), rows);
-  EXPECT_TRUE(session.Query(
-      "SELECT OBJECT_NAME,OBJECT_TYPE FROM USER_OBJECTS WHERE OBJECT_TYPE in "
-      "('PACKAGE','PACKAGE BODY','PROCEDURE','FUNCTION')  AND OBJECT_NAME = :1  ORDER BY OBJECT_NAME ",
-      {"EMP_TRG"}, 2).empty());
+  EXPECT_TRUE(session
+                  .Query("SELECT OBJECT_NAME,OBJECT_TYPE FROM USER_OBJECTS WHERE OBJECT_TYPE in "
+                         "('PACKAGE','PACKAGE BODY','PROCEDURE','FUNCTION')  AND OBJECT_NAME = :1  "
+                         "ORDER BY OBJECT_NAME ",
+                         {"EMP_TRG"}, 2)
+                  .empty());
 }
 
 TEST_F(OciLiteFetch, ProgramListingSortedByNameAndType) {
@@ -266,13 +296,16 @@ TEST_F(OciLiteFetch, ProgramPickerQuery) {
       "SELECT OBJECT_NAME,OBJECT_TYPE FROM USER_OBJECTS WHERE OBJECT_TYPE in "
       "('PACKAGE','PROCEDURE','FUNCTION') ",
       {}, 2);
-  EXPECT_EQ((Rows{{"HR_UTIL", "PACKAGE"}, {"EMP_API", "PACKAGE"}, {"GET_SAL", "FUNCTION"},
+  EXPECT_EQ((Rows{{"HR_UTIL", "PACKAGE"},
+                  {"EMP_API", "PACKAGE"},
+                  {"GET_SAL", "FUNCTION"},
                   {"RAISE_SAL", "PROCEDURE"}}),
             rows);
 }
 
 TEST_F(OciLiteFetch, ProgramCountAndTextQueries) {
-  OCIStmt* count = session.Prepare("SELECT COUNT(1) FROM USER_SOURCE WHERE NAME = :1 AND TYPE = :2 ");
+  OCIStmt* count =
+      session.Prepare("SELECT COUNT(1) FROM USER_SOURCE WHERE NAME = :1 AND TYPE = :2 ");
   std::string name = "EMP_API", type = "PACKAGE BODY";
   int lines = 0;
   Bind(count, 1, name);
@@ -296,8 +329,10 @@ TEST_F(OciLiteFetch, ProgramCountAndTextQueries) {
     buffer[length] = '\0';
     collected += buffer;
   }
-  EXPECT_EQ("PACKAGE BODY EMP_API AS\n  PROCEDURE hire(p_name VARCHAR2) IS BEGIN NULL; END;\nEND EMP_API;",
-            collected);
+  EXPECT_EQ(
+      "PACKAGE BODY EMP_API AS\n  PROCEDURE hire(p_name VARCHAR2) IS BEGIN NULL; END;\nEND "
+      "EMP_API;",
+      collected);
 }
 
 }  // namespace

@@ -11,7 +11,8 @@ namespace {
 void BuildDatabase(const std::string& path, const char* sql) {
   DeleteFileA(path.c_str());
   sqlite3* db = nullptr;
-  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot create " + path);
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK)
+    throw std::runtime_error("cannot create " + path);
   char* message = nullptr;
   int rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
   std::string text = message ? message : "";
@@ -42,7 +43,8 @@ const char kFixtureRows[] =
     " ('SCOTT','EMP_API','PACKAGE',1,'PACKAGE EMP_API AS' || char(10)),"
     " ('SCOTT','EMP_API','PACKAGE',2,'  PROCEDURE hire(p_name VARCHAR2);' || char(10)),"
     " ('SCOTT','EMP_API','PACKAGE',3,'END EMP_API;'),"
-    " ('SCOTT','EMP_API','PACKAGE BODY',2,'  PROCEDURE hire(p_name VARCHAR2) IS BEGIN NULL; END;' || char(10)),"
+    " ('SCOTT','EMP_API','PACKAGE BODY',2,'  PROCEDURE hire(p_name VARCHAR2) IS BEGIN NULL; END;' "
+    "|| char(10)),"
     " ('SCOTT','EMP_API','PACKAGE BODY',1,'PACKAGE BODY EMP_API AS' || char(10)),"
     " ('SCOTT','EMP_API','PACKAGE BODY',3,'END EMP_API;'),"
     " ('SCOTT','GET_SAL','FUNCTION',1,'FUNCTION GET_SAL RETURN NUMBER IS -- Grüße' || char(10)),"
@@ -59,9 +61,11 @@ const std::string& FixtureHome() {
   static const std::string home = [] {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
-    std::string folder = std::string(temp) + "ocilite-tests-" + std::to_string(GetCurrentProcessId());
+    std::string folder =
+        std::string(temp) + "ocilite-tests-" + std::to_string(GetCurrentProcessId());
     CreateDirectoryA(folder.c_str(), nullptr);
-    BuildDatabase(folder + "\\fixture.sqlite", (std::string(kContractTables) + kFixtureRows).c_str());
+    BuildDatabase(folder + "\\fixture.sqlite",
+                  (std::string(kContractTables) + kFixtureRows).c_str());
     BuildDatabase(folder + "\\empty.sqlite", kContractTables);
     HANDLE file = CreateFileA((folder + "\\garbage.sqlite").c_str(), GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -119,18 +123,28 @@ const OciApi& OciApi::Get() {
 }
 
 bool OciApi::Complete() const {
-  const void* entries[] = {
-      reinterpret_cast<const void*>(Initialize), reinterpret_cast<const void*>(EnvInit),
-      reinterpret_cast<const void*>(HandleAlloc), reinterpret_cast<const void*>(HandleFree),
-      reinterpret_cast<const void*>(AttrSet), reinterpret_cast<const void*>(ServerAttach),
-      reinterpret_cast<const void*>(ServerDetach), reinterpret_cast<const void*>(SessionBegin),
-      reinterpret_cast<const void*>(SessionEnd), reinterpret_cast<const void*>(ErrorGet),
-      reinterpret_cast<const void*>(StmtPrepare), reinterpret_cast<const void*>(BindByPos),
-      reinterpret_cast<const void*>(DefineByPos), reinterpret_cast<const void*>(StmtExecute),
-      reinterpret_cast<const void*>(StmtFetch), reinterpret_cast<const void*>(RoundTrips),
-      reinterpret_cast<const void*>(CallCount), reinterpret_cast<const void*>(LiveHandles),
-      reinterpret_cast<const void*>(ResetCounters), reinterpret_cast<const void*>(SetFailAt),
-      reinterpret_cast<const void*>(SetRoundTripDelay), reinterpret_cast<const void*>(SetTraceFile)};
+  const void* entries[] = {reinterpret_cast<const void*>(Initialize),
+                           reinterpret_cast<const void*>(EnvInit),
+                           reinterpret_cast<const void*>(HandleAlloc),
+                           reinterpret_cast<const void*>(HandleFree),
+                           reinterpret_cast<const void*>(AttrSet),
+                           reinterpret_cast<const void*>(ServerAttach),
+                           reinterpret_cast<const void*>(ServerDetach),
+                           reinterpret_cast<const void*>(SessionBegin),
+                           reinterpret_cast<const void*>(SessionEnd),
+                           reinterpret_cast<const void*>(ErrorGet),
+                           reinterpret_cast<const void*>(StmtPrepare),
+                           reinterpret_cast<const void*>(BindByPos),
+                           reinterpret_cast<const void*>(DefineByPos),
+                           reinterpret_cast<const void*>(StmtExecute),
+                           reinterpret_cast<const void*>(StmtFetch),
+                           reinterpret_cast<const void*>(RoundTrips),
+                           reinterpret_cast<const void*>(CallCount),
+                           reinterpret_cast<const void*>(LiveHandles),
+                           reinterpret_cast<const void*>(ResetCounters),
+                           reinterpret_cast<const void*>(SetFailAt),
+                           reinterpret_cast<const void*>(SetRoundTripDelay),
+                           reinterpret_cast<const void*>(SetTraceFile)};
   for (const void* entry : entries) {
     if (entry == nullptr) return false;
   }
@@ -158,7 +172,8 @@ sword OciSession::Logon(const std::string& user, const std::string& password,
     return status;
   };
   failedCall.clear();
-  sword status = step("OCIAttrSet(server)", api.AttrSet(svc, OCI_HTYPE_SVCCTX, srv, 0, OCI_ATTR_SERVER, err));
+  sword status =
+      step("OCIAttrSet(server)", api.AttrSet(svc, OCI_HTYPE_SVCCTX, srv, 0, OCI_ATTR_SERVER, err));
   if (status != OCI_SUCCESS) return status;
   api.HandleAlloc(env, reinterpret_cast<void**>(&ses), OCI_HTYPE_SESSION, 0, nullptr);
   status = step("OCIServerAttach",
@@ -166,18 +181,20 @@ sword OciSession::Logon(const std::string& user, const std::string& password,
                                  static_cast<sb4>(database.size()), OCI_DEFAULT));
   if (status != OCI_SUCCESS) return status;
   attached = true;
-  status = step("OCIAttrSet(user)", api.AttrSet(ses, OCI_HTYPE_SESSION, const_cast<char*>(user.c_str()),
-                                                static_cast<ub4>(user.size()), OCI_ATTR_USERNAME, err));
+  status =
+      step("OCIAttrSet(user)", api.AttrSet(ses, OCI_HTYPE_SESSION, const_cast<char*>(user.c_str()),
+                                           static_cast<ub4>(user.size()), OCI_ATTR_USERNAME, err));
   if (status != OCI_SUCCESS) return status;
   status = step("OCIAttrSet(password)",
                 api.AttrSet(ses, OCI_HTYPE_SESSION, const_cast<char*>(password.c_str()),
                             static_cast<ub4>(password.size()), OCI_ATTR_PASSWORD, err));
   if (status != OCI_SUCCESS) return status;
-  status = step("OCISessionBegin", api.SessionBegin(svc, err, ses, OCI_CRED_RDBMS,
-                                                    sysdba ? OCI_SYSDBA : OCI_DEFAULT));
+  status = step("OCISessionBegin",
+                api.SessionBegin(svc, err, ses, OCI_CRED_RDBMS, sysdba ? OCI_SYSDBA : OCI_DEFAULT));
   if (status != OCI_SUCCESS) return status;
   loggedOn = true;
-  return step("OCIAttrSet(session)", api.AttrSet(svc, OCI_HTYPE_SVCCTX, ses, 0, OCI_ATTR_SESSION, err));
+  return step("OCIAttrSet(session)",
+              api.AttrSet(svc, OCI_HTYPE_SVCCTX, ses, 0, OCI_ATTR_SESSION, err));
 }
 
 sword OciSession::Logoff() {
@@ -221,13 +238,14 @@ std::vector<std::vector<std::string>> OciSession::Query(const std::string& sql,
   std::vector<sb2> indicators(static_cast<size_t>(columns));
   sword result = prepareStatus;
   if (setPrefetch && result == OCI_SUCCESS) {
-    result = api.AttrSet(stmt, OCI_HTYPE_STMT, &prefetch, sizeof prefetch, OCI_ATTR_PREFETCH_ROWS, err);
+    result =
+        api.AttrSet(stmt, OCI_HTYPE_STMT, &prefetch, sizeof prefetch, OCI_ATTR_PREFETCH_ROWS, err);
   }
   for (size_t i = 0; i < binds.size() && result == OCI_SUCCESS; ++i) {
     OCIBind* bind = nullptr;
-    result = api.BindByPos(stmt, &bind, err, static_cast<ub4>(i + 1), const_cast<char*>(binds[i].data()),
-                           static_cast<sb4>(binds[i].size()), SQLT_CHR, nullptr, nullptr, nullptr,
-                           0, nullptr, OCI_DEFAULT);
+    result = api.BindByPos(stmt, &bind, err, static_cast<ub4>(i + 1),
+                           const_cast<char*>(binds[i].data()), static_cast<sb4>(binds[i].size()),
+                           SQLT_CHR, nullptr, nullptr, nullptr, 0, nullptr, OCI_DEFAULT);
   }
   for (int c = 0; c < columns && result == OCI_SUCCESS; ++c) {
     OCIDefine* define = nullptr;
@@ -238,7 +256,8 @@ std::vector<std::vector<std::string>> OciSession::Query(const std::string& sql,
     result = api.StmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
     while (result == OCI_SUCCESS || result == OCI_SUCCESS_WITH_INFO) {
       std::vector<std::string> row;
-      for (int c = 0; c < columns; ++c) row.push_back(indicators[c] == -1 ? "<null>" : buffers[c].data());
+      for (int c = 0; c < columns; ++c)
+        row.push_back(indicators[c] == -1 ? "<null>" : buffers[c].data());
       rows.push_back(row);
       result = api.StmtFetch(stmt, err, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
     }

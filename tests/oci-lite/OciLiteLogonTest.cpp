@@ -11,9 +11,7 @@ const char kListAll[] =
     "SELECT OBJECT_NAME,OBJECT_TYPE FROM USER_OBJECTS WHERE OBJECT_TYPE in "
     "('PACKAGE','PACKAGE BODY','PROCEDURE','FUNCTION')  ORDER BY OBJECT_NAME,OBJECT_TYPE ";
 
-TEST(OciLiteLogon, LibraryExportsEveryEntryPoint) {
-  ASSERT_TRUE(OciApi::Get().Complete());
-}
+TEST(OciLiteLogon, LibraryExportsEveryEntryPoint) { ASSERT_TRUE(OciApi::Get().Complete()); }
 
 TEST(OciLiteLogon, RightPasswordLogsOnAndOff) {
   OciSession session;
@@ -61,9 +59,11 @@ TEST(OciLiteLogon, ConnectStringsCannotLeaveTheFolder) {
   // A copy of the fixture one folder up must stay out of reach.
   std::string parent = FixtureHome() + "\\..\\escape.sqlite";
   CopyFileA((FixtureHome() + "\\fixture.sqlite").c_str(), parent.c_str(), FALSE);
-  const char* const names[] = {"..\\escape", "../escape", "..", "sub\\fixture", "sub/fixture",
-                               "C:fixture", "C:\\fixture", "\\\\server\\share\\fixture", "nul",
-                               "con", "com1", "fixture.", ".fixture", "fix ture", "fixture\n"};
+  const char* const names[] = {
+      "..\\escape",  "../escape", "..",          "sub\\fixture",
+      "sub/fixture", "C:fixture", "C:\\fixture", "\\\\server\\share\\fixture",
+      "nul",         "con",       "com1",        "fixture.",
+      ".fixture",    "fix ture",  "fixture\n"};
   for (const char* name : names) {
     OciSession session;
     EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "TIGER", name)) << name;
@@ -105,14 +105,18 @@ TEST(OciLiteLogon, SysdbaSessionWorksAsSys) {
 TEST(OciLiteLogon, EachUserSeesOnlyTheirOwnObjectsAndSource) {
   OciSession scott;
   ASSERT_EQ(OCI_SUCCESS, scott.Logon("SCOTT", "TIGER", "fixture"));
-  EXPECT_EQ((Rows{{"EMP_API", "PACKAGE"}, {"EMP_API", "PACKAGE BODY"}, {"GET_SAL", "FUNCTION"},
-                  {"HR_UTIL", "PACKAGE"}, {"RAISE_SAL", "PROCEDURE"}}),
+  EXPECT_EQ((Rows{{"EMP_API", "PACKAGE"},
+                  {"EMP_API", "PACKAGE BODY"},
+                  {"GET_SAL", "FUNCTION"},
+                  {"HR_UTIL", "PACKAGE"},
+                  {"RAISE_SAL", "PROCEDURE"}}),
             scott.Query(kListAll, {}, 2));
   OciSession blake;
   ASSERT_EQ(OCI_SUCCESS, blake.Logon("BLAKE", "Paper", "fixture"));
   EXPECT_EQ((Rows{{"BLAKE_PKG", "PACKAGE"}}), blake.Query(kListAll, {}, 2));
   EXPECT_EQ((Rows{{"1"}}), blake.Query("SELECT COUNT(1) FROM USER_SOURCE", {}, 1));
-  EXPECT_EQ((Rows{{"0"}}), blake.Query("SELECT COUNT(1) FROM USER_SOURCE WHERE NAME = 'EMP_API'", {}, 1));
+  EXPECT_EQ((Rows{{"0"}}),
+            blake.Query("SELECT COUNT(1) FROM USER_SOURCE WHERE NAME = 'EMP_API'", {}, 1));
 }
 
 TEST(OciLiteLogon, StoredPasswordsAreNotReadable) {

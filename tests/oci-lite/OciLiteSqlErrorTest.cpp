@@ -72,7 +72,8 @@ TEST_F(OciLiteSqlError, OtherFilesCannotBeAttached) {
 TEST_F(OciLiteSqlError, PrepareReportsNothingAndExecuteReportsTheFailure) {
   sb4 code = 4711;
   OCIStmt* stmt = session.Prepare("THIS IS NOT SQL");
-  EXPECT_EQ(OCI_NO_DATA, session.api.ErrorGet(session.err, 1, nullptr, &code, nullptr, 0, OCI_HTYPE_ERROR));
+  EXPECT_EQ(OCI_NO_DATA,
+            session.api.ErrorGet(session.err, 1, nullptr, &code, nullptr, 0, OCI_HTYPE_ERROR));
   EXPECT_EQ(4711, code);
   char value[10];
   OCIDefine* define = nullptr;
