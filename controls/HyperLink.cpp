@@ -168,6 +168,7 @@ void CHyperLink::SetHandCursor(HCURSOR hCursor) {
         LoadHandCursor();
 }
 
+// Called at binding (through BuildTipText) to word the tooltip.
 CString CHyperLink::TipTextFor(const char* pszAddress, BOOL bPrefix) {
     CString strTip;
     const char* pszRest = pszAddress ? pszAddress : "";
@@ -223,6 +224,7 @@ BOOL CHyperLink::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     return CStatic::OnChildNotify(message, wParam, lParam, pResult);
 }
 
+// Every message of the bound static arrives here first.
 LRESULT CHyperLink::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SETCURSOR:
@@ -335,6 +337,8 @@ int CHyperLink::OpenWithRegisteredBrowser(const char* pszAddress, int nShowCmd, 
     return int(::WinExec(strLine, UINT(nShowCmd)));
 }
 
+// Called by the registry fallback to make the line WinExec runs. The registered command
+// is cut at its placeholder; the whole line must fit the command buffer, or nothing runs.
 BOOL CHyperLink::BuildBrowserCommand(const char* pszRegistered, const char* pszAddress, CString* pCommand) {
     if (!pCommand)
         return FALSE;
@@ -352,6 +356,8 @@ BOOL CHyperLink::BuildBrowserCommand(const char* pszRegistered, const char* pszA
     return TRUE;
 }
 
+// Called twice by the registry fallback. A value that is missing, not a string, empty or
+// longer than the local buffer is a failed lookup; nothing is written past either buffer.
 LONG CHyperLink::ReadKeyDefaultValue(HKEY hRoot, const char* pszSubKey, char* pszOut, DWORD cchOut) {
     if (!pszOut || cchOut == 0)
         return ERROR_INVALID_PARAMETER;
@@ -380,6 +386,7 @@ LONG CHyperLink::ReadKeyDefaultValue(HKEY hRoot, const char* pszSubKey, char* ps
     return ERROR_SUCCESS;
 }
 
+// Called by ShowOpenError: the fixed head and the text for a ShellExecute/WinExec code.
 CString CHyperLink::OpenErrorText(int nCode) {
     CString strText;
     switch (nCode) {

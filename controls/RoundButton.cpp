@@ -140,6 +140,7 @@ void CRoundButton::SetCheckState(int nCheckState) {
         Refresh();
 }
 
+// Called by a program that shows an icon instead of the caption (this one does not).
 void CRoundButton::SetIconImage(HICON hIcon, int cx, int cy, int nFrame) {
     m_hIconImage = hIcon;
     m_cxImage = cx;
@@ -147,6 +148,7 @@ void CRoundButton::SetIconImage(HICON hIcon, int cx, int cy, int nFrame) {
     m_nImageFrame = nFrame;
 }
 
+// Called by a program that shows a bitmap instead of the caption (this one does not).
 void CRoundButton::SetBitmapImage(HBITMAP hBitmap, int cx, int cy, int nFrame) {
     m_hBitmapImage = hBitmap;
     m_cxImage = cx;
@@ -205,6 +207,7 @@ BOOL CRoundButton::PointInClient(LPARAM lParam) const {
     return ::PtInRect(&rc, pt);
 }
 
+// Every message of the bound button arrives here first.
 LRESULT CRoundButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SYSCOLORCHANGE:
@@ -776,11 +779,13 @@ void CRoundButton::PaintRadioMark(CDC& dc, const RECT& rcMark, UINT nState, DWOR
 // ---------------------------------------------------------------------------------------
 // CRoundCheckBox
 
+// Runs when the dialog that owns the check box is built.
 CRoundCheckBox::CRoundCheckBox() {
     m_nKind = kKindCheck;
     m_nMarkStyle = 0;
 }
 
+// Every message of the bound check box arrives here first.
 LRESULT CRoundCheckBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_LBUTTONDOWN:
@@ -860,6 +865,7 @@ LRESULT CRoundCheckBox::OnKeyUp(WPARAM wParam) {
 // ---------------------------------------------------------------------------------------
 // CRoundRadioButton
 
+// Runs when the dialog that owns the radio button is built.
 CRoundRadioButton::CRoundRadioButton() {
     m_nKind = kKindRadio;
 }
@@ -873,6 +879,7 @@ CRoundRadioButton* CRoundRadioButton::FromRadioHandle(HWND hWnd) {
     return (dwStyle & (0x1 | 0x8)) ? pRadio : nullptr;
 }
 
+// Every message of the bound radio button arrives here first.
 LRESULT CRoundRadioButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_LBUTTONUP:
