@@ -160,6 +160,7 @@ void CFlatButton::SetImageAlign(BYTE nAlign, BOOL bRepaint) {
     RepaintIf(bRepaint);
 }
 
+// Called by the setters: repaint only when asked and when there is a window.
 void CFlatButton::RepaintIf(BOOL bRepaint) {
     if (bRepaint && m_hWnd && ::IsWindow(m_hWnd)) Invalidate(TRUE);
 }
@@ -198,6 +199,7 @@ BOOL CFlatButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRES
     }
 }
 
+// Every message of the bound button; the rest goes to the button's own procedure.
 LRESULT CFlatButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SETCURSOR:
@@ -235,12 +237,14 @@ LRESULT CFlatButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+// The pointer is over the button: our own cursor, when there is one.
 LRESULT CFlatButton::OnSetCursor(WPARAM, LPARAM) {
     if (!m_hCursor) return Default();
     ::SetCursor(m_hCursor);
     return TRUE;
 }
 
+// The focus went elsewhere: no hot state without the pointer's attention.
 LRESULT CFlatButton::OnKillFocus() {
     const LRESULT result = Default();
     CancelHover();
@@ -275,6 +279,7 @@ LRESULT CFlatButton::OnMouseMove(UINT nFlags, POINT pt) {
     return result;
 }
 
+// The user changed the system colours: cached colours and background are stale.
 LRESULT CFlatButton::OnSysColorChange() {
     const LRESULT result = Default();
     DropParentBackground();
@@ -282,6 +287,7 @@ LRESULT CFlatButton::OnSysColorChange() {
     return result;
 }
 
+// The window was (de)activated: an inactive button is not hot.
 LRESULT CFlatButton::OnActivate(UINT nState) {
     const LRESULT result = Default();
     if (nState == WA_INACTIVE) CancelHover();
@@ -304,6 +310,7 @@ LRESULT CFlatButton::OnEnable(BOOL bEnable) {
     return result;
 }
 
+// Capture and modes are cancelled (a dialog or menu opens): drop the hot state.
 LRESULT CFlatButton::OnCancelMode() {
     const LRESULT result = Default();
     CancelHover();
@@ -327,6 +334,7 @@ LRESULT CFlatButton::OnSetStyle(WPARAM wParam, LPARAM) {
     return Default();
 }
 
+// The pointer left the button (requested with _TrackMouseEvent).
 LRESULT CFlatButton::OnMouseLeave() {
     CancelHover();
     return 0;
@@ -546,6 +554,7 @@ void CFlatButton::DrawCaption(CDC* pDC, const char* pszText, const RECT*, RECT* 
     }
 }
 
+// Called by the image painters: which of the two images fits the state.
 int CFlatButton::ChooseImageSlot(bool bSlot1Filled) const {
     if (m_bPressed || (m_bHover && !m_bCheckBoxMode)) return 0;
     return bSlot1Filled ? 1 : 0;

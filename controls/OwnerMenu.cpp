@@ -16,6 +16,7 @@ const UINT kMenuEnd = 0x80;
 // Flags that describe an item's state, kept when an item is re-marked owner-drawn.
 const UINT kStateBits = MF_GRAYED | MF_DISABLED | MF_CHECKED | MF_MENUBREAK | MF_MENUBARBREAK;
 
+// Narrow text of the thread's code page to UTF-16, for item records.
 std::wstring ToWide(const char* psz) {
     if (!psz || !*psz) return std::wstring();
     const int n = ::MultiByteToWideChar(CP_THREAD_ACP, 0, psz, -1, nullptr, 0);
@@ -26,6 +27,7 @@ std::wstring ToWide(const char* psz) {
     return text;
 }
 
+// An item record's text back as narrow text, in the thread's code page.
 CString ToNarrow(const std::wstring& text) {
     if (text.empty()) return CString();
     const int n = ::WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), int(text.size()), nullptr, 0, nullptr, nullptr);
@@ -36,6 +38,7 @@ CString ToNarrow(const std::wstring& text) {
 }
 
 // The live text of the item at nPos (empty for owner-drawn items, which keep none).
+// Used when re-synchronising and repairing: the menu's own text for a position.
 std::wstring LiveText(HMENU hMenu, UINT nPos) {
     const int n = ::GetMenuStringW(hMenu, nPos, nullptr, 0, MF_BYPOSITION);
     if (n <= 0) return std::wstring();
@@ -46,6 +49,7 @@ std::wstring LiveText(HMENU hMenu, UINT nPos) {
 }
 
 // The menu font of the system, created for one measurement or paint.
+// Used by measuring, padding and off-screen painting: the system's menu font.
 bool CreateMenuFont(CFont& font) {
     NONCLIENTMETRICSA ncm{};
     ncm.cbSize = sizeof(ncm);
@@ -60,11 +64,13 @@ bool CreateMenuFont(CFont& font) {
 int Width(const RECT& rc) { return rc.right - rc.left; }
 int Height(const RECT& rc) { return rc.bottom - rc.top; }
 
+// Painting helper: a solid fill with a brush of the moment.
 void FillSolid(HDC hdc, const RECT& rc, COLORREF clr) {
     CBrush brush(clr);
     ::FillRect(hdc, &rc, brush);
 }
 
+// Painting helper: a one-pixel frame with a brush of the moment.
 void FrameSolid(HDC hdc, const RECT& rc, COLORREF clr) {
     CBrush brush(clr);
     ::FrameRect(hdc, &rc, brush);
@@ -130,11 +136,13 @@ COwnerMenu::Shared::~Shared() {
     if (sharedImages) ::ImageList_Destroy(sharedImages);
 }
 
+// Every use of the class-wide settings goes through here.
 COwnerMenu::Shared& COwnerMenu::GetShared() {
     static Shared shared;
     return shared;
 }
 
+// Asked by the registry operations before they touch the registry.
 bool COwnerMenu::IsOwnerThread() {
     return GetShared().ownerThreadId == ::GetCurrentThreadId();
 }
@@ -145,6 +153,7 @@ namespace {
 const bool g_bOwnerMenuSharedReady = (COwnerMenu::GetShared(), true);
 }  // namespace
 
+// Called once at start: the Windows version as the menu's looks know it.
 int COwnerMenu::ComputeOsVersionCode(DWORD dwVersion, const OSVERSIONINFOA& info) {
     const DWORD dwMajor = info.dwMajorVersion;
     const DWORD dwMinor = info.dwMinorVersion;
@@ -160,6 +169,7 @@ int COwnerMenu::ComputeOsVersionCode(DWORD dwVersion, const OSVERSIONINFOA& info
     return 2;
 }
 
+// Called with the registry's theme file: does its name end in the classic theme's?
 bool COwnerMenu::IsClassicThemeName(const char* pszThemeFile) {
     if (!pszThemeFile) return false;
     const size_t nLength = std::strlen(pszThemeFile);
@@ -191,28 +201,33 @@ bool COwnerMenu::IsClassicThemeSelected() {
     return bClassic;
 }
 
+// Asked by measuring and drawing: Windows XP showing a non-classic theme.
 bool COwnerMenu::FlatThemeCheck() {
     return GetShared().osVersionCode == 7 && !IsClassicThemeSelected();
 }
 
+// Asked by measuring and drawing: which look is in force.
 bool COwnerMenu::UsesFlatStyle() {
     const Shared& shared = GetShared();
     const int nStyle = FlatThemeCheck() ? shared.themedStyle : shared.plainStyle;
     return nStyle == StyleFlat;
 }
 
+// Called by the looks for their lighter shades.
 COLORREF COwnerMenu::BlendTowardWhite(COLORREF clr, double dFactor) {
     if (!(dFactor > 0.0 && dFactor <= 1.0)) return clr;
     auto blend = [dFactor](int c) { return int(c + dFactor * (255 - c)); };
     return RGB(blend(GetRValue(clr)), blend(GetGValue(clr)), blend(GetBValue(clr)));
 }
 
+// Asked by an owner window before it hands a menu message to us.
 BOOL COwnerMenu::IsOwnedMenu(HMENU hMenu) {
     if (!hMenu || !IsOwnerThread()) return FALSE;
     const auto& owned = GetShared().ownedMenus;
     return owned.find(hMenu) != owned.end();
 }
 
+// Asked by an owner window for the object behind a popup of ours.
 COwnerMenu* COwnerMenu::FromOwnedHandle(HMENU hMenu) {
     if (!IsOwnerThread()) return nullptr;
     const auto& owned = GetShared().ownedMenus;
@@ -220,6 +235,7 @@ COwnerMenu* COwnerMenu::FromOwnedHandle(HMENU hMenu) {
     return it == owned.end() ? nullptr : it->second;
 }
 
+// Called by an owner that gives commands program-wide images.
 void COwnerMenu::SetSharedImages(HIMAGELIST hImages, const std::vector<UINT>& ids) {
     if (!IsOwnerThread()) return;
     Shared& shared = GetShared();
@@ -231,14 +247,17 @@ void COwnerMenu::SetSharedImages(HIMAGELIST hImages, const std::vector<UINT>& id
 // ---------------------------------------------------------------------------------------
 // COwnerMenu: life cycle and records
 
+// Runs with the owner (the flat button embeds one empty menu).
 COwnerMenu::COwnerMenu() {
     GetShared();  // the settings exist from the first menu on
 }
 
+// Runs with the owner: everything the menu holds goes.
 COwnerMenu::~COwnerMenu() {
     COwnerMenu::DestroyMenu();
 }
 
+// Called by an owner that wants its own check images.
 void COwnerMenu::SetCheckImages(HIMAGELIST hImages, int nChecked, int nUnchecked, BOOL bShared) {
     if (m_hCheckImages && !m_bCheckImagesShared && m_hCheckImages != hImages) ::ImageList_Destroy(m_hCheckImages);
     m_hCheckImages = hImages;
@@ -275,6 +294,7 @@ void COwnerMenu::ReleaseContents() {
     m_bFromResource = false;
 }
 
+// Whether a popup handle still hangs under our live menu (and goes with it).
 bool COwnerMenu::IsLiveSubMenu(HMENU hSubMenu) const {
     if (!m_hMenu || !::IsMenu(m_hMenu)) return false;
     const int nCount = ::GetMenuItemCount(m_hMenu);
@@ -283,6 +303,7 @@ bool COwnerMenu::IsLiveSubMenu(HMENU hSubMenu) const {
     return false;
 }
 
+// Called when a popup is added: note it in the registry and among our sub-menus.
 bool COwnerMenu::RegisterPopup(HMENU hPopup, COwnerMenu* pObject) {
     if (!IsOwnerThread()) return false;
     auto& owned = GetShared().ownedMenus;
@@ -339,11 +360,13 @@ BOOL COwnerMenu::AddOwnerDrawnPopup(const wchar_t* pszText, UINT nFlags, std::un
     return FALSE;
 }
 
+// The record at a position, or null out of range.
 const COwnerMenuItem* COwnerMenu::GetItemRecord(int nIndex) const {
     if (nIndex < 0 || size_t(nIndex) >= m_items.size()) return nullptr;
     return m_items[size_t(nIndex)].get();
 }
 
+// Called with a measure or draw request's item data: is it a record of ours?
 COwnerMenuItem* COwnerMenu::FindRecord(ULONG_PTR itemData, const COwnerMenu** ppOwner) const {
     if (!itemData) return nullptr;
     for (const auto& pItem : m_items) {
@@ -358,6 +381,7 @@ COwnerMenuItem* COwnerMenu::FindRecord(ULONG_PTR itemData, const COwnerMenu** pp
     return nullptr;
 }
 
+// Called by the mnemonic search and by owners reading item texts.
 BOOL COwnerMenu::ItemTextAt(UINT nItem, CString& rText, BOOL bByPosition) const {
     rText.Empty();
     if (bByPosition) {
@@ -438,6 +462,7 @@ void COwnerMenu::ResyncItems() {
 // ---------------------------------------------------------------------------------------
 // Loading from a menu resource
 
+// Called to build the menu from a numbered menu resource.
 BOOL COwnerMenu::LoadMenu(UINT nIDResource) {
     return LoadMenu(MAKEINTRESOURCEA(nIDResource));
 }
@@ -617,6 +642,7 @@ void COwnerMenu::RestoreTopLevelPopups() {
 // ---------------------------------------------------------------------------------------
 // Mnemonics
 
+// Called for WM_MENUCHAR: owner-drawn items have no text the system could search.
 LRESULT COwnerMenu::FindMenuShortcut(UINT nChar, UINT nFlags, CMenu* pMenu) {
     COwnerMenu* pOwnerMenu = dynamic_cast<COwnerMenu*>(pMenu);
     if (!pOwnerMenu || !(nFlags & MF_POPUP)) return 0;
@@ -637,6 +663,7 @@ LRESULT COwnerMenu::FindMenuShortcut(UINT nChar, UINT nFlags, CMenu* pMenu) {
 // ---------------------------------------------------------------------------------------
 // Measuring and drawing
 
+// The gap beside the image cell in the given look.
 int COwnerMenu::ImageGap(bool bFlat) const {
     return (bFlat && GetShared().wideImageGap) ? 7 : 4;
 }
@@ -649,6 +676,7 @@ void COwnerMenu::MeasureItem(LPMEASUREITEMSTRUCT lpMeasureItemStruct) {
     if (pItem && pOwner) pOwner->MeasureRecord(lpMeasureItemStruct, *pItem);
 }
 
+// Measures one record of this menu in the look in force.
 void COwnerMenu::MeasureRecord(LPMEASUREITEMSTRUCT lpMeasureItemStruct, const COwnerMenuItem& item) const {
     const bool bFlat = UsesFlatStyle();
     const int nGap = ImageGap(bFlat);
@@ -681,6 +709,7 @@ void COwnerMenu::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
     if (pItem && pOwner) pOwner->DrawRecord(lpDrawItemStruct, *pItem);
 }
 
+// Paints one record of this menu; the DC goes back as it came.
 void COwnerMenu::DrawRecord(LPDRAWITEMSTRUCT lpDrawItemStruct, const COwnerMenuItem& item) const {
     CDC dc(lpDrawItemStruct->hDC);
     CSaveDC saved(dc);
@@ -689,6 +718,7 @@ void COwnerMenu::DrawRecord(LPDRAWITEMSTRUCT lpDrawItemStruct, const COwnerMenuI
     else DrawClassicItem(dc, *lpDrawItemStruct, item);
 }
 
+// A checked item with a checked-state bitmap shows a radio dot instead of a tick.
 bool COwnerMenu::UsesRadioMark(const DRAWITEMSTRUCT& dis) {
     MENUITEMINFOW mii{};
     mii.cbSize = sizeof(mii);
@@ -698,11 +728,13 @@ bool COwnerMenu::UsesRadioMark(const DRAWITEMSTRUCT& dis) {
     return mii.hbmpChecked != nullptr;
 }
 
+// Whether the item shows an image of its own or of the shared list.
 bool COwnerMenu::HasImage(const COwnerMenuItem& item) const {
     if (item.m_nOwnImage >= 0 && item.m_hImageList && item.m_nOwnImageIndex >= 0) return true;
     return item.m_nSharedImageIndex >= 0 && GetShared().sharedImages != nullptr;
 }
 
+// Whether a custom check image stands in for the drawn check mark.
 bool COwnerMenu::HasCustomCheck(bool bSelected) const {
     return m_hCheckImages && (bSelected ? m_nCheckedImageIndex : m_nUncheckedImageIndex) >= 0;
 }
@@ -752,6 +784,7 @@ void COwnerMenu::DrawItemText(CDC& dc, const COwnerMenuItem& item, RECT rcText, 
     dc.SetBkMode(nOldMode);
 }
 
+// The classic look: menu colours, highlight bar, sunken check box, embossed grey text.
 void COwnerMenu::DrawClassicItem(CDC& dc, const DRAWITEMSTRUCT& dis, const COwnerMenuItem& item) const {
     const Shared& shared = GetShared();
     const COLORREF clrBack = ::GetSysColor(FlatThemeCheck() ? COLOR_BTNFACE : COLOR_MENU);
@@ -806,6 +839,7 @@ void COwnerMenu::DrawClassicItem(CDC& dc, const DRAWITEMSTRUCT& dis, const COwne
     }
 }
 
+// The flat look: white item, shaded band for images and checks, light selection.
 void COwnerMenu::DrawFlatItem(CDC& dcTarget, const DRAWITEMSTRUCT& dis, const COwnerMenuItem& item) const {
     const Shared& shared = GetShared();
     const bool bThemed = FlatThemeCheck();
@@ -878,6 +912,7 @@ void COwnerMenu::DrawFlatItem(CDC& dcTarget, const DRAWITEMSTRUCT& dis, const CO
     DrawItemText(dc, item, rcText, clrText);
 }
 
+// The classic look's check box and mark.
 void COwnerMenu::DrawClassicCheck(CDC& dc, const RECT& rcBox, COLORREF clrBack, bool bSelected, bool bRadio) const {
     FillSolid(dc, rcBox, bSelected ? clrBack : BlendTowardWhite(clrBack, 0.6));
     if (GetShared().osVersionCode >= 2) {
@@ -889,6 +924,7 @@ void COwnerMenu::DrawClassicCheck(CDC& dc, const RECT& rcBox, COLORREF clrBack, 
     else OwnerMenuDraw::Tick(dc, rcBox.left + 4, rcBox.top + 4, clrMark);
 }
 
+// The flat look's check box and mark.
 void COwnerMenu::DrawFlatCheck(CDC& dc, const RECT& rcBox, bool bRadio) const {
     const COLORREF clrHighlight = ::GetSysColor(COLOR_HIGHLIGHT);
     FillSolid(dc, rcBox, BlendTowardWhite(clrHighlight, 0.85));
@@ -900,6 +936,7 @@ void COwnerMenu::DrawFlatCheck(CDC& dc, const RECT& rcBox, bool bRadio) const {
 
 namespace OwnerMenuDraw {
 
+// Draws the radio dot of a checked item.
 void RadioDot(HDC hdc, int x, int y, COLORREF clr) {
     CPen pen(PS_SOLID, 1, clr);
     CBrush brush(clr);
@@ -908,6 +945,7 @@ void RadioDot(HDC hdc, int x, int y, COLORREF clr) {
     ::Ellipse(hdc, x, y, x + 6, y + 6);
 }
 
+// Draws the tick of a checked item.
 void Tick(HDC hdc, int x, int y, COLORREF clr) {
     static const int kStartRows[7] = {2, 3, 4, 3, 2, 1, 0};
     CPen pen(PS_SOLID, 1, clr);
