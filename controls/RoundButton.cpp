@@ -1015,11 +1015,15 @@ BOOL CRoundRadioButton::PreTranslateMessage(MSG* pMsg) {
     // A button alone in its group keeps its check.
     if (hNeighbour == m_hWnd)
         return FALSE;
+    // At the edge of the radio buttons (the neighbour is some other control of the
+    // group) the check and the focus stay where they are: a group must never be left
+    // with no button checked while the dialog still acts on the old choice.
+    CRoundRadioButton* pNeighbour = FromRadioHandle(hNeighbour);
+    if (!pNeighbour)
+        return TRUE;
     UncheckGroupSiblings();
-    if (CRoundRadioButton* pNeighbour = FromRadioHandle(hNeighbour)) {
-        pNeighbour->SetCheckState(1);
-        NotifyClicked(hNeighbour);
-    }
+    pNeighbour->SetCheckState(1);
+    NotifyClicked(hNeighbour);
     SetCheckState(0);
     return FALSE;
 }

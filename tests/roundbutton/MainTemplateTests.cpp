@@ -99,11 +99,12 @@ TEST_F(MainTemplateTest, DownOnOnePackageMovesCheckAndFocusToAllPackages) {
     EXPECT_EQ(std::vector<int>{IDC_RADIO_ALL}, dlg.clicked);
 }
 
-TEST_F(MainTemplateTest, UpOnOnePackageLeavesBothUnchecked) {
+TEST_F(MainTemplateTest, UpOnOnePackageKeepsItCheckedAndFocused) {
     ::SetFocus(hOne);
     Key(hOne, VK_UP);
-    EXPECT_EQ(0, dlg.m_radioOne.GetCheckState());
+    EXPECT_EQ(1, dlg.m_radioOne.GetCheckState());
     EXPECT_EQ(0, dlg.m_radioAll.GetCheckState());
+    EXPECT_EQ(hOne, ::GetFocus());
     EXPECT_TRUE(dlg.clicked.empty());
 }
 

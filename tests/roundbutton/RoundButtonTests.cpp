@@ -793,11 +793,11 @@ TEST_F(RadioGroupTest, DownMovesTheCheckToTheNextButton) {
     EXPECT_EQ(3u, parent.clicks.size());
 }
 
-TEST_F(RadioGroupTest, ArrowOntoAnotherKindOfControlLeavesNoneChecked) {
+TEST_F(RadioGroupTest, ArrowOntoAnotherKindOfControlKeepsTheCheckAndConsumesTheKey) {
     r1.SetCheckState(1);
     // Up from the first button wraps to the push button at the end of the group.
-    EXPECT_FALSE(Arrow(r1, VK_UP));
-    EXPECT_EQ((std::vector<int>{0, 0, 0}), States());
+    EXPECT_TRUE(Arrow(r1, VK_UP));
+    EXPECT_EQ((std::vector<int>{1, 0, 0}), States());
     EXPECT_TRUE(parent.clicks.empty());
 }
 
