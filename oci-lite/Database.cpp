@@ -180,6 +180,11 @@ bool Database::Exec(const std::string& sql) {
 OraError Database::BeginSession(const std::string& user, const std::string& password, bool sysdba,
                                 std::string* sessionUser) {
   if (!IsOpen()) return MakeOraError(kOraNotConnected);
+  // Our own statements run unwatched; whatever happens, the session's SQL is watched again.
+  struct AuthorizerBack {
+    sqlite3* db;
+    ~AuthorizerBack() { sqlite3_set_authorizer(db, &SessionAuthorizer, nullptr); }
+  } authorizerBack{m_db};
   sqlite3_set_authorizer(m_db, nullptr, nullptr);
   sqlite3_stmt* stmt = nullptr;
   if (sqlite3_prepare_v2(m_db, "SELECT password, sysdba FROM main.users WHERE name = ?1", -1, &stmt,
@@ -203,9 +208,7 @@ OraError Database::BeginSession(const std::string& user, const std::string& pass
   if (!known || !passwordMatches) return MakeOraError(kOraInvalidLogon);
   if (sysdba && !mayBeSysdba) return MakeOraError(kOraInsufficientPrivileges);
   *sessionUser = sysdba ? std::string("SYS") : user;
-  OraError error = InstallViews(*sessionUser);
-  sqlite3_set_authorizer(m_db, &SessionAuthorizer, nullptr);
-  return error;
+  return InstallViews(*sessionUser);
 }
 
 // Runs at session begin, after the credentials were accepted.
@@ -233,6 +236,7 @@ void Database::EndSession() {
   sqlite3_set_authorizer(m_db, nullptr, nullptr);
   Exec("DROP VIEW IF EXISTS temp.USER_OBJECTS");
   Exec("DROP VIEW IF EXISTS temp.USER_SOURCE");
+  sqlite3_set_authorizer(m_db, &SessionAuthorizer, nullptr);
 }
 
 // Runs at server detach and when a server handle is freed.

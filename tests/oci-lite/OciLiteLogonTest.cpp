@@ -72,6 +72,19 @@ TEST(OciLiteLogon, ConnectStringsCannotLeaveTheFolder) {
   DeleteFileA(parent.c_str());
 }
 
+TEST(OciLiteLogon, HomeMayBeGivenWithForwardSlashes) {
+  std::string home = FixtureHome();
+  std::string forward = home;
+  for (char& c : forward) {
+    if (c == '\\') c = '/';
+  }
+  SetEnvironmentVariableA("OCI_LITE_HOME", (forward + "/").c_str());
+  OciSession session;
+  sword status = session.Logon("SCOTT", "TIGER", "fixture");
+  SetEnvironmentVariableA("OCI_LITE_HOME", home.c_str());
+  EXPECT_EQ(OCI_SUCCESS, status) << session.failedCall;
+}
+
 TEST(OciLiteLogon, FileThatIsNoDatabaseGivesOracleNotAvailable) {
   OciSession session;
   EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "TIGER", "garbage"));
