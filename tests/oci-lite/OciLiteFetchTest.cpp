@@ -255,7 +255,7 @@ TEST_F(OciLiteFetch, ProgramListingQueryForAllObjects) {
       "('PACKAGE','PACKAGE BODY','PROCEDURE','FUNCTION')  ORDER BY OBJECT_NAME ",
       {}, 2, &status);
   EXPECT_EQ(OCI_NO_DATA, status);
-  // The body was stored before the specification: with the order left open, it comes first.
+  // The body row was stored before the package row: with the order left open, it comes first.
   EXPECT_EQ((Rows{{"EMP_API", "PACKAGE BODY"},
                   {"EMP_API", "PACKAGE"},
                   {"GET_SAL", "FUNCTION"},
