@@ -215,6 +215,7 @@ void Statement::Prepare(const std::string& sql) {
   m_sql = sql;
   m_prepared = true;
   m_executed = false;
+  m_ranOnce = false;
   m_isQuery = false;
   m_endReached = false;
   m_finished = false;
@@ -289,6 +290,7 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
     return result;
   }
   m_isQuery = m_cursor.IsQuery();
+  m_ranOnce = true;
   if (!describeOnly) {
     if (!m_isQuery && iters == 0) error = MakeOraError(kOraZeroIterations);
     if (m_isQuery && iters > 0 && defines.empty()) error = MakeOraError(kOraDefineNotDone);
@@ -357,7 +359,7 @@ CallResult Statement::Fetch(const std::map<ub4, DefineSlot>& defines, ub4 nrows)
   CallResult result;
   if (!m_executed) {
     result.status = OCI_ERROR;
-    result.record = MakeOraError(m_isQuery || !m_prepared ? kOraNotExecuted : kOraDefineNotDone);
+    result.record = MakeOraError(m_ranOnce && !m_isQuery ? kOraDefineNotDone : kOraNotExecuted);
     return result;
   }
   if (m_finished) {

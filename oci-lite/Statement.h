@@ -70,7 +70,8 @@ class Statement {
 
   std::string m_sql;
   bool m_prepared = false;
-  bool m_executed = false;
+  bool m_executed = false;  // a query ran and its cursor is open
+  bool m_ranOnce = false;   // an execute got as far as compiling the text
   bool m_isQuery = false;
   bool m_endReached = false;  // the database has no more rows beyond the cache
   bool m_finished = false;    // OCI_NO_DATA has been returned, or the cursor was cancelled

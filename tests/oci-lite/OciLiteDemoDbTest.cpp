@@ -51,9 +51,9 @@ TEST(OciLiteDemoDb, SourceLinesEndWithALineFeedExceptUsuallyTheLast) {
   BuildDemoDatabase();
   OciSession session;
   ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "demo"));
-  Rows lines = session.Query(
-      "SELECT TEXT FROM USER_SOURCE WHERE NAME = :1 AND TYPE = :2 ORDER BY LINE ",
-      {"EMP_API", "PACKAGE"}, 1);
+  Rows lines =
+      session.Query("SELECT TEXT FROM USER_SOURCE WHERE NAME = :1 AND TYPE = :2 ORDER BY LINE ",
+                    {"EMP_API", "PACKAGE"}, 1);
   ASSERT_GE(lines.size(), 5u);
   EXPECT_EQ("PACKAGE EMP_API AS\n", lines.front()[0]);
   EXPECT_EQ("END EMP_API;", lines.back()[0]);

@@ -247,6 +247,50 @@ TEST_F(OciLiteFetch, ComparisonsAreCaseSensitive) {
           .empty());
 }
 
+TEST_F(OciLiteFetch, ArrayFetchFillsConsecutiveElements) {
+  OCIStmt* stmt = session.Prepare("SELECT OBJECT_NAME FROM USER_OBJECTS ORDER BY OBJECT_NAME");
+  char names[4][16] = {};
+  ub2 lengths[4] = {};
+  ASSERT_EQ(OCI_SUCCESS, Define(stmt, 1, names, 16, SQLT_STR, nullptr, lengths));
+  // Execute only (no rows), then fetch four at a time.
+  ASSERT_EQ(OCI_SUCCESS,
+            api.StmtExecute(session.svc, stmt, session.err, 0, 0, nullptr, nullptr, OCI_DEFAULT));
+  ASSERT_EQ(OCI_SUCCESS, api.StmtFetch(stmt, session.err, 4, OCI_FETCH_NEXT, OCI_DEFAULT));
+  EXPECT_STREQ("EMP_API", names[0]);
+  EXPECT_STREQ("EMP_API", names[1]);
+  EXPECT_STREQ("EMP_TRG", names[2]);
+  EXPECT_STREQ("GET_SAL", names[3]);
+  EXPECT_EQ(7, lengths[3]);
+  // Two rows remain: they arrive, and the short batch ends the result.
+  EXPECT_EQ(OCI_NO_DATA, api.StmtFetch(stmt, session.err, 4, OCI_FETCH_NEXT, OCI_DEFAULT));
+  EXPECT_STREQ("HR_UTIL", names[0]);
+  EXPECT_STREQ("RAISE_SAL", names[1]);
+  EXPECT_EQ(1403, session.LastError().code);
+}
+
+TEST_F(OciLiteFetch, OnlyFetchNextIsAccepted) {
+  OCIStmt* stmt = session.Prepare("SELECT OBJECT_NAME FROM USER_OBJECTS");
+  char name[32];
+  Define(stmt, 1, name, sizeof name, SQLT_STR);
+  ASSERT_EQ(OCI_SUCCESS, Execute(stmt));
+  EXPECT_EQ(OCI_ERROR, api.StmtFetch(stmt, session.err, 1, OCI_FETCH_PRIOR, OCI_DEFAULT));
+  EXPECT_EQ(24391, session.LastError().code);
+}
+
+TEST_F(OciLiteFetch, FetchBeforeExecuteIsRefused) {
+  OCIStmt* stmt = session.Prepare("SELECT OBJECT_NAME FROM USER_OBJECTS");
+  char name[32];
+  Define(stmt, 1, name, sizeof name, SQLT_STR);
+  EXPECT_EQ(OCI_ERROR, Fetch(stmt));
+  EXPECT_EQ(24338, session.LastError().code);
+}
+
+TEST_F(OciLiteFetch, ExecuteOfAQueryWithoutDefinesIsRefused) {
+  OCIStmt* stmt = session.Prepare("SELECT OBJECT_NAME FROM USER_OBJECTS");
+  EXPECT_EQ(OCI_ERROR, Execute(stmt));
+  EXPECT_EQ(24374, session.LastError().code);
+}
+
 // The queries the export and the picker send, character for character.
 TEST_F(OciLiteFetch, ProgramListingQueryForAllObjects) {
   sword status;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
 #include <thread>
 
 #include "tests/oci-lite/OciLiteHarness.h"
@@ -47,6 +48,34 @@ TEST(OciLiteThreads, TwoConnectionsOnTwoThreadsAreIndependent) {
   // for the end (prefetch 0).
   unsigned expectedTrips = 2 * 3 + rounds * (1 + 6) + rounds * (1 + 1);
   EXPECT_EQ(expectedTrips, api.RoundTrips() - tripsBefore);
+}
+
+TEST(OciLiteThreads, TraceLinesOfTwoThreadsStayWhole) {
+  const OciApi& api = OciApi::Get();
+  std::string path = FixtureHome() + "\\trace-threads.txt";
+  DeleteFileA(path.c_str());
+  ASSERT_EQ(1, api.SetTraceFile(path.c_str()));
+  std::atomic<int> wrong{0};
+  const Rows blake = {{"BLAKE_PKG", "PACKAGE"}};
+  std::thread a(ListRepeatedly, "BLAKE", "Paper", blake, 20, &wrong);
+  std::thread b(ListRepeatedly, "BLAKE", "Paper", blake, 20, &wrong);
+  a.join();
+  b.join();
+  api.SetTraceFile(nullptr);
+  EXPECT_EQ(0, wrong.load());
+  std::ifstream in(path);
+  int lines = 0;
+  for (std::string line; std::getline(in, line); ++lines) {
+    // Each line is one call: it starts with an entry point and holds one result.
+    ASSERT_EQ(0u, line.find("OCI")) << line;
+    size_t arrow = line.find(" -> ");
+    ASSERT_NE(std::string::npos, arrow) << line;
+    ASSERT_EQ(std::string::npos, line.find(" -> ", arrow + 1)) << line;
+    std::string result = line.substr(arrow + 4);
+    ASSERT_FALSE(result.empty()) << line;
+    ASSERT_EQ(std::string::npos, result.find_first_not_of("-0123456789")) << line;
+  }
+  EXPECT_GT(lines, 2 * 20 * 8);
 }
 
 TEST(OciLiteThreads, DelayOnOneConnectionDoesNotHoldTheOther) {
