@@ -162,6 +162,9 @@ bool CPackListDlg::LoadObjects(DBConnect& connection)
             }
             if (++nFailuresInRow >= kMaxFetchFailures)
                 break;
+            // The error handle keeps its record until it is replaced; without a fresh one
+            // the next row would be taken for the same failure.
+            connection.ResetErrorHandle();
             continue;
         }
         nFailuresInRow = 0;

@@ -1,0 +1,575 @@
+// Tests of the main dialog: created modeless on the test's display and driven as a user
+// would (typing, clicks, keys), with real export jobs against oci-lite's fixture
+// databases; message boxes are answered by a watcher thread.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "app/quillmarkDlg.h"
+#include "export/JobRecord.h"
+#include "framework/WinApp.h"
+#include "res/resource.h"
+#include "tests/ui/UiTestSupport.h"
+
+using namespace UiTest;
+
+namespace {
+
+const int kParameterIds[] = {IDC_USER, IDC_DATABASE, IDC_OBJECTNAME, IDC_PASSWORD, IDC_FILENAME,
+                             IDC_SYSDBA, IDC_RADIO_ONE, IDC_RADIO_ALL, IDC_PICK, IDC_BROWSE};
+
+std::string ReadFile(const std::string& strPath)
+{
+    std::ifstream in(strPath, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+std::string TempPath(const char* pszName)
+{
+    char szTemp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, szTemp);
+    return std::string(szTemp) + "qm_ui_" + std::to_string(::GetCurrentProcessId()) + "_" + pszName;
+}
+
+// The blocks the worker writes for the fixture "jobdb".
+const char kPackageBlock[] = "CREATE OR REPLACE package A_PKG is\n  procedure p;\nend;\n/\n";
+const char kBodyBlock[] = "CREATE OR REPLACE package body A_PKG is\n  procedure p is begin null; end;\nend;\n\n/\n";
+const char kFunctionBlock[] = "CREATE OR REPLACE function B_FUNC return number is\nbegin return 1; end;\n/\n";
+const char kProcedureBlock[] = "CREATE OR REPLACE procedure C_PROC is\nbegin null; end;\n/\n";
+
+}  // namespace
+
+class MainDlg : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_bRunning = 0;
+        m_pDlg = std::make_unique<CquillmarkDlg>();
+        ASSERT_TRUE(m_pDlg->Create());
+        AfxGetApp()->m_pMainWnd = m_pDlg.get();
+        m_hDlg = m_pDlg->m_hWnd;
+        PumpFor(20);
+    }
+    void TearDown() override
+    {
+        if (m_pDlg->m_hWnd && m_pDlg->IsRunning())
+            Press(IDOK);
+        OciLiteControl::SetRoundTripDelay(0);
+        PumpFor(50);
+        AfxGetApp()->m_pMainWnd = nullptr;
+        m_pDlg.reset();
+        for (const std::string& strFile : m_files)
+            ::DeleteFileA(strFile.c_str());
+    }
+
+    HWND Item(int nID) const { return ::GetDlgItem(m_hDlg, nID); }
+    // A click as the dialog receives it: the button's command.
+    void Press(int nID) { ::SendMessageA(m_hDlg, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), LPARAM(Item(nID))); }
+    std::string Text(int nID) const { return TextOf(Item(nID)); }
+    bool Enabled(int nID) const { return ::IsWindowEnabled(Item(nID)) != FALSE; }
+    int LogCount() const { return int(::SendMessageA(Item(IDC_LOG), LB_GETCOUNT, 0, 0)); }
+    std::string OutputFile(const char* pszName)
+    {
+        const std::string strPath = TempPath(pszName);
+        ::DeleteFileA(strPath.c_str());
+        m_files.push_back(strPath);
+        return strPath;
+    }
+    // Types the fields as a user would (the four upper-case fields get lower-case input).
+    void Fill(const char* pszUser, const char* pszPassword, const char* pszDatabase, const std::string& strFile,
+              const char* pszObject)
+    {
+        for (int nID : {IDC_USER, IDC_PASSWORD, IDC_DATABASE, IDC_FILENAME})
+            ::SetWindowTextA(Item(nID), "");
+        TypeText(Item(IDC_USER), pszUser);
+        TypeText(Item(IDC_PASSWORD), pszPassword);
+        TypeText(Item(IDC_DATABASE), pszDatabase);
+        ::SetWindowTextA(Item(IDC_FILENAME), strFile.c_str());
+        if (pszObject) {
+            ::SetWindowTextA(Item(IDC_OBJECTNAME), "");
+            TypeText(Item(IDC_OBJECTNAME), pszObject);
+        }
+    }
+    bool WaitForIdle(int nTimeout = 20000)
+    {
+        return PumpUntil([this] { return !m_pDlg->IsRunning(); }, nTimeout);
+    }
+    void ExpectParametersEnabled(bool bEnabled, bool bObjectControls)
+    {
+        for (int nID : kParameterIds) {
+            const bool bExpected = (nID == IDC_OBJECTNAME || nID == IDC_PICK) ? bObjectControls : bEnabled;
+            EXPECT_EQ(bExpected, Enabled(nID)) << nID;
+        }
+    }
+
+    std::unique_ptr<CquillmarkDlg> m_pDlg;
+    HWND m_hDlg = nullptr;
+    std::vector<std::string> m_files;
+};
+
+TEST_F(MainDlg, OpensIdleInOneObjectMode)
+{
+    EXPECT_EQ("Quillmark v2.7", TextOf(m_hDlg));
+    EXPECT_EQ("Start", Text(IDOK));
+    EXPECT_FALSE(m_pDlg->IsRunning());
+    EXPECT_EQ(1, m_pDlg->m_radioOne.GetCheckState());
+    EXPECT_EQ(0, m_pDlg->m_radioAll.GetCheckState());
+    EXPECT_EQ(0, m_pDlg->m_chkSysdba.GetCheckState());
+    EXPECT_EQ(0, g_bAllObjects);
+    ExpectParametersEnabled(true, true);
+    EXPECT_EQ(::RegisterWindowMessageA("ADD_STR_MESSAGE"), g_uAddStrMsg);
+    EXPECT_EQ(::RegisterWindowMessageA("PROGRESS_MESSAGE"), g_uProgressMsg);
+    for (int nID : {IDC_PROGRESS_OBJECT, IDC_PROGRESS_TOTAL}) {
+        PBRANGE range{};
+        ::SendMessageA(Item(nID), PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+        EXPECT_EQ(0, range.iLow);
+        EXPECT_EQ(100, range.iHigh);
+        EXPECT_EQ(0, int(::SendMessageA(Item(nID), PBM_GETPOS, 0, 0)));
+    }
+    EXPECT_NE(nullptr, reinterpret_cast<HICON>(::SendMessageA(m_hDlg, WM_GETICON, ICON_BIG, 0)));
+    EXPECT_NE(nullptr, reinterpret_cast<HICON>(::SendMessageA(m_hDlg, WM_GETICON, ICON_SMALL, 0)));
+    EXPECT_NE(0, ::SendMessageA(Item(IDC_BROWSE), BM_GETIMAGE, IMAGE_ICON, 0));
+    EXPECT_NE(0, ::SendMessageA(Item(IDC_PICK), BM_GETIMAGE, IMAGE_ICON, 0));
+    EXPECT_EQ(kObjectNameSize - 1, int(::SendMessageA(Item(IDC_OBJECTNAME), EM_GETLIMITTEXT, 0, 0)));
+    EXPECT_EQ(QUILLMARK_MAKER, Text(IDC_MAKER));
+    EXPECT_EQ(QUILLMARK_WEB_ADDRESS, Text(IDC_WEBLINK));
+    // The focus starts in the user name field.
+    EXPECT_EQ(Item(IDC_USER), ::GetFocus());
+}
+
+TEST_F(MainDlg, SystemMenuHasTheAboutItem)
+{
+    HMENU hMenu = ::GetSystemMenu(m_hDlg, FALSE);
+    ASSERT_NE(nullptr, hMenu);
+    const int nCount = ::GetMenuItemCount(hMenu);
+    ASSERT_GE(nCount, 2);
+    char szText[64] = {};
+    ::GetMenuStringA(hMenu, nCount - 1, szText, sizeof(szText), MF_BYPOSITION);
+    EXPECT_STREQ("&About quillmark...", szText);
+    EXPECT_EQ(UINT(IDM_ABOUTBOX), ::GetMenuItemID(hMenu, nCount - 1));
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_FTYPE;
+    ::GetMenuItemInfoA(hMenu, nCount - 2, TRUE, &info);
+    EXPECT_TRUE(info.fType & MFT_SEPARATOR);
+}
+
+TEST_F(MainDlg, AboutItemShowsTheAboutBox)
+{
+    std::string strVersion, strMaker, strAddress, strCaption;
+    MessageBoxWatcher watcher(
+        [&](HWND hBox, const std::string&) {
+            strCaption = TextOf(hBox);
+            strAddress = TextOf(::GetDlgItem(hBox, IDC_ABOUT_WEBLINK));
+            for (HWND hChild = ::GetWindow(hBox, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+                const std::string strText = TextOf(hChild);
+                if (strText.rfind("Quillmark Version", 0) == 0)
+                    strVersion = strText;
+                if (strText.find(QUILLMARK_MAKER) != std::string::npos)
+                    strMaker = strText;
+            }
+        },
+        "About Quillmark");
+    ::SendMessageA(m_hDlg, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    ASSERT_EQ(1u, watcher.Count());
+    EXPECT_EQ("About Quillmark", strCaption);
+    EXPECT_EQ("Quillmark Version 2.7", strVersion);
+    EXPECT_NE(std::string::npos, strMaker.find("2008"));
+    EXPECT_EQ(QUILLMARK_WEB_ADDRESS, strAddress);
+    // The low four bits of the command do not matter.
+    ::SendMessageA(m_hDlg, WM_SYSCOMMAND, IDM_ABOUTBOX | 0x3, 0);
+    EXPECT_EQ(2u, watcher.Count());
+}
+
+TEST_F(MainDlg, FourFieldsForceUpperCase)
+{
+    TypeText(Item(IDC_USER), "scott");
+    TypeText(Item(IDC_PASSWORD), "tiger");
+    TypeText(Item(IDC_DATABASE), "orcl");
+    TypeText(Item(IDC_OBJECTNAME), "my_pkg");
+    TypeText(Item(IDC_FILENAME), "out.sql");
+    EXPECT_EQ("SCOTT", Text(IDC_USER));
+    EXPECT_EQ("TIGER", Text(IDC_PASSWORD));
+    EXPECT_EQ("ORCL", Text(IDC_DATABASE));
+    EXPECT_EQ("MY_PKG", Text(IDC_OBJECTNAME));
+    EXPECT_EQ("out.sql", Text(IDC_FILENAME));
+}
+
+TEST_F(MainDlg, ObjectNameTakesAtMost99Characters)
+{
+    const std::string strLong(120, 'x');
+    TypeText(Item(IDC_OBJECTNAME), strLong.c_str());
+    EXPECT_EQ(std::string(99, 'X'), Text(IDC_OBJECTNAME));
+}
+
+TEST_F(MainDlg, ValidationMessagesInTheirOrder)
+{
+    MessageBoxWatcher watcher;
+    Press(IDOK);
+    TypeText(Item(IDC_USER), "scott");
+    TypeText(Item(IDC_PASSWORD), "tiger");
+    Press(IDOK);
+    TypeText(Item(IDC_DATABASE), "jobdb");
+    Press(IDOK);
+    ::SetWindowTextA(Item(IDC_FILENAME), OutputFile("validation.sql").c_str());
+    Press(IDOK);
+    ::SetWindowTextA(Item(IDC_USER), "");
+    Press(IDOK);
+    const std::vector<std::string> expected{"Invalid connect parameters.", "Invalid connect parameters.",
+                                            "Invalid file name.", "Invalid object name.",
+                                            "Invalid connect parameters."};
+    EXPECT_EQ(expected, watcher.Texts());
+    EXPECT_EQ("Start", Text(IDOK));
+    EXPECT_EQ(0, LogCount());
+    ExpectParametersEnabled(true, true);
+}
+
+TEST_F(MainDlg, OneObjectJobRunsAndReturnsToIdle)
+{
+    MessageBoxWatcher watcher;
+    const std::string strFile = OutputFile("one.sql");
+    Fill("scott", "tiger", "jobdb", strFile, "a_pkg");
+    ::SendMessageA(Item(IDOK), BM_CLICK, 0, 0);
+    EXPECT_EQ("Stop", Text(IDOK));
+    EXPECT_TRUE(m_pDlg->IsRunning());
+    ExpectParametersEnabled(false, false);
+    EXPECT_EQ("SCOTT", std::string(g_strUser));
+    EXPECT_EQ("TIGER", std::string(g_strPassword));
+    EXPECT_EQ("JOBDB", std::string(g_strDatabase));
+    EXPECT_STREQ("A_PKG", g_szObjectName);
+    EXPECT_EQ(strFile, std::string(g_strFileName));
+    ASSERT_TRUE(WaitForIdle());
+    EXPECT_TRUE(watcher.Texts().empty());
+    EXPECT_EQ("Start", Text(IDOK));
+    ExpectParametersEnabled(true, true);
+    const std::vector<std::string> lines = ListLines(Item(IDC_LOG));
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ("Connect to SCOTT@JOBDB", lines[0]);
+    EXPECT_EQ("Connected.", lines[1]);
+    EXPECT_EQ("CREATE OR REPLACE package A_PKG is", lines[3]);
+    EXPECT_EQ("Source uploaded. File created.", lines[lines.size() - 2]);
+    EXPECT_EQ(int(lines.size()), g_nLogLines);
+    EXPECT_EQ(100, int(::SendMessageA(Item(IDC_PROGRESS_OBJECT), PBM_GETPOS, 0, 0)));
+    EXPECT_EQ(100, int(::SendMessageA(Item(IDC_PROGRESS_TOTAL), PBM_GETPOS, 0, 0)));
+    EXPECT_EQ(std::string(kPackageBlock) + kBodyBlock, ReadFile(strFile));
+}
+
+TEST_F(MainDlg, AllObjectsJobExportsTheSchema)
+{
+    MessageBoxWatcher watcher;
+    const std::string strFile = OutputFile("all.sql");
+    Fill("scott", "tiger", "jobdb", strFile, "ignored");
+    ClickWithMouse(Item(IDC_RADIO_ALL));
+    EXPECT_EQ(1, g_bAllObjects);
+    Press(IDOK);
+    EXPECT_STREQ("", g_szObjectName);
+    ASSERT_TRUE(WaitForIdle());
+    EXPECT_TRUE(watcher.Texts().empty());
+    EXPECT_EQ(std::string(kPackageBlock) + kBodyBlock + kFunctionBlock + kProcedureBlock, ReadFile(strFile));
+    // Idle again in all-objects mode: the object controls stay disabled.
+    ExpectParametersEnabled(true, false);
+}
+
+TEST_F(MainDlg, EnterStartsAJob)
+{
+    MessageBoxWatcher watcher;
+    Fill("scott", "tiger", "jobdb", OutputFile("enter.sql"), "b_func");
+    ::SetFocus(Item(IDC_DATABASE));
+    PostKey(Item(IDC_DATABASE), VK_RETURN);
+    PumpUntil([this] { return LogCount() > 0; }, 5000);
+    ASSERT_TRUE(WaitForIdle());
+    EXPECT_GT(LogCount(), 3);
+    EXPECT_TRUE(watcher.Texts().empty());
+}
+
+TEST_F(MainDlg, WorkerMessageShowsAndTheJobEnds)
+{
+    MessageBoxWatcher watcher;
+    Fill("scott", "tiger", "emptydb", OutputFile("empty.sql"), nullptr);
+    ClickWithMouse(Item(IDC_RADIO_ALL));
+    Press(IDOK);
+    ASSERT_TRUE(WaitForIdle());
+    EXPECT_EQ(std::vector<std::string>{"Object not found."}, watcher.Texts());
+    ExpectParametersEnabled(true, false);
+}
+
+TEST_F(MainDlg, WrongPasswordEndsTheJob)
+{
+    MessageBoxWatcher watcher;
+    Fill("scott", "lion", "jobdb", OutputFile("wrong.sql"), "a_pkg");
+    Press(IDOK);
+    ASSERT_TRUE(WaitForIdle());
+    ASSERT_EQ(1u, watcher.Count());
+    EXPECT_NE(std::string::npos, watcher.Texts()[0].find("ORA-01017"));
+    const std::vector<std::string> lines = ListLines(Item(IDC_LOG));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ("Error while connect to specified database", lines.back());
+}
+
+TEST_F(MainDlg, StopEndsTheJobAndNothingMoreArrives)
+{
+    MessageBoxWatcher watcher;
+    const std::string strFile = OutputFile("stop.sql");
+    Fill("scott", "tiger", "slowdb", strFile, nullptr);
+    ClickWithMouse(Item(IDC_RADIO_ALL));
+    OciLiteControl::SetRoundTripDelay(40000);
+    Press(IDOK);
+    ASSERT_TRUE(PumpUntil([this] { return LogCount() > 40; }, 20000));
+    ASSERT_EQ("Stop", Text(IDOK));
+    Press(IDOK);
+    EXPECT_EQ("Start", Text(IDOK));
+    ExpectParametersEnabled(true, false);
+    const int nLines = LogCount();
+    const std::string strContent = ReadFile(strFile);
+    PumpFor(600);
+    EXPECT_EQ(nLines, LogCount());
+    EXPECT_EQ(strContent, ReadFile(strFile));
+    EXPECT_EQ("Start", Text(IDOK));
+    EXPECT_TRUE(watcher.Texts().empty());
+    // Whole blocks only: as many block ends as block starts.
+    auto count = [&strContent](const char* pszWhat) {
+        size_t n = 0;
+        for (size_t at = strContent.find(pszWhat); at != std::string::npos; at = strContent.find(pszWhat, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("CREATE OR REPLACE "), count("\n/\n"));
+}
+
+TEST_F(MainDlg, CloseWhileRunningIsRefusedAndTheWorkerHeld)
+{
+    std::atomic<int> nBefore{-1}, nAfter{-1};
+    MessageBoxWatcher watcher([&](HWND, const std::string&) {
+        nBefore = int(::SendMessageA(::GetDlgItem(m_hDlg, IDC_LOG), LB_GETCOUNT, 0, 0));
+        ::Sleep(500);
+        nAfter = int(::SendMessageA(::GetDlgItem(m_hDlg, IDC_LOG), LB_GETCOUNT, 0, 0));
+    });
+    Fill("scott", "tiger", "slowdb", OutputFile("hold.sql"), nullptr);
+    ClickWithMouse(Item(IDC_RADIO_ALL));
+    OciLiteControl::SetRoundTripDelay(20000);
+    Press(IDOK);
+    ASSERT_TRUE(PumpUntil([this] { return LogCount() > 40; }, 20000));
+
+    // Escape, as the dialog manager turns it into Cancel.
+    PostKey(Item(IDC_LOG), VK_ESCAPE);
+    ASSERT_TRUE(PumpUntil([&] { return watcher.Count() == 1; }, 5000));
+    EXPECT_EQ("Stop uploading process before close application.", watcher.Texts()[0]);
+    EXPECT_GT(nBefore, 0);
+    EXPECT_EQ(nBefore.load(), nAfter.load());
+    EXPECT_FALSE(m_pDlg->IsEnding());
+    EXPECT_TRUE(::IsWindow(m_hDlg));
+    EXPECT_EQ("Stop", Text(IDOK));
+
+    // The worker goes on once the message is closed.
+    const int nResumed = LogCount();
+    EXPECT_TRUE(PumpUntil([&] { return LogCount() > nResumed + 10; }, 10000));
+
+    // The caption's close box is refused the same way.
+    ::SendMessageA(m_hDlg, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return watcher.Count() == 2; }, 5000));
+    EXPECT_EQ("Stop uploading process before close application.", watcher.Texts()[1]);
+    EXPECT_FALSE(m_pDlg->IsEnding());
+
+    Press(IDOK);
+    EXPECT_EQ("Start", Text(IDOK));
+}
+
+TEST_F(MainDlg, CancelWhileIdleCloses)
+{
+    Press(IDCANCEL);
+    EXPECT_TRUE(m_pDlg->IsEnding());
+    EXPECT_EQ(IDCANCEL, m_pDlg->GetModalResult());
+}
+
+TEST_F(MainDlg, RadioButtonsWithTheMouseKeepTheName)
+{
+    TypeText(Item(IDC_OBJECTNAME), "my_pkg");
+    ClickWithMouse(Item(IDC_RADIO_ALL));
+    EXPECT_EQ(1, g_bAllObjects);
+    EXPECT_EQ(1, m_pDlg->m_radioAll.GetCheckState());
+    EXPECT_EQ(0, m_pDlg->m_radioOne.GetCheckState());
+    EXPECT_EQ("", Text(IDC_OBJECTNAME));
+    EXPECT_FALSE(Enabled(IDC_OBJECTNAME));
+    EXPECT_FALSE(Enabled(IDC_PICK));
+    ClickWithMouse(Item(IDC_RADIO_ONE));
+    EXPECT_EQ(0, g_bAllObjects);
+    EXPECT_EQ("MY_PKG", Text(IDC_OBJECTNAME));
+    EXPECT_TRUE(Enabled(IDC_OBJECTNAME));
+    EXPECT_TRUE(Enabled(IDC_PICK));
+    // "All packages" twice saves the emptied name: the name is gone.
+    ClickWithMouse(Item(IDC_RADIO_ALL));
+    ClickWithMouse(Item(IDC_RADIO_ALL));
+    ClickWithMouse(Item(IDC_RADIO_ONE));
+    EXPECT_EQ("", Text(IDC_OBJECTNAME));
+}
+
+TEST_F(MainDlg, RadioButtonsWithTheArrowKeys)
+{
+    TypeText(Item(IDC_OBJECTNAME), "k_pkg");
+    ::SetFocus(Item(IDC_RADIO_ONE));
+    PostKey(Item(IDC_RADIO_ONE), VK_DOWN);
+    PumpFor(50);
+    EXPECT_EQ(1, g_bAllObjects);
+    EXPECT_EQ(1, m_pDlg->m_radioAll.GetCheckState());
+    EXPECT_EQ(0, m_pDlg->m_radioOne.GetCheckState());
+    EXPECT_EQ("", Text(IDC_OBJECTNAME));
+    PostKey(Item(IDC_RADIO_ALL), VK_UP);
+    PumpFor(50);
+    EXPECT_EQ(0, g_bAllObjects);
+    EXPECT_EQ(1, m_pDlg->m_radioOne.GetCheckState());
+    EXPECT_EQ("K_PKG", Text(IDC_OBJECTNAME));
+    // The space bar checks the focused button.
+    ::SetFocus(Item(IDC_RADIO_ALL));
+    PostKey(Item(IDC_RADIO_ALL), VK_SPACE);
+    PumpFor(50);
+    EXPECT_EQ(1, g_bAllObjects);
+}
+
+TEST_F(MainDlg, PickerNeedsTheConnectParameters)
+{
+    MessageBoxWatcher watcher;
+    TypeText(Item(IDC_USER), "scott");
+    Press(IDC_PICK);
+    EXPECT_EQ(std::vector<std::string>{"Invalid connect parameters"}, watcher.Texts());
+}
+
+TEST_F(MainDlg, PickerHandsBackTheNameAndTheFileName)
+{
+    std::vector<std::string> entries;
+    MessageBoxWatcher picker([&](HWND hPicker, const std::string&) { entries = ListLines(::GetDlgItem(hPicker, IDC_LOG)); },
+                             "Select Object");
+    Fill("scott", "tiger", "pickdb", "C:\\chosen\\before.sql", nullptr);
+    Press(IDC_PICK);
+    const std::vector<std::string> expected{"A_PKG [PACKAGE]", "B_FUNC [FUNCTION]"};
+    EXPECT_EQ(expected, entries);
+    EXPECT_EQ("A_PKG", Text(IDC_OBJECTNAME));
+    EXPECT_EQ("a_pkg.sql", Text(IDC_FILENAME));
+    EXPECT_EQ("SCOTT", std::string(g_strUser));
+    EXPECT_EQ("PICKDB", std::string(g_strDatabase));
+}
+
+TEST_F(MainDlg, CancelledPickerChangesNothing)
+{
+    MessageBoxWatcher picker([&](HWND hPicker, const std::string&) { ::PostMessageA(hPicker, WM_COMMAND, IDCANCEL, 0); },
+                             "Select Object");
+    Fill("scott", "tiger", "pickdb", "keep.sql", "mine");
+    Press(IDC_PICK);
+    EXPECT_EQ(1u, picker.Count());
+    EXPECT_EQ("MINE", Text(IDC_OBJECTNAME));
+    EXPECT_EQ("keep.sql", Text(IDC_FILENAME));
+}
+
+TEST(MainDlgFileName, ProposalIsLowerCaseAndFitsTheBuffer)
+{
+    EXPECT_EQ(CString("my_pkg.sql"), CquillmarkDlg::ProposedFileName("MY_PKG"));
+    EXPECT_EQ(CString(".sql"), CquillmarkDlg::ProposedFileName(""));
+    const CString strLong = CquillmarkDlg::ProposedFileName(CString('A', 300));
+    EXPECT_EQ(CquillmarkDlg::kFileNameBufferSize - 1, strLong.GetLength());
+    EXPECT_EQ(CString('a', 259), strLong);
+    EXPECT_EQ(CString('b', 99) + ".sql", CquillmarkDlg::ProposedFileName(CString('B', 99)));
+}
+
+TEST_F(MainDlg, BrowseProposesTheObjectNameAndTakesThePath)
+{
+    std::string strProposed;
+    const std::string strChosen = OutputFile("browse.sql");
+    MessageBoxWatcher fileDialog(
+        [&](HWND hFileDlg, const std::string&) {
+            // The name field of the system's save-as dialog: a combo box (explorer style)
+            // or a plain edit.
+            HWND hName = ::GetDlgItem(hFileDlg, 0x47c);
+            if (!hName)
+                hName = ::GetDlgItem(hFileDlg, 0x480);
+            strProposed = TextOf(hName);
+            ::SendMessageA(hName, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(strChosen.c_str()));
+        },
+        "Save As");
+    TypeText(Item(IDC_OBJECTNAME), "my_pkg");
+    Press(IDC_BROWSE);
+    EXPECT_EQ(1u, fileDialog.Count());
+    EXPECT_EQ("my_pkg.sql", strProposed);
+    EXPECT_EQ(strChosen, Text(IDC_FILENAME));
+    EXPECT_EQ("MY_PKG", Text(IDC_OBJECTNAME));
+}
+
+// At the starting size every control is where the template put it; larger, the
+// anchored ones follow; shrunk by more than 70 pixels they stop.
+TEST_F(MainDlg, ResizeKeepsTheLayout)
+{
+    struct Place {
+        int nID;
+        RECT rcUnits;  // x, y, width, height in dialog units, as in the template
+    };
+    const Place places[] = {
+        {IDC_USER, {150, 20, 170, 12}},      {IDC_OBJECTNAME, {84, 87, 225, 12}},
+        {IDC_PICK, {313, 87, 14, 13}},       {IDC_BROWSE, {313, 102, 14, 13}},
+        {IDC_LOG, {8, 119, 319, 67}},        {IDC_PROGRESS_OBJECT, {8, 196, 320, 7}},
+        {IDC_PROGRESS_TOTAL, {8, 189, 320, 7}}, {IDOK, {223, 212, 50, 14}},
+        {IDCANCEL, {278, 212, 50, 14}},      {IDC_GROUP_CONNECT, {84, 8, 243, 73}},
+        {IDC_GROUP_FRAME, {3, 0, 331, 232}}, {IDC_MAKER, {12, 208, 64, 8}},
+        {IDC_SYSDBA, {150, 67, 79, 10}},     {IDC_RADIO_ONE, {13, 16, 68, 10}},
+    };
+    auto actual = [this](int nID) {
+        RECT rc;
+        ::GetWindowRect(Item(nID), &rc);
+        ::MapWindowPoints(nullptr, m_hDlg, reinterpret_cast<POINT*>(&rc), 2);
+        return rc;
+    };
+    RECT rcClient;
+    ::GetClientRect(m_hDlg, &rcClient);
+    ::SendMessageA(m_hDlg, WM_SIZE, SIZE_RESTORED, MAKELPARAM(rcClient.right, rcClient.bottom));
+    for (const Place& place : places) {
+        // The dialog manager converts the position and the size each on their own.
+        RECT rcExpected = place.rcUnits;
+        ::MapDialogRect(m_hDlg, &rcExpected);
+        rcExpected.right += rcExpected.left;
+        rcExpected.bottom += rcExpected.top;
+        const RECT rc = actual(place.nID);
+        EXPECT_EQ(rcExpected.left, rc.left) << place.nID;
+        EXPECT_EQ(rcExpected.top, rc.top) << place.nID;
+        EXPECT_EQ(rcExpected.right, rc.right) << place.nID;
+        EXPECT_EQ(rcExpected.bottom, rc.bottom) << place.nID;
+    }
+
+    RECT rcStart[20];
+    for (size_t i = 0; i < std::size(places); ++i)
+        rcStart[i] = actual(places[i].nID);
+    RECT rcWindow;
+    ::GetWindowRect(m_hDlg, &rcWindow);
+    const int cx = rcWindow.right - rcWindow.left, cy = rcWindow.bottom - rcWindow.top;
+    ::SetWindowPos(m_hDlg, nullptr, 0, 0, cx + 100, cy + 60, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    auto shifted = [&](int nIndex, int dl, int dt, int dr, int db) {
+        const RECT rc = actual(places[nIndex].nID);
+        EXPECT_EQ(rcStart[nIndex].left + dl, rc.left) << places[nIndex].nID;
+        EXPECT_EQ(rcStart[nIndex].top + dt, rc.top) << places[nIndex].nID;
+        EXPECT_EQ(rcStart[nIndex].right + dr, rc.right) << places[nIndex].nID;
+        EXPECT_EQ(rcStart[nIndex].bottom + db, rc.bottom) << places[nIndex].nID;
+    };
+    shifted(0, 0, 0, 100, 0);     // user name: wider
+    shifted(1, 0, 0, 100, 0);     // object name: wider
+    shifted(2, 100, 0, 100, 0);   // picker button: follows the right edge
+    shifted(3, 100, 0, 100, 0);   // browse button
+    shifted(4, 0, 0, 100, 60);    // log list: both ways
+    shifted(5, 0, 60, 100, 60);   // lower bar: down and wider
+    shifted(6, 0, 60, 100, 60);   // upper bar
+    shifted(7, 100, 60, 100, 60); // Start: the corner
+    shifted(8, 100, 60, 100, 60); // Cancel
+    shifted(9, 0, 0, 100, 0);     // connect group: wider
+    shifted(10, 0, 0, 100, 60);   // frame: both ways
+    shifted(11, 0, 60, 0, 60);    // maker's name: down
+    shifted(12, 0, 0, 0, 0);      // check box: not registered
+    shifted(13, 0, 0, 0, 0);      // radio button: not registered
+
+    ::SetWindowPos(m_hDlg, nullptr, 0, 0, cx - 120, cy - 100, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    shifted(7, -70, -70, -70, -70);
+    shifted(4, 0, 0, -70, -70);
+
+    ::SetWindowPos(m_hDlg, nullptr, 0, 0, cx, cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (size_t i = 0; i < std::size(places); ++i)
+        shifted(int(i), 0, 0, 0, 0);
+}

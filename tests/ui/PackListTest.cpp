@@ -1,0 +1,285 @@
+// Tests of the object picker against oci-lite's fixture databases: the dialog is created
+// modeless, logs on by itself while it initialises, and is read back and driven with
+// messages; its message boxes are answered by a watcher thread.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "dialogs/PackListDlg.h"
+#include "export/JobRecord.h"
+#include "res/resource.h"
+#include "tests/ui/UiTestSupport.h"
+
+using namespace UiTest;
+
+namespace {
+
+void SetConnection(const char* pszUser, const char* pszPassword, const char* pszDatabase)
+{
+    g_strUser = pszUser;
+    g_strPassword = pszPassword;
+    g_strDatabase = pszDatabase;
+    g_bSysdba = 0;
+    std::memset(g_szObjectName, 0, sizeof(g_szObjectName));
+}
+
+// One picker, created modeless with the current job record.
+struct Picker {
+    CPackListDlg dlg;
+    std::vector<std::string> messages;
+
+    bool Open()
+    {
+        MessageBoxWatcher watcher;
+        const BOOL bCreated = dlg.Create();
+        PumpFor(50);
+        messages = watcher.Texts();
+        return bCreated != FALSE;
+    }
+    std::vector<std::string> Entries() const { return ListLines(dlg.GetDlgItem(IDC_LOG)); }
+    int Selection() const { return int(::SendMessageA(dlg.GetDlgItem(IDC_LOG), LB_GETCURSEL, 0, 0)); }
+    void Press(int nID) { ::SendMessageA(dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), 0); }
+};
+
+}  // namespace
+
+TEST(PackListEntry, NameAndTypeInBrackets)
+{
+    EXPECT_EQ(CString("EMP_API [PACKAGE]"), CPackListDlg::MakeEntry("EMP_API", "PACKAGE"));
+    EXPECT_EQ(CString("B_FUNC [FUNCTION]"), CPackListDlg::MakeEntry("B_FUNC", "FUNCTION"));
+}
+
+TEST(PackListEntry, OnlyTheAppendedTypeIsRemoved)
+{
+    EXPECT_EQ(CString("EMP_API"), CPackListDlg::NameFromEntry("EMP_API [PACKAGE]"));
+    EXPECT_EQ(CString("P"), CPackListDlg::NameFromEntry("P [PROCEDURE]"));
+    EXPECT_EQ(CString("MY PROC"), CPackListDlg::NameFromEntry("MY PROC [PROCEDURE]"));
+    EXPECT_EQ(CString("X [PACKAGE]"), CPackListDlg::NameFromEntry("X [PACKAGE] [FUNCTION]"));
+    EXPECT_EQ(CString("ODD [NAME]"), CPackListDlg::NameFromEntry("ODD [NAME] [PROCEDURE]"));
+    EXPECT_EQ(CString("PLAIN"), CPackListDlg::NameFromEntry("PLAIN"));
+    // A name of its own in brackets keeps its blank; every entry has its suffix anyway.
+    EXPECT_EQ(CString("A[B]"), CPackListDlg::NameFromEntry("A[B]"));
+    EXPECT_EQ(CString(""), CPackListDlg::NameFromEntry(""));
+    for (const CString& entry : {CPackListDlg::MakeEntry("A B", "PACKAGE"), CPackListDlg::MakeEntry("[X]", "FUNCTION"),
+                                 CPackListDlg::MakeEntry("Q [R] S", "PROCEDURE")}) {
+        const CString name = CPackListDlg::NameFromEntry(entry);
+        EXPECT_EQ(entry.Left(name.GetLength()), name);
+        EXPECT_EQ(entry.Find(" [", name.GetLength()), name.GetLength());
+    }
+}
+
+TEST(PackList, EmptySchemaListsNothingAndOkGivesABlank)
+{
+    SetConnection("SCOTT", "TIGER", "EMPTYDB");
+    Picker picker;
+    ASSERT_TRUE(picker.Open());
+    EXPECT_TRUE(picker.messages.empty());
+    EXPECT_FALSE(picker.dlg.IsEnding());
+    EXPECT_TRUE(picker.Entries().empty());
+    EXPECT_EQ(LB_ERR, picker.Selection());
+    picker.Press(IDOK);
+    EXPECT_TRUE(picker.dlg.IsEnding());
+    EXPECT_EQ(IDOK, picker.dlg.GetModalResult());
+    EXPECT_STREQ(" ", g_szObjectName);
+}
+
+TEST(PackList, ListsPackagesOnceAndFunctionsSortedWithTheFirstSelected)
+{
+    SetConnection("SCOTT", "TIGER", "PICKDB");
+    Picker picker;
+    ASSERT_TRUE(picker.Open());
+    EXPECT_TRUE(picker.messages.empty());
+    const std::vector<std::string> expected{"A_PKG [PACKAGE]", "B_FUNC [FUNCTION]"};
+    EXPECT_EQ(expected, picker.Entries());
+    EXPECT_EQ(0, picker.Selection());
+    EXPECT_EQ("Select Object", TextOf(picker.dlg.m_hWnd));
+    EXPECT_NE(nullptr, reinterpret_cast<HICON>(::SendMessageA(picker.dlg.m_hWnd, WM_GETICON, ICON_BIG, 0)));
+    picker.Press(IDOK);
+    EXPECT_EQ(IDOK, picker.dlg.GetModalResult());
+    EXPECT_STREQ("A_PKG", g_szObjectName);
+}
+
+TEST(PackList, FindsAsTheUserTypes)
+{
+    SetConnection("SCOTT", "TIGER", "PICKDB");
+    Picker picker;
+    ASSERT_TRUE(picker.Open());
+    HWND hFind = picker.dlg.GetDlgItem(IDC_FIND);
+    TypeText(hFind, "b");
+    EXPECT_EQ("B", TextOf(hFind));  // the find box forces upper case
+    EXPECT_EQ(1, picker.Selection());
+    TypeText(hFind, "x");  // "BX" matches nothing: the selection stays
+    EXPECT_EQ(1, picker.Selection());
+    ::SetWindowTextA(hFind, "a_");  // the search ignores case
+    EXPECT_EQ(0, picker.Selection());
+    ::SetWindowTextA(hFind, "B_F");
+    picker.Press(IDOK);
+    EXPECT_STREQ("B_FUNC", g_szObjectName);
+}
+
+TEST(PackList, DoubleClickOnlySelects)
+{
+    SetConnection("SCOTT", "TIGER", "PICKDB");
+    Picker picker;
+    ASSERT_TRUE(picker.Open());
+    HWND hList = picker.dlg.GetDlgItem(IDC_LOG);
+    const int nItemHeight = int(::SendMessageA(hList, LB_GETITEMHEIGHT, 0, 0));
+    const LPARAM lPoint = MAKELPARAM(10, nItemHeight + nItemHeight / 2);
+    ::SendMessageA(hList, WM_LBUTTONDOWN, MK_LBUTTON, lPoint);
+    ::SendMessageA(hList, WM_LBUTTONUP, 0, lPoint);
+    ::SendMessageA(hList, WM_LBUTTONDBLCLK, MK_LBUTTON, lPoint);
+    ::SendMessageA(hList, WM_LBUTTONUP, 0, lPoint);
+    PumpFor(20);
+    EXPECT_EQ(1, picker.Selection());
+    EXPECT_FALSE(picker.dlg.IsEnding());
+}
+
+TEST(PackList, CancelGivesABlank)
+{
+    SetConnection("SCOTT", "TIGER", "PICKDB");
+    Picker picker;
+    ASSERT_TRUE(picker.Open());
+    picker.Press(IDCANCEL);
+    EXPECT_EQ(IDCANCEL, picker.dlg.GetModalResult());
+    EXPECT_STREQ(" ", g_szObjectName);
+}
+
+TEST(PackList, NameWithBlanksAndBracketsComesBackWhole)
+{
+    SetConnection("SCOTT", "TIGER", "ODDDB");
+    Picker picker;
+    ASSERT_TRUE(picker.Open());
+    ASSERT_EQ(std::vector<std::string>{"ODD [NAME] [PROCEDURE]"}, picker.Entries());
+    picker.Press(IDOK);
+    EXPECT_STREQ("ODD [NAME]", g_szObjectName);
+}
+
+TEST(PackList, WrongPasswordShowsTheLibraryTextAndCancels)
+{
+    SetConnection("SCOTT", "WRONG", "PICKDB");
+    Picker picker;
+    ASSERT_TRUE(picker.Open());
+    ASSERT_EQ(1u, picker.messages.size());
+    EXPECT_NE(std::string::npos, picker.messages[0].find("ORA-01017")) << picker.messages[0];
+    EXPECT_TRUE(picker.dlg.IsEnding());
+    EXPECT_EQ(IDCANCEL, picker.dlg.GetModalResult());
+    EXPECT_STREQ(" ", g_szObjectName);
+    EXPECT_TRUE(picker.Entries().empty());
+}
+
+TEST(PackList, UnknownDatabaseShowsTheLibraryTextAndCancels)
+{
+    SetConnection("SCOTT", "TIGER", "NOSUCHDB");
+    Picker picker;
+    ASSERT_TRUE(picker.Open());
+    ASSERT_EQ(1u, picker.messages.size());
+    EXPECT_NE(std::string::npos, picker.messages[0].find("ORA-")) << picker.messages[0];
+    EXPECT_EQ(IDCANCEL, picker.dlg.GetModalResult());
+    EXPECT_STREQ(" ", g_szObjectName);
+}
+
+// A row that cannot be fetched is reported once and loading goes on.
+TEST(PackList, OneFailingRowIsReportedAndLoadingGoesOn)
+{
+    SetConnection("SCOTT", "TIGER", "NULLONE");
+    Picker picker;
+    ASSERT_TRUE(picker.Open());
+    ASSERT_EQ(1u, picker.messages.size());
+    EXPECT_NE(std::string::npos, picker.messages[0].find("ORA-")) << picker.messages[0];
+    EXPECT_FALSE(picker.dlg.IsEnding());
+    const std::vector<std::string> expected{"A_PKG [PACKAGE]", "Z_FUNC [FUNCTION]"};
+    EXPECT_EQ(expected, picker.Entries());
+}
+
+// Failures in a row end the loading after a few, with one message.
+TEST(PackList, FailingRowsInARowEndTheLoading)
+{
+    SetConnection("SCOTT", "TIGER", "NULLMANY");
+    Picker picker;
+    ASSERT_TRUE(picker.Open());
+    EXPECT_EQ(1u, picker.messages.size());
+    EXPECT_FALSE(picker.dlg.IsEnding());
+    EXPECT_EQ(std::vector<std::string>{"A_PKG [PACKAGE]"}, picker.Entries());
+    EXPECT_EQ(0, picker.Selection());
+}
+
+// Every call to the client library failing in turn: the picker always finishes
+// opening, shows at most one message, and when it closes it leaves a blank.
+TEST(PackList, EveryInjectedFailureEndsTheLoading)
+{
+    SetConnection("SCOTT", "TIGER", "PICKDB");
+    OciLiteControl::ResetCounters();
+    {
+        Picker clean;
+        ASSERT_TRUE(clean.Open());
+        ASSERT_EQ(2u, clean.Entries().size());
+    }
+    const unsigned nCalls = OciLiteControl::CallCount();
+    ASSERT_GT(nCalls, 5u);
+    int nCancelled = 0;
+    for (unsigned n = 1; n <= nCalls; ++n) {
+        SetConnection("SCOTT", "TIGER", "PICKDB");
+        OciLiteControl::ResetCounters();
+        OciLiteControl::SetFailAt(n);
+        Picker picker;
+        ASSERT_TRUE(picker.Open()) << n;
+        OciLiteControl::SetFailAt(0);
+        EXPECT_LE(picker.messages.size(), 1u) << n;
+        if (picker.dlg.IsEnding()) {
+            ++nCancelled;
+            EXPECT_EQ(IDCANCEL, picker.dlg.GetModalResult()) << n;
+            EXPECT_STREQ(" ", g_szObjectName) << n;
+            EXPECT_EQ(1u, picker.messages.size()) << n;
+        } else {
+            EXPECT_LE(picker.Entries().size(), 2u) << n;
+        }
+    }
+    // The logon, the statement's preparation and its defines close the picker.
+    EXPECT_GE(nCancelled, 4);
+}
+
+TEST(PackList, ResizingKeepsTheLayout)
+{
+    SetConnection("SCOTT", "TIGER", "PICKDB");
+    Picker picker;
+    ASSERT_TRUE(picker.Open());
+    HWND hDlg = picker.dlg.m_hWnd;
+    auto place = [hDlg](int nID) {
+        RECT rc;
+        ::GetWindowRect(::GetDlgItem(hDlg, nID), &rc);
+        ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&rc), 2);
+        return rc;
+    };
+    // The template's places, in pixels (position and size converted each on their own,
+    // as the dialog manager does).
+    auto fromUnits = [hDlg](RECT rc) {
+        ::MapDialogRect(hDlg, &rc);
+        return RECT{rc.left, rc.top, rc.left + rc.right, rc.top + rc.bottom};
+    };
+    const RECT rcList = fromUnits({7, 14, 258, 117});
+    const RECT rcOk = fromUnits({158, 148, 50, 14});
+    RECT rcWindow;
+    ::GetWindowRect(hDlg, &rcWindow);
+    const int cx = rcWindow.right - rcWindow.left, cy = rcWindow.bottom - rcWindow.top;
+    // A size message at the starting size leaves everything where the template put it.
+    RECT rcClient;
+    ::GetClientRect(hDlg, &rcClient);
+    ::SendMessageA(hDlg, WM_SIZE, SIZE_RESTORED, MAKELPARAM(rcClient.right, rcClient.bottom));
+    EXPECT_EQ(rcList.left, place(IDC_LOG).left);
+    EXPECT_EQ(rcList.top, place(IDC_LOG).top);
+    EXPECT_EQ(rcList.right, place(IDC_LOG).right);
+    EXPECT_EQ(rcList.bottom, place(IDC_LOG).bottom);
+    EXPECT_EQ(rcOk.left, place(IDOK).left);
+    EXPECT_EQ(rcOk.top, place(IDOK).top);
+
+    ::SetWindowPos(hDlg, nullptr, 0, 0, cx + 80, cy + 50, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(rcList.right + 80, place(IDC_LOG).right);
+    EXPECT_EQ(rcList.bottom + 50, place(IDC_LOG).bottom);
+    EXPECT_EQ(rcOk.left + 80, place(IDOK).left);
+    EXPECT_EQ(rcOk.top + 50, place(IDOK).top);
+    EXPECT_EQ(rcOk.left + 80, place(IDOK).left);
+
+    ::SetWindowPos(hDlg, nullptr, 0, 0, cx - 150, cy - 150, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(rcOk.left - 70, place(IDOK).left);
+    EXPECT_EQ(rcOk.top - 70, place(IDOK).top);
+}

@@ -1,0 +1,351 @@
+// Helpers of the user-interface tests: environment, message pump, message box watcher,
+// oci-lite's testing exports, input helpers.
+#include "tests/ui/UiTestSupport.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "db/DBConnect.h"
+#include "framework/WinApp.h"
+#include "framework/Wnd.h"
+#include "oci-lite/OciLiteTesting.h"
+#include "sqlite3.h"
+
+namespace UiTest {
+
+namespace {
+
+// The application object of the test program: dialogs find their resources and the
+// worker its main window through it.
+CWinApp g_testApp;
+
+std::string g_strHome;
+
+// The fixture databases, one per connect string. Every one has SCOTT/TIGER.
+const char kUsers[] =
+    "CREATE TABLE users(name TEXT PRIMARY KEY, password TEXT, sysdba INTEGER);"
+    "CREATE TABLE objects(owner TEXT, object_name TEXT, object_type TEXT, status TEXT);"
+    "CREATE TABLE source(owner TEXT, name TEXT, type TEXT, line INTEGER, text TEXT);"
+    "INSERT INTO users VALUES('SCOTT','TIGER',0),('OTHER','OTHER',0);";
+
+struct Fixture {
+    const char* pszName;
+    const char* pszRows;
+};
+
+const Fixture kFixtures[] = {
+    // Nothing of SCOTT's to list: a table of his and another user's procedure.
+    {"emptydb",
+     "INSERT INTO objects VALUES('SCOTT','EMP','TABLE','VALID'),('OTHER','C_PROC','PROCEDURE','VALID');"},
+    // A package with a body, a function, a table, and another user's procedure.
+    {"pickdb",
+     "INSERT INTO objects VALUES('SCOTT','B_FUNC','FUNCTION','VALID'),('SCOTT','A_PKG','PACKAGE BODY','VALID'),"
+     "('SCOTT','A_PKG','PACKAGE','VALID'),('SCOTT','EMP','TABLE','VALID'),('OTHER','C_PROC','PROCEDURE','VALID');"},
+    // A quoted name with a blank and brackets of its own.
+    {"odddb", "INSERT INTO objects VALUES('SCOTT','ODD [NAME]','PROCEDURE','VALID');"},
+    // One row whose name cannot be fetched (NULL) between two good ones.
+    {"nullone",
+     "INSERT INTO objects VALUES('SCOTT','A_PKG','PACKAGE','VALID'),('SCOTT',NULL,'PROCEDURE','VALID'),"
+     "('SCOTT','Z_FUNC','FUNCTION','VALID');"},
+    // Many such rows in a row: loading must end.
+    {"nullmany",
+     "INSERT INTO objects VALUES('SCOTT','A_PKG','PACKAGE','VALID');"
+     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<50)"
+     " INSERT INTO objects SELECT 'SCOTT',NULL,'PROCEDURE','VALID' FROM n;"
+     "INSERT INTO objects VALUES('SCOTT','Z_FUNC','FUNCTION','VALID');"},
+    // A small schema to export.
+    {"jobdb",
+     "INSERT INTO objects VALUES('SCOTT','C_PROC','PROCEDURE','VALID'),('SCOTT','A_PKG','PACKAGE','VALID'),"
+     "('SCOTT','A_PKG','PACKAGE BODY','VALID'),('SCOTT','B_FUNC','FUNCTION','VALID'),"
+     "('SCOTT','EMP','TABLE','VALID');"
+     "INSERT INTO source VALUES"
+     " ('SCOTT','A_PKG','PACKAGE',1,'package A_PKG is' || char(10)),"
+     " ('SCOTT','A_PKG','PACKAGE',2,'  procedure p;' || char(10)),"
+     " ('SCOTT','A_PKG','PACKAGE',3,'end;'),"
+     " ('SCOTT','A_PKG','PACKAGE BODY',1,'package body A_PKG is' || char(10)),"
+     " ('SCOTT','A_PKG','PACKAGE BODY',2,'  procedure p is begin null; end;' || char(10)),"
+     " ('SCOTT','A_PKG','PACKAGE BODY',3,'end;' || char(10)),"
+     " ('SCOTT','B_FUNC','FUNCTION',1,'function B_FUNC return number is' || char(10)),"
+     " ('SCOTT','B_FUNC','FUNCTION',2,'begin return 1; end;'),"
+     " ('SCOTT','C_PROC','PROCEDURE',1,'procedure C_PROC is' || char(10)),"
+     " ('SCOTT','C_PROC','PROCEDURE',2,'begin null; end;' || char(10)),"
+     " ('SCOTT','C_PROC','PROCEDURE',3,'/');"},
+    // Many objects of many lines: a job that runs long enough to be stopped.
+    {"slowdb",
+     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<60)"
+     " INSERT INTO objects SELECT 'SCOTT', printf('P%03d', i), 'PROCEDURE', 'VALID' FROM n;"
+     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<60),"
+     " m(j) AS (SELECT 1 UNION ALL SELECT j+1 FROM m WHERE j<30)"
+     " INSERT INTO source SELECT 'SCOTT', printf('P%03d', i), 'PROCEDURE', j,"
+     " printf('  -- line %d of P%03d', j, i) || char(10) FROM n, m;"},
+};
+
+void CreateFixture(const std::string& strFolder, const Fixture& fixture)
+{
+    const std::string strFile = strFolder + "\\" + fixture.pszName + ".sqlite";
+    ::DeleteFileA(strFile.c_str());
+    sqlite3* pDb = nullptr;
+    if (sqlite3_open_v2(strFile.c_str(), &pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+        throw std::runtime_error("cannot create fixture " + strFile);
+    const std::string strSql = std::string(kUsers) + fixture.pszRows;
+    char* pszError = nullptr;
+    const int nResult = sqlite3_exec(pDb, strSql.c_str(), nullptr, nullptr, &pszError);
+    const std::string strError = pszError ? pszError : "";
+    sqlite3_free(pszError);
+    sqlite3_close(pDb);
+    if (nResult != SQLITE_OK)
+        throw std::runtime_error(std::string("cannot fill fixture ") + fixture.pszName + ": " + strError);
+}
+
+void RemoveFolder(const std::string& strFolder)
+{
+    WIN32_FIND_DATAA data;
+    HANDLE hFind = ::FindFirstFileA((strFolder + "\\*").c_str(), &data);
+    if (hFind != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                ::DeleteFileA((strFolder + "\\" + data.cFileName).c_str());
+        } while (::FindNextFileA(hFind, &data));
+        ::FindClose(hFind);
+    }
+    ::RemoveDirectoryA(strFolder.c_str());
+}
+
+// Made once for the whole program: the common controls (the progress bars), and the
+// fixture folder that oci-lite reads at every logon.
+class UiTestEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        INITCOMMONCONTROLSEX icc{};
+        icc.dwSize = sizeof(icc);
+        icc.dwICC = ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS;
+        ::InitCommonControlsEx(&icc);
+
+        char szTemp[MAX_PATH];
+        ::GetTempPathA(MAX_PATH, szTemp);
+        g_strHome = std::string(szTemp) + "qm_ui_tests_" + std::to_string(::GetCurrentProcessId());
+        ::CreateDirectoryA(g_strHome.c_str(), nullptr);
+        for (const Fixture& fixture : kFixtures)
+            CreateFixture(g_strHome, fixture);
+        ::SetEnvironmentVariableA("OCI_LITE_HOME", g_strHome.c_str());
+
+        // Keep oci-lite loaded for the whole run and let it read its settings once now,
+        // so that a delay set later through its testing exports stays in force.
+        ::LoadLibraryA("OCI.DLL");
+        DBConnect connection;
+        try {
+            connection.Connect("SCOTT", "TIGER", "EMPTYDB");
+            connection.Disconnect();
+        } catch (const DBConnect::OtherException&) {
+            ADD_FAILURE() << "warm-up logon failed: " << connection.GetErrorText();
+        }
+    }
+    void TearDown() override
+    {
+        if (!g_strHome.empty())
+            RemoveFolder(g_strHome);
+    }
+};
+
+::testing::Environment* const g_pEnvironment = ::testing::AddGlobalTestEnvironment(new UiTestEnvironment);
+
+FARPROC OciExport(const char* pszName)
+{
+    HMODULE hLibrary = ::LoadLibraryA("OCI.DLL");
+    if (!hLibrary)
+        throw std::runtime_error("OCI.DLL (oci-lite) is not on the search path");
+    FARPROC pfn = ::GetProcAddress(hLibrary, pszName);
+    if (!pfn)
+        throw std::runtime_error(std::string("OCI.DLL lacks ") + pszName);
+    return pfn;
+}
+
+template <typename Fn>
+Fn OciFunction(const char* pszName)
+{
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)(void)>(OciExport(pszName)));
+}
+
+}  // namespace
+
+std::string FixtureHome()
+{
+    return g_strHome;
+}
+
+void PumpFor(int nMilliseconds)
+{
+    PumpUntil([] { return false; }, nMilliseconds);
+}
+
+bool PumpUntil(const std::function<bool()>& done, int nTimeoutMilliseconds)
+{
+    const DWORD dwStart = ::GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            HWND hRoot = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+            if (hRoot && CWnd::PreTranslateTree(hRoot, &msg))
+                continue;
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        if (done())
+            return true;
+        if (int(::GetTickCount() - dwStart) >= nTimeoutMilliseconds)
+            return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+void TypeText(HWND hWnd, const char* pszText)
+{
+    for (const char* p = pszText; *p; ++p)
+        ::SendMessageA(hWnd, WM_CHAR, WPARAM(static_cast<unsigned char>(*p)), 1);
+}
+
+std::string TextOf(HWND hWnd)
+{
+    const int nLength = ::GetWindowTextLengthA(hWnd);
+    std::string strText(size_t(nLength) + 1, '\0');
+    const int nCopied = ::GetWindowTextA(hWnd, &strText[0], nLength + 1);
+    strText.resize(size_t(nCopied > 0 ? nCopied : 0));
+    return strText;
+}
+
+void ClickWithMouse(HWND hButton)
+{
+    RECT rc;
+    ::GetClientRect(hButton, &rc);
+    const LPARAM lPoint = MAKELPARAM(rc.right / 2, rc.bottom / 2);
+    ::SendMessageA(hButton, WM_LBUTTONDOWN, MK_LBUTTON, lPoint);
+    ::SendMessageA(hButton, WM_LBUTTONUP, 0, lPoint);
+}
+
+void PostKey(HWND hWnd, WPARAM nKey)
+{
+    ::PostMessageA(hWnd, WM_KEYDOWN, nKey, 1);
+    ::PostMessageA(hWnd, WM_KEYUP, nKey, LPARAM(0xC0000001));
+}
+
+std::vector<std::string> ListLines(HWND hList)
+{
+    std::vector<std::string> lines;
+    const int nCount = int(::SendMessageA(hList, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < nCount; ++i) {
+        const int nLength = int(::SendMessageA(hList, LB_GETTEXTLEN, WPARAM(i), 0));
+        std::string strLine(size_t(nLength > 0 ? nLength : 0) + 1, '\0');
+        ::SendMessageA(hList, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(&strLine[0]));
+        strLine.resize(size_t(nLength > 0 ? nLength : 0));
+        lines.push_back(strLine);
+    }
+    return lines;
+}
+
+MessageBoxWatcher::MessageBoxWatcher(Hook hook, std::string strTitle)
+    : m_hook(std::move(hook)), m_strTitle(std::move(strTitle))
+{
+    m_thread = std::thread([this] { Run(); });
+}
+
+MessageBoxWatcher::~MessageBoxWatcher()
+{
+    m_bStop = true;
+    // The watcher reads window texts, which are messages to this thread's windows: keep
+    // answering them until it has finished.
+    while (!m_bFinished) {
+        MSG msg;
+        ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        ::Sleep(1);
+    }
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+std::vector<std::string> MessageBoxWatcher::Texts() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_texts;
+}
+
+size_t MessageBoxWatcher::Count() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_texts.size();
+}
+
+// Collects the visible "Quillmark" boxes of this process.
+BOOL CALLBACK MessageBoxWatcher::FindBox(HWND hWnd, LPARAM lParam)
+{
+    auto* pThis = reinterpret_cast<MessageBoxWatcher*>(lParam);
+    DWORD dwProcess = 0;
+    ::GetWindowThreadProcessId(hWnd, &dwProcess);
+    if (dwProcess != ::GetCurrentProcessId() || !::IsWindowVisible(hWnd))
+        return TRUE;
+    char szClass[16] = {};
+    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
+    char szTitle[64] = {};
+    ::GetWindowTextA(hWnd, szTitle, sizeof(szTitle));
+    if (std::string(szClass) == "#32770" && std::string(szTitle) == pThis->m_strTitle)
+        pThis->m_found.push_back(hWnd);
+    return TRUE;
+}
+
+void MessageBoxWatcher::Run()
+{
+    while (!m_bStop) {
+        m_found.clear();
+        ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(this));
+        for (HWND hBox : m_found) {
+            if (m_handled.count(hBox))
+                continue;
+            m_handled.insert(hBox);
+            const std::string strText = TextOf(::GetDlgItem(hBox, 1032));
+            if (m_hook)
+                m_hook(hBox, strText);
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_texts.push_back(strText);
+            }
+            if (::IsWindow(hBox) && ::IsWindowVisible(hBox))
+                ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        }
+        for (auto it = m_handled.begin(); it != m_handled.end();) {
+            if (!::IsWindow(*it))
+                it = m_handled.erase(it);
+            else
+                ++it;
+        }
+        ::Sleep(20);
+    }
+    m_bFinished = true;
+}
+
+namespace OciLiteControl {
+
+void SetRoundTripDelay(unsigned nMicroseconds)
+{
+    OciFunction<OciLiteSetRoundTripDelayFn>("OciLiteSetRoundTripDelay")(nMicroseconds);
+}
+
+void SetFailAt(unsigned n)
+{
+    OciFunction<OciLiteSetFailAtFn>("OciLiteSetFailAt")(n);
+}
+
+void ResetCounters()
+{
+    OciFunction<OciLiteResetCountersFn>("OciLiteResetCounters")();
+}
+
+unsigned CallCount()
+{
+    return OciFunction<OciLiteCallCountFn>("OciLiteCallCount")();
+}
+
+}  // namespace OciLiteControl
+
+}  // namespace UiTest
