@@ -294,6 +294,16 @@ void COwnerMenu::ReleaseContents() {
     m_bFromResource = false;
 }
 
+// Called by LoadMenu: the owner's check images survive the menu being rebuilt.
+void COwnerMenu::DestroyKeepingCheckImages() {
+    const HIMAGELIST hCheckImages = m_hCheckImages;
+    const BOOL bShared = m_bCheckImagesShared;
+    m_bCheckImagesShared = TRUE;
+    DestroyMenu();
+    m_hCheckImages = hCheckImages;
+    m_bCheckImagesShared = bShared;
+}
+
 // Whether a popup handle still hangs under our live menu (and goes with it).
 bool COwnerMenu::IsLiveSubMenu(HMENU hSubMenu) const {
     if (!m_hMenu || !::IsMenu(m_hMenu)) return false;
@@ -483,7 +493,7 @@ BOOL COwnerMenu::LoadMenu(const char* pszResourceName) {
     const DWORD cbData = ::SizeofResource(hModule, hResource);
     if (!pData || cbData < 4) return FALSE;
 
-    DestroyMenu();
+    DestroyKeepingCheckImages();
     if (!CreateMenu()) return FALSE;
 
     size_t nOffset = 0;
@@ -497,7 +507,7 @@ BOOL COwnerMenu::LoadMenu(const char* pszResourceName) {
     readWord(wVersion);
     readWord(cbHeader);
     if (wVersion != 0) {  // extended templates are not ours to read
-        DestroyMenu();
+        DestroyKeepingCheckImages();
         return FALSE;
     }
     nOffset += cbHeader;
@@ -554,7 +564,7 @@ BOOL COwnerMenu::LoadMenu(const char* pszResourceName) {
         }
     }
     if (bBroken) {  // a template whose levels do not close
-        DestroyMenu();
+        DestroyKeepingCheckImages();
         return FALSE;
     }
 

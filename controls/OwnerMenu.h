@@ -161,6 +161,7 @@ private:
     void DrawRecord(LPDRAWITEMSTRUCT lpDrawItemStruct, const COwnerMenuItem& item) const;
     // Releases records, sub-menu objects and registry entries; the handle stays.
     void ReleaseContents();
+    void DestroyKeepingCheckImages();
     void DrawClassicItem(CDC& dc, const DRAWITEMSTRUCT& dis, const COwnerMenuItem& item) const;
     void DrawFlatItem(CDC& dc, const DRAWITEMSTRUCT& dis, const COwnerMenuItem& item) const;
     void DrawItemText(CDC& dc, const COwnerMenuItem& item, RECT rcText, COLORREF clr) const;

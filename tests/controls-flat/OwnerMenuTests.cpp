@@ -921,3 +921,51 @@ TEST(OwnerMenuThreads, RegistryIsConfinedToTheUserInterfaceThread) {
 }
 
 }  // namespace
+
+namespace {
+
+// An image list of one 16 x 15 image in one colour.
+HIMAGELIST MakeImages(COLORREF clr) {
+    HIMAGELIST hImages = ::ImageList_Create(16, 15, ILC_COLOR32, 1, 0);
+    HDC hdcScreen = ::GetDC(nullptr);
+    HBITMAP hImage = ::CreateCompatibleBitmap(hdcScreen, 16, 15);
+    ::ReleaseDC(nullptr, hdcScreen);
+    TestDib paint(16, 15, clr);
+    HDC hdcMem = ::CreateCompatibleDC(paint.dc());
+    HGDIOBJ hOld = ::SelectObject(hdcMem, hImage);
+    ::BitBlt(hdcMem, 0, 0, 16, 15, paint.dc(), 0, 0, SRCCOPY);
+    ::SelectObject(hdcMem, hOld);
+    ::DeleteDC(hdcMem);
+    ::ImageList_Add(hImages, hImage, nullptr);
+    ::DeleteObject(hImage);
+    return hImages;
+}
+
+TEST_F(OwnerMenuPaintTest, CustomCheckImagesReplaceTheTickAndSurviveLoading) {
+    UseLook(false);
+    const COLORREF kCheck = RGB(0, 180, 0);
+    COwnerMenu menu;
+    HIMAGELIST hImages = MakeImages(kCheck);
+    menu.SetCheckImages(hImages, 0, 0, FALSE);
+    ASSERT_TRUE(menu.LoadMenu(IDM_FLAT_TEST));
+    ASSERT_EQ(1, ::ImageList_GetImageCount(hImages)) << "loading kept the owner's check images";
+
+    // "E&xport" in the nested popup is checked; the popup inherited the check images.
+    COwnerMenu* pMore = COwnerMenu::FromOwnedHandle(::GetSubMenu(menu.GetSubMenu(0), 3));
+    ASSERT_NE(nullptr, pMore);
+    TestDib dib(kWidth, kHeight, kSentinel);
+    DRAWITEMSTRUCT dis{};
+    dis.CtlType = ODT_MENU;
+    dis.itemID = ID_FLAT_EXPORT;
+    dis.itemState = ODS_CHECKED;
+    dis.hwndItem = reinterpret_cast<HWND>(pMore->GetSafeHmenu());
+    dis.hDC = dib.dc();
+    dis.rcItem = RECT{0, 0, kWidth, kHeight};
+    dis.itemData = reinterpret_cast<ULONG_PTR>(pMore->GetItemRecord(0));
+    menu.DrawItem(&dis);
+    EXPECT_EQ(16 * 15, dib.Count(0, 0, 20, kHeight, kCheck));
+    EXPECT_NE(Sys(COLOR_MENUTEXT), dib.Pixel(5, 10)) << "no tick under the image";
+    // The menu owns the list from here on and destroys it once (the popups only share it).
+}
+
+}  // namespace
