@@ -152,11 +152,12 @@ std::string DatabaseLocator::PathFor(const std::string& connectString) {
 // Runs when the last server handle or statement lets go of the connection.
 Database::~Database() { Close(); }
 
-// Runs at server attach.
+// Runs at server attach. A connection serves one thread at a time (its logon's), so it takes no
+// lock of its own: a worker thread ended from outside cannot leave it locked for others.
 OraError Database::Open(const std::string& utf8Path, std::shared_ptr<Database>* database) {
   sqlite3* db = nullptr;
   int rc =
-      sqlite3_open_v2(utf8Path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX, nullptr);
+      sqlite3_open_v2(utf8Path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     sqlite3_close_v2(db);
     return MakeOraError(kOraCannotResolve);

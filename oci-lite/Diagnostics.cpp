@@ -36,8 +36,10 @@ void WaitMicroseconds(unsigned microseconds) {
 
 // The one instance of the process, made on first use.
 Diagnostics& Diagnostics::Instance() {
-  static Diagnostics instance;
-  return instance;
+  // Never destroyed: nothing runs at process exit, where a thread ended from outside may have
+  // left anything half done.
+  static Diagnostics* instance = new Diagnostics();
+  return *instance;
 }
 
 // Runs when the library unloads.

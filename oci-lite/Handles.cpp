@@ -35,8 +35,10 @@ const char* KindName(ub4 type) {
 
 // The one registry of the process, made on first use.
 HandleRegistry& HandleRegistry::Instance() {
-  static HandleRegistry instance;
-  return instance;
+  // Never destroyed: handles still live at process exit are left to the system, so no database
+  // is closed while a thread ended from outside may have left it mid-call.
+  static HandleRegistry* instance = new HandleRegistry();
+  return *instance;
 }
 
 // Runs at every handle allocation (and for binds and defines).
