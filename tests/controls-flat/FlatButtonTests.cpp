@@ -13,6 +13,28 @@ namespace {
 
 const UINT WM_TEST_MENU_NOTIFY = WM_APP + 17;
 
+// A solid 16 x 16 icon of one colour.
+HICON MakeTestIcon(COLORREF clr) {
+    BITMAPINFO bmi{};
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = 16;
+    bmi.bmiHeader.biHeight = 16;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    void* pBits = nullptr;
+    HBITMAP hColor = ::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pBits, nullptr, 0);
+    auto* pPixels = static_cast<DWORD*>(pBits);
+    for (int i = 0; i < 16 * 16; ++i) pPixels[i] = (DWORD(GetRValue(clr)) << 16) | (DWORD(GetGValue(clr)) << 8) | GetBValue(clr);
+    BYTE maskBits[16 * 2] = {};  // all zero: every pixel opaque
+    HBITMAP hMask = ::CreateBitmap(16, 16, 1, 1, maskBits);
+    ICONINFO info{TRUE, 0, 0, hMask, hColor};
+    HICON hIcon = ::CreateIconIndirect(&info);
+    ::DeleteObject(hColor);
+    ::DeleteObject(hMask);
+    return hIcon;
+}
+
+
 // The test dialog: four flat buttons, one in check-box mode; it records every
 // BN_CLICKED and menu command instead of closing.
 class CFlatTestDlg : public CDialog {
@@ -415,6 +437,32 @@ TEST_F(FlatButtonPaintTest, PaintHandsTheDcBackUnchanged) {
     EXPECT_EQ(OPAQUE, ::GetBkMode(dib.dc()));
     EXPECT_EQ(nGdiBefore, nGdiAfter) << "every GDI object of a paint is released";
 
+    // Wine counts no GDI objects: paint with the handle table nearly full, so that a
+    // leak of one object a paint would exhaust it.
+    m_dlg.m_next.SetFlat(TRUE, FALSE);
+    m_dlg.m_next.SetIcons(MakeTestIcon(RGB(250, 20, 20)), nullptr, FALSE);
+    {
+        GdiTableSqueeze squeeze;
+        ASSERT_GT(squeeze.Filled(), 1000u);
+        for (int i = 0; i < kSqueezeRepeats / 4; ++i) {
+            Paint(m_dlg.m_ok, dib, ODS_FOCUS);
+            Paint(m_dlg.m_cancel, dib, ODS_SELECTED | ODS_FOCUS);
+            Paint(m_dlg.m_next, dib, ODS_DISABLED);
+            Paint(m_dlg.m_next, dib, 0);
+        }
+        m_dlg.m_cancel.SetFlat(FALSE, FALSE);
+        for (int i = 0; i < kSqueezeRepeats / 4; ++i) {
+            Paint(m_dlg.m_cancel, dib, ODS_FOCUS);
+            Paint(m_dlg.m_cancel, dib, ODS_SELECTED);
+        }
+        EXPECT_TRUE(CanStillCreateGdiObjects());
+    }
+    m_dlg.m_cancel.SetFlat(TRUE, FALSE);
+    TestDib fresh(kWidth, kHeight, kSentinel);
+    Paint(m_dlg.m_cancel, fresh, 0);
+    EXPECT_EQ(::GetSysColor(COLOR_BTNHIGHLIGHT), fresh.Pixel(0, 0));
+    EXPECT_GT(Inner(fresh, ::GetSysColor(COLOR_BTNTEXT)), 0);
+
     ::SelectObject(dib.dc(), hOldPen);
     ::SelectObject(dib.dc(), hOldBrush);
     ::SelectObject(dib.dc(), hOldFont);
@@ -617,27 +665,6 @@ TEST(FlatButtonLifetime, SysColorChangeRebuildsTheColours) {
 
 namespace {
 
-// A solid 16 x 16 icon of one colour.
-HICON MakeIcon(COLORREF clr) {
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-    bmi.bmiHeader.biWidth = 16;
-    bmi.bmiHeader.biHeight = 16;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    void* pBits = nullptr;
-    HBITMAP hColor = ::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pBits, nullptr, 0);
-    auto* pPixels = static_cast<DWORD*>(pBits);
-    for (int i = 0; i < 16 * 16; ++i) pPixels[i] = (DWORD(GetRValue(clr)) << 16) | (DWORD(GetGValue(clr)) << 8) | GetBValue(clr);
-    BYTE maskBits[16 * 2] = {};  // all zero: every pixel opaque
-    HBITMAP hMask = ::CreateBitmap(16, 16, 1, 1, maskBits);
-    ICONINFO info{TRUE, 0, 0, hMask, hColor};
-    HICON hIcon = ::CreateIconIndirect(&info);
-    ::DeleteObject(hColor);
-    ::DeleteObject(hMask);
-    return hIcon;
-}
-
 // Where the icon landed: the top-left pixel of colour clr, or (-1, -1).
 POINT FindColour(const TestDib& dib, COLORREF clr) {
     for (int y = 0; y < dib.height(); ++y)
@@ -655,7 +682,7 @@ protected:
 TEST_F(FlatButtonImageTest, ImageWithoutCaptionIsCentred) {
     CFlatButton& b = m_dlg.m_next;
     b.SetWindowText("");
-    b.SetIcons(MakeIcon(kHot), MakeIcon(kNormal), FALSE);
+    b.SetIcons(MakeTestIcon(kHot), MakeTestIcon(kNormal), FALSE);
     const struct {
         BYTE nAlign;
         UINT nState;
@@ -684,7 +711,7 @@ TEST_F(FlatButtonImageTest, ImageBesideTheCaptionPushesItRight) {
     CFlatButton& b = m_dlg.m_next;  // caption "Next"
     TestDib plain(kWidth, kHeight, kSentinel);
     Paint(b, plain, 0);
-    b.SetIcons(MakeIcon(kHot), nullptr, FALSE);
+    b.SetIcons(MakeTestIcon(kHot), nullptr, FALSE);
     TestDib dib(kWidth, kHeight, kSentinel);
     Paint(b, dib, 0);
     const POINT pt = FindColour(dib, kHot);
@@ -704,7 +731,7 @@ TEST_F(FlatButtonImageTest, ImageBesideTheCaptionPushesItRight) {
 }
 
 TEST_F(FlatButtonImageTest, ReleasingImagesDestroysThem) {
-    HICON hIcon = MakeIcon(kHot);
+    HICON hIcon = MakeTestIcon(kHot);
     m_dlg.m_next.SetIcons(hIcon, nullptr, FALSE);
     ICONINFO info{};
     ASSERT_TRUE(::GetIconInfo(hIcon, &info));

@@ -62,3 +62,31 @@ void PumpFor(HWND hWndStop, DWORD nMilliseconds) {
         ::Sleep(5);
     } while (::GetTickCount() - dwStart < nMilliseconds);
 }
+
+bool CanStillCreateGdiObjects() {
+    HBRUSH hBrush = ::CreateSolidBrush(RGB(1, 1, 1));
+    HPEN hPen = ::CreatePen(PS_SOLID, 1, RGB(1, 1, 1));
+    HDC hdc = ::CreateCompatibleDC(nullptr);
+    const bool bOk = hBrush && hPen && hdc;
+    if (hBrush) ::DeleteObject(hBrush);
+    if (hPen) ::DeleteObject(hPen);
+    if (hdc) ::DeleteDC(hdc);
+    return bOk;
+}
+
+GdiTableSqueeze::GdiTableSqueeze(size_t nFree) {
+    m_fillers.reserve(70000);
+    while (m_fillers.size() < 200000) {
+        HBRUSH hBrush = ::CreateSolidBrush(RGB(m_fillers.size() & 0xFF, 0, 0));
+        if (!hBrush) break;
+        m_fillers.push_back(hBrush);
+    }
+    for (size_t i = 0; i < nFree && !m_fillers.empty(); ++i) {
+        ::DeleteObject(m_fillers.back());
+        m_fillers.pop_back();
+    }
+}
+
+GdiTableSqueeze::~GdiTableSqueeze() {
+    for (HBRUSH hBrush : m_fillers) ::DeleteObject(hBrush);
+}

@@ -32,6 +32,28 @@ private:
     uint32_t* m_pBits = nullptr;
 };
 
+#include <vector>
+
+// Wine does not count a process's GDI objects (GetGuiResources answers 0). Instead, this
+// fills the GDI handle table (about 65000 in Wine, 10000 a process on Windows) but for
+// nFree entries while it lives: then kSqueezeRepeats paints that leak one object each
+// leave the process unable to create any more.
+class GdiTableSqueeze {
+public:
+    explicit GdiTableSqueeze(size_t nFree = 400);
+    ~GdiTableSqueeze();
+    GdiTableSqueeze(const GdiTableSqueeze&) = delete;
+    GdiTableSqueeze& operator=(const GdiTableSqueeze&) = delete;
+    size_t Filled() const { return m_fillers.size(); }
+
+private:
+    std::vector<HBRUSH> m_fillers;
+};
+const int kSqueezeRepeats = 1000;
+
+// Whether the process can still create (and delete) a brush, a pen and a memory DC.
+bool CanStillCreateGdiObjects();
+
 // Pumps this thread's messages until the queue is empty, each through
 // CWnd::PreTranslateTree(hWndStop, ...) first.
 void PumpMessages(HWND hWndStop);

@@ -779,6 +779,20 @@ TEST_F(OwnerMenuPaintTest, PaintHandsTheDcBackUnchangedInBothLooks) {
             for (UINT nState : {0u, UINT(ODS_SELECTED), UINT(ODS_CHECKED | ODS_SELECTED), UINT(ODS_GRAYED)}) Paint(*pMenu, i, nState, dib);
     }
     EXPECT_EQ(nGdiBefore, ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS));
+    // Wine counts no GDI objects: paint with the handle table nearly full, so that a
+    // leak of one object a paint would exhaust it.
+    GdiTableSqueeze squeeze;
+    ASSERT_GT(squeeze.Filled(), 1000u);
+    for (bool bFlat : {false, true}) {
+        UseLook(bFlat);
+        for (int i = 0; i < kSqueezeRepeats / 8; ++i) {
+            Paint(*pMenu, 0, ODS_SELECTED, dib);
+            Paint(*pMenu, 2, ODS_CHECKED, dib);
+            Paint(*pMenu, 4, ODS_GRAYED, dib);  // the flat look paints this one off-screen
+            Paint(*pMenu, 1, 0, dib);
+        }
+    }
+    EXPECT_TRUE(CanStillCreateGdiObjects());
     EXPECT_EQ(hPen, ::GetCurrentObject(dib.dc(), OBJ_PEN));
     EXPECT_EQ(hBrush, ::GetCurrentObject(dib.dc(), OBJ_BRUSH));
     EXPECT_EQ(hFont, ::GetCurrentObject(dib.dc(), OBJ_FONT));
