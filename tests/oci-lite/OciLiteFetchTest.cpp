@@ -158,6 +158,22 @@ TEST_F(OciLiteFetch, NullWithoutIndicatorGives1405) {
   EXPECT_EQ("ORA-01405: fetched column value is NULL\n", record.text);
 }
 
+TEST_F(OciLiteFetch, RowWithANullDoesNotEndTheResult) {
+  OCIStmt* stmt = session.Prepare(
+      "SELECT NAME, TEXT FROM USER_SOURCE WHERE NAME IN ('HR_UTIL', 'RAISE_SAL') "
+      "ORDER BY NAME DESC, LINE");
+  char name[32], text[64];
+  Define(stmt, 1, name, sizeof name, SQLT_STR);
+  Define(stmt, 2, text, sizeof text, SQLT_STR);
+  EXPECT_EQ(OCI_ERROR, Execute(stmt));  // RAISE_SAL's only line is NULL
+  EXPECT_EQ(1405, session.LastError().code);
+  EXPECT_STREQ("RAISE_SAL", name);      // the row's other columns arrived
+  ASSERT_EQ(OCI_SUCCESS, Fetch(stmt));  // and the result goes on
+  EXPECT_STREQ("HR_UTIL", name);
+  EXPECT_STREQ("PACKAGE HR_UTIL AS\n", text);
+  EXPECT_EQ(1405, session.LastError().code);  // the record stays until replaced
+}
+
 TEST_F(OciLiteFetch, NullWithIndicatorIsMinusOne) {
   OCIStmt* stmt = session.Prepare("SELECT TEXT FROM USER_SOURCE WHERE NAME = 'RAISE_SAL'");
   char text[50] = "before";
