@@ -745,3 +745,27 @@ TEST_F(FlatButtonImageTest, ReleasingImagesDestroysThem) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FlatButtonTest, ColourRequestsAnswerTheHollowBrush) {
+    HDC hdc = ::GetDC(m_dlg.m_ok);
+    const LRESULT brush = m_dlg.SendMessage(WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(m_dlg.m_ok.GetSafeHwnd()));
+    ::ReleaseDC(m_dlg.m_ok, hdc);
+    EXPECT_EQ(reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH)), brush);
+}
+
+TEST(FlatButtonFocus, DisablingTheOnlyTabStopGivesTheFocusToTheParent) {
+    HWND hParent = ::CreateWindowExA(WS_EX_CONTROLPARENT, "STATIC", "", WS_POPUP, 0, 0, 120, 60, nullptr, nullptr, nullptr, nullptr);
+    HWND hButton = ::CreateWindowA("BUTTON", "Only", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 5, 5, 60, 20, hParent, nullptr, nullptr, nullptr);
+    CFlatButton button;
+    ASSERT_TRUE(button.SubclassWindow(hButton));
+    ::SetFocus(hButton);
+    ASSERT_EQ(hButton, ::GetFocus());
+    button.EnableWindow(FALSE);
+    EXPECT_EQ(hParent, ::GetFocus());
+    button.UnsubclassWindow();
+    ::DestroyWindow(hParent);
+}
+
+}  // namespace
