@@ -80,7 +80,6 @@ public:
     void SetIcons(HICON hHot, HICON hNormal = nullptr, BOOL bRepaint = TRUE);
     // Image position: ImageLeft, ImageAbove or ImageRight of the caption.
     void SetImageAlign(BYTE nAlign, BOOL bRepaint = TRUE);
-    void SetTrackInactive(BOOL bTrack) { m_bTrackInactive = bTrack; }
 
     // Owner-draw hook: paints the button for the parent's WM_DRAWITEM.
     void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) override;
