@@ -161,6 +161,7 @@ void DBStmt::RequireStatementHandle(bool bNeedsSession)
 // a failure status that left no record.
 void DBStmt::CheckCall(sword nStatus, const char* pszEntryPoint)
 {
+    m_nErrorCode = 0;
     if (GetErrorCode() != 0)
         throw OtherException();
     if (nStatus == OCI_ERROR || nStatus == OCI_INVALID_HANDLE)
@@ -175,6 +176,9 @@ void DBStmt::CheckCall(sword nStatus, const char* pszEntryPoint)
 // row, so a fetch loop always ends.
 int DBStmt::CheckOutcome(sword nStatus, const char* pszEntryPoint)
 {
+    // Only a record of this call may fail it: a number kept from an earlier failure would
+    // otherwise fail every later row of a caller that goes on fetching after an error.
+    m_nErrorCode = 0;
     int nCode = GetErrorCode();
     if (nStatus == OCI_NO_DATA && nCode != DbErrorTexts::kNoDataFound)
         Fail(DbErrorTexts::kNoDataFoundText, DbErrorTexts::kNoDataFound);
