@@ -573,3 +573,60 @@ TEST_F(MainDlg, ResizeKeepsTheLayout)
     for (size_t i = 0; i < std::size(places); ++i)
         shifted(int(i), 0, 0, 0, 0);
 }
+
+// The two registered messages as the worker sends them: values in the job record, no
+// parameters.
+TEST_F(MainDlg, LogLineHandlerInsertsScrollsAndEndsTheJob)
+{
+    g_bRunning = 1;
+    g_nLogLines = 0;
+    for (int i = 0; i < 40; ++i) {
+        g_strLogLine = CString("line ") + CString(std::to_string(i).c_str());
+        EXPECT_EQ(0, ::SendMessageA(m_hDlg, g_uAddStrMsg, 0, 0));
+    }
+    EXPECT_EQ(40, g_nLogLines);
+    const std::vector<std::string> lines = ListLines(Item(IDC_LOG));
+    ASSERT_EQ(40u, lines.size());
+    // Inserted in arrival order although the list box has the sort style.
+    EXPECT_EQ("line 0", lines[0]);
+    EXPECT_EQ("line 10", lines[10]);
+    EXPECT_EQ("line 39", lines[39]);
+    // The newest line is in view.
+    const int nTop = int(::SendMessageA(Item(IDC_LOG), LB_GETTOPINDEX, 0, 0));
+    RECT rcList;
+    ::GetClientRect(Item(IDC_LOG), &rcList);
+    const int nItemHeight = int(::SendMessageA(Item(IDC_LOG), LB_GETITEMHEIGHT, 0, 0));
+    EXPECT_GT(nTop, 0);
+    EXPECT_LE(39, nTop + rcList.bottom / nItemHeight);
+
+    // A line while the running flag is set leaves the running state alone; the line
+    // after the flag was cleared ends the job, and later ones change nothing more.
+    ::SetWindowTextA(Item(IDOK), "Stop");
+    ::EnableWindow(Item(IDC_USER), FALSE);
+    g_strLogLine = "";
+    ::SendMessageA(m_hDlg, g_uAddStrMsg, 0, 0);
+    EXPECT_EQ("Stop", Text(IDOK));
+    EXPECT_FALSE(Enabled(IDC_USER));
+    g_bRunning = 0;
+    ::SendMessageA(m_hDlg, g_uAddStrMsg, 0, 0);
+    EXPECT_EQ("Start", Text(IDOK));
+    EXPECT_TRUE(Enabled(IDC_USER));
+    ::SendMessageA(m_hDlg, g_uAddStrMsg, 0, 0);
+    EXPECT_EQ("Start", Text(IDOK));
+    EXPECT_EQ(43, g_nLogLines);
+    EXPECT_EQ("", ListLines(Item(IDC_LOG))[42]);
+}
+
+TEST_F(MainDlg, ProgressHandlerMovesBothBars)
+{
+    g_nObjectPercent = 75;
+    g_nTotalPercent = 20;
+    EXPECT_EQ(0, ::SendMessageA(m_hDlg, g_uProgressMsg, 0, 0));
+    EXPECT_EQ(75, int(::SendMessageA(Item(IDC_PROGRESS_OBJECT), PBM_GETPOS, 0, 0)));
+    EXPECT_EQ(20, int(::SendMessageA(Item(IDC_PROGRESS_TOTAL), PBM_GETPOS, 0, 0)));
+    g_nObjectPercent = 0;
+    g_nTotalPercent = 0;
+    ::SendMessageA(m_hDlg, g_uProgressMsg, 0, 0);
+    EXPECT_EQ(0, int(::SendMessageA(Item(IDC_PROGRESS_OBJECT), PBM_GETPOS, 0, 0)));
+    EXPECT_EQ(0, int(::SendMessageA(Item(IDC_PROGRESS_TOTAL), PBM_GETPOS, 0, 0)));
+}
