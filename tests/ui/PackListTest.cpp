@@ -238,6 +238,53 @@ TEST(PackList, EveryInjectedFailureEndsTheLoading)
     EXPECT_GE(nCancelled, 4);
 }
 
+// The statement's preparation and its column definitions: a failure shows the library's
+// text once and closes the picker as cancelled; a failed first fetch is shown and the
+// loading goes on.
+TEST(PackList, StatementFailuresCloseThePickerAsCancelled)
+{
+    char szTemp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, szTemp);
+    const std::string strTrace = std::string(szTemp) + "qm_ui_picker_trace_" + std::to_string(::GetCurrentProcessId());
+    ::DeleteFileA(strTrace.c_str());
+    SetConnection("SCOTT", "TIGER", "PICKDB");
+    OciLiteControl::ResetCounters();
+    ASSERT_TRUE(OciLiteControl::SetTraceFile(strTrace));
+    {
+        Picker clean;
+        ASSERT_TRUE(clean.Open());
+    }
+    OciLiteControl::SetTraceFile("");
+    const std::vector<std::string> calls = OciLiteControl::CountedCallsOfTrace(strTrace);
+    ::DeleteFileA(strTrace.c_str());
+    ASSERT_EQ(OciLiteControl::CallCount(), calls.size());
+
+    int nStatementSteps = 0;
+    for (size_t i = 0; i < calls.size(); ++i) {
+        const bool bSetUp = calls[i] == "OCIStmtPrepare" || calls[i] == "OCIDefineByPos";
+        const bool bFirstRow = calls[i] == "OCIStmtExecute";
+        if (!bSetUp && !bFirstRow)
+            continue;
+        SetConnection("SCOTT", "TIGER", "PICKDB");
+        OciLiteControl::ResetCounters();
+        OciLiteControl::SetFailAt(unsigned(i + 1));
+        Picker picker;
+        ASSERT_TRUE(picker.Open()) << calls[i];
+        OciLiteControl::SetFailAt(0);
+        ASSERT_EQ(1u, picker.messages.size()) << calls[i];
+        EXPECT_NE(std::string::npos, picker.messages[0].find("ORA-03113")) << picker.messages[0];
+        if (bSetUp) {
+            ++nStatementSteps;
+            EXPECT_TRUE(picker.dlg.IsEnding()) << calls[i];
+            EXPECT_EQ(IDCANCEL, picker.dlg.GetModalResult()) << calls[i];
+            EXPECT_STREQ(" ", g_szObjectName) << calls[i];
+        } else {
+            EXPECT_FALSE(picker.dlg.IsEnding());
+        }
+    }
+    EXPECT_EQ(3, nStatementSteps);  // one preparation, two definitions
+}
+
 TEST(PackList, ResizingKeepsTheLayout)
 {
     SetConnection("SCOTT", "TIGER", "PICKDB");

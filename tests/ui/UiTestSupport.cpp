@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <stdexcept>
 
 #include "db/DBConnect.h"
@@ -344,6 +345,29 @@ void ResetCounters()
 unsigned CallCount()
 {
     return OciFunction<OciLiteCallCountFn>("OciLiteCallCount")();
+}
+
+bool SetTraceFile(const std::string& strPath)
+{
+    return OciFunction<OciLiteSetTraceFileFn>("OciLiteSetTraceFile")(strPath.c_str()) != 0;
+}
+
+std::vector<std::string> CountedCallsOfTrace(const std::string& strPath)
+{
+    static const char* const kCounted[] = {"OCIAttrSet",    "OCIServerAttach", "OCIServerDetach", "OCISessionBegin",
+                                           "OCISessionEnd", "OCIStmtPrepare",  "OCIBindByPos",    "OCIDefineByPos",
+                                           "OCIStmtExecute", "OCIStmtFetch"};
+    std::vector<std::string> calls;
+    std::ifstream in(strPath);
+    std::string strLine;
+    while (std::getline(in, strLine)) {
+        const std::string strName = strLine.substr(0, strLine.find(' '));
+        for (const char* pszCounted : kCounted) {
+            if (strName == pszCounted)
+                calls.push_back(strName);
+        }
+    }
+    return calls;
 }
 
 }  // namespace OciLiteControl

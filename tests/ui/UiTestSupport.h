@@ -77,6 +77,11 @@ void SetRoundTripDelay(unsigned nMicroseconds);
 void SetFailAt(unsigned n);
 void ResetCounters();
 unsigned CallCount();
+// Appends oci-lite's call trace to the file from now on; "" stops tracing.
+bool SetTraceFile(const std::string& strPath);
+// The counted calls (those that can be made to fail) of a trace, in order: the entry
+// point names, so that index + 1 is the number to give SetFailAt.
+std::vector<std::string> CountedCallsOfTrace(const std::string& strPath);
 }  // namespace OciLiteControl
 
 }  // namespace UiTest
