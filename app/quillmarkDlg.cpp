@@ -22,6 +22,7 @@ const int kObjectControls[] = {IDC_OBJECTNAME, IDC_PICK};
 const char kStop[] = "Stop";
 const char kStart[] = "Start";
 
+// Used while the dialog is built and initialised: a shared icon of the program's resources.
 HICON LoadResourceIcon(UINT nID)
 {
     return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nID));
