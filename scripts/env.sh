@@ -29,11 +29,19 @@ qm_stop_display() {
   if [ -n "${QM_XVFB_PID:-}" ]; then kill "$QM_XVFB_PID" 2>/dev/null || true; wait "$QM_XVFB_PID" 2>/dev/null || true; fi
 }
 
-# Creates the Wine prefix once, before the first program runs under it.
+# Creates the Wine prefix once, before the first program runs under it. Debian's Wine does
+# not always find the fonts it ships (Tahoma, Marlett for the caption buttons, MS Sans Serif);
+# without them the dialogs get wider substitutes, so they are copied into the prefix.
 qm_wine_prefix() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w || true
   fi
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts f
+  mkdir -p "$fonts"
+  for f in /usr/share/wine/fonts/*; do
+    [ -e "$f" ] && { [ -e "$fonts/$(basename "$f")" ] || cp "$f" "$fonts/"; }
+  done
+  return 0
 }

@@ -10,7 +10,7 @@
 #   docs/main-idle.png    the main window filled in, idle
 #   docs/main-export.png  the main window during an all-objects export
 # Builds the tree first when quillmark.exe is missing. The Wine prefix is a separate one
-# (build/wineprefix-docs) that gets Wine's own fonts, so the dialogs look as on Windows.
+# (build/wineprefix-docs), so that its desktop settings stay apart from the tests'.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 "$here/install-deps.sh"
@@ -30,13 +30,6 @@ finish() {
 }
 trap finish EXIT
 qm_wine_prefix
-# Debian's Wine does not always find the fonts it ships (Tahoma, Marlett for the caption
-# buttons, MS Sans Serif); without them the dialogs get wider substitutes.
-fonts=$WINEPREFIX/drive_c/windows/Fonts
-mkdir -p "$fonts"
-for f in /usr/share/wine/fonts/*; do
-  [ -e "$fonts/$(basename "$f")" ] || cp "$f" "$fonts/"
-done
 
 rm -rf "$work"
 mkdir -p "$work" "$docs"
