@@ -146,9 +146,9 @@ TEST_F(StopHoldTest, StoppedWorkerInsideADatabaseCallNeverTouchesTheNextJob)
     HANDLE hFirst = DuplicateWorkerHandle();
     OciLite::SetRoundTripDelay(0);
 
-    // The second job starts at once and is held until the first worker has returned.
-    StartJob({"STOP_NEXT", strSecond, ""});
+    // The second job starts at once, held from its first step until the first worker has returned.
     HoldWorker();
+    StartJob({"STOP_NEXT", strSecond, ""});
     EXPECT_TRUE(WaitForThread(hFirst, 10000));
     ::CloseHandle(hFirst);
     EXPECT_EQ(g_bRunning, 1);
