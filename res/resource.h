@@ -37,5 +37,5 @@
 #define IDC_EMBLEM              1033
 
 // The maker's name and web address shown by the main dialog and the About box.
-#define QUILLMARK_MAKER         "Quillmark developers"
+#define QUILLMARK_MAKER         "Quillmark team"
 #define QUILLMARK_WEB_ADDRESS   "www.quillmark.example"
