@@ -38,8 +38,6 @@ constexpr int kNameBufferSize = 129;
 constexpr int kTextBufferSize = kMaxSourceLineBytes + 1;
 
 constexpr int kNoDataFound = 1403;
-constexpr int kTruncationWarning = 24345;
-constexpr int kValueTruncated = 1406;
 const char kTruncatedLineText[] = "ORA-01406: fetched column value was truncated";
 
 struct ExportJob {
@@ -80,18 +78,21 @@ struct Ending {
     CString strMessage;
     CString strLastLine;
 
+    // A stopped job: nothing more is shown or sent.
     static Ending Stopped()
     {
         Ending ending;
         ending.bStopped = true;
         return ending;
     }
+    // An end without a message box.
     static Ending LastLine(const CString& strLine)
     {
         Ending ending;
         ending.strLastLine = strLine;
         return ending;
     }
+    // An end with a message box, then the last line.
     static Ending Message(const CString& strText, const CString& strLine)
     {
         Ending ending;
@@ -107,7 +108,9 @@ struct Ending {
 // Closes a kernel handle when it goes out of scope.
 class FileHandle {
 public:
+    // Takes over a handle from CreateFile, valid or not.
     explicit FileHandle(HANDLE hFile) : m_hFile(hFile) {}
+    // Closes the handle when the scope ends.
     ~FileHandle()
     {
         if (IsValid())
@@ -156,19 +159,19 @@ public:
             m_bTruncated = true;
             return Write(created.Get(), strBytes);
         }
+        LARGE_INTEGER zero{};
         if (!m_bTruncated) {
-            if (::SetFilePointer(file.Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-                !::SetEndOfFile(file.Get()))
+            if (!::SetFilePointerEx(file.Get(), zero, nullptr, FILE_BEGIN) || !::SetEndOfFile(file.Get()))
                 return Result::WriteFailed;
             m_bTruncated = true;
-        } else if (::SetFilePointer(file.Get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
-                   ::GetLastError() != NO_ERROR) {
+        } else if (!::SetFilePointerEx(file.Get(), zero, nullptr, FILE_END)) {
             return Result::WriteFailed;
         }
         return Write(file.Get(), strBytes);
     }
 
 private:
+    // One WriteFile of the whole block; anything short of all its bytes is a failure.
     static Result Write(HANDLE hFile, const CString& strBytes)
     {
         const DWORD nLength = DWORD(strBytes.GetLength());
@@ -374,7 +377,7 @@ private:
                 ending = Ending::DatabaseFailure(FailureText(stmt->GetErrorText()));
                 return false;
             }
-            if (IsCut(*stmt, nDelivered)) {
+            if (IsCut(nDelivered)) {
                 ending = Ending::DatabaseFailure(TruncationText(*stmt));
                 return false;
             }
@@ -454,15 +457,9 @@ private:
         }
     }
 
-    // A line cut by the client: it filled the buffer, or the fetch came with the truncation
-    // warning that the statement lets pass.
-    static bool IsCut(DBStmt& stmt, ub2 nDelivered)
-    {
-        if (nDelivered >= kTextBufferSize)
-            return true;
-        const int nCode = stmt.GetErrorCode();
-        return nCode == kTruncationWarning || nCode == kValueTruncated;
-    }
+    // A line cut by the client (the truncation warning, which the statement lets pass): the
+    // client then delivers as many bytes as the buffer holds, which no whole line fills.
+    static bool IsCut(ub2 nDelivered) { return nDelivered >= kTextBufferSize; }
 
     static CString TruncationText(DBStmt& stmt)
     {
