@@ -3,8 +3,8 @@
 
 Writes into res/ (or the folder given as the only argument):
   quillmark.ico  application icon: a sheet of paper with a quill, 16, 32 and 48 px, 24 bpp
-  folder.ico     open yellow folder, 32 px, 16 colours, transparent background
-  find.ico       magnifying glass, 32 px, 16 colours, transparent background
+  folder.ico     open yellow folder, 32 px, 16 colours, picture in the middle 16 px
+  find.ico       magnifying glass, 32 px, 16 colours, picture in the middle 16 px
   emblem.bmp     database cylinder with a grid in front, 16 px, 24 bpp, grey background
 
 The pictures are drawn from simple shapes in a 32-unit design square, sampled 4 x 4 times
@@ -243,29 +243,31 @@ def app_icon_layers(size):
 
 
 def folder_layers():
-    """An open folder: the back with its tab, and the front flap tilted open."""
-    back = [(3, 7), (11, 7), (13, 9.5), (25, 9.5), (25, 26), (3, 26)]
-    front = [(7.5, 14), (30, 14), (25, 26), (3, 26)]
-    paper = [(6, 11.5), (22, 11.5), (22, 14), (6, 14)]
+    """An open folder: the back with its tab, and the front flap tilted open.
+
+    The picture keeps to the middle 16 x 16 pixels of the square: the buttons that show
+    it are about that small and show the middle of the icon.
+    """
+    back = [(8.5, 9.5), (12, 9.5), (13.5, 11), (20.5, 11), (20.5, 22.5), (8.5, 22.5)]
+    paper = [(10.5, 13), (19, 13), (19, 16), (10.5, 16)]
+    front = [(12, 16), (23.5, 16), (21, 22.5), (8.5, 22.5)]
     return [
         (polygon(back), DARK_YELLOW),
         (outline(back, 1.0), BLACK),
         (polygon(paper), WHITE),
-        (outline(paper, 1.0), GREY),
         (polygon(front), YELLOW),
         (outline(front, 1.0), BLACK),
     ]
 
 
 def find_layers():
-    """A magnifying glass: a ring with a light lens and a dark handle to the lower right."""
+    """A magnifying glass: a ring with a light lens and a dark handle to the lower right,
+    in the middle 16 x 16 pixels of the square like the folder."""
     return [
-        (segment(18.5, 18.5, 27.5, 27.5, 4.2), BLACK),
-        (segment(19.5, 19.5, 27, 27, 2.2), GREY),
-        (ellipse(13, 13, 9.2, 9.2), BLACK),
-        (ellipse(13, 13, 7.6, 7.6), GREY),
-        (ellipse(13, 13, 6.4, 6.4), CYAN),
-        (ellipse(10.8, 10.8, 2.6, 2.6), WHITE),
+        (segment(18, 18, 22.5, 22.5, 3.0), BLACK),
+        (ellipse(14, 14, 5.6, 5.6), BLACK),
+        (ellipse(14, 14, 4.4, 4.4), CYAN),
+        (ellipse(12.6, 12.6, 1.5, 1.5), WHITE),
     ]
 
 

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -77,13 +78,21 @@ private:
 
 constexpr COLORREF kMagenta = RGB(255, 0, 255);
 
-// Draws icon nId at size px on magenta and counts the pixels the picture covers;
-// checks that the four corners stay transparent.
-int CoveredPixels(UINT nId, int px) {
+// Where an icon's picture lies when drawn at size px: the count of covered pixels and
+// their bounding box.
+struct Coverage {
+    int covered = 0;
+    RECT bounds{0, 0, 0, 0};
+};
+
+// Draws icon nId at size px on magenta and measures the picture; checks that the four
+// corners stay transparent.
+Coverage CoverageOf(UINT nId, int px) {
+    Coverage c;
     HICON hIcon = static_cast<HICON>(
         ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nId), IMAGE_ICON, px, px, 0));
     EXPECT_NE(hIcon, nullptr);
-    if (!hIcon) return 0;
+    if (!hIcon) return c;
     PixelCanvas canvas(px, px, kMagenta);
     ::DrawIconEx(canvas.dc(), 0, 0, hIcon, px, px, 0, nullptr, DI_NORMAL);
     ::DestroyIcon(hIcon);
@@ -91,10 +100,18 @@ int CoveredPixels(UINT nId, int px) {
     EXPECT_EQ(canvas.At(px - 1, 0), kMagenta);
     EXPECT_EQ(canvas.At(0, px - 1), kMagenta);
     EXPECT_EQ(canvas.At(px - 1, px - 1), kMagenta);
-    int covered = 0;
-    for (int y = 0; y < px; ++y)
-        for (int x = 0; x < px; ++x) covered += canvas.At(x, y) != kMagenta;
-    return covered;
+    c.bounds = RECT{px, px, 0, 0};
+    for (int y = 0; y < px; ++y) {
+        for (int x = 0; x < px; ++x) {
+            if (canvas.At(x, y) == kMagenta) continue;
+            ++c.covered;
+            c.bounds.left = std::min<LONG>(c.bounds.left, x);
+            c.bounds.top = std::min<LONG>(c.bounds.top, y);
+            c.bounds.right = std::max<LONG>(c.bounds.right, x + 1);
+            c.bounds.bottom = std::max<LONG>(c.bounds.bottom, y + 1);
+        }
+    }
+    return c;
 }
 
 TEST(Icons, ApplicationIconHasThreeTrueColourSizes) {
@@ -108,13 +125,13 @@ TEST(Icons, ApplicationIconHasThreeTrueColourSizes) {
     }
     for (int px : sizes) {
         SCOPED_TRACE(px);
-        const int covered = CoveredPixels(IDR_MAINFRAME, px);
+        const int covered = CoverageOf(IDR_MAINFRAME, px).covered;
         EXPECT_GT(covered, px * px / 3);
         EXPECT_LT(covered, px * px);
     }
 }
 
-TEST(Icons, FolderAndFindAreSingle16Colour32PixelImages) {
+TEST(Icons, FolderAndFindAreSingle16Colour32PixelImagesWithTheirPictureInTheMiddle) {
     for (UINT nId : {UINT(IDI_FOLDER), UINT(IDI_FIND)}) {
         SCOPED_TRACE(nId);
         const std::vector<GroupIconEntry> entries = GroupEntries(nId);
@@ -123,9 +140,15 @@ TEST(Icons, FolderAndFindAreSingle16Colour32PixelImages) {
         EXPECT_EQ(entries[0].height, 32);
         EXPECT_EQ(entries[0].colorCount, 16);
         EXPECT_EQ(entries[0].bitCount, 4);
-        const int covered = CoveredPixels(nId, 32);
-        EXPECT_GT(covered, 32 * 32 / 4);
-        EXPECT_LT(covered, 32 * 32 * 3 / 4);
+        // The picture keeps to the middle 16 x 16 pixels, so that the small buttons of
+        // the main dialog (about 21 by 20 pixels), which show the middle of the icon,
+        // show it whole.
+        const Coverage c = CoverageOf(nId, 32);
+        EXPECT_GT(c.covered, 16 * 16 / 3);
+        EXPECT_GE(c.bounds.left, 8);
+        EXPECT_GE(c.bounds.top, 8);
+        EXPECT_LE(c.bounds.right, 24);
+        EXPECT_LE(c.bounds.bottom, 24);
     }
 }
 
@@ -139,8 +162,8 @@ TEST(Icons, PicturesHaveTheirColours) {
         ::DestroyIcon(hIcon);
         return canvas.At(x, y);
     };
-    EXPECT_EQ(drawn(IDI_FOLDER, 16, 20), RGB(255, 255, 0));
-    EXPECT_EQ(drawn(IDI_FIND, 15, 15), RGB(0, 255, 255));
+    EXPECT_EQ(drawn(IDI_FOLDER, 16, 19), RGB(255, 255, 0));
+    EXPECT_EQ(drawn(IDI_FIND, 14, 14), RGB(0, 255, 255));
 }
 
 TEST(Emblem, Is16By16TrueColourOnLightGrey) {
