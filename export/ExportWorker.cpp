@@ -386,9 +386,8 @@ private:
                 strBlock.Append(m_textBuffer.data(), nDelivered);
                 AddLogText(strBlock, 1);
             } else {
-                const CString strLine(m_textBuffer.data(), int(nDelivered));
-                strBlock += strLine;
-                AddLogText(strLine, 1);
+                strBlock.Append(m_textBuffer.data(), nDelivered);
+                AddLogChars(m_textBuffer.data(), nDelivered);
             }
             if (!ReportProgress(int(j * 100LL / nLines), m_nTotalPercent)) {
                 ending = Ending::Stopped();

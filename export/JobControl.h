@@ -58,6 +58,10 @@ private:
 // window it does nothing.
 void SendToMainWindow(unsigned uMessage);
 
+// Runs on the worker for each source line: AddLogText(text, 1) for nLength characters at pText,
+// without making a string of them first.
+void AddLogChars(const char* pText, int nLength);
+
 class CWorkerThreadJob {
 public:
     // Runs at the start of a worker thread.

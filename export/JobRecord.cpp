@@ -46,11 +46,10 @@ void DeliverLogLine(const CString& line)
 
 // Runs for split texts: every complete line goes out behind the text held back so far; what
 // follows the last line feed is held back. The held-back text is cut to its buffer, which takes
-// the longest text the worker logs.
-void AddSplitLines(const CString& text, unsigned nJob)
+// the longest text the worker logs. The line is built in g_strLogLine itself, which keeps its
+// storage from line to line.
+void AddSplitLines(const char* pText, int nLength, unsigned nJob)
 {
-    const char* pText = text.GetString();
-    const int nLength = text.GetLength();
     int nPos = 0;
     for (;;) {
         const void* pFound = std::memchr(pText + nPos, '\n', size_t(nLength - nPos));
@@ -60,14 +59,14 @@ void AddSplitLines(const CString& text, unsigned nJob)
         CJobSection section(nJob);
         if (!section.IsOpen())
             return;
-        CString line;
+        g_strLogLine.Empty();
         if (g_bPendingLine == 1) {
-            line = g_szPendingLine;
+            g_strLogLine += g_szPendingLine;
             g_bPendingLine = 0;
         }
-        line.Append(pText + nPos, nBreak - nPos);
+        g_strLogLine.Append(pText + nPos, nBreak - nPos);
         nPos = nBreak + 1;
-        DeliverLogLine(line);
+        SendToMainWindow(g_uAddStrMsg);
     }
     if (nPos == 0)
         return;
@@ -88,12 +87,17 @@ void AddLogText(const CString& text, int bSplitLines)
 {
     const unsigned nJob = CWorkerThreadJob::Current();
     if (bSplitLines != 0) {
-        AddSplitLines(text, nJob);
+        AddSplitLines(text.GetString(), text.GetLength(), nJob);
         return;
     }
     CJobSection section(nJob);
     if (section.IsOpen())
         DeliverLogLine(text);
+}
+
+void AddLogChars(const char* pText, int nLength)
+{
+    AddSplitLines(pText, nLength, CWorkerThreadJob::Current());
 }
 
 void RequestWorkerStop()
