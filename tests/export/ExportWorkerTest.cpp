@@ -172,18 +172,20 @@ TEST_F(ExportWorkerTest, NothingToExportShowsObjectNotFound)
     schema.AddObject("A_VIEW", "VIEW", {"SELECT 1 FROM DUAL\n"});
     const std::string strFile = OutputPath("none.sql");
     WriteFile(strFile, "old\n");
-    BoxWatcher boxes;
-    ASSERT_TRUE(RunJob({"EXP_NONE", strFile, ""}));
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Object not found."});
-    const std::vector<std::string> expectedLines = {"Connect to SCOTT@EXP_NONE", "Connected.", "", ""};
-    EXPECT_EQ(LogWindow::Instance().Lines(), expectedLines);
-    EXPECT_FALSE(FileExists(strFile));
+    {
+        BoxWatcher boxes;
+        ASSERT_TRUE(RunJob({"EXP_NONE", strFile, ""}));
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Object not found."});
+        const std::vector<std::string> expectedLines = {"Connect to SCOTT@EXP_NONE", "Connected.", "", ""};
+        EXPECT_EQ(LogWindow::Instance().Lines(), expectedLines);
+        EXPECT_FALSE(FileExists(strFile));
+    }
 
     // A name in another case than stored is not found either.
     schema.AddObject("PROC_X", "PROCEDURE", {"PROCEDURE PROC_X IS BEGIN NULL; END;\n"});
-    BoxWatcher boxes2;
+    BoxWatcher boxes;
     ASSERT_TRUE(RunJob({"EXP_NONE", strFile, "proc_x"}));
-    EXPECT_EQ(boxes2.Texts(), std::vector<std::string>{"Object not found."});
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Object not found."});
 }
 
 TEST_F(ExportWorkerTest, ObjectWithoutSourceEndsTheJobAfterTheObjectsBeforeIt)
