@@ -181,8 +181,9 @@ TEST_P(DlgLayoutWindow, MeasuresTheRealFrame)
     const CDlgLayout::Frame& f = layout.GetFrame();
     EXPECT_EQ(rcWindow.right - rcWindow.left, f.left + rcClient.right + f.right);
     EXPECT_EQ(rcWindow.bottom - rcWindow.top, f.top + rcClient.bottom + f.bottom);
-    if ((GetParam() & WS_CAPTION) == WS_CAPTION)
+    if ((GetParam() & WS_CAPTION) == WS_CAPTION) {
         EXPECT_GT(f.top, f.bottom);
+    }
 }
 
 TEST_P(DlgLayoutWindow, StartingSizeLeavesControlsInPlace)
