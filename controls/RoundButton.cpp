@@ -776,6 +776,38 @@ void CRoundButton::PaintRadioMark(CDC& dc, const RECT& rcMark, UINT nState, DWOR
     }
 }
 
+// Runs when the left button goes down on a check box or radio button: it shows pressed
+// until the release.
+LRESULT CRoundButton::OnPressStart() {
+    m_bPressed = TRUE;
+    SetFocus();
+    ::SetCapture(m_hWnd);
+    Refresh();
+    return 0;
+}
+
+// Runs while the mouse moves over a check box or radio button; during a press the control
+// shows pressed only while the mouse is over it.
+bool CRoundButton::TrackPress(LPARAM lParam) {
+    if (::GetCapture() != m_hWnd)
+        return false;
+    const BOOL bInside = PointInClient(lParam);
+    if (bInside != m_bPressed) {
+        m_bPressed = bInside;
+        Refresh();
+    }
+    return true;
+}
+
+// Runs when a key goes down on a check box or radio button: space shows it pressed.
+LRESULT CRoundButton::OnSpaceDown(WPARAM wParam) {
+    if (wParam == VK_SPACE && !m_bPressed) {
+        m_bPressed = TRUE;
+        Refresh();
+    }
+    return 0;
+}
+
 // ---------------------------------------------------------------------------------------
 // CRoundCheckBox
 
@@ -789,15 +821,16 @@ CRoundCheckBox::CRoundCheckBox() {
 LRESULT CRoundCheckBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_LBUTTONDOWN:
-        return OnLButtonDown();
+        return OnPressStart();
     case WM_LBUTTONUP:
         return OnLButtonUp(lParam);
     case WM_KEYUP:
         return OnKeyUp(wParam);
     case WM_MOUSEMOVE:
-        return OnMouseMove(lParam);
+        TrackPress(lParam);
+        return 0;
     case WM_KEYDOWN:
-        return OnKeyDown(wParam);
+        return OnSpaceDown(wParam);
     default:
         return CRoundButton::WindowProc(message, wParam, lParam);
     }
@@ -809,27 +842,6 @@ void CRoundCheckBox::ToggleCheck() {
     m_nCheckState = (m_nCheckState == 0) ? 1 : 0;
 }
 
-// Runs when the left button goes down on the box: it shows pressed until the release.
-LRESULT CRoundCheckBox::OnLButtonDown() {
-    m_bPressed = TRUE;
-    SetFocus();
-    ::SetCapture(m_hWnd);
-    Refresh();
-    return 0;
-}
-
-// Runs while the mouse moves; during a press the box shows pressed only while the mouse is over it.
-LRESULT CRoundCheckBox::OnMouseMove(LPARAM lParam) {
-    if (::GetCapture() != m_hWnd)
-        return 0;
-    const BOOL bInside = PointInClient(lParam);
-    if (bInside != m_bPressed) {
-        m_bPressed = bInside;
-        Refresh();
-    }
-    return 0;
-}
-
 // Runs when the left button comes up: a release over the box toggles it.
 LRESULT CRoundCheckBox::OnLButtonUp(LPARAM lParam) {
     ::ReleaseCapture();
@@ -839,15 +851,6 @@ LRESULT CRoundCheckBox::OnLButtonUp(LPARAM lParam) {
     }
     m_bPressed = FALSE;
     Refresh();
-    return 0;
-}
-
-// Runs when a key goes down: space shows the box pressed.
-LRESULT CRoundCheckBox::OnKeyDown(WPARAM wParam) {
-    if (wParam == VK_SPACE && !m_bPressed) {
-        m_bPressed = TRUE;
-        Refresh();
-    }
     return 0;
 }
 
@@ -885,13 +888,13 @@ LRESULT CRoundRadioButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam
     case WM_LBUTTONUP:
         return OnLButtonUp(lParam);
     case WM_LBUTTONDOWN:
-        return OnLButtonDown();
+        return OnPressStart();
     case WM_MOUSEMOVE:
-        return OnMouseMove(wParam, lParam);
+        return OnMouseMove(lParam);
     case WM_SYSCOLORCHANGE:
         return OnSysColorChange();
     case WM_KEYDOWN:
-        return OnKeyDown(wParam);
+        return OnSpaceDown(wParam);
     case WM_KEYUP:
         return OnKeyUp(wParam);
     case WM_SETFOCUS:
@@ -901,24 +904,10 @@ LRESULT CRoundRadioButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam
     }
 }
 
-// Runs when the left button goes down on the button: it shows pressed until the release.
-LRESULT CRoundRadioButton::OnLButtonDown() {
-    m_bPressed = TRUE;
-    SetFocus();
-    ::SetCapture(m_hWnd);
-    Refresh();
-    return 0;
-}
-
 // Runs while the mouse moves; during a press the button shows pressed only while the mouse is over it.
-LRESULT CRoundRadioButton::OnMouseMove(WPARAM, LPARAM lParam) {
-    if (::GetCapture() != m_hWnd)
+LRESULT CRoundRadioButton::OnMouseMove(LPARAM lParam) {
+    if (!TrackPress(lParam))
         return 0;
-    const BOOL bInside = PointInClient(lParam);
-    if (bInside != m_bPressed) {
-        m_bPressed = bInside;
-        Refresh();
-    }
     return Default();
 }
 
@@ -934,15 +923,6 @@ LRESULT CRoundRadioButton::OnLButtonUp(LPARAM lParam) {
     }
     m_bPressed = FALSE;
     Refresh();
-    return 0;
-}
-
-// Runs when a key goes down: space shows the button pressed.
-LRESULT CRoundRadioButton::OnKeyDown(WPARAM wParam) {
-    if (wParam == VK_SPACE && !m_bPressed) {
-        m_bPressed = TRUE;
-        Refresh();
-    }
     return 0;
 }
 

@@ -63,6 +63,13 @@ protected:
     void NotifyClicked() { NotifyClicked(m_hWnd); }
     BOOL PointInClient(LPARAM lParam) const;
 
+    // Pressing, shared by the check box and the radio button: the left button goes down
+    // (focus and capture), the mouse moves during a press (pressed only while over the
+    // control; false when no press of ours is under way), space goes down.
+    LRESULT OnPressStart();
+    bool TrackPress(LPARAM lParam);
+    LRESULT OnSpaceDown(WPARAM wParam);
+
     LRESULT OnSysColorChange();
     LRESULT OnLButtonDblClk(WPARAM wParam, LPARAM lParam);
 
@@ -114,10 +121,7 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    LRESULT OnLButtonDown();
-    LRESULT OnMouseMove(LPARAM lParam);
     LRESULT OnLButtonUp(LPARAM lParam);
-    LRESULT OnKeyDown(WPARAM wParam);
     LRESULT OnKeyUp(WPARAM wParam);
     void ToggleCheck();
 };
@@ -136,10 +140,8 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    LRESULT OnLButtonDown();
-    LRESULT OnMouseMove(WPARAM wParam, LPARAM lParam);
+    LRESULT OnMouseMove(LPARAM lParam);
     LRESULT OnLButtonUp(LPARAM lParam);
-    LRESULT OnKeyDown(WPARAM wParam);
     LRESULT OnKeyUp(WPARAM wParam);
     LRESULT OnSetFocus();
     LRESULT OnSysColorChange();
