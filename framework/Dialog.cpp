@@ -215,16 +215,8 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hDlg, UINT message, WPARAM wParam, LPA
     if (!pDlg)
         return FALSE;
 
-    CurrentMessage current{message, wParam, lParam, false};
-    CurrentMessage* pPrevious = pDlg->m_pCurrentMessage;
-    pDlg->m_pCurrentMessage = &current;
-    LRESULT result = 0;
-    try {
-        result = pDlg->Dispatch(message, wParam, lParam);
-    } catch (...) {
-        current.bDefaultRequested = true;
-    }
-    pDlg->m_pCurrentMessage = pPrevious;
+    bool bUnhandled = false;
+    LRESULT result = pDlg->DispatchFromProcedure(message, wParam, lParam, &bUnhandled);
 
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrA(hDlg, DWLP_USER, 0);
@@ -232,7 +224,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hDlg, UINT message, WPARAM wParam, LPA
         pDlg->PostNcDestroy();
         return FALSE;
     }
-    if (current.bDefaultRequested)
+    if (bUnhandled)
         return FALSE;
     switch (message) {
     // These answer through the dialog procedure's own result.

@@ -187,8 +187,23 @@ LRESULT CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     return WindowProc(message, wParam, lParam);
 }
 
-// Every message of a subclassed control. Exceptions stop here: they must never unwind
-// through the system's frames.
+LRESULT CWnd::DispatchFromProcedure(UINT message, WPARAM wParam, LPARAM lParam, bool* pbUnhandled) {
+    CurrentMessage current{message, wParam, lParam, false};
+    CurrentMessage* pPrevious = m_pCurrentMessage;
+    m_pCurrentMessage = &current;
+    LRESULT result = 0;
+    try {
+        result = Dispatch(message, wParam, lParam);
+    } catch (...) {
+        current.bDefaultRequested = true;
+        result = 0;
+    }
+    m_pCurrentMessage = pPrevious;
+    *pbUnhandled = current.bDefaultRequested;
+    return result;
+}
+
+// Every message of a subclassed control.
 LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR dwRefData) {
     CWnd* pWnd = reinterpret_cast<CWnd*>(dwRefData);
     if (message == WM_NCDESTROY) {
@@ -198,15 +213,9 @@ LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPAR
         pWnd->PostNcDestroy();
         return result;
     }
-    CurrentMessage current{message, wParam, lParam, false};
-    CurrentMessage* pPrevious = pWnd->m_pCurrentMessage;
-    pWnd->m_pCurrentMessage = &current;
-    LRESULT result = 0;
-    try {
-        result = pWnd->Dispatch(message, wParam, lParam);
-    } catch (...) {
+    bool bUnhandled = false;
+    LRESULT result = pWnd->DispatchFromProcedure(message, wParam, lParam, &bUnhandled);
+    if (bUnhandled)
         result = ::DefSubclassProc(hWnd, message, wParam, lParam);
-    }
-    pWnd->m_pCurrentMessage = pPrevious;
     return result;
 }

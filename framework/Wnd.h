@@ -105,6 +105,11 @@ protected:
 
     // Dispatches one message: reflection to a bound child first, then WindowProc.
     LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+    // Dispatch as the window and dialog procedures call it: keeps the message for
+    // Default() (nested messages save and restore it) and stops exceptions, which must
+    // never unwind through the system's frames. *pbUnhandled tells whether the object
+    // asked for the default processing (or threw), which the caller then supplies.
+    LRESULT DispatchFromProcedure(UINT message, WPARAM wParam, LPARAM lParam, bool* pbUnhandled);
 
     // The message being handled, for Default(); nested messages save and restore it.
     struct CurrentMessage {

@@ -1,7 +1,7 @@
 // Statement.h
 //
 // What a statement handle does between prepare and the last fetch.
-//   BindSlot, DefineSlot - the caller's buffers as given to OCIBindByPos and OCIDefineByPos.
+//   ValueSlot (BindSlot, DefineSlot) - the caller's buffers as given to OCIBindByPos and OCIDefineByPos.
 //   Statement            - runs the prepared text on the session's database at execute, binds
 //                          the caller's values by position, keeps the rows that one simulated
 //                          round trip brought (the requested rows plus OCI_ATTR_PREFETCH_ROWS
@@ -20,7 +20,8 @@
 
 namespace ocilite {
 
-struct BindSlot {
+// A bind and a define carry the same description of the caller's buffer.
+struct ValueSlot {
   void* value = nullptr;
   sb4 size = 0;
   ub2 type = 0;
@@ -28,15 +29,8 @@ struct BindSlot {
   ub2* length = nullptr;
   ub2* returnCode = nullptr;
 };
-
-struct DefineSlot {
-  void* value = nullptr;
-  sb4 size = 0;
-  ub2 type = 0;
-  sb2* indicator = nullptr;
-  ub2* length = nullptr;
-  ub2* returnCode = nullptr;
-};
+using BindSlot = ValueSlot;
+using DefineSlot = ValueSlot;
 
 // The outcome of one execute or fetch: the status to return and the record it leaves.
 struct CallResult {
