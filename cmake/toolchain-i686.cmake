@@ -1,4 +1,4 @@
-# Cross-compiling for 64-bit Windows with MinGW-w64 (posix threads: std::thread and std::mutex).
+# Cross-compiling for 32-bit Windows with MinGW-w64 (posix threads: std::thread and std::mutex).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)

@@ -1,29 +1,43 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Quillmark needs on Debian 12, and only
-# when something is missing: the MinGW-w64 cross compilers (posix threads), CMake,
-# Wine, Xvfb, Debian's GoogleTest sources, sqlite3 (demo database), npm (fetches the
-# pinned SQLite amalgamation), xdotool and imagemagick (end-to-end test, screenshots).
+# what is missing. Each package is judged by the file the build or the tests really use,
+# not by a command name another package could also provide: the MinGW-w64 cross
+# compilers (posix threads) and resource compiler, CMake, Wine for 64-bit and 32-bit
+# programs (wine32 comes from the i386 architecture), the fonts Wine lays dialogs out
+# with (fonts-wine: Tahoma, MS Sans Serif, Marlett), Xvfb, Debian's GoogleTest sources,
+# sqlite3 (demo database), npm (fetches the pinned SQLite amalgamation), xdotool and
+# imagemagick (end-to-end test, screenshots).
 set -euo pipefail
 
 need=()
-command -v cmake >/dev/null || need+=(cmake)
-command -v make >/dev/null || need+=(make)
-command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64)
-command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686)
-command -v x86_64-w64-mingw32-windres >/dev/null || need+=(binutils-mingw-w64-x86-64)
-command -v wine >/dev/null || need+=(wine wine64)
-[ -e /usr/lib/wine/wine64 ] || command -v wine64 >/dev/null || need+=(wine64)
-command -v Xvfb >/dev/null || need+=(xvfb)
-[ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
-command -v sqlite3 >/dev/null || need+=(sqlite3)
-command -v npm >/dev/null || need+=(npm)
-command -v xdotool >/dev/null || need+=(xdotool)
-command -v import >/dev/null || need+=(imagemagick)
-command -v python3 >/dev/null || need+=(python3)
+# want PACKAGE FILE: PACKAGE is needed unless FILE exists.
+want() { [ -e "$2" ] || need+=("$1"); }
+
+want cmake              /usr/bin/cmake
+want make               /usr/bin/make
+want g++-mingw-w64-x86-64-posix /usr/bin/x86_64-w64-mingw32-g++-posix
+want g++-mingw-w64-i686-posix   /usr/bin/i686-w64-mingw32-g++-posix
+want binutils-mingw-w64-x86-64  /usr/bin/x86_64-w64-mingw32-windres
+want binutils-mingw-w64-i686    /usr/bin/i686-w64-mingw32-windres
+want wine               /usr/bin/wine
+want wine64             /usr/lib/wine/wine64
+want wine32:i386        /usr/lib/wine/wine
+want fonts-wine         /usr/share/wine/fonts/tahoma.ttf
+want xvfb               /usr/bin/Xvfb
+want googletest         /usr/src/googletest/CMakeLists.txt
+want sqlite3            /usr/bin/sqlite3
+want npm                /usr/bin/npm
+want xdotool            /usr/bin/xdotool
+want imagemagick        /usr/bin/import
+want python3            /usr/bin/python3
 
 if [ ${#need[@]} -gt 0 ]; then
   echo "Installing: ${need[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  # wine32 is an i386 package: the architecture must be known before the index is read.
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
   apt-get update -q
   apt-get install -y -q --no-install-recommends "${need[@]}"
 fi
