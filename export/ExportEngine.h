@@ -1,0 +1,149 @@
+// ExportEngine.h
+//
+// The export itself, for every front end (the main window and the console exporter):
+//   ExportParams    - one job's parameters, handed to the run as one value.
+//   ExportObjectId  - one object of the listing: name and type as stored.
+//   ExportFailure   - the texts of a failure: the message the user sees (the first line is
+//                     the program's fixed text, a second line says where) and the log lines.
+//   ExportSink      - where the blocks go: one .sql file (OutputFile below), or a folder of
+//                     files (the console exporter's). The run asks it to check the target
+//                     before the logon and hands it each object's complete block.
+//   ExportReporter  - how the run reports: log lines, source text, progress, a message the
+//                     user must see, the end of the run; and whether it is to go on (Stop).
+//   ExportOutcome   - how a run ended, for the front end's last words and exit code.
+//   RunExport       - one run on the calling thread, from the logon to the last block.
+//
+// The run logs on, lists the objects (by name, then type, so a package's specification
+// comes before its body), reads each object's lines and hands the sink one
+// "CREATE OR REPLACE " block per object, ending with a "/" line unless the block's last
+// non-blank line is a "/" alone.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/String.h"
+
+// Oracle names and types: up to 128 bytes.
+constexpr int kMaxObjectNameLength = 128;
+// Source rows the client fetches ahead per round trip on the listing and source statements.
+constexpr unsigned kPrefetchRows = 500;
+
+struct ExportParams {
+    CString strUser;
+    CString strPassword;
+    CString strDatabase;
+    bool bSysdba = false;
+    // The output file of the single-file sink (wide: any character the file system takes).
+    std::wstring strFileName;
+    // Empty: every package, package body, procedure and function of the schema. Otherwise
+    // each named object in turn, as stored (the comparison is exact).
+    std::vector<CString> objectNames;
+};
+
+struct ExportObjectId {
+    CString strName;
+    CString strType;
+};
+
+struct ExportFailure {
+    // Shown to the user; empty for ends without a message. Lines are separated by "\n".
+    CString strMessage;
+    // Logged in order after everything else; the last one ends the job.
+    std::vector<CString> logLines;
+};
+
+enum class ExportResult {
+    Done,             // every block written
+    Stopped,          // the reporter said stop; nothing more was written or reported
+    TargetRejected,   // the output path cannot be written (found before the logon)
+    LogonFailed,      // the logon failed (ExportOutcome::nErrorCode -1: no client library)
+    ListingFailed,    // the object list could not be read, or held a name that did not fit
+    NothingToExport,  // "Object not found."
+    NoSource,         // an object without source lines
+    FetchFailed,      // a statement failed while reading an object
+    WriteFailed,      // a block could not be written
+};
+
+struct ExportOutcome {
+    ExportResult result = ExportResult::Done;
+    // The database's error number of a failed logon or statement (-1: no client library).
+    int nErrorCode = 0;
+    // Blocks the sink holds from this run.
+    int nObjectsWritten = 0;
+    int nObjectCount = 0;
+    ExportFailure failure;
+};
+
+class ExportSink {
+public:
+    virtual ~ExportSink() = default;
+    // Runs before the logon: whether the target can be written, without creating or changing
+    // anything. False with the failure's texts.
+    virtual bool Check(ExportFailure& failure) = 0;
+    // Runs once per object with its complete block (the bytes of the .sql text). False with
+    // the failure's texts; the run then ends.
+    virtual bool Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure) = 0;
+    // Runs after the last block of a run that wrote every object.
+    virtual bool Complete(ExportFailure& failure) { return true; }
+    // What the target holds now, for the messages of a failed run, e.g. "The file holds the
+    // 2 complete objects before it." or "The file was not changed.".
+    virtual CString StateText() const = 0;
+    // Blocks written by this run.
+    virtual int WrittenCount() const = 0;
+};
+
+class ExportReporter {
+public:
+    virtual ~ExportReporter() = default;
+    // Runs before each object and each source line and before every write: waits out a hold;
+    // false once the run is to stop.
+    virtual bool KeepGoing() = 0;
+    // Runs step (a write to the target) as one step that a stop cannot cut in two; false,
+    // without running it, when the run is to stop.
+    virtual bool Guarded(const std::function<void()>& step) = 0;
+    // One whole log line.
+    virtual void LogLine(const CString& strLine) = 0;
+    // Source text, shown split at its line feeds; what follows the last line feed is held back
+    // and put in front of the next line.
+    virtual void LogSource(const char* pText, int nLength) = 0;
+    // Both progress values, 0..100.
+    virtual void Progress(int nObjectPercent, int nTotalPercent) = 0;
+    // The object list is known; an object begins; an object's block has been written.
+    virtual void ObjectsListed(int nCount) {}
+    virtual void ObjectBegins(const ExportObjectId& object, int nIndex) {}
+    virtual void ObjectWritten(const ExportObjectId& object, int nIndex, int nLines) {}
+    // A message the user must see (lines separated by "\n"); returns when it has been seen.
+    virtual void Message(const CString& strText) = 0;
+    // The end of a run that was not stopped: outcome.failure.logLines (for success an empty
+    // line, "Source uploaded. File created." and an empty line) are the last log lines.
+    virtual void Finish(const ExportOutcome& outcome) = 0;
+};
+
+// Runs one job on the calling thread. The reporter sees every step; the sink gets the blocks.
+// Returns how the run ended (ExportResult::Stopped when the reporter said stop, in which case
+// Finish was not called).
+ExportOutcome RunExport(const ExportParams& params, ExportSink& sink, ExportReporter& reporter);
+
+// The single-file sink: one .sql file holding every block of the run in order. The file that
+// is there before the run stays untouched until the first block is written; that write
+// replaces it, later ones append.
+class OutputFile : public ExportSink {
+public:
+    explicit OutputFile(std::wstring strPath);
+    bool Check(ExportFailure& failure) override;
+    bool Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure) override;
+    CString StateText() const override;
+    int WrittenCount() const override { return m_nWritten; }
+
+private:
+    std::wstring m_strPath;
+    int m_nWritten = 0;
+};
+
+// Narrow and wide text in the system's code page, for paths shown in messages.
+CString NarrowPath(const std::wstring& strPath);
+std::wstring WidenAnsi(const char* pszText);
