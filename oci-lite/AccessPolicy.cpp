@@ -94,13 +94,25 @@ bool HasSchemaQualifier(const std::vector<Token>& tokens) {
   return false;
 }
 
-// The first word of a statement, skipping opening parentheses.
-std::string FirstWord(const std::vector<Token>& tokens) {
-  for (const Token& token : tokens) {
-    if (token.kind == Token::kOther && token.text == "(") continue;
-    return token.kind == Token::kWord ? token.text : std::string();
+// The verb of a statement: its first word (past opening parentheses), or for a statement that
+// opens with a WITH clause the first verb outside the clause's parentheses.
+std::string Verb(const std::vector<Token>& tokens) {
+  size_t i = 0;
+  while (i < tokens.size() && tokens[i].kind == Token::kOther && tokens[i].text == "(") ++i;
+  if (i == tokens.size() || tokens[i].kind != Token::kWord) return std::string();
+  if (tokens[i].text != "with") return tokens[i].text;
+  int depth = 0;
+  for (++i; i < tokens.size(); ++i) {
+    const Token& token = tokens[i];
+    if (token.kind == Token::kOther && token.text == "(") ++depth;
+    if (token.kind == Token::kOther && token.text == ")") --depth;
+    if (depth == 0 && token.kind == Token::kWord &&
+        (token.text == "select" || token.text == "values" || token.text == "insert" ||
+         token.text == "update" || token.text == "delete" || token.text == "replace")) {
+      return token.text;
+    }
   }
-  return std::string();
+  return "with";
 }
 
 bool IsOneOf(const std::string& word, std::initializer_list<const char*> words) {
@@ -224,7 +236,7 @@ bool AccessPolicy::MayRead(const char* table, const char* column, const char* sc
 // Runs before a session's statement compiles.
 OraError AccessPolicy::CheckBeforeCompile(const std::string& sql) {
   m_refused = 0;
-  std::string verb = FirstWord(Tokenize(sql));
+  std::string verb = Verb(Tokenize(sql));
   if (IsOneOf(verb, {"insert", "update", "delete", "merge", "upsert", "replace", "create", "drop",
                      "alter", "truncate", "grant", "revoke", "rename", "comment", "analyze",
                      "reindex", "vacuum"})) {
