@@ -7,12 +7,14 @@
 #include <exception>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "db/OciDefs.h"
 #include "oci-lite/Database.h"
 #include "oci-lite/Diagnostics.h"
 #include "oci-lite/Handles.h"
+#include "oci-lite/Limits.h"
 
 using namespace ocilite;
 
@@ -78,7 +80,7 @@ class TraceLine {
 
 // Leaves a record in the error handle (when there is one) and returns the status.
 sword Report(RecordHolder* error, const OraError& record, sword status = OCI_ERROR) {
-  if (error != nullptr) error->record = record;
+  if (error != nullptr) error->SetRecord(record);
   return status;
 }
 
@@ -95,14 +97,15 @@ ErrorHandle* FindError(const void* errhp) {
   return HandleRegistry::Instance().FindAs<ErrorHandle>(errhp, OCI_HTYPE_ERROR);
 }
 
-// The live, logged-on session behind a service context, or null.
-SessionHandle* ActiveSession(SvcCtxHandle* svc) {
-  HandleRegistry& registry = HandleRegistry::Instance();
-  SessionHandle* session = registry.FindAs<SessionHandle>(svc->session, OCI_HTYPE_SESSION);
-  if (session == nullptr || !session->active) return nullptr;
-  ServerHandle* server = registry.FindAs<ServerHandle>(session->server, OCI_HTYPE_SERVER);
-  if (server == nullptr || !server->database || !server->database->IsOpen()) return nullptr;
-  return session;
+// The connection of the live, logged-on session behind a service context, or null. A session
+// runs its statements on its own connection only, whatever server the context names now.
+std::shared_ptr<Database> ActiveSessionDatabase(SvcCtxHandle* svc) {
+  SessionHandle* session =
+      HandleRegistry::Instance().FindAs<SessionHandle>(svc->session.load(), OCI_HTYPE_SESSION);
+  if (session == nullptr) return nullptr;
+  std::shared_ptr<Database> database = session->GetDatabase();
+  if (!database || !database->IsOpen()) return nullptr;
+  return database;
 }
 
 template <class Slot, class HandleT>
@@ -130,13 +133,13 @@ sword AttrSetImpl(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size, u
       if (attrtype == OCI_ATTR_SERVER) {
         auto* server = registry.FindAs<ServerHandle>(attributep, OCI_HTYPE_SERVER);
         if (server == nullptr) return OCI_INVALID_HANDLE;
-        svc->server = server;
+        svc->server.store(server);
         return OCI_SUCCESS;
       }
       if (attrtype == OCI_ATTR_SESSION) {
         auto* session = registry.FindAs<SessionHandle>(attributep, OCI_HTYPE_SESSION);
         if (session == nullptr) return OCI_INVALID_HANDLE;
-        svc->session = session;
+        svc->session.store(session);
         return OCI_SUCCESS;
       }
       break;
@@ -157,6 +160,7 @@ sword AttrSetImpl(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size, u
         if (attributep == nullptr) return OCI_INVALID_HANDLE;
         ub4 value;
         std::memcpy(&value, attributep, sizeof value);
+        std::lock_guard<std::mutex> lock(stmt->mutex);
         if (attrtype == OCI_ATTR_PREFETCH_ROWS) stmt->statement.SetPrefetchRows(value);
         return OCI_SUCCESS;  // the memory limit never binds here: rows are small
       }
@@ -176,7 +180,7 @@ sword ServerAttachImpl(OCIServer* srvhp, OCIError* errhp, const OraText* dblink,
   if (dblink == nullptr && dblink_len > 0) return OCI_INVALID_HANDLE;
   sword status;
   if (InjectedFault(error, kOraNoListener, &status)) return status;
-  if (server->database) return Report(error, MakeOraError(kOraAlreadyConnected));
+  if (server->connection.IsAttached()) return Report(error, MakeOraError(kOraAlreadyConnected));
   if (dblink_len <= 0) return Report(error, MakeOraError(kOraCannotResolve));
   std::string path =
       DatabaseLocator::PathFor(std::string(reinterpret_cast<const char*>(dblink), dblink_len));
@@ -185,12 +189,13 @@ sword ServerAttachImpl(OCIServer* srvhp, OCIError* errhp, const OraText* dblink,
   }
   // The name resolved: from here on the client talks to the server.
   Diagnostics::Instance().RoundTrip();
-  OraError failure = Database::Open(path, &server->database);
+  OraError failure = server->connection.Attach(path);
   if (failure.IsError()) return Report(error, failure);
   return OCI_SUCCESS;
 }
 
-// OCISessionBegin: checks the credentials and gives the session its views.
+// OCISessionBegin: checks the credentials on a connection of the session's own, which holds
+// its views.
 sword SessionBeginImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4 credt, ub4 mode) {
   HandleRegistry& registry = HandleRegistry::Instance();
   auto* svc = registry.FindAs<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
@@ -199,11 +204,11 @@ sword SessionBeginImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4
   if (svc == nullptr || session == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
-  auto* server = registry.FindAs<ServerHandle>(svc->server, OCI_HTYPE_SERVER);
-  if (server == nullptr || !server->database || !server->database->IsOpen()) {
+  auto* server = registry.FindAs<ServerHandle>(svc->server.load(), OCI_HTYPE_SERVER);
+  if (server == nullptr || !server->connection.IsAttached()) {
     return Report(error, MakeOraError(kOraNotConnected));
   }
-  if (session->active) return Report(error, MakeOraError(kOraAlreadyAuthenticated));
+  if (session->IsActive()) return Report(error, MakeOraError(kOraAlreadyAuthenticated));
   if (credt != OCI_CRED_RDBMS || session->userName.empty()) {
     return Report(error, MakeOraError(kOraInvalidLogon));
   }
@@ -211,50 +216,49 @@ sword SessionBeginImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4
   Diagnostics::Instance().RoundTrip();
   if (mode & OCI_SYSOPER) return Report(error, MakeOraError(kOraInsufficientPrivileges));
   std::string sessionUser;
+  std::shared_ptr<Database> database;
   const ClientCharset& charset = static_cast<EnvHandle*>(session->parent)->charset;
-  OraError failure = server->database->BeginSession(charset.ToDatabase(session->userName),
-                                                    charset.ToDatabase(session->password),
-                                                    (mode & OCI_SYSDBA) != 0, &sessionUser);
+  OraError failure = server->connection.BeginSession(
+      charset.ToDatabase(session->userName), charset.ToDatabase(session->password),
+      (mode & OCI_SYSDBA) != 0, &database, &sessionUser);
   if (failure.IsError()) return Report(error, failure);
-  session->active = true;
-  session->server = server;
+  session->SetDatabase(std::move(database));
   session->sessionUser = sessionUser;
-  svc->session = session;
+  svc->session.store(session);
   return OCI_SUCCESS;
 }
 
-// OCISessionEnd: logs the session off (OCI_ATTR_SESSION may still point at it).
+// OCISessionEnd: logs the session off, closing its connection (OCI_ATTR_SESSION may still
+// point at it).
 sword SessionEndImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp) {
   HandleRegistry& registry = HandleRegistry::Instance();
   auto* svc = registry.FindAs<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
   ErrorHandle* error = FindError(errhp);
   if (svc == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
   SessionHandle* session = registry.FindAs<SessionHandle>(
-      usrhp != nullptr ? static_cast<void*>(usrhp) : svc->session, OCI_HTYPE_SESSION);
+      usrhp != nullptr ? static_cast<void*>(usrhp) : svc->session.load(), OCI_HTYPE_SESSION);
   if (usrhp != nullptr && session == nullptr) return OCI_INVALID_HANDLE;
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
-  if (session == nullptr || !session->active) return Report(error, MakeOraError(kOraNotLoggedOn));
-  auto* server = registry.FindAs<ServerHandle>(session->server, OCI_HTYPE_SERVER);
-  session->active = false;
-  if (server == nullptr || !server->database || !server->database->IsOpen()) {
-    return Report(error, MakeOraError(kOraNotConnected));
-  }
+  std::shared_ptr<Database> database = session != nullptr ? session->GetDatabase() : nullptr;
+  if (!database) return Report(error, MakeOraError(kOraNotLoggedOn));
+  session->SetDatabase(nullptr);
+  // A detach ended the session already: the server is gone.
+  if (!database->IsOpen()) return Report(error, MakeOraError(kOraNotConnected));
   Diagnostics::Instance().RoundTrip();
-  server->database->EndSession();
+  database->Close();
   return OCI_SUCCESS;
 }
 
-// OCIServerDetach: closes the database; statements still open on it fail from then on.
+// OCIServerDetach: ends every session begun on the attach; their statements fail from then on.
 sword ServerDetachImpl(OCIServer* srvhp, OCIError* errhp) {
   auto* server = HandleRegistry::Instance().FindAs<ServerHandle>(srvhp, OCI_HTYPE_SERVER);
   ErrorHandle* error = FindError(errhp);
   if (server == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
-  if (!server->database) return Report(error, MakeOraError(kOraNotConnected));
-  server->database->Close();
-  server->database.reset();
+  if (!server->connection.IsAttached()) return Report(error, MakeOraError(kOraNotConnected));
+  server->connection.Detach();
   return OCI_SUCCESS;
 }
 
@@ -263,12 +267,13 @@ sword ErrorGetImpl(void* hndlp, ub4 recordno, sb4* errcodep, OraText* bufp, ub4 
   if (type != OCI_HTYPE_ERROR && type != OCI_HTYPE_ENV) return OCI_INVALID_HANDLE;
   auto* holder = HandleRegistry::Instance().FindAs<RecordHolder>(hndlp, type);
   if (holder == nullptr) return OCI_INVALID_HANDLE;
-  if (recordno != 1 || !holder->record.IsError()) return OCI_NO_DATA;
-  if (errcodep != nullptr) *errcodep = holder->record.code;
+  OraError record = holder->Record();
+  if (recordno != 1 || !record.IsError()) return OCI_NO_DATA;
+  if (errcodep != nullptr) *errcodep = record.code;
   if (bufp != nullptr && bufsiz > 0) {
-    size_t length = holder->record.text.size();
+    size_t length = record.text.size();
     if (length > bufsiz - 1) length = bufsiz - 1;
-    std::memcpy(bufp, holder->record.text.data(), length);
+    std::memcpy(bufp, record.text.data(), length);
     bufp[length] = '\0';
   }
   return OCI_SUCCESS;
@@ -281,6 +286,7 @@ sword StmtPrepareImpl(OCIStmt* stmtp, OCIError* errhp, const OraText* text, ub4 
   if (stmt == nullptr || error == nullptr || text == nullptr) return OCI_INVALID_HANDLE;
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
+  std::lock_guard<std::mutex> lock(stmt->mutex);
   // A new text discards the binds and defines made for the old one.
   stmt->binds.clear();
   stmt->defines.clear();
@@ -309,6 +315,7 @@ sword BindOrDefine(OCIStmt* stmtp, OutT** out, OCIError* errhp, ub4 position, vo
   if (!(isDefine ? IsSupportedDefine(dty, value_sz) : IsSupportedBind(dty, value_sz))) {
     return Report(error, MakeOraError(kOraUnsupportedType));
   }
+  std::lock_guard<std::mutex> lock(stmt->mutex);
   std::map<ub4, HandleT*>& slots = HandlesOf(stmt, static_cast<HandleT*>(nullptr));
   HandleT* handle = slots.count(position) ? slots[position] : nullptr;
   if (handle == nullptr) {
@@ -334,14 +341,14 @@ sword StmtExecuteImpl(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 ite
   if (svc == nullptr || stmt == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
+  std::lock_guard<std::mutex> lock(stmt->mutex);
   if (!stmt->statement.IsPrepared()) return Report(error, MakeOraError(kOraNotPrepared));
-  SessionHandle* session = ActiveSession(svc);
-  if (session == nullptr) return Report(error, MakeOraError(kOraNotLoggedOn));
-  auto* server = registry.FindAs<ServerHandle>(session->server, OCI_HTYPE_SERVER);
-  CallResult result = stmt->statement.Execute(server->database, Slots<BindSlot>(stmt->binds),
+  std::shared_ptr<Database> database = ActiveSessionDatabase(svc);
+  if (!database) return Report(error, MakeOraError(kOraNotLoggedOn));
+  CallResult result = stmt->statement.Execute(database, Slots<BindSlot>(stmt->binds),
                                               Slots<DefineSlot>(stmt->defines), iters,
                                               (mode & OCI_DESCRIBE_ONLY) != 0);
-  if (result.record.IsError()) error->record = result.record;
+  if (result.record.IsError()) error->SetRecord(result.record);
   return result.status;
 }
 
@@ -355,8 +362,9 @@ sword StmtFetchImpl(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation)
   if (orientation != OCI_FETCH_NEXT && orientation != OCI_DEFAULT) {
     return Report(error, MakeOraError(kOraInvalidFetch));
   }
+  std::lock_guard<std::mutex> lock(stmt->mutex);
   CallResult result = stmt->statement.Fetch(Slots<DefineSlot>(stmt->defines), nrows);
-  if (result.record.IsError()) error->record = result.record;
+  if (result.record.IsError()) error->SetRecord(result.record);
   return result.status;
 }
 
@@ -378,6 +386,7 @@ extern "C" {
 sword __cdecl OCIInitialize(ub4 mode, void* ctxp, OCIMallocFn malocfp, OCIReallocFn ralocfp,
                             OCIMfreeFn mfreefp) {
   Diagnostics::Instance().InitializeOnce();
+  Limits::Instance().InitializeOnce();
   g_initialized.store(true);
   return TraceLine("OCIInitialize").Number("mode", mode).Return(OCI_SUCCESS);
 }

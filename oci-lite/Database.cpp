@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <set>
 
+#include "oci-lite/Limits.h"
 #include "sqlite3.h"
 
 namespace ocilite {
@@ -30,26 +33,6 @@ std::string SqlLiteral(const std::string& text) {
     if (c == '\'') literal += '\'';
   }
   return literal + "'";
-}
-
-// Watches every statement a session compiles: sessions read the views and tables but may not
-// reach other files or the stored passwords.
-int SessionAuthorizer(void*, int action, const char* first, const char*, const char* schema,
-                      const char*) {
-  switch (action) {
-    case SQLITE_ATTACH:
-    case SQLITE_DETACH:
-    case SQLITE_PRAGMA:
-      return SQLITE_DENY;
-    case SQLITE_READ:
-      if (first != nullptr && sqlite3_stricmp(first, "users") == 0 &&
-          (schema == nullptr || sqlite3_stricmp(schema, "main") == 0)) {
-        return SQLITE_DENY;
-      }
-      return SQLITE_OK;
-    default:
-      return SQLITE_OK;
-  }
 }
 
 // Copies the current row of stmt into row.
@@ -149,104 +132,206 @@ std::string DatabaseLocator::PathFor(const std::string& connectString) {
 
 // ---- Database ----
 
-// Runs when the last server handle or statement lets go of the connection.
+// Runs when the last session, statement or attach lets go of the connection.
 Database::~Database() { Close(); }
 
-// Runs at server attach. A connection serves one thread at a time (its logon's), so it takes no
-// lock of its own: a worker thread ended from outside cannot leave it locked for others.
+// Runs at server attach (to probe the file) and at each session begin. The authorizer is in
+// place before the first statement, oci-lite's own included; SQLite's own mutex is on as well,
+// so that finalizing a statement on one thread while another steps a query stays safe.
 OraError Database::Open(const std::string& utf8Path, std::shared_ptr<Database>* database) {
   sqlite3* db = nullptr;
-  int rc =
-      sqlite3_open_v2(utf8Path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+  int rc = sqlite3_open_v2(utf8Path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX,
+                           nullptr);
   if (rc != SQLITE_OK) {
     sqlite3_close_v2(db);
     return MakeOraError(kOraCannotResolve);
   }
-  database->reset(new Database(db));
-  if (!(*database)->Exec("SELECT count(*) FROM sqlite_master")) {
-    database->reset();
-    return MakeOraError(kOraNotAvailable);
-  }
+  std::shared_ptr<Database> opened(new Database(db));
+  opened->m_policy.Install(db);
+  sqlite3_progress_handler(db, 1000, &Database::OnProgress, opened.get());
   sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
   sqlite3_busy_timeout(db, 2000);
+  std::set<std::string> tables;
+  {
+    AccessPolicy::Trusted trusted(opened->m_policy);
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT lower(name) FROM main.sqlite_master", -1, &stmt,
+                           nullptr) != SQLITE_OK) {
+      sqlite3_finalize(stmt);
+      return MakeOraError(kOraNotAvailable);
+    }
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      const unsigned char* name = sqlite3_column_text(stmt, 0);
+      if (name != nullptr) tables.insert(reinterpret_cast<const char*>(name));
+    }
+    rc = sqlite3_finalize(stmt);
+  }
+  if (rc != SQLITE_OK) return MakeOraError(kOraNotAvailable);
+  opened->m_policy.SetBaseTables(std::move(tables));
+  *database = std::move(opened);
   return OraError();
 }
 
-// Runs the statements oci-lite itself needs (checks, views).
+// Runs the statements oci-lite itself needs (checks, views), past the access policy.
 bool Database::Exec(const std::string& sql) {
+  AccessPolicy::Trusted trusted(m_policy);
   return sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-// Runs at session begin.
+// Runs at session begin, on the session's own connection.
 OraError Database::BeginSession(const std::string& user, const std::string& password, bool sysdba,
                                 std::string* sessionUser) {
+  std::lock_guard<std::mutex> lock(m_callMutex);
   if (!IsOpen()) return MakeOraError(kOraNotConnected);
-  // Our own statements run unwatched; whatever happens, the session's SQL is watched again.
-  struct AuthorizerBack {
-    sqlite3* db;
-    ~AuthorizerBack() { sqlite3_set_authorizer(db, &SessionAuthorizer, nullptr); }
-  } authorizerBack{m_db};
-  sqlite3_set_authorizer(m_db, nullptr, nullptr);
-  sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(m_db, "SELECT password, sysdba FROM main.users WHERE name = ?1", -1, &stmt,
-                         nullptr) != SQLITE_OK) {
-    sqlite3_finalize(stmt);
-    return MakeOraError(kOraNotAvailable);
-  }
-  sqlite3_bind_text(stmt, 1, user.data(), static_cast<int>(user.size()), SQLITE_TRANSIENT);
   bool known = false;
   bool passwordMatches = false;
   bool mayBeSysdba = false;
-  if (sqlite3_step(stmt) == SQLITE_ROW) {
-    known = true;
-    const void* stored = sqlite3_column_blob(stmt, 0);
-    int storedBytes = sqlite3_column_bytes(stmt, 0);
-    passwordMatches = stored != nullptr && static_cast<size_t>(storedBytes) == password.size() &&
-                      std::memcmp(stored, password.data(), password.size()) == 0;
-    mayBeSysdba = sqlite3_column_int(stmt, 1) == 1;
+  {
+    AccessPolicy::Trusted trusted(m_policy);
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(m_db, "SELECT password, sysdba FROM main.users WHERE name = ?1", -1,
+                           &stmt, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(stmt);
+      return MakeOraError(kOraNotAvailable);
+    }
+    sqlite3_bind_text(stmt, 1, user.data(), static_cast<int>(user.size()), SQLITE_TRANSIENT);
+    if (sqlite3_step(stmt) == SQLITE_ROW) {
+      known = true;
+      const void* stored = sqlite3_column_blob(stmt, 0);
+      int storedBytes = sqlite3_column_bytes(stmt, 0);
+      passwordMatches = stored != nullptr && static_cast<size_t>(storedBytes) == password.size() &&
+                        std::memcmp(stored, password.data(), password.size()) == 0;
+      mayBeSysdba = sqlite3_column_int(stmt, 1) == 1;
+    }
+    sqlite3_finalize(stmt);
   }
-  sqlite3_finalize(stmt);
   if (!known || !passwordMatches) return MakeOraError(kOraInvalidLogon);
   if (sysdba && !mayBeSysdba) return MakeOraError(kOraInsufficientPrivileges);
   *sessionUser = sysdba ? std::string("SYS") : user;
   return InstallViews(*sessionUser);
 }
 
-// Runs at session begin, after the credentials were accepted.
+// Runs at session begin, after the credentials were accepted. The public views read only
+// through the hidden ones, the only views the access policy lets read the base tables.
 OraError Database::InstallViews(const std::string& sessionUser) {
   std::string owner = SqlLiteral(sessionUser);
-  EndSession();
-  bool ok = Exec(
-                "CREATE TEMP VIEW USER_OBJECTS(OBJECT_NAME, OBJECT_TYPE, STATUS) AS "
-                "SELECT object_name, object_type, status FROM main.objects WHERE owner = " +
-                owner) &&
-            Exec(
-                "CREATE TEMP VIEW USER_SOURCE(NAME, TYPE, LINE, TEXT) AS "
-                "SELECT name, type, line, text FROM main.source WHERE owner = " +
-                owner);
-  if (!ok) {
-    EndSession();
-    return MakeOraError(kOraNotAvailable);
+  const std::string& objects = m_policy.HiddenObjectsView();
+  const std::string& source = m_policy.HiddenSourceView();
+  bool ok = Exec("CREATE TEMP VIEW " + objects +
+                 "(OBJECT_NAME, OBJECT_TYPE, STATUS) AS "
+                 "SELECT object_name, object_type, status FROM main.objects WHERE owner = " +
+                 owner) &&
+            Exec("CREATE TEMP VIEW " + source +
+                 "(NAME, TYPE, LINE, TEXT) AS "
+                 "SELECT name, type, line, text FROM main.source WHERE owner = " +
+                 owner) &&
+            Exec("CREATE TEMP VIEW USER_OBJECTS(OBJECT_NAME, OBJECT_TYPE, STATUS) AS "
+                 "SELECT OBJECT_NAME, OBJECT_TYPE, STATUS FROM " +
+                 objects) &&
+            Exec("CREATE TEMP VIEW USER_SOURCE(NAME, TYPE, LINE, TEXT) AS "
+                 "SELECT NAME, TYPE, LINE, TEXT FROM " +
+                 source) &&
+            Exec("CREATE TEMP VIEW DUAL(DUMMY) AS SELECT 'X'");
+  return ok ? OraError() : MakeOraError(kOraNotAvailable);
+}
+
+// Runs at session end, at server detach and when the last owner lets go; waits for a call in
+// progress on another thread.
+void Database::Close() {
+  std::lock_guard<std::mutex> lock(m_callMutex);
+  if (m_db == nullptr) return;
+  m_open.store(false);
+  // close_v2 waits for statements that are still prepared, so a statement handle freed after
+  // its session can still finalize safely.
+  sqlite3_close_v2(m_db);
+  m_db = nullptr;
+}
+
+// Runs at the start of an execute or a fetch: holds the connection and starts the budget.
+Database::Call::Call(Database& database) : m_database(database), m_lock(database.m_callMutex) {
+  unsigned budget = Limits::Instance().QueryTimeoutMs();
+  m_database.m_deadline.store(budget == 0 ? 0 : GetTickCount64() + budget);
+}
+
+// Runs when the execute or fetch returns.
+Database::Call::~Call() { m_database.m_deadline.store(0); }
+
+// SQLite calls this every thousand virtual machine steps of a running statement.
+int Database::OnProgress(void* self) {
+  unsigned long long deadline = static_cast<Database*>(self)->m_deadline.load();
+  return deadline != 0 && GetTickCount64() >= deadline ? 1 : 0;
+}
+
+// Runs at each execute, within its Call: the text is judged before and after SQLite compiles
+// it, so a refused statement reports the Oracle error of the policy, not SQLite's.
+OraError Database::Compile(const std::string& sql, sqlite3_stmt** stmt, const char** tail) {
+  *stmt = nullptr;
+  if (!IsOpen()) return MakeOraError(kOraNotConnected);
+  OraError refused = m_policy.CheckBeforeCompile(sql);
+  if (refused.IsError()) return refused;
+  int rc = sqlite3_prepare_v2(m_db, sql.data(), static_cast<int>(sql.size()), stmt, tail);
+  refused = m_policy.CheckAfterCompile(sql);
+  if (refused.IsError() || rc != SQLITE_OK) {
+    OraError error = refused.IsError() ? refused : FromSqlite(rc, sqlite3_errmsg(m_db), sql);
+    sqlite3_finalize(*stmt);
+    *stmt = nullptr;
+    return error;
   }
   return OraError();
 }
 
-// Runs at session end, and before a new session installs its views.
-void Database::EndSession() {
-  if (!IsOpen()) return;
-  sqlite3_set_authorizer(m_db, nullptr, nullptr);
-  Exec("DROP VIEW IF EXISTS temp.USER_OBJECTS");
-  Exec("DROP VIEW IF EXISTS temp.USER_SOURCE");
-  sqlite3_set_authorizer(m_db, &SessionAuthorizer, nullptr);
+// ---- ServerConnection ----
+
+// Runs at OCIServerAttach once the connect string named an existing file.
+OraError ServerConnection::Attach(const std::string& utf8Path) {
+  std::shared_ptr<Database> probe;
+  OraError failure = Database::Open(utf8Path, &probe);
+  if (failure.IsError()) return failure;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_path = utf8Path;
+  return OraError();
 }
 
-// Runs at server detach and when a server handle is freed.
-void Database::Close() {
-  if (m_db == nullptr) return;
-  // close_v2 waits for statements that are still prepared, so a statement handle freed after
-  // its server can still finalize safely.
-  sqlite3_close_v2(m_db);
-  m_db = nullptr;
+// Runs at attach, session begin and statement checks.
+bool ServerConnection::IsAttached() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return !m_path.empty();
+}
+
+// Runs at OCISessionBegin.
+OraError ServerConnection::BeginSession(const std::string& user, const std::string& password,
+                                        bool sysdba, std::shared_ptr<Database>* database,
+                                        std::string* sessionUser) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_path.empty()) return MakeOraError(kOraNotConnected);
+  std::shared_ptr<Database> opened;
+  OraError failure = Database::Open(m_path, &opened);
+  if (!failure.IsError()) failure = opened->BeginSession(user, password, sysdba, sessionUser);
+  if (failure.IsError()) return failure;
+  // Sessions that ended meanwhile leave their slot.
+  m_sessions.erase(std::remove_if(m_sessions.begin(), m_sessions.end(),
+                                  [](const std::weak_ptr<Database>& s) {
+                                    std::shared_ptr<Database> live = s.lock();
+                                    return !live || !live->IsOpen();
+                                  }),
+                   m_sessions.end());
+  m_sessions.push_back(opened);
+  *database = std::move(opened);
+  return OraError();
+}
+
+// Runs at OCIServerDetach and when the server handle is freed: nothing of the sessions begun on
+// this attach outlives it.
+void ServerConnection::Detach() {
+  std::vector<std::weak_ptr<Database>> sessions;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_path.clear();
+    sessions.swap(m_sessions);
+  }
+  for (const std::weak_ptr<Database>& session : sessions) {
+    if (std::shared_ptr<Database> live = session.lock()) live->Close();
+  }
 }
 
 // ---- Cursor ----
@@ -254,20 +339,15 @@ void Database::Close() {
 // Runs when a statement handle is freed or re-prepared.
 Cursor::~Cursor() { Finalize(); }
 
-// Runs at each execute.
+// Runs at each execute, within its Call.
 OraError Cursor::Prepare(const std::shared_ptr<Database>& database, const std::string& sql) {
   Finalize();
   m_database = database;
   m_sql = sql;
   if (!database || !database->IsOpen()) return MakeOraError(kOraNotConnected);
   const char* tail = nullptr;
-  int rc = sqlite3_prepare_v2(database->Handle(), sql.data(), static_cast<int>(sql.size()), &m_stmt,
-                              &tail);
-  if (rc != SQLITE_OK) {
-    OraError error = FromSqlite(rc, sqlite3_errmsg(database->Handle()), sql);
-    Finalize();
-    return error;
-  }
+  OraError error = database->Compile(sql, &m_stmt, &tail);
+  if (error.IsError()) return error;
   if (m_stmt == nullptr) return MakeOraError(kOraInvalidSqlStatement);  // only blanks
   // Oracle runs exactly one statement; anything after it is an error, not a second statement.
   const char* end = sql.data() + sql.size();

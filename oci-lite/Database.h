@@ -1,20 +1,26 @@
 // Database.h
 //
-// The SQLite side of one simulated server connection.
-//   DatabaseLocator - turns an untrusted connect string into the path of its database file
-//                     ("<name in lower case>.sqlite" in OCI_LITE_HOME, else beside OCI.DLL).
-//   Database        - one SQLite connection, opened read-only at server attach: checks logons
-//                     against the users table and gives each session its USER_OBJECTS and
-//                     USER_SOURCE views, filtered to the session's user.
-//   Cursor          - one SQL statement run on a Database: positional binds, row stepping,
-//                     every SQLite failure turned into an Oracle error.
+// The SQLite side of the simulated server.
+//   DatabaseLocator  - turns an untrusted connect string into the path of its database file
+//                      ("<name in lower case>.sqlite" in OCI_LITE_HOME, else beside OCI.DLL).
+//   Database         - one SQLite connection, opened read-only and watched by its AccessPolicy
+//                      from the first statement on. Each session has one of its own: the logon
+//                      is checked on it and it holds that session's USER_OBJECTS, USER_SOURCE
+//                      and DUAL, so sessions sharing a server handle never see each other's.
+//                      Calls on it are serialised (Database::Call) and each has a time budget.
+//   ServerConnection - one attach of a server handle: the file it named and the sessions begun
+//                      on it; a detach closes them all.
+//   Cursor           - one SQL statement run on a Database: positional binds, row stepping,
+//                      every SQLite failure turned into an Oracle error.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "oci-lite/AccessPolicy.h"
 #include "oci-lite/OraError.h"
 
 struct sqlite3;
@@ -53,7 +59,8 @@ class Database {
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
-  // Opens the file at utf8Path read-only and checks that it is a database.
+  // Opens the file at utf8Path read-only, with the access policy in place before anything runs,
+  // and checks that it is a database.
   static OraError Open(const std::string& utf8Path, std::shared_ptr<Database>* database);
 
   // Checks user and password (and the SYSDBA flag when asked) and installs the session views
@@ -61,20 +68,66 @@ class Database {
   OraError BeginSession(const std::string& user, const std::string& password, bool sysdba,
                         std::string* sessionUser);
 
-  // Removes the session views again at logoff.
-  void EndSession();
-
-  // Closes the connection; statements still open on it fail from then on.
+  // Closes the connection (waiting for a call in progress); statements still open on it fail
+  // from then on.
   void Close();
-  bool IsOpen() const { return m_db != nullptr; }
+  bool IsOpen() const { return m_open.load(); }
+
+  // Holds the connection for one OCI call: other threads wait, and the call's statements are
+  // interrupted (SQLITE_INTERRUPT, so ORA-01013) once the time budget is spent.
+  class Call {
+   public:
+    explicit Call(Database& database);
+    ~Call();
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
+
+   private:
+    Database& m_database;
+    std::lock_guard<std::mutex> m_lock;
+  };
+
+  // Compiles a session's statement under the access policy; runs within a Call.
+  OraError Compile(const std::string& sql, sqlite3_stmt** stmt, const char** tail);
+
+  // The SQLite connection; used within a Call only.
   sqlite3* Handle() const { return m_db; }
 
  private:
-  explicit Database(sqlite3* db) : m_db(db) {}
+  explicit Database(sqlite3* db) : m_db(db), m_open(db != nullptr) {}
   OraError InstallViews(const std::string& sessionUser);
   bool Exec(const std::string& sql);
+  static int OnProgress(void* self);
 
+  std::mutex m_callMutex;  // held by each Call and by Close
   sqlite3* m_db;
+  std::atomic<bool> m_open;
+  std::atomic<unsigned long long> m_deadline{0};  // GetTickCount64 value; 0: no budget running
+  AccessPolicy m_policy;
+};
+
+class ServerConnection {
+ public:
+  ServerConnection() = default;
+  ~ServerConnection() { Detach(); }
+  ServerConnection(const ServerConnection&) = delete;
+  ServerConnection& operator=(const ServerConnection&) = delete;
+
+  // Opens the file once to see that it is a database, and remembers it for the sessions.
+  OraError Attach(const std::string& utf8Path);
+  bool IsAttached() const;
+
+  // Opens the session's own connection to the attached file and logs on there.
+  OraError BeginSession(const std::string& user, const std::string& password, bool sysdba,
+                        std::shared_ptr<Database>* database, std::string* sessionUser);
+
+  // Ends every session begun on this attach and forgets the file.
+  void Detach();
+
+ private:
+  mutable std::mutex m_mutex;
+  std::string m_path;  // empty while detached
+  std::vector<std::weak_ptr<Database>> m_sessions;
 };
 
 class Cursor {
@@ -99,6 +152,9 @@ class Cursor {
 
   // Steps once; *row receives the values, *done is set at the end of the rows.
   OraError Step(Row* row, bool* done);
+
+  // The connection of the last prepare, or null.
+  const std::shared_ptr<Database>& GetDatabase() const { return m_database; }
 
   // Forgets the rows and bindings so that the statement can run again.
   void Reset();

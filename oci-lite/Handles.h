@@ -9,6 +9,7 @@
 //                          children, and counts the live handles for tests.
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -35,10 +36,22 @@ struct Handle {
   std::unique_ptr<char[]> userMemory;
 };
 
-// Environments and error handles both hold at most one diagnostic record.
+// Environments and error handles both hold at most one diagnostic record. Two threads may
+// share an error handle, so the record is read and written under a lock.
 struct RecordHolder : Handle {
   using Handle::Handle;
-  OraError record;
+  void SetRecord(const OraError& error) {
+    std::lock_guard<std::mutex> lock(m_recordMutex);
+    m_record = error;
+  }
+  OraError Record() const {
+    std::lock_guard<std::mutex> lock(m_recordMutex);
+    return m_record;
+  }
+
+ private:
+  mutable std::mutex m_recordMutex;
+  OraError m_record;
 };
 
 struct EnvHandle : RecordHolder {
@@ -52,25 +65,43 @@ struct ErrorHandle : RecordHolder {
 
 struct ServerHandle : Handle {
   explicit ServerHandle(Handle* env) : Handle(OCI_HTYPE_SERVER, env) {}
-  ~ServerHandle() override {
-    if (database) database->Close();
-  }
-  std::shared_ptr<Database> database;  // set while attached
+  ServerConnection connection;  // detaches (ending its sessions) when the handle is freed
 };
 
 struct SessionHandle : Handle {
   explicit SessionHandle(Handle* env) : Handle(OCI_HTYPE_SESSION, env) {}
+  ~SessionHandle() override {
+    if (std::shared_ptr<ocilite::Database> database = GetDatabase()) database->Close();
+  }
+
+  // The session's own connection while logged on (closed by its end or its server's detach),
+  // else null.
+  std::shared_ptr<ocilite::Database> GetDatabase() const {
+    std::lock_guard<std::mutex> lock(m_databaseMutex);
+    return m_database;
+  }
+  void SetDatabase(std::shared_ptr<ocilite::Database> database) {
+    std::lock_guard<std::mutex> lock(m_databaseMutex);
+    m_database = std::move(database);
+  }
+  bool IsActive() const {
+    std::shared_ptr<ocilite::Database> database = GetDatabase();
+    return database && database->IsOpen();
+  }
+
   std::string userName;
   std::string password;
-  bool active = false;
-  ServerHandle* server = nullptr;  // the server the session began on
   std::string sessionUser;
+
+ private:
+  mutable std::mutex m_databaseMutex;
+  std::shared_ptr<ocilite::Database> m_database;
 };
 
 struct SvcCtxHandle : Handle {
   explicit SvcCtxHandle(Handle* env) : Handle(OCI_HTYPE_SVCCTX, env) {}
-  ServerHandle* server = nullptr;
-  SessionHandle* session = nullptr;
+  std::atomic<ServerHandle*> server{nullptr};
+  std::atomic<SessionHandle*> session{nullptr};
 };
 
 struct BindHandle : Handle {
@@ -85,6 +116,7 @@ struct DefineHandle : Handle {
 
 struct StmtHandle : Handle {
   explicit StmtHandle(Handle* env) : Handle(OCI_HTYPE_STMT, env) {}
+  std::mutex mutex;  // one call at a time on the statement, whatever the thread
   Statement statement;
   std::map<ub4, BindHandle*> binds;      // by position; owned by the registry
   std::map<ub4, DefineHandle*> defines;  // by position; owned by the registry

@@ -27,8 +27,13 @@
 // environments, binds and defines (freed with their statement) and handles freed implicitly
 // with their environment.
 //
-// Environment variables OCI_LITE_FAIL_AT, OCI_LITE_RTT_US and OCI_LITE_TRACE are read once, at
-// the first OCIInitialize; OCI_LITE_HOME is read at every OCIServerAttach.
+// Time budget (OciLiteSetQueryTimeout): each OCIStmtExecute and each fetch round trip may run
+// its statement this long (OCI_LITE_QUERY_TIMEOUT_MS, default 60000; 0: no limit) before it
+// fails with "ORA-01013: user requested cancel of current operation".
+//
+// Environment variables OCI_LITE_FAIL_AT, OCI_LITE_RTT_US, OCI_LITE_TRACE and
+// OCI_LITE_QUERY_TIMEOUT_MS are read once, at the first OCIInitialize; OCI_LITE_HOME is read at
+// every OCIServerAttach.
 #pragma once
 
 extern "C" {
@@ -48,6 +53,8 @@ typedef void(__cdecl* OciLiteSetRoundTripDelayFn)(unsigned microseconds);
 // Appends the call trace to the file at path from now on; null or "" stops tracing.
 // Returns 1 when the file could be opened (or tracing was stopped), 0 otherwise.
 typedef int(__cdecl* OciLiteSetTraceFileFn)(const char* path);
+// Sets the time budget of each execute and fetch round trip in milliseconds; 0 turns it off.
+typedef void(__cdecl* OciLiteSetQueryTimeoutFn)(unsigned milliseconds);
 
 unsigned __cdecl OciLiteRoundTrips(void);
 unsigned __cdecl OciLiteCallCount(void);
@@ -56,5 +63,6 @@ void __cdecl OciLiteResetCounters(void);
 void __cdecl OciLiteSetFailAt(unsigned n);
 void __cdecl OciLiteSetRoundTripDelay(unsigned microseconds);
 int __cdecl OciLiteSetTraceFile(const char* path);
+void __cdecl OciLiteSetQueryTimeout(unsigned milliseconds);
 
 }  // extern "C"

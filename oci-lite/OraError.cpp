@@ -28,6 +28,7 @@ const MessageEntry kMessages[] = {
     {kOraNotInSelectList, "variable not in select list"},
     {kOraNotAllBound, "not all variables bound"},
     {kOraNotLoggedOn, "not logged on"},
+    {kOraUserCancel, "user requested cancel of current operation"},
     {kOraInvalidLogon, "invalid username/password; logon denied"},
     {kOraInsufficientPrivileges, "insufficient privileges"},
     {kOraNotAvailable, "ORACLE not available"},
@@ -132,6 +133,8 @@ OraError FromSqlite(int sqliteCode, const std::string& message, const std::strin
       return MakeOraError(kOraResourceBusy);
     case SQLITE_RANGE:
       return MakeOraError(kOraIllegalVariable);
+    case SQLITE_INTERRUPT:  // only the time budget interrupts a statement
+      return MakeOraError(kOraUserCancel);
     default:
       break;
   }

@@ -32,6 +32,7 @@ enum OraCode : int {
   kOraNotInSelectList = 1007,
   kOraNotAllBound = 1008,
   kOraNotLoggedOn = 1012,
+  kOraUserCancel = 1013,
   kOraInvalidLogon = 1017,
   kOraInsufficientPrivileges = 1031,
   kOraNotAvailable = 1034,

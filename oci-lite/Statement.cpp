@@ -1,11 +1,13 @@
 #include "oci-lite/Statement.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 
 #include "oci-lite/Diagnostics.h"
+#include "oci-lite/Limits.h"
 
 namespace ocilite {
 
@@ -147,6 +149,8 @@ OraError DeliverValue(const Value& value, const DefineSlot& define, ub4 element,
     return OraError();
   }
 
+  // A length argument is a ub2: a value longer than it can tell is cut there and reported.
+  size_t lengthLimit = length != nullptr ? 0xffff : static_cast<size_t>(-1);
   size_t delivered = 0;
   bool cut = false;
   switch (define.type) {
@@ -174,7 +178,7 @@ OraError DeliverValue(const Value& value, const DefineSlot& define, ub4 element,
     case SQLT_STR:
     case SQLT_AVC: {
       // Room for the terminating zero comes out of the buffer.
-      size_t room = size > 0 ? size - 1 : 0;
+      size_t room = std::min(size > 0 ? size - 1 : 0, lengthLimit);
       delivered = value.text.size() <= room ? value.text.size() : room;
       cut = value.text.size() > room;
       std::memcpy(target, value.text.data(), delivered);
@@ -186,18 +190,19 @@ OraError DeliverValue(const Value& value, const DefineSlot& define, ub4 element,
       break;
     }
     default: {  // SQLT_CHR, SQLT_LNG, SQLT_AFC: length-specified, no terminator
-      delivered = value.text.size() <= size ? value.text.size() : size;
-      cut = value.text.size() > size;
+      size_t room = std::min(size, lengthLimit);
+      delivered = value.text.size() <= room ? value.text.size() : room;
+      cut = value.text.size() > room;
       std::memcpy(target, value.text.data(), delivered);
       if (define.type == SQLT_AFC) {
-        std::memset(target + delivered, ' ', size - delivered);
-        delivered = size;
+        std::memset(target + delivered, ' ', room - delivered);
+        delivered = room;
       }
       break;
     }
   }
 
-  if (length) *length = static_cast<ub2>(delivered > 0xffff ? 0xffff : delivered);
+  if (length) *length = static_cast<ub2>(delivered);
   if (cut) {
     *truncated = true;
     if (indicator)
@@ -276,6 +281,7 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
                               const std::map<ub4, DefineSlot>& defines, ub4 iters,
                               bool describeOnly) {
   CallResult result;
+  Database::Call call(*database);
   m_executed = false;
   m_finished = false;
   m_endReached = false;
@@ -330,14 +336,19 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
   }
   m_executed = true;
   // The execute brings the requested rows and the prefetched ones back in the same trip.
-  FillCache(iters + m_prefetchRows);
+  FillCache(iters);
   if (iters == 0) return result;
   return Deliver(defines, iters);
 }
 
-// Runs in the round trip of an execute or a fetch.
-void Statement::FillCache(ub4 count) {
-  for (ub4 i = 0; i < count && !m_endReached && !m_pendingError.IsError(); ++i) {
+// Runs in the round trip of an execute or a fetch: brings rows until the cache holds the
+// requested ones, then up to OCI_ATTR_PREFETCH_ROWS more while they stay within the prefetch
+// memory. Counts in 64 bits, so that no prefetch count can wrap around.
+void Statement::FillCache(ub4 requested) {
+  const unsigned long long wanted = static_cast<unsigned long long>(requested) + m_prefetchRows;
+  size_t prefetchedBytes = 0;
+  while (m_cache.size() < wanted && !m_endReached && !m_pendingError.IsError()) {
+    if (m_cache.size() >= requested && prefetchedBytes >= Limits::kPrefetchBytes) break;
     Row row;
     bool done = false;
     OraError error = m_cursor.Step(&row, &done);
@@ -348,6 +359,7 @@ void Statement::FillCache(ub4 count) {
     } else {
       for (Value& value : row) {
         if (value.kind == Value::kText) value.text = m_charset.ToClient(value.text);
+        if (m_cache.size() >= requested) prefetchedBytes += sizeof(Value) + value.text.size();
       }
       m_cache.push_back(std::move(row));
     }
@@ -378,8 +390,16 @@ CallResult Statement::Fetch(const std::map<ub4, DefineSlot>& defines, ub4 nrows)
     return result;
   }
   if (m_cache.size() < nrows && !m_endReached && !m_pendingError.IsError()) {
+    // Only a round trip needs the connection; prefetched rows are served without it.
+    const std::shared_ptr<Database>& database = m_cursor.GetDatabase();
+    if (!database) {
+      result.status = OCI_ERROR;
+      result.record = MakeOraError(kOraNotConnected);
+      return result;
+    }
+    Database::Call call(*database);
     Diagnostics::Instance().RoundTrip();
-    FillCache(static_cast<ub4>(nrows - m_cache.size()) + m_prefetchRows);
+    FillCache(nrows);
   }
   return Deliver(defines, nrows);
 }

@@ -57,8 +57,9 @@ class Statement {
   CallResult Fetch(const std::map<ub4, DefineSlot>& defines, ub4 nrows);
 
  private:
-  // Brings up to count rows from the database into the cache, as one round trip.
-  void FillCache(ub4 count);
+  // Brings rows from the database into the cache until it holds `requested` rows and the
+  // prefetched ones, as one round trip.
+  void FillCache(ub4 requested);
   CallResult Deliver(const std::map<ub4, DefineSlot>& defines, ub4 nrows);
   OraError ApplyBinds(const std::map<ub4, BindSlot>& binds, ub4 element);
 

@@ -1,6 +1,7 @@
 // The extra exports declared in OciLiteTesting.h: read-outs and run-time settings for tests.
 #include "oci-lite/Diagnostics.h"
 #include "oci-lite/Handles.h"
+#include "oci-lite/Limits.h"
 #include "oci-lite/OciLiteTesting.h"
 
 using ocilite::Diagnostics;
@@ -30,6 +31,11 @@ void __cdecl OciLiteSetRoundTripDelay(unsigned microseconds) {
 // Tests start and stop the call trace here, at run time.
 int __cdecl OciLiteSetTraceFile(const char* path) {
   return Diagnostics::Instance().SetTraceFile(path) ? 1 : 0;
+}
+
+// Tests shorten the time budget of a statement here, at run time.
+void __cdecl OciLiteSetQueryTimeout(unsigned milliseconds) {
+  ocilite::Limits::Instance().SetQueryTimeoutMs(milliseconds);
 }
 
 }  // extern "C"

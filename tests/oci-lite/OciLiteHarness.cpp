@@ -55,6 +55,12 @@ const char kFixtureRows[] =
     " ('BLAKE','BLAKE_PKG','PACKAGE',1,'PACKAGE BLAKE_PKG AS END;'),"
     " ('SYS','DBMS_LITE','PACKAGE',1,'PACKAGE DBMS_LITE AS END;');";
 
+// A second database in the folder, whose one user no session of fixture.sqlite knows.
+const char kOtherRows[] =
+    "INSERT INTO users VALUES('KING','crown',0);"
+    "INSERT INTO objects(owner,object_name,object_type) VALUES ('KING','CROWN_PKG','PACKAGE');"
+    "INSERT INTO source VALUES ('KING','CROWN_PKG','PACKAGE',1,'PACKAGE CROWN_PKG AS END;');";
+
 }  // namespace
 
 const std::string& FixtureHome() {
@@ -66,6 +72,7 @@ const std::string& FixtureHome() {
     CreateDirectoryA(folder.c_str(), nullptr);
     BuildDatabase(folder + "\\fixture.sqlite",
                   (std::string(kContractTables) + kFixtureRows).c_str());
+    BuildDatabase(folder + "\\other.sqlite", (std::string(kContractTables) + kOtherRows).c_str());
     BuildDatabase(folder + "\\empty.sqlite", kContractTables);
     HANDLE file = CreateFileA((folder + "\\garbage.sqlite").c_str(), GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -117,6 +124,7 @@ const OciApi& OciApi::Get() {
     Resolve(a.module, "OciLiteSetFailAt", &a.SetFailAt);
     Resolve(a.module, "OciLiteSetRoundTripDelay", &a.SetRoundTripDelay);
     Resolve(a.module, "OciLiteSetTraceFile", &a.SetTraceFile);
+    Resolve(a.module, "OciLiteSetQueryTimeout", &a.SetQueryTimeout);
     return a;
   }();
   return api;
@@ -144,15 +152,16 @@ bool OciApi::Complete() const {
                            reinterpret_cast<const void*>(ResetCounters),
                            reinterpret_cast<const void*>(SetFailAt),
                            reinterpret_cast<const void*>(SetRoundTripDelay),
-                           reinterpret_cast<const void*>(SetTraceFile)};
+                           reinterpret_cast<const void*>(SetTraceFile),
+                           reinterpret_cast<const void*>(SetQueryTimeout)};
   for (const void* entry : entries) {
     if (entry == nullptr) return false;
   }
   return module != nullptr;
 }
 
-OciSession::OciSession() : api(OciApi::Get()) {
-  api.Initialize(OCI_OBJECT, nullptr, nullptr, nullptr, nullptr);
+OciSession::OciSession(ub4 initMode) : api(OciApi::Get()) {
+  api.Initialize(initMode, nullptr, nullptr, nullptr, nullptr);
   api.EnvInit(&env, OCI_DEFAULT, 0, nullptr);
   api.HandleAlloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
   api.HandleAlloc(env, reinterpret_cast<void**>(&srv), OCI_HTYPE_SERVER, 0, nullptr);
@@ -218,6 +227,16 @@ OraRecord OciSession::LastError() const {
                                sizeof buffer, OCI_HTYPE_ERROR);
   record.text = buffer;
   return record;
+}
+
+sword OciSession::Execute(const std::string& sql) {
+  OCIStmt* stmt = Prepare(sql);
+  sword status = prepareStatus;
+  if (status == OCI_SUCCESS) {
+    status = api.StmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
+  }
+  api.HandleFree(stmt, OCI_HTYPE_STMT);
+  return status;
 }
 
 OCIStmt* OciSession::Prepare(const std::string& sql) {

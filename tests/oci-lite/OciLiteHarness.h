@@ -41,6 +41,7 @@ struct OciApi {
   OciLiteSetFailAtFn SetFailAt = nullptr;
   OciLiteSetRoundTripDelayFn SetRoundTripDelay = nullptr;
   OciLiteSetTraceFileFn SetTraceFile = nullptr;
+  OciLiteSetQueryTimeoutFn SetQueryTimeout = nullptr;
 
   // Loads the library once per process (after preparing the fixture home); null entries mean
   // the export is missing.
@@ -48,7 +49,8 @@ struct OciApi {
   bool Complete() const;
 };
 
-// The folder of the fixture databases (fixture.sqlite, empty.sqlite, garbage.sqlite);
+// The folder of the fixture databases (fixture.sqlite, other.sqlite, empty.sqlite,
+// garbage.sqlite);
 // created, filled and set as OCI_LITE_HOME on first use, which also clears NLS_LANG (a UTF-8
 // client).
 const std::string& FixtureHome();
@@ -62,7 +64,8 @@ struct OraRecord {
 
 class OciSession {
  public:
-  OciSession();
+  // initMode goes to OCIInitialize (the program passes OCI_OBJECT).
+  explicit OciSession(ub4 initMode = OCI_OBJECT);
   ~OciSession();
   OciSession(const OciSession&) = delete;
   OciSession& operator=(const OciSession&) = delete;
@@ -82,6 +85,10 @@ class OciSession {
                                               const std::vector<std::string>& binds, int columns,
                                               sword* status = nullptr, ub4 prefetch = 1,
                                               bool setPrefetch = false);
+
+  // Prepares and executes a statement that returns no rows (iters 1, no defines); returns the
+  // status of the execute.
+  sword Execute(const std::string& sql);
 
   // A statement handle with the text prepared (prepareStatus tells how that went); freed with
   // the session.

@@ -1,4 +1,5 @@
-// Two connections on two threads are independent, and the shared counters stay exact.
+// Two connections on two threads are independent, the shared counters stay exact, and one
+// service context used from two threads at once serves both, one call at a time.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -97,6 +98,104 @@ TEST(OciLiteThreads, DelayOnOneConnectionDoesNotHoldTheOther) {
   EXPECT_EQ(0, wrong.load());
   EXPECT_GE(single, 9u * 50u - 16u);  // 3 + 3 x 2 round trips
   EXPECT_LT(both, single * 2 - 60);
+}
+
+// Lists SCOTT's objects `rounds` times on a service context that another thread uses at the
+// same time; the statement and error handle are this thread's own. Counts every wrong answer.
+void ListOnSharedContext(const OciSession* session, int rounds, std::atomic<int>* wrong) {
+  const OciApi& api = session->api;
+  const Rows expected = {{"EMP_API", "PACKAGE"}, {"EMP_API", "PACKAGE BODY"},
+                         {"EMP_TRG", "TRIGGER"}, {"GET_SAL", "FUNCTION"},
+                         {"HR_UTIL", "PACKAGE"}, {"RAISE_SAL", "PROCEDURE"}};
+  const std::string sql =
+      "SELECT OBJECT_NAME,OBJECT_TYPE FROM USER_OBJECTS ORDER BY OBJECT_NAME,OBJECT_TYPE";
+  OCIError* err = nullptr;
+  api.HandleAlloc(session->env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
+  for (int i = 0; i < rounds; ++i) {
+    OCIStmt* stmt = nullptr;
+    api.HandleAlloc(session->env, reinterpret_cast<void**>(&stmt), OCI_HTYPE_STMT, 0, nullptr);
+    api.StmtPrepare(stmt, err, reinterpret_cast<const OraText*>(sql.c_str()),
+                    static_cast<ub4>(sql.size()), OCI_NTV_SYNTAX, OCI_DEFAULT);
+    ub4 prefetch = static_cast<ub4>(i % 3);  // vary the round trips
+    api.AttrSet(stmt, OCI_HTYPE_STMT, &prefetch, sizeof prefetch, OCI_ATTR_PREFETCH_ROWS, err);
+    char name[64] = "";
+    char type[64] = "";
+    OCIDefine* define = nullptr;
+    api.DefineByPos(stmt, &define, err, 1, name, sizeof name, SQLT_STR, nullptr, nullptr, nullptr,
+                    OCI_DEFAULT);
+    api.DefineByPos(stmt, &define, err, 2, type, sizeof type, SQLT_STR, nullptr, nullptr, nullptr,
+                    OCI_DEFAULT);
+    Rows rows;
+    sword status = api.StmtExecute(session->svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
+    while (status == OCI_SUCCESS) {
+      rows.push_back({name, type});
+      status = api.StmtFetch(stmt, err, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
+    }
+    if (status != OCI_NO_DATA || rows != expected) ++*wrong;
+    api.HandleFree(stmt, OCI_HTYPE_STMT);
+  }
+  api.HandleFree(err, OCI_HTYPE_ERROR);
+}
+
+TEST(OciLiteThreads, OneServiceContextOnTwoThreadsOfAThreadedEnvironment) {
+  OciSession session(OCI_THREADED);
+  ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")) << session.failedCall;
+  const int rounds = 150;
+  std::atomic<int> wrong{0};
+  std::thread first(ListOnSharedContext, &session, rounds, &wrong);
+  std::thread second(ListOnSharedContext, &session, rounds, &wrong);
+  ListOnSharedContext(&session, rounds / 3, &wrong);
+  first.join();
+  second.join();
+  EXPECT_EQ(0, wrong.load());
+  EXPECT_EQ(OCI_SUCCESS, session.Logoff());
+}
+
+TEST(OciLiteThreads, LogoffWhileAnotherThreadQueriesEndsItsCallsCleanly) {
+  // One thread keeps querying while the owner logs off: its calls succeed until the logoff and
+  // fail with an Oracle error after it, never with a crash.
+  OciSession session(OCI_THREADED);
+  ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")) << session.failedCall;
+  std::atomic<bool> stop{false};
+  std::atomic<int> succeeded{0};
+  std::atomic<int> unexpected{0};
+  std::thread worker([&] {
+    const OciApi& api = session.api;
+    OCIError* err = nullptr;
+    api.HandleAlloc(session.env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
+    const std::string sql = "SELECT COUNT(*) FROM USER_SOURCE";
+    while (!stop.load()) {
+      OCIStmt* stmt = nullptr;
+      api.HandleAlloc(session.env, reinterpret_cast<void**>(&stmt), OCI_HTYPE_STMT, 0, nullptr);
+      api.StmtPrepare(stmt, err, reinterpret_cast<const OraText*>(sql.c_str()),
+                      static_cast<ub4>(sql.size()), OCI_NTV_SYNTAX, OCI_DEFAULT);
+      int count = 0;
+      OCIDefine* define = nullptr;
+      api.DefineByPos(stmt, &define, err, 1, &count, sizeof count, SQLT_INT, nullptr, nullptr,
+                      nullptr, OCI_DEFAULT);
+      sword status = api.StmtExecute(session.svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
+      if (status == OCI_SUCCESS && count == 11) {
+        ++succeeded;
+      } else if (status == OCI_ERROR) {
+        sb4 code = 0;
+        api.ErrorGet(err, 1, nullptr, &code, nullptr, 0, OCI_HTYPE_ERROR);
+        if (code != 1012 && code != 3114) ++unexpected;
+      } else {
+        ++unexpected;
+      }
+      api.HandleFree(stmt, OCI_HTYPE_STMT);
+    }
+    api.HandleFree(err, OCI_HTYPE_ERROR);
+  });
+  for (int waited = 0; succeeded.load() < 20 && unexpected.load() == 0 && waited < 10000; ++waited) {
+    Sleep(1);
+  }
+  EXPECT_GE(succeeded.load(), 20);
+  EXPECT_EQ(OCI_SUCCESS, session.Logoff());
+  Sleep(50);
+  stop.store(true);
+  worker.join();
+  EXPECT_EQ(0, unexpected.load());
 }
 
 }  // namespace

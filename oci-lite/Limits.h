@@ -1,0 +1,38 @@
+// Limits.h
+//
+// Limits: the process-wide bounds on what one call may cost.
+//   - the time budget of each execute and each fetch round trip: OCI_LITE_QUERY_TIMEOUT_MS
+//     (read at the first OCIInitialize; default 60 s; 0 turns it off), changeable at run time
+//     by tests; a statement over budget fails with ORA-01013 and the connection stays usable.
+//   - the memory that rows prefetched beyond the requested ones may take in one round trip, so
+//     that a huge OCI_ATTR_PREFETCH_ROWS on an endless result cannot exhaust the process.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+
+namespace ocilite {
+
+class Limits {
+ public:
+  static constexpr unsigned kDefaultQueryTimeoutMs = 60000;
+  static constexpr size_t kPrefetchBytes = 16u << 20;
+
+  static Limits& Instance();
+
+  // Reads OCI_LITE_QUERY_TIMEOUT_MS; only the first call does so.
+  void InitializeOnce();
+
+  unsigned QueryTimeoutMs() const { return m_queryTimeoutMs.load(); }
+  void SetQueryTimeoutMs(unsigned milliseconds) { m_queryTimeoutMs.store(milliseconds); }
+
+ private:
+  Limits() = default;
+  Limits(const Limits&) = delete;
+  Limits& operator=(const Limits&) = delete;
+
+  std::atomic<bool> m_initialized{false};
+  std::atomic<unsigned> m_queryTimeoutMs{kDefaultQueryTimeoutMs};
+};
+
+}  // namespace ocilite
