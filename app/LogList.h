@@ -15,9 +15,10 @@ class CLogList {
 public:
     // The newest lines the list keeps.
     static constexpr int kMaxLines = 100000;
-    // When the list is full it is rebuilt with this many of its newest lines, so rebuilding
-    // (which reinserts the lines it keeps) happens once per kMaxLines - kLinesAfterTrim lines.
-    static constexpr int kLinesAfterTrim = 75000;
+    // When the list is full it is rebuilt with this many of its newest lines. Rebuilding
+    // reinserts the lines it keeps in one handler, so they are few enough for the dialog to
+    // stay responsive, and it happens once per kMaxLines - kLinesAfterTrim lines.
+    static constexpr int kLinesAfterTrim = 25000;
 
     explicit CLogList(CListBox& list) : m_list(list) {}
     CLogList(const CLogList&) = delete;

@@ -75,7 +75,8 @@ void CquillmarkDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_PROGRESS_TOTAL, m_progressTotal);
     DDX_Control(pDX, IDC_PICK, m_btnPick);
     DDX_Control(pDX, IDC_PROGRESS_OBJECT, m_progressObject);
-    DDX_Control(pDX, IDC_LOG, m_listLog);
+    // The log list takes batches of thousands of lines: attached, not subclassed.
+    DDX_Attach(pDX, IDC_LOG, m_listLog);
     DDX_Control(pDX, IDC_BROWSE, m_btnBrowse);
     DDX_Text(pDX, IDC_FILENAME, m_strFileName);
     DDX_Text(pDX, IDC_USER, m_strUser);

@@ -195,6 +195,7 @@ private:
         }
 
         m_nObjectCount = int(objects.size());
+        m_sink.Listed(objects);
         m_reporter.ObjectsListed(m_nObjectCount);
         for (int i = 0; i < m_nObjectCount; ++i) {
             if (!m_reporter.KeepGoing())

@@ -86,6 +86,9 @@ public:
     // Runs before the logon: whether the target can be written, without creating or changing
     // anything. False with the failure's texts.
     virtual bool Check(ExportFailure& failure) = 0;
+    // Runs once the object list is known, before the first block: a sink that names its files
+    // after the objects can settle every name first.
+    virtual void Listed(const std::vector<ExportObjectId>& objects) {}
     // Runs once per object with its complete block (the bytes of the .sql text). False with
     // the failure's texts; the run then ends.
     virtual bool Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure) = 0;

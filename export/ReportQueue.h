@@ -50,7 +50,8 @@ public:
     // The timer the window sets for that (any window that takes batches).
     static constexpr UINT_PTR kRecheckTimer = 0x5143;
     // Lines the worker may have queued before it waits for the window to take them.
-    static constexpr int kMaxQueuedLines = 16384;
+    // It bounds the work of one batch (and so the dialog's latency) and the queue's memory.
+    static constexpr int kMaxQueuedLines = 8192;
 
     static ReportQueue& Instance();
 

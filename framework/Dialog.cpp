@@ -14,6 +14,13 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
         rControl.SubclassWindow(hControl);
 }
 
+void DDX_Attach(CDataExchange* pDX, int nIDC, CWnd& rControl) {
+    if (rControl.m_hWnd)
+        return;
+    if (HWND hControl = pDX->GetControl(nIDC))
+        rControl.Attach(hControl);
+}
+
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value) {
     HWND hControl = pDX->GetControl(nIDC);
     if (!hControl)

@@ -2,7 +2,7 @@
 // message loop so that controls get PreTranslateMessage) or modeless (Create, used by
 // tests that drive a dialog without blocking). CDataExchange and the DDX_ functions move
 // values between the dialog's controls and its members, and bind member control objects
-// to template controls (DDX_Control subclasses the control).
+// to template controls (DDX_Control subclasses the control, DDX_Attach only attaches it).
 #pragma once
 
 #include "framework/Wnd.h"
@@ -20,6 +20,11 @@ public:
 
 // Binds rControl to the template control nIDC (once; later passes leave it bound).
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
+// Attaches the thin wrapper rControl to the template control nIDC without routing its
+// messages through the object (once). For controls whose wrapper only sends messages: a
+// subclassed control pays for the subclass on every message, which a list fed thousands of
+// lines a second cannot afford.
+void DDX_Attach(CDataExchange* pDX, int nIDC, CWnd& rControl);
 // The text of control nIDC.
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value);
 // The selected string of list box nIDC (empty when nothing is selected); towards the

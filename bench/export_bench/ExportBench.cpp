@@ -89,7 +89,7 @@ void BuildSchema()
                  "CREATE TABLE objects(owner TEXT, object_name TEXT, object_type TEXT, status TEXT);"
                  "CREATE TABLE source(owner TEXT, name TEXT, type TEXT, line INTEGER, text TEXT);"
                  "CREATE INDEX source_key ON source(owner, name, type, line);"
-                 "INSERT INTO users VALUES('SCOTT', 'tiger', 0);"
+                 "INSERT INTO users VALUES('SCOTT', 'TIGER', 0);"
                  "BEGIN;",
                  nullptr, nullptr, nullptr);
     sqlite3_stmt* pObject = nullptr;
@@ -117,7 +117,8 @@ void BuildSchema()
         std::snprintf(szName, sizeof(szName), "PROC_%04d", i);
         addObject(szName, "PROCEDURE", i, kSmallLines);
     }
-    addObject("BIG_PKG", "PACKAGE BODY", 0, kBigLines);
+    if (kBigLines > 0)
+        addObject("BIG_PKG", "PACKAGE BODY", 0, kBigLines);
     sqlite3_finalize(pObject);
     sqlite3_finalize(pSource);
     sqlite3_exec(pDb, "COMMIT;", nullptr, nullptr, nullptr);
@@ -133,7 +134,7 @@ void CreateDialogWindow()
     g_pDlg = std::make_unique<CquillmarkDlg>();
     g_pDlg->Create();
     ::SetDlgItemTextA(g_pDlg->m_hWnd, IDC_USER, "SCOTT");
-    ::SetDlgItemTextA(g_pDlg->m_hWnd, IDC_PASSWORD, "tiger");
+    ::SetDlgItemTextA(g_pDlg->m_hWnd, IDC_PASSWORD, "TIGER");
     ::SetDlgItemTextA(g_pDlg->m_hWnd, IDC_DATABASE, kDatabase);
     ::SendMessageA(g_pDlg->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_RADIO_ALL, BN_CLICKED),
                    LPARAM(::GetDlgItem(g_pDlg->m_hWnd, IDC_RADIO_ALL)));
@@ -231,7 +232,7 @@ Figures RunWorker(const std::string& strFile, unsigned nRttMicroseconds, Mode mo
         // Nobody took the reports: the dialog is put back to idle as Stop would.
         ::SendMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), LPARAM(::GetDlgItem(hDlg, IDOK)));
     }
-    figures.nLines = kSmallObjects * kSmallLines + kBigLines;
+    figures.nLines = static_cast<long long>(kSmallObjects) * kSmallLines + kBigLines;
     figures.nRoundTrips = OciEntry<OciLiteRoundTripsFn>("OciLiteRoundTrips")();
     figures.nPeakMb = PeakWorkingSetMb();
     return figures;

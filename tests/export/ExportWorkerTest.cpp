@@ -4,6 +4,7 @@
 // that handles the two messages, and the output file compared byte for byte.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -196,4 +197,23 @@ TEST_F(ExportWorkerTest, PathThatTakesNoFileIsRefusedBeforeTheLogon)
         << boxes.Texts()[0];
     EXPECT_EQ(OciLite::CallCount(), nCallsBefore);
     EXPECT_EQ(g_bRunning, 0);
+}
+
+// A worker about to show a message first has the window show every line before it.
+TEST_F(ExportWorkerTest, MessageBoxAppearsAfterTheLogShowsEverythingBeforeIt)
+{
+    Schema schema("EXP_FLUSH");
+    schema.Begin();
+    std::vector<std::string> lines = {"PROCEDURE A_PROC IS\n"};
+    for (int i = 2; i <= 2000; ++i)
+        lines.push_back("  -- line " + std::to_string(i) + "\n");
+    schema.AddObject("A_PROC", "PROCEDURE", lines);
+    schema.AddObjectWithoutSource("B_PROC", "PROCEDURE");
+    schema.Commit();
+    std::atomic<int> nLinesAtBox{-1};
+    BoxWatcher boxes;
+    boxes.onBox = [&](HWND) { nLinesAtBox = LogWindow::Instance().LineCount(); };
+    ASSERT_TRUE(RunJob({"EXP_FLUSH", OutputPath("flush.sql"), ""}));
+    // "Connect to", "Connected.", "", 2000 source lines and "/".
+    EXPECT_EQ(nLinesAtBox.load(), 3 + 2000 + 1);
 }

@@ -263,6 +263,35 @@ TEST_F(MainDlg, OneObjectJobRunsAndReturnsToIdle)
     EXPECT_EQ(std::string(kPackageBlock) + kBodyBlock, ReadFile(strFile));
 }
 
+// A folder named outside the code page and an object name of Oracle's full 128 bytes: the
+// path reaches the file system through the wide entry points and the name is exported whole.
+TEST_F(MainDlg, WidePathAndLongestNameAreExportedIntact)
+{
+    MessageBoxWatcher watcher;
+    wchar_t szTemp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, szTemp);
+    const std::wstring strFolder = std::wstring(szTemp) + L"\x5bfc\x51fa \x0394\x03b9\x03ac";
+    ::CreateDirectoryW(strFolder.c_str(), nullptr);
+    const std::wstring strFile = strFolder + L"\\\x540d\x524d.sql";
+    ::DeleteFileW(strFile.c_str());
+    Fill("scott", "tiger", "longnames", OutputFile("placeholder.sql"), std::string(128, 'l').c_str());
+    ::SetWindowTextW(Item(IDC_FILENAME), strFile.c_str());
+    Press(IDOK);
+    ASSERT_TRUE(WaitForIdle());
+    EXPECT_TRUE(watcher.Texts().empty());
+    EXPECT_EQ(strFile, g_strFileName);
+    HANDLE hFile = ::CreateFileW(strFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hFile);
+    char szContent[256] = {};
+    DWORD nRead = 0;
+    ::ReadFile(hFile, szContent, sizeof(szContent) - 1, &nRead, nullptr);
+    ::CloseHandle(hFile);
+    EXPECT_EQ("CREATE OR REPLACE procedure long_one is begin null; end;\n\n/\n", std::string(szContent, nRead));
+    ::DeleteFileW(strFile.c_str());
+    ::RemoveDirectoryW(strFolder.c_str());
+}
+
 TEST_F(MainDlg, AllObjectsJobExportsTheSchema)
 {
     MessageBoxWatcher watcher;

@@ -154,6 +154,22 @@ TEST(PackList, NameWithBlanksAndBracketsComesBackWhole)
     EXPECT_STREQ("ODD [NAME]", g_szObjectName);
 }
 
+// Names of Oracle's full 128 bytes come back whole; a name cut to its buffer is reported and
+// never offered as the name of another object.
+TEST(PackList, LongestNamesComeBackWholeAndCutOnesAreNotOffered)
+{
+    SetConnection("SCOTT", "TIGER", "LONGNAMES");
+    Picker picker;
+    ASSERT_TRUE(picker.Open());
+    const std::string strLong(128, 'L');
+    ASSERT_EQ(std::vector<std::string>{strLong + " [PROCEDURE]"}, picker.Entries());
+    ASSERT_EQ(1u, picker.messages.size());
+    EXPECT_EQ("An object name or type in the list is longer than 128 bytes: " + std::string(128, 'M'),
+              picker.messages[0]);
+    picker.Press(IDOK);
+    EXPECT_EQ(strLong, std::string(g_szObjectName));
+}
+
 TEST(PackList, WrongPasswordShowsTheLibraryTextAndCancels)
 {
     SetConnection("SCOTT", "WRONG", "PICKDB");

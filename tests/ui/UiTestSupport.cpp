@@ -73,6 +73,16 @@ const Fixture kFixtures[] = {
      " ('SCOTT','C_PROC','PROCEDURE',1,'procedure C_PROC is' || char(10)),"
      " ('SCOTT','C_PROC','PROCEDURE',2,'begin null; end;' || char(10)),"
      " ('SCOTT','C_PROC','PROCEDURE',3,'/');"},
+    // A name of Oracle's full 128 bytes, and two longer names (which Oracle would not allow)
+    // that share their first 128 bytes: neither of those may pass as the cut name.
+    {"longnames",
+     "INSERT INTO objects SELECT 'SCOTT', substr(replace(hex(zeroblob(128)),'0','L'),1,128), 'PROCEDURE', 'VALID';"
+     "INSERT INTO objects SELECT 'SCOTT', substr(replace(hex(zeroblob(128)),'0','M'),1,128) || '_ONE', 'PROCEDURE',"
+     " 'VALID';"
+     "INSERT INTO objects SELECT 'SCOTT', substr(replace(hex(zeroblob(128)),'0','M'),1,128) || '_TWO', 'PROCEDURE',"
+     " 'VALID';"
+     "INSERT INTO source SELECT 'SCOTT', substr(replace(hex(zeroblob(128)),'0','L'),1,128), 'PROCEDURE', 1,"
+     " 'procedure long_one is begin null; end;' || char(10);"},
     // Many objects of many lines: a job that runs long enough to be stopped.
     {"slowdb",
      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<60)"
