@@ -1,15 +1,39 @@
-# Sourced by the scripts: where the build goes, and a Wine that keeps its prefix inside
-# the build folder and asks no questions (no Mono or Gecko installers).
+# Sourced by the scripts: where the builds go, and a Wine that keeps its prefix inside
+# the build folder and asks no questions (no Mono or Gecko installers). Each bitness has
+# a build folder of its own: x86_64 in $QM_BUILD, i686 in $QM_BUILD_I686, each with its
+# own Wine prefix (wineprefix/ inside it; the i686 one is a 32-bit prefix).
 QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QM_BUILD=${QM_BUILD:-$QM_ROOT/build}
+QM_BUILD_I686=${QM_BUILD_I686:-$QM_BUILD-i686}
 export WINEPREFIX=$QM_BUILD/wineprefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-# Builds the x86_64 tree (with tests) into $QM_BUILD.
+# The build folder of a bitness: qm_tree_dir x86_64|i686.
+qm_tree_dir() {
+  case "$1" in
+    x86_64) echo "$QM_BUILD" ;;
+    i686) echo "$QM_BUILD_I686" ;;
+    *) echo "qm_tree_dir: no bitness '$1' (x86_64 or i686)" >&2; return 1 ;;
+  esac
+}
+
+# Builds one tree with every test: qm_build [x86_64|i686] (x86_64 when not given).
 qm_build() {
-  cmake -S "$QM_ROOT" -B "$QM_BUILD" -DCMAKE_TOOLCHAIN_FILE="$QM_ROOT/cmake/toolchain-x86_64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$QM_BUILD" -j"$(nproc)"
+  local arch=${1:-x86_64} dir
+  dir=$(qm_tree_dir "$arch") || return 1
+  cmake -S "$QM_ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$QM_ROOT/cmake/toolchain-$arch.cmake" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMARK_TESTS=ON >/dev/null &&
+    cmake --build "$dir" -j"$(nproc)"
+}
+
+# Points Wine at the prefix of one tree: qm_use_tree x86_64|i686. The i686 prefix is
+# made for 32-bit programs only (WINEARCH=win32, which needs wine32 before it is created).
+qm_use_tree() {
+  local dir
+  dir=$(qm_tree_dir "$1") || return 1
+  export WINEPREFIX=$dir/wineprefix
+  if [ "$1" = i686 ]; then export WINEARCH=win32; else export WINEARCH=win64; fi
 }
 
 # Starts Xvfb on a free display unless one is set; stops it when the script exits.
@@ -30,13 +54,28 @@ qm_stop_display() {
 }
 
 # Creates the Wine prefix once, before the first program runs under it. Debian's Wine does
-# not always find the fonts it ships (Tahoma, Marlett for the caption buttons, MS Sans Serif);
-# without them the dialogs get wider substitutes, so they are copied into the prefix.
+# not look for the fonts it ships (Tahoma, Marlett for the caption buttons, MS Sans Serif)
+# in /usr/share/wine/fonts; without them the dialogs get wider substitutes, so they are
+# copied into the prefix (wine_fonts_tests fails when one is missing).
+# A prefix of the other bitness than WINEARCH asks for (left by an older run) is made anew.
 qm_wine_prefix() {
+  if [ -n "${WINEARCH:-}" ] && [ -f "$WINEPREFIX/system.reg" ] &&
+    ! grep -qx "#arch=$WINEARCH" "$WINEPREFIX/system.reg"; then
+    echo "$WINEPREFIX is not a $WINEARCH prefix; making it anew"
+    rm -rf "$WINEPREFIX"
+  fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    if [ "${WINEARCH:-}" = win32 ] && [ ! -x /usr/lib/wine/wine ]; then
+      echo "qm_wine_prefix: a 32-bit prefix needs wine32:i386 (scripts/install-deps.sh installs it)" >&2
+      return 1
+    fi
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w || true
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      echo "qm_wine_prefix: wineboot made no prefix in $WINEPREFIX" >&2
+      return 1
+    fi
   fi
   local fonts=$WINEPREFIX/drive_c/windows/Fonts f
   mkdir -p "$fonts"

@@ -187,24 +187,28 @@ void LogWindow::DrainNow()
 
 // ---- BoxWatcher ----
 
+// Called by EnumWindows for each top-level window: collects this process's visible
+// "Quillmark" boxes. A named CALLBACK function, since a lambda converts only to a cdecl
+// pointer and 32-bit Windows calls this with stdcall.
+static BOOL CALLBACK CollectBox(HWND hWnd, LPARAM lParam)
+{
+    DWORD nProcess = 0;
+    ::GetWindowThreadProcessId(hWnd, &nProcess);
+    if (nProcess != ::GetCurrentProcessId() || !::IsWindowVisible(hWnd))
+        return TRUE;
+    char szClass[32] = {};
+    char szTitle[64] = {};
+    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
+    ::GetWindowTextA(hWnd, szTitle, sizeof(szTitle));
+    if (std::strcmp(szClass, "#32770") == 0 && std::strcmp(szTitle, "Quillmark") == 0)
+        reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hWnd);
+    return TRUE;
+}
+
 std::vector<HWND> FindBoxes()
 {
     std::vector<HWND> boxes;
-    ::EnumWindows(
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            DWORD nProcess = 0;
-            ::GetWindowThreadProcessId(hWnd, &nProcess);
-            if (nProcess != ::GetCurrentProcessId() || !::IsWindowVisible(hWnd))
-                return TRUE;
-            char szClass[32] = {};
-            char szTitle[64] = {};
-            ::GetClassNameA(hWnd, szClass, sizeof(szClass));
-            ::GetWindowTextA(hWnd, szTitle, sizeof(szTitle));
-            if (std::strcmp(szClass, "#32770") == 0 && std::strcmp(szTitle, "Quillmark") == 0)
-                reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hWnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&boxes));
+    ::EnumWindows(CollectBox, reinterpret_cast<LPARAM>(&boxes));
     return boxes;
 }
 

@@ -28,18 +28,23 @@ struct DialogScript {
 };
 DialogScript* g_pScript = nullptr;
 
+// Called by EnumThreadWindows for each window of the thread: stops at the first visible
+// dialog. A named CALLBACK function, since a lambda converts only to a cdecl pointer and
+// 32-bit Windows calls this with stdcall.
+BOOL CALLBACK FindVisibleDialog(HWND hWnd, LPARAM lParam) {
+    char cls[16] = {};
+    ::GetClassNameA(hWnd, cls, sizeof(cls));
+    if (lstrcmpA(cls, "#32770") == 0 && ::IsWindowVisible(hWnd)) {
+        *reinterpret_cast<HWND*>(lParam) = hWnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // Used by the timer: the visible dialog window of this thread, if any.
 HWND FindThreadDialog() {
     HWND hFound = nullptr;
-    ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND hWnd, LPARAM lParam) -> BOOL {
-        char cls[16] = {};
-        ::GetClassNameA(hWnd, cls, sizeof(cls));
-        if (lstrcmpA(cls, "#32770") == 0 && ::IsWindowVisible(hWnd)) {
-            *reinterpret_cast<HWND*>(lParam) = hWnd;
-            return FALSE;
-        }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&hFound));
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindVisibleDialog, reinterpret_cast<LPARAM>(&hFound));
     return hFound;
 }
 
