@@ -135,8 +135,12 @@ void ConsoleReporter::ObjectWritten(const ExportObjectId& object, int nIndex, in
 void ConsoleReporter::Message(const CString& strText)
 {
     EndStatusLine();
-    Print(strText.str() + "\n");
-    for (const std::string& strLine : SplitLines(strText.str()))
+    // The database's texts may end in a line feed of their own.
+    std::string strMessage = strText.str();
+    while (!strMessage.empty() && (strMessage.back() == '\n' || strMessage.back() == '\r'))
+        strMessage.pop_back();
+    Print(strMessage + "\n");
+    for (const std::string& strLine : SplitLines(strMessage))
         m_shownLines.push_back(strLine);
 }
 
