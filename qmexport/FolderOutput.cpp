@@ -9,6 +9,7 @@ const char kCreateFolderText[] = "Error while create specified folder.";
 const char kCreateFileText[] = "Error while create specified file.";
 const char kWriteFileText[] = "Error while write specified file.";
 const char kDeleteFileText[] = "Error while delete old file.";
+const char kReadListText[] = "Error while read the list of files written before.";
 
 // The system's text for an error number, without its line break.
 CString SystemText(DWORD nError)
@@ -64,6 +65,11 @@ bool FolderOutput::Check(ExportFailure& failure)
     if (m_files.Read(Manifest::kFileName, strManifest)) {
         m_previousFiles = Manifest::Parse(strManifest);
         m_bManifestClean = Manifest::Format(m_previousFiles) == strManifest;
+    } else if (::GetFileAttributesW(m_files.PathOf(Manifest::kFileName).c_str()) != INVALID_FILE_ATTRIBUTES) {
+        // A list that is there but cannot be read would be replaced by a shorter one, and the
+        // files it names would never be removed.
+        SetFailure(failure, kReadListText, Manifest::kFileName, ::GetLastError());
+        return false;
     }
     m_rememberedFiles = m_previousFiles;
     // Named objects only: the folder's other objects count for case twins too, so that an

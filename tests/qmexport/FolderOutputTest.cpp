@@ -239,3 +239,19 @@ TEST(FolderOutputTest, ACutManifestIsMendedBeforeItGrows)
     EXPECT_EQ(strManifest.find("HALF"), std::string::npos);
     EXPECT_EQ(strManifest.back(), '\n');
 }
+
+TEST(FolderOutputTest, AListThatCannotBeReadStopsTheRunBeforeAnyWrite)
+{
+    TempFolder folder("sink_locked");
+    ASSERT_TRUE(RunSink(folder.Path(), kSchema).bCompleted);
+    const std::string strBefore = ReadFile(folder / ".qmexport-files");
+    HANDLE hLock = ::CreateFileA((folder / ".qmexport-files").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(hLock, INVALID_HANDLE_VALUE);
+    FolderOutput sink(Wide(folder.Path()), true);
+    ExportFailure failure;
+    EXPECT_FALSE(sink.Check(failure));
+    ::CloseHandle(hLock);
+    EXPECT_NE(failure.strMessage.Find(".qmexport-files"), -1) << failure.strMessage.str();
+    EXPECT_EQ(ReadFile(folder / ".qmexport-files"), strBefore);
+}
