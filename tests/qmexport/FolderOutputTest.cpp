@@ -2,7 +2,8 @@
 //
 // The folder sink on its own, driven as the export engine drives it: Check, one Write per
 // block, Complete after the last. Re-runs, dropped objects, files that are not ours, case
-// twins, runs over named objects, and runs that end early.
+// twins, runs over named objects, and runs that end early. (Re-runs over the same schema and
+// dropped objects are checked through the program itself, in ProcessTest.cpp.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -75,24 +76,6 @@ TEST(FolderOutputTest, OneFilePerObjectWithInstallScriptAndManifest)
         EXPECT_NE(strManifest.find(pszFile), std::string::npos) << pszFile;
 }
 
-TEST(FolderOutputTest, ASecondRunOverTheSameSchemaTouchesNoFile)
-{
-    TempFolder folder("sink_rerun");
-    ASSERT_TRUE(RunSink(folder.Path(), kSchema).bCompleted);
-    const std::vector<std::string> files = ListFiles(folder.Path());
-    for (const std::string& strFile : files)
-        SetOldTime(folder / strFile);
-    const std::uint64_t nOld = WriteTime(folder / files[0]);
-
-    const SinkRun run = RunSink(folder.Path(), kSchema);
-    ASSERT_TRUE(run.bCompleted);
-    EXPECT_EQ(run.nWritten, 4);
-    EXPECT_EQ(run.nChanged, 0);
-    EXPECT_EQ(ListFiles(folder.Path()), files);
-    for (const std::string& strFile : files)
-        EXPECT_EQ(WriteTime(folder / strFile), nOld) << strFile;
-}
-
 TEST(FolderOutputTest, OnlyTheChangedObjectIsWrittenAgain)
 {
     TempFolder folder("sink_change");
@@ -110,26 +93,6 @@ TEST(FolderOutputTest, OnlyTheChangedObjectIsWrittenAgain)
     EXPECT_NE(WriteTime(folder / "PROC_C.prc"), nOld);
     for (const char* pszFile : {"FUNC_B.fnc", "PKG_A.pks", "PKG_A.pkb", "install.sql", ".qmexport-files"})
         EXPECT_EQ(WriteTime(folder / pszFile), nOld) << pszFile;
-}
-
-TEST(FolderOutputTest, ADroppedObjectsFileGoesOtherFilesStay)
-{
-    TempFolder folder("sink_drop");
-    ASSERT_TRUE(RunSink(folder.Path(), kSchema).bCompleted);
-    // Files of the user's: one looks like an object's file, but this program never wrote it.
-    WriteFile(folder / "notes.txt", "mine\n");
-    WriteFile(folder / "MANUAL.prc", "-- kept by hand\n");
-    WriteFile(folder / "PROC_C.prc.bak", "backup\n");
-
-    std::vector<Block> fewer(kSchema.begin(), kSchema.begin() + 3);
-    const SinkRun run = RunSink(folder.Path(), fewer);
-    ASSERT_TRUE(run.bCompleted);
-    EXPECT_FALSE(FileExists(folder / "PROC_C.prc"));
-    EXPECT_EQ(ReadFile(folder / "notes.txt"), "mine\n");
-    EXPECT_EQ(ReadFile(folder / "MANUAL.prc"), "-- kept by hand\n");
-    EXPECT_EQ(ReadFile(folder / "PROC_C.prc.bak"), "backup\n");
-    EXPECT_EQ(ReadFile(folder / "install.sql"), "@@PKG_A.pks\n@@FUNC_B.fnc\n@@PKG_A.pkb\n");
-    EXPECT_EQ(ReadFile(folder / ".qmexport-files").find("PROC_C"), std::string::npos);
 }
 
 TEST(FolderOutputTest, CaseTwinsGetFilesOfTheirOwnAndSoloMixedCaseStaysAsStored)
