@@ -7,7 +7,9 @@
 #include "dialogs/AppMessageBox.h"
 #include "dialogs/PackListDlg.h"
 #include "export/ExportWorker.h"
+#include "export/ExportTexts.h"
 #include "export/JobRecord.h"
+#include "export/ReportQueue.h"
 #include "framework/FileDialog.h"
 #include "framework/WinApp.h"
 
@@ -142,8 +144,8 @@ BOOL CquillmarkDlg::OnInitDialog()
     CheckRadioButton(IDC_RADIO_ONE, IDC_RADIO_ALL, IDC_RADIO_ONE);
     g_bAllObjects = 0;
 
-    // The job record keeps 99 characters of the object name; the field takes no more,
-    // so nothing the user typed is cut without being seen.
+    // The job record keeps Oracle's longest name; the field takes no more, so nothing the
+    // user typed is cut without being seen.
     m_editObjectName.SetLimitText(kObjectNameSize - 1);
     return TRUE;
 }
@@ -178,7 +180,8 @@ void CquillmarkDlg::StartJob()
     m_btnStart.SetWindowText(kStop);
     EnableParameters(FALSE);
 
-    g_strFileName = m_strFileName;
+    // The path is read wide: a name outside the code page must reach the file system intact.
+    g_strFileName = m_editFileName.GetWindowTextWide();
     g_strUser = m_strUser;
     g_strDatabase = m_strDatabase;
     g_strPassword = m_strPassword;
@@ -186,24 +189,31 @@ void CquillmarkDlg::StartJob()
     StoreObjectName(m_strObjectName);
 
     g_nLogLines = 0;
-    m_listLog.ResetContent();
+    m_log.Reset();
     m_progressObject.SetRange(0, 100);
     m_progressObject.SetPos(0);
     m_progressTotal.SetRange(0, 100);
     m_progressTotal.SetPos(0);
 
     // The worker copies the parameters and keeps its handle in g_hWorkerThread.
-    if (!StartUploadThread()) {
-        m_listLog.InsertString(g_nLogLines, "System error! Restart application.");
-        ++g_nLogLines;
-    }
+    if (!StartUploadThread(ShowAppMessage))
+        g_nLogLines = m_log.AppendLine("System error! Restart application.");
 }
 
-// Called by OnOK while a job runs.
+// Called by OnOK while a job runs. Nothing of the stopped job reaches the log any more, so
+// the dialog ends the log itself with what the file holds.
 void CquillmarkDlg::StopJob()
 {
     RequestWorkerStop();
+    ::KillTimer(m_hWnd, ReportQueue::kRecheckTimer);
     ReturnToIdle();
+    const int nWritten = ReportQueue::Instance().ObjectsWritten();
+    CString strLine;
+    if (nWritten == 0)
+        strLine = ExportTexts::kStoppedUnchanged;
+    else
+        strLine.Format("%s%d%s", ExportTexts::kStoppedHolds, nWritten, ExportTexts::kStoppedHoldsAfter);
+    g_nLogLines = m_log.AppendLine(strLine);
 }
 
 // Called when a job ends (its last log line) or is stopped.
@@ -265,23 +275,17 @@ void CquillmarkDlg::OnSize(int cx, int cy)
     m_layout.Resize(cx, cy);
 }
 
-// Runs on the browse button: a save-as dialog proposing "<object name>.sql".
+// Runs on the browse button: a save-as dialog proposing "<object name>.sql". It runs on the
+// wide entry points, so a folder named outside the code page comes back intact.
 void CquillmarkDlg::OnBrowse()
 {
     UpdateData(TRUE);
-    static const char kFilter[] = "All Files (*.*)\0*.*\0";
-    CFileDialog dlgFile(FALSE, nullptr, nullptr, OFN_HIDEREADONLY, nullptr, AfxGetMainWnd());
-    dlgFile.m_ofn.lpstrFilter = kFilter;
-
-    char szFile[kFileNameBufferSize] = {};
-    const CString strProposal = ProposedFileName(m_strObjectName);
-    std::memcpy(szFile, strProposal.GetString(), size_t(strProposal.GetLength()));
-    dlgFile.m_ofn.lpstrFile = szFile;
-    dlgFile.m_ofn.nMaxFile = kFileNameBufferSize;
-
+    static const wchar_t kFilter[] = L"All Files (*.*)\0*.*\0";
+    CFileDialogW dlgFile(FALSE, WidenAnsi(ProposedFileName(m_strObjectName)), OFN_HIDEREADONLY, kFilter,
+                         AfxGetMainWnd());
     if (dlgFile.DoModal() == IDOK) {
-        m_strFileName = dlgFile.GetPathName();
-        UpdateData(FALSE);
+        m_editFileName.SetWindowTextWide(dlgFile.GetPathName());
+        UpdateData(TRUE);
     }
 }
 
@@ -335,38 +339,52 @@ void CquillmarkDlg::OnAllObjects()
     UpdateData(FALSE);
 }
 
-// Runs when the worker reports progress (sent from the worker thread).
-LRESULT CquillmarkDlg::OnProgressMessage(WPARAM, LPARAM)
+// Runs when the worker wakes the window (posted from the worker thread) and when the
+// queue is looked at again while lines keep coming.
+LRESULT CquillmarkDlg::OnAddStrMessage(WPARAM, LPARAM)
 {
-    m_progressObject.SetPos(g_nObjectPercent);
-    m_progressTotal.SetPos(g_nTotalPercent);
+    DrainReports();
     return 0;
 }
 
-// Runs when the worker hands over a log line (sent from the worker thread); the line
-// sent after the running flag was cleared ends the job.
-LRESULT CquillmarkDlg::OnAddStrMessage(WPARAM, LPARAM)
+void CquillmarkDlg::OnTimer(UINT_PTR nIDEvent)
 {
-    if (g_bRunning == 0)
+    if (nIDEvent == ReportQueue::kRecheckTimer)
+        DrainReports();
+}
+
+// One batch in one go: the list draws once, the bars move once, and the line that ends the
+// job returns the dialog to idle in the same handler.
+void CquillmarkDlg::DrainReports()
+{
+    ReportQueue& queue = ReportQueue::Instance();
+    const bool bTook = queue.Take(m_batch);
+    queue.OnDrained(m_hWnd, bTook);
+    if (!bTook)
+        return;
+    if (m_batch.bEnded)
         ReturnToIdle();
-    m_listLog.InsertString(g_nLogLines, g_strLogLine);
-    ++g_nLogLines;
-    m_listLog.SetTopIndex(g_nLogLines - 1);
-    return 0;
+    if (m_batch.LineCount() > 0)
+        g_nLogLines = m_log.Append(m_batch);
+    if (m_batch.bProgress) {
+        m_progressObject.SetPos(m_batch.nObjectPercent);
+        m_progressTotal.SetPos(m_batch.nTotalPercent);
+    }
 }
 
 // Every message of the main dialog. The two registered ids are known only at run
 // time, so they are compared before the switch.
 LRESULT CquillmarkDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (g_uAddStrMsg != 0 && message == g_uAddStrMsg)
+    if ((g_uAddStrMsg != 0 && message == g_uAddStrMsg) || (g_uProgressMsg != 0 && message == g_uProgressMsg))
         return OnAddStrMessage(wParam, lParam);
-    if (g_uProgressMsg != 0 && message == g_uProgressMsg)
-        return OnProgressMessage(wParam, lParam);
 
     switch (message) {
     case WM_SYSCOMMAND:
         OnSysCommand(UINT(wParam), lParam);
+        return 0;
+    case WM_TIMER:
+        OnTimer(UINT_PTR(wParam));
         return 0;
     case WM_SIZE:
         OnSize(LOWORD(lParam), HIWORD(lParam));

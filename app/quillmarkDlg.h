@@ -7,9 +7,11 @@
 #pragma once
 
 #include "app/DlgLayout.h"
+#include "app/LogList.h"
 #include "controls/FlatButton.h"
 #include "controls/HyperLink.h"
 #include "controls/RoundButton.h"
+#include "export/ReportQueue.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "res/resource.h"
@@ -70,8 +72,12 @@ private:
     void OnPickObject();
     void OnOneObject();
     void OnAllObjects();
-    LRESULT OnProgressMessage(WPARAM wParam, LPARAM lParam);
     LRESULT OnAddStrMessage(WPARAM wParam, LPARAM lParam);
+    void OnTimer(UINT_PTR nIDEvent);
+
+    // Takes everything the worker queued: the lines into the log, the newest progress into
+    // the bars, and the job's end back to idle.
+    void DrainReports();
 
     // Start: checks the fields, fills the job record and starts the worker.
     void StartJob();
@@ -82,6 +88,10 @@ private:
     // Enables or disables the parameter controls; the object name field and the picker
     // button are enabled only in one-object mode.
     void EnableParameters(BOOL bEnable);
-    // Puts the object name into the job record's 100-character buffer.
+    // Puts the object name into the job record's buffer.
     static void StoreObjectName(const CString& strName);
+
+    CLogList m_log{m_listLog};
+    // The batch the dialog takes from the queue; its storage is reused from batch to batch.
+    ReportBatch m_batch;
 };

@@ -7,6 +7,7 @@
 #include "db/DBConnect.h"
 #include "db/DBStmt.h"
 #include "dialogs/AppMessageBox.h"
+#include "export/ExportTexts.h"
 #include "export/JobRecord.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
@@ -15,7 +16,8 @@ namespace {
 // Packages are listed once: their bodies share the name and are not offered separately.
 const char kListingSql[] =
     "SELECT OBJECT_NAME,OBJECT_TYPE FROM USER_OBJECTS WHERE OBJECT_TYPE in ('PACKAGE','PROCEDURE','FUNCTION') ";
-const int kNameSize = 100;
+// Oracle's longest name (128 bytes) and the terminating zero.
+const int kNameSize = kMaxObjectNameLength + 1;
 const int kEndOfRows = 1403;
 }  // namespace
 
@@ -151,8 +153,9 @@ bool CPackListDlg::LoadObjects(DBConnect& connection)
     int nFailuresInRow = 0;
     bool bReported = false;
     for (;;) {
+        int nStatus = 0;
         try {
-            pStmt->Fetch();
+            nStatus = pStmt->Fetch();
         } catch (const DBStmt::OtherException&) {
             if (pStmt->GetErrorCode() == kEndOfRows)
                 break;
@@ -167,9 +170,19 @@ bool CPackListDlg::LoadObjects(DBConnect& connection)
             connection.ResetErrorHandle();
             continue;
         }
-        nFailuresInRow = 0;
         szName[kNameSize - 1] = '\0';
         szType[kNameSize - 1] = '\0';
+        // A name or type cut to its buffer would be handed back as another object's name:
+        // such a row is reported and not offered.
+        if (nStatus == OCI_SUCCESS_WITH_INFO || szName[0] == '\0' || szType[0] == '\0') {
+            if (!bReported) {
+                ShowAppMessage(CString(ExportTexts::kNameDoesNotFit) + szName);
+                bReported = true;
+            }
+            nFailuresInRow = 0;
+            continue;
+        }
+        nFailuresInRow = 0;
         m_listObjects.AddString(MakeEntry(szName, szType));
     }
     return true;
@@ -192,7 +205,7 @@ void CPackListDlg::OnSize(int cx, int cy)
 }
 
 // Called by OnOK and OnCancel. The main dialog zeroes the buffer first; the result is
-// terminated here as well, so it never runs past its 99 characters.
+// terminated here as well, so it never runs past its buffer.
 void CPackListDlg::StoreResult(const char* pszName)
 {
     const size_t nSize = sizeof(g_szObjectName);

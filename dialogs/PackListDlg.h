@@ -49,7 +49,7 @@ private:
     // Fills the list from the database on the open connection; false when the
     // statement could not be set up (its text has been shown).
     bool LoadObjects(DBConnect& connection);
-    // Writes the result into the job record's object name, at most 99 characters.
+    // Writes the result into the job record's object name, at most 128 characters.
     static void StoreResult(const char* pszName);
 
     // Set once the list is loaded, so that the find box's changes during the first data

@@ -29,6 +29,8 @@
 
 // Oracle names and types: up to 128 bytes.
 constexpr int kMaxObjectNameLength = 128;
+// The widest source line a client can deliver: 4000 characters of up to 4 bytes each.
+constexpr int kMaxSourceLineBytes = 4000 * 4;
 // Source rows the client fetches ahead per round trip on the listing and source statements.
 constexpr unsigned kPrefetchRows = 500;
 
@@ -142,6 +144,8 @@ public:
 private:
     std::wstring m_strPath;
     int m_nWritten = 0;
+    // The first write replaced the old file but failed: the file no longer is what it was.
+    bool m_bReplaced = false;
 };
 
 // Narrow and wide text in the system's code page, for paths shown in messages.

@@ -2,15 +2,15 @@
 //
 // The job number and the hold count are atomics that the window thread changes at once. A
 // worker checks them inside the gate's lock and keeps the lock across its write to shared
-// state and the SendMessage that hands it to the dialog. After changing them, the window thread
-// takes the lock once and lets it go ("drains"): a worker that passed its check just before the
-// change finishes its step first, and its message is handled while the window thread waits,
-// which is all such a worker can be waiting for. So when Stop or Hold returns, nothing of the
-// job reaches the window or the file any more.
+// state (the report queue, the output file). After changing them, the window thread takes the
+// lock once and lets it go ("drains"): a worker that passed its check just before the change
+// finishes its step first. So when Stop or Hold returns, nothing of the job reaches the queue
+// or the file any more. While it waits the window thread still handles messages sent to it,
+// so no thread that sends to it can deadlock with it.
 //
-// Inside the handler of a worker's own message (InSendMessage) that worker holds the lock and
-// waits for the handler; the window thread then skips the drain, and the worker sees the change
-// at its next check.
+// Inside the handler of a message sent to the window (InSendMessage) the sender may be the
+// worker in the middle of a step; the window thread then skips the drain, and the worker sees
+// the change at its next check.
 #include "export/JobControl.h"
 
 #include <windows.h>

@@ -5,8 +5,7 @@
 //                      begins, stops and holds jobs; a worker asks whether its job is still
 //                      the current one and waits out a hold.
 //   CJobSection      - one step of a worker that touches shared state: a write to the job
-//                      record or the output file and the message that makes the dialog read
-//                      it. It opens only for the current, unheld job, and while it is open no
+//                      record, the report queue or the output file. It opens only for the current, unheld job, and while it is open no
 //                      stop or hold can come between the check and the write.
 //   CWorkerThreadJob - binds the calling thread to its job number, so that AddLogText, which
 //                      has no job parameter, knows which job it speaks for.
@@ -52,15 +51,6 @@ private:
     bool m_bOpen = false;
     bool m_bLocked = false;
 };
-
-// Runs on a worker inside an open CJobSection: sends uMessage (wParam 0, lParam 0) to the
-// application's main window and returns when the window has handled it; without a main
-// window it does nothing.
-void SendToMainWindow(unsigned uMessage);
-
-// Runs on the worker for each source line: AddLogText(text, 1) for nLength characters at pText,
-// without making a string of them first.
-void AddLogChars(const char* pText, int nLength);
 
 class CWorkerThreadJob {
 public:

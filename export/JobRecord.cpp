@@ -6,20 +6,18 @@
 #include <cstring>
 
 #include "export/JobControl.h"
+#include "export/ReportQueue.h"
 #include "framework/WinApp.h"
 
+std::wstring g_strFileName;
 CString g_strUser;
 CString g_strPassword;
 CString g_strDatabase;
 int g_bSysdba = 0;
-CString g_strFileName;
 int g_bAllObjects = 0;
 char g_szObjectName[kObjectNameSize] = {};
 
 int g_bRunning = 0;
-int g_nTotalPercent = 0;
-int g_nObjectPercent = 0;
-CString g_strLogLine;
 char g_szPendingLine[kPendingLineSize] = {};
 int g_bPendingLine = 0;
 
@@ -28,45 +26,35 @@ UINT g_uProgressMsg = 0;
 UINT g_uAddStrMsg = 0;
 HANDLE g_hWorkerThread = nullptr;
 
-void SendToMainWindow(unsigned uMessage)
-{
-    CWnd* pMainWnd = AfxGetMainWnd();
-    if (pMainWnd != nullptr && pMainWnd->m_hWnd != nullptr)
-        ::SendMessageA(pMainWnd->m_hWnd, uMessage, 0, 0);
-}
-
 namespace {
 
-// Runs inside an open section: one line to the log list.
-void DeliverLogLine(const CString& line)
-{
-    g_strLogLine = line;
-    SendToMainWindow(g_uAddStrMsg);
-}
-
-// Runs for split texts: every complete line goes out behind the text held back so far; what
+// Runs for split texts: every complete line is queued behind the text held back so far; what
 // follows the last line feed is held back. The held-back text is cut to its buffer, which takes
-// the longest text the worker logs. The line is built in g_strLogLine itself, which keeps its
-// storage from line to line.
+// the longest text the worker logs.
 void AddSplitLines(const char* pText, int nLength, unsigned nJob)
 {
+    ReportQueue& queue = ReportQueue::Instance();
+    std::string strJoined;
     int nPos = 0;
     for (;;) {
         const void* pFound = std::memchr(pText + nPos, '\n', size_t(nLength - nPos));
         if (pFound == nullptr)
             break;
         const int nBreak = int(static_cast<const char*>(pFound) - pText);
+        if (nJob != 0 && !queue.WaitForRoom(nJob))
+            return;
         CJobSection section(nJob);
         if (!section.IsOpen())
             return;
-        g_strLogLine.Empty();
         if (g_bPendingLine == 1) {
-            g_strLogLine += g_szPendingLine;
+            strJoined.assign(g_szPendingLine);
+            strJoined.append(pText + nPos, size_t(nBreak - nPos));
+            queue.AddLine(nJob, strJoined.data(), int(strJoined.size()));
             g_bPendingLine = 0;
+        } else {
+            queue.AddLine(nJob, pText + nPos, nBreak - nPos);
         }
-        g_strLogLine.Append(pText + nPos, nBreak - nPos);
         nPos = nBreak + 1;
-        SendToMainWindow(g_uAddStrMsg);
     }
     if (nPos == 0)
         return;
@@ -83,31 +71,50 @@ void AddSplitLines(const char* pText, int nLength, unsigned nJob)
 
 }  // namespace
 
-void AddLogText(const CString& text, int bSplitLines)
+void AddLogChars(const char* pText, int nLength, int bSplitLines)
 {
     const unsigned nJob = CWorkerThreadJob::Current();
     if (bSplitLines != 0) {
-        AddSplitLines(text.GetString(), text.GetLength(), nJob);
+        AddSplitLines(pText, nLength, nJob);
         return;
     }
+    if (nJob != 0 && !ReportQueue::Instance().WaitForRoom(nJob))
+        return;
     CJobSection section(nJob);
     if (section.IsOpen())
-        DeliverLogLine(text);
+        ReportQueue::Instance().AddLine(nJob, pText, nLength);
 }
 
-void AddLogChars(const char* pText, int nLength)
+void AddLogText(const CString& text, int bSplitLines)
 {
-    AddSplitLines(pText, nLength, CWorkerThreadJob::Current());
+    AddLogChars(text.GetString(), text.GetLength(), bSplitLines);
+}
+
+void AddLastLogLine(const CString& text)
+{
+    const unsigned nJob = CWorkerThreadJob::Current();
+    CJobSection section(nJob);
+    if (!section.IsOpen())
+        return;
+    g_bRunning = 0;
+    ReportQueue::Instance().AddLine(nJob, text.GetString(), text.GetLength(), true);
 }
 
 void RequestWorkerStop()
 {
+    ReportQueue::Instance().Stop();
     JobControl::Stop();
 }
 
+// The lines queued before the hold are handed to the window before the caller's message
+// appears, so the log shows everything the held worker did.
 void HoldWorker()
 {
     JobControl::Hold();
+    CWnd* pMainWnd = AfxGetMainWnd();
+    if (pMainWnd != nullptr && pMainWnd->m_hWnd != nullptr && g_uAddStrMsg != 0 &&
+        ::GetWindowThreadProcessId(pMainWnd->m_hWnd, nullptr) == ::GetCurrentThreadId())
+        ::SendMessageA(pMainWnd->m_hWnd, g_uAddStrMsg, 0, 0);
 }
 
 void ReleaseWorker()

@@ -4,33 +4,35 @@
 // object picker share, the two registered messages that carry the worker's reports, and
 // AddLogText, the worker's one way of putting text into the log list.
 //
-// Hand-over: the worker writes a value and then sends one of the two messages to the
-// application's main window with SendMessage (wParam 0, lParam 0); the dialog reads the
-// values only inside the handlers of those messages.
-//   g_uProgressMsg ("PROGRESS_MESSAGE"): show g_nObjectPercent and g_nTotalPercent.
-//   g_uAddStrMsg ("ADD_STR_MESSAGE"): insert g_strLogLine; when g_bRunning is 0 first return
-//   to idle (that line is the end of the job).
+// Hand-over: the worker queues its log lines and progress in the ReportQueue (ReportQueue.h),
+// tagged with its job, and wakes the application's main window with the registered
+// "ADD_STR_MESSAGE" (g_uAddStrMsg) now and then; the window takes everything queued in one
+// handler. The job's last line carries the end of the job: the window returns to idle on it.
+// g_uProgressMsg ("PROGRESS_MESSAGE") is registered for the same window and kept for callers
+// that still send it; the worker's progress travels in the queue.
 //
 // Stop and the close request (both on the window thread, see also ExportWorker.h):
 //   RequestWorkerStop()  ends the running job. When it returns, nothing more of that job
-//                        reaches the main window or the output file, and that worker never
-//                        touches the record of a later job. The dialog then returns to idle
-//                        itself; no end-of-job line comes for a stopped job.
+//                        reaches the main window or the output file (lines already queued are
+//                        dropped), and that worker never touches the record of a later job.
+//                        The dialog then returns to idle itself; no end-of-job line comes for a
+//                        stopped job.
 //   HoldWorker() / ReleaseWorker(), or a CWorkerHold on the stack around the refusal message:
 //                        while held, the worker finishes the step it is in and then waits; it
-//                        sends nothing and writes nothing, and goes on after the release.
-// Neither waits for the worker: at most they let a message that the worker is delivering at
-// that moment through (that message reaches the window before the call returns).
+//                        queues nothing and writes nothing, and goes on after the release. The
+//                        lines queued before the hold are handed to the window first.
+// Neither waits for the worker beyond the step it is in.
 #pragma once
 
 #include <windows.h>
 
+#include <string>
+
+#include "export/ExportEngine.h"
 #include "framework/String.h"
 
-// Size of g_szObjectName, the terminating zero included.
-constexpr int kObjectNameSize = 100;
-// The widest source line a client can deliver: 4000 characters of up to 4 bytes each.
-constexpr int kMaxSourceLineBytes = 4000 * 4;
+// Size of g_szObjectName: Oracle's longest name (128 bytes) and the terminating zero.
+constexpr int kObjectNameSize = 129;
 // "CREATE OR REPLACE " in front of an object's first line.
 constexpr int kCreatePrefixLength = 18;
 // The longest text the worker logs split: the prefix and the widest line.
@@ -43,15 +45,15 @@ extern CString g_strUser;
 extern CString g_strPassword;
 extern CString g_strDatabase;
 extern int g_bSysdba;
-extern CString g_strFileName;
+// The output path: wide, so any name the file system takes reaches CreateFileW unchanged.
+extern std::wstring g_strFileName;
 extern int g_bAllObjects;
 extern char g_szObjectName[kObjectNameSize];
 
-// ---- The running job: written by the worker, read in the message handlers ----
+// ---- The running job: written by the worker ----
+// Cleared by the worker at the end of a job it was not stopped in, before its last line.
 extern int g_bRunning;
-extern int g_nTotalPercent;
-extern int g_nObjectPercent;
-extern CString g_strLogLine;
+// The text held back after the last line feed of a split text (worker side only).
 extern char g_szPendingLine[kPendingLineSize];
 extern int g_bPendingLine;
 
@@ -66,6 +68,11 @@ extern HANDLE g_hWorkerThread;
 // text held back before), and what follows the last line feed is held back for the next call.
 // A text without a line feed shows nothing. On a stopped job it does nothing.
 void AddLogText(const CString& text, int bSplitLines);
+// The same for nLength characters at pText, without making a string of them first.
+void AddLogChars(const char* pText, int nLength, int bSplitLines);
+// Runs on the worker at the end of a job it was not stopped in: clears g_bRunning and queues
+// the job's last line, which wakes the window at once.
+void AddLastLogLine(const CString& text);
 
 // Runs on the window thread when the user presses Stop.
 void RequestWorkerStop();

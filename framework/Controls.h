@@ -54,6 +54,9 @@ public:
     int GetTextLen(int nIndex) const { return int(SendMessage(LB_GETTEXTLEN, WPARAM(nIndex))); }
     CString GetText(int nIndex) const;
     void GetText(int nIndex, CString& rString) const { rString = GetText(nIndex); }
+    // Reserves room for nItems more items holding nBytes of text in all.
+    int InitStorage(int nItems, UINT nBytes) { return int(SendMessage(LB_INITSTORAGE, WPARAM(nItems), LPARAM(nBytes))); }
+    void SetRedraw(BOOL bRedraw) { SendMessage(WM_SETREDRAW, WPARAM(bRedraw)); }
 };
 
 class CProgressCtrl : public CWnd {

@@ -43,3 +43,27 @@ INT_PTR CFileDialog::DoModal() {
     const BOOL bChosen = m_bOpenFileDialog ? ::GetOpenFileNameA(&m_ofn) : ::GetSaveFileNameA(&m_ofn);
     return bChosen ? IDOK : IDCANCEL;
 }
+
+// Called where the program asks for the output file: the proposal is cut to the buffer.
+CFileDialogW::CFileDialogW(BOOL bOpenFileDialog, const std::wstring& strFileName, DWORD dwFlags,
+                           const wchar_t* pszFilter, CWnd* pParentWnd)
+    : m_bOpenFileDialog(bOpenFileDialog) {
+    m_ofn.lStructSize = sizeof(OPENFILENAMEW);
+    m_ofn.hwndOwner = pParentWnd ? pParentWnd->GetSafeHwnd() : nullptr;
+    m_ofn.hInstance = AfxGetInstanceHandle();
+    m_ofn.Flags = dwFlags | OFN_EXPLORER | OFN_ENABLESIZING;
+    lstrcpynW(m_szFileName, strFileName.c_str(), MAX_PATH);
+    m_ofn.lpstrFile = m_szFileName;
+    m_ofn.nMaxFile = MAX_PATH;
+    m_ofn.lpstrFilter = pszFilter;
+}
+
+// Called to run the dialog, owned as CFileDialog::DoModal is.
+INT_PTR CFileDialogW::DoModal() {
+    if (!m_ofn.hwndOwner) {
+        CWnd* pMainWnd = AfxGetMainWnd();
+        if (pMainWnd) m_ofn.hwndOwner = pMainWnd->GetSafeHwnd();
+    }
+    const BOOL bChosen = m_bOpenFileDialog ? ::GetOpenFileNameW(&m_ofn) : ::GetSaveFileNameW(&m_ofn);
+    return bChosen ? IDOK : IDCANCEL;
+}

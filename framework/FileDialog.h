@@ -5,6 +5,9 @@
 
 #include <windows.h>
 #include <commdlg.h>
+
+#include <string>
+
 #include "framework/Wnd.h"
 
 class CFileDialog {
@@ -28,4 +31,24 @@ private:
     char m_szFileName[MAX_PATH] = {};
     CString m_strFilter;
     CString m_strDefExt;
+};
+
+// CFileDialogW: the same save-as or open dialog over the wide entry points, for the one path
+// of the program that must carry any character the file system takes (the output file).
+class CFileDialogW {
+public:
+    CFileDialogW(BOOL bOpenFileDialog, const std::wstring& strFileName, DWORD dwFlags, const wchar_t* pszFilter,
+                 CWnd* pParentWnd = nullptr);
+    CFileDialogW(const CFileDialogW&) = delete;
+    CFileDialogW& operator=(const CFileDialogW&) = delete;
+
+    // IDOK when the user chose a file, IDCANCEL otherwise.
+    INT_PTR DoModal();
+    std::wstring GetPathName() const { return m_szFileName; }
+
+    OPENFILENAMEW m_ofn{};
+
+private:
+    BOOL m_bOpenFileDialog;
+    wchar_t m_szFileName[MAX_PATH] = {};
 };

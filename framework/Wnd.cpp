@@ -219,3 +219,13 @@ LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPAR
         result = ::DefSubclassProc(hWnd, message, wParam, lParam);
     return result;
 }
+
+// Called where a field's text is read wide (the output path).
+std::wstring CWnd::GetWindowTextWide() const
+{
+    const int nLength = ::GetWindowTextLengthW(m_hWnd);
+    std::wstring strText(size_t(nLength) + 1, L'\0');
+    const int nCopied = ::GetWindowTextW(m_hWnd, &strText[0], nLength + 1);
+    strText.resize(size_t(nCopied > 0 ? nCopied : 0));
+    return strText;
+}

@@ -10,6 +10,8 @@
 #pragma once
 
 #include <windows.h>
+
+#include <string>
 #include "framework/String.h"
 
 class CWnd {
@@ -58,6 +60,10 @@ public:
     CString GetWindowText() const;
     void GetWindowText(CString& rString) const { rString = GetWindowText(); }
     int GetWindowTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
+    // The text through the wide entry points, for the one field whose text may hold characters
+    // outside the code page (the output path).
+    std::wstring GetWindowTextWide() const;
+    void SetWindowTextWide(const std::wstring& strText) { ::SetWindowTextW(m_hWnd, strText.c_str()); }
     HWND GetDlgItem(int nID) const { return ::GetDlgItem(m_hWnd, nID); }
     UINT GetDlgCtrlID() const { return UINT(::GetDlgCtrlID(m_hWnd)); }
     HWND GetParent() const { return ::GetParent(m_hWnd); }

@@ -1,7 +1,7 @@
 // AddLogTextTest.cpp
 //
-// AddLogText's whole and split modes through the real main window, and its silence for a
-// stopped job.
+// AddLogText's whole and split modes through the report queue and a window that takes it as
+// the main dialog does, and its silence for a stopped job.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -11,6 +11,7 @@
 
 #include "export/JobControl.h"
 #include "export/JobRecord.h"
+#include "export/ReportQueue.h"
 #include "tests/export/ExportHarness.h"
 
 using namespace ExportTest;
@@ -21,6 +22,8 @@ class AddLogTextTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // Lines of the test's own thread (no job) are taken only while no job is current.
+        RequestWorkerStop();
         LogWindow::Instance().Reset();
         g_bPendingLine = 0;
         g_szPendingLine[0] = '\0';
@@ -28,7 +31,11 @@ protected:
     }
     void TearDown() override { g_bRunning = 0; }
 
-    static std::vector<std::string> Lines() { return LogWindow::Instance().Lines(); }
+    static std::vector<std::string> Lines()
+    {
+        LogWindow::Instance().DrainNow();
+        return LogWindow::Instance().Lines();
+    }
 };
 
 }  // namespace
@@ -107,17 +114,18 @@ TEST_F(AddLogTextTest, LongerTextIsCutToTheBufferInsteadOfOverrunningIt)
 TEST_F(AddLogTextTest, WorkerOfACurrentJobDeliversAndAStoppedOneDoesNot)
 {
     const unsigned nJob = JobControl::BeginJob();
+    ReportQueue::Instance().BeginJob(nJob);
     std::atomic<bool> bDone{false};
     std::thread worker([&] {
         CWorkerThreadJob threadJob(nJob);
         AddLogText("first\nsecond\n", 1);
         bDone = true;
     });
-    RunMessages(5000, [&] { return bDone.load(); });
+    RunMessages(5000, [&] { return bDone.load() && LogWindow::Instance().LineCount() == 2; });
     worker.join();
     EXPECT_EQ(Lines(), (std::vector<std::string>{"first", "second"}));
 
-    JobControl::Stop();
+    RequestWorkerStop();
     bDone = false;
     std::thread stale([&] {
         CWorkerThreadJob threadJob(nJob);

@@ -10,7 +10,11 @@
 #include <gtest/gtest.h>
 
 #include "export/ExportWorker.h"
+#include "dialogs/AppMessageBox.h"
+#include "export/ExportEngine.h"
+#include "export/JobControl.h"
 #include "export/JobRecord.h"
+#include "export/ReportQueue.h"
 #include "framework/WinApp.h"
 #include "oci-lite/OciLiteTesting.h"
 
@@ -100,6 +104,7 @@ void LogWindow::Reset()
     m_progress.clear();
     m_nLines = 0;
     m_nProgress = 0;
+    m_nBatches = 0;
     m_bIdle = false;
     onLine = nullptr;
 }
@@ -132,17 +137,35 @@ LRESULT CALLBACK LogWindow::WndProc(HWND hWnd, UINT message, WPARAM wParam, LPAR
     return ::DefWindowProcA(hWnd, message, wParam, lParam);
 }
 
-// The dialog's two handlers: a line with g_bRunning 0 returns to idle, then it is recorded.
-LRESULT LogWindow::Handle(UINT message, WPARAM, LPARAM, bool& bHandled)
+// The dialog's handling of the worker's reports: a wake (or the recheck timer) takes the whole
+// queue; the lines are recorded in order, the newest progress once per batch, and the job's
+// last line makes the window idle.
+LRESULT LogWindow::Handle(UINT message, WPARAM wParam, LPARAM, bool& bHandled)
 {
     if (message == 0)
         return 0;
-    if (message == g_uAddStrMsg) {
-        bHandled = true;
-        std::string strLine = g_strLogLine.str();
+    const bool bWake = message == g_uAddStrMsg || message == g_uProgressMsg;
+    const bool bTimer = message == WM_TIMER && wParam == ReportQueue::kRecheckTimer;
+    if (!bWake && !bTimer)
+        return 0;
+    bHandled = true;
+    ReportQueue& queue = ReportQueue::Instance();
+    ReportBatch batch;
+    const bool bTook = queue.Take(batch);
+    queue.OnDrained(m_hWnd, bTook);
+    if (!bTook)
+        return 0;
+    ++m_nBatches;
+    if (batch.bProgress) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_progress.emplace_back(batch.nObjectPercent, batch.nTotalPercent);
+        ++m_nProgress;
+    }
+    for (int i = 0; i < batch.LineCount(); ++i) {
+        std::string strLine = batch.Line(i);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            if (g_bRunning == 0)
+            if (batch.bEnded && i + 1 == batch.LineCount())
                 m_bIdle = true;
             m_lines.push_back(strLine);
             ++g_nLogLines;
@@ -150,16 +173,16 @@ LRESULT LogWindow::Handle(UINT message, WPARAM, LPARAM, bool& bHandled)
         }
         if (onLine)
             onLine(strLine);
-        return 0;
-    }
-    if (message == g_uProgressMsg) {
-        bHandled = true;
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_progress.emplace_back(g_nObjectPercent, g_nTotalPercent);
-        ++m_nProgress;
-        return 0;
+        // A Stop from inside the handler (which the dialog's user cannot do) drops the rest.
+        if (batch.nJob != 0 && !JobControl::IsCurrent(batch.nJob))
+            break;
     }
     return 0;
+}
+
+void LogWindow::DrainNow()
+{
+    ::SendMessageA(m_hWnd, g_uAddStrMsg, 0, 0);
 }
 
 // ---- BoxWatcher ----
@@ -432,13 +455,13 @@ void StartJob(const Job& job)
     g_strPassword = job.strPassword.c_str();
     g_strDatabase = job.strDatabase.c_str();
     g_bSysdba = job.bSysdba;
-    g_strFileName = job.strFile.c_str();
+    g_strFileName = WidenAnsi(job.strFile.c_str());
     g_bAllObjects = job.strObject.empty() ? 1 : 0;
     std::memset(g_szObjectName, 0, sizeof(g_szObjectName));
     std::strncpy(g_szObjectName, job.strObject.c_str(), sizeof(g_szObjectName) - 1);
     g_nLogLines = 0;
     g_bRunning = 1;
-    ASSERT_NE(StartUploadThread(), nullptr);
+    ASSERT_NE(StartUploadThread(ShowAppMessage), nullptr);
 }
 
 void RunMessages(DWORD nMs, const std::function<bool()>& stop)

@@ -2,8 +2,8 @@
 //
 // What the export tests need around the real worker:
 //   LogWindow   - the application's main window for the tests: a real (hidden) window that
-//                 handles "ADD_STR_MESSAGE" and "PROGRESS_MESSAGE" as the main dialog does
-//                 (idle when a line arrives with g_bRunning 0) and records lines and progress.
+//                 takes the worker's report queue as the main dialog does (idle on the job's
+//                 last line) and records lines and progress.
 //   BoxWatcher  - a thread that finds the program's message boxes (caption "Quillmark"),
 //                 records their text and closes them with OK, Enter or Escape.
 //   Schema      - writes an oci-lite database: users, objects and their source lines.
@@ -43,6 +43,10 @@ public:
     int LineCount() const { return m_nLines.load(); }
     int ProgressCount() const { return m_nProgress.load(); }
     bool IsIdle() const { return m_bIdle.load(); }
+    // Batches taken from the queue since Reset.
+    int BatchCount() const { return m_nBatches.load(); }
+    // Takes what is queued now, on the window's thread, as a wake would.
+    void DrainNow();
     HWND Handle() const { return m_hWnd; }
 
     // Called on the window thread after each recorded line.
@@ -59,6 +63,7 @@ private:
     std::vector<std::pair<int, int>> m_progress;
     std::atomic<int> m_nLines{0};
     std::atomic<int> m_nProgress{0};
+    std::atomic<int> m_nBatches{0};
     std::atomic<bool> m_bIdle{false};
 };
 

@@ -1,8 +1,8 @@
 // FailureSweepTest.cpp
 //
 // Fails each counted OCI call of a two-object export in turn (oci-lite's fault injection). Every
-// run must end: the dialog returns to idle, the message and the last log line fit the call that
-// failed, and the file holds only complete blocks.
+// run must end: the dialog returns to idle, every failure shows a message whose lines end the
+// log, and the file holds the previous export or only complete blocks of this run.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -61,6 +61,7 @@ TEST(FailureSweepTest, EveryFailedCallEndsTheRunCleanly)
     schema.AddObject("A_PROC", "PROCEDURE", {"PROCEDURE A_PROC IS\n", "BEGIN NULL;\n", "END;\n"});
     schema.AddObject("B_PROC", "PROCEDURE", {"PROCEDURE B_PROC IS\n", "BEGIN NULL;\n", "END;\n"});
     const std::string strFile = TestFolder() + "sweep.sql";
+    ::DeleteFileA(strFile.c_str());
     const std::string strBlockA = "CREATE OR REPLACE PROCEDURE A_PROC IS\nBEGIN NULL;\nEND;\n\n/\n";
     const std::string strBlockB = "CREATE OR REPLACE PROCEDURE B_PROC IS\nBEGIN NULL;\nEND;\n\n/\n";
 
@@ -83,6 +84,9 @@ TEST(FailureSweepTest, EveryFailedCallEndsTheRunCleanly)
     std::set<std::string> endings;
     for (unsigned n = 1; n <= nCalls; ++n) {
         SCOPED_TRACE("failing call " + std::to_string(n) + " (" + calls[n - 1] + ")");
+        // The previous export stays until the run has a complete block to replace it with.
+        const std::string strPrevious = "-- previous export\n";
+        WriteFile(strFile, strPrevious);
         BoxWatcher boxes;
         OciLite::ResetCounters();
         OciLite::SetFailAt(n);
@@ -99,7 +103,7 @@ TEST(FailureSweepTest, EveryFailedCallEndsTheRunCleanly)
         const bool bSucceeded =
             std::find(lines.begin(), lines.end(), "Source uploaded. File created.") != lines.end();
         const std::string strContent = FileExists(strFile) ? ReadFile(strFile) : std::string();
-        EXPECT_TRUE(strContent.empty() || strContent == strBlockA || strContent == strBlockA + strBlockB)
+        EXPECT_TRUE(strContent == strPrevious || strContent == strBlockA || strContent == strBlockA + strBlockB)
             << strContent;
 
         const std::string& strCall = calls[n - 1];
@@ -112,23 +116,41 @@ TEST(FailureSweepTest, EveryFailedCallEndsTheRunCleanly)
         } else if (!bConnected) {
             EXPECT_TRUE(strCall == "OCIServerAttach" || strCall == "OCISessionBegin" || strCall == "OCIAttrSet");
             EXPECT_EQ(strLast, "Error while connect to specified database");
+            EXPECT_EQ(strContent, strPrevious);
             ASSERT_EQ(texts.size(), 1u);
             EXPECT_NE(texts[0].find("ORA-"), std::string::npos) << texts[0];
             endings.insert("logon");
-        } else if (texts.empty()) {
-            // The listing fetch: no message, an empty last line, nothing written.
-            EXPECT_TRUE(strCall == "OCIStmtExecute" || strCall == "OCIStmtFetch");
-            EXPECT_EQ(strLast, "");
-            EXPECT_FALSE(bSucceeded);
-            EXPECT_TRUE(strContent.empty());
-            endings.insert("listing");
         } else {
-            // Any other database failure: its text in the box and as the last line.
+            // Any other database failure, the listing's included: its text in the box, and the
+            // box's lines are the last lines of the log.
             ASSERT_EQ(texts.size(), 1u);
             EXPECT_NE(texts[0].find("ORA-03113"), std::string::npos) << texts[0];
-            EXPECT_EQ(AsShown(strLast), texts[0]);
+            std::vector<std::string> boxLines;
+            std::istringstream box(texts[0]);
+            for (std::string strLine; std::getline(box, strLine);) {
+                if (!strLine.empty() && strLine.back() == '\r')
+                    strLine.pop_back();
+                boxLines.push_back(strLine);
+            }
+            ASSERT_LE(boxLines.size(), lines.size());
+            EXPECT_TRUE(std::equal(boxLines.begin(), boxLines.end(), lines.end() - long(boxLines.size())))
+                << texts[0];
             EXPECT_FALSE(bSucceeded);
-            endings.insert("statement");
+            const bool bReadingObjects = std::any_of(lines.begin(), lines.end(), [](const std::string& strLine) {
+                return strLine.rfind("CREATE OR REPLACE ", 0) == 0;
+            }) || boxLines.size() > 1;
+            if (bReadingObjects) {
+                // The second line names the object and what the file holds.
+                ASSERT_EQ(boxLines.size(), 2u);
+                const std::string strHolds = strContent == strPrevious
+                                                 ? "A_PROC (PROCEDURE). The file was not changed."
+                                                 : "B_PROC (PROCEDURE). The file holds the 1 complete objects before it.";
+                EXPECT_EQ(boxLines[1], strHolds);
+                endings.insert("statement");
+            } else {
+                EXPECT_EQ(strContent, strPrevious);
+                endings.insert("listing");
+            }
         }
     }
     EXPECT_EQ(endings.size(), 4u);

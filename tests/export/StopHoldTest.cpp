@@ -10,6 +10,7 @@
 
 #include "dialogs/AppMessageBox.h"
 #include "export/JobRecord.h"
+#include "export/ReportQueue.h"
 #include "tests/export/ExportHarness.h"
 
 using namespace ExportTest;
@@ -69,10 +70,15 @@ TEST_F(StopHoldTest, StopInTheMiddleOfAnObjectLeavesOnlyCompleteBlocks)
 {
     const auto linesA = NumberedLines("PROCEDURE A_PROC IS", 10);
     Schema schema("STOP_MID");
+    schema.Begin();
     schema.AddObject("A_PROC", "PROCEDURE", linesA);
-    schema.AddObject("B_PROC", "PROCEDURE", NumberedLines("PROCEDURE B_PROC IS", 300));
+    // The window takes lines in batches, and the worker waits once a batch's worth is queued:
+    // an object this long is still being read when the window shows its 50th line.
+    schema.AddObject("B_PROC", "PROCEDURE", NumberedLines("PROCEDURE B_PROC IS", 3 * ReportQueue::kMaxQueuedLines));
     schema.AddObject("C_PROC", "PROCEDURE", NumberedLines("PROCEDURE C_PROC IS", 10));
+    schema.Commit();
     const std::string strFile = TestFolder() + "stop_mid.sql";
+    ::DeleteFileA(strFile.c_str());
 
     StartJob({"STOP_MID", strFile, ""});
     bool bSeen = false;
@@ -99,8 +105,11 @@ TEST_F(StopHoldTest, StopInTheMiddleOfAnObjectLeavesOnlyCompleteBlocks)
 TEST_F(StopHoldTest, StopInsideTheHandlerOfTheWorkersOwnLine)
 {
     Schema schema("STOP_NESTED");
-    schema.AddObject("A_PROC", "PROCEDURE", NumberedLines("PROCEDURE A_PROC IS", 100));
+    schema.Begin();
+    schema.AddObject("A_PROC", "PROCEDURE", NumberedLines("PROCEDURE A_PROC IS", 3 * ReportQueue::kMaxQueuedLines));
+    schema.Commit();
     const std::string strFile = TestFolder() + "stop_nested.sql";
+    ::DeleteFileA(strFile.c_str());
 
     StartJob({"STOP_NESTED", strFile, ""});
     int nLinesAtStop = -1;
@@ -130,18 +139,18 @@ TEST_F(StopHoldTest, StoppedWorkerInsideADatabaseCallNeverTouchesTheNextJob)
     const std::string strSecond = TestFolder() + "stop_second.sql";
     ::DeleteFileA(strFirst.c_str());
 
-    // The first job is stopped while its listing query waits for a slow server.
+    // The first job is stopped while its listing query waits for a slow server: every round
+    // trip is slow from the start, and the window stops the job just after "Connected.".
+    OciLite::SetRoundTripDelay(300 * 1000);
     StartJob({"STOP_NEXT", strFirst, ""});
     bool bConnected = false;
     LogWindow::Instance().onLine = [&](const std::string& strLine) {
-        if (strLine == "Connected.") {
-            OciLite::SetRoundTripDelay(1500 * 1000);
+        if (strLine == "Connected.")
             bConnected = true;
-        }
     };
     RunMessages(20000, [&] { return bConnected; });
     ASSERT_TRUE(bConnected);
-    RunMessages(300);  // the worker is now inside the slow execute
+    RunMessages(100);  // the worker is now inside the slow execute
     RequestWorkerStop();
     HANDLE hFirst = DuplicateWorkerHandle();
     OciLite::SetRoundTripDelay(0);

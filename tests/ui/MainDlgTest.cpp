@@ -7,9 +7,12 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include "app/quillmarkDlg.h"
+#include "export/JobControl.h"
 #include "export/JobRecord.h"
+#include "export/ReportQueue.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
 #include "tests/ui/UiTestSupport.h"
@@ -200,11 +203,12 @@ TEST_F(MainDlg, FourFieldsForceUpperCase)
     EXPECT_EQ("out.sql", Text(IDC_FILENAME));
 }
 
-TEST_F(MainDlg, ObjectNameTakesAtMost99Characters)
+// Oracle names reach 128 bytes; the field takes that many and no more.
+TEST_F(MainDlg, ObjectNameTakesAtMost128Characters)
 {
-    const std::string strLong(120, 'x');
+    const std::string strLong(150, 'x');
     TypeText(Item(IDC_OBJECTNAME), strLong.c_str());
-    EXPECT_EQ(std::string(99, 'X'), Text(IDC_OBJECTNAME));
+    EXPECT_EQ(std::string(128, 'X'), Text(IDC_OBJECTNAME));
 }
 
 TEST_F(MainDlg, ValidationMessagesInTheirOrder)
@@ -242,7 +246,7 @@ TEST_F(MainDlg, OneObjectJobRunsAndReturnsToIdle)
     EXPECT_EQ("TIGER", std::string(g_strPassword));
     EXPECT_EQ("JOBDB", std::string(g_strDatabase));
     EXPECT_STREQ("A_PKG", g_szObjectName);
-    EXPECT_EQ(strFile, std::string(g_strFileName));
+    EXPECT_EQ(strFile, std::string(NarrowPath(g_strFileName)));
     ASSERT_TRUE(WaitForIdle());
     EXPECT_TRUE(watcher.Texts().empty());
     EXPECT_EQ("Start", Text(IDOK));
@@ -574,59 +578,175 @@ TEST_F(MainDlg, ResizeKeepsTheLayout)
         shifted(int(i), 0, 0, 0, 0);
 }
 
-// The two registered messages as the worker sends them: values in the job record, no
-// parameters.
-TEST_F(MainDlg, LogLineHandlerInsertsScrollsAndEndsTheJob)
-{
-    g_bRunning = 1;
-    g_nLogLines = 0;
-    for (int i = 0; i < 40; ++i) {
-        g_strLogLine = CString("line ") + CString(std::to_string(i).c_str());
-        EXPECT_EQ(0, ::SendMessageA(m_hDlg, g_uAddStrMsg, 0, 0));
+// The worker's reports as the worker makes them: a thread bound to a job queues lines and
+// progress; the dialog takes them in batches.
+class FakeWorker {
+public:
+    // Runs on the test thread: a new job, as Start makes one.
+    FakeWorker() : m_nJob(JobControl::BeginJob())
+    {
+        ReportQueue::Instance().BeginJob(m_nJob);
+        g_bRunning = 1;
     }
-    EXPECT_EQ(40, g_nLogLines);
+    ~FakeWorker()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    // Runs body on a thread of the job, as the worker's steps run.
+    void Run(std::function<void()> body)
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        m_bDone = false;
+        m_thread = std::thread([this, body] {
+            CWorkerThreadJob job(m_nJob);
+            body();
+            m_bDone = true;
+        });
+    }
+    bool Done() const { return m_bDone.load(); }
+    void Join() { m_thread.join(); }
+
+private:
+    unsigned m_nJob;
+    std::thread m_thread;
+    std::atomic<bool> m_bDone{false};
+};
+
+TEST_F(MainDlg, BatchesKeepEveryLineInOrderAndEndTheJobWithTheirLastLine)
+{
+    ::SetWindowTextA(Item(IDOK), "Stop");
+    g_nLogLines = 0;
+    g_bPendingLine = 0;
+    HANDLE hLastLine = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::vector<std::string> expected;
+    for (int i = 0; i < 3000; ++i)
+        expected.push_back("line " + std::to_string(i));
+    expected.push_back("held back across a batch");
+    expected.push_back("");
+
+    FakeWorker worker;
+    worker.Run([&] {
+        for (int i = 0; i < 2999; ++i)
+            AddLogText(CString(("line " + std::to_string(i) + "\n").c_str()), 1);
+        // A line and the start of the next, then a pause long enough for the dialog to take a
+        // batch, then its end: the held-back text joins its line across the batch edge.
+        AddLogText("line 2999\nheld back", 1);
+        ::Sleep(200);
+        AddLogText(" across a batch\n", 1);
+        ::WaitForSingleObject(hLastLine, 10000);
+        AddLastLogLine("");
+    });
+    ASSERT_TRUE(PumpUntil([&] { return LogCount() == 3001; }, 10000));
+    EXPECT_EQ("Stop", Text(IDOK));  // everything but the last line: still running
+    ::SetEvent(hLastLine);
+    bool bIdleWithoutLastLine = false;
+    ASSERT_TRUE(PumpUntil([&] {
+        if (!m_pDlg->IsRunning() && LogCount() != 3002)
+            bIdleWithoutLastLine = true;
+        return !m_pDlg->IsRunning();
+    }, 10000));
+    worker.Join();
+    ::CloseHandle(hLastLine);
+    EXPECT_FALSE(bIdleWithoutLastLine);
     const std::vector<std::string> lines = ListLines(Item(IDC_LOG));
-    ASSERT_EQ(40u, lines.size());
-    // Inserted in arrival order although the list box has the sort style.
-    EXPECT_EQ("line 0", lines[0]);
-    EXPECT_EQ("line 10", lines[10]);
-    EXPECT_EQ("line 39", lines[39]);
+    ASSERT_EQ(expected.size(), lines.size());
+    for (size_t i = 0; i < lines.size(); ++i)
+        ASSERT_EQ(expected[i], lines[i]) << "line " << i;
+    EXPECT_EQ(3002, g_nLogLines);
     // The newest line is in view.
     const int nTop = int(::SendMessageA(Item(IDC_LOG), LB_GETTOPINDEX, 0, 0));
     RECT rcList;
     ::GetClientRect(Item(IDC_LOG), &rcList);
     const int nItemHeight = int(::SendMessageA(Item(IDC_LOG), LB_GETITEMHEIGHT, 0, 0));
-    EXPECT_GT(nTop, 0);
-    EXPECT_LE(39, nTop + rcList.bottom / nItemHeight);
-
-    // A line while the running flag is set leaves the running state alone; the line
-    // after the flag was cleared ends the job, and later ones change nothing more.
-    ::SetWindowTextA(Item(IDOK), "Stop");
-    ::EnableWindow(Item(IDC_USER), FALSE);
-    g_strLogLine = "";
-    ::SendMessageA(m_hDlg, g_uAddStrMsg, 0, 0);
-    EXPECT_EQ("Stop", Text(IDOK));
-    EXPECT_FALSE(Enabled(IDC_USER));
-    g_bRunning = 0;
-    ::SendMessageA(m_hDlg, g_uAddStrMsg, 0, 0);
-    EXPECT_EQ("Start", Text(IDOK));
-    EXPECT_TRUE(Enabled(IDC_USER));
-    ::SendMessageA(m_hDlg, g_uAddStrMsg, 0, 0);
-    EXPECT_EQ("Start", Text(IDOK));
-    EXPECT_EQ(43, g_nLogLines);
-    EXPECT_EQ("", ListLines(Item(IDC_LOG))[42]);
+    EXPECT_LE(3001, nTop + rcList.bottom / nItemHeight);
 }
 
-TEST_F(MainDlg, ProgressHandlerMovesBothBars)
+TEST_F(MainDlg, BarsShowTheNewestProgressOfABatch)
 {
-    g_nObjectPercent = 75;
-    g_nTotalPercent = 20;
-    EXPECT_EQ(0, ::SendMessageA(m_hDlg, g_uProgressMsg, 0, 0));
-    EXPECT_EQ(75, int(::SendMessageA(Item(IDC_PROGRESS_OBJECT), PBM_GETPOS, 0, 0)));
+    FakeWorker worker;
+    worker.Run([] {
+        CJobSection section(CWorkerThreadJob::Current());
+        ReportQueue::Instance().SetProgress(CWorkerThreadJob::Current(), 10, 5);
+        ReportQueue::Instance().SetProgress(CWorkerThreadJob::Current(), 75, 20);
+    });
+    ASSERT_TRUE(PumpUntil([&] {
+        return worker.Done() && ::SendMessageA(Item(IDC_PROGRESS_OBJECT), PBM_GETPOS, 0, 0) == 75;
+    }, 5000));
     EXPECT_EQ(20, int(::SendMessageA(Item(IDC_PROGRESS_TOTAL), PBM_GETPOS, 0, 0)));
-    g_nObjectPercent = 0;
-    g_nTotalPercent = 0;
-    ::SendMessageA(m_hDlg, g_uProgressMsg, 0, 0);
-    EXPECT_EQ(0, int(::SendMessageA(Item(IDC_PROGRESS_OBJECT), PBM_GETPOS, 0, 0)));
-    EXPECT_EQ(0, int(::SendMessageA(Item(IDC_PROGRESS_TOTAL), PBM_GETPOS, 0, 0)));
+    RequestWorkerStop();
+}
+
+// Stop drops what the stopped job queued and ends the log with the dialog's own line; a
+// stopped worker that goes on queueing reaches neither this list nor a later job's.
+TEST_F(MainDlg, StopDropsQueuedLinesOfTheStoppedJob)
+{
+    ::SetWindowTextA(Item(IDOK), "Stop");
+    FakeWorker stopped;
+    HANDLE hGoOn = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> bQueued{false};
+    stopped.Run([&] {
+        {
+            CJobSection section(CWorkerThreadJob::Current());
+            ReportQueue::Instance().SetObjectsWritten(CWorkerThreadJob::Current(), 2);
+        }
+        AddLogText("queued before Stop\n", 1);
+        bQueued = true;
+        ::WaitForSingleObject(hGoOn, 10000);
+        AddLogText("after Stop", 0);
+    });
+    // The dialog runs no messages until the user presses Stop: the line stays queued.
+    for (int i = 0; i < 500 && !bQueued; ++i)
+        ::Sleep(10);
+    ASSERT_TRUE(bQueued);
+    ::SendMessageA(m_hDlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), LPARAM(Item(IDOK)));
+    EXPECT_EQ("Start", Text(IDOK));
+    ::SetEvent(hGoOn);
+    stopped.Join();
+    PumpFor(150);
+    EXPECT_EQ(std::vector<std::string>{"Stopped. The file holds the 2 complete objects written before Stop."},
+              ListLines(Item(IDC_LOG)));
+
+    // A later job sees nothing of the stopped worker either.
+    FakeWorker next;
+    ::ResetEvent(hGoOn);
+    stopped.Run([&] { AddLogText("stale\n", 1); });
+    next.Run([&] { AddLogText("fresh\n", 1); });
+    stopped.Join();
+    ASSERT_TRUE(PumpUntil([&] { return next.Done() && LogCount() == 2; }, 5000));
+    PumpFor(100);
+    EXPECT_EQ((std::vector<std::string>{"Stopped. The file holds the 2 complete objects written before Stop.",
+                                        "fresh"}),
+              ListLines(Item(IDC_LOG)));
+    ::CloseHandle(hGoOn);
+    RequestWorkerStop();
+}
+
+// The list keeps the newest lines only; its first line says how many went.
+TEST_F(MainDlg, LogKeepsTheNewestHundredThousandLines)
+{
+    const int nTotal = CLogList::kMaxLines + 40000;
+    FakeWorker worker;
+    worker.Run([&] {
+        for (int i = 0; i < nTotal; ++i)
+            AddLogText(CString(std::to_string(i).c_str()), 0);
+    });
+    ASSERT_TRUE(PumpUntil([&] {
+        const int nCount = LogCount();
+        return worker.Done() && nCount > 0 && ListLines(Item(IDC_LOG)).back() == std::to_string(nTotal - 1);
+    }, 60000));
+    const std::vector<std::string> lines = ListLines(Item(IDC_LOG));
+    ASSERT_LE(lines.size(), size_t(CLogList::kMaxLines + 1));
+    ASSERT_GE(lines.size(), size_t(CLogList::kLinesAfterTrim));
+    const long long nShown = static_cast<long long>(lines.size()) - 1;
+    EXPECT_EQ(CLogList::DroppedText(nTotal - nShown), lines.front());
+    for (size_t i = 1; i < lines.size(); ++i) {
+        if (lines[i] != std::to_string(nTotal - nShown + static_cast<long long>(i) - 1)) {
+            ADD_FAILURE() << "line " << i << " is " << lines[i];
+            break;
+        }
+    }
+    EXPECT_EQ(int(lines.size()), g_nLogLines);
+    RequestWorkerStop();
 }

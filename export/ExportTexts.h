@@ -1,0 +1,29 @@
+// ExportTexts.h
+//
+// The fixed texts of an export that more than one place shows: the engine's ends, the file
+// checks, and the window's own line at Stop. Kept in one place so the window, the console
+// exporter and the tests say exactly the same.
+#pragma once
+
+namespace ExportTexts {
+
+constexpr const char kConnectFailed[] = "Error while connect to specified database";
+constexpr const char kObjectNotFound[] = "Object not found.";
+constexpr const char kNoSource[] = "Source doesn't exists.";
+constexpr const char kSourceUploaded[] = "Source uploaded. File created.";
+constexpr const char kDeleteOldFile[] = "Error while delete old file ";
+constexpr const char kCreateFile[] = "Error while create specified file.";
+constexpr const char kWriteFile[] = "Error while write specified file.";
+constexpr const char kNameDoesNotFit[] = "An object name or type in the list is longer than 128 bytes: ";
+constexpr const char kPathIsFolder[] = "The path names a folder, not a file.";
+constexpr const char kFileUnchanged[] = "The file was not changed.";
+// "The file holds the N complete objects before it." around the number.
+constexpr const char kFileHoldsBefore[] = "The file holds the ";
+constexpr const char kFileHoldsAfter[] = " complete objects before it.";
+// The window's own last line after Stop: "Stopped. The file holds the N complete objects
+// written before Stop." or, when nothing was written, "Stopped. The file was not changed."
+constexpr const char kStoppedHolds[] = "Stopped. The file holds the ";
+constexpr const char kStoppedHoldsAfter[] = " complete objects written before Stop.";
+constexpr const char kStoppedUnchanged[] = "Stopped. The file was not changed.";
+
+}  // namespace ExportTexts

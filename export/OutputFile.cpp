@@ -1,0 +1,228 @@
+// OutputFile.cpp
+//
+// The single-file sink. The user's previous file is the last thing the run gives up: the check
+// before the logon only looks (and, for a file that does not exist yet, makes sure the folder
+// takes it), and the file is replaced by the first block, once that block is complete.
+#include <windows.h>
+
+#include <string>
+#include <utility>
+
+#include "export/ExportEngine.h"
+#include "export/ExportTexts.h"
+
+namespace {
+
+// Closes a kernel handle when it goes out of scope.
+class FileHandle {
+public:
+    // Takes over a handle from CreateFile, valid or not.
+    explicit FileHandle(HANDLE hFile) : m_hFile(hFile) {}
+    ~FileHandle()
+    {
+        if (IsValid())
+            ::CloseHandle(m_hFile);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    bool IsValid() const { return m_hFile != INVALID_HANDLE_VALUE && m_hFile != nullptr; }
+    HANDLE Get() const { return m_hFile; }
+
+private:
+    HANDLE m_hFile;
+};
+
+// The system's text for an error number, on one line.
+CString SystemReason(DWORD nError)
+{
+    char* pszBuffer = nullptr;
+    const DWORD nLength = ::FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        nError, 0, reinterpret_cast<char*>(&pszBuffer), 0, nullptr);
+    CString strReason;
+    if (nLength != 0 && pszBuffer != nullptr) {
+        int nEnd = int(nLength);
+        while (nEnd > 0 && (pszBuffer[nEnd - 1] == '\n' || pszBuffer[nEnd - 1] == '\r' || pszBuffer[nEnd - 1] == ' '))
+            --nEnd;
+        strReason = CString(pszBuffer, nEnd);
+    }
+    if (pszBuffer != nullptr)
+        ::LocalFree(pszBuffer);
+    if (strReason.IsEmpty())
+        strReason.Format("System error %lu.", static_cast<unsigned long>(nError));
+    return strReason;
+}
+
+// A failure whose first line is strText (shown and logged), then the path and the reason.
+ExportFailure FileFailure(const CString& strText, const std::wstring& strPath, const CString& strReason,
+                          const CString& strWhere = CString())
+{
+    ExportFailure failure;
+    failure.strMessage = strText;
+    failure.logLines.push_back(strText);
+    if (!strWhere.IsEmpty()) {
+        failure.strMessage += "\n" + strWhere;
+        failure.logLines.push_back(strWhere);
+    }
+    const CString strDetail = NarrowPath(strPath) + ": " + strReason;
+    failure.strMessage += "\n" + strDetail;
+    failure.logLines.push_back(strDetail);
+    return failure;
+}
+
+// The folder part of a path ("" for a bare file name, which lives in the current folder).
+std::wstring FolderOf(const std::wstring& strPath)
+{
+    const size_t nSlash = strPath.find_last_of(L"\\/");
+    if (nSlash == std::wstring::npos) {
+        // "C:name" lives in drive C's current folder.
+        return strPath.size() >= 2 && strPath[1] == L':' ? strPath.substr(0, 2) : std::wstring();
+    }
+    if (nSlash == 0)
+        return strPath.substr(0, 1);
+    if (nSlash == 2 && strPath[1] == L':')
+        return strPath.substr(0, 3);
+    return strPath.substr(0, nSlash);
+}
+
+// One WriteFile of the whole block; anything short of all its bytes is a failure.
+bool WriteAll(HANDLE hFile, const CString& strBytes, DWORD& nError)
+{
+    const DWORD nLength = DWORD(strBytes.GetLength());
+    DWORD nWritten = 0;
+    if (!::WriteFile(hFile, strBytes.GetString(), nLength, &nWritten, nullptr)) {
+        nError = ::GetLastError();
+        return false;
+    }
+    if (nWritten != nLength) {
+        nError = ERROR_DISK_FULL;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+CString NarrowPath(const std::wstring& strPath)
+{
+    if (strPath.empty())
+        return CString();
+    const int nBytes = ::WideCharToMultiByte(CP_ACP, 0, strPath.data(), int(strPath.size()), nullptr, 0,
+                                             nullptr, nullptr);
+    std::string strNarrow(size_t(nBytes > 0 ? nBytes : 0), '\0');
+    if (nBytes > 0)
+        ::WideCharToMultiByte(CP_ACP, 0, strPath.data(), int(strPath.size()), &strNarrow[0], nBytes, nullptr,
+                              nullptr);
+    return CString(strNarrow.data(), int(strNarrow.size()));
+}
+
+std::wstring WidenAnsi(const char* pszText)
+{
+    if (pszText == nullptr || *pszText == '\0')
+        return std::wstring();
+    const int nChars = ::MultiByteToWideChar(CP_ACP, 0, pszText, -1, nullptr, 0);
+    std::wstring strWide(size_t(nChars > 0 ? nChars : 1), L'\0');
+    if (nChars > 0)
+        ::MultiByteToWideChar(CP_ACP, 0, pszText, -1, &strWide[0], nChars);
+    strWide.resize(strWide.size() - 1);
+    return strWide;
+}
+
+OutputFile::OutputFile(std::wstring strPath) : m_strPath(std::move(strPath)) {}
+
+// Runs before the logon. An existing file must be a file that can be opened for writing (it is
+// not truncated here); a new file's folder must exist and take a new file, which is tried by
+// creating the file with delete-on-close, so nothing remains of the check.
+bool OutputFile::Check(ExportFailure& failure)
+{
+    if (m_strPath.size() >= MAX_PATH) {
+        failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemReason(ERROR_FILENAME_EXCED_RANGE));
+        return false;
+    }
+    const DWORD nAttributes = ::GetFileAttributesW(m_strPath.c_str());
+    if (nAttributes != INVALID_FILE_ATTRIBUTES) {
+        if ((nAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            failure = FileFailure(ExportTexts::kCreateFile, m_strPath, ExportTexts::kPathIsFolder);
+            return false;
+        }
+        // The read-only attribute is asked for on its own: an administrator's open for writing
+        // may pass where replacing the file will not.
+        FileHandle probe((nAttributes & FILE_ATTRIBUTE_READONLY) != 0
+                             ? INVALID_HANDLE_VALUE
+                             : ::CreateFileW(m_strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!probe.IsValid()) {
+            const DWORD nError = (nAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? ERROR_ACCESS_DENIED : ::GetLastError();
+            const CString strText = ExportTexts::kDeleteOldFile + NarrowPath(m_strPath);
+            failure.strMessage = strText + "\n" + SystemReason(nError);
+            failure.logLines = {strText, SystemReason(nError)};
+            return false;
+        }
+        return true;
+    }
+    const std::wstring strFolder = FolderOf(m_strPath);
+    if (!strFolder.empty()) {
+        const DWORD nFolder = ::GetFileAttributesW(strFolder.c_str());
+        if (nFolder == INVALID_FILE_ATTRIBUTES) {
+            failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemReason(::GetLastError()));
+            return false;
+        }
+        if ((nFolder & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemReason(ERROR_PATH_NOT_FOUND));
+            return false;
+        }
+    }
+    // Delete-on-close needs the right to delete as well.
+    FileHandle probe(::CreateFileW(m_strPath.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!probe.IsValid()) {
+        failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemReason(::GetLastError()));
+        return false;
+    }
+    return true;
+}
+
+// Runs once per object: the first block replaces whatever the file held, so it holds exactly
+// the blocks of this run; later blocks are appended. A write that fails or falls short is
+// reported with the object, what the file holds, and the system's reason.
+bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure)
+{
+    const CString strWhere = object.strName + " (" + object.strType + "). " + StateText();
+    const DWORD nDisposition = m_nWritten == 0 ? CREATE_ALWAYS : OPEN_EXISTING;
+    FileHandle file(::CreateFileW(m_strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, nDisposition,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+        failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemReason(::GetLastError()), strWhere);
+        return false;
+    }
+    LARGE_INTEGER zero{};
+    LARGE_INTEGER end{};
+    DWORD nError = 0;
+    if (m_nWritten != 0 && !::SetFilePointerEx(file.Get(), zero, &end, FILE_END))
+        nError = ::GetLastError();
+    if (nError == 0 && !WriteAll(file.Get(), strBlock, nError)) {
+        // A block cut short is taken back, so the file ends with the last complete block.
+        if (::SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN))
+            ::SetEndOfFile(file.Get());
+    }
+    if (nError != 0) {
+        // The first write already replaced the old file: it now holds nothing complete.
+        if (m_nWritten == 0)
+            m_bReplaced = true;
+        failure = FileFailure(ExportTexts::kWriteFile, m_strPath, SystemReason(nError),
+                              object.strName + " (" + object.strType + "). " + StateText());
+        return false;
+    }
+    ++m_nWritten;
+    return true;
+}
+
+CString OutputFile::StateText() const
+{
+    if (m_nWritten == 0 && !m_bReplaced)
+        return ExportTexts::kFileUnchanged;
+    CString strText;
+    strText.Format("%s%d%s", ExportTexts::kFileHoldsBefore, m_nWritten, ExportTexts::kFileHoldsAfter);
+    return strText;
+}
