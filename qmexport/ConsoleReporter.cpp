@@ -158,6 +158,15 @@ void ConsoleReporter::Finish(const ExportOutcome& outcome)
     auto shown = [this](const std::string& strLine) {
         return std::find(m_shownLines.begin(), m_shownLines.end(), strLine) != m_shownLines.end();
     };
+    // The engine's messages may carry the target's state inside a line ("PKG (PACKAGE). The
+    // file holds ...").
+    auto mentioned = [this](const std::string& strPart) {
+        for (const std::string& strLine : m_shownLines) {
+            if (strLine.find(strPart) != std::string::npos)
+                return true;
+        }
+        return false;
+    };
     for (const CString& strLine : outcome.failure.logLines) {
         if (!strLine.IsEmpty() && !shown(strLine.str())) {
             Print(strLine.str() + "\n");
@@ -169,7 +178,7 @@ void ConsoleReporter::Finish(const ExportOutcome& outcome)
     const std::string strState = m_sink.StateText().str();
     const bool bTargetInPlay = outcome.result != ExportResult::LogonFailed &&
                                outcome.result != ExportResult::TargetRejected;
-    if (bTargetInPlay && !strState.empty() && !shown(strState))
+    if (bTargetInPlay && !strState.empty() && !mentioned(strState))
         Print(strState + "\n");
 }
 

@@ -1,14 +1,14 @@
 // FolderOutput.cpp
 #include "qmexport/FolderOutput.h"
 
+#include "export/ExportTexts.h"
 #include "qmexport/FolderIndex.h"
 
 namespace {
 
 const char kCreateFolderText[] = "Error while create specified folder.";
-const char kCreateFileText[] = "Error while create specified file.";
-const char kWriteFileText[] = "Error while write specified file.";
-const char kDeleteFileText[] = "Error while delete old file.";
+const char* const kCreateFileText = ExportTexts::kCreateFile;
+const char* const kWriteFileText = ExportTexts::kWriteFile;
 const char kReadListText[] = "Error while read the list of files written before.";
 
 // The system's text for an error number, without its line break.
@@ -191,8 +191,10 @@ bool FolderOutput::RemoveStaleFiles(ExportFailure& failure)
             continue;
         const bool bExisted = ::GetFileAttributesW(m_files.PathOf(strFile).c_str()) != INVALID_FILE_ATTRIBUTES;
         if (!m_files.Remove(strFile)) {
-            if (bAll)
-                SetFailure(failure, kDeleteFileText, strFile, ::GetLastError());
+            if (bAll) {
+                const CString strText = ExportTexts::kDeleteOldFile + NarrowPath(strFile);
+                SetFailure(failure, strText, strFile, ::GetLastError());
+            }
             bAll = false;
         } else if (bExisted) {
             ++m_nChanged;

@@ -288,7 +288,7 @@ TEST(QmexportProcessTest, EveryExitCode)
         {"both targets", Args("QX_CODES", "--dir x" + strOut), {}, 2, "exclude each other"},
         {"wrong password", Args("QX_CODES", strOut), {{"QUILLMARK_PASSWORD", "wrong"}}, 3, "ORA-01017"},
         {"unknown database", Args("QX_NOWHERE", strOut), {}, 3, "ORA-12154"},
-        {"no client library", Args("QX_CODES", strOut), {{"PATH", strPath}}, 3, "OCI.DLL"},
+        {"no client library", Args("QX_CODES", strOut), {{"PATH", strPath}}, 3, "load oci.dll"},
         {"object not found", Args("QX_CODES", "--object NOPE" + strOut), {}, 1, "Object not found."},
         {"object without source", Args("QX_CODES", strOut), {}, 1, "Source doesn't exists."},
         {"failed fetch", Args("QX_CODES", "--object FUNC_B --object PROC_C" + strOut),
