@@ -157,7 +157,10 @@ bool CommandLine::Parse(const std::vector<std::wstring>& args, CommandLine& line
                 return false;
             } else {
                 bSeen = true;
-                (pOption->option == Option::User ? line.strUser : line.strDatabase) = strText;
+                if (pOption->option == Option::User)
+                    line.strUser = strText.MakeUpper();
+                else
+                    line.strDatabase = strText;
             }
             break;
         }

@@ -9,8 +9,10 @@
 //   qmexport --help
 //
 // Each option with a value takes it as the next argument or after "=" ("--user=SCOTT").
-// User, database and object names become text in the system code page, as the window's
-// fields would hold them; paths stay wide. The password is never an argument.
+// User, database and object names become text in the system code page; paths stay wide. The
+// user name is upper-cased, as the window's field does and as Oracle takes a name that is not
+// quoted; object names stay exactly as given (they are compared with the stored names). The
+// password is never an argument.
 #pragma once
 
 #include <string>

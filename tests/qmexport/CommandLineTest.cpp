@@ -27,7 +27,7 @@ const Accepted kAccepted[] = {
     {{L"--user", L"SCOTT", L"--database", L"DEMO", L"--file", L"out.sql"},
      "SCOTT", "DEMO", false, L"out.sql", L"", {}, false, false},
     {{L"--user=scott", L"--database=demo", L"--dir=C:\\src\\db", L"--sysdba", L"--quiet"},
-     "scott", "demo", true, L"", L"C:\\src\\db", {}, true, false},
+     "SCOTT", "demo", true, L"", L"C:\\src\\db", {}, true, false},
     {{L"--dir", L"x", L"--object", L"PKG_A", L"--database", L"D", L"--object", L"Mixed Case", L"--user", L"U"},
      "U", "D", false, L"", L"x", {"PKG_A", "Mixed Case"}, false, false},
     {{L"--file", L"C:\\Pfad mit \u00e4\u4e2d\\f.sql", L"--user", L"U", L"--database", L"D"},

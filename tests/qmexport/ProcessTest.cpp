@@ -282,6 +282,8 @@ TEST(QmexportProcessTest, EveryExitCode)
     const ExitCase kCases[] = {
         {"help", L"--help", {}, 0, ""},
         {"done", Args("QX_CODES", "--object FUNC_B" + strOut), {}, 0, "Exported 1 objects"},
+        {"user name in lower case", Wide("--user scott --database qx_codes --object FUNC_B" + strOut), {}, 0, ""},
+        {"password in upper case", Args("QX_CODES", strOut), {{"QUILLMARK_PASSWORD", "TIGER"}}, 3, "ORA-01017"},
         {"no arguments", L"", {}, 2, "usage: qmexport"},
         {"password argument", Args("QX_CODES", "--password tiger" + strOut), {}, 2, "never taken"},
         {"unknown option", Args("QX_CODES", "--all" + strOut), {}, 2, "unknown option --all"},
