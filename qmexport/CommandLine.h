@@ -1,0 +1,36 @@
+// CommandLine.h
+//
+// CommandLine: the console exporter's arguments, parsed from the wide argument list
+// (CommandLineToArgvW without the program's own name) into one value, with the usage text
+// and the reason a command line was refused.
+//
+//   qmexport --user NAME --database CONNECT [--sysdba] (--file PATH | --dir FOLDER)
+//            [--object NAME]... [--quiet]
+//   qmexport --help
+//
+// Each option with a value takes it as the next argument or after "=" ("--user=SCOTT").
+// User, database and object names become text in the system code page; paths stay wide. The
+// user name is upper-cased, as the window's field does and as Oracle takes a name that is not
+// quoted; object names stay exactly as given (they are compared with the stored names). The
+// password is never an argument.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "framework/String.h"
+
+struct CommandLine {
+    bool bHelp = false;
+    CString strUser;
+    CString strDatabase;
+    bool bSysdba = false;
+    std::wstring strFile;
+    std::wstring strFolder;
+    std::vector<CString> objectNames;
+    bool bQuiet = false;
+
+    // Parses the arguments; false with the reason in strError (one line, no usage text).
+    static bool Parse(const std::vector<std::wstring>& args, CommandLine& line, std::string& strError);
+    static const char* UsageText();
+};

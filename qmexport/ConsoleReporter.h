@@ -1,0 +1,92 @@
+// ConsoleReporter.h
+//
+// How the console exporter reports a run:
+//   StopRequest     - Ctrl+C and Ctrl+Break, turned into a flag the run polls (the console
+//                     calls its handler on a thread of its own; the flag is the one thing
+//                     the handler touches).
+//   ConsoleReporter - the ExportReporter of the console: the progress on standard error (a
+//                     status line rewritten in place on a console, one line per object
+//                     otherwise, nothing with --quiet), the messages the window would show in
+//                     a box, the end of the run and the exit code it maps to.
+//   ExitCodeOf      - the exit code of a run's outcome.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "export/ExportEngine.h"
+
+// The process's exit codes.
+enum ExitCode : int {
+    kExitDone = 0,
+    kExitFailed = 1,
+    kExitUsage = 2,
+    kExitLogon = 3,
+    kExitStopped = 130,
+};
+
+int ExitCodeOf(const ExportOutcome& outcome);
+
+class StopRequest {
+public:
+    // Runs once at start-up: Ctrl+C and Ctrl+Break set the flag instead of ending the process.
+    static void Install();
+    static const std::atomic<bool>& Flag();
+
+private:
+    static std::atomic<bool>& MutableFlag();
+    static BOOL WINAPI OnControl(DWORD nEvent);
+};
+
+enum class ProgressStyle { StatusLine, LinePerObject, Quiet };
+
+class ConsoleReporter : public ExportReporter {
+public:
+    using Output = std::function<void(const std::string&)>;
+
+    // stop: polled before every step. errors: standard error. sink: for what the target holds
+    // after a failed or stopped run.
+    ConsoleReporter(const std::atomic<bool>& stop, ProgressStyle style, Output errors, const ExportSink& sink);
+
+    bool KeepGoing() override;
+    bool Guarded(const std::function<void()>& step) override;
+    void LogLine(const CString& strLine) override {}
+    void LogSource(const char* pText, int nLength) override {}
+    void Progress(int nObjectPercent, int nTotalPercent) override;
+    void ObjectsListed(int nCount) override;
+    void ObjectBegins(const ExportObjectId& object, int nIndex) override;
+    void ObjectWritten(const ExportObjectId& object, int nIndex, int nLines) override;
+    void Message(const CString& strText) override;
+    void Finish(const ExportOutcome& outcome) override;
+
+    // Runs when the run returned Stopped (Finish does not come then).
+    void Stopped();
+
+    int ExitCode() const { return m_nExitCode; }
+    int LineCount() const { return m_nLines; }
+
+private:
+    void ShowStatus(bool bForce);
+    // Ends a status line on screen before anything else is printed below it.
+    void EndStatusLine();
+    void Print(const std::string& strText);
+    std::string Elapsed() const;
+
+    const std::atomic<bool>& m_stop;
+    ProgressStyle m_style;
+    Output m_errors;
+    const ExportSink& m_sink;
+    ULONGLONG m_nStartTicks;
+    ULONGLONG m_nLastStatusTicks = 0;
+    int m_nObjects = 0;
+    int m_nDone = 0;
+    int m_nLines = 0;
+    size_t m_nStatusWidth = 0;
+    int m_nExitCode = kExitDone;
+    // Lines already printed by Message, so the end of the run does not repeat them.
+    std::vector<std::string> m_shownLines;
+};

@@ -1,0 +1,110 @@
+// FolderIndex.cpp
+#include "qmexport/FolderIndex.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <tuple>
+#include <vector>
+
+#include "qmexport/ObjectFileNames.h"
+
+namespace {
+
+const char kManifestHeader[] =
+    "# Files qmexport wrote into this folder; it removes them when their objects are gone.\n";
+
+std::string ToCodePage(UINT nCodePage, const std::wstring& strText)
+{
+    if (strText.empty())
+        return std::string();
+    const int nBytes = ::WideCharToMultiByte(nCodePage, 0, strText.data(), int(strText.size()), nullptr, 0,
+                                             nullptr, nullptr);
+    std::string strBytes(size_t(nBytes), '\0');
+    ::WideCharToMultiByte(nCodePage, 0, strText.data(), int(strText.size()), &strBytes[0], nBytes, nullptr,
+                          nullptr);
+    return strBytes;
+}
+
+std::wstring FromUtf8(const std::string& strText)
+{
+    if (strText.empty())
+        return std::wstring();
+    const int nLength = ::MultiByteToWideChar(CP_UTF8, 0, strText.data(), int(strText.size()), nullptr, 0);
+    std::wstring strWide(size_t(nLength), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, strText.data(), int(strText.size()), &strWide[0], nLength);
+    return strWide;
+}
+
+// The place of a type in the script: specifications before the code that calls them, bodies
+// last, when every specification and stand-alone subprogram they may call exists.
+int GroupOf(const CString& strType)
+{
+    if (strType == "PACKAGE")
+        return 0;
+    if (strType == "FUNCTION")
+        return 1;
+    if (strType == "PROCEDURE")
+        return 2;
+    return 3;
+}
+
+}  // namespace
+
+namespace Manifest {
+
+std::set<std::wstring> Parse(const std::string& strText)
+{
+    std::set<std::wstring> files;
+    size_t nStart = 0;
+    for (;;) {
+        const size_t nEnd = strText.find('\n', nStart);
+        if (nEnd == std::string::npos)
+            break;
+        std::string strLine = strText.substr(nStart, nEnd - nStart);
+        nStart = nEnd + 1;
+        if (!strLine.empty() && strLine.back() == '\r')
+            strLine.pop_back();
+        if (strLine.empty() || strLine[0] == '#')
+            continue;
+        files.insert(FromUtf8(strLine));
+    }
+    return files;
+}
+
+std::string Format(const std::set<std::wstring>& files)
+{
+    std::string strText = kManifestHeader;
+    for (const std::wstring& strFile : files)
+        strText += ToCodePage(CP_UTF8, strFile) + "\n";
+    return strText;
+}
+
+}  // namespace Manifest
+
+namespace InstallScript {
+
+std::string Text(const std::set<std::wstring>& files)
+{
+    // (group, stored name, file name)
+    std::vector<std::tuple<int, std::string, std::wstring>> entries;
+    for (const std::wstring& strFile : files) {
+        CString strName;
+        CString strType;
+        if (ObjectFileNames::ObjectOf(strFile, strName, strType))
+            entries.emplace_back(GroupOf(strType), strName.str(), strFile);
+    }
+    std::sort(entries.begin(), entries.end());
+    std::string strText;
+    for (const auto& entry : entries) {
+        const std::string strFile = ToCodePage(CP_ACP, std::get<2>(entry));
+        // SQL*Plus ends a file name at a space unless it is quoted.
+        if (strFile.find(' ') != std::string::npos)
+            strText += "@@\"" + strFile + "\"\n";
+        else
+            strText += "@@" + strFile + "\n";
+    }
+    return strText;
+}
+
+}  // namespace InstallScript

@@ -1,0 +1,70 @@
+// FolderOutput.h
+//
+// FolderOutput: the sink of a folder export. Each object's block goes to a file of its own
+// (ObjectFileNames), install.sql runs them all, and the manifest (FolderIndex.h) remembers
+// what this program wrote, so a later run can remove the files of objects that are gone and
+// nothing else.
+//
+// A file whose content is unchanged is not written again; every other write goes to a
+// temporary file that is renamed over the old one (FolderFiles). A file name enters the
+// manifest before the file is first created, so even a run that is killed never leaves a file
+// of ours that a later run would not know.
+//
+// Names with lower-case letters may have case twins among objects that come later in the
+// listing, so their blocks are held and written at the end of the run, when every name is
+// known; a run that stops or fails earlier leaves those objects' files as they were.
+//
+// A run over the whole schema (no object names given) makes the folder match the schema:
+// install.sql and the manifest name exactly this run's files, and manifest files of objects
+// no longer listed are removed. A run over named objects only adds and updates: the manifest
+// keeps what it named, and install.sql runs every object file the manifest names.
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "export/ExportEngine.h"
+#include "qmexport/FolderFiles.h"
+#include "qmexport/ObjectFileNames.h"
+
+class FolderOutput : public ExportSink {
+public:
+    FolderOutput(std::wstring strFolder, bool bWholeSchema);
+
+    bool Check(ExportFailure& failure) override;
+    bool Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure) override;
+    bool Complete(ExportFailure& failure) override;
+    CString StateText() const override;
+    int WrittenCount() const override { return m_nWritten; }
+
+    // Files this run changed (written anew or removed); unchanged ones do not count.
+    int ChangedCount() const { return m_nChanged; }
+
+private:
+    struct HeldBlock {
+        ExportObjectId object;
+        CString strBlock;
+    };
+
+    // Writes one object's file under its final name.
+    bool WriteObjectFile(const std::wstring& strFile, const CString& strBlock, ExportFailure& failure);
+    // Puts a file name into the manifest on disk before the file is created.
+    bool Remember(const std::wstring& strFile, ExportFailure& failure);
+    bool RemoveStaleFiles(ExportFailure& failure);
+    bool ReplaceIndexFile(const std::wstring& strName, const std::string& strContent, ExportFailure& failure);
+    void SetFailure(ExportFailure& failure, const char* pszText, const std::wstring& strFile, DWORD nError) const;
+
+    FolderFiles m_files;
+    bool m_bWholeSchema;
+    // The manifest as the previous runs left it, and as it stands on disk now.
+    std::set<std::wstring> m_previousFiles;
+    std::set<std::wstring> m_rememberedFiles;
+    bool m_bManifestClean = false;
+    // Files of this run's objects, and the names this run listed (for case twins).
+    std::set<std::wstring> m_runFiles;
+    CaseTwins m_twins;
+    std::vector<HeldBlock> m_held;
+    int m_nWritten = 0;
+    int m_nChanged = 0;
+};

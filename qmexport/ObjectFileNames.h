@@ -1,0 +1,56 @@
+// ObjectFileNames.h
+//
+// The file names of a folder export: one file per object, "<name>.<ext>" with the extension
+// of its type (pks package, pkb package body, prc procedure, fnc function).
+//   ObjectFileNames - the name as stored, escaped only where a Windows folder could not hold
+//                     it as it is, and turned back into the name (see the README's "File
+//                     names" for the rules). Every rule is reversible, and no two objects get
+//                     names that a case-insensitive file system takes for the same file.
+//   CaseTwins       - which names of a set differ from another one only in case; those mark
+//                     their lower-case letters so that each twin keeps a file of its own.
+//
+// Names are bytes in the system code page (as the database layer hands them over); file names
+// are wide.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "framework/String.h"
+
+namespace ObjectFileNames {
+
+// The extension of an object type ("pks" for "PACKAGE", ...); empty for any other type.
+std::wstring ExtensionOf(const CString& strType);
+// The object type of an extension (either case); empty for any other extension.
+CString TypeOf(const std::wstring& strExtension);
+
+// The file name without its extension. bMarkCase: the name has a case twin (CaseTwins), so
+// its lower-case letters are escaped too.
+std::wstring Stem(const CString& strName, bool bMarkCase);
+// The whole file name: Stem, a dot, the type's extension. Empty for a type without one.
+std::wstring FileName(const CString& strName, const CString& strType, bool bMarkCase);
+
+// The stored name of a stem; false when the stem is not one that Stem could have made.
+bool NameOf(const std::wstring& strStem, CString& strName);
+// Name and type of a file name; false for a file that is not an object's file.
+bool ObjectOf(const std::wstring& strFileName, CString& strName, CString& strType);
+
+// Whether the name holds a lower-case letter (only such names are ever marked for case).
+bool HasLowerCase(const CString& strName);
+
+}  // namespace ObjectFileNames
+
+// Runs over the names of a folder export before their files are named.
+class CaseTwins {
+public:
+    void Add(const CString& strName);
+    // Whether another name of the set equals this one when case is ignored.
+    bool HasTwin(const CString& strName) const;
+
+private:
+    // Upper-cased name -> the distinct names that fold to it.
+    std::map<std::wstring, std::set<CString>> m_groups;
+};

@@ -1,0 +1,104 @@
+// CommandLineTest.cpp
+//
+// The console exporter's command line: accepted lines and the values they give, refused
+// lines and their reasons, table-driven.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "qmexport/CommandLine.h"
+
+namespace {
+
+struct Accepted {
+    std::vector<std::wstring> args;
+    const char* pszUser;
+    const char* pszDatabase;
+    bool bSysdba;
+    const wchar_t* pszFile;
+    const wchar_t* pszFolder;
+    std::vector<std::string> objects;
+    bool bQuiet;
+    bool bHelp;
+};
+
+const Accepted kAccepted[] = {
+    {{L"--user", L"SCOTT", L"--database", L"DEMO", L"--file", L"out.sql"},
+     "SCOTT", "DEMO", false, L"out.sql", L"", {}, false, false},
+    {{L"--user=scott", L"--database=demo", L"--dir=C:\\src\\db", L"--sysdba", L"--quiet"},
+     "SCOTT", "demo", true, L"", L"C:\\src\\db", {}, true, false},
+    {{L"--dir", L"x", L"--object", L"PKG_A", L"--database", L"D", L"--object", L"Mixed Case", L"--user", L"U"},
+     "U", "D", false, L"", L"x", {"PKG_A", "Mixed Case"}, false, false},
+    {{L"--file", L"C:\\Pfad mit \u00e4\u4e2d\\f.sql", L"--user", L"U", L"--database", L"D"},
+     "U", "D", false, L"C:\\Pfad mit \u00e4\u4e2d\\f.sql", L"", {}, false, false},
+    {{L"--help"}, "", "", false, L"", L"", {}, false, true},
+    {{L"--user", L"U", L"-h"}, "U", "", false, L"", L"", {}, false, true},
+    {{L"/?"}, "", "", false, L"", L"", {}, false, true},
+};
+
+struct Refused {
+    std::vector<std::wstring> args;
+    const char* pszReason;  // a part of the reason
+};
+
+const Refused kRefused[] = {
+    {{}, "--user is missing"},
+    {{L"--user", L"U", L"--file", L"f"}, "--database is missing"},
+    {{L"--user", L"U", L"--database", L"D"}, "one of --file and --dir"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--dir", L"d"}, "exclude each other"},
+    {{L"--user", L"U", L"--database", L"D", L"--file"}, "--file needs a value"},
+    {{L"--user=", L"--database", L"D", L"--file", L"f"}, "--user needs a value"},
+    {{L"--user", L"U", L"--user", L"V", L"--database", L"D", L"--file", L"f"}, "--user given twice"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--file", L"g"}, "--file given twice"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--verbose"}, "unknown option --verbose"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"extra"}, "unexpected argument extra"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--password", L"tiger"}, "never taken"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--password=tiger"}, "never taken"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--quiet=yes"}, "--quiet takes no value"},
+    {{L"--user", L"\u4e2d", L"--database", L"D", L"--file", L"f"}, "system code page"},
+};
+
+}  // namespace
+
+TEST(CommandLineTest, AcceptedLinesGiveTheirValues)
+{
+    for (const Accepted& entry : kAccepted) {
+        SCOPED_TRACE(testing::Message() << "case " << (&entry - kAccepted));
+        CommandLine line;
+        std::string strError;
+        ASSERT_TRUE(CommandLine::Parse(entry.args, line, strError)) << strError;
+        EXPECT_EQ(line.bHelp, entry.bHelp);
+        EXPECT_EQ(line.strUser.str(), entry.pszUser);
+        EXPECT_EQ(line.strDatabase.str(), entry.pszDatabase);
+        EXPECT_EQ(line.bSysdba, entry.bSysdba);
+        EXPECT_EQ(line.strFile, entry.pszFile);
+        EXPECT_EQ(line.strFolder, entry.pszFolder);
+        std::vector<std::string> objects;
+        for (const CString& strName : line.objectNames)
+            objects.push_back(strName.str());
+        EXPECT_EQ(objects, entry.objects);
+        EXPECT_EQ(line.bQuiet, entry.bQuiet);
+    }
+}
+
+TEST(CommandLineTest, RefusedLinesSayWhy)
+{
+    for (const Refused& entry : kRefused) {
+        SCOPED_TRACE(testing::Message() << "case " << (&entry - kRefused));
+        CommandLine line;
+        std::string strError;
+        EXPECT_FALSE(CommandLine::Parse(entry.args, line, strError));
+        EXPECT_NE(strError.find(entry.pszReason), std::string::npos) << strError;
+        // The password never shows in a reason.
+        EXPECT_EQ(strError.find("tiger"), std::string::npos) << strError;
+    }
+}
+
+TEST(CommandLineTest, UsageNamesEveryOptionAndExitCode)
+{
+    const std::string strUsage = CommandLine::UsageText();
+    for (const char* pszPart : {"--user", "--database", "--sysdba", "--file", "--dir", "--object", "--quiet",
+                                "--help", "QUILLMARK_PASSWORD", "130"})
+        EXPECT_NE(strUsage.find(pszPart), std::string::npos) << pszPart;
+}

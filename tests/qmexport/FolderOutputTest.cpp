@@ -1,0 +1,220 @@
+// FolderOutputTest.cpp
+//
+// The folder sink on its own, driven as the export engine drives it: Check, one Write per
+// block, Complete after the last. Re-runs, dropped objects, files that are not ours, case
+// twins, runs over named objects, and runs that end early. (Re-runs over the same schema and
+// dropped objects are checked through the program itself, in ProcessTest.cpp.)
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "qmexport/FolderOutput.h"
+#include "tests/qmexport/QmexportFixture.h"
+
+using namespace QmexportTest;
+
+namespace {
+
+struct Block {
+    const char* pszName;
+    const char* pszType;
+    const char* pszText;
+};
+
+const std::vector<Block> kSchema = {
+    {"FUNC_B", "FUNCTION", "CREATE OR REPLACE FUNCTION FUNC_B RETURN NUMBER IS\nBEGIN RETURN 1; END;\n/\n"},
+    {"PKG_A", "PACKAGE", "CREATE OR REPLACE PACKAGE PKG_A IS\nEND;\n/\n"},
+    {"PKG_A", "PACKAGE BODY", "CREATE OR REPLACE PACKAGE BODY PKG_A IS\nEND;\n/\n"},
+    {"PROC_C", "PROCEDURE", "CREATE OR REPLACE PROCEDURE PROC_C IS\nBEGIN NULL; END;\n/\n"},
+};
+
+const char kInstall[] = "@@PKG_A.pks\n@@FUNC_B.fnc\n@@PROC_C.prc\n@@PKG_A.pkb\n";
+
+// One run of the sink over these blocks; bComplete false ends it as a stop or failure would.
+struct SinkRun {
+    bool bChecked = false;
+    bool bWritten = true;
+    bool bCompleted = false;
+    int nWritten = 0;
+    int nChanged = 0;
+    CString strState;
+};
+
+SinkRun RunSink(const std::string& strFolder, const std::vector<Block>& blocks, bool bWholeSchema = true,
+                bool bComplete = true)
+{
+    FolderOutput sink(Wide(strFolder), bWholeSchema);
+    SinkRun run;
+    ExportFailure failure;
+    run.bChecked = sink.Check(failure);
+    for (const Block& block : blocks)
+        run.bWritten = run.bWritten && sink.Write({block.pszName, block.pszType}, block.pszText, failure);
+    if (bComplete)
+        run.bCompleted = sink.Complete(failure);
+    run.nWritten = sink.WrittenCount();
+    run.nChanged = sink.ChangedCount();
+    run.strState = sink.StateText();
+    return run;
+}
+
+}  // namespace
+
+TEST(FolderOutputTest, OneFilePerObjectWithInstallScriptAndManifest)
+{
+    TempFolder folder("sink_files");
+    const SinkRun run = RunSink(folder.Path(), kSchema);
+    ASSERT_TRUE(run.bChecked && run.bWritten && run.bCompleted);
+    EXPECT_EQ(run.nWritten, 4);
+    const std::vector<std::string> expectedFiles = {".qmexport-files", "FUNC_B.fnc", "PKG_A.pkb",
+                                                    "PKG_A.pks",       "PROC_C.prc", "install.sql"};
+    EXPECT_EQ(ListFiles(folder.Path()), expectedFiles);
+    EXPECT_EQ(ReadFile(folder / "PKG_A.pkb"), kSchema[2].pszText);
+    EXPECT_EQ(ReadFile(folder / "install.sql"), kInstall);
+    const std::string strManifest = ReadFile(folder / ".qmexport-files");
+    for (const char* pszFile : {"FUNC_B.fnc\n", "PKG_A.pkb\n", "PKG_A.pks\n", "PROC_C.prc\n"})
+        EXPECT_NE(strManifest.find(pszFile), std::string::npos) << pszFile;
+}
+
+TEST(FolderOutputTest, OnlyTheChangedObjectIsWrittenAgain)
+{
+    TempFolder folder("sink_change");
+    ASSERT_TRUE(RunSink(folder.Path(), kSchema).bCompleted);
+    for (const std::string& strFile : ListFiles(folder.Path()))
+        SetOldTime(folder / strFile);
+    const std::uint64_t nOld = WriteTime(folder / "install.sql");
+    std::vector<Block> changed = kSchema;
+    changed[3].pszText = "CREATE OR REPLACE PROCEDURE PROC_C IS\nBEGIN RAISE; END;\n/\n";
+
+    const SinkRun run = RunSink(folder.Path(), changed);
+    ASSERT_TRUE(run.bCompleted);
+    EXPECT_EQ(run.nChanged, 1);
+    EXPECT_EQ(ReadFile(folder / "PROC_C.prc"), changed[3].pszText);
+    EXPECT_NE(WriteTime(folder / "PROC_C.prc"), nOld);
+    for (const char* pszFile : {"FUNC_B.fnc", "PKG_A.pks", "PKG_A.pkb", "install.sql", ".qmexport-files"})
+        EXPECT_EQ(WriteTime(folder / pszFile), nOld) << pszFile;
+}
+
+TEST(FolderOutputTest, CaseTwinsGetFilesOfTheirOwnAndSoloMixedCaseStaysAsStored)
+{
+    TempFolder folder("sink_twins");
+    const std::vector<Block> blocks = {
+        {"ABC", "PROCEDURE", "CREATE OR REPLACE PROCEDURE ABC IS BEGIN NULL; END;\n/\n"},
+        {"Abc", "PROCEDURE", "CREATE OR REPLACE PROCEDURE \"Abc\" IS BEGIN NULL; END;\n/\n"},
+        {"Solo", "FUNCTION", "CREATE OR REPLACE FUNCTION \"Solo\" RETURN NUMBER IS BEGIN RETURN 1; END;\n/\n"},
+        {"abc", "PROCEDURE", "CREATE OR REPLACE PROCEDURE \"abc\" IS BEGIN NULL; END;\n/\n"},
+    };
+    const SinkRun run = RunSink(folder.Path(), blocks);
+    ASSERT_TRUE(run.bCompleted);
+    EXPECT_EQ(run.nWritten, 4);
+    EXPECT_EQ(ReadFile(folder / "ABC.prc"), blocks[0].pszText);
+    EXPECT_EQ(ReadFile(folder / "A%62%63.prc"), blocks[1].pszText);
+    EXPECT_EQ(ReadFile(folder / "Solo.fnc"), blocks[2].pszText);
+    EXPECT_EQ(ReadFile(folder / "%61%62%63.prc"), blocks[3].pszText);
+    EXPECT_EQ(ReadFile(folder / "install.sql"), "@@Solo.fnc\n@@ABC.prc\n@@A%62%63.prc\n@@%61%62%63.prc\n");
+}
+
+TEST(FolderOutputTest, NamedObjectsAddAndUpdateButRemoveNothing)
+{
+    TempFolder folder("sink_named");
+    ASSERT_TRUE(RunSink(folder.Path(), kSchema).bCompleted);
+    const std::vector<Block> one = {{"NEW_P", "PROCEDURE", "CREATE OR REPLACE PROCEDURE NEW_P IS BEGIN NULL; END;\n/\n"}};
+    const SinkRun run = RunSink(folder.Path(), one, false);
+    ASSERT_TRUE(run.bCompleted);
+    for (const char* pszFile : {"FUNC_B.fnc", "PKG_A.pks", "PKG_A.pkb", "PROC_C.prc", "NEW_P.prc"})
+        EXPECT_TRUE(FileExists(folder / pszFile)) << pszFile;
+    EXPECT_EQ(ReadFile(folder / "install.sql"), "@@PKG_A.pks\n@@FUNC_B.fnc\n@@NEW_P.prc\n@@PROC_C.prc\n@@PKG_A.pkb\n");
+}
+
+// A named-objects run sees the folder's other objects as possible twins, so an object keeps
+// the file name the whole-schema run gave it.
+TEST(FolderOutputTest, NamedObjectsKeepTheirTwinEscapes)
+{
+    TempFolder folder("sink_named_twin");
+    const std::vector<Block> both = {{"ABC", "PROCEDURE", "A\n/\n"}, {"abc", "PROCEDURE", "a\n/\n"}};
+    ASSERT_TRUE(RunSink(folder.Path(), both).bCompleted);
+    const std::vector<Block> lower = {{"abc", "PROCEDURE", "a2\n/\n"}};
+    ASSERT_TRUE(RunSink(folder.Path(), lower, false).bCompleted);
+    EXPECT_EQ(ReadFile(folder / "%61%62%63.prc"), "a2\n/\n");
+    EXPECT_EQ(ReadFile(folder / "ABC.prc"), "A\n/\n");
+    EXPECT_EQ(ListFiles(folder.Path()).size(), 4u);
+}
+
+// A run that ends before Complete (stopped or failed): the files written are whole, no
+// temporary file is left, the manifest already names them, install.sql is the old one.
+TEST(FolderOutputTest, ARunThatEndsEarlyForgetsNothingItWrote)
+{
+    TempFolder folder("sink_early");
+    const std::vector<Block> first = {kSchema[0]};
+    ASSERT_TRUE(RunSink(folder.Path(), first).bCompleted);
+
+    std::vector<Block> partial = {kSchema[0], kSchema[1], {"lower_p", "PROCEDURE", "held\n/\n"}};
+    const SinkRun run = RunSink(folder.Path(), partial, true, false);
+    EXPECT_TRUE(run.bWritten);
+    EXPECT_EQ(run.nWritten, 2);
+    EXPECT_EQ(run.strState.str(), "The folder holds the 2 complete objects written before it.");
+    const std::vector<std::string> expectedFiles = {".qmexport-files", "FUNC_B.fnc", "PKG_A.pks", "install.sql"};
+    EXPECT_EQ(ListFiles(folder.Path()), expectedFiles);
+    EXPECT_EQ(ReadFile(folder / "PKG_A.pks"), kSchema[1].pszText);
+    EXPECT_EQ(ReadFile(folder / "install.sql"), "@@FUNC_B.fnc\n");
+    const std::string strManifest = ReadFile(folder / ".qmexport-files");
+    EXPECT_NE(strManifest.find("FUNC_B.fnc\n"), std::string::npos);
+    EXPECT_NE(strManifest.find("PKG_A.pks\n"), std::string::npos);
+
+    // The next whole run over a schema without PKG_A still removes it.
+    ASSERT_TRUE(RunSink(folder.Path(), first).bCompleted);
+    EXPECT_FALSE(FileExists(folder / "PKG_A.pks"));
+}
+
+TEST(FolderOutputTest, CheckCreatesAMissingFolderAndRefusesAFile)
+{
+    TempFolder folder("sink_check");
+    const std::string strNested = folder / "a\\b\\c";
+    EXPECT_TRUE(RunSink(strNested, kSchema).bCompleted);
+    EXPECT_TRUE(FileExists(strNested + "\\install.sql"));
+
+    WriteFile(folder / "plain.txt", "x");
+    FolderOutput sink(Wide(folder / "plain.txt"), true);
+    ExportFailure failure;
+    EXPECT_FALSE(sink.Check(failure));
+    EXPECT_EQ(failure.strMessage.Left(36).str(), "Error while create specified folder.");
+    EXPECT_EQ(ReadFile(folder / "plain.txt"), "x");
+}
+
+TEST(FolderOutputTest, LeftoverTemporariesOfAKilledRunAreRemoved)
+{
+    TempFolder folder("sink_leftover");
+    WriteFile(folder / ".qmexport-4242-1.tmp", "half a blo");
+    WriteFile(folder / "user.tmp", "mine");
+    ASSERT_TRUE(RunSink(folder.Path(), kSchema).bCompleted);
+    EXPECT_FALSE(FileExists(folder / ".qmexport-4242-1.tmp"));
+    EXPECT_TRUE(FileExists(folder / "user.tmp"));
+}
+
+TEST(FolderOutputTest, ACutManifestIsMendedBeforeItGrows)
+{
+    TempFolder folder("sink_cut");
+    WriteFile(folder / ".qmexport-files", "# x\nOLD_P.prc\nHALF_P.pr");
+    WriteFile(folder / "OLD_P.prc", "old\n");
+    ASSERT_TRUE(RunSink(folder.Path(), kSchema).bCompleted);
+    EXPECT_FALSE(FileExists(folder / "OLD_P.prc"));
+    const std::string strManifest = ReadFile(folder / ".qmexport-files");
+    EXPECT_EQ(strManifest.find("HALF"), std::string::npos);
+    EXPECT_EQ(strManifest.back(), '\n');
+}
+
+TEST(FolderOutputTest, AListThatCannotBeReadStopsTheRunBeforeAnyWrite)
+{
+    TempFolder folder("sink_locked");
+    ASSERT_TRUE(RunSink(folder.Path(), kSchema).bCompleted);
+    const std::string strBefore = ReadFile(folder / ".qmexport-files");
+    HANDLE hLock = ::CreateFileA((folder / ".qmexport-files").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(hLock, INVALID_HANDLE_VALUE);
+    FolderOutput sink(Wide(folder.Path()), true);
+    ExportFailure failure;
+    EXPECT_FALSE(sink.Check(failure));
+    ::CloseHandle(hLock);
+    EXPECT_NE(failure.strMessage.Find(".qmexport-files"), -1) << failure.strMessage.str();
+    EXPECT_EQ(ReadFile(folder / ".qmexport-files"), strBefore);
+}
