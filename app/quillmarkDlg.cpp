@@ -96,6 +96,9 @@ void CquillmarkDlg::DoDataExchange(CDataExchange* pDX)
 // Runs once when the dialog opens.
 BOOL CquillmarkDlg::OnInitDialog()
 {
+    // The output path may hold characters outside the code page: its field becomes a Unicode
+    // window before data exchange subclasses it.
+    CWnd::UseWideText(::GetDlgItem(m_hWnd, IDC_FILENAME));
     CDialog::OnInitDialog();
 
     m_layout.Attach(this);

@@ -229,3 +229,11 @@ std::wstring CWnd::GetWindowTextWide() const
     strText.resize(size_t(nCopied > 0 ? nCopied : 0));
     return strText;
 }
+
+// Called by a dialog for a field that must hold any character (the output path); setting the
+// window procedure through the wide entry point is what marks a window as Unicode.
+void CWnd::UseWideText(HWND hWnd)
+{
+    if (hWnd != nullptr && !::IsWindowUnicode(hWnd))
+        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, ::GetWindowLongPtrW(hWnd, GWLP_WNDPROC));
+}

@@ -60,6 +60,10 @@ public:
     CString GetWindowText() const;
     void GetWindowText(CString& rString) const { rString = GetWindowText(); }
     int GetWindowTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
+    // Makes a control created from an 8-bit template a Unicode window, so its text keeps
+    // characters outside the code page. Must run before the control is subclassed: a
+    // subclass installed over an 8-bit window passes its text through the code page.
+    static void UseWideText(HWND hWnd);
     // The text through the wide entry points, for the one field whose text may hold characters
     // outside the code page (the output path).
     std::wstring GetWindowTextWide() const;
