@@ -18,7 +18,7 @@ public:
     // When the list is full it is rebuilt with this many of its newest lines. Rebuilding
     // reinserts the lines it keeps in one handler, so they are few enough for the dialog to
     // stay responsive, and it happens once per kMaxLines - kLinesAfterTrim lines.
-    static constexpr int kLinesAfterTrim = 25000;
+    static constexpr int kLinesAfterTrim = 20000;
 
     explicit CLogList(CListBox& list) : m_list(list) {}
     CLogList(const CLogList&) = delete;

@@ -85,6 +85,14 @@ bool FolderOutput::Check(ExportFailure& failure)
     return true;
 }
 
+// Runs before the first block: every name of the run is known, so no block waits.
+void FolderOutput::Listed(const std::vector<ExportObjectId>& objects)
+{
+    for (const ExportObjectId& object : objects)
+        m_twins.Add(object.strName);
+    m_bListed = true;
+}
+
 bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure)
 {
     if (ObjectFileNames::ExtensionOf(object.strType).empty()) {
@@ -93,6 +101,11 @@ bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock, 
         return false;
     }
     m_twins.Add(object.strName);
+    if (m_bListed) {
+        const bool bMarkCase = m_twins.HasTwin(object.strName);
+        return WriteObjectFile(ObjectFileNames::FileName(object.strName, object.strType, bMarkCase), strBlock,
+                               failure);
+    }
     if (ObjectFileNames::HasLowerCase(object.strName)) {
         m_held.push_back(HeldBlock{object, strBlock});
         return true;

@@ -10,9 +10,10 @@
 // manifest before the file is first created, so even a run that is killed never leaves a file
 // of ours that a later run would not know.
 //
-// Names with lower-case letters may have case twins among objects that come later in the
-// listing, so their blocks are held and written at the end of the run, when every name is
-// known; a run that stops or fails earlier leaves those objects' files as they were.
+// A name's file depends on whether another object's name differs from it only in case, so
+// the run tells the sink the whole list first (Listed) and every block is written at once
+// under its final name. A sink that was not told holds the blocks of names with lower-case
+// letters until the end of the run, when every name is known.
 //
 // A run over the whole schema (no object names given) makes the folder match the schema:
 // install.sql and the manifest name exactly this run's files, and manifest files of objects
@@ -33,6 +34,7 @@ public:
     FolderOutput(std::wstring strFolder, bool bWholeSchema);
 
     bool Check(ExportFailure& failure) override;
+    void Listed(const std::vector<ExportObjectId>& objects) override;
     bool Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure) override;
     bool Complete(ExportFailure& failure) override;
     CString StateText() const override;
@@ -65,6 +67,7 @@ private:
     std::set<std::wstring> m_runFiles;
     CaseTwins m_twins;
     std::vector<HeldBlock> m_held;
+    bool m_bListed = false;
     int m_nWritten = 0;
     int m_nChanged = 0;
 };
