@@ -1,7 +1,6 @@
 // ExportHarness.cpp
 #include "tests/export/ExportHarness.h"
 
-#include <sqlite3.h>
 
 #include <cstring>
 #include <fstream>
@@ -298,83 +297,9 @@ void BoxWatcher::Watch()
 
 // ---- Schema ----
 
-Schema::Schema(const char* pszDatabase)
+Schema::Schema(const char* pszDatabase) : OciLiteSchema(TestFolder(), pszDatabase)
 {
-    std::string strName(pszDatabase);
-    for (char& ch : strName)
-        ch = char(::tolower(static_cast<unsigned char>(ch)));
-    const std::string strPath = TestFolder() + strName + ".sqlite";
-    ::DeleteFileA(strPath.c_str());
-    sqlite3_open_v2(strPath.c_str(), &m_pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    Exec("CREATE TABLE users(name TEXT PRIMARY KEY, password TEXT, sysdba INTEGER);"
-         "CREATE TABLE objects(owner TEXT, object_name TEXT, object_type TEXT, status TEXT);"
-         "CREATE TABLE source(owner TEXT, name TEXT, type TEXT, line INTEGER, text TEXT);");
     AddUser(kUser, kPassword, 0);
-}
-
-Schema::~Schema()
-{
-    sqlite3_close(m_pDb);
-}
-
-void Schema::Exec(const char* pszSql)
-{
-    char* pszError = nullptr;
-    if (sqlite3_exec(m_pDb, pszSql, nullptr, nullptr, &pszError) != SQLITE_OK) {
-        ADD_FAILURE() << "schema: " << (pszError ? pszError : "?");
-        sqlite3_free(pszError);
-    }
-}
-
-void Schema::AddUser(const char* pszName, const char* pszPassword, int bSysdba)
-{
-    sqlite3_stmt* pStmt = nullptr;
-    sqlite3_prepare_v2(m_pDb, "INSERT INTO users VALUES(?1, ?2, ?3)", -1, &pStmt, nullptr);
-    sqlite3_bind_text(pStmt, 1, pszName, -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(pStmt, 2, pszPassword, -1, SQLITE_TRANSIENT);
-    sqlite3_bind_int(pStmt, 3, bSysdba);
-    sqlite3_step(pStmt);
-    sqlite3_finalize(pStmt);
-}
-
-void Schema::AddObjectWithoutSource(const char* pszName, const char* pszType, const char* pszOwner)
-{
-    sqlite3_stmt* pStmt = nullptr;
-    sqlite3_prepare_v2(m_pDb, "INSERT INTO objects VALUES(?1, ?2, ?3, 'VALID')", -1, &pStmt, nullptr);
-    sqlite3_bind_text(pStmt, 1, pszOwner, -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(pStmt, 2, pszName, -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(pStmt, 3, pszType, -1, SQLITE_TRANSIENT);
-    sqlite3_step(pStmt);
-    sqlite3_finalize(pStmt);
-}
-
-void Schema::AddObject(const char* pszName, const char* pszType, const std::vector<std::string>& lines,
-                       const char* pszOwner)
-{
-    AddObjectWithoutSource(pszName, pszType, pszOwner);
-    sqlite3_stmt* pStmt = nullptr;
-    sqlite3_prepare_v2(m_pDb, "INSERT INTO source VALUES(?1, ?2, ?3, ?4, ?5)", -1, &pStmt, nullptr);
-    // Stored in reverse, so that only ORDER BY LINE can give the lines in order.
-    for (size_t i = lines.size(); i-- > 0;) {
-        sqlite3_bind_text(pStmt, 1, pszOwner, -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(pStmt, 2, pszName, -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(pStmt, 3, pszType, -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(pStmt, 4, int(i + 1));
-        sqlite3_bind_text(pStmt, 5, lines[i].data(), int(lines[i].size()), SQLITE_TRANSIENT);
-        sqlite3_step(pStmt);
-        sqlite3_reset(pStmt);
-    }
-    sqlite3_finalize(pStmt);
-}
-
-void Schema::Begin()
-{
-    Exec("BEGIN");
-}
-
-void Schema::Commit()
-{
-    Exec("COMMIT");
 }
 
 // ---- OciLite ----

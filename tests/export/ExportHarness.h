@@ -23,7 +23,7 @@
 #include <utility>
 #include <vector>
 
-struct sqlite3;
+#include "support/OciLiteSchema.h"
 
 namespace ExportTest {
 
@@ -104,25 +104,10 @@ private:
 std::vector<HWND> FindBoxes();
 std::string BoxText(HWND hBox);
 
-class Schema {
+// An oci-lite database in the test folder, with the user SCOTT/tiger.
+class Schema : public OciLiteSchema {
 public:
-    // Creates the database of connect string pszDatabase afresh, with the user SCOTT/tiger.
     explicit Schema(const char* pszDatabase);
-    ~Schema();
-    Schema(const Schema&) = delete;
-    Schema& operator=(const Schema&) = delete;
-
-    void AddObject(const char* pszName, const char* pszType, const std::vector<std::string>& lines,
-                   const char* pszOwner = kUser);
-    void AddObjectWithoutSource(const char* pszName, const char* pszType, const char* pszOwner = kUser);
-    void AddUser(const char* pszName, const char* pszPassword, int bSysdba);
-    // Many objects at once, in one transaction.
-    void Begin();
-    void Commit();
-
-private:
-    void Exec(const char* pszSql);
-    ::sqlite3* m_pDb = nullptr;
 };
 
 class OciLite {

@@ -1,7 +1,6 @@
 // QmexportFixture.cpp
 #include "tests/qmexport/QmexportFixture.h"
 
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <fstream>
@@ -149,75 +148,9 @@ std::string DatabaseFolder()
     return Home().strFolder;
 }
 
-Schema::Schema(const char* pszDatabase)
+Schema::Schema(const char* pszDatabase) : OciLiteSchema(DatabaseFolder(), pszDatabase)
 {
-    std::string strName(pszDatabase);
-    for (char& ch : strName)
-        ch = char(::tolower(static_cast<unsigned char>(ch)));
-    const std::string strPath = DatabaseFolder() + strName + ".sqlite";
-    ::DeleteFileA(strPath.c_str());
-    sqlite3_open_v2(strPath.c_str(), &m_pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    Exec("CREATE TABLE users(name TEXT PRIMARY KEY, password TEXT, sysdba INTEGER);"
-         "CREATE TABLE objects(owner TEXT, object_name TEXT, object_type TEXT, status TEXT);"
-         "CREATE TABLE source(owner TEXT, name TEXT, type TEXT, line INTEGER, text TEXT);");
-    Exec("INSERT INTO users VALUES('SCOTT', 'tiger', 0)");
-}
-
-Schema::~Schema()
-{
-    sqlite3_close(m_pDb);
-}
-
-void Schema::Exec(const char* pszSql)
-{
-    char* pszError = nullptr;
-    if (sqlite3_exec(m_pDb, pszSql, nullptr, nullptr, &pszError) != SQLITE_OK) {
-        ADD_FAILURE() << "schema: " << (pszError ? pszError : "?");
-        sqlite3_free(pszError);
-    }
-}
-
-void Schema::AddObjectWithoutSource(const char* pszName, const char* pszType)
-{
-    sqlite3_stmt* pStmt = nullptr;
-    sqlite3_prepare_v2(m_pDb, "INSERT INTO objects VALUES(?1, ?2, ?3, 'VALID')", -1, &pStmt, nullptr);
-    sqlite3_bind_text(pStmt, 1, kUser, -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(pStmt, 2, pszName, -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(pStmt, 3, pszType, -1, SQLITE_TRANSIENT);
-    sqlite3_step(pStmt);
-    sqlite3_finalize(pStmt);
-}
-
-void Schema::AddObject(const char* pszName, const char* pszType, const std::vector<std::string>& lines)
-{
-    AddObjectWithoutSource(pszName, pszType);
-    Exec("BEGIN");
-    sqlite3_stmt* pStmt = nullptr;
-    sqlite3_prepare_v2(m_pDb, "INSERT INTO source VALUES(?1, ?2, ?3, ?4, ?5)", -1, &pStmt, nullptr);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        sqlite3_bind_text(pStmt, 1, kUser, -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(pStmt, 2, pszName, -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(pStmt, 3, pszType, -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(pStmt, 4, int(i + 1));
-        sqlite3_bind_text(pStmt, 5, lines[i].data(), int(lines[i].size()), SQLITE_TRANSIENT);
-        sqlite3_step(pStmt);
-        sqlite3_reset(pStmt);
-    }
-    sqlite3_finalize(pStmt);
-    Exec("COMMIT");
-}
-
-void Schema::Drop(const char* pszName, const char* pszType)
-{
-    for (const char* pszSql : {"DELETE FROM objects WHERE object_name = ?1 AND object_type = ?2",
-                               "DELETE FROM source WHERE name = ?1 AND type = ?2"}) {
-        sqlite3_stmt* pStmt = nullptr;
-        sqlite3_prepare_v2(m_pDb, pszSql, -1, &pStmt, nullptr);
-        sqlite3_bind_text(pStmt, 1, pszName, -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(pStmt, 2, pszType, -1, SQLITE_TRANSIENT);
-        sqlite3_step(pStmt);
-        sqlite3_finalize(pStmt);
-    }
+    AddUser(kUser, kPassword, 0);
 }
 
 // ---- Processes ----

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-struct sqlite3;
+#include "support/OciLiteSchema.h"
 
 namespace QmexportTest {
 
@@ -38,21 +38,10 @@ private:
     std::string m_strPath;
 };
 
-class Schema {
+// An oci-lite database in DatabaseFolder(), with the user SCOTT/tiger.
+class Schema : public OciLiteSchema {
 public:
-    // Creates the database of connect string pszDatabase afresh, with the user SCOTT/tiger.
     explicit Schema(const char* pszDatabase);
-    ~Schema();
-    Schema(const Schema&) = delete;
-    Schema& operator=(const Schema&) = delete;
-
-    void AddObject(const char* pszName, const char* pszType, const std::vector<std::string>& lines);
-    void AddObjectWithoutSource(const char* pszName, const char* pszType);
-    void Drop(const char* pszName, const char* pszType);
-
-private:
-    void Exec(const char* pszSql);
-    ::sqlite3* m_pDb = nullptr;
 };
 
 // The folder of the databases (OCI_LITE_HOME), with a trailing "\".

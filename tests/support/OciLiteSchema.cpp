@@ -1,0 +1,125 @@
+// OciLiteSchema.cpp
+#include "support/OciLiteSchema.h"
+
+#include <windows.h>
+
+#include <sqlite3.h>
+
+#include <cctype>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// One prepared statement, finalized when it goes out of scope.
+class Statement {
+public:
+    Statement(sqlite3* pDb, const char* pszSql) { sqlite3_prepare_v2(pDb, pszSql, -1, &m_pStmt, nullptr); }
+    ~Statement() { sqlite3_finalize(m_pStmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    void Text(int nIndex, const char* pszText, int nLength = -1)
+    {
+        sqlite3_bind_text(m_pStmt, nIndex, pszText, nLength, SQLITE_TRANSIENT);
+    }
+    void Int(int nIndex, int nValue) { sqlite3_bind_int(m_pStmt, nIndex, nValue); }
+    void Step()
+    {
+        sqlite3_step(m_pStmt);
+        sqlite3_reset(m_pStmt);
+    }
+
+private:
+    sqlite3_stmt* m_pStmt = nullptr;
+};
+
+}  // namespace
+
+OciLiteSchema::OciLiteSchema(const std::string& strFolder, const char* pszDatabase)
+{
+    std::string strName(pszDatabase);
+    for (char& ch : strName)
+        ch = char(::tolower(static_cast<unsigned char>(ch)));
+    const std::string strPath = strFolder + strName + ".sqlite";
+    ::DeleteFileA(strPath.c_str());
+    sqlite3_open_v2(strPath.c_str(), &m_pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    Exec("CREATE TABLE users(name TEXT PRIMARY KEY, password TEXT, sysdba INTEGER);"
+         "CREATE TABLE objects(owner TEXT, object_name TEXT, object_type TEXT, status TEXT);"
+         "CREATE TABLE source(owner TEXT, name TEXT, type TEXT, line INTEGER, text TEXT);");
+}
+
+OciLiteSchema::~OciLiteSchema()
+{
+    sqlite3_close(m_pDb);
+}
+
+void OciLiteSchema::Exec(const char* pszSql)
+{
+    char* pszError = nullptr;
+    if (sqlite3_exec(m_pDb, pszSql, nullptr, nullptr, &pszError) != SQLITE_OK) {
+        ADD_FAILURE() << "schema: " << (pszError ? pszError : "?");
+        sqlite3_free(pszError);
+    }
+}
+
+void OciLiteSchema::AddUser(const char* pszName, const char* pszPassword, int bSysdba)
+{
+    Statement insert(m_pDb, "INSERT INTO users VALUES(?1, ?2, ?3)");
+    insert.Text(1, pszName);
+    insert.Text(2, pszPassword);
+    insert.Int(3, bSysdba);
+    insert.Step();
+}
+
+void OciLiteSchema::AddObjectWithoutSource(const char* pszName, const char* pszType, const char* pszOwner)
+{
+    Statement insert(m_pDb, "INSERT INTO objects VALUES(?1, ?2, ?3, 'VALID')");
+    insert.Text(1, pszOwner);
+    insert.Text(2, pszName);
+    insert.Text(3, pszType);
+    insert.Step();
+}
+
+void OciLiteSchema::AddObject(const char* pszName, const char* pszType, const std::vector<std::string>& lines,
+                              const char* pszOwner)
+{
+    const bool bOwnTransaction = sqlite3_get_autocommit(m_pDb) != 0;
+    if (bOwnTransaction)
+        Begin();
+    AddObjectWithoutSource(pszName, pszType, pszOwner);
+    {
+        Statement insert(m_pDb, "INSERT INTO source VALUES(?1, ?2, ?3, ?4, ?5)");
+        for (size_t i = lines.size(); i-- > 0;) {
+            insert.Text(1, pszOwner);
+            insert.Text(2, pszName);
+            insert.Text(3, pszType);
+            insert.Int(4, int(i + 1));
+            insert.Text(5, lines[i].data(), int(lines[i].size()));
+            insert.Step();
+        }
+    }
+    if (bOwnTransaction)
+        Commit();
+}
+
+void OciLiteSchema::Drop(const char* pszName, const char* pszType)
+{
+    for (const char* pszSql : {"DELETE FROM objects WHERE object_name = ?1 AND object_type = ?2",
+                               "DELETE FROM source WHERE name = ?1 AND type = ?2"}) {
+        Statement remove(m_pDb, pszSql);
+        remove.Text(1, pszName);
+        remove.Text(2, pszType);
+        remove.Step();
+    }
+}
+
+void OciLiteSchema::Begin()
+{
+    Exec("BEGIN");
+}
+
+void OciLiteSchema::Commit()
+{
+    Exec("COMMIT");
+}

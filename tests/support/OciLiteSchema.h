@@ -1,0 +1,36 @@
+// OciLiteSchema.h
+//
+// OciLiteSchema: writes an oci-lite database for a test, straight into its SQLite file: the
+// users, the objects and their source lines. The export tests and the console exporter's
+// tests build their schemas with it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+class OciLiteSchema {
+public:
+    // Creates the database of connect string pszDatabase afresh in strFolder (which ends with
+    // a "\"), with no users yet.
+    OciLiteSchema(const std::string& strFolder, const char* pszDatabase);
+    ~OciLiteSchema();
+    OciLiteSchema(const OciLiteSchema&) = delete;
+    OciLiteSchema& operator=(const OciLiteSchema&) = delete;
+
+    void AddUser(const char* pszName, const char* pszPassword, int bSysdba);
+    // The lines are stored in reverse, so that only ORDER BY LINE gives them in order.
+    void AddObject(const char* pszName, const char* pszType, const std::vector<std::string>& lines,
+                   const char* pszOwner = "SCOTT");
+    void AddObjectWithoutSource(const char* pszName, const char* pszType, const char* pszOwner = "SCOTT");
+    // Removes an object and its source lines.
+    void Drop(const char* pszName, const char* pszType);
+    // Many objects in one transaction; without it each object is a transaction of its own.
+    void Begin();
+    void Commit();
+
+private:
+    void Exec(const char* pszSql);
+    ::sqlite3* m_pDb = nullptr;
+};
