@@ -142,6 +142,7 @@ BOOL CquillmarkDlg::OnInitDialog()
     m_progressTotal.SetRange(0, 100);
     m_progressTotal.SetPos(0);
 
+    m_linkWeb.SetMessageFunction(ShowAppMessage);
     m_btnBrowse.SetIcon(LoadResourceIcon(IDI_FOLDER));
     m_btnPick.SetIcon(LoadResourceIcon(IDI_FIND));
 

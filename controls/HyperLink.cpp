@@ -6,7 +6,6 @@
 #include <cstring>
 #include <shellapi.h>
 #include <string>
-#include "dialogs/AppMessageBox.h"
 
 namespace {
 
@@ -410,5 +409,9 @@ CString CHyperLink::OpenErrorText(int nCode) {
 
 // Called after a failed click (the caller has beeped).
 void CHyperLink::ShowOpenError(int nCode) {
-    ShowAppMessage(OpenErrorText(nCode));
+    const CString strText = OpenErrorText(nCode);
+    if (m_pfnShowMessage != nullptr)
+        m_pfnShowMessage(strText);
+    else
+        ::MessageBoxA(GetSafeHwnd(), strText, nullptr, MB_OK | MB_ICONEXCLAMATION);
 }

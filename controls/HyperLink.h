@@ -30,7 +30,11 @@ public:
     void SetHandCursor(HCURSOR hCursor);
     // Opens pszAddress; a result above 32 means success, otherwise a ShellExecute/WinExec code.
     virtual int OpenLink(const char* pszAddress, int nShowCmd);
-    // Shows the failure message for code nCode in the program's message box.
+    // How the failure message is shown: the owner passes the program's message box. Without
+    // one the system's message box is used.
+    using MessageFn = int (*)(const char* pszText);
+    void SetMessageFunction(MessageFn pfnShowMessage) { m_pfnShowMessage = pfnShowMessage; }
+    // Shows the failure message for code nCode.
     void ShowOpenError(int nCode);
 
     const CString& GetAddress() const { return m_strAddress; }
@@ -91,4 +95,5 @@ protected:
     HCURSOR m_hHandCursor = nullptr;
     CToolTipCtrl m_tip;
     UINT m_nHoverTimer = 100;
+    MessageFn m_pfnShowMessage = nullptr;
 };

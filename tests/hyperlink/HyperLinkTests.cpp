@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 #include "controls/HyperLink.h"
+#include "dialogs/AppMessageBox.h"
 #include "framework/Dialog.h"
 #include "framework/Gdi.h"
 #include "res/resource.h"
@@ -392,6 +393,7 @@ TEST_F(HyperLinkTest, MailtoClickPassesTheWholeText) {
 TEST_F(HyperLinkTest, FailedClickShowsTheUnknownErrorMessage) {
     FakeOpenLink link;
     HWND hWnd = AddLink(link, "www.quillmark.example");
+    link.SetMessageFunction(ShowAppMessage);
     link.SetVisitedState(TRUE);
     link.nResult = 4;
     MessageBoxCloser closer;
@@ -405,6 +407,7 @@ TEST_F(HyperLinkTest, FailedClickShowsTheUnknownErrorMessage) {
 
 TEST_F(HyperLinkTest, ShowOpenErrorUsesTheTable) {
     CHyperLink link;
+    link.SetMessageFunction(ShowAppMessage);
     MessageBoxCloser closer;
     link.ShowOpenError(SE_ERR_DDEFAIL);
     closer.Join();
