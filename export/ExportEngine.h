@@ -117,7 +117,8 @@ public:
     virtual void LogSource(const char* pText, int nLength) = 0;
     // Both progress values, 0..100.
     virtual void Progress(int nObjectPercent, int nTotalPercent) = 0;
-    // The object list is known; an object begins; an object's block has been written.
+    // The object list is known; an object begins; an object's block has been written (this
+    // one runs inside the guarded write, so a count kept there is exact when a stop lands).
     virtual void ObjectsListed(int nCount) {}
     virtual void ObjectBegins(const ExportObjectId& object, int nIndex) {}
     virtual void ObjectWritten(const ExportObjectId& object, int nIndex, int nLines) {}
