@@ -11,6 +11,7 @@
 #include "export/JobRecord.h"
 #include "export/ReportQueue.h"
 #include "framework/FileDialog.h"
+#include "framework/Text.h"
 #include "framework/WinApp.h"
 
 namespace {
@@ -286,7 +287,7 @@ void CquillmarkDlg::OnBrowse()
 {
     UpdateData(TRUE);
     static const wchar_t kFilter[] = L"All Files (*.*)\0*.*\0";
-    CFileDialogW dlgFile(FALSE, WidenAnsi(ProposedFileName(m_strObjectName)), OFN_HIDEREADONLY, kFilter,
+    CFileDialogW dlgFile(FALSE, ToWide(ProposedFileName(m_strObjectName)), OFN_HIDEREADONLY, kFilter,
                          AfxGetMainWnd());
     if (dlgFile.DoModal() == IDOK) {
         m_editFileName.SetWindowTextWide(dlgFile.GetPathName());

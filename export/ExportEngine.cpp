@@ -38,20 +38,6 @@ constexpr int kTextBufferSize = kMaxSourceLineBytes + 1;
 const char kTruncatedLineText[] = "ORA-01406: fetched column value was truncated";
 const char kTruncatedNameText[] = "ORA-24345: A Truncation or null fetch error occurred";
 
-// A failure with a message box whose first line is text, logged as the last line too (the
-// further lines follow it in the box and in the log).
-ExportFailure MessageAndLine(const CString& strText, std::vector<CString> moreLines = {})
-{
-    ExportFailure failure;
-    failure.strMessage = strText;
-    failure.logLines.push_back(strText);
-    for (CString& strLine : moreLines) {
-        failure.strMessage += "\n" + strLine;
-        failure.logLines.push_back(std::move(strLine));
-    }
-    return failure;
-}
-
 // Whether the block's last non-blank line is a "/" alone, so that it needs no slash line.
 bool EndsWithSlashLine(const CString& strText)
 {
@@ -100,7 +86,7 @@ public:
                 outcome = RunSteps(connection);
             } catch (...) {
                 outcome = Failed(ExportResult::FetchFailed,
-                                 MessageAndLine(FailureText(connection.GetErrorText())));
+                                 ExportFailure::Lines(FailureText(connection.GetErrorText())));
             }
             outcome.nObjectsWritten = m_sink.WrittenCount();
             outcome.nObjectCount = m_nObjectCount;
@@ -241,7 +227,7 @@ private:
                 stmt->BindString(1, *pName, pName->GetLength());
             stmt->SetPrefetchRows(kPrefetchRows);
         } catch (DBStmt::OtherException&) {
-            outcome = Failed(ExportResult::FetchFailed, MessageAndLine(FailureText(stmt->GetErrorText())),
+            outcome = Failed(ExportResult::FetchFailed, ExportFailure::Lines(FailureText(stmt->GetErrorText())),
                              stmt->GetErrorCode());
             return false;
         }
@@ -255,14 +241,14 @@ private:
                     return true;
                 }
                 outcome = Failed(ExportResult::ListingFailed,
-                                 MessageAndLine(FailureText(stmt->GetErrorText())), stmt->GetErrorCode());
+                                 ExportFailure::Lines(FailureText(stmt->GetErrorText())), stmt->GetErrorCode());
                 return false;
             }
             // A name or type that did not fit its buffer (or came back empty) would be exported
             // under another name: the row ends the run.
             if (nStatus == OCI_SUCCESS_WITH_INFO || szName[0] == '\0' || szType[0] == '\0') {
                 outcome = Failed(ExportResult::ListingFailed,
-                                 MessageAndLine(kTruncatedNameText,
+                                 ExportFailure::Lines(kTruncatedNameText,
                                                 {CString(ExportTexts::kNameDoesNotFit) + szName}),
                                  OCI_ORA_TRUNCATION_OR_NULL);
                 return false;
@@ -279,7 +265,7 @@ private:
             return false;
         if (nLines == 0) {
             outcome = Failed(ExportResult::NoSource,
-                             MessageAndLine(ExportTexts::kNoSource, {WhereText(object)}));
+                             ExportFailure::Lines(ExportTexts::kNoSource, {WhereText(object)}));
             return false;
         }
 
@@ -382,13 +368,13 @@ private:
     // target holds.
     ExportOutcome ObjectFailure(const ExportObjectId& object, const CString& strText, int nErrorCode)
     {
-        return Failed(ExportResult::FetchFailed, MessageAndLine(strText, {WhereText(object)}), nErrorCode);
+        return Failed(ExportResult::FetchFailed, ExportFailure::Lines(strText, {WhereText(object)}), nErrorCode);
     }
 
     // "EMP_API (PACKAGE BODY). The file holds the 2 complete objects before it."
     CString WhereText(const ExportObjectId& object) const
     {
-        return object.strName + " (" + object.strType + "). " + m_sink.StateText();
+        return ::WhereText(object, m_sink.StateText());
     }
 
     // Prepares a statement; a failure leaves its reason in the connection.
@@ -399,7 +385,7 @@ private:
             stmt = std::make_unique<DBStmt>(connection, pszSql);
             return true;
         } catch (DBStmt::OtherException&) {
-            outcome = Failed(ExportResult::FetchFailed, MessageAndLine(FailureText(connection.GetErrorText())),
+            outcome = Failed(ExportResult::FetchFailed, ExportFailure::Lines(FailureText(connection.GetErrorText())),
                              connection.GetErrorCode());
             return false;
         }

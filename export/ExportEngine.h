@@ -51,11 +51,31 @@ struct ExportObjectId {
     CString strType;
 };
 
+// The line that says where a run failed: "EMP_API (PACKAGE BODY). " and what the target holds.
+inline CString WhereText(const ExportObjectId& object, const CString& strTargetState)
+{
+    return object.strName + " (" + object.strType + "). " + strTargetState;
+}
+
 struct ExportFailure {
     // Shown to the user; empty for ends without a message. Lines are separated by "\n".
     CString strMessage;
     // Logged in order after everything else; the last one ends the job.
     std::vector<CString> logLines;
+
+    // A failure whose lines are both the message and the last log lines: strFirst (the fixed
+    // text), then each of moreLines.
+    static ExportFailure Lines(const CString& strFirst, const std::vector<CString>& moreLines = {})
+    {
+        ExportFailure failure;
+        failure.strMessage = strFirst;
+        failure.logLines.push_back(strFirst);
+        for (const CString& strLine : moreLines) {
+            failure.strMessage += "\n" + strLine;
+            failure.logLines.push_back(strLine);
+        }
+        return failure;
+    }
 };
 
 enum class ExportResult {
@@ -151,7 +171,3 @@ private:
     // The first write replaced the old file but failed: the file no longer is what it was.
     bool m_bReplaced = false;
 };
-
-// Narrow and wide text in the system's code page, for paths shown in messages.
-CString NarrowPath(const std::wstring& strPath);
-std::wstring WidenAnsi(const char* pszText);

@@ -10,65 +10,19 @@
 
 #include "export/ExportEngine.h"
 #include "export/ExportTexts.h"
+#include "framework/Text.h"
 
 namespace {
 
-// Closes a kernel handle when it goes out of scope.
-class FileHandle {
-public:
-    // Takes over a handle from CreateFile, valid or not.
-    explicit FileHandle(HANDLE hFile) : m_hFile(hFile) {}
-    ~FileHandle()
-    {
-        if (IsValid())
-            ::CloseHandle(m_hFile);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    bool IsValid() const { return m_hFile != INVALID_HANDLE_VALUE && m_hFile != nullptr; }
-    HANDLE Get() const { return m_hFile; }
-
-private:
-    HANDLE m_hFile;
-};
-
-// The system's text for an error number, on one line.
-CString SystemReason(DWORD nError)
-{
-    char* pszBuffer = nullptr;
-    const DWORD nLength = ::FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        nError, 0, reinterpret_cast<char*>(&pszBuffer), 0, nullptr);
-    CString strReason;
-    if (nLength != 0 && pszBuffer != nullptr) {
-        int nEnd = int(nLength);
-        while (nEnd > 0 && (pszBuffer[nEnd - 1] == '\n' || pszBuffer[nEnd - 1] == '\r' || pszBuffer[nEnd - 1] == ' '))
-            --nEnd;
-        strReason = CString(pszBuffer, nEnd);
-    }
-    if (pszBuffer != nullptr)
-        ::LocalFree(pszBuffer);
-    if (strReason.IsEmpty())
-        strReason.Format("System error %lu.", static_cast<unsigned long>(nError));
-    return strReason;
-}
-
-// A failure whose first line is strText (shown and logged), then the path and the reason.
+// A failure whose first line is strText, then where (if any), then the path and the reason.
 ExportFailure FileFailure(const CString& strText, const std::wstring& strPath, const CString& strReason,
                           const CString& strWhere = CString())
 {
-    ExportFailure failure;
-    failure.strMessage = strText;
-    failure.logLines.push_back(strText);
-    if (!strWhere.IsEmpty()) {
-        failure.strMessage += "\n" + strWhere;
-        failure.logLines.push_back(strWhere);
-    }
-    const CString strDetail = NarrowPath(strPath) + ": " + strReason;
-    failure.strMessage += "\n" + strDetail;
-    failure.logLines.push_back(strDetail);
-    return failure;
+    std::vector<CString> moreLines;
+    if (!strWhere.IsEmpty())
+        moreLines.push_back(strWhere);
+    moreLines.push_back(NarrowPath(strPath) + ": " + strReason);
+    return ExportFailure::Lines(strText, moreLines);
 }
 
 // The folder part of a path ("" for a bare file name, which lives in the current folder).
@@ -104,31 +58,6 @@ bool WriteAll(HANDLE hFile, const CString& strBytes, DWORD& nError)
 
 }  // namespace
 
-CString NarrowPath(const std::wstring& strPath)
-{
-    if (strPath.empty())
-        return CString();
-    const int nBytes = ::WideCharToMultiByte(CP_ACP, 0, strPath.data(), int(strPath.size()), nullptr, 0,
-                                             nullptr, nullptr);
-    std::string strNarrow(size_t(nBytes > 0 ? nBytes : 0), '\0');
-    if (nBytes > 0)
-        ::WideCharToMultiByte(CP_ACP, 0, strPath.data(), int(strPath.size()), &strNarrow[0], nBytes, nullptr,
-                              nullptr);
-    return CString(strNarrow.data(), int(strNarrow.size()));
-}
-
-std::wstring WidenAnsi(const char* pszText)
-{
-    if (pszText == nullptr || *pszText == '\0')
-        return std::wstring();
-    const int nChars = ::MultiByteToWideChar(CP_ACP, 0, pszText, -1, nullptr, 0);
-    std::wstring strWide(size_t(nChars > 0 ? nChars : 1), L'\0');
-    if (nChars > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, pszText, -1, &strWide[0], nChars);
-    strWide.resize(strWide.size() - 1);
-    return strWide;
-}
-
 OutputFile::OutputFile(std::wstring strPath) : m_strPath(std::move(strPath)) {}
 
 // Runs before the logon. An existing file must be a file that can be opened for writing (it is
@@ -137,7 +66,7 @@ OutputFile::OutputFile(std::wstring strPath) : m_strPath(std::move(strPath)) {}
 bool OutputFile::Check(ExportFailure& failure)
 {
     if (m_strPath.size() >= MAX_PATH) {
-        failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemReason(ERROR_FILENAME_EXCED_RANGE));
+        failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(ERROR_FILENAME_EXCED_RANGE));
         return false;
     }
     const DWORD nAttributes = ::GetFileAttributesW(m_strPath.c_str());
@@ -148,15 +77,14 @@ bool OutputFile::Check(ExportFailure& failure)
         }
         // The read-only attribute is asked for on its own: an administrator's open for writing
         // may pass where replacing the file will not.
-        FileHandle probe((nAttributes & FILE_ATTRIBUTE_READONLY) != 0
+        CHandle probe((nAttributes & FILE_ATTRIBUTE_READONLY) != 0
                              ? INVALID_HANDLE_VALUE
                              : ::CreateFileW(m_strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!probe.IsValid()) {
             const DWORD nError = (nAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? ERROR_ACCESS_DENIED : ::GetLastError();
-            const CString strText = ExportTexts::kDeleteOldFile + NarrowPath(m_strPath);
-            failure.strMessage = strText + "\n" + SystemReason(nError);
-            failure.logLines = {strText, SystemReason(nError)};
+            failure = ExportFailure::Lines(ExportTexts::kDeleteOldFile + NarrowPath(m_strPath),
+                                           {SystemErrorText(nError)});
             return false;
         }
         return true;
@@ -165,19 +93,19 @@ bool OutputFile::Check(ExportFailure& failure)
     if (!strFolder.empty()) {
         const DWORD nFolder = ::GetFileAttributesW(strFolder.c_str());
         if (nFolder == INVALID_FILE_ATTRIBUTES) {
-            failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemReason(::GetLastError()));
+            failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(::GetLastError()));
             return false;
         }
         if ((nFolder & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemReason(ERROR_PATH_NOT_FOUND));
+            failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(ERROR_PATH_NOT_FOUND));
             return false;
         }
     }
     // Delete-on-close needs the right to delete as well.
-    FileHandle probe(::CreateFileW(m_strPath.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+    CHandle probe(::CreateFileW(m_strPath.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     if (!probe.IsValid()) {
-        failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemReason(::GetLastError()));
+        failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(::GetLastError()));
         return false;
     }
     return true;
@@ -188,12 +116,12 @@ bool OutputFile::Check(ExportFailure& failure)
 // reported with the object, what the file holds, and the system's reason.
 bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure)
 {
-    const CString strWhere = object.strName + " (" + object.strType + "). " + StateText();
+    const CString strWhere = WhereText(object, StateText());
     const DWORD nDisposition = m_nWritten == 0 ? CREATE_ALWAYS : OPEN_EXISTING;
-    FileHandle file(::CreateFileW(m_strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, nDisposition,
+    CHandle file(::CreateFileW(m_strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, nDisposition,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
-        failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemReason(::GetLastError()), strWhere);
+        failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(::GetLastError()), strWhere);
         return false;
     }
     LARGE_INTEGER zero{};
@@ -210,8 +138,8 @@ bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock, Ex
         // The first write already replaced the old file: it now holds nothing complete.
         if (m_nWritten == 0)
             m_bReplaced = true;
-        failure = FileFailure(ExportTexts::kWriteFile, m_strPath, SystemReason(nError),
-                              object.strName + " (" + object.strType + "). " + StateText());
+        failure = FileFailure(ExportTexts::kWriteFile, m_strPath, SystemErrorText(nError),
+                              WhereText(object, StateText()));
         return false;
     }
     ++m_nWritten;

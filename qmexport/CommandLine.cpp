@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "framework/Text.h"
+
 namespace {
 
 const char kUsage[] =
@@ -28,33 +30,20 @@ const char kUsage[] =
     "Exit codes: 0 done, 1 export failed, 2 usage error, 3 logon failed or no client library,\n"
     "130 stopped with Ctrl+C.\n";
 
+// Text for messages, which go out as UTF-8.
 std::string Utf8(const std::wstring& strText)
 {
-    if (strText.empty())
-        return std::string();
-    const int nBytes = ::WideCharToMultiByte(CP_UTF8, 0, strText.data(), int(strText.size()), nullptr, 0, nullptr,
-                                             nullptr);
-    std::string strBytes(size_t(nBytes), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, strText.data(), int(strText.size()), &strBytes[0], nBytes, nullptr, nullptr);
-    return strBytes;
+    return FromWide(strText, CP_UTF8);
 }
 
 // Text in the system code page; false when a character has no exact equivalent there.
 bool ToCodePage(const std::wstring& strText, CString& strOut)
 {
-    if (strText.empty()) {
-        strOut = CString();
-        return true;
-    }
-    BOOL bDefaultUsed = FALSE;
-    const int nBytes = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, strText.data(), int(strText.size()),
-                                             nullptr, 0, nullptr, &bDefaultUsed);
-    std::string strBytes(size_t(nBytes), '\0');
-    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, strText.data(), int(strText.size()), &strBytes[0], nBytes,
-                          nullptr, &bDefaultUsed);
-    if (bDefaultUsed)
+    bool bLossy = false;
+    const std::string strBytes = FromWide(strText, CP_ACP, &bLossy);
+    if (bLossy)
         return false;
-    strOut = CString(strBytes);
+    strOut = CString(strBytes.data(), int(strBytes.size()));
     return true;
 }
 

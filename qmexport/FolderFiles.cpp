@@ -50,7 +50,7 @@ bool FolderFiles::CanCreateFiles() const
 {
     const std::wstring strProbe = PathOf(std::wstring(kTempPrefix) + std::to_wstring(::GetCurrentProcessId()) +
                                          L"-probe" + kTempSuffix);
-    UniqueHandle probe(::CreateFileW(strProbe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    CHandle probe(::CreateFileW(strProbe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     return probe.IsValid();
 }
@@ -74,7 +74,7 @@ void FolderFiles::RemoveLeftoverTemporaries() const
 
 bool FolderFiles::Read(const std::wstring& strName, std::string& strContent) const
 {
-    UniqueHandle file(::CreateFileW(PathOf(strName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    CHandle file(::CreateFileW(PathOf(strName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid())
         return false;
@@ -95,17 +95,17 @@ bool FolderFiles::Read(const std::wstring& strName, std::string& strContent) con
     return true;
 }
 
-UniqueHandle FolderFiles::CreateTemporary(std::wstring& strTempName)
+CHandle FolderFiles::CreateTemporary(std::wstring& strTempName)
 {
     for (int nAttempt = 0; nAttempt < 1000; ++nAttempt) {
         strTempName = std::wstring(kTempPrefix) + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                       std::to_wstring(++m_nTempSerial) + kTempSuffix;
-        UniqueHandle file(::CreateFileW(PathOf(strTempName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        CHandle file(::CreateFileW(PathOf(strTempName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
         if (file.IsValid() || ::GetLastError() != ERROR_FILE_EXISTS)
             return file;
     }
-    return UniqueHandle();
+    return CHandle();
 }
 
 FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std::string& strContent)
@@ -115,7 +115,7 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
         return Change::Unchanged;
 
     std::wstring strTempName;
-    UniqueHandle temp = CreateTemporary(strTempName);
+    CHandle temp = CreateTemporary(strTempName);
     if (!temp.IsValid()) {
         m_nLastError = ::GetLastError();
         return Change::Failed;
@@ -134,7 +134,7 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
 
 bool FolderFiles::Append(const std::wstring& strName, const std::string& strText) const
 {
-    UniqueHandle file(::CreateFileW(PathOf(strName).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    CHandle file(::CreateFileW(PathOf(strName).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
     return file.IsValid() && WriteAll(file.Get(), strText) && ::FlushFileBuffers(file.Get());
 }

@@ -1,8 +1,6 @@
 // FolderFiles.h
 //
 // File operations of a folder export, each one whole or not at all:
-//   UniqueHandle - owns a kernel handle from CreateFileW (or FindFirstFileW's kind) and
-//                  closes it once.
 //   FolderFiles  - reads, replaces and removes files of one folder by name. A replacement is
 //                  written to a temporary file of its own (".qmexport-<process>-<n>.tmp"),
 //                  flushed and renamed over the old file, so the old file is either untouched
@@ -14,35 +12,7 @@
 
 #include <string>
 
-class UniqueHandle {
-public:
-    explicit UniqueHandle(HANDLE hHandle = INVALID_HANDLE_VALUE) : m_hHandle(hHandle) {}
-    ~UniqueHandle() { Reset(); }
-    UniqueHandle(UniqueHandle&& other) noexcept : m_hHandle(other.m_hHandle) { other.m_hHandle = INVALID_HANDLE_VALUE; }
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept
-    {
-        if (this != &other) {
-            Reset();
-            m_hHandle = other.m_hHandle;
-            other.m_hHandle = INVALID_HANDLE_VALUE;
-        }
-        return *this;
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-
-    bool IsValid() const { return m_hHandle != INVALID_HANDLE_VALUE && m_hHandle != nullptr; }
-    HANDLE Get() const { return m_hHandle; }
-    void Reset()
-    {
-        if (IsValid())
-            ::CloseHandle(m_hHandle);
-        m_hHandle = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    HANDLE m_hHandle;
-};
+#include "framework/Text.h"
 
 class FolderFiles {
 public:
@@ -74,7 +44,7 @@ public:
     DWORD LastError() const { return m_nLastError; }
 
 private:
-    UniqueHandle CreateTemporary(std::wstring& strTempName);
+    CHandle CreateTemporary(std::wstring& strTempName);
 
     std::wstring m_strFolder;
     unsigned m_nTempSerial = 0;

@@ -7,34 +7,13 @@
 #include <tuple>
 #include <vector>
 
+#include "framework/Text.h"
 #include "qmexport/ObjectFileNames.h"
 
 namespace {
 
 const char kManifestHeader[] =
     "# Files qmexport wrote into this folder; it removes them when their objects are gone.\n";
-
-std::string ToCodePage(UINT nCodePage, const std::wstring& strText)
-{
-    if (strText.empty())
-        return std::string();
-    const int nBytes = ::WideCharToMultiByte(nCodePage, 0, strText.data(), int(strText.size()), nullptr, 0,
-                                             nullptr, nullptr);
-    std::string strBytes(size_t(nBytes), '\0');
-    ::WideCharToMultiByte(nCodePage, 0, strText.data(), int(strText.size()), &strBytes[0], nBytes, nullptr,
-                          nullptr);
-    return strBytes;
-}
-
-std::wstring FromUtf8(const std::string& strText)
-{
-    if (strText.empty())
-        return std::wstring();
-    const int nLength = ::MultiByteToWideChar(CP_UTF8, 0, strText.data(), int(strText.size()), nullptr, 0);
-    std::wstring strWide(size_t(nLength), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, strText.data(), int(strText.size()), &strWide[0], nLength);
-    return strWide;
-}
 
 // The place of a type in the script: specifications before the code that calls them, bodies
 // last, when every specification and stand-alone subprogram they may call exists.
@@ -67,7 +46,7 @@ std::set<std::wstring> Parse(const std::string& strText)
             strLine.pop_back();
         if (strLine.empty() || strLine[0] == '#')
             continue;
-        files.insert(FromUtf8(strLine));
+        files.insert(ToWide(strLine, CP_UTF8));
     }
     return files;
 }
@@ -76,7 +55,7 @@ std::string Format(const std::set<std::wstring>& files)
 {
     std::string strText = kManifestHeader;
     for (const std::wstring& strFile : files)
-        strText += ToCodePage(CP_UTF8, strFile) + "\n";
+        strText += FromWide(strFile, CP_UTF8) + "\n";
     return strText;
 }
 
@@ -97,7 +76,7 @@ std::string Text(const std::set<std::wstring>& files)
     std::sort(entries.begin(), entries.end());
     std::string strText;
     for (const auto& entry : entries) {
-        const std::string strFile = ToCodePage(CP_ACP, std::get<2>(entry));
+        const std::string strFile = FromWide(std::get<2>(entry));
         // SQL*Plus ends a file name at a space unless it is quoted.
         if (strFile.find(' ') != std::string::npos)
             strText += "@@\"" + strFile + "\"\n";

@@ -2,6 +2,7 @@
 #include "qmexport/FolderOutput.h"
 
 #include "export/ExportTexts.h"
+#include "framework/Text.h"
 #include "qmexport/FolderIndex.h"
 
 namespace {
@@ -10,22 +11,6 @@ const char kCreateFolderText[] = "Error while create specified folder.";
 const char* const kCreateFileText = ExportTexts::kCreateFile;
 const char* const kWriteFileText = ExportTexts::kWriteFile;
 const char kReadListText[] = "Error while read the list of files written before.";
-
-// The system's text for an error number, without its line break.
-CString SystemText(DWORD nError)
-{
-    char* pszText = nullptr;
-    const DWORD nLength = ::FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, nError,
-        0, reinterpret_cast<char*>(&pszText), 0, nullptr);
-    CString strText = nLength != 0 ? CString(pszText, int(nLength)) : CString();
-    if (pszText != nullptr)
-        ::LocalFree(pszText);
-    strText.TrimRight();
-    if (strText.IsEmpty())
-        strText.Format("error %lu", static_cast<unsigned long>(nError));
-    return strText;
-}
 
 }  // namespace
 
@@ -39,7 +24,7 @@ void FolderOutput::SetFailure(ExportFailure& failure, const char* pszText, const
 {
     CString strWhere = NarrowPath(m_files.PathOf(strFile));
     if (nError != 0)
-        strWhere += ": " + SystemText(nError);
+        strWhere += ": " + SystemErrorText(nError);
     failure.strMessage = CString(pszText) + "\n" + strWhere;
     failure.logLines = {pszText};
 }

@@ -5,6 +5,8 @@
 
 #include <cwchar>
 
+#include "framework/Text.h"
+
 namespace {
 
 struct TypeExtension {
@@ -27,26 +29,6 @@ const wchar_t* const kDeviceNames[] = {
 };
 
 const wchar_t kHexDigits[] = L"0123456789ABCDEF";
-
-std::wstring Widen(const CString& strText)
-{
-    if (strText.IsEmpty())
-        return std::wstring();
-    const int nLength = ::MultiByteToWideChar(CP_ACP, 0, strText.GetString(), strText.GetLength(), nullptr, 0);
-    std::wstring strWide(size_t(nLength), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, strText.GetString(), strText.GetLength(), &strWide[0], nLength);
-    return strWide;
-}
-
-std::string Narrow(const wchar_t* pText, int nLength)
-{
-    if (nLength <= 0)
-        return std::string();
-    const int nBytes = ::WideCharToMultiByte(CP_ACP, 0, pText, nLength, nullptr, 0, nullptr, nullptr);
-    std::string strBytes(size_t(nBytes), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, pText, nLength, &strBytes[0], nBytes, nullptr, nullptr);
-    return strBytes;
-}
 
 std::wstring Upper(std::wstring strText)
 {
@@ -113,7 +95,7 @@ CString TypeOf(const std::wstring& strExtension)
 
 std::wstring Stem(const CString& strName, bool bMarkCase)
 {
-    const std::wstring strWide = Widen(strName);
+    const std::wstring strWide = ToWide(strName);
     const bool bDevice = IsDeviceName(strWide);
     std::wstring strStem;
     for (size_t i = 0; i < strWide.size(); ++i) {
@@ -126,7 +108,7 @@ std::wstring Stem(const CString& strName, bool bMarkCase)
         const bool bEscape = ch == L'%' || IsForbidden(ch) || (i == 0 && bDevice) ||
                              (bLast && (ch == L'.' || ch == L' ')) || (bMarkCase && nUnits == 1 && IsLowerLetter(ch));
         if (bEscape) {
-            for (unsigned char byte : Narrow(&strWide[i], int(nUnits))) {
+            for (unsigned char byte : FromWide(&strWide[i], int(nUnits))) {
                 strStem += L'%';
                 strStem += kHexDigits[byte >> 4];
                 strStem += kHexDigits[byte & 0x0F];
@@ -152,7 +134,7 @@ bool NameOf(const std::wstring& strStem, CString& strName)
     std::string strBytes;
     size_t nPlainStart = 0;
     auto flushPlain = [&](size_t nEnd) {
-        strBytes += Narrow(strStem.data() + nPlainStart, int(nEnd - nPlainStart));
+        strBytes += FromWide(strStem.data() + nPlainStart, int(nEnd - nPlainStart));
     };
     for (size_t i = 0; i < strStem.size(); ++i) {
         if (strStem[i] != L'%')
@@ -186,7 +168,7 @@ bool ObjectOf(const std::wstring& strFileName, CString& strName, CString& strTyp
 
 bool HasLowerCase(const CString& strName)
 {
-    for (wchar_t ch : Widen(strName)) {
+    for (wchar_t ch : ToWide(strName)) {
         if (IsLowerLetter(ch))
             return true;
     }
@@ -197,12 +179,12 @@ bool HasLowerCase(const CString& strName)
 
 void CaseTwins::Add(const CString& strName)
 {
-    m_groups[Upper(Widen(strName))].insert(strName);
+    m_groups[Upper(ToWide(strName))].insert(strName);
 }
 
 bool CaseTwins::HasTwin(const CString& strName) const
 {
-    const auto it = m_groups.find(Upper(Widen(strName)));
+    const auto it = m_groups.find(Upper(ToWide(strName)));
     if (it == m_groups.end())
         return false;
     return it->second.size() > 1 || (it->second.size() == 1 && it->second.count(strName) == 0);

@@ -14,6 +14,7 @@
 #include "export/JobControl.h"
 #include "export/JobRecord.h"
 #include "export/ReportQueue.h"
+#include "framework/Text.h"
 #include "framework/WinApp.h"
 #include "oci-lite/OciLiteTesting.h"
 
@@ -376,6 +377,13 @@ std::string Expected(const char* pszName)
 
 // ---- Jobs ----
 
+void PrepareTest()
+{
+    LogWindow::Instance();
+    OciLite::SetFailAt(0);
+    OciLite::SetRoundTripDelay(0);
+}
+
 void StartJob(const Job& job)
 {
     LogWindow& window = LogWindow::Instance();
@@ -384,7 +392,7 @@ void StartJob(const Job& job)
     g_strPassword = job.strPassword.c_str();
     g_strDatabase = job.strDatabase.c_str();
     g_bSysdba = job.bSysdba;
-    g_strFileName = WidenAnsi(job.strFile.c_str());
+    g_strFileName = ToWide(job.strFile);
     g_bAllObjects = job.strObject.empty() ? 1 : 0;
     std::memset(g_szObjectName, 0, sizeof(g_szObjectName));
     std::strncpy(g_szObjectName, job.strObject.c_str(), sizeof(g_szObjectName) - 1);

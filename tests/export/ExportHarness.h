@@ -137,6 +137,8 @@ struct Job {
     int bSysdba = 0;
 };
 
+// Runs before each test: the main window exists, oci-lite injects no fault and adds no latency.
+void PrepareTest();
 // Does what Start does and starts the worker; the caller runs the messages.
 void StartJob(const Job& job);
 // Runs the window thread's messages until the window is idle; false after nTimeoutMs.

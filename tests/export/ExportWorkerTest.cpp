@@ -35,12 +35,7 @@ std::string OutputPath(const char* pszName)
 
 class ExportWorkerTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        LogWindow::Instance();
-        OciLite::SetFailAt(0);
-        OciLite::SetRoundTripDelay(0);
-    }
+    void SetUp() override { PrepareTest(); }
 };
 
 }  // namespace

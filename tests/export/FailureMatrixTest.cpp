@@ -80,7 +80,7 @@ std::vector<FailureCase> Cases()
              s.AddObjectWithoutSource("A_PROC", "PROCEDURE");
              s.AddObject("B_PROC", "PROCEDURE", {"PROCEDURE B_PROC IS BEGIN NULL; END;\n"});
          },
-         "", "", kPassword, "", {"Source doesn't exists.", "A_PROC (PROCEDURE). The file was not changed."}},
+         "", "", kPassword, "", {"Source doesn't exists.", "A_PROC (PROCEDURE). The file was not changed."}, {}},
         {"no_source_second",
          [](Schema& s) {
              AddA(s);
@@ -107,7 +107,8 @@ std::vector<FailureCase> Cases()
          },
          "", "", kPassword, "",
          {"ORA-24345: A Truncation or null fetch error occurred",
-          "An object name or type in the list is longer than 128 bytes: " + strLong}},
+          "An object name or type in the list is longer than 128 bytes: " + strLong},
+         {}},
         {"folder", AddA, "a_folder", "", kPassword, "",
          {"Error while create specified file.", "%P: The path names a folder, not a file."}, {}, FileAfter::Unchanged,
          true},
@@ -131,12 +132,7 @@ bool LineMatches(const std::string& strExpected, const std::string& strActual)
 
 class FailureMatrixTest : public ::testing::TestWithParam<bool> {
 protected:
-    void SetUp() override
-    {
-        LogWindow::Instance();
-        OciLite::SetFailAt(0);
-        OciLite::SetRoundTripDelay(0);
-    }
+    void SetUp() override { PrepareTest(); }
 };
 
 }  // namespace

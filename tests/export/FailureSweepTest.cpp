@@ -38,18 +38,6 @@ std::vector<std::string> CountedCallsOf(const std::string& strTrace)
     return calls;
 }
 
-// The message as the box shows it.
-std::string AsShown(const std::string& strText)
-{
-    std::string strShown;
-    for (char ch : strText) {
-        if (ch == '\n')
-            strShown += '\r';
-        strShown += ch;
-    }
-    return strShown;
-}
-
 }  // namespace
 
 TEST(FailureSweepTest, EveryFailedCallEndsTheRunCleanly)

@@ -51,12 +51,7 @@ bool WaitForThread(HANDLE hThread, DWORD nTimeoutMs)
 
 class StopHoldTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        LogWindow::Instance();
-        OciLite::SetFailAt(0);
-        OciLite::SetRoundTripDelay(0);
-    }
+    void SetUp() override { PrepareTest(); }
     void TearDown() override
     {
         OciLite::SetRoundTripDelay(0);

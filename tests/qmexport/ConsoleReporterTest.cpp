@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 
 #include "qmexport/ConsoleReporter.h"
@@ -49,9 +50,27 @@ void TwoObjects(ConsoleReporter& reporter)
     reporter.Finish(outcome);
 }
 
+// One reporter of the given style over a sink that only answers what it holds; what it
+// prints is kept in printed.strText.
+class ConsoleReporterTest : public ::testing::Test {
+protected:
+    ConsoleReporter& Reporter(ProgressStyle style)
+    {
+        m_reporter = std::make_unique<ConsoleReporter>(stop, style, printed.Sink(), m_sink);
+        return *m_reporter;
+    }
+
+    std::atomic<bool> stop{false};
+    Printed printed;
+
+private:
+    StateSink m_sink;
+    std::unique_ptr<ConsoleReporter> m_reporter;
+};
+
 }  // namespace
 
-TEST(ConsoleReporterTest, EveryOutcomeHasItsExitCode)
+TEST(ConsoleReporterExitCodes, EveryOutcomeHasItsExitCode)
 {
     const std::pair<ExportResult, int> kCodes[] = {
         {ExportResult::Done, 0},           {ExportResult::Stopped, 130},        {ExportResult::LogonFailed, 3},
@@ -65,12 +84,9 @@ TEST(ConsoleReporterTest, EveryOutcomeHasItsExitCode)
     EXPECT_EQ(ExitCodeOf(missingLibrary), 3);
 }
 
-TEST(ConsoleReporterTest, LinePerObjectWhenNotOnAConsole)
+TEST_F(ConsoleReporterTest, LinePerObjectWhenNotOnAConsole)
 {
-    std::atomic<bool> stop{false};
-    StateSink sink;
-    Printed printed;
-    ConsoleReporter reporter(stop, ProgressStyle::LinePerObject, printed.Sink(), sink);
+    ConsoleReporter& reporter = Reporter(ProgressStyle::LinePerObject);
     TwoObjects(reporter);
     EXPECT_EQ(printed.strText.substr(0, printed.strText.find("Exported")),
               "[1/2] PACKAGE PKG_A (3 lines)\n[2/2] PACKAGE BODY PKG_A (6 lines)\n");
@@ -79,12 +95,9 @@ TEST(ConsoleReporterTest, LinePerObjectWhenNotOnAConsole)
     EXPECT_EQ(reporter.LineCount(), 9);
 }
 
-TEST(ConsoleReporterTest, StatusLineIsRewrittenInPlaceAndEnded)
+TEST_F(ConsoleReporterTest, StatusLineIsRewrittenInPlaceAndEnded)
 {
-    std::atomic<bool> stop{false};
-    StateSink sink;
-    Printed printed;
-    ConsoleReporter reporter(stop, ProgressStyle::StatusLine, printed.Sink(), sink);
+    ConsoleReporter& reporter = Reporter(ProgressStyle::StatusLine);
     TwoObjects(reporter);
     const std::string& strText = printed.strText;
     EXPECT_EQ(strText[0], '\r');
@@ -94,12 +107,9 @@ TEST(ConsoleReporterTest, StatusLineIsRewrittenInPlaceAndEnded)
     EXPECT_EQ(strText.find("Exported"), nFirstFeed + 1) << strText;
 }
 
-TEST(ConsoleReporterTest, QuietPrintsOnlyWhatTheUserMustSee)
+TEST_F(ConsoleReporterTest, QuietPrintsOnlyWhatTheUserMustSee)
 {
-    std::atomic<bool> stop{false};
-    StateSink sink;
-    Printed printed;
-    ConsoleReporter reporter(stop, ProgressStyle::Quiet, printed.Sink(), sink);
+    ConsoleReporter& reporter = Reporter(ProgressStyle::Quiet);
     TwoObjects(reporter);
     EXPECT_EQ(printed.strText, "");
 
@@ -112,12 +122,9 @@ TEST(ConsoleReporterTest, QuietPrintsOnlyWhatTheUserMustSee)
     EXPECT_EQ(reporter.ExitCode(), 1);
 }
 
-TEST(ConsoleReporterTest, AFailedLogonSaysWhyButNothingAboutTheTarget)
+TEST_F(ConsoleReporterTest, AFailedLogonSaysWhyButNothingAboutTheTarget)
 {
-    std::atomic<bool> stop{false};
-    StateSink sink;
-    Printed printed;
-    ConsoleReporter reporter(stop, ProgressStyle::LinePerObject, printed.Sink(), sink);
+    ConsoleReporter& reporter = Reporter(ProgressStyle::LinePerObject);
     reporter.Message("ORA-01017: invalid username/password; logon denied");
     ExportOutcome outcome = Outcome(ExportResult::LogonFailed);
     outcome.nErrorCode = 1017;
@@ -128,12 +135,9 @@ TEST(ConsoleReporterTest, AFailedLogonSaysWhyButNothingAboutTheTarget)
     EXPECT_EQ(reporter.ExitCode(), 3);
 }
 
-TEST(ConsoleReporterTest, AStopRefusesTheNextStepButNeverCutsOne)
+TEST_F(ConsoleReporterTest, AStopRefusesTheNextStepButNeverCutsOne)
 {
-    std::atomic<bool> stop{false};
-    StateSink sink;
-    Printed printed;
-    ConsoleReporter reporter(stop, ProgressStyle::LinePerObject, printed.Sink(), sink);
+    ConsoleReporter& reporter = Reporter(ProgressStyle::LinePerObject);
     EXPECT_TRUE(reporter.KeepGoing());
     int nSteps = 0;
     // The stop comes in the middle of a step: the step still runs to its end.

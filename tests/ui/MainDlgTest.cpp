@@ -13,6 +13,7 @@
 #include "export/JobControl.h"
 #include "export/JobRecord.h"
 #include "export/ReportQueue.h"
+#include "framework/Text.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
 #include "tests/ui/UiTestSupport.h"
