@@ -382,7 +382,7 @@ void CquillmarkDlg::DrainReports()
 // time, so they are compared before the switch.
 LRESULT CquillmarkDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if ((g_uAddStrMsg != 0 && message == g_uAddStrMsg) || (g_uProgressMsg != 0 && message == g_uProgressMsg))
+    if (g_uAddStrMsg != 0 && message == g_uAddStrMsg)
         return OnAddStrMessage(wParam, lParam);
 
     switch (message) {

@@ -1,15 +1,15 @@
 // JobRecord.h
 //
 // The job record: the process-wide variables that the main dialog, the export worker and the
-// object picker share, the two registered messages that carry the worker's reports, and
+// object picker share, the registered message that wakes the window for the worker's reports, and
 // AddLogText, the worker's one way of putting text into the log list.
 //
 // Hand-over: the worker queues its log lines and progress in the ReportQueue (ReportQueue.h),
 // tagged with its job, and wakes the application's main window with the registered
 // "ADD_STR_MESSAGE" (g_uAddStrMsg) now and then; the window takes everything queued in one
 // handler. The job's last line carries the end of the job: the window returns to idle on it.
-// g_uProgressMsg ("PROGRESS_MESSAGE") is registered for the same window and kept for callers
-// that still send it; the worker's progress travels in the queue.
+// g_uProgressMsg ("PROGRESS_MESSAGE") is registered beside it; the worker sends neither
+// message per report any more: its progress travels in the queue with its lines.
 //
 // Stop and the close request (both on the window thread, see also ExportWorker.h):
 //   RequestWorkerStop()  ends the running job. When it returns, nothing more of that job

@@ -144,7 +144,7 @@ LRESULT LogWindow::Handle(UINT message, WPARAM wParam, LPARAM, bool& bHandled)
 {
     if (message == 0)
         return 0;
-    const bool bWake = message == g_uAddStrMsg || message == g_uProgressMsg;
+    const bool bWake = message == g_uAddStrMsg;
     const bool bTimer = message == WM_TIMER && wParam == ReportQueue::kRecheckTimer;
     if (!bWake && !bTimer)
         return 0;
