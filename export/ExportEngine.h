@@ -44,6 +44,12 @@ struct ExportParams {
     // Empty: every package, package body, procedure and function of the schema. Otherwise
     // each named object in turn, as stored (the comparison is exact).
     std::vector<CString> objectNames;
+    // The kinds of stored code to export, as Oracle names them ("PACKAGE", "PACKAGE BODY",
+    // "PROCEDURE", "FUNCTION", "TYPE", "TYPE BODY", "TRIGGER"). Empty: the first four.
+    std::vector<CString> kinds;
+    // Whose objects: empty for the logged-on user's own (the USER_ views); otherwise the
+    // owner's name as stored, read through the DBA_ views.
+    CString strOwner;
 };
 
 struct ExportObjectId {
