@@ -8,12 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include "export/ExportWorker.h"
+#include "app/ExportWorker.h"
 #include "dialogs/AppMessageBox.h"
 #include "export/ExportEngine.h"
-#include "export/JobControl.h"
-#include "export/JobRecord.h"
-#include "export/ReportQueue.h"
+#include "app/JobControl.h"
+#include "app/JobRecord.h"
+#include "app/ReportQueue.h"
 #include "framework/Text.h"
 #include "framework/WinApp.h"
 #include "oci-lite/OciLiteTesting.h"

@@ -10,9 +10,9 @@
 #include <thread>
 
 #include "app/quillmarkDlg.h"
-#include "export/JobControl.h"
-#include "export/JobRecord.h"
-#include "export/ReportQueue.h"
+#include "app/JobControl.h"
+#include "app/JobRecord.h"
+#include "app/ReportQueue.h"
 #include "framework/Text.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"

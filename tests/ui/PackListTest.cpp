@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "dialogs/PackListDlg.h"
-#include "export/JobRecord.h"
+#include "app/JobRecord.h"
 #include "res/resource.h"
 #include "tests/ui/UiTestSupport.h"
 
