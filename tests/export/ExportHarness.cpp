@@ -398,7 +398,7 @@ void StartJob(const Job& job)
     std::strncpy(g_szObjectName, job.strObject.c_str(), sizeof(g_szObjectName) - 1);
     g_nLogLines = 0;
     g_bRunning = 1;
-    ASSERT_NE(StartUploadThread(ShowAppMessage), nullptr);
+    ASSERT_NE(StartUploadThread(ShowAppMessage, window.Handle(), g_uAddStrMsg), nullptr);
 }
 
 void RunMessages(DWORD nMs, const std::function<bool()>& stop)
