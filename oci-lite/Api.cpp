@@ -217,14 +217,17 @@ sword SessionBeginImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4
   if (mode & OCI_SYSOPER) return Report(error, MakeOraError(kOraInsufficientPrivileges));
   std::string sessionUser;
   std::shared_ptr<Database> database;
+  OraError warning;
   const ClientCharset& charset = static_cast<EnvHandle*>(session->parent)->charset;
   OraError failure = server->connection.BeginSession(
       charset.ToDatabase(session->userName), charset.ToDatabase(session->password),
-      (mode & OCI_SYSDBA) != 0, &database, &sessionUser);
+      (mode & OCI_SYSDBA) != 0, &database, &sessionUser, &warning);
   if (failure.IsError()) return Report(error, failure);
   session->SetDatabase(std::move(database));
   session->sessionUser = sessionUser;
   svc->session.store(session);
+  // The grace period's warning: the session is usable and the record stays.
+  if (warning.IsError()) return Report(error, warning, OCI_SUCCESS_WITH_INFO);
   return OCI_SUCCESS;
 }
 

@@ -61,6 +61,33 @@ const char kOtherRows[] =
     "INSERT INTO objects(owner,object_name,object_type) VALUES ('KING','CROWN_PKG','PACKAGE');"
     "INSERT INTO source VALUES ('KING','CROWN_PKG','PACKAGE',1,'PACKAGE CROWN_PKG AS END;');";
 
+// A database of the newer layout: users have an account state and may read the dictionary.
+// The passwords differ only in case from other users' on purpose.
+const char kAccountsDatabase[] =
+    "CREATE TABLE users(name TEXT PRIMARY KEY, password TEXT NOT NULL,"
+    " sysdba INTEGER NOT NULL DEFAULT 0, account_status TEXT NOT NULL DEFAULT 'OPEN',"
+    " select_any_dictionary INTEGER NOT NULL DEFAULT 0);"
+    "CREATE TABLE objects(owner TEXT NOT NULL, object_name TEXT NOT NULL,"
+    " object_type TEXT NOT NULL, status TEXT NOT NULL DEFAULT 'VALID');"
+    "CREATE TABLE source(owner TEXT NOT NULL, name TEXT NOT NULL, type TEXT NOT NULL,"
+    " line INTEGER NOT NULL, text TEXT);"
+    "INSERT INTO users(name,password,account_status) VALUES"
+    " ('OPENED','Tiger','OPEN'),('GRACE','Tiger','EXPIRED(GRACE)'),"
+    " ('LOCKED','Tiger','LOCKED'),('TIMED','Tiger','LOCKED(TIMED)'),"
+    " ('EXPIRED','Tiger','EXPIRED'),('BOTH','Tiger','EXPIRED & LOCKED'),"
+    " ('GRACELOCK','Tiger','EXPIRED(GRACE) & LOCKED(TIMED)'),"
+    " ('EXPTIMED','Tiger','EXPIRED & LOCKED(TIMED)');"
+    "INSERT INTO users(name,password,select_any_dictionary) VALUES ('READER','Tiger',1);"
+    "INSERT INTO users(name,password,sysdba) VALUES ('SYS','Oracle',1);"
+    "INSERT INTO objects(owner,object_name,object_type,status) VALUES"
+    " ('OPENED','OPEN_PKG','PACKAGE','VALID'),('GRACE','GRACE_FN','FUNCTION','INVALID'),"
+    " ('SYS','SYS_PKG','PACKAGE','VALID');"
+    "INSERT INTO source VALUES"
+    " ('OPENED','OPEN_PKG','PACKAGE',1,'PACKAGE OPEN_PKG AS' || char(10)),"
+    " ('OPENED','OPEN_PKG','PACKAGE',2,'END;'),"
+    " ('GRACE','GRACE_FN','FUNCTION',1,'FUNCTION GRACE_FN RETURN NUMBER IS BEGIN RETURN 1; END;'),"
+    " ('SYS','SYS_PKG','PACKAGE',1,'PACKAGE SYS_PKG AS END;');";
+
 }  // namespace
 
 const std::string& FixtureHome() {
@@ -74,6 +101,7 @@ const std::string& FixtureHome() {
                   (std::string(kContractTables) + kFixtureRows).c_str());
     BuildDatabase(folder + "\\other.sqlite", (std::string(kContractTables) + kOtherRows).c_str());
     BuildDatabase(folder + "\\empty.sqlite", kContractTables);
+    BuildDatabase(folder + "\\accounts.sqlite", kAccountsDatabase);
     HANDLE file = CreateFileA((folder + "\\garbage.sqlite").c_str(), GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
@@ -198,12 +226,13 @@ sword OciSession::Logon(const std::string& user, const std::string& password,
                 api.AttrSet(ses, OCI_HTYPE_SESSION, const_cast<char*>(password.c_str()),
                             static_cast<ub4>(password.size()), OCI_ATTR_PASSWORD, err));
   if (status != OCI_SUCCESS) return status;
-  status = step("OCISessionBegin",
-                api.SessionBegin(svc, err, ses, OCI_CRED_RDBMS, sysdba ? OCI_SYSDBA : OCI_DEFAULT));
-  if (status != OCI_SUCCESS) return status;
+  sword begin = step("OCISessionBegin", api.SessionBegin(svc, err, ses, OCI_CRED_RDBMS,
+                                                        sysdba ? OCI_SYSDBA : OCI_DEFAULT));
+  if (begin != OCI_SUCCESS && begin != OCI_SUCCESS_WITH_INFO) return begin;
   loggedOn = true;
-  return step("OCIAttrSet(session)",
-              api.AttrSet(svc, OCI_HTYPE_SVCCTX, ses, 0, OCI_ATTR_SESSION, err));
+  status = step("OCIAttrSet(session)",
+                api.AttrSet(svc, OCI_HTYPE_SVCCTX, ses, 0, OCI_ATTR_SESSION, err));
+  return status != OCI_SUCCESS ? status : begin;
 }
 
 sword OciSession::Logoff() {

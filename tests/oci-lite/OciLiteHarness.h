@@ -50,7 +50,7 @@ struct OciApi {
 };
 
 // The folder of the fixture databases (fixture.sqlite, other.sqlite, empty.sqlite,
-// garbage.sqlite);
+// garbage.sqlite, and accounts.sqlite whose users have account states and dictionary rights);
 // created, filled and set as OCI_LITE_HOME on first use, which also clears NLS_LANG (a UTF-8
 // client).
 const std::string& FixtureHome();
@@ -71,7 +71,8 @@ class OciSession {
   OciSession& operator=(const OciSession&) = delete;
 
   // Logs on in the program's order; returns the status of the first call that did not succeed
-  // (or OCI_SUCCESS). failedCall names that call.
+  // (or OCI_SUCCESS). failedCall names that call. A session begun with a warning
+  // (OCI_SUCCESS_WITH_INFO) is logged on: the logon goes on and returns that status.
   sword Logon(const std::string& user, const std::string& password, const std::string& database,
               bool sysdba = false);
   // Session end and server detach; returns the first status that was not a success.
