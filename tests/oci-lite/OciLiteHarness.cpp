@@ -109,10 +109,24 @@ const std::string& FixtureHome() {
     for (int i = 0; i < 64; ++i) WriteFile(file, junk, sizeof junk - 1, &written, nullptr);
     CloseHandle(file);
     SetEnvironmentVariableA("OCI_LITE_HOME", folder.c_str());
-    SetEnvironmentVariableA("NLS_LANG", nullptr);  // a UTF-8 client unless a test says otherwise
+    SetEnvironmentVariableA("NLS_LANG", kTestNlsLang);
+    SetEnvironmentVariableA("NLS_SORT", nullptr);
     return folder;
   }();
   return home;
+}
+
+const char kTestNlsLang[] = "AMERICAN_AMERICA.AL32UTF8";
+
+ScopedNls::ScopedNls(const char* nlsLang, const char* nlsSort) {
+  FixtureHome();
+  SetEnvironmentVariableA("NLS_LANG", nlsLang);
+  SetEnvironmentVariableA("NLS_SORT", nlsSort);
+}
+
+ScopedNls::~ScopedNls() {
+  SetEnvironmentVariableA("NLS_LANG", kTestNlsLang);
+  SetEnvironmentVariableA("NLS_SORT", nullptr);
 }
 
 namespace {
@@ -145,6 +159,9 @@ const OciApi& OciApi::Get() {
     Resolve(a.module, "OCIDefineByPos", &a.DefineByPos);
     Resolve(a.module, "OCIStmtExecute", &a.StmtExecute);
     Resolve(a.module, "OCIStmtFetch", &a.StmtFetch);
+    Resolve(a.module, "OCIEnvNlsCreate", &a.EnvNlsCreate);
+    Resolve(a.module, "OCIAttrGet", &a.AttrGet);
+    Resolve(a.module, "OCINlsCharSetIdToName", &a.NlsCharSetIdToName);
     Resolve(a.module, "OciLiteRoundTrips", &a.RoundTrips);
     Resolve(a.module, "OciLiteCallCount", &a.CallCount);
     Resolve(a.module, "OciLiteLiveHandles", &a.LiveHandles);
@@ -174,6 +191,9 @@ bool OciApi::Complete() const {
                            reinterpret_cast<const void*>(DefineByPos),
                            reinterpret_cast<const void*>(StmtExecute),
                            reinterpret_cast<const void*>(StmtFetch),
+                           reinterpret_cast<const void*>(EnvNlsCreate),
+                           reinterpret_cast<const void*>(AttrGet),
+                           reinterpret_cast<const void*>(NlsCharSetIdToName),
                            reinterpret_cast<const void*>(RoundTrips),
                            reinterpret_cast<const void*>(CallCount),
                            reinterpret_cast<const void*>(LiveHandles),
@@ -188,9 +208,16 @@ bool OciApi::Complete() const {
   return module != nullptr;
 }
 
-OciSession::OciSession(ub4 initMode) : api(OciApi::Get()) {
-  api.Initialize(initMode, nullptr, nullptr, nullptr, nullptr);
-  api.EnvInit(&env, OCI_DEFAULT, 0, nullptr);
+OciSession::OciSession(ub4 initMode) : OciSession(EnvOptions{false, initMode, 0}) {}
+
+OciSession::OciSession(const EnvOptions& options) : api(OciApi::Get()) {
+  if (options.nlsCreate) {
+    api.EnvNlsCreate(&env, options.mode, nullptr, nullptr, nullptr, nullptr, 0, nullptr,
+                     options.charset, 0);
+  } else {
+    api.Initialize(options.mode, nullptr, nullptr, nullptr, nullptr);
+    api.EnvInit(&env, OCI_DEFAULT, 0, nullptr);
+  }
   api.HandleAlloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
   api.HandleAlloc(env, reinterpret_cast<void**>(&srv), OCI_HTYPE_SERVER, 0, nullptr);
   api.HandleAlloc(env, reinterpret_cast<void**>(&svc), OCI_HTYPE_SVCCTX, 0, nullptr);
