@@ -18,6 +18,7 @@
 
 #include "db/OciDefs.h"
 #include "oci-lite/ClientCharset.h"
+#include "oci-lite/NlsSettings.h"
 #include "oci-lite/Database.h"
 #include "oci-lite/OraError.h"
 #include "oci-lite/Statement.h"
@@ -54,9 +55,18 @@ struct RecordHolder : Handle {
   OraError m_record;
 };
 
+// The attribute of an environment that names its client character set (a ub2 id).
+constexpr ub4 kAttrEnvCharsetId = 31;
+
 struct EnvHandle : RecordHolder {
-  EnvHandle() : RecordHolder(OCI_HTYPE_ENV, nullptr) {}
-  ClientCharset charset = ClientCharset::FromEnvironment();  // NLS_LANG at creation
+  EnvHandle(const NlsSettings& settings, const ClientCharset& clientCharset, bool isThreaded)
+      : RecordHolder(OCI_HTYPE_ENV, nullptr),
+        nls(settings),
+        charset(clientCharset),
+        threaded(isThreaded) {}
+  const NlsSettings nls;        // NLS_LANG and NLS_SORT at creation
+  const ClientCharset charset;  // NLS_LANG's, or the one OCIEnvNlsCreate named
+  const bool threaded;          // made with OCI_THREADED
 };
 
 struct ErrorHandle : RecordHolder {
