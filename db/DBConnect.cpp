@@ -220,21 +220,26 @@ void DBConnect::KeepLogonWarning()
     ResetErrorHandle();
 }
 
-// A throw-away environment made with the client's own set tells which set that is.
-ClientCharset DBConnect::ProbeClientCharset() const
+// A throw-away environment made with the client's own set tells which set that is. A client
+// that cannot say fails the logon, as any other step that fails.
+ClientCharset DBConnect::ProbeClientCharset()
 {
-    ClientCharset charset;
     OCIEnv* pProbe = nullptr;
     if (m_api.EnvNlsCreate(&pProbe, kEnvironmentMode, 0) != OCI_SUCCESS || pProbe == nullptr)
-        return charset;
+        Fail(DbErrorTexts::HandleNotAllocated("environment").c_str(), DbErrorTexts::kLibraryFailure);
     ub2 nId = 0;
     char szName[64] = {};
-    if (m_api.AttrGet(pProbe, OCI_HTYPE_ENV, &nId, OCI_ATTR_ENV_CHARSET_ID, nullptr) == OCI_SUCCESS &&
-        m_api.CharsetIdToName(pProbe, szName, sizeof(szName) - 1, nId) == OCI_SUCCESS) {
-        charset.strName = szName;
-        charset.nCodePage = CodePageOfCharset(szName);
-    }
+    const char* pszFailed = nullptr;
+    if (m_api.AttrGet(pProbe, OCI_HTYPE_ENV, &nId, OCI_ATTR_ENV_CHARSET_ID, nullptr) != OCI_SUCCESS)
+        pszFailed = "OCIAttrGet";
+    else if (m_api.CharsetIdToName(pProbe, szName, sizeof(szName) - 1, nId) != OCI_SUCCESS)
+        pszFailed = "OCINlsCharSetIdToName";
     m_api.HandleFree(pProbe, OCI_HTYPE_ENV);
+    if (pszFailed != nullptr)
+        Fail(DbErrorTexts::FailedWithoutRecord(pszFailed).c_str(), DbErrorTexts::kLibraryFailure);
+    ClientCharset charset;
+    charset.strName = szName;
+    charset.nCodePage = CodePageOfCharset(szName);
     return charset;
 }
 

@@ -63,7 +63,7 @@ private:
     void Logon(const char* pszUser, const char* pszPassword, const char* pszDatabase,
                ub4 nSessionMode);
     void LoadClientLibrary();
-    ClientCharset ProbeClientCharset() const;
+    ClientCharset ProbeClientCharset();
     void KeepLogonWarning();
     // Ends the running call (another thread); nothing when no server is attached.
     void Break();

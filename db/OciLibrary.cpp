@@ -53,11 +53,13 @@ const char* OciConnectionApi::Resolve(HMODULE hLibrary)
         pszMissing = "OCIHandleFree";
     else if (!Lookup(hLibrary, "OCIErrorGet", m_pfnErrorGet))
         pszMissing = "OCIErrorGet";
-    else if (!Lookup(hLibrary, "OCIBreak", m_pfnBreak))
-        pszMissing = "OCIBreak";
-    if (pszMissing != nullptr)
+    if (pszMissing != nullptr) {
         Clear();
-    return pszMissing;
+        return pszMissing;
+    }
+    // Optional: without it a call cannot be interrupted, and everything else still works.
+    Lookup(hLibrary, "OCIBreak", m_pfnBreak);
+    return nullptr;
 }
 
 // Runs before a new load and after a failed lookup, so a table is either complete or empty.
