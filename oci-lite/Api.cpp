@@ -272,10 +272,11 @@ sword SessionBeginImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4
   std::string sessionUser;
   std::shared_ptr<Database> database;
   OraError warning;
-  const ClientCharset& charset = static_cast<EnvHandle*>(session->parent)->charset;
+  const auto* env = static_cast<EnvHandle*>(session->parent);
   OraError failure = server->connection.BeginSession(
-      charset.ToDatabase(session->userName), charset.ToDatabase(session->password),
-      (mode & OCI_SYSDBA) != 0, &database, &sessionUser, &warning);
+      env->charset.ToDatabase(session->userName), env->charset.ToDatabase(session->password),
+      (mode & OCI_SYSDBA) != 0, env->nls.SortsLinguistically(), &database, &sessionUser,
+      &warning);
   if (failure.IsError()) return Report(error, failure);
   session->SetDatabase(std::move(database));
   session->sessionUser = sessionUser;
