@@ -105,6 +105,13 @@ sword Report(RecordHolder* error, const OraError& record, sword status = OCI_ERR
   return status;
 }
 
+// The record of a call refused because another thread is inside a call on its environment,
+// which was made without OCI_THREADED.
+OraError TwoThreadsError() {
+  return MakeOraError(kOraInternal,
+                      "internal error code, arguments: [two threads in a non-threaded environment]");
+}
+
 // Counts a call that can fail; when OCI_LITE_FAIL_AT picks it, it fails as a lost connection
 // would, without touching anything else.
 bool InjectedFault(RecordHolder* error, int code, sword* status) {
@@ -145,6 +152,8 @@ sword AttrSetImpl(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size, u
   if (errhp != nullptr && error == nullptr) return OCI_INVALID_HANDLE;
   ocilite::Handle* target = registry.Find(trgthndlp, trghndltyp);
   if (target == nullptr) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(target);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
 
@@ -205,6 +214,8 @@ sword AttrGetImpl(const void* trgthndlp, ub4 trghndltyp, void* attributep, ub4* 
   if (errhp != nullptr && error == nullptr) return OCI_INVALID_HANDLE;
   ocilite::Handle* target = registry.Find(trgthndlp, trghndltyp);
   if (target == nullptr || attributep == nullptr) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(target);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
   if (trghndltyp == OCI_HTYPE_ENV && attrtype == kAttrEnvCharsetId) {
@@ -232,6 +243,8 @@ sword ServerAttachImpl(OCIServer* srvhp, OCIError* errhp, const OraText* dblink,
   ErrorHandle* error = FindError(errhp);
   if (server == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
   if (dblink == nullptr && dblink_len > 0) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(server);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
   sword status;
   if (InjectedFault(error, kOraNoListener, &status)) return status;
   if (server->connection.IsAttached()) return Report(error, MakeOraError(kOraAlreadyConnected));
@@ -256,6 +269,8 @@ sword SessionBeginImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4
   auto* session = registry.FindAs<SessionHandle>(usrhp, OCI_HTYPE_SESSION);
   ErrorHandle* error = FindError(errhp);
   if (svc == nullptr || session == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(svc);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
   auto* server = registry.FindAs<ServerHandle>(svc->server.load(), OCI_HTYPE_SERVER);
@@ -272,10 +287,11 @@ sword SessionBeginImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4
   std::string sessionUser;
   std::shared_ptr<Database> database;
   OraError warning;
-  const ClientCharset& charset = static_cast<EnvHandle*>(session->parent)->charset;
+  const auto* env = static_cast<EnvHandle*>(session->parent);
   OraError failure = server->connection.BeginSession(
-      charset.ToDatabase(session->userName), charset.ToDatabase(session->password),
-      (mode & OCI_SYSDBA) != 0, &database, &sessionUser, &warning);
+      env->charset.ToDatabase(session->userName), env->charset.ToDatabase(session->password),
+      (mode & OCI_SYSDBA) != 0, env->nls.SortsLinguistically(), &database, &sessionUser,
+      &warning);
   if (failure.IsError()) return Report(error, failure);
   session->SetDatabase(std::move(database));
   session->sessionUser = sessionUser;
@@ -295,6 +311,8 @@ sword SessionEndImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp) {
   SessionHandle* session = registry.FindAs<SessionHandle>(
       usrhp != nullptr ? static_cast<void*>(usrhp) : svc->session.load(), OCI_HTYPE_SESSION);
   if (usrhp != nullptr && session == nullptr) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(svc);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
   std::shared_ptr<Database> database = session != nullptr ? session->GetDatabase() : nullptr;
@@ -312,6 +330,8 @@ sword ServerDetachImpl(OCIServer* srvhp, OCIError* errhp) {
   auto* server = HandleRegistry::Instance().FindAs<ServerHandle>(srvhp, OCI_HTYPE_SERVER);
   ErrorHandle* error = FindError(errhp);
   if (server == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(server);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
   if (!server->connection.IsAttached()) return Report(error, MakeOraError(kOraNotConnected));
@@ -324,6 +344,8 @@ sword ErrorGetImpl(void* hndlp, ub4 recordno, sb4* errcodep, OraText* bufp, ub4 
   if (type != OCI_HTYPE_ERROR && type != OCI_HTYPE_ENV) return OCI_INVALID_HANDLE;
   auto* holder = HandleRegistry::Instance().FindAs<RecordHolder>(hndlp, type);
   if (holder == nullptr) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(holder);
+  if (entry.Refused()) return OCI_ERROR;
   OraError record = holder->Record();
   if (recordno != 1 || !record.IsError()) return OCI_NO_DATA;
   if (errcodep != nullptr) *errcodep = record.code;
@@ -341,6 +363,8 @@ sword StmtPrepareImpl(OCIStmt* stmtp, OCIError* errhp, const OraText* text, ub4 
   auto* stmt = HandleRegistry::Instance().FindAs<StmtHandle>(stmtp, OCI_HTYPE_STMT);
   ErrorHandle* error = FindError(errhp);
   if (stmt == nullptr || error == nullptr || text == nullptr) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(stmt);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
   std::lock_guard<std::mutex> lock(stmt->mutex);
@@ -364,6 +388,8 @@ sword BindOrDefine(OCIStmt* stmtp, OutT** out, OCIError* errhp, ub4 position, vo
   ErrorHandle* error = FindError(errhp);
   if (stmt == nullptr || error == nullptr || out == nullptr) return OCI_INVALID_HANDLE;
   if (isDefine && valuep == nullptr && value_sz > 0) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(stmt);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
   if (position == 0) {
@@ -396,6 +422,8 @@ sword StmtExecuteImpl(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 ite
   auto* stmt = registry.FindAs<StmtHandle>(stmtp, OCI_HTYPE_STMT);
   ErrorHandle* error = FindError(errhp);
   if (svc == nullptr || stmt == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(stmt);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
   std::lock_guard<std::mutex> lock(stmt->mutex);
@@ -414,6 +442,8 @@ sword StmtFetchImpl(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation)
   auto* stmt = HandleRegistry::Instance().FindAs<StmtHandle>(stmtp, OCI_HTYPE_STMT);
   ErrorHandle* error = FindError(errhp);
   if (stmt == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(stmt);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
   if (orientation != OCI_FETCH_NEXT && orientation != OCI_DEFAULT) {
@@ -495,9 +525,10 @@ sword __cdecl OCINlsCharSetIdToName(void* envhp, OraText* buf, size_t buflen, ub
   TraceLine trace("OCINlsCharSetIdToName");
   trace.Handle("envhp", envhp).Number("buflen", static_cast<long long>(buflen)).Number("id", id);
   return trace.Return(Guarded([&]() -> sword {
-    if (HandleRegistry::Instance().Find(envhp, OCI_HTYPE_ENV) == nullptr || buf == nullptr) {
-      return OCI_INVALID_HANDLE;
-    }
+    ocilite::Handle* env = HandleRegistry::Instance().Find(envhp, OCI_HTYPE_ENV);
+    if (env == nullptr || buf == nullptr) return OCI_INVALID_HANDLE;
+    EnvironmentEntry entry(env);
+    if (entry.Refused()) return OCI_ERROR;
     const char* name = ClientCharset::NameOf(id);
     if (name == nullptr || std::strlen(name) + 1 > buflen) {
       if (buflen > 0) buf[0] = '\0';
@@ -517,6 +548,8 @@ sword __cdecl OCIHandleAlloc(const void* parenth, void** hndlpp, const ub4 type,
     HandleRegistry& registry = HandleRegistry::Instance();
     ocilite::Handle* env = registry.Find(parenth, OCI_HTYPE_ENV);
     if (env == nullptr || hndlpp == nullptr) return OCI_INVALID_HANDLE;
+    EnvironmentEntry entry(env);
+    if (entry.Refused()) return OCI_ERROR;
     *hndlpp = nullptr;
     std::unique_ptr<ocilite::Handle> handle;
     switch (type) {
@@ -559,6 +592,8 @@ sword __cdecl OCIHandleFree(void* hndlp, const ub4 type) {
     HandleRegistry& registry = HandleRegistry::Instance();
     ocilite::Handle* handle = registry.Find(hndlp, type);
     if (handle == nullptr) return OCI_INVALID_HANDLE;
+    EnvironmentEntry entry(handle);
+    if (entry.Refused()) return OCI_ERROR;
     if (type == OCI_HTYPE_BIND || type == OCI_HTYPE_DEFINE) {
       auto* stmt = registry.FindAs<StmtHandle>(handle->parent, OCI_HTYPE_STMT);
       if (stmt != nullptr) {
@@ -576,6 +611,7 @@ sword __cdecl OCIHandleFree(void* hndlp, const ub4 type) {
         }
       }
     }
+    entry.Release();  // the environment may go with the handle
     registry.Free(handle);
     return OCI_SUCCESS;
   }));

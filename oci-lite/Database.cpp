@@ -8,6 +8,7 @@
 #include <set>
 
 #include "oci-lite/Limits.h"
+#include "oci-lite/LinguisticSort.h"
 #include "sqlite3.h"
 
 namespace ocilite {
@@ -228,7 +229,7 @@ std::set<std::string> Database::UserColumns() {
 // A wrong password is ORA-01017 whatever the account's state; a right one meets the state:
 // LOCKED before EXPIRED before the grace period's warning.
 OraError Database::BeginSession(const std::string& user, const std::string& password, bool sysdba,
-                                std::string* sessionUser, OraError* warning) {
+                                bool linguisticSort, std::string* sessionUser, OraError* warning) {
   std::lock_guard<std::mutex> lock(m_callMutex);
   if (!IsOpen()) return MakeOraError(kOraNotConnected);
   std::set<std::string> columns = UserColumns();
@@ -268,7 +269,8 @@ OraError Database::BeginSession(const std::string& user, const std::string& pass
   if (account.expired) return MakeOraError(kOraPasswordExpired);
   if (sysdba && !mayBeSysdba) return MakeOraError(kOraInsufficientPrivileges);
   *sessionUser = sysdba ? std::string("SYS") : user;
-  OraError failure = InstallViews(*sessionUser, sysdba || readsDictionary);
+  if (!LinguisticSort::Install(m_db, linguisticSort)) return MakeOraError(kOraNotAvailable);
+  OraError failure = InstallViews(*sessionUser, sysdba || readsDictionary, linguisticSort);
   if (failure.IsError()) return failure;
   *warning = account.inGrace ? MakeOraError(kOraPasswordWillExpire) : OraError();
   return OraError();
@@ -276,24 +278,30 @@ OraError Database::BeginSession(const std::string& user, const std::string& pass
 
 // The public views read only through the hidden ones, the only views the access policy lets
 // read the base tables. The DBA_ views exist only for a session that may read the dictionary,
-// so that for everyone else they do not exist at all (ORA-00942).
-OraError Database::InstallViews(const std::string& sessionUser, bool readsDictionary) {
+// so that for everyone else they do not exist at all (ORA-00942). A linguistic sort reaches
+// ORDER BY through the collation of the views' text columns.
+OraError Database::InstallViews(const std::string& sessionUser, bool readsDictionary,
+                                bool linguisticSort) {
   std::string owner = SqlLiteral(sessionUser);
   const std::string& objects = m_policy.HiddenObjectsView();
   const std::string& source = m_policy.HiddenSourceView();
+  std::string collate =
+      linguisticSort ? std::string(" COLLATE ") + LinguisticSort::kCollationName : std::string();
+  auto text = [&collate](const char* column) { return std::string(column) + collate; };
   bool ok = Exec("CREATE TEMP VIEW " + objects +
-                 "(OWNER, OBJECT_NAME, OBJECT_TYPE, STATUS) AS "
-                 "SELECT owner, object_name, object_type, status FROM main.objects") &&
-            Exec("CREATE TEMP VIEW " + source +
-                 "(OWNER, NAME, TYPE, LINE, TEXT) AS "
-                 "SELECT owner, name, type, line, text FROM main.source") &&
+                 "(OWNER, OBJECT_NAME, OBJECT_TYPE, STATUS) AS SELECT " + text("owner") + ", " +
+                 text("object_name") + ", " + text("object_type") + ", " + text("status") +
+                 " FROM main.objects") &&
+            Exec("CREATE TEMP VIEW " + source + "(OWNER, NAME, TYPE, LINE, TEXT) AS SELECT " +
+                 text("owner") + ", " + text("name") + ", " + text("type") + ", line, " +
+                 text("text") + " FROM main.source") &&
             Exec("CREATE TEMP VIEW USER_OBJECTS(OBJECT_NAME, OBJECT_TYPE, STATUS) AS "
                  "SELECT OBJECT_NAME, OBJECT_TYPE, STATUS FROM " +
                  objects + " WHERE OWNER = " + owner) &&
             Exec("CREATE TEMP VIEW USER_SOURCE(NAME, TYPE, LINE, TEXT) AS "
                  "SELECT NAME, TYPE, LINE, TEXT FROM " +
                  source + " WHERE OWNER = " + owner) &&
-            Exec("CREATE TEMP VIEW DUAL(DUMMY) AS SELECT 'X'");
+            Exec("CREATE TEMP VIEW DUAL(DUMMY) AS SELECT " + text("'X'"));
   if (ok && readsDictionary) {
     ok = Exec("CREATE TEMP VIEW DBA_OBJECTS(OWNER, OBJECT_NAME, OBJECT_TYPE, STATUS) AS "
               "SELECT OWNER, OBJECT_NAME, OBJECT_TYPE, STATUS FROM " +
@@ -370,13 +378,14 @@ bool ServerConnection::IsAttached() const {
 
 // Runs at OCISessionBegin.
 OraError ServerConnection::BeginSession(const std::string& user, const std::string& password,
-                                        bool sysdba, std::shared_ptr<Database>* database,
+                                        bool sysdba, bool linguisticSort,
+                                        std::shared_ptr<Database>* database,
                                         std::string* sessionUser, OraError* warning) {
   std::lock_guard<std::mutex> lock(m_mutex);
   if (m_path.empty()) return MakeOraError(kOraNotConnected);
   std::shared_ptr<Database> opened;
   OraError failure = Database::Open(m_path, &opened);
-  if (!failure.IsError()) failure = opened->BeginSession(user, password, sysdba, sessionUser, warning);
+  if (!failure.IsError()) failure = opened->BeginSession(user, password, sysdba, linguisticSort, sessionUser, warning);
   if (failure.IsError()) return failure;
   // Sessions that ended meanwhile leave their slot.
   m_sessions.erase(std::remove_if(m_sessions.begin(), m_sessions.end(),

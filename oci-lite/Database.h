@@ -70,8 +70,9 @@ class Database {
   // installs the session views for the session user, who is SYS for a SYSDBA logon;
   // sessionUser receives that name. A logon that succeeds with a warning (the password's grace
   // period) leaves it in *warning, else *warning is cleared.
+  // linguisticSort gives the views' text columns the linguistic collation (LinguisticSort).
   OraError BeginSession(const std::string& user, const std::string& password, bool sysdba,
-                        std::string* sessionUser, OraError* warning);
+                        bool linguisticSort, std::string* sessionUser, OraError* warning);
 
   // Closes the connection (waiting for a call in progress); statements still open on it fail
   // from then on.
@@ -101,7 +102,8 @@ class Database {
  private:
   explicit Database(sqlite3* db) : m_db(db), m_open(db != nullptr) {}
   std::set<std::string> UserColumns();
-  OraError InstallViews(const std::string& sessionUser, bool readsDictionary);
+  OraError InstallViews(const std::string& sessionUser, bool readsDictionary,
+                        bool linguisticSort);
   bool Exec(const std::string& sql);
   static int OnProgress(void* self);
 
@@ -125,8 +127,8 @@ class ServerConnection {
 
   // Opens the session's own connection to the attached file and logs on there.
   OraError BeginSession(const std::string& user, const std::string& password, bool sysdba,
-                        std::shared_ptr<Database>* database, std::string* sessionUser,
-                        OraError* warning);
+                        bool linguisticSort, std::shared_ptr<Database>* database,
+                        std::string* sessionUser, OraError* warning);
 
   // Ends every session begun on this attach and forgets the file.
   void Detach();

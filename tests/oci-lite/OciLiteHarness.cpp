@@ -88,6 +88,17 @@ const char kAccountsDatabase[] =
     " ('GRACE','GRACE_FN','FUNCTION',1,'FUNCTION GRACE_FN RETURN NUMBER IS BEGIN RETURN 1; END;'),"
     " ('SYS','SYS_PKG','PACKAGE',1,'PACKAGE SYS_PKG AS END;');";
 
+// Names in mixed case, with digits, punctuation and an accent, to tell the text orders apart.
+const char kSortingRows[] =
+    "INSERT INTO users VALUES('SORTER','Sorter',0);"
+    "INSERT INTO objects(owner,object_name,object_type) VALUES"
+    " ('SORTER','alpha','PACKAGE'),('SORTER','Beta','PACKAGE'),('SORTER','EMP_API','PACKAGE'),"
+    " ('SORTER','EMPLOYEE','PACKAGE'),('SORTER','gamma','PACKAGE'),"
+    " ('SORTER','\xC3\x89mile','PACKAGE'),('SORTER','_HIDDEN','PACKAGE'),"
+    " ('SORTER','Zeta','PACKAGE'),('SORTER','a1','PACKAGE'),('SORTER','A2','PACKAGE'),"
+    " ('SORTER','ALPHA','PACKAGE');"
+    "INSERT INTO source VALUES ('SORTER','alpha','PACKAGE',1,'PACKAGE alpha AS END;');";
+
 }  // namespace
 
 const std::string& FixtureHome() {
@@ -102,6 +113,8 @@ const std::string& FixtureHome() {
     BuildDatabase(folder + "\\other.sqlite", (std::string(kContractTables) + kOtherRows).c_str());
     BuildDatabase(folder + "\\empty.sqlite", kContractTables);
     BuildDatabase(folder + "\\accounts.sqlite", kAccountsDatabase);
+    BuildDatabase(folder + "\\sorting.sqlite",
+                  (std::string(kContractTables) + kSortingRows).c_str());
     HANDLE file = CreateFileA((folder + "\\garbage.sqlite").c_str(), GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;

@@ -64,7 +64,8 @@ struct OciApi {
 };
 
 // The folder of the fixture databases (fixture.sqlite, other.sqlite, empty.sqlite,
-// garbage.sqlite, and accounts.sqlite whose users have account states and dictionary rights);
+// garbage.sqlite, accounts.sqlite whose users have account states and dictionary rights, and
+// sorting.sqlite whose user SORTER/Sorter owns names in mixed case);
 // created, filled and set as OCI_LITE_HOME on first use, which also sets NLS_LANG to
 // kTestNlsLang (a UTF-8 client sorting binary) and clears NLS_SORT.
 const std::string& FixtureHome();
