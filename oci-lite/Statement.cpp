@@ -290,7 +290,8 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
 
   OraError error = m_cursor.Prepare(database, m_charset.ToDatabase(m_sql));
   if (error.IsError()) {
-    Diagnostics::Instance().RoundTrip();  // the server parsed it and said no
+    Database::Call::Trip trip = call.RoundTrip(false);  // the server parsed it and said no
+    if (trip != Database::Call::Trip::kDone) return Cancel(call);
     result.status = OCI_ERROR;
     result.record = error;
     return result;
@@ -310,7 +311,7 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
       return result;
     }
   }
-  Diagnostics::Instance().RoundTrip();
+  if (call.RoundTrip(!describeOnly) != Database::Call::Trip::kDone) return Cancel(call);
   if (describeOnly) return result;
 
   if (!m_isQuery) {
@@ -321,6 +322,7 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
       bool done = false;
       while (!error.IsError() && !done) error = m_cursor.Step(&ignored, &done);
     }
+    if (call.WasBroken()) return Cancel(call);
     if (error.IsError()) {
       result.status = OCI_ERROR;
       result.record = error;
@@ -337,8 +339,22 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
   m_executed = true;
   // The execute brings the requested rows and the prefetched ones back in the same trip.
   FillCache(iters);
+  if (call.WasBroken()) return Cancel(call);
   if (iters == 0) return result;
   return Deliver(defines, iters);
+}
+
+// A break (or the time budget) ended the call: its rows are dropped, the cursor is done, and a
+// break's answer takes one more round trip.
+CallResult Statement::Cancel(Database::Call& call) {
+  if (call.WasBroken()) call.CarryBreak();
+  m_cache.clear();
+  m_pendingError = OraError();
+  m_finished = true;
+  CallResult result;
+  result.status = OCI_ERROR;
+  result.record = MakeOraError(kOraUserCancel);
+  return result;
 }
 
 // Runs in the round trip of an execute or a fetch: brings rows until the cache holds the
@@ -398,8 +414,9 @@ CallResult Statement::Fetch(const std::map<ub4, DefineSlot>& defines, ub4 nrows)
       return result;
     }
     Database::Call call(*database);
-    Diagnostics::Instance().RoundTrip();
+    if (call.RoundTrip(true) != Database::Call::Trip::kDone) return Cancel(call);
     FillCache(nrows);
+    if (call.WasBroken()) return Cancel(call);
   }
   return Deliver(defines, nrows);
 }

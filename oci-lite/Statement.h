@@ -63,6 +63,7 @@ class Statement {
   // prefetched ones, as one round trip.
   void FillCache(ub4 requested);
   CallResult Deliver(const std::map<ub4, DefineSlot>& defines, ub4 nrows);
+  CallResult Cancel(Database::Call& call);
   OraError ApplyBinds(const std::map<ub4, BindSlot>& binds, ub4 element);
 
   std::string m_sql;

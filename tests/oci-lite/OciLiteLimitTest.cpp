@@ -29,7 +29,7 @@ class OciLiteLimits : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")) << session.failedCall;
   }
-  void TearDown() override { api.SetQueryTimeout(60000); }
+  void TearDown() override { api.SetQueryTimeout(0); }
 
   OciSession session;
   const OciApi& api = session.api;
