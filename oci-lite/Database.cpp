@@ -153,10 +153,14 @@ OraError Database::Open(const std::string& utf8Path, std::shared_ptr<ServerLink>
   opened->m_policy.Install(db);
   sqlite3_progress_handler(db, 1000, &Database::OnProgress, opened.get());
   sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
+  sqlite3_limit(db, SQLITE_LIMIT_LENGTH, Limits::kValueBytes);
+  sqlite3_hard_heap_limit64(Limits::kHeapBytes);
   sqlite3_busy_timeout(db, 2000);
   std::set<std::string> tables;
   {
     AccessPolicy::Trusted trusted(opened->m_policy);
+    // Sorts and temporary tables grow in memory, where the heap limit sees them, not on disk.
+    sqlite3_exec(db, "PRAGMA temp_store = MEMORY", nullptr, nullptr, nullptr);
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db, "SELECT lower(name) FROM main.sqlite_master", -1, &stmt,
                            nullptr) != SQLITE_OK) {

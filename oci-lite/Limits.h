@@ -7,6 +7,10 @@
 //     fails with ORA-01013 and the connection stays usable.
 //   - the memory that rows prefetched beyond the requested ones may take in one round trip, so
 //     that a huge OCI_ATTR_PREFETCH_ROWS on an endless result cannot exhaust the process.
+//   - the memory a statement may take in SQLite: no value longer than kValueBytes (per
+//     connection), and no more than kHeapBytes for all of the library's SQLite together (its
+//     temporary tables and sorts kept in memory, so that they count); beyond either the
+//     statement fails with ORA-04030.
 #pragma once
 
 #include <atomic>
@@ -18,6 +22,8 @@ class Limits {
  public:
   static constexpr unsigned kDefaultQueryTimeoutMs = 0;
   static constexpr size_t kPrefetchBytes = 16u << 20;
+  static constexpr int kValueBytes = 16 << 20;
+  static constexpr long long kHeapBytes = 256ll << 20;
 
   static Limits& Instance();
 

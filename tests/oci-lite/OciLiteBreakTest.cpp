@@ -12,9 +12,6 @@ namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-typedef sword(__cdecl* BreakFn)(void* hndlp, OCIError* errhp);
-typedef void(__cdecl* SetServerWorkFn)(unsigned microseconds);
-
 // Never finishes on its own: counts an endless sequence.
 const char kEndlessCount[] =
     "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r) SELECT COUNT(*) FROM r";
@@ -22,8 +19,6 @@ const char kEndlessCount[] =
 class OciLiteBreak : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_NE(nullptr, Break);
-    ASSERT_NE(nullptr, SetServerWork);
     ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")) << session.failedCall;
   }
   void TearDown() override {
@@ -55,10 +50,8 @@ class OciLiteBreak : public ::testing::Test {
 
   OciSession session;  // OCI_OBJECT: not threaded, and OCIBreak is still allowed in
   const OciApi& api = session.api;
-  BreakFn Break = reinterpret_cast<BreakFn>(
-      reinterpret_cast<void (*)()>(GetProcAddress(api.module, "OCIBreak")));
-  SetServerWorkFn SetServerWork = reinterpret_cast<SetServerWorkFn>(
-      reinterpret_cast<void (*)()>(GetProcAddress(api.module, "OciLiteSetServerWork")));
+  const BreakFn Break = api.Break;
+  const OciLiteSetServerWorkFn SetServerWork = api.SetServerWork;
   sword breakStatus = OCI_ERROR;
 };
 

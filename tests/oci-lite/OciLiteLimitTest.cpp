@@ -160,6 +160,20 @@ TEST_F(OciLiteLimits, FetchThatRunsAwayIsCancelledAfterTheRowsItHad) {
   api.HandleFree(stmt, OCI_HTYPE_STMT);
 }
 
+TEST_F(OciLiteLimits, BudgetEndsTheWaitForTheServersWorkToo) {
+  api.SetQueryTimeout(300);
+  api.SetServerWork(30000000);
+  DWORD start = GetTickCount();
+  sword status = OCI_SUCCESS;
+  session.Query("SELECT COUNT(1) FROM USER_OBJECTS", {}, 1, &status);
+  DWORD elapsed = GetTickCount() - start;
+  api.SetServerWork(0);
+  EXPECT_EQ(OCI_ERROR, status);
+  EXPECT_EQ(1013, session.LastError().code);
+  EXPECT_GE(elapsed, 300u - 16u);
+  EXPECT_LT(elapsed, 10000u);
+}
+
 TEST_F(OciLiteLimits, BudgetOfZeroMeansNoLimitForOrdinaryQueries) {
   api.SetQueryTimeout(0);
   sword status = OCI_SUCCESS;
