@@ -164,11 +164,14 @@ bool CPackListDlg::LoadObjects(DBConnect& connection)
         nFailuresInRow = 0;
         if (kind == ObjectListCursor::Row::End)
             break;
-        // A name cut to its buffer (or empty) would be handed back as another object's name:
-        // such a row is reported and not offered.
+        // A name cut to its buffer would be handed back as another object's name, and an
+        // empty one names nothing: such rows are reported once and not offered.
         if (kind != ObjectListCursor::Row::Object) {
             if (!bReported) {
-                ShowAppMessage(Recode(CString(ExportTexts::kNameDoesNotFit) + row.strName, CP_UTF8, CP_ACP));
+                const CString strText = kind == ObjectListCursor::Row::Empty
+                                            ? CString(ExportTexts::kEmptyName)
+                                            : CString(ExportTexts::kNameDoesNotFit) + row.strName;
+                ShowAppMessage(Recode(strText, CP_UTF8, CP_ACP));
                 bReported = true;
             }
             continue;

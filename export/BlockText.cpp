@@ -50,7 +50,7 @@ bool ConvertExactly(const wchar_t* pText, int nLength, UINT nCodePage, std::stri
 
 bool Encode(const CString& strUtf8, UINT nCodePage, CString& strEncoded, Unencodable& lost)
 {
-    const std::wstring strWide = ToWide(strUtf8, CP_UTF8);
+    const std::wstring strWide = ToWide(strUtf8.GetString(), strUtf8.GetLength(), CP_UTF8);
     std::string strBytes;
     if (ConvertExactly(strWide.data(), int(strWide.size()), nCodePage, strBytes)) {
         strEncoded = CString(strBytes.data(), int(strBytes.size()));

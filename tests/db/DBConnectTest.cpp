@@ -100,8 +100,8 @@ TEST_F(DBConnectTest, LogonCallsTheEntryPointsInTheirPublishedOrder)
     // The client's own character set is asked for on an environment of its own first; the
     // session's environment then asks for AL32UTF8. Two error handles: the second is Break's.
     const std::vector<std::string> expected = {
-        "OCIInitialize",  "OCIEnvNlsCreate", "OCIAttrGet",      "OCINlsCharSetIdToName", "OCIHandleFree",
-        "OCIEnvNlsCreate", "OCIHandleAlloc", "OCIHandleAlloc",  "OCIHandleAlloc",        "OCIHandleAlloc",
+        "OCIInitialize",  "OCIEnvNlsCreate", "OCIHandleAlloc",  "OCIAttrGet", "OCINlsCharSetIdToName", "OCIHandleFree",
+        "OCIHandleFree", "OCIEnvNlsCreate", "OCIHandleAlloc", "OCIHandleAlloc",  "OCIHandleAlloc",        "OCIHandleAlloc",
         "OCIAttrSet",     "OCIHandleAlloc",  "OCIServerAttach", "OCIAttrSet",            "OCIAttrSet",
         "OCISessionBegin", "OCIAttrSet"};
     EXPECT_EQ(calls, expected);

@@ -352,7 +352,7 @@ TEST_F(MainDlg, StopEndsTheJobAndNothingMoreArrives)
     const std::string strFile = OutputFile("stop.sql");
     Fill("scott", "tiger", "slowdb", strFile, nullptr);
     ClickWithMouse(Item(IDC_RADIO_ALL));
-    OciLiteControl::SetRoundTripDelay(40000);
+    OciLiteControl::SetRoundTripDelay(1000000);
     Press(IDOK);
     ASSERT_TRUE(PumpUntil([this] { return LogCount() > 40; }, 20000));
     ASSERT_EQ("Stop", Text(IDOK));
@@ -386,7 +386,7 @@ TEST_F(MainDlg, CloseWhileRunningIsRefusedAndTheWorkerHeld)
     });
     Fill("scott", "tiger", "slowdb", OutputFile("hold.sql"), nullptr);
     ClickWithMouse(Item(IDC_RADIO_ALL));
-    OciLiteControl::SetRoundTripDelay(20000);
+    OciLiteControl::SetRoundTripDelay(1000000);
     Press(IDOK);
     ASSERT_TRUE(PumpUntil([this] { return LogCount() > 40; }, 20000));
 
@@ -614,9 +614,9 @@ TEST_F(MainDlg, ResizeKeepsTheLayout)
 class FakeWorker {
 public:
     // Runs on the test thread: a new job, as Start makes one.
-    FakeWorker() : m_nJob(JobControl::BeginJob())
+    explicit FakeWorker(HWND hDialog) : m_nJob(JobControl::BeginJob())
     {
-        ReportQueue::Instance().BeginJob(m_nJob);
+        ReportQueue::Instance().BeginJob(m_nJob, hDialog, g_uAddStrMsg);
         g_bRunning = 1;
     }
     ~FakeWorker()
@@ -657,7 +657,7 @@ TEST_F(MainDlg, BatchesKeepEveryLineInOrderAndEndTheJobWithTheirLastLine)
     expected.push_back("held back across a batch");
     expected.push_back("");
 
-    FakeWorker worker;
+    FakeWorker worker(m_hDlg);
     worker.Run([&] {
         for (int i = 0; i < 2999; ++i)
             AddLogText(CString(("line " + std::to_string(i) + "\n").c_str()), 1);
@@ -696,7 +696,7 @@ TEST_F(MainDlg, BatchesKeepEveryLineInOrderAndEndTheJobWithTheirLastLine)
 
 TEST_F(MainDlg, BarsShowTheNewestProgressOfABatch)
 {
-    FakeWorker worker;
+    FakeWorker worker(m_hDlg);
     worker.Run([] {
         CJobSection section(CWorkerThreadJob::Current());
         ReportQueue::Instance().SetProgress(CWorkerThreadJob::Current(), 10, 5);
@@ -714,7 +714,7 @@ TEST_F(MainDlg, BarsShowTheNewestProgressOfABatch)
 TEST_F(MainDlg, StopDropsQueuedLinesOfTheStoppedJob)
 {
     ::SetWindowTextA(Item(IDOK), "Stop");
-    FakeWorker stopped;
+    FakeWorker stopped(m_hDlg);
     HANDLE hGoOn = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::atomic<bool> bQueued{false};
     stopped.Run([&] {
@@ -740,7 +740,7 @@ TEST_F(MainDlg, StopDropsQueuedLinesOfTheStoppedJob)
               ListLines(Item(IDC_LOG)));
 
     // A later job sees nothing of the stopped worker either.
-    FakeWorker next;
+    FakeWorker next(m_hDlg);
     ::ResetEvent(hGoOn);
     stopped.Run([&] { AddLogText("stale\n", 1); });
     next.Run([&] { AddLogText("fresh\n", 1); });
@@ -758,7 +758,7 @@ TEST_F(MainDlg, StopDropsQueuedLinesOfTheStoppedJob)
 TEST_F(MainDlg, LogKeepsTheNewestHundredThousandLines)
 {
     const int nTotal = CLogList::kMaxLines + 40000;
-    FakeWorker worker;
+    FakeWorker worker(m_hDlg);
     worker.Run([&] {
         for (int i = 0; i < nTotal; ++i)
             AddLogText(CString(std::to_string(i).c_str()), 0);

@@ -50,7 +50,7 @@ const Fixture kFixtures[] = {
     {"nullone",
      "INSERT INTO objects VALUES('SCOTT','A_PKG','PACKAGE','VALID'),('SCOTT',NULL,'PROCEDURE','VALID'),"
      "('SCOTT','Z_FUNC','FUNCTION','VALID');"},
-    // Many such rows in a row: loading must end.
+    // Many such rows in a row.
     {"nullmany",
      "INSERT INTO objects VALUES('SCOTT','A_PKG','PACKAGE','VALID');"
      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<50)"
@@ -83,14 +83,16 @@ const Fixture kFixtures[] = {
      " 'VALID';"
      "INSERT INTO source SELECT 'SCOTT', substr(replace(hex(zeroblob(128)),'0','L'),1,128), 'PROCEDURE', 1,"
      " 'procedure long_one is begin null; end;' || char(10);"},
-    // Many objects of many lines: a job that runs long enough to be stopped.
+    // Many objects of many wide lines: the source arrives in several round trips (its bytes
+    // pass the client's prefetch memory), so with a slow link the job runs long enough to be
+    // stopped.
     {"slowdb",
      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<60)"
      " INSERT INTO objects SELECT 'SCOTT', printf('P%03d', i), 'PROCEDURE', 'VALID' FROM n;"
      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<60),"
-     " m(j) AS (SELECT 1 UNION ALL SELECT j+1 FROM m WHERE j<30)"
+     " m(j) AS (SELECT 1 UNION ALL SELECT j+1 FROM m WHERE j<100)"
      " INSERT INTO source SELECT 'SCOTT', printf('P%03d', i), 'PROCEDURE', j,"
-     " printf('  -- line %d of P%03d', j, i) || char(10) FROM n, m;"},
+     " printf('  -- line %d of P%03d ', j, i) || replace(hex(zeroblob(1800)),'0','x') || char(10) FROM n, m;"},
 };
 
 void CreateFixture(const std::string& strFolder, const Fixture& fixture)
@@ -364,7 +366,7 @@ bool SetTraceFile(const std::string& strPath)
 
 std::vector<std::string> CountedCallsOfTrace(const std::string& strPath)
 {
-    static const char* const kCounted[] = {"OCIAttrSet",    "OCIServerAttach", "OCIServerDetach", "OCISessionBegin",
+    static const char* const kCounted[] = {"OCIAttrGet", "OCIAttrSet",    "OCIServerAttach", "OCIServerDetach", "OCISessionBegin",
                                            "OCISessionEnd", "OCIStmtPrepare",  "OCIBindByPos",    "OCIDefineByPos",
                                            "OCIStmtExecute", "OCIStmtFetch"};
     std::vector<std::string> calls;
