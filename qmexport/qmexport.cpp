@@ -85,6 +85,8 @@ int Run()
     params.bSysdba = line.bSysdba;
     params.strFileName = line.strFile;
     params.objectNames = line.objectNames;
+    params.kinds = line.kinds;
+    params.strOwner = line.strOwner;
     PasswordWiper wiper(params.strPassword);
     PasswordSource::Read(params.strPassword);
     if (StopRequest::Flag().load())
