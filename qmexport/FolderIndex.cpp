@@ -9,24 +9,15 @@
 
 #include "framework/Text.h"
 #include "qmexport/ObjectFileNames.h"
+#include "qmexport/ObjectKinds.h"
 
 namespace {
 
 const char kManifestHeader[] =
     "# Files qmexport wrote into this folder; it removes them when their objects are gone.\n";
 
-// The place of a type in the script: specifications before the code that calls them, bodies
-// last, when every specification and stand-alone subprogram they may call exists.
-int GroupOf(const CString& strType)
-{
-    if (strType == "PACKAGE")
-        return 0;
-    if (strType == "FUNCTION")
-        return 1;
-    if (strType == "PROCEDURE")
-        return 2;
-    return 3;
-}
+// SQL*Plus would take each "&" of the source for a substitution variable and ask for its value.
+const char kInstallPreamble[] = "SET DEFINE OFF\n";
 
 }  // namespace
 
@@ -71,10 +62,10 @@ std::string Text(const std::set<std::wstring>& files)
         CString strName;
         CString strType;
         if (ObjectFileNames::ObjectOf(strFile, strName, strType))
-            entries.emplace_back(GroupOf(strType), strName.str(), strFile);
+            entries.emplace_back(ObjectKinds::OfType(strType)->nInstallGroup, strName.str(), strFile);
     }
     std::sort(entries.begin(), entries.end());
-    std::string strText;
+    std::string strText = kInstallPreamble;
     for (const auto& entry : entries) {
         const std::string strFile = FromWide(std::get<2>(entry));
         // SQL*Plus ends a file name at a space unless it is quoted.

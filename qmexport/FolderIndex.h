@@ -5,9 +5,11 @@
 //                   a line (UTF-8, sorted). A later run removes a file of an object that is
 //                   gone only when the manifest names it; every other file in the folder is
 //                   the user's and stays untouched.
-//   InstallScript - "install.sql": runs every object's file with @@, package specifications
-//                   first, then functions, procedures and package bodies, each group in the
-//                   order of the objects' names, so that SQL*Plus recreates the schema's code.
+//   InstallScript - "install.sql": "SET DEFINE OFF", then every object's file with @@ in the
+//                   groups of ObjectKinds (types, package specifications, functions,
+//                   procedures, then type and package bodies together, then triggers), each
+//                   group in the order of the objects' names, so that SQL*Plus recreates the
+//                   schema's code.
 #pragma once
 
 #include <set>

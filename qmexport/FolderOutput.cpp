@@ -4,6 +4,7 @@
 #include "export/ExportTexts.h"
 #include "framework/Text.h"
 #include "qmexport/FolderIndex.h"
+#include "qmexport/ObjectKinds.h"
 
 namespace {
 
@@ -14,9 +15,18 @@ const char kReadListText[] = "Error while read the list of files written before.
 
 }  // namespace
 
-FolderOutput::FolderOutput(std::wstring strFolder, bool bWholeSchema)
+FolderOutput::FolderOutput(std::wstring strFolder, bool bWholeSchema, const std::vector<CString>& kinds)
     : m_files(std::move(strFolder)), m_bWholeSchema(bWholeSchema)
 {
+    for (const CString& strKind : kinds.empty() ? ObjectKinds::WindowKinds() : kinds)
+        m_kinds.insert(strKind.str());
+}
+
+bool FolderOutput::IsRunKind(const std::wstring& strFile) const
+{
+    CString strName;
+    CString strType;
+    return ObjectFileNames::ObjectOf(strFile, strName, strType) && m_kinds.count(strType.str()) != 0;
 }
 
 void FolderOutput::SetFailure(ExportFailure& failure, const char* pszText, const std::wstring& strFile,
@@ -57,15 +67,15 @@ bool FolderOutput::Check(ExportFailure& failure)
         return false;
     }
     m_rememberedFiles = m_previousFiles;
-    // Named objects only: the folder's other objects count for case twins too, so that an
-    // object keeps the file name a run over the whole schema gives it.
-    if (!m_bWholeSchema) {
-        for (const std::wstring& strFile : m_previousFiles) {
-            CString strName;
-            CString strType;
-            if (ObjectFileNames::ObjectOf(strFile, strName, strType))
-                m_twins.Add(strName);
-        }
+    // The folder's objects that this run does not list (all of them when the run names its
+    // objects, those of other kinds otherwise) count for case twins too, so that an object
+    // keeps the file name a run over the whole schema with every kind gives it.
+    for (const std::wstring& strFile : m_previousFiles) {
+        CString strName;
+        CString strType;
+        if (ObjectFileNames::ObjectOf(strFile, strName, strType) &&
+            (!m_bWholeSchema || m_kinds.count(strType.str()) == 0))
+            m_twins.Add(strName);
     }
     return true;
 }
@@ -109,6 +119,12 @@ bool FolderOutput::Complete(ExportFailure& failure)
     m_held.clear();
 
     std::set<std::wstring> kept = m_bWholeSchema ? m_runFiles : m_rememberedFiles;
+    if (m_bWholeSchema) {
+        for (const std::wstring& strFile : m_previousFiles) {
+            if (!IsRunKind(strFile) && ::GetFileAttributesW(m_files.PathOf(strFile).c_str()) != INVALID_FILE_ATTRIBUTES)
+                kept.insert(strFile);
+        }
+    }
     const bool bRemoved = !m_bWholeSchema || RemoveStaleFiles(failure);
     if (!bRemoved) {
         // A file that could not be removed stays in the manifest, to be removed later.
@@ -119,7 +135,7 @@ bool FolderOutput::Complete(ExportFailure& failure)
     }
     std::set<std::wstring> installed;
     for (const std::wstring& strFile : kept) {
-        if (bRemoved || m_runFiles.count(strFile) != 0 || !m_bWholeSchema)
+        if (bRemoved || m_runFiles.count(strFile) != 0 || !m_bWholeSchema || !IsRunKind(strFile))
             installed.insert(strFile);
     }
     ExportFailure indexFailure;
@@ -185,7 +201,7 @@ bool FolderOutput::RemoveStaleFiles(ExportFailure& failure)
 {
     bool bAll = true;
     for (const std::wstring& strFile : m_previousFiles) {
-        if (m_runFiles.count(strFile) != 0)
+        if (m_runFiles.count(strFile) != 0 || !IsRunKind(strFile))
             continue;
         const bool bExisted = ::GetFileAttributesW(m_files.PathOf(strFile).c_str()) != INVALID_FILE_ATTRIBUTES;
         if (!m_files.Remove(strFile)) {

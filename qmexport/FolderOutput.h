@@ -15,9 +15,10 @@
 // under its final name. A sink that was not told holds the blocks of names with lower-case
 // letters until the end of the run, when every name is known.
 //
-// A run over the whole schema (no object names given) makes the folder match the schema:
-// install.sql and the manifest name exactly this run's files, and manifest files of objects
-// no longer listed are removed. A run over named objects only adds and updates: the manifest
+// A run over the whole schema (no object names given) makes the folder match the schema in
+// the kinds it exports: manifest files of those kinds whose objects are no longer listed are
+// removed; files of other kinds (from a run with more kinds) stay, and install.sql keeps
+// running them. A run over named objects only adds and updates: the manifest
 // keeps what it named, and install.sql runs every object file the manifest names.
 #pragma once
 
@@ -31,7 +32,8 @@
 
 class FolderOutput : public ExportSink {
 public:
-    FolderOutput(std::wstring strFolder, bool bWholeSchema);
+    // kinds: the run's object types as Oracle names them; empty for the window's four.
+    FolderOutput(std::wstring strFolder, bool bWholeSchema, const std::vector<CString>& kinds = {});
 
     bool Check(ExportFailure& failure) override;
     void Listed(const std::vector<ExportObjectId>& objects) override;
@@ -53,12 +55,15 @@ private:
     bool WriteObjectFile(const std::wstring& strFile, const CString& strBlock, ExportFailure& failure);
     // Puts a file name into the manifest on disk before the file is created.
     bool Remember(const std::wstring& strFile, ExportFailure& failure);
+    // Whether this run exports the kind of a manifest file (so a whole run may remove it).
+    bool IsRunKind(const std::wstring& strFile) const;
     bool RemoveStaleFiles(ExportFailure& failure);
     bool ReplaceIndexFile(const std::wstring& strName, const std::string& strContent, ExportFailure& failure);
     void SetFailure(ExportFailure& failure, const char* pszText, const std::wstring& strFile, DWORD nError) const;
 
     FolderFiles m_files;
     bool m_bWholeSchema;
+    std::set<std::string> m_kinds;
     // The manifest as the previous runs left it, and as it stands on disk now.
     std::set<std::wstring> m_previousFiles;
     std::set<std::wstring> m_rememberedFiles;

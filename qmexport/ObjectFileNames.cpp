@@ -6,20 +6,9 @@
 #include <cwchar>
 
 #include "framework/Text.h"
+#include "qmexport/ObjectKinds.h"
 
 namespace {
-
-struct TypeExtension {
-    const char* pszType;
-    const wchar_t* pszExtension;
-};
-
-const TypeExtension kTypes[] = {
-    {"PACKAGE", L"pks"},
-    {"PACKAGE BODY", L"pkb"},
-    {"PROCEDURE", L"prc"},
-    {"FUNCTION", L"fnc"},
-};
 
 // Names Windows keeps for devices, whatever extension follows them.
 const wchar_t* const kDeviceNames[] = {
@@ -77,20 +66,14 @@ namespace ObjectFileNames {
 
 std::wstring ExtensionOf(const CString& strType)
 {
-    for (const TypeExtension& entry : kTypes) {
-        if (strType == entry.pszType)
-            return entry.pszExtension;
-    }
-    return std::wstring();
+    const ObjectKind* pKind = ObjectKinds::OfType(strType);
+    return pKind != nullptr ? pKind->pszExtension : std::wstring();
 }
 
 CString TypeOf(const std::wstring& strExtension)
 {
-    for (const TypeExtension& entry : kTypes) {
-        if (::lstrcmpiW(strExtension.c_str(), entry.pszExtension) == 0)
-            return entry.pszType;
-    }
-    return CString();
+    const ObjectKind* pKind = ObjectKinds::OfExtension(strExtension);
+    return pKind != nullptr ? CString(pKind->pszType) : CString();
 }
 
 std::wstring Stem(const CString& strName, bool bMarkCase)

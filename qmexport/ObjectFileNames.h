@@ -1,7 +1,8 @@
 // ObjectFileNames.h
 //
 // The file names of a folder export: one file per object, "<name>.<ext>" with the extension
-// of its type (pks package, pkb package body, prc procedure, fnc function).
+// of its kind (ObjectKinds: tps type, tpb type body, pks package, pkb package body,
+// prc procedure, fnc function, trg trigger).
 //   ObjectFileNames - the name as stored, escaped only where a Windows folder could not hold
 //                     it as it is, and turned back into the name (see the README's "File
 //                     names" for the rules). Every rule is reversible, and no two objects get
@@ -22,7 +23,8 @@
 
 namespace ObjectFileNames {
 
-// The extension of an object type ("pks" for "PACKAGE", ...); empty for any other type.
+// The extension of an object type ("pks" for "PACKAGE", ...); empty for a type that is none
+// of ObjectKinds.
 std::wstring ExtensionOf(const CString& strType);
 // The object type of an extension (either case); empty for any other extension.
 CString TypeOf(const std::wstring& strExtension);

@@ -96,7 +96,7 @@ int Run()
     if (!line.strFile.empty())
         sink = std::make_unique<OutputFile>(line.strFile);
     else
-        sink = std::make_unique<FolderOutput>(line.strFolder, line.objectNames.empty());
+        sink = std::make_unique<FolderOutput>(line.strFolder, line.objectNames.empty(), line.kinds);
 
     const ProgressStyle style = line.bQuiet                  ? ProgressStyle::Quiet
                                 : IsConsole(STD_ERROR_HANDLE) ? ProgressStyle::StatusLine

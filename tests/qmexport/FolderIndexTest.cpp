@@ -31,14 +31,19 @@ TEST(ManifestTest, ParseSkipsCommentsBlankLinesAndACutLastLine)
         EXPECT_EQ(Manifest::Parse(entry.first), entry.second) << entry.first;
 }
 
-TEST(InstallScriptTest, SpecificationsFunctionsProceduresThenBodiesEachByName)
+TEST(InstallScriptTest, TypesSpecificationsFunctionsProceduresBodiesThenTriggersEachByName)
 {
     const std::set<std::wstring> files = {
         L"Z_PKG.pkb", L"Z_PKG.pks", L"A_PKG.pkb", L"A_PKG.pks", L"B_PROC.prc", L"A_PROC.prc",
         L"Y_FUNC.fnc", L"C_FUNC.fnc", L"install.sql", L"notes.txt", L"%61%62%63.prc", L"ABC.prc",
-        L"My Proc.prc"};
+        L"My Proc.prc", L"T_AUDIT.trg", L"A_TRG.trg", L"Z_TYPE.tps", L"B_TYPE.tps", L"Z_TYPE.tpb",
+        L"B_TYPE.tpb", L"M_PKG.pkb", L"M_PKG.pks"};
     EXPECT_EQ(InstallScript::Text(files),
+              "SET DEFINE OFF\n"
+              "@@B_TYPE.tps\n"
+              "@@Z_TYPE.tps\n"
               "@@A_PKG.pks\n"
+              "@@M_PKG.pks\n"
               "@@Z_PKG.pks\n"
               "@@C_FUNC.fnc\n"
               "@@Y_FUNC.fnc\n"
@@ -48,11 +53,17 @@ TEST(InstallScriptTest, SpecificationsFunctionsProceduresThenBodiesEachByName)
               "@@\"My Proc.prc\"\n"
               "@@%61%62%63.prc\n"
               "@@A_PKG.pkb\n"
-              "@@Z_PKG.pkb\n");
+              "@@B_TYPE.tpb\n"
+              "@@M_PKG.pkb\n"
+              "@@Z_PKG.pkb\n"
+              "@@Z_TYPE.tpb\n"
+              "@@A_TRG.trg\n"
+              "@@T_AUDIT.trg\n");
 }
 
-TEST(InstallScriptTest, NoObjectsNoLines)
+// SQL*Plus would otherwise ask for a value for every "&" in the source.
+TEST(InstallScriptTest, NoObjectsOnlyTurnsSubstitutionOff)
 {
-    EXPECT_EQ(InstallScript::Text({}), "");
-    EXPECT_EQ(InstallScript::Text({L"install.sql", L".qmexport-files"}), "");
+    EXPECT_EQ(InstallScript::Text({}), "SET DEFINE OFF\n");
+    EXPECT_EQ(InstallScript::Text({L"install.sql", L".qmexport-files"}), "SET DEFINE OFF\n");
 }

@@ -29,7 +29,7 @@ const std::vector<Block> kSchema = {
     {"PROC_C", "PROCEDURE", "CREATE OR REPLACE PROCEDURE PROC_C IS\nBEGIN NULL; END;\n/\n"},
 };
 
-const char kInstall[] = "@@PKG_A.pks\n@@FUNC_B.fnc\n@@PROC_C.prc\n@@PKG_A.pkb\n";
+const char kInstall[] = "SET DEFINE OFF\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@PROC_C.prc\n@@PKG_A.pkb\n";
 
 // One run of the sink over these blocks; bComplete false ends it as a stop or failure would.
 struct SinkRun {
@@ -42,9 +42,9 @@ struct SinkRun {
 };
 
 SinkRun RunSink(const std::string& strFolder, const std::vector<Block>& blocks, bool bWholeSchema = true,
-                bool bComplete = true)
+                bool bComplete = true, const std::vector<CString>& kinds = {})
 {
-    FolderOutput sink(Wide(strFolder), bWholeSchema);
+    FolderOutput sink(Wide(strFolder), bWholeSchema, kinds);
     SinkRun run;
     ExportFailure failure;
     run.bChecked = sink.Check(failure);
@@ -95,6 +95,62 @@ TEST(FolderOutputTest, OnlyTheChangedObjectIsWrittenAgain)
         EXPECT_EQ(WriteTime(folder / pszFile), nOld) << pszFile;
 }
 
+const std::vector<Block> kOtherKinds = {
+    {"ADDRESS_T", "TYPE", "CREATE OR REPLACE TYPE ADDRESS_T AS OBJECT (X NUMBER);\n/\n"},
+    {"ADDRESS_T", "TYPE BODY", "CREATE OR REPLACE TYPE BODY ADDRESS_T AS\nEND;\n/\n"},
+    {"AUDIT_TRG", "TRIGGER", "CREATE OR REPLACE TRIGGER AUDIT_TRG\nBEGIN NULL; END;\n/\n"},
+};
+
+std::vector<Block> AllKinds()
+{
+    std::vector<Block> blocks = kSchema;
+    blocks.insert(blocks.end(), kOtherKinds.begin(), kOtherKinds.end());
+    return blocks;
+}
+
+const std::vector<CString> kAllKinds = {"PACKAGE", "PACKAGE BODY", "PROCEDURE", "FUNCTION",
+                                        "TYPE",    "TYPE BODY",    "TRIGGER"};
+
+const char kAllKindsInstall[] =
+    "SET DEFINE OFF\n@@ADDRESS_T.tps\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@PROC_C.prc\n@@ADDRESS_T.tpb\n@@PKG_A.pkb\n"
+    "@@AUDIT_TRG.trg\n";
+
+TEST(FolderOutputTest, EveryKindHasItsExtensionAndPlaceInTheInstallScript)
+{
+    TempFolder folder("sink_kinds");
+    const SinkRun run = RunSink(folder.Path(), AllKinds(), true, true, kAllKinds);
+    ASSERT_TRUE(run.bCompleted);
+    EXPECT_EQ(ReadFile(folder / "ADDRESS_T.tps"), kOtherKinds[0].pszText);
+    EXPECT_EQ(ReadFile(folder / "ADDRESS_T.tpb"), kOtherKinds[1].pszText);
+    EXPECT_EQ(ReadFile(folder / "AUDIT_TRG.trg"), kOtherKinds[2].pszText);
+    EXPECT_EQ(ReadFile(folder / "install.sql"), kAllKindsInstall);
+}
+
+// A run with fewer kinds removes stale files of its own kinds only; the others stay in the
+// folder, in the manifest and in install.sql, and a later run with every kind still removes
+// them when their objects are gone.
+TEST(FolderOutputTest, AWholeRunRemovesStaleFilesOnlyOfTheKindsItExports)
+{
+    TempFolder folder("sink_kinds_stale");
+    ASSERT_TRUE(RunSink(folder.Path(), AllKinds(), true, true, kAllKinds).bCompleted);
+    const std::vector<Block> fewer = {kSchema[0], kSchema[1], kSchema[2]};
+
+    ASSERT_TRUE(RunSink(folder.Path(), fewer).bCompleted);
+    EXPECT_FALSE(FileExists(folder / "PROC_C.prc"));
+    for (const char* pszFile : {"ADDRESS_T.tps", "ADDRESS_T.tpb", "AUDIT_TRG.trg"})
+        EXPECT_TRUE(FileExists(folder / pszFile)) << pszFile;
+    EXPECT_EQ(ReadFile(folder / "install.sql"),
+              "SET DEFINE OFF\n@@ADDRESS_T.tps\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@ADDRESS_T.tpb\n@@PKG_A.pkb\n"
+              "@@AUDIT_TRG.trg\n");
+
+    const std::vector<Block> triggerGone = {kSchema[0], kOtherKinds[0], kOtherKinds[1]};
+    ASSERT_TRUE(RunSink(folder.Path(), triggerGone, true, true, {"TRIGGER", "TYPE", "TYPE BODY", "FUNCTION"}).bCompleted);
+    EXPECT_FALSE(FileExists(folder / "AUDIT_TRG.trg"));
+    EXPECT_TRUE(FileExists(folder / "PKG_A.pks"));
+    EXPECT_EQ(ReadFile(folder / "install.sql"),
+              "SET DEFINE OFF\n@@ADDRESS_T.tps\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@ADDRESS_T.tpb\n@@PKG_A.pkb\n");
+}
+
 TEST(FolderOutputTest, CaseTwinsGetFilesOfTheirOwnAndSoloMixedCaseStaysAsStored)
 {
     TempFolder folder("sink_twins");
@@ -111,7 +167,7 @@ TEST(FolderOutputTest, CaseTwinsGetFilesOfTheirOwnAndSoloMixedCaseStaysAsStored)
     EXPECT_EQ(ReadFile(folder / "A%62%63.prc"), blocks[1].pszText);
     EXPECT_EQ(ReadFile(folder / "Solo.fnc"), blocks[2].pszText);
     EXPECT_EQ(ReadFile(folder / "%61%62%63.prc"), blocks[3].pszText);
-    EXPECT_EQ(ReadFile(folder / "install.sql"), "@@Solo.fnc\n@@ABC.prc\n@@A%62%63.prc\n@@%61%62%63.prc\n");
+    EXPECT_EQ(ReadFile(folder / "install.sql"), "SET DEFINE OFF\n@@Solo.fnc\n@@ABC.prc\n@@A%62%63.prc\n@@%61%62%63.prc\n");
 }
 
 TEST(FolderOutputTest, NamedObjectsAddAndUpdateButRemoveNothing)
@@ -123,7 +179,7 @@ TEST(FolderOutputTest, NamedObjectsAddAndUpdateButRemoveNothing)
     ASSERT_TRUE(run.bCompleted);
     for (const char* pszFile : {"FUNC_B.fnc", "PKG_A.pks", "PKG_A.pkb", "PROC_C.prc", "NEW_P.prc"})
         EXPECT_TRUE(FileExists(folder / pszFile)) << pszFile;
-    EXPECT_EQ(ReadFile(folder / "install.sql"), "@@PKG_A.pks\n@@FUNC_B.fnc\n@@NEW_P.prc\n@@PROC_C.prc\n@@PKG_A.pkb\n");
+    EXPECT_EQ(ReadFile(folder / "install.sql"), "SET DEFINE OFF\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@NEW_P.prc\n@@PROC_C.prc\n@@PKG_A.pkb\n");
 }
 
 // A named-objects run sees the folder's other objects as possible twins, so an object keeps
@@ -156,7 +212,7 @@ TEST(FolderOutputTest, ARunThatEndsEarlyForgetsNothingItWrote)
     const std::vector<std::string> expectedFiles = {".qmexport-files", "FUNC_B.fnc", "PKG_A.pks", "install.sql"};
     EXPECT_EQ(ListFiles(folder.Path()), expectedFiles);
     EXPECT_EQ(ReadFile(folder / "PKG_A.pks"), kSchema[1].pszText);
-    EXPECT_EQ(ReadFile(folder / "install.sql"), "@@FUNC_B.fnc\n");
+    EXPECT_EQ(ReadFile(folder / "install.sql"), "SET DEFINE OFF\n@@FUNC_B.fnc\n");
     const std::string strManifest = ReadFile(folder / ".qmexport-files");
     EXPECT_NE(strManifest.find("FUNC_B.fnc\n"), std::string::npos);
     EXPECT_NE(strManifest.find("PKG_A.pks\n"), std::string::npos);

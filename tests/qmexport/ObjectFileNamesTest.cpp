@@ -93,13 +93,16 @@ TEST(ObjectFileNamesTest, OtherFilesAreNoObjectsFiles)
 TEST(ObjectFileNamesTest, ExtensionsAndTypesMatchBothWays)
 {
     const std::pair<const char*, const wchar_t*> kTypes[] = {
-        {"PACKAGE", L"pks"}, {"PACKAGE BODY", L"pkb"}, {"PROCEDURE", L"prc"}, {"FUNCTION", L"fnc"}};
+        {"PACKAGE", L"pks"}, {"PACKAGE BODY", L"pkb"}, {"PROCEDURE", L"prc"}, {"FUNCTION", L"fnc"},
+        {"TYPE", L"tps"},    {"TYPE BODY", L"tpb"},    {"TRIGGER", L"trg"}};
     for (const auto& type : kTypes) {
         EXPECT_EQ(ObjectFileNames::ExtensionOf(type.first), type.second);
         EXPECT_EQ(ObjectFileNames::TypeOf(type.second).str(), type.first);
     }
     EXPECT_EQ(ObjectFileNames::TypeOf(L"PKS").str(), "PACKAGE");
-    EXPECT_TRUE(ObjectFileNames::ExtensionOf("TRIGGER").empty());
+    EXPECT_EQ(ObjectFileNames::TypeOf(L"Trg").str(), "TRIGGER");
+    for (const char* pszType : {"VIEW", "TABLE", "JAVA SOURCE", "type", ""})
+        EXPECT_TRUE(ObjectFileNames::ExtensionOf(pszType).empty()) << pszType;
 }
 
 TEST(CaseTwinsTest, OnlyNamesThatDifferInCaseAloneAreTwins)
