@@ -19,11 +19,10 @@ const wchar_t* const kDeviceNames[] = {
 
 const wchar_t kHexDigits[] = L"0123456789ABCDEF";
 
-std::wstring Upper(std::wstring strText)
+// The characters of a stored name (UTF-8).
+std::wstring Characters(const CString& strName)
 {
-    if (!strText.empty())
-        ::CharUpperBuffW(&strText[0], DWORD(strText.size()));
-    return strText;
+    return ToWide(strName.GetString(), strName.GetLength(), CP_UTF8);
 }
 
 // Characters no Windows file name may hold.
@@ -38,17 +37,19 @@ bool IsDeviceName(const std::wstring& strName)
     std::wstring strBase = strName.substr(0, strName.find(L'.'));
     while (!strBase.empty() && strBase.back() == L' ')
         strBase.pop_back();
-    strBase = Upper(strBase);
     for (const wchar_t* pszDevice : kDeviceNames) {
-        if (strBase == pszDevice)
+        if (ObjectFileNames::SameFileName(strBase, pszDevice))
             return true;
     }
     return false;
 }
 
+// A letter that the file system's case folding changes: only such letters tell case twins apart.
 bool IsLowerLetter(wchar_t ch)
 {
-    return ::IsCharLowerW(ch) != FALSE;
+    wchar_t upper = ch;
+    return ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, &ch, 1, &upper, 1, nullptr, nullptr, 0) == 1 &&
+           upper != ch;
 }
 
 int HexValue(wchar_t ch)
@@ -78,7 +79,7 @@ CString TypeOf(const std::wstring& strExtension)
 
 std::wstring Stem(const CString& strName, bool bMarkCase)
 {
-    const std::wstring strWide = ToWide(strName);
+    const std::wstring strWide = Characters(strName);
     const bool bDevice = IsDeviceName(strWide);
     std::wstring strStem;
     for (size_t i = 0; i < strWide.size(); ++i) {
@@ -91,7 +92,7 @@ std::wstring Stem(const CString& strName, bool bMarkCase)
         const bool bEscape = ch == L'%' || IsForbidden(ch) || (i == 0 && bDevice) ||
                              (bLast && (ch == L'.' || ch == L' ')) || (bMarkCase && nUnits == 1 && IsLowerLetter(ch));
         if (bEscape) {
-            for (unsigned char byte : FromWide(&strWide[i], int(nUnits))) {
+            for (unsigned char byte : FromWide(&strWide[i], int(nUnits), CP_UTF8)) {
                 strStem += L'%';
                 strStem += kHexDigits[byte >> 4];
                 strStem += kHexDigits[byte & 0x0F];
@@ -117,7 +118,7 @@ bool NameOf(const std::wstring& strStem, CString& strName)
     std::string strBytes;
     size_t nPlainStart = 0;
     auto flushPlain = [&](size_t nEnd) {
-        strBytes += FromWide(strStem.data() + nPlainStart, int(nEnd - nPlainStart));
+        strBytes += FromWide(strStem.data() + nPlainStart, int(nEnd - nPlainStart), CP_UTF8);
     };
     for (size_t i = 0; i < strStem.size(); ++i) {
         if (strStem[i] != L'%')
@@ -149,9 +150,20 @@ bool ObjectOf(const std::wstring& strFileName, CString& strName, CString& strTyp
     return !strType.IsEmpty() && NameOf(strFileName.substr(0, nDot), strName);
 }
 
+bool SameFileName(const std::wstring& strA, const std::wstring& strB)
+{
+    return ::CompareStringOrdinal(strA.c_str(), int(strA.size()), strB.c_str(), int(strB.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool FileNameLess::operator()(const std::wstring& strA, const std::wstring& strB) const
+{
+    return ::CompareStringOrdinal(strA.c_str(), int(strA.size()), strB.c_str(), int(strB.size()), TRUE) ==
+           CSTR_LESS_THAN;
+}
+
 bool HasLowerCase(const CString& strName)
 {
-    for (wchar_t ch : ToWide(strName)) {
+    for (wchar_t ch : Characters(strName)) {
         if (IsLowerLetter(ch))
             return true;
     }
@@ -162,12 +174,12 @@ bool HasLowerCase(const CString& strName)
 
 void CaseTwins::Add(const CString& strName)
 {
-    m_groups[Upper(ToWide(strName))].insert(strName);
+    m_groups[Characters(strName)].insert(strName);
 }
 
 bool CaseTwins::HasTwin(const CString& strName) const
 {
-    const auto it = m_groups.find(Upper(ToWide(strName)));
+    const auto it = m_groups.find(Characters(strName));
     if (it == m_groups.end())
         return false;
     return it->second.size() > 1 || (it->second.size() == 1 && it->second.count(strName) == 0);

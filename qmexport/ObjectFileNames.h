@@ -10,8 +10,8 @@
 //   CaseTwins       - which names of a set differ from another one only in case; those mark
 //                     their lower-case letters so that each twin keeps a file of its own.
 //
-// Names are bytes in the system code page (as the database layer hands them over); file names
-// are wide.
+// Names are UTF-8 bytes (as the database layer hands them over); file names are wide, made
+// of the names' characters, and an escape takes the UTF-8 bytes of its character.
 #pragma once
 
 #include <map>
@@ -43,7 +43,15 @@ bool ObjectOf(const std::wstring& strFileName, CString& strName, CString& strTyp
 // Whether the name holds a lower-case letter (only such names are ever marked for case).
 bool HasLowerCase(const CString& strName);
 
+// File names as the file system compares them: ordinal, case ignored.
+bool SameFileName(const std::wstring& strA, const std::wstring& strB);
+struct FileNameLess {
+    bool operator()(const std::wstring& strA, const std::wstring& strB) const;
+};
+
 }  // namespace ObjectFileNames
+
+using FileNameSet = std::set<std::wstring, ObjectFileNames::FileNameLess>;
 
 // Runs over the names of a folder export before their files are named.
 class CaseTwins {
@@ -53,6 +61,6 @@ public:
     bool HasTwin(const CString& strName) const;
 
 private:
-    // Upper-cased name -> the distinct names that fold to it.
-    std::map<std::wstring, std::set<CString>> m_groups;
+    // Name as the file system compares it -> the distinct stored names that compare equal.
+    std::map<std::wstring, std::set<CString>, ObjectFileNames::FileNameLess> m_groups;
 };
