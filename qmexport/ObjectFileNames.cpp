@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cwchar>
 
 #include "framework/Text.h"
@@ -18,6 +19,8 @@ const wchar_t* const kDeviceNames[] = {
 };
 
 const wchar_t kHexDigits[] = L"0123456789ABCDEF";
+const wchar_t kShortMark = L'~';
+const size_t kHashDigits = 8;
 
 // The characters of a stored name (UTF-8).
 std::wstring Characters(const CString& strName)
@@ -61,6 +64,88 @@ int HexValue(wchar_t ch)
     return -1;
 }
 
+// The escaped stem one character at a time, so that a shortened name never cuts an escape or
+// a character in two.
+std::vector<std::wstring> StemPieces(const CString& strName, bool bMarkCase)
+{
+    const std::wstring strWide = Characters(strName);
+    const bool bDevice = IsDeviceName(strWide);
+    std::vector<std::wstring> pieces;
+    for (size_t i = 0; i < strWide.size(); ++i) {
+        // A surrogate pair is one character: both halves stay together.
+        size_t nUnits = 1;
+        if (IS_HIGH_SURROGATE(strWide[i]) && i + 1 < strWide.size() && IS_LOW_SURROGATE(strWide[i + 1]))
+            nUnits = 2;
+        const wchar_t ch = strWide[i];
+        const bool bLast = i + nUnits == strWide.size();
+        const bool bEscape = ch == L'%' || IsForbidden(ch) || (i == 0 && bDevice) ||
+                             (bLast && (ch == L'.' || ch == L' ')) || (bMarkCase && nUnits == 1 && IsLowerLetter(ch));
+        std::wstring strPiece;
+        if (bEscape) {
+            for (unsigned char byte : FromWide(&strWide[i], int(nUnits), CP_UTF8)) {
+                strPiece += L'%';
+                strPiece += kHexDigits[byte >> 4];
+                strPiece += kHexDigits[byte & 0x0F];
+            }
+        } else {
+            strPiece.assign(strWide, i, nUnits);
+        }
+        pieces.push_back(strPiece);
+        i += nUnits - 1;
+    }
+    return pieces;
+}
+
+// FNV-1a, 32 bits, of the stored name's bytes, in upper-case hex.
+std::wstring HashText(const CString& strName)
+{
+    std::uint32_t nHash = 2166136261u;
+    for (unsigned char byte : strName.str()) {
+        nHash ^= byte;
+        nHash *= 16777619u;
+    }
+    std::wstring strText(kHashDigits, L'0');
+    for (size_t i = kHashDigits; i-- > 0; nHash >>= 4)
+        strText[i] = kHexDigits[nHash & 0x0F];
+    return strText;
+}
+
+bool IsValidUtf8(const std::string& strBytes)
+{
+    return strBytes.empty() || ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, strBytes.data(),
+                                                     int(strBytes.size()), nullptr, 0) > 0;
+}
+
+// A name a folder takes as one plain file name of its own, in any folder, on any volume.
+bool IsPlainFileName(const std::wstring& strFile)
+{
+    if (strFile.empty() || strFile.size() > ObjectFileNames::kMaxFileName || strFile == L"." || strFile == L"..")
+        return false;
+    for (wchar_t ch : strFile) {
+        if (IsForbidden(ch))  // separators, drives and streams included
+            return false;
+    }
+    return strFile.back() != L'.' && strFile.back() != L' ' && !IsDeviceName(strFile);
+}
+
+// "<start of the escaped name>~<eight hex digits>": the start must be a whole run of escaped
+// characters and the name as long as FileName makes a shortened one.
+bool ParseShortStem(const std::wstring& strStem, size_t nFileLength, CString& strStart)
+{
+    // One piece (an escaped four-byte character) is at most 12 units: the cut leaves fewer free.
+    const size_t kLongestPiece = 12;
+    if (nFileLength + kLongestPiece <= ObjectFileNames::kMaxFileName || strStem.size() < kHashDigits + 2)
+        return false;
+    const size_t nMark = strStem.size() - kHashDigits - 1;
+    if (strStem[nMark] != kShortMark)
+        return false;
+    for (size_t i = nMark + 1; i < strStem.size(); ++i) {
+        if (HexValue(strStem[i]) < 0)
+            return false;
+    }
+    return ObjectFileNames::NameOf(strStem.substr(0, nMark), strStart) && IsValidUtf8(strStart.str());
+}
+
 }  // namespace
 
 namespace ObjectFileNames {
@@ -79,29 +164,9 @@ CString TypeOf(const std::wstring& strExtension)
 
 std::wstring Stem(const CString& strName, bool bMarkCase)
 {
-    const std::wstring strWide = Characters(strName);
-    const bool bDevice = IsDeviceName(strWide);
     std::wstring strStem;
-    for (size_t i = 0; i < strWide.size(); ++i) {
-        // A surrogate pair is one character: both halves stay together.
-        size_t nUnits = 1;
-        if (IS_HIGH_SURROGATE(strWide[i]) && i + 1 < strWide.size() && IS_LOW_SURROGATE(strWide[i + 1]))
-            nUnits = 2;
-        const wchar_t ch = strWide[i];
-        const bool bLast = i + nUnits == strWide.size();
-        const bool bEscape = ch == L'%' || IsForbidden(ch) || (i == 0 && bDevice) ||
-                             (bLast && (ch == L'.' || ch == L' ')) || (bMarkCase && nUnits == 1 && IsLowerLetter(ch));
-        if (bEscape) {
-            for (unsigned char byte : FromWide(&strWide[i], int(nUnits), CP_UTF8)) {
-                strStem += L'%';
-                strStem += kHexDigits[byte >> 4];
-                strStem += kHexDigits[byte & 0x0F];
-            }
-        } else {
-            strStem.append(strWide, i, nUnits);
-        }
-        i += nUnits - 1;
-    }
+    for (const std::wstring& strPiece : StemPieces(strName, bMarkCase))
+        strStem += strPiece;
     return strStem;
 }
 
@@ -110,7 +175,22 @@ std::wstring FileName(const CString& strName, const CString& strType, bool bMark
     const std::wstring strExtension = ExtensionOf(strType);
     if (strExtension.empty())
         return std::wstring();
-    return Stem(strName, bMarkCase) + L"." + strExtension;
+    const std::wstring strTail = L"." + strExtension;
+    const std::vector<std::wstring> pieces = StemPieces(strName, bMarkCase);
+    std::wstring strStem;
+    for (const std::wstring& strPiece : pieces)
+        strStem += strPiece;
+    if (strStem.size() + strTail.size() <= kMaxFileName)
+        return strStem + strTail;
+
+    const std::wstring strShortTail = kShortMark + HashText(strName) + strTail;
+    std::wstring strStart;
+    for (const std::wstring& strPiece : pieces) {
+        if (strStart.size() + strPiece.size() + strShortTail.size() > kMaxFileName)
+            break;
+        strStart += strPiece;
+    }
+    return strStart + strShortTail;
 }
 
 bool NameOf(const std::wstring& strStem, CString& strName)
@@ -146,8 +226,39 @@ bool ObjectOf(const std::wstring& strFileName, CString& strName, CString& strTyp
     const size_t nDot = strFileName.rfind(L'.');
     if (nDot == std::wstring::npos || nDot == 0)
         return false;
-    strType = TypeOf(strFileName.substr(nDot + 1));
-    return !strType.IsEmpty() && NameOf(strFileName.substr(0, nDot), strName);
+    CString strFoundName;
+    const CString strFoundType = TypeOf(strFileName.substr(nDot + 1));
+    if (strFoundType.IsEmpty() || !NameOf(strFileName.substr(0, nDot), strFoundName) ||
+        !IsValidUtf8(strFoundName.str()))
+        return false;
+    // Only the escapes FileName itself makes, with or without the case marks.
+    if (strFileName != FileName(strFoundName, strFoundType, false) &&
+        strFileName != FileName(strFoundName, strFoundType, true))
+        return false;
+    strName = strFoundName;
+    strType = strFoundType;
+    return true;
+}
+
+bool IsOwnFileName(const std::wstring& strFileName, ParsedFileName* pParsed)
+{
+    if (!IsPlainFileName(strFileName))
+        return false;
+    ParsedFileName parsed;
+    if (!ObjectOf(strFileName, parsed.strName, parsed.strType)) {
+        const size_t nDot = strFileName.rfind(L'.');
+        if (nDot == std::wstring::npos)
+            return false;
+        const std::wstring strExtension = strFileName.substr(nDot + 1);
+        parsed.strType = TypeOf(strExtension);
+        if (parsed.strType.IsEmpty() || strExtension != ExtensionOf(parsed.strType) ||
+            !ParseShortStem(strFileName.substr(0, nDot), strFileName.size(), parsed.strName))
+            return false;
+        parsed.bShortened = true;
+    }
+    if (pParsed != nullptr)
+        *pParsed = parsed;
+    return true;
 }
 
 bool SameFileName(const std::wstring& strA, const std::wstring& strB)
@@ -159,15 +270,6 @@ bool FileNameLess::operator()(const std::wstring& strA, const std::wstring& strB
 {
     return ::CompareStringOrdinal(strA.c_str(), int(strA.size()), strB.c_str(), int(strB.size()), TRUE) ==
            CSTR_LESS_THAN;
-}
-
-bool HasLowerCase(const CString& strName)
-{
-    for (wchar_t ch : Characters(strName)) {
-        if (IsLowerLetter(ch))
-            return true;
-    }
-    return false;
 }
 
 }  // namespace ObjectFileNames

@@ -96,7 +96,8 @@ int Run()
     if (!line.strFile.empty())
         sink = std::make_unique<OutputFile>(line.strFile);
     else
-        sink = std::make_unique<FolderOutput>(line.strFolder, line.objectNames.empty(), line.kinds);
+        sink = std::make_unique<FolderOutput>(line.strFolder, line.objectNames.empty(), line.kinds,
+                                              [](const std::string& strLine) { WriteTo(STD_ERROR_HANDLE, strLine + "\n"); });
 
     const ProgressStyle style = line.bQuiet                  ? ProgressStyle::Quiet
                                 : IsConsole(STD_ERROR_HANDLE) ? ProgressStyle::StatusLine

@@ -1,6 +1,8 @@
 // QmexportFixture.cpp
 #include "tests/qmexport/QmexportFixture.h"
 
+#include "framework/UniqueHandle.h"
+
 
 #include <algorithm>
 #include <fstream>
@@ -24,8 +26,8 @@ std::string TempRoot()
 void RemoveTree(const std::string& strFolder)
 {
     WIN32_FIND_DATAA data{};
-    HANDLE hFind = ::FindFirstFileA((strFolder + "*").c_str(), &data);
-    if (hFind != INVALID_HANDLE_VALUE) {
+    CFindHandle find(::FindFirstFileA((strFolder + "*").c_str(), &data));
+    if (find.IsValid()) {
         do {
             const std::string strName = data.cFileName;
             if (strName == "." || strName == "..")
@@ -37,8 +39,7 @@ void RemoveTree(const std::string& strFolder)
                 ::SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
                 ::DeleteFileA(strPath.c_str());
             }
-        } while (::FindNextFileA(hFind, &data));
-        ::FindClose(hFind);
+        } while (::FindNextFileA(find.Get(), &data));
     }
     ::RemoveDirectoryA(strFolder.c_str());
 }
@@ -259,14 +260,13 @@ std::vector<std::string> ListFiles(const std::string& strFolder)
 {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data{};
-    HANDLE hFind = ::FindFirstFileA((strFolder + "*").c_str(), &data);
-    if (hFind == INVALID_HANDLE_VALUE)
+    CFindHandle find(::FindFirstFileA((strFolder + "*").c_str(), &data));
+    if (!find.IsValid())
         return names;
     do {
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
             names.push_back(data.cFileName);
-    } while (::FindNextFileA(hFind, &data));
-    ::FindClose(hFind);
+    } while (::FindNextFileA(find.Get(), &data));
     std::sort(names.begin(), names.end());
     return names;
 }
