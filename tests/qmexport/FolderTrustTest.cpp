@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "framework/Text.h"
+#include "framework/UniqueHandle.h"
 #include "qmexport/FolderIndex.h"
 #include "tests/qmexport/FolderSinkRun.h"
 #include "tests/qmexport/QmexportFixture.h"
@@ -395,4 +396,36 @@ TEST(FolderTrustTest, AReadOnlyFileIsNeverChanged)
     EXPECT_EQ(ReadFile(folder / "PKG_A.pks"), kSchema[1].strText);
     EXPECT_EQ(ReadFile(folder / "FUNC_B.fnc"), changed[0].strText);
     EXPECT_NE(::GetFileAttributesA((folder / "PKG_A.pks").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+}
+
+// A file name within 255 UTF-16 units that the file system cannot hold as it is (Wine on a
+// host whose names are at most 255 bytes cuts it): either the object's file is there under
+// exactly its name, or the run fails naming it and leaves no file under a cut name.
+TEST(FolderTrustTest, AWriteCountsOnlyUnderItsExactName)
+{
+    TempFolder folder("exact_name");
+    std::string strLower(70, 'a');
+    for (int i = 0; i < 19; ++i)
+        strLower += "\xE4\xB8\xAD";  // U+4E2D, three bytes in UTF-8
+    std::string strUpper = std::string(70, 'A') + strLower.substr(70);
+    const std::vector<Block> blocks = {{strUpper, "PROCEDURE", "upper\n/\n"}, {strLower, "PROCEDURE", "lower\n/\n"}};
+    std::wstring strLowerFile;
+    for (int i = 0; i < 70; ++i)
+        strLowerFile += L"%61";
+    strLowerFile += std::wstring(19, L'\u4e2d') + L".prc";
+
+    const SinkRun run = RunSink(folder.Path(), blocks);
+    WIN32_FIND_DATAW data{};
+    CFindHandle find(::FindFirstFileW((Wide(folder.Path()) + strLowerFile).c_str(), &data));
+    if (run.bCompleted) {
+        ASSERT_TRUE(find.IsValid());
+        EXPECT_EQ(std::wstring(data.cFileName), strLowerFile);
+    } else {
+        EXPECT_EQ(run.nWritten, 1);
+        EXPECT_EQ(run.failure.strMessage.Left(33).str(), "Error while write specified file.");
+        const std::vector<std::string> expectedFiles = {".qmexport-files"};
+        std::vector<std::string> files = ListFiles(folder.Path());
+        EXPECT_EQ(files.size(), 2u);  // the manifest and the upper-case twin's file
+        EXPECT_EQ(files[0], expectedFiles[0]);
+    }
 }
