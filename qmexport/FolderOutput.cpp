@@ -121,7 +121,6 @@ bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock, 
         return false;
     if (!WriteFile(strFile, strBlock.str(), failure))
         return false;
-    m_runFiles.erase(strFile);
     m_runFiles.insert(strFile);
     ++m_nWritten;
     return true;
