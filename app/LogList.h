@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "export/ReportQueue.h"
+#include "app/ReportQueue.h"
 #include "framework/Controls.h"
 
 class CLogList {

@@ -6,10 +6,10 @@
 #include "dialogs/AboutDlg.h"
 #include "dialogs/AppMessageBox.h"
 #include "dialogs/PackListDlg.h"
-#include "export/ExportWorker.h"
+#include "app/ExportWorker.h"
 #include "export/ExportTexts.h"
-#include "export/JobRecord.h"
-#include "export/ReportQueue.h"
+#include "app/JobRecord.h"
+#include "app/ReportQueue.h"
 #include "framework/FileDialog.h"
 #include "framework/Text.h"
 #include "framework/WinApp.h"
@@ -202,7 +202,7 @@ void CquillmarkDlg::StartJob()
     m_progressTotal.SetPos(0);
 
     // The worker copies the parameters and keeps its handle in g_hWorkerThread.
-    if (!StartUploadThread(ShowAppMessage))
+    if (!StartUploadThread(ShowAppMessage, m_hWnd, g_uAddStrMsg))
         g_nLogLines = m_log.AppendLine("System error! Restart application.");
 }
 

@@ -11,7 +11,7 @@
 #include "controls/FlatButton.h"
 #include "controls/HyperLink.h"
 #include "controls/RoundButton.h"
-#include "export/ReportQueue.h"
+#include "app/ReportQueue.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "res/resource.h"

@@ -5,6 +5,10 @@
 
 namespace {
 
+// Threads: a stopped worker may still be inside a call while the next job's worker or the
+// picker logs on. Objects: as the published logon sequence asks.
+constexpr ub4 kEnvironmentMode = OCI_THREADED | OCI_OBJECT;
+
 // Runs for every handle the logon allocates: asks the library for a child of the environment
 // and hands it back typed (null when the library gave none).
 template <typename Handle>
@@ -27,6 +31,8 @@ DBConnect::DBConnect()
 // whatever a finished or failed logon left allocated.
 DBConnect::~DBConnect()
 {
+    if (m_interrupt)
+        m_interrupt->Detach(this);
     if (m_bConnected == 1)
         Disconnect();
     ReleaseHandles();
@@ -45,6 +51,24 @@ void DBConnect::ConnectAsSysdba(const char* pszUser, const char* pszPassword,
     Logon(pszUser, pszPassword, pszDatabase, OCI_SYSDBA);
 }
 
+void DBConnect::SetInterrupt(std::shared_ptr<DBInterrupt> interrupt)
+{
+    if (m_interrupt)
+        m_interrupt->Detach(this);
+    m_interrupt = std::move(interrupt);
+    if (m_interrupt)
+        m_interrupt->Attach(this);
+}
+
+void DBConnect::Break()
+{
+    std::lock_guard<std::mutex> lock(m_breakMutex);
+    if (m_hLibrary == nullptr || m_hBreakError == nullptr || m_hServer == nullptr)
+        return;
+    void* pTarget = m_hSvcCtx != nullptr ? static_cast<void*>(m_hSvcCtx) : static_cast<void*>(m_hServer);
+    m_api.Break(pTarget, m_hBreakError);
+}
+
 // Runs at the end of a job or of the picker's listing: ends the session and releases the
 // server, service context and error handles. Only a completed logon is logged off, so a
 // second call (or a call after a failed logon) cannot free a handle twice.
@@ -55,12 +79,16 @@ void DBConnect::Disconnect()
         m_bSessionBegun = 0;
         m_api.ServerDetach(m_hServer, m_hError, OCI_DEFAULT);
         m_bAttached = 0;
+        std::lock_guard<std::mutex> lock(m_breakMutex);
         m_api.HandleFree(m_hServer, OCI_HTYPE_SERVER);
         m_hServer = nullptr;
         m_api.HandleFree(m_hSvcCtx, OCI_HTYPE_SVCCTX);
         m_hSvcCtx = nullptr;
         m_api.HandleFree(m_hError, OCI_HTYPE_ERROR);
         m_hError = nullptr;
+        if (m_hBreakError != nullptr)
+            m_api.HandleFree(m_hBreakError, OCI_HTYPE_ERROR);
+        m_hBreakError = nullptr;
     }
     m_bConnected = 0;
 }
@@ -108,21 +136,28 @@ void DBConnect::Logon(const char* pszUser, const char* pszPassword, const char* 
     ReleaseHandles();
     m_nErrorCode = 0;
     DbErrorTexts::Store(m_szErrorText, "");
+    m_strLogonWarning.Empty();
 
     LoadClientLibrary();
-    m_api.Initialize(OCI_OBJECT);
+    m_api.Initialize(kEnvironmentMode);
+    m_clientCharset = ProbeClientCharset();
 
     OCIEnv* pEnv = nullptr;
-    m_api.EnvInit(&pEnv, OCI_DEFAULT);
+    m_api.EnvNlsCreate(&pEnv, kEnvironmentMode, m_clientCharset.nCodePage != 0 ? OCI_CHARSET_AL32UTF8 : 0);
     RequireHandle(pEnv, "environment");
     const OciConnectionApi api = m_api;
     m_hEnv.reset(pEnv, [api](OCIEnv* pDoomed) { api.HandleFree(pDoomed, OCI_HTYPE_ENV); });
 
     m_hError = AllocChild<OCIError>(m_api, pEnv, OCI_HTYPE_ERROR);
     RequireHandle(m_hError, "error");
-    m_hServer = AllocChild<OCIServer>(m_api, pEnv, OCI_HTYPE_SERVER);
+    {
+        std::lock_guard<std::mutex> lock(m_breakMutex);
+        m_hBreakError = AllocChild<OCIError>(m_api, pEnv, OCI_HTYPE_ERROR);
+        m_hServer = AllocChild<OCIServer>(m_api, pEnv, OCI_HTYPE_SERVER);
+        m_hSvcCtx = AllocChild<OCISvcCtx>(m_api, pEnv, OCI_HTYPE_SVCCTX);
+    }
+    RequireHandle(m_hBreakError, "error");
     RequireHandle(m_hServer, "server");
-    m_hSvcCtx = AllocChild<OCISvcCtx>(m_api, pEnv, OCI_HTYPE_SVCCTX);
     RequireHandle(m_hSvcCtx, "service context");
     m_api.AttrSet(m_hSvcCtx, OCI_HTYPE_SVCCTX, m_hServer, 0, OCI_ATTR_SERVER, m_hError);
     m_hSession = AllocChild<OCISession>(m_api, pEnv, OCI_HTYPE_SESSION);
@@ -142,6 +177,8 @@ void DBConnect::Logon(const char* pszUser, const char* pszPassword, const char* 
     CheckStep(nStatus, "OCIAttrSet");
 
     nStatus = m_api.SessionBegin(m_hSvcCtx, m_hError, m_hSession, OCI_CRED_RDBMS, nSessionMode);
+    if (nStatus == OCI_SUCCESS_WITH_INFO)
+        KeepLogonWarning();
     CheckStep(nStatus, "OCISessionBegin");
     m_bSessionBegun = 1;
 
@@ -167,6 +204,43 @@ void DBConnect::LoadClientLibrary()
         Fail(DbErrorTexts::MissingEntryPoint(pszMissing).c_str(), DbErrorTexts::kLibraryFailure);
     m_hLibrary = hLibrary;
     m_api = api;
+}
+
+// The session began with a warning: its text is kept and the record dropped, so no later step
+// takes it for a failure of its own.
+void DBConnect::KeepLogonWarning()
+{
+    ReadDiagnostic();
+    int nLength = int(std::strlen(m_szErrorText));
+    while (nLength > 0 && (m_szErrorText[nLength - 1] == '\n' || m_szErrorText[nLength - 1] == '\r'))
+        --nLength;
+    m_strLogonWarning = CString(m_szErrorText, nLength);
+    m_nErrorCode = 0;
+    DbErrorTexts::Store(m_szErrorText, "");
+    ResetErrorHandle();
+}
+
+// A throw-away environment made with the client's own set tells which set that is. A client
+// that cannot say fails the logon, as any other step that fails.
+ClientCharset DBConnect::ProbeClientCharset()
+{
+    OCIEnv* pProbe = nullptr;
+    if (m_api.EnvNlsCreate(&pProbe, kEnvironmentMode, 0) != OCI_SUCCESS || pProbe == nullptr)
+        Fail(DbErrorTexts::HandleNotAllocated("environment").c_str(), DbErrorTexts::kLibraryFailure);
+    ub2 nId = 0;
+    char szName[64] = {};
+    const char* pszFailed = nullptr;
+    if (m_api.AttrGet(pProbe, OCI_HTYPE_ENV, &nId, OCI_ATTR_ENV_CHARSET_ID, nullptr) != OCI_SUCCESS)
+        pszFailed = "OCIAttrGet";
+    else if (m_api.CharsetIdToName(pProbe, szName, sizeof(szName) - 1, nId) != OCI_SUCCESS)
+        pszFailed = "OCINlsCharSetIdToName";
+    m_api.HandleFree(pProbe, OCI_HTYPE_ENV);
+    if (pszFailed != nullptr)
+        Fail(DbErrorTexts::FailedWithoutRecord(pszFailed).c_str(), DbErrorTexts::kLibraryFailure);
+    ClientCharset charset;
+    charset.strName = szName;
+    charset.nCodePage = CodePageOfCharset(szName);
+    return charset;
 }
 
 // Runs after each checked logon step: a pending record fails the logon with the library's
@@ -212,6 +286,9 @@ void DBConnect::ReleaseHandles()
             m_api.SessionEnd(m_hSvcCtx, m_hError, m_hSession, OCI_DEFAULT);
         if (m_bAttached == 1)
             m_api.ServerDetach(m_hServer, m_hError, OCI_DEFAULT);
+    }
+    std::lock_guard<std::mutex> lock(m_breakMutex);
+    if (m_hLibrary != nullptr) {
         if (m_hSession != nullptr)
             m_api.HandleFree(m_hSession, OCI_HTYPE_SESSION);
         if (m_hSvcCtx != nullptr)
@@ -220,7 +297,10 @@ void DBConnect::ReleaseHandles()
             m_api.HandleFree(m_hServer, OCI_HTYPE_SERVER);
         if (m_hError != nullptr)
             m_api.HandleFree(m_hError, OCI_HTYPE_ERROR);
+        if (m_hBreakError != nullptr)
+            m_api.HandleFree(m_hBreakError, OCI_HTYPE_ERROR);
     }
+    m_hBreakError = nullptr;
     m_bSessionBegun = 0;
     m_bAttached = 0;
     m_hSession = nullptr;

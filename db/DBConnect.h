@@ -6,14 +6,26 @@
 // It keeps the text and number of the last diagnostic record it read; statements (DBStmt) run
 // through its service context and share its one error handle.
 //
+// The environment is made for threads (OCI_THREADED) and, where the client's own character set
+// (NLS_LANG) has a Windows code page here, with AL32UTF8 for both sets: every text sent and
+// received is then UTF-8, and GetClientCharset says which set and code page files should use.
+// For a set without a code page the session keeps the client's set and text passes unchanged.
+//
+// A logon that succeeds with a warning (ORA-28002, the password will expire) is a logon:
+// GetLogonWarning holds the warning's text and the record fails no later step.
+//
 // Failures are thrown as DBConnect::OtherException, an empty class thrown by value; the catcher
-// asks the connection for GetErrorText and GetErrorCode. A connection is used by one thread.
+// asks the connection for GetErrorText and GetErrorCode. A connection is used by one thread;
+// only Break (through a DBInterrupt) comes from another.
 #pragma once
 
 #include <windows.h>
 
 #include <memory>
+#include <mutex>
 
+#include "db/ClientCharset.h"
+#include "db/DBInterrupt.h"
 #include "db/DbErrorTexts.h"
 #include "db/OciDefs.h"
 #include "db/OciLibrary.h"
@@ -34,16 +46,27 @@ public:
     void ConnectAsSysdba(const char* pszUser, const char* pszPassword, const char* pszDatabase);
     void Disconnect();
 
+    // From the next logon on, interrupt->Request() breaks this connection's running call.
+    void SetInterrupt(std::shared_ptr<DBInterrupt> interrupt);
+    // Empty unless the logon succeeded with a warning; then its text, without a line feed.
+    const CString& GetLogonWarning() const { return m_strLogonWarning; }
+    const ClientCharset& GetClientCharset() const { return m_clientCharset; }
+
     const char* GetErrorText();
     int GetErrorCode();
     int ResetErrorHandle();
 
 private:
     friend class DBStmt;
+    friend class DBInterrupt;
 
     void Logon(const char* pszUser, const char* pszPassword, const char* pszDatabase,
                ub4 nSessionMode);
     void LoadClientLibrary();
+    ClientCharset ProbeClientCharset();
+    void KeepLogonWarning();
+    // Ends the running call (another thread); nothing when no server is attached.
+    void Break();
     void CheckStep(sword nStatus, const char* pszEntryPoint);
     void RequireHandle(const void* pHandle, const char* pszHandleKind);
     [[noreturn]] void Fail(const char* pszText, int nCode);
@@ -55,6 +78,13 @@ private:
     OCISvcCtx* m_hSvcCtx = nullptr;
     OCISession* m_hSession = nullptr;
     OCIError* m_hError = nullptr;
+    // Break's own error handle: the worker's may be in use at the same moment.
+    OCIError* m_hBreakError = nullptr;
+    // Held by Break and by whatever frees the handles Break uses.
+    std::mutex m_breakMutex;
+    std::shared_ptr<DBInterrupt> m_interrupt;
+    CString m_strLogonWarning;
+    ClientCharset m_clientCharset;
     // Shared with every statement created on this connection: their handles are children of
     // the environment, and a statement may be destroyed after its connection object, so the
     // environment is freed only when the last of them lets it go.

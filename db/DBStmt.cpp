@@ -32,8 +32,6 @@ DBStmt::~DBStmt()
     if (m_hStmt != nullptr)
         m_api.HandleFree(m_hStmt, OCI_HTYPE_STMT);
     m_hStmt = nullptr;
-    m_binds.clear();
-    m_defines.clear();
 }
 
 // Runs once per input placeholder (":1", ":2"): the characters are read at execution, so the
@@ -46,36 +44,44 @@ void DBStmt::BindString(int nPosition, const char* pchValue, int nLength)
                                     static_cast<ub4>(nPosition), const_cast<char*>(pchValue),
                                     static_cast<sb4>(nLength), SQLT_CHR);
     CheckCall(nStatus, "OCIBindByPos");
-    m_binds.push_back(pBind);
 }
 
 // Runs once per integer column: a 32-bit signed integer.
 void DBStmt::DefineInt(int nPosition, int* pnValue)
 {
-    Define(nPosition, pnValue, static_cast<int>(sizeof(int)), SQLT_INT, nullptr,
-           "OCIDefineByPos");
+    Define(nPosition, pnValue, static_cast<int>(sizeof(int)), SQLT_INT, nullptr, nullptr);
 }
 
 // Runs once per raw character column: values arrive without a terminator. With pnLength the
 // library also reports how many bytes each row delivered.
-void DBStmt::DefineChars(int nPosition, char* pBuffer, int nSize, ub2* pnLength)
+void DBStmt::DefineChars(int nPosition, char* pBuffer, int nSize, ub2* pnLength, sb2* pnIndicator)
 {
-    Define(nPosition, pBuffer, nSize, SQLT_CHR, pnLength, "OCIDefineByPos");
+    Define(nPosition, pBuffer, nSize, SQLT_CHR, pnLength, pnIndicator);
 }
 
 // Runs once per string column: values arrive zero-terminated, cut to the buffer if longer.
 void DBStmt::DefineString(int nPosition, char* pBuffer, int nSize, ub2* pnLength)
 {
-    Define(nPosition, pBuffer, nSize, SQLT_STR, pnLength, "OCIDefineByPos");
+    Define(nPosition, pBuffer, nSize, SQLT_STR, pnLength, nullptr);
 }
 
 // Runs before the execution when a caller wants rows to travel in batches; the rows delivered
 // are the same, only the number of round trips changes.
 void DBStmt::SetPrefetchRows(ub4 nRows)
 {
+    SetStatementAttribute(nRows, OCI_ATTR_PREFETCH_ROWS);
+}
+
+void DBStmt::SetPrefetchMemory(ub4 nBytes)
+{
+    SetStatementAttribute(nBytes, OCI_ATTR_PREFETCH_MEMORY);
+}
+
+void DBStmt::SetStatementAttribute(ub4 nValue, ub4 nAttribute)
+{
     RequireStatementHandle(false);
-    sword nStatus = m_api.AttrSet(m_hStmt, OCI_HTYPE_STMT, &nRows, sizeof(nRows),
-                                  OCI_ATTR_PREFETCH_ROWS, m_pConnection->m_hError);
+    sword nStatus = m_api.AttrSet(m_hStmt, OCI_HTYPE_STMT, &nValue, sizeof(nValue), nAttribute,
+                                  m_pConnection->m_hError);
     CheckCall(nStatus, "OCIAttrSet");
 }
 
@@ -133,16 +139,14 @@ void DBStmt::ResolveEntryPoints(DBConnect& connection)
 }
 
 // Runs for the three define calls: one define per column, checked like a bind.
-void DBStmt::Define(int nPosition, void* pBuffer, int nSize, ub2 nType, ub2* pnLength,
-                    const char* pszEntryPoint)
+void DBStmt::Define(int nPosition, void* pBuffer, int nSize, ub2 nType, ub2* pnLength, sb2* pnIndicator)
 {
     RequireStatementHandle(false);
     OCIDefine* pDefine = nullptr;
     sword nStatus = m_api.DefineByPos(m_hStmt, &pDefine, m_pConnection->m_hError,
                                       static_cast<ub4>(nPosition), pBuffer,
-                                      static_cast<sb4>(nSize), nType, pnLength);
-    CheckCall(nStatus, pszEntryPoint);
-    m_defines.push_back(pDefine);
+                                      static_cast<sb4>(nSize), nType, pnIndicator, pnLength);
+    CheckCall(nStatus, "OCIDefineByPos");
 }
 
 // Runs before each call on the statement handle: a statement whose handle the library never
@@ -180,8 +184,8 @@ int DBStmt::CheckOutcome(sword nStatus, const char* pszEntryPoint)
     // otherwise fail every later row of a caller that goes on fetching after an error.
     m_nErrorCode = 0;
     int nCode = GetErrorCode();
-    if (nStatus == OCI_NO_DATA && nCode != DbErrorTexts::kNoDataFound)
-        Fail(DbErrorTexts::kNoDataFoundText, DbErrorTexts::kNoDataFound);
+    if (nStatus == OCI_NO_DATA && nCode != OCI_ORA_NO_DATA_FOUND)
+        Fail(DbErrorTexts::kNoDataFoundText, OCI_ORA_NO_DATA_FOUND);
     const bool bPasses =
         nCode == 0 || nCode == OCI_ORA_SUCCESS_WITH_COMPILE || nCode == OCI_ORA_TRUNCATION_OR_NULL;
     if (bPasses && (nStatus == OCI_ERROR || nStatus == OCI_INVALID_HANDLE))

@@ -12,7 +12,6 @@
 #pragma once
 
 #include <memory>
-#include <vector>
 
 #include "db/DBConnect.h"
 #include "db/DbErrorTexts.h"
@@ -33,20 +32,26 @@ public:
 
     void BindString(int nPosition, const char* pchValue, int nLength);
     void DefineInt(int nPosition, int* pnValue);
-    void DefineChars(int nPosition, char* pBuffer, int nSize, ub2* pnLength = nullptr);
+    // pnIndicator, when given, is -1 for a NULL value (otherwise a NULL fails the fetch).
+    void DefineChars(int nPosition, char* pBuffer, int nSize, ub2* pnLength = nullptr,
+                     sb2* pnIndicator = nullptr);
     void DefineString(int nPosition, char* pBuffer, int nSize, ub2* pnLength = nullptr);
     void SetPrefetchRows(ub4 nRows);
+    // The most bytes of prefetched rows one round trip may bring.
+    void SetPrefetchMemory(ub4 nBytes);
 
     int Execute();
     int Fetch();
 
     const char* GetErrorText();
     int GetErrorCode();
+    // A failure the caller found in a fetched row: kept as the statement's reason and thrown.
+    [[noreturn]] void FailWith(const char* pszText, int nCode) { Fail(pszText, nCode); }
 
 private:
     void ResolveEntryPoints(DBConnect& connection);
-    void Define(int nPosition, void* pBuffer, int nSize, ub2 nType, ub2* pnLength,
-                const char* pszEntryPoint);
+    void Define(int nPosition, void* pBuffer, int nSize, ub2 nType, ub2* pnLength, sb2* pnIndicator);
+    void SetStatementAttribute(ub4 nValue, ub4 nAttribute);
     void RequireStatementHandle(bool bNeedsSession);
     void CheckCall(sword nStatus, const char* pszEntryPoint);
     int CheckOutcome(sword nStatus, const char* pszEntryPoint);
@@ -58,8 +63,6 @@ private:
     int m_bExecuted = 0;
     int m_nErrorCode = 0;
     char m_szErrorText[DbErrorTexts::kErrorTextSize];
-    std::vector<OCIBind*> m_binds;
-    std::vector<OCIDefine*> m_defines;
     OciStatementApi m_api;
     // Keeps the connection's environment, the parent of the statement handle, alive until the
     // statement handle has been freed, even when the connection object is gone by then.

@@ -17,9 +17,8 @@ constexpr int kErrorTextSize = 512;
 // incomplete, or failed without leaving a diagnostic record.
 constexpr int kLibraryFailure = -1;
 
-// Oracle's number and text for the end of a result, used when the library says "no data" by
-// its return status without leaving the record in the error handle.
-constexpr int kNoDataFound = 1403;
+// Oracle's text for the end of a result (OCI_ORA_NO_DATA_FOUND), used when the library says
+// "no data" by its return status without leaving the record in the error handle.
 constexpr const char kNoDataFoundText[] = "ORA-01403: no data found\n";
 
 // The client library could not be loaded (missing, wrong bitness, or refused by the loader).

@@ -93,6 +93,8 @@ constexpr ub4 OCI_ATTR_PASSWORD = 23;
 constexpr ub4 OCI_ATTR_STMT_TYPE = 24;
 constexpr ub4 OCI_ATTR_ROWS_FETCHED = 197;
 constexpr ub4 OCI_ATTR_CURRENT_SCHEMA = 224;
+// ub2 on an environment handle: the client character set in use.
+constexpr ub4 OCI_ATTR_ENV_CHARSET_ID = 31;
 
 // Values of OCI_ATTR_STMT_TYPE.
 constexpr ub2 OCI_STMT_SELECT = 1;
@@ -154,6 +156,14 @@ constexpr ub2 SQLT_BLOB = 113;
 constexpr sb4 OCI_ORA_NO_DATA_FOUND = 1403;      // end of a result
 constexpr sb4 OCI_ORA_SUCCESS_WITH_COMPILE = 24344;  // warning: compilation error
 constexpr sb4 OCI_ORA_TRUNCATION_OR_NULL = 24345;    // warning: truncated or null fetch
+constexpr sb4 OCI_ORA_COLUMN_TRUNCATED = 1406;       // fetched column value was truncated
+constexpr sb4 OCI_ORA_NULL_WITHOUT_INDICATOR = 1405; // fetched column value is NULL
+constexpr sb4 OCI_ORA_USER_CANCEL = 1013;            // user requested cancel of current operation
+
+// ---- Character set ids (NLS_CHARSET_ID) the program asks for ----
+
+constexpr ub2 OCI_CHARSET_AL32UTF8 = 873;
+constexpr ub2 OCI_CHARSET_UTF8 = 871;
 
 // ---- Entry points, as published; every one returns a sword and uses __cdecl ----
 
@@ -193,3 +203,12 @@ typedef sword (__cdecl* OCIStmtExecuteFn)(OCISvcCtx* svchp, OCIStmt* stmtp, OCIE
                                           OCISnapshot* snap_out, ub4 mode);
 typedef sword (__cdecl* OCIStmtFetchFn)(OCIStmt* stmtp, OCIError* errhp, ub4 nrows,
                                         ub2 orientation, ub4 mode);
+typedef sword (__cdecl* OCIEnvNlsCreateFn)(OCIEnv** envhpp, ub4 mode, void* ctxp,
+                                           OCIMallocFn malocfp, OCIReallocFn ralocfp,
+                                           OCIMfreeFn mfreefp, size_t xtramem_sz,
+                                           void** usrmempp, ub2 charset, ub2 ncharset);
+typedef sword (__cdecl* OCIAttrGetFn)(const void* trgthndlp, ub4 trghndltyp, void* attributep,
+                                      ub4* sizep, ub4 attrtype, OCIError* errhp);
+typedef sword (__cdecl* OCINlsCharSetIdToNameFn)(void* envhp, OraText* buf, size_t buflen,
+                                                 ub2 id);
+typedef sword (__cdecl* OCIBreakFn)(void* hndlp, OCIError* errhp);

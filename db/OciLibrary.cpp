@@ -31,8 +31,12 @@ const char* OciConnectionApi::Resolve(HMODULE hLibrary)
     const char* pszMissing = nullptr;
     if (!Lookup(hLibrary, "OCIInitialize", m_pfnInitialize))
         pszMissing = "OCIInitialize";
-    else if (!Lookup(hLibrary, "OCIEnvInit", m_pfnEnvInit))
-        pszMissing = "OCIEnvInit";
+    else if (!Lookup(hLibrary, "OCIEnvNlsCreate", m_pfnEnvNlsCreate))
+        pszMissing = "OCIEnvNlsCreate";
+    else if (!Lookup(hLibrary, "OCIAttrGet", m_pfnAttrGet))
+        pszMissing = "OCIAttrGet";
+    else if (!Lookup(hLibrary, "OCINlsCharSetIdToName", m_pfnCharsetIdToName))
+        pszMissing = "OCINlsCharSetIdToName";
     else if (!Lookup(hLibrary, "OCIHandleAlloc", m_pfnHandleAlloc))
         pszMissing = "OCIHandleAlloc";
     else if (!Lookup(hLibrary, "OCIServerAttach", m_pfnServerAttach))
@@ -49,9 +53,13 @@ const char* OciConnectionApi::Resolve(HMODULE hLibrary)
         pszMissing = "OCIHandleFree";
     else if (!Lookup(hLibrary, "OCIErrorGet", m_pfnErrorGet))
         pszMissing = "OCIErrorGet";
-    if (pszMissing != nullptr)
+    if (pszMissing != nullptr) {
         Clear();
-    return pszMissing;
+        return pszMissing;
+    }
+    // Optional: without it a call cannot be interrupted, and everything else still works.
+    Lookup(hLibrary, "OCIBreak", m_pfnBreak);
+    return nullptr;
 }
 
 // Runs before a new load and after a failed lookup, so a table is either complete or empty.
@@ -68,12 +76,36 @@ sword OciConnectionApi::Initialize(ub4 nMode) const
     return m_pfnInitialize(nMode, nullptr, nullptr, nullptr, nullptr);
 }
 
-// Logon step: creates the environment, without extra user memory.
-sword OciConnectionApi::EnvInit(OCIEnv** ppEnv, ub4 nMode) const
+// No context, memory callbacks or extra user memory; the same set for CHAR and NCHAR data.
+sword OciConnectionApi::EnvNlsCreate(OCIEnv** ppEnv, ub4 nMode, ub2 nCharset) const
 {
-    if (m_pfnEnvInit == nullptr)
+    if (m_pfnEnvNlsCreate == nullptr)
         return OCI_INVALID_HANDLE;
-    return m_pfnEnvInit(ppEnv, nMode, 0, nullptr);
+    return m_pfnEnvNlsCreate(ppEnv, nMode, nullptr, nullptr, nullptr, nullptr, 0, nullptr, nCharset,
+                             nCharset);
+}
+
+sword OciConnectionApi::AttrGet(const void* pHandle, ub4 nHandleType, void* pValue, ub4 nAttribute,
+                                OCIError* pError) const
+{
+    if (m_pfnAttrGet == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnAttrGet(pHandle, nHandleType, pValue, nullptr, nAttribute, pError);
+}
+
+sword OciConnectionApi::CharsetIdToName(OCIEnv* pEnv, char* pszName, size_t nSize, ub2 nId) const
+{
+    if (m_pfnCharsetIdToName == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnCharsetIdToName(pEnv, reinterpret_cast<OraText*>(pszName), nSize, nId);
+}
+
+// Called from another thread than the one in the call it ends.
+sword OciConnectionApi::Break(void* pHandle, OCIError* pError) const
+{
+    if (m_pfnBreak == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnBreak(pHandle, pError);
 }
 
 // Logon step and error-handle reset: a child handle of the environment.
@@ -239,15 +271,15 @@ sword OciStatementApi::BindByPos(OCIStmt* pStmt, OCIBind** ppBind, OCIError* pEr
                           nullptr, nullptr, 0, nullptr, OCI_DEFAULT);
 }
 
-// The define calls: one scalar output, no indicator or return code; the actual length only
-// when the caller asked for it.
+// The define calls: one scalar output, no return code; the indicator and the actual length
+// only when the caller asked for them.
 sword OciStatementApi::DefineByPos(OCIStmt* pStmt, OCIDefine** ppDefine, OCIError* pError,
                                    ub4 nPosition, void* pValue, sb4 nSize, ub2 nType,
-                                   ub2* pnLength) const
+                                   sb2* pnIndicator, ub2* pnLength) const
 {
     if (m_pfnDefineByPos == nullptr)
         return OCI_INVALID_HANDLE;
-    return m_pfnDefineByPos(pStmt, ppDefine, pError, nPosition, pValue, nSize, nType, nullptr,
+    return m_pfnDefineByPos(pStmt, ppDefine, pError, nPosition, pValue, nSize, nType, pnIndicator,
                             pnLength, nullptr, OCI_DEFAULT);
 }
 
@@ -260,7 +292,7 @@ sword OciStatementApi::StmtFetch(OCIStmt* pStmt, OCIError* pError, ub4 nRows, ub
     return m_pfnStmtFetch(pStmt, pError, nRows, nOrientation, nMode);
 }
 
-// SetPrefetchRows: an attribute of the statement handle.
+// The prefetch settings: attributes of the statement handle.
 sword OciStatementApi::AttrSet(void* pHandle, ub4 nHandleType, void* pValue, ub4 nSize,
                                ub4 nAttribute, OCIError* pError) const
 {

@@ -30,7 +30,13 @@ public:
     void Clear();
 
     sword Initialize(ub4 nMode) const;
-    sword EnvInit(OCIEnv** ppEnv, ub4 nMode) const;
+    // An environment with the client character sets given by id (0: as NLS_LANG says).
+    sword EnvNlsCreate(OCIEnv** ppEnv, ub4 nMode, ub2 nCharset) const;
+    sword AttrGet(const void* pHandle, ub4 nHandleType, void* pValue, ub4 nAttribute,
+                  OCIError* pError) const;
+    // The name of a character set id, zero-terminated in pszName.
+    sword CharsetIdToName(OCIEnv* pEnv, char* pszName, size_t nSize, ub2 nId) const;
+    sword Break(void* pHandle, OCIError* pError) const;
     sword HandleAlloc(const void* pParent, void** ppHandle, ub4 nType) const;
     sword AttrSet(void* pHandle, ub4 nHandleType, void* pValue, ub4 nSize, ub4 nAttribute,
                   OCIError* pError) const;
@@ -47,7 +53,10 @@ public:
 
 private:
     OCIInitializeFn m_pfnInitialize = nullptr;
-    OCIEnvInitFn m_pfnEnvInit = nullptr;
+    OCIEnvNlsCreateFn m_pfnEnvNlsCreate = nullptr;
+    OCIAttrGetFn m_pfnAttrGet = nullptr;
+    OCINlsCharSetIdToNameFn m_pfnCharsetIdToName = nullptr;
+    OCIBreakFn m_pfnBreak = nullptr;
     OCIHandleAllocFn m_pfnHandleAlloc = nullptr;
     OCIServerAttachFn m_pfnServerAttach = nullptr;
     OCIAttrSetFn m_pfnAttrSet = nullptr;
@@ -77,7 +86,7 @@ public:
     sword BindByPos(OCIStmt* pStmt, OCIBind** ppBind, OCIError* pError, ub4 nPosition,
                     void* pValue, sb4 nSize, ub2 nType) const;
     sword DefineByPos(OCIStmt* pStmt, OCIDefine** ppDefine, OCIError* pError, ub4 nPosition,
-                      void* pValue, sb4 nSize, ub2 nType, ub2* pnLength) const;
+                      void* pValue, sb4 nSize, ub2 nType, sb2* pnIndicator, ub2* pnLength) const;
     sword StmtFetch(OCIStmt* pStmt, OCIError* pError, ub4 nRows, ub2 nOrientation,
                     ub4 nMode) const;
     sword AttrSet(void* pHandle, ub4 nHandleType, void* pValue, ub4 nSize, ub4 nAttribute,

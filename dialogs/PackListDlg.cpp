@@ -6,9 +6,11 @@
 
 #include "db/DBConnect.h"
 #include "db/DBStmt.h"
+#include "db/ObjectListCursor.h"
 #include "dialogs/AppMessageBox.h"
+#include "dialogs/JobParameters.h"
 #include "export/ExportTexts.h"
-#include "export/JobRecord.h"
+#include "framework/Text.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
 
@@ -16,9 +18,6 @@ namespace {
 // Packages are listed once: their bodies share the name and are not offered separately.
 const char kListingSql[] =
     "SELECT OBJECT_NAME,OBJECT_TYPE FROM USER_OBJECTS WHERE OBJECT_TYPE in ('PACKAGE','PROCEDURE','FUNCTION') ";
-// Oracle's longest name (128 bytes) and the terminating zero.
-const int kNameSize = kMaxObjectNameLength + 1;
-const int kEndOfRows = 1403;
 }  // namespace
 
 // Constructed by the main dialog's picker button; no database work happens here.
@@ -93,13 +92,17 @@ BOOL CPackListDlg::OnInitDialog()
     SetIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME)), TRUE);
 
     auto pConnection = std::make_unique<DBConnect>();
+    // The session speaks UTF-8; the fields hold the system's code page.
+    const CString strUser = Recode(g_strUser, CP_ACP, CP_UTF8);
+    const CString strPassword = Recode(g_strPassword, CP_ACP, CP_UTF8);
+    const CString strDatabase = Recode(g_strDatabase, CP_ACP, CP_UTF8);
     try {
         if (g_bSysdba)
-            pConnection->ConnectAsSysdba(g_strUser, g_strPassword, g_strDatabase);
+            pConnection->ConnectAsSysdba(strUser, strPassword, strDatabase);
         else
-            pConnection->Connect(g_strUser, g_strPassword, g_strDatabase);
+            pConnection->Connect(strUser, strPassword, strDatabase);
     } catch (const DBConnect::OtherException&) {
-        ShowAppMessage(pConnection->GetErrorText());
+        ShowAppMessage(Recode(pConnection->GetErrorText(), CP_UTF8, CP_ACP));
         pConnection.reset();
         OnCancel();
         return TRUE;
@@ -124,27 +127,16 @@ BOOL CPackListDlg::OnInitDialog()
     return TRUE;
 }
 
-// Called by OnInitDialog with the open connection.
+// Called by OnInitDialog with the open connection. Names arrive in UTF-8 and are shown in the
+// system's code page, as the name field holds them.
 bool CPackListDlg::LoadObjects(DBConnect& connection)
 {
-    char szName[kNameSize] = {};
-    char szType[kNameSize] = {};
-    std::unique_ptr<DBStmt> pStmt;
+    std::unique_ptr<ObjectListCursor> cursor;
     try {
-        pStmt = std::make_unique<DBStmt>(connection, kListingSql);
+        cursor = std::make_unique<ObjectListCursor>(connection, kListingSql);
     } catch (const DBStmt::OtherException&) {
         // A statement that failed to come into being leaves its reason in the connection.
         ShowAppMessage(connection.GetErrorText());
-        return false;
-    } catch (const DBConnect::OtherException&) {
-        ShowAppMessage(connection.GetErrorText());
-        return false;
-    }
-    try {
-        pStmt->DefineString(1, szName, kNameSize);
-        pStmt->DefineString(2, szType, kNameSize);
-    } catch (const DBStmt::OtherException&) {
-        ShowAppMessage(pStmt->GetErrorText());
         return false;
     }
 
@@ -153,14 +145,13 @@ bool CPackListDlg::LoadObjects(DBConnect& connection)
     int nFailuresInRow = 0;
     bool bReported = false;
     for (;;) {
-        int nStatus = 0;
+        ObjectListRow row;
+        ObjectListCursor::Row kind = ObjectListCursor::Row::End;
         try {
-            nStatus = pStmt->Fetch();
+            kind = cursor->Next(row);
         } catch (const DBStmt::OtherException&) {
-            if (pStmt->GetErrorCode() == kEndOfRows)
-                break;
             if (!bReported) {
-                ShowAppMessage(pStmt->GetErrorText());
+                ShowAppMessage(cursor->Statement().GetErrorText());
                 bReported = true;
             }
             if (++nFailuresInRow >= kMaxFetchFailures)
@@ -170,20 +161,19 @@ bool CPackListDlg::LoadObjects(DBConnect& connection)
             connection.ResetErrorHandle();
             continue;
         }
-        szName[kNameSize - 1] = '\0';
-        szType[kNameSize - 1] = '\0';
-        // A name or type cut to its buffer would be handed back as another object's name:
+        nFailuresInRow = 0;
+        if (kind == ObjectListCursor::Row::End)
+            break;
+        // A name cut to its buffer (or empty) would be handed back as another object's name:
         // such a row is reported and not offered.
-        if (nStatus == OCI_SUCCESS_WITH_INFO || szName[0] == '\0' || szType[0] == '\0') {
+        if (kind != ObjectListCursor::Row::Object) {
             if (!bReported) {
-                ShowAppMessage(CString(ExportTexts::kNameDoesNotFit) + szName);
+                ShowAppMessage(Recode(CString(ExportTexts::kNameDoesNotFit) + row.strName, CP_UTF8, CP_ACP));
                 bReported = true;
             }
-            nFailuresInRow = 0;
             continue;
         }
-        nFailuresInRow = 0;
-        m_listObjects.AddString(MakeEntry(szName, szType));
+        m_listObjects.AddString(MakeEntry(Recode(row.strName, CP_UTF8, CP_ACP), row.strType));
     }
     return true;
 }

@@ -1,61 +1,29 @@
 // ExportEngine.cpp
 //
-//   ExportRun   - one run: the steps from the target check to the last block, each failure
-//                 turned into an outcome (message, last log lines) that the run reports after
-//                 it has logged off.
-//   OutputFile  - the single-file sink: checked before the logon without changing anything,
-//                 replaced by the first block, appended to once per object; every write
-//                 checked.
+//   ExportRun - one run: the steps from the target check to the last block, each failure
+//               turned into an outcome (message, last log lines) that the run reports after it
+//               has logged off. The listing, the line counts and the source are one query each
+//               per scope (the whole schema, or each named object), so a schema costs a few
+//               round trips whatever its size.
 #include "export/ExportEngine.h"
 
-#include <cstring>
+#include <exception>
+#include <map>
 #include <memory>
 #include <utility>
 
 #include "db/DBConnect.h"
 #include "db/DBStmt.h"
-#include "db/DbErrorTexts.h"
+#include "db/ObjectListCursor.h"
+#include "export/BlockText.h"
 #include "export/ExportTexts.h"
+#include "export/SourceQueries.h"
+#include "export/SourceStream.h"
 
 namespace {
 
-const char kListingQuery[] =
-    "SELECT OBJECT_NAME,OBJECT_TYPE FROM USER_OBJECTS WHERE OBJECT_TYPE in "
-    "('PACKAGE','PACKAGE BODY','PROCEDURE','FUNCTION') ";
-const char kListingOneObject[] = " AND OBJECT_NAME = :1 ";
-const char kListingOrder[] = " ORDER BY OBJECT_NAME,OBJECT_TYPE ";
-const char kCountQuery[] = "SELECT COUNT(1) FROM USER_SOURCE WHERE NAME = :1 AND TYPE = :2 ";
-const char kSourceQuery[] =
-    "SELECT TEXT FROM USER_SOURCE WHERE NAME = :1 AND TYPE = :2 ORDER BY LINE ";
 const char kCreatePrefix[] = "CREATE OR REPLACE ";
-
-// Object names and types and the terminating zero.
-constexpr int kNameBufferSize = kMaxObjectNameLength + 1;
-// The widest source line and one byte more: a line that fills the buffer completely counts as
-// cut, since no stored line is that long.
-constexpr int kTextBufferSize = kMaxSourceLineBytes + 1;
-
-const char kTruncatedLineText[] = "ORA-01406: fetched column value was truncated";
 const char kTruncatedNameText[] = "ORA-24345: A Truncation or null fetch error occurred";
-
-// Whether the block's last non-blank line is a "/" alone, so that it needs no slash line.
-bool EndsWithSlashLine(const CString& strText)
-{
-    const char* pText = strText.GetString();
-    int nEnd = strText.GetLength();
-    auto isBlank = [](char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n'; };
-    while (nEnd > 0 && isBlank(pText[nEnd - 1]))
-        --nEnd;
-    if (nEnd == 0 || pText[nEnd - 1] != '/')
-        return false;
-    int nStart = nEnd - 1;
-    while (nStart > 0 && pText[nStart - 1] != '\n') {
-        --nStart;
-        if (!isBlank(pText[nStart]))
-            return false;
-    }
-    return true;
-}
 
 // The database's text of a failure, or a plain one when it left none. Oracle's texts end with
 // a line feed, which the log line does not need.
@@ -63,11 +31,17 @@ CString FailureText(const char* pszText)
 {
     if (pszText == nullptr || *pszText == '\0')
         return "Unexpected failure while exporting.";
-    int nLength = int(std::strlen(pszText));
-    while (nLength > 0 && (pszText[nLength - 1] == '\n' || pszText[nLength - 1] == '\r'))
-        --nLength;
-    return CString(pszText, nLength);
+    CString strText(pszText);
+    strText.TrimRight();
+    return strText;
 }
+
+// The line counts of a scope, by name and type.
+struct ObjectLines {
+    int nLines = 0;
+    int nAmpersandLines = 0;
+};
+using LineCountMap = std::map<std::pair<CString, CString>, ObjectLines>;
 
 class ExportRun {
 public:
@@ -82,19 +56,16 @@ public:
         Progress(0, 0);
         {
             DBConnect connection;
-            try {
-                outcome = RunSteps(connection);
-            } catch (...) {
-                outcome = Failed(ExportResult::FetchFailed,
-                                 ExportFailure::Lines(FailureText(connection.GetErrorText())));
-            }
+            connection.SetInterrupt(m_params.interrupt);
+            outcome = RunGuarded(connection);
             outcome.nObjectsWritten = m_sink.WrittenCount();
             outcome.nObjectCount = m_nObjectCount;
             if (outcome.result == ExportResult::Stopped)
                 return outcome;
             try {
                 connection.Disconnect();
-            } catch (...) {
+            } catch (DBConnect::OtherException&) {
+                // The blocks are written; a session that does not end cleanly changes none.
             }
         }
         if (!outcome.failure.strMessage.IsEmpty()) {
@@ -125,7 +96,33 @@ private:
         return outcome;
     }
 
-    // From the target check to the last object; the connection is the caller's.
+    // A failure that is not one of the export's own (out of memory, a bug in a reporter or a
+    // sink) says so in its own words rather than passing for a database failure.
+    ExportOutcome RunGuarded(DBConnect& connection)
+    {
+        try {
+            ExportOutcome outcome = RunSteps(connection);
+            // A call ended by Stop or Ctrl+C fails with ORA-01013: the run was stopped.
+            if (outcome.result != ExportResult::Done && Interrupted())
+                return Stopped();
+            return outcome;
+        } catch (const std::exception& error) {
+            return Unexpected(error.what());
+        } catch (...) {
+            return Unexpected("unknown exception");
+        }
+    }
+
+    ExportOutcome Unexpected(const char* pszWhat)
+    {
+        if (Interrupted())
+            return Stopped();
+        return Failed(ExportResult::Unexpected,
+                      ExportFailure::Lines(CString(ExportTexts::kUnexpectedError) + pszWhat));
+    }
+
+    bool Interrupted() const { return m_params.interrupt && m_params.interrupt->IsRequested(); }
+
     ExportOutcome RunSteps(DBConnect& connection)
     {
         if (!m_reporter.KeepGoing())
@@ -153,44 +150,68 @@ private:
             return Failed(ExportResult::LogonFailed, std::move(logon), nCode);
         }
         m_reporter.LogLine("Connected.");
+        if (!connection.GetLogonWarning().IsEmpty())
+            m_reporter.LogonWarning(connection.GetLogonWarning());
         m_reporter.LogLine("");
+        m_charset = connection.GetClientCharset();
+
+        // The scopes: the whole schema, or each named object in the order given.
+        std::vector<SourceScope> scopes;
+        if (m_params.objectNames.empty()) {
+            scopes.push_back(Scope(nullptr));
+        } else {
+            for (const CString& strName : m_params.objectNames)
+                scopes.push_back(Scope(&strName));
+        }
 
         std::vector<ExportObjectId> objects;
+        std::vector<size_t> scopeEnds;
         ExportOutcome outcome;
-        if (m_params.objectNames.empty()) {
-            if (!ListObjects(connection, nullptr, objects, outcome))
+        for (const SourceScope& scope : scopes) {
+            const size_t nBefore = objects.size();
+            if (!ListObjects(connection, scope, objects, outcome))
                 return outcome;
-        } else {
-            for (const CString& strName : m_params.objectNames) {
-                const size_t nBefore = objects.size();
-                if (!ListObjects(connection, &strName, objects, outcome))
-                    return outcome;
-                if (objects.size() == nBefore && m_params.objectNames.size() > 1) {
-                    ExportFailure notFound;
-                    notFound.strMessage = CString(ExportTexts::kObjectNotFound) + "\n" + strName;
-                    notFound.logLines = {strName + ": " + ExportTexts::kObjectNotFound};
-                    return Failed(ExportResult::NothingToExport, std::move(notFound));
-                }
+            if (scope.pName != nullptr && objects.size() == nBefore && scopes.size() > 1) {
+                ExportFailure notFound;
+                notFound.strMessage = CString(ExportTexts::kObjectNotFound) + "\n" + *scope.pName;
+                notFound.logLines = {*scope.pName + ": " + ExportTexts::kObjectNotFound};
+                return Failed(ExportResult::NothingToExport, std::move(notFound));
             }
+            scopeEnds.push_back(objects.size());
         }
         if (objects.empty()) {
+            if (!m_params.strOwner.IsEmpty() && m_params.objectNames.empty())
+                return OwnerNotVisible();
             ExportFailure notFound;
             notFound.strMessage = ExportTexts::kObjectNotFound;
             notFound.logLines = {""};
             return Failed(ExportResult::NothingToExport, std::move(notFound));
         }
 
-        m_nObjectCount = int(objects.size());
-        m_sink.Listed(objects);
-        m_reporter.ObjectsListed(m_nObjectCount);
-        for (int i = 0; i < m_nObjectCount; ++i) {
-            if (!m_reporter.KeepGoing())
-                return Stopped();
-            m_nTotalPercent = int(i * 100LL / m_nObjectCount);
-            m_reporter.ObjectBegins(objects[size_t(i)], i);
-            if (!ExportObject(connection, objects[size_t(i)], i, outcome))
+        LineCountMap lineCounts;
+        for (const SourceScope& scope : scopes) {
+            if (!CountLines(connection, scope, lineCounts, outcome))
                 return outcome;
         }
+
+        m_nObjectCount = int(objects.size());
+        m_sink.Listed(objects);
+        for (const ExportObjectId& object : objects) {
+            const auto found = lineCounts.find({object.strName, object.strType});
+            if (found != lineCounts.end() && found->second.nAmpersandLines > 0) {
+                m_sink.SourceHoldsAmpersand();
+                break;
+            }
+        }
+        m_reporter.ObjectsListed(m_nObjectCount);
+
+        size_t nFirst = 0;
+        for (size_t s = 0; s < scopes.size(); ++s) {
+            if (!ExportScope(connection, scopes[s], objects, nFirst, scopeEnds[s], lineCounts, outcome))
+                return outcome;
+            nFirst = scopeEnds[s];
+        }
+
         ExportFailure completion;
         bool bCompleted = false;
         if (!m_reporter.Guarded([&] { bCompleted = m_sink.Complete(completion); }))
@@ -205,113 +226,208 @@ private:
         return done;
     }
 
-    // The listing of all objects (pName null) or of one name: (name, type) pairs in name and
-    // type order, appended to objects. False with the outcome on failure.
-    bool ListObjects(DBConnect& connection, const CString* pName, std::vector<ExportObjectId>& objects,
+    SourceScope Scope(const CString* pName) const
+    {
+        SourceScope scope;
+        scope.strOwner = m_params.strOwner;
+        scope.kinds = m_params.kinds;
+        scope.pName = pName;
+        return scope;
+    }
+
+    // Binds the owner (when there is one) and the object name (when the scope has one).
+    void BindScope(DBStmt& stmt, const SourceScope& scope) const
+    {
+        int nPosition = 1;
+        if (!scope.strOwner.IsEmpty())
+            stmt.BindString(nPosition++, scope.strOwner, scope.strOwner.GetLength());
+        if (scope.pName != nullptr)
+            stmt.BindString(nPosition, *scope.pName, scope.pName->GetLength());
+    }
+
+    ExportOutcome OwnerNotVisible() const
+    {
+        return Failed(ExportResult::ListingFailed,
+                      ExportFailure::Lines("No objects of " + m_params.strOwner + " are visible to " + m_params.strUser +
+                                           ExportTexts::kOwnerNeedsPrivilege));
+    }
+
+    // The listed objects of one scope, in name and type order, appended to objects.
+    bool ListObjects(DBConnect& connection, const SourceScope& scope, std::vector<ExportObjectId>& objects,
                      ExportOutcome& outcome)
     {
-        CString strSql = kListingQuery;
-        if (pName != nullptr)
-            strSql += kListingOneObject;
-        strSql += kListingOrder;
-
-        std::unique_ptr<DBStmt> stmt;
-        if (!Prepare(connection, strSql, stmt, outcome))
-            return false;
-        char szName[kNameBufferSize] = {};
-        char szType[kNameBufferSize] = {};
+        std::unique_ptr<ObjectListCursor> cursor;
         try {
-            stmt->DefineString(1, szName, kNameBufferSize);
-            stmt->DefineString(2, szType, kNameBufferSize);
-            if (pName != nullptr)
-                stmt->BindString(1, *pName, pName->GetLength());
-            stmt->SetPrefetchRows(kPrefetchRows);
+            cursor = std::make_unique<ObjectListCursor>(connection, SourceQueries::Listing(scope));
         } catch (DBStmt::OtherException&) {
-            outcome = Failed(ExportResult::FetchFailed, ExportFailure::Lines(FailureText(stmt->GetErrorText())),
-                             stmt->GetErrorCode());
+            outcome = Failed(ExportResult::ListingFailed, ExportFailure::Lines(FailureText(connection.GetErrorText())),
+                             connection.GetErrorCode());
             return false;
         }
-        for (;;) {
-            int nStatus = 0;
-            try {
-                nStatus = stmt->Fetch();
-            } catch (DBStmt::OtherException&) {
-                if (stmt->GetErrorCode() == DbErrorTexts::kNoDataFound) {
-                    connection.ResetErrorHandle();
+        try {
+            BindScope(cursor->Statement(), scope);
+            for (;;) {
+                ObjectListRow row;
+                switch (cursor->Next(row)) {
+                case ObjectListCursor::Row::End:
                     return true;
+                case ObjectListCursor::Row::Object:
+                    objects.push_back(ExportObjectId{row.strName, row.strType});
+                    break;
+                case ObjectListCursor::Row::Cut:
+                    // Exported under another name it would replace another object's code.
+                    outcome = Failed(ExportResult::ListingFailed,
+                                     ExportFailure::Lines(kTruncatedNameText,
+                                                          {CString(ExportTexts::kNameDoesNotFit) + row.strName}),
+                                     OCI_ORA_TRUNCATION_OR_NULL);
+                    return false;
+                case ObjectListCursor::Row::Empty:
+                    outcome = Failed(ExportResult::ListingFailed, ExportFailure::Lines(ExportTexts::kEmptyName));
+                    return false;
                 }
-                outcome = Failed(ExportResult::ListingFailed,
-                                 ExportFailure::Lines(FailureText(stmt->GetErrorText())), stmt->GetErrorCode());
+            }
+        } catch (DBStmt::OtherException&) {
+            DBStmt& stmt = cursor->Statement();
+            const int nCode = stmt.GetErrorCode();
+            if (!scope.strOwner.IsEmpty() && nCode == kTableOrViewDoesNotExist) {
+                outcome = OwnerNotVisible();
+                outcome.nErrorCode = nCode;
                 return false;
             }
-            // A name or type that did not fit its buffer (or came back empty) would be exported
-            // under another name: the row ends the run.
-            if (nStatus == OCI_SUCCESS_WITH_INFO || szName[0] == '\0' || szType[0] == '\0') {
-                outcome = Failed(ExportResult::ListingFailed,
-                                 ExportFailure::Lines(kTruncatedNameText,
-                                                {CString(ExportTexts::kNameDoesNotFit) + szName}),
-                                 OCI_ORA_TRUNCATION_OR_NULL);
-                return false;
-            }
-            objects.push_back(ExportObjectId{szName, szType});
+            outcome = Failed(ExportResult::ListingFailed, ExportFailure::Lines(FailureText(stmt.GetErrorText())), nCode);
+            return false;
         }
     }
 
-    // One object: count its lines, fetch them, log them and hand its block to the sink.
-    bool ExportObject(DBConnect& connection, const ExportObjectId& object, int nIndex, ExportOutcome& outcome)
+    // The number of lines of every object of the scope and how many hold "&", one row each.
+    bool CountLines(DBConnect& connection, const SourceScope& scope, LineCountMap& counts, ExportOutcome& outcome)
     {
-        int nLines = 0;
-        if (!CountLines(connection, object, nLines, outcome))
-            return false;
-        if (nLines == 0) {
-            outcome = Failed(ExportResult::NoSource,
-                             ExportFailure::Lines(ExportTexts::kNoSource, {WhereText(object)}));
-            return false;
-        }
-
         std::unique_ptr<DBStmt> stmt;
-        if (!Prepare(connection, kSourceQuery, stmt, outcome))
+        if (!Prepare(connection, SourceQueries::LineCounts(scope), stmt, outcome))
             return false;
-        ub2 nDelivered = 0;
+        char szName[kMaxObjectNameBytes + 1] = {};
+        char szType[kMaxObjectNameBytes + 1] = {};
+        ub2 nNameLength = 0;
+        ub2 nTypeLength = 0;
+        int nLines = 0;
+        int nAmpersandLines = 0;
         try {
-            stmt->BindString(1, object.strName, object.strName.GetLength());
-            stmt->BindString(2, object.strType, object.strType.GetLength());
-            stmt->DefineChars(1, m_textBuffer.data(), kTextBufferSize, &nDelivered);
+            stmt->DefineChars(1, szName, sizeof(szName), &nNameLength);
+            stmt->DefineChars(2, szType, sizeof(szType), &nTypeLength);
+            stmt->DefineInt(3, &nLines);
+            stmt->DefineInt(4, &nAmpersandLines);
             stmt->SetPrefetchRows(kPrefetchRows);
+            stmt->SetPrefetchMemory(kPrefetchMemory);
+            BindScope(*stmt, scope);
+            for (;;) {
+                try {
+                    stmt->Fetch();
+                } catch (DBStmt::OtherException&) {
+                    if (stmt->GetErrorCode() != OCI_ORA_NO_DATA_FOUND)
+                        throw;
+                    connection.ResetErrorHandle();
+                    return true;
+                }
+                // A name longer than any listed one matches no object and is not needed.
+                if (nNameLength <= kMaxObjectNameBytes && nTypeLength <= kMaxObjectNameBytes)
+                    counts[{CString(szName, nNameLength), CString(szType, nTypeLength)}] =
+                        ObjectLines{nLines, nAmpersandLines};
+            }
         } catch (DBStmt::OtherException&) {
-            outcome = ObjectFailure(object, FailureText(stmt->GetErrorText()), stmt->GetErrorCode());
+            outcome = Failed(ExportResult::ListingFailed, ExportFailure::Lines(FailureText(stmt->GetErrorText())),
+                             stmt->GetErrorCode());
             return false;
         }
+    }
 
-        CString strBlock;
-        for (int j = 0; j < nLines; ++j) {
+    // Walks the scope's source stream, cutting it into the listed objects [nFirst, nEnd). An
+    // object is complete once the stream shows another object's row or its end; rows of an
+    // object the listing does not hold (created after it) are passed over.
+    bool ExportScope(DBConnect& connection, const SourceScope& scope, const std::vector<ExportObjectId>& objects,
+                     size_t nFirst, size_t nEnd, const LineCountMap& lineCounts, ExportOutcome& outcome)
+    {
+        std::map<std::pair<CString, CString>, size_t> listedAt;
+        for (size_t i = nFirst; i < nEnd; ++i)
+            listedAt[{objects[i].strName, objects[i].strType}] = i;
+
+        std::unique_ptr<SourceStream> stream;
+        try {
+            stream = std::make_unique<SourceStream>(connection, SourceQueries::Source(scope));
+            BindScope(stream->Statement(), scope);
+        } catch (DBStmt::OtherException&) {
+            outcome = ObjectFailure(objects[nFirst], FailureText(connection.GetErrorText()), connection.GetErrorCode());
+            return false;
+        }
+        bool bHaveRow = false;
+        for (size_t i = nFirst; i < nEnd; ++i) {
+            const ExportObjectId& object = objects[i];
             if (!m_reporter.KeepGoing()) {
                 outcome = Stopped();
                 return false;
             }
-            nDelivered = 0;
+            m_nTotalPercent = int(i * 100LL / m_nObjectCount);
+            m_reporter.ObjectBegins(object, int(i));
             try {
-                stmt->Fetch();
+                if (!bHaveRow && !stream->AtEnd())
+                    bHaveRow = stream->Next();
+                // Rows of objects the listing does not hold, up to this object's or a later
+                // listed object's first row.
+                while (bHaveRow && !stream->IsObject(object.strName, object.strType)) {
+                    const auto later = listedAt.find({stream->Name(), stream->Type()});
+                    if (later != listedAt.end() && later->second > i)
+                        break;
+                    bHaveRow = stream->Next();
+                }
             } catch (DBStmt::OtherException&) {
-                outcome = ObjectFailure(object, FailureText(stmt->GetErrorText()), stmt->GetErrorCode());
+                outcome = ObjectFailure(object, FailureText(stream->Statement().GetErrorText()),
+                                        stream->Statement().GetErrorCode());
                 return false;
             }
-            if (nDelivered >= kTextBufferSize) {
-                outcome = ObjectFailure(object, TruncationText(*stmt), 1406);
+            if (!bHaveRow || !stream->IsObject(object.strName, object.strType)) {
+                outcome = Failed(ExportResult::NoSource,
+                                 ExportFailure::Lines(ExportTexts::kNoSource, {WhereText(object)}));
                 return false;
             }
-            if (j == 0) {
-                strBlock = kCreatePrefix;
-                strBlock.Append(m_textBuffer.data(), nDelivered);
+            const auto counted = lineCounts.find({object.strName, object.strType});
+            const int nCounted = counted == lineCounts.end() ? 0 : counted->second.nLines;
+            if (!ExportObject(*stream, object, int(i), nCounted, bHaveRow, outcome))
+                return false;
+        }
+        return true;
+    }
+
+    // One object whose first row the stream holds: its rows, logged, then its block.
+    bool ExportObject(SourceStream& stream, const ExportObjectId& object, int nIndex, int nCounted, bool& bHaveRow,
+                      ExportOutcome& outcome)
+    {
+        CString strBlock = kCreatePrefix;
+        int nLine = 0;
+        do {
+            if (!m_reporter.KeepGoing()) {
+                outcome = Stopped();
+                return false;
+            }
+            if (nLine == 0) {
+                strBlock.Append(stream.Text(), stream.TextLength());
                 m_reporter.LogSource(strBlock.GetString(), strBlock.GetLength());
             } else {
-                strBlock.Append(m_textBuffer.data(), nDelivered);
-                m_reporter.LogSource(m_textBuffer.data(), nDelivered);
+                strBlock.Append(stream.Text(), stream.TextLength());
+                m_reporter.LogSource(stream.Text(), stream.TextLength());
             }
-            Progress(int(j * 100LL / nLines), m_nTotalPercent);
-        }
+            ++nLine;
+            // The count was taken a moment before the stream; the bar never passes the end.
+            const int nLines = nCounted > nLine ? nCounted : nLine;
+            Progress(int((nLine - 1) * 100LL / nLines), m_nTotalPercent);
+            try {
+                bHaveRow = stream.Next();
+            } catch (DBStmt::OtherException&) {
+                outcome = ObjectFailure(object, FailureText(stream.Statement().GetErrorText()),
+                                        stream.Statement().GetErrorCode());
+                return false;
+            }
+        } while (bHaveRow && stream.IsObject(object.strName, object.strType));
 
-        if (EndsWithSlashLine(strBlock)) {
+        if (BlockText::EndsWithSlashLine(strBlock)) {
             strBlock += "\n";
         } else {
             strBlock += "\n/\n";
@@ -321,25 +437,29 @@ private:
             outcome = Stopped();
             return false;
         }
-        return WriteBlock(object, nIndex, nLines, strBlock, outcome);
+        CString strFileBlock;
+        if (!Encode(object, strBlock, strFileBlock, outcome))
+            return false;
+        return WriteBlock(object, nIndex, nLine, strFileBlock, outcome);
     }
 
-    // The number of source lines of one object.
-    bool CountLines(DBConnect& connection, const ExportObjectId& object, int& nLines, ExportOutcome& outcome)
+    // The block in the file's code page; a character it cannot hold ends the run.
+    bool Encode(const ExportObjectId& object, const CString& strBlock, CString& strFileBlock, ExportOutcome& outcome)
     {
-        std::unique_ptr<DBStmt> stmt;
-        if (!Prepare(connection, kCountQuery, stmt, outcome))
-            return false;
-        try {
-            stmt->BindString(1, object.strName, object.strName.GetLength());
-            stmt->BindString(2, object.strType, object.strType.GetLength());
-            stmt->DefineInt(1, &nLines);
-            stmt->Execute();
-        } catch (DBStmt::OtherException&) {
-            outcome = ObjectFailure(object, FailureText(stmt->GetErrorText()), stmt->GetErrorCode());
-            return false;
+        if (m_charset.nCodePage == 0 || m_charset.nCodePage == CP_UTF8) {
+            strFileBlock = strBlock;
+            return true;
         }
-        return true;
+        BlockText::Unencodable lost;
+        if (BlockText::Encode(strBlock, m_charset.nCodePage, strFileBlock, lost))
+            return true;
+        CString strFirst;
+        strFirst.Format("%s (%s) line %d: the character %s cannot be written in %s; set NLS_LANG to a character "
+                        "set that holds it, such as AMERICAN_AMERICA.AL32UTF8",
+                        object.strName.GetString(), object.strType.GetString(), lost.nLine,
+                        lost.strCharacter.GetString(), m_charset.strName.GetString());
+        outcome = Failed(ExportResult::Unwritable, ExportFailure::Lines(strFirst, {WhereText(object)}));
+        return false;
     }
 
     // Hands one block to the sink as a step no stop cuts in two, so a stopped job never writes.
@@ -391,12 +511,6 @@ private:
         }
     }
 
-    static CString TruncationText(DBStmt& stmt)
-    {
-        const char* pszText = stmt.GetErrorText();
-        return pszText != nullptr && *pszText != '\0' ? FailureText(pszText) : CString(kTruncatedLineText);
-    }
-
     // Reports both values unless they equal the last ones reported.
     void Progress(int nObjectPercent, int nTotalPercent)
     {
@@ -407,10 +521,12 @@ private:
         m_reporter.Progress(nObjectPercent, nTotalPercent);
     }
 
+    static constexpr int kTableOrViewDoesNotExist = 942;
+
     const ExportParams& m_params;
     ExportSink& m_sink;
     ExportReporter& m_reporter;
-    std::vector<char> m_textBuffer = std::vector<char>(size_t(kTextBufferSize));
+    ClientCharset m_charset;
     int m_nObjectCount = 0;
     int m_nTotalPercent = 0;
     int m_nSentObject = -1;

@@ -13,26 +13,26 @@
 //   ExportOutcome   - how a run ended, for the front end's last words and exit code.
 //   RunExport       - one run on the calling thread, from the logon to the last block.
 //
-// The run logs on, lists the objects (by name, then type, so a package's specification
-// comes before its body), reads each object's lines and hands the sink one
-// "CREATE OR REPLACE " block per object, ending with a "/" line unless the block's last
-// non-blank line is a "/" alone.
+// The run logs on, lists the objects (by name, then type, in the names' byte order, so a
+// package's specification comes before its body), reads the source of every listed object in
+// one stream and hands the sink one "CREATE OR REPLACE " block per object, ending with a "/"
+// line unless the block's last non-blank line is a "/" alone.
+//
+// Text: names reach the sink and the reporter in UTF-8 (the session's set). A block reaches
+// the sink in the code page of the client's own character set (what its NLS_LANG names), so
+// that the client's SQL*Plus reads the file as it was stored; a character that set cannot
+// hold ends the run rather than turning into "?".
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "db/DBInterrupt.h"
 #include "framework/String.h"
-
-// Oracle names and types: up to 128 bytes.
-constexpr int kMaxObjectNameLength = 128;
-// The widest source line a client can deliver: 4000 characters of up to 4 bytes each.
-constexpr int kMaxSourceLineBytes = 4000 * 4;
-// Source rows the client fetches ahead per round trip on the listing and source statements.
-constexpr unsigned kPrefetchRows = 500;
 
 struct ExportParams {
     CString strUser;
@@ -50,6 +50,8 @@ struct ExportParams {
     // Whose objects: empty for the logged-on user's own (the USER_ views); otherwise the
     // owner's name as stored, read through the DBA_ views.
     CString strOwner;
+    // Lets another thread end the call the run is waiting in (Stop, Ctrl+C); may be null.
+    std::shared_ptr<DBInterrupt> interrupt;
 };
 
 struct ExportObjectId {
@@ -94,6 +96,8 @@ enum class ExportResult {
     NoSource,         // an object without source lines
     FetchFailed,      // a statement failed while reading an object
     WriteFailed,      // a block could not be written
+    Unwritable,       // a character of the source has no place in the file's character set
+    Unexpected,       // the program failed in a way it has no message of its own for
 };
 
 struct ExportOutcome {
@@ -115,6 +119,9 @@ public:
     // Runs once the object list is known, before the first block: a sink that names its files
     // after the objects can settle every name first.
     virtual void Listed(const std::vector<ExportObjectId>& objects) {}
+    // Runs before the first block when some block of the job holds "&", which SQL*Plus would
+    // take for a substitution variable: a single file then begins with "SET DEFINE OFF".
+    virtual void SourceHoldsAmpersand() {}
     // Runs once per object with its complete block (the bytes of the .sql text). False with
     // the failure's texts; the run then ends.
     virtual bool Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure) = 0;
@@ -138,6 +145,8 @@ public:
     virtual bool Guarded(const std::function<void()>& step) = 0;
     // One whole log line.
     virtual void LogLine(const CString& strLine) = 0;
+    // The logon succeeded with a warning (the password will expire soon): its text.
+    virtual void LogonWarning(const CString& strText) { LogLine(strText); }
     // Source text, shown split at its line feeds; what follows the last line feed is held back
     // and put in front of the next line.
     virtual void LogSource(const char* pText, int nLength) = 0;
@@ -159,21 +168,3 @@ public:
 // Returns how the run ended (ExportResult::Stopped when the reporter said stop, in which case
 // Finish was not called).
 ExportOutcome RunExport(const ExportParams& params, ExportSink& sink, ExportReporter& reporter);
-
-// The single-file sink: one .sql file holding every block of the run in order. The file that
-// is there before the run stays untouched until the first block is written; that write
-// replaces it, later ones append.
-class OutputFile : public ExportSink {
-public:
-    explicit OutputFile(std::wstring strPath);
-    bool Check(ExportFailure& failure) override;
-    bool Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure) override;
-    CString StateText() const override;
-    int WrittenCount() const override { return m_nWritten; }
-
-private:
-    std::wstring m_strPath;
-    int m_nWritten = 0;
-    // The first write replaced the old file but failed: the file no longer is what it was.
-    bool m_bReplaced = false;
-};

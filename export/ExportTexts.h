@@ -15,6 +15,12 @@ constexpr const char kDeleteOldFile[] = "Error while delete old file ";
 constexpr const char kCreateFile[] = "Error while create specified file.";
 constexpr const char kWriteFile[] = "Error while write specified file.";
 constexpr const char kNameDoesNotFit[] = "An object name or type in the list is longer than 128 bytes: ";
+constexpr const char kEmptyName[] = "An object in the list has an empty name.";
+// "No objects of HR are visible to SCOTT" and then this.
+constexpr const char kOwnerNeedsPrivilege[] =
+    "; exporting another owner's code needs SELECT ANY DICTIONARY or SYSDBA";
+// In front of what a failure the export has no text of its own for says of itself.
+constexpr const char kUnexpectedError[] = "Unexpected error: ";
 constexpr const char kPathIsFolder[] = "The path names a folder, not a file.";
 constexpr const char kFileUnchanged[] = "The file was not changed.";
 // "The file holds the N complete objects before it." around the number.

@@ -8,11 +8,13 @@
 #include <string>
 #include <utility>
 
-#include "export/ExportEngine.h"
+#include "export/OutputFile.h"
 #include "export/ExportTexts.h"
 #include "framework/Text.h"
 
 namespace {
+
+const char kDefineOffLine[] = "SET DEFINE OFF\n";
 
 // A failure whose first line is strText, then where (if any), then the path and the reason.
 ExportFailure FileFailure(const CString& strText, const std::wstring& strPath, const CString& strReason,
@@ -117,6 +119,7 @@ bool OutputFile::Check(ExportFailure& failure)
 bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure)
 {
     const CString strWhere = WhereText(object, StateText());
+    const CString strBytes = m_nWritten == 0 && m_bDefineOff ? CString(kDefineOffLine) + strBlock : strBlock;
     const DWORD nDisposition = m_nWritten == 0 ? CREATE_ALWAYS : OPEN_EXISTING;
     CHandle file(::CreateFileW(m_strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, nDisposition,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -129,7 +132,7 @@ bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock, Ex
     DWORD nError = 0;
     if (m_nWritten != 0 && !::SetFilePointerEx(file.Get(), zero, &end, FILE_END))
         nError = ::GetLastError();
-    if (nError == 0 && !WriteAll(file.Get(), strBlock, nError)) {
+    if (nError == 0 && !WriteAll(file.Get(), strBytes, nError)) {
         // A block cut short is taken back, so the file ends with the last complete block.
         if (::SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN))
             ::SetEndOfFile(file.Get());

@@ -33,13 +33,15 @@ std::string FromWide(const wchar_t* pText, int nLength, UINT nCodePage, bool* pb
 
 CString SystemErrorText(DWORD nError)
 {
-    char* pszBuffer = nullptr;
-    const DWORD nLength = ::FormatMessageA(
+    wchar_t* pszBuffer = nullptr;
+    const DWORD nLength = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        nError, 0, reinterpret_cast<char*>(&pszBuffer), 0, nullptr);
-    CString strText = nLength != 0 && pszBuffer != nullptr ? CString(pszBuffer, int(nLength)) : CString();
+        nError, 0, reinterpret_cast<wchar_t*>(&pszBuffer), 0, nullptr);
+    const std::string strBytes =
+        nLength != 0 && pszBuffer != nullptr ? FromWide(pszBuffer, int(nLength), CP_UTF8) : std::string();
     if (pszBuffer != nullptr)
         ::LocalFree(pszBuffer);
+    CString strText(strBytes.data(), int(strBytes.size()));
     strText.TrimRight();
     if (strText.IsEmpty())
         strText.Format("System error %lu.", static_cast<unsigned long>(nError));

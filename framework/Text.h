@@ -30,12 +30,20 @@ inline std::string FromWide(const std::wstring& strText, UINT nCodePage = CP_ACP
 {
     return FromWide(strText.data(), int(strText.size()), nCodePage, pbLossy);
 }
-// A wide path as the program's 8-bit messages show it.
-inline CString NarrowPath(const std::wstring& strPath)
+// Text from one code page to another (the window's ANSI fields and the session's UTF-8).
+inline CString Recode(const CString& strText, UINT nFrom, UINT nTo)
 {
-    const std::string strBytes = FromWide(strPath);
+    const std::string strBytes = FromWide(ToWide(strText, nFrom), nTo);
     return CString(strBytes.data(), int(strBytes.size()));
 }
 
-// "The system cannot find the path specified.", or "System error N." when it has no text.
+// A wide path as the export's messages carry it: UTF-8, like every text of an export.
+inline CString NarrowPath(const std::wstring& strPath)
+{
+    const std::string strBytes = FromWide(strPath, CP_UTF8);
+    return CString(strBytes.data(), int(strBytes.size()));
+}
+
+// "The system cannot find the path specified.", or "System error N." when it has no text;
+// UTF-8, like NarrowPath.
 CString SystemErrorText(DWORD nError);

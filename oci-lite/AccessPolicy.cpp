@@ -220,7 +220,8 @@ bool AccessPolicy::MayRead(const char* table, const char* column, const char* sc
   // Only oci-lite creates temporary views: the session's own, read by name from anywhere.
   if (schema != nullptr && sqlite3_stricmp(schema, "temp") == 0) {
     return name == "user_objects" || name == "user_source" || name == "dual" ||
-           name == m_hiddenObjects || name == m_hiddenSource;
+           name == "dba_objects" || name == "dba_source" || name == m_hiddenObjects ||
+           name == m_hiddenSource;
   }
   if (context != nullptr && schema != nullptr && sqlite3_stricmp(schema, "main") == 0) {
     if (name == "objects" && sqlite3_stricmp(context, m_hiddenObjects.c_str()) == 0) return true;

@@ -1,7 +1,8 @@
 // AccessPolicy.h
 //
 // AccessPolicy: what SQL sent through OCI may do on one SQLite connection. A session reads its
-// USER_OBJECTS and USER_SOURCE and DUAL, nothing else; every write fails with ORA-16000; PRAGMA,
+// USER_OBJECTS and USER_SOURCE and DUAL (and DBA_OBJECTS and DBA_SOURCE when the session made
+// them), nothing else; every write fails with ORA-16000; PRAGMA,
 // ATTACH, EXPLAIN and transaction control fail with ORA-01031. It is enforced in two places:
 //   - SQLite's authorizer, installed the moment the connection opens, so that no statement ever
 //     compiles unwatched. Base tables may be read only from inside the session's hidden views,

@@ -21,6 +21,27 @@ using namespace ocilite;
 namespace {
 
 std::atomic<bool> g_initialized{false};
+std::atomic<ub4> g_initializeMode{OCI_DEFAULT};  // of the latest OCIInitialize
+
+// Reads the OCI_LITE_* settings once, at the first OCIInitialize or environment creation,
+// whichever comes first; fault injection counts from then on.
+void InitializeOnce() {
+  Diagnostics::Instance().InitializeOnce();
+  Limits::Instance().InitializeOnce();
+  g_initialized.store(true);
+}
+
+// Makes an environment handle and hands it out; the user memory comes with it.
+sword CreateEnvironment(OCIEnv** envp, const NlsSettings& nls, const ClientCharset& charset,
+                        bool threaded, size_t xtramem_sz, void** usrmempp) {
+  auto env = std::make_unique<EnvHandle>(nls, charset, threaded);
+  if (xtramem_sz > 0 && usrmempp != nullptr) {
+    env->userMemory.reset(new char[xtramem_sz]());
+    *usrmempp = env->userMemory.get();
+  }
+  *envp = reinterpret_cast<OCIEnv*>(HandleRegistry::Instance().Add(std::move(env)));
+  return OCI_SUCCESS;
+}
 
 // Builds one trace line while an entry point runs and writes it, with the return code, when
 // the entry point returns. Costs nothing when no trace file is open.
@@ -84,6 +105,13 @@ sword Report(RecordHolder* error, const OraError& record, sword status = OCI_ERR
   return status;
 }
 
+// The record of a call refused because another thread is inside a call on its environment,
+// which was made without OCI_THREADED.
+OraError TwoThreadsError() {
+  return MakeOraError(kOraInternal,
+                      "internal error code, arguments: [two threads in a non-threaded environment]");
+}
+
 // Counts a call that can fail; when OCI_LITE_FAIL_AT picks it, it fails as a lost connection
 // would, without touching anything else.
 bool InjectedFault(RecordHolder* error, int code, sword* status) {
@@ -124,6 +152,8 @@ sword AttrSetImpl(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size, u
   if (errhp != nullptr && error == nullptr) return OCI_INVALID_HANDLE;
   ocilite::Handle* target = registry.Find(trgthndlp, trghndltyp);
   if (target == nullptr) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(target);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
 
@@ -161,13 +191,48 @@ sword AttrSetImpl(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size, u
         ub4 value;
         std::memcpy(&value, attributep, sizeof value);
         std::lock_guard<std::mutex> lock(stmt->mutex);
-        if (attrtype == OCI_ATTR_PREFETCH_ROWS) stmt->statement.SetPrefetchRows(value);
-        return OCI_SUCCESS;  // the memory limit never binds here: rows are small
+        if (attrtype == OCI_ATTR_PREFETCH_ROWS) {
+          stmt->statement.SetPrefetchRows(value);
+        } else {
+          stmt->statement.SetPrefetchMemory(value);
+        }
+        return OCI_SUCCESS;
       }
       break;
     }
     default:
       break;
+  }
+  return Report(error, MakeOraError(kOraIllegalAttribute));
+}
+
+// OCIAttrGet: the client character set of an environment, a statement's prefetch settings.
+sword AttrGetImpl(const void* trgthndlp, ub4 trghndltyp, void* attributep, ub4* sizep,
+                  ub4 attrtype, OCIError* errhp) {
+  HandleRegistry& registry = HandleRegistry::Instance();
+  ErrorHandle* error = FindError(errhp);
+  if (errhp != nullptr && error == nullptr) return OCI_INVALID_HANDLE;
+  ocilite::Handle* target = registry.Find(trgthndlp, trghndltyp);
+  if (target == nullptr || attributep == nullptr) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(target);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
+  sword status;
+  if (InjectedFault(error, kOraEndOfFile, &status)) return status;
+  if (trghndltyp == OCI_HTYPE_ENV && attrtype == kAttrEnvCharsetId) {
+    ub2 id = static_cast<EnvHandle*>(target)->charset.Id();
+    std::memcpy(attributep, &id, sizeof id);
+    if (sizep != nullptr) *sizep = sizeof id;
+    return OCI_SUCCESS;
+  }
+  if (trghndltyp == OCI_HTYPE_STMT &&
+      (attrtype == OCI_ATTR_PREFETCH_ROWS || attrtype == OCI_ATTR_PREFETCH_MEMORY)) {
+    auto* stmt = static_cast<StmtHandle*>(target);
+    std::lock_guard<std::mutex> lock(stmt->mutex);
+    ub4 value = attrtype == OCI_ATTR_PREFETCH_ROWS ? stmt->statement.PrefetchRows()
+                                                   : stmt->statement.PrefetchMemory();
+    std::memcpy(attributep, &value, sizeof value);
+    if (sizep != nullptr) *sizep = sizeof value;
+    return OCI_SUCCESS;
   }
   return Report(error, MakeOraError(kOraIllegalAttribute));
 }
@@ -178,6 +243,8 @@ sword ServerAttachImpl(OCIServer* srvhp, OCIError* errhp, const OraText* dblink,
   ErrorHandle* error = FindError(errhp);
   if (server == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
   if (dblink == nullptr && dblink_len > 0) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(server);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
   sword status;
   if (InjectedFault(error, kOraNoListener, &status)) return status;
   if (server->connection.IsAttached()) return Report(error, MakeOraError(kOraAlreadyConnected));
@@ -202,6 +269,8 @@ sword SessionBeginImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4
   auto* session = registry.FindAs<SessionHandle>(usrhp, OCI_HTYPE_SESSION);
   ErrorHandle* error = FindError(errhp);
   if (svc == nullptr || session == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(svc);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
   auto* server = registry.FindAs<ServerHandle>(svc->server.load(), OCI_HTYPE_SERVER);
@@ -217,14 +286,18 @@ sword SessionBeginImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4
   if (mode & OCI_SYSOPER) return Report(error, MakeOraError(kOraInsufficientPrivileges));
   std::string sessionUser;
   std::shared_ptr<Database> database;
-  const ClientCharset& charset = static_cast<EnvHandle*>(session->parent)->charset;
+  OraError warning;
+  const auto* env = static_cast<EnvHandle*>(session->parent);
   OraError failure = server->connection.BeginSession(
-      charset.ToDatabase(session->userName), charset.ToDatabase(session->password),
-      (mode & OCI_SYSDBA) != 0, &database, &sessionUser);
+      env->charset.ToDatabase(session->userName), env->charset.ToDatabase(session->password),
+      (mode & OCI_SYSDBA) != 0, env->nls.SortsLinguistically(), &database, &sessionUser,
+      &warning);
   if (failure.IsError()) return Report(error, failure);
   session->SetDatabase(std::move(database));
   session->sessionUser = sessionUser;
   svc->session.store(session);
+  // The grace period's warning: the session is usable and the record stays.
+  if (warning.IsError()) return Report(error, warning, OCI_SUCCESS_WITH_INFO);
   return OCI_SUCCESS;
 }
 
@@ -238,6 +311,8 @@ sword SessionEndImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp) {
   SessionHandle* session = registry.FindAs<SessionHandle>(
       usrhp != nullptr ? static_cast<void*>(usrhp) : svc->session.load(), OCI_HTYPE_SESSION);
   if (usrhp != nullptr && session == nullptr) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(svc);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
   std::shared_ptr<Database> database = session != nullptr ? session->GetDatabase() : nullptr;
@@ -255,6 +330,8 @@ sword ServerDetachImpl(OCIServer* srvhp, OCIError* errhp) {
   auto* server = HandleRegistry::Instance().FindAs<ServerHandle>(srvhp, OCI_HTYPE_SERVER);
   ErrorHandle* error = FindError(errhp);
   if (server == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(server);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
   if (!server->connection.IsAttached()) return Report(error, MakeOraError(kOraNotConnected));
@@ -267,6 +344,8 @@ sword ErrorGetImpl(void* hndlp, ub4 recordno, sb4* errcodep, OraText* bufp, ub4 
   if (type != OCI_HTYPE_ERROR && type != OCI_HTYPE_ENV) return OCI_INVALID_HANDLE;
   auto* holder = HandleRegistry::Instance().FindAs<RecordHolder>(hndlp, type);
   if (holder == nullptr) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(holder);
+  if (entry.Refused()) return OCI_ERROR;
   OraError record = holder->Record();
   if (recordno != 1 || !record.IsError()) return OCI_NO_DATA;
   if (errcodep != nullptr) *errcodep = record.code;
@@ -284,6 +363,8 @@ sword StmtPrepareImpl(OCIStmt* stmtp, OCIError* errhp, const OraText* text, ub4 
   auto* stmt = HandleRegistry::Instance().FindAs<StmtHandle>(stmtp, OCI_HTYPE_STMT);
   ErrorHandle* error = FindError(errhp);
   if (stmt == nullptr || error == nullptr || text == nullptr) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(stmt);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
   std::lock_guard<std::mutex> lock(stmt->mutex);
@@ -307,6 +388,8 @@ sword BindOrDefine(OCIStmt* stmtp, OutT** out, OCIError* errhp, ub4 position, vo
   ErrorHandle* error = FindError(errhp);
   if (stmt == nullptr || error == nullptr || out == nullptr) return OCI_INVALID_HANDLE;
   if (isDefine && valuep == nullptr && value_sz > 0) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(stmt);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
   if (position == 0) {
@@ -339,6 +422,8 @@ sword StmtExecuteImpl(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 ite
   auto* stmt = registry.FindAs<StmtHandle>(stmtp, OCI_HTYPE_STMT);
   ErrorHandle* error = FindError(errhp);
   if (svc == nullptr || stmt == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(stmt);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
   std::lock_guard<std::mutex> lock(stmt->mutex);
@@ -357,6 +442,8 @@ sword StmtFetchImpl(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation)
   auto* stmt = HandleRegistry::Instance().FindAs<StmtHandle>(stmtp, OCI_HTYPE_STMT);
   ErrorHandle* error = FindError(errhp);
   if (stmt == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
+  EnvironmentEntry entry(stmt);
+  if (entry.Refused()) return Report(error, TwoThreadsError());
   sword status;
   if (InjectedFault(error, kOraEndOfFile, &status)) return status;
   if (orientation != OCI_FETCH_NEXT && orientation != OCI_DEFAULT) {
@@ -382,12 +469,12 @@ sword Guarded(Body body) {
 
 extern "C" {
 
-// Runs first in every logon: reads the OCI_LITE_* settings once; the memory callbacks are not used.
+// Runs first in every logon: reads the OCI_LITE_* settings once; its mode (OCI_THREADED) goes to
+// the environments OCIEnvInit makes after it. The memory callbacks are not used.
 sword __cdecl OCIInitialize(ub4 mode, void* ctxp, OCIMallocFn malocfp, OCIReallocFn ralocfp,
                             OCIMfreeFn mfreefp) {
-  Diagnostics::Instance().InitializeOnce();
-  Limits::Instance().InitializeOnce();
-  g_initialized.store(true);
+  InitializeOnce();
+  g_initializeMode.store(mode);
   return TraceLine("OCIInitialize").Number("mode", mode).Return(OCI_SUCCESS);
 }
 
@@ -399,13 +486,55 @@ sword __cdecl OCIEnvInit(OCIEnv** envp, ub4 mode, size_t xtramem_sz, void** usrm
     if (envp == nullptr) return OCI_INVALID_HANDLE;
     *envp = nullptr;
     if (!g_initialized.load()) return OCI_ERROR;  // OCIInitialize comes first
-    auto env = std::make_unique<EnvHandle>();
-    if (xtramem_sz > 0 && usrmempp != nullptr) {
-      env->userMemory.reset(new char[xtramem_sz]());
-      *usrmempp = env->userMemory.get();
-    }
-    *envp = reinterpret_cast<OCIEnv*>(HandleRegistry::Instance().Add(std::move(env)));
+    NlsSettings nls = NlsSettings::FromEnvironment();
+    sword status = CreateEnvironment(envp, nls, nls.Charset(),
+                                     (g_initializeMode.load() & OCI_THREADED) != 0, xtramem_sz,
+                                     usrmempp);
     trace.Handle("env", *envp);
+    return status;
+  }));
+}
+
+// Creates an environment with the client character set given by id (0: NLS_LANG's); an id
+// oci-lite does not know fails with OCI_ERROR and no environment. The national set is not used.
+sword __cdecl OCIEnvNlsCreate(OCIEnv** envhpp, ub4 mode, void* ctxp, OCIMallocFn malocfp,
+                              OCIReallocFn ralocfp, OCIMfreeFn mfreefp, size_t xtramem_sz,
+                              void** usrmempp, ub2 charset, ub2 ncharset) {
+  TraceLine trace("OCIEnvNlsCreate");
+  trace.Number("mode", mode)
+      .Number("xtramem_sz", static_cast<long long>(xtramem_sz))
+      .Number("charset", charset)
+      .Number("ncharset", ncharset);
+  return trace.Return(Guarded([&]() -> sword {
+    if (envhpp == nullptr) return OCI_INVALID_HANDLE;
+    *envhpp = nullptr;
+    InitializeOnce();
+    NlsSettings nls = NlsSettings::FromEnvironment();
+    ClientCharset clientCharset = nls.Charset();
+    if (charset != 0 && !ClientCharset::FromId(charset, &clientCharset)) return OCI_ERROR;
+    sword status = CreateEnvironment(envhpp, nls, clientCharset, (mode & OCI_THREADED) != 0,
+                                     xtramem_sz, usrmempp);
+    trace.Handle("env", *envhpp);
+    return status;
+  }));
+}
+
+// Writes Oracle's name of a character set id, zero-terminated; an unknown id or a buffer too
+// small for the name fails with OCI_ERROR.
+sword __cdecl OCINlsCharSetIdToName(void* envhp, OraText* buf, size_t buflen, ub2 id) {
+  TraceLine trace("OCINlsCharSetIdToName");
+  trace.Handle("envhp", envhp).Number("buflen", static_cast<long long>(buflen)).Number("id", id);
+  return trace.Return(Guarded([&]() -> sword {
+    ocilite::Handle* env = HandleRegistry::Instance().Find(envhp, OCI_HTYPE_ENV);
+    if (env == nullptr || buf == nullptr) return OCI_INVALID_HANDLE;
+    EnvironmentEntry entry(env);
+    if (entry.Refused()) return OCI_ERROR;
+    const char* name = ClientCharset::NameOf(id);
+    if (name == nullptr || std::strlen(name) + 1 > buflen) {
+      if (buflen > 0) buf[0] = '\0';
+      return OCI_ERROR;
+    }
+    std::memcpy(buf, name, std::strlen(name) + 1);
     return OCI_SUCCESS;
   }));
 }
@@ -419,6 +548,8 @@ sword __cdecl OCIHandleAlloc(const void* parenth, void** hndlpp, const ub4 type,
     HandleRegistry& registry = HandleRegistry::Instance();
     ocilite::Handle* env = registry.Find(parenth, OCI_HTYPE_ENV);
     if (env == nullptr || hndlpp == nullptr) return OCI_INVALID_HANDLE;
+    EnvironmentEntry entry(env);
+    if (entry.Refused()) return OCI_ERROR;
     *hndlpp = nullptr;
     std::unique_ptr<ocilite::Handle> handle;
     switch (type) {
@@ -461,6 +592,8 @@ sword __cdecl OCIHandleFree(void* hndlp, const ub4 type) {
     HandleRegistry& registry = HandleRegistry::Instance();
     ocilite::Handle* handle = registry.Find(hndlp, type);
     if (handle == nullptr) return OCI_INVALID_HANDLE;
+    EnvironmentEntry entry(handle);
+    if (entry.Refused()) return OCI_ERROR;
     if (type == OCI_HTYPE_BIND || type == OCI_HTYPE_DEFINE) {
       auto* stmt = registry.FindAs<StmtHandle>(handle->parent, OCI_HTYPE_STMT);
       if (stmt != nullptr) {
@@ -478,6 +611,7 @@ sword __cdecl OCIHandleFree(void* hndlp, const ub4 type) {
         }
       }
     }
+    entry.Release();  // the environment may go with the handle
     registry.Free(handle);
     return OCI_SUCCESS;
   }));
@@ -503,6 +637,16 @@ sword __cdecl OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 
   trace.Number("size", size).Handle("errhp", errhp);
   return trace.Return(Guarded(
       [&]() { return AttrSetImpl(trgthndlp, trghndltyp, attributep, size, attrtype, errhp); }));
+}
+
+// Reads an attribute (see AttrGetImpl).
+sword __cdecl OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* attributep, ub4* sizep,
+                         ub4 attrtype, OCIError* errhp) {
+  TraceLine trace("OCIAttrGet");
+  trace.Handle("target", trgthndlp).Number("type", trghndltyp).Number("attr", attrtype);
+  trace.Handle("errhp", errhp);
+  return trace.Return(Guarded(
+      [&]() { return AttrGetImpl(trgthndlp, trghndltyp, attributep, sizep, attrtype, errhp); }));
 }
 
 // Attaches a server handle to the database a connect string names.

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "oci-lite/Limits.h"
+#include "oci-lite/LinguisticSort.h"
 #include "sqlite3.h"
 
 namespace ocilite {
@@ -178,19 +179,73 @@ bool Database::Exec(const std::string& sql) {
   return sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-// Runs at session begin, on the session's own connection.
+namespace {
+
+// What a users row says about logging on: the account's state as Oracle names it ("OPEN",
+// "EXPIRED(GRACE)", "LOCKED", "LOCKED(TIMED)", "EXPIRED", or several joined by " & ").
+struct AccountState {
+  bool locked = false;
+  bool expired = false;
+  bool inGrace = false;
+};
+
+AccountState ParseAccountStatus(const std::string& status) {
+  AccountState state;
+  size_t start = 0;
+  while (start <= status.size()) {
+    size_t end = status.find('&', start);
+    if (end == std::string::npos) end = status.size();
+    std::string part = status.substr(start, end - start);
+    part.erase(0, part.find_first_not_of(' '));
+    part.erase(part.find_last_not_of(' ') + 1);
+    for (char& c : part) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (part.compare(0, 6, "LOCKED") == 0) state.locked = true;
+    if (part == "EXPIRED") state.expired = true;
+    if (part == "EXPIRED(GRACE)") state.inGrace = true;
+    start = end + 1;
+  }
+  return state;
+}
+
+}  // namespace
+
+// The optional columns of users are looked up once per logon: a file made before they existed
+// logs everyone on as OPEN and without the dictionary privilege.
+std::set<std::string> Database::UserColumns() {
+  std::set<std::string> columns;
+  AccessPolicy::Trusted trusted(m_policy);
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(m_db, "SELECT lower(name) FROM pragma_table_info('users')", -1, &stmt,
+                         nullptr) == SQLITE_OK) {
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      const unsigned char* name = sqlite3_column_text(stmt, 0);
+      if (name != nullptr) columns.insert(reinterpret_cast<const char*>(name));
+    }
+  }
+  sqlite3_finalize(stmt);
+  return columns;
+}
+
+// A wrong password is ORA-01017 whatever the account's state; a right one meets the state:
+// LOCKED before EXPIRED before the grace period's warning.
 OraError Database::BeginSession(const std::string& user, const std::string& password, bool sysdba,
-                                std::string* sessionUser) {
+                                bool linguisticSort, std::string* sessionUser, OraError* warning) {
   std::lock_guard<std::mutex> lock(m_callMutex);
   if (!IsOpen()) return MakeOraError(kOraNotConnected);
+  std::set<std::string> columns = UserColumns();
+  std::string sql = std::string("SELECT password, sysdba, ") +
+                    (columns.count("account_status") ? "account_status" : "'OPEN'") + ", " +
+                    (columns.count("select_any_dictionary") ? "select_any_dictionary" : "0") +
+                    " FROM main.users WHERE name = ?1";
   bool known = false;
   bool passwordMatches = false;
   bool mayBeSysdba = false;
+  bool readsDictionary = false;
+  std::string status;
   {
     AccessPolicy::Trusted trusted(m_policy);
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(m_db, "SELECT password, sysdba FROM main.users WHERE name = ?1", -1,
-                           &stmt, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
       sqlite3_finalize(stmt);
       return MakeOraError(kOraNotAvailable);
     }
@@ -202,36 +257,59 @@ OraError Database::BeginSession(const std::string& user, const std::string& pass
       passwordMatches = stored != nullptr && static_cast<size_t>(storedBytes) == password.size() &&
                         std::memcmp(stored, password.data(), password.size()) == 0;
       mayBeSysdba = sqlite3_column_int(stmt, 1) == 1;
+      const unsigned char* text = sqlite3_column_text(stmt, 2);
+      status = text != nullptr ? reinterpret_cast<const char*>(text) : "OPEN";
+      readsDictionary = sqlite3_column_int(stmt, 3) == 1;
     }
     sqlite3_finalize(stmt);
   }
   if (!known || !passwordMatches) return MakeOraError(kOraInvalidLogon);
+  AccountState account = ParseAccountStatus(status);
+  if (account.locked) return MakeOraError(kOraAccountLocked);
+  if (account.expired) return MakeOraError(kOraPasswordExpired);
   if (sysdba && !mayBeSysdba) return MakeOraError(kOraInsufficientPrivileges);
   *sessionUser = sysdba ? std::string("SYS") : user;
-  return InstallViews(*sessionUser);
+  if (!LinguisticSort::Install(m_db, linguisticSort)) return MakeOraError(kOraNotAvailable);
+  OraError failure = InstallViews(*sessionUser, sysdba || readsDictionary, linguisticSort);
+  if (failure.IsError()) return failure;
+  *warning = account.inGrace ? MakeOraError(kOraPasswordWillExpire) : OraError();
+  return OraError();
 }
 
-// Runs at session begin, after the credentials were accepted. The public views read only
-// through the hidden ones, the only views the access policy lets read the base tables.
-OraError Database::InstallViews(const std::string& sessionUser) {
+// The public views read only through the hidden ones, the only views the access policy lets
+// read the base tables. The DBA_ views exist only for a session that may read the dictionary,
+// so that for everyone else they do not exist at all (ORA-00942). A linguistic sort reaches
+// ORDER BY through the collation of the views' text columns.
+OraError Database::InstallViews(const std::string& sessionUser, bool readsDictionary,
+                                bool linguisticSort) {
   std::string owner = SqlLiteral(sessionUser);
   const std::string& objects = m_policy.HiddenObjectsView();
   const std::string& source = m_policy.HiddenSourceView();
+  std::string collate =
+      linguisticSort ? std::string(" COLLATE ") + LinguisticSort::kCollationName : std::string();
+  auto text = [&collate](const char* column) { return std::string(column) + collate; };
   bool ok = Exec("CREATE TEMP VIEW " + objects +
-                 "(OBJECT_NAME, OBJECT_TYPE, STATUS) AS "
-                 "SELECT object_name, object_type, status FROM main.objects WHERE owner = " +
-                 owner) &&
-            Exec("CREATE TEMP VIEW " + source +
-                 "(NAME, TYPE, LINE, TEXT) AS "
-                 "SELECT name, type, line, text FROM main.source WHERE owner = " +
-                 owner) &&
+                 "(OWNER, OBJECT_NAME, OBJECT_TYPE, STATUS) AS SELECT " + text("owner") + ", " +
+                 text("object_name") + ", " + text("object_type") + ", " + text("status") +
+                 " FROM main.objects") &&
+            Exec("CREATE TEMP VIEW " + source + "(OWNER, NAME, TYPE, LINE, TEXT) AS SELECT " +
+                 text("owner") + ", " + text("name") + ", " + text("type") + ", line, " +
+                 text("text") + " FROM main.source") &&
             Exec("CREATE TEMP VIEW USER_OBJECTS(OBJECT_NAME, OBJECT_TYPE, STATUS) AS "
                  "SELECT OBJECT_NAME, OBJECT_TYPE, STATUS FROM " +
-                 objects) &&
+                 objects + " WHERE OWNER = " + owner) &&
             Exec("CREATE TEMP VIEW USER_SOURCE(NAME, TYPE, LINE, TEXT) AS "
                  "SELECT NAME, TYPE, LINE, TEXT FROM " +
-                 source) &&
-            Exec("CREATE TEMP VIEW DUAL(DUMMY) AS SELECT 'X'");
+                 source + " WHERE OWNER = " + owner) &&
+            Exec("CREATE TEMP VIEW DUAL(DUMMY) AS SELECT " + text("'X'"));
+  if (ok && readsDictionary) {
+    ok = Exec("CREATE TEMP VIEW DBA_OBJECTS(OWNER, OBJECT_NAME, OBJECT_TYPE, STATUS) AS "
+              "SELECT OWNER, OBJECT_NAME, OBJECT_TYPE, STATUS FROM " +
+              objects) &&
+         Exec("CREATE TEMP VIEW DBA_SOURCE(OWNER, NAME, TYPE, LINE, TEXT) AS "
+              "SELECT OWNER, NAME, TYPE, LINE, TEXT FROM " +
+              source);
+  }
   return ok ? OraError() : MakeOraError(kOraNotAvailable);
 }
 
@@ -300,13 +378,14 @@ bool ServerConnection::IsAttached() const {
 
 // Runs at OCISessionBegin.
 OraError ServerConnection::BeginSession(const std::string& user, const std::string& password,
-                                        bool sysdba, std::shared_ptr<Database>* database,
-                                        std::string* sessionUser) {
+                                        bool sysdba, bool linguisticSort,
+                                        std::shared_ptr<Database>* database,
+                                        std::string* sessionUser, OraError* warning) {
   std::lock_guard<std::mutex> lock(m_mutex);
   if (m_path.empty()) return MakeOraError(kOraNotConnected);
   std::shared_ptr<Database> opened;
   OraError failure = Database::Open(m_path, &opened);
-  if (!failure.IsError()) failure = opened->BeginSession(user, password, sysdba, sessionUser);
+  if (!failure.IsError()) failure = opened->BeginSession(user, password, sysdba, linguisticSort, sessionUser, warning);
   if (failure.IsError()) return failure;
   // Sessions that ended meanwhile leave their slot.
   m_sessions.erase(std::remove_if(m_sessions.begin(), m_sessions.end(),

@@ -6,7 +6,9 @@
 //   Database         - one SQLite connection, opened read-only and watched by its AccessPolicy
 //                      from the first statement on. Each session has one of its own: the logon
 //                      is checked on it and it holds that session's USER_OBJECTS, USER_SOURCE
-//                      and DUAL, so sessions sharing a server handle never see each other's.
+//                      and DUAL (and DBA_OBJECTS and DBA_SOURCE for a session that may read
+//                      the dictionary), so sessions sharing a server handle never see each
+//                      other's.
 //                      Calls on it are serialised (Database::Call) and each has a time budget.
 //   ServerConnection - one attach of a server handle: the file it named and the sessions begun
 //                      on it; a detach closes them all.
@@ -17,6 +19,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,10 +66,13 @@ class Database {
   // and checks that it is a database.
   static OraError Open(const std::string& utf8Path, std::shared_ptr<Database>* database);
 
-  // Checks user and password (and the SYSDBA flag when asked) and installs the session views
-  // for the session user, who is SYS for a SYSDBA logon; sessionUser receives that name.
+  // Checks user and password, the account's state (and the SYSDBA flag when asked) and
+  // installs the session views for the session user, who is SYS for a SYSDBA logon;
+  // sessionUser receives that name. A logon that succeeds with a warning (the password's grace
+  // period) leaves it in *warning, else *warning is cleared.
+  // linguisticSort gives the views' text columns the linguistic collation (LinguisticSort).
   OraError BeginSession(const std::string& user, const std::string& password, bool sysdba,
-                        std::string* sessionUser);
+                        bool linguisticSort, std::string* sessionUser, OraError* warning);
 
   // Closes the connection (waiting for a call in progress); statements still open on it fail
   // from then on.
@@ -95,7 +101,9 @@ class Database {
 
  private:
   explicit Database(sqlite3* db) : m_db(db), m_open(db != nullptr) {}
-  OraError InstallViews(const std::string& sessionUser);
+  std::set<std::string> UserColumns();
+  OraError InstallViews(const std::string& sessionUser, bool readsDictionary,
+                        bool linguisticSort);
   bool Exec(const std::string& sql);
   static int OnProgress(void* self);
 
@@ -119,7 +127,8 @@ class ServerConnection {
 
   // Opens the session's own connection to the attached file and logs on there.
   OraError BeginSession(const std::string& user, const std::string& password, bool sysdba,
-                        std::shared_ptr<Database>* database, std::string* sessionUser);
+                        bool linguisticSort, std::shared_ptr<Database>* database,
+                        std::string* sessionUser, OraError* warning);
 
   // Ends every session begun on this attach and forgets the file.
   void Detach();

@@ -1,5 +1,7 @@
 #include "oci-lite/Handles.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -32,6 +34,37 @@ const char* KindName(ub4 type) {
 }
 
 }  // namespace
+
+bool EnvHandle::Enter() {
+  if (threaded) return true;
+  unsigned long self = GetCurrentThreadId();
+  unsigned long expected = 0;
+  if (!m_occupant.compare_exchange_strong(expected, self) && expected != self) return false;
+  ++m_depth;
+  return true;
+}
+
+void EnvHandle::Leave() {
+  if (threaded) return;
+  if (--m_depth == 0) m_occupant.store(0);
+}
+
+EnvHandle* EnvironmentOf(Handle* handle) {
+  while (handle != nullptr && handle->type != OCI_HTYPE_ENV) handle = handle->parent;
+  return static_cast<EnvHandle*>(handle);
+}
+
+EnvironmentEntry::EnvironmentEntry(Handle* handle) : m_env(EnvironmentOf(handle)) {
+  if (m_env != nullptr && !m_env->Enter()) {
+    m_refused = true;
+    m_env = nullptr;
+  }
+}
+
+void EnvironmentEntry::Release() {
+  if (m_env != nullptr) m_env->Leave();
+  m_env = nullptr;
+}
 
 // The one registry of the process, made on first use.
 HandleRegistry& HandleRegistry::Instance() {

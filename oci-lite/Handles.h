@@ -18,6 +18,7 @@
 
 #include "db/OciDefs.h"
 #include "oci-lite/ClientCharset.h"
+#include "oci-lite/NlsSettings.h"
 #include "oci-lite/Database.h"
 #include "oci-lite/OraError.h"
 #include "oci-lite/Statement.h"
@@ -54,9 +55,49 @@ struct RecordHolder : Handle {
   OraError m_record;
 };
 
+// The attribute of an environment that names its client character set (a ub2 id).
+constexpr ub4 kAttrEnvCharsetId = 31;
+
 struct EnvHandle : RecordHolder {
-  EnvHandle() : RecordHolder(OCI_HTYPE_ENV, nullptr) {}
-  ClientCharset charset = ClientCharset::FromEnvironment();  // NLS_LANG at creation
+  EnvHandle(const NlsSettings& settings, const ClientCharset& clientCharset, bool isThreaded)
+      : RecordHolder(OCI_HTYPE_ENV, nullptr),
+        nls(settings),
+        charset(clientCharset),
+        threaded(isThreaded) {}
+  const NlsSettings nls;        // NLS_LANG and NLS_SORT at creation
+  const ClientCharset charset;  // NLS_LANG's, or the one OCIEnvNlsCreate named
+  const bool threaded;          // made with OCI_THREADED
+
+  // Marks the calling thread as inside a call on this environment. Without OCI_THREADED only
+  // one thread may be inside at a time: false when another one is (the caller must then fail
+  // and not call Leave). The same thread may enter again.
+  bool Enter();
+  void Leave();
+
+ private:
+  std::atomic<unsigned long> m_occupant{0};  // the thread id inside, 0 for none
+  int m_depth = 0;                           // touched by the occupant only
+};
+
+// The environment a handle belongs to (itself for an environment).
+EnvHandle* EnvironmentOf(Handle* handle);
+
+// Holds a handle's environment for the duration of one entry point; Refused() when the
+// environment is not threaded and another thread is inside a call on it.
+class EnvironmentEntry {
+ public:
+  explicit EnvironmentEntry(Handle* handle);
+  ~EnvironmentEntry() { Release(); }
+  EnvironmentEntry(const EnvironmentEntry&) = delete;
+  EnvironmentEntry& operator=(const EnvironmentEntry&) = delete;
+
+  bool Refused() const { return m_refused; }
+  // Leaves early, before the environment itself is freed.
+  void Release();
+
+ private:
+  EnvHandle* m_env = nullptr;
+  bool m_refused = false;
 };
 
 struct ErrorHandle : RecordHolder {

@@ -5,10 +5,11 @@
 // below are the pointer types to cast to.
 //
 // Counted calls (OCI_LITE_FAIL_AT and OciLiteCallCount): the calls that carry an error handle
-// and so can report a failure: OCIAttrSet, OCIServerAttach, OCIServerDetach, OCISessionBegin,
-// OCISessionEnd, OCIStmtPrepare, OCIBindByPos, OCIDefineByPos, OCIStmtExecute, OCIStmtFetch.
-// Counting starts at the first OCIInitialize of the process (calls before it are not counted).
-// OCIInitialize, OCIEnvInit, OCIHandleAlloc, OCIHandleFree and OCIErrorGet are never counted
+// and so can report a failure: OCIAttrSet, OCIAttrGet, OCIServerAttach, OCIServerDetach,
+// OCISessionBegin, OCISessionEnd, OCIStmtPrepare, OCIBindByPos, OCIDefineByPos, OCIStmtExecute,
+// OCIStmtFetch. Counting starts at the first OCIInitialize or OCIEnvNlsCreate of the process
+// (calls before it are not counted). OCIInitialize, OCIEnvInit, OCIEnvNlsCreate,
+// OCIHandleAlloc, OCIHandleFree, OCIErrorGet and OCINlsCharSetIdToName are never counted
 // and never fail by injection: they cannot carry a record, and a caller that cannot check them
 // would otherwise go on with null handles. A counted entry point checks its handles first and
 // counts itself only when they are live (a call that returns OCI_INVALID_HANDLE is not counted),
@@ -32,8 +33,8 @@
 // fails with "ORA-01013: user requested cancel of current operation".
 //
 // Environment variables OCI_LITE_FAIL_AT, OCI_LITE_RTT_US, OCI_LITE_TRACE and
-// OCI_LITE_QUERY_TIMEOUT_MS are read once, at the first OCIInitialize; OCI_LITE_HOME is read at
-// every OCIServerAttach.
+// OCI_LITE_QUERY_TIMEOUT_MS are read once, at the first OCIInitialize or OCIEnvNlsCreate;
+// OCI_LITE_HOME is read at every OCIServerAttach.
 #pragma once
 
 extern "C" {

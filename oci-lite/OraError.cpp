@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 
 #include "sqlite3.h"
 
@@ -44,6 +45,9 @@ const MessageEntry kMessages[] = {
     {kOraCannotResolve, "TNS:could not resolve the connect identifier specified"},
     {kOraNoListener, "TNS:no listener"},
     {kOraReadOnly, "database open for read-only access"},
+    {kOraAccountLocked, "the account is locked"},
+    {kOraPasswordExpired, "the password has expired"},
+    {kOraPasswordWillExpire, "the password will expire within 7 days"},
     {kOraAlreadyConnected, "already connected to a server"},
     {kOraIllegalAttribute, "illegal attribute type"},
     {kOraAlreadyAuthenticated, "user already authenticated"},
@@ -137,6 +141,10 @@ OraError FromSqlite(int sqliteCode, const std::string& message, const std::strin
       return MakeOraError(kOraUserCancel);
     default:
       break;
+  }
+  // oci-lite's own SQL functions fail with the Oracle record's text.
+  if (StartsWith(message, "ORA-") && message.size() > 11 && message.compare(9, 2, ": ") == 0) {
+    return MakeOraError(std::atoi(message.c_str() + 4), message.substr(11));
   }
   if (StartsWith(message, "no such table:")) return MakeOraError(kOraTableNotFound);
   if (StartsWith(message, "no such column:") || StartsWith(message, "no such function:")) {

@@ -45,6 +45,8 @@ class Statement {
   bool IsPrepared() const { return m_prepared; }
 
   void SetPrefetchRows(ub4 rows) { m_prefetchRows = rows; }
+  void SetPrefetchMemory(ub4 bytes) { m_prefetchMemory = bytes; }
+  ub4 PrefetchMemory() const { return m_prefetchMemory; }
   void SetCharset(const ClientCharset& charset) { m_charset = charset; }
   ub4 PrefetchRows() const { return m_prefetchRows; }
 
@@ -71,7 +73,8 @@ class Statement {
   bool m_endReached = false;  // the database has no more rows beyond the cache
   bool m_finished = false;    // OCI_NO_DATA has been returned, or the cursor was cancelled
   ub4 m_prefetchRows = 1;     // the client's default
-  ClientCharset m_charset = ClientCharset::Utf8();
+  ub4 m_prefetchMemory = 0;   // bytes per round trip; 0: no memory limit (the default)
+  ClientCharset m_charset = ClientCharset::Us7Ascii();
   Cursor m_cursor;
   std::deque<Row> m_cache;
   OraError m_pendingError;  // a failure met while filling the cache, reported after its rows

@@ -57,6 +57,13 @@ const std::atomic<bool>& StopRequest::Flag()
     return MutableFlag();
 }
 
+// Never destroyed: the console's thread may call the handler while the process exits.
+std::shared_ptr<DBInterrupt>& StopRequest::Interrupt()
+{
+    static auto* const pInterrupt = new std::shared_ptr<DBInterrupt>(std::make_shared<DBInterrupt>());
+    return *pInterrupt;
+}
+
 void StopRequest::Install()
 {
     ::SetConsoleCtrlHandler(OnControl, TRUE);
@@ -71,6 +78,8 @@ BOOL WINAPI StopRequest::OnControl(DWORD nEvent)
         case CTRL_C_EVENT:
         case CTRL_BREAK_EVENT:
             MutableFlag() = true;
+            // A run waiting in a database call (a slow link) returns from it now.
+            Interrupt()->Request();
             return TRUE;
         default:
             return FALSE;
@@ -130,6 +139,12 @@ void ConsoleReporter::ObjectWritten(const ExportObjectId& object, int nIndex, in
     } else {
         ShowStatus(true);
     }
+}
+
+void ConsoleReporter::LogonWarning(const CString& strText)
+{
+    EndStatusLine();
+    Print(strText.str() + "\n");
 }
 
 void ConsoleReporter::Message(const CString& strText)

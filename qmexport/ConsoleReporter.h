@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,8 @@ public:
     // Runs once at start-up: Ctrl+C and Ctrl+Break set the flag instead of ending the process.
     static void Install();
     static const std::atomic<bool>& Flag();
+    // The run's connection listens to it: Ctrl+C breaks the call it waits in.
+    static std::shared_ptr<DBInterrupt>& Interrupt();
 
 private:
     static std::atomic<bool>& MutableFlag();
@@ -56,6 +59,8 @@ public:
     bool Guarded(const std::function<void()>& step) override;
     void LogLine(const CString& strLine) override {}
     void LogSource(const char* pText, int nLength) override {}
+    // On standard error whatever the style: the user must act before the password expires.
+    void LogonWarning(const CString& strText) override;
     void Progress(int nObjectPercent, int nTotalPercent) override;
     void ObjectsListed(int nCount) override;
     void ObjectBegins(const ExportObjectId& object, int nIndex) override;

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "framework/Text.h"
+
 namespace {
 
 // Nobody types a longer password; a longer line is cut here.
@@ -36,14 +38,19 @@ bool PasswordSource::Read(CString& strPassword)
 bool PasswordSource::FromEnvironment(CString& strPassword)
 {
     ::SetLastError(ERROR_SUCCESS);
-    const DWORD nSize = ::GetEnvironmentVariableA(kPasswordVariable, nullptr, 0);
+    // Wide, so that every character reaches the session (which speaks UTF-8) as typed.
+    const DWORD nSize = ::GetEnvironmentVariableW(kPasswordVariableW, nullptr, 0);
     if (nSize == 0)
         return ::GetLastError() != ERROR_ENVVAR_NOT_FOUND;  // set, but empty
-    std::string strValue(nSize, '\0');
-    const DWORD nLength = ::GetEnvironmentVariableA(kPasswordVariable, &strValue[0], nSize);
+    std::wstring strValue(nSize, L'\0');
+    const DWORD nLength = ::GetEnvironmentVariableW(kPasswordVariableW, &strValue[0], nSize);
     strValue.resize(nLength < nSize ? nLength : 0);
-    strPassword = CString(strValue);
-    ::SecureZeroMemory(&strValue[0], strValue.size());
+    std::string strBytes = FromWide(strValue, CP_UTF8);
+    strPassword = CString(strBytes);
+    if (!strValue.empty())
+        ::SecureZeroMemory(&strValue[0], strValue.size() * sizeof(wchar_t));
+    if (!strBytes.empty())
+        ::SecureZeroMemory(&strBytes[0], strBytes.size());
     return true;
 }
 
@@ -54,20 +61,25 @@ bool PasswordSource::FromConsole(HANDLE hInput, CString& strPassword)
     ConsoleModeGuard restore(hInput, nMode);
     ::SetConsoleMode(hInput, (nMode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) & ~DWORD(ENABLE_ECHO_INPUT));
     WriteError("Password: ");
-    std::string strLine;
-    char szBuffer[256];
-    while (strLine.find('\n') == std::string::npos && strLine.find('\r') == std::string::npos &&
-           strLine.size() < kMaxPasswordBytes) {
+    std::wstring strWide;
+    wchar_t szBuffer[256];
+    while (strWide.find(L'\n') == std::wstring::npos && strWide.find(L'\r') == std::wstring::npos &&
+           strWide.size() < kMaxPasswordBytes) {
         DWORD nRead = 0;
-        if (!::ReadConsoleA(hInput, szBuffer, sizeof(szBuffer), &nRead, nullptr) || nRead == 0)
+        if (!::ReadConsoleW(hInput, szBuffer, DWORD(sizeof(szBuffer) / sizeof(szBuffer[0])), &nRead, nullptr) ||
+            nRead == 0)
             break;
-        strLine.append(szBuffer, nRead);
+        strWide.append(szBuffer, nRead);
     }
     ::SecureZeroMemory(szBuffer, sizeof(szBuffer));
     WriteError("\n");
-    const size_t nEnd = strLine.find_first_of("\r\n");
-    strPassword = CString(strLine.substr(0, nEnd));
-    ::SecureZeroMemory(&strLine[0], strLine.size());
+    const size_t nEnd = strWide.find_first_of(L"\r\n");
+    std::string strLine = FromWide(strWide.substr(0, nEnd), CP_UTF8);
+    strPassword = CString(strLine);
+    if (!strWide.empty())
+        ::SecureZeroMemory(&strWide[0], strWide.size() * sizeof(wchar_t));
+    if (!strLine.empty())
+        ::SecureZeroMemory(&strLine[0], strLine.size());
     return true;
 }
 

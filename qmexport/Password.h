@@ -11,6 +11,7 @@
 #include "framework/String.h"
 
 constexpr char kPasswordVariable[] = "QUILLMARK_PASSWORD";
+constexpr wchar_t kPasswordVariableW[] = L"QUILLMARK_PASSWORD";
 
 class PasswordSource {
 public:

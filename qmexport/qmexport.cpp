@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "export/ExportEngine.h"
+#include "export/OutputFile.h"
+#include "framework/Text.h"
 #include "qmexport/CommandLine.h"
 #include "qmexport/ConsoleReporter.h"
 #include "qmexport/FolderOutput.h"
@@ -20,12 +22,20 @@
 
 namespace {
 
+// The export's texts are UTF-8: a console gets them as characters, a file or pipe as bytes.
 void WriteTo(DWORD nStdHandle, const std::string& strText)
 {
     HANDLE hOutput = ::GetStdHandle(nStdHandle);
     DWORD nWritten = 0;
-    if (hOutput != nullptr && hOutput != INVALID_HANDLE_VALUE)
-        ::WriteFile(hOutput, strText.data(), DWORD(strText.size()), &nWritten, nullptr);
+    DWORD nMode = 0;
+    if (hOutput == nullptr || hOutput == INVALID_HANDLE_VALUE)
+        return;
+    if (::GetConsoleMode(hOutput, &nMode)) {
+        const std::wstring strWide = ToWide(strText, CP_UTF8);
+        ::WriteConsoleW(hOutput, strWide.data(), DWORD(strWide.size()), &nWritten, nullptr);
+        return;
+    }
+    ::WriteFile(hOutput, strText.data(), DWORD(strText.size()), &nWritten, nullptr);
 }
 
 // The process's arguments after the program's name, as the system split them.
@@ -87,6 +97,7 @@ int Run()
     params.objectNames = line.objectNames;
     params.kinds = line.kinds;
     params.strOwner = line.strOwner;
+    params.interrupt = StopRequest::Interrupt();
     PasswordWiper wiper(params.strPassword);
     PasswordSource::Read(params.strPassword);
     if (StopRequest::Flag().load())

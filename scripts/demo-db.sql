@@ -1,19 +1,25 @@
 -- The demo database for oci-lite (OCI.DLL over SQLite): users, their stored objects and the
 -- PL/SQL source of each, laid out as the data contract fixes it. Built by make-demo-db.sh.
 --
--- Users: SCOTT/TIGER (the demo schema), HR/HR (a second schema, to show that each user sees
--- only their own objects), SYS/ORACLE (may connect AS SYSDBA; the session then works as SYS).
+-- Users (passwords are case-sensitive): SCOTT/TIGER (the demo schema), HR/HR (a second
+-- schema, to show that each user sees only their own objects), BLAKE/tiger (a password that
+-- differs from SCOTT's only in case), SYS/ORACLE (may connect AS SYSDBA; the session then works
+-- as SYS), SYSTEM/MANAGER (no objects, may read DBA_OBJECTS and DBA_SOURCE).
 
-CREATE TABLE users(name TEXT PRIMARY KEY, password TEXT NOT NULL, sysdba INTEGER NOT NULL DEFAULT 0);
+CREATE TABLE users(name TEXT PRIMARY KEY, password TEXT NOT NULL, sysdba INTEGER NOT NULL DEFAULT 0,
+                   account_status TEXT NOT NULL DEFAULT 'OPEN',
+                   select_any_dictionary INTEGER NOT NULL DEFAULT 0);
 CREATE TABLE objects(owner TEXT NOT NULL, object_name TEXT NOT NULL, object_type TEXT NOT NULL,
                      status TEXT NOT NULL DEFAULT 'VALID');
 CREATE TABLE source(owner TEXT NOT NULL, name TEXT NOT NULL, type TEXT NOT NULL,
                     line INTEGER NOT NULL, text TEXT);
 
-INSERT INTO users(name, password, sysdba) VALUES
-  ('SCOTT', 'TIGER', 0),
-  ('HR', 'HR', 0),
-  ('SYS', 'ORACLE', 1);
+INSERT INTO users(name, password, sysdba, account_status, select_any_dictionary) VALUES
+  ('SCOTT', 'TIGER', 0, 'OPEN', 0),
+  ('HR', 'HR', 0, 'OPEN', 0),
+  ('BLAKE', 'tiger', 0, 'OPEN', 0),
+  ('SYS', 'ORACLE', 1, 'OPEN', 0),
+  ('SYSTEM', 'MANAGER', 0, 'OPEN', 1);
 
 INSERT INTO objects(owner, object_name, object_type, status) VALUES
   ('SCOTT', 'EMP_API', 'PACKAGE', 'VALID'),
@@ -28,6 +34,9 @@ INSERT INTO objects(owner, object_name, object_type, status) VALUES
   ('HR', 'PAYROLL_PKG', 'PACKAGE', 'VALID'),
   ('HR', 'PAYROLL_PKG', 'PACKAGE BODY', 'VALID'),
   ('HR', 'ADD_JOB_HISTORY', 'PROCEDURE', 'VALID'),
+  ('BLAKE', 'ORDER_API', 'PACKAGE', 'VALID'),
+  ('BLAKE', 'ORDER_API', 'PACKAGE BODY', 'VALID'),
+  ('BLAKE', 'ORDER_TOTAL', 'FUNCTION', 'VALID'),
   ('SYS', 'DBA_TOOLS', 'PACKAGE', 'VALID'),
   ('SYS', 'DBA_TOOLS', 'PACKAGE BODY', 'VALID');
 
@@ -166,6 +175,34 @@ BEGIN
   INSERT INTO job_history (employee_id, start_date, end_date, job_id, department_id)
   VALUES (p_emp_id, p_start, p_end, p_job_id, p_department_id);
 END ADD_JOB_HISTORY;');
+
+INSERT INTO object_text VALUES ('BLAKE', 'ORDER_API', 'PACKAGE',
+'PACKAGE ORDER_API AS
+  PROCEDURE place(p_customer IN NUMBER, p_item IN VARCHAR2, p_quantity IN NUMBER);
+  PROCEDURE cancel(p_order IN NUMBER);
+END ORDER_API;');
+
+INSERT INTO object_text VALUES ('BLAKE', 'ORDER_API', 'PACKAGE BODY',
+'PACKAGE BODY ORDER_API AS
+  PROCEDURE place(p_customer IN NUMBER, p_item IN VARCHAR2, p_quantity IN NUMBER) IS
+  BEGIN
+    INSERT INTO orders (order_id, customer_id, item, quantity, placed_on)
+    VALUES (orders_seq.NEXTVAL, p_customer, p_item, p_quantity, SYSDATE);
+  END place;
+
+  PROCEDURE cancel(p_order IN NUMBER) IS
+  BEGIN
+    DELETE FROM orders WHERE order_id = p_order;
+  END cancel;
+END ORDER_API;');
+
+INSERT INTO object_text VALUES ('BLAKE', 'ORDER_TOTAL', 'FUNCTION',
+'FUNCTION ORDER_TOTAL(p_customer IN NUMBER) RETURN NUMBER IS
+  v_total NUMBER;
+BEGIN
+  SELECT NVL(SUM(quantity), 0) INTO v_total FROM orders WHERE customer_id = p_customer;
+  RETURN v_total;
+END ORDER_TOTAL;');
 
 INSERT INTO object_text VALUES ('SYS', 'DBA_TOOLS', 'PACKAGE',
 'PACKAGE DBA_TOOLS AS

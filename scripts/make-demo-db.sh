@@ -3,7 +3,8 @@
 #
 # Builds OUTDIR/demo.sqlite, the demo database of oci-lite (connect string "demo"), from
 # scripts/demo-db.sql with the sqlite3 command-line tool (Debian package sqlite3).
-# Users: SCOTT/TIGER, HR/HR, SYS/ORACLE (AS SYSDBA).
+# Users: SCOTT/TIGER, HR/HR, BLAKE/tiger, SYS/ORACLE (AS SYSDBA), SYSTEM/MANAGER (reads the
+# DBA_ views).
 set -eu
 
 if [ $# -ne 1 ]; then

@@ -87,7 +87,7 @@ end_program
 start_program
 xdotool type --delay 40 scott
 xdotool key Tab
-xdotool type --delay 40 tiger
+xdotool type --delay 40 TIGER
 xdotool key Tab
 xdotool type --delay 40 demo
 # Backwards from the database field to the picker button, which space presses.
@@ -106,7 +106,7 @@ end_program
 start_program
 xdotool type --delay 40 scott
 xdotool key Tab
-xdotool type --delay 40 tiger
+xdotool type --delay 40 TIGER
 xdotool key Tab
 xdotool type --delay 40 demo
 xdotool key --delay 60 Tab Tab Down Tab   # to the radio buttons, "All packages", on to the file name

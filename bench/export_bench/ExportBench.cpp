@@ -26,7 +26,7 @@
 
 #include "app/quillmarkDlg.h"
 #include "export/ExportEngine.h"
-#include "export/JobRecord.h"
+#include "app/JobRecord.h"
 #include "framework/WinApp.h"
 #include "oci-lite/OciLiteTesting.h"
 

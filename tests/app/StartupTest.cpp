@@ -49,7 +49,7 @@ const ExpectedControl kMainControls[] = {
     {-1, "Static", "Save to file", LABEL, STATIC_MASK, false, false},
     {-1, "Static", "Username", LABEL, STATIC_MASK, false, false},
     {IDC_USER, "Edit", "", UPPER_EDIT, EDIT_MASK, true, false},
-    {IDC_PASSWORD, "Edit", "", UPPER_EDIT | ES_PASSWORD, EDIT_MASK, true, false},
+    {IDC_PASSWORD, "Edit", "", (UPPER_EDIT & ~ES_UPPERCASE) | ES_PASSWORD, EDIT_MASK, true, false},
     {IDC_DATABASE, "Edit", "", UPPER_EDIT, EDIT_MASK, true, false},
     {IDC_SYSDBA, "Button", "Connect as SYSDBA", CHILD | BS_AUTOCHECKBOX | BS_FLAT | WS_TABSTOP, BUTTON_MASK, false, true},
     {IDC_GROUP_FRAME, "Button", "", CHILD | BS_GROUPBOX, BUTTON_MASK, false, false},

@@ -53,7 +53,7 @@ const ExpectedItem kMainItems[] = {
     {-1, "Static", "Save to file", 14, 104, 35, 9, LABEL, 0},
     {-1, "Static", "Username", 107, 23, 33, 8, LABEL, 0},
     {IDC_USER, "Edit", "", 150, 20, 170, 12, UPPER_EDIT, WS_EX_STATICEDGE},
-    {IDC_PASSWORD, "Edit", "", 150, 35, 170, 12, UPPER_EDIT | ES_PASSWORD, WS_EX_STATICEDGE},
+    {IDC_PASSWORD, "Edit", "", 150, 35, 170, 12, (UPPER_EDIT & ~ES_UPPERCASE) | ES_PASSWORD, WS_EX_STATICEDGE},
     {IDC_DATABASE, "Edit", "", 150, 50, 170, 12, UPPER_EDIT, WS_EX_STATICEDGE},
     {IDC_SYSDBA, "Button", "Connect as SYSDBA", 150, 67, 79, 10, CHILD | BS_AUTOCHECKBOX | BS_FLAT | WS_TABSTOP, 0},
     {IDC_GROUP_FRAME, "Button", "", 3, 0, 331, 232, CHILD | BS_GROUPBOX, 0},

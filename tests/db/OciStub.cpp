@@ -43,9 +43,25 @@ __declspec(dllexport) sword __cdecl OCIInitialize(ub4, void*, OCIMallocFn, OCIRe
     return Called();
 }
 
-__declspec(dllexport) sword __cdecl OCIEnvInit(OCIEnv** envp, ub4, size_t, void**)
+__declspec(dllexport) sword __cdecl OCIEnvNlsCreate(OCIEnv** envp, ub4, void*, OCIMallocFn, OCIReallocFn,
+                                                    OCIMfreeFn, size_t, void**, ub2, ub2)
 {
     *envp = static_cast<OCIEnv*>(NextHandle());
+    return Called();
+}
+
+// The client's character set: AL32UTF8.
+__declspec(dllexport) sword __cdecl OCIAttrGet(const void*, ub4, void* attributep, ub4*, ub4, OCIError*)
+{
+    *static_cast<ub2*>(attributep) = 873;
+    return Called();
+}
+
+__declspec(dllexport) sword __cdecl OCINlsCharSetIdToName(void*, OraText* buf, size_t buflen, ub2)
+{
+    const char szName[] = "AL32UTF8";
+    for (size_t i = 0; i < buflen && i < sizeof(szName); ++i)
+        buf[i] = OraText(szName[i]);
     return Called();
 }
 

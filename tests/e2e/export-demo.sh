@@ -3,7 +3,7 @@
 #
 # End-to-end test: starts quillmark.exe under Wine with our OCI.DLL on Wine's search path
 # and the demo database, fills the main window in as a user would (keys typed with
-# xdotool into the real window: user, password and database in lower case, Tab, the
+# xdotool into the real window: user and database in lower case, the password as stored, Tab, the
 # arrow key onto "All packages", the file name, Enter), waits for the export of SCOTT's
 # schema and compares the file with demo-scott-all-objects.sql. Escape then closes the
 # program. Uses $DISPLAY, or starts an Xvfb of its own when none is set.
@@ -75,7 +75,7 @@ sleep 0.3
 # is the file name.
 xdotool type --delay 40 scott
 xdotool key Tab
-xdotool type --delay 40 tiger
+xdotool type --delay 40 TIGER
 xdotool key Tab
 xdotool type --delay 40 demo
 xdotool key Tab Tab Down Tab

@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "export/JobControl.h"
-#include "export/JobRecord.h"
-#include "export/ReportQueue.h"
+#include "app/JobControl.h"
+#include "app/JobRecord.h"
+#include "app/ReportQueue.h"
 #include "tests/export/ExportHarness.h"
 
 using namespace ExportTest;

@@ -8,12 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include "export/ExportWorker.h"
+#include "app/ExportWorker.h"
 #include "dialogs/AppMessageBox.h"
 #include "export/ExportEngine.h"
-#include "export/JobControl.h"
-#include "export/JobRecord.h"
-#include "export/ReportQueue.h"
+#include "app/JobControl.h"
+#include "app/JobRecord.h"
+#include "app/ReportQueue.h"
 #include "framework/Text.h"
 #include "framework/WinApp.h"
 #include "oci-lite/OciLiteTesting.h"
@@ -398,7 +398,7 @@ void StartJob(const Job& job)
     std::strncpy(g_szObjectName, job.strObject.c_str(), sizeof(g_szObjectName) - 1);
     g_nLogLines = 0;
     g_bRunning = 1;
-    ASSERT_NE(StartUploadThread(ShowAppMessage), nullptr);
+    ASSERT_NE(StartUploadThread(ShowAppMessage, window.Handle(), g_uAddStrMsg), nullptr);
 }
 
 void RunMessages(DWORD nMs, const std::function<bool()>& stop)

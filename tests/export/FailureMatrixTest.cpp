@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "export/JobRecord.h"
+#include "app/JobRecord.h"
 #include "tests/export/ExportHarness.h"
 
 using namespace ExportTest;

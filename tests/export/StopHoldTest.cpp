@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "dialogs/AppMessageBox.h"
-#include "export/JobRecord.h"
-#include "export/ReportQueue.h"
+#include "app/JobRecord.h"
+#include "app/ReportQueue.h"
 #include "tests/export/ExportHarness.h"
 
 using namespace ExportTest;

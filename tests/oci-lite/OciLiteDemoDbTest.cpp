@@ -83,4 +83,20 @@ TEST(OciLiteDemoDb, SysLogsOnAsSysdbaAndHrSeesOnlyItsOwn) {
   EXPECT_EQ(1031, scott.LastError().code);
 }
 
+TEST(OciLiteDemoDb, BlakeNeedsTheLowerCasePasswordAndSystemReadsTheDictionary) {
+  BuildDemoDatabase();
+  OciSession wrongCase;
+  EXPECT_EQ(OCI_ERROR, wrongCase.Logon("BLAKE", "TIGER", "demo"));
+  EXPECT_EQ(1017, wrongCase.LastError().code);
+  OciSession blake;
+  ASSERT_EQ(OCI_SUCCESS, blake.Logon("BLAKE", "tiger", "demo")) << blake.failedCall;
+  EXPECT_EQ((Rows{{"ORDER_API", "PACKAGE"}, {"ORDER_API", "PACKAGE BODY"},
+                  {"ORDER_TOTAL", "FUNCTION"}}),
+            blake.Query(kListing, {}, 2));
+  OciSession system;
+  ASSERT_EQ(OCI_SUCCESS, system.Logon("SYSTEM", "MANAGER", "demo")) << system.failedCall;
+  EXPECT_EQ((Rows{{"BLAKE"}, {"HR"}, {"SCOTT"}, {"SYS"}}),
+            system.Query("SELECT DISTINCT OWNER FROM DBA_SOURCE ORDER BY OWNER", {}, 1));
+}
+
 }  // namespace

@@ -231,10 +231,8 @@ TEST_F(OciLiteFetch, LengthCountsCharactersAndTheStoredBytesArrive) {
 }
 
 TEST(OciLiteCharset, NlsLangClientGetsTextInItsOwnCharacterSet) {
-  FixtureHome();
-  SetEnvironmentVariableA("NLS_LANG", "AMERICAN_AMERICA.WE8MSWIN1252");
+  ScopedNls nls("AMERICAN_AMERICA.WE8MSWIN1252");
   OciSession session;  // the environment takes NLS_LANG when it is created
-  SetEnvironmentVariableA("NLS_LANG", nullptr);
   ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture"));
   Rows rows = session.Query(
       "SELECT LENGTH(TEXT), TEXT FROM USER_SOURCE WHERE NAME = :1 AND LINE = 1", {"GET_SAL"}, 2);

@@ -61,6 +61,44 @@ const char kOtherRows[] =
     "INSERT INTO objects(owner,object_name,object_type) VALUES ('KING','CROWN_PKG','PACKAGE');"
     "INSERT INTO source VALUES ('KING','CROWN_PKG','PACKAGE',1,'PACKAGE CROWN_PKG AS END;');";
 
+// A database of the newer layout: users have an account state and may read the dictionary.
+// The passwords differ only in case from other users' on purpose.
+const char kAccountsDatabase[] =
+    "CREATE TABLE users(name TEXT PRIMARY KEY, password TEXT NOT NULL,"
+    " sysdba INTEGER NOT NULL DEFAULT 0, account_status TEXT NOT NULL DEFAULT 'OPEN',"
+    " select_any_dictionary INTEGER NOT NULL DEFAULT 0);"
+    "CREATE TABLE objects(owner TEXT NOT NULL, object_name TEXT NOT NULL,"
+    " object_type TEXT NOT NULL, status TEXT NOT NULL DEFAULT 'VALID');"
+    "CREATE TABLE source(owner TEXT NOT NULL, name TEXT NOT NULL, type TEXT NOT NULL,"
+    " line INTEGER NOT NULL, text TEXT);"
+    "INSERT INTO users(name,password,account_status) VALUES"
+    " ('OPENED','Tiger','OPEN'),('GRACE','Tiger','EXPIRED(GRACE)'),"
+    " ('LOCKED','Tiger','LOCKED'),('TIMED','Tiger','LOCKED(TIMED)'),"
+    " ('EXPIRED','Tiger','EXPIRED'),('BOTH','Tiger','EXPIRED & LOCKED'),"
+    " ('GRACELOCK','Tiger','EXPIRED(GRACE) & LOCKED(TIMED)'),"
+    " ('EXPTIMED','Tiger','EXPIRED & LOCKED(TIMED)');"
+    "INSERT INTO users(name,password,select_any_dictionary) VALUES ('READER','Tiger',1);"
+    "INSERT INTO users(name,password,sysdba) VALUES ('SYS','Oracle',1);"
+    "INSERT INTO objects(owner,object_name,object_type,status) VALUES"
+    " ('OPENED','OPEN_PKG','PACKAGE','VALID'),('GRACE','GRACE_FN','FUNCTION','INVALID'),"
+    " ('SYS','SYS_PKG','PACKAGE','VALID');"
+    "INSERT INTO source VALUES"
+    " ('OPENED','OPEN_PKG','PACKAGE',1,'PACKAGE OPEN_PKG AS' || char(10)),"
+    " ('OPENED','OPEN_PKG','PACKAGE',2,'END;'),"
+    " ('GRACE','GRACE_FN','FUNCTION',1,'FUNCTION GRACE_FN RETURN NUMBER IS BEGIN RETURN 1; END;'),"
+    " ('SYS','SYS_PKG','PACKAGE',1,'PACKAGE SYS_PKG AS END;');";
+
+// Names in mixed case, with digits, punctuation and an accent, to tell the text orders apart.
+const char kSortingRows[] =
+    "INSERT INTO users VALUES('SORTER','Sorter',0);"
+    "INSERT INTO objects(owner,object_name,object_type) VALUES"
+    " ('SORTER','alpha','PACKAGE'),('SORTER','Beta','PACKAGE'),('SORTER','EMP_API','PACKAGE'),"
+    " ('SORTER','EMPLOYEE','PACKAGE'),('SORTER','gamma','PACKAGE'),"
+    " ('SORTER','\xC3\x89mile','PACKAGE'),('SORTER','_HIDDEN','PACKAGE'),"
+    " ('SORTER','Zeta','PACKAGE'),('SORTER','a1','PACKAGE'),('SORTER','A2','PACKAGE'),"
+    " ('SORTER','ALPHA','PACKAGE');"
+    "INSERT INTO source VALUES ('SORTER','alpha','PACKAGE',1,'PACKAGE alpha AS END;');";
+
 }  // namespace
 
 const std::string& FixtureHome() {
@@ -74,6 +112,9 @@ const std::string& FixtureHome() {
                   (std::string(kContractTables) + kFixtureRows).c_str());
     BuildDatabase(folder + "\\other.sqlite", (std::string(kContractTables) + kOtherRows).c_str());
     BuildDatabase(folder + "\\empty.sqlite", kContractTables);
+    BuildDatabase(folder + "\\accounts.sqlite", kAccountsDatabase);
+    BuildDatabase(folder + "\\sorting.sqlite",
+                  (std::string(kContractTables) + kSortingRows).c_str());
     HANDLE file = CreateFileA((folder + "\\garbage.sqlite").c_str(), GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
@@ -81,10 +122,24 @@ const std::string& FixtureHome() {
     for (int i = 0; i < 64; ++i) WriteFile(file, junk, sizeof junk - 1, &written, nullptr);
     CloseHandle(file);
     SetEnvironmentVariableA("OCI_LITE_HOME", folder.c_str());
-    SetEnvironmentVariableA("NLS_LANG", nullptr);  // a UTF-8 client unless a test says otherwise
+    SetEnvironmentVariableA("NLS_LANG", kTestNlsLang);
+    SetEnvironmentVariableA("NLS_SORT", nullptr);
     return folder;
   }();
   return home;
+}
+
+const char kTestNlsLang[] = "AMERICAN_AMERICA.AL32UTF8";
+
+ScopedNls::ScopedNls(const char* nlsLang, const char* nlsSort) {
+  FixtureHome();
+  SetEnvironmentVariableA("NLS_LANG", nlsLang);
+  SetEnvironmentVariableA("NLS_SORT", nlsSort);
+}
+
+ScopedNls::~ScopedNls() {
+  SetEnvironmentVariableA("NLS_LANG", kTestNlsLang);
+  SetEnvironmentVariableA("NLS_SORT", nullptr);
 }
 
 namespace {
@@ -117,6 +172,9 @@ const OciApi& OciApi::Get() {
     Resolve(a.module, "OCIDefineByPos", &a.DefineByPos);
     Resolve(a.module, "OCIStmtExecute", &a.StmtExecute);
     Resolve(a.module, "OCIStmtFetch", &a.StmtFetch);
+    Resolve(a.module, "OCIEnvNlsCreate", &a.EnvNlsCreate);
+    Resolve(a.module, "OCIAttrGet", &a.AttrGet);
+    Resolve(a.module, "OCINlsCharSetIdToName", &a.NlsCharSetIdToName);
     Resolve(a.module, "OciLiteRoundTrips", &a.RoundTrips);
     Resolve(a.module, "OciLiteCallCount", &a.CallCount);
     Resolve(a.module, "OciLiteLiveHandles", &a.LiveHandles);
@@ -146,6 +204,9 @@ bool OciApi::Complete() const {
                            reinterpret_cast<const void*>(DefineByPos),
                            reinterpret_cast<const void*>(StmtExecute),
                            reinterpret_cast<const void*>(StmtFetch),
+                           reinterpret_cast<const void*>(EnvNlsCreate),
+                           reinterpret_cast<const void*>(AttrGet),
+                           reinterpret_cast<const void*>(NlsCharSetIdToName),
                            reinterpret_cast<const void*>(RoundTrips),
                            reinterpret_cast<const void*>(CallCount),
                            reinterpret_cast<const void*>(LiveHandles),
@@ -160,9 +221,16 @@ bool OciApi::Complete() const {
   return module != nullptr;
 }
 
-OciSession::OciSession(ub4 initMode) : api(OciApi::Get()) {
-  api.Initialize(initMode, nullptr, nullptr, nullptr, nullptr);
-  api.EnvInit(&env, OCI_DEFAULT, 0, nullptr);
+OciSession::OciSession(ub4 initMode) : OciSession(EnvOptions{false, initMode, 0}) {}
+
+OciSession::OciSession(const EnvOptions& options) : api(OciApi::Get()) {
+  if (options.nlsCreate) {
+    api.EnvNlsCreate(&env, options.mode, nullptr, nullptr, nullptr, nullptr, 0, nullptr,
+                     options.charset, 0);
+  } else {
+    api.Initialize(options.mode, nullptr, nullptr, nullptr, nullptr);
+    api.EnvInit(&env, OCI_DEFAULT, 0, nullptr);
+  }
   api.HandleAlloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
   api.HandleAlloc(env, reinterpret_cast<void**>(&srv), OCI_HTYPE_SERVER, 0, nullptr);
   api.HandleAlloc(env, reinterpret_cast<void**>(&svc), OCI_HTYPE_SVCCTX, 0, nullptr);
@@ -198,12 +266,13 @@ sword OciSession::Logon(const std::string& user, const std::string& password,
                 api.AttrSet(ses, OCI_HTYPE_SESSION, const_cast<char*>(password.c_str()),
                             static_cast<ub4>(password.size()), OCI_ATTR_PASSWORD, err));
   if (status != OCI_SUCCESS) return status;
-  status = step("OCISessionBegin",
-                api.SessionBegin(svc, err, ses, OCI_CRED_RDBMS, sysdba ? OCI_SYSDBA : OCI_DEFAULT));
-  if (status != OCI_SUCCESS) return status;
+  sword begin = step("OCISessionBegin", api.SessionBegin(svc, err, ses, OCI_CRED_RDBMS,
+                                                        sysdba ? OCI_SYSDBA : OCI_DEFAULT));
+  if (begin != OCI_SUCCESS && begin != OCI_SUCCESS_WITH_INFO) return begin;
   loggedOn = true;
-  return step("OCIAttrSet(session)",
-              api.AttrSet(svc, OCI_HTYPE_SVCCTX, ses, 0, OCI_ATTR_SESSION, err));
+  status = step("OCIAttrSet(session)",
+                api.AttrSet(svc, OCI_HTYPE_SVCCTX, ses, 0, OCI_ATTR_SESSION, err));
+  return status != OCI_SUCCESS ? status : begin;
 }
 
 sword OciSession::Logoff() {

@@ -17,6 +17,17 @@
 #include "db/OciDefs.h"
 #include "oci-lite/OciLiteTesting.h"
 
+// Entry points and an attribute the program's header does not declare yet; named here so that
+// they cannot clash with its names.
+constexpr ub4 kAttrEnvCharsetId = 31;  // OCI_ATTR_ENV_CHARSET_ID, a ub2
+typedef sword(__cdecl* EnvNlsCreateFn)(OCIEnv** envhpp, ub4 mode, void* ctxp, OCIMallocFn malocfp,
+                                       OCIReallocFn ralocfp, OCIMfreeFn mfreefp,
+                                       size_t xtramem_sz, void** usrmempp, ub2 charset,
+                                       ub2 ncharset);
+typedef sword(__cdecl* AttrGetFn)(const void* trgthndlp, ub4 trghndltyp, void* attributep,
+                                  ub4* sizep, ub4 attrtype, OCIError* errhp);
+typedef sword(__cdecl* NlsCharSetIdToNameFn)(void* envhp, OraText* buf, size_t buflen, ub2 id);
+
 struct OciApi {
   HMODULE module = nullptr;
   OCIInitializeFn Initialize = nullptr;
@@ -34,6 +45,9 @@ struct OciApi {
   OCIDefineByPosFn DefineByPos = nullptr;
   OCIStmtExecuteFn StmtExecute = nullptr;
   OCIStmtFetchFn StmtFetch = nullptr;
+  EnvNlsCreateFn EnvNlsCreate = nullptr;
+  AttrGetFn AttrGet = nullptr;
+  NlsCharSetIdToNameFn NlsCharSetIdToName = nullptr;
   OciLiteRoundTripsFn RoundTrips = nullptr;
   OciLiteCallCountFn CallCount = nullptr;
   OciLiteLiveHandlesFn LiveHandles = nullptr;
@@ -50,10 +64,30 @@ struct OciApi {
 };
 
 // The folder of the fixture databases (fixture.sqlite, other.sqlite, empty.sqlite,
-// garbage.sqlite);
-// created, filled and set as OCI_LITE_HOME on first use, which also clears NLS_LANG (a UTF-8
-// client).
+// garbage.sqlite, accounts.sqlite whose users have account states and dictionary rights, and
+// sorting.sqlite whose user SORTER/Sorter owns names in mixed case);
+// created, filled and set as OCI_LITE_HOME on first use, which also sets NLS_LANG to
+// kTestNlsLang (a UTF-8 client sorting binary) and clears NLS_SORT.
 const std::string& FixtureHome();
+
+extern const char kTestNlsLang[];
+
+// Sets NLS_LANG and NLS_SORT (null: unset) for the environments made while it lives, then puts
+// back the tests' own settings.
+class ScopedNls {
+ public:
+  explicit ScopedNls(const char* nlsLang, const char* nlsSort = nullptr);
+  ~ScopedNls();
+  ScopedNls(const ScopedNls&) = delete;
+  ScopedNls& operator=(const ScopedNls&) = delete;
+};
+
+// How an OciSession makes its environment.
+struct EnvOptions {
+  bool nlsCreate = false;   // OCIEnvNlsCreate instead of OCIInitialize + OCIEnvInit
+  ub4 mode = OCI_OBJECT;    // to OCIInitialize or OCIEnvNlsCreate
+  ub2 charset = 0;          // to OCIEnvNlsCreate
+};
 
 // The first record of an error handle.
 struct OraRecord {
@@ -66,12 +100,14 @@ class OciSession {
  public:
   // initMode goes to OCIInitialize (the program passes OCI_OBJECT).
   explicit OciSession(ub4 initMode = OCI_OBJECT);
+  explicit OciSession(const EnvOptions& options);
   ~OciSession();
   OciSession(const OciSession&) = delete;
   OciSession& operator=(const OciSession&) = delete;
 
   // Logs on in the program's order; returns the status of the first call that did not succeed
-  // (or OCI_SUCCESS). failedCall names that call.
+  // (or OCI_SUCCESS). failedCall names that call. A session begun with a warning
+  // (OCI_SUCCESS_WITH_INFO) is logged on: the logon goes on and returns that status.
   sword Logon(const std::string& user, const std::string& password, const std::string& database,
               bool sysdba = false);
   // Session end and server detach; returns the first status that was not a success.

@@ -198,4 +198,91 @@ TEST(OciLiteThreads, LogoffWhileAnotherThreadQueriesEndsItsCallsCleanly) {
   EXPECT_EQ(0, unexpected.load());
 }
 
+// How an environment was made and whether a second thread may enter it during a call.
+struct EnvironmentCase {
+  const char* name;
+  EnvOptions options;
+  bool refusesSecondThread;
+};
+
+const EnvironmentCase kEnvironments[] = {
+    {"OCIInitialize(OCI_OBJECT)", {false, OCI_OBJECT, 0}, true},
+    {"OCIInitialize(OCI_DEFAULT)", {false, OCI_DEFAULT, 0}, true},
+    {"OCIInitialize(OCI_THREADED)", {false, OCI_THREADED, 0}, false},
+    {"OCIInitialize(OCI_THREADED | OCI_OBJECT)", {false, OCI_THREADED | OCI_OBJECT, 0}, false},
+    {"OCIEnvNlsCreate(OCI_DEFAULT)", {true, OCI_DEFAULT, 873}, true},
+    {"OCIEnvNlsCreate(OCI_THREADED)", {true, OCI_THREADED, 873}, false},
+};
+
+TEST(OciLiteThreads, NonThreadedEnvironmentRefusesASecondThreadDuringACall) {
+  const OciApi& api = OciApi::Get();
+  for (const EnvironmentCase& test : kEnvironments) {
+    OciSession session(test.options);
+    ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")) << test.name;
+    OCIError* otherErr = nullptr;
+    ASSERT_EQ(OCI_SUCCESS, api.HandleAlloc(session.env, reinterpret_cast<void**>(&otherErr),
+                                           OCI_HTYPE_ERROR, 0, nullptr));
+    // The owner's query spends 200 ms in its round trip; the other thread calls meanwhile.
+    api.SetRoundTripDelay(200000);
+    std::atomic<bool> started{false};
+    std::atomic<bool> finished{false};
+    sword ownerStatus = OCI_ERROR;
+    Rows ownerRows;
+    std::thread owner([&] {
+      started.store(true);
+      ownerRows = session.Query("SELECT COUNT(1) FROM USER_OBJECTS", {}, 1, &ownerStatus);
+      finished.store(true);
+    });
+    while (!started.load()) std::this_thread::yield();
+    int refused = 0;
+    int served = 0;
+    while (!finished.load()) {
+      ub2 id = 0;
+      sword status = api.AttrGet(session.env, OCI_HTYPE_ENV, &id, nullptr, kAttrEnvCharsetId,
+                                 otherErr);
+      if (status == OCI_SUCCESS) ++served;
+      if (status == OCI_ERROR) ++refused;
+    }
+    owner.join();
+    api.SetRoundTripDelay(0);
+    // Reading the record is a call on the environment too: it waits until the owner is out.
+    OraRecord refusal;
+    char text[256] = "";
+    refusal.status = api.ErrorGet(otherErr, 1, nullptr, &refusal.code,
+                                  reinterpret_cast<OraText*>(text), sizeof text, OCI_HTYPE_ERROR);
+    refusal.text = text;
+    EXPECT_EQ(OCI_NO_DATA, ownerStatus) << test.name;
+    EXPECT_EQ((Rows{{"6"}}), ownerRows) << test.name;
+    if (test.refusesSecondThread) {
+      EXPECT_GT(refused, 0) << test.name;
+      EXPECT_EQ(600, refusal.code) << test.name;
+      EXPECT_EQ(
+          "ORA-00600: internal error code, arguments: [two threads in a non-threaded "
+          "environment]\n",
+          refusal.text)
+          << test.name;
+    } else {
+      EXPECT_EQ(0, refused) << test.name;
+      EXPECT_GT(served, 0) << test.name;
+    }
+    // Once the owner is out, the other thread is served again.
+    ub2 id = 0;
+    EXPECT_EQ(OCI_SUCCESS, api.AttrGet(session.env, OCI_HTYPE_ENV, &id, nullptr,
+                                       kAttrEnvCharsetId, otherErr))
+        << test.name;
+  }
+}
+
+TEST(OciLiteThreads, NonThreadedEnvironmentServesThreadsOneAfterAnother) {
+  // Taking turns is allowed; only being inside at the same time is not.
+  OciSession session(EnvOptions{false, OCI_OBJECT, 0});
+  ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture"));
+  Rows first;
+  std::thread([&] { first = session.Query("SELECT COUNT(1) FROM USER_OBJECTS", {}, 1); }).join();
+  Rows second;
+  std::thread([&] { second = session.Query("SELECT COUNT(1) FROM USER_SOURCE", {}, 1); }).join();
+  EXPECT_EQ((Rows{{"6"}}), first);
+  EXPECT_EQ((Rows{{"11"}}), second);
+}
+
 }  // namespace

@@ -44,7 +44,8 @@ OciLiteSchema::OciLiteSchema(const std::string& strFolder, const char* pszDataba
     const std::string strPath = strFolder + strName + ".sqlite";
     ::DeleteFileA(strPath.c_str());
     sqlite3_open_v2(strPath.c_str(), &m_pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    Exec("CREATE TABLE users(name TEXT PRIMARY KEY, password TEXT, sysdba INTEGER);"
+    Exec("CREATE TABLE users(name TEXT PRIMARY KEY, password TEXT, sysdba INTEGER,"
+         " account_status TEXT NOT NULL DEFAULT 'OPEN', select_any_dictionary INTEGER NOT NULL DEFAULT 0);"
          "CREATE TABLE objects(owner TEXT, object_name TEXT, object_type TEXT, status TEXT);"
          "CREATE TABLE source(owner TEXT, name TEXT, type TEXT, line INTEGER, text TEXT);");
 }
@@ -65,7 +66,7 @@ void OciLiteSchema::Exec(const char* pszSql)
 
 void OciLiteSchema::AddUser(const char* pszName, const char* pszPassword, int bSysdba)
 {
-    Statement insert(m_pDb, "INSERT INTO users VALUES(?1, ?2, ?3)");
+    Statement insert(m_pDb, "INSERT INTO users(name, password, sysdba) VALUES(?1, ?2, ?3)");
     insert.Text(1, pszName);
     insert.Text(2, pszPassword);
     insert.Int(3, bSysdba);
@@ -101,6 +102,30 @@ void OciLiteSchema::AddObject(const char* pszName, const char* pszType, const st
     }
     if (bOwnTransaction)
         Commit();
+}
+
+void OciLiteSchema::SetAccountStatus(const char* pszUser, const char* pszStatus)
+{
+    Statement update(m_pDb, "UPDATE users SET account_status = ?2 WHERE name = ?1");
+    update.Text(1, pszUser);
+    update.Text(2, pszStatus);
+    update.Step();
+}
+
+void OciLiteSchema::GrantSelectAnyDictionary(const char* pszUser)
+{
+    Statement update(m_pDb, "UPDATE users SET select_any_dictionary = 1 WHERE name = ?1");
+    update.Text(1, pszUser);
+    update.Step();
+}
+
+void OciLiteSchema::SetLineNull(const char* pszName, const char* pszType, int nLine)
+{
+    Statement update(m_pDb, "UPDATE source SET text = NULL WHERE name = ?1 AND type = ?2 AND line = ?3");
+    update.Text(1, pszName);
+    update.Text(2, pszType);
+    update.Int(3, nLine);
+    update.Step();
 }
 
 void OciLiteSchema::Drop(const char* pszName, const char* pszType)

@@ -24,6 +24,12 @@ public:
     void AddObject(const char* pszName, const char* pszType, const std::vector<std::string>& lines,
                    const char* pszOwner = "SCOTT");
     void AddObjectWithoutSource(const char* pszName, const char* pszType, const char* pszOwner = "SCOTT");
+    // Oracle's account states ('OPEN', 'EXPIRED(GRACE)', 'LOCKED', 'EXPIRED', ...).
+    void SetAccountStatus(const char* pszUser, const char* pszStatus);
+    // The user may read every owner's code through the DBA_ views.
+    void GrantSelectAnyDictionary(const char* pszUser);
+    // Line nLine (1-based) of an object's source is stored as NULL.
+    void SetLineNull(const char* pszName, const char* pszType, int nLine);
     // Removes an object and its source lines.
     void Drop(const char* pszName, const char* pszType);
     // Many objects in one transaction; without it each object is a transaction of its own.

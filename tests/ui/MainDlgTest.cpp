@@ -10,9 +10,9 @@
 #include <thread>
 
 #include "app/quillmarkDlg.h"
-#include "export/JobControl.h"
-#include "export/JobRecord.h"
-#include "export/ReportQueue.h"
+#include "app/JobControl.h"
+#include "app/JobRecord.h"
+#include "app/ReportQueue.h"
 #include "framework/Text.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
@@ -84,7 +84,7 @@ protected:
         m_files.push_back(strPath);
         return strPath;
     }
-    // Types the fields as a user would (the four upper-case fields get lower-case input).
+    // Types the fields as a user would (the upper-case fields get lower-case input).
     void Fill(const char* pszUser, const char* pszPassword, const char* pszDatabase, const std::string& strFile,
               const char* pszObject)
     {
@@ -190,7 +190,8 @@ TEST_F(MainDlg, AboutItemShowsTheAboutBox)
     EXPECT_EQ(2u, watcher.Count());
 }
 
-TEST_F(MainDlg, FourFieldsForceUpperCase)
+// Oracle's passwords are case-sensitive: the password field keeps what is typed.
+TEST_F(MainDlg, ThreeFieldsForceUpperCaseThePasswordKeepsItsCase)
 {
     TypeText(Item(IDC_USER), "scott");
     TypeText(Item(IDC_PASSWORD), "tiger");
@@ -198,7 +199,7 @@ TEST_F(MainDlg, FourFieldsForceUpperCase)
     TypeText(Item(IDC_OBJECTNAME), "my_pkg");
     TypeText(Item(IDC_FILENAME), "out.sql");
     EXPECT_EQ("SCOTT", Text(IDC_USER));
-    EXPECT_EQ("TIGER", Text(IDC_PASSWORD));
+    EXPECT_EQ("tiger", Text(IDC_PASSWORD));
     EXPECT_EQ("ORCL", Text(IDC_DATABASE));
     EXPECT_EQ("MY_PKG", Text(IDC_OBJECTNAME));
     EXPECT_EQ("out.sql", Text(IDC_FILENAME));
@@ -244,7 +245,7 @@ TEST_F(MainDlg, OneObjectJobRunsAndReturnsToIdle)
     EXPECT_TRUE(m_pDlg->IsRunning());
     ExpectParametersEnabled(false, false);
     EXPECT_EQ("SCOTT", std::string(g_strUser));
-    EXPECT_EQ("TIGER", std::string(g_strPassword));
+    EXPECT_EQ("tiger", std::string(g_strPassword));
     EXPECT_EQ("JOBDB", std::string(g_strDatabase));
     EXPECT_STREQ("A_PKG", g_szObjectName);
     EXPECT_EQ(strFile, std::string(NarrowPath(g_strFileName)));

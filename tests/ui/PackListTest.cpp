@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "dialogs/PackListDlg.h"
-#include "export/JobRecord.h"
+#include "app/JobRecord.h"
 #include "res/resource.h"
 #include "tests/ui/UiTestSupport.h"
 
@@ -70,7 +70,7 @@ TEST(PackListEntry, OnlyTheAppendedTypeIsRemoved)
 
 TEST(PackList, EmptySchemaListsNothingAndOkGivesABlank)
 {
-    SetConnection("SCOTT", "TIGER", "EMPTYDB");
+    SetConnection("SCOTT", "tiger", "EMPTYDB");
     Picker picker;
     ASSERT_TRUE(picker.Open());
     EXPECT_TRUE(picker.messages.empty());
@@ -85,7 +85,7 @@ TEST(PackList, EmptySchemaListsNothingAndOkGivesABlank)
 
 TEST(PackList, ListsPackagesOnceAndFunctionsSortedWithTheFirstSelected)
 {
-    SetConnection("SCOTT", "TIGER", "PICKDB");
+    SetConnection("SCOTT", "tiger", "PICKDB");
     Picker picker;
     ASSERT_TRUE(picker.Open());
     EXPECT_TRUE(picker.messages.empty());
@@ -101,7 +101,7 @@ TEST(PackList, ListsPackagesOnceAndFunctionsSortedWithTheFirstSelected)
 
 TEST(PackList, FindsAsTheUserTypes)
 {
-    SetConnection("SCOTT", "TIGER", "PICKDB");
+    SetConnection("SCOTT", "tiger", "PICKDB");
     Picker picker;
     ASSERT_TRUE(picker.Open());
     HWND hFind = picker.dlg.GetDlgItem(IDC_FIND);
@@ -119,7 +119,7 @@ TEST(PackList, FindsAsTheUserTypes)
 
 TEST(PackList, DoubleClickOnlySelects)
 {
-    SetConnection("SCOTT", "TIGER", "PICKDB");
+    SetConnection("SCOTT", "tiger", "PICKDB");
     Picker picker;
     ASSERT_TRUE(picker.Open());
     HWND hList = picker.dlg.GetDlgItem(IDC_LOG);
@@ -136,7 +136,7 @@ TEST(PackList, DoubleClickOnlySelects)
 
 TEST(PackList, CancelGivesABlank)
 {
-    SetConnection("SCOTT", "TIGER", "PICKDB");
+    SetConnection("SCOTT", "tiger", "PICKDB");
     Picker picker;
     ASSERT_TRUE(picker.Open());
     picker.Press(IDCANCEL);
@@ -146,7 +146,7 @@ TEST(PackList, CancelGivesABlank)
 
 TEST(PackList, NameWithBlanksAndBracketsComesBackWhole)
 {
-    SetConnection("SCOTT", "TIGER", "ODDDB");
+    SetConnection("SCOTT", "tiger", "ODDDB");
     Picker picker;
     ASSERT_TRUE(picker.Open());
     ASSERT_EQ(std::vector<std::string>{"ODD [NAME] [PROCEDURE]"}, picker.Entries());
@@ -158,7 +158,7 @@ TEST(PackList, NameWithBlanksAndBracketsComesBackWhole)
 // never offered as the name of another object.
 TEST(PackList, LongestNamesComeBackWholeAndCutOnesAreNotOffered)
 {
-    SetConnection("SCOTT", "TIGER", "LONGNAMES");
+    SetConnection("SCOTT", "tiger", "LONGNAMES");
     Picker picker;
     ASSERT_TRUE(picker.Open());
     const std::string strLong(128, 'L');
@@ -185,7 +185,7 @@ TEST(PackList, WrongPasswordShowsTheLibraryTextAndCancels)
 
 TEST(PackList, UnknownDatabaseShowsTheLibraryTextAndCancels)
 {
-    SetConnection("SCOTT", "TIGER", "NOSUCHDB");
+    SetConnection("SCOTT", "tiger", "NOSUCHDB");
     Picker picker;
     ASSERT_TRUE(picker.Open());
     ASSERT_EQ(1u, picker.messages.size());
@@ -197,7 +197,7 @@ TEST(PackList, UnknownDatabaseShowsTheLibraryTextAndCancels)
 // A row that cannot be fetched is reported once and loading goes on.
 TEST(PackList, OneFailingRowIsReportedAndLoadingGoesOn)
 {
-    SetConnection("SCOTT", "TIGER", "NULLONE");
+    SetConnection("SCOTT", "tiger", "NULLONE");
     Picker picker;
     ASSERT_TRUE(picker.Open());
     ASSERT_EQ(1u, picker.messages.size());
@@ -210,7 +210,7 @@ TEST(PackList, OneFailingRowIsReportedAndLoadingGoesOn)
 // Failures in a row end the loading after a few, with one message.
 TEST(PackList, FailingRowsInARowEndTheLoading)
 {
-    SetConnection("SCOTT", "TIGER", "NULLMANY");
+    SetConnection("SCOTT", "tiger", "NULLMANY");
     Picker picker;
     ASSERT_TRUE(picker.Open());
     EXPECT_EQ(1u, picker.messages.size());
@@ -223,7 +223,7 @@ TEST(PackList, FailingRowsInARowEndTheLoading)
 // opening, shows at most one message, and when it closes it leaves a blank.
 TEST(PackList, EveryInjectedFailureEndsTheLoading)
 {
-    SetConnection("SCOTT", "TIGER", "PICKDB");
+    SetConnection("SCOTT", "tiger", "PICKDB");
     OciLiteControl::ResetCounters();
     {
         Picker clean;
@@ -234,7 +234,7 @@ TEST(PackList, EveryInjectedFailureEndsTheLoading)
     ASSERT_GT(nCalls, 5u);
     int nCancelled = 0;
     for (unsigned n = 1; n <= nCalls; ++n) {
-        SetConnection("SCOTT", "TIGER", "PICKDB");
+        SetConnection("SCOTT", "tiger", "PICKDB");
         OciLiteControl::ResetCounters();
         OciLiteControl::SetFailAt(n);
         Picker picker;
@@ -263,7 +263,7 @@ TEST(PackList, StatementFailuresCloseThePickerAsCancelled)
     ::GetTempPathA(MAX_PATH, szTemp);
     const std::string strTrace = std::string(szTemp) + "qm_ui_picker_trace_" + std::to_string(::GetCurrentProcessId());
     ::DeleteFileA(strTrace.c_str());
-    SetConnection("SCOTT", "TIGER", "PICKDB");
+    SetConnection("SCOTT", "tiger", "PICKDB");
     OciLiteControl::ResetCounters();
     ASSERT_TRUE(OciLiteControl::SetTraceFile(strTrace));
     {
@@ -281,7 +281,7 @@ TEST(PackList, StatementFailuresCloseThePickerAsCancelled)
         const bool bFirstRow = calls[i] == "OCIStmtExecute";
         if (!bSetUp && !bFirstRow)
             continue;
-        SetConnection("SCOTT", "TIGER", "PICKDB");
+        SetConnection("SCOTT", "tiger", "PICKDB");
         OciLiteControl::ResetCounters();
         OciLiteControl::SetFailAt(unsigned(i + 1));
         Picker picker;
@@ -303,7 +303,7 @@ TEST(PackList, StatementFailuresCloseThePickerAsCancelled)
 
 TEST(PackList, ResizingKeepsTheLayout)
 {
-    SetConnection("SCOTT", "TIGER", "PICKDB");
+    SetConnection("SCOTT", "tiger", "PICKDB");
     Picker picker;
     ASSERT_TRUE(picker.Open());
     HWND hDlg = picker.dlg.m_hWnd;

@@ -29,7 +29,7 @@ const char kUsers[] =
     "CREATE TABLE users(name TEXT PRIMARY KEY, password TEXT, sysdba INTEGER);"
     "CREATE TABLE objects(owner TEXT, object_name TEXT, object_type TEXT, status TEXT);"
     "CREATE TABLE source(owner TEXT, name TEXT, type TEXT, line INTEGER, text TEXT);"
-    "INSERT INTO users VALUES('SCOTT','TIGER',0),('OTHER','OTHER',0);";
+    "INSERT INTO users VALUES('SCOTT','tiger',0),('OTHER','OTHER',0);";
 
 struct Fixture {
     const char* pszName;

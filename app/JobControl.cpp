@@ -11,7 +11,7 @@
 // Inside the handler of a message sent to the window (InSendMessage) the sender may be the
 // worker in the middle of a step; the window thread then skips the drain, and the worker sees
 // the change at its next check.
-#include "export/JobControl.h"
+#include "app/JobControl.h"
 
 #include <windows.h>
 
@@ -30,11 +30,12 @@ struct JobGate {
     std::atomic<int> nHolds{0};
 };
 
-// The one gate of the process; built on first use, from whichever thread comes first.
+// The one gate of the process; built on first use, from whichever thread comes first, and
+// never destroyed: a stopped worker may still reach it after WinMain has returned.
 JobGate& Gate()
 {
-    static JobGate gate;
-    return gate;
+    static JobGate* const pGate = new JobGate;
+    return *pGate;
 }
 
 // A waiting worker looks at the state again at least this often, so a change made between its

@@ -31,5 +31,9 @@ using ShowMessageFn = int (*)(const char* pszText);
 // The worker's thread routine; pParameter is what StartUploadThread passes.
 DWORD WINAPI UploadThreadProc(LPVOID pParameter);
 
-// Runs on the window thread at Start; see above.
-HANDLE StartUploadThread(ShowMessageFn pfnShowMessage);
+// On the window thread at Start; see above. The worker's reports go to hConsumer, woken with
+// uWakeMessage.
+HANDLE StartUploadThread(ShowMessageFn pfnShowMessage, HWND hConsumer, UINT uWakeMessage);
+// On the window thread at Stop: the running job's database call (if it waits in one) ends
+// with ORA-01013 and the worker returns as from any stop.
+void InterruptRunningJob();

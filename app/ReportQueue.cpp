@@ -1,19 +1,9 @@
 // ReportQueue.cpp
-#include "export/ReportQueue.h"
+#include "app/ReportQueue.h"
 
 #include <chrono>
 
-#include "export/JobRecord.h"
-#include "framework/WinApp.h"
-
 namespace {
-
-// The window that takes the batches: the application's main window, if there is one.
-HWND MainWindow()
-{
-    CWnd* pMainWnd = AfxGetMainWnd();
-    return pMainWnd != nullptr ? pMainWnd->m_hWnd : nullptr;
-}
 
 // A waiting worker posts the wake again this often, in case the window missed it.
 constexpr std::chrono::milliseconds kRoomRecheck(100);
@@ -28,16 +18,19 @@ void ReportBatch::Clear()
     bEnded = false;
 }
 
+// Never destroyed: a stopped worker may still reach it after WinMain has returned.
 ReportQueue& ReportQueue::Instance()
 {
-    static ReportQueue queue;
-    return queue;
+    static ReportQueue* const pQueue = new ReportQueue;
+    return *pQueue;
 }
 
-void ReportQueue::BeginJob(unsigned nJob)
+void ReportQueue::BeginJob(unsigned nJob, HWND hConsumer, UINT uWakeMessage)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_nJob = nJob;
+    m_hConsumer = hConsumer;
+    m_uWakeMessage = uWakeMessage;
     m_batch.Clear();
     m_bWakeOut = false;
     m_nObjectsWritten = 0;
@@ -89,7 +82,7 @@ bool ReportQueue::WaitForRoom(unsigned nJob)
     std::unique_lock<std::mutex> lock(m_mutex);
     while (m_nJob == nJob && m_batch.LineCount() >= kMaxQueuedLines) {
         // Without a window nobody takes the lines: let the queue grow rather than hang.
-        if (MainWindow() == nullptr)
+        if (m_hConsumer == nullptr)
             return true;
         WakeLocked(true);
         m_taken.wait_for(lock, kRoomRecheck);
@@ -143,7 +136,20 @@ void ReportQueue::WakeLocked(bool bNow)
 {
     if (m_bWakeOut && !bNow)
         return;
-    HWND hWnd = MainWindow();
-    if (hWnd != nullptr && g_uAddStrMsg != 0 && ::PostMessageA(hWnd, g_uAddStrMsg, 0, 0))
+    if (m_hConsumer != nullptr && m_uWakeMessage != 0 && ::PostMessageA(m_hConsumer, m_uWakeMessage, 0, 0))
         m_bWakeOut = true;
+}
+
+void ReportQueue::DeliverNow()
+{
+    HWND hConsumer = nullptr;
+    UINT uWakeMessage = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        hConsumer = m_hConsumer;
+        uWakeMessage = m_uWakeMessage;
+    }
+    if (hConsumer != nullptr && uWakeMessage != 0 &&
+        ::GetWindowThreadProcessId(hConsumer, nullptr) == ::GetCurrentThreadId())
+        ::SendMessageA(hConsumer, uWakeMessage, 0, 0);
 }

@@ -1,21 +1,14 @@
 // JobRecord.cpp
 //
 // The job record's storage, AddLogText and the window thread's stop and hold requests.
-#include "export/JobRecord.h"
+#include "app/JobRecord.h"
 
 #include <cstring>
 
-#include "export/JobControl.h"
-#include "export/ReportQueue.h"
-#include "framework/WinApp.h"
+#include "app/ExportWorker.h"
+#include "app/JobControl.h"
+#include "app/ReportQueue.h"
 
-std::wstring g_strFileName;
-CString g_strUser;
-CString g_strPassword;
-CString g_strDatabase;
-int g_bSysdba = 0;
-int g_bAllObjects = 0;
-char g_szObjectName[kObjectNameSize] = {};
 
 int g_bRunning = 0;
 char g_szPendingLine[kPendingLineSize] = {};
@@ -104,6 +97,8 @@ void RequestWorkerStop()
 {
     ReportQueue::Instance().Stop();
     JobControl::Stop();
+    // A worker waiting in a database call (a slow link) returns from it now.
+    InterruptRunningJob();
 }
 
 // The lines queued before the hold are handed to the window before the caller's message
@@ -111,10 +106,7 @@ void RequestWorkerStop()
 void HoldWorker()
 {
     JobControl::Hold();
-    CWnd* pMainWnd = AfxGetMainWnd();
-    if (pMainWnd != nullptr && pMainWnd->m_hWnd != nullptr && g_uAddStrMsg != 0 &&
-        ::GetWindowThreadProcessId(pMainWnd->m_hWnd, nullptr) == ::GetCurrentThreadId())
-        ::SendMessageA(pMainWnd->m_hWnd, g_uAddStrMsg, 0, 0);
+    ReportQueue::Instance().DeliverNow();
 }
 
 void ReleaseWorker()

@@ -4,15 +4,17 @@
 //                     record when it starts, and how it shows messages.
 //   RecordReporter  - the engine's reporter for the window: the report queue, the stop and
 //                     hold gate, and the message box on the worker's thread.
-#include "export/ExportWorker.h"
+#include "app/ExportWorker.h"
 
 #include <cstring>
 #include <memory>
 
 #include "export/ExportEngine.h"
-#include "export/JobControl.h"
-#include "export/JobRecord.h"
-#include "export/ReportQueue.h"
+#include "export/OutputFile.h"
+#include "framework/Text.h"
+#include "app/JobControl.h"
+#include "app/JobRecord.h"
+#include "app/ReportQueue.h"
 
 namespace {
 
@@ -30,13 +32,17 @@ struct WindowJob {
         auto job = std::make_unique<WindowJob>();
         job->nJob = nJob;
         job->pfnShowMessage = pfnShowMessage;
-        job->params.strUser = g_strUser;
-        job->params.strPassword = g_strPassword;
-        job->params.strDatabase = g_strDatabase;
+        // The session speaks UTF-8; the fields hold the system's code page.
+        job->params.strUser = Recode(g_strUser, CP_ACP, CP_UTF8);
+        job->params.strPassword = Recode(g_strPassword, CP_ACP, CP_UTF8);
+        job->params.strDatabase = Recode(g_strDatabase, CP_ACP, CP_UTF8);
         job->params.bSysdba = g_bSysdba != 0;
         job->params.strFileName = g_strFileName;
-        if (g_bAllObjects == 0)
-            job->params.objectNames.emplace_back(g_szObjectName, int(strnlen(g_szObjectName, kObjectNameSize - 1)));
+        if (g_bAllObjects == 0) {
+            const CString strName(g_szObjectName, int(strnlen(g_szObjectName, kObjectNameSize - 1)));
+            job->params.objectNames.push_back(Recode(strName, CP_ACP, CP_UTF8));
+        }
+        job->params.interrupt = std::make_shared<DBInterrupt>();
         return job;
     }
 };
@@ -56,9 +62,13 @@ public:
         return true;
     }
 
-    void LogLine(const CString& strLine) override { AddLogText(strLine, 0); }
+    void LogLine(const CString& strLine) override { AddLogText(Shown(strLine), 0); }
 
-    void LogSource(const char* pText, int nLength) override { AddLogChars(pText, nLength, 1); }
+    void LogSource(const char* pText, int nLength) override
+    {
+        const CString strShown = Shown(CString(pText, nLength));
+        AddLogChars(strShown.GetString(), strShown.GetLength(), 1);
+    }
 
     void Progress(int nObjectPercent, int nTotalPercent) override
     {
@@ -80,18 +90,21 @@ public:
         ReportQueue::Instance().Flush(m_job.nJob, kFlushTimeoutMs);
         if (!JobControl::WaitWhileHeld(m_job.nJob) || m_job.pfnShowMessage == nullptr)
             return;
-        m_job.pfnShowMessage(strText);
+        m_job.pfnShowMessage(Shown(strText));
     }
 
     void Finish(const ExportOutcome& outcome) override
     {
         const std::vector<CString>& lines = outcome.failure.logLines;
         for (size_t i = 0; i + 1 < lines.size(); ++i)
-            AddLogText(lines[i], 0);
-        AddLastLogLine(lines.empty() ? CString() : lines.back());
+            AddLogText(Shown(lines[i]), 0);
+        AddLastLogLine(lines.empty() ? CString() : Shown(lines.back()));
     }
 
 private:
+    // The engine's texts are UTF-8; the log and the box show the system's code page.
+    static CString Shown(const CString& strText) { return Recode(strText, CP_UTF8, CP_ACP); }
+
     const WindowJob& m_job;
     int m_nWritten = 0;
 };
@@ -127,11 +140,31 @@ DWORD WINAPI UploadThreadProc(LPVOID pParameter)
     return 0;
 }
 
-HANDLE StartUploadThread(ShowMessageFn pfnShowMessage)
+namespace {
+
+// The running job's interrupt, for Stop; used on the window thread only, and never destroyed
+// (a worker may outlive WinMain; it holds its own reference).
+std::shared_ptr<DBInterrupt>& RunningInterrupt()
+{
+    static auto* const pInterrupt = new std::shared_ptr<DBInterrupt>;
+    return *pInterrupt;
+}
+
+}  // namespace
+
+void InterruptRunningJob()
+{
+    std::shared_ptr<DBInterrupt> interrupt = std::move(RunningInterrupt());
+    if (interrupt)
+        interrupt->Request();
+}
+
+HANDLE StartUploadThread(ShowMessageFn pfnShowMessage, HWND hConsumer, UINT uWakeMessage)
 {
     const unsigned nJob = JobControl::BeginJob();
-    ReportQueue::Instance().BeginJob(nJob);
+    ReportQueue::Instance().BeginJob(nJob, hConsumer, uWakeMessage);
     auto job = WindowJob::FromRecord(nJob, pfnShowMessage);
+    RunningInterrupt() = job->params.interrupt;
     g_bRunning = 1;
     HANDLE hThread = ::CreateThread(nullptr, 0, UploadThreadProc, job.get(), 0, nullptr);
     if (hThread == nullptr)

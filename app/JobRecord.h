@@ -28,11 +28,11 @@
 
 #include <string>
 
+#include "dialogs/JobParameters.h"
 #include "export/ExportEngine.h"
+#include "export/SourceStream.h"
 #include "framework/String.h"
 
-// Size of g_szObjectName: Oracle's longest name (128 bytes) and the terminating zero.
-constexpr int kObjectNameSize = 129;
 // "CREATE OR REPLACE " in front of an object's first line.
 constexpr int kCreatePrefixLength = 18;
 // The longest text the worker logs split: the prefix and the widest line.
@@ -40,15 +40,7 @@ constexpr int kMaxSplitTextLength = kCreatePrefixLength + kMaxSourceLineBytes;
 // Size of g_szPendingLine: the longest held-back text and its terminating zero.
 constexpr int kPendingLineSize = kMaxSplitTextLength + 1;
 
-// ---- Parameters: written by the window thread while no job runs ----
-extern CString g_strUser;
-extern CString g_strPassword;
-extern CString g_strDatabase;
-extern int g_bSysdba;
-// The output path: wide, so any name the file system takes reaches CreateFileW unchanged.
-extern std::wstring g_strFileName;
-extern int g_bAllObjects;
-extern char g_szObjectName[kObjectNameSize];
+// ---- Parameters: dialogs/JobParameters.h (the picker reads and writes them too) ----
 
 // ---- The running job: written by the worker ----
 // Cleared by the worker at the end of a job it was not stopped in, before its last line.

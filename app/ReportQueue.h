@@ -9,7 +9,8 @@
 //                  that a later Start replaced) are dropped on arrival, and Stop drops what is
 //                  already queued.
 //
-// Waking the window: the worker posts the registered "ADD_STR_MESSAGE" when the queue goes
+// Waking the window: the worker posts the wake message it was told at BeginJob (the dialog's
+// registered "ADD_STR_MESSAGE") to the window it was told when the queue goes
 // from empty to non-empty and no wake is outstanding. The window, having taken a batch, keeps
 // the wake outstanding and looks again after kRecheckMs (a timer, see OnDrained): while lines
 // keep coming it takes them at that pace without any further message, and once it finds the
@@ -56,8 +57,11 @@ public:
     static ReportQueue& Instance();
 
     // ---- Window thread ----
-    // A new job: whatever is queued is dropped; only nJob's reports are taken from now on.
-    void BeginJob(unsigned nJob);
+    // A new job: whatever is queued is dropped; only nJob's reports are taken from now on, by
+    // hConsumer, woken with uWakeMessage (none: nobody is woken, the taker polls).
+    void BeginJob(unsigned nJob, HWND hConsumer = nullptr, UINT uWakeMessage = 0);
+    // On the consumer's thread: has it take what is queued now (before a message box).
+    void DeliverNow();
     // Stop: everything queued is dropped and nothing more is taken.
     void Stop();
     // Takes everything queued (swapping storage with batch); false when there was nothing.
@@ -87,6 +91,8 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_taken;
     unsigned m_nJob = 0;
+    HWND m_hConsumer = nullptr;
+    UINT m_uWakeMessage = 0;
     ReportBatch m_batch;
     bool m_bWakeOut = false;
     int m_nObjectsWritten = 0;

@@ -1,0 +1,33 @@
+// DBInterrupt.h
+//
+// DBInterrupt: lets another thread end the call a connection is waiting in (the window's Stop,
+// the console's Ctrl+C). The thread that runs the export hands it to its DBConnect; any thread
+// may call Request, before, during or after the logon, and even while the connection is being
+// freed: the break reaches the connection only while it holds handles, and a request made
+// between two calls is seen by the caller's own checks (IsRequested).
+#pragma once
+
+#include <atomic>
+#include <mutex>
+
+class DBConnect;
+
+class DBInterrupt {
+public:
+    DBInterrupt() = default;
+    DBInterrupt(const DBInterrupt&) = delete;
+    DBInterrupt& operator=(const DBInterrupt&) = delete;
+
+    // The connection's running call ends with ORA-01013; every later check says stop.
+    void Request();
+    bool IsRequested() const { return m_bRequested.load(); }
+
+private:
+    friend class DBConnect;
+    void Attach(DBConnect* pConnection);
+    void Detach(DBConnect* pConnection);
+
+    std::mutex m_mutex;
+    DBConnect* m_pConnection = nullptr;
+    std::atomic<bool> m_bRequested{false};
+};

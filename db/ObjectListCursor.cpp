@@ -1,0 +1,46 @@
+// ObjectListCursor.cpp: fetching and judging the rows of an object listing.
+#include "db/ObjectListCursor.h"
+
+#include <cstring>
+
+ObjectListCursor::ObjectListCursor(DBConnect& connection, const char* pszSql)
+    : m_connection(connection), m_stmt(connection, pszSql)
+{
+    m_stmt.DefineChars(1, m_szName, kBufferSize, &m_nNameLength, &m_nNameIndicator);
+    m_stmt.DefineChars(2, m_szType, kBufferSize, &m_nTypeLength, &m_nTypeIndicator);
+    m_stmt.SetPrefetchRows(kPrefetchRows);
+    m_stmt.SetPrefetchMemory(kPrefetchMemory);
+}
+
+ObjectListCursor::Row ObjectListCursor::Next(ObjectListRow& row)
+{
+    m_nNameLength = m_nTypeLength = 0;
+    m_nNameIndicator = m_nTypeIndicator = 0;
+    bool bCut = false;
+    try {
+        bCut = m_stmt.Fetch() == OCI_SUCCESS_WITH_INFO;
+    } catch (DBStmt::OtherException&) {
+        const int nCode = m_stmt.GetErrorCode();
+        if (nCode == OCI_ORA_NO_DATA_FOUND) {
+            m_connection.ResetErrorHandle();
+            return Row::End;
+        }
+        // Clients report a value cut to its buffer either way.
+        if (nCode != OCI_ORA_COLUMN_TRUNCATED && nCode != OCI_ORA_TRUNCATION_OR_NULL)
+            throw;
+        m_connection.ResetErrorHandle();
+        bCut = true;
+    }
+    const int nName = m_nNameIndicator == -1 ? 0 : m_nNameLength < kBufferSize ? m_nNameLength : kBufferSize;
+    const int nType = m_nTypeIndicator == -1 ? 0 : m_nTypeLength < kBufferSize ? m_nTypeLength : kBufferSize;
+    row.strName = CString(m_szName, nName);
+    row.strType = CString(m_szType, nType);
+    // A name that fills the buffer (one byte more than any name Oracle holds) was cut; a zero
+    // byte inside one would turn it into another name wherever it is used as text.
+    if (bCut || m_nNameIndicator > 0 || m_nTypeIndicator > 0 || nName == kBufferSize || nType == kBufferSize || std::memchr(m_szName, '\0', size_t(nName)) != nullptr ||
+        std::memchr(m_szType, '\0', size_t(nType)) != nullptr || nType == 0)
+        return Row::Cut;
+    if (nName == 0)
+        return Row::Empty;
+    return Row::Object;
+}

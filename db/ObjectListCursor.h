@@ -1,0 +1,52 @@
+// ObjectListCursor.h
+//
+// ObjectListCursor: the rows of an object listing (a query whose first two columns are an
+// object's name and type), one at a time in the query's order, each judged whole: a name or
+// type the buffers could not hold, or one whose delivered length differs from its text's (a
+// zero byte inside), comes back as Row::Cut, never as a shorter name; an empty name as
+// Row::Empty. The end of the rows (ORA-01403) is Row::End. Rows travel in large batches.
+#pragma once
+
+#include "db/DBStmt.h"
+#include "framework/String.h"
+
+// Oracle's longest name, 128 bytes in the database's own set, in UTF-8: up to 4 bytes each.
+constexpr int kMaxObjectNameBytes = 128 * 4;
+
+struct ObjectListRow {
+    CString strName;
+    CString strType;
+};
+
+class ObjectListCursor {
+public:
+    enum class Row { Object, End, Cut, Empty };
+
+    // Prepares pszSql; a failure throws DBStmt::OtherException with its reason in the
+    // connection (there is no statement to ask).
+    ObjectListCursor(DBConnect& connection, const char* pszSql);
+    ObjectListCursor(const ObjectListCursor&) = delete;
+    ObjectListCursor& operator=(const ObjectListCursor&) = delete;
+
+    // Bind the query's placeholders here before the first Next; ask it for a failure's reason.
+    DBStmt& Statement() { return m_stmt; }
+    // The next row into row (for Row::Cut, as much of it as arrived). A failed fetch throws
+    // DBStmt::OtherException; the connection's error handle is clean again after Row::End.
+    Row Next(ObjectListRow& row);
+
+private:
+    static constexpr int kBufferSize = kMaxObjectNameBytes + 1;
+
+    DBConnect& m_connection;
+    DBStmt m_stmt;
+    char m_szName[kBufferSize] = {};
+    char m_szType[kBufferSize] = {};
+    ub2 m_nNameLength = 0;
+    ub2 m_nTypeLength = 0;
+    sb2 m_nNameIndicator = 0;
+    sb2 m_nTypeIndicator = 0;
+};
+
+// Rows and bytes a listing or source query asks for per round trip: whole schemas in a few.
+constexpr ub4 kPrefetchRows = 100000;
+constexpr ub4 kPrefetchMemory = 8 * 1024 * 1024;

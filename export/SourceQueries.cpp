@@ -1,0 +1,83 @@
+// SourceQueries.cpp: the listing, line count and source statements of a scope.
+#include "export/SourceQueries.h"
+
+namespace {
+
+const char* const kWindowKinds[] = {"PACKAGE", "PACKAGE BODY", "PROCEDURE", "FUNCTION"};
+
+// 'A','B' for the kinds, each a quoted literal (quotes doubled, though no kind holds one).
+CString KindList(const std::vector<CString>& kinds)
+{
+    std::vector<CString> names;
+    if (kinds.empty())
+        names.assign(std::begin(kWindowKinds), std::end(kWindowKinds));
+    else
+        names = kinds;
+    CString strList;
+    for (const CString& strKind : names) {
+        CString strQuoted = strKind;
+        strQuoted.Replace("'", "''");
+        if (!strList.IsEmpty())
+            strList += ",";
+        strList += "'" + strQuoted + "'";
+    }
+    return strList;
+}
+
+// " WHERE ..." over a view whose name and type columns are given.
+CString Filter(const SourceScope& scope, const char* pszNameColumn, const char* pszTypeColumn)
+{
+    CString strFilter = " WHERE ";
+    int nPlaceholder = 1;
+    if (!scope.strOwner.IsEmpty()) {
+        strFilter += "OWNER = :1 AND ";
+        ++nPlaceholder;
+    }
+    strFilter += CString(pszTypeColumn) + " IN (" + KindList(scope.kinds) + ")";
+    if (scope.pName != nullptr) {
+        CString strName;
+        strName.Format(" AND %s = :%d", pszNameColumn, nPlaceholder);
+        strFilter += strName;
+    }
+    return strFilter;
+}
+
+CString BinaryOrder(const char* pszNameColumn, const char* pszTypeColumn)
+{
+    return CString(" ORDER BY NLSSORT(") + pszNameColumn + ",'NLS_SORT=BINARY'),NLSSORT(" + pszTypeColumn +
+           ",'NLS_SORT=BINARY')";
+}
+
+CString ObjectsView(const SourceScope& scope)
+{
+    return scope.strOwner.IsEmpty() ? "USER_OBJECTS" : "DBA_OBJECTS";
+}
+
+CString SourceView(const SourceScope& scope)
+{
+    return scope.strOwner.IsEmpty() ? "USER_SOURCE" : "DBA_SOURCE";
+}
+
+}  // namespace
+
+namespace SourceQueries {
+
+CString Listing(const SourceScope& scope)
+{
+    return "SELECT OBJECT_NAME,OBJECT_TYPE FROM " + ObjectsView(scope) + Filter(scope, "OBJECT_NAME", "OBJECT_TYPE") +
+           BinaryOrder("OBJECT_NAME", "OBJECT_TYPE");
+}
+
+CString LineCounts(const SourceScope& scope)
+{
+    return "SELECT NAME,TYPE,COUNT(1),SUM(CASE WHEN INSTR(TEXT,'&') > 0 THEN 1 ELSE 0 END) FROM " +
+           SourceView(scope) + Filter(scope, "NAME", "TYPE") + " GROUP BY NAME,TYPE";
+}
+
+CString Source(const SourceScope& scope)
+{
+    return "SELECT NAME,TYPE,TEXT FROM " + SourceView(scope) + Filter(scope, "NAME", "TYPE") +
+           BinaryOrder("NAME", "TYPE") + ",LINE";
+}
+
+}  // namespace SourceQueries

@@ -1,0 +1,34 @@
+// SourceQueries.h
+//
+// The SQL of one export: which objects (the listing), how many source lines each has and
+// whether any holds an ampersand (the line counts), and every listed object's source in one
+// stream. All three read the same scope (the logged-on user's schema, or an owner's through
+// the DBA_ views; the job's kinds; optionally one object name) and order by name, then type,
+// in the names' byte order, so the listing and the stream agree whatever the client's language.
+//
+// Placeholders: the owner first (":1") when there is one, then the object name.
+#pragma once
+
+#include <vector>
+
+#include "framework/String.h"
+
+struct SourceScope {
+    // Empty: the user's own schema.
+    CString strOwner;
+    // Oracle's names of the kinds ("PACKAGE BODY"); empty: the four of the window.
+    std::vector<CString> kinds;
+    // Null: every object of the kinds.
+    const CString* pName = nullptr;
+};
+
+namespace SourceQueries {
+
+// OBJECT_NAME, OBJECT_TYPE of the listed objects.
+CString Listing(const SourceScope& scope);
+// NAME, TYPE, the number of lines, the number of lines holding "&".
+CString LineCounts(const SourceScope& scope);
+// NAME, TYPE, TEXT in name, type and line order.
+CString Source(const SourceScope& scope);
+
+}  // namespace SourceQueries

@@ -1,0 +1,343 @@
+// EngineTest.cpp
+//
+// The export engine alone, on the test's thread: a recording reporter and a sink that keeps
+// the blocks in memory, against oci-lite databases. One table of runs and how each ends (the
+// stream cut into objects at every boundary, the scopes, the kinds and the owner, the logon's
+// outcomes, NULL lines, ampersands, names the listing cannot pass on), then the round trips a
+// run costs and a break from another thread.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "export/ExportEngine.h"
+#include "export/ExportTexts.h"
+#include "tests/export/ExportHarness.h"
+
+using namespace ExportTest;
+
+namespace {
+
+class MemorySink : public ExportSink {
+public:
+    bool Check(ExportFailure&) override { return true; }
+    void SourceHoldsAmpersand() override { bAmpersand = true; }
+    bool Write(const ExportObjectId& object, const CString& strBlock, ExportFailure&) override
+    {
+        if (onWrite)
+            onWrite();
+        written.push_back(object.strName.str() + " (" + object.strType.str() + ")");
+        blocks.push_back(strBlock.str());
+        return true;
+    }
+    CString StateText() const override { return "The sink holds " + CString(std::to_string(blocks.size()).c_str()) + "."; }
+    int WrittenCount() const override { return int(blocks.size()); }
+
+    std::vector<std::string> written;
+    std::vector<std::string> blocks;
+    bool bAmpersand = false;
+    std::function<void()> onWrite;
+};
+
+class RecordingReporter : public ExportReporter {
+public:
+    bool KeepGoing() override { return true; }
+    bool Guarded(const std::function<void()>& step) override
+    {
+        step();
+        return true;
+    }
+    void LogLine(const CString& strLine) override { lines.push_back(strLine.str()); }
+    void LogSource(const char* pText, int nLength) override { source.append(pText, size_t(nLength)); }
+    void Progress(int nObjectPercent, int nTotalPercent) override { progress.emplace_back(nObjectPercent, nTotalPercent); }
+    void Message(const CString& strText) override { messages.push_back(strText.str()); }
+    void Finish(const ExportOutcome&) override { bFinished = true; }
+
+    std::vector<std::string> lines;
+    std::string source;
+    std::vector<std::pair<int, int>> progress;
+    std::vector<std::string> messages;
+    bool bFinished = false;
+};
+
+struct EngineRun {
+    ExportOutcome outcome;
+    MemorySink sink;
+    RecordingReporter reporter;
+};
+
+void RunEngine(EngineRun& run, const char* pszDatabase, ExportParams params = ExportParams())
+{
+    params.strUser = kUser;
+    if (params.strPassword.IsEmpty())
+        params.strPassword = kPassword;
+    params.strDatabase = pszDatabase;
+    run.outcome = RunExport(params, run.sink, run.reporter);
+}
+
+const std::vector<std::string> kProc = {"PROCEDURE %N IS\n", "BEGIN\n", "  NULL;\n", "END;\n"};
+
+std::vector<std::string> Lines(const std::vector<std::string>& lines, const std::string& strName)
+{
+    std::vector<std::string> named;
+    for (std::string strLine : lines) {
+        const size_t nAt = strLine.find("%N");
+        if (nAt != std::string::npos)
+            strLine.replace(nAt, 2, strName);
+        named.push_back(strLine);
+    }
+    return named;
+}
+
+void AddProc(Schema& schema, const char* pszName, const char* pszOwner = kUser)
+{
+    schema.AddObject(pszName, "PROCEDURE", Lines(kProc, pszName), pszOwner);
+}
+
+struct EndingCase {
+    const char* pszName;
+    std::function<void(Schema&)> fill;
+    std::function<void(ExportParams&)> params;
+    ExportResult result;
+    // The objects written, in order.
+    std::vector<std::string> written;
+    // The message's lines ("" for none), joined with "\n".
+    std::string strMessage;
+};
+
+std::vector<EndingCase> EndingCases()
+{
+    auto none = [](ExportParams&) {};
+    return {
+        {"three_objects_binary_order",
+         [](Schema& s) {
+             AddProc(s, "a_lower");
+             s.AddObject("B_PKG", "PACKAGE BODY", {"PACKAGE BODY B_PKG IS\n", "END;\n"});
+             s.AddObject("B_PKG", "PACKAGE", {"PACKAGE B_PKG IS\n", "END;\n"});
+             AddProc(s, "C_PROC");
+         },
+         none, ExportResult::Done, {"B_PKG (PACKAGE)", "B_PKG (PACKAGE BODY)", "C_PROC (PROCEDURE)", "a_lower (PROCEDURE)"}, ""},
+        {"no_source_first",
+         [](Schema& s) {
+             s.AddObjectWithoutSource("A_PROC", "PROCEDURE");
+             AddProc(s, "B_PROC");
+         },
+         none, ExportResult::NoSource, {}, "Source doesn't exists.\nA_PROC (PROCEDURE). The sink holds 0."},
+        {"no_source_between",
+         [](Schema& s) {
+             AddProc(s, "A_PROC");
+             s.AddObjectWithoutSource("B_PROC", "PROCEDURE");
+             AddProc(s, "C_PROC");
+         },
+         none, ExportResult::NoSource, {"A_PROC (PROCEDURE)"}, "Source doesn't exists.\nB_PROC (PROCEDURE). The sink holds 1."},
+        {"no_source_last",
+         [](Schema& s) {
+             AddProc(s, "A_PROC");
+             AddProc(s, "B_PROC");
+             s.AddObjectWithoutSource("C_PROC", "PROCEDURE");
+         },
+         none, ExportResult::NoSource, {"A_PROC (PROCEDURE)", "B_PROC (PROCEDURE)"},
+         "Source doesn't exists.\nC_PROC (PROCEDURE). The sink holds 2."},
+        {"source_of_an_unlisted_kind_passed_over",
+         [](Schema& s) {
+             AddProc(s, "A_PROC");
+             s.AddObject("A_PROC", "JAVA SOURCE", {"class A {}\n"});
+             AddProc(s, "B_PROC");
+         },
+         none, ExportResult::Done, {"A_PROC (PROCEDURE)", "B_PROC (PROCEDURE)"}, ""},
+        {"one_package",
+         [](Schema& s) {
+             AddProc(s, "A_PROC");
+             s.AddObject("EMP_API", "PACKAGE BODY", {"PACKAGE BODY EMP_API IS\n", "END;\n"});
+             s.AddObject("EMP_API", "PACKAGE", {"PACKAGE EMP_API IS\n", "END;\n"});
+             AddProc(s, "Z_PROC");
+         },
+         [](ExportParams& p) { p.objectNames = {"EMP_API"}; }, ExportResult::Done,
+         {"EMP_API (PACKAGE)", "EMP_API (PACKAGE BODY)"}, ""},
+        {"named_objects_in_the_order_given",
+         [](Schema& s) {
+             AddProc(s, "A_PROC");
+             AddProc(s, "B_PROC");
+         },
+         [](ExportParams& p) { p.objectNames = {"B_PROC", "A_PROC"}; }, ExportResult::Done,
+         {"B_PROC (PROCEDURE)", "A_PROC (PROCEDURE)"}, ""},
+        {"every_kind",
+         [](Schema& s) {
+             s.AddObject("T_ADDR", "TYPE", {"TYPE T_ADDR AS OBJECT (X NUMBER);\n"});
+             s.AddObject("T_ADDR", "TYPE BODY", {"TYPE BODY T_ADDR AS\n", "END;\n"});
+             s.AddObject("TRG_EMP", "TRIGGER", {"TRIGGER TRG_EMP BEFORE INSERT ON EMP\n", "BEGIN NULL; END;\n"});
+             AddProc(s, "A_PROC");
+         },
+         [](ExportParams& p) {
+             p.kinds = {"PACKAGE", "PACKAGE BODY", "PROCEDURE", "FUNCTION", "TYPE", "TYPE BODY", "TRIGGER"};
+         },
+         ExportResult::Done, {"A_PROC (PROCEDURE)", "TRG_EMP (TRIGGER)", "T_ADDR (TYPE)", "T_ADDR (TYPE BODY)"}, ""},
+        {"the_window_kinds_leave_types_and_triggers",
+         [](Schema& s) {
+             s.AddObject("T_ADDR", "TYPE", {"TYPE T_ADDR AS OBJECT (X NUMBER);\n"});
+             AddProc(s, "A_PROC");
+         },
+         none, ExportResult::Done, {"A_PROC (PROCEDURE)"}, ""},
+        {"another_owner_with_the_privilege",
+         [](Schema& s) {
+             s.GrantSelectAnyDictionary(kUser);
+             AddProc(s, "SCOTT_PROC");
+             AddProc(s, "HR_PROC", "HR");
+         },
+         [](ExportParams& p) { p.strOwner = "HR"; }, ExportResult::Done, {"HR_PROC (PROCEDURE)"}, ""},
+        {"another_owner_without_the_privilege",
+         [](Schema& s) { AddProc(s, "HR_PROC", "HR"); }, [](ExportParams& p) { p.strOwner = "HR"; },
+         ExportResult::ListingFailed, {},
+         "No objects of HR are visible to SCOTT; exporting another owner's code needs SELECT ANY DICTIONARY or SYSDBA"},
+        {"an_owner_with_nothing",
+         [](Schema& s) {
+             s.GrantSelectAnyDictionary(kUser);
+             AddProc(s, "SCOTT_PROC");
+         },
+         [](ExportParams& p) { p.strOwner = "NOBODY"; }, ExportResult::ListingFailed, {},
+         "No objects of NOBODY are visible to SCOTT; exporting another owner's code needs SELECT ANY DICTIONARY or "
+         "SYSDBA"},
+        {"password_in_its_grace_period",
+         [](Schema& s) {
+             s.SetAccountStatus(kUser, "EXPIRED(GRACE)");
+             AddProc(s, "A_PROC");
+         },
+         none, ExportResult::Done, {"A_PROC (PROCEDURE)"}, ""},
+        {"locked_account",
+         [](Schema& s) {
+             s.SetAccountStatus(kUser, "LOCKED");
+             AddProc(s, "A_PROC");
+         },
+         none, ExportResult::LogonFailed, {}, "ORA-28000: the account is locked"},
+        {"expired_password",
+         [](Schema& s) {
+             s.SetAccountStatus(kUser, "EXPIRED");
+             AddProc(s, "A_PROC");
+         },
+         none, ExportResult::LogonFailed, {}, "ORA-28001: the password has expired"},
+        {"password_case_counts",
+         [](Schema& s) { AddProc(s, "A_PROC"); }, [](ExportParams& p) { p.strPassword = "TIGER"; },
+         ExportResult::LogonFailed, {}, "ORA-01017: invalid username/password; logon denied"},
+        {"empty_name",
+         [](Schema& s) {
+             AddProc(s, "A_PROC");
+             s.AddObject("", "PROCEDURE", {"PROCEDURE X IS BEGIN NULL; END;\n"});
+         },
+         none, ExportResult::ListingFailed, {}, "An object in the list has an empty name."},
+        {"name_with_a_zero_byte",
+         [](Schema& s) {
+             AddProc(s, "Z");
+             s.AddObject(std::string("Z\0B", 3).c_str(), "PROCEDURE", {"PROCEDURE Z IS BEGIN NULL; END;\n"});
+         },
+         none, ExportResult::ListingFailed, {},
+         "ORA-24345: A Truncation or null fetch error occurred\n"
+         "An object name or type in the list is longer than 128 bytes: Z"},
+        {"sink_failing_unexpectedly",
+         [](Schema& s) { AddProc(s, "A_PROC"); }, none, ExportResult::Unexpected, {}, "Unexpected error: disk on fire"},
+    };
+}
+
+class EngineEndingTest : public ::testing::TestWithParam<EndingCase> {
+protected:
+    void SetUp() override { PrepareTest(); }
+};
+
+}  // namespace
+
+TEST_P(EngineEndingTest, EndsAsTabled)
+{
+    const EndingCase& c = GetParam();
+    const std::string strDatabase = std::string("ENG_") + c.pszName;
+    {
+        Schema schema(strDatabase.c_str());
+        c.fill(schema);
+    }
+    ExportParams params;
+    c.params(params);
+    EngineRun run;
+    if (c.result == ExportResult::Unexpected)
+        run.sink.onWrite = [] { throw std::runtime_error("disk on fire"); };
+    RunEngine(run, strDatabase.c_str(), params);
+
+    EXPECT_EQ(run.outcome.result, c.result);
+    EXPECT_EQ(run.sink.written, c.written);
+    if (c.strMessage.empty())
+        EXPECT_TRUE(run.reporter.messages.empty()) << run.reporter.messages.front();
+    else
+        EXPECT_EQ(run.reporter.messages, std::vector<std::string>{c.strMessage});
+    EXPECT_TRUE(run.reporter.bFinished);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, EngineEndingTest, ::testing::ValuesIn(EndingCases()),
+                         [](const ::testing::TestParamInfo<EndingCase>& info) { return std::string(info.param.pszName); });
+
+TEST(EngineTest, BlocksLinesAndProgressOfTheStream)
+{
+    PrepareTest();
+    {
+        Schema schema("ENG_BLOCKS");
+        schema.AddObject("A_PROC", "PROCEDURE", {"PROCEDURE A_PROC IS\n", "BEGIN NULL; END;\n", "/\n"});
+        schema.AddObject("B_FUNC", "FUNCTION", {"FUNCTION B_FUNC RETURN NUMBER IS\n", "X NUMBER;\n", "Y NUMBER;\n",
+                                                "BEGIN RETURN 1; END;"});
+        schema.SetLineNull("B_FUNC", "FUNCTION", 2);
+    }
+    EngineRun run;
+    RunEngine(run, "ENG_BLOCKS");
+    ASSERT_EQ(run.outcome.result, ExportResult::Done);
+    // A block ending in a "/" line gets no second one; a NULL line adds nothing.
+    EXPECT_EQ(run.sink.blocks, (std::vector<std::string>{
+                                   "CREATE OR REPLACE PROCEDURE A_PROC IS\nBEGIN NULL; END;\n/\n\n",
+                                   "CREATE OR REPLACE FUNCTION B_FUNC RETURN NUMBER IS\nY NUMBER;\nBEGIN RETURN 1; END;\n/\n",
+                               }));
+    EXPECT_FALSE(run.sink.bAmpersand);
+    EXPECT_EQ(run.reporter.lines, (std::vector<std::string>{"Connect to SCOTT@ENG_BLOCKS", "Connected.", "", "/", "", "Source uploaded. File created."}));
+    EXPECT_EQ(run.reporter.progress, (std::vector<std::pair<int, int>>{
+                                         {0, 0}, {33, 0}, {66, 0}, {0, 50}, {25, 50}, {50, 50}, {75, 50}, {100, 100}}));
+}
+
+TEST(EngineTest, AnAmpersandAnywhereInTheJobIsAnnouncedBeforeTheFirstBlock)
+{
+    PrepareTest();
+    {
+        Schema schema("ENG_AMP");
+        AddProc(schema, "A_PROC");
+        schema.AddObject("B_PROC", "PROCEDURE", {"PROCEDURE B_PROC IS\n", "  U VARCHAR2(20) := 'Q&A';\n", "BEGIN NULL; END;\n"});
+    }
+    EngineRun run;
+    bool bAnnouncedFirst = false;
+    run.sink.onWrite = [&] {
+        if (run.sink.blocks.empty())
+            bAnnouncedFirst = run.sink.bAmpersand;
+    };
+    RunEngine(run, "ENG_AMP");
+    ASSERT_EQ(run.outcome.result, ExportResult::Done);
+    EXPECT_TRUE(bAnnouncedFirst);
+
+    // One package without one: nothing announced, whatever the rest of the schema holds.
+    EngineRun one;
+    ExportParams params;
+    params.objectNames = {"A_PROC"};
+    RunEngine(one, "ENG_AMP", params);
+    ASSERT_EQ(one.outcome.result, ExportResult::Done);
+    EXPECT_FALSE(one.sink.bAmpersand);
+}
+
+TEST(EngineTest, TheLogonWarningIsLoggedAfterConnected)
+{
+    PrepareTest();
+    {
+        Schema schema("ENG_GRACE");
+        schema.SetAccountStatus(kUser, "EXPIRED(GRACE)");
+        AddProc(schema, "A_PROC");
+    }
+    EngineRun run;
+    RunEngine(run, "ENG_GRACE");
+    ASSERT_EQ(run.outcome.result, ExportResult::Done);
+    ASSERT_GE(run.reporter.lines.size(), 3u);
+    EXPECT_EQ(run.reporter.lines[1], "Connected.");
+    EXPECT_EQ(run.reporter.lines[2], "ORA-28002: the password will expire within 7 days");
+}
