@@ -227,16 +227,29 @@ ClientCharset DBConnect::ProbeClientCharset()
     OCIEnv* pProbe = nullptr;
     if (m_api.EnvNlsCreate(&pProbe, kEnvironmentMode, 0) != OCI_SUCCESS || pProbe == nullptr)
         Fail(DbErrorTexts::HandleNotAllocated("environment").c_str(), DbErrorTexts::kLibraryFailure);
+    OCIError* pError = AllocChild<OCIError>(m_api, pProbe, OCI_HTYPE_ERROR);
     ub2 nId = 0;
     char szName[64] = {};
     const char* pszFailed = nullptr;
-    if (m_api.AttrGet(pProbe, OCI_HTYPE_ENV, &nId, OCI_ATTR_ENV_CHARSET_ID, nullptr) != OCI_SUCCESS)
+    if (m_api.AttrGet(pProbe, OCI_HTYPE_ENV, &nId, OCI_ATTR_ENV_CHARSET_ID, pError) != OCI_SUCCESS)
         pszFailed = "OCIAttrGet";
     else if (m_api.CharsetIdToName(pProbe, szName, sizeof(szName) - 1, nId) != OCI_SUCCESS)
         pszFailed = "OCINlsCharSetIdToName";
+    if (pszFailed != nullptr) {
+        // The library's own text when it left one.
+        sb4 nCode = 0;
+        char szText[DbErrorTexts::kErrorTextSize] = {};
+        if (pError != nullptr &&
+            m_api.ErrorGet(pError, 1, &nCode, szText, sizeof(szText), OCI_HTYPE_ERROR) == OCI_SUCCESS && nCode != 0)
+            RecordFailure(szText, nCode);
+        else
+            RecordFailure(DbErrorTexts::FailedWithoutRecord(pszFailed).c_str(), DbErrorTexts::kLibraryFailure);
+    }
+    if (pError != nullptr)
+        m_api.HandleFree(pError, OCI_HTYPE_ERROR);
     m_api.HandleFree(pProbe, OCI_HTYPE_ENV);
     if (pszFailed != nullptr)
-        Fail(DbErrorTexts::FailedWithoutRecord(pszFailed).c_str(), DbErrorTexts::kLibraryFailure);
+        throw OtherException();
     ClientCharset charset;
     charset.strName = szName;
     charset.nCodePage = CodePageOfCharset(szName);

@@ -36,6 +36,19 @@ CString FailureText(const char* pszText)
     return strText;
 }
 
+// A name as a message can show it: a zero byte inside it (which would end the text) as "\0".
+CString Printable(const CString& strName)
+{
+    CString strShown;
+    for (int i = 0; i < strName.GetLength(); ++i) {
+        if (strName[i] == '\0')
+            strShown += "\\0";
+        else
+            strShown += strName[i];
+    }
+    return strShown;
+}
+
 // The line counts of a scope, by name and type.
 struct ObjectLines {
     int nLines = 0;
@@ -278,7 +291,7 @@ private:
                     // Exported under another name it would replace another object's code.
                     outcome = Failed(ExportResult::ListingFailed,
                                      ExportFailure::Lines(kTruncatedNameText,
-                                                          {CString(ExportTexts::kNameDoesNotFit) + row.strName}),
+                                                          {CString(ExportTexts::kNameDoesNotFit) + Printable(row.strName)}),
                                      OCI_ORA_TRUNCATION_OR_NULL);
                     return false;
                 case ObjectListCursor::Row::Empty:

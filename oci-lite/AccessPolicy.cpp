@@ -94,11 +94,15 @@ bool HasSchemaQualifier(const std::vector<Token>& tokens) {
   return false;
 }
 
-// The verb of a statement: its first word (past opening parentheses), or for a statement that
-// opens with a WITH clause the first verb outside the clause's parentheses.
+// The verb of a statement: its first word (past blanks, comments, semicolons and opening
+// parentheses), or for a statement that opens with a WITH clause the first verb outside the
+// clause's parentheses.
 std::string Verb(const std::vector<Token>& tokens) {
   size_t i = 0;
-  while (i < tokens.size() && tokens[i].kind == Token::kOther && tokens[i].text == "(") ++i;
+  while (i < tokens.size() && tokens[i].kind == Token::kOther &&
+         (tokens[i].text == "(" || tokens[i].text == ";")) {
+    ++i;
+  }
   if (i == tokens.size() || tokens[i].kind != Token::kWord) return std::string();
   if (tokens[i].text != "with") return tokens[i].text;
   int depth = 0;

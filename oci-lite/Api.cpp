@@ -639,6 +639,20 @@ sword __cdecl OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 
       [&]() { return AttrSetImpl(trgthndlp, trghndltyp, attributep, size, attrtype, errhp); }));
 }
 
+// Breaks the call running on the connection of a service context or server handle, from any
+// thread; it is exempt from the one-thread rule of a non-threaded environment, being meant for
+// another thread. With no call running it does nothing.
+sword __cdecl OCIBreak(void* hndlp, OCIError* errhp) {
+  TraceLine trace("OCIBreak");
+  trace.Handle("hndlp", hndlp).Handle("errhp", errhp);
+  return trace.Return(Guarded([&]() -> sword {
+    std::shared_ptr<ServerLink> link = HandleRegistry::Instance().LinkOf(hndlp);
+    if (!link || (errhp != nullptr && FindError(errhp) == nullptr)) return OCI_INVALID_HANDLE;
+    link->Break();
+    return OCI_SUCCESS;
+  }));
+}
+
 // Reads an attribute (see AttrGetImpl).
 sword __cdecl OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* attributep, ub4* sizep,
                          ub4 attrtype, OCIError* errhp) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <set>
 
+#include "oci-lite/Diagnostics.h"
 #include "oci-lite/Limits.h"
 #include "oci-lite/LinguisticSort.h"
 #include "sqlite3.h"
@@ -139,7 +140,8 @@ Database::~Database() { Close(); }
 // Runs at server attach (to probe the file) and at each session begin. The authorizer is in
 // place before the first statement, oci-lite's own included; SQLite's own mutex is on as well,
 // so that finalizing a statement on one thread while another steps a query stays safe.
-OraError Database::Open(const std::string& utf8Path, std::shared_ptr<Database>* database) {
+OraError Database::Open(const std::string& utf8Path, std::shared_ptr<ServerLink> link,
+                        std::shared_ptr<Database>* database) {
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(utf8Path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX,
                            nullptr);
@@ -147,14 +149,18 @@ OraError Database::Open(const std::string& utf8Path, std::shared_ptr<Database>* 
     sqlite3_close_v2(db);
     return MakeOraError(kOraCannotResolve);
   }
-  std::shared_ptr<Database> opened(new Database(db));
+  std::shared_ptr<Database> opened(new Database(db, std::move(link)));
   opened->m_policy.Install(db);
   sqlite3_progress_handler(db, 1000, &Database::OnProgress, opened.get());
   sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
+  sqlite3_limit(db, SQLITE_LIMIT_LENGTH, Limits::kValueBytes);
+  sqlite3_hard_heap_limit64(Limits::kHeapBytes);
   sqlite3_busy_timeout(db, 2000);
   std::set<std::string> tables;
   {
     AccessPolicy::Trusted trusted(opened->m_policy);
+    // Sorts and temporary tables grow in memory, where the heap limit sees them, not on disk.
+    sqlite3_exec(db, "PRAGMA temp_store = MEMORY", nullptr, nullptr, nullptr);
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db, "SELECT lower(name) FROM main.sqlite_master", -1, &stmt,
                            nullptr) != SQLITE_OK) {
@@ -325,19 +331,43 @@ void Database::Close() {
   m_db = nullptr;
 }
 
-// Runs at the start of an execute or a fetch: holds the connection and starts the budget.
 Database::Call::Call(Database& database) : m_database(database), m_lock(database.m_callMutex) {
   unsigned budget = Limits::Instance().QueryTimeoutMs();
   m_database.m_deadline.store(budget == 0 ? 0 : GetTickCount64() + budget);
+  m_database.m_link->BeginCall();
 }
 
-// Runs when the execute or fetch returns.
-Database::Call::~Call() { m_database.m_deadline.store(0); }
+Database::Call::~Call() {
+  m_database.m_link->EndCall();
+  m_database.m_deadline.store(0);
+}
+
+Database::Call::Trip Database::Call::RoundTrip(bool serverWork) {
+  Diagnostics& diagnostics = Diagnostics::Instance();
+  diagnostics.CountRoundTrip();
+  unsigned long long wait = diagnostics.RoundTripDelay();
+  if (serverWork) wait += diagnostics.ServerWork();
+  switch (m_database.m_link->Wait(wait, m_database.m_deadline.load())) {
+    case ServerLink::WaitOutcome::kBroken:
+      return Trip::kBroken;
+    case ServerLink::WaitOutcome::kDeadline:
+      return Trip::kOverBudget;
+    default:
+      return Trip::kDone;
+  }
+}
+
+// The break's own trip is not broken: it is the answer the client waits for.
+void Database::Call::CarryBreak() {
+  Diagnostics::Instance().RoundTrip();
+}
 
 // SQLite calls this every thousand virtual machine steps of a running statement.
 int Database::OnProgress(void* self) {
-  unsigned long long deadline = static_cast<Database*>(self)->m_deadline.load();
-  return deadline != 0 && GetTickCount64() >= deadline ? 1 : 0;
+  auto* database = static_cast<Database*>(self);
+  unsigned long long deadline = database->m_deadline.load();
+  if (deadline != 0 && GetTickCount64() >= deadline) return 1;
+  return database->m_link->IsBroken() ? 1 : 0;
 }
 
 // Runs at each execute, within its Call: the text is judged before and after SQLite compiles
@@ -363,7 +393,7 @@ OraError Database::Compile(const std::string& sql, sqlite3_stmt** stmt, const ch
 // Runs at OCIServerAttach once the connect string named an existing file.
 OraError ServerConnection::Attach(const std::string& utf8Path) {
   std::shared_ptr<Database> probe;
-  OraError failure = Database::Open(utf8Path, &probe);
+  OraError failure = Database::Open(utf8Path, m_link, &probe);
   if (failure.IsError()) return failure;
   std::lock_guard<std::mutex> lock(m_mutex);
   m_path = utf8Path;
@@ -384,7 +414,7 @@ OraError ServerConnection::BeginSession(const std::string& user, const std::stri
   std::lock_guard<std::mutex> lock(m_mutex);
   if (m_path.empty()) return MakeOraError(kOraNotConnected);
   std::shared_ptr<Database> opened;
-  OraError failure = Database::Open(m_path, &opened);
+  OraError failure = Database::Open(m_path, m_link, &opened);
   if (!failure.IsError()) failure = opened->BeginSession(user, password, sysdba, linguisticSort, sessionUser, warning);
   if (failure.IsError()) return failure;
   // Sessions that ended meanwhile leave their slot.

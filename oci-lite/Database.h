@@ -9,7 +9,8 @@
 //                      and DUAL (and DBA_OBJECTS and DBA_SOURCE for a session that may read
 //                      the dictionary), so sessions sharing a server handle never see each
 //                      other's.
-//                      Calls on it are serialised (Database::Call) and each has a time budget.
+//                      Calls on it are serialised (Database::Call); each may have a time budget
+//                      and may be broken through the server handle's ServerLink.
 //   ServerConnection - one attach of a server handle: the file it named and the sessions begun
 //                      on it; a detach closes them all.
 //   Cursor           - one SQL statement run on a Database: positional binds, row stepping,
@@ -25,6 +26,7 @@
 
 #include "oci-lite/AccessPolicy.h"
 #include "oci-lite/OraError.h"
+#include "oci-lite/ServerLink.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -64,7 +66,9 @@ class Database {
 
   // Opens the file at utf8Path read-only, with the access policy in place before anything runs,
   // and checks that it is a database.
-  static OraError Open(const std::string& utf8Path, std::shared_ptr<Database>* database);
+  // The link is the server handle's: its breaks reach this connection's calls.
+  static OraError Open(const std::string& utf8Path, std::shared_ptr<ServerLink> link,
+                       std::shared_ptr<Database>* database);
 
   // Checks user and password, the account's state (and the SYSDBA flag when asked) and
   // installs the session views for the session user, who is SYS for a SYSDBA logon;
@@ -79,14 +83,25 @@ class Database {
   void Close();
   bool IsOpen() const { return m_open.load(); }
 
-  // Holds the connection for one OCI call: other threads wait, and the call's statements are
-  // interrupted (SQLITE_INTERRUPT, so ORA-01013) once the time budget is spent.
+  // Holds the connection for one call that talks to the server (an execute, a fetch's round
+  // trip): other threads wait, the call's time budget runs, and a break on the server handle
+  // reaches it. Its statements are interrupted (SQLITE_INTERRUPT, so ORA-01013) once the budget
+  // is spent or a break came.
   class Call {
    public:
     explicit Call(Database& database);
     ~Call();
     Call(const Call&) = delete;
     Call& operator=(const Call&) = delete;
+
+    enum class Trip { kDone, kBroken, kOverBudget };
+
+    // Counts one round trip and waits for it: the link's latency and, with serverWork, the
+    // server's simulated work. Ends early when a break comes or the budget runs out.
+    Trip RoundTrip(bool serverWork);
+    bool WasBroken() const { return m_database.m_link->IsBroken(); }
+    // The round trip that carries a break to the server and its answer back.
+    void CarryBreak();
 
    private:
     Database& m_database;
@@ -100,7 +115,8 @@ class Database {
   sqlite3* Handle() const { return m_db; }
 
  private:
-  explicit Database(sqlite3* db) : m_db(db), m_open(db != nullptr) {}
+  Database(sqlite3* db, std::shared_ptr<ServerLink> link)
+      : m_db(db), m_open(db != nullptr), m_link(std::move(link)) {}
   std::set<std::string> UserColumns();
   OraError InstallViews(const std::string& sessionUser, bool readsDictionary,
                         bool linguisticSort);
@@ -111,12 +127,13 @@ class Database {
   sqlite3* m_db;
   std::atomic<bool> m_open;
   std::atomic<unsigned long long> m_deadline{0};  // GetTickCount64 value; 0: no budget running
+  std::shared_ptr<ServerLink> m_link;
   AccessPolicy m_policy;
 };
 
 class ServerConnection {
  public:
-  ServerConnection() = default;
+  ServerConnection() : m_link(std::make_shared<ServerLink>()) {}
   ~ServerConnection() { Detach(); }
   ServerConnection(const ServerConnection&) = delete;
   ServerConnection& operator=(const ServerConnection&) = delete;
@@ -133,10 +150,14 @@ class ServerConnection {
   // Ends every session begun on this attach and forgets the file.
   void Detach();
 
+  // The link OCIBreak reaches through this server handle; it outlives the handle when held.
+  std::shared_ptr<ServerLink> Link() const { return m_link; }
+
  private:
   mutable std::mutex m_mutex;
   std::string m_path;  // empty while detached
   std::vector<std::weak_ptr<Database>> m_sessions;
+  const std::shared_ptr<ServerLink> m_link;
 };
 
 class Cursor {

@@ -53,6 +53,7 @@ void Diagnostics::InitializeOnce() {
   if (!m_initialized.compare_exchange_strong(expected, true)) return;
   m_failAt.store(ReadNumber("OCI_LITE_FAIL_AT"));
   m_rttMicroseconds.store(ReadNumber("OCI_LITE_RTT_US"));
+  m_serverMicroseconds.store(ReadNumber("OCI_LITE_SERVER_US"));
   char path[MAX_PATH];
   DWORD length = GetEnvironmentVariableA("OCI_LITE_TRACE", path, sizeof path);
   if (length > 0 && length < sizeof path) SetTraceFile(path);

@@ -145,6 +145,22 @@ void HandleRegistry::FreeChildren(Handle* handle) {
   }
 }
 
+std::shared_ptr<ServerLink> HandleRegistry::LinkOf(const void* pointer) const {
+  if (pointer == nullptr) return nullptr;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  auto it = m_handles.find(pointer);
+  if (it == m_handles.end()) return nullptr;
+  const Handle* handle = it->second.get();
+  if (handle->type == OCI_HTYPE_SVCCTX) {
+    const ServerHandle* server = static_cast<const SvcCtxHandle*>(handle)->server.load();
+    it = m_handles.find(server);
+    if (it == m_handles.end()) return nullptr;
+    handle = it->second.get();
+  }
+  if (handle->type != OCI_HTYPE_SERVER) return nullptr;
+  return static_cast<const ServerHandle*>(handle)->connection.Link();
+}
+
 // Runs from OciLiteLiveHandles.
 int HandleRegistry::LiveCount() const {
   std::lock_guard<std::mutex> lock(m_mutex);

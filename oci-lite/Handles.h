@@ -186,6 +186,11 @@ class HandleRegistry {
 
   int LiveCount() const;
 
+  // The link of the server handle at pointer, or of the server a live service context at
+  // pointer names; null when there is none. Looked up under the registry's lock, so a handle
+  // freed meanwhile by another thread is either found whole or not at all.
+  std::shared_ptr<ServerLink> LinkOf(const void* pointer) const;
+
   // "stmt#7", "null" or "invalid" for the trace.
   std::string Describe(const void* pointer) const;
 

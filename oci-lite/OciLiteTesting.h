@@ -22,18 +22,20 @@
 // Round trips (OciLiteRoundTrips): OCIServerAttach once the connect string resolved,
 // OCISessionBegin and OCISessionEnd once their local checks passed, every OCIStmtExecute that
 // reaches the database, and every OCIStmtFetch that finds too few prefetched rows and the end
-// of the result not yet known. Each waits OCI_LITE_RTT_US microseconds when set.
+// of the result not yet known, and the extra trip of a call that OCIBreak interrupted. Each
+// waits OCI_LITE_RTT_US microseconds when set; an execute's trip and a fetch's trips wait
+// OCI_LITE_SERVER_US more for the server's work (both waits end at once on OCIBreak).
 //
 // Live handles (OciLiteLiveHandles): every handle allocated and not yet freed, including
 // environments, binds and defines (freed with their statement) and handles freed implicitly
 // with their environment.
 //
 // Time budget (OciLiteSetQueryTimeout): each OCIStmtExecute and each fetch round trip may run
-// its statement this long (OCI_LITE_QUERY_TIMEOUT_MS, default 60000; 0: no limit) before it
-// fails with "ORA-01013: user requested cancel of current operation".
+// its statement this long (OCI_LITE_QUERY_TIMEOUT_MS, default 0: no limit) before it fails with
+// "ORA-01013: user requested cancel of current operation".
 //
-// Environment variables OCI_LITE_FAIL_AT, OCI_LITE_RTT_US, OCI_LITE_TRACE and
-// OCI_LITE_QUERY_TIMEOUT_MS are read once, at the first OCIInitialize or OCIEnvNlsCreate;
+// Environment variables OCI_LITE_FAIL_AT, OCI_LITE_RTT_US, OCI_LITE_SERVER_US, OCI_LITE_TRACE
+// and OCI_LITE_QUERY_TIMEOUT_MS are read once, at the first OCIInitialize or OCIEnvNlsCreate;
 // OCI_LITE_HOME is read at every OCIServerAttach.
 #pragma once
 
@@ -56,6 +58,8 @@ typedef void(__cdecl* OciLiteSetRoundTripDelayFn)(unsigned microseconds);
 typedef int(__cdecl* OciLiteSetTraceFileFn)(const char* path);
 // Sets the time budget of each execute and fetch round trip in milliseconds; 0 turns it off.
 typedef void(__cdecl* OciLiteSetQueryTimeoutFn)(unsigned milliseconds);
+// Sets the server's simulated work per execute and per fetch round trip in microseconds.
+typedef void(__cdecl* OciLiteSetServerWorkFn)(unsigned microseconds);
 
 unsigned __cdecl OciLiteRoundTrips(void);
 unsigned __cdecl OciLiteCallCount(void);
@@ -65,5 +69,6 @@ void __cdecl OciLiteSetFailAt(unsigned n);
 void __cdecl OciLiteSetRoundTripDelay(unsigned microseconds);
 int __cdecl OciLiteSetTraceFile(const char* path);
 void __cdecl OciLiteSetQueryTimeout(unsigned milliseconds);
+void __cdecl OciLiteSetServerWork(unsigned microseconds);
 
 }  // extern "C"

@@ -3,7 +3,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
+#include "oci-lite/Limits.h"
 #include "sqlite3.h"
 
 namespace ocilite {
@@ -137,8 +139,13 @@ OraError FromSqlite(int sqliteCode, const std::string& message, const std::strin
       return MakeOraError(kOraResourceBusy);
     case SQLITE_RANGE:
       return MakeOraError(kOraIllegalVariable);
-    case SQLITE_INTERRUPT:  // only the time budget interrupts a statement
+    case SQLITE_INTERRUPT:  // the time budget or a break
       return MakeOraError(kOraUserCancel);
+    case SQLITE_NOMEM:
+    case SQLITE_TOOBIG:
+      return MakeOraError(kOraOutOfProcessMemory,
+                          "out of process memory when trying to allocate " +
+                              std::to_string(Limits::kValueBytes) + " bytes (sqlite,statement)");
     default:
       break;
   }

@@ -44,6 +44,7 @@ enum OraCode : int {
   kOraInvalidNumber = 1722,
   kOraEndOfFile = 3113,
   kOraNotConnected = 3114,
+  kOraOutOfProcessMemory = 4030,
   kOraUnsupportedType = 3115,
   kOraCannotResolve = 12154,
   kOraNoListener = 12541,
@@ -69,7 +70,8 @@ OraError MakeOraError(int code);
 OraError MakeOraError(int code, const std::string& message);
 
 // Translates a failed SQLite call (result code and sqlite3_errmsg text) into an Oracle error;
-// sqlText is the statement, consulted to tell ORA-00900 from ORA-00933.
+// sqlText is the statement, consulted to tell ORA-00900 from ORA-00933. A statement that ran
+// out of SQLite's memory or length limits gets ORA-04030.
 OraError FromSqlite(int sqliteCode, const std::string& sqliteMessage, const std::string& sqlText);
 
 }  // namespace ocilite

@@ -225,6 +225,7 @@ void Statement::Prepare(const std::string& sql) {
   m_endReached = false;
   m_finished = false;
   m_cache.clear();
+  m_held = false;
   m_pendingError = OraError();
   m_cursor.Finalize();
 }
@@ -286,11 +287,13 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
   m_finished = false;
   m_endReached = false;
   m_cache.clear();
+  m_held = false;
   m_pendingError = OraError();
 
   OraError error = m_cursor.Prepare(database, m_charset.ToDatabase(m_sql));
   if (error.IsError()) {
-    Diagnostics::Instance().RoundTrip();  // the server parsed it and said no
+    Database::Call::Trip trip = call.RoundTrip(false);  // the server parsed it and said no
+    if (trip != Database::Call::Trip::kDone) return Cancel(call);
     result.status = OCI_ERROR;
     result.record = error;
     return result;
@@ -310,7 +313,7 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
       return result;
     }
   }
-  Diagnostics::Instance().RoundTrip();
+  if (call.RoundTrip(!describeOnly) != Database::Call::Trip::kDone) return Cancel(call);
   if (describeOnly) return result;
 
   if (!m_isQuery) {
@@ -321,6 +324,7 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
       bool done = false;
       while (!error.IsError() && !done) error = m_cursor.Step(&ignored, &done);
     }
+    if (call.WasBroken()) return Cancel(call);
     if (error.IsError()) {
       result.status = OCI_ERROR;
       result.record = error;
@@ -335,35 +339,92 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
     return result;
   }
   m_executed = true;
-  // The execute brings the requested rows and the prefetched ones back in the same trip.
-  FillCache(iters);
+  // The execute's own trip brings the first rows back; more trips follow while the requested
+  // rows have not all come.
+  CarryTrip(iters);
+  if (call.WasBroken()) return Cancel(call);
+  while (NeedsAnotherTrip(iters)) {
+    if (call.RoundTrip(true) != Database::Call::Trip::kDone) return Cancel(call);
+    CarryTrip(iters);
+    if (call.WasBroken()) return Cancel(call);
+  }
   if (iters == 0) return result;
   return Deliver(defines, iters);
 }
 
-// Runs in the round trip of an execute or a fetch: brings rows until the cache holds the
-// requested ones, then up to OCI_ATTR_PREFETCH_ROWS more while they stay within the prefetch
-// memory. Counts in 64 bits, so that no prefetch count can wrap around.
-void Statement::FillCache(ub4 requested) {
-  const unsigned long long wanted = static_cast<unsigned long long>(requested) + m_prefetchRows;
+// A break (or the time budget) ended the call: its rows are dropped, the cursor is done, and a
+// break's answer takes one more round trip.
+CallResult Statement::Cancel(Database::Call& call) {
+  if (call.WasBroken()) call.CarryBreak();
+  m_cache.clear();
+  m_held = false;
+  m_pendingError = OraError();
+  m_finished = true;
+  CallResult result;
+  result.status = OCI_ERROR;
+  result.record = MakeOraError(kOraUserCancel);
+  return result;
+}
+
+namespace {
+
+// A row's weight against OCI_ATTR_PREFETCH_MEMORY: the bytes of its values as the client gets
+// them (numbers as printed, NULL nothing).
+size_t RowBytes(const Row& row) {
+  size_t bytes = 0;
+  for (const Value& value : row) bytes += value.text.size();
+  return bytes;
+}
+
+}  // namespace
+
+// The rows one round trip carries: until the cache holds the requested rows and
+// OCI_ATTR_PREFETCH_ROWS more, or the trip's rows would pass OCI_ATTR_PREFETCH_MEMORY (the row
+// that would pass it waits for the next trip; every trip carries at least one), or the result
+// ends. Prefetched rows beyond 16 MiB wait too, whatever the memory limit. Counts in 64 bits, so
+// that no prefetch count can wrap around.
+void Statement::CarryTrip(ub4 requested) {
+  const unsigned long long rowLimit = static_cast<unsigned long long>(requested) + m_prefetchRows;
+  unsigned long long tripBytes = 0;
   size_t prefetchedBytes = 0;
-  while (m_cache.size() < wanted && !m_endReached && !m_pendingError.IsError()) {
+  bool carriedOne = false;
+  while (m_cache.size() < rowLimit && !m_endReached && !m_pendingError.IsError()) {
     if (m_cache.size() >= requested && prefetchedBytes >= Limits::kPrefetchBytes) break;
     Row row;
-    bool done = false;
-    OraError error = m_cursor.Step(&row, &done);
-    if (error.IsError()) {
-      m_pendingError = error;
-    } else if (done) {
-      m_endReached = true;
+    if (m_held) {
+      row = std::move(m_heldRow);
+      m_held = false;
     } else {
+      bool done = false;
+      OraError error = m_cursor.Step(&row, &done);
+      if (error.IsError()) {
+        m_pendingError = error;
+        continue;
+      }
+      if (done) {
+        m_endReached = true;
+        continue;
+      }
       for (Value& value : row) {
         if (value.kind == Value::kText) value.text = m_charset.ToClient(value.text);
-        if (m_cache.size() >= requested) prefetchedBytes += sizeof(Value) + value.text.size();
       }
-      m_cache.push_back(std::move(row));
     }
+    size_t bytes = RowBytes(row);
+    if (m_prefetchMemory != 0 && carriedOne && tripBytes + bytes > m_prefetchMemory) {
+      m_heldRow = std::move(row);
+      m_held = true;
+      break;
+    }
+    tripBytes += bytes;
+    carriedOne = true;
+    if (m_cache.size() >= requested) prefetchedBytes += sizeof(Value) * row.size() + bytes;
+    m_cache.push_back(std::move(row));
   }
+}
+
+// True while the cache lacks rows the call asked for and the server may still have them.
+bool Statement::NeedsAnotherTrip(ub4 requested) const {
+  return m_cache.size() < requested && !m_endReached && !m_pendingError.IsError();
 }
 
 // Runs at OCIStmtFetch.
@@ -382,6 +443,7 @@ CallResult Statement::Fetch(const std::map<ub4, DefineSlot>& defines, ub4 nrows)
   if (nrows == 0) {  // cancels the cursor
     m_finished = true;
     m_cache.clear();
+    m_held = false;
     return result;
   }
   if (defines.empty()) {
@@ -389,7 +451,7 @@ CallResult Statement::Fetch(const std::map<ub4, DefineSlot>& defines, ub4 nrows)
     result.record = MakeOraError(kOraDefineNotDone);
     return result;
   }
-  if (m_cache.size() < nrows && !m_endReached && !m_pendingError.IsError()) {
+  if (NeedsAnotherTrip(nrows)) {
     // Only a round trip needs the connection; prefetched rows are served without it.
     const std::shared_ptr<Database>& database = m_cursor.GetDatabase();
     if (!database) {
@@ -398,8 +460,11 @@ CallResult Statement::Fetch(const std::map<ub4, DefineSlot>& defines, ub4 nrows)
       return result;
     }
     Database::Call call(*database);
-    Diagnostics::Instance().RoundTrip();
-    FillCache(nrows);
+    do {
+      if (call.RoundTrip(true) != Database::Call::Trip::kDone) return Cancel(call);
+      CarryTrip(nrows);
+      if (call.WasBroken()) return Cancel(call);
+    } while (NeedsAnotherTrip(nrows));
   }
   return Deliver(defines, nrows);
 }

@@ -3,9 +3,10 @@
 // What a statement handle does between prepare and the last fetch.
 //   ValueSlot (BindSlot, DefineSlot) - the caller's buffers as given to OCIBindByPos and OCIDefineByPos.
 //   Statement            - runs the prepared text on the session's database at execute, binds
-//                          the caller's values by position, keeps the rows that one simulated
-//                          round trip brought (the requested rows plus OCI_ATTR_PREFETCH_ROWS
-//                          more), and hands them out into the defines, fetch by fetch.
+//                          the caller's values by position, keeps the rows that the simulated
+//                          round trips brought (the requested rows plus OCI_ATTR_PREFETCH_ROWS
+//                          more, within OCI_ATTR_PREFETCH_MEMORY), and hands them out into the
+//                          defines, fetch by fetch.
 #pragma once
 
 #include <deque>
@@ -59,10 +60,11 @@ class Statement {
   CallResult Fetch(const std::map<ub4, DefineSlot>& defines, ub4 nrows);
 
  private:
-  // Brings rows from the database into the cache until it holds `requested` rows and the
-  // prefetched ones, as one round trip.
-  void FillCache(ub4 requested);
+  // Brings the rows of one round trip from the database into the cache.
+  void CarryTrip(ub4 requested);
+  bool NeedsAnotherTrip(ub4 requested) const;
   CallResult Deliver(const std::map<ub4, DefineSlot>& defines, ub4 nrows);
+  CallResult Cancel(Database::Call& call);
   OraError ApplyBinds(const std::map<ub4, BindSlot>& binds, ub4 element);
 
   std::string m_sql;
@@ -77,6 +79,8 @@ class Statement {
   ClientCharset m_charset = ClientCharset::Us7Ascii();
   Cursor m_cursor;
   std::deque<Row> m_cache;
+  Row m_heldRow;        // read from the database, left for the next trip by the memory limit
+  bool m_held = false;
   OraError m_pendingError;  // a failure met while filling the cache, reported after its rows
 };
 

@@ -38,4 +38,9 @@ void __cdecl OciLiteSetQueryTimeout(unsigned milliseconds) {
   ocilite::Limits::Instance().SetQueryTimeoutMs(milliseconds);
 }
 
+// Tests set the simulated server work of each execute and fetch round trip here, at run time.
+void __cdecl OciLiteSetServerWork(unsigned microseconds) {
+  Diagnostics::Instance().SetServerWork(microseconds);
+}
+
 }  // extern "C"

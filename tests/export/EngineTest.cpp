@@ -105,9 +105,14 @@ struct EndingCase {
     ExportResult result;
     // The objects written, in order.
     std::vector<std::string> written;
-    // The message's lines ("" for none), joined with "\n".
+    // The message's lines ("" for none), joined with "\n" (the database's own texts end with one).
     std::string strMessage;
 };
+
+void PrintTo(const EndingCase& c, std::ostream* pOut)
+{
+    *pOut << c.pszName;
+}
 
 std::vector<EndingCase> EndingCases()
 {
@@ -212,16 +217,16 @@ std::vector<EndingCase> EndingCases()
              s.SetAccountStatus(kUser, "LOCKED");
              AddProc(s, "A_PROC");
          },
-         none, ExportResult::LogonFailed, {}, "ORA-28000: the account is locked"},
+         none, ExportResult::LogonFailed, {}, "ORA-28000: the account is locked\n"},
         {"expired_password",
          [](Schema& s) {
              s.SetAccountStatus(kUser, "EXPIRED");
              AddProc(s, "A_PROC");
          },
-         none, ExportResult::LogonFailed, {}, "ORA-28001: the password has expired"},
+         none, ExportResult::LogonFailed, {}, "ORA-28001: the password has expired\n"},
         {"password_case_counts",
          [](Schema& s) { AddProc(s, "A_PROC"); }, [](ExportParams& p) { p.strPassword = "TIGER"; },
-         ExportResult::LogonFailed, {}, "ORA-01017: invalid username/password; logon denied"},
+         ExportResult::LogonFailed, {}, "ORA-01017: invalid username/password; logon denied\n"},
         {"empty_name",
          [](Schema& s) {
              AddProc(s, "A_PROC");
@@ -231,11 +236,11 @@ std::vector<EndingCase> EndingCases()
         {"name_with_a_zero_byte",
          [](Schema& s) {
              AddProc(s, "Z");
-             s.AddObject(std::string("Z\0B", 3).c_str(), "PROCEDURE", {"PROCEDURE Z IS BEGIN NULL; END;\n"});
+             s.AddObjectNamedInBytes(std::string("Z\0B", 3), "PROCEDURE", "PROCEDURE Z IS BEGIN NULL; END;\n");
          },
          none, ExportResult::ListingFailed, {},
          "ORA-24345: A Truncation or null fetch error occurred\n"
-         "An object name or type in the list is longer than 128 bytes: Z"},
+         "An object name or type in the list is longer than 128 bytes: Z\\0B"},
         {"sink_failing_unexpectedly",
          [](Schema& s) { AddProc(s, "A_PROC"); }, none, ExportResult::Unexpected, {}, "Unexpected error: disk on fire"},
     };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/JobRecord.h"
+#include "framework/Text.h"
 #include "tests/export/ExportHarness.h"
 
 using namespace ExportTest;
@@ -153,7 +154,8 @@ TEST_F(ExportWorkerTest, WidestLineAClientDeliversIsWrittenWhole)
     EXPECT_EQ(ReadFile(strFile), "CREATE OR REPLACE " + strWide + "END;\n\n/\n");
     const auto lines = LogWindow::Instance().Lines();
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[3], "CREATE OR REPLACE " + strWide.substr(0, 15998));
+    // The log shows the line in the system's code page.
+    EXPECT_EQ(lines[3], Recode(CString(("CREATE OR REPLACE " + strWide.substr(0, 15998)).c_str()), CP_UTF8, CP_ACP).str());
 }
 
 TEST_F(ExportWorkerTest, FileThatCannotBeReadIsTruncatedByTheFirstWrite)

@@ -68,7 +68,8 @@ void AddA(Schema& schema)
 
 std::vector<FailureCase> Cases()
 {
-    const std::string strLong(128, 'N');
+    // Names whose first 512 bytes (128 characters of up to 4 bytes) are the same.
+    const std::string strLong(512, 'N');
     return {
         {"logon", AddA, "", "", "wrong", "", {"ORA-01017: invalid username/password; logon denied"},
          {"Error while connect to specified database"}},
@@ -98,7 +99,7 @@ std::vector<FailureCase> Cases()
          {"ORA-*",
           "B_PROC (PROCEDURE). The file holds the 1 complete objects before it."},
          {}, FileAfter::BlockA},
-        // Two names that share their first 128 bytes: neither may be exported under the cut name.
+        // Two names that share their first 512 bytes: neither may be exported under the cut name.
         {"cut_name",
          [strLong](Schema& s) {
              AddA(s);

@@ -175,6 +175,7 @@ const OciApi& OciApi::Get() {
     Resolve(a.module, "OCIEnvNlsCreate", &a.EnvNlsCreate);
     Resolve(a.module, "OCIAttrGet", &a.AttrGet);
     Resolve(a.module, "OCINlsCharSetIdToName", &a.NlsCharSetIdToName);
+    Resolve(a.module, "OCIBreak", &a.Break);
     Resolve(a.module, "OciLiteRoundTrips", &a.RoundTrips);
     Resolve(a.module, "OciLiteCallCount", &a.CallCount);
     Resolve(a.module, "OciLiteLiveHandles", &a.LiveHandles);
@@ -183,6 +184,7 @@ const OciApi& OciApi::Get() {
     Resolve(a.module, "OciLiteSetRoundTripDelay", &a.SetRoundTripDelay);
     Resolve(a.module, "OciLiteSetTraceFile", &a.SetTraceFile);
     Resolve(a.module, "OciLiteSetQueryTimeout", &a.SetQueryTimeout);
+    Resolve(a.module, "OciLiteSetServerWork", &a.SetServerWork);
     return a;
   }();
   return api;
@@ -207,6 +209,8 @@ bool OciApi::Complete() const {
                            reinterpret_cast<const void*>(EnvNlsCreate),
                            reinterpret_cast<const void*>(AttrGet),
                            reinterpret_cast<const void*>(NlsCharSetIdToName),
+                           reinterpret_cast<const void*>(Break),
+                           reinterpret_cast<const void*>(SetServerWork),
                            reinterpret_cast<const void*>(RoundTrips),
                            reinterpret_cast<const void*>(CallCount),
                            reinterpret_cast<const void*>(LiveHandles),

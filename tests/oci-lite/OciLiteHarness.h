@@ -27,6 +27,7 @@ typedef sword(__cdecl* EnvNlsCreateFn)(OCIEnv** envhpp, ub4 mode, void* ctxp, OC
 typedef sword(__cdecl* AttrGetFn)(const void* trgthndlp, ub4 trghndltyp, void* attributep,
                                   ub4* sizep, ub4 attrtype, OCIError* errhp);
 typedef sword(__cdecl* NlsCharSetIdToNameFn)(void* envhp, OraText* buf, size_t buflen, ub2 id);
+typedef sword(__cdecl* BreakFn)(void* hndlp, OCIError* errhp);
 
 struct OciApi {
   HMODULE module = nullptr;
@@ -48,6 +49,7 @@ struct OciApi {
   EnvNlsCreateFn EnvNlsCreate = nullptr;
   AttrGetFn AttrGet = nullptr;
   NlsCharSetIdToNameFn NlsCharSetIdToName = nullptr;
+  BreakFn Break = nullptr;
   OciLiteRoundTripsFn RoundTrips = nullptr;
   OciLiteCallCountFn CallCount = nullptr;
   OciLiteLiveHandlesFn LiveHandles = nullptr;
@@ -56,6 +58,7 @@ struct OciApi {
   OciLiteSetRoundTripDelayFn SetRoundTripDelay = nullptr;
   OciLiteSetTraceFileFn SetTraceFile = nullptr;
   OciLiteSetQueryTimeoutFn SetQueryTimeout = nullptr;
+  OciLiteSetServerWorkFn SetServerWork = nullptr;
 
   // Loads the library once per process (after preparing the fixture home); null entries mean
   // the export is missing.

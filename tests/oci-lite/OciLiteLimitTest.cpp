@@ -29,7 +29,7 @@ class OciLiteLimits : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")) << session.failedCall;
   }
-  void TearDown() override { api.SetQueryTimeout(60000); }
+  void TearDown() override { api.SetQueryTimeout(0); }
 
   OciSession session;
   const OciApi& api = session.api;
@@ -158,6 +158,20 @@ TEST_F(OciLiteLimits, FetchThatRunsAwayIsCancelledAfterTheRowsItHad) {
   EXPECT_EQ(OCI_ERROR, api.StmtFetch(stmt, session.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT));
   EXPECT_EQ(1013, session.LastError().code);
   api.HandleFree(stmt, OCI_HTYPE_STMT);
+}
+
+TEST_F(OciLiteLimits, BudgetEndsTheWaitForTheServersWorkToo) {
+  api.SetQueryTimeout(300);
+  api.SetServerWork(30000000);
+  DWORD start = GetTickCount();
+  sword status = OCI_SUCCESS;
+  session.Query("SELECT COUNT(1) FROM USER_OBJECTS", {}, 1, &status);
+  DWORD elapsed = GetTickCount() - start;
+  api.SetServerWork(0);
+  EXPECT_EQ(OCI_ERROR, status);
+  EXPECT_EQ(1013, session.LastError().code);
+  EXPECT_GE(elapsed, 300u - 16u);
+  EXPECT_LT(elapsed, 10000u);
 }
 
 TEST_F(OciLiteLimits, BudgetOfZeroMeansNoLimitForOrdinaryQueries) {

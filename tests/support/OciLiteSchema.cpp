@@ -104,6 +104,19 @@ void OciLiteSchema::AddObject(const char* pszName, const char* pszType, const st
         Commit();
 }
 
+void OciLiteSchema::AddObjectNamedInBytes(const std::string& strName, const char* pszType, const std::string& strLine)
+{
+    Statement object(m_pDb, "INSERT INTO objects VALUES('SCOTT', ?1, ?2, 'VALID')");
+    object.Text(1, strName.data(), int(strName.size()));
+    object.Text(2, pszType);
+    object.Step();
+    Statement source(m_pDb, "INSERT INTO source VALUES('SCOTT', ?1, ?2, 1, ?3)");
+    source.Text(1, strName.data(), int(strName.size()));
+    source.Text(2, pszType);
+    source.Text(3, strLine.data(), int(strLine.size()));
+    source.Step();
+}
+
 void OciLiteSchema::SetAccountStatus(const char* pszUser, const char* pszStatus)
 {
     Statement update(m_pDb, "UPDATE users SET account_status = ?2 WHERE name = ?1");

@@ -164,7 +164,7 @@ TEST(PackList, LongestNamesComeBackWholeAndCutOnesAreNotOffered)
     const std::string strLong(128, 'L');
     ASSERT_EQ(std::vector<std::string>{strLong + " [PROCEDURE]"}, picker.Entries());
     ASSERT_EQ(1u, picker.messages.size());
-    EXPECT_EQ("An object name or type in the list is longer than 128 bytes: " + std::string(128, 'M'),
+    EXPECT_EQ("An object name or type in the list is longer than 128 bytes: " + std::string(512, 'M'),
               picker.messages[0]);
     picker.Press(IDOK);
     EXPECT_EQ(strLong, std::string(g_szObjectName));

@@ -73,13 +73,13 @@ const Fixture kFixtures[] = {
      " ('SCOTT','C_PROC','PROCEDURE',1,'procedure C_PROC is' || char(10)),"
      " ('SCOTT','C_PROC','PROCEDURE',2,'begin null; end;' || char(10)),"
      " ('SCOTT','C_PROC','PROCEDURE',3,'/');"},
-    // A name of Oracle's full 128 bytes, and two longer names (which Oracle would not allow)
-    // that share their first 128 bytes: neither of those may pass as the cut name.
+    // A name of Oracle's full 128 bytes, and two names longer than any name Oracle holds, even in
+    // UTF-8 (512 bytes), that share their first 512 bytes: neither may pass as the cut name.
     {"longnames",
      "INSERT INTO objects SELECT 'SCOTT', substr(replace(hex(zeroblob(128)),'0','L'),1,128), 'PROCEDURE', 'VALID';"
-     "INSERT INTO objects SELECT 'SCOTT', substr(replace(hex(zeroblob(128)),'0','M'),1,128) || '_ONE', 'PROCEDURE',"
+     "INSERT INTO objects SELECT 'SCOTT', substr(replace(hex(zeroblob(512)),'0','M'),1,512) || '_ONE', 'PROCEDURE',"
      " 'VALID';"
-     "INSERT INTO objects SELECT 'SCOTT', substr(replace(hex(zeroblob(128)),'0','M'),1,128) || '_TWO', 'PROCEDURE',"
+     "INSERT INTO objects SELECT 'SCOTT', substr(replace(hex(zeroblob(512)),'0','M'),1,512) || '_TWO', 'PROCEDURE',"
      " 'VALID';"
      "INSERT INTO source SELECT 'SCOTT', substr(replace(hex(zeroblob(128)),'0','L'),1,128), 'PROCEDURE', 1,"
      " 'procedure long_one is begin null; end;' || char(10);"},
@@ -148,7 +148,7 @@ public:
         ::LoadLibraryA("OCI.DLL");
         DBConnect connection;
         try {
-            connection.Connect("SCOTT", "TIGER", "EMPTYDB");
+            connection.Connect("SCOTT", "tiger", "EMPTYDB");
             connection.Disconnect();
         } catch (const DBConnect::OtherException&) {
             ADD_FAILURE() << "warm-up logon failed: " << connection.GetErrorText();
