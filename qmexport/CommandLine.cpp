@@ -3,24 +3,33 @@
 
 #include <windows.h>
 
+#include <set>
+
 #include "framework/Text.h"
+#include "qmexport/ObjectKinds.h"
 
 namespace {
 
 const char kUsage[] =
     "usage: qmexport --user NAME --database CONNECT [--sysdba] (--file PATH | --dir FOLDER)\n"
-    "                [--object NAME]... [--quiet]\n"
+    "                [--kinds LIST] [--owner NAME] [--object NAME]... [--quiet]\n"
     "       qmexport --help\n"
     "\n"
-    "Exports the PL/SQL source of the user's packages, package bodies, procedures and\n"
-    "functions through the Oracle client (OCI.DLL), as the Quillmark window does.\n"
+    "Exports the PL/SQL source of a schema's stored code through the Oracle client (OCI.DLL),\n"
+    "as the Quillmark window does.\n"
     "\n"
     "  --user NAME         Oracle user name\n"
     "  --database CONNECT  connect string\n"
     "  --sysdba            connect as SYSDBA\n"
     "  --file PATH         one .sql file holding every object, as the window writes it\n"
-    "  --dir FOLDER        one file per object (.pks .pkb .prc .fnc) and install.sql;\n"
-    "                      unchanged files are left alone, files of dropped objects removed\n"
+    "  --dir FOLDER        one file per object (.tps .pks .fnc .prc .tpb .pkb .trg) and\n"
+    "                      install.sql; unchanged files are left alone, files of dropped\n"
+    "                      objects removed\n"
+    "  --kinds LIST        the kinds to export, separated by commas: PACKAGE, PACKAGE BODY,\n"
+    "                      PROCEDURE, FUNCTION, TYPE, TYPE BODY, TRIGGER, or all for all seven\n"
+    "                      (default: the window's four, PACKAGE to FUNCTION)\n"
+    "  --owner NAME        export this owner's objects (needs SELECT ANY DICTIONARY or\n"
+    "                      SYSDBA); default: the user's own\n"
     "  --object NAME       export this object only (as stored, exact); may be repeated\n"
     "  --quiet             print errors only\n"
     "\n"
@@ -29,6 +38,10 @@ const char kUsage[] =
     "\n"
     "Exit codes: 0 done, 1 export failed, 2 usage error, 3 logon failed or no client library,\n"
     "130 stopped with Ctrl+C.\n";
+
+const char kPasswordRefusal[] =
+    "the password is never taken from the command line (it would show in process lists); "
+    "set QUILLMARK_PASSWORD or type it when asked";
 
 // Text for messages, which go out as UTF-8.
 std::string Utf8(const std::wstring& strText)
@@ -47,31 +60,240 @@ bool ToCodePage(const std::wstring& strText, CString& strOut)
     return true;
 }
 
-enum class Option { User, Database, Sysdba, File, Dir, Object, Quiet, Help, Password, Unknown };
-
-struct OptionName {
-    const wchar_t* pszName;
-    Option option;
-    bool bTakesValue;
+// One option as the handlers see it: its name as typed (for messages) and its value.
+struct OptionValue {
+    const std::wstring& strName;
+    const std::wstring& strValue;
 };
 
-const OptionName kOptions[] = {
-    {L"--user", Option::User, true},         {L"--database", Option::Database, true},
-    {L"--sysdba", Option::Sysdba, false},    {L"--file", Option::File, true},
-    {L"--dir", Option::Dir, true},           {L"--object", Option::Object, true},
-    {L"--quiet", Option::Quiet, false},      {L"--help", Option::Help, false},
-    {L"-h", Option::Help, false},            {L"/?", Option::Help, false},
-    {L"--password", Option::Password, true},
-};
+using Handler = bool (*)(const OptionValue& option, CommandLine& line, std::string& strError);
 
-const OptionName* FindOption(const std::wstring& strName)
+bool CodePageText(const OptionValue& option, CString& strText, std::string& strError)
 {
-    for (const OptionName& entry : kOptions) {
-        if (strName == entry.pszName)
-            return &entry;
+    if (ToCodePage(option.strValue, strText))
+        return true;
+    strError = Utf8(option.strName) + " " + Utf8(option.strValue) + ": a character the system code page cannot hold";
+    return false;
+}
+
+bool OnHelp(const OptionValue&, CommandLine& line, std::string&)
+{
+    line.bHelp = true;
+    return true;
+}
+
+bool OnSysdba(const OptionValue&, CommandLine& line, std::string&)
+{
+    line.bSysdba = true;
+    return true;
+}
+
+bool OnQuiet(const OptionValue&, CommandLine& line, std::string&)
+{
+    line.bQuiet = true;
+    return true;
+}
+
+bool OnUser(const OptionValue& option, CommandLine& line, std::string& strError)
+{
+    if (!CodePageText(option, line.strUser, strError))
+        return false;
+    line.strUser.MakeUpper();
+    return true;
+}
+
+bool OnOwner(const OptionValue& option, CommandLine& line, std::string& strError)
+{
+    if (!CodePageText(option, line.strOwner, strError))
+        return false;
+    line.strOwner.MakeUpper();
+    return true;
+}
+
+bool OnDatabase(const OptionValue& option, CommandLine& line, std::string& strError)
+{
+    return CodePageText(option, line.strDatabase, strError);
+}
+
+bool OnObject(const OptionValue& option, CommandLine& line, std::string& strError)
+{
+    CString strName;
+    if (!CodePageText(option, strName, strError))
+        return false;
+    line.objectNames.push_back(strName);
+    return true;
+}
+
+bool OnFile(const OptionValue& option, CommandLine& line, std::string&)
+{
+    line.strFile = option.strValue;
+    return true;
+}
+
+bool OnDir(const OptionValue& option, CommandLine& line, std::string&)
+{
+    line.strFolder = option.strValue;
+    return true;
+}
+
+bool IsBlank(wchar_t ch)
+{
+    return ch == L' ' || ch == L'\t';
+}
+
+// One item of --kinds as a kind's name: blanks around it dropped, blanks inside it one space,
+// letters in upper case.
+std::wstring KindName(const std::wstring& strItem)
+{
+    std::wstring strName;
+    bool bBlank = false;
+    for (wchar_t ch : strItem) {
+        if (IsBlank(ch)) {
+            bBlank = !strName.empty();
+            continue;
+        }
+        if (bBlank)
+            strName += L' ';
+        bBlank = false;
+        strName += (ch >= L'a' && ch <= L'z') ? wchar_t(ch - L'a' + L'A') : ch;
+    }
+    return strName;
+}
+
+std::string KindList()
+{
+    std::string strList;
+    for (const ObjectKind& kind : ObjectKinds::All())
+        strList += std::string(strList.empty() ? "" : ", ") + kind.pszType;
+    return strList + ", or all";
+}
+
+std::wstring Trimmed(const std::wstring& strText)
+{
+    size_t nStart = 0;
+    size_t nEnd = strText.size();
+    while (nStart < nEnd && IsBlank(strText[nStart]))
+        ++nStart;
+    while (nEnd > nStart && IsBlank(strText[nEnd - 1]))
+        --nEnd;
+    return strText.substr(nStart, nEnd - nStart);
+}
+
+bool OnKinds(const OptionValue& option, CommandLine& line, std::string& strError)
+{
+    std::set<std::string> chosen;
+    size_t nStart = 0;
+    for (;;) {
+        const size_t nComma = option.strValue.find(L',', nStart);
+        const std::wstring strItem =
+            option.strValue.substr(nStart, nComma == std::wstring::npos ? nComma : nComma - nStart);
+        const std::string strName = Utf8(KindName(strItem));
+        if (strName == "ALL") {
+            for (const ObjectKind& kind : ObjectKinds::All())
+                chosen.insert(kind.pszType);
+        } else if (ObjectKinds::OfType(strName.c_str()) != nullptr) {
+            chosen.insert(strName);
+        } else {
+            const std::string strShown = strName.empty() ? "\"\"" : Utf8(Trimmed(strItem));
+            strError = "unknown kind " + strShown + " (the kinds: " + KindList() + ")";
+            return false;
+        }
+        if (nComma == std::wstring::npos)
+            break;
+        nStart = nComma + 1;
+    }
+    for (const ObjectKind& kind : ObjectKinds::All()) {
+        if (chosen.count(kind.pszType) != 0)
+            line.kinds.emplace_back(kind.pszType);
+    }
+    return true;
+}
+
+enum class Takes { Nothing, Value };
+
+struct OptionRow {
+    const wchar_t* pszName;
+    Takes takes;
+    // The option may be given once only.
+    bool bOnce;
+    Handler handler;
+};
+
+const OptionRow kOptions[] = {
+    {L"--user", Takes::Value, true, OnUser},         {L"--database", Takes::Value, true, OnDatabase},
+    {L"--sysdba", Takes::Nothing, false, OnSysdba},  {L"--file", Takes::Value, true, OnFile},
+    {L"--dir", Takes::Value, true, OnDir},           {L"--kinds", Takes::Value, true, OnKinds},
+    {L"--owner", Takes::Value, true, OnOwner},       {L"--object", Takes::Value, false, OnObject},
+    {L"--quiet", Takes::Nothing, false, OnQuiet},    {L"--help", Takes::Nothing, false, OnHelp},
+    {L"-h", Takes::Nothing, false, OnHelp},          {L"/?", Takes::Nothing, false, OnHelp},
+};
+
+const OptionRow* FindOption(const std::wstring& strName)
+{
+    for (const OptionRow& row : kOptions) {
+        if (strName == row.pszName)
+            return &row;
     }
     return nullptr;
 }
+
+// The arguments one at a time: each option's name, its value (inline after "=" or the next
+// argument), and the options seen so far.
+class ArgumentReader {
+public:
+    explicit ArgumentReader(const std::vector<std::wstring>& args) : m_args(args) {}
+
+    // Reads the next option and runs its handler; false with the reason in strError.
+    bool ReadOne(CommandLine& line, std::string& strError)
+    {
+        const std::wstring& strArgument = m_args[m_nNext++];
+        std::wstring strName = strArgument;
+        std::wstring strValue;
+        bool bInlineValue = false;
+        const size_t nEquals = strName.find(L'=');
+        if (strName.rfind(L"--", 0) == 0 && nEquals != std::wstring::npos) {
+            strValue = strName.substr(nEquals + 1);
+            strName = strName.substr(0, nEquals);
+            bInlineValue = true;
+        }
+        if (strName == L"--password") {
+            strError = kPasswordRefusal;
+            return false;
+        }
+        const OptionRow* pRow = FindOption(strName);
+        if (pRow == nullptr) {
+            strError = (strName.rfind(L"-", 0) == 0 ? "unknown option " : "unexpected argument ") + Utf8(strArgument);
+            return false;
+        }
+        if (pRow->takes == Takes::Value && !bInlineValue) {
+            if (AtEnd()) {
+                strError = Utf8(strName) + " needs a value";
+                return false;
+            }
+            strValue = m_args[m_nNext++];
+        } else if (pRow->takes == Takes::Nothing && bInlineValue) {
+            strError = Utf8(strName) + " takes no value";
+            return false;
+        }
+        if (pRow->takes == Takes::Value && strValue.empty()) {
+            strError = Utf8(strName) + " needs a value";
+            return false;
+        }
+        if (pRow->bOnce && !m_seen.insert(pRow->handler).second) {
+            strError = Utf8(strName) + " given twice";
+            return false;
+        }
+        return pRow->handler(OptionValue{strName, strValue}, line, strError);
+    }
+
+    bool AtEnd() const { return m_nNext >= m_args.size(); }
+    bool Seen(Handler handler) const { return m_seen.count(handler) != 0; }
+
+private:
+    const std::vector<std::wstring>& m_args;
+    size_t m_nNext = 0;
+    std::set<Handler> m_seen;
+};
 
 }  // namespace
 
@@ -83,97 +305,18 @@ const char* CommandLine::UsageText()
 bool CommandLine::Parse(const std::vector<std::wstring>& args, CommandLine& line, std::string& strError)
 {
     line = CommandLine();
-    bool bUserSeen = false;
-    bool bDatabaseSeen = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::wstring strName = args[i];
-        std::wstring strValue;
-        bool bInlineValue = false;
-        const size_t nEquals = strName.find(L'=');
-        if (strName.rfind(L"--", 0) == 0 && nEquals != std::wstring::npos) {
-            strValue = strName.substr(nEquals + 1);
-            strName = strName.substr(0, nEquals);
-            bInlineValue = true;
-        }
-        const OptionName* pOption = FindOption(strName);
-        if (pOption == nullptr) {
-            strError = (strName.rfind(L"-", 0) == 0 ? "unknown option " : "unexpected argument ") + Utf8(args[i]);
+    ArgumentReader reader(args);
+    while (!reader.AtEnd()) {
+        if (!reader.ReadOne(line, strError))
             return false;
-        }
-        if (pOption->option == Option::Password) {
-            strError = "the password is never taken from the command line (it would show in process lists); "
-                       "set QUILLMARK_PASSWORD or type it when asked";
-            return false;
-        }
-        if (pOption->bTakesValue && !bInlineValue) {
-            if (i + 1 >= args.size()) {
-                strError = Utf8(strName) + " needs a value";
-                return false;
-            }
-            strValue = args[++i];
-        } else if (!pOption->bTakesValue && bInlineValue) {
-            strError = Utf8(strName) + " takes no value";
-            return false;
-        }
-        if (pOption->bTakesValue && strValue.empty()) {
-            strError = Utf8(strName) + " needs a value";
-            return false;
-        }
-
-        CString strText;
-        switch (pOption->option) {
-        case Option::Help:
-            line.bHelp = true;
-            break;
-        case Option::Sysdba:
-            line.bSysdba = true;
-            break;
-        case Option::Quiet:
-            line.bQuiet = true;
-            break;
-        case Option::User:
-        case Option::Database:
-        case Option::Object: {
-            if (!ToCodePage(strValue, strText)) {
-                strError = Utf8(strName) + " " + Utf8(strValue) + ": a character the system code page cannot hold";
-                return false;
-            }
-            bool& bSeen = pOption->option == Option::User ? bUserSeen : bDatabaseSeen;
-            if (pOption->option == Option::Object) {
-                line.objectNames.push_back(strText);
-            } else if (bSeen) {
-                strError = Utf8(strName) + " given twice";
-                return false;
-            } else {
-                bSeen = true;
-                if (pOption->option == Option::User)
-                    line.strUser = strText.MakeUpper();
-                else
-                    line.strDatabase = strText;
-            }
-            break;
-        }
-        case Option::File:
-        case Option::Dir: {
-            std::wstring& strPath = pOption->option == Option::File ? line.strFile : line.strFolder;
-            if (!strPath.empty()) {
-                strError = Utf8(strName) + " given twice";
-                return false;
-            }
-            strPath = strValue;
-            break;
-        }
-        default:
-            break;
-        }
     }
     if (line.bHelp)
         return true;
-    if (!bUserSeen) {
+    if (!reader.Seen(OnUser)) {
         strError = "--user is missing";
         return false;
     }
-    if (!bDatabaseSeen) {
+    if (!reader.Seen(OnDatabase)) {
         strError = "--database is missing";
         return false;
     }

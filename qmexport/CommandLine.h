@@ -5,13 +5,14 @@
 // and the reason a command line was refused.
 //
 //   qmexport --user NAME --database CONNECT [--sysdba] (--file PATH | --dir FOLDER)
-//            [--object NAME]... [--quiet]
+//            [--kinds LIST] [--owner NAME] [--object NAME]... [--quiet]
 //   qmexport --help
 //
 // Each option with a value takes it as the next argument or after "=" ("--user=SCOTT").
-// User, database and object names become text in the system code page; paths stay wide. The
-// user name is upper-cased, as the window's field does and as Oracle takes a name that is not
-// quoted; object names stay exactly as given (they are compared with the stored names). The
+// User, owner, database and object names become text in the system code page; paths stay
+// wide. The user and owner names are upper-cased, as the window's field does and as Oracle
+// takes a name that is not quoted; object names stay exactly as given (they are compared with
+// the stored names). Kinds are Oracle's type names (ObjectKinds), in any case, or "all". The
 // password is never an argument.
 #pragma once
 
@@ -28,6 +29,10 @@ struct CommandLine {
     std::wstring strFile;
     std::wstring strFolder;
     std::vector<CString> objectNames;
+    // Each kind once, in ObjectKinds' order; empty when --kinds was not given (the window's four).
+    std::vector<CString> kinds;
+    // Empty: the logged-on user's own objects.
+    CString strOwner;
     bool bQuiet = false;
 
     // Parses the arguments; false with the reason in strError (one line, no usage text).

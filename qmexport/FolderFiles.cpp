@@ -2,6 +2,7 @@
 #include "qmexport/FolderFiles.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <vector>
 
 namespace {
@@ -21,6 +22,12 @@ bool WriteAll(HANDLE hFile, const std::string& strContent)
         nDone += nPiece;
     }
     return true;
+}
+
+bool FindEntry(const std::wstring& strPath, WIN32_FIND_DATAW& data)
+{
+    CFindHandle find(::FindFirstFileW(strPath.c_str(), &data));
+    return find.IsValid();
 }
 
 }  // namespace
@@ -51,31 +58,55 @@ bool FolderFiles::CanCreateFiles() const
     const std::wstring strProbe = PathOf(std::wstring(kTempPrefix) + std::to_wstring(::GetCurrentProcessId()) +
                                          L"-probe" + kTempSuffix);
     CHandle probe(::CreateFileW(strProbe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     return probe.IsValid();
 }
 
-void FolderFiles::RemoveLeftoverTemporaries() const
+void FolderFiles::RemoveLeftoverTemporaries()
 {
     const std::wstring strPattern = PathOf(std::wstring(kTempPrefix) + L"*" + kTempSuffix);
     WIN32_FIND_DATAW data{};
-    HANDLE hFind = ::FindFirstFileW(strPattern.c_str(), &data);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return;
     std::vector<std::wstring> names;
-    do {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-            names.push_back(data.cFileName);
-    } while (::FindNextFileW(hFind, &data));
-    ::FindClose(hFind);
+    {
+        CFindHandle find(::FindFirstFileW(strPattern.c_str(), &data));
+        if (!find.IsValid())
+            return;
+        do {
+            if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0)
+                names.push_back(data.cFileName);
+        } while (::FindNextFileW(find.Get(), &data));
+    }
     for (const std::wstring& strName : names)
-        ::DeleteFileW(PathOf(strName).c_str());
+        RemoveSafely(strName);
+}
+
+FolderFiles::Entry FolderFiles::Probe(const std::wstring& strName) const
+{
+    if (strName.find_first_of(L"*?") != std::wstring::npos)
+        return Entry::Unusable;
+    WIN32_FIND_DATAW data{};
+    if (!FindEntry(PathOf(strName), data)) {
+        // Found by its path but not listed under it: the file system cut or changed the name.
+        return ::GetFileAttributesW(PathOf(strName).c_str()) == INVALID_FILE_ATTRIBUTES ? Entry::Missing
+                                                                                          : Entry::Unusable;
+    }
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return Entry::Link;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return Entry::Folder;
+    return Entry::File;
+}
+
+std::wstring FolderFiles::ActualName(const std::wstring& strName) const
+{
+    WIN32_FIND_DATAW data{};
+    return FindEntry(PathOf(strName), data) ? std::wstring(data.cFileName) : std::wstring();
 }
 
 bool FolderFiles::Read(const std::wstring& strName, std::string& strContent) const
 {
     CHandle file(::CreateFileW(PathOf(strName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid())
         return false;
     LARGE_INTEGER size{};
@@ -101,48 +132,140 @@ CHandle FolderFiles::CreateTemporary(std::wstring& strTempName)
         strTempName = std::wstring(kTempPrefix) + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                       std::to_wstring(++m_nTempSerial) + kTempSuffix;
         CHandle file(::CreateFileW(PathOf(strTempName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
         if (file.IsValid() || ::GetLastError() != ERROR_FILE_EXISTS)
             return file;
     }
     return CHandle();
 }
 
-FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std::string& strContent)
+FolderFiles::Change FolderFiles::Fail(DWORD nError)
 {
-    std::string strOld;
-    if (Read(strName, strOld) && strOld == strContent)
-        return Change::Unchanged;
-
-    std::wstring strTempName;
-    CHandle temp = CreateTemporary(strTempName);
-    if (!temp.IsValid()) {
-        m_nLastError = ::GetLastError();
-        return Change::Failed;
-    }
-    const bool bWritten = WriteAll(temp.Get(), strContent) && ::FlushFileBuffers(temp.Get());
-    m_nLastError = ::GetLastError();
-    temp.Reset();
-    if (bWritten && ::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(),
-                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return Change::Written;
-    if (bWritten)
-        m_nLastError = ::GetLastError();
-    ::DeleteFileW(PathOf(strTempName).c_str());
+    m_nLastError = nError;
     return Change::Failed;
 }
 
-bool FolderFiles::Append(const std::wstring& strName, const std::string& strText) const
+bool FolderFiles::FixNameCase(const std::wstring& strName)
 {
-    CHandle file(::CreateFileW(PathOf(strName).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
-    return file.IsValid() && WriteAll(file.Get(), strText) && ::FlushFileBuffers(file.Get());
+    const std::wstring strActual = ActualName(strName);
+    if (strActual == strName)
+        return true;
+    // Some file systems keep the old name's case on a rename to another case of it; a detour
+    // through a temporary name does not.
+    std::wstring strTempName;
+    if (!CreateTemporary(strTempName).IsValid())
+        return false;
+    if (!::MoveFileExW(PathOf(strActual).c_str(), PathOf(strTempName).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        m_nLastError = ::GetLastError();
+        ::DeleteFileW(PathOf(strTempName).c_str());
+        return false;
+    }
+    if (!::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(), MOVEFILE_WRITE_THROUGH)) {
+        m_nLastError = ::GetLastError();
+        ::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strActual).c_str(), 0);
+        return false;
+    }
+    return true;
 }
 
-bool FolderFiles::Remove(const std::wstring& strName) const
+FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std::string& strContent)
 {
+    const Entry entry = Probe(strName);
+    switch (entry) {
+    case Entry::Folder:
+        return Fail(ERROR_ALREADY_EXISTS);
+    case Entry::Link:
+        // A link to a folder cannot be renamed over, and removing it is not safe everywhere
+        // (Wine removes the folder it leads to): it stays, as a folder would.
+        if (IsFolder(strName))
+            return Fail(ERROR_ALREADY_EXISTS);
+        break;
+    case Entry::Unusable:
+        return Fail(ERROR_FILENAME_EXCED_RANGE);
+    case Entry::File: {
+        std::string strOld;
+        const bool bSame = Read(strName, strOld) && strOld == strContent;
+        const DWORD nAttributes = ::GetFileAttributesW(PathOf(strName).c_str());
+        if (nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_READONLY) != 0)
+            return bSame ? Change::Unchanged : Fail(ERROR_ACCESS_DENIED);
+        if (bSame) {
+            if (ActualName(strName) == strName)
+                return Change::Unchanged;
+            return FixNameCase(strName) ? Change::Written : Change::Failed;
+        }
+        break;
+    }
+    case Entry::Missing:
+        break;
+    }
+
+    std::wstring strTempName;
+    CHandle temp = CreateTemporary(strTempName);
+    if (!temp.IsValid())
+        return Fail(::GetLastError());
+    const bool bWritten = WriteAll(temp.Get(), strContent) && ::FlushFileBuffers(temp.Get());
+    m_nLastError = ::GetLastError();
+    temp.Reset();
+    if (!bWritten || !::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (bWritten)
+            m_nLastError = ::GetLastError();
+        ::DeleteFileW(PathOf(strTempName).c_str());
+        return Change::Failed;
+    }
+    if (Probe(strName) != Entry::File) {
+        // Renamed to something else than the name asked for: taken back, not counted.
+        ::DeleteFileW(PathOf(strName).c_str());
+        return Fail(ERROR_FILENAME_EXCED_RANGE);
+    }
+    return FixNameCase(strName) ? Change::Written : Change::Failed;
+}
+
+bool FolderFiles::Append(const std::wstring& strName, const std::string& strText)
+{
+    CHandle file(::CreateFileW(PathOf(strName).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+    if (file.IsValid() && WriteAll(file.Get(), strText) && ::FlushFileBuffers(file.Get()))
+        return true;
+    m_nLastError = ::GetLastError();
+    return false;
+}
+
+bool FolderFiles::Remove(const std::wstring& strName)
+{
+    if (Probe(strName) != Entry::File)
+        return true;
+    const DWORD nAttributes = ::GetFileAttributesW(PathOf(strName).c_str());
+    if (nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        m_nLastError = ERROR_ACCESS_DENIED;
+        return false;
+    }
+    return RemoveSafely(strName);
+}
+
+bool FolderFiles::RemoveSafely(const std::wstring& strName)
+{
+    // Wine's DeleteFile removes what a link leads to, and shows a link to a file as a plain
+    // file: an empty file of ours is renamed over the name first (a rename replaces a link,
+    // never its target), and then removed.
+    std::wstring strTempName;
+    if (!CreateTemporary(strTempName).IsValid()) {
+        m_nLastError = ::GetLastError();
+        return false;
+    }
+    if (!::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        m_nLastError = ::GetLastError();
+        ::DeleteFileW(PathOf(strTempName).c_str());
+        return false;
+    }
     if (::DeleteFileW(PathOf(strName).c_str()))
         return true;
-    const DWORD nError = ::GetLastError();
-    return nError == ERROR_FILE_NOT_FOUND || nError == ERROR_PATH_NOT_FOUND;
+    m_nLastError = ::GetLastError();
+    return false;
+}
+
+bool FolderFiles::IsFolder(const std::wstring& strName) const
+{
+    const DWORD nAttributes = ::GetFileAttributesW(PathOf(strName).c_str());
+    return nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }

@@ -1,11 +1,17 @@
 // FolderFiles.h
 //
 // File operations of a folder export, each one whole or not at all:
-//   FolderFiles  - reads, replaces and removes files of one folder by name. A replacement is
-//                  written to a temporary file of its own (".qmexport-<process>-<n>.tmp"),
-//                  flushed and renamed over the old file, so the old file is either untouched
-//                  or replaced by the complete new one; content equal to the file's is not
-//                  written at all, so its time stamp stays.
+//   FolderFiles - reads, replaces and removes files of one folder by name. A replacement is
+//                 written to a temporary file of its own (".qmexport-<process>-<n>.tmp"),
+//                 flushed and renamed over the old file, so the old file is either untouched
+//                 or replaced by the complete new one, and a link in its place is replaced,
+//                 never followed; content equal to the file's is not written at all, so its
+//                 time stamp stays. A replacement counts only once the folder holds the file
+//                 under exactly its name (a file system that cuts long names, or keeps the
+//                 case of the file replaced, does not pass unnoticed). A read-only file is
+//                 never changed or removed, nor a folder or a link to one. Nothing is ever
+//                 removed through a link: a file is removed by renaming a file of ours over
+//                 it first.
 #pragma once
 
 #include <windows.h>
@@ -17,6 +23,9 @@
 class FolderFiles {
 public:
     enum class Change { Unchanged, Written, Failed };
+    // What the folder holds under a name, links not followed. Unusable: a name the folder
+    // cannot hold as it is (a wildcard, or a file system that cuts it).
+    enum class Entry { Missing, File, Folder, Link, Unusable };
 
     // strFolder: the folder's path, with or without a trailing separator.
     explicit FolderFiles(std::wstring strFolder);
@@ -29,22 +38,34 @@ public:
     // Whether a new file can be created in the folder (a temporary one, removed again).
     bool CanCreateFiles() const;
     // Removes temporary files an earlier run of this program left behind when it was killed.
-    void RemoveLeftoverTemporaries() const;
+    void RemoveLeftoverTemporaries();
+
+    Entry Probe(const std::wstring& strName) const;
 
     // The content of a file; false when it cannot be read (missing included).
     bool Read(const std::wstring& strName, std::string& strContent) const;
-    // Replaces the file with this content unless it holds exactly that already.
+    // Replaces the file with this content unless it holds exactly that already. Fails on a
+    // folder or a link to one, and on a read-only file whose content would change.
     Change Replace(const std::wstring& strName, const std::string& strContent);
-    // Appends to a file (created when missing) in one write.
-    bool Append(const std::wstring& strName, const std::string& strText) const;
-    // Removes a file; a file that is already gone counts as removed.
-    bool Remove(const std::wstring& strName) const;
+    // Appends to a file in one write. Only for a file this object replaced before: a file found
+    // in the folder may be a link that leads out of it.
+    bool Append(const std::wstring& strName, const std::string& strText);
+    // Removes a regular file; true when none is left under the name (a folder or link there is
+    // not this program's and stays). A read-only file is not removed.
+    bool Remove(const std::wstring& strName);
 
-    // The system's text of the last failure, for messages.
+    // The system's error number of the last failure, for messages.
     DWORD LastError() const { return m_nLastError; }
 
 private:
     CHandle CreateTemporary(std::wstring& strTempName);
+    // The name the folder gives the file found under strName; empty when there is none.
+    std::wstring ActualName(const std::wstring& strName) const;
+    // Gives a file that the folder holds under another case of the name exactly this name.
+    bool FixNameCase(const std::wstring& strName);
+    Change Fail(DWORD nError);
+    bool RemoveSafely(const std::wstring& strName);
+    bool IsFolder(const std::wstring& strName) const;
 
     std::wstring m_strFolder;
     unsigned m_nTempSerial = 0;

@@ -5,36 +5,27 @@
 
 #include <algorithm>
 #include <tuple>
-#include <vector>
 
 #include "framework/Text.h"
-#include "qmexport/ObjectFileNames.h"
+#include "qmexport/ObjectKinds.h"
 
 namespace {
 
 const char kManifestHeader[] =
     "# Files qmexport wrote into this folder; it removes them when their objects are gone.\n";
 
-// The place of a type in the script: specifications before the code that calls them, bodies
-// last, when every specification and stand-alone subprogram they may call exists.
-int GroupOf(const CString& strType)
-{
-    if (strType == "PACKAGE")
-        return 0;
-    if (strType == "FUNCTION")
-        return 1;
-    if (strType == "PROCEDURE")
-        return 2;
-    return 3;
-}
+// SQL*Plus would take each "&" of the source for a substitution variable and ask for its value.
+const char kInstallPreamble[] = "SET DEFINE OFF\n";
+
+const size_t kShownLength = 300;
 
 }  // namespace
 
 namespace Manifest {
 
-std::set<std::wstring> Parse(const std::string& strText)
+std::vector<std::string> Parse(const std::string& strText)
 {
-    std::set<std::wstring> files;
+    std::vector<std::string> entries;
     size_t nStart = 0;
     for (;;) {
         const size_t nEnd = strText.find('\n', nStart);
@@ -46,12 +37,41 @@ std::set<std::wstring> Parse(const std::string& strText)
             strLine.pop_back();
         if (strLine.empty() || strLine[0] == '#')
             continue;
-        files.insert(ToWide(strLine, CP_UTF8));
+        entries.push_back(strLine);
     }
-    return files;
+    return entries;
 }
 
-std::string Format(const std::set<std::wstring>& files)
+bool FileNameOf(const std::string& strEntry, std::wstring& strFile)
+{
+    strFile = ToWide(strEntry, CP_UTF8);
+    // Bytes that are not UTF-8 come back as U+FFFD, which would name another file.
+    return FromWide(strFile, CP_UTF8) == strEntry;
+}
+
+std::string Shown(const std::string& strEntry)
+{
+    const char kHex[] = "0123456789ABCDEF";
+    std::wstring strIgnored;
+    const bool bUtf8 = FileNameOf(strEntry, strIgnored);
+    std::string strShown;
+    for (size_t i = 0; i < strEntry.size(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(strEntry[i]);
+        const bool bContinuation = bUtf8 && (byte & 0xC0) == 0x80;
+        if (strShown.size() >= kShownLength && !bContinuation)
+            return strShown + "...";
+        if ((byte >= 0x20 && byte < 0x7F) || (byte >= 0x80 && bUtf8)) {
+            strShown += char(byte);
+        } else {
+            strShown += "\\x";
+            strShown += kHex[byte >> 4];
+            strShown += kHex[byte & 0x0F];
+        }
+    }
+    return strShown;
+}
+
+std::string Format(const FileNameSet& files)
 {
     std::string strText = kManifestHeader;
     for (const std::wstring& strFile : files)
@@ -63,18 +83,17 @@ std::string Format(const std::set<std::wstring>& files)
 
 namespace InstallScript {
 
-std::string Text(const std::set<std::wstring>& files)
+std::string Text(const FileNameSet& files)
 {
-    // (group, stored name, file name)
+    // (group, stored name or its start, file name)
     std::vector<std::tuple<int, std::string, std::wstring>> entries;
     for (const std::wstring& strFile : files) {
-        CString strName;
-        CString strType;
-        if (ObjectFileNames::ObjectOf(strFile, strName, strType))
-            entries.emplace_back(GroupOf(strType), strName.str(), strFile);
+        ObjectFileNames::ParsedFileName parsed;
+        if (ObjectFileNames::IsOwnFileName(strFile, &parsed))
+            entries.emplace_back(ObjectKinds::OfType(parsed.strType)->nInstallGroup, parsed.strName.str(), strFile);
     }
     std::sort(entries.begin(), entries.end());
-    std::string strText;
+    std::string strText = kInstallPreamble;
     for (const auto& entry : entries) {
         const std::string strFile = FromWide(std::get<2>(entry));
         // SQL*Plus ends a file name at a space unless it is quoted.

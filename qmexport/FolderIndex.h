@@ -3,25 +3,38 @@
 // The two files a folder export keeps beside the objects' files:
 //   Manifest      - ".qmexport-files": the files this program wrote into the folder, one name
 //                   a line (UTF-8, sorted). A later run removes a file of an object that is
-//                   gone only when the manifest names it; every other file in the folder is
-//                   the user's and stays untouched.
-//   InstallScript - "install.sql": runs every object's file with @@, package specifications
-//                   first, then functions, procedures and package bodies, each group in the
-//                   order of the objects' names, so that SQL*Plus recreates the schema's code.
+//                   gone only when the manifest names it and the name is one this program
+//                   could have written (ObjectFileNames::IsOwnFileName); every other file in
+//                   the folder is the user's and stays untouched. The manifest is kept under
+//                   version control, so anyone may have written it: its lines are only ever
+//                   names to check, never paths to follow.
+//   InstallScript - "install.sql": "SET DEFINE OFF", then every object's file with @@ in the
+//                   groups of ObjectKinds (types, package specifications, functions,
+//                   procedures, then type and package bodies together, then triggers), each
+//                   group in the order of the objects' names, so that SQL*Plus recreates the
+//                   schema's code.
 #pragma once
 
-#include <set>
 #include <string>
+#include <vector>
+
+#include "qmexport/ObjectFileNames.h"
 
 namespace Manifest {
 
 constexpr wchar_t kFileName[] = L".qmexport-files";
 
-// The file names of a manifest's text. Lines starting with "#" and a last line without its
-// line feed (a write that was cut off) are left out.
-std::set<std::wstring> Parse(const std::string& strText);
+// The entries of a manifest's text, as they are written (line feeds and carriage returns
+// aside). Blank lines, lines starting with "#" and a last line without its line feed (a write
+// that was cut off) are left out.
+std::vector<std::string> Parse(const std::string& strText);
+// The file name of an entry; false when the entry is not UTF-8 text.
+bool FileNameOf(const std::string& strEntry, std::wstring& strFile);
+// An entry as a message shows it: control characters and bytes that are not UTF-8 as \xNN,
+// cut after a few hundred characters.
+std::string Shown(const std::string& strEntry);
 // The text of a manifest naming these files.
-std::string Format(const std::set<std::wstring>& files);
+std::string Format(const FileNameSet& files);
 
 }  // namespace Manifest
 
@@ -29,7 +42,8 @@ namespace InstallScript {
 
 constexpr wchar_t kFileName[] = L"install.sql";
 
-// The script's text for these files; names that are not objects' files are left out.
-std::string Text(const std::set<std::wstring>& files);
+// The script's text for these files; names this program could not have written for an
+// object are left out.
+std::string Text(const FileNameSet& files);
 
 }  // namespace InstallScript

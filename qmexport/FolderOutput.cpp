@@ -4,6 +4,7 @@
 #include "export/ExportTexts.h"
 #include "framework/Text.h"
 #include "qmexport/FolderIndex.h"
+#include "qmexport/ObjectKinds.h"
 
 namespace {
 
@@ -11,12 +12,16 @@ const char kCreateFolderText[] = "Error while create specified folder.";
 const char* const kCreateFileText = ExportTexts::kCreateFile;
 const char* const kWriteFileText = ExportTexts::kWriteFile;
 const char kReadListText[] = "Error while read the list of files written before.";
+const char kIgnoredText[] = "Ignored in .qmexport-files: ";
 
 }  // namespace
 
-FolderOutput::FolderOutput(std::wstring strFolder, bool bWholeSchema)
-    : m_files(std::move(strFolder)), m_bWholeSchema(bWholeSchema)
+FolderOutput::FolderOutput(std::wstring strFolder, bool bWholeSchema, const std::vector<CString>& kinds,
+                           Notice notice)
+    : m_files(std::move(strFolder)), m_bWholeSchema(bWholeSchema), m_notice(std::move(notice))
 {
+    for (const CString& strKind : kinds.empty() ? ObjectKinds::WindowKinds() : kinds)
+        m_kinds.insert(strKind.str());
 }
 
 void FolderOutput::SetFailure(ExportFailure& failure, const char* pszText, const std::wstring& strFile,
@@ -27,6 +32,12 @@ void FolderOutput::SetFailure(ExportFailure& failure, const char* pszText, const
         strWhere += ": " + SystemErrorText(nError);
     failure.strMessage = CString(pszText) + "\n" + strWhere;
     failure.logLines = {pszText};
+}
+
+bool FolderOutput::IsRunKind(const std::wstring& strFile) const
+{
+    ObjectFileNames::ParsedFileName parsed;
+    return ObjectFileNames::IsOwnFileName(strFile, &parsed) && m_kinds.count(parsed.strType.str()) != 0;
 }
 
 bool FolderOutput::Check(ExportFailure& failure)
@@ -46,36 +57,49 @@ bool FolderOutput::Check(ExportFailure& failure)
     }
     m_files.RemoveLeftoverTemporaries();
 
-    std::string strManifest;
-    if (m_files.Read(Manifest::kFileName, strManifest)) {
-        m_previousFiles = Manifest::Parse(strManifest);
-        m_bManifestClean = Manifest::Format(m_previousFiles) == strManifest;
-    } else if (::GetFileAttributesW(m_files.PathOf(Manifest::kFileName).c_str()) != INVALID_FILE_ATTRIBUTES) {
-        // A list that is there but cannot be read would be replaced by a shorter one, and the
-        // files it names would never be removed.
-        SetFailure(failure, kReadListText, Manifest::kFileName, ::GetLastError());
-        return false;
+    if (m_files.Probe(Manifest::kFileName) != FolderFiles::Entry::Missing) {
+        std::string strManifest;
+        if (!m_files.Read(Manifest::kFileName, strManifest)) {
+            // A list that is there but cannot be read would be replaced by a shorter one, and
+            // the files it names would never be removed.
+            SetFailure(failure, kReadListText, Manifest::kFileName, ::GetLastError());
+            return false;
+        }
+        ReadManifest(strManifest);
     }
     m_rememberedFiles = m_previousFiles;
-    // Named objects only: the folder's other objects count for case twins too, so that an
-    // object keeps the file name a run over the whole schema gives it.
-    if (!m_bWholeSchema) {
-        for (const std::wstring& strFile : m_previousFiles) {
-            CString strName;
-            CString strType;
-            if (ObjectFileNames::ObjectOf(strFile, strName, strType))
-                m_twins.Add(strName);
-        }
+    // The folder's objects that this run does not list (all of them when the run names its
+    // objects, those of other kinds otherwise) count for case twins too, so that an object
+    // keeps the file name a run over the whole schema with every kind gives it.
+    for (const std::wstring& strFile : m_previousFiles) {
+        ObjectFileNames::ParsedFileName parsed;
+        if (ObjectFileNames::IsOwnFileName(strFile, &parsed) && !parsed.bShortened &&
+            (!m_bWholeSchema || m_kinds.count(parsed.strType.str()) == 0))
+            m_twins.Add(parsed.strName);
     }
     return true;
 }
 
-// Runs before the first block: every name of the run is known, so no block waits.
+void FolderOutput::ReadManifest(const std::string& strText)
+{
+    for (const std::string& strEntry : Manifest::Parse(strText)) {
+        std::wstring strFile;
+        if (Manifest::FileNameOf(strEntry, strFile) && ObjectFileNames::IsOwnFileName(strFile)) {
+            const FolderFiles::Entry entry = m_files.Probe(strFile);
+            if (entry == FolderFiles::Entry::File || entry == FolderFiles::Entry::Missing) {
+                m_previousFiles.insert(strFile);
+                continue;
+            }
+        }
+        if (m_notice)
+            m_notice(kIgnoredText + Manifest::Shown(strEntry));
+    }
+}
+
 void FolderOutput::Listed(const std::vector<ExportObjectId>& objects)
 {
     for (const ExportObjectId& object : objects)
         m_twins.Add(object.strName);
-    m_bListed = true;
 }
 
 bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure)
@@ -86,45 +110,67 @@ bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock, 
         return false;
     }
     m_twins.Add(object.strName);
-    if (m_bListed) {
-        const bool bMarkCase = m_twins.HasTwin(object.strName);
-        return WriteObjectFile(ObjectFileNames::FileName(object.strName, object.strType, bMarkCase), strBlock,
-                               failure);
+    const std::wstring strFile =
+        ObjectFileNames::FileName(object.strName, object.strType, m_twins.HasTwin(object.strName));
+    if (m_runFiles.count(strFile) != 0) {
+        // Only two names whose shortened forms meet get here; the first file stays.
+        SetFailure(failure, kWriteFileText, strFile, ERROR_ALREADY_EXISTS);
+        return false;
     }
-    if (ObjectFileNames::HasLowerCase(object.strName)) {
-        m_held.push_back(HeldBlock{object, strBlock});
+    if (!m_bWholeSchema && !MoveTwinAside(strFile, object, failure))
+        return false;
+    if (!WriteFile(strFile, strBlock.str(), failure))
+        return false;
+    m_runFiles.insert(strFile);
+    ++m_nWritten;
+    return true;
+}
+
+bool FolderOutput::MoveTwinAside(const std::wstring& strFile, const ExportObjectId& object, ExportFailure& failure)
+{
+    const auto it = m_rememberedFiles.find(strFile);
+    ObjectFileNames::ParsedFileName parsed;
+    if (it == m_rememberedFiles.end() || !ObjectFileNames::IsOwnFileName(*it, &parsed) || parsed.bShortened ||
+        parsed.strName == object.strName)
         return true;
-    }
-    return WriteObjectFile(ObjectFileNames::FileName(object.strName, object.strType, false), strBlock, failure);
+    const std::wstring strOwnFile =
+        ObjectFileNames::FileName(parsed.strName, parsed.strType, m_twins.HasTwin(parsed.strName));
+    std::string strTwinBlock;
+    if (ObjectFileNames::SameFileName(strOwnFile, strFile) || m_runFiles.count(strOwnFile) != 0 ||
+        !m_files.Read(*it, strTwinBlock))
+        return true;
+    return WriteFile(strOwnFile, strTwinBlock, failure);
 }
 
 bool FolderOutput::Complete(ExportFailure& failure)
 {
-    for (const HeldBlock& held : m_held) {
-        const bool bMarkCase = m_twins.HasTwin(held.object.strName);
-        const std::wstring strFile = ObjectFileNames::FileName(held.object.strName, held.object.strType, bMarkCase);
-        if (!WriteObjectFile(strFile, held.strBlock, failure))
-            return false;
-    }
-    m_held.clear();
+    FileNameSet notRemoved;
+    const bool bRemoved = !m_bWholeSchema || RemoveStaleFiles(notRemoved, failure);
 
-    std::set<std::wstring> kept = m_bWholeSchema ? m_runFiles : m_rememberedFiles;
-    const bool bRemoved = !m_bWholeSchema || RemoveStaleFiles(failure);
-    if (!bRemoved) {
-        // A file that could not be removed stays in the manifest, to be removed later.
+    FileNameSet kept;
+    if (m_bWholeSchema) {
+        kept = m_runFiles;
         for (const std::wstring& strFile : m_previousFiles) {
-            if (m_runFiles.count(strFile) == 0 && ::GetFileAttributesW(m_files.PathOf(strFile).c_str()) != INVALID_FILE_ATTRIBUTES)
+            if (!IsRunKind(strFile) || notRemoved.count(strFile) != 0)
                 kept.insert(strFile);
         }
+    } else {
+        kept = m_rememberedFiles;
     }
-    std::set<std::wstring> installed;
+    // Only files that are there now: the manifest forgets the others, install.sql never runs
+    // them, nor a file of an object that is gone.
+    FileNameSet existing;
+    FileNameSet installed;
     for (const std::wstring& strFile : kept) {
-        if (bRemoved || m_runFiles.count(strFile) != 0 || !m_bWholeSchema)
+        if (m_files.Probe(strFile) != FolderFiles::Entry::File)
+            continue;
+        existing.insert(strFile);
+        if (notRemoved.count(strFile) == 0)
             installed.insert(strFile);
     }
     ExportFailure indexFailure;
     if (!ReplaceIndexFile(InstallScript::kFileName, InstallScript::Text(installed), indexFailure) ||
-        !ReplaceIndexFile(Manifest::kFileName, Manifest::Format(kept), indexFailure)) {
+        !ReplaceIndexFile(Manifest::kFileName, Manifest::Format(existing), indexFailure)) {
         if (bRemoved)
             failure = indexFailure;
         return false;
@@ -141,72 +187,76 @@ CString FolderOutput::StateText() const
     return strText;
 }
 
-bool FolderOutput::WriteObjectFile(const std::wstring& strFile, const CString& strBlock, ExportFailure& failure)
+bool FolderOutput::WriteFile(const std::wstring& strFile, const std::string& strContent, ExportFailure& failure)
 {
+    if (m_files.Probe(strFile) == FolderFiles::Entry::Folder) {
+        // A folder of the user's under an object's file name is neither replaced nor recorded.
+        SetFailure(failure, kWriteFileText, strFile, ERROR_ALREADY_EXISTS);
+        return false;
+    }
     if (!Remember(strFile, failure))
         return false;
-    switch (m_files.Replace(strFile, strBlock.str())) {
+    switch (m_files.Replace(strFile, strContent)) {
     case FolderFiles::Change::Written:
         ++m_nChanged;
-        break;
+        return true;
     case FolderFiles::Change::Unchanged:
-        break;
+        return true;
     case FolderFiles::Change::Failed:
     default:
         SetFailure(failure, kWriteFileText, strFile, m_files.LastError());
         return false;
     }
-    m_runFiles.insert(strFile);
-    ++m_nWritten;
-    return true;
 }
 
 bool FolderOutput::Remember(const std::wstring& strFile, ExportFailure& failure)
 {
-    if (m_rememberedFiles.count(strFile) != 0)
+    const auto it = m_rememberedFiles.find(strFile);
+    if (it != m_rememberedFiles.end() && *it == strFile)
         return true;
+    const bool bNewEntry = it == m_rememberedFiles.end();
+    if (!bNewEntry)
+        m_rememberedFiles.erase(it);
     m_rememberedFiles.insert(strFile);
-    if (m_bManifestClean) {
-        std::set<std::wstring> one{strFile};
-        std::string strLine = Manifest::Format(one);
-        strLine = strLine.substr(strLine.find('\n') + 1);
+    if (m_bManifestOurs && bNewEntry) {
+        const std::string strLine = FromWide(strFile, CP_UTF8) + "\n";
         if (m_files.Append(Manifest::kFileName, strLine))
             return true;
-        SetFailure(failure, kWriteFileText, Manifest::kFileName, ::GetLastError());
+        SetFailure(failure, kWriteFileText, Manifest::kFileName, m_files.LastError());
         return false;
     }
-    if (!ReplaceIndexFile(Manifest::kFileName, Manifest::Format(m_rememberedFiles), failure))
-        return false;
-    m_bManifestClean = true;
-    return true;
+    // The first change of a run replaces the manifest as a whole (whatever stood under its
+    // name, a link included); later new names are appended to that file of ours.
+    return ReplaceIndexFile(Manifest::kFileName, Manifest::Format(m_rememberedFiles), failure, &m_bManifestOurs);
 }
 
-bool FolderOutput::RemoveStaleFiles(ExportFailure& failure)
+bool FolderOutput::RemoveStaleFiles(FileNameSet& notRemoved, ExportFailure& failure)
 {
-    bool bAll = true;
     for (const std::wstring& strFile : m_previousFiles) {
-        if (m_runFiles.count(strFile) != 0)
+        if (m_runFiles.count(strFile) != 0 || !IsRunKind(strFile) ||
+            m_files.Probe(strFile) != FolderFiles::Entry::File)
             continue;
-        const bool bExisted = ::GetFileAttributesW(m_files.PathOf(strFile).c_str()) != INVALID_FILE_ATTRIBUTES;
-        if (!m_files.Remove(strFile)) {
-            if (bAll) {
-                const CString strText = ExportTexts::kDeleteOldFile + NarrowPath(strFile);
-                SetFailure(failure, strText, strFile, ::GetLastError());
-            }
-            bAll = false;
-        } else if (bExisted) {
+        if (m_files.Remove(strFile)) {
             ++m_nChanged;
+            continue;
         }
+        if (notRemoved.empty()) {
+            const CString strText = ExportTexts::kDeleteOldFile + NarrowPath(strFile);
+            SetFailure(failure, strText, strFile, m_files.LastError());
+        }
+        notRemoved.insert(strFile);
     }
-    return bAll;
+    return notRemoved.empty();
 }
 
 bool FolderOutput::ReplaceIndexFile(const std::wstring& strName, const std::string& strContent,
-                                    ExportFailure& failure)
+                                    ExportFailure& failure, bool* pbWritten)
 {
     switch (m_files.Replace(strName, strContent)) {
     case FolderFiles::Change::Written:
         ++m_nChanged;
+        if (pbWritten != nullptr)
+            *pbWritten = true;
         return true;
     case FolderFiles::Change::Unchanged:
         return true;

@@ -10,17 +10,26 @@
 // manifest before the file is first created, so even a run that is killed never leaves a file
 // of ours that a later run would not know.
 //
+// The manifest is read as untrusted: an entry counts only when it is a name this program
+// could have written (ObjectFileNames::IsOwnFileName) and the folder holds no folder or link
+// under it; any other entry is reported ("Ignored in .qmexport-files: <entry>"), left alone
+// and dropped from the manifest. File names are compared as the file system compares them,
+// case ignored (FileNameSet), and no run writes over or removes a file it wrote itself.
+//
 // A name's file depends on whether another object's name differs from it only in case, so
 // the run tells the sink the whole list first (Listed) and every block is written at once
-// under its final name. A sink that was not told holds the blocks of names with lower-case
-// letters until the end of the run, when every name is known.
+// under its final name.
 //
-// A run over the whole schema (no object names given) makes the folder match the schema:
-// install.sql and the manifest name exactly this run's files, and manifest files of objects
-// no longer listed are removed. A run over named objects only adds and updates: the manifest
-// keeps what it named, and install.sql runs every object file the manifest names.
+// A run over the whole schema (no object names given) makes the folder match the schema in
+// the kinds it exports: manifest files of those kinds whose objects are no longer listed are
+// removed; files of other kinds (from a run with more kinds) stay, and install.sql keeps
+// running them. A run over named objects only adds and updates: the manifest keeps what it
+// named, and install.sql runs every object file the manifest names. When a named object's
+// file is the case twin of another object's (abc.prc beside the new ABC.prc), that object's
+// block first moves to its own marked name.
 #pragma once
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -31,7 +40,12 @@
 
 class FolderOutput : public ExportSink {
 public:
-    FolderOutput(std::wstring strFolder, bool bWholeSchema);
+    // One line for the user (without its line feed), shown whatever the verbosity.
+    using Notice = std::function<void(const std::string& strLine)>;
+
+    // kinds: the run's object types as Oracle names them; empty for the window's four.
+    FolderOutput(std::wstring strFolder, bool bWholeSchema, const std::vector<CString>& kinds = {},
+                 Notice notice = nullptr);
 
     bool Check(ExportFailure& failure) override;
     void Listed(const std::vector<ExportObjectId>& objects) override;
@@ -44,30 +58,38 @@ public:
     int ChangedCount() const { return m_nChanged; }
 
 private:
-    struct HeldBlock {
-        ExportObjectId object;
-        CString strBlock;
-    };
-
-    // Writes one object's file under its final name.
-    bool WriteObjectFile(const std::wstring& strFile, const CString& strBlock, ExportFailure& failure);
+    // Reads the manifest's entries that count into m_previousFiles; reports the others.
+    void ReadManifest(const std::string& strText);
+    // Whether this run exports the kind of a manifest file (so a whole run may remove it).
+    bool IsRunKind(const std::wstring& strFile) const;
+    // Moves another object's block out of the way of strFile when that object's name now has
+    // a case twin; see the header's last paragraph.
+    bool MoveTwinAside(const std::wstring& strFile, const ExportObjectId& object, ExportFailure& failure);
+    // Writes one file of an object under its final name, remembered in the manifest first.
+    bool WriteFile(const std::wstring& strFile, const std::string& strContent, ExportFailure& failure);
     // Puts a file name into the manifest on disk before the file is created.
     bool Remember(const std::wstring& strFile, ExportFailure& failure);
-    bool RemoveStaleFiles(ExportFailure& failure);
-    bool ReplaceIndexFile(const std::wstring& strName, const std::string& strContent, ExportFailure& failure);
+    // Removes the manifest's files of this run's kinds that it did not write; the ones that
+    // could not be removed go into notRemoved.
+    bool RemoveStaleFiles(FileNameSet& notRemoved, ExportFailure& failure);
+    // pbWritten: set when the file was written anew (not when its content was already so).
+    bool ReplaceIndexFile(const std::wstring& strName, const std::string& strContent, ExportFailure& failure,
+                          bool* pbWritten = nullptr);
     void SetFailure(ExportFailure& failure, const char* pszText, const std::wstring& strFile, DWORD nError) const;
 
     FolderFiles m_files;
     bool m_bWholeSchema;
-    // The manifest as the previous runs left it, and as it stands on disk now.
-    std::set<std::wstring> m_previousFiles;
-    std::set<std::wstring> m_rememberedFiles;
-    bool m_bManifestClean = false;
+    std::set<std::string> m_kinds;
+    Notice m_notice;
+    // The manifest's entries that count, as the previous runs left them, and the manifest as
+    // it stands on disk now.
+    FileNameSet m_previousFiles;
+    FileNameSet m_rememberedFiles;
+    // The manifest on disk is a regular file this run wrote, so lines may be appended to it.
+    bool m_bManifestOurs = false;
     // Files of this run's objects, and the names this run listed (for case twins).
-    std::set<std::wstring> m_runFiles;
+    FileNameSet m_runFiles;
     CaseTwins m_twins;
-    std::vector<HeldBlock> m_held;
-    bool m_bListed = false;
     int m_nWritten = 0;
     int m_nChanged = 0;
 };

@@ -95,6 +95,8 @@ int Run()
     params.bSysdba = line.bSysdba;
     params.strFileName = line.strFile;
     params.objectNames = line.objectNames;
+    params.kinds = line.kinds;
+    params.strOwner = line.strOwner;
     params.interrupt = StopRequest::Interrupt();
     PasswordWiper wiper(params.strPassword);
     PasswordSource::Read(params.strPassword);
@@ -105,7 +107,8 @@ int Run()
     if (!line.strFile.empty())
         sink = std::make_unique<OutputFile>(line.strFile);
     else
-        sink = std::make_unique<FolderOutput>(line.strFolder, line.objectNames.empty());
+        sink = std::make_unique<FolderOutput>(line.strFolder, line.objectNames.empty(), line.kinds,
+                                              [](const std::string& strLine) { WriteTo(STD_ERROR_HANDLE, strLine + "\n"); });
 
     const ProgressStyle style = line.bQuiet                  ? ProgressStyle::Quiet
                                 : IsConsole(STD_ERROR_HANDLE) ? ProgressStyle::StatusLine

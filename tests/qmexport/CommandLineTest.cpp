@@ -57,6 +57,35 @@ const Refused kRefused[] = {
     {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--password=tiger"}, "never taken"},
     {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--quiet=yes"}, "--quiet takes no value"},
     {{L"--user", L"\u4e2d", L"--database", L"D", L"--file", L"f"}, "system code page"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds", L"PACKAGE,BOGUS"},
+     "unknown kind BOGUS (the kinds: PACKAGE, PACKAGE BODY, PROCEDURE, FUNCTION, TYPE, TYPE BODY, TRIGGER, or all)"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds", L" package  bodies "}, "unknown kind package  bodies"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds", L"TYPE,,TRIGGER"}, "unknown kind \"\""},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds", L"TYPE,"}, "unknown kind \"\""},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds", L"all", L"--kinds", L"TYPE"},
+     "--kinds given twice"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds="}, "--kinds needs a value"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--owner", L"HR", L"--owner=X"}, "--owner given twice"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--password"}, "never taken"},
+};
+
+struct KindsCase {
+    const wchar_t* pszKinds;
+    std::vector<std::string> kinds;  // as the export is given them
+};
+
+const std::vector<std::string> kAllKinds = {"PACKAGE", "PACKAGE BODY", "PROCEDURE", "FUNCTION",
+                                            "TYPE",    "TYPE BODY",    "TRIGGER"};
+
+const KindsCase kKinds[] = {
+    {nullptr, {}},
+    {L"all", kAllKinds},
+    {L"ALL", kAllKinds},
+    {L"trigger, TYPE ,all", kAllKinds},
+    {L"TRIGGER", {"TRIGGER"}},
+    {L"type body,Type", {"TYPE", "TYPE BODY"}},
+    {L" package\tbody , function,FUNCTION", {"PACKAGE BODY", "FUNCTION"}},
+    {L"Package   Body", {"PACKAGE BODY"}},
 };
 
 }  // namespace
@@ -99,6 +128,39 @@ TEST(CommandLineTest, UsageNamesEveryOptionAndExitCode)
 {
     const std::string strUsage = CommandLine::UsageText();
     for (const char* pszPart : {"--user", "--database", "--sysdba", "--file", "--dir", "--object", "--quiet",
-                                "--help", "QUILLMARK_PASSWORD", "130"})
+                                "--help", "--kinds", "--owner", "TYPE BODY", "TRIGGER", "QUILLMARK_PASSWORD", "130"})
         EXPECT_NE(strUsage.find(pszPart), std::string::npos) << pszPart;
+}
+
+TEST(CommandLineTest, KindsInAnyCaseAndOrderGiveEachKindOnceInOrder)
+{
+    for (const KindsCase& entry : kKinds) {
+        SCOPED_TRACE(testing::Message() << "--kinds " << (entry.pszKinds ? entry.pszKinds : L"(none)"));
+        std::vector<std::wstring> args = {L"--user", L"U", L"--database", L"D", L"--dir", L"x"};
+        if (entry.pszKinds != nullptr)
+            args.insert(args.end(), {L"--kinds", entry.pszKinds});
+        CommandLine line;
+        std::string strError;
+        ASSERT_TRUE(CommandLine::Parse(args, line, strError)) << strError;
+        std::vector<std::string> kinds;
+        for (const CString& strKind : line.kinds)
+            kinds.push_back(strKind.str());
+        EXPECT_EQ(kinds, entry.kinds);
+    }
+}
+
+TEST(CommandLineTest, OwnerIsUpperCasedLikeTheUser)
+{
+    const std::pair<std::vector<std::wstring>, const char*> kCases[] = {
+        {{L"--user", L"system", L"--database", L"D", L"--file", L"f", L"--owner", L"hr"}, "HR"},
+        {{L"--user", L"system", L"--database", L"D", L"--file", L"f", L"--owner=App_Owner"}, "APP_OWNER"},
+        {{L"--user", L"system", L"--database", L"D", L"--file", L"f"}, ""},
+    };
+    for (const auto& entry : kCases) {
+        CommandLine line;
+        std::string strError;
+        ASSERT_TRUE(CommandLine::Parse(entry.first, line, strError)) << strError;
+        EXPECT_EQ(line.strOwner.str(), entry.second);
+        EXPECT_EQ(line.strUser.str(), "SYSTEM");
+    }
 }

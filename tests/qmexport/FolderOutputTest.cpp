@@ -10,89 +10,69 @@
 #include <vector>
 
 #include "qmexport/FolderOutput.h"
+#include "tests/qmexport/FolderSinkRun.h"
 #include "tests/qmexport/QmexportFixture.h"
 
 using namespace QmexportTest;
 
 namespace {
 
-struct Block {
-    const char* pszName;
-    const char* pszType;
-    const char* pszText;
+const std::vector<Block> kOtherKinds = {
+    {"ADDRESS_T", "TYPE", "CREATE OR REPLACE TYPE ADDRESS_T AS OBJECT (X NUMBER);\n/\n"},
+    {"ADDRESS_T", "TYPE BODY", "CREATE OR REPLACE TYPE BODY ADDRESS_T AS\nEND;\n/\n"},
+    {"AUDIT_TRG", "TRIGGER", "CREATE OR REPLACE TRIGGER AUDIT_TRG\nBEGIN NULL; END;\n/\n"},
 };
 
-const std::vector<Block> kSchema = {
-    {"FUNC_B", "FUNCTION", "CREATE OR REPLACE FUNCTION FUNC_B RETURN NUMBER IS\nBEGIN RETURN 1; END;\n/\n"},
-    {"PKG_A", "PACKAGE", "CREATE OR REPLACE PACKAGE PKG_A IS\nEND;\n/\n"},
-    {"PKG_A", "PACKAGE BODY", "CREATE OR REPLACE PACKAGE BODY PKG_A IS\nEND;\n/\n"},
-    {"PROC_C", "PROCEDURE", "CREATE OR REPLACE PROCEDURE PROC_C IS\nBEGIN NULL; END;\n/\n"},
-};
-
-const char kInstall[] = "@@PKG_A.pks\n@@FUNC_B.fnc\n@@PROC_C.prc\n@@PKG_A.pkb\n";
-
-// One run of the sink over these blocks; bComplete false ends it as a stop or failure would.
-struct SinkRun {
-    bool bChecked = false;
-    bool bWritten = true;
-    bool bCompleted = false;
-    int nWritten = 0;
-    int nChanged = 0;
-    CString strState;
-};
-
-SinkRun RunSink(const std::string& strFolder, const std::vector<Block>& blocks, bool bWholeSchema = true,
-                bool bComplete = true)
+std::vector<Block> AllKinds()
 {
-    FolderOutput sink(Wide(strFolder), bWholeSchema);
-    SinkRun run;
-    ExportFailure failure;
-    run.bChecked = sink.Check(failure);
-    for (const Block& block : blocks)
-        run.bWritten = run.bWritten && sink.Write({block.pszName, block.pszType}, block.pszText, failure);
-    if (bComplete)
-        run.bCompleted = sink.Complete(failure);
-    run.nWritten = sink.WrittenCount();
-    run.nChanged = sink.ChangedCount();
-    run.strState = sink.StateText();
-    return run;
+    std::vector<Block> blocks = kSchema;
+    blocks.insert(blocks.end(), kOtherKinds.begin(), kOtherKinds.end());
+    return blocks;
 }
+
+const std::vector<CString> kAllKinds = {"PACKAGE", "PACKAGE BODY", "PROCEDURE", "FUNCTION",
+                                        "TYPE",    "TYPE BODY",    "TRIGGER"};
+
+const char kAllKindsInstall[] =
+    "SET DEFINE OFF\n@@ADDRESS_T.tps\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@PROC_C.prc\n@@ADDRESS_T.tpb\n@@PKG_A.pkb\n"
+    "@@AUDIT_TRG.trg\n";
 
 }  // namespace
 
-TEST(FolderOutputTest, OneFilePerObjectWithInstallScriptAndManifest)
+TEST(FolderOutputTest, EveryKindHasItsExtensionAndPlaceInTheInstallScript)
 {
-    TempFolder folder("sink_files");
-    const SinkRun run = RunSink(folder.Path(), kSchema);
-    ASSERT_TRUE(run.bChecked && run.bWritten && run.bCompleted);
-    EXPECT_EQ(run.nWritten, 4);
-    const std::vector<std::string> expectedFiles = {".qmexport-files", "FUNC_B.fnc", "PKG_A.pkb",
-                                                    "PKG_A.pks",       "PROC_C.prc", "install.sql"};
-    EXPECT_EQ(ListFiles(folder.Path()), expectedFiles);
-    EXPECT_EQ(ReadFile(folder / "PKG_A.pkb"), kSchema[2].pszText);
-    EXPECT_EQ(ReadFile(folder / "install.sql"), kInstall);
-    const std::string strManifest = ReadFile(folder / ".qmexport-files");
-    for (const char* pszFile : {"FUNC_B.fnc\n", "PKG_A.pkb\n", "PKG_A.pks\n", "PROC_C.prc\n"})
-        EXPECT_NE(strManifest.find(pszFile), std::string::npos) << pszFile;
+    TempFolder folder("sink_kinds");
+    const SinkRun run = RunSink(folder.Path(), AllKinds(), true, true, kAllKinds);
+    ASSERT_TRUE(run.bCompleted);
+    EXPECT_EQ(ReadFile(folder / "ADDRESS_T.tps"), kOtherKinds[0].strText);
+    EXPECT_EQ(ReadFile(folder / "ADDRESS_T.tpb"), kOtherKinds[1].strText);
+    EXPECT_EQ(ReadFile(folder / "AUDIT_TRG.trg"), kOtherKinds[2].strText);
+    EXPECT_EQ(ReadFile(folder / "install.sql"), kAllKindsInstall);
 }
 
-TEST(FolderOutputTest, OnlyTheChangedObjectIsWrittenAgain)
+// A run with fewer kinds removes stale files of its own kinds only; the others stay in the
+// folder, in the manifest and in install.sql, and a later run with every kind still removes
+// them when their objects are gone.
+TEST(FolderOutputTest, AWholeRunRemovesStaleFilesOnlyOfTheKindsItExports)
 {
-    TempFolder folder("sink_change");
-    ASSERT_TRUE(RunSink(folder.Path(), kSchema).bCompleted);
-    for (const std::string& strFile : ListFiles(folder.Path()))
-        SetOldTime(folder / strFile);
-    const std::uint64_t nOld = WriteTime(folder / "install.sql");
-    std::vector<Block> changed = kSchema;
-    changed[3].pszText = "CREATE OR REPLACE PROCEDURE PROC_C IS\nBEGIN RAISE; END;\n/\n";
+    TempFolder folder("sink_kinds_stale");
+    ASSERT_TRUE(RunSink(folder.Path(), AllKinds(), true, true, kAllKinds).bCompleted);
+    const std::vector<Block> fewer = {kSchema[0], kSchema[1], kSchema[2]};
 
-    const SinkRun run = RunSink(folder.Path(), changed);
-    ASSERT_TRUE(run.bCompleted);
-    EXPECT_EQ(run.nChanged, 1);
-    EXPECT_EQ(ReadFile(folder / "PROC_C.prc"), changed[3].pszText);
-    EXPECT_NE(WriteTime(folder / "PROC_C.prc"), nOld);
-    for (const char* pszFile : {"FUNC_B.fnc", "PKG_A.pks", "PKG_A.pkb", "install.sql", ".qmexport-files"})
-        EXPECT_EQ(WriteTime(folder / pszFile), nOld) << pszFile;
+    ASSERT_TRUE(RunSink(folder.Path(), fewer).bCompleted);
+    EXPECT_FALSE(FileExists(folder / "PROC_C.prc"));
+    for (const char* pszFile : {"ADDRESS_T.tps", "ADDRESS_T.tpb", "AUDIT_TRG.trg"})
+        EXPECT_TRUE(FileExists(folder / pszFile)) << pszFile;
+    EXPECT_EQ(ReadFile(folder / "install.sql"),
+              "SET DEFINE OFF\n@@ADDRESS_T.tps\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@ADDRESS_T.tpb\n@@PKG_A.pkb\n"
+              "@@AUDIT_TRG.trg\n");
+
+    const std::vector<Block> triggerGone = {kSchema[0], kOtherKinds[0], kOtherKinds[1]};
+    ASSERT_TRUE(RunSink(folder.Path(), triggerGone, true, true, {"TRIGGER", "TYPE", "TYPE BODY", "FUNCTION"}).bCompleted);
+    EXPECT_FALSE(FileExists(folder / "AUDIT_TRG.trg"));
+    EXPECT_TRUE(FileExists(folder / "PKG_A.pks"));
+    EXPECT_EQ(ReadFile(folder / "install.sql"),
+              "SET DEFINE OFF\n@@ADDRESS_T.tps\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@ADDRESS_T.tpb\n@@PKG_A.pkb\n");
 }
 
 TEST(FolderOutputTest, CaseTwinsGetFilesOfTheirOwnAndSoloMixedCaseStaysAsStored)
@@ -107,11 +87,11 @@ TEST(FolderOutputTest, CaseTwinsGetFilesOfTheirOwnAndSoloMixedCaseStaysAsStored)
     const SinkRun run = RunSink(folder.Path(), blocks);
     ASSERT_TRUE(run.bCompleted);
     EXPECT_EQ(run.nWritten, 4);
-    EXPECT_EQ(ReadFile(folder / "ABC.prc"), blocks[0].pszText);
-    EXPECT_EQ(ReadFile(folder / "A%62%63.prc"), blocks[1].pszText);
-    EXPECT_EQ(ReadFile(folder / "Solo.fnc"), blocks[2].pszText);
-    EXPECT_EQ(ReadFile(folder / "%61%62%63.prc"), blocks[3].pszText);
-    EXPECT_EQ(ReadFile(folder / "install.sql"), "@@Solo.fnc\n@@ABC.prc\n@@A%62%63.prc\n@@%61%62%63.prc\n");
+    EXPECT_EQ(ReadFile(folder / "ABC.prc"), blocks[0].strText);
+    EXPECT_EQ(ReadFile(folder / "A%62%63.prc"), blocks[1].strText);
+    EXPECT_EQ(ReadFile(folder / "Solo.fnc"), blocks[2].strText);
+    EXPECT_EQ(ReadFile(folder / "%61%62%63.prc"), blocks[3].strText);
+    EXPECT_EQ(ReadFile(folder / "install.sql"), "SET DEFINE OFF\n@@Solo.fnc\n@@ABC.prc\n@@A%62%63.prc\n@@%61%62%63.prc\n");
 }
 
 TEST(FolderOutputTest, NamedObjectsAddAndUpdateButRemoveNothing)
@@ -123,7 +103,7 @@ TEST(FolderOutputTest, NamedObjectsAddAndUpdateButRemoveNothing)
     ASSERT_TRUE(run.bCompleted);
     for (const char* pszFile : {"FUNC_B.fnc", "PKG_A.pks", "PKG_A.pkb", "PROC_C.prc", "NEW_P.prc"})
         EXPECT_TRUE(FileExists(folder / pszFile)) << pszFile;
-    EXPECT_EQ(ReadFile(folder / "install.sql"), "@@PKG_A.pks\n@@FUNC_B.fnc\n@@NEW_P.prc\n@@PROC_C.prc\n@@PKG_A.pkb\n");
+    EXPECT_EQ(ReadFile(folder / "install.sql"), "SET DEFINE OFF\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@NEW_P.prc\n@@PROC_C.prc\n@@PKG_A.pkb\n");
 }
 
 // A named-objects run sees the folder's other objects as possible twins, so an object keeps
@@ -148,15 +128,15 @@ TEST(FolderOutputTest, ARunThatEndsEarlyForgetsNothingItWrote)
     const std::vector<Block> first = {kSchema[0]};
     ASSERT_TRUE(RunSink(folder.Path(), first).bCompleted);
 
-    std::vector<Block> partial = {kSchema[0], kSchema[1], {"lower_p", "PROCEDURE", "held\n/\n"}};
+    std::vector<Block> partial = {kSchema[0], kSchema[1]};
     const SinkRun run = RunSink(folder.Path(), partial, true, false);
     EXPECT_TRUE(run.bWritten);
     EXPECT_EQ(run.nWritten, 2);
     EXPECT_EQ(run.strState.str(), "The folder holds the 2 complete objects written before it.");
     const std::vector<std::string> expectedFiles = {".qmexport-files", "FUNC_B.fnc", "PKG_A.pks", "install.sql"};
     EXPECT_EQ(ListFiles(folder.Path()), expectedFiles);
-    EXPECT_EQ(ReadFile(folder / "PKG_A.pks"), kSchema[1].pszText);
-    EXPECT_EQ(ReadFile(folder / "install.sql"), "@@FUNC_B.fnc\n");
+    EXPECT_EQ(ReadFile(folder / "PKG_A.pks"), kSchema[1].strText);
+    EXPECT_EQ(ReadFile(folder / "install.sql"), "SET DEFINE OFF\n@@FUNC_B.fnc\n");
     const std::string strManifest = ReadFile(folder / ".qmexport-files");
     EXPECT_NE(strManifest.find("FUNC_B.fnc\n"), std::string::npos);
     EXPECT_NE(strManifest.find("PKG_A.pks\n"), std::string::npos);

@@ -49,6 +49,12 @@ const NameCase kNames[] = {
     {"a_1", "PROCEDURE", true, L"%61_1.prc"},
     {"con", "PACKAGE", true, L"%63%6F%6E.pks"},
     {"VIEW_X", "VIEW", false, L""},
+    // Names are UTF-8: files are named by their characters, escapes take the UTF-8 bytes.
+    {"\xC3\x84PFEL", "PROCEDURE", false, L"\u00c4PFEL.prc"},
+    {"\xC3\xA4pfel", "PROCEDURE", true, L"%C3%A4%70%66%65%6C.prc"},
+    {"\xC3\x84pfel", "TYPE", true, L"\u00c4%70%66%65%6C.tps"},
+    {"\xE4\xB8\xAD/\xE6\x96\x87", "TRIGGER", false, L"\u4e2d%2F\u6587.trg"},
+    {"\xF0\x9F\x98\x80.", "FUNCTION", false, L"\U0001F600%2E.fnc"},
 };
 
 bool SameIgnoringCase(const std::wstring& a, const std::wstring& b)
@@ -93,13 +99,16 @@ TEST(ObjectFileNamesTest, OtherFilesAreNoObjectsFiles)
 TEST(ObjectFileNamesTest, ExtensionsAndTypesMatchBothWays)
 {
     const std::pair<const char*, const wchar_t*> kTypes[] = {
-        {"PACKAGE", L"pks"}, {"PACKAGE BODY", L"pkb"}, {"PROCEDURE", L"prc"}, {"FUNCTION", L"fnc"}};
+        {"PACKAGE", L"pks"}, {"PACKAGE BODY", L"pkb"}, {"PROCEDURE", L"prc"}, {"FUNCTION", L"fnc"},
+        {"TYPE", L"tps"},    {"TYPE BODY", L"tpb"},    {"TRIGGER", L"trg"}};
     for (const auto& type : kTypes) {
         EXPECT_EQ(ObjectFileNames::ExtensionOf(type.first), type.second);
         EXPECT_EQ(ObjectFileNames::TypeOf(type.second).str(), type.first);
     }
     EXPECT_EQ(ObjectFileNames::TypeOf(L"PKS").str(), "PACKAGE");
-    EXPECT_TRUE(ObjectFileNames::ExtensionOf("TRIGGER").empty());
+    EXPECT_EQ(ObjectFileNames::TypeOf(L"Trg").str(), "TRIGGER");
+    for (const char* pszType : {"VIEW", "TABLE", "JAVA SOURCE", "type", ""})
+        EXPECT_TRUE(ObjectFileNames::ExtensionOf(pszType).empty()) << pszType;
 }
 
 TEST(CaseTwinsTest, OnlyNamesThatDifferInCaseAloneAreTwins)
@@ -119,7 +128,8 @@ TEST(CaseTwinsTest, OnlyNamesThatDifferInCaseAloneAreTwins)
 // a file of its own, whatever order they come in.
 TEST(CaseTwinsTest, TwinsAndDevicesKeepFilesOfTheirOwn)
 {
-    const char* const kSet[] = {"abc", "ABC", "Abc", "aBc", "con", "CON", "Con", "x.", "X.", "x%2E", "X%2E"};
+    const char* const kSet[] = {"abc",  "ABC",  "Abc",  "aBc",  "con",  "CON",           "Con",
+                                "x.",   "X.",   "x%2E", "X%2E", "\xC3\xA4", "\xC3\x84"};
     CaseTwins twins;
     for (const char* pszName : kSet)
         twins.Add(pszName);

@@ -38,7 +38,7 @@ const std::vector<Object> kAllObjects = {
     {"PROC_D", "PROCEDURE", {"PROCEDURE PROC_D IS\n", "BEGIN\n", "  NULL;\n", "END; /* done */\n"}},
 };
 
-const char kAllObjectsInstall[] = "@@PKG_A.pks\n@@FUNC_B.fnc\n@@PROC_C.prc\n@@PROC_D.prc\n@@PKG_A.pkb\n";
+const char kAllObjectsInstall[] = "SET DEFINE OFF\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@PROC_C.prc\n@@PROC_D.prc\n@@PKG_A.pkb\n";
 
 void AddAll(Schema& schema, const std::vector<Object>& objects)
 {
@@ -228,7 +228,7 @@ TEST(QmexportProcessTest, ADroppedObjectsFileIsRemovedAndOtherFilesStay)
     EXPECT_EQ(ReadFile(folder / "HAND_MADE.prc"), "-- not exported\n");
     EXPECT_EQ(ReadFile(folder / ".gitignore"), "*.log\n");
     EXPECT_EQ(WriteTime(folder / "PKG_A.pks"), nOld);
-    EXPECT_EQ(ReadFile(folder / "install.sql"), "@@PKG_A.pks\n@@FUNC_B.fnc\n@@PROC_C.prc\n@@PKG_A.pkb\n");
+    EXPECT_EQ(ReadFile(folder / "install.sql"), "SET DEFINE OFF\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@PROC_C.prc\n@@PKG_A.pkb\n");
 }
 
 TEST(QmexportProcessTest, AwkwardNamesGetReversibleEscapesAndFilesOfTheirOwn)
@@ -254,7 +254,7 @@ TEST(QmexportProcessTest, AwkwardNamesGetReversibleEscapesAndFilesOfTheirOwn)
         EXPECT_EQ(ReadFile(folder / kFiles[i]), BlockOf(objects[i])) << kFiles[i];
     EXPECT_EQ(ListFiles(folder.Path()).size(), objects.size() + 2);
     EXPECT_EQ(ReadFile(folder / "install.sql"),
-              "@@%43ON.pks\n@@Solo.fnc\n@@TRAIL%2E.fnc\n@@A%2FB.prc\n@@ABC.prc\n@@%61%62%63.prc\n@@%43ON.pkb\n");
+              "SET DEFINE OFF\n@@%43ON.pks\n@@Solo.fnc\n@@TRAIL%2E.fnc\n@@A%2FB.prc\n@@ABC.prc\n@@%61%62%63.prc\n@@%43ON.pkb\n");
 }
 
 namespace {

@@ -1,12 +1,16 @@
 // QmexportFixture.cpp
 #include "tests/qmexport/QmexportFixture.h"
 
+#include "framework/Text.h"
+#include "framework/UniqueHandle.h"
+
 
 #include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <thread>
 #include <tuple>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -21,26 +25,45 @@ std::string TempRoot()
     return szTemp;
 }
 
-void RemoveTree(const std::string& strFolder)
+// Removes a file, or a link in place of one without touching what it leads to (Wine's
+// DeleteFile removes a link's target): a file of our own is renamed over it first.
+void RemoveFile(const std::wstring& strPath)
 {
-    WIN32_FIND_DATAA data{};
-    HANDLE hFind = ::FindFirstFileA((strFolder + "*").c_str(), &data);
-    if (hFind != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string strName = data.cFileName;
-            if (strName == "." || strName == "..")
-                continue;
-            const std::string strPath = strFolder + strName;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(strPath + "\\");
-            } else {
-                ::SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileA(strPath.c_str());
-            }
-        } while (::FindNextFileA(hFind, &data));
-        ::FindClose(hFind);
+    ::SetFileAttributesW(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    const std::wstring strSpare = strPath + L".removing";
+    CHandle spare(::CreateFileW(strSpare.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+    spare.Reset();
+    if (!::MoveFileExW(strSpare.c_str(), strPath.c_str(), MOVEFILE_REPLACE_EXISTING))
+        ::DeleteFileW(strSpare.c_str());
+    ::DeleteFileW(strPath.c_str());
+}
+
+void RemoveTree(const std::wstring& strFolder)
+{
+    WIN32_FIND_DATAW data{};
+    std::vector<std::pair<std::wstring, DWORD>> entries;
+    {
+        CFindHandle find(::FindFirstFileW((strFolder + L"*").c_str(), &data));
+        if (find.IsValid()) {
+            do {
+                const std::wstring strName = data.cFileName;
+                if (strName != L"." && strName != L"..")
+                    entries.emplace_back(strName, data.dwFileAttributes);
+            } while (::FindNextFileW(find.Get(), &data));
+        }
     }
-    ::RemoveDirectoryA(strFolder.c_str());
+    for (const auto& entry : entries) {
+        // A link to a folder is left alone: nothing here makes one, and removing it may remove
+        // the folder it leads to.
+        if ((entry.second & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (entry.second & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            continue;
+        if ((entry.second & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            RemoveTree(strFolder + entry.first + L"\\");
+        else
+            RemoveFile(strFolder + entry.first);
+    }
+    ::RemoveDirectoryW(strFolder.c_str());
 }
 
 // Runs once per process: the databases' folder, named in OCI_LITE_HOME for every child.
@@ -52,7 +75,7 @@ struct DatabaseHome {
         ::CreateDirectoryA(strFolder.c_str(), nullptr);
         ::SetEnvironmentVariableA("OCI_LITE_HOME", strFolder.substr(0, strFolder.size() - 1).c_str());
     }
-    ~DatabaseHome() { RemoveTree(strFolder); }
+    ~DatabaseHome() { RemoveTree(Wide(strFolder)); }
 };
 
 DatabaseHome& Home()
@@ -132,13 +155,13 @@ TempFolder::TempFolder(const char* pszTag)
     static unsigned nSerial = 0;
     m_strPath = TempRoot() + "qm_qmexport_" + pszTag + "_" + std::to_string(::GetCurrentProcessId()) + "_" +
                 std::to_string(++nSerial) + "\\";
-    RemoveTree(m_strPath);
+    RemoveTree(Wide(m_strPath));
     ::CreateDirectoryA(m_strPath.c_str(), nullptr);
 }
 
 TempFolder::~TempFolder()
 {
-    RemoveTree(m_strPath);
+    RemoveTree(Wide(m_strPath));
 }
 
 // ---- Schema ----
@@ -259,14 +282,13 @@ std::vector<std::string> ListFiles(const std::string& strFolder)
 {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data{};
-    HANDLE hFind = ::FindFirstFileA((strFolder + "*").c_str(), &data);
-    if (hFind == INVALID_HANDLE_VALUE)
+    CFindHandle find(::FindFirstFileA((strFolder + "*").c_str(), &data));
+    if (!find.IsValid())
         return names;
     do {
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
             names.push_back(data.cFileName);
-    } while (::FindNextFileA(hFind, &data));
-    ::FindClose(hFind);
+    } while (::FindNextFileA(find.Get(), &data));
     std::sort(names.begin(), names.end());
     return names;
 }

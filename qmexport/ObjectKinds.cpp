@@ -1,0 +1,50 @@
+// ObjectKinds.cpp
+#include "qmexport/ObjectKinds.h"
+
+#include <windows.h>
+
+namespace {
+
+const std::vector<ObjectKind> kKinds = {
+    {"PACKAGE", L"pks", 1},   {"PACKAGE BODY", L"pkb", 4}, {"PROCEDURE", L"prc", 3}, {"FUNCTION", L"fnc", 2},
+    {"TYPE", L"tps", 0},      {"TYPE BODY", L"tpb", 4},    {"TRIGGER", L"trg", 5},
+};
+const size_t kWindowKindCount = 4;
+
+}  // namespace
+
+namespace ObjectKinds {
+
+const std::vector<ObjectKind>& All()
+{
+    return kKinds;
+}
+
+std::vector<CString> WindowKinds()
+{
+    std::vector<CString> kinds;
+    for (size_t i = 0; i < kWindowKindCount; ++i)
+        kinds.emplace_back(kKinds[i].pszType);
+    return kinds;
+}
+
+const ObjectKind* OfType(const CString& strType)
+{
+    for (const ObjectKind& kind : kKinds) {
+        if (strType == kind.pszType)
+            return &kind;
+    }
+    return nullptr;
+}
+
+const ObjectKind* OfExtension(const std::wstring& strExtension)
+{
+    for (const ObjectKind& kind : kKinds) {
+        if (::CompareStringOrdinal(strExtension.c_str(), int(strExtension.size()), kind.pszExtension, -1, TRUE) ==
+            CSTR_EQUAL)
+            return &kind;
+    }
+    return nullptr;
+}
+
+}  // namespace ObjectKinds

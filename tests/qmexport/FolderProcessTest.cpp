@@ -1,0 +1,115 @@
+// FolderProcessTest.cpp
+//
+// qmexport.exe --dir as a scheduled job runs it, against an oci-lite schema holding every
+// kind: the files and install.sql of --kinds all, a later run with the default kinds that
+// keeps the other kinds' files, names in UTF-8, and a hostile manifest line reported on
+// standard error under --quiet while the file it points at stays.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/Text.h"
+#include "tests/qmexport/QmexportFixture.h"
+
+using namespace QmexportTest;
+
+namespace {
+
+struct KindObject {
+    const char* pszName;
+    const char* pszType;
+    const char* pszLine;
+    const wchar_t* pszFile;
+};
+
+// "\xC3\x84PFEL" is ÄPFEL and "\xC3\xA4pfel" äpfel: case twins whose names are not ASCII.
+const KindObject kEveryKind[] = {
+    {"ADDR_T", "TYPE", "TYPE ADDR_T AS OBJECT (X NUMBER);\n", L"ADDR_T.tps"},
+    {"ADDR_T", "TYPE BODY", "TYPE BODY ADDR_T AS\nEND;\n", L"ADDR_T.tpb"},
+    {"AUD_TRG", "TRIGGER", "TRIGGER AUD_TRG BEFORE INSERT ON T FOR EACH ROW\nBEGIN NULL; END;\n", L"AUD_TRG.trg"},
+    {"FUNC_B", "FUNCTION", "FUNCTION FUNC_B RETURN NUMBER IS BEGIN RETURN 1; END;\n", L"FUNC_B.fnc"},
+    {"PKG_A", "PACKAGE", "PACKAGE PKG_A IS\nEND;\n", L"PKG_A.pks"},
+    {"PKG_A", "PACKAGE BODY", "PACKAGE BODY PKG_A IS\nEND;\n", L"PKG_A.pkb"},
+    {"\xC3\x84PFEL", "PROCEDURE", "PROCEDURE UPPER_APPLE IS BEGIN NULL; END;\n", L"\u00c4PFEL.prc"},
+    {"\xC3\xA4pfel", "PROCEDURE", "PROCEDURE LOWER_APPLE IS BEGIN NULL; END;\n", L"%C3%A4%70%66%65%6C.prc"},
+};
+
+// install.sql names the files in the system code page.
+std::string EveryKindInstall()
+{
+    return "SET DEFINE OFF\n@@ADDR_T.tps\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@" + FromWide(L"\u00c4PFEL.prc") +
+           "\n@@%C3%A4%70%66%65%6C.prc\n@@ADDR_T.tpb\n@@PKG_A.pkb\n@@AUD_TRG.trg\n";
+}
+
+std::wstring FolderArgs(const TempFolder& folder, const std::string& strMore)
+{
+    std::string strPath = folder.Path();
+    strPath.pop_back();
+    return Wide("--user SCOTT --database QX_FOLDER_KINDS --dir \"" + strPath + "\" " + strMore);
+}
+
+std::string ReadWide(const std::wstring& strPath)
+{
+    CHandle file(::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    std::string strContent(4096, '\0');
+    DWORD nRead = 0;
+    if (!file.IsValid() || !::ReadFile(file.Get(), &strContent[0], DWORD(strContent.size()), &nRead, nullptr))
+        return std::string();
+    strContent.resize(nRead);
+    return strContent;
+}
+
+void ExpectEveryKindsFile(const TempFolder& folder)
+{
+    for (const KindObject& object : kEveryKind) {
+        const std::string strBlock = std::string("CREATE OR REPLACE ") + object.pszLine + "\n/\n";
+        EXPECT_EQ(ReadWide(Wide(folder.Path()) + object.pszFile), strBlock) << object.pszName;
+    }
+}
+
+}  // namespace
+
+TEST(QmexportFolderTest, EveryKindThenTheDefaultKindsKeepTheOthersFiles)
+{
+    {
+        Schema schema("QX_FOLDER_KINDS");
+        for (const KindObject& object : kEveryKind)
+            schema.AddObject(object.pszName, object.pszType, {object.pszLine});
+    }
+    TempFolder outside("folder_outside");
+    WriteFile(outside / "victim.txt", "victim\n");
+    TempFolder folder("folder_kinds");
+
+    RunResult run = RunQmexport(FolderArgs(folder, "--kinds all --quiet"));
+    ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
+    EXPECT_EQ(run.strErr, "");
+    ExpectEveryKindsFile(folder);
+    EXPECT_EQ(ReadFile(folder / "install.sql"), EveryKindInstall());
+
+    // The default kinds, and a manifest line someone added that leads out of the folder.
+    const std::string strHostile = "..\\" + outside.Path().substr(outside.Path().rfind('\\', outside.Path().size() - 2) + 1) + "victim.txt";
+    WriteFile(folder / ".qmexport-files", ReadFile(folder / ".qmexport-files") + strHostile + "\n");
+    run = RunQmexport(FolderArgs(folder, "--quiet"));
+    ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
+    EXPECT_EQ(run.strErr, "Ignored in .qmexport-files: " + strHostile + "\n");
+    ExpectEveryKindsFile(folder);
+    EXPECT_EQ(ReadFile(folder / "install.sql"), EveryKindInstall());
+    EXPECT_EQ(ReadFile(outside / "victim.txt"), "victim\n");
+    EXPECT_EQ(ReadFile(folder / ".qmexport-files").find("victim"), std::string::npos);
+}
+
+TEST(QmexportFolderTest, AnUnknownKindIsAUsageError)
+{
+    TempFolder folder("folder_bogus");
+    const RunResult run = RunQmexport(FolderArgs(folder, "--kinds PACKAGE,BOGUS"));
+    EXPECT_EQ(run.nExitCode, 2u);
+    EXPECT_EQ(run.strErr.rfind("qmexport: unknown kind BOGUS (the kinds: PACKAGE, PACKAGE BODY, PROCEDURE, "
+                               "FUNCTION, TYPE, TYPE BODY, TRIGGER, or all)\n",
+                               0),
+              0u)
+        << run.strErr;
+    EXPECT_TRUE(ListFiles(folder.Path()).empty());
+}
