@@ -33,7 +33,7 @@ inline std::string FromWide(const std::wstring& strText, UINT nCodePage = CP_ACP
 // Text from one code page to another (the window's ANSI fields and the session's UTF-8).
 inline CString Recode(const CString& strText, UINT nFrom, UINT nTo)
 {
-    const std::string strBytes = FromWide(ToWide(strText, nFrom), nTo);
+    const std::string strBytes = FromWide(ToWide(strText.GetString(), strText.GetLength(), nFrom), nTo);
     return CString(strBytes.data(), int(strBytes.size()));
 }
 
