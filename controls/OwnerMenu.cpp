@@ -3,6 +3,8 @@
 // class-wide settings with the registry of owned popup handles.
 #include "controls/OwnerMenu.h"
 
+#include "controls/MenuTemplate.h"
+
 #include <algorithm>
 #include <cstring>
 #include "framework/WinApp.h"
@@ -11,8 +13,6 @@ namespace {
 
 const char kThemeKey[] = "Software\\Microsoft\\Plus!\\Themes\\Current";
 const char kClassicThemeFile[] = "Windows Classic.theme";
-// The last item of a level in a menu template.
-const UINT kMenuEnd = 0x80;
 // Flags that describe an item's state, kept when an item is re-marked owner-drawn.
 const UINT kStateBits = MF_GRAYED | MF_DISABLED | MF_CHECKED | MF_MENUBREAK | MF_MENUBARBREAK;
 
@@ -474,79 +474,15 @@ BOOL COwnerMenu::LoadMenu(const char* pszResourceName) {
     HGLOBAL hGlobal = ::LoadResource(hModule, hResource);
     if (!hGlobal) return FALSE;
     const BYTE* pData = static_cast<const BYTE*>(::LockResource(hGlobal));
-    const DWORD cbData = ::SizeofResource(hModule, hResource);
-    if (!pData || cbData < 4) return FALSE;
+    if (!pData) return FALSE;
+    std::vector<MenuTemplateItem> items;
+    const MenuTemplateRead read = ReadMenuTemplate(pData, ::SizeofResource(hModule, hResource), &items);
+    if (read == MenuTemplateRead::NoHeader) return FALSE;  // not a template at all: the menu held stays
 
     DestroyKeepingCheckImages();
     if (!CreateMenu()) return FALSE;
-
-    size_t nOffset = 0;
-    auto readWord = [&](WORD& w) {
-        if (nOffset + 2 > cbData) return false;
-        std::memcpy(&w, pData + nOffset, 2);
-        nOffset += 2;
-        return true;
-    };
-    WORD wVersion = 0, cbHeader = 0;
-    readWord(wVersion);
-    readWord(cbHeader);
-    if (wVersion != 0) {  // extended templates are not ours to read
-        DestroyKeepingCheckImages();
-        return FALSE;
-    }
-    nOffset += cbHeader;
-
-    struct Level {
-        COwnerMenu* pMenu;
-        bool bEnding;
-    };
-    std::vector<Level> stack{{this, false}};
-    bool bBroken = false;
-    while (!stack.empty()) {
-        WORD wFlags = 0, wID = 0;
-        if (!readWord(wFlags) || (!(wFlags & MF_POPUP) && !readWord(wID))) {
-            bBroken = true;
-            break;
-        }
-        std::wstring text;
-        WORD ch = 0;
-        bool bTerminated = false;
-        while (readWord(ch)) {
-            if (!ch) {
-                bTerminated = true;
-                break;
-            }
-            text.push_back(wchar_t(ch));
-        }
-        if (!bTerminated) {
-            bBroken = true;
-            break;
-        }
-        const bool bEnd = (wFlags & kMenuEnd) != 0;
-        const UINT nFlags = UINT(wFlags) & ~kMenuEnd;
-        COwnerMenu* pTop = stack.back().pMenu;
-        if (nFlags & MF_POPUP) {
-            auto pSubMenu = std::make_unique<COwnerMenu>();
-            pSubMenu->m_nCheckedImageIndex = m_nCheckedImageIndex;
-            pSubMenu->m_nUncheckedImageIndex = m_nUncheckedImageIndex;
-            pSubMenu->m_hCheckImages = m_hCheckImages;  // borrowed: this menu owns them
-            COwnerMenu* pRaw = pSubMenu.get();
-            if (!pSubMenu->CreatePopupMenu() || !pTop->AddOwnerDrawnPopup(text.c_str(), nFlags, std::move(pSubMenu))) {
-                bBroken = true;
-                break;
-            }
-            if (bEnd) stack.back().bEnding = true;
-            stack.push_back(Level{pRaw, false});
-        } else {
-            pTop->AddOwnerDrawnItem(text.c_str(), nFlags, wID);
-            if (bEnd) stack.back().bEnding = true;
-            while (!stack.empty() && stack.back().bEnding) {
-                stack.back().pMenu->PadAccelerators();
-                stack.pop_back();
-            }
-        }
-    }
-    if (bBroken) {  // a template whose levels do not close
+    // Extended templates are not ours to read; a template whose levels do not close is refused.
+    if (read != MenuTemplateRead::Read || !AddTemplateItems(items)) {
         DestroyKeepingCheckImages();
         return FALSE;
     }
@@ -563,6 +499,35 @@ BOOL COwnerMenu::LoadMenu(const char* pszResourceName) {
     }
     m_bFromResource = true;
     return TRUE;
+}
+
+// Adds the items read from a template below this menu, every one owner-drawn; each popup
+// is a COwnerMenu of its own that borrows this menu's check images. A level's accelerators
+// are aligned once all its items are in. False when a popup could not be made.
+bool COwnerMenu::AddTemplateItems(const std::vector<MenuTemplateItem>& items) {
+    std::vector<COwnerMenu*> levels{this};
+    auto closeLevel = [&levels] {
+        levels.back()->PadAccelerators();
+        levels.pop_back();
+    };
+    for (const MenuTemplateItem& item : items) {
+        while (int(levels.size()) > item.nDepth + 1) closeLevel();
+        COwnerMenu* pLevel = levels.back();
+        if (!item.IsPopup()) {
+            pLevel->AddOwnerDrawnItem(item.strText.c_str(), item.nFlags, item.wId);
+            continue;
+        }
+        auto pSubMenu = std::make_unique<COwnerMenu>();
+        pSubMenu->m_nCheckedImageIndex = m_nCheckedImageIndex;
+        pSubMenu->m_nUncheckedImageIndex = m_nUncheckedImageIndex;
+        pSubMenu->m_hCheckImages = m_hCheckImages;  // borrowed: this menu owns them
+        COwnerMenu* pRaw = pSubMenu.get();
+        if (!pSubMenu->CreatePopupMenu() || !pLevel->AddOwnerDrawnPopup(item.strText.c_str(), item.nFlags, std::move(pSubMenu)))
+            return false;
+        levels.push_back(pRaw);
+    }
+    while (!levels.empty()) closeLevel();
+    return true;
 }
 
 // Pads the labels of items with accelerators so that the accelerators line up.

@@ -26,6 +26,8 @@
 #include "framework/String.h"
 #include "framework/UniqueHandle.h"
 
+struct MenuTemplateItem;
+
 // One item of a COwnerMenu. The menu owns its records; a record's address is the
 // item data of its owner-drawn menu item.
 class COwnerMenuItem {
@@ -158,6 +160,7 @@ private:
     // Releases records, sub-menu objects and registry entries; the handle stays.
     void ReleaseContents();
     void DestroyKeepingCheckImages();
+    bool AddTemplateItems(const std::vector<MenuTemplateItem>& items);
     void DrawClassicItem(CDC& dc, const DRAWITEMSTRUCT& dis, const COwnerMenuItem& item) const;
     void DrawFlatItem(CDC& dc, const DRAWITEMSTRUCT& dis, const COwnerMenuItem& item) const;
     void DrawItemText(CDC& dc, const COwnerMenuItem& item, RECT rcText, COLORREF clr) const;
