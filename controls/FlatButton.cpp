@@ -12,6 +12,9 @@ const UINT kTypeMask = 0x1F;
 // The style bit that puts the button into check-box mode.
 const UINT kCheckBoxBit = 0x2;
 
+// Between an image and the edge of the button.
+const int kImageMargin = 3;
+
 // Used by the painting steps: R shrunk by n pixels on every side.
 RECT Shrunk(const RECT& rc, int n) {
     RECT r = rc;
@@ -239,8 +242,7 @@ LRESULT CFlatButton::OnMouseMove(UINT nFlags, POINT pt) {
     HWND hWndUnder = ::WindowFromPoint(ptScreen);
     if ((nFlags & MK_LBUTTON) && !m_bHover) return result;
     if (!m_bFlat) return result;
-    const bool bActive = m_bTrackInactive || ::GetActiveWindow() != nullptr;
-    if (hWndUnder == m_hWnd && bActive) {
+    if (hWndUnder == m_hWnd) {
         if (m_bHover) return result;
         m_bHover = TRUE;
         Invalidate(TRUE);
@@ -429,13 +431,13 @@ void CFlatButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
 
     if (m_bPressed) {
         if (m_bFlat) {
-            if (m_bDrawFrame) DrawFrame(&dc, &rc);
+            DrawFrame(&dc, &rc);
         } else {
             CBrush shadow(::GetSysColor(COLOR_BTNSHADOW));
             dc.FrameRect(rc, shadow);
         }
     } else if (m_bFlat) {
-        if (m_bHover && m_bDrawFrame) DrawFrame(&dc, &rc);
+        if (m_bHover) DrawFrame(&dc, &rc);
     } else {
         CPen highlight(PS_SOLID, 1, ::GetSysColor(COLOR_BTNHIGHLIGHT));
         CPen light(PS_SOLID, 1, ::GetSysColor(COLOR_3DLIGHT));
@@ -468,7 +470,7 @@ void CFlatButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
     if (bHasText)
         DrawCaption(&dc, strCaption, &rcItem, &rcCaption, m_bPressed, m_bDisabled);
 
-    if ((!m_bFlat || m_bFlatFocus) && m_bFocused) {
+    if (m_bFocused) {
         const RECT rcFocus = Shrunk(rc, 3);
         dc.DrawFocusRect(rcFocus);
     }
@@ -476,7 +478,6 @@ void CFlatButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
 
 // Fills the face in the colour of the button's state, with a thin raised edge.
 void CFlatButton::DrawBackground(CDC* pDC, RECT* prc) {
-    if (m_bNoBackground == 1) return;
     COLORREF clr;
     if (m_bHover || m_bPressed) clr = m_clrColors[BackHot];
     else if (m_bFocused) clr = m_clrColors[BackFocus];
@@ -537,8 +538,8 @@ RECT CFlatButton::PlaceImage(BOOL bHasText, const RECT* prcItem, RECT* prcCaptio
     switch (m_nImageAlign) {
     case ImageLeft:
         if (bHasText) {
-            rcImage.left += m_nImageMarginX;
-            prcCaption->left += nWidth + m_nImageMarginX;
+            rcImage.left += kImageMargin;
+            prcCaption->left += nWidth + kImageMargin;
         } else {
             rcImage.left += (Width(rcImage) - nWidth) / 2;
         }
@@ -547,7 +548,7 @@ RECT CFlatButton::PlaceImage(BOOL bHasText, const RECT* prcItem, RECT* prcCaptio
     case ImageAbove:
         rcImage.left += (Width(rcImage) - nWidth) / 2;
         if (bHasText) {
-            rcImage.top = m_nImageMarginY;
+            rcImage.top = kImageMargin;
             prcCaption->top += nHeight;
         } else {
             rcImage.top += (Height(rcImage) - nHeight) / 2;
@@ -558,9 +559,9 @@ RECT CFlatButton::PlaceImage(BOOL bHasText, const RECT* prcItem, RECT* prcCaptio
             RECT rcClient{};
             if (m_hWnd) ::GetClientRect(m_hWnd, &rcClient);
             else rcClient = *prcItem;
-            prcCaption->right -= prcCaption->left + m_nImageMarginX + nWidth;
-            prcCaption->left = m_nImageMarginX;
-            rcImage.left = Width(rcClient) - m_nImageMarginX - nWidth;
+            prcCaption->right -= prcCaption->left + kImageMargin + nWidth;
+            prcCaption->left = kImageMargin;
+            rcImage.left = Width(rcClient) - kImageMargin - nWidth;
             rcImage.top += (Height(rcImage) - nHeight) / 2;
         } else {
             rcImage.left += (Width(rcImage) - nWidth) / 2;
@@ -569,7 +570,7 @@ RECT CFlatButton::PlaceImage(BOOL bHasText, const RECT* prcItem, RECT* prcCaptio
     default:
         break;
     }
-    if (bPressed && !m_bCheckBoxMode && !m_bNoBackground)
+    if (bPressed && !m_bCheckBoxMode)
         ::OffsetRect(&rcImage, m_ptPressedOffset.x, m_ptPressedOffset.y);
     return rcImage;
 }

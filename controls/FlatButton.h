@@ -129,8 +129,6 @@ private:
     int ChooseImageSlot(bool bSlot1Filled) const;
     void RepaintIf(BOOL bRepaint);
 
-    int m_nImageMarginX = 3;
-    int m_nImageMarginY = 3;
     POINT m_ptPressedOffset{1, 1};
     BOOL m_bFlat = TRUE;
     BOOL m_bHover = FALSE;
@@ -140,15 +138,11 @@ private:
     BOOL m_bIsDefault = FALSE;
     BOOL m_bCheckBoxMode = FALSE;
     BYTE m_nImageAlign = ImageLeft;
-    BOOL m_bDrawFrame = TRUE;
-    BOOL m_bFlatFocus = TRUE;
     COLORREF m_clrColors[ColorCount] = {};
     HWND m_hMenuOwner = nullptr;
     BOOL m_bMenuShown = FALSE;
-    BOOL m_bNoBackground = FALSE;
     COwnerMenu m_menu;
     CToolTipCtrl m_toolTip;
-    BOOL m_bTrackInactive = TRUE;
     BOOL m_bCheckState = FALSE;
     char m_szLinkTarget[MAX_PATH] = {};
     IconSlot m_icons[2];
