@@ -174,7 +174,6 @@ BOOL CFlatButton::PreTranslateMessage(MSG* pMsg) {
     return CButton::PreTranslateMessage(pMsg);
 }
 
-// Called by the parent with the button's own notifications.
 BOOL CFlatButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
     switch (message) {
     case WM_COMMAND:

@@ -191,7 +191,6 @@ BOOL CHyperLink::DestroyWindow() {
     return CStatic::DestroyWindow();
 }
 
-// Called by the parent with the static's own notifications.
 BOOL CHyperLink::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
     switch (message) {
     case WM_CTLCOLORSTATIC:
@@ -239,7 +238,6 @@ HBRUSH CHyperLink::CtlColor(HDC hDC) {
     return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
 }
 
-// Runs when the cursor is over the link.
 BOOL CHyperLink::OnSetCursor() {
     if (!m_handCursor.IsValid())
         return FALSE;
