@@ -6,7 +6,7 @@
 // the Start button reads "Stop" and the parameter controls are disabled.
 #pragma once
 
-#include "app/DlgLayout.h"
+#include "framework/DlgLayout.h"
 #include "app/LogList.h"
 #include "controls/FlatButton.h"
 #include "controls/HyperLink.h"

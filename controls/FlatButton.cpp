@@ -12,6 +12,9 @@ const UINT kTypeMask = 0x1F;
 // The style bit that puts the button into check-box mode.
 const UINT kCheckBoxBit = 0x2;
 
+// Between an image and the edge of the button.
+const int kImageMargin = 3;
+
 // Used by the painting steps: R shrunk by n pixels on every side.
 RECT Shrunk(const RECT& rc, int n) {
     RECT r = rc;
@@ -31,17 +34,8 @@ CFlatButton::CFlatButton() {
     SetLinkTarget(nullptr);
 }
 
-// Runs when the owning dialog object goes: images, cursor and menu are released; the
-// cached background, tooltip and menu object go with the members.
+// The icons go with their owners; the menu is destroyed here.
 CFlatButton::~CFlatButton() {
-    if (m_pBkDC && m_hBkOldBitmap)
-        m_pBkDC->SelectObject(m_hBkOldBitmap);
-    m_hBkOldBitmap = nullptr;
-    ReleaseImages(TRUE);
-    if (m_hCursor) {
-        ::DestroyCursor(m_hCursor);
-        m_hCursor = nullptr;
-    }
     if (m_menu.m_hMenu)
         m_menu.DestroyMenu();
 }
@@ -91,18 +85,15 @@ int CFlatButton::SetLinkTarget(const char* pszTarget) {
     return 0;
 }
 
-// Called at destruction (destroying) or by an owner replacing the images.
+// Called by SetIcons and by an owner that takes the images back (bDestroy FALSE).
 void CFlatButton::ReleaseImages(BOOL bDestroy) {
-    if (bDestroy) {
-        for (IconSlot& icon : m_icons)
-            if (icon.hIcon) ::DestroyIcon(icon.hIcon);
-        for (BitmapSlot& bitmap : m_bitmaps)
-            if (bitmap.hBitmap) ::DeleteObject(bitmap.hBitmap);
-        for (BitmapSlot& bitmap : m_bitmaps)
-            if (bitmap.hMask) ::DeleteObject(bitmap.hMask);
+    for (IconSlot& slot : m_icons) {
+        if (bDestroy)
+            slot.icon.Reset();
+        else
+            slot.icon.Release();
+        slot.dwWidth = slot.dwHeight = 0;
     }
-    std::memset(m_icons, 0, sizeof(m_icons));
-    std::memset(m_bitmaps, 0, sizeof(m_bitmaps));
 }
 
 // Called before each pre-translated message: the tooltip exists from then on.
@@ -143,14 +134,13 @@ void CFlatButton::SetIcons(HICON hHot, HICON hNormal, BOOL bRepaint) {
         if (!icons[i]) continue;
         ICONINFO info{};
         if (!::GetIconInfo(icons[i], &info)) continue;
+        const CBitmapHandle color(info.hbmColor);  // GetIconInfo's copies are the caller's
+        const CBitmapHandle mask(info.hbmMask);
         BITMAP bm{};
-        const HBITMAP hSize = info.hbmColor ? info.hbmColor : info.hbmMask;
-        ::GetObjectA(hSize, sizeof(bm), &bm);
-        m_icons[i].hIcon = icons[i];
+        ::GetObjectA(color.IsValid() ? color.Get() : mask.Get(), sizeof(bm), &bm);
+        m_icons[i].icon.Reset(icons[i]);
         m_icons[i].dwWidth = DWORD(bm.bmWidth);
-        m_icons[i].dwHeight = DWORD(info.hbmColor ? bm.bmHeight : bm.bmHeight / 2);  // a mono icon stacks two masks
-        if (info.hbmColor) ::DeleteObject(info.hbmColor);
-        if (info.hbmMask) ::DeleteObject(info.hbmMask);
+        m_icons[i].dwHeight = DWORD(color.IsValid() ? bm.bmHeight : bm.bmHeight / 2);  // a mono icon stacks two masks
     }
     RepaintIf(bRepaint);
 }
@@ -184,7 +174,6 @@ BOOL CFlatButton::PreTranslateMessage(MSG* pMsg) {
     return CButton::PreTranslateMessage(pMsg);
 }
 
-// Called by the parent with the button's own notifications.
 BOOL CFlatButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
     switch (message) {
     case WM_COMMAND:
@@ -202,8 +191,6 @@ BOOL CFlatButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRES
 // Every message of the bound button; the rest goes to the button's own procedure.
 LRESULT CFlatButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_SETCURSOR:
-        return OnSetCursor(wParam, lParam);
     case WM_KILLFOCUS:
         return OnKillFocus();
     case WM_MOUSEMOVE:
@@ -237,13 +224,6 @@ LRESULT CFlatButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// The pointer is over the button: our own cursor, when there is one.
-LRESULT CFlatButton::OnSetCursor(WPARAM, LPARAM) {
-    if (!m_hCursor) return Default();
-    ::SetCursor(m_hCursor);
-    return TRUE;
-}
-
 // The focus went elsewhere: no hot state without the pointer's attention.
 LRESULT CFlatButton::OnKillFocus() {
     const LRESULT result = Default();
@@ -261,13 +241,10 @@ LRESULT CFlatButton::OnMouseMove(UINT nFlags, POINT pt) {
     HWND hWndUnder = ::WindowFromPoint(ptScreen);
     if ((nFlags & MK_LBUTTON) && !m_bHover) return result;
     if (!m_bFlat) return result;
-    const bool bActive = m_bTrackInactive || ::GetActiveWindow() != nullptr;
-    if (hWndUnder == m_hWnd && bActive) {
+    if (hWndUnder == m_hWnd) {
         if (m_bHover) return result;
         m_bHover = TRUE;
         Invalidate(TRUE);
-        if (m_hoverSound.pszSound)
-            ::PlaySoundA(m_hoverSound.pszSound, m_hoverSound.hModule, m_hoverSound.dwFlags);
         TRACKMOUSEEVENT tme{};
         tme.cbSize = sizeof(tme);
         tme.dwFlags = TME_LEAVE;
@@ -279,10 +256,9 @@ LRESULT CFlatButton::OnMouseMove(UINT nFlags, POINT pt) {
     return result;
 }
 
-// The user changed the system colours: cached colours and background are stale.
+// The user changed the system colours: the cached colours are stale.
 LRESULT CFlatButton::OnSysColorChange() {
     const LRESULT result = Default();
-    DropParentBackground();
     ResetColors(TRUE);
     return result;
 }
@@ -381,12 +357,10 @@ bool CFlatButton::IsMenuItemOfOurs(UINT nItemID, ULONG_PTR itemData) const {
     return m_menu.FindRecord(itemData) != nullptr;
 }
 
-// Reflected BN_CLICKED: focus, click sound, then the check toggle, the drop-down menu
-// or the link, whichever applies first.
+// Reflected BN_CLICKED: focus, then the check toggle, the drop-down menu or the link,
+// whichever applies first.
 void CFlatButton::OnClicked() {
     SetFocus();
-    if (m_clickSound.pszSound)
-        ::PlaySoundA(m_clickSound.pszSound, m_clickSound.hModule, m_clickSound.dwFlags);
     if (m_bCheckBoxMode) {
         m_bCheckState = !m_bCheckState;
         Invalidate(TRUE);
@@ -452,18 +426,17 @@ void CFlatButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
         rc = Shrunk(rc, 1);
     }
 
-    if (m_bTransparent) PaintParentBackground(&dc);
-    else DrawBackground(&dc, &rc);
+    DrawBackground(&dc, &rc);
 
     if (m_bPressed) {
         if (m_bFlat) {
-            if (m_bDrawFrame) DrawFrame(&dc, &rc);
+            DrawFrame(&dc, &rc);
         } else {
             CBrush shadow(::GetSysColor(COLOR_BTNSHADOW));
             dc.FrameRect(rc, shadow);
         }
     } else if (m_bFlat) {
-        if (m_bHover && m_bDrawFrame) DrawFrame(&dc, &rc);
+        if (m_bHover) DrawFrame(&dc, &rc);
     } else {
         CPen highlight(PS_SOLID, 1, ::GetSysColor(COLOR_BTNHIGHLIGHT));
         CPen light(PS_SOLID, 1, ::GetSysColor(COLOR_3DLIGHT));
@@ -491,16 +464,12 @@ void CFlatButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
     const CString strCaption = m_hWnd ? GetWindowText() : CString();
     RECT rcCaption = rcItem;
     const BOOL bHasText = !strCaption.IsEmpty();
-    if (m_icons[0].hIcon)
+    if (m_icons[0].icon.IsValid())
         DrawIconImage(&dc, bHasText, &rcItem, &rcCaption, m_bPressed, m_bDisabled);
-    if (m_bitmaps[0].hBitmap) {
-        dc.SetBkColor(RGB(255, 255, 255));
-        DrawBitmapImage(&dc, bHasText, &rcItem, &rcCaption, m_bPressed, m_bDisabled);
-    }
     if (bHasText)
         DrawCaption(&dc, strCaption, &rcItem, &rcCaption, m_bPressed, m_bDisabled);
 
-    if ((!m_bFlat || m_bFlatFocus) && m_bFocused) {
+    if (m_bFocused) {
         const RECT rcFocus = Shrunk(rc, 3);
         dc.DrawFocusRect(rcFocus);
     }
@@ -508,7 +477,6 @@ void CFlatButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
 
 // Fills the face in the colour of the button's state, with a thin raised edge.
 void CFlatButton::DrawBackground(CDC* pDC, RECT* prc) {
-    if (m_bNoBackground == 1) return;
     COLORREF clr;
     if (m_bHover || m_bPressed) clr = m_clrColors[BackHot];
     else if (m_bFocused) clr = m_clrColors[BackFocus];
@@ -569,8 +537,8 @@ RECT CFlatButton::PlaceImage(BOOL bHasText, const RECT* prcItem, RECT* prcCaptio
     switch (m_nImageAlign) {
     case ImageLeft:
         if (bHasText) {
-            rcImage.left += m_nImageMarginX;
-            prcCaption->left += nWidth + m_nImageMarginX;
+            rcImage.left += kImageMargin;
+            prcCaption->left += nWidth + kImageMargin;
         } else {
             rcImage.left += (Width(rcImage) - nWidth) / 2;
         }
@@ -579,7 +547,7 @@ RECT CFlatButton::PlaceImage(BOOL bHasText, const RECT* prcItem, RECT* prcCaptio
     case ImageAbove:
         rcImage.left += (Width(rcImage) - nWidth) / 2;
         if (bHasText) {
-            rcImage.top = m_nImageMarginY;
+            rcImage.top = kImageMargin;
             prcCaption->top += nHeight;
         } else {
             rcImage.top += (Height(rcImage) - nHeight) / 2;
@@ -590,9 +558,9 @@ RECT CFlatButton::PlaceImage(BOOL bHasText, const RECT* prcItem, RECT* prcCaptio
             RECT rcClient{};
             if (m_hWnd) ::GetClientRect(m_hWnd, &rcClient);
             else rcClient = *prcItem;
-            prcCaption->right -= prcCaption->left + m_nImageMarginX + nWidth;
-            prcCaption->left = m_nImageMarginX;
-            rcImage.left = Width(rcClient) - m_nImageMarginX - nWidth;
+            prcCaption->right -= prcCaption->left + kImageMargin + nWidth;
+            prcCaption->left = kImageMargin;
+            rcImage.left = Width(rcClient) - kImageMargin - nWidth;
             rcImage.top += (Height(rcImage) - nHeight) / 2;
         } else {
             rcImage.left += (Width(rcImage) - nWidth) / 2;
@@ -601,75 +569,16 @@ RECT CFlatButton::PlaceImage(BOOL bHasText, const RECT* prcItem, RECT* prcCaptio
     default:
         break;
     }
-    if (bPressed && !m_bCheckBoxMode && !m_bNoBackground)
+    if (bPressed && !m_bCheckBoxMode)
         ::OffsetRect(&rcImage, m_ptPressedOffset.x, m_ptPressedOffset.y);
     return rcImage;
 }
 
 // Draws the icon for the state beside (or above) the caption.
 void CFlatButton::DrawIconImage(CDC* pDC, BOOL bHasText, const RECT* prcItem, RECT* prcCaption, BOOL bPressed, BOOL bDisabled) {
-    const IconSlot& icon = m_icons[ChooseImageSlot(m_icons[1].hIcon != nullptr)];
-    const RECT rcImage = PlaceImage(bHasText, prcItem, prcCaption, bPressed, icon.dwWidth, icon.dwHeight);
-    ::DrawStateA(*pDC, nullptr, nullptr, reinterpret_cast<LPARAM>(icon.hIcon), 0, rcImage.left, rcImage.top,
+    const IconSlot& slot = m_icons[ChooseImageSlot(m_icons[1].icon.IsValid())];
+    const RECT rcImage = PlaceImage(bHasText, prcItem, prcCaption, bPressed, slot.dwWidth, slot.dwHeight);
+    ::DrawStateA(*pDC, nullptr, nullptr, reinterpret_cast<LPARAM>(slot.icon.Get()), 0, rcImage.left, rcImage.top,
                  Width(rcImage), Height(rcImage), DST_ICON | (bDisabled ? DSS_DISABLED : 0));
 }
 
-// Draws the masked bitmap for the state; greyed through a white copy when disabled.
-void CFlatButton::DrawBitmapImage(CDC* pDC, BOOL bHasText, const RECT* prcItem, RECT* prcCaption, BOOL bPressed, BOOL bDisabled) {
-    const BitmapSlot& bitmap = m_bitmaps[ChooseImageSlot(m_bitmaps[1].hBitmap != nullptr)];
-    const RECT rcImage = PlaceImage(bHasText, prcItem, prcCaption, bPressed, bitmap.dwWidth, bitmap.dwHeight);
-    const int cx = int(bitmap.dwWidth);
-    const int cy = int(bitmap.dwHeight);
-
-    CMemDC imageDC(*pDC);
-    CMemDC maskDC(nullptr);
-    CSelectObject selImage(imageDC, bitmap.hBitmap);
-    CSelectObject selMask(maskDC, bitmap.hMask);
-
-    if (bDisabled && m_bGreyDisabledBitmap) {
-        CMemDC greyDC(*pDC);
-        CBitmap grey;
-        grey.CreateCompatibleBitmap(*pDC, cx, cy);
-        {
-            CSelectObject selGrey(greyDC, grey);
-            const RECT rcGrey{0, 0, cx, cy};
-            greyDC.FillSolidRect(rcGrey, RGB(255, 255, 255));
-            greyDC.SetBkColor(RGB(255, 255, 255));
-            greyDC.BitBlt(0, 0, cx, cy, maskDC, 0, 0, SRCAND);
-            greyDC.BitBlt(0, 0, cx, cy, imageDC, 0, 0, SRCPAINT);
-        }
-        ::DrawStateA(*pDC, nullptr, nullptr, reinterpret_cast<LPARAM>(grey.GetSafeHandle()), 0,
-                     rcImage.left, rcImage.top, cx, cy, DST_BITMAP | DSS_DISABLED);
-    } else {
-        pDC->BitBlt(rcImage.left, rcImage.top, cx, cy, maskDC, 0, 0, SRCAND);
-        pDC->BitBlt(rcImage.left, rcImage.top, cx, cy, imageDC, 0, 0, SRCPAINT);
-    }
-}
-
-// A transparent button shows what the parent has under it; captured once.
-void CFlatButton::PaintParentBackground(CDC* pDC) {
-    HWND hParent = GetParent();
-    if (!hParent) return;
-    RECT rcClient{};
-    GetClientRect(&rcClient);
-    if (!m_pBkDC) {
-        CClientDC parentDC(hParent);
-        RECT rcWindow{};
-        GetWindowRect(&rcWindow);
-        ::MapWindowPoints(HWND_DESKTOP, hParent, reinterpret_cast<POINT*>(&rcWindow), 2);
-        auto pBkDC = std::make_unique<CMemDC>(parentDC);
-        m_bkBitmap.CreateCompatibleBitmap(parentDC, Width(rcClient), Height(rcClient));
-        m_hBkOldBitmap = pBkDC->SelectObject(m_bkBitmap);
-        pBkDC->BitBlt(0, 0, Width(rcClient), Height(rcClient), parentDC, rcWindow.left, rcWindow.top, SRCCOPY);
-        m_pBkDC = std::move(pBkDC);
-    }
-    pDC->BitBlt(0, 0, Width(rcClient), Height(rcClient), *m_pBkDC, 0, 0, SRCCOPY);
-}
-
-// The cached parent background is stale once the system colours change.
-void CFlatButton::DropParentBackground() {
-    if (m_pBkDC && m_hBkOldBitmap) m_pBkDC->SelectObject(m_hBkOldBitmap);
-    m_hBkOldBitmap = nullptr;
-    m_pBkDC.reset();
-    m_bkBitmap.DeleteObject();
-}

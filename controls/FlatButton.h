@@ -2,17 +2,15 @@
 // every dialog. It paints its own face (background, thin edges, caption, focus
 // rectangle), tracks the pointer for a hot state, keeps the default-button state the
 // dialog manager assigns (BM_SETSTYLE) and reports it in WM_GETDLGCODE, and turns a
-// double-click into a second press. It can also show an icon or masked bitmap beside
-// its caption, act as a two-state check box, open a link target, play sounds, set its
-// own cursor and drop down an owner-drawn menu (COwnerMenu); the program itself keeps
-// every button in its default configuration.
+// double-click into a second press. It can also show an icon beside its caption, act
+// as a two-state check box, open a link target and drop down an owner-drawn menu
+// (COwnerMenu); the program itself keeps every button in its default configuration.
 #pragma once
 
 #include <windows.h>
-#include <mmsystem.h>
-#include <memory>
 #include "framework/Controls.h"
 #include "framework/Gdi.h"
+#include "framework/UniqueHandle.h"
 #include "controls/OwnerMenu.h"
 
 class CFlatButton : public CButton {
@@ -50,7 +48,7 @@ public:
     int ResetColors(BOOL bRepaint = TRUE);
     // Document or address opened on click (at most 260 bytes kept); null clears it.
     int SetLinkTarget(const char* pszTarget);
-    // Forgets the icons and bitmaps, destroying them when bDestroy is set.
+    // Forgets the icons, destroying them when bDestroy is set.
     void ReleaseImages(BOOL bDestroy);
     // Creates the (inactive, tool-less) tooltip window on first need.
     void EnsureToolTip();
@@ -91,7 +89,6 @@ protected:
     virtual void DrawBackground(CDC* pDC, RECT* prc);
     virtual void DrawFrame(CDC* pDC, RECT* prc);
     virtual void DrawIconImage(CDC* pDC, BOOL bHasText, const RECT* prcItem, RECT* prcCaption, BOOL bPressed, BOOL bDisabled);
-    virtual void DrawBitmapImage(CDC* pDC, BOOL bHasText, const RECT* prcItem, RECT* prcCaption, BOOL bPressed, BOOL bDisabled);
     virtual void DrawCaption(CDC* pDC, const char* pszText, const RECT* prcItem, RECT* prcCaption, BOOL bPressed, BOOL bDisabled);
 
     void PreSubclassWindow() override;
@@ -99,21 +96,9 @@ protected:
 
 private:
     struct IconSlot {
-        HICON hIcon;
-        DWORD dwWidth;
-        DWORD dwHeight;
-    };
-    struct BitmapSlot {
-        HBITMAP hBitmap;
-        DWORD dwWidth;
-        DWORD dwHeight;
-        HBITMAP hMask;
-    };
-    struct SoundSlot {
-        char szName[MAX_PATH];
-        LPCSTR pszSound;
-        HMODULE hModule;
-        DWORD dwFlags;
+        CIconHandle icon;
+        DWORD dwWidth = 0;
+        DWORD dwHeight = 0;
     };
     struct MenuNotify {
         HWND hWnd;
@@ -121,7 +106,6 @@ private:
         LPARAM lParam;
     };
 
-    LRESULT OnSetCursor(WPARAM wParam, LPARAM lParam);
     LRESULT OnKillFocus();
     LRESULT OnMouseMove(UINT nFlags, POINT pt);
     LRESULT OnSysColorChange();
@@ -139,45 +123,28 @@ private:
     // Reflected BN_CLICKED: focus, sound, check toggle, drop-down menu or link.
     void OnClicked();
     void DropDownMenu();
-    void PaintParentBackground(CDC* pDC);
     // The image rectangle for an image of cx by cy; narrows *prcCaption for the caption.
     RECT PlaceImage(BOOL bHasText, const RECT* prcItem, RECT* prcCaption, BOOL bPressed, DWORD cx, DWORD cy) const;
     // Slot 0 when pressed or hot (outside check-box mode); else slot 1 if it is filled.
     int ChooseImageSlot(bool bSlot1Filled) const;
-    void DropParentBackground();
     void RepaintIf(BOOL bRepaint);
 
-    BOOL m_bGreyDisabledBitmap = TRUE;
-    int m_nImageMarginX = 3;
-    int m_nImageMarginY = 3;
     POINT m_ptPressedOffset{1, 1};
     BOOL m_bFlat = TRUE;
     BOOL m_bHover = FALSE;
-    BOOL m_bTransparent = FALSE;
     BOOL m_bPressed = FALSE;
     BOOL m_bFocused = FALSE;
     BOOL m_bDisabled = FALSE;
     BOOL m_bIsDefault = FALSE;
     BOOL m_bCheckBoxMode = FALSE;
     BYTE m_nImageAlign = ImageLeft;
-    BOOL m_bDrawFrame = TRUE;
-    BOOL m_bFlatFocus = TRUE;
     COLORREF m_clrColors[ColorCount] = {};
     HWND m_hMenuOwner = nullptr;
     BOOL m_bMenuShown = FALSE;
-    BOOL m_bNoBackground = FALSE;
     COwnerMenu m_menu;
-    HCURSOR m_hCursor = nullptr;
     CToolTipCtrl m_toolTip;
-    std::unique_ptr<CMemDC> m_pBkDC;   // the parent's background, for transparent buttons
-    CBitmap m_bkBitmap;
-    HGDIOBJ m_hBkOldBitmap = nullptr;
-    BOOL m_bTrackInactive = TRUE;
     BOOL m_bCheckState = FALSE;
     char m_szLinkTarget[MAX_PATH] = {};
-    IconSlot m_icons[2] = {};
-    BitmapSlot m_bitmaps[2] = {};
+    IconSlot m_icons[2];
     MenuNotify m_menuNotify = {};
-    SoundSlot m_hoverSound = {};
-    SoundSlot m_clickSound = {};
 };

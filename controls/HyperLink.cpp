@@ -24,14 +24,7 @@ bool StartsWithNoCase(const char* psz, const char* pszPrefix) {
 // Runs when the dialog that owns the link is built; the set-up waits for the binding.
 CHyperLink::CHyperLink() = default;
 
-// Runs when the dialog object goes.
-CHyperLink::~CHyperLink() {
-    m_fontUnderline.DeleteObject();
-    if (m_hHandCursor) {
-        ::DestroyCursor(m_hHandCursor);
-        m_hHandCursor = nullptr;
-    }
-}
+CHyperLink::~CHyperLink() = default;
 
 // Called when a dialog binds the static: the link takes its address, size, fonts, cursor
 // and tooltip from the control as the template made it.
@@ -120,21 +113,20 @@ void CHyperLink::FitToText() {
 // Called at binding and before each opening: the help program's hand cursor, or the
 // system's hand where the help program has none. The copy is ours to destroy.
 void CHyperLink::LoadHandCursor() {
-    if (m_hHandCursor)
+    if (m_handCursor.IsValid())
         return;
     char szWindows[MAX_PATH + 1] = "";
     const UINT nLength = ::GetWindowsDirectoryA(szWindows, MAX_PATH);
     if (nLength > 0 && nLength < MAX_PATH) {
         const CString strPath = CString(szWindows) + "\\winhlp32.exe";
-        if (HMODULE hModule = ::LoadLibraryExA(strPath, nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
-            if (HCURSOR hCursor = ::LoadCursorA(hModule, MAKEINTRESOURCEA(106)))
-                m_hHandCursor = ::CopyIcon(hCursor);
-            ::FreeLibrary(hModule);
-        }
+        const CModuleHandle helpProgram(::LoadLibraryExA(strPath, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        if (helpProgram.IsValid())
+            if (HCURSOR hCursor = ::LoadCursorA(helpProgram.Get(), MAKEINTRESOURCEA(106)))
+                m_handCursor.Reset(::CopyIcon(hCursor));
     }
-    if (!m_hHandCursor) {
+    if (!m_handCursor.IsValid()) {
         if (HCURSOR hHand = ::LoadCursorA(nullptr, IDC_HAND))
-            m_hHandCursor = ::CopyIcon(hHand);
+            m_handCursor.Reset(::CopyIcon(hHand));
     }
 }
 
@@ -158,12 +150,8 @@ void CHyperLink::SetUnderlineMode(int nMode) {
 
 // Called by the program (and before each opening, with none) to choose the cursor.
 void CHyperLink::SetHandCursor(HCURSOR hCursor) {
-    if (m_hHandCursor) {
-        ::DestroyCursor(m_hHandCursor);
-        m_hHandCursor = nullptr;
-    }
-    m_hHandCursor = hCursor;
-    if (!m_hHandCursor)
+    m_handCursor.Reset(hCursor);
+    if (!m_handCursor.IsValid())
         LoadHandCursor();
 }
 
@@ -203,7 +191,6 @@ BOOL CHyperLink::DestroyWindow() {
     return CStatic::DestroyWindow();
 }
 
-// Called by the parent with the static's own notifications.
 BOOL CHyperLink::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
     switch (message) {
     case WM_CTLCOLORSTATIC:
@@ -251,11 +238,10 @@ HBRUSH CHyperLink::CtlColor(HDC hDC) {
     return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
 }
 
-// Runs when the cursor is over the link.
 BOOL CHyperLink::OnSetCursor() {
-    if (!m_hHandCursor)
+    if (!m_handCursor.IsValid())
         return FALSE;
-    ::SetCursor(m_hHandCursor);
+    ::SetCursor(m_handCursor.Get());
     return TRUE;
 }
 

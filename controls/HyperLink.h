@@ -11,6 +11,7 @@
 #include "framework/Controls.h"
 #include "framework/Gdi.h"
 #include "framework/String.h"
+#include "framework/UniqueHandle.h"
 
 class CHyperLink : public CStatic {
 public:
@@ -43,7 +44,7 @@ public:
     BOOL IsVisited() const { return m_bVisited; }
     BOOL IsMouseOver() const { return m_bMouseOver; }
     int GetUnderlineMode() const { return m_nUnderlineMode; }
-    HCURSOR GetHandCursor() const { return m_hHandCursor; }
+    HCURSOR GetHandCursor() const { return m_handCursor.Get(); }
     CToolTipCtrl& GetToolTip() { return m_tip; }
 
     // The whole failure message for code nCode ("Unable to open hyperlink:\n\n" and its text).
@@ -92,7 +93,7 @@ protected:
     BOOL m_bTipPrefix = TRUE;
     CFont m_fontUnderline;
     CFont m_fontPlain;
-    HCURSOR m_hHandCursor = nullptr;
+    CCursorHandle m_handCursor;
     CToolTipCtrl m_tip;
     UINT m_nHoverTimer = 100;
     MessageFn m_pfnShowMessage = nullptr;

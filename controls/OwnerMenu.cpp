@@ -3,6 +3,8 @@
 // class-wide settings with the registry of owned popup handles.
 #include "controls/OwnerMenu.h"
 
+#include "controls/MenuTemplate.h"
+
 #include <algorithm>
 #include <cstring>
 #include "framework/WinApp.h"
@@ -11,8 +13,6 @@ namespace {
 
 const char kThemeKey[] = "Software\\Microsoft\\Plus!\\Themes\\Current";
 const char kClassicThemeFile[] = "Windows Classic.theme";
-// The last item of a level in a menu template.
-const UINT kMenuEnd = 0x80;
 // Flags that describe an item's state, kept when an item is re-marked owner-drawn.
 const UINT kStateBits = MF_GRAYED | MF_DISABLED | MF_CHECKED | MF_MENUBREAK | MF_MENUBARBREAK;
 
@@ -79,14 +79,6 @@ void FrameSolid(HDC hdc, const RECT& rc, COLORREF clr) {
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
-// COwnerMenuItem
-
-// Runs when the menu drops the record: the item's own image list goes with it.
-COwnerMenuItem::~COwnerMenuItem() {
-    if (m_hImageList) ::ImageList_Destroy(m_hImageList);
-}
-
-// ---------------------------------------------------------------------------------------
 // COwnerMenuMemDC
 
 // Runs when the flat look paints a disabled item: drawing goes off-screen, in the
@@ -129,11 +121,6 @@ COwnerMenu::Shared::Shared() : ownerThreadId(::GetCurrentThreadId()) {
     ::GetVersionExA(&info);
 #pragma GCC diagnostic pop
     osVersionCode = ComputeOsVersionCode(dwVersion, info);
-}
-
-// Runs at program end: the shared image list goes.
-COwnerMenu::Shared::~Shared() {
-    if (sharedImages) ::ImageList_Destroy(sharedImages);
 }
 
 // Every use of the class-wide settings goes through here.
@@ -239,8 +226,7 @@ COwnerMenu* COwnerMenu::FromOwnedHandle(HMENU hMenu) {
 void COwnerMenu::SetSharedImages(HIMAGELIST hImages, const std::vector<UINT>& ids) {
     if (!IsOwnerThread()) return;
     Shared& shared = GetShared();
-    if (shared.sharedImages && shared.sharedImages != hImages) ::ImageList_Destroy(shared.sharedImages);
-    shared.sharedImages = hImages;
+    if (shared.sharedImages.Get() != hImages) shared.sharedImages.Reset(hImages);
     shared.sharedImageIds = ids;
 }
 
@@ -259,11 +245,11 @@ COwnerMenu::~COwnerMenu() {
 
 // Called by an owner that wants its own check images.
 void COwnerMenu::SetCheckImages(HIMAGELIST hImages, int nChecked, int nUnchecked, BOOL bShared) {
-    if (m_hCheckImages && !m_bCheckImagesShared && m_hCheckImages != hImages) ::ImageList_Destroy(m_hCheckImages);
+    if (m_ownCheckImages.Get() == hImages) m_ownCheckImages.Release();  // handed over again: kept, not destroyed
+    m_ownCheckImages.Reset(bShared ? nullptr : hImages);
     m_hCheckImages = hImages;
     m_nCheckedImageIndex = nChecked;
     m_nUncheckedImageIndex = nUnchecked;
-    m_bCheckImagesShared = bShared;
 }
 
 // Called to drop the menu: registry entries, sub-menu objects, records, then the handle.
@@ -288,20 +274,18 @@ void COwnerMenu::ReleaseContents() {
     }
     m_subMenus.clear();
     m_items.clear();
-    if (m_hCheckImages && !m_bCheckImagesShared) ::ImageList_Destroy(m_hCheckImages);
+    m_ownCheckImages.Reset();
     m_hCheckImages = nullptr;
-    m_bCheckImagesShared = FALSE;
     m_bFromResource = false;
 }
 
 // Called by LoadMenu: the owner's check images survive the menu being rebuilt.
 void COwnerMenu::DestroyKeepingCheckImages() {
+    CImageListHandle ownCheckImages = std::move(m_ownCheckImages);
     const HIMAGELIST hCheckImages = m_hCheckImages;
-    const BOOL bShared = m_bCheckImagesShared;
-    m_bCheckImagesShared = TRUE;
     DestroyMenu();
+    m_ownCheckImages = std::move(ownCheckImages);
     m_hCheckImages = hCheckImages;
-    m_bCheckImagesShared = bShared;
 }
 
 // Whether a popup handle still hangs under our live menu (and goes with it).
@@ -490,80 +474,15 @@ BOOL COwnerMenu::LoadMenu(const char* pszResourceName) {
     HGLOBAL hGlobal = ::LoadResource(hModule, hResource);
     if (!hGlobal) return FALSE;
     const BYTE* pData = static_cast<const BYTE*>(::LockResource(hGlobal));
-    const DWORD cbData = ::SizeofResource(hModule, hResource);
-    if (!pData || cbData < 4) return FALSE;
+    if (!pData) return FALSE;
+    std::vector<MenuTemplateItem> items;
+    const MenuTemplateRead read = ReadMenuTemplate(pData, ::SizeofResource(hModule, hResource), &items);
+    if (read == MenuTemplateRead::NoHeader) return FALSE;  // not a template at all: the menu held stays
 
     DestroyKeepingCheckImages();
     if (!CreateMenu()) return FALSE;
-
-    size_t nOffset = 0;
-    auto readWord = [&](WORD& w) {
-        if (nOffset + 2 > cbData) return false;
-        std::memcpy(&w, pData + nOffset, 2);
-        nOffset += 2;
-        return true;
-    };
-    WORD wVersion = 0, cbHeader = 0;
-    readWord(wVersion);
-    readWord(cbHeader);
-    if (wVersion != 0) {  // extended templates are not ours to read
-        DestroyKeepingCheckImages();
-        return FALSE;
-    }
-    nOffset += cbHeader;
-
-    struct Level {
-        COwnerMenu* pMenu;
-        bool bEnding;
-    };
-    std::vector<Level> stack{{this, false}};
-    bool bBroken = false;
-    while (!stack.empty()) {
-        WORD wFlags = 0, wID = 0;
-        if (!readWord(wFlags) || (!(wFlags & MF_POPUP) && !readWord(wID))) {
-            bBroken = true;
-            break;
-        }
-        std::wstring text;
-        WORD ch = 0;
-        bool bTerminated = false;
-        while (readWord(ch)) {
-            if (!ch) {
-                bTerminated = true;
-                break;
-            }
-            text.push_back(wchar_t(ch));
-        }
-        if (!bTerminated) {
-            bBroken = true;
-            break;
-        }
-        const bool bEnd = (wFlags & kMenuEnd) != 0;
-        const UINT nFlags = UINT(wFlags) & ~kMenuEnd;
-        COwnerMenu* pTop = stack.back().pMenu;
-        if (nFlags & MF_POPUP) {
-            auto pSubMenu = std::make_unique<COwnerMenu>();
-            pSubMenu->m_nCheckedImageIndex = m_nCheckedImageIndex;
-            pSubMenu->m_nUncheckedImageIndex = m_nUncheckedImageIndex;
-            pSubMenu->m_hCheckImages = m_hCheckImages;
-            pSubMenu->m_bCheckImagesShared = TRUE;
-            COwnerMenu* pRaw = pSubMenu.get();
-            if (!pSubMenu->CreatePopupMenu() || !pTop->AddOwnerDrawnPopup(text.c_str(), nFlags, std::move(pSubMenu))) {
-                bBroken = true;
-                break;
-            }
-            if (bEnd) stack.back().bEnding = true;
-            stack.push_back(Level{pRaw, false});
-        } else {
-            pTop->AddOwnerDrawnItem(text.c_str(), nFlags, wID);
-            if (bEnd) stack.back().bEnding = true;
-            while (!stack.empty() && stack.back().bEnding) {
-                stack.back().pMenu->PadAccelerators();
-                stack.pop_back();
-            }
-        }
-    }
-    if (bBroken) {  // a template whose levels do not close
+    // Extended templates are not ours to read; a template whose levels do not close is refused.
+    if (read != MenuTemplateRead::Read || !AddTemplateItems(items)) {
         DestroyKeepingCheckImages();
         return FALSE;
     }
@@ -580,6 +499,35 @@ BOOL COwnerMenu::LoadMenu(const char* pszResourceName) {
     }
     m_bFromResource = true;
     return TRUE;
+}
+
+// Adds the items read from a template below this menu, every one owner-drawn; each popup
+// is a COwnerMenu of its own that borrows this menu's check images. A level's accelerators
+// are aligned once all its items are in. False when a popup could not be made.
+bool COwnerMenu::AddTemplateItems(const std::vector<MenuTemplateItem>& items) {
+    std::vector<COwnerMenu*> levels{this};
+    auto closeLevel = [&levels] {
+        levels.back()->PadAccelerators();
+        levels.pop_back();
+    };
+    for (const MenuTemplateItem& item : items) {
+        while (int(levels.size()) > item.nDepth + 1) closeLevel();
+        COwnerMenu* pLevel = levels.back();
+        if (!item.IsPopup()) {
+            pLevel->AddOwnerDrawnItem(item.strText.c_str(), item.nFlags, item.wId);
+            continue;
+        }
+        auto pSubMenu = std::make_unique<COwnerMenu>();
+        pSubMenu->m_nCheckedImageIndex = m_nCheckedImageIndex;
+        pSubMenu->m_nUncheckedImageIndex = m_nUncheckedImageIndex;
+        pSubMenu->m_hCheckImages = m_hCheckImages;  // borrowed: this menu owns them
+        COwnerMenu* pRaw = pSubMenu.get();
+        if (!pSubMenu->CreatePopupMenu() || !pLevel->AddOwnerDrawnPopup(item.strText.c_str(), item.nFlags, std::move(pSubMenu)))
+            return false;
+        levels.push_back(pRaw);
+    }
+    while (!levels.empty()) closeLevel();
+    return true;
 }
 
 // Pads the labels of items with accelerators so that the accelerators line up.
@@ -740,8 +688,7 @@ bool COwnerMenu::UsesRadioMark(const DRAWITEMSTRUCT& dis) {
 
 // Whether the item shows an image of its own or of the shared list.
 bool COwnerMenu::HasImage(const COwnerMenuItem& item) const {
-    if (item.m_nOwnImage >= 0 && item.m_hImageList && item.m_nOwnImageIndex >= 0) return true;
-    return item.m_nSharedImageIndex >= 0 && GetShared().sharedImages != nullptr;
+    return item.m_nSharedImageIndex >= 0 && GetShared().sharedImages.IsValid();
 }
 
 // Whether a custom check image stands in for the drawn check mark.
@@ -753,11 +700,8 @@ bool COwnerMenu::HasCustomCheck(bool bSelected) const {
 bool COwnerMenu::DrawItemImage(CDC& dc, const COwnerMenuItem& item, const RECT& rcCell, bool bDisabled, bool bChecked, bool bSelected) const {
     HIMAGELIST hList = nullptr;
     int nIndex = -1;
-    if (item.m_nOwnImage >= 0 && item.m_hImageList && item.m_nOwnImageIndex >= 0) {
-        hList = item.m_hImageList;
-        nIndex = item.m_nOwnImageIndex;
-    } else if (item.m_nSharedImageIndex >= 0 && GetShared().sharedImages) {
-        hList = GetShared().sharedImages;
+    if (item.m_nSharedImageIndex >= 0 && GetShared().sharedImages.IsValid()) {
+        hList = GetShared().sharedImages.Get();
         nIndex = item.m_nSharedImageIndex;
     } else if (bChecked && HasCustomCheck(bSelected)) {
         hList = m_hCheckImages;
@@ -768,11 +712,9 @@ bool COwnerMenu::DrawItemImage(CDC& dc, const COwnerMenuItem& item, const RECT& 
         ::ImageList_Draw(hList, nIndex, dc, rcCell.left, rcCell.top, ILD_TRANSPARENT);
         return true;
     }
-    HICON hIcon = ::ImageList_GetIcon(hList, nIndex, ILD_TRANSPARENT);
-    if (hIcon) {
-        ::DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(hIcon), 0, rcCell.left, rcCell.top, 0, 0, DST_ICON | DSS_DISABLED);
-        ::DestroyIcon(hIcon);
-    }
+    const CIconHandle icon(::ImageList_GetIcon(hList, nIndex, ILD_TRANSPARENT));
+    if (icon.IsValid())
+        ::DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(icon.Get()), 0, rcCell.left, rcCell.top, 0, 0, DST_ICON | DSS_DISABLED);
     return true;
 }
 

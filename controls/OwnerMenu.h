@@ -24,24 +24,23 @@
 #include "framework/Gdi.h"
 #include "framework/Menu.h"
 #include "framework/String.h"
+#include "framework/UniqueHandle.h"
+
+struct MenuTemplateItem;
 
 // One item of a COwnerMenu. The menu owns its records; a record's address is the
 // item data of its owner-drawn menu item.
 class COwnerMenuItem {
 public:
     COwnerMenuItem() = default;
-    ~COwnerMenuItem();
     COwnerMenuItem(const COwnerMenuItem&) = delete;
     COwnerMenuItem& operator=(const COwnerMenuItem&) = delete;
 
     std::wstring m_strText;            // label, optionally a tab and the accelerator
-    int m_nOwnImageIndex = -1;         // image in m_hImageList
     int m_nSharedImageIndex = -1;      // image in the class-wide shared list
-    int m_nOwnImage = -1;              // >= 0: the item shows its own image
     UINT m_nFlags = 0;                 // MF_ flags the item was added with
     UINT_PTR m_nCommandId = 0;         // command identifier, or the popup's handle
     BOOL m_bClaimed = FALSE;           // mark used by ResyncItems
-    HIMAGELIST m_hImageList = nullptr; // own image list, destroyed with the record
 
     bool IsSeparator() const { return (m_nFlags & MF_SEPARATOR) != 0; }
     bool IsPopup() const { return (m_nFlags & MF_POPUP) != 0; }
@@ -72,7 +71,6 @@ public:
     // The class-wide settings and registries (one copy for the whole program).
     struct Shared {
         Shared();
-        ~Shared();
         Shared(const Shared&) = delete;
         Shared& operator=(const Shared&) = delete;
 
@@ -85,7 +83,7 @@ public:
         // Popup handles added to some COwnerMenu, with the object that manages each
         // (null when the popup was added by handle only).
         std::map<HMENU, COwnerMenu*> ownedMenus;
-        HIMAGELIST sharedImages = nullptr;     // owned
+        CImageListHandle sharedImages;
         std::vector<UINT> sharedImageIds;
         std::atomic<int> classicTheme{-1};     // -1 not read yet, else 0 or 1
         const DWORD ownerThreadId;             // the user-interface thread
@@ -162,6 +160,7 @@ private:
     // Releases records, sub-menu objects and registry entries; the handle stays.
     void ReleaseContents();
     void DestroyKeepingCheckImages();
+    bool AddTemplateItems(const std::vector<MenuTemplateItem>& items);
     void DrawClassicItem(CDC& dc, const DRAWITEMSTRUCT& dis, const COwnerMenuItem& item) const;
     void DrawFlatItem(CDC& dc, const DRAWITEMSTRUCT& dis, const COwnerMenuItem& item) const;
     void DrawItemText(CDC& dc, const COwnerMenuItem& item, RECT rcText, COLORREF clr) const;
@@ -182,8 +181,8 @@ private:
 
     std::vector<std::unique_ptr<COwnerMenuItem>> m_items;
     std::vector<SubMenu> m_subMenus;
-    HIMAGELIST m_hCheckImages = nullptr;
-    BOOL m_bCheckImagesShared = FALSE;
+    HIMAGELIST m_hCheckImages = nullptr;      // what is drawn: m_ownCheckImages, or a borrowed list
+    CImageListHandle m_ownCheckImages;
     int m_nCheckedImageIndex = -1;
     int m_nUncheckedImageIndex = -1;
     bool m_bFromResource = false;

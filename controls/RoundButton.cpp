@@ -58,15 +58,9 @@ CBrush MakeCheckerBrush(COLORREF clrA, COLORREF clrB) {
 // ---------------------------------------------------------------------------------------
 // CRoundButton
 
-// Runs when the control object is made, before it is bound to a window.
 CRoundButton::CRoundButton() {
     DeriveColors();
     RebuildPens();
-}
-
-// Runs when the control object goes; the pens go with it.
-CRoundButton::~CRoundButton() {
-    ReleasePens();
 }
 
 // Called per component by the palette: c + amount, at most 255.
@@ -101,9 +95,9 @@ void CRoundButton::DeriveColors() {
     m_clrHalfDarkShadow = HalfwayColor(m_clrShadow, m_clrDarkShadow);
 }
 
-// Called whenever the palette changed: one solid pen per colour.
+// Called whenever the palette changed: one solid pen per colour (each replaces and
+// deletes the one before).
 void CRoundButton::RebuildPens() {
-    ReleasePens();
     m_penHighlight.CreatePen(PS_SOLID, 1, m_clrHighlight);
     m_penFace.CreatePen(PS_SOLID, 1, m_clrFace);
     m_penLight.CreatePen(PS_SOLID, 1, m_clrLight);
@@ -111,17 +105,6 @@ void CRoundButton::RebuildPens() {
     m_penShadow.CreatePen(PS_SOLID, 1, m_clrShadow);
     m_penDarkShadow.CreatePen(PS_SOLID, 1, m_clrDarkShadow);
     m_penHalfDarkShadow.CreatePen(PS_SOLID, 1, m_clrHalfDarkShadow);
-}
-
-// Called before the pens are made again and when the control goes.
-void CRoundButton::ReleasePens() {
-    m_penHighlight.DeleteObject();
-    m_penFace.DeleteObject();
-    m_penLight.DeleteObject();
-    m_penHalfShadow.DeleteObject();
-    m_penShadow.DeleteObject();
-    m_penDarkShadow.DeleteObject();
-    m_penHalfDarkShadow.DeleteObject();
 }
 
 // Called when a dialog binds the control: from now on the parent asks us to draw it.
@@ -960,7 +943,6 @@ LRESULT CRoundRadioButton::OnSetFocus() {
     return result;
 }
 
-// Runs when the system colours change.
 LRESULT CRoundRadioButton::OnSysColorChange() {
     const LRESULT result = CRoundButton::OnSysColorChange();
     DeriveColors();

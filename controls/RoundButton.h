@@ -18,7 +18,6 @@
 class CRoundButton : public CButton {
 public:
     CRoundButton();
-    ~CRoundButton() override;
 
     // Sets the check state (0, 1 or 2) of a check box or radio button; no notification.
     void SetCheckState(int nCheckState);
@@ -55,7 +54,6 @@ protected:
     // Reads the palette from the system colours.
     void DeriveColors();
     void RebuildPens();
-    void ReleasePens();
     // Redraws what a change of the pressed or check state affects.
     void Refresh();
     // Sends BN_CLICKED for hWndControl to this control's parent.

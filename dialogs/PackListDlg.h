@@ -8,7 +8,7 @@
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "controls/FlatButton.h"
-#include "app/DlgLayout.h"
+#include "framework/DlgLayout.h"
 
 class DBConnect;
 

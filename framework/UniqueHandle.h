@@ -8,9 +8,12 @@
 //   CIconHandle   - an icon made or loaded as a copy (LoadImage, CopyImage): DestroyIcon.
 //   CCursorHandle - a cursor made or loaded as a copy: DestroyCursor.
 //   CBitmapHandle - a bitmap not held by a CBitmap: DeleteObject.
+//   CModuleHandle - a module loaded by LoadLibrary(Ex): FreeLibrary.
+//   CImageListHandle - an image list (ImageList_Create): ImageList_Destroy.
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 template <typename Traits>
 class CUniqueHandle {
@@ -76,8 +79,21 @@ struct BitmapHandleTraits {
     static void Close(Handle hHandle) { ::DeleteObject(hHandle); }
 };
 
+struct ModuleHandleTraits {
+    using Handle = HMODULE;
+    static Handle None() { return nullptr; }
+    static void Close(Handle hHandle) { ::FreeLibrary(hHandle); }
+};
+struct ImageListHandleTraits {
+    using Handle = HIMAGELIST;
+    static Handle None() { return nullptr; }
+    static void Close(Handle hHandle) { ::ImageList_Destroy(hHandle); }
+};
+
 using CHandle = CUniqueHandle<KernelHandleTraits>;
 using CFindHandle = CUniqueHandle<FindHandleTraits>;
 using CIconHandle = CUniqueHandle<IconHandleTraits>;
 using CCursorHandle = CUniqueHandle<CursorHandleTraits>;
 using CBitmapHandle = CUniqueHandle<BitmapHandleTraits>;
+using CModuleHandle = CUniqueHandle<ModuleHandleTraits>;
+using CImageListHandle = CUniqueHandle<ImageListHandleTraits>;

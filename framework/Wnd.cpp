@@ -1,6 +1,8 @@
 // Binding windows to objects, and the message dispatch shared by controls and dialogs.
 #include "framework/Wnd.h"
 
+#include "framework/Barrier.h"
+
 #include <commctrl.h>
 
 namespace {
@@ -195,6 +197,11 @@ LRESULT CWnd::DispatchFromProcedure(UINT message, WPARAM wParam, LPARAM lParam, 
     try {
         result = Dispatch(message, wParam, lParam);
     } catch (...) {
+        // No exception may unwind through the system's frames: recorded, then the message
+        // gets the default processing.
+        CString strWhere;
+        strWhere.Format("window procedure, message 0x%04X", message);
+        RecordCaughtException(strWhere);
         current.bDefaultRequested = true;
         result = 0;
     }

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+#include <stdexcept>
+#include "framework/Barrier.h"
 #include "framework/Controls.h"
 #include "framework/Gdi.h"
 
@@ -48,6 +50,8 @@ class RecordingParent : public CWnd {
 public:
     bool m_bSwallowSetText = false;
     bool m_bNestOnSetText = false;
+    bool m_bThrowOnSetText = false;
+    bool m_bThrowNonStandardOnSetText = false;
     int m_nNestedLength = -1;
 
 protected:
@@ -57,6 +61,8 @@ protected:
         case WM_SETTEXT:
             if (m_bSwallowSetText) return TRUE;
             if (m_bNestOnSetText) m_nNestedLength = GetWindowTextLength();  // a message inside a message
+            if (m_bThrowOnSetText) throw std::runtime_error("handler failed");
+            if (m_bThrowNonStandardOnSetText) throw 42;
             return Default();
         default:
             return CWnd::WindowProc(message, wParam, lParam);
@@ -290,4 +296,32 @@ TEST_F(Dispatch, DestroyingTheObjectFirstUnbindsTheWindow) {
     g_log.clear();
     ::SendMessageA(hButton, BM_CLICK, 0, 0);  // must not reach the destroyed object
     EXPECT_EQ((Log{"parent WM_COMMAND 107 0", "original WM_COMMAND 107 0"}), g_log);
+}
+
+TEST_F(Dispatch, HandlerExceptionIsRecordedAndTheMessageGetsDefaultProcessing) {
+    struct Case {
+        bool bStandard;
+        const char* pszRecorded;
+    };
+    const Case cases[] = {
+        {true, "window procedure, message 0x000C: handler failed"},
+        {false, "window procedure, message 0x000C: unknown exception"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pszRecorded);
+        ResetCaughtException();
+        g_log.clear();
+        m_parent.m_bThrowOnSetText = c.bStandard;
+        m_parent.m_bThrowNonStandardOnSetText = !c.bStandard;
+        m_parent.SetWindowText(c.pszRecorded);
+        EXPECT_EQ(c.pszRecorded, m_parent.GetWindowText());
+        EXPECT_EQ((Log{"parent WM_SETTEXT", "original WM_SETTEXT"}), g_log);
+        EXPECT_EQ(c.pszRecorded, LastCaughtException());
+    }
+    // The window still works after it.
+    m_parent.m_bThrowOnSetText = m_parent.m_bThrowNonStandardOnSetText = false;
+    ResetCaughtException();
+    m_parent.SetWindowText("afterwards");
+    EXPECT_EQ("afterwards", m_parent.GetWindowText());
+    EXPECT_EQ("", LastCaughtException());
 }

@@ -1,4 +1,4 @@
-// CFileDialog: the OPENFILENAME it prepares (filter list, flags, buffer, owner), and
+// CFileDialogW: the OPENFILENAMEW it prepares (filter list, flags, buffer, owner), and
 // DoModal through the real system dialog, ended by a timer that presses its buttons.
 #include <gtest/gtest.h>
 
@@ -9,20 +9,9 @@
 
 namespace {
 
-// The filter list as the bytes up to and including its double zero.
-std::string FilterBytes(const char* pFilter) {
-    std::string bytes;
-    if (!pFilter) return bytes;
-    for (const char* p = pFilter;; ++p) {
-        bytes += *p;
-        if (p[0] == '\0' && p > pFilter && p[-1] == '\0') break;
-    }
-    return bytes;
-}
-
 // What the timer does with the file dialog once it shows.
 struct DialogScript {
-    const char* pszFileName = nullptr;  // typed into the name field before OK; null: Cancel
+    const wchar_t* pszFileName = nullptr;  // typed into the name field before OK; null: Cancel
     int nTicks = 0;
     bool bPressed = false;
 };
@@ -64,7 +53,7 @@ void CALLBACK PressButton(HWND, UINT, UINT_PTR, DWORD) {
             if (!hName) hName = hCombo;
         }
         if (!hName) return;
-        ::SetWindowTextA(hName, g_pScript->pszFileName);
+        ::SetWindowTextW(hName, g_pScript->pszFileName);
         ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hDlg, IDOK)));
     } else {
         ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hDlg, IDCANCEL)));
@@ -73,7 +62,7 @@ void CALLBACK PressButton(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 // Runs DoModal with the script driving the dialog.
-INT_PTR RunScripted(CFileDialog& dialog, DialogScript& script) {
+INT_PTR RunScripted(CFileDialogW& dialog, DialogScript& script) {
     g_pScript = &script;
     const UINT_PTR nTimer = ::SetTimer(nullptr, 0, 100, PressButton);
     const INT_PTR nResult = dialog.DoModal();
@@ -82,45 +71,41 @@ INT_PTR RunScripted(CFileDialog& dialog, DialogScript& script) {
     return nResult;
 }
 
+const wchar_t kAllFiles[] = L"All Files (*.*)\0*.*\0";
+
 }  // namespace
 
 TEST(CFileDialogTest, PreparesTheStructureTheWayTheProgramAsks) {
-    CFileDialog dialog(FALSE, nullptr, nullptr, OFN_HIDEREADONLY,
-                       "SQL Files (*.sql)|*.sql|All Files (*.*)|*.*||");
-    EXPECT_EQ(sizeof(OPENFILENAMEA), size_t(dialog.m_ofn.lStructSize));
+    CFileDialogW dialog(FALSE, L"PKG_\u0394.sql", OFN_HIDEREADONLY, kAllFiles);
+    EXPECT_EQ(sizeof(OPENFILENAMEW), size_t(dialog.m_ofn.lStructSize));
     EXPECT_EQ(DWORD(OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLESIZING), dialog.m_ofn.Flags);
-    const char kExpected[] = "SQL Files (*.sql)\0*.sql\0All Files (*.*)\0*.*\0";  // plus the literal's own zero
-    EXPECT_EQ(std::string(kExpected, sizeof(kExpected)), FilterBytes(dialog.m_ofn.lpstrFilter));
+    EXPECT_EQ(kAllFiles, dialog.m_ofn.lpstrFilter);
     ASSERT_NE(nullptr, dialog.m_ofn.lpstrFile);
-    EXPECT_STREQ("", dialog.m_ofn.lpstrFile);
+    EXPECT_EQ(std::wstring(L"PKG_\u0394.sql"), dialog.m_ofn.lpstrFile);
     EXPECT_EQ(DWORD(MAX_PATH), dialog.m_ofn.nMaxFile);
     EXPECT_EQ(nullptr, dialog.m_ofn.lpstrDefExt);
     EXPECT_EQ(nullptr, dialog.m_ofn.hwndOwner);
-    EXPECT_EQ("", dialog.GetPathName());
+    EXPECT_EQ(L"PKG_\u0394.sql", dialog.GetPathName());
 }
 
-TEST(CFileDialogTest, FilterWithoutClosingBarsIsStillDoubleZeroTerminated) {
-    CFileDialog dialog(TRUE, "sql", "start.sql", OFN_FILEMUSTEXIST, "Text|*.txt");
-    const char kExpected[] = "Text\0*.txt\0";
-    EXPECT_EQ(std::string(kExpected, sizeof(kExpected)), FilterBytes(dialog.m_ofn.lpstrFilter));
-    EXPECT_STREQ("sql", dialog.m_ofn.lpstrDefExt);
-    EXPECT_EQ("start.sql", dialog.GetPathName());
+TEST(CFileDialogTest, ProposalLongerThanTheBufferIsCut) {
+    const std::wstring strLong(MAX_PATH + 20, L'x');
+    CFileDialogW dialog(TRUE, strLong, OFN_FILEMUSTEXIST, nullptr);
+    EXPECT_EQ(strLong.substr(0, MAX_PATH - 1), dialog.GetPathName());
     EXPECT_TRUE(dialog.m_ofn.Flags & OFN_FILEMUSTEXIST);
-
-    CFileDialog none(TRUE);
-    EXPECT_EQ(nullptr, none.m_ofn.lpstrFilter);
+    EXPECT_EQ(nullptr, dialog.m_ofn.lpstrFilter);
 }
 
 TEST(CFileDialogTest, OwnerIsTheParentOrElseTheMainWindow) {
     HWND hMain = ::CreateWindowExA(0, "STATIC", "main", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     CWnd parent;
     parent.Attach(hMain);
-    CFileDialog withParent(FALSE, nullptr, nullptr, OFN_HIDEREADONLY, nullptr, &parent);
+    CFileDialogW withParent(FALSE, L"", OFN_HIDEREADONLY, nullptr, &parent);
     EXPECT_EQ(hMain, withParent.m_ofn.hwndOwner);
 
     CWinApp app;
     app.m_pMainWnd = &parent;
-    CFileDialog dialog(FALSE, nullptr, nullptr, OFN_HIDEREADONLY, "All|*.*||");
+    CFileDialogW dialog(FALSE, L"", OFN_HIDEREADONLY, kAllFiles);
     DialogScript cancel;
     EXPECT_EQ(IDCANCEL, RunScripted(dialog, cancel));
     EXPECT_TRUE(cancel.bPressed);
@@ -129,15 +114,15 @@ TEST(CFileDialogTest, OwnerIsTheParentOrElseTheMainWindow) {
     ::DestroyWindow(parent.Detach());
 }
 
-TEST(CFileDialogTest, SaveDialogReturnsOkWithTheChosenPath) {
-    char szTemp[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, szTemp);
-    std::string path = std::string(szTemp) + "fw_dialog_choice.sql";
-    ::DeleteFileA(path.c_str());
+TEST(CFileDialogTest, SaveDialogReturnsOkWithTheChosenPathOutsideTheCodePage) {
+    wchar_t szTemp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, szTemp);
+    const std::wstring path = std::wstring(szTemp) + L"fw_dialog_\u0394\u03A9.sql";
+    ::DeleteFileW(path.c_str());
 
-    CFileDialog dialog(FALSE, nullptr, nullptr, OFN_HIDEREADONLY, "SQL|*.sql|All|*.*||");
+    CFileDialogW dialog(FALSE, L"", OFN_HIDEREADONLY, kAllFiles);
     DialogScript ok;
     ok.pszFileName = path.c_str();
     EXPECT_EQ(IDOK, RunScripted(dialog, ok));
-    EXPECT_EQ(0, dialog.GetPathName().CompareNoCase(path.c_str())) << dialog.GetPathName().GetString();
+    EXPECT_EQ(0, ::lstrcmpiW(dialog.GetPathName().c_str(), path.c_str()));
 }

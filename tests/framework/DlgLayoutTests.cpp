@@ -2,7 +2,7 @@
 // different frames, resized and read back.
 #include <gtest/gtest.h>
 
-#include "app/DlgLayout.h"
+#include "framework/DlgLayout.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // CDlgLayout: anchoring of the controls of a resizable dialog.
-#include "app/DlgLayout.h"
+#include "framework/DlgLayout.h"
 
 #include <algorithm>
 
