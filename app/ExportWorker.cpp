@@ -11,6 +11,7 @@
 
 #include "export/ExportEngine.h"
 #include "export/OutputFile.h"
+#include "framework/Barrier.h"
 #include "framework/Text.h"
 #include "app/JobControl.h"
 #include "app/JobRecord.h"
@@ -124,6 +125,7 @@ DWORD WINAPI UploadThreadProc(LPVOID pParameter)
             return 0;
         g_bPendingLine = 0;
     } catch (...) {
+        RecordCaughtException("export worker, job start");
         return 1;
     }
     try {
@@ -131,9 +133,11 @@ DWORD WINAPI UploadThreadProc(LPVOID pParameter)
         RecordReporter reporter(*job);
         RunExport(job->params, file, reporter);
     } catch (...) {
+        RecordCaughtException("export worker");
         try {
             AddLastLogLine("Unexpected failure while exporting.");
         } catch (...) {
+            RecordCaughtException("export worker, last line");
         }
         return 1;
     }

@@ -19,6 +19,7 @@
 #include "export/ExportTexts.h"
 #include "export/SourceQueries.h"
 #include "export/SourceStream.h"
+#include "framework/Barrier.h"
 
 namespace {
 
@@ -120,8 +121,10 @@ private:
                 return Stopped();
             return outcome;
         } catch (const std::exception& error) {
+            RecordCaughtException("export");
             return Unexpected(error.what());
         } catch (...) {
+            RecordCaughtException("export");
             return Unexpected("unknown exception");
         }
     }

@@ -1,6 +1,8 @@
 // ConsoleReporter.cpp
 #include "qmexport/ConsoleReporter.h"
 
+#include "framework/Barrier.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -85,6 +87,7 @@ BOOL WINAPI StopRequest::OnControl(DWORD nEvent)
             return FALSE;
         }
     } catch (...) {
+        RecordCaughtException("console control handler");
         return FALSE;
     }
 }

@@ -14,6 +14,7 @@
 
 #include "export/ExportEngine.h"
 #include "export/OutputFile.h"
+#include "framework/Barrier.h"
 #include "framework/Text.h"
 #include "qmexport/CommandLine.h"
 #include "qmexport/ConsoleReporter.h"
@@ -130,7 +131,8 @@ int main()
     try {
         return Run();
     } catch (...) {
-        WriteTo(STD_ERROR_HANDLE, "qmexport: unexpected failure\n");
+        RecordCaughtException("qmexport");
+        WriteTo(STD_ERROR_HANDLE, "qmexport: unexpected failure: " + LastCaughtException().str() + "\n");
         return kExitFailed;
     }
 }

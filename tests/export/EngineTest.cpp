@@ -16,6 +16,7 @@
 
 #include "export/ExportEngine.h"
 #include "export/ExportTexts.h"
+#include "framework/Barrier.h"
 #include "tests/export/ExportHarness.h"
 
 using namespace ExportTest;
@@ -275,6 +276,9 @@ TEST_P(EngineEndingTest, EndsAsTabled)
     else
         EXPECT_EQ(run.reporter.messages, std::vector<std::string>{c.strMessage});
     EXPECT_TRUE(run.reporter.bFinished);
+    if (c.result == ExportResult::Unexpected) {
+        EXPECT_EQ(LastCaughtException().str(), "export: disk on fire");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, EngineEndingTest, ::testing::ValuesIn(EndingCases()),
