@@ -9,10 +9,12 @@
 // OCISessionBegin, OCISessionEnd, OCIStmtPrepare, OCIBindByPos, OCIDefineByPos, OCIStmtExecute,
 // OCIStmtFetch. Counting starts at the first OCIInitialize or OCIEnvNlsCreate of the process
 // (calls before it are not counted). OCIInitialize, OCIEnvInit, OCIEnvNlsCreate,
-// OCIHandleAlloc, OCIHandleFree, OCIErrorGet and OCINlsCharSetIdToName are never counted
+// OCIHandleAlloc, OCIHandleFree, OCIErrorGet, OCINlsCharSetIdToName and OCIBreak (which comes
+// from another thread at a moment no sweep could repeat) are never counted
 // and never fail by injection: they cannot carry a record, and a caller that cannot check them
 // would otherwise go on with null handles. A counted entry point checks its handles first and
-// counts itself only when they are live (a call that returns OCI_INVALID_HANDLE is not counted),
+// counts itself only when they are live (a call that returns OCI_INVALID_HANDLE, or that a
+// non-threaded environment refuses because another thread is inside it, is not counted),
 // so a sweep N = 1 .. OciLiteCallCount() (read after one clean run) hits each call once.
 //
 // When the counter reaches the chosen N, that one call does nothing else: it puts
