@@ -9,7 +9,6 @@
 #include "db/ObjectListCursor.h"
 #include "dialogs/AppMessageBox.h"
 #include "dialogs/JobParameters.h"
-#include "export/ExportTexts.h"
 #include "framework/Text.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
@@ -169,8 +168,8 @@ bool CPackListDlg::LoadObjects(DBConnect& connection)
         if (kind != ObjectListCursor::Row::Object) {
             if (!bReported) {
                 const CString strText = kind == ObjectListCursor::Row::Empty
-                                            ? CString(ExportTexts::kEmptyName)
-                                            : CString(ExportTexts::kNameDoesNotFit) + row.strName;
+                                            ? CString(ObjectListTexts::kEmptyName)
+                                            : CString(ObjectListTexts::kNameDoesNotFit) + row.strName;
                 ShowAppMessage(Recode(strText, CP_UTF8, CP_ACP));
                 bReported = true;
             }

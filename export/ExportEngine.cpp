@@ -245,7 +245,9 @@ private:
     SourceScope Scope(const CString* pName) const
     {
         SourceScope scope;
-        scope.strOwner = m_params.strOwner;
+        // The user's own schema needs no dictionary privilege: its own views show it whole.
+        const bool bOwnSchema = !m_params.bSysdba && m_params.strOwner == m_params.strUser;
+        scope.strOwner = bOwnSchema ? CString() : m_params.strOwner;
         scope.kinds = m_params.kinds;
         scope.pName = pName;
         return scope;
@@ -283,6 +285,11 @@ private:
         try {
             BindScope(cursor->Statement(), scope);
             for (;;) {
+                // A long listing is a place to stop too.
+                if (!m_reporter.KeepGoing()) {
+                    outcome = Stopped();
+                    return false;
+                }
                 ObjectListRow row;
                 switch (cursor->Next(row)) {
                 case ObjectListCursor::Row::End:
@@ -294,11 +301,11 @@ private:
                     // Exported under another name it would replace another object's code.
                     outcome = Failed(ExportResult::ListingFailed,
                                      ExportFailure::Lines(kTruncatedNameText,
-                                                          {CString(ExportTexts::kNameDoesNotFit) + Printable(row.strName)}),
+                                                          {CString(ObjectListTexts::kNameDoesNotFit) + Printable(row.strName)}),
                                      OCI_ORA_TRUNCATION_OR_NULL);
                     return false;
                 case ObjectListCursor::Row::Empty:
-                    outcome = Failed(ExportResult::ListingFailed, ExportFailure::Lines(ExportTexts::kEmptyName));
+                    outcome = Failed(ExportResult::ListingFailed, ExportFailure::Lines(ObjectListTexts::kEmptyName));
                     return false;
                 }
             }

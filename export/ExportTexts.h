@@ -14,8 +14,6 @@ constexpr const char kSourceUploaded[] = "Source uploaded. File created.";
 constexpr const char kDeleteOldFile[] = "Error while delete old file ";
 constexpr const char kCreateFile[] = "Error while create specified file.";
 constexpr const char kWriteFile[] = "Error while write specified file.";
-constexpr const char kNameDoesNotFit[] = "An object name or type in the list is longer than 128 bytes: ";
-constexpr const char kEmptyName[] = "An object in the list has an empty name.";
 // "No objects of HR are visible to SCOTT" and then this.
 constexpr const char kOwnerNeedsPrivilege[] =
     "; exporting another owner's code needs SELECT ANY DICTIONARY or SYSDBA";

@@ -73,9 +73,9 @@ struct EngineRun {
 
 void RunEngine(EngineRun& run, const char* pszDatabase, ExportParams params = ExportParams())
 {
-    params.strUser = kUser;
+    params.strUser = params.bSysdba ? "DBA_USER" : kUser;
     if (params.strPassword.IsEmpty())
-        params.strPassword = kPassword;
+        params.strPassword = params.bSysdba ? "secret" : kPassword;
     params.strDatabase = pszDatabase;
     run.outcome = RunExport(params, run.sink, run.reporter);
 }
@@ -199,6 +199,23 @@ std::vector<EndingCase> EndingCases()
          [](Schema& s) { AddProc(s, "HR_PROC", "HR"); }, [](ExportParams& p) { p.strOwner = "HR"; },
          ExportResult::ListingFailed, {},
          "No objects of HR are visible to SCOTT; exporting another owner's code needs SELECT ANY DICTIONARY or SYSDBA"},
+        {"the_owner_names_himself",
+         [](Schema& s) {
+             AddProc(s, "SCOTT_PROC");
+             AddProc(s, "HR_PROC", "HR");
+         },
+         [](ExportParams& p) { p.strOwner = kUser; }, ExportResult::Done, {"SCOTT_PROC (PROCEDURE)"}, ""},
+        {"a_sysdba_session_reads_another_owner",
+         [](Schema& s) {
+             s.AddUser("DBA_USER", "secret", 1);
+             AddProc(s, "SCOTT_PROC");
+             AddProc(s, "HR_PROC", "HR");
+         },
+         [](ExportParams& p) {
+             p.strOwner = "HR";
+             p.bSysdba = true;
+         },
+         ExportResult::Done, {"HR_PROC (PROCEDURE)"}, ""},
         {"an_owner_with_nothing",
          [](Schema& s) {
              s.GrantSelectAnyDictionary(kUser);
@@ -349,4 +366,41 @@ TEST(EngineTest, TheLogonWarningIsLoggedAfterConnected)
     ASSERT_GE(run.reporter.lines.size(), 3u);
     EXPECT_EQ(run.reporter.lines[1], "Connected.");
     EXPECT_EQ(run.reporter.lines[2], "ORA-28002: the password will expire within 7 days");
+}
+
+// The round trips of a run, stated exactly (oci-lite counts them as its README says): the
+// attach, the session's begin and end, and one trip for each of the three queries of a scope
+// (the listing, the line counts, the source) whatever the number of objects and lines.
+TEST(EngineTest, RoundTripsDoNotGrowWithTheObjects)
+{
+    PrepareTest();
+    {
+        Schema schema("ENG_TRIPS");
+        schema.Begin();
+        for (int i = 0; i < 300; ++i)
+            AddProc(schema, ("P" + std::to_string(1000 + i)).c_str());
+        schema.AddObject("EMP_API", "PACKAGE", {"PACKAGE EMP_API IS\n", "END;\n"});
+        schema.AddObject("EMP_API", "PACKAGE BODY", {"PACKAGE BODY EMP_API IS\n", "END;\n"});
+        schema.Commit();
+    }
+    struct TripCase {
+        const char* pszTitle;
+        std::vector<CString> names;
+        unsigned nRoundTrips;
+    };
+    const TripCase kCases[] = {
+        {"the whole schema", {}, 6},
+        {"one package", {"EMP_API"}, 6},
+        {"two named objects", {"EMP_API", "P1000"}, 9},
+    };
+    for (const TripCase& c : kCases) {
+        SCOPED_TRACE(c.pszTitle);
+        ExportParams params;
+        params.objectNames = c.names;
+        EngineRun run;
+        OciLite::ResetCounters();
+        RunEngine(run, "ENG_TRIPS", params);
+        ASSERT_EQ(run.outcome.result, ExportResult::Done);
+        EXPECT_EQ(OciLite::RoundTrips(), c.nRoundTrips);
+    }
 }
