@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "export/ExportEngine.h"
+#include "export/ExportTexts.h"
 #include "export/OutputFile.h"
 #include "framework/Barrier.h"
 #include "framework/Text.h"
@@ -94,12 +95,28 @@ public:
         m_job.pfnShowMessage(Shown(strText));
     }
 
-    void Finish(const ExportOutcome& outcome) override
+    // The log's last lines: what the message said (a failed logon and an object not found
+    // have lines of their own), or an empty line after a run that was done.
+    void Finish(const ExportEnding& ending) override
     {
-        const std::vector<CString>& lines = outcome.failure.logLines;
+        std::vector<CString> lines;
+        switch (ending.result) {
+        case ExportResult::Done:
+            lines = {""};
+            break;
+        case ExportResult::LogonFailed:
+            lines = {ExportTexts::kConnectFailed};
+            break;
+        case ExportResult::NothingToExport:
+            lines = {ending.strWhere.IsEmpty() ? CString() : ending.strWhere + ": " + ending.strText};
+            break;
+        default:
+            lines = ending.MessageLines();
+            break;
+        }
         for (size_t i = 0; i + 1 < lines.size(); ++i)
             AddLogText(Shown(lines[i]), 0);
-        AddLastLogLine(lines.empty() ? CString() : Shown(lines.back()));
+        AddLastLogLine(Shown(lines.back()));
     }
 
 private:

@@ -1,8 +1,8 @@
 // ExportEngine.cpp
 //
 //   ExportRun - one run: the steps from the target check to the last block, each failure
-//               turned into an outcome (message, last log lines) that the run reports after it
-//               has logged off. The listing, the line counts and the source are one query each
+//               turned into an ending (what failed, where, what the target holds) that the run
+//               reports after it has logged off. The listing, the line counts and the source are one query each
 //               per scope (the whole schema, or each named object), so a schema costs a few
 //               round trips whatever its size.
 #include "export/ExportEngine.h"
@@ -64,9 +64,9 @@ public:
     {
     }
 
-    ExportOutcome Run()
+    ExportEnding Run()
     {
-        ExportOutcome outcome;
+        ExportEnding outcome;
         Progress(0, 0);
         {
             DBConnect connection;
@@ -82,10 +82,10 @@ public:
                 // The blocks are written; a session that does not end cleanly changes none.
             }
         }
-        if (!outcome.failure.strMessage.IsEmpty()) {
+        if (outcome.Failed()) {
             if (!m_reporter.KeepGoing())
                 return Stopped();
-            m_reporter.Message(outcome.failure.strMessage);
+            m_reporter.Message(outcome.MessageText());
         }
         if (!m_reporter.KeepGoing())
             return Stopped();
@@ -94,28 +94,64 @@ public:
     }
 
 private:
-    static ExportOutcome Stopped()
+    static ExportEnding Stopped()
     {
-        ExportOutcome outcome;
+        ExportEnding outcome;
         outcome.result = ExportResult::Stopped;
         return outcome;
     }
 
-    static ExportOutcome Failed(ExportResult result, ExportFailure failure, int nErrorCode = 0)
+    static ExportEnding Failed(ExportResult result, const CString& strText, std::vector<CString> details = {},
+                               int nErrorCode = 0)
     {
-        ExportOutcome outcome;
-        outcome.result = result;
-        outcome.failure = std::move(failure);
-        outcome.nErrorCode = nErrorCode;
-        return outcome;
+        ExportEnding ending;
+        ending.result = result;
+        ending.strText = strText;
+        ending.details = std::move(details);
+        ending.nErrorCode = nErrorCode;
+        return ending;
+    }
+
+    // A failure while one object was read or written: it names the object and what the target
+    // holds.
+    ExportEnding ObjectFailed(ExportResult result, const ExportObjectId& object, const CString& strText,
+                              std::vector<CString> details = {}, int nErrorCode = 0) const
+    {
+        ExportEnding ending = Failed(result, strText, std::move(details), nErrorCode);
+        Locate(ending, object);
+        return ending;
+    }
+
+    void Locate(ExportEnding& ending, const ExportObjectId& object) const
+    {
+        ending.strWhere = object.strName + " (" + object.strType + ")";
+        ending.strTargetState = m_sink.StateText();
+    }
+
+    // What a sink said, its first line as the text and the others as details.
+    static ExportEnding SinkFailed(ExportResult result, const ExportFailure& failure)
+    {
+        std::vector<CString> lines;
+        int nStart = 0;
+        const CString& strMessage = failure.strMessage;
+        for (;;) {
+            const int nBreak = strMessage.Find('\n', nStart);
+            lines.push_back(nBreak < 0 ? strMessage.Mid(nStart) : strMessage.Mid(nStart, nBreak - nStart));
+            if (nBreak < 0)
+                break;
+            nStart = nBreak + 1;
+        }
+        const CString strText = lines.front();
+        lines.erase(lines.begin());
+        return Failed(result, strText, std::move(lines));
     }
 
     // A failure that is not one of the export's own (out of memory, a bug in a reporter or a
     // sink) says so in its own words rather than passing for a database failure.
-    ExportOutcome RunGuarded(DBConnect& connection)
+    ExportEnding RunGuarded(DBConnect& connection)
     {
         try {
-            ExportOutcome outcome = RunSteps(connection);
+            ExportEnding outcome = RunSteps(connection);
             // A call ended by Stop or Ctrl+C fails with ORA-01013: the run was stopped.
             if (outcome.result != ExportResult::Done && Interrupted())
                 return Stopped();
@@ -129,17 +165,16 @@ private:
         }
     }
 
-    ExportOutcome Unexpected(const char* pszWhat)
+    ExportEnding Unexpected(const char* pszWhat)
     {
         if (Interrupted())
             return Stopped();
-        return Failed(ExportResult::Unexpected,
-                      ExportFailure::Lines(CString(ExportTexts::kUnexpectedError) + pszWhat));
+        return Failed(ExportResult::Unexpected, CString(ExportTexts::kUnexpectedError) + pszWhat);
     }
 
     bool Interrupted() const { return m_params.interrupt && m_params.interrupt->IsRequested(); }
 
-    ExportOutcome RunSteps(DBConnect& connection)
+    ExportEnding RunSteps(DBConnect& connection)
     {
         if (!m_reporter.KeepGoing())
             return Stopped();
@@ -148,7 +183,7 @@ private:
         if (!m_reporter.Guarded([&] { bChecked = m_sink.Check(failure); }))
             return Stopped();
         if (!bChecked)
-            return Failed(ExportResult::TargetRejected, std::move(failure));
+            return SinkFailed(ExportResult::TargetRejected, failure);
 
         m_reporter.LogLine("Connect to " + m_params.strUser + "@" + m_params.strDatabase);
         try {
@@ -160,10 +195,7 @@ private:
             const CString strText = connection.GetErrorText();
             const int nCode = connection.GetErrorCode();
             connection.ResetErrorHandle();
-            ExportFailure logon;
-            logon.strMessage = strText;
-            logon.logLines.push_back(ExportTexts::kConnectFailed);
-            return Failed(ExportResult::LogonFailed, std::move(logon), nCode);
+            return Failed(ExportResult::LogonFailed, strText, {}, nCode);
         }
         m_reporter.LogLine("Connected.");
         if (!connection.GetLogonWarning().IsEmpty())
@@ -182,26 +214,22 @@ private:
 
         std::vector<ExportObjectId> objects;
         std::vector<size_t> scopeEnds;
-        ExportOutcome outcome;
+        ExportEnding outcome;
         for (const SourceScope& scope : scopes) {
             const size_t nBefore = objects.size();
             if (!ListObjects(connection, scope, objects, outcome))
                 return outcome;
             if (scope.pName != nullptr && objects.size() == nBefore && scopes.size() > 1) {
-                ExportFailure notFound;
-                notFound.strMessage = CString(ExportTexts::kObjectNotFound) + "\n" + *scope.pName;
-                notFound.logLines = {*scope.pName + ": " + ExportTexts::kObjectNotFound};
-                return Failed(ExportResult::NothingToExport, std::move(notFound));
+                ExportEnding notFound = Failed(ExportResult::NothingToExport, ExportTexts::kObjectNotFound);
+                notFound.strWhere = *scope.pName;
+                return notFound;
             }
             scopeEnds.push_back(objects.size());
         }
         if (objects.empty()) {
-            if (!m_params.strOwner.IsEmpty() && m_params.objectNames.empty())
+            if (!Scope(nullptr).strOwner.IsEmpty() && m_params.objectNames.empty())
                 return OwnerNotVisible();
-            ExportFailure notFound;
-            notFound.strMessage = ExportTexts::kObjectNotFound;
-            notFound.logLines = {""};
-            return Failed(ExportResult::NothingToExport, std::move(notFound));
+            return Failed(ExportResult::NothingToExport, ExportTexts::kObjectNotFound);
         }
 
         LineCountMap lineCounts;
@@ -233,13 +261,11 @@ private:
         if (!m_reporter.Guarded([&] { bCompleted = m_sink.Complete(completion); }))
             return Stopped();
         if (!bCompleted)
-            return Failed(ExportResult::WriteFailed, std::move(completion));
+            return SinkFailed(ExportResult::WriteFailed, completion);
         m_reporter.LogLine("");
         m_reporter.LogLine(ExportTexts::kSourceUploaded);
         Progress(100, 100);
-        ExportOutcome done;
-        done.failure.logLines = {""};
-        return done;
+        return ExportEnding();
     }
 
     SourceScope Scope(const CString* pName) const
@@ -263,22 +289,21 @@ private:
             stmt.BindString(nPosition, *scope.pName, scope.pName->GetLength());
     }
 
-    ExportOutcome OwnerNotVisible() const
+    ExportEnding OwnerNotVisible() const
     {
-        return Failed(ExportResult::ListingFailed,
-                      ExportFailure::Lines("No objects of " + m_params.strOwner + " are visible to " + m_params.strUser +
-                                           ExportTexts::kOwnerNeedsPrivilege));
+        return Failed(ExportResult::ListingFailed, "No objects of " + m_params.strOwner + " are visible to " +
+                                                       m_params.strUser + ExportTexts::kOwnerNeedsPrivilege);
     }
 
     // The listed objects of one scope, in name and type order, appended to objects.
     bool ListObjects(DBConnect& connection, const SourceScope& scope, std::vector<ExportObjectId>& objects,
-                     ExportOutcome& outcome)
+                     ExportEnding& outcome)
     {
         std::unique_ptr<ObjectListCursor> cursor;
         try {
             cursor = std::make_unique<ObjectListCursor>(connection, SourceQueries::Listing(scope));
         } catch (DBStmt::OtherException&) {
-            outcome = Failed(ExportResult::ListingFailed, ExportFailure::Lines(FailureText(connection.GetErrorText())),
+            outcome = Failed(ExportResult::ListingFailed, FailureText(connection.GetErrorText()), {},
                              connection.GetErrorCode());
             return false;
         }
@@ -299,13 +324,12 @@ private:
                     break;
                 case ObjectListCursor::Row::Cut:
                     // Exported under another name it would replace another object's code.
-                    outcome = Failed(ExportResult::ListingFailed,
-                                     ExportFailure::Lines(kTruncatedNameText,
-                                                          {CString(ObjectListTexts::kNameDoesNotFit) + Printable(row.strName)}),
+                    outcome = Failed(ExportResult::ListingFailed, kTruncatedNameText,
+                                     {CString(ObjectListTexts::kNameDoesNotFit) + Printable(row.strName)},
                                      OCI_ORA_TRUNCATION_OR_NULL);
                     return false;
                 case ObjectListCursor::Row::Empty:
-                    outcome = Failed(ExportResult::ListingFailed, ExportFailure::Lines(ObjectListTexts::kEmptyName));
+                    outcome = Failed(ExportResult::ListingFailed, ObjectListTexts::kEmptyName);
                     return false;
                 }
             }
@@ -317,13 +341,13 @@ private:
                 outcome.nErrorCode = nCode;
                 return false;
             }
-            outcome = Failed(ExportResult::ListingFailed, ExportFailure::Lines(FailureText(stmt.GetErrorText())), nCode);
+            outcome = Failed(ExportResult::ListingFailed, FailureText(stmt.GetErrorText()), {}, nCode);
             return false;
         }
     }
 
     // The number of lines of every object of the scope and how many hold "&", one row each.
-    bool CountLines(DBConnect& connection, const SourceScope& scope, LineCountMap& counts, ExportOutcome& outcome)
+    bool CountLines(DBConnect& connection, const SourceScope& scope, LineCountMap& counts, ExportEnding& outcome)
     {
         std::unique_ptr<DBStmt> stmt;
         if (!Prepare(connection, SourceQueries::LineCounts(scope), stmt, outcome))
@@ -357,8 +381,7 @@ private:
                         ObjectLines{nLines, nAmpersandLines};
             }
         } catch (DBStmt::OtherException&) {
-            outcome = Failed(ExportResult::ListingFailed, ExportFailure::Lines(FailureText(stmt->GetErrorText())),
-                             stmt->GetErrorCode());
+            outcome = Failed(ExportResult::ListingFailed, FailureText(stmt->GetErrorText()), {}, stmt->GetErrorCode());
             return false;
         }
     }
@@ -367,7 +390,7 @@ private:
     // object is complete once the stream shows another object's row or its end; rows of an
     // object the listing does not hold (created after it) are passed over.
     bool ExportScope(DBConnect& connection, const SourceScope& scope, const std::vector<ExportObjectId>& objects,
-                     size_t nFirst, size_t nEnd, const LineCountMap& lineCounts, ExportOutcome& outcome)
+                     size_t nFirst, size_t nEnd, const LineCountMap& lineCounts, ExportEnding& outcome)
     {
         std::map<std::pair<CString, CString>, size_t> listedAt;
         for (size_t i = nFirst; i < nEnd; ++i)
@@ -407,8 +430,7 @@ private:
                 return false;
             }
             if (!bHaveRow || !stream->IsObject(object.strName, object.strType)) {
-                outcome = Failed(ExportResult::NoSource,
-                                 ExportFailure::Lines(ExportTexts::kNoSource, {WhereText(object)}));
+                outcome = ObjectFailed(ExportResult::NoSource, object, ExportTexts::kNoSource);
                 return false;
             }
             const auto counted = lineCounts.find({object.strName, object.strType});
@@ -421,7 +443,7 @@ private:
 
     // One object whose first row the stream holds: its rows, logged, then its block.
     bool ExportObject(SourceStream& stream, const ExportObjectId& object, int nIndex, int nCounted, bool& bHaveRow,
-                      ExportOutcome& outcome)
+                      ExportEnding& outcome)
     {
         CString strBlock = kCreatePrefix;
         int nLine = 0;
@@ -467,7 +489,7 @@ private:
     }
 
     // The block in the file's code page; a character it cannot hold ends the run.
-    bool Encode(const ExportObjectId& object, const CString& strBlock, CString& strFileBlock, ExportOutcome& outcome)
+    bool Encode(const ExportObjectId& object, const CString& strBlock, CString& strFileBlock, ExportEnding& outcome)
     {
         if (m_charset.nCodePage == 0 || m_charset.nCodePage == CP_UTF8) {
             strFileBlock = strBlock;
@@ -481,13 +503,13 @@ private:
                         "set that holds it, such as AMERICAN_AMERICA.AL32UTF8",
                         object.strName.GetString(), object.strType.GetString(), lost.nLine,
                         lost.strCharacter.GetString(), m_charset.strName.GetString());
-        outcome = Failed(ExportResult::Unwritable, ExportFailure::Lines(strFirst, {WhereText(object)}));
+        outcome = ObjectFailed(ExportResult::Unwritable, object, strFirst);
         return false;
     }
 
     // Hands one block to the sink as a step no stop cuts in two, so a stopped job never writes.
     bool WriteBlock(const ExportObjectId& object, int nIndex, int nLines, const CString& strBlock,
-                    ExportOutcome& outcome)
+                    ExportEnding& outcome)
     {
         ExportFailure failure;
         bool bWritten = false;
@@ -501,7 +523,8 @@ private:
             return false;
         }
         if (!bWritten) {
-            outcome = Failed(ExportResult::WriteFailed, std::move(failure));
+            outcome = SinkFailed(ExportResult::WriteFailed, failure);
+            Locate(outcome, object);
             return false;
         }
         return true;
@@ -509,26 +532,20 @@ private:
 
     // A failure while reading an object: the database's text, then which object and what the
     // target holds.
-    ExportOutcome ObjectFailure(const ExportObjectId& object, const CString& strText, int nErrorCode)
+    ExportEnding ObjectFailure(const ExportObjectId& object, const CString& strText, int nErrorCode) const
     {
-        return Failed(ExportResult::FetchFailed, ExportFailure::Lines(strText, {WhereText(object)}), nErrorCode);
-    }
-
-    // "EMP_API (PACKAGE BODY). The file holds the 2 complete objects before it."
-    CString WhereText(const ExportObjectId& object) const
-    {
-        return ::WhereText(object, m_sink.StateText());
+        return ObjectFailed(ExportResult::FetchFailed, object, strText, {}, nErrorCode);
     }
 
     // Prepares a statement; a failure leaves its reason in the connection.
     static bool Prepare(DBConnect& connection, const char* pszSql, std::unique_ptr<DBStmt>& stmt,
-                        ExportOutcome& outcome)
+                        ExportEnding& outcome)
     {
         try {
             stmt = std::make_unique<DBStmt>(connection, pszSql);
             return true;
         } catch (DBStmt::OtherException&) {
-            outcome = Failed(ExportResult::FetchFailed, ExportFailure::Lines(FailureText(connection.GetErrorText())),
+            outcome = Failed(ExportResult::FetchFailed, FailureText(connection.GetErrorText()), {},
                              connection.GetErrorCode());
             return false;
         }
@@ -558,7 +575,24 @@ private:
 
 }  // namespace
 
-ExportOutcome RunExport(const ExportParams& params, ExportSink& sink, ExportReporter& reporter)
+std::vector<CString> ExportEnding::MessageLines() const
+{
+    std::vector<CString> lines{strText};
+    if (!strWhere.IsEmpty())
+        lines.push_back(strTargetState.IsEmpty() ? strWhere : strWhere + ". " + strTargetState);
+    lines.insert(lines.end(), details.begin(), details.end());
+    return lines;
+}
+
+CString ExportEnding::MessageText() const
+{
+    CString strMessage;
+    for (const CString& strLine : MessageLines())
+        strMessage += (strMessage.IsEmpty() ? "" : "\n") + strLine;
+    return strMessage;
+}
+
+ExportEnding RunExport(const ExportParams& params, ExportSink& sink, ExportReporter& reporter)
 {
     ExportRun run(params, sink, reporter);
     return run.Run();

@@ -3,14 +3,15 @@
 // The export itself, for every front end (the main window and the console exporter):
 //   ExportParams    - one job's parameters, handed to the run as one value.
 //   ExportObjectId  - one object of the listing: name and type as stored.
-//   ExportFailure   - the texts of a failure: the message the user sees (the first line is
-//                     the program's fixed text, a second line says where) and the log lines.
+//   ExportFailure   - what a sink says when it cannot go on: its message (the first line is the
+//                     program's fixed text) and, for a sink that logs, its log lines.
 //   ExportSink      - where the blocks go: one .sql file (OutputFile below), or a folder of
 //                     files (the console exporter's). The run asks it to check the target
 //                     before the logon and hands it each object's complete block.
 //   ExportReporter  - how the run reports: log lines, source text, progress, a message the
 //                     user must see, the end of the run; and whether it is to go on (Stop).
-//   ExportOutcome   - how a run ended, for the front end's last words and exit code.
+//   ExportEnding    - how a run ended (result, what failed, where, what the target holds,
+//                     error number), for each front end to render and map to an exit code.
 //   RunExport       - one run on the calling thread, from the logon to the last block.
 //
 // The run logs on, lists the objects (by name, then type, in the names' byte order, so a
@@ -59,29 +60,16 @@ struct ExportObjectId {
     CString strType;
 };
 
-// The line that says where a run failed: "EMP_API (PACKAGE BODY). " and what the target holds.
-inline CString WhereText(const ExportObjectId& object, const CString& strTargetState)
-{
-    return object.strName + " (" + object.strType + "). " + strTargetState;
-}
-
 struct ExportFailure {
-    // Shown to the user; empty for ends without a message. Lines are separated by "\n".
+    // Its lines, separated by "\n": the fixed text first, then the path and the reason.
     CString strMessage;
-    // Logged in order after everything else; the last one ends the job.
-    std::vector<CString> logLines;
 
-    // A failure whose lines are both the message and the last log lines: strFirst (the fixed
-    // text), then each of moreLines.
     static ExportFailure Lines(const CString& strFirst, const std::vector<CString>& moreLines = {})
     {
         ExportFailure failure;
         failure.strMessage = strFirst;
-        failure.logLines.push_back(strFirst);
-        for (const CString& strLine : moreLines) {
+        for (const CString& strLine : moreLines)
             failure.strMessage += "\n" + strLine;
-            failure.logLines.push_back(strLine);
-        }
         return failure;
     }
 };
@@ -90,7 +78,7 @@ enum class ExportResult {
     Done,             // every block written
     Stopped,          // the reporter said stop; nothing more was written or reported
     TargetRejected,   // the output path cannot be written (found before the logon)
-    LogonFailed,      // the logon failed (ExportOutcome::nErrorCode -1: no client library)
+    LogonFailed,      // the logon failed (ExportEnding::nErrorCode -1: no client library)
     ListingFailed,    // the object list could not be read, or held a name that did not fit
     NothingToExport,  // "Object not found."
     NoSource,         // an object without source lines
@@ -100,14 +88,33 @@ enum class ExportResult {
     Unexpected,       // the program failed in a way it has no message of its own for
 };
 
-struct ExportOutcome {
+// How a run ended: one value, which each front end renders in its own way.
+struct ExportEnding {
     ExportResult result = ExportResult::Done;
+    // What failed: the program's fixed text or the database's own ("Source doesn't exists.");
+    // empty for a run that was done or stopped.
+    CString strText;
+    // Which object the failure concerns ("EMP_API (PACKAGE BODY)"), or the name that matched
+    // nothing among several; empty when none.
+    CString strWhere;
+    // What the target holds now ("The file holds the 2 complete objects before it."), when the
+    // ending says it; empty otherwise.
+    CString strTargetState;
+    // Further lines: the path and the system's reason of a target's failure, the name that
+    // did not fit.
+    std::vector<CString> details;
     // The database's error number of a failed logon or statement (-1: no client library).
     int nErrorCode = 0;
     // Blocks the sink holds from this run.
     int nObjectsWritten = 0;
     int nObjectCount = 0;
-    ExportFailure failure;
+
+    bool Failed() const { return result != ExportResult::Done && result != ExportResult::Stopped; }
+    // The lines the user is shown for a failure: the text; "<where>. <target state>" (or the
+    // where alone); the details. A failed logon shows the database's text alone.
+    std::vector<CString> MessageLines() const;
+    // The same lines joined with "\n".
+    CString MessageText() const;
 };
 
 class ExportSink {
@@ -157,14 +164,14 @@ public:
     virtual void ObjectsListed(int nCount) {}
     virtual void ObjectBegins(const ExportObjectId& object, int nIndex) {}
     virtual void ObjectWritten(const ExportObjectId& object, int nIndex, int nLines) {}
-    // A message the user must see (lines separated by "\n"); returns when it has been seen.
+    // A failure's message (ExportEnding::MessageText) the user must see; returns when it has
+    // been seen. Comes before Finish.
     virtual void Message(const CString& strText) = 0;
-    // The end of a run that was not stopped: outcome.failure.logLines (for success an empty
-    // line, "Source uploaded. File created." and an empty line) are the last log lines.
-    virtual void Finish(const ExportOutcome& outcome) = 0;
+    // The end of a run that was not stopped.
+    virtual void Finish(const ExportEnding& ending) = 0;
 };
 
 // Runs one job on the calling thread. The reporter sees every step; the sink gets the blocks.
 // Returns how the run ended (ExportResult::Stopped when the reporter said stop, in which case
 // Finish was not called).
-ExportOutcome RunExport(const ExportParams& params, ExportSink& sink, ExportReporter& reporter);
+ExportEnding RunExport(const ExportParams& params, ExportSink& sink, ExportReporter& reporter);

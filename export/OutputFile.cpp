@@ -16,15 +16,10 @@ namespace {
 
 const char kDefineOffLine[] = "SET DEFINE OFF\n";
 
-// A failure whose first line is strText, then where (if any), then the path and the reason.
-ExportFailure FileFailure(const CString& strText, const std::wstring& strPath, const CString& strReason,
-                          const CString& strWhere = CString())
+// A failure whose first line is strText, then the path and the reason.
+ExportFailure FileFailure(const CString& strText, const std::wstring& strPath, const CString& strReason)
 {
-    std::vector<CString> moreLines;
-    if (!strWhere.IsEmpty())
-        moreLines.push_back(strWhere);
-    moreLines.push_back(NarrowPath(strPath) + ": " + strReason);
-    return ExportFailure::Lines(strText, moreLines);
+    return ExportFailure::Lines(strText, {NarrowPath(strPath) + ": " + strReason});
 }
 
 // The folder part of a path ("" for a bare file name, which lives in the current folder).
@@ -118,13 +113,12 @@ bool OutputFile::Check(ExportFailure& failure)
 // reported with the object, what the file holds, and the system's reason.
 bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure)
 {
-    const CString strWhere = WhereText(object, StateText());
     const CString strBytes = m_nWritten == 0 && m_bDefineOff ? CString(kDefineOffLine) + strBlock : strBlock;
     const DWORD nDisposition = m_nWritten == 0 ? CREATE_ALWAYS : OPEN_EXISTING;
     CHandle file(::CreateFileW(m_strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, nDisposition,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
-        failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(::GetLastError()), strWhere);
+        failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(::GetLastError()));
         return false;
     }
     LARGE_INTEGER zero{};
@@ -141,8 +135,7 @@ bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock, Ex
         // The first write already replaced the old file: it now holds nothing complete.
         if (m_nWritten == 0)
             m_bReplaced = true;
-        failure = FileFailure(ExportTexts::kWriteFile, m_strPath, SystemErrorText(nError),
-                              WhereText(object, StateText()));
+        failure = FileFailure(ExportTexts::kWriteFile, m_strPath, SystemErrorText(nError));
         return false;
     }
     ++m_nWritten;

@@ -1,6 +1,8 @@
 // ConsoleReporter.cpp
 #include "qmexport/ConsoleReporter.h"
 
+#include "export/ExportTexts.h"
+
 #include "framework/Barrier.h"
 
 #include <algorithm>
@@ -11,24 +13,11 @@ namespace {
 // The status line is redrawn at most this often, besides at each object.
 constexpr ULONGLONG kStatusIntervalMs = 200;
 
-std::vector<std::string> SplitLines(const std::string& strText)
-{
-    std::vector<std::string> lines;
-    size_t nStart = 0;
-    for (;;) {
-        const size_t nEnd = strText.find('\n', nStart);
-        lines.push_back(strText.substr(nStart, nEnd == std::string::npos ? std::string::npos : nEnd - nStart));
-        if (nEnd == std::string::npos)
-            return lines;
-        nStart = nEnd + 1;
-    }
-}
-
 }  // namespace
 
-int ExitCodeOf(const ExportOutcome& outcome)
+int ExitCodeOf(const ExportEnding& ending)
 {
-    switch (outcome.result) {
+    switch (ending.result) {
     case ExportResult::Done:
         return kExitDone;
     case ExportResult::Stopped:
@@ -158,46 +147,36 @@ void ConsoleReporter::Message(const CString& strText)
     while (!strMessage.empty() && (strMessage.back() == '\n' || strMessage.back() == '\r'))
         strMessage.pop_back();
     Print(strMessage + "\n");
-    for (const std::string& strLine : SplitLines(strMessage))
-        m_shownLines.push_back(strLine);
 }
 
-void ConsoleReporter::Finish(const ExportOutcome& outcome)
+// After the message: the lines the window's log would add (a failed logon's, a name not found
+// among several), then what the target holds when the message did not say it and the failure
+// came after the target was checked.
+void ConsoleReporter::Finish(const ExportEnding& ending)
 {
     EndStatusLine();
-    m_nExitCode = ExitCodeOf(outcome);
-    if (outcome.result == ExportResult::Done) {
+    m_nExitCode = ExitCodeOf(ending);
+    switch (ending.result) {
+    case ExportResult::Done:
         if (m_style != ProgressStyle::Quiet) {
-            Print("Exported " + std::to_string(outcome.nObjectsWritten) + " objects (" + std::to_string(m_nLines) +
+            Print("Exported " + std::to_string(ending.nObjectsWritten) + " objects (" + std::to_string(m_nLines) +
                   " lines) in " + Elapsed() + ".\n");
         }
         return;
+    case ExportResult::LogonFailed:
+        Print(std::string(ExportTexts::kConnectFailed) + "\n");
+        return;
+    case ExportResult::TargetRejected:
+        return;
+    case ExportResult::NothingToExport:
+        if (!ending.strWhere.IsEmpty())
+            Print(ending.strWhere.str() + ": " + ending.strText.str() + "\n");
+        break;
+    default:
+        break;
     }
-    auto shown = [this](const std::string& strLine) {
-        return std::find(m_shownLines.begin(), m_shownLines.end(), strLine) != m_shownLines.end();
-    };
-    // The engine's messages may carry the target's state inside a line ("PKG (PACKAGE). The
-    // file holds ...").
-    auto mentioned = [this](const std::string& strPart) {
-        for (const std::string& strLine : m_shownLines) {
-            if (strLine.find(strPart) != std::string::npos)
-                return true;
-        }
-        return false;
-    };
-    for (const CString& strLine : outcome.failure.logLines) {
-        if (!strLine.IsEmpty() && !shown(strLine.str())) {
-            Print(strLine.str() + "\n");
-            m_shownLines.push_back(strLine.str());
-        }
-    }
-    // What the target holds, unless the message said it already. A failure before anything
-    // could be written has nothing to say about it.
-    const std::string strState = m_sink.StateText().str();
-    const bool bTargetInPlay = outcome.result != ExportResult::LogonFailed &&
-                               outcome.result != ExportResult::TargetRejected;
-    if (bTargetInPlay && !strState.empty() && !mentioned(strState))
-        Print(strState + "\n");
+    if (ending.strTargetState.IsEmpty())
+        Print(m_sink.StateText().str() + "\n");
 }
 
 void ConsoleReporter::Stopped()

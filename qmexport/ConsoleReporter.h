@@ -8,7 +8,7 @@
 //                     status line rewritten in place on a console, one line per object
 //                     otherwise, nothing with --quiet), the messages the window would show in
 //                     a box, the end of the run and the exit code it maps to.
-//   ExitCodeOf      - the exit code of a run's outcome.
+//   ExitCodeOf      - the exit code of a run's ending.
 #pragma once
 
 #include <windows.h>
@@ -30,7 +30,7 @@ enum ExitCode : int {
     kExitStopped = 130,
 };
 
-int ExitCodeOf(const ExportOutcome& outcome);
+int ExitCodeOf(const ExportEnding& ending);
 
 class StopRequest {
 public:
@@ -66,7 +66,7 @@ public:
     void ObjectBegins(const ExportObjectId& object, int nIndex) override;
     void ObjectWritten(const ExportObjectId& object, int nIndex, int nLines) override;
     void Message(const CString& strText) override;
-    void Finish(const ExportOutcome& outcome) override;
+    void Finish(const ExportEnding& ending) override;
 
     // Runs when the run returned Stopped (Finish does not come then).
     void Stopped();
@@ -92,6 +92,4 @@ private:
     int m_nLines = 0;
     size_t m_nStatusWidth = 0;
     int m_nExitCode = kExitDone;
-    // Lines already printed by Message, so the end of the run does not repeat them.
-    std::vector<std::string> m_shownLines;
 };

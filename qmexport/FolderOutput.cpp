@@ -31,7 +31,6 @@ void FolderOutput::SetFailure(ExportFailure& failure, const char* pszText, const
     if (nError != 0)
         strWhere += ": " + SystemErrorText(nError);
     failure.strMessage = CString(pszText) + "\n" + strWhere;
-    failure.logLines = {pszText};
 }
 
 bool FolderOutput::IsRunKind(const std::wstring& strFile) const
@@ -106,7 +105,6 @@ bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock, 
 {
     if (ObjectFileNames::ExtensionOf(object.strType).empty()) {
         failure.strMessage = "Unexpected object type " + object.strType + " of " + object.strName + ".";
-        failure.logLines = {failure.strMessage};
         return false;
     }
     m_twins.Add(object.strName);

@@ -116,12 +116,12 @@ int Run()
                                                               : ProgressStyle::LinePerObject;
     ConsoleReporter reporter(StopRequest::Flag(), style,
                              [](const std::string& strText) { WriteTo(STD_ERROR_HANDLE, strText); }, *sink);
-    const ExportOutcome outcome = RunExport(params, *sink, reporter);
-    if (outcome.result == ExportResult::Stopped) {
+    const ExportEnding ending = RunExport(params, *sink, reporter);
+    if (ending.result == ExportResult::Stopped) {
         reporter.Stopped();
         return kExitStopped;
     }
-    return ExitCodeOf(outcome);
+    return ExitCodeOf(ending);
 }
 
 }  // namespace

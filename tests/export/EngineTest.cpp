@@ -56,7 +56,7 @@ public:
     void LogSource(const char* pText, int nLength) override { source.append(pText, size_t(nLength)); }
     void Progress(int nObjectPercent, int nTotalPercent) override { progress.emplace_back(nObjectPercent, nTotalPercent); }
     void Message(const CString& strText) override { messages.push_back(strText.str()); }
-    void Finish(const ExportOutcome&) override { bFinished = true; }
+    void Finish(const ExportEnding&) override { bFinished = true; }
 
     std::vector<std::string> lines;
     std::string source;
@@ -66,7 +66,7 @@ public:
 };
 
 struct EngineRun {
-    ExportOutcome outcome;
+    ExportEnding outcome;
     MemorySink sink;
     RecordingReporter reporter;
 };

@@ -29,9 +29,9 @@ struct Printed {
     }
 };
 
-ExportOutcome Outcome(ExportResult result)
+ExportEnding Outcome(ExportResult result)
 {
-    ExportOutcome outcome;
+    ExportEnding outcome;
     outcome.result = result;
     return outcome;
 }
@@ -44,7 +44,7 @@ void TwoObjects(ConsoleReporter& reporter)
     reporter.ObjectWritten({"PKG_A", "PACKAGE"}, 0, 3);
     reporter.ObjectBegins({"PKG_A", "PACKAGE BODY"}, 1);
     reporter.ObjectWritten({"PKG_A", "PACKAGE BODY"}, 1, 6);
-    ExportOutcome outcome = Outcome(ExportResult::Done);
+    ExportEnding outcome = Outcome(ExportResult::Done);
     outcome.nObjectsWritten = 2;
     outcome.nObjectCount = 2;
     reporter.Finish(outcome);
@@ -79,7 +79,7 @@ TEST(ConsoleReporterExitCodes, EveryOutcomeHasItsExitCode)
     };
     for (const auto& entry : kCodes)
         EXPECT_EQ(ExitCodeOf(Outcome(entry.first)), entry.second) << int(entry.first);
-    ExportOutcome missingLibrary = Outcome(ExportResult::LogonFailed);
+    ExportEnding missingLibrary = Outcome(ExportResult::LogonFailed);
     missingLibrary.nErrorCode = -1;
     EXPECT_EQ(ExitCodeOf(missingLibrary), 3);
 }
@@ -114,9 +114,8 @@ TEST_F(ConsoleReporterTest, QuietPrintsOnlyWhatTheUserMustSee)
     EXPECT_EQ(printed.strText, "");
 
     reporter.Message("Object not found.");
-    ExportOutcome outcome = Outcome(ExportResult::NothingToExport);
-    outcome.failure.strMessage = "Object not found.";
-    outcome.failure.logLines = {"", "Object not found."};
+    ExportEnding outcome = Outcome(ExportResult::NothingToExport);
+    outcome.strText = "Object not found.";
     reporter.Finish(outcome);
     EXPECT_EQ(printed.strText, "Object not found.\nThe file holds the 1 complete objects before it.\n");
     EXPECT_EQ(reporter.ExitCode(), 1);
@@ -126,9 +125,9 @@ TEST_F(ConsoleReporterTest, AFailedLogonSaysWhyButNothingAboutTheTarget)
 {
     ConsoleReporter& reporter = Reporter(ProgressStyle::LinePerObject);
     reporter.Message("ORA-01017: invalid username/password; logon denied");
-    ExportOutcome outcome = Outcome(ExportResult::LogonFailed);
+    ExportEnding outcome = Outcome(ExportResult::LogonFailed);
     outcome.nErrorCode = 1017;
-    outcome.failure.logLines = {"Error while connect to specified database"};
+    outcome.strText = "ORA-01017: invalid username/password; logon denied";
     reporter.Finish(outcome);
     EXPECT_EQ(printed.strText,
               "ORA-01017: invalid username/password; logon denied\nError while connect to specified database\n");

@@ -490,7 +490,7 @@ TEST(QmexportProcessTest, StopFlagEndsTheRunBetweenTwoWholeFiles)
         FolderOutput sink(Wide(folder.Path()), true);
         std::atomic<bool> stop{false};
         StoppingReporter reporter(stop, sink, 4);
-        const ExportOutcome outcome = RunExport(params, sink, reporter);
+        const ExportEnding outcome = RunExport(params, sink, reporter);
         EXPECT_EQ(outcome.result, ExportResult::Stopped);
         EXPECT_EQ(sink.WrittenCount(), 5);
         EXPECT_EQ(sink.StateText().str(), "The folder holds the 5 complete objects written before it.");
