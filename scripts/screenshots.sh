@@ -4,11 +4,11 @@
 # Makes the pictures in docs/ from the real program: quillmark.exe under Wine inside a
 # virtual desktop (wine explorer /desktop=qm,800x600, which draws the window frames) on an
 # Xvfb display of its own, against the demo database of oci-lite, with every simulated
-# server round trip slowed down (OCI_LITE_RTT_US) so that an export can be caught halfway.
+# server round trip slowed down (OCI_LITE_RTT_US), as over a slow link.
 #   docs/message-box.png  Start pressed with empty fields: the program's message box
 #   docs/picker.png       the object picker listing the demo schema
 #   docs/main-idle.png    the main window filled in, idle
-#   docs/main-export.png  the main window during an all-objects export
+#   docs/main-export.png  the main window after an all-objects export (the log and both bars)
 # Builds the tree first when quillmark.exe is missing. The Wine prefix is a separate one
 # (build/wineprefix-docs), so that its desktop settings stay apart from the tests'.
 set -euo pipefail
