@@ -49,15 +49,22 @@ std::string Utf8(const std::wstring& strText)
     return FromWide(strText, CP_UTF8);
 }
 
-// Text in the system code page; false when a character has no exact equivalent there.
-bool ToCodePage(const std::wstring& strText, CString& strOut)
+// Names as the session takes them: UTF-8, whatever the system's code page.
+CString SessionText(const std::wstring& strText)
 {
-    bool bLossy = false;
-    const std::string strBytes = FromWide(strText, CP_ACP, &bLossy);
-    if (bLossy)
-        return false;
-    strOut = CString(strBytes.data(), int(strBytes.size()));
-    return true;
+    const std::string strBytes = FromWide(strText, CP_UTF8);
+    return CString(strBytes.data(), int(strBytes.size()));
+}
+
+// Upper case as Oracle folds a name that is not quoted: every letter, not only ASCII's.
+std::wstring Upper(const std::wstring& strText)
+{
+    if (strText.empty())
+        return strText;
+    std::wstring strUpper(strText.size(), L'\0');
+    const int nLength = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, strText.data(), int(strText.size()),
+                                        &strUpper[0], int(strUpper.size()), nullptr, nullptr, 0);
+    return nLength == int(strText.size()) ? strUpper : strText;
 }
 
 // One option as the handlers see it: its name as typed (for messages) and its value.
@@ -67,14 +74,6 @@ struct OptionValue {
 };
 
 using Handler = bool (*)(const OptionValue& option, CommandLine& line, std::string& strError);
-
-bool CodePageText(const OptionValue& option, CString& strText, std::string& strError)
-{
-    if (ToCodePage(option.strValue, strText))
-        return true;
-    strError = Utf8(option.strName) + " " + Utf8(option.strValue) + ": a character the system code page cannot hold";
-    return false;
-}
 
 bool OnHelp(const OptionValue&, CommandLine& line, std::string&)
 {
@@ -94,33 +93,27 @@ bool OnQuiet(const OptionValue&, CommandLine& line, std::string&)
     return true;
 }
 
-bool OnUser(const OptionValue& option, CommandLine& line, std::string& strError)
+bool OnUser(const OptionValue& option, CommandLine& line, std::string&)
 {
-    if (!CodePageText(option, line.strUser, strError))
-        return false;
-    line.strUser.MakeUpper();
+    line.strUser = SessionText(Upper(option.strValue));
     return true;
 }
 
-bool OnOwner(const OptionValue& option, CommandLine& line, std::string& strError)
+bool OnOwner(const OptionValue& option, CommandLine& line, std::string&)
 {
-    if (!CodePageText(option, line.strOwner, strError))
-        return false;
-    line.strOwner.MakeUpper();
+    line.strOwner = SessionText(Upper(option.strValue));
     return true;
 }
 
-bool OnDatabase(const OptionValue& option, CommandLine& line, std::string& strError)
+bool OnDatabase(const OptionValue& option, CommandLine& line, std::string&)
 {
-    return CodePageText(option, line.strDatabase, strError);
+    line.strDatabase = SessionText(option.strValue);
+    return true;
 }
 
-bool OnObject(const OptionValue& option, CommandLine& line, std::string& strError)
+bool OnObject(const OptionValue& option, CommandLine& line, std::string&)
 {
-    CString strName;
-    if (!CodePageText(option, strName, strError))
-        return false;
-    line.objectNames.push_back(strName);
+    line.objectNames.push_back(SessionText(option.strValue));
     return true;
 }
 

@@ -32,6 +32,9 @@ const Accepted kAccepted[] = {
      "U", "D", false, L"", L"x", {"PKG_A", "Mixed Case"}, false, false},
     {{L"--file", L"C:\\Pfad mit \u00e4\u4e2d\\f.sql", L"--user", L"U", L"--database", L"D"},
      "U", "D", false, L"C:\\Pfad mit \u00e4\u4e2d\\f.sql", L"", {}, false, false},
+    // Names reach the session in UTF-8; a user name is upper-cased as Oracle folds it.
+    {{L"--user", L"m\u00fcller", L"--database", L"D", L"--file", L"f", L"--object", L"\u65e5\u672c_PKG"},
+     "M\xC3\x9CLLER", "D", false, L"f", L"", {"\xE6\x97\xA5\xE6\x9C\xAC_PKG"}, false, false},
     {{L"--help"}, "", "", false, L"", L"", {}, false, true},
     {{L"--user", L"U", L"-h"}, "U", "", false, L"", L"", {}, false, true},
     {{L"/?"}, "", "", false, L"", L"", {}, false, true},
@@ -56,7 +59,6 @@ const Refused kRefused[] = {
     {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--password", L"tiger"}, "never taken"},
     {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--password=tiger"}, "never taken"},
     {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--quiet=yes"}, "--quiet takes no value"},
-    {{L"--user", L"\u4e2d", L"--database", L"D", L"--file", L"f"}, "system code page"},
     {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds", L"PACKAGE,BOGUS"},
      "unknown kind BOGUS (the kinds: PACKAGE, PACKAGE BODY, PROCEDURE, FUNCTION, TYPE, TYPE BODY, TRIGGER, or all)"},
     {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds", L" package  bodies "}, "unknown kind package  bodies"},
