@@ -214,3 +214,51 @@ TEST_F(ExportWorkerTest, MessageBoxAppearsAfterTheLogShowsEverythingBeforeIt)
     // "Connect to", "Connected.", "", 2000 source lines and "/".
     EXPECT_EQ(nLinesAtBox.load(), 3 + 2000 + 1);
 }
+
+// The logon's outcomes as the window shows them: a warning is one log line after "Connected."
+// and the export goes on; a locked or expired account, or the password in another case, ends
+// the job with the database's text in the box.
+TEST_F(ExportWorkerTest, LogonOutcomesInTheWindow)
+{
+    struct LogonCase {
+        const char* pszStatus;
+        const char* pszPassword;
+        const char* pszBox;      // "" for none
+        const char* pszWarning;  // the line after "Connected.", "" for none
+    };
+    const LogonCase kCases[] = {
+        {"OPEN", "tiger", "", ""},
+        {"OPEN", "TIGER", "ORA-01017: invalid username/password; logon denied", ""},
+        {"EXPIRED(GRACE)", "tiger", "", "ORA-28002: the password will expire within 7 days"},
+        {"LOCKED", "tiger", "ORA-28000: the account is locked", ""},
+        {"EXPIRED", "tiger", "ORA-28001: the password has expired", ""},
+    };
+    int nCase = 0;
+    for (const LogonCase& c : kCases) {
+        SCOPED_TRACE(std::string(c.pszStatus) + " / " + c.pszPassword);
+        const std::string strDatabase = "EXP_LOGON" + std::to_string(nCase++);
+        {
+            Schema schema(strDatabase.c_str());
+            schema.SetAccountStatus(kUser, c.pszStatus);
+            schema.AddObject("A_PROC", "PROCEDURE", {"PROCEDURE A_PROC IS BEGIN NULL; END;\n"});
+        }
+        const std::string strFile = OutputPath((strDatabase + ".sql").c_str());
+        BoxWatcher boxes;
+        Job job{strDatabase, strFile, ""};
+        job.strPassword = c.pszPassword;
+        ASSERT_TRUE(RunJob(job));
+        const auto lines = LogWindow::Instance().Lines();
+        ASSERT_GE(lines.size(), 2u);
+        if (*c.pszBox == '\0') {
+            EXPECT_EQ(boxes.Count(), 0);
+            EXPECT_EQ(lines[1], "Connected.");
+            EXPECT_EQ(lines[2], *c.pszWarning == '\0' ? std::string() : std::string(c.pszWarning));
+            EXPECT_EQ(ReadFile(strFile), "CREATE OR REPLACE PROCEDURE A_PROC IS BEGIN NULL; END;\n\n/\n");
+        } else {
+            ASSERT_EQ(boxes.Count(), 1);
+            EXPECT_EQ(boxes.Texts()[0].find(c.pszBox), 0u) << boxes.Texts()[0];
+            EXPECT_EQ(lines.back(), "Error while connect to specified database");
+            EXPECT_FALSE(FileExists(strFile));
+        }
+    }
+}

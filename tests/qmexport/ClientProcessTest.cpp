@@ -104,6 +104,29 @@ TEST(QmexportClientTest, AGermanClientGetsTheNamesInByteOrder)
                                             "CREATE OR REPLACE PROCEDURE \"a_pkg\" IS BEGIN NULL; END;\n\n/\n");
 }
 
+// SQL*Plus would take "&" for a substitution variable: a file whose blocks hold one begins with
+// SET DEFINE OFF, decided before the first block, so a failed run's file begins the same way.
+TEST(QmexportClientTest, AnAmpersandTurnsSubstitutionOff)
+{
+    const std::string strBlockA = "CREATE OR REPLACE PROCEDURE A_PROC IS\nBEGIN NULL; END;\n\n/\n";
+    {
+        Schema schema("QC_AMP");
+        schema.AddObject("A_PROC", "PROCEDURE", {"PROCEDURE A_PROC IS\n", "BEGIN NULL; END;\n"});
+        schema.AddObject("B_PROC", "PROCEDURE", {"PROCEDURE B_PROC IS\n", "  U VARCHAR2(9) := 'Q&A';\n", "BEGIN NULL; END;\n"});
+        schema.AddObjectWithoutSource("C_PROC", "PROCEDURE");
+    }
+    TempFolder folder("amp");
+    const RunResult failed = RunQmexport(FileArgs("QC_AMP", folder / "all.sql"));
+    EXPECT_EQ(failed.nExitCode, 1u) << failed.strErr;
+    EXPECT_EQ(ReadFile(folder / "all.sql"),
+              "SET DEFINE OFF\n" + strBlockA +
+                  "CREATE OR REPLACE PROCEDURE B_PROC IS\n  U VARCHAR2(9) := 'Q&A';\nBEGIN NULL; END;\n\n/\n");
+
+    const RunResult plain = RunQmexport(FileArgs("QC_AMP", folder / "a.sql", " --object A_PROC"));
+    EXPECT_EQ(plain.nExitCode, 0u) << plain.strErr;
+    EXPECT_EQ(ReadFile(folder / "a.sql"), strBlockA);
+}
+
 // Each account state at logon, with the password as stored and in another case.
 TEST(QmexportClientTest, LogonOutcomes)
 {
