@@ -51,6 +51,8 @@ public:
     // Empty unless the logon succeeded with a warning; then its text, without a line feed.
     const CString& GetLogonWarning() const { return m_strLogonWarning; }
     const ClientCharset& GetClientCharset() const { return m_clientCharset; }
+    // Whether the interrupt has been requested (any thread may have done it).
+    bool IsInterrupted() const { return m_interrupt && m_interrupt->IsRequested(); }
 
     const char* GetErrorText();
     int GetErrorCode();

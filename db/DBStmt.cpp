@@ -90,6 +90,7 @@ void DBStmt::SetStatementAttribute(ub4 nValue, ub4 nAttribute)
 int DBStmt::Execute()
 {
     RequireStatementHandle(true);
+    FailIfInterrupted();
     sword nStatus = m_api.StmtExecute(m_pConnection->m_hSvcCtx, m_hStmt,
                                       m_pConnection->m_hError, 1, 0, OCI_DEFAULT);
     m_bExecuted = 1;
@@ -102,6 +103,7 @@ int DBStmt::Fetch()
     if (m_bExecuted == 0)
         return Execute();
     RequireStatementHandle(true);
+    FailIfInterrupted();
     sword nStatus = m_api.StmtFetch(m_hStmt, m_pConnection->m_hError, 1, OCI_FETCH_NEXT,
                                     OCI_DEFAULT);
     return CheckOutcome(nStatus, "OCIStmtFetch");
@@ -198,6 +200,14 @@ int DBStmt::CheckOutcome(sword nStatus, const char* pszEntryPoint)
         return nStatus;
     }
     throw OtherException();
+}
+
+// A break that came between two calls reaches no call: the next one is not made at all, as a
+// call that the break had ended would fail.
+void DBStmt::FailIfInterrupted()
+{
+    if (m_pConnection->IsInterrupted())
+        Fail(DbErrorTexts::kUserCancelText, OCI_ORA_USER_CANCEL);
 }
 
 // Runs for failures the statement detects itself: stores the reason and throws.

@@ -55,6 +55,7 @@ private:
     void RequireStatementHandle(bool bNeedsSession);
     void CheckCall(sword nStatus, const char* pszEntryPoint);
     int CheckOutcome(sword nStatus, const char* pszEntryPoint);
+    void FailIfInterrupted();
     [[noreturn]] void Fail(const char* pszText, int nCode);
     void ReadDiagnostic();
 

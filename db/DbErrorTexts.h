@@ -21,6 +21,10 @@ constexpr int kLibraryFailure = -1;
 // "no data" by its return status without leaving the record in the error handle.
 constexpr const char kNoDataFoundText[] = "ORA-01403: no data found\n";
 
+// Oracle's text for a call ended by a break (OCI_ORA_USER_CANCEL), for a call not made at all
+// because the break came first.
+constexpr const char kUserCancelText[] = "ORA-01013: user requested cancel of current operation\n";
+
 // The client library could not be loaded (missing, wrong bitness, or refused by the loader).
 constexpr const char kCantLoadOci[] = "Can't load oci.dll";
 

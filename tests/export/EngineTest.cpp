@@ -404,3 +404,65 @@ TEST(EngineTest, RoundTripsDoNotGrowWithTheObjects)
         EXPECT_EQ(OciLite::RoundTrips(), c.nRoundTrips);
     }
 }
+
+// Stop and Ctrl+C from another thread: a run that waits a minute in the server's work ends at
+// once, stopped (no message, no last words), with nothing written; so does a run whose stop
+// came before its first statement, which is then never sent.
+TEST(EngineTest, AnInterruptEndsTheCallTheRunWaitsIn)
+{
+    PrepareTest();
+    {
+        Schema schema("ENG_BREAK");
+        AddProc(schema, "A_PROC");
+    }
+    for (const bool bBeforeTheRun : {false, true}) {
+        SCOPED_TRACE(bBeforeTheRun ? "requested before the run" : "requested during the listing");
+        ExportParams params;
+        params.interrupt = std::make_shared<DBInterrupt>();
+        if (bBeforeTheRun)
+            params.interrupt->Request();
+        EngineRun run;
+        std::atomic<bool> bConnected{false};
+        std::atomic<unsigned> nTripsAtLogon{0};
+        std::thread breaker;
+        OciLite::SetServerWork(60u * 1000u * 1000u);
+        const ULONGLONG nStart = ::GetTickCount64();
+        if (!bBeforeTheRun) {
+            breaker = std::thread([&] {
+                // The logon costs no server work; the first statement after it waits a minute
+                // once its round trip is under way.
+                while (!bConnected.load())
+                    std::this_thread::yield();
+                while (OciLite::RoundTrips() <= nTripsAtLogon.load())
+                    std::this_thread::yield();
+                params.interrupt->Request();
+            });
+        }
+        struct : RecordingReporter {
+            std::atomic<bool>* pbConnected = nullptr;
+            std::atomic<unsigned>* pnTrips = nullptr;
+            void LogLine(const CString& strLine) override
+            {
+                RecordingReporter::LogLine(strLine);
+                if (strLine == "Connected.") {
+                    *pnTrips = OciLite::RoundTrips();
+                    *pbConnected = true;
+                }
+            }
+        } reporter;
+        reporter.pbConnected = &bConnected;
+        reporter.pnTrips = &nTripsAtLogon;
+        params.strUser = kUser;
+        params.strPassword = kPassword;
+        params.strDatabase = "ENG_BREAK";
+        const ExportEnding ending = RunExport(params, run.sink, reporter);
+        if (breaker.joinable())
+            breaker.join();
+        OciLite::SetServerWork(0);
+        EXPECT_EQ(ending.result, ExportResult::Stopped);
+        EXPECT_LT(::GetTickCount64() - nStart, 30000u);
+        EXPECT_TRUE(run.sink.blocks.empty());
+        EXPECT_TRUE(reporter.messages.empty());
+        EXPECT_FALSE(reporter.bFinished);
+    }
+}

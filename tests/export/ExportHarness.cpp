@@ -13,6 +13,7 @@
 #include "export/ExportEngine.h"
 #include "app/JobControl.h"
 #include "app/JobRecord.h"
+#include "db/OciDefs.h"
 #include "app/ReportQueue.h"
 #include "framework/Text.h"
 #include "framework/WinApp.h"
@@ -51,6 +52,10 @@ struct Environment {
         ::SetEnvironmentVariableA("OCI_LITE_RTT_US", nullptr);
         ::SetEnvironmentVariableA("OCI_LITE_FAIL_AT", nullptr);
         hOci = ::LoadLibraryA("OCI.DLL");
+        // oci-lite reads its settings from the environment at the first initialisation: made
+        // now, so that what the tests set through its testing exports stays in force.
+        if (auto fn = reinterpret_cast<OCIInitializeFn>(reinterpret_cast<void (*)()>(Entry("OCIInitialize"))))
+            fn(OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr);
     }
 
     FARPROC Entry(const char* pszName) const
@@ -341,6 +346,12 @@ void OciLite::SetRoundTripDelay(unsigned nMicroseconds)
         fn(nMicroseconds);
 }
 
+void OciLite::SetServerWork(unsigned nMicroseconds)
+{
+    if (auto fn = Entry<OciLiteSetServerWorkFn>("OciLiteSetServerWork"))
+        fn(nMicroseconds);
+}
+
 // ---- Files ----
 
 std::string TestFolder()
@@ -382,6 +393,7 @@ void PrepareTest()
     LogWindow::Instance();
     OciLite::SetFailAt(0);
     OciLite::SetRoundTripDelay(0);
+    OciLite::SetServerWork(0);
 }
 
 void StartJob(const Job& job)

@@ -118,6 +118,8 @@ public:
     static void ResetCounters();
     static void SetFailAt(unsigned n);
     static void SetRoundTripDelay(unsigned nMicroseconds);
+    // Simulated server work per execute and per fetch round trip.
+    static void SetServerWork(unsigned nMicroseconds);
 };
 
 // The folder of the test's databases and output files (OCI_LITE_HOME), with a trailing "\".
