@@ -113,3 +113,46 @@ TEST(QmexportFolderTest, AnUnknownKindIsAUsageError)
         << run.strErr;
     EXPECT_TRUE(ListFiles(folder.Path()).empty());
 }
+
+// The kinds in each mode: the single file holds the chosen kinds' blocks by name, then kind (in
+// the names' byte order); one object brings every chosen kind of that name.
+TEST(QmexportFolderTest, KindsInEachMode)
+{
+    {
+        Schema schema("QX_FOLDER_KINDS");
+        for (const KindObject& object : kEveryKind)
+            schema.AddObject(object.pszName, object.pszType, {object.pszLine});
+    }
+    auto blocks = [](std::initializer_list<int> indexes) {
+        std::string strBlocks;
+        for (int i : indexes)
+            strBlocks += std::string("CREATE OR REPLACE ") + kEveryKind[i].pszLine + "\n/\n";
+        return strBlocks;
+    };
+    struct ModeCase {
+        const char* pszTitle;
+        const char* pszOptions;
+        DWORD nExitCode;
+        std::string strFile;
+    };
+    const ModeCase kCases[] = {
+        {"every kind", "--kinds all", 0, blocks({0, 1, 2, 3, 4, 5, 6, 7})},
+        {"the window's kinds", "", 0, blocks({3, 4, 5, 6, 7})},
+        {"two kinds, any case and blanks", "--kinds \"type body , Trigger\"", 0, blocks({1, 2})},
+        {"one object of every kind", "--kinds all --object ADDR_T", 0, blocks({0, 1})},
+        {"one object of a kind not chosen", "--object ADDR_T", 1, ""},
+    };
+    TempFolder folder("kinds_modes");
+    int nCase = 0;
+    for (const ModeCase& c : kCases) {
+        SCOPED_TRACE(c.pszTitle);
+        const std::string strFile = folder / ("kinds" + std::to_string(nCase++) + ".sql");
+        const RunResult run = RunQmexport(
+            Wide("--user SCOTT --database QX_FOLDER_KINDS --file \"" + strFile + "\" " + c.pszOptions + " --quiet"));
+        EXPECT_EQ(run.nExitCode, c.nExitCode) << run.strErr;
+        if (c.nExitCode == 0)
+            EXPECT_EQ(ReadFile(strFile), c.strFile);
+        else
+            EXPECT_FALSE(FileExists(strFile));
+    }
+}
