@@ -25,7 +25,7 @@ namespace JobControl {
 unsigned BeginJob();
 // On the window thread: afterwards no job is current.
 void Stop();
-// Run on the window thread around the close request's message; holds nest.
+// On the window thread, around the close request's message; holds nest.
 void Hold();
 void Release();
 // On a worker: waits while the job is held; false once the job is no longer current.

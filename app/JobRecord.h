@@ -68,7 +68,7 @@ void AddLastLogLine(const CString& text);
 
 // Window thread only.
 void RequestWorkerStop();
-// Run on the window thread around the "Stop uploading process before close application."
+// On the window thread, around the "Stop uploading process before close application."
 // message; holds may nest.
 void HoldWorker();
 void ReleaseWorker();

@@ -206,7 +206,6 @@ BOOL CHyperLink::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     return CStatic::OnChildNotify(message, wParam, lParam, pResult);
 }
 
-// Every message of the bound static arrives here first.
 LRESULT CHyperLink::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SETCURSOR:

@@ -189,7 +189,6 @@ BOOL CRoundButton::PointInClient(LPARAM lParam) const {
     return ::PtInRect(&rc, pt);
 }
 
-// Every message of the bound button arrives here first.
 LRESULT CRoundButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SYSCOLORCHANGE:
@@ -794,7 +793,6 @@ CRoundCheckBox::CRoundCheckBox() {
     m_nMarkStyle = 0;
 }
 
-// Every message of the bound check box arrives here first.
 LRESULT CRoundCheckBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_LBUTTONDOWN:
@@ -857,7 +855,6 @@ CRoundRadioButton* CRoundRadioButton::FromRadioHandle(HWND hWnd) {
     return (dwStyle & (0x1 | 0x8)) ? pRadio : nullptr;
 }
 
-// Every message of the bound radio button arrives here first.
 LRESULT CRoundRadioButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_LBUTTONUP:

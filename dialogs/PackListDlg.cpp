@@ -224,7 +224,6 @@ void CPackListDlg::OnCancel()
     CDialog::OnCancel();
 }
 
-// Every message of the picker.
 LRESULT CPackListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
