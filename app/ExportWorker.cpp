@@ -28,7 +28,7 @@ struct WindowJob {
     ExportParams params;
     ShowMessageFn pfnShowMessage = nullptr;
 
-    // Runs on the window thread at Start, while the parameters cannot change.
+    // Window thread, while the parameters cannot change.
     static std::unique_ptr<WindowJob> FromRecord(unsigned nJob, ShowMessageFn pfnShowMessage)
     {
         auto job = std::make_unique<WindowJob>();
@@ -79,7 +79,7 @@ public:
             ReportQueue::Instance().SetProgress(m_job.nJob, nObjectPercent, nTotalPercent);
     }
 
-    // Runs inside the guarded write, so the count the window reads at Stop is exact.
+    // Inside the guarded write, so the count the window reads at Stop is exact.
     void ObjectWritten(const ExportObjectId&, int, int) override
     {
         ReportQueue::Instance().SetObjectsWritten(m_job.nJob, ++m_nWritten);

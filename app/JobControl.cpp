@@ -44,8 +44,8 @@ constexpr std::chrono::milliseconds kRecheckInterval(20);
 
 thread_local unsigned t_nThreadJob = 0;
 
-// Runs on the window thread after every change: takes the gate's lock once, handling the
-// messages a worker sends meanwhile, and lets it go again.
+// Window thread, after every change: takes the gate's lock once, handling the messages a
+// worker sends meanwhile, and lets it go again.
 void Drain()
 {
     JobGate& gate = Gate();
@@ -63,7 +63,7 @@ void Drain()
     gate.changed.notify_all();
 }
 
-// Runs on a worker with the gate's lock: waits while nJob is held; true if nJob is current.
+// On a worker, with the gate's lock held: waits while nJob is held; true if nJob is current.
 bool WaitOutHold(JobGate& gate, std::unique_lock<std::mutex>& lock, unsigned nJob)
 {
     for (;;) {

@@ -18,27 +18,26 @@
 
 namespace JobControl {
 
-// Runs on the window thread at Start (or on a worker started without a number): the new job
-// becomes the current one and any earlier job counts as stopped. Never returns 0.
+// On the window thread (or on a worker started without a number): the new job becomes the
+// current one and any earlier job counts as stopped. Never returns 0.
 // BeginJob, Stop and Hold return once no worker is in the middle of a step that the change
 // should have prevented.
 unsigned BeginJob();
-// Runs on the window thread at Stop: no job is current any more.
+// On the window thread: afterwards no job is current.
 void Stop();
-// Run on the window thread around the close request's message; holds nest.
+// On the window thread, around the close request's message; holds nest.
 void Hold();
 void Release();
-// Runs on a worker before each object and each source line: waits while the job is held;
-// false once the job is no longer current.
+// On a worker: waits while the job is held; false once the job is no longer current.
 bool WaitWhileHeld(unsigned nJob);
-// Runs anywhere: whether nJob is the current job (a snapshot, for tests and diagnostics).
+// Any thread: a snapshot, for tests and diagnostics.
 bool IsCurrent(unsigned nJob);
 
 }  // namespace JobControl
 
 class CJobSection {
 public:
-    // Runs on a worker before it writes shared state: waits out a hold, then opens if nJob is
+    // Taken on a worker before it writes shared state: waits out a hold, then opens if nJob is
     // still current. Job 0 (a thread that is no worker) always opens and guards nothing.
     explicit CJobSection(unsigned nJob);
     ~CJobSection();
@@ -54,9 +53,8 @@ private:
 
 class CWorkerThreadJob {
 public:
-    // Runs at the start of a worker thread.
+    // The calling thread counts as nJob's worker until the object is destroyed.
     explicit CWorkerThreadJob(unsigned nJob);
-    // Runs when the worker returns.
     ~CWorkerThreadJob();
     CWorkerThreadJob(const CWorkerThreadJob&) = delete;
     CWorkerThreadJob& operator=(const CWorkerThreadJob&) = delete;

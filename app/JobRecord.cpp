@@ -21,9 +21,9 @@ HANDLE g_hWorkerThread = nullptr;
 
 namespace {
 
-// Runs for split texts: every complete line is queued behind the text held back so far; what
-// follows the last line feed is held back. The held-back text is cut to its buffer, which takes
-// the longest text the worker logs.
+// Every complete line is queued behind the text held back so far; what follows the last line
+// feed is held back. The held-back text is cut to its buffer, which takes the longest text the
+// worker logs.
 void AddSplitLines(const char* pText, int nLength, unsigned nJob)
 {
     ReportQueue& queue = ReportQueue::Instance();

@@ -55,20 +55,20 @@ extern UINT g_uProgressMsg;
 extern UINT g_uAddStrMsg;
 extern HANDLE g_hWorkerThread;
 
-// Runs on the worker thread for every log line. bSplitLines 0: text is one line, shown as it
-// is. bSplitLines 1: text is cut at its line feeds; each complete line is shown (behind any
-// text held back before), and what follows the last line feed is held back for the next call.
-// A text without a line feed shows nothing. On a stopped job it does nothing.
+// Worker thread only. bSplitLines 0: text is one line, shown as it is. bSplitLines 1: text is
+// cut at its line feeds; each complete line is shown (behind any text held back before), and
+// what follows the last line feed is held back for the next call. A text without a line feed
+// shows nothing. On a stopped job it does nothing.
 void AddLogText(const CString& text, int bSplitLines);
 // The same for nLength characters at pText, without making a string of them first.
 void AddLogChars(const char* pText, int nLength, int bSplitLines);
-// Runs on the worker at the end of a job it was not stopped in: clears g_bRunning and queues
-// the job's last line, which wakes the window at once.
+// Worker thread, at the end of a job it was not stopped in: clears g_bRunning and queues the
+// job's last line, which wakes the window at once.
 void AddLastLogLine(const CString& text);
 
-// Runs on the window thread when the user presses Stop.
+// Window thread only.
 void RequestWorkerStop();
-// Run on the window thread around the "Stop uploading process before close application."
+// On the window thread, around the "Stop uploading process before close application."
 // message; holds may nest.
 void HoldWorker();
 void ReleaseWorker();

@@ -66,8 +66,8 @@ public:
     void Stop();
     // Takes everything queued (swapping storage with batch); false when there was nothing.
     bool Take(ReportBatch& batch);
-    // Runs after the window handled a wake or its timer with hWnd: keeps looking every
-    // kRecheckMs while lines come, and lets the next line post a wake once the queue is empty.
+    // After the window handled a wake or its timer with hWnd: keeps looking every kRecheckMs
+    // while lines come, and lets the next line post a wake once the queue is empty.
     void OnDrained(HWND hWnd, bool bTookSomething);
     // The blocks the current job has written so far (for the window's own line at Stop).
     int ObjectsWritten() const;
@@ -85,7 +85,7 @@ public:
 
 private:
     ReportQueue() = default;
-    // Runs with the lock held after something was queued: posts a wake unless one is out.
+    // The lock must be held: posts a wake unless one is out.
     void WakeLocked(bool bNow);
 
     mutable std::mutex m_mutex;

@@ -5,11 +5,11 @@
 
 CquillmarkApp theApp;
 
-// Runs before WinMain, with the other globals. The application has no name of its own.
+// The application has no name of its own.
 CquillmarkApp::CquillmarkApp() : CWinApp(nullptr) {}
 
-// Runs once, after the framework made the common controls available: shows the main
-// dialog and ends the program when it closes.
+// Shows the main dialog and ends the program when it closes; needs the common controls, which
+// the framework made available before.
 BOOL CquillmarkApp::InitInstance() {
     AfxEnableControlContainer();
 
@@ -23,7 +23,6 @@ BOOL CquillmarkApp::InitInstance() {
     return FALSE;
 }
 
-// Runs when a command reaches the application object (the framework's help command).
 BOOL CquillmarkApp::OnCmdMsg(UINT nID) {
     switch (nID) {
     case ID_HELP:

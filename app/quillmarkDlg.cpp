@@ -25,7 +25,7 @@ const int kObjectControls[] = {IDC_OBJECTNAME, IDC_PICK};
 const char kStop[] = "Stop";
 const char kStart[] = "Start";
 
-// Used while the dialog is built and initialised: a shared icon of the program's resources.
+// A shared icon of the program's resources: never destroyed.
 HICON LoadResourceIcon(UINT nID)
 {
     return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nID));
@@ -33,17 +33,16 @@ HICON LoadResourceIcon(UINT nID)
 
 }  // namespace
 
-// Runs when the application object starts the program.
 CquillmarkDlg::CquillmarkDlg(CWnd* pParent)
     : CDialog(IDD_QUILLMARK_DIALOG, pParent)
 {
     m_hIcon = LoadResourceIcon(IDR_MAINFRAME);
 }
 
-// Runs when the program ends; the icon is a shared resource icon and stays.
+// The icon is a shared resource icon and stays.
 CquillmarkDlg::~CquillmarkDlg() = default;
 
-// Used by OnBrowse (and tests): the proposal never overruns the file dialog's buffer.
+// The proposal never overruns the file dialog's buffer.
 CString CquillmarkDlg::ProposedFileName(const CString& strObjectName)
 {
     CString strName = strObjectName + ".sql";
@@ -53,8 +52,7 @@ CString CquillmarkDlg::ProposedFileName(const CString& strObjectName)
     return strName;
 }
 
-// Used by OnOK, OnCancel and tests: the button's text is the dialog's notion of
-// whether a job runs.
+// The button's text is the dialog's notion of whether a job runs.
 bool CquillmarkDlg::IsRunning() const
 {
     char szText[10] = {};
@@ -62,8 +60,6 @@ bool CquillmarkDlg::IsRunning() const
     return std::strncmp(szText, kStop, 4) == 0;
 }
 
-// Runs for every data exchange: at initialisation and whenever the fields are read
-// or written back.
 void CquillmarkDlg::DoDataExchange(CDataExchange* pDX)
 {
     CDialog::DoDataExchange(pDX);
@@ -94,7 +90,6 @@ void CquillmarkDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_MAKER, m_stcMaker);
 }
 
-// Runs once when the dialog opens.
 BOOL CquillmarkDlg::OnInitDialog()
 {
     // The output path may hold characters outside the code page: its field becomes a Unicode
@@ -156,7 +151,6 @@ BOOL CquillmarkDlg::OnInitDialog()
     return TRUE;
 }
 
-// Runs on the Start/Stop button and on Enter.
 void CquillmarkDlg::OnOK()
 {
     if (IsRunning())
@@ -165,7 +159,6 @@ void CquillmarkDlg::OnOK()
         StartJob();
 }
 
-// Called by OnOK while idle.
 void CquillmarkDlg::StartJob()
 {
     UpdateData(TRUE);
@@ -206,8 +199,8 @@ void CquillmarkDlg::StartJob()
         g_nLogLines = m_log.AppendLine("System error! Restart application.");
 }
 
-// Called by OnOK while a job runs. Nothing of the stopped job reaches the log any more, so
-// the dialog ends the log itself with what the file holds.
+// Nothing of the stopped job reaches the log any more, so the dialog ends the log itself with
+// what the file holds.
 void CquillmarkDlg::StopJob()
 {
     RequestWorkerStop();
@@ -222,14 +215,12 @@ void CquillmarkDlg::StopJob()
     g_nLogLines = m_log.AppendLine(strLine);
 }
 
-// Called when a job ends (its last log line) or is stopped.
 void CquillmarkDlg::ReturnToIdle()
 {
     m_btnStart.SetWindowText(kStart);
     EnableParameters(TRUE);
 }
 
-// Called when a job starts (disable) and ends (enable).
 void CquillmarkDlg::EnableParameters(BOOL bEnable)
 {
     for (int nID : kParameterControls)
@@ -241,8 +232,7 @@ void CquillmarkDlg::EnableParameters(BOOL bEnable)
     }
 }
 
-// Called at Start: the record's buffer is zeroed first, and the field never holds more
-// than the buffer keeps.
+// The record's buffer is zeroed first, and the field never holds more than the buffer keeps.
 void CquillmarkDlg::StoreObjectName(const CString& strName)
 {
     std::memset(g_szObjectName, 0, sizeof(g_szObjectName));
@@ -252,8 +242,8 @@ void CquillmarkDlg::StoreObjectName(const CString& strName)
     std::memcpy(g_szObjectName, strName.GetString(), size_t(nLength));
 }
 
-// Runs on Cancel, Escape and the close box: closes the program while idle; while a job
-// runs the close is refused, and the worker waits while the refusal is on screen.
+// Closes the program while idle; while a job runs the close is refused, and the worker waits
+// while the refusal is on screen.
 void CquillmarkDlg::OnCancel()
 {
     if (!IsRunning()) {
@@ -264,7 +254,7 @@ void CquillmarkDlg::OnCancel()
     ShowAppMessage("Stop uploading process before close application.");
 }
 
-// Runs on WM_SYSCOMMAND: the About item, everything else to the default handling.
+// The About item; everything else goes to the default handling.
 void CquillmarkDlg::OnSysCommand(UINT nID, LPARAM lParam)
 {
     if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
@@ -275,14 +265,13 @@ void CquillmarkDlg::OnSysCommand(UINT nID, LPARAM lParam)
     Default();
 }
 
-// Runs on WM_SIZE with the new client size.
 void CquillmarkDlg::OnSize(int cx, int cy)
 {
     m_layout.Resize(cx, cy);
 }
 
-// Runs on the browse button: a save-as dialog proposing "<object name>.sql". It runs on the
-// wide entry points, so a folder named outside the code page comes back intact.
+// A save-as dialog proposing "<object name>.sql". It uses the wide entry points, so a folder
+// named outside the code page comes back intact.
 void CquillmarkDlg::OnBrowse()
 {
     UpdateData(TRUE);
@@ -295,8 +284,8 @@ void CquillmarkDlg::OnBrowse()
     }
 }
 
-// Runs on the picker button: the picker logs on with the fields' parameters and hands
-// the chosen name back in the job record.
+// The picker logs on with the fields' parameters and hands the chosen name back in the job
+// record.
 void CquillmarkDlg::OnPickObject()
 {
     UpdateData(TRUE);
@@ -322,7 +311,7 @@ void CquillmarkDlg::OnPickObject()
     }
 }
 
-// Runs when "One package" is clicked: the name put aside comes back.
+// The name put aside by OnAllObjects comes back.
 void CquillmarkDlg::OnOneObject()
 {
     UpdateData(TRUE);
@@ -333,7 +322,7 @@ void CquillmarkDlg::OnOneObject()
     UpdateData(FALSE);
 }
 
-// Runs when "All packages" is clicked: the name is put aside and the field emptied.
+// The name is put aside and the field emptied.
 void CquillmarkDlg::OnAllObjects()
 {
     UpdateData(TRUE);
@@ -345,8 +334,7 @@ void CquillmarkDlg::OnAllObjects()
     UpdateData(FALSE);
 }
 
-// Runs when the worker wakes the window (posted from the worker thread) and when the
-// queue is looked at again while lines keep coming.
+// Posted from the worker thread to wake the window.
 LRESULT CquillmarkDlg::OnAddStrMessage(WPARAM, LPARAM)
 {
     DrainReports();

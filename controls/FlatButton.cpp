@@ -15,7 +15,7 @@ const UINT kCheckBoxBit = 0x2;
 // Between an image and the edge of the button.
 const int kImageMargin = 3;
 
-// Used by the painting steps: R shrunk by n pixels on every side.
+// R shrunk by n pixels on every side.
 RECT Shrunk(const RECT& rc, int n) {
     RECT r = rc;
     ::InflateRect(&r, -n, -n);
@@ -27,7 +27,7 @@ int Height(const RECT& rc) { return rc.bottom - rc.top; }
 
 }  // namespace
 
-// Runs with the owning dialog object: every field at its default, colours from the system.
+// Every field at its default, colours from the system; nothing needs a window yet.
 CFlatButton::CFlatButton() {
     SetPressedOffsetStyle(0, FALSE);
     ResetColors(FALSE);
@@ -40,7 +40,8 @@ CFlatButton::~CFlatButton() {
         m_menu.DestroyMenu();
 }
 
-// Called by the owner to choose how far the caption moves while pressed.
+// How far the caption moves while pressed: 0 one pixel right and down, 1 two pixels down;
+// any other style is refused with ErrorInvalidStyle.
 int CFlatButton::SetPressedOffsetStyle(BYTE nStyle, BOOL bRepaint) {
     switch (nStyle) {
     case 0:
@@ -56,7 +57,7 @@ int CFlatButton::SetPressedOffsetStyle(BYTE nStyle, BOOL bRepaint) {
     return 0;
 }
 
-// Called by the owner or through BM_SETCHECK; ignored outside check-box mode.
+// Also reached through BM_SETCHECK; ignored outside check-box mode.
 int CFlatButton::SetCheckState(int nCheck, BOOL bRepaint) {
     if (!m_bCheckBoxMode) return 0;
     m_bCheckState = nCheck != 0;
@@ -64,7 +65,7 @@ int CFlatButton::SetCheckState(int nCheck, BOOL bRepaint) {
     return 0;
 }
 
-// Called at construction and when the system colours change.
+// Back to the system's colours, also after they changed.
 int CFlatButton::ResetColors(BOOL bRepaint) {
     m_clrColors[BackHot] = ::GetSysColor(COLOR_BTNFACE);
     m_clrColors[ForeHot] = ::GetSysColor(COLOR_BTNTEXT);
@@ -76,8 +77,8 @@ int CFlatButton::ResetColors(BOOL bRepaint) {
     return 0;
 }
 
-// Called by the owner to give the button a document or address to open on click. The
-// buffer always keeps its terminating zero, so an over-long text is cut one byte short.
+// A document or address to open on click. The buffer always keeps its terminating zero, so an
+// over-long text is cut one byte short.
 int CFlatButton::SetLinkTarget(const char* pszTarget) {
     std::memset(m_szLinkTarget, 0, sizeof(m_szLinkTarget));
     if (pszTarget)
@@ -85,7 +86,7 @@ int CFlatButton::SetLinkTarget(const char* pszTarget) {
     return 0;
 }
 
-// Called by SetIcons and by an owner that takes the images back (bDestroy FALSE).
+// bDestroy FALSE hands the icons back to the caller instead of destroying them.
 void CFlatButton::ReleaseImages(BOOL bDestroy) {
     for (IconSlot& slot : m_icons) {
         if (bDestroy)
@@ -96,7 +97,7 @@ void CFlatButton::ReleaseImages(BOOL bDestroy) {
     }
 }
 
-// Called before each pre-translated message: the tooltip exists from then on.
+// Does nothing without the button's window; once created, the tooltip stays.
 void CFlatButton::EnsureToolTip() {
     if (m_toolTip.IsWindow()) return;
     if (!m_hWnd || !m_toolTip.Create(this, 0)) return;
@@ -104,7 +105,7 @@ void CFlatButton::EnsureToolTip() {
     m_toolTip.SetMaxTipWidth(400);
 }
 
-// Called whenever the pointer may have left: leave the hot state.
+// Safe whenever the pointer may have left: leaves the hot state.
 void CFlatButton::CancelHover() {
     if (m_bFlat && m_bHover) {
         m_bHover = FALSE;
@@ -112,21 +113,21 @@ void CFlatButton::CancelHover() {
     }
 }
 
-// Called by an owner that gives the button a menu: who hears just before it drops down.
+// Who hears just before the button's menu drops down.
 void CFlatButton::SetMenuNotify(HWND hWndNotify, UINT nMessage, LPARAM lParam) {
     m_menuNotify.hWnd = hWndNotify;
     m_menuNotify.nMessage = nMessage;
     m_menuNotify.lParam = lParam;
 }
 
-// Called by an owner that wants the 3D (non-flat) look.
+// FALSE gives the 3D (non-flat) look.
 void CFlatButton::SetFlat(BOOL bFlat, BOOL bRepaint) {
     m_bFlat = bFlat ? TRUE : FALSE;
     if (!m_bFlat) m_bHover = FALSE;
     RepaintIf(bRepaint);
 }
 
-// Called by an owner that shows icons; the button destroys them when it goes.
+// The button destroys the icons when it goes.
 void CFlatButton::SetIcons(HICON hHot, HICON hNormal, BOOL bRepaint) {
     ReleaseImages(TRUE);
     const HICON icons[2] = {hHot, hNormal};
@@ -150,13 +151,12 @@ void CFlatButton::SetImageAlign(BYTE nAlign, BOOL bRepaint) {
     RepaintIf(bRepaint);
 }
 
-// Called by the setters: repaint only when asked and when there is a window.
+// Repaints only when asked and when there is a window.
 void CFlatButton::RepaintIf(BOOL bRepaint) {
     if (bRepaint && m_hWnd && ::IsWindow(m_hWnd)) Invalidate(TRUE);
 }
 
-// Called when the dialog binds the button: adopt the template's default-button and
-// check-box settings, then draw the button ourselves.
+// Adopts the template's default-button and check-box settings, then draws the button itself.
 void CFlatButton::PreSubclassWindow() {
     const UINT nStyle = UINT(GetStyle() & 0xFFFF);
     if (nStyle & kCheckBoxBit) m_bCheckBoxMode = TRUE;
@@ -165,8 +165,7 @@ void CFlatButton::PreSubclassWindow() {
     CButton::PreSubclassWindow();
 }
 
-// Called by the modal loop for messages of the button: feed the tooltip, and make a
-// double-click a second press.
+// Feeds the tooltip, and makes a double-click a second press.
 BOOL CFlatButton::PreTranslateMessage(MSG* pMsg) {
     EnsureToolTip();
     if (m_toolTip.IsWindow()) m_toolTip.RelayEvent(pMsg);
@@ -402,8 +401,8 @@ void CFlatButton::DropDownMenu() {
         ::PostMessageA(m_hMenuOwner, WM_COMMAND, MAKEWPARAM(LOWORD(nCommand), 0), 0);
 }
 
-// Called by the parent's WM_DRAWITEM (reflected): paints the whole button. The DC goes
-// back to the caller as it came (pens, brushes, colours, modes).
+// Paints the whole button. The DC goes back to the caller as it came (pens, brushes, colours,
+// modes).
 void CFlatButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
     if (!lpDrawItemStruct) return;
     CDC dc(lpDrawItemStruct->hDC);
@@ -522,7 +521,7 @@ void CFlatButton::DrawCaption(CDC* pDC, const char* pszText, const RECT*, RECT* 
     }
 }
 
-// Called by the image painters: which of the two images fits the state.
+// Which of the two images fits the state.
 int CFlatButton::ChooseImageSlot(bool bSlot1Filled) const {
     if (m_bPressed || (m_bHover && !m_bCheckBoxMode)) return 0;
     return bSlot1Filled ? 1 : 0;

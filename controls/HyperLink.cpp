@@ -13,7 +13,7 @@ const char kOpenErrorHead[] = "Unable to open hyperlink:\n\n";
 const UINT_PTR kToolId = 1;
 const UINT kHoverPollMs = 100;
 
-// Used by the prefix tests: whether psz begins with pszPrefix, ignoring case.
+// Whether psz begins with pszPrefix, ignoring case.
 bool StartsWithNoCase(const char* psz, const char* pszPrefix) {
     const size_t n = std::strlen(pszPrefix);
     return psz && std::strlen(psz) >= n && ::_strnicmp(psz, pszPrefix, n) == 0;
@@ -21,13 +21,13 @@ bool StartsWithNoCase(const char* psz, const char* pszPrefix) {
 
 }  // namespace
 
-// Runs when the dialog that owns the link is built; the set-up waits for the binding.
+// The set-up waits for the binding, which brings the control.
 CHyperLink::CHyperLink() = default;
 
 CHyperLink::~CHyperLink() = default;
 
-// Called when a dialog binds the static: the link takes its address, size, fonts, cursor
-// and tooltip from the control as the template made it.
+// The link takes its address, size, fonts, cursor and tooltip from the control as the template
+// made it.
 void CHyperLink::PreSubclassWindow() {
     ModifyStyle(0, SS_NOTIFY);
 
@@ -63,8 +63,7 @@ void CHyperLink::PreSubclassWindow() {
     CStatic::PreSubclassWindow();
 }
 
-// Called at binding: the control shrinks to its text, keeping the edge (or centre) that
-// its alignment style names.
+// The control shrinks to its text, keeping the edge (or centre) that its alignment style names.
 void CHyperLink::FitToText() {
     if (!IsWindow() || !m_bFitToText)
         return;
@@ -110,8 +109,8 @@ void CHyperLink::FitToText() {
     SetWindowPos(nullptr, rcWnd.left, rcWnd.top, rcWnd.right - rcWnd.left, rcWnd.bottom - rcWnd.top, SWP_NOZORDER);
 }
 
-// Called at binding and before each opening: the help program's hand cursor, or the
-// system's hand where the help program has none. The copy is ours to destroy.
+// The help program's hand cursor, or the system's hand where the help program has none. The
+// copy is ours to destroy.
 void CHyperLink::LoadHandCursor() {
     if (m_handCursor.IsValid())
         return;
@@ -130,14 +129,13 @@ void CHyperLink::LoadHandCursor() {
     }
 }
 
-// Called by the program to mark the link visited or not; the colour follows on the next paint.
+// The colour follows on the next paint.
 void CHyperLink::SetVisitedState(BOOL bVisited) {
     m_bVisited = bVisited;
     if (IsWindow())
         Invalidate(TRUE);
 }
 
-// Called by the program to choose when the text is underlined.
 void CHyperLink::SetUnderlineMode(int nMode) {
     if (nMode == m_nUnderlineMode)
         return;
@@ -148,14 +146,13 @@ void CHyperLink::SetUnderlineMode(int nMode) {
     m_nUnderlineMode = nMode;
 }
 
-// Called by the program (and before each opening, with none) to choose the cursor.
+// Without a valid cursor the hand cursor is loaded instead.
 void CHyperLink::SetHandCursor(HCURSOR hCursor) {
     m_handCursor.Reset(hCursor);
     if (!m_handCursor.IsValid())
         LoadHandCursor();
 }
 
-// Called at binding (through BuildTipText) to word the tooltip.
 CString CHyperLink::TipTextFor(const char* pszAddress, BOOL bPrefix) {
     CString strTip;
     const char* pszRest = pszAddress ? pszAddress : "";
@@ -172,19 +169,18 @@ CString CHyperLink::TipTextFor(const char* pszAddress, BOOL bPrefix) {
     return strTip;
 }
 
-// Called at binding with the address.
 void CHyperLink::BuildTipText(const char* pszAddress) {
     m_strTip = TipTextFor(pszAddress, m_bTipPrefix);
 }
 
-// Called by the modal loop for every message of the link: the tooltip sees the mouse.
+// The tooltip sees the mouse.
 BOOL CHyperLink::PreTranslateMessage(MSG* pMsg) {
     if (m_tip.IsWindow())
         m_tip.RelayEvent(pMsg);
     return CStatic::PreTranslateMessage(pMsg);
 }
 
-// Called when the program destroys the link: the hover poll stops with it.
+// The hover poll stops with the window.
 BOOL CHyperLink::DestroyWindow() {
     if (IsWindow())
         KillTimer(m_nHoverTimer);
@@ -210,7 +206,6 @@ BOOL CHyperLink::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     return CStatic::OnChildNotify(message, wParam, lParam, pResult);
 }
 
-// Every message of the bound static arrives here first.
 LRESULT CHyperLink::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SETCURSOR:
@@ -226,7 +221,7 @@ LRESULT CHyperLink::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// Runs when the static asks its parent for colours: the link's colour on no background.
+// The link's colour on no background.
 HBRUSH CHyperLink::CtlColor(HDC hDC) {
     COLORREF clr = m_clrLink;
     if (m_bMouseOver)
@@ -245,7 +240,7 @@ BOOL CHyperLink::OnSetCursor() {
     return TRUE;
 }
 
-// Runs when the mouse moves over the link: the first move starts the hover and its poll.
+// The first move starts the hover and its poll.
 LRESULT CHyperLink::OnMouseMove() {
     if (!m_bMouseOver) {
         m_bMouseOver = TRUE;
@@ -257,7 +252,7 @@ LRESULT CHyperLink::OnMouseMove() {
     return Default();
 }
 
-// Runs every 100 ms while hovering: once the cursor has left, the hover ends.
+// The hover poll (every kHoverPollMs): once the cursor has left, the hover ends.
 LRESULT CHyperLink::OnTimer() {
     const DWORD dwPos = ::GetMessagePos();
     POINT pt{short(LOWORD(dwPos)), short(HIWORD(dwPos))};
@@ -275,7 +270,7 @@ LRESULT CHyperLink::OnTimer() {
     return Default();
 }
 
-// Runs before the static paints: the dialog's face colour behind the text.
+// The dialog's face colour behind the text.
 BOOL CHyperLink::OnEraseBkgnd(HDC hDC) {
     RECT rc;
     GetClientRect(&rc);
@@ -284,7 +279,6 @@ BOOL CHyperLink::OnEraseBkgnd(HDC hDC) {
     return TRUE;
 }
 
-// Runs when the user clicks the link (reflected STN_CLICKED).
 void CHyperLink::OnLinkClicked() {
     m_bMouseOver = FALSE;
     const int nResult = OpenLink(m_strAddress, SW_SHOW);
@@ -297,8 +291,7 @@ void CHyperLink::OnLinkClicked() {
     }
 }
 
-// Called on a click: the shell first; where it cannot open the address, the browser
-// registered for ".htm" pages.
+// The shell first; where it cannot open the address, the browser registered for ".htm" pages.
 int CHyperLink::OpenLink(const char* pszAddress, int nShowCmd) {
     SetHandCursor(nullptr);
     const UINT_PTR nShell = reinterpret_cast<UINT_PTR>(::ShellExecuteA(nullptr, "open", pszAddress, nullptr, nullptr, nShowCmd));
@@ -307,7 +300,7 @@ int CHyperLink::OpenLink(const char* pszAddress, int nShowCmd) {
     return OpenWithRegisteredBrowser(pszAddress, nShowCmd, int(nShell));
 }
 
-// Called by OpenLink after the shell failed with nShellResult.
+// Returns nShellResult, the shell's failed result, when the fallback cannot run either.
 int CHyperLink::OpenWithRegisteredBrowser(const char* pszAddress, int nShowCmd, int nShellResult) {
     char szCommand[kCommandBufferSize] = "";
     if (ReadKeyDefaultValue(HKEY_CLASSES_ROOT, ".htm", szCommand, sizeof(szCommand)) != ERROR_SUCCESS)
@@ -322,8 +315,8 @@ int CHyperLink::OpenWithRegisteredBrowser(const char* pszAddress, int nShowCmd, 
     return int(::WinExec(strLine, UINT(nShowCmd)));
 }
 
-// Called by the registry fallback to make the line WinExec runs. The registered command
-// is cut at its placeholder; the whole line must fit the command buffer, or nothing runs.
+// The line WinExec runs. The registered command is cut at its placeholder; the whole line must
+// fit the command buffer, or nothing runs.
 BOOL CHyperLink::BuildBrowserCommand(const char* pszRegistered, const char* pszAddress, CString* pCommand) {
     if (!pCommand)
         return FALSE;
@@ -341,8 +334,8 @@ BOOL CHyperLink::BuildBrowserCommand(const char* pszRegistered, const char* pszA
     return TRUE;
 }
 
-// Called twice by the registry fallback. A value that is missing, not a string, empty or
-// longer than the local buffer is a failed lookup; nothing is written past either buffer.
+// A value that is missing, not a string, empty or longer than the local buffer is a failed
+// lookup; nothing is written past either buffer.
 LONG CHyperLink::ReadKeyDefaultValue(HKEY hRoot, const char* pszSubKey, char* pszOut, DWORD cchOut) {
     if (!pszOut || cchOut == 0)
         return ERROR_INVALID_PARAMETER;
@@ -371,7 +364,7 @@ LONG CHyperLink::ReadKeyDefaultValue(HKEY hRoot, const char* pszSubKey, char* ps
     return ERROR_SUCCESS;
 }
 
-// Called by ShowOpenError: the fixed head and the text for a ShellExecute/WinExec code.
+// The fixed head and the text for a ShellExecute/WinExec code.
 CString CHyperLink::OpenErrorText(int nCode) {
     CString strText;
     switch (nCode) {
@@ -393,7 +386,7 @@ CString CHyperLink::OpenErrorText(int nCode) {
     return CString(kOpenErrorHead) + strText;
 }
 
-// Called after a failed click (the caller has beeped).
+// The caller has beeped already.
 void CHyperLink::ShowOpenError(int nCode) {
     const CString strText = OpenErrorText(nCode);
     if (m_pfnShowMessage != nullptr)

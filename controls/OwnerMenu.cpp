@@ -38,7 +38,6 @@ CString ToNarrow(const std::wstring& text) {
 }
 
 // The live text of the item at nPos (empty for owner-drawn items, which keep none).
-// Used when re-synchronising and repairing: the menu's own text for a position.
 std::wstring LiveText(HMENU hMenu, UINT nPos) {
     const int n = ::GetMenuStringW(hMenu, nPos, nullptr, 0, MF_BYPOSITION);
     if (n <= 0) return std::wstring();
@@ -49,7 +48,6 @@ std::wstring LiveText(HMENU hMenu, UINT nPos) {
 }
 
 // The menu font of the system, created for one measurement or paint.
-// Used by measuring, padding and off-screen painting: the system's menu font.
 bool CreateMenuFont(CFont& font) {
     NONCLIENTMETRICSA ncm{};
     ncm.cbSize = sizeof(ncm);
@@ -81,8 +79,7 @@ void FrameSolid(HDC hdc, const RECT& rc, COLORREF clr) {
 // ---------------------------------------------------------------------------------------
 // COwnerMenuMemDC
 
-// Runs when the flat look paints a disabled item: drawing goes off-screen, in the
-// coordinates of the target.
+// Drawing goes off-screen, in the coordinates of the target.
 COwnerMenuMemDC::COwnerMenuMemDC(HDC hdcTarget, const RECT& rc) : m_hTargetDC(hdcTarget), m_rect(rc) {
     const bool bPrinting = ::GetDeviceCaps(hdcTarget, TECHNOLOGY) == DT_RASPRINTER;
     if (!bPrinting) {
@@ -98,7 +95,7 @@ COwnerMenuMemDC::COwnerMenuMemDC(HDC hdcTarget, const RECT& rc) : m_hTargetDC(hd
     m_hDC = hdcTarget;  // printing, or no memory for the copy: draw straight through
 }
 
-// Runs at the end of the item's paint: the picture goes to the target.
+// The picture goes to the target.
 COwnerMenuMemDC::~COwnerMenuMemDC() {
     if (m_bMemDC) {
         ::BitBlt(m_hTargetDC, m_rect.left, m_rect.top, Width(m_rect), Height(m_rect), m_hDC, m_rect.left, m_rect.top, SRCCOPY);
@@ -111,7 +108,7 @@ COwnerMenuMemDC::~COwnerMenuMemDC() {
 // ---------------------------------------------------------------------------------------
 // Class-wide settings
 
-// Runs at the first use of the class, on the user-interface thread.
+// Built at the first use of the class, which must be on the user-interface thread.
 COwnerMenu::Shared::Shared() : ownerThreadId(::GetCurrentThreadId()) {
     OSVERSIONINFOA info{};
     info.dwOSVersionInfoSize = sizeof(info);
@@ -140,7 +137,7 @@ namespace {
 const bool g_bOwnerMenuSharedReady = (COwnerMenu::GetShared(), true);
 }  // namespace
 
-// Called once at start: the Windows version as the menu's looks know it.
+// The Windows version as the menu's looks know it.
 int COwnerMenu::ComputeOsVersionCode(DWORD dwVersion, const OSVERSIONINFOA& info) {
     const DWORD dwMajor = info.dwMajorVersion;
     const DWORD dwMinor = info.dwMinorVersion;
@@ -156,7 +153,7 @@ int COwnerMenu::ComputeOsVersionCode(DWORD dwVersion, const OSVERSIONINFOA& info
     return 2;
 }
 
-// Called with the registry's theme file: does its name end in the classic theme's?
+// pszThemeFile: the registry's theme file. Does its name end in the classic theme's?
 bool COwnerMenu::IsClassicThemeName(const char* pszThemeFile) {
     if (!pszThemeFile) return false;
     const size_t nLength = std::strlen(pszThemeFile);
@@ -200,7 +197,6 @@ bool COwnerMenu::UsesFlatStyle() {
     return nStyle == StyleFlat;
 }
 
-// Called by the looks for their lighter shades.
 COLORREF COwnerMenu::BlendTowardWhite(COLORREF clr, double dFactor) {
     if (!(dFactor > 0.0 && dFactor <= 1.0)) return clr;
     auto blend = [dFactor](int c) { return int(c + dFactor * (255 - c)); };
@@ -222,7 +218,7 @@ COwnerMenu* COwnerMenu::FromOwnedHandle(HMENU hMenu) {
     return it == owned.end() ? nullptr : it->second;
 }
 
-// Called by an owner that gives commands program-wide images.
+// Images for commands, program-wide.
 void COwnerMenu::SetSharedImages(HIMAGELIST hImages, const std::vector<UINT>& ids) {
     if (!IsOwnerThread()) return;
     Shared& shared = GetShared();
@@ -233,17 +229,15 @@ void COwnerMenu::SetSharedImages(HIMAGELIST hImages, const std::vector<UINT>& id
 // ---------------------------------------------------------------------------------------
 // COwnerMenu: life cycle and records
 
-// Runs with the owner (the flat button embeds one empty menu).
 COwnerMenu::COwnerMenu() {
     GetShared();  // the settings exist from the first menu on
 }
 
-// Runs with the owner: everything the menu holds goes.
+// Everything the menu holds goes.
 COwnerMenu::~COwnerMenu() {
     COwnerMenu::DestroyMenu();
 }
 
-// Called by an owner that wants its own check images.
 void COwnerMenu::SetCheckImages(HIMAGELIST hImages, int nChecked, int nUnchecked, BOOL bShared) {
     if (m_ownCheckImages.Get() == hImages) m_ownCheckImages.Release();  // handed over again: kept, not destroyed
     m_ownCheckImages.Reset(bShared ? nullptr : hImages);
@@ -252,7 +246,7 @@ void COwnerMenu::SetCheckImages(HIMAGELIST hImages, int nChecked, int nUnchecked
     m_nUncheckedImageIndex = nUnchecked;
 }
 
-// Called to drop the menu: registry entries, sub-menu objects, records, then the handle.
+// Registry entries, sub-menu objects, records, then the handle.
 BOOL COwnerMenu::DestroyMenu() {
     ReleaseContents();
     return CMenu::DestroyMenu();
@@ -279,7 +273,7 @@ void COwnerMenu::ReleaseContents() {
     m_bFromResource = false;
 }
 
-// Called by LoadMenu: the owner's check images survive the menu being rebuilt.
+// The owner's check images survive the menu being rebuilt.
 void COwnerMenu::DestroyKeepingCheckImages() {
     CImageListHandle ownCheckImages = std::move(m_ownCheckImages);
     const HIMAGELIST hCheckImages = m_hCheckImages;
@@ -297,7 +291,7 @@ bool COwnerMenu::IsLiveSubMenu(HMENU hSubMenu) const {
     return false;
 }
 
-// Called when a popup is added: note it in the registry and among our sub-menus.
+// Notes the popup in the registry and among our sub-menus.
 bool COwnerMenu::RegisterPopup(HMENU hPopup, COwnerMenu* pObject) {
     if (!IsOwnerThread()) return false;
     auto& owned = GetShared().ownedMenus;
@@ -309,7 +303,7 @@ bool COwnerMenu::RegisterPopup(HMENU hPopup, COwnerMenu* pObject) {
     return true;
 }
 
-// Called to append one item; its record's address becomes the item data.
+// The item record's address becomes the item data.
 BOOL COwnerMenu::AddOwnerDrawnItem(const wchar_t* pszText, UINT nFlags, UINT_PTR nIDNewItem, int nImage) {
     if (!m_hMenu) return FALSE;
     if (nIDNewItem) nFlags |= MF_OWNERDRAW;
@@ -338,7 +332,7 @@ BOOL COwnerMenu::AddOwnerDrawnItem(const wchar_t* pszText, UINT nFlags, UINT_PTR
     return bAdded;
 }
 
-// Called to append a popup whose menu object this menu keeps and releases.
+// This menu keeps and releases the popup's menu object.
 BOOL COwnerMenu::AddOwnerDrawnPopup(const wchar_t* pszText, UINT nFlags, std::unique_ptr<COwnerMenu> pSubMenu) {
     if (!m_hMenu || !pSubMenu || !IsOwnerThread()) return FALSE;
     if (!pSubMenu->m_hMenu && !pSubMenu->CreatePopupMenu()) return FALSE;
@@ -360,7 +354,7 @@ const COwnerMenuItem* COwnerMenu::GetItemRecord(int nIndex) const {
     return m_items[size_t(nIndex)].get();
 }
 
-// Called with a measure or draw request's item data: is it a record of ours?
+// Whether a measure or draw request's item data is a record of ours.
 COwnerMenuItem* COwnerMenu::FindRecord(ULONG_PTR itemData, const COwnerMenu** ppOwner) const {
     if (!itemData) return nullptr;
     for (const auto& pItem : m_items) {
@@ -375,7 +369,6 @@ COwnerMenuItem* COwnerMenu::FindRecord(ULONG_PTR itemData, const COwnerMenu** pp
     return nullptr;
 }
 
-// Called by the mnemonic search and by owners reading item texts.
 BOOL COwnerMenu::ItemTextAt(UINT nItem, CString& rText, BOOL bByPosition) const {
     rText.Empty();
     if (bByPosition) {
@@ -396,8 +389,8 @@ BOOL COwnerMenu::ItemTextAt(UINT nItem, CString& rText, BOOL bByPosition) const 
     return FALSE;
 }
 
-// Called when the live menu may have changed behind our back (items inserted or removed
-// directly): each live item claims its record, or gets a new one; the rest go.
+// For a live menu that may have changed behind our back (items inserted or removed directly):
+// each live item claims its record, or gets a new one; the rest go.
 void COwnerMenu::ResyncItems() {
     if (!m_hMenu) return;
     for (auto& pItem : m_items) pItem->m_bClaimed = FALSE;
@@ -456,7 +449,7 @@ void COwnerMenu::ResyncItems() {
 // ---------------------------------------------------------------------------------------
 // Loading from a menu resource
 
-// Called to build the menu from a numbered menu resource.
+// From a numbered menu resource.
 BOOL COwnerMenu::LoadMenu(UINT nIDResource) {
     return LoadMenu(MAKEINTRESOURCEA(nIDResource));
 }
@@ -600,7 +593,7 @@ void COwnerMenu::RestoreTopLevelPopups() {
 // ---------------------------------------------------------------------------------------
 // Mnemonics
 
-// Called for WM_MENUCHAR: owner-drawn items have no text the system could search.
+// WM_MENUCHAR: owner-drawn items have no text the system could search.
 LRESULT COwnerMenu::FindMenuShortcut(UINT nChar, UINT nFlags, CMenu* pMenu) {
     COwnerMenu* pOwnerMenu = dynamic_cast<COwnerMenu*>(pMenu);
     if (!pOwnerMenu || !(nFlags & MF_POPUP)) return 0;
@@ -626,7 +619,7 @@ int COwnerMenu::ImageGap(bool bFlat) const {
     return (bFlat && GetShared().wideImageGap) ? 7 : 4;
 }
 
-// Called by the owner window's WM_MEASUREITEM for one of our items.
+// For one of our items only.
 void COwnerMenu::MeasureItem(LPMEASUREITEMSTRUCT lpMeasureItemStruct) {
     if (!lpMeasureItemStruct) return;
     const COwnerMenu* pOwner = nullptr;
@@ -659,7 +652,7 @@ void COwnerMenu::MeasureRecord(LPMEASUREITEMSTRUCT lpMeasureItemStruct, const CO
     lpMeasureItemStruct->itemHeight = UINT(std::max(::GetSystemMetrics(SM_CYMENU), m_nImageHeight + nGap));
 }
 
-// Called by the owner window's WM_DRAWITEM for one of our items.
+// For one of our items only.
 void COwnerMenu::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
     if (!lpDrawItemStruct) return;
     const COwnerMenu* pOwner = nullptr;

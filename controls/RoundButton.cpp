@@ -20,19 +20,19 @@ constexpr int kKindPush = 0;
 constexpr int kKindCheck = 1;
 constexpr int kKindRadio = 2;
 
-// Used when a point of the radio bevel is mirrored for the sunken look.
+// Mirrors a point of the radio bevel for the sunken look.
 POINT Mirror(POINT pt, bool bMirror) {
     return bMirror ? POINT{11 - pt.x, 11 - pt.y} : pt;
 }
 
-// Used by the frames: the window colour with red, green and blue inverted.
+// The window colour with red, green and blue inverted.
 COLORREF InverseWindowColor() {
     const COLORREF clr = ::GetSysColor(COLOR_WINDOW);
     return RGB(255 - GetRValue(clr), 255 - GetGValue(clr), 255 - GetBValue(clr));
 }
 
-// Used by the push-like frames: a brush of 2 by 2 squares, clrA at the top-left and
-// bottom-right pixel of each, clrB at the other two.
+// A brush of 2 by 2 squares, clrA at the top-left and bottom-right pixel of each, clrB at the
+// other two.
 CBrush MakeCheckerBrush(COLORREF clrA, COLORREF clrB) {
     struct {
         BITMAPINFOHEADER header;
@@ -63,20 +63,20 @@ CRoundButton::CRoundButton() {
     RebuildPens();
 }
 
-// Called per component by the palette: c + amount, at most 255.
+// Per component: c + amount, at most 255.
 COLORREF CRoundButton::BrightenColor(COLORREF clr, int nAmount) {
     auto up = [nAmount](int c) { return std::min(c + nAmount, 255); };
     return RGB(up(GetRValue(clr)), up(GetGValue(clr)), up(GetBValue(clr)));
 }
 
-// Called per component by the pressed radio mark: c - amount, at least 0.
+// Per component: c - amount, at least 0.
 COLORREF CRoundButton::DimColor(COLORREF clr, int nAmount) {
     auto down = [nAmount](int c) { return std::max(c - nAmount, 0); };
     return RGB(down(GetRValue(clr)), down(GetGValue(clr)), down(GetBValue(clr)));
 }
 
-// Called by DeriveColors for the two in-between shades. The difference is halved with an
-// arithmetic shift, which rounds toward minus infinity for darker targets.
+// The difference is halved with an arithmetic shift, which rounds toward minus infinity for
+// darker targets.
 COLORREF CRoundButton::HalfwayColor(COLORREF clrFrom, COLORREF clrTo) {
     auto half = [](int from, int to) { return (from + ((to - from) >> 1)) & 0xFF; };
     return RGB(half(GetRValue(clrFrom), GetRValue(clrTo)),
@@ -84,7 +84,7 @@ COLORREF CRoundButton::HalfwayColor(COLORREF clrFrom, COLORREF clrTo) {
                half(GetBValue(clrFrom), GetBValue(clrTo)));
 }
 
-// Called at construction and on every system colour change.
+// From the system colours; again on every system colour change.
 void CRoundButton::DeriveColors() {
     m_clrHighlight = ::GetSysColor(COLOR_BTNHIGHLIGHT);
     m_clrLight = ::GetSysColor(COLOR_3DLIGHT);
@@ -95,8 +95,7 @@ void CRoundButton::DeriveColors() {
     m_clrHalfDarkShadow = HalfwayColor(m_clrShadow, m_clrDarkShadow);
 }
 
-// Called whenever the palette changed: one solid pen per colour (each replaces and
-// deletes the one before).
+// One solid pen per colour of the palette (each replaces and deletes the one before).
 void CRoundButton::RebuildPens() {
     m_penHighlight.CreatePen(PS_SOLID, 1, m_clrHighlight);
     m_penFace.CreatePen(PS_SOLID, 1, m_clrFace);
@@ -107,13 +106,13 @@ void CRoundButton::RebuildPens() {
     m_penHalfDarkShadow.CreatePen(PS_SOLID, 1, m_clrHalfDarkShadow);
 }
 
-// Called when a dialog binds the control: from now on the parent asks us to draw it.
+// From now on the parent asks us to draw the control.
 void CRoundButton::PreSubclassWindow() {
     CButton::PreSubclassWindow();
     ::SetWindowLongPtrA(m_hWnd, GWL_STYLE, LONG_PTR(GetStyle() | BS_OWNERDRAW));
 }
 
-// Called by the dialog and by the control's own handlers; a push button has no state.
+// A push button has no state.
 void CRoundButton::SetCheckState(int nCheckState) {
     if (m_nKind == kKindPush)
         return;
@@ -123,7 +122,7 @@ void CRoundButton::SetCheckState(int nCheckState) {
         Refresh();
 }
 
-// Called by a program that shows an icon instead of the caption (this one does not).
+// An icon instead of the caption.
 void CRoundButton::SetIconImage(HICON hIcon, int cx, int cy, int nFrame) {
     m_hIconImage = hIcon;
     m_cxImage = cx;
@@ -131,7 +130,7 @@ void CRoundButton::SetIconImage(HICON hIcon, int cx, int cy, int nFrame) {
     m_nImageFrame = nFrame;
 }
 
-// Called by a program that shows a bitmap instead of the caption (this one does not).
+// A bitmap instead of the caption.
 void CRoundButton::SetBitmapImage(HBITMAP hBitmap, int cx, int cy, int nFrame) {
     m_hBitmapImage = hBitmap;
     m_cxImage = cx;
@@ -139,7 +138,7 @@ void CRoundButton::SetBitmapImage(HBITMAP hBitmap, int cx, int cy, int nFrame) {
     m_nImageFrame = nFrame;
 }
 
-// Called by Refresh and by the paint: where the 12 by 12 mark sits in the client area.
+// Where the 12 by 12 mark sits in the client area.
 RECT CRoundButton::MarkRectFor(const RECT& rcClient, DWORD dwStyle, int nKind) {
     RECT rc{};
     const bool bRadio = (nKind == kKindRadio);
@@ -160,7 +159,7 @@ RECT CRoundButton::MarkRectFor(const RECT& rcClient, DWORD dwStyle, int nKind) {
     return rc;
 }
 
-// Called after every change of the pressed or check state.
+// Needed after every change of the pressed or check state.
 void CRoundButton::Refresh() {
     if (!m_hWnd || !::IsWindow(m_hWnd))
         return;
@@ -175,14 +174,14 @@ void CRoundButton::Refresh() {
     InvalidateRect(&rcMark, TRUE);
 }
 
-// Called when the user clicked a check box or radio button (hWndControl may be a neighbour).
+// hWndControl may be a neighbour of this button.
 void CRoundButton::NotifyClicked(HWND hWndControl) {
     ::SendMessageA(::GetParent(m_hWnd), WM_COMMAND,
                    MAKEWPARAM(::GetDlgCtrlID(hWndControl), BN_CLICKED),
                    reinterpret_cast<LPARAM>(hWndControl));
 }
 
-// Called by the mouse handlers: whether the message's point lies in the client area.
+// Whether the message's point lies in the client area.
 BOOL CRoundButton::PointInClient(LPARAM lParam) const {
     RECT rc;
     GetClientRect(&rc);
@@ -190,7 +189,6 @@ BOOL CRoundButton::PointInClient(LPARAM lParam) const {
     return ::PtInRect(&rc, pt);
 }
 
-// Every message of the bound button arrives here first.
 LRESULT CRoundButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SYSCOLORCHANGE:
@@ -202,7 +200,7 @@ LRESULT CRoundButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// Runs when the system colours change: the palette follows them.
+// The palette follows the system colours.
 LRESULT CRoundButton::OnSysColorChange() {
     const LRESULT result = Default();
     DeriveColors();
@@ -211,14 +209,13 @@ LRESULT CRoundButton::OnSysColorChange() {
     return result;
 }
 
-// Runs on a double click, which counts as a second press.
+// A double click counts as a second press.
 LRESULT CRoundButton::OnLButtonDblClk(WPARAM, LPARAM lParam) {
     SendMessage(WM_LBUTTONDOWN, 0, lParam);
     return 0;
 }
 
-// Called by the parent (reflected WM_DRAWITEM) for every paint; draws the whole control
-// off screen and copies it to the target in one go.
+// Draws the whole control off screen and copies it to the target in one go.
 void CRoundButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
     if (!lpDrawItemStruct)
         return;
@@ -279,14 +276,14 @@ void CRoundButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
     }
 }
 
-// Called by the paint steps: one straight line in hPen, end point not painted.
+// One straight line in hPen, end point not painted.
 void CRoundButton::DrawLine(CDC& dc, HPEN hPen, int x1, int y1, int x2, int y2) {
     CSelectObject selectPen(dc, hPen);
     dc.MoveTo(x1, y1);
     dc.LineTo(x2, y2);
 }
 
-// Called by the paint steps: a line through nCount points in hPen.
+// A line through nCount points in hPen.
 void CRoundButton::DrawPolyline(CDC& dc, HPEN hPen, const POINT* pts, int nCount) {
     if (nCount < 2)
         return;
@@ -296,7 +293,7 @@ void CRoundButton::DrawPolyline(CDC& dc, HPEN hPen, const POINT* pts, int nCount
         dc.LineTo(pts[i].x, pts[i].y);
 }
 
-// Called by the paint for the caption; returns the rectangle the caption occupies.
+// Returns the rectangle the caption occupies.
 RECT CRoundButton::PaintLabel(CDC& dc, const CString& strText, const RECT& rc, UINT nState, DWORD dwStyle) {
     HFONT hFont = GetFont();
     CFont fontBold;
@@ -375,7 +372,7 @@ RECT CRoundButton::PaintLabel(CDC& dc, const CString& strText, const RECT& rc, U
     return rcText;
 }
 
-// Called by the paint instead of the caption when an icon or bitmap is set.
+// In place of the caption when an icon or bitmap is set.
 RECT CRoundButton::PaintImage(CDC& dc, const RECT& rc, UINT nState, DWORD dwStyle) {
     const int w = m_cxImage;
     const int h = m_cyImage;
@@ -428,7 +425,7 @@ RECT CRoundButton::PaintImage(CDC& dc, const RECT& rc, UINT nState, DWORD dwStyl
     return rcImage;
 }
 
-// Called by the frames: the rounded outline in the selected pen and brush, lit from the top left.
+// The rounded outline in the selected pen and brush, lit from the top left.
 void CRoundButton::PaintRaisedBevel(CDC& dc, const RECT& rc) {
     const int L = rc.left, T = rc.top, R = rc.right, B = rc.bottom;
     dc.RoundRect(rc, 6, 6);
@@ -447,7 +444,7 @@ void CRoundButton::PaintRaisedBevel(CDC& dc, const RECT& rc) {
         dc.SetPixel(pt.x, pt.y, m_clrHalfDarkShadow);
 }
 
-// Called by the frames: the rounded outline in the selected pen and brush, pressed in.
+// The rounded outline in the selected pen and brush, pressed in.
 void CRoundButton::PaintSunkenBevel(CDC& dc, const RECT& rc) {
     const int L = rc.left, T = rc.top, R = rc.right, B = rc.bottom;
     HPEN hPenA, hPenB, hPenC, hPenD;
@@ -484,7 +481,6 @@ void CRoundButton::PaintSunkenBevel(CDC& dc, const RECT& rc) {
         dc.SetPixel(pt.x, pt.y, m_clrHalfDarkShadow);
 }
 
-// Called by the paint for a push button.
 void CRoundButton::PaintPushFrame(CDC& dc, const RECT& rc, UINT nState, DWORD dwStyle) {
     const bool bSelected = (nState & ODS_SELECTED) != 0;
     const bool bDisabled = (nState & ODS_DISABLED) != 0;
@@ -515,7 +511,7 @@ void CRoundButton::PaintPushFrame(CDC& dc, const RECT& rc, UINT nState, DWORD dw
         PaintRaisedBevel(dc, rc);
 }
 
-// Called by the paint for a check box or radio button with the push-like style.
+// A check box or radio button with the push-like style.
 void CRoundButton::PaintPushLikeFrame(CDC& dc, const RECT& rc, UINT nState, DWORD dwStyle) {
     const bool bDisabled = (nState & ODS_DISABLED) != 0;
     const bool bChecked = (m_nCheckState != 0);
@@ -556,7 +552,7 @@ void CRoundButton::PaintPushLikeFrame(CDC& dc, const RECT& rc, UINT nState, DWOR
         PaintRaisedBevel(dc, rc);
 }
 
-// Called by the paint for a check box: the box and its tick, cross or bar.
+// The box and its tick, cross or bar.
 void CRoundButton::PaintCheckMark(CDC& dc, RECT rcMark, UINT nState, DWORD dwStyle) {
     const bool bDisabled = (nState & ODS_DISABLED) != 0;
     RECT M = rcMark;
@@ -653,7 +649,7 @@ void CRoundButton::PaintCheckMark(CDC& dc, RECT rcMark, UINT nState, DWORD dwSty
     }
 }
 
-// Called by the paint for a radio button: the ring, its bevel and the dot.
+// The ring, its bevel and the dot.
 void CRoundButton::PaintRadioMark(CDC& dc, const RECT& rcMark, UINT nState, DWORD dwStyle) {
     const bool bFlat = (dwStyle & kStyleFlat) != 0;
     const bool bDisabled = (nState & ODS_DISABLED) != 0;
@@ -759,8 +755,7 @@ void CRoundButton::PaintRadioMark(CDC& dc, const RECT& rcMark, UINT nState, DWOR
     }
 }
 
-// Runs when the left button goes down on a check box or radio button: it shows pressed
-// until the release.
+// A check box or radio button shows pressed until the release.
 LRESULT CRoundButton::OnPressStart() {
     m_bPressed = TRUE;
     SetFocus();
@@ -769,8 +764,7 @@ LRESULT CRoundButton::OnPressStart() {
     return 0;
 }
 
-// Runs while the mouse moves over a check box or radio button; during a press the control
-// shows pressed only while the mouse is over it.
+// During a press the control shows pressed only while the mouse is over it.
 bool CRoundButton::TrackPress(LPARAM lParam) {
     if (::GetCapture() != m_hWnd)
         return false;
@@ -782,7 +776,7 @@ bool CRoundButton::TrackPress(LPARAM lParam) {
     return true;
 }
 
-// Runs when a key goes down on a check box or radio button: space shows it pressed.
+// Space shows a check box or radio button pressed.
 LRESULT CRoundButton::OnSpaceDown(WPARAM wParam) {
     if (wParam == VK_SPACE && !m_bPressed) {
         m_bPressed = TRUE;
@@ -794,13 +788,11 @@ LRESULT CRoundButton::OnSpaceDown(WPARAM wParam) {
 // ---------------------------------------------------------------------------------------
 // CRoundCheckBox
 
-// Runs when the dialog that owns the check box is built.
 CRoundCheckBox::CRoundCheckBox() {
     m_nKind = kKindCheck;
     m_nMarkStyle = 0;
 }
 
-// Every message of the bound check box arrives here first.
 LRESULT CRoundCheckBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_LBUTTONDOWN:
@@ -819,13 +811,12 @@ LRESULT CRoundCheckBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// Called when the box is clicked or, through the key handlers, when space is released:
-// an indeterminate box becomes unchecked.
+// Also on the release of space. An indeterminate box becomes unchecked.
 void CRoundCheckBox::ToggleCheck() {
     m_nCheckState = (m_nCheckState == 0) ? 1 : 0;
 }
 
-// Runs when the left button comes up: a release over the box toggles it.
+// A release over the box toggles it.
 LRESULT CRoundCheckBox::OnLButtonUp(LPARAM lParam) {
     ::ReleaseCapture();
     if (PointInClient(lParam)) {
@@ -837,7 +828,7 @@ LRESULT CRoundCheckBox::OnLButtonUp(LPARAM lParam) {
     return 0;
 }
 
-// Runs when a key comes up: releasing space toggles the box.
+// Releasing space toggles the box.
 LRESULT CRoundCheckBox::OnKeyUp(WPARAM wParam) {
     if (wParam == VK_SPACE) {
         m_bPressed = FALSE;
@@ -851,12 +842,11 @@ LRESULT CRoundCheckBox::OnKeyUp(WPARAM wParam) {
 // ---------------------------------------------------------------------------------------
 // CRoundRadioButton
 
-// Runs when the dialog that owns the radio button is built.
 CRoundRadioButton::CRoundRadioButton() {
     m_nKind = kKindRadio;
 }
 
-// Called by the group walks: hWnd's object when it is a rounded radio button.
+// hWnd's object when it is a rounded radio button, else null.
 CRoundRadioButton* CRoundRadioButton::FromRadioHandle(HWND hWnd) {
     auto* pRadio = dynamic_cast<CRoundRadioButton*>(CWnd::FromHandlePermanent(hWnd));
     if (!pRadio || pRadio->m_nKind != kKindRadio)
@@ -865,7 +855,6 @@ CRoundRadioButton* CRoundRadioButton::FromRadioHandle(HWND hWnd) {
     return (dwStyle & (0x1 | 0x8)) ? pRadio : nullptr;
 }
 
-// Every message of the bound radio button arrives here first.
 LRESULT CRoundRadioButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_LBUTTONUP:
@@ -887,15 +876,14 @@ LRESULT CRoundRadioButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam
     }
 }
 
-// Runs while the mouse moves; during a press the button shows pressed only while the mouse is over it.
+// During a press the button shows pressed only while the mouse is over it.
 LRESULT CRoundRadioButton::OnMouseMove(LPARAM lParam) {
     if (!TrackPress(lParam))
         return 0;
     return Default();
 }
 
-// Runs when the left button comes up: a release over the button checks it and notifies,
-// also when it was checked already.
+// A release over the button checks it and notifies, also when it was checked already.
 LRESULT CRoundRadioButton::OnLButtonUp(LPARAM lParam) {
     ::ReleaseCapture();
     if (PointInClient(lParam)) {
@@ -909,7 +897,7 @@ LRESULT CRoundRadioButton::OnLButtonUp(LPARAM lParam) {
     return 0;
 }
 
-// Runs when a key comes up: releasing space checks the button.
+// Releasing space checks the button.
 LRESULT CRoundRadioButton::OnKeyUp(WPARAM wParam) {
     if (wParam == VK_SPACE) {
         m_nCheckState = 1;
@@ -921,7 +909,7 @@ LRESULT CRoundRadioButton::OnKeyUp(WPARAM wParam) {
     return 0;
 }
 
-// Runs when the button gets the focus: tabbing into the group moves on to its checked button.
+// Tabbing into the group moves on to its checked button.
 LRESULT CRoundRadioButton::OnSetFocus() {
     const LRESULT result = Default();
     if (m_nCheckState != 0 || m_bPressed)
@@ -950,9 +938,8 @@ LRESULT CRoundRadioButton::OnSysColorChange() {
     return result;
 }
 
-// Called after this button was checked: the other rounded radio buttons of its group
-// lose their check. The walk stops when it comes round, also if this button itself is
-// not part of the walk (hidden or disabled).
+// The other rounded radio buttons of this one's group lose their check. The walk stops when it
+// comes round, also if this button itself is not part of the walk (hidden or disabled).
 void CRoundRadioButton::UncheckGroupSiblings() {
     HWND hParent = GetParent();
     HWND hFirst = nullptr;
@@ -965,8 +952,8 @@ void CRoundRadioButton::UncheckGroupSiblings() {
     }
 }
 
-// Called by the modal loop before a key reaches the button: the arrow keys move the
-// check to the neighbour in the group; the dialog then moves the focus.
+// The arrow keys move the check to the neighbour in the group; the dialog then moves the
+// focus.
 BOOL CRoundRadioButton::PreTranslateMessage(MSG* pMsg) {
     if (!pMsg || pMsg->message != WM_KEYDOWN || pMsg->hwnd != m_hWnd)
         return FALSE;

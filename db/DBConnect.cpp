@@ -9,8 +9,7 @@ namespace {
 // picker logs on. Objects: as the published logon sequence asks.
 constexpr ub4 kEnvironmentMode = OCI_THREADED | OCI_OBJECT;
 
-// Runs for every handle the logon allocates: asks the library for a child of the environment
-// and hands it back typed (null when the library gave none).
+// Null when the library gave no handle.
 template <typename Handle>
 Handle* AllocChild(const OciConnectionApi& api, OCIEnv* pEnv, ub4 nType)
 {
@@ -21,14 +20,14 @@ Handle* AllocChild(const OciConnectionApi& api, OCIEnv* pEnv, ub4 nType)
 
 }  // namespace
 
-// Runs when a caller creates a connection: nothing loaded, nothing called.
+// Nothing loaded, nothing called: the library is touched only by a logon.
 DBConnect::DBConnect()
 {
     DbErrorTexts::Store(m_szErrorText, "");
 }
 
-// Runs when the caller deletes the connection: logs off if still logged on, then gives back
-// whatever a finished or failed logon left allocated.
+// Logs off if still logged on, then gives back whatever a finished or failed logon left
+// allocated.
 DBConnect::~DBConnect()
 {
     if (m_interrupt)
@@ -38,13 +37,12 @@ DBConnect::~DBConnect()
     ReleaseHandles();
 }
 
-// Runs when the user logs on normally.
 void DBConnect::Connect(const char* pszUser, const char* pszPassword, const char* pszDatabase)
 {
     Logon(pszUser, pszPassword, pszDatabase, OCI_DEFAULT);
 }
 
-// Runs when the user ticked "Connect as SYSDBA": the same logon with another session mode.
+// The same logon with another session mode.
 void DBConnect::ConnectAsSysdba(const char* pszUser, const char* pszPassword,
                                 const char* pszDatabase)
 {
@@ -69,9 +67,9 @@ void DBConnect::Break()
     m_api.Break(pTarget, m_hBreakError);
 }
 
-// Runs at the end of a job or of the picker's listing: ends the session and releases the
-// server, service context and error handles. Only a completed logon is logged off, so a
-// second call (or a call after a failed logon) cannot free a handle twice.
+// Ends the session and releases the server, service context and error handles. Only a
+// completed logon is logged off, so a second call (or a call after a failed logon) cannot free
+// a handle twice.
 void DBConnect::Disconnect()
 {
     if (m_hLibrary != nullptr && m_bConnected == 1) {
@@ -93,22 +91,20 @@ void DBConnect::Disconnect()
     m_bConnected = 0;
 }
 
-// Runs when a catcher wants the reason of a failure: the first pending record, if any.
+// The first pending record, if any.
 const char* DBConnect::GetErrorText()
 {
     ReadDiagnostic();
     return m_szErrorText;
 }
 
-// Runs at each logon check and when a catcher wants the number of a failure.
 int DBConnect::GetErrorCode()
 {
     ReadDiagnostic();
     return m_nErrorCode;
 }
 
-// Runs after a warning, after the end of a result and after a failed logon: a fresh error
-// handle drops any pending record. The stored text and number stay as they are.
+// A fresh error handle drops any pending record. The stored text and number stay as they are.
 int DBConnect::ResetErrorHandle()
 {
     if (m_hLibrary == nullptr)
@@ -124,8 +120,8 @@ int DBConnect::ResetErrorHandle()
     return nStatus;
 }
 
-// Runs for Connect and ConnectAsSysdba. The order of the library calls is the published logon
-// sequence; only the session mode differs between the two.
+// The order of the library calls is the published logon sequence; only the session mode
+// differs between Connect and ConnectAsSysdba.
 void DBConnect::Logon(const char* pszUser, const char* pszPassword, const char* pszDatabase,
                       ub4 nSessionMode)
 {
@@ -256,9 +252,8 @@ ClientCharset DBConnect::ProbeClientCharset()
     return charset;
 }
 
-// Runs after each checked logon step: a pending record fails the logon with the library's
-// text; a failure status without any record fails it with a text of our own, so that a
-// failure is never taken for success.
+// A pending record fails the logon with the library's text; a failure status without any
+// record fails it with a text of our own, so that a failure is never taken for success.
 void DBConnect::CheckStep(sword nStatus, const char* pszEntryPoint)
 {
     if (GetErrorCode() != 0)
@@ -268,7 +263,7 @@ void DBConnect::CheckStep(sword nStatus, const char* pszEntryPoint)
              DbErrorTexts::kLibraryFailure);
 }
 
-// Runs after each allocation of the logon: without the handle nothing later can work.
+// Without the handle nothing later in the logon can work.
 void DBConnect::RequireHandle(const void* pHandle, const char* pszHandleKind)
 {
     if (pHandle == nullptr)
@@ -276,22 +271,21 @@ void DBConnect::RequireHandle(const void* pHandle, const char* pszHandleKind)
              DbErrorTexts::kLibraryFailure);
 }
 
-// Runs for failures the layer detects itself: stores the reason and throws.
+// For failures the layer detects itself: stores the reason and throws.
 void DBConnect::Fail(const char* pszText, int nCode)
 {
     RecordFailure(pszText, nCode);
     throw OtherException();
 }
 
-// Runs when the connection or one of its statements must keep a reason of its own.
 void DBConnect::RecordFailure(const char* pszText, int nCode)
 {
     DbErrorTexts::Store(m_szErrorText, pszText);
     m_nErrorCode = nCode;
 }
 
-// Runs at destruction and before a repeated logon: ends and frees whatever a logon left behind.
-// The environment goes last, and only once no statement of this connection still holds it.
+// Ends and frees whatever a logon left behind. The environment goes last, and only once no
+// statement of this connection still holds it.
 void DBConnect::ReleaseHandles()
 {
     if (m_hLibrary != nullptr) {
@@ -323,8 +317,8 @@ void DBConnect::ReleaseHandles()
     m_hEnv.reset();
 }
 
-// Runs for GetErrorText and GetErrorCode: copies the first pending record, if there is one,
-// into the stored text and number. Without a library or an error handle nothing is called.
+// Copies the first pending record, if there is one, into the stored text and number. Without a
+// library or an error handle nothing is called.
 void DBConnect::ReadDiagnostic()
 {
     if (m_hLibrary == nullptr || m_hError == nullptr)

@@ -3,9 +3,8 @@
 
 #include <cstring>
 
-// Runs where a caller creates a statement: resolves its own entry points through the
-// connection's library, then allocates and prepares. A text the library rejects is reported by
-// the first Execute or Fetch, not here.
+// Resolves the statement's own entry points through the connection's library, then allocates
+// and prepares. A text the library rejects is reported by the first Execute or Fetch, not here.
 DBStmt::DBStmt(DBConnect& connection, const char* pszSql)
 {
     DbErrorTexts::Store(m_szErrorText, "");
@@ -25,8 +24,8 @@ DBStmt::DBStmt(DBConnect& connection, const char* pszSql)
                       static_cast<ub4>(std::strlen(pszSql)), OCI_NTV_SYNTAX, OCI_DEFAULT);
 }
 
-// Runs when the caller's statement goes out of scope. Binds and defines belong to the
-// statement handle and go with it; the connection is not touched, it may already be gone.
+// Binds and defines belong to the statement handle and go with it; the connection is not
+// touched, it may already be gone.
 DBStmt::~DBStmt()
 {
     if (m_hStmt != nullptr)
@@ -34,8 +33,8 @@ DBStmt::~DBStmt()
     m_hStmt = nullptr;
 }
 
-// Runs once per input placeholder (":1", ":2"): the characters are read at execution, so the
-// caller keeps them unchanged until then.
+// One call per input placeholder (":1", ":2"). The characters are read at execution, so
+// the caller keeps them unchanged until then.
 void DBStmt::BindString(int nPosition, const char* pchValue, int nLength)
 {
     RequireStatementHandle(false);
@@ -46,27 +45,27 @@ void DBStmt::BindString(int nPosition, const char* pchValue, int nLength)
     CheckCall(nStatus, "OCIBindByPos");
 }
 
-// Runs once per integer column: a 32-bit signed integer.
+// A 32-bit signed integer column.
 void DBStmt::DefineInt(int nPosition, int* pnValue)
 {
     Define(nPosition, pnValue, static_cast<int>(sizeof(int)), SQLT_INT, nullptr, nullptr);
 }
 
-// Runs once per raw character column: values arrive without a terminator. With pnLength the
-// library also reports how many bytes each row delivered.
+// Values arrive without a terminator. With pnLength the library also reports how many bytes
+// each row delivered.
 void DBStmt::DefineChars(int nPosition, char* pBuffer, int nSize, ub2* pnLength, sb2* pnIndicator)
 {
     Define(nPosition, pBuffer, nSize, SQLT_CHR, pnLength, pnIndicator);
 }
 
-// Runs once per string column: values arrive zero-terminated, cut to the buffer if longer.
+// Values arrive zero-terminated, cut to the buffer if longer.
 void DBStmt::DefineString(int nPosition, char* pBuffer, int nSize, ub2* pnLength)
 {
     Define(nPosition, pBuffer, nSize, SQLT_STR, pnLength, nullptr);
 }
 
-// Runs before the execution when a caller wants rows to travel in batches; the rows delivered
-// are the same, only the number of round trips changes.
+// Set before the execution. The rows delivered are the same, only the number of
+// round trips changes.
 void DBStmt::SetPrefetchRows(ub4 nRows)
 {
     SetStatementAttribute(nRows, OCI_ATTR_PREFETCH_ROWS);
@@ -85,8 +84,8 @@ void DBStmt::SetStatementAttribute(ub4 nValue, ub4 nAttribute)
     CheckCall(nStatus, "OCIAttrSet");
 }
 
-// Runs for single-row queries, and for the first Fetch: one execution that also delivers a
-// query's first row into the defined buffers.
+// One execution that also delivers a query's first row into the defined buffers; the first
+// Fetch executes through it.
 int DBStmt::Execute()
 {
     RequireStatementHandle(true);
@@ -97,7 +96,7 @@ int DBStmt::Execute()
     return CheckOutcome(nStatus, "OCIStmtExecute");
 }
 
-// Runs once per row the caller wants; the first call executes instead.
+// One row per call; the first call executes instead.
 int DBStmt::Fetch()
 {
     if (m_bExecuted == 0)
@@ -109,14 +108,12 @@ int DBStmt::Fetch()
     return CheckOutcome(nStatus, "OCIStmtFetch");
 }
 
-// Runs when a catcher wants the reason of a failure.
 const char* DBStmt::GetErrorText()
 {
     ReadDiagnostic();
     return m_szErrorText;
 }
 
-// Runs after every checked call and when a catcher wants the number of a failure.
 int DBStmt::GetErrorCode()
 {
     ReadDiagnostic();
@@ -140,7 +137,7 @@ void DBStmt::ResolveEntryPoints(DBConnect& connection)
     }
 }
 
-// Runs for the three define calls: one define per column, checked like a bind.
+// One define per column, checked like a bind.
 void DBStmt::Define(int nPosition, void* pBuffer, int nSize, ub2 nType, ub2* pnLength, sb2* pnIndicator)
 {
     RequireStatementHandle(false);
@@ -151,8 +148,8 @@ void DBStmt::Define(int nPosition, void* pBuffer, int nSize, ub2 nType, ub2* pnL
     CheckCall(nStatus, "OCIDefineByPos");
 }
 
-// Runs before each call on the statement handle: a statement whose handle the library never
-// gave, or whose connection holds no session, fails plainly instead of passing null handles on.
+// A statement whose handle the library never gave, or whose connection holds no session,
+// fails plainly instead of passing null handles on.
 void DBStmt::RequireStatementHandle(bool bNeedsSession)
 {
     if (m_hStmt == nullptr)
@@ -163,8 +160,7 @@ void DBStmt::RequireStatementHandle(bool bNeedsSession)
         Fail(DbErrorTexts::kNotLoggedOn, DbErrorTexts::kLibraryFailure);
 }
 
-// Runs after a bind, a define or the prefetch setting: any error number fails the call; so does
-// a failure status that left no record.
+// Any error number fails the call; so does a failure status that left no record.
 void DBStmt::CheckCall(sword nStatus, const char* pszEntryPoint)
 {
     m_nErrorCode = 0;
@@ -175,11 +171,10 @@ void DBStmt::CheckCall(sword nStatus, const char* pszEntryPoint)
              DbErrorTexts::kLibraryFailure);
 }
 
-// Runs after Execute and Fetch. 0 passes; 24344 and 24345 are warnings that pass after the
-// connection's error handle is reset (the row in the buffers is used); every other number
-// throws, 1403 included. The status only fills the gaps the records leave: "no data" without
-// the 1403 record still ends the result, and a failure without a record is never taken for a
-// row, so a fetch loop always ends.
+// 0 passes; 24344 and 24345 are warnings that pass after the connection's error handle is reset
+// (the row in the buffers is used); every other number throws, 1403 included. The status only
+// fills the gaps the records leave: "no data" without the 1403 record still ends the result,
+// and a failure without a record is never taken for a row, so a fetch loop always ends.
 int DBStmt::CheckOutcome(sword nStatus, const char* pszEntryPoint)
 {
     // Only a record of this call may fail it: a number kept from an earlier failure would
@@ -210,7 +205,7 @@ void DBStmt::FailIfInterrupted()
         Fail(DbErrorTexts::kUserCancelText, OCI_ORA_USER_CANCEL);
 }
 
-// Runs for failures the statement detects itself: stores the reason and throws.
+// For failures the statement detects itself: stores the reason and throws.
 void DBStmt::Fail(const char* pszText, int nCode)
 {
     DbErrorTexts::Store(m_szErrorText, pszText);
@@ -218,8 +213,8 @@ void DBStmt::Fail(const char* pszText, int nCode)
     throw OtherException();
 }
 
-// Runs for GetErrorText and GetErrorCode: the first pending record of the connection's error
-// handle, if there is one. Without a library or an error handle nothing is called.
+// The first pending record of the connection's error handle, if there is one. Without a
+// library or an error handle nothing is called.
 void DBStmt::ReadDiagnostic()
 {
     if (m_pConnection == nullptr || m_pConnection->m_hLibrary == nullptr ||

@@ -49,8 +49,8 @@ inline std::string HandleNotAllocated(const char* pszHandleKind)
 // A statement was used on a connection that has no session (never logged on or logged off).
 constexpr const char kNotLoggedOn[] = "The connection is not logged on";
 
-// Runs whenever a fixed text replaces an error state: clears the whole buffer, then copies the
-// text, cutting it so that the buffer always stays zero-terminated.
+// Clears the whole buffer, then copies the text, cut so that the buffer always stays
+// zero-terminated.
 inline void Store(char (&szBuffer)[kErrorTextSize], const char* pszText)
 {
     for (char& c : szBuffer)

@@ -3,9 +3,8 @@
 
 namespace {
 
-// Runs for each name of a table: looks it up and stores it typed. GetProcAddress hands back a
-// generic function pointer; going through void (*)(void) is the sanctioned way to change a
-// function pointer's type and keeps -Wcast-function-type quiet.
+// GetProcAddress hands back a generic function pointer; going through void (*)(void) is the
+// sanctioned way to change a function pointer's type and keeps -Wcast-function-type quiet.
 template <typename Fn>
 bool Lookup(HMODULE hLibrary, const char* pszName, Fn& pfn)
 {
@@ -16,8 +15,8 @@ bool Lookup(HMODULE hLibrary, const char* pszName, Fn& pfn)
 
 }  // namespace
 
-// Runs at the start of every logon. The module is deliberately never freed: statements and
-// environments may outlive the connection that loaded it.
+// Loaded at every logon. The module is deliberately never freed: statements and environments
+// may outlive the connection that loaded it.
 HMODULE LoadOciLibrary()
 {
     return LoadLibraryA("OCI.DLL");
@@ -25,7 +24,7 @@ HMODULE LoadOciLibrary()
 
 // ---- OciConnectionApi ----
 
-// Runs after a successful LoadOciLibrary, in the order the logon uses the entry points.
+// Looks the names up in the order the logon uses the entry points.
 const char* OciConnectionApi::Resolve(HMODULE hLibrary)
 {
     const char* pszMissing = nullptr;
@@ -62,7 +61,7 @@ const char* OciConnectionApi::Resolve(HMODULE hLibrary)
     return nullptr;
 }
 
-// Runs before a new load and after a failed lookup, so a table is either complete or empty.
+// Before a new load and after a failed lookup, so that a table is either complete or empty.
 void OciConnectionApi::Clear()
 {
     *this = OciConnectionApi();
@@ -100,7 +99,7 @@ sword OciConnectionApi::CharsetIdToName(OCIEnv* pEnv, char* pszName, size_t nSiz
     return m_pfnCharsetIdToName(pEnv, reinterpret_cast<OraText*>(pszName), nSize, nId);
 }
 
-// Called from another thread than the one in the call it ends.
+// Safe on another thread than the one in the call it ends.
 sword OciConnectionApi::Break(void* pHandle, OCIError* pError) const
 {
     if (m_pfnBreak == nullptr)
@@ -182,8 +181,8 @@ sword OciConnectionApi::ErrorGet(void* pHandle, ub4 nRecord, sb4* pnCode, char* 
 
 // ---- OciStatementApi ----
 
-// Runs at the start of a statement's construction, in the order the statement needs them;
-// OCIAttrSet comes last because only the prefetch setting uses it.
+// Looks the names up in the order the statement needs them; OCIAttrSet comes last because only
+// the prefetch setting uses it.
 const char* OciStatementApi::Resolve(HMODULE hLibrary)
 {
     const char* pszMissing = nullptr;
@@ -210,7 +209,7 @@ const char* OciStatementApi::Resolve(HMODULE hLibrary)
     return pszMissing;
 }
 
-// Runs after a failed lookup, so a table is either complete or empty.
+// After a failed lookup, so that a table is either complete or empty.
 void OciStatementApi::Clear()
 {
     *this = OciStatementApi();

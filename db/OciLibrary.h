@@ -17,16 +17,15 @@
 
 #include "db/OciDefs.h"
 
-// Runs at the start of every logon: LoadLibraryA("OCI.DLL"); null when it cannot be loaded.
+// LoadLibraryA("OCI.DLL"); null when it cannot be loaded.
 HMODULE LoadOciLibrary();
 
 // Entry points of a connection, looked up in the order of its logon.
 class OciConnectionApi {
 public:
-    // Runs after the library loaded: looks up every entry point; returns null when all were
-    // found, otherwise the name of the first missing one (and the table is left empty).
+    // Null when every entry point was found, otherwise the name of the first missing one (and the
+    // table is left empty).
     const char* Resolve(HMODULE hLibrary);
-    // Runs when the table must forget a library: every pointer back to null.
     void Clear();
 
     sword Initialize(ub4 nMode) const;
@@ -70,9 +69,8 @@ private:
 // Entry points of a statement, looked up through its connection's library handle.
 class OciStatementApi {
 public:
-    // Runs at the start of every statement's construction; same contract as the connection's.
+    // Same contract as OciConnectionApi::Resolve.
     const char* Resolve(HMODULE hLibrary);
-    // Runs when the table must forget a library: every pointer back to null.
     void Clear();
 
     sword HandleAlloc(const void* pParent, void** ppHandle, ub4 nType) const;

@@ -9,11 +9,10 @@ CAboutDlg::CAboutDlg()
 {
 }
 
-// Runs when the main dialog's local About box goes out of scope.
 CAboutDlg::~CAboutDlg() = default;
 
-// Runs while the box initialises: binding subclasses the web address static, which is
-// what makes it a live hyperlink, and the OK button, which makes it a flat button.
+// Binding subclasses the web address static, which is what makes it a live hyperlink, and the
+// OK button, which makes it a flat button.
 void CAboutDlg::DoDataExchange(CDataExchange* pDX)
 {
     CDialog::DoDataExchange(pDX);
@@ -21,7 +20,7 @@ void CAboutDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDOK, m_btnOk);
 }
 
-// Runs once when the box opens; the controls set themselves up when they are bound.
+// The controls set themselves up when they are bound.
 BOOL CAboutDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();

@@ -38,7 +38,6 @@ AppMessageBoxDlg::AppMessageBoxDlg(const CString& strText, CWnd* pParent)
 {
 }
 
-// Runs while the box initialises (towards the controls) and when OK is pressed.
 void AppMessageBoxDlg::DoDataExchange(CDataExchange* pDX)
 {
     DDX_Control(pDX, IDOK, m_btnOk);

@@ -17,9 +17,8 @@ extern CString g_strAppMessage;
 
 class AppMessageBoxDlg : public CDialog {
 public:
-    // Runs when a box is built without a text of its own: it shows g_strAppMessage as it is now.
+    // Shows g_strAppMessage as it is at construction.
     explicit AppMessageBoxDlg(CWnd* pParent = nullptr);
-    // Runs for every ShowAppMessage: the box shows strText.
     AppMessageBoxDlg(const CString& strText, CWnd* pParent);
 
     CFlatButton m_btnOk;
@@ -29,7 +28,7 @@ protected:
     void DoDataExchange(CDataExchange* pDX) override;
 };
 
-// Runs wherever the program has something to tell the user: shows text (null counts as empty)
-// with each "\n" turned into "\r\n", and returns when the box is closed: IDOK (OK or Enter),
-// IDCANCEL (Escape or the close box), or -1 when the box could not be created.
+// Shows text (null counts as empty) with each "\n" turned into "\r\n", and returns when the box
+// is closed: IDOK (OK or Enter), IDCANCEL (Escape or the close box), or -1 when the box could
+// not be created.
 int ShowAppMessage(const char* text);

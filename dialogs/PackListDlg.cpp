@@ -25,10 +25,9 @@ CPackListDlg::CPackListDlg(CWnd* pParent)
 {
 }
 
-// Runs when the main dialog's local picker goes out of scope.
 CPackListDlg::~CPackListDlg() = default;
 
-// Used while loading: the text a list entry shows for one object.
+// The text a list entry shows for one object.
 CString CPackListDlg::MakeEntry(const char* pszName, const char* pszType)
 {
     CString strEntry(pszName);
@@ -38,8 +37,8 @@ CString CPackListDlg::MakeEntry(const char* pszName, const char* pszType)
     return strEntry;
 }
 
-// Used by OnOK: only the suffix that MakeEntry appended is removed, so a name that
-// itself holds blanks or brackets comes back unchanged.
+// Only the suffix that MakeEntry appended is removed, so a name that itself holds blanks or
+// brackets comes back unchanged.
 CString CPackListDlg::NameFromEntry(const CString& strEntry)
 {
     const int nLength = strEntry.GetLength();
@@ -59,8 +58,6 @@ CString CPackListDlg::NameFromEntry(const CString& strEntry)
     return strEntry.Left(nSuffix);
 }
 
-// Runs for every data exchange: at initialisation (towards the controls) and from
-// OnFindChange and OnOK (from the controls).
 void CPackListDlg::DoDataExchange(CDataExchange* pDX)
 {
     CDialog::DoDataExchange(pDX);
@@ -74,8 +71,8 @@ void CPackListDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_FIND, m_editFind);
 }
 
-// Runs once when the picker opens: anchors the controls, logs on with the job
-// record's parameters, fills the list and logs off again.
+// Anchors the controls, logs on with the job record's parameters, fills the list and logs off
+// again.
 BOOL CPackListDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
@@ -126,8 +123,8 @@ BOOL CPackListDlg::OnInitDialog()
     return TRUE;
 }
 
-// Called by OnInitDialog with the open connection. Names arrive in UTF-8 and are shown in the
-// system's code page, as the name field holds them.
+// Needs an open connection. Names arrive in UTF-8 and are shown in the system's code page, as
+// the name field holds them.
 bool CPackListDlg::LoadObjects(DBConnect& connection)
 {
     std::unique_ptr<ObjectListCursor> cursor;
@@ -180,8 +177,8 @@ bool CPackListDlg::LoadObjects(DBConnect& connection)
     return true;
 }
 
-// Runs when the find box's text changes (EN_CHANGE): selects the first entry that
-// begins with the typed text, ignoring case; no match leaves the selection alone.
+// Selects the first entry that begins with the typed text, ignoring case; no match leaves the
+// selection alone.
 void CPackListDlg::OnFindChange()
 {
     if (!m_bLoaded)
@@ -190,14 +187,13 @@ void CPackListDlg::OnFindChange()
     m_listObjects.SelectString(-1, m_strFind);
 }
 
-// Runs on WM_SIZE with the new client size.
 void CPackListDlg::OnSize(int cx, int cy)
 {
     m_layout.Resize(cx, cy);
 }
 
-// Called by OnOK and OnCancel. The main dialog zeroes the buffer first; the result is
-// terminated here as well, so it never runs past its buffer.
+// The main dialog zeroes the buffer first; the result is terminated here as well, so it never
+// runs past its buffer.
 void CPackListDlg::StoreResult(const char* pszName)
 {
     const size_t nSize = sizeof(g_szObjectName);
@@ -208,7 +204,7 @@ void CPackListDlg::StoreResult(const char* pszName)
     g_szObjectName[nLength] = '\0';
 }
 
-// Runs on OK or Enter: hands back the selected entry's name, or a blank without one.
+// Hands back the selected entry's name, or a blank without one.
 void CPackListDlg::OnOK()
 {
     const int nSelected = m_listObjects.GetCurSel();
@@ -221,14 +217,13 @@ void CPackListDlg::OnOK()
     CDialog::OnOK();
 }
 
-// Runs on Cancel, Escape, the close box, and after a failed logon: no choice.
+// No choice; also the way out after a failed logon.
 void CPackListDlg::OnCancel()
 {
     StoreResult(" ");
     CDialog::OnCancel();
 }
 
-// Every message of the picker.
 LRESULT CPackListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {

@@ -120,19 +120,19 @@ struct ExportEnding {
 class ExportSink {
 public:
     virtual ~ExportSink() = default;
-    // Runs before the logon: whether the target can be written, without creating or changing
-    // anything. False with the failure's texts.
+    // Before the logon: whether the target can be written, without creating or changing anything.
+    // False with the failure's texts.
     virtual bool Check(ExportFailure& failure) = 0;
-    // Runs once the object list is known, before the first block: a sink that names its files
-    // after the objects can settle every name first.
+    // Once the object list is known, before the first block: a sink that names its files after
+    // the objects can settle every name first.
     virtual void Listed(const std::vector<ExportObjectId>& objects) {}
-    // Runs before the first block when some block of the job holds "&", which SQL*Plus would
-    // take for a substitution variable: a single file then begins with "SET DEFINE OFF".
+    // Before the first block, when some block of the job holds "&", which SQL*Plus would take for
+    // a substitution variable: a single file then begins with "SET DEFINE OFF".
     virtual void SourceHoldsAmpersand() {}
-    // Runs once per object with its complete block (the bytes of the .sql text). False with
-    // the failure's texts; the run then ends.
+    // Once per object with its complete block (the bytes of the .sql text). False with the
+    // failure's texts; the run then ends.
     virtual bool Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure) = 0;
-    // Runs after the last block of a run that wrote every object.
+    // After the last block, and only for a run that wrote every object.
     virtual bool Complete(ExportFailure& failure) { return true; }
     // What the target holds now, for the messages of a failed run, e.g. "The file holds the
     // 2 complete objects before it." or "The file was not changed.".
@@ -144,11 +144,11 @@ public:
 class ExportReporter {
 public:
     virtual ~ExportReporter() = default;
-    // Runs before each object and each source line and before every write: waits out a hold;
-    // false once the run is to stop.
+    // Asked before each object, each source line and every write: waits out a hold; false once
+    // the run is to stop.
     virtual bool KeepGoing() = 0;
-    // Runs step (a write to the target) as one step that a stop cannot cut in two; false,
-    // without running it, when the run is to stop.
+    // Performs step (a write to the target) as one step that a stop cannot cut in two; false,
+    // without performing it, when the run is to stop.
     virtual bool Guarded(const std::function<void()>& step) = 0;
     // One whole log line.
     virtual void LogLine(const CString& strLine) = 0;
@@ -171,7 +171,7 @@ public:
     virtual void Finish(const ExportEnding& ending) = 0;
 };
 
-// Runs one job on the calling thread. The reporter sees every step; the sink gets the blocks.
+// One job, on the calling thread. The reporter sees every step; the sink gets the blocks.
 // Returns how the run ended (ExportResult::Stopped when the reporter said stop, in which case
 // Finish was not called).
 ExportEnding RunExport(const ExportParams& params, ExportSink& sink, ExportReporter& reporter);

@@ -57,9 +57,9 @@ bool WriteAll(HANDLE hFile, const CString& strBytes, DWORD& nError)
 
 OutputFile::OutputFile(std::wstring strPath) : m_strPath(std::move(strPath)) {}
 
-// Runs before the logon. An existing file must be a file that can be opened for writing (it is
-// not truncated here); a new file's folder must exist and take a new file, which is tried by
-// creating the file with delete-on-close, so nothing remains of the check.
+// An existing file must be a file that can be opened for writing (it is not truncated here); a
+// new file's folder must exist and take a new file, which is tried by creating the file with
+// delete-on-close, so nothing remains of the check.
 bool OutputFile::Check(ExportFailure& failure)
 {
     if (m_strPath.size() >= MAX_PATH) {
@@ -108,9 +108,9 @@ bool OutputFile::Check(ExportFailure& failure)
     return true;
 }
 
-// Runs once per object: the first block replaces whatever the file held, so it holds exactly
-// the blocks of this run; later blocks are appended. A write that fails or falls short is
-// reported with the object, what the file holds, and the system's reason.
+// The first block replaces whatever the file held, so it holds exactly the blocks of this run;
+// later blocks are appended. A write that fails or falls short is reported with the object,
+// what the file holds, and the system's reason.
 bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure)
 {
     const CString strBytes = m_nWritten == 0 && m_bDefineOff ? CString(kDefineOffLine) + strBlock : strBlock;

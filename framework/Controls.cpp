@@ -5,8 +5,7 @@
 #include <vector>
 #include "framework/WinApp.h"
 
-// Called by the parent with a notification of this button: an owner-drawn button draws
-// itself; everything else goes back to the parent.
+// An owner-drawn button draws itself; everything else goes back to the parent.
 BOOL CButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
     if (message != WM_DRAWITEM) return CWnd::OnChildNotify(message, wParam, lParam, pResult);
     DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
@@ -14,7 +13,7 @@ BOOL CButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
     return TRUE;
 }
 
-// Called to read entry nIndex; an index out of range gives "".
+// An index out of range gives "".
 CString CListBox::GetText(int nIndex) const {
     const int nLength = GetTextLen(nIndex);
     if (nLength == LB_ERR || nLength < 0) return CString();
@@ -26,8 +25,8 @@ CString CListBox::GetText(int nIndex) const {
 
 namespace {
 
-// Used by the tool operations: the tool record identifying tool nIDTool of pWnd. The
-// size of the version-5 record works with every version of the control.
+// The tool record identifying tool nIDTool of pWnd. The size of the version-5 record works
+// with every version of the control.
 TOOLINFOA MakeToolInfo(CWnd* pWnd, UINT_PTR nIDTool) {
     TOOLINFOA ti{};
     ti.cbSize = TTTOOLINFOA_V2_SIZE;
@@ -38,7 +37,7 @@ TOOLINFOA MakeToolInfo(CWnd* pWnd, UINT_PTR nIDTool) {
 
 }  // namespace
 
-// Runs when the owner goes: the tooltip window goes with it.
+// The tooltip window goes with the object.
 CToolTipCtrl::~CToolTipCtrl() {
     if (m_hWnd) {
         HWND hWnd = Detach();
@@ -46,8 +45,8 @@ CToolTipCtrl::~CToolTipCtrl() {
     }
 }
 
-// Called once by the owner control: creates the tooltip window, owned by pParentWnd's
-// window. The tooltip is only wrapped, not bound; its owner relays the mouse messages.
+// The tooltip window is owned by pParentWnd's window; FALSE when the object already holds one.
+// The tooltip is only wrapped, not bound; its owner relays the mouse messages.
 BOOL CToolTipCtrl::Create(CWnd* pParentWnd, DWORD dwStyle) {
     if (IsWindow()) return FALSE;
     HWND hWndOwner = pParentWnd ? pParentWnd->GetSafeHwnd() : nullptr;
@@ -59,8 +58,8 @@ BOOL CToolTipCtrl::Create(CWnd* pParentWnd, DWORD dwStyle) {
     return Attach(hWnd);
 }
 
-// Called to register one rectangle of pWnd's client area as a tool. Without a rectangle
-// the whole client area counts; without text the tooltip asks pWnd (TTN_GETDISPINFO).
+// One rectangle of pWnd's client area as a tool. Without a rectangle the whole client area
+// counts; without text the tooltip asks pWnd (TTN_GETDISPINFO).
 BOOL CToolTipCtrl::AddTool(CWnd* pWnd, const char* pszText, const RECT* prcTool, UINT_PTR nIDTool) {
     if (!IsWindow() || !pWnd || !pWnd->IsWindow()) return FALSE;
     TOOLINFOA ti = MakeToolInfo(pWnd, nIDTool);
@@ -71,7 +70,7 @@ BOOL CToolTipCtrl::AddTool(CWnd* pWnd, const char* pszText, const RECT* prcTool,
     return BOOL(SendMessage(TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti)));
 }
 
-// Called to change the text of an existing tool (the control keeps its own copy).
+// The control keeps its own copy of the text.
 void CToolTipCtrl::UpdateTipText(const char* pszText, CWnd* pWnd, UINT_PTR nIDTool) {
     if (!IsWindow()) return;
     TOOLINFOA ti = MakeToolInfo(pWnd, nIDTool);
@@ -79,8 +78,8 @@ void CToolTipCtrl::UpdateTipText(const char* pszText, CWnd* pWnd, UINT_PTR nIDTo
     SendMessage(TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
-// Called to read a tool's text; "" when there is no such tool. Older controls take no
-// buffer size, so the buffer has the documented maximum tip size (INFOTIPSIZE).
+// "" when there is no such tool. Older controls take no buffer size, so the buffer has the
+// documented maximum tip size (INFOTIPSIZE).
 CString CToolTipCtrl::GetToolText(CWnd* pWnd, UINT_PTR nIDTool) const {
     if (!IsWindow()) return CString();
     std::vector<char> buffer(INFOTIPSIZE + 1, '\0');

@@ -18,7 +18,7 @@ public:
     HICON SetIcon(HICON hIcon) { return reinterpret_cast<HICON>(SendMessage(BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(hIcon))); }
     HBITMAP SetBitmap(HBITMAP hBitmap) { return reinterpret_cast<HBITMAP>(SendMessage(BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(hBitmap))); }
 
-    // Called when the parent reflects WM_DRAWITEM for this owner-drawn button.
+    // Reached only through the parent's reflected WM_DRAWITEM for an owner-drawn button.
     virtual void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {}
     BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
 };

@@ -36,8 +36,7 @@ public:
     explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
     ~CDialog() override;
 
-    // Runs the dialog modally and returns the value given to EndDialog, or -1 when the
-    // dialog could not be created.
+    // Returns the value given to EndDialog, or -1 when the dialog could not be created.
     virtual INT_PTR DoModal();
     // Creates the dialog modeless (hidden unless the template makes it visible).
     BOOL Create(CWnd* pParentWnd = nullptr);
@@ -53,13 +52,13 @@ public:
     BOOL PreTranslateMessage(MSG* pMsg) override;
 
 protected:
-    // Called once after the controls exist; the base exchanges data towards the controls.
+    // Once the controls exist; the base exchanges data towards the controls.
     virtual BOOL OnInitDialog();
-    // Called for IDOK: the base takes the data from the controls and ends with IDOK.
+    // IDOK: the base takes the data from the controls and ends with IDOK.
     virtual void OnOK();
-    // Called for IDCANCEL (Cancel, Escape, the close box): ends with IDCANCEL.
+    // IDCANCEL (Cancel, Escape, the close box): the base ends with IDCANCEL.
     virtual void OnCancel();
-    // Called by UpdateData: the dialog's bindings and exchanges.
+    // The dialog's bindings and exchanges; UpdateData's direction is in pDX.
     virtual void DoDataExchange(CDataExchange* pDX) {}
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -5,14 +5,13 @@
 
 #include "framework/Wnd.h"
 
-// Called from the dialog's OnInitDialog with the dialog object.
 void CDlgLayout::Attach(CWnd* pDialog)
 {
     Attach(pDialog ? pDialog->GetSafeHwnd() : nullptr);
 }
 
-// Called from the dialog's OnInitDialog: the starting window rectangle, and where the
-// client area lies inside it, measured rather than assumed.
+// The starting window rectangle, and where the client area lies inside it, measured rather
+// than assumed.
 void CDlgLayout::Attach(HWND hDialog)
 {
     m_hDialog = hDialog;
@@ -36,7 +35,6 @@ void CDlgLayout::Attach(HWND hDialog)
     m_frame.bottom = m_rcDialog.bottom - (ptOrigin.y + rcClient.bottom);
 }
 
-// Called from the dialog's OnInitDialog once per anchored control.
 void CDlgLayout::AddControl(HWND hControl, int moveX, int moveY, int stretchX, int stretchY)
 {
     Entry entry;
@@ -50,8 +48,8 @@ void CDlgLayout::AddControl(HWND hControl, int moveX, int moveY, int stretchX, i
     m_entries.push_back(entry);
 }
 
-// Called by Resize: the dialog may shrink by the margin below its starting client
-// size; below that the controls stay where they were at the margin.
+// The dialog may shrink by the margin below its starting client size; below that the controls
+// stay where they were at the margin.
 void CDlgLayout::ApplyFloor(int& cx, int& cy) const
 {
     const int nStartCx = m_nDialogWidth - m_frame.left - m_frame.right;
@@ -60,9 +58,9 @@ void CDlgLayout::ApplyFloor(int& cx, int& cy) const
     cy = std::max(cy, nStartCy - kShrinkMargin);
 }
 
-// Called by Resize for each entry (and by tests): the control's new rectangle in the
-// dialog's client coordinates. Distances to the right and bottom edges are measured
-// from the client area's edges at the starting size, so they are kept exactly.
+// The control's new rectangle in the dialog's client coordinates. Distances to the right and
+// bottom edges are measured from the client area's edges at the starting size, so they are
+// kept exactly.
 RECT CDlgLayout::Place(const Entry& entry, const RECT& rcDialog, const Frame& frame, int cx, int cy)
 {
     const RECT& c = entry.rect;
@@ -89,7 +87,6 @@ RECT CDlgLayout::Place(const Entry& entry, const RECT& rcDialog, const Frame& fr
     return RECT{x, y, x + width, y + height};
 }
 
-// Called from the dialog's WM_SIZE handler with the new client size.
 int CDlgLayout::Resize(int cx, int cy)
 {
     if (m_entries.empty())

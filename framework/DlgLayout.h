@@ -45,14 +45,14 @@ public:
     CDlgLayout(const CDlgLayout&) = delete;
     CDlgLayout& operator=(const CDlgLayout&) = delete;
 
-    // Called from OnInitDialog, before any AddControl: records the dialog's window
-    // rectangle and measures its frame.
+    // Before any AddControl, while the dialog still has its starting size: records the dialog's
+    // window rectangle and measures its frame.
     void Attach(CWnd* pDialog);
     void Attach(HWND hDialog);
-    // Called from OnInitDialog once per control: records its rectangle and flags.
+    // Records the control's rectangle at the starting size, and its flags.
     void AddControl(HWND hControl, int moveX, int moveY, int stretchX, int stretchY);
-    // Called from the dialog's WM_SIZE handler with the new client size; places every
-    // registered control and returns the number of entries.
+    // cx, cy: the new client size, as WM_SIZE gives it. Places every registered control and
+    // returns the number of entries.
     int Resize(int cx, int cy);
 
     // The place of one entry for a client area of cx by cy (after the shrink floor),

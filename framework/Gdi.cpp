@@ -5,14 +5,14 @@
 #include <cstring>
 #include "framework/WinApp.h"
 
-// Called to load a bitmap resource of the program (the exe's module).
+// A bitmap resource of the program (the exe's module).
 BOOL CBitmap::LoadBitmap(UINT nId) {
     Attach(::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nId)));
     return !IsNull();
 }
 
-// Called by drawing code and tests that need pixels they can read directly: a top-down
-// 32-bit DIB section, so that row 0 is the top and a pixel is one DWORD 0x00RRGGBB.
+// Pixels that can be read directly: a top-down 32-bit DIB section, so that row 0 is the top
+// and a pixel is one DWORD 0x00RRGGBB.
 BOOL CBitmap::CreateDIBSection32(int cx, int cy, void** ppBits) {
     if (ppBits) *ppBits = nullptr;
     if (cx <= 0 || cy <= 0) {
@@ -33,18 +33,18 @@ BOOL CBitmap::CreateDIBSection32(int cx, int cy, void** ppBits) {
     return TRUE;
 }
 
-// Called to paint a rectangle in one colour without creating a brush: an opaque text
-// output of no text fills exactly rc. The DC's background colour is restored.
+// Paints without creating a brush: an opaque text output of no text fills exactly rc. The DC's
+// background colour is restored.
 void CDC::FillSolidRect(const RECT& rc, COLORREF clr) {
     COLORREF clrOld = ::SetBkColor(m_hDC, clr);
     ::ExtTextOutA(m_hDC, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
     if (clrOld != CLR_INVALID) ::SetBkColor(m_hDC, clrOld);
 }
 
-// Called for one-pixel raised or sunken edges: top and left in clrTopLeft, right and
-// bottom in clrBottomRight. The top and left strokes stop one pixel short, so the
-// top-right and bottom-left corner pixels belong to the right and bottom edges.
-// An empty rectangle draws nothing.
+// One-pixel raised or sunken edges: top and left in clrTopLeft, right and bottom in
+// clrBottomRight. The top and left strokes stop one pixel short, so the top-right and
+// bottom-left corner pixels belong to the right and bottom edges. An empty rectangle draws
+// nothing.
 void CDC::Draw3dRect(const RECT& rc, COLORREF clrTopLeft, COLORREF clrBottomRight) {
     const int x = rc.left, y = rc.top;
     const int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
@@ -59,7 +59,7 @@ void CDC::Draw3dRect(const RECT& rc, COLORREF clrTopLeft, COLORREF clrBottomRigh
     FillSolidRect(bottom, clrBottomRight);
 }
 
-// Called to measure text in the DC's current font; nCount -1 measures up to the zero.
+// In the DC's current font; nCount -1 measures up to the zero.
 SIZE CDC::GetTextExtent(const char* psz, int nCount) const {
     SIZE size{0, 0};
     if (!psz) return size;

@@ -6,21 +6,21 @@
 #include <vector>
 #include "framework/WinApp.h"
 
-// Runs when the owner goes: the menu goes too (only the base's own release here; a
-// derived class releases its own records in its destructor).
+// Only the base's own release here; a derived class releases its own records in its
+// destructor.
 CMenu::~CMenu() {
     CMenu::DestroyMenu();
 }
 
-// Called to take ownership of an existing menu. Refused when this object already owns
-// one, so that no handle is lost or destroyed behind the caller's back.
+// Refused when this object already owns a menu, so that no handle is lost or destroyed behind
+// the caller's back.
 BOOL CMenu::Attach(HMENU hMenu) {
     if (!hMenu || m_hMenu) return FALSE;
     m_hMenu = hMenu;
     return TRUE;
 }
 
-// Called to hand the menu over to someone else; the object no longer destroys it.
+// The object no longer destroys the menu.
 HMENU CMenu::Detach() {
     HMENU hMenu = m_hMenu;
     m_hMenu = nullptr;
@@ -37,13 +37,13 @@ BOOL CMenu::CreatePopupMenu() {
     return Attach(::CreatePopupMenu());
 }
 
-// Called to load a menu template of the program; FALSE when it is missing.
+// A menu template of the program; FALSE when it is missing.
 BOOL CMenu::LoadMenu(UINT nIDResource) {
     if (m_hMenu) return FALSE;
     return Attach(::LoadMenuA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource)));
 }
 
-// Called to destroy the menu now; FALSE when there was none.
+// FALSE when there was no menu.
 BOOL CMenu::DestroyMenu() {
     if (!m_hMenu) return FALSE;
     const BOOL ok = ::DestroyMenu(m_hMenu);
@@ -51,8 +51,8 @@ BOOL CMenu::DestroyMenu() {
     return ok;
 }
 
-// Called to read an item's text (by command id or, with MF_BYPOSITION, by position);
-// returns its length, 0 with an empty string when there is no such item.
+// By command id or, with MF_BYPOSITION, by position. Returns the text's length; 0 with an
+// empty string when there is no such item.
 int CMenu::GetMenuString(UINT nIDItem, CString& rString, UINT nFlags) const {
     rString.Empty();
     if (!m_hMenu) return 0;

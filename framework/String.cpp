@@ -12,29 +12,29 @@
 
 namespace {
 
-// Used by MakeUpper and CompareNoCase: the "C" locale's toupper on one byte.
+// The "C" locale's toupper on one byte.
 char UpperAscii(char ch) {
     unsigned char c = static_cast<unsigned char>(ch);
     return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : ch;
 }
 
-// Used by MakeLower and CompareNoCase: the "C" locale's tolower on one byte.
+// The "C" locale's tolower on one byte.
 char LowerAscii(char ch) {
     unsigned char c = static_cast<unsigned char>(ch);
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : ch;
 }
 
-// Used by the Trim functions: the blanks of the "C" locale's isspace.
+// The blanks of the "C" locale's isspace.
 bool IsBlank(char ch) {
     return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
 }
 
-// Used by the comparisons: -1, 0 or 1 from any signed difference.
+// -1, 0 or 1 from any signed difference.
 int Sign(int n) { return n < 0 ? -1 : (n > 0 ? 1 : 0); }
 
 }  // namespace
 
-// Called to order two strings exactly by their bytes (unsigned), like strcmp.
+// Exactly by the bytes (unsigned), like strcmp.
 int CString::Compare(const char* psz) const {
     const std::string other(psz ? psz : "");
     const size_t n = std::min(m_str.size(), other.size());
@@ -43,8 +43,8 @@ int CString::Compare(const char* psz) const {
     return Sign(int(m_str.size() > other.size()) - int(m_str.size() < other.size()));
 }
 
-// Called to order two strings ignoring the case of ASCII letters (both folded to lower
-// case first, as _stricmp does in the "C" locale), byte by byte.
+// Ignores the case of ASCII letters (both folded to lower case first, as _stricmp does in the
+// "C" locale), byte by byte.
 int CString::CompareNoCase(const char* psz) const {
     const char* other = psz ? psz : "";
     const size_t otherLen = std::strlen(other);
@@ -57,7 +57,7 @@ int CString::CompareNoCase(const char* psz) const {
     return Sign(int(m_str.size() > otherLen) - int(m_str.size() < otherLen));
 }
 
-// Called to find a character at or after nStart; a negative start counts as 0.
+// At or after nStart; a negative start counts as 0.
 int CString::Find(char ch, int nStart) const {
     if (nStart < 0) nStart = 0;
     if (nStart >= GetLength()) return -1;
@@ -65,7 +65,7 @@ int CString::Find(char ch, int nStart) const {
     return pos == std::string::npos ? -1 : int(pos);
 }
 
-// Called to find a substring at or after nStart; an empty substring is found at nStart.
+// At or after nStart; an empty substring is found at nStart.
 int CString::Find(const char* pszSub, int nStart) const {
     if (!pszSub) return -1;
     if (nStart < 0) nStart = 0;
@@ -74,7 +74,6 @@ int CString::Find(const char* pszSub, int nStart) const {
     return pos == std::string::npos ? -1 : int(pos);
 }
 
-// Called to find the last occurrence of a character.
 int CString::ReverseFind(char ch) const {
     size_t pos = m_str.rfind(ch);
     return pos == std::string::npos ? -1 : int(pos);

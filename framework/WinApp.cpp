@@ -8,19 +8,19 @@ namespace {
 CWinApp* s_pApp = nullptr;
 }
 
-// Runs before WinMain (the program's application object is a global): the newest
-// application object becomes the one AfxGetApp returns.
+// The newest application object becomes the one AfxGetApp returns (the program's is a global,
+// built before WinMain).
 CWinApp::CWinApp(const char* pszAppName)
     : m_hInstance(::GetModuleHandleA(nullptr)), m_pszAppName(pszAppName) {
     s_pApp = this;
 }
 
-// Runs after WinMain returned; afterwards there is no application object.
+// Afterwards there is no application object.
 CWinApp::~CWinApp() {
     if (s_pApp == this) s_pApp = nullptr;
 }
 
-// Called for the program's icons; the caller does not destroy a shared icon.
+// A shared icon: the caller does not destroy it.
 HICON CWinApp::LoadIcon(UINT nIDResource) const {
     return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource));
 }

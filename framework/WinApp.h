@@ -14,9 +14,9 @@ public:
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;
 
-    // Called once at start-up; TRUE would mean "run a message loop", FALSE "end now".
+    // Once at start-up; TRUE would mean "run a message loop", FALSE "end now".
     virtual BOOL InitInstance() { return FALSE; }
-    // Called when the application ends; the result becomes the exit code.
+    // The result becomes the exit code.
     virtual int ExitInstance() { return 0; }
     // The framework's help command; the program ships no help file.
     void OnHelp() {}

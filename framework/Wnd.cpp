@@ -227,7 +227,6 @@ LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPAR
     return result;
 }
 
-// Called where a field's text is read wide (the output path).
 std::wstring CWnd::GetWindowTextWide() const
 {
     const int nLength = ::GetWindowTextLengthW(m_hWnd);
@@ -237,8 +236,8 @@ std::wstring CWnd::GetWindowTextWide() const
     return strText;
 }
 
-// Called by a dialog for a field that must hold any character (the output path); setting the
-// window procedure through the wide entry point is what marks a window as Unicode.
+// For a field that must hold any character (the output path): setting the window procedure
+// through the wide entry point is what marks a window as Unicode.
 void CWnd::UseWideText(HWND hWnd)
 {
     if (hWnd != nullptr && !::IsWindowUnicode(hWnd))

@@ -39,13 +39,13 @@ public:
     BOOL SubclassDlgItem(UINT nID, CWnd* pParent);
     HWND UnsubclassWindow();
 
-    // Called when a control is bound, before its messages come to the object.
+    // When a control is bound, before its messages come to the object.
     virtual void PreSubclassWindow() {}
-    // Called by a modal loop for each message meant for this window or a child of it,
-    // innermost window first; TRUE means the message is consumed.
+    // Offered by a modal loop each message meant for this window or a child of it, innermost
+    // window first; TRUE means the message is consumed.
     virtual BOOL PreTranslateMessage(MSG* pMsg) { return FALSE; }
-    // Called by a parent with a notification of this control; TRUE and *pResult when
-    // the control handled it itself.
+    // A notification of this control that its parent passes back; TRUE and *pResult when the
+    // control handled it itself.
     virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) { return FALSE; }
     virtual BOOL DestroyWindow();
 
@@ -110,7 +110,7 @@ protected:
     // The default processing of the message being handled: the window's original
     // procedure for a subclassed control; for a dialog, the dialog manager's own handling.
     LRESULT Default();
-    // Called after the window is gone (WM_NCDESTROY), when the object is unbound.
+    // After the window is gone (WM_NCDESTROY) and the object is unbound.
     virtual void PostNcDestroy() {}
 
     // Dispatches one message: reflection to a bound child first, then WindowProc.
