@@ -60,7 +60,7 @@ void StopRequest::Install()
     ::SetConsoleCtrlHandler(OnControl, TRUE);
 }
 
-// Runs on a thread the console starts for the event. Handled events keep the process alive:
+// On a thread the console starts for the event. Handled events keep the process alive:
 // the run sees the flag at its next step and ends between two whole file writes.
 BOOL WINAPI StopRequest::OnControl(DWORD nEvent)
 {

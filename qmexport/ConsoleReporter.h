@@ -34,7 +34,7 @@ int ExitCodeOf(const ExportEnding& ending);
 
 class StopRequest {
 public:
-    // Runs once at start-up: Ctrl+C and Ctrl+Break set the flag instead of ending the process.
+    // Once, at start-up: Ctrl+C and Ctrl+Break set the flag instead of ending the process.
     static void Install();
     static const std::atomic<bool>& Flag();
     // The run's connection listens to it: Ctrl+C breaks the call it waits in.
@@ -68,7 +68,7 @@ public:
     void Message(const CString& strText) override;
     void Finish(const ExportEnding& ending) override;
 
-    // Runs when the run returned Stopped (Finish does not come then).
+    // For a run that returned Stopped (Finish does not come then).
     void Stopped();
 
     int ExitCode() const { return m_nExitCode; }

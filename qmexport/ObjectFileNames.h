@@ -74,7 +74,7 @@ struct FileNameLess {
 
 using FileNameSet = std::set<std::wstring, ObjectFileNames::FileNameLess>;
 
-// Runs over the names of a folder export before their files are named.
+// Told every name of a folder export before their files are named.
 class CaseTwins {
 public:
     void Add(const CString& strName);
