@@ -73,9 +73,14 @@ void DBConnect::Break()
 void DBConnect::Disconnect()
 {
     if (m_hLibrary != nullptr && m_bConnected == 1) {
-        m_api.SessionEnd(m_hSvcCtx, m_hError, m_hSession, OCI_DEFAULT);
+        // After a break the logoff's round trips are not waited for (over a dead or slow link
+        // they may take as long as the call that was broken): freeing the server handle drops
+        // the connection, and the server ends the session with it.
+        if (!IsInterrupted()) {
+            m_api.SessionEnd(m_hSvcCtx, m_hError, m_hSession, OCI_DEFAULT);
+            m_api.ServerDetach(m_hServer, m_hError, OCI_DEFAULT);
+        }
         m_bSessionBegun = 0;
-        m_api.ServerDetach(m_hServer, m_hError, OCI_DEFAULT);
         m_bAttached = 0;
         std::lock_guard<std::mutex> lock(m_breakMutex);
         m_api.HandleFree(m_hServer, OCI_HTYPE_SERVER);
@@ -288,7 +293,7 @@ void DBConnect::RecordFailure(const char* pszText, int nCode)
 // statement of this connection still holds it.
 void DBConnect::ReleaseHandles()
 {
-    if (m_hLibrary != nullptr) {
+    if (m_hLibrary != nullptr && !IsInterrupted()) {
         if (m_bSessionBegun == 1)
             m_api.SessionEnd(m_hSvcCtx, m_hError, m_hSession, OCI_DEFAULT);
         if (m_bAttached == 1)

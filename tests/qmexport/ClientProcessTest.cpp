@@ -175,15 +175,17 @@ BOOL WINAPI IgnoreControl(DWORD)
 
 struct SlowCallWatch {
     std::string strTrace;
+    // The trace line after which the call to break is under way.
+    const char* pszAfter = "";
     ULONGLONG nSent = 0;
 };
 
 // Ctrl+C to every process of a console the test shares with its child, once the child's trace
-// shows its logon done: the statements after it are slow.
-bool SendCtrlCWhenLoggedOn(DWORD, void* pContext)
+// shows the call before the slow one done.
+bool SendCtrlCWhenSlow(DWORD, void* pContext)
 {
     auto* pWatch = static_cast<SlowCallWatch*>(pContext);
-    if (!FileExists(pWatch->strTrace) || !Contains(ReadFile(pWatch->strTrace), "OCISessionBegin"))
+    if (!FileExists(pWatch->strTrace) || !Contains(ReadFile(pWatch->strTrace), pWatch->pszAfter))
         return false;
     ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
     pWatch->nSent = ::GetTickCount64();
@@ -192,8 +194,9 @@ bool SendCtrlCWhenLoggedOn(DWORD, void* pContext)
 
 }  // namespace
 
-// A database call that takes a minute ends at Ctrl+C: the run stops at once, exit 130, and
-// the previous file is kept.
+// A database call that would take a minute, or a round trip of several seconds over a slow
+// link, ends at Ctrl+C: exit 130 long before the call would have returned, the previous file
+// kept.
 TEST(QmexportClientTest, CtrlCBreaksASlowCall)
 {
     ::FreeConsole();
@@ -203,19 +206,35 @@ TEST(QmexportClientTest, CtrlCBreaksASlowCall)
         Schema schema("QC_SLOW");
         schema.AddObject("A_PROC", "PROCEDURE", {"PROCEDURE A_PROC IS BEGIN NULL; END;\n"});
     }
-    TempFolder folder("slow");
-    WriteFile(folder / "out.sql", kPrevious);
-    SlowCallWatch watch;
-    watch.strTrace = folder / "trace.txt";
-    RunOptions options;
-    options.environment = {{"OCI_LITE_SERVER_US", "60000000"}, {"OCI_LITE_TRACE", watch.strTrace}};
-    options.pWhileRunning = SendCtrlCWhenLoggedOn;
-    options.pContext = &watch;
-    options.nTimeoutMs = 50000;
-    const RunResult run = RunQmexport(FileArgs("QC_SLOW", folder / "out.sql"), options);
-    EXPECT_EQ(run.nExitCode, 130u) << run.strErr;
-    ASSERT_NE(watch.nSent, 0u);
-    // Far less than the minute the call would have taken.
-    EXPECT_LT(::GetTickCount64() - watch.nSent, 30000u);
-    EXPECT_EQ(ReadFile(folder / "out.sql"), kPrevious);
+    struct SlowCase {
+        const char* pszTitle;
+        const char* pszVariable;
+        const char* pszMicroseconds;
+        const char* pszAfter;
+        ULONGLONG nWithinMs;
+    };
+    const SlowCase kCases[] = {
+        {"a statement's minute of server work", "OCI_LITE_SERVER_US", "60000000", "OCISessionBegin", 30000},
+        {"the logon over an 8 s link", "OCI_LITE_RTT_US", "8000000", "OCIServerAttach", 12000},
+    };
+    int nCase = 0;
+    for (const SlowCase& c : kCases) {
+        SCOPED_TRACE(c.pszTitle);
+        TempFolder folder(("slow" + std::to_string(nCase++)).c_str());
+        WriteFile(folder / "out.sql", kPrevious);
+        SlowCallWatch watch;
+        watch.strTrace = folder / "trace.txt";
+        watch.pszAfter = c.pszAfter;
+        RunOptions options;
+        options.environment = {{c.pszVariable, c.pszMicroseconds}, {"OCI_LITE_TRACE", watch.strTrace}};
+        options.pWhileRunning = SendCtrlCWhenSlow;
+        options.pContext = &watch;
+        options.nTimeoutMs = 90000;
+        const RunResult run = RunQmexport(FileArgs("QC_SLOW", folder / "out.sql"), options);
+        EXPECT_EQ(run.nExitCode, 130u) << run.strErr;
+        ASSERT_NE(watch.nSent, 0u);
+        // The break waits for its own round trip, then nothing more: no logoff over the link.
+        EXPECT_LT(::GetTickCount64() - watch.nSent, c.nWithinMs);
+        EXPECT_EQ(ReadFile(folder / "out.sql"), kPrevious);
+    }
 }
