@@ -5,8 +5,10 @@
 //     (read at the first environment; default 0, no budget, as the real client has no call
 //     timeout unless one is set), changeable at run time by tests; a statement over budget
 //     fails with ORA-01013 and the connection stays usable.
-//   - the memory that rows prefetched beyond the requested ones may take in one round trip, so
-//     that a huge OCI_ATTR_PREFETCH_ROWS on an endless result cannot exhaust the process.
+//   - the bytes that rows prefetched beyond the requested ones may carry in one round trip,
+//     counted as OCI_ATTR_PREFETCH_MEMORY counts them, so that a huge OCI_ATTR_PREFETCH_ROWS on
+//     an endless result cannot exhaust the process; and, for rows that carry few bytes (NULLs),
+//     the memory those rows take in this library.
 //   - the memory a statement may take in SQLite: no value longer than kValueBytes (per
 //     connection), and no more than kHeapBytes for all of the library's SQLite together (its
 //     temporary tables and sorts kept in memory, so that they count); beyond either the
@@ -22,6 +24,7 @@ class Limits {
  public:
   static constexpr unsigned kDefaultQueryTimeoutMs = 0;
   static constexpr size_t kPrefetchBytes = 16u << 20;
+  static constexpr size_t kPrefetchHeldBytes = 256u << 20;
   static constexpr int kValueBytes = 16 << 20;
   static constexpr long long kHeapBytes = 256ll << 20;
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "oci-lite/BinaryOrderRewrite.h"
 #include "oci-lite/Diagnostics.h"
 #include "oci-lite/Limits.h"
 
@@ -290,7 +291,8 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
   m_held = false;
   m_pendingError = OraError();
 
-  OraError error = m_cursor.Prepare(database, m_charset.ToDatabase(m_sql));
+  OraError error =
+      m_cursor.Prepare(database, BinaryOrderRewrite::Apply(m_charset.ToDatabase(m_sql)));
   if (error.IsError()) {
     Database::Call::Trip trip = call.RoundTrip(false);  // the server parsed it and said no
     if (trip != Database::Call::Trip::kDone) return Cancel(call);
@@ -381,15 +383,21 @@ size_t RowBytes(const Row& row) {
 // The rows one round trip carries: until the cache holds the requested rows and
 // OCI_ATTR_PREFETCH_ROWS more, or the trip's rows would pass OCI_ATTR_PREFETCH_MEMORY (the row
 // that would pass it waits for the next trip; every trip carries at least one), or the result
-// ends. Prefetched rows beyond 16 MiB wait too, whatever the memory limit. Counts in 64 bits, so
+// ends. Prefetched rows past Limits::kPrefetchBytes of row bytes (counted as the memory limit
+// counts them), or past Limits::kPrefetchHeldBytes of this library's own memory (which rows of
+// NULLs take without any row bytes), wait too, whatever the memory limit. Counts in 64 bits, so
 // that no prefetch count can wrap around.
 void Statement::CarryTrip(ub4 requested) {
   const unsigned long long rowLimit = static_cast<unsigned long long>(requested) + m_prefetchRows;
   unsigned long long tripBytes = 0;
-  size_t prefetchedBytes = 0;
+  unsigned long long prefetchedBytes = 0;
+  unsigned long long prefetchedHeldBytes = 0;
   bool carriedOne = false;
   while (m_cache.size() < rowLimit && !m_endReached && !m_pendingError.IsError()) {
-    if (m_cache.size() >= requested && prefetchedBytes >= Limits::kPrefetchBytes) break;
+    if (m_cache.size() >= requested && (prefetchedBytes >= Limits::kPrefetchBytes ||
+                                        prefetchedHeldBytes >= Limits::kPrefetchHeldBytes)) {
+      break;
+    }
     Row row;
     if (m_held) {
       row = std::move(m_heldRow);
@@ -417,7 +425,10 @@ void Statement::CarryTrip(ub4 requested) {
     }
     tripBytes += bytes;
     carriedOne = true;
-    if (m_cache.size() >= requested) prefetchedBytes += sizeof(Value) * row.size() + bytes;
+    if (m_cache.size() >= requested) {
+      prefetchedBytes += bytes;
+      prefetchedHeldBytes += sizeof(Row) + sizeof(Value) * row.size() + bytes;
+    }
     m_cache.push_back(std::move(row));
   }
 }

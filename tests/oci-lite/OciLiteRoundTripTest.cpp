@@ -102,6 +102,41 @@ TEST_F(OciLiteRoundTrips, PrefetchRowsAndMemoryDecideTheTripsOfAQuery) {
   }
 }
 
+// Without a memory limit, rows prefetched beyond those asked for stop at 16 MiB of row bytes
+// per trip: 300,000 rows of 100 bytes take two trips, the first carrying 1,000 asked for and
+// the 167,773 rows that reach 16 MiB, the second the rest and the end.
+TEST_F(OciLiteRoundTrips, PrefetchWithoutMemoryLimitStopsAtSixteenMebibytesOfRowBytes) {
+  const ub4 prefetchRows = 1000000;
+  const ub4 arraySize = 1000;
+  const size_t width = 100;
+  OCIStmt* stmt = session.Prepare(
+      "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r WHERE n < 300000) "
+      "SELECT printf('%0100d', n) FROM r");
+  ASSERT_EQ(OCI_SUCCESS, api.AttrSet(stmt, OCI_HTYPE_STMT, const_cast<ub4*>(&prefetchRows),
+                                     sizeof(ub4), OCI_ATTR_PREFETCH_ROWS, session.err));
+  std::vector<char> values(arraySize * width);
+  OCIDefine* define = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, api.DefineByPos(stmt, &define, session.err, 1, values.data(), width,
+                                         SQLT_CHR, nullptr, nullptr, nullptr, OCI_DEFAULT));
+  unsigned before = api.RoundTrips();
+  sword status =
+      api.StmtExecute(session.svc, stmt, session.err, arraySize, 0, nullptr, nullptr, OCI_DEFAULT);
+  unsigned afterExecute = api.RoundTrips();
+  ub4 fetches = 0;
+  std::string last;
+  while (status == OCI_SUCCESS) {
+    last.assign(&values[(arraySize - 1) * width], width);
+    status = api.StmtFetch(stmt, session.err, arraySize, OCI_FETCH_NEXT, OCI_DEFAULT);
+    ++fetches;
+  }
+  EXPECT_EQ(OCI_NO_DATA, status);
+  EXPECT_EQ(1u, afterExecute - before);
+  EXPECT_EQ(2u, api.RoundTrips() - before);
+  EXPECT_EQ(300u, fetches);  // 299 fetches of 1,000 rows, then the one that finds the end
+  EXPECT_EQ(std::string(94, '0') + "300000", last);
+  api.HandleFree(stmt, OCI_HTYPE_STMT);
+}
+
 TEST_F(OciLiteRoundTrips, PrefetchSettingsReadBackAsSet) {
   OCIStmt* stmt = session.Prepare(kTwentyRowsOfTenBytes);
   ub4 rows = 0;
