@@ -168,6 +168,9 @@ void DBConnect::Logon(const char* pszUser, const char* pszPassword, const char* 
                                        static_cast<sb4>(std::strlen(pszDatabase)), OCI_DEFAULT);
     CheckStep(nStatus, "OCIServerAttach");
     m_bAttached = 1;
+    // A break cannot reach an attach under way; the session is not begun after one.
+    if (IsInterrupted())
+        Fail(DbErrorTexts::kUserCancelText, OCI_ORA_USER_CANCEL);
 
     nStatus = m_api.AttrSet(m_hSession, OCI_HTYPE_SESSION, const_cast<char*>(pszUser),
                             static_cast<ub4>(std::strlen(pszUser)), OCI_ATTR_USERNAME, m_hError);

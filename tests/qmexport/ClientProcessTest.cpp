@@ -215,6 +215,7 @@ TEST(QmexportClientTest, CtrlCBreaksASlowCall)
     };
     const SlowCase kCases[] = {
         {"a statement's minute of server work", "OCI_LITE_SERVER_US", "60000000", "OCISessionBegin", 30000},
+        {"the attach over an 8 s link", "OCI_LITE_RTT_US", "8000000", "OCIAttrSet", 12000},
         {"the logon over an 8 s link", "OCI_LITE_RTT_US", "8000000", "OCIServerAttach", 12000},
     };
     int nCase = 0;
