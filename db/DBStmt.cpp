@@ -108,6 +108,19 @@ int DBStmt::Fetch()
     return CheckOutcome(nStatus, "OCIStmtFetch");
 }
 
+bool DBStmt::FetchRow(int& nStatus)
+{
+    try {
+        nStatus = Fetch();
+        return true;
+    } catch (OtherException&) {
+        if (GetErrorCode() != OCI_ORA_NO_DATA_FOUND)
+            throw;
+        m_pConnection->ResetErrorHandle();
+        return false;
+    }
+}
+
 const char* DBStmt::GetErrorText()
 {
     ReadDiagnostic();

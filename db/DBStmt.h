@@ -42,6 +42,10 @@ public:
 
     int Execute();
     int Fetch();
+    // The next row into the buffers (nStatus: the fetch's status); false at the end of the rows
+    // (ORA-01403), after which the connection's error handle is clean again. Every other
+    // failure throws as Fetch does.
+    bool FetchRow(int& nStatus);
 
     const char* GetErrorText();
     int GetErrorCode();

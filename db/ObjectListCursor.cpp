@@ -18,13 +18,12 @@ ObjectListCursor::Row ObjectListCursor::Next(ObjectListRow& row)
     m_nNameIndicator = m_nTypeIndicator = 0;
     bool bCut = false;
     try {
-        bCut = m_stmt.Fetch() == OCI_SUCCESS_WITH_INFO;
+        int nStatus = OCI_SUCCESS;
+        if (!m_stmt.FetchRow(nStatus))
+            return Row::End;
+        bCut = nStatus == OCI_SUCCESS_WITH_INFO;
     } catch (DBStmt::OtherException&) {
         const int nCode = m_stmt.GetErrorCode();
-        if (nCode == OCI_ORA_NO_DATA_FOUND) {
-            m_connection.ResetErrorHandle();
-            return Row::End;
-        }
         // Clients report a value cut to its buffer either way.
         if (nCode != OCI_ORA_COLUMN_TRUNCATED && nCode != OCI_ORA_TRUNCATION_OR_NULL)
             throw;

@@ -366,20 +366,14 @@ private:
             stmt->SetPrefetchRows(kPrefetchRows);
             stmt->SetPrefetchMemory(kPrefetchMemory);
             BindScope(*stmt, scope);
-            for (;;) {
-                try {
-                    stmt->Fetch();
-                } catch (DBStmt::OtherException&) {
-                    if (stmt->GetErrorCode() != OCI_ORA_NO_DATA_FOUND)
-                        throw;
-                    connection.ResetErrorHandle();
-                    return true;
-                }
+            int nStatus = OCI_SUCCESS;
+            while (stmt->FetchRow(nStatus)) {
                 // A name longer than any listed one matches no object and is not needed.
                 if (nNameLength <= kMaxObjectNameBytes && nTypeLength <= kMaxObjectNameBytes)
                     counts[{CString(szName, nNameLength), CString(szType, nTypeLength)}] =
                         ObjectLines{nLines, nAmpersandLines};
             }
+            return true;
         } catch (DBStmt::OtherException&) {
             outcome = Failed(ExportResult::ListingFailed, FailureText(stmt->GetErrorText()), {}, stmt->GetErrorCode());
             return false;
@@ -574,6 +568,12 @@ private:
 };
 
 }  // namespace
+
+const std::vector<CString>& DefaultExportKinds()
+{
+    static const std::vector<CString> kinds = {"PACKAGE", "PACKAGE BODY", "PROCEDURE", "FUNCTION"};
+    return kinds;
+}
 
 std::vector<CString> ExportEnding::MessageLines() const
 {

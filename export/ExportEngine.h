@@ -46,7 +46,7 @@ struct ExportParams {
     // each named object in turn, as stored (the comparison is exact).
     std::vector<CString> objectNames;
     // The kinds of stored code to export, as Oracle names them ("PACKAGE", "PACKAGE BODY",
-    // "PROCEDURE", "FUNCTION", "TYPE", "TYPE BODY", "TRIGGER"). Empty: the first four.
+    // "PROCEDURE", "FUNCTION", "TYPE", "TYPE BODY", "TRIGGER"). Empty: DefaultExportKinds().
     std::vector<CString> kinds;
     // Whose objects: empty for the logged-on user's own (the USER_ views); otherwise the
     // owner's name as stored, read through the DBA_ views.
@@ -170,6 +170,10 @@ public:
     // The end of a run that was not stopped.
     virtual void Finish(const ExportEnding& ending) = 0;
 };
+
+// The kinds a run exports when its parameters name none: the window's four (package, package
+// body, procedure, function).
+const std::vector<CString>& DefaultExportKinds();
 
 // One job, on the calling thread. The reporter sees every step; the sink gets the blocks.
 // Returns how the run ended (ExportResult::Stopped when the reporter said stop, in which case

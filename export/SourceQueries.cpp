@@ -1,20 +1,15 @@
 // SourceQueries.cpp: the listing, line count and source statements of a scope.
 #include "export/SourceQueries.h"
 
-namespace {
+#include "export/ExportEngine.h"
 
-const char* const kWindowKinds[] = {"PACKAGE", "PACKAGE BODY", "PROCEDURE", "FUNCTION"};
+namespace {
 
 // 'A','B' for the kinds, each a quoted literal (quotes doubled, though no kind holds one).
 CString KindList(const std::vector<CString>& kinds)
 {
-    std::vector<CString> names;
-    if (kinds.empty())
-        names.assign(std::begin(kWindowKinds), std::end(kWindowKinds));
-    else
-        names = kinds;
     CString strList;
-    for (const CString& strKind : names) {
+    for (const CString& strKind : kinds.empty() ? DefaultExportKinds() : kinds) {
         CString strQuoted = strKind;
         strQuoted.Replace("'", "''");
         if (!strList.IsEmpty())

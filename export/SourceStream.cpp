@@ -4,7 +4,7 @@
 #include <cstring>
 
 SourceStream::SourceStream(DBConnect& connection, const char* pszSql)
-    : m_connection(connection), m_stmt(connection, pszSql)
+    : m_stmt(connection, pszSql)
 {
     m_stmt.DefineChars(1, m_szName, kNameBufferSize, &m_nNameLength);
     m_stmt.DefineChars(2, m_szType, kNameBufferSize, &m_nTypeLength);
@@ -17,12 +17,8 @@ bool SourceStream::Next()
 {
     m_nNameLength = m_nTypeLength = m_nTextLength = 0;
     m_nTextIndicator = 0;
-    try {
-        m_stmt.Fetch();
-    } catch (DBStmt::OtherException&) {
-        if (m_stmt.GetErrorCode() != OCI_ORA_NO_DATA_FOUND)
-            throw;
-        m_connection.ResetErrorHandle();
+    int nStatus = OCI_SUCCESS;
+    if (!m_stmt.FetchRow(nStatus)) {
         m_bAtEnd = true;
         return false;
     }

@@ -38,7 +38,6 @@ private:
     // One byte more than the widest line: a line that fills it was cut.
     static constexpr int kTextBufferSize = kMaxSourceLineBytes + 1;
 
-    DBConnect& m_connection;
     DBStmt m_stmt;
     char m_szName[kNameBufferSize] = {};
     char m_szType[kNameBufferSize] = {};

@@ -20,7 +20,7 @@ FolderOutput::FolderOutput(std::wstring strFolder, bool bWholeSchema, const std:
                            Notice notice)
     : m_files(std::move(strFolder)), m_bWholeSchema(bWholeSchema), m_notice(std::move(notice))
 {
-    for (const CString& strKind : kinds.empty() ? ObjectKinds::WindowKinds() : kinds)
+    for (const CString& strKind : kinds.empty() ? DefaultExportKinds() : kinds)
         m_kinds.insert(strKind.str());
 }
 

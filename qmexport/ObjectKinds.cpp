@@ -9,7 +9,6 @@ const std::vector<ObjectKind> kKinds = {
     {"PACKAGE", L"pks", 1},   {"PACKAGE BODY", L"pkb", 4}, {"PROCEDURE", L"prc", 3}, {"FUNCTION", L"fnc", 2},
     {"TYPE", L"tps", 0},      {"TYPE BODY", L"tpb", 4},    {"TRIGGER", L"trg", 5},
 };
-const size_t kWindowKindCount = 4;
 
 }  // namespace
 
@@ -18,14 +17,6 @@ namespace ObjectKinds {
 const std::vector<ObjectKind>& All()
 {
     return kKinds;
-}
-
-std::vector<CString> WindowKinds()
-{
-    std::vector<CString> kinds;
-    for (size_t i = 0; i < kWindowKindCount; ++i)
-        kinds.emplace_back(kKinds[i].pszType);
-    return kinds;
 }
 
 const ObjectKind* OfType(const CString& strType)

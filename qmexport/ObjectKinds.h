@@ -2,7 +2,7 @@
 //
 // ObjectKinds: the seven kinds of stored code the console exporter knows, in one table: the
 // name Oracle gives the kind, the extension of its file in a folder export, and its place in
-// install.sql. The window exports the first four (its default kinds).
+// install.sql. A run that names no kinds exports the engine's DefaultExportKinds().
 #pragma once
 
 #include <string>
@@ -23,8 +23,6 @@ namespace ObjectKinds {
 
 // All seven, in the order the usage text lists them.
 const std::vector<ObjectKind>& All();
-// The window's four: package, package body, procedure, function.
-std::vector<CString> WindowKinds();
 // The kind of an Oracle type name (exact), or of an extension (either case); null for none.
 const ObjectKind* OfType(const CString& strType);
 const ObjectKind* OfExtension(const std::wstring& strExtension);
