@@ -352,22 +352,6 @@ TEST(EngineTest, AnAmpersandAnywhereInTheJobIsAnnouncedBeforeTheFirstBlock)
     EXPECT_FALSE(one.sink.bAmpersand);
 }
 
-TEST(EngineTest, TheLogonWarningIsLoggedAfterConnected)
-{
-    PrepareTest();
-    {
-        Schema schema("ENG_GRACE");
-        schema.SetAccountStatus(kUser, "EXPIRED(GRACE)");
-        AddProc(schema, "A_PROC");
-    }
-    EngineRun run;
-    RunEngine(run, "ENG_GRACE");
-    ASSERT_EQ(run.outcome.result, ExportResult::Done);
-    ASSERT_GE(run.reporter.lines.size(), 3u);
-    EXPECT_EQ(run.reporter.lines[1], "Connected.");
-    EXPECT_EQ(run.reporter.lines[2], "ORA-28002: the password will expire within 7 days");
-}
-
 // The round trips of a run, stated exactly (oci-lite counts them as its README says): the
 // attach, the session's begin and end, and one trip for each of the three queries of a scope
 // (the listing, the line counts, the source) whatever the number of objects and lines.
