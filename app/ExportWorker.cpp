@@ -41,7 +41,8 @@ struct WindowJob {
         job->params.bSysdba = g_bSysdba != 0;
         job->params.strFileName = g_strFileName;
         if (g_bAllObjects == 0) {
-            const CString strName(g_szObjectName, int(strnlen(g_szObjectName, kObjectNameSize - 1)));
+            const CString strName(g_szObjectName,
+                                  int(strnlen(g_szObjectName, kObjectNameSize - 1)));
             job->params.objectNames.push_back(Recode(strName, CP_ACP, CP_UTF8));
         }
         job->params.interrupt = std::make_shared<DBInterrupt>();
@@ -108,7 +109,8 @@ public:
             lines = {ExportTexts::kConnectFailed};
             break;
         case ExportResult::NothingToExport:
-            lines = {ending.strWhere.IsEmpty() ? CString() : ending.strWhere + ": " + ending.strText};
+            lines = {ending.strWhere.IsEmpty() ? CString()
+                                               : ending.strWhere + ": " + ending.strText};
             break;
         default:
             lines = ending.MessageLines();

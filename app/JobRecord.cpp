@@ -9,7 +9,6 @@
 #include "app/JobControl.h"
 #include "app/ReportQueue.h"
 
-
 int g_bRunning = 0;
 char g_szPendingLine[kPendingLineSize] = {};
 int g_bPendingLine = 0;

@@ -86,7 +86,8 @@ void CLogList::Rebuild(int nKeep, const ReportBatch& batch, int nFirst)
     for (int i = nCount - nKeep; i < nCount; ++i)
         kept.push_back(m_list.GetText(i));
     m_list.ResetContent();
-    m_list.InitStorage(1 + nKeep + batch.LineCount() - nFirst, UINT(batch.text.size()) + UINT(nKeep) * 64u);
+    m_list.InitStorage(1 + nKeep + batch.LineCount() - nFirst,
+                       UINT(batch.text.size()) + UINT(nKeep) * 64u);
     m_list.InsertString(-1, DroppedText(m_nDropped).c_str());
     for (const CString& strLine : kept)
         m_list.InsertString(-1, strLine);

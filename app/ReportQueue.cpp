@@ -136,7 +136,8 @@ void ReportQueue::WakeLocked(bool bNow)
 {
     if (m_bWakeOut && !bNow)
         return;
-    if (m_hConsumer != nullptr && m_uWakeMessage != 0 && ::PostMessageA(m_hConsumer, m_uWakeMessage, 0, 0))
+    if (m_hConsumer != nullptr && m_uWakeMessage != 0 &&
+        ::PostMessageA(m_hConsumer, m_uWakeMessage, 0, 0))
         m_bWakeOut = true;
 }
 

@@ -10,7 +10,8 @@ CquillmarkApp::CquillmarkApp() : CWinApp(nullptr) {}
 
 // Shows the main dialog and ends the program when it closes; needs the common controls, which
 // the framework made available before.
-BOOL CquillmarkApp::InitInstance() {
+BOOL CquillmarkApp::InitInstance()
+{
     AfxEnableControlContainer();
 
     CquillmarkDlg dlg;
@@ -23,7 +24,8 @@ BOOL CquillmarkApp::InitInstance() {
     return FALSE;
 }
 
-BOOL CquillmarkApp::OnCmdMsg(UINT nID) {
+BOOL CquillmarkApp::OnCmdMsg(UINT nID)
+{
     switch (nID) {
     case ID_HELP:
         OnHelp();
@@ -34,6 +36,7 @@ BOOL CquillmarkApp::OnCmdMsg(UINT nID) {
 }
 
 // The program's entry point: the framework starts the application object.
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow) {
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow)
+{
     return AfxWinMain(hInstance, hPrevInstance, lpCmdLine, nCmdShow);
 }

@@ -18,7 +18,7 @@ namespace {
 
 // The controls that change a job's parameters, disabled while a job runs. The object
 // name field and the picker button follow the mode as well.
-const int kParameterControls[] = {IDC_USER, IDC_DATABASE, IDC_PASSWORD, IDC_FILENAME,
+const int kParameterControls[] = {IDC_USER,   IDC_DATABASE,  IDC_PASSWORD,  IDC_FILENAME,
                                   IDC_SYSDBA, IDC_RADIO_ONE, IDC_RADIO_ALL, IDC_BROWSE};
 const int kObjectControls[] = {IDC_OBJECTNAME, IDC_PICK};
 
@@ -33,8 +33,7 @@ HICON LoadResourceIcon(UINT nID)
 
 }  // namespace
 
-CquillmarkDlg::CquillmarkDlg(CWnd* pParent)
-    : CDialog(IDD_QUILLMARK_DIALOG, pParent)
+CquillmarkDlg::CquillmarkDlg(CWnd* pParent) : CDialog(IDD_QUILLMARK_DIALOG, pParent)
 {
     m_hIcon = LoadResourceIcon(IDR_MAINFRAME);
 }
@@ -211,7 +210,8 @@ void CquillmarkDlg::StopJob()
     if (nWritten == 0)
         strLine = ExportTexts::kStoppedUnchanged;
     else
-        strLine.Format("%s%d%s", ExportTexts::kStoppedHolds, nWritten, ExportTexts::kStoppedHoldsAfter);
+        strLine.Format("%s%d%s", ExportTexts::kStoppedHolds, nWritten,
+                       ExportTexts::kStoppedHoldsAfter);
     g_nLogLines = m_log.AppendLine(strLine);
 }
 
@@ -276,8 +276,8 @@ void CquillmarkDlg::OnBrowse()
 {
     UpdateData(TRUE);
     static const wchar_t kFilter[] = L"All Files (*.*)\0*.*\0";
-    CFileDialogW dlgFile(FALSE, ToWide(ProposedFileName(m_strObjectName)), OFN_HIDEREADONLY, kFilter,
-                         AfxGetMainWnd());
+    CFileDialogW dlgFile(FALSE, ToWide(ProposedFileName(m_strObjectName)), OFN_HIDEREADONLY,
+                         kFilter, AfxGetMainWnd());
     if (dlgFile.DoModal() == IDOK) {
         m_editFileName.SetWindowTextWide(dlgFile.GetPathName());
         UpdateData(TRUE);

@@ -27,11 +27,7 @@ public:
     };
 
     // Image positions relative to the caption.
-    enum ImageAlign : BYTE {
-        ImageLeft = 0,
-        ImageAbove = 1,
-        ImageRight = 2
-    };
+    enum ImageAlign : BYTE { ImageLeft = 0, ImageAbove = 1, ImageRight = 2 };
 
     // Result code for an unknown pressed-offset style.
     static constexpr int ErrorInvalidStyle = 6;
@@ -88,8 +84,10 @@ protected:
     // Painting steps, each overridable.
     virtual void DrawBackground(CDC* pDC, RECT* prc);
     virtual void DrawFrame(CDC* pDC, RECT* prc);
-    virtual void DrawIconImage(CDC* pDC, BOOL bHasText, const RECT* prcItem, RECT* prcCaption, BOOL bPressed, BOOL bDisabled);
-    virtual void DrawCaption(CDC* pDC, const char* pszText, const RECT* prcItem, RECT* prcCaption, BOOL bPressed, BOOL bDisabled);
+    virtual void DrawIconImage(CDC* pDC, BOOL bHasText, const RECT* prcItem, RECT* prcCaption,
+                               BOOL bPressed, BOOL bDisabled);
+    virtual void DrawCaption(CDC* pDC, const char* pszText, const RECT* prcItem, RECT* prcCaption,
+                             BOOL bPressed, BOOL bDisabled);
 
     void PreSubclassWindow() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -124,7 +122,8 @@ private:
     void OnClicked();
     void DropDownMenu();
     // The image rectangle for an image of cx by cy; narrows *prcCaption for the caption.
-    RECT PlaceImage(BOOL bHasText, const RECT* prcItem, RECT* prcCaption, BOOL bPressed, DWORD cx, DWORD cy) const;
+    RECT PlaceImage(BOOL bHasText, const RECT* prcItem, RECT* prcCaption, BOOL bPressed, DWORD cx,
+                    DWORD cy) const;
     // Slot 0 when pressed or hot (outside check-box mode); else slot 1 if it is filled.
     int ChooseImageSlot(bool bSlot1Filled) const;
     void RepaintIf(BOOL bRepaint);

@@ -14,7 +14,8 @@ const UINT_PTR kToolId = 1;
 const UINT kHoverPollMs = 100;
 
 // Whether psz begins with pszPrefix, ignoring case.
-bool StartsWithNoCase(const char* psz, const char* pszPrefix) {
+bool StartsWithNoCase(const char* psz, const char* pszPrefix)
+{
     const size_t n = std::strlen(pszPrefix);
     return psz && std::strlen(psz) >= n && ::_strnicmp(psz, pszPrefix, n) == 0;
 }
@@ -28,7 +29,8 @@ CHyperLink::~CHyperLink() = default;
 
 // The link takes its address, size, fonts, cursor and tooltip from the control as the template
 // made it.
-void CHyperLink::PreSubclassWindow() {
+void CHyperLink::PreSubclassWindow()
+{
     ModifyStyle(0, SS_NOTIFY);
 
     if (m_strAddress.IsEmpty()) {
@@ -64,7 +66,8 @@ void CHyperLink::PreSubclassWindow() {
 }
 
 // The control shrinks to its text, keeping the edge (or centre) that its alignment style names.
-void CHyperLink::FitToText() {
+void CHyperLink::FitToText()
+{
     if (!IsWindow() || !m_bFitToText)
         return;
     RECT rcWnd;
@@ -106,19 +109,22 @@ void CHyperLink::FitToText() {
     } else {
         rcWnd.right = rcWnd.left + extent.cx;
     }
-    SetWindowPos(nullptr, rcWnd.left, rcWnd.top, rcWnd.right - rcWnd.left, rcWnd.bottom - rcWnd.top, SWP_NOZORDER);
+    SetWindowPos(nullptr, rcWnd.left, rcWnd.top, rcWnd.right - rcWnd.left, rcWnd.bottom - rcWnd.top,
+                 SWP_NOZORDER);
 }
 
 // The help program's hand cursor, or the system's hand where the help program has none. The
 // copy is ours to destroy.
-void CHyperLink::LoadHandCursor() {
+void CHyperLink::LoadHandCursor()
+{
     if (m_handCursor.IsValid())
         return;
     char szWindows[MAX_PATH + 1] = "";
     const UINT nLength = ::GetWindowsDirectoryA(szWindows, MAX_PATH);
     if (nLength > 0 && nLength < MAX_PATH) {
         const CString strPath = CString(szWindows) + "\\winhlp32.exe";
-        const CModuleHandle helpProgram(::LoadLibraryExA(strPath, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        const CModuleHandle helpProgram(
+            ::LoadLibraryExA(strPath, nullptr, LOAD_LIBRARY_AS_DATAFILE));
         if (helpProgram.IsValid())
             if (HCURSOR hCursor = ::LoadCursorA(helpProgram.Get(), MAKEINTRESOURCEA(106)))
                 m_handCursor.Reset(::CopyIcon(hCursor));
@@ -130,30 +136,36 @@ void CHyperLink::LoadHandCursor() {
 }
 
 // The colour follows on the next paint.
-void CHyperLink::SetVisitedState(BOOL bVisited) {
+void CHyperLink::SetVisitedState(BOOL bVisited)
+{
     m_bVisited = bVisited;
     if (IsWindow())
         Invalidate(TRUE);
 }
 
-void CHyperLink::SetUnderlineMode(int nMode) {
+void CHyperLink::SetUnderlineMode(int nMode)
+{
     if (nMode == m_nUnderlineMode)
         return;
     if (IsWindow()) {
-        SetFont(nMode == UnderlineAlways ? m_fontUnderline.GetSafeHandle() : m_fontPlain.GetSafeHandle(), TRUE);
+        SetFont(nMode == UnderlineAlways ? m_fontUnderline.GetSafeHandle()
+                                         : m_fontPlain.GetSafeHandle(),
+                TRUE);
         Invalidate(TRUE);
     }
     m_nUnderlineMode = nMode;
 }
 
 // Without a valid cursor the hand cursor is loaded instead.
-void CHyperLink::SetHandCursor(HCURSOR hCursor) {
+void CHyperLink::SetHandCursor(HCURSOR hCursor)
+{
     m_handCursor.Reset(hCursor);
     if (!m_handCursor.IsValid())
         LoadHandCursor();
 }
 
-CString CHyperLink::TipTextFor(const char* pszAddress, BOOL bPrefix) {
+CString CHyperLink::TipTextFor(const char* pszAddress, BOOL bPrefix)
+{
     CString strTip;
     const char* pszRest = pszAddress ? pszAddress : "";
     if (bPrefix) {
@@ -169,25 +181,29 @@ CString CHyperLink::TipTextFor(const char* pszAddress, BOOL bPrefix) {
     return strTip;
 }
 
-void CHyperLink::BuildTipText(const char* pszAddress) {
+void CHyperLink::BuildTipText(const char* pszAddress)
+{
     m_strTip = TipTextFor(pszAddress, m_bTipPrefix);
 }
 
 // The tooltip sees the mouse.
-BOOL CHyperLink::PreTranslateMessage(MSG* pMsg) {
+BOOL CHyperLink::PreTranslateMessage(MSG* pMsg)
+{
     if (m_tip.IsWindow())
         m_tip.RelayEvent(pMsg);
     return CStatic::PreTranslateMessage(pMsg);
 }
 
 // The hover poll stops with the window.
-BOOL CHyperLink::DestroyWindow() {
+BOOL CHyperLink::DestroyWindow()
+{
     if (IsWindow())
         KillTimer(m_nHoverTimer);
     return CStatic::DestroyWindow();
 }
 
-BOOL CHyperLink::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+BOOL CHyperLink::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
+{
     switch (message) {
     case WM_CTLCOLORSTATIC:
         if (pResult)
@@ -206,7 +222,8 @@ BOOL CHyperLink::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     return CStatic::OnChildNotify(message, wParam, lParam, pResult);
 }
 
-LRESULT CHyperLink::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CHyperLink::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
     switch (message) {
     case WM_SETCURSOR:
         return OnSetCursor();
@@ -222,7 +239,8 @@ LRESULT CHyperLink::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 // The link's colour on no background.
-HBRUSH CHyperLink::CtlColor(HDC hDC) {
+HBRUSH CHyperLink::CtlColor(HDC hDC)
+{
     COLORREF clr = m_clrLink;
     if (m_bMouseOver)
         clr = m_clrHover;
@@ -233,7 +251,8 @@ HBRUSH CHyperLink::CtlColor(HDC hDC) {
     return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
 }
 
-BOOL CHyperLink::OnSetCursor() {
+BOOL CHyperLink::OnSetCursor()
+{
     if (!m_handCursor.IsValid())
         return FALSE;
     ::SetCursor(m_handCursor.Get());
@@ -241,7 +260,8 @@ BOOL CHyperLink::OnSetCursor() {
 }
 
 // The first move starts the hover and its poll.
-LRESULT CHyperLink::OnMouseMove() {
+LRESULT CHyperLink::OnMouseMove()
+{
     if (!m_bMouseOver) {
         m_bMouseOver = TRUE;
         if (m_nUnderlineMode == UnderlineOnHover)
@@ -253,7 +273,8 @@ LRESULT CHyperLink::OnMouseMove() {
 }
 
 // The hover poll (every kHoverPollMs): once the cursor has left, the hover ends.
-LRESULT CHyperLink::OnTimer() {
+LRESULT CHyperLink::OnTimer()
+{
     const DWORD dwPos = ::GetMessagePos();
     POINT pt{short(LOWORD(dwPos)), short(HIWORD(dwPos))};
     ScreenToClient(&pt);
@@ -271,7 +292,8 @@ LRESULT CHyperLink::OnTimer() {
 }
 
 // The dialog's face colour behind the text.
-BOOL CHyperLink::OnEraseBkgnd(HDC hDC) {
+BOOL CHyperLink::OnEraseBkgnd(HDC hDC)
+{
     RECT rc;
     GetClientRect(&rc);
     CDC dc(hDC);
@@ -279,7 +301,8 @@ BOOL CHyperLink::OnEraseBkgnd(HDC hDC) {
     return TRUE;
 }
 
-void CHyperLink::OnLinkClicked() {
+void CHyperLink::OnLinkClicked()
+{
     m_bMouseOver = FALSE;
     const int nResult = OpenLink(m_strAddress, SW_SHOW);
     m_bVisited = (nResult > 32);
@@ -292,21 +315,26 @@ void CHyperLink::OnLinkClicked() {
 }
 
 // The shell first; where it cannot open the address, the browser registered for ".htm" pages.
-int CHyperLink::OpenLink(const char* pszAddress, int nShowCmd) {
+int CHyperLink::OpenLink(const char* pszAddress, int nShowCmd)
+{
     SetHandCursor(nullptr);
-    const UINT_PTR nShell = reinterpret_cast<UINT_PTR>(::ShellExecuteA(nullptr, "open", pszAddress, nullptr, nullptr, nShowCmd));
+    const UINT_PTR nShell = reinterpret_cast<UINT_PTR>(
+        ::ShellExecuteA(nullptr, "open", pszAddress, nullptr, nullptr, nShowCmd));
     if (nShell > 32)
         return nShell > UINT_PTR(INT_MAX) ? INT_MAX : int(nShell);
     return OpenWithRegisteredBrowser(pszAddress, nShowCmd, int(nShell));
 }
 
 // Returns nShellResult, the shell's failed result, when the fallback cannot run either.
-int CHyperLink::OpenWithRegisteredBrowser(const char* pszAddress, int nShowCmd, int nShellResult) {
+int CHyperLink::OpenWithRegisteredBrowser(const char* pszAddress, int nShowCmd, int nShellResult)
+{
     char szCommand[kCommandBufferSize] = "";
-    if (ReadKeyDefaultValue(HKEY_CLASSES_ROOT, ".htm", szCommand, sizeof(szCommand)) != ERROR_SUCCESS)
+    if (ReadKeyDefaultValue(HKEY_CLASSES_ROOT, ".htm", szCommand, sizeof(szCommand)) !=
+        ERROR_SUCCESS)
         return nShellResult;
     const CString strKey = CString(szCommand) + "\\shell\\open\\command";
-    if (ReadKeyDefaultValue(HKEY_CLASSES_ROOT, strKey, szCommand, sizeof(szCommand)) != ERROR_SUCCESS)
+    if (ReadKeyDefaultValue(HKEY_CLASSES_ROOT, strKey, szCommand, sizeof(szCommand)) !=
+        ERROR_SUCCESS)
         return nShellResult;
     CString strLine;
     // An address that does not fit the command line is not run at all.
@@ -317,7 +345,9 @@ int CHyperLink::OpenWithRegisteredBrowser(const char* pszAddress, int nShowCmd, 
 
 // The line WinExec runs. The registered command is cut at its placeholder; the whole line must
 // fit the command buffer, or nothing runs.
-BOOL CHyperLink::BuildBrowserCommand(const char* pszRegistered, const char* pszAddress, CString* pCommand) {
+BOOL CHyperLink::BuildBrowserCommand(const char* pszRegistered, const char* pszAddress,
+                                     CString* pCommand)
+{
     if (!pCommand)
         return FALSE;
     std::string command = pszRegistered ? pszRegistered : "";
@@ -336,7 +366,8 @@ BOOL CHyperLink::BuildBrowserCommand(const char* pszRegistered, const char* pszA
 
 // A value that is missing, not a string, empty or longer than the local buffer is a failed
 // lookup; nothing is written past either buffer.
-LONG CHyperLink::ReadKeyDefaultValue(HKEY hRoot, const char* pszSubKey, char* pszOut, DWORD cchOut) {
+LONG CHyperLink::ReadKeyDefaultValue(HKEY hRoot, const char* pszSubKey, char* pszOut, DWORD cchOut)
+{
     if (!pszOut || cchOut == 0)
         return ERROR_INVALID_PARAMETER;
     HKEY hKey = nullptr;
@@ -346,7 +377,8 @@ LONG CHyperLink::ReadKeyDefaultValue(HKEY hRoot, const char* pszSubKey, char* ps
     char szValue[kRegistryValueSize + 1] = "";
     DWORD dwType = 0;
     DWORD cbValue = kRegistryValueSize;  // one byte stays free for a terminator
-    nResult = ::RegQueryValueExA(hKey, nullptr, nullptr, &dwType, reinterpret_cast<BYTE*>(szValue), &cbValue);
+    nResult = ::RegQueryValueExA(hKey, nullptr, nullptr, &dwType, reinterpret_cast<BYTE*>(szValue),
+                                 &cbValue);
     ::RegCloseKey(hKey);
     if (nResult != ERROR_SUCCESS)
         return nResult;
@@ -365,29 +397,60 @@ LONG CHyperLink::ReadKeyDefaultValue(HKEY hRoot, const char* pszSubKey, char* ps
 }
 
 // The fixed head and the text for a ShellExecute/WinExec code.
-CString CHyperLink::OpenErrorText(int nCode) {
+CString CHyperLink::OpenErrorText(int nCode)
+{
     CString strText;
     switch (nCode) {
-    case 0: strText = "The operating system is out\nof memory or resources."; break;
-    case SE_ERR_FNF: strText = "The specified file was not found."; break;
-    case SE_ERR_PNF: strText = "The specified path was not found."; break;
-    case SE_ERR_ACCESSDENIED: strText = "The operating system denied\naccess to the specified file."; break;
-    case SE_ERR_OOM: strText = "There was not enough memory to complete the operation."; break;
-    case ERROR_BAD_FORMAT: strText = "The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image)."; break;
-    case SE_ERR_SHARE: strText = "A sharing violation occurred. "; break;
-    case SE_ERR_ASSOCINCOMPLETE: strText = "The filename association is\nincomplete or invalid."; break;
-    case SE_ERR_DDETIMEOUT: strText = "The DDE transaction could not\nbe completed because the request timed out."; break;
-    case SE_ERR_DDEFAIL: strText = "The DDE transaction failed."; break;
-    case SE_ERR_DDEBUSY: strText = "The DDE transaction could not\nbe completed because other DDE transactions\nwere being processed."; break;
-    case SE_ERR_NOASSOC: strText = "There is no application associated\nwith the given filename extension."; break;
-    case SE_ERR_DLLNOTFOUND: strText = "The specified dynamic-link library was not found."; break;
-    default: strText.Format("Unknown Error (%d) occurred.", nCode); break;
+    case 0:
+        strText = "The operating system is out\nof memory or resources.";
+        break;
+    case SE_ERR_FNF:
+        strText = "The specified file was not found.";
+        break;
+    case SE_ERR_PNF:
+        strText = "The specified path was not found.";
+        break;
+    case SE_ERR_ACCESSDENIED:
+        strText = "The operating system denied\naccess to the specified file.";
+        break;
+    case SE_ERR_OOM:
+        strText = "There was not enough memory to complete the operation.";
+        break;
+    case ERROR_BAD_FORMAT:
+        strText = "The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).";
+        break;
+    case SE_ERR_SHARE:
+        strText = "A sharing violation occurred. ";
+        break;
+    case SE_ERR_ASSOCINCOMPLETE:
+        strText = "The filename association is\nincomplete or invalid.";
+        break;
+    case SE_ERR_DDETIMEOUT:
+        strText = "The DDE transaction could not\nbe completed because the request timed out.";
+        break;
+    case SE_ERR_DDEFAIL:
+        strText = "The DDE transaction failed.";
+        break;
+    case SE_ERR_DDEBUSY:
+        strText = "The DDE transaction could not\nbe completed because other DDE "
+                  "transactions\nwere being processed.";
+        break;
+    case SE_ERR_NOASSOC:
+        strText = "There is no application associated\nwith the given filename extension.";
+        break;
+    case SE_ERR_DLLNOTFOUND:
+        strText = "The specified dynamic-link library was not found.";
+        break;
+    default:
+        strText.Format("Unknown Error (%d) occurred.", nCode);
+        break;
     }
     return CString(kOpenErrorHead) + strText;
 }
 
 // The caller has beeped already.
-void CHyperLink::ShowOpenError(int nCode) {
+void CHyperLink::ShowOpenError(int nCode)
+{
     const CString strText = OpenErrorText(nCode);
     if (m_pfnShowMessage != nullptr)
         m_pfnShowMessage(strText);

@@ -55,7 +55,8 @@ public:
     // The browser command line for pszAddress from the registered open command: cut at
     // "\"%1\"" or else at "%1", then a space and the address. FALSE, and nothing in
     // *pCommand, when the line would not fit the command buffer.
-    static BOOL BuildBrowserCommand(const char* pszRegistered, const char* pszAddress, CString* pCommand);
+    static BOOL BuildBrowserCommand(const char* pszRegistered, const char* pszAddress,
+                                    CString* pCommand);
     // Reads the default value of hRoot\pszSubKey (a string) into pszOut (cchOut characters
     // with the terminator). 0 on success, otherwise an error code with pszOut unchanged.
     static LONG ReadKeyDefaultValue(HKEY hRoot, const char* pszSubKey, char* pszOut, DWORD cchOut);

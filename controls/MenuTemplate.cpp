@@ -73,7 +73,8 @@ bool ReadItems(TemplateCursor& cursor, std::vector<MenuTemplateItem>* pItems)
 
 }  // namespace
 
-MenuTemplateRead ReadMenuTemplate(const BYTE* pData, size_t cbData, std::vector<MenuTemplateItem>* pItems)
+MenuTemplateRead ReadMenuTemplate(const BYTE* pData, size_t cbData,
+                                  std::vector<MenuTemplateItem>* pItems)
 {
     pItems->clear();
     TemplateCursor cursor(pData, pData ? cbData : 0);

@@ -18,19 +18,20 @@
 // One item. A popup's items follow it, one level deeper; a level ends where an item of
 // a shallower level (or the list) comes.
 struct MenuTemplateItem {
-    int nDepth = 0;       // 0 for the top level
-    UINT nFlags = 0;      // MF_ flags, without the end-of-level mark
-    WORD wId = 0;         // the command; 0 for a popup
+    int nDepth = 0;   // 0 for the top level
+    UINT nFlags = 0;  // MF_ flags, without the end-of-level mark
+    WORD wId = 0;     // the command; 0 for a popup
     std::wstring strText;
 
     bool IsPopup() const { return (nFlags & MF_POPUP) != 0; }
 };
 
 enum class MenuTemplateRead {
-    Read,        // *pItems holds every item
-    NoHeader,    // fewer bytes than a header
-    Extended,    // not a standard template (an extended one has version 1)
-    Unclosed,    // the data ends inside an item or before the top level closes
+    Read,      // *pItems holds every item
+    NoHeader,  // fewer bytes than a header
+    Extended,  // not a standard template (an extended one has version 1)
+    Unclosed,  // the data ends inside an item or before the top level closes
 };
 
-MenuTemplateRead ReadMenuTemplate(const BYTE* pData, size_t cbData, std::vector<MenuTemplateItem>* pItems);
+MenuTemplateRead ReadMenuTemplate(const BYTE* pData, size_t cbData,
+                                  std::vector<MenuTemplateItem>* pItems);

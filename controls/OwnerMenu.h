@@ -36,11 +36,11 @@ public:
     COwnerMenuItem(const COwnerMenuItem&) = delete;
     COwnerMenuItem& operator=(const COwnerMenuItem&) = delete;
 
-    std::wstring m_strText;            // label, optionally a tab and the accelerator
-    int m_nSharedImageIndex = -1;      // image in the class-wide shared list
-    UINT m_nFlags = 0;                 // MF_ flags the item was added with
-    UINT_PTR m_nCommandId = 0;         // command identifier, or the popup's handle
-    BOOL m_bClaimed = FALSE;           // mark used by ResyncItems
+    std::wstring m_strText;        // label, optionally a tab and the accelerator
+    int m_nSharedImageIndex = -1;  // image in the class-wide shared list
+    UINT m_nFlags = 0;             // MF_ flags the item was added with
+    UINT_PTR m_nCommandId = 0;     // command identifier, or the popup's handle
+    BOOL m_bClaimed = FALSE;       // mark used by ResyncItems
 
     bool IsSeparator() const { return (m_nFlags & MF_SEPARATOR) != 0; }
     bool IsPopup() const { return (m_nFlags & MF_POPUP) != 0; }
@@ -85,8 +85,8 @@ public:
         std::map<HMENU, COwnerMenu*> ownedMenus;
         CImageListHandle sharedImages;
         std::vector<UINT> sharedImageIds;
-        std::atomic<int> classicTheme{-1};     // -1 not read yet, else 0 or 1
-        const DWORD ownerThreadId;             // the user-interface thread
+        std::atomic<int> classicTheme{-1};  // -1 not read yet, else 0 or 1
+        const DWORD ownerThreadId;          // the user-interface thread
     };
     // The one copy of the class-wide settings; the first caller's thread owns it.
     static Shared& GetShared();
@@ -104,9 +104,11 @@ public:
 
     // Appends an owner-drawn item; nIDNewItem 0 (without MF_POPUP) makes a separator.
     // nImage >= 0 picks an image of the shared image list.
-    BOOL AddOwnerDrawnItem(const wchar_t* pszText, UINT nFlags, UINT_PTR nIDNewItem, int nImage = -1);
+    BOOL AddOwnerDrawnItem(const wchar_t* pszText, UINT nFlags, UINT_PTR nIDNewItem,
+                           int nImage = -1);
     // Appends a popup item whose sub-menu object this menu takes over.
-    BOOL AddOwnerDrawnPopup(const wchar_t* pszText, UINT nFlags, std::unique_ptr<COwnerMenu> pSubMenu);
+    BOOL AddOwnerDrawnPopup(const wchar_t* pszText, UINT nFlags,
+                            std::unique_ptr<COwnerMenu> pSubMenu);
     // Rebuilds the records from the live menu (items added or removed behind our back).
     void ResyncItems();
     // The text of an item (by position, or by command identifier searching this menu
@@ -152,7 +154,7 @@ public:
 private:
     struct SubMenu {
         HMENU hMenu;
-        std::unique_ptr<COwnerMenu> pObject;   // null when added by handle only
+        std::unique_ptr<COwnerMenu> pObject;  // null when added by handle only
     };
 
     void MeasureRecord(LPMEASUREITEMSTRUCT lpMeasureItemStruct, const COwnerMenuItem& item) const;
@@ -164,10 +166,12 @@ private:
     void DrawClassicItem(CDC& dc, const DRAWITEMSTRUCT& dis, const COwnerMenuItem& item) const;
     void DrawFlatItem(CDC& dc, const DRAWITEMSTRUCT& dis, const COwnerMenuItem& item) const;
     void DrawItemText(CDC& dc, const COwnerMenuItem& item, RECT rcText, COLORREF clr) const;
-    void DrawClassicCheck(CDC& dc, const RECT& rcBox, COLORREF clrBack, bool bSelected, bool bRadio) const;
+    void DrawClassicCheck(CDC& dc, const RECT& rcBox, COLORREF clrBack, bool bSelected,
+                          bool bRadio) const;
     void DrawFlatCheck(CDC& dc, const RECT& rcBox, bool bRadio) const;
     // Draws the item's image (or custom check image) at rcCell; false when it has none.
-    bool DrawItemImage(CDC& dc, const COwnerMenuItem& item, const RECT& rcCell, bool bDisabled, bool bChecked, bool bSelected) const;
+    bool DrawItemImage(CDC& dc, const COwnerMenuItem& item, const RECT& rcCell, bool bDisabled,
+                       bool bChecked, bool bSelected) const;
     bool HasImage(const COwnerMenuItem& item) const;
     bool HasCustomCheck(bool bSelected) const;
     int ImageGap(bool bFlat) const;
@@ -181,7 +185,7 @@ private:
 
     std::vector<std::unique_ptr<COwnerMenuItem>> m_items;
     std::vector<SubMenu> m_subMenus;
-    HIMAGELIST m_hCheckImages = nullptr;      // what is drawn: m_ownCheckImages, or a borrowed list
+    HIMAGELIST m_hCheckImages = nullptr;  // what is drawn: m_ownCheckImages, or a borrowed list
     CImageListHandle m_ownCheckImages;
     int m_nCheckedImageIndex = -1;
     int m_nUncheckedImageIndex = -1;
@@ -194,4 +198,4 @@ namespace OwnerMenuDraw {
 void RadioDot(HDC hdc, int x, int y, COLORREF clr);
 // A tick at (x, y): seven three-pixel vertical strokes.
 void Tick(HDC hdc, int x, int y, COLORREF clr);
-}
+}  // namespace OwnerMenuDraw

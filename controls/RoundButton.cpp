@@ -21,19 +21,22 @@ constexpr int kKindCheck = 1;
 constexpr int kKindRadio = 2;
 
 // Mirrors a point of the radio bevel for the sunken look.
-POINT Mirror(POINT pt, bool bMirror) {
+POINT Mirror(POINT pt, bool bMirror)
+{
     return bMirror ? POINT{11 - pt.x, 11 - pt.y} : pt;
 }
 
 // The window colour with red, green and blue inverted.
-COLORREF InverseWindowColor() {
+COLORREF InverseWindowColor()
+{
     const COLORREF clr = ::GetSysColor(COLOR_WINDOW);
     return RGB(255 - GetRValue(clr), 255 - GetGValue(clr), 255 - GetBValue(clr));
 }
 
 // A brush of 2 by 2 squares, clrA at the top-left and bottom-right pixel of each, clrB at the
 // other two.
-CBrush MakeCheckerBrush(COLORREF clrA, COLORREF clrB) {
+CBrush MakeCheckerBrush(COLORREF clrA, COLORREF clrB)
+{
     struct {
         BITMAPINFOHEADER header;
         DWORD pixels[8 * 8];
@@ -44,7 +47,9 @@ CBrush MakeCheckerBrush(COLORREF clrA, COLORREF clrB) {
     pattern.header.biPlanes = 1;
     pattern.header.biBitCount = 32;
     pattern.header.biCompression = BI_RGB;
-    auto toPixel = [](COLORREF clr) { return DWORD(GetRValue(clr)) << 16 | DWORD(GetGValue(clr)) << 8 | GetBValue(clr); };
+    auto toPixel = [](COLORREF clr) {
+        return DWORD(GetRValue(clr)) << 16 | DWORD(GetGValue(clr)) << 8 | GetBValue(clr);
+    };
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
             pattern.pixels[y * 8 + x] = ((x + y) % 2 == 0) ? toPixel(clrA) : toPixel(clrB);
@@ -58,26 +63,30 @@ CBrush MakeCheckerBrush(COLORREF clrA, COLORREF clrB) {
 // ---------------------------------------------------------------------------------------
 // CRoundButton
 
-CRoundButton::CRoundButton() {
+CRoundButton::CRoundButton()
+{
     DeriveColors();
     RebuildPens();
 }
 
 // Per component: c + amount, at most 255.
-COLORREF CRoundButton::BrightenColor(COLORREF clr, int nAmount) {
+COLORREF CRoundButton::BrightenColor(COLORREF clr, int nAmount)
+{
     auto up = [nAmount](int c) { return std::min(c + nAmount, 255); };
     return RGB(up(GetRValue(clr)), up(GetGValue(clr)), up(GetBValue(clr)));
 }
 
 // Per component: c - amount, at least 0.
-COLORREF CRoundButton::DimColor(COLORREF clr, int nAmount) {
+COLORREF CRoundButton::DimColor(COLORREF clr, int nAmount)
+{
     auto down = [nAmount](int c) { return std::max(c - nAmount, 0); };
     return RGB(down(GetRValue(clr)), down(GetGValue(clr)), down(GetBValue(clr)));
 }
 
 // The difference is halved with an arithmetic shift, which rounds toward minus infinity for
 // darker targets.
-COLORREF CRoundButton::HalfwayColor(COLORREF clrFrom, COLORREF clrTo) {
+COLORREF CRoundButton::HalfwayColor(COLORREF clrFrom, COLORREF clrTo)
+{
     auto half = [](int from, int to) { return (from + ((to - from) >> 1)) & 0xFF; };
     return RGB(half(GetRValue(clrFrom), GetRValue(clrTo)),
                half(GetGValue(clrFrom), GetGValue(clrTo)),
@@ -85,7 +94,8 @@ COLORREF CRoundButton::HalfwayColor(COLORREF clrFrom, COLORREF clrTo) {
 }
 
 // From the system colours; again on every system colour change.
-void CRoundButton::DeriveColors() {
+void CRoundButton::DeriveColors()
+{
     m_clrHighlight = ::GetSysColor(COLOR_BTNHIGHLIGHT);
     m_clrLight = ::GetSysColor(COLOR_3DLIGHT);
     m_clrFace = ::GetSysColor(COLOR_BTNFACE);
@@ -96,7 +106,8 @@ void CRoundButton::DeriveColors() {
 }
 
 // One solid pen per colour of the palette (each replaces and deletes the one before).
-void CRoundButton::RebuildPens() {
+void CRoundButton::RebuildPens()
+{
     m_penHighlight.CreatePen(PS_SOLID, 1, m_clrHighlight);
     m_penFace.CreatePen(PS_SOLID, 1, m_clrFace);
     m_penLight.CreatePen(PS_SOLID, 1, m_clrLight);
@@ -107,13 +118,15 @@ void CRoundButton::RebuildPens() {
 }
 
 // From now on the parent asks us to draw the control.
-void CRoundButton::PreSubclassWindow() {
+void CRoundButton::PreSubclassWindow()
+{
     CButton::PreSubclassWindow();
     ::SetWindowLongPtrA(m_hWnd, GWL_STYLE, LONG_PTR(GetStyle() | BS_OWNERDRAW));
 }
 
 // A push button has no state.
-void CRoundButton::SetCheckState(int nCheckState) {
+void CRoundButton::SetCheckState(int nCheckState)
+{
     if (m_nKind == kKindPush)
         return;
     const int nOld = m_nCheckState;
@@ -123,7 +136,8 @@ void CRoundButton::SetCheckState(int nCheckState) {
 }
 
 // An icon instead of the caption.
-void CRoundButton::SetIconImage(HICON hIcon, int cx, int cy, int nFrame) {
+void CRoundButton::SetIconImage(HICON hIcon, int cx, int cy, int nFrame)
+{
     m_hIconImage = hIcon;
     m_cxImage = cx;
     m_cyImage = cy;
@@ -131,7 +145,8 @@ void CRoundButton::SetIconImage(HICON hIcon, int cx, int cy, int nFrame) {
 }
 
 // A bitmap instead of the caption.
-void CRoundButton::SetBitmapImage(HBITMAP hBitmap, int cx, int cy, int nFrame) {
+void CRoundButton::SetBitmapImage(HBITMAP hBitmap, int cx, int cy, int nFrame)
+{
     m_hBitmapImage = hBitmap;
     m_cxImage = cx;
     m_cyImage = cy;
@@ -139,7 +154,8 @@ void CRoundButton::SetBitmapImage(HBITMAP hBitmap, int cx, int cy, int nFrame) {
 }
 
 // Where the 12 by 12 mark sits in the client area.
-RECT CRoundButton::MarkRectFor(const RECT& rcClient, DWORD dwStyle, int nKind) {
+RECT CRoundButton::MarkRectFor(const RECT& rcClient, DWORD dwStyle, int nKind)
+{
     RECT rc{};
     const bool bRadio = (nKind == kKindRadio);
     if (dwStyle & kStyleLeftText) {
@@ -160,7 +176,8 @@ RECT CRoundButton::MarkRectFor(const RECT& rcClient, DWORD dwStyle, int nKind) {
 }
 
 // Needed after every change of the pressed or check state.
-void CRoundButton::Refresh() {
+void CRoundButton::Refresh()
+{
     if (!m_hWnd || !::IsWindow(m_hWnd))
         return;
     const DWORD dwStyle = GetStyle();
@@ -175,21 +192,24 @@ void CRoundButton::Refresh() {
 }
 
 // hWndControl may be a neighbour of this button.
-void CRoundButton::NotifyClicked(HWND hWndControl) {
+void CRoundButton::NotifyClicked(HWND hWndControl)
+{
     ::SendMessageA(::GetParent(m_hWnd), WM_COMMAND,
                    MAKEWPARAM(::GetDlgCtrlID(hWndControl), BN_CLICKED),
                    reinterpret_cast<LPARAM>(hWndControl));
 }
 
 // Whether the message's point lies in the client area.
-BOOL CRoundButton::PointInClient(LPARAM lParam) const {
+BOOL CRoundButton::PointInClient(LPARAM lParam) const
+{
     RECT rc;
     GetClientRect(&rc);
     const POINT pt{short(LOWORD(lParam)), short(HIWORD(lParam))};
     return ::PtInRect(&rc, pt);
 }
 
-LRESULT CRoundButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CRoundButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
     switch (message) {
     case WM_SYSCOLORCHANGE:
         return OnSysColorChange();
@@ -201,7 +221,8 @@ LRESULT CRoundButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 // The palette follows the system colours.
-LRESULT CRoundButton::OnSysColorChange() {
+LRESULT CRoundButton::OnSysColorChange()
+{
     const LRESULT result = Default();
     DeriveColors();
     RebuildPens();
@@ -210,13 +231,15 @@ LRESULT CRoundButton::OnSysColorChange() {
 }
 
 // A double click counts as a second press.
-LRESULT CRoundButton::OnLButtonDblClk(WPARAM, LPARAM lParam) {
+LRESULT CRoundButton::OnLButtonDblClk(WPARAM, LPARAM lParam)
+{
     SendMessage(WM_LBUTTONDOWN, 0, lParam);
     return 0;
 }
 
 // Draws the whole control off screen and copies it to the target in one go.
-void CRoundButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
+void CRoundButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
+{
     if (!lpDrawItemStruct)
         return;
     const RECT rc = lpDrawItemStruct->rcItem;
@@ -250,11 +273,13 @@ void CRoundButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
 
         const CString strText = GetWindowText();
         const bool bImage = m_hIconImage || m_hBitmapImage;
-        const RECT rcContent = bImage ? PaintImage(dc, rc, nState, dwStyle) : PaintLabel(dc, strText, rc, nState, dwStyle);
+        const RECT rcContent = bImage ? PaintImage(dc, rc, nState, dwStyle)
+                                      : PaintLabel(dc, strText, rc, nState, dwStyle);
 
         if (nState & ODS_FOCUS) {
             if (m_nKind != kKindPush && !bPushLike) {
-                RECT rcFocus{rcContent.left - 1, rcContent.top - 1, rcContent.right + 1, rcContent.bottom + (bImage ? 1 : 2)};
+                RECT rcFocus{rcContent.left - 1, rcContent.top - 1, rcContent.right + 1,
+                             rcContent.bottom + (bImage ? 1 : 2)};
                 ::IntersectRect(&rcFocus, &rcFocus, &rc);
                 dc.DrawFocusRect(rcFocus);
             } else {
@@ -277,14 +302,16 @@ void CRoundButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
 }
 
 // One straight line in hPen, end point not painted.
-void CRoundButton::DrawLine(CDC& dc, HPEN hPen, int x1, int y1, int x2, int y2) {
+void CRoundButton::DrawLine(CDC& dc, HPEN hPen, int x1, int y1, int x2, int y2)
+{
     CSelectObject selectPen(dc, hPen);
     dc.MoveTo(x1, y1);
     dc.LineTo(x2, y2);
 }
 
 // A line through nCount points in hPen.
-void CRoundButton::DrawPolyline(CDC& dc, HPEN hPen, const POINT* pts, int nCount) {
+void CRoundButton::DrawPolyline(CDC& dc, HPEN hPen, const POINT* pts, int nCount)
+{
     if (nCount < 2)
         return;
     CSelectObject selectPen(dc, hPen);
@@ -294,12 +321,15 @@ void CRoundButton::DrawPolyline(CDC& dc, HPEN hPen, const POINT* pts, int nCount
 }
 
 // Returns the rectangle the caption occupies.
-RECT CRoundButton::PaintLabel(CDC& dc, const CString& strText, const RECT& rc, UINT nState, DWORD dwStyle) {
+RECT CRoundButton::PaintLabel(CDC& dc, const CString& strText, const RECT& rc, UINT nState,
+                              DWORD dwStyle)
+{
     HFONT hFont = GetFont();
     CFont fontBold;
     if (m_bBoldText) {
         LOGFONTA lf{};
-        if (CFont::GetLogFont(hFont ? hFont : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT)), &lf)) {
+        if (CFont::GetLogFont(
+                hFont ? hFont : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT)), &lf)) {
             lf.lfWeight = FW_BOLD;
             if (fontBold.CreateFontIndirect(&lf))
                 hFont = fontBold;
@@ -373,7 +403,8 @@ RECT CRoundButton::PaintLabel(CDC& dc, const CString& strText, const RECT& rc, U
 }
 
 // In place of the caption when an icon or bitmap is set.
-RECT CRoundButton::PaintImage(CDC& dc, const RECT& rc, UINT nState, DWORD dwStyle) {
+RECT CRoundButton::PaintImage(CDC& dc, const RECT& rc, UINT nState, DWORD dwStyle)
+{
     const int w = m_cxImage;
     const int h = m_cyImage;
     const bool bPushStyle = (m_nKind == kKindPush) || (dwStyle & kStylePushLike);
@@ -410,9 +441,11 @@ RECT CRoundButton::PaintImage(CDC& dc, const RECT& rc, UINT nState, DWORD dwStyl
     }
     const UINT nDisabled = (nState & ODS_DISABLED) ? DSS_DISABLED : 0;
     if (m_hIconImage)
-        ::DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(m_hIconImage), 0, x, y, w, h, DST_ICON | nDisabled);
+        ::DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(m_hIconImage), 0, x, y, w, h,
+                     DST_ICON | nDisabled);
     else
-        ::DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(m_hBitmapImage), 0, x, y, w, h, DST_BITMAP | nDisabled);
+        ::DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(m_hBitmapImage), 0, x, y, w, h,
+                     DST_BITMAP | nDisabled);
     const RECT rcImage{x, y, x + w, y + h};
     if (bFrame) {
         RECT rcFrame = rcImage;
@@ -426,26 +459,32 @@ RECT CRoundButton::PaintImage(CDC& dc, const RECT& rc, UINT nState, DWORD dwStyl
 }
 
 // The rounded outline in the selected pen and brush, lit from the top left.
-void CRoundButton::PaintRaisedBevel(CDC& dc, const RECT& rc) {
+void CRoundButton::PaintRaisedBevel(CDC& dc, const RECT& rc)
+{
     const int L = rc.left, T = rc.top, R = rc.right, B = rc.bottom;
     dc.RoundRect(rc, 6, 6);
     const POINT highlight[] = {{L + 2, B - 4}, {L + 2, T + 2}, {R - 3, T + 2}};
     DrawPolyline(dc, m_penHighlight, highlight, 3);
     dc.SetPixel(L + 3, T + 3, m_clrHighlight);
-    const POINT halfShadow[] = {{L + 3, B - 3}, {R - 4, B - 3}, {R - 4, B - 4}, {R - 3, B - 4}, {R - 3, T + 2}};
+    const POINT halfShadow[] = {
+        {L + 3, B - 3}, {R - 4, B - 3}, {R - 4, B - 4}, {R - 3, B - 4}, {R - 3, T + 2}};
     DrawPolyline(dc, m_penHalfShadow, halfShadow, 5);
-    const POINT shadow[] = {{L + 3, B - 2}, {R - 3, B - 2}, {R - 3, B - 3}, {R - 2, B - 3}, {R - 2, T + 2}};
+    const POINT shadow[] = {
+        {L + 3, B - 2}, {R - 3, B - 2}, {R - 3, B - 3}, {R - 2, B - 3}, {R - 2, T + 2}};
     DrawPolyline(dc, m_penShadow, shadow, 5);
-    const POINT halfPixels[] = {{L + 1, T + 2}, {L + 2, T + 1}, {R - 3, T + 1}, {R - 2, T + 2}, {L + 2, B - 2}, {L + 1, B - 3}};
+    const POINT halfPixels[] = {{L + 1, T + 2}, {L + 2, T + 1}, {R - 3, T + 1},
+                                {R - 2, T + 2}, {L + 2, B - 2}, {L + 1, B - 3}};
     for (const POINT& pt : halfPixels)
         dc.SetPixel(pt.x, pt.y, m_clrHalfShadow);
-    const POINT corners[] = {{L, T + 2}, {L + 2, T}, {R - 3, T}, {R - 1, T + 2}, {R - 1, B - 3}, {R - 3, B - 1}, {L + 2, B - 1}, {L, B - 3}};
+    const POINT corners[] = {{L, T + 2},     {L + 2, T},     {R - 3, T},     {R - 1, T + 2},
+                             {R - 1, B - 3}, {R - 3, B - 1}, {L + 2, B - 1}, {L, B - 3}};
     for (const POINT& pt : corners)
         dc.SetPixel(pt.x, pt.y, m_clrHalfDarkShadow);
 }
 
 // The rounded outline in the selected pen and brush, pressed in.
-void CRoundButton::PaintSunkenBevel(CDC& dc, const RECT& rc) {
+void CRoundButton::PaintSunkenBevel(CDC& dc, const RECT& rc)
+{
     const int L = rc.left, T = rc.top, R = rc.right, B = rc.bottom;
     HPEN hPenA, hPenB, hPenC, hPenD;
     COLORREF clrE;
@@ -464,24 +503,29 @@ void CRoundButton::PaintSunkenBevel(CDC& dc, const RECT& rc) {
         clrE = m_clrLight;
     }
     dc.RoundRect(rc, 6, 6);
-    const POINT a[] = {{L + 1, B - 4}, {L + 1, T + 2}, {L + 2, T + 2}, {L + 2, T + 1}, {R - 3, T + 1}};
+    const POINT a[] = {
+        {L + 1, B - 4}, {L + 1, T + 2}, {L + 2, T + 2}, {L + 2, T + 1}, {R - 3, T + 1}};
     DrawPolyline(dc, hPenA, a, 5);
-    const POINT b[] = {{L + 2, B - 4}, {L + 2, T + 3}, {L + 3, T + 3}, {L + 3, T + 2}, {R - 3, T + 2}};
+    const POINT b[] = {
+        {L + 2, B - 4}, {L + 2, T + 3}, {L + 3, T + 3}, {L + 3, T + 2}, {R - 3, T + 2}};
     DrawPolyline(dc, hPenB, b, 5);
     const POINT c[] = {{L + 3, B - 2}, {R - 4, B - 2}, {R - 2, B - 4}, {R - 2, T + 2}};
     DrawPolyline(dc, hPenC, c, 4);
-    const POINT d[] = {{L + 3, B - 3}, {R - 4, B - 3}, {R - 4, B - 4}, {R - 3, B - 4}, {R - 3, T + 2}};
+    const POINT d[] = {
+        {L + 3, B - 3}, {R - 4, B - 3}, {R - 4, B - 4}, {R - 3, B - 4}, {R - 3, T + 2}};
     DrawPolyline(dc, hPenD, d, 5);
     dc.SetPixel(R - 2, T + 2, clrE);
     dc.SetPixel(L + 2, B - 2, clrE);
     dc.SetPixel(R - 3, T + 1, m_clrShadow);
     dc.SetPixel(L + 1, B - 3, m_clrShadow);
-    const POINT corners[] = {{L, T + 2}, {L + 2, T}, {R - 3, T}, {R - 1, T + 2}, {R - 1, B - 3}, {R - 3, B - 1}, {L + 2, B - 1}, {L, B - 3}};
+    const POINT corners[] = {{L, T + 2},     {L + 2, T},     {R - 3, T},     {R - 1, T + 2},
+                             {R - 1, B - 3}, {R - 3, B - 1}, {L + 2, B - 1}, {L, B - 3}};
     for (const POINT& pt : corners)
         dc.SetPixel(pt.x, pt.y, m_clrHalfDarkShadow);
 }
 
-void CRoundButton::PaintPushFrame(CDC& dc, const RECT& rc, UINT nState, DWORD dwStyle) {
+void CRoundButton::PaintPushFrame(CDC& dc, const RECT& rc, UINT nState, DWORD dwStyle)
+{
     const bool bSelected = (nState & ODS_SELECTED) != 0;
     const bool bDisabled = (nState & ODS_DISABLED) != 0;
     if (dwStyle & kStyleFlat) {
@@ -502,7 +546,8 @@ void CRoundButton::PaintPushFrame(CDC& dc, const RECT& rc, UINT nState, DWORD dw
     CBrush brush(bSelected ? m_clrHalfShadow : m_clrFace);
     CPen penFrame(PS_SOLID, 1, ::GetSysColor(COLOR_WINDOWFRAME));
     CSelectObject selectBrush(dc, brush);
-    CSelectObject selectPen(dc, bDisabled ? static_cast<HPEN>(m_penShadow) : static_cast<HPEN>(penFrame));
+    CSelectObject selectPen(dc, bDisabled ? static_cast<HPEN>(m_penShadow)
+                                          : static_cast<HPEN>(penFrame));
     if (bDisabled)
         dc.RoundRect(rc, 6, 6);
     else if (bSelected)
@@ -512,7 +557,8 @@ void CRoundButton::PaintPushFrame(CDC& dc, const RECT& rc, UINT nState, DWORD dw
 }
 
 // A check box or radio button with the push-like style.
-void CRoundButton::PaintPushLikeFrame(CDC& dc, const RECT& rc, UINT nState, DWORD dwStyle) {
+void CRoundButton::PaintPushLikeFrame(CDC& dc, const RECT& rc, UINT nState, DWORD dwStyle)
+{
     const bool bDisabled = (nState & ODS_DISABLED) != 0;
     const bool bChecked = (m_nCheckState != 0);
     if (dwStyle & kStyleFlat) {
@@ -553,7 +599,8 @@ void CRoundButton::PaintPushLikeFrame(CDC& dc, const RECT& rc, UINT nState, DWOR
 }
 
 // The box and its tick, cross or bar.
-void CRoundButton::PaintCheckMark(CDC& dc, RECT rcMark, UINT nState, DWORD dwStyle) {
+void CRoundButton::PaintCheckMark(CDC& dc, RECT rcMark, UINT nState, DWORD dwStyle)
+{
     const bool bDisabled = (nState & ODS_DISABLED) != 0;
     RECT M = rcMark;
     M.right -= 2;
@@ -650,7 +697,8 @@ void CRoundButton::PaintCheckMark(CDC& dc, RECT rcMark, UINT nState, DWORD dwSty
 }
 
 // The ring, its bevel and the dot.
-void CRoundButton::PaintRadioMark(CDC& dc, const RECT& rcMark, UINT nState, DWORD dwStyle) {
+void CRoundButton::PaintRadioMark(CDC& dc, const RECT& rcMark, UINT nState, DWORD dwStyle)
+{
     const bool bFlat = (dwStyle & kStyleFlat) != 0;
     const bool bDisabled = (nState & ODS_DISABLED) != 0;
     const bool bChecked = (m_nCheckState != 0);
@@ -756,7 +804,8 @@ void CRoundButton::PaintRadioMark(CDC& dc, const RECT& rcMark, UINT nState, DWOR
 }
 
 // A check box or radio button shows pressed until the release.
-LRESULT CRoundButton::OnPressStart() {
+LRESULT CRoundButton::OnPressStart()
+{
     m_bPressed = TRUE;
     SetFocus();
     ::SetCapture(m_hWnd);
@@ -765,7 +814,8 @@ LRESULT CRoundButton::OnPressStart() {
 }
 
 // During a press the control shows pressed only while the mouse is over it.
-bool CRoundButton::TrackPress(LPARAM lParam) {
+bool CRoundButton::TrackPress(LPARAM lParam)
+{
     if (::GetCapture() != m_hWnd)
         return false;
     const BOOL bInside = PointInClient(lParam);
@@ -777,7 +827,8 @@ bool CRoundButton::TrackPress(LPARAM lParam) {
 }
 
 // Space shows a check box or radio button pressed.
-LRESULT CRoundButton::OnSpaceDown(WPARAM wParam) {
+LRESULT CRoundButton::OnSpaceDown(WPARAM wParam)
+{
     if (wParam == VK_SPACE && !m_bPressed) {
         m_bPressed = TRUE;
         Refresh();
@@ -788,12 +839,14 @@ LRESULT CRoundButton::OnSpaceDown(WPARAM wParam) {
 // ---------------------------------------------------------------------------------------
 // CRoundCheckBox
 
-CRoundCheckBox::CRoundCheckBox() {
+CRoundCheckBox::CRoundCheckBox()
+{
     m_nKind = kKindCheck;
     m_nMarkStyle = 0;
 }
 
-LRESULT CRoundCheckBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CRoundCheckBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
     switch (message) {
     case WM_LBUTTONDOWN:
         return OnPressStart();
@@ -812,12 +865,14 @@ LRESULT CRoundCheckBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 // Also on the release of space. An indeterminate box becomes unchecked.
-void CRoundCheckBox::ToggleCheck() {
+void CRoundCheckBox::ToggleCheck()
+{
     m_nCheckState = (m_nCheckState == 0) ? 1 : 0;
 }
 
 // A release over the box toggles it.
-LRESULT CRoundCheckBox::OnLButtonUp(LPARAM lParam) {
+LRESULT CRoundCheckBox::OnLButtonUp(LPARAM lParam)
+{
     ::ReleaseCapture();
     if (PointInClient(lParam)) {
         ToggleCheck();
@@ -829,7 +884,8 @@ LRESULT CRoundCheckBox::OnLButtonUp(LPARAM lParam) {
 }
 
 // Releasing space toggles the box.
-LRESULT CRoundCheckBox::OnKeyUp(WPARAM wParam) {
+LRESULT CRoundCheckBox::OnKeyUp(WPARAM wParam)
+{
     if (wParam == VK_SPACE) {
         m_bPressed = FALSE;
         ToggleCheck();
@@ -842,12 +898,14 @@ LRESULT CRoundCheckBox::OnKeyUp(WPARAM wParam) {
 // ---------------------------------------------------------------------------------------
 // CRoundRadioButton
 
-CRoundRadioButton::CRoundRadioButton() {
+CRoundRadioButton::CRoundRadioButton()
+{
     m_nKind = kKindRadio;
 }
 
 // hWnd's object when it is a rounded radio button, else null.
-CRoundRadioButton* CRoundRadioButton::FromRadioHandle(HWND hWnd) {
+CRoundRadioButton* CRoundRadioButton::FromRadioHandle(HWND hWnd)
+{
     auto* pRadio = dynamic_cast<CRoundRadioButton*>(CWnd::FromHandlePermanent(hWnd));
     if (!pRadio || pRadio->m_nKind != kKindRadio)
         return nullptr;
@@ -855,7 +913,8 @@ CRoundRadioButton* CRoundRadioButton::FromRadioHandle(HWND hWnd) {
     return (dwStyle & (0x1 | 0x8)) ? pRadio : nullptr;
 }
 
-LRESULT CRoundRadioButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CRoundRadioButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
     switch (message) {
     case WM_LBUTTONUP:
         return OnLButtonUp(lParam);
@@ -877,14 +936,16 @@ LRESULT CRoundRadioButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam
 }
 
 // During a press the button shows pressed only while the mouse is over it.
-LRESULT CRoundRadioButton::OnMouseMove(LPARAM lParam) {
+LRESULT CRoundRadioButton::OnMouseMove(LPARAM lParam)
+{
     if (!TrackPress(lParam))
         return 0;
     return Default();
 }
 
 // A release over the button checks it and notifies, also when it was checked already.
-LRESULT CRoundRadioButton::OnLButtonUp(LPARAM lParam) {
+LRESULT CRoundRadioButton::OnLButtonUp(LPARAM lParam)
+{
     ::ReleaseCapture();
     if (PointInClient(lParam)) {
         if (m_nCheckState == 0)
@@ -898,7 +959,8 @@ LRESULT CRoundRadioButton::OnLButtonUp(LPARAM lParam) {
 }
 
 // Releasing space checks the button.
-LRESULT CRoundRadioButton::OnKeyUp(WPARAM wParam) {
+LRESULT CRoundRadioButton::OnKeyUp(WPARAM wParam)
+{
     if (wParam == VK_SPACE) {
         m_nCheckState = 1;
         NotifyClicked();
@@ -910,13 +972,15 @@ LRESULT CRoundRadioButton::OnKeyUp(WPARAM wParam) {
 }
 
 // Tabbing into the group moves on to its checked button.
-LRESULT CRoundRadioButton::OnSetFocus() {
+LRESULT CRoundRadioButton::OnSetFocus()
+{
     const LRESULT result = Default();
     if (m_nCheckState != 0 || m_bPressed)
         return result;
     HWND hParent = GetParent();
     HWND hFirst = nullptr;
-    for (HWND hWnd = ::GetNextDlgGroupItem(hParent, m_hWnd, FALSE); hWnd && hWnd != m_hWnd && hWnd != hFirst;
+    for (HWND hWnd = ::GetNextDlgGroupItem(hParent, m_hWnd, FALSE);
+         hWnd && hWnd != m_hWnd && hWnd != hFirst;
          hWnd = ::GetNextDlgGroupItem(hParent, hWnd, FALSE)) {
         if (!hFirst)
             hFirst = hWnd;
@@ -931,7 +995,8 @@ LRESULT CRoundRadioButton::OnSetFocus() {
     return result;
 }
 
-LRESULT CRoundRadioButton::OnSysColorChange() {
+LRESULT CRoundRadioButton::OnSysColorChange()
+{
     const LRESULT result = CRoundButton::OnSysColorChange();
     DeriveColors();
     RebuildPens();
@@ -940,10 +1005,12 @@ LRESULT CRoundRadioButton::OnSysColorChange() {
 
 // The other rounded radio buttons of this one's group lose their check. The walk stops when it
 // comes round, also if this button itself is not part of the walk (hidden or disabled).
-void CRoundRadioButton::UncheckGroupSiblings() {
+void CRoundRadioButton::UncheckGroupSiblings()
+{
     HWND hParent = GetParent();
     HWND hFirst = nullptr;
-    for (HWND hWnd = ::GetNextDlgGroupItem(hParent, m_hWnd, FALSE); hWnd && hWnd != m_hWnd && hWnd != hFirst;
+    for (HWND hWnd = ::GetNextDlgGroupItem(hParent, m_hWnd, FALSE);
+         hWnd && hWnd != m_hWnd && hWnd != hFirst;
          hWnd = ::GetNextDlgGroupItem(hParent, hWnd, FALSE)) {
         if (!hFirst)
             hFirst = hWnd;
@@ -954,7 +1021,8 @@ void CRoundRadioButton::UncheckGroupSiblings() {
 
 // The arrow keys move the check to the neighbour in the group; the dialog then moves the
 // focus.
-BOOL CRoundRadioButton::PreTranslateMessage(MSG* pMsg) {
+BOOL CRoundRadioButton::PreTranslateMessage(MSG* pMsg)
+{
     if (!pMsg || pMsg->message != WM_KEYDOWN || pMsg->hwnd != m_hWnd)
         return FALSE;
     const WPARAM key = pMsg->wParam;

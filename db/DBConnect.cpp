@@ -63,7 +63,8 @@ void DBConnect::Break()
     std::lock_guard<std::mutex> lock(m_breakMutex);
     if (m_hLibrary == nullptr || m_hBreakError == nullptr || m_hServer == nullptr)
         return;
-    void* pTarget = m_hSvcCtx != nullptr ? static_cast<void*>(m_hSvcCtx) : static_cast<void*>(m_hServer);
+    void* pTarget =
+        m_hSvcCtx != nullptr ? static_cast<void*>(m_hSvcCtx) : static_cast<void*>(m_hServer);
     m_api.Break(pTarget, m_hBreakError);
 }
 
@@ -144,7 +145,8 @@ void DBConnect::Logon(const char* pszUser, const char* pszPassword, const char* 
     m_clientCharset = ProbeClientCharset();
 
     OCIEnv* pEnv = nullptr;
-    m_api.EnvNlsCreate(&pEnv, kEnvironmentMode, m_clientCharset.nCodePage != 0 ? OCI_CHARSET_AL32UTF8 : 0);
+    m_api.EnvNlsCreate(&pEnv, kEnvironmentMode,
+                       m_clientCharset.nCodePage != 0 ? OCI_CHARSET_AL32UTF8 : 0);
     RequireHandle(pEnv, "environment");
     const OciConnectionApi api = m_api;
     m_hEnv.reset(pEnv, [api](OCIEnv* pDoomed) { api.HandleFree(pDoomed, OCI_HTYPE_ENV); });
@@ -175,9 +177,9 @@ void DBConnect::Logon(const char* pszUser, const char* pszPassword, const char* 
     nStatus = m_api.AttrSet(m_hSession, OCI_HTYPE_SESSION, const_cast<char*>(pszUser),
                             static_cast<ub4>(std::strlen(pszUser)), OCI_ATTR_USERNAME, m_hError);
     CheckStep(nStatus, "OCIAttrSet");
-    nStatus = m_api.AttrSet(m_hSession, OCI_HTYPE_SESSION, const_cast<char*>(pszPassword),
-                            static_cast<ub4>(std::strlen(pszPassword)), OCI_ATTR_PASSWORD,
-                            m_hError);
+    nStatus =
+        m_api.AttrSet(m_hSession, OCI_HTYPE_SESSION, const_cast<char*>(pszPassword),
+                      static_cast<ub4>(std::strlen(pszPassword)), OCI_ATTR_PASSWORD, m_hError);
     CheckStep(nStatus, "OCIAttrSet");
 
     nStatus = m_api.SessionBegin(m_hSvcCtx, m_hError, m_hSession, OCI_CRED_RDBMS, nSessionMode);
@@ -186,8 +188,7 @@ void DBConnect::Logon(const char* pszUser, const char* pszPassword, const char* 
     CheckStep(nStatus, "OCISessionBegin");
     m_bSessionBegun = 1;
 
-    nStatus = m_api.AttrSet(m_hSvcCtx, OCI_HTYPE_SVCCTX, m_hSession, 0, OCI_ATTR_SESSION,
-                            m_hError);
+    nStatus = m_api.AttrSet(m_hSvcCtx, OCI_HTYPE_SVCCTX, m_hSession, 0, OCI_ATTR_SESSION, m_hError);
     CheckStep(nStatus, "OCIAttrSet");
 
     m_bConnected = 1;
@@ -216,7 +217,8 @@ void DBConnect::KeepLogonWarning()
 {
     ReadDiagnostic();
     int nLength = int(std::strlen(m_szErrorText));
-    while (nLength > 0 && (m_szErrorText[nLength - 1] == '\n' || m_szErrorText[nLength - 1] == '\r'))
+    while (nLength > 0 &&
+           (m_szErrorText[nLength - 1] == '\n' || m_szErrorText[nLength - 1] == '\r'))
         --nLength;
     m_strLogonWarning = CString(m_szErrorText, nLength);
     m_nErrorCode = 0;
@@ -230,7 +232,8 @@ ClientCharset DBConnect::ProbeClientCharset()
 {
     OCIEnv* pProbe = nullptr;
     if (m_api.EnvNlsCreate(&pProbe, kEnvironmentMode, 0) != OCI_SUCCESS || pProbe == nullptr)
-        Fail(DbErrorTexts::HandleNotAllocated("environment").c_str(), DbErrorTexts::kLibraryFailure);
+        Fail(DbErrorTexts::HandleNotAllocated("environment").c_str(),
+             DbErrorTexts::kLibraryFailure);
     OCIError* pError = AllocChild<OCIError>(m_api, pProbe, OCI_HTYPE_ERROR);
     ub2 nId = 0;
     char szName[64] = {};
@@ -244,10 +247,13 @@ ClientCharset DBConnect::ProbeClientCharset()
         sb4 nCode = 0;
         char szText[DbErrorTexts::kErrorTextSize] = {};
         if (pError != nullptr &&
-            m_api.ErrorGet(pError, 1, &nCode, szText, sizeof(szText), OCI_HTYPE_ERROR) == OCI_SUCCESS && nCode != 0)
+            m_api.ErrorGet(pError, 1, &nCode, szText, sizeof(szText), OCI_HTYPE_ERROR) ==
+                OCI_SUCCESS &&
+            nCode != 0)
             RecordFailure(szText, nCode);
         else
-            RecordFailure(DbErrorTexts::FailedWithoutRecord(pszFailed).c_str(), DbErrorTexts::kLibraryFailure);
+            RecordFailure(DbErrorTexts::FailedWithoutRecord(pszFailed).c_str(),
+                          DbErrorTexts::kLibraryFailure);
     }
     if (pError != nullptr)
         m_api.HandleFree(pError, OCI_HTYPE_ERROR);

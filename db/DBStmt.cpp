@@ -20,8 +20,8 @@ DBStmt::DBStmt(DBConnect& connection, const char* pszSql)
     m_hStmt = static_cast<OCIStmt*>(pHandle);
     if (m_hStmt == nullptr)
         return;
-    m_api.StmtPrepare(m_hStmt, connection.m_hError, pszSql,
-                      static_cast<ub4>(std::strlen(pszSql)), OCI_NTV_SYNTAX, OCI_DEFAULT);
+    m_api.StmtPrepare(m_hStmt, connection.m_hError, pszSql, static_cast<ub4>(std::strlen(pszSql)),
+                      OCI_NTV_SYNTAX, OCI_DEFAULT);
 }
 
 // Binds and defines belong to the statement handle and go with it; the connection is not
@@ -39,9 +39,9 @@ void DBStmt::BindString(int nPosition, const char* pchValue, int nLength)
 {
     RequireStatementHandle(false);
     OCIBind* pBind = nullptr;
-    sword nStatus = m_api.BindByPos(m_hStmt, &pBind, m_pConnection->m_hError,
-                                    static_cast<ub4>(nPosition), const_cast<char*>(pchValue),
-                                    static_cast<sb4>(nLength), SQLT_CHR);
+    sword nStatus =
+        m_api.BindByPos(m_hStmt, &pBind, m_pConnection->m_hError, static_cast<ub4>(nPosition),
+                        const_cast<char*>(pchValue), static_cast<sb4>(nLength), SQLT_CHR);
     CheckCall(nStatus, "OCIBindByPos");
 }
 
@@ -90,8 +90,8 @@ int DBStmt::Execute()
 {
     RequireStatementHandle(true);
     FailIfInterrupted();
-    sword nStatus = m_api.StmtExecute(m_pConnection->m_hSvcCtx, m_hStmt,
-                                      m_pConnection->m_hError, 1, 0, OCI_DEFAULT);
+    sword nStatus = m_api.StmtExecute(m_pConnection->m_hSvcCtx, m_hStmt, m_pConnection->m_hError, 1,
+                                      0, OCI_DEFAULT);
     m_bExecuted = 1;
     return CheckOutcome(nStatus, "OCIStmtExecute");
 }
@@ -103,8 +103,8 @@ int DBStmt::Fetch()
         return Execute();
     RequireStatementHandle(true);
     FailIfInterrupted();
-    sword nStatus = m_api.StmtFetch(m_hStmt, m_pConnection->m_hError, 1, OCI_FETCH_NEXT,
-                                    OCI_DEFAULT);
+    sword nStatus =
+        m_api.StmtFetch(m_hStmt, m_pConnection->m_hError, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
     return CheckOutcome(nStatus, "OCIStmtFetch");
 }
 
@@ -151,13 +151,14 @@ void DBStmt::ResolveEntryPoints(DBConnect& connection)
 }
 
 // One define per column, checked like a bind.
-void DBStmt::Define(int nPosition, void* pBuffer, int nSize, ub2 nType, ub2* pnLength, sb2* pnIndicator)
+void DBStmt::Define(int nPosition, void* pBuffer, int nSize, ub2 nType, ub2* pnLength,
+                    sb2* pnIndicator)
 {
     RequireStatementHandle(false);
     OCIDefine* pDefine = nullptr;
-    sword nStatus = m_api.DefineByPos(m_hStmt, &pDefine, m_pConnection->m_hError,
-                                      static_cast<ub4>(nPosition), pBuffer,
-                                      static_cast<sb4>(nSize), nType, pnIndicator, pnLength);
+    sword nStatus =
+        m_api.DefineByPos(m_hStmt, &pDefine, m_pConnection->m_hError, static_cast<ub4>(nPosition),
+                          pBuffer, static_cast<sb4>(nSize), nType, pnIndicator, pnLength);
     CheckCall(nStatus, "OCIDefineByPos");
 }
 
@@ -166,8 +167,7 @@ void DBStmt::Define(int nPosition, void* pBuffer, int nSize, ub2 nType, ub2* pnL
 void DBStmt::RequireStatementHandle(bool bNeedsSession)
 {
     if (m_hStmt == nullptr)
-        Fail(DbErrorTexts::HandleNotAllocated("statement").c_str(),
-             DbErrorTexts::kLibraryFailure);
+        Fail(DbErrorTexts::HandleNotAllocated("statement").c_str(), DbErrorTexts::kLibraryFailure);
     if (m_pConnection->m_hError == nullptr ||
         (bNeedsSession && m_pConnection->m_hSvcCtx == nullptr))
         Fail(DbErrorTexts::kNotLoggedOn, DbErrorTexts::kLibraryFailure);

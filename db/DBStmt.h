@@ -54,7 +54,8 @@ public:
 
 private:
     void ResolveEntryPoints(DBConnect& connection);
-    void Define(int nPosition, void* pBuffer, int nSize, ub2 nType, ub2* pnLength, sb2* pnIndicator);
+    void Define(int nPosition, void* pBuffer, int nSize, ub2 nType, ub2* pnLength,
+                sb2* pnIndicator);
     void SetStatementAttribute(ub4 nValue, ub4 nAttribute);
     void RequireStatementHandle(bool bNeedsSession);
     void CheckCall(sword nStatus, const char* pszEntryPoint);

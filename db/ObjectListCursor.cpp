@@ -30,14 +30,19 @@ ObjectListCursor::Row ObjectListCursor::Next(ObjectListRow& row)
         m_connection.ResetErrorHandle();
         bCut = true;
     }
-    const int nName = m_nNameIndicator == -1 ? 0 : m_nNameLength < kBufferSize ? m_nNameLength : kBufferSize;
-    const int nType = m_nTypeIndicator == -1 ? 0 : m_nTypeLength < kBufferSize ? m_nTypeLength : kBufferSize;
+    const int nName = m_nNameIndicator == -1        ? 0
+                      : m_nNameLength < kBufferSize ? m_nNameLength
+                                                    : kBufferSize;
+    const int nType = m_nTypeIndicator == -1        ? 0
+                      : m_nTypeLength < kBufferSize ? m_nTypeLength
+                                                    : kBufferSize;
     // A cut value is shown as far as a name can reach.
     row.strName = CString(m_szName, nName < kBufferSize ? nName : kMaxObjectNameBytes);
     row.strType = CString(m_szType, nType < kBufferSize ? nType : kMaxObjectNameBytes);
     // A name that fills the buffer (one byte more than any name Oracle holds) was cut; a zero
     // byte inside one would turn it into another name wherever it is used as text.
-    if (bCut || m_nNameIndicator > 0 || m_nTypeIndicator > 0 || nName == kBufferSize || nType == kBufferSize || std::memchr(m_szName, '\0', size_t(nName)) != nullptr ||
+    if (bCut || m_nNameIndicator > 0 || m_nTypeIndicator > 0 || nName == kBufferSize ||
+        nType == kBufferSize || std::memchr(m_szName, '\0', size_t(nName)) != nullptr ||
         std::memchr(m_szType, '\0', size_t(nType)) != nullptr || nType == 0)
         return Row::Cut;
     if (nName == 0)

@@ -15,7 +15,8 @@ constexpr int kMaxObjectNameBytes = 128 * 4;
 
 // What the listing's readers (the export and the picker) say of a row they cannot pass on.
 namespace ObjectListTexts {
-constexpr const char kNameDoesNotFit[] = "An object name or type in the list is longer than 128 bytes: ";
+constexpr const char kNameDoesNotFit[] =
+    "An object name or type in the list is longer than 128 bytes: ";
 constexpr const char kEmptyName[] = "An object in the list has an empty name.";
 }  // namespace ObjectListTexts
 

@@ -153,12 +153,12 @@ constexpr ub2 SQLT_BLOB = 113;
 
 // ---- Oracle error numbers with a meaning of their own in the program ----
 
-constexpr sb4 OCI_ORA_NO_DATA_FOUND = 1403;      // end of a result
-constexpr sb4 OCI_ORA_SUCCESS_WITH_COMPILE = 24344;  // warning: compilation error
-constexpr sb4 OCI_ORA_TRUNCATION_OR_NULL = 24345;    // warning: truncated or null fetch
-constexpr sb4 OCI_ORA_COLUMN_TRUNCATED = 1406;       // fetched column value was truncated
-constexpr sb4 OCI_ORA_NULL_WITHOUT_INDICATOR = 1405; // fetched column value is NULL
-constexpr sb4 OCI_ORA_USER_CANCEL = 1013;            // user requested cancel of current operation
+constexpr sb4 OCI_ORA_NO_DATA_FOUND = 1403;           // end of a result
+constexpr sb4 OCI_ORA_SUCCESS_WITH_COMPILE = 24344;   // warning: compilation error
+constexpr sb4 OCI_ORA_TRUNCATION_OR_NULL = 24345;     // warning: truncated or null fetch
+constexpr sb4 OCI_ORA_COLUMN_TRUNCATED = 1406;        // fetched column value was truncated
+constexpr sb4 OCI_ORA_NULL_WITHOUT_INDICATOR = 1405;  // fetched column value is NULL
+constexpr sb4 OCI_ORA_USER_CANCEL = 1013;             // user requested cancel of current operation
 
 // ---- Character set ids (NLS_CHARSET_ID) the program asks for ----
 
@@ -167,48 +167,46 @@ constexpr ub2 OCI_CHARSET_UTF8 = 871;
 
 // ---- Entry points, as published; every one returns a sword and uses __cdecl ----
 
-typedef void* (__cdecl* OCIMallocFn)(void* ctxp, size_t size);
-typedef void* (__cdecl* OCIReallocFn)(void* ctxp, void* memptr, size_t newsize);
-typedef void (__cdecl* OCIMfreeFn)(void* ctxp, void* memptr);
+typedef void*(__cdecl* OCIMallocFn)(void* ctxp, size_t size);
+typedef void*(__cdecl* OCIReallocFn)(void* ctxp, void* memptr, size_t newsize);
+typedef void(__cdecl* OCIMfreeFn)(void* ctxp, void* memptr);
 
-typedef sword (__cdecl* OCIInitializeFn)(ub4 mode, void* ctxp, OCIMallocFn malocfp,
-                                         OCIReallocFn ralocfp, OCIMfreeFn mfreefp);
-typedef sword (__cdecl* OCIEnvInitFn)(OCIEnv** envp, ub4 mode, size_t xtramem_sz,
-                                      void** usrmempp);
-typedef sword (__cdecl* OCIHandleAllocFn)(const void* parenth, void** hndlpp, const ub4 type,
-                                          const size_t xtramem_sz, void** usrmempp);
-typedef sword (__cdecl* OCIHandleFreeFn)(void* hndlp, const ub4 type);
-typedef sword (__cdecl* OCIAttrSetFn)(void* trgthndlp, ub4 trghndltyp, void* attributep,
-                                      ub4 size, ub4 attrtype, OCIError* errhp);
-typedef sword (__cdecl* OCIServerAttachFn)(OCIServer* srvhp, OCIError* errhp,
-                                           const OraText* dblink, sb4 dblink_len, ub4 mode);
-typedef sword (__cdecl* OCIServerDetachFn)(OCIServer* srvhp, OCIError* errhp, ub4 mode);
-typedef sword (__cdecl* OCISessionBeginFn)(OCISvcCtx* svchp, OCIError* errhp,
-                                           OCISession* usrhp, ub4 credt, ub4 mode);
-typedef sword (__cdecl* OCISessionEndFn)(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp,
-                                         ub4 mode);
-typedef sword (__cdecl* OCIErrorGetFn)(void* hndlp, ub4 recordno, OraText* sqlstate,
-                                       sb4* errcodep, OraText* bufp, ub4 bufsiz, ub4 type);
-typedef sword (__cdecl* OCIStmtPrepareFn)(OCIStmt* stmtp, OCIError* errhp, const OraText* stmt,
-                                          ub4 stmt_len, ub4 language, ub4 mode);
-typedef sword (__cdecl* OCIBindByPosFn)(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp,
-                                        ub4 position, void* valuep, sb4 value_sz, ub2 dty,
-                                        void* indp, ub2* alenp, ub2* rcodep, ub4 maxarr_len,
-                                        ub4* curelep, ub4 mode);
-typedef sword (__cdecl* OCIDefineByPosFn)(OCIStmt* stmtp, OCIDefine** defnp, OCIError* errhp,
-                                          ub4 position, void* valuep, sb4 value_sz, ub2 dty,
-                                          void* indp, ub2* rlenp, ub2* rcodep, ub4 mode);
-typedef sword (__cdecl* OCIStmtExecuteFn)(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp,
-                                          ub4 iters, ub4 rowoff, const OCISnapshot* snap_in,
-                                          OCISnapshot* snap_out, ub4 mode);
-typedef sword (__cdecl* OCIStmtFetchFn)(OCIStmt* stmtp, OCIError* errhp, ub4 nrows,
-                                        ub2 orientation, ub4 mode);
-typedef sword (__cdecl* OCIEnvNlsCreateFn)(OCIEnv** envhpp, ub4 mode, void* ctxp,
-                                           OCIMallocFn malocfp, OCIReallocFn ralocfp,
-                                           OCIMfreeFn mfreefp, size_t xtramem_sz,
-                                           void** usrmempp, ub2 charset, ub2 ncharset);
-typedef sword (__cdecl* OCIAttrGetFn)(const void* trgthndlp, ub4 trghndltyp, void* attributep,
-                                      ub4* sizep, ub4 attrtype, OCIError* errhp);
-typedef sword (__cdecl* OCINlsCharSetIdToNameFn)(void* envhp, OraText* buf, size_t buflen,
-                                                 ub2 id);
-typedef sword (__cdecl* OCIBreakFn)(void* hndlp, OCIError* errhp);
+typedef sword(__cdecl* OCIInitializeFn)(ub4 mode, void* ctxp, OCIMallocFn malocfp,
+                                        OCIReallocFn ralocfp, OCIMfreeFn mfreefp);
+typedef sword(__cdecl* OCIEnvInitFn)(OCIEnv** envp, ub4 mode, size_t xtramem_sz, void** usrmempp);
+typedef sword(__cdecl* OCIHandleAllocFn)(const void* parenth, void** hndlpp, const ub4 type,
+                                         const size_t xtramem_sz, void** usrmempp);
+typedef sword(__cdecl* OCIHandleFreeFn)(void* hndlp, const ub4 type);
+typedef sword(__cdecl* OCIAttrSetFn)(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size,
+                                     ub4 attrtype, OCIError* errhp);
+typedef sword(__cdecl* OCIServerAttachFn)(OCIServer* srvhp, OCIError* errhp, const OraText* dblink,
+                                          sb4 dblink_len, ub4 mode);
+typedef sword(__cdecl* OCIServerDetachFn)(OCIServer* srvhp, OCIError* errhp, ub4 mode);
+typedef sword(__cdecl* OCISessionBeginFn)(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp,
+                                          ub4 credt, ub4 mode);
+typedef sword(__cdecl* OCISessionEndFn)(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp,
+                                        ub4 mode);
+typedef sword(__cdecl* OCIErrorGetFn)(void* hndlp, ub4 recordno, OraText* sqlstate, sb4* errcodep,
+                                      OraText* bufp, ub4 bufsiz, ub4 type);
+typedef sword(__cdecl* OCIStmtPrepareFn)(OCIStmt* stmtp, OCIError* errhp, const OraText* stmt,
+                                         ub4 stmt_len, ub4 language, ub4 mode);
+typedef sword(__cdecl* OCIBindByPosFn)(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp,
+                                       ub4 position, void* valuep, sb4 value_sz, ub2 dty,
+                                       void* indp, ub2* alenp, ub2* rcodep, ub4 maxarr_len,
+                                       ub4* curelep, ub4 mode);
+typedef sword(__cdecl* OCIDefineByPosFn)(OCIStmt* stmtp, OCIDefine** defnp, OCIError* errhp,
+                                         ub4 position, void* valuep, sb4 value_sz, ub2 dty,
+                                         void* indp, ub2* rlenp, ub2* rcodep, ub4 mode);
+typedef sword(__cdecl* OCIStmtExecuteFn)(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp,
+                                         ub4 iters, ub4 rowoff, const OCISnapshot* snap_in,
+                                         OCISnapshot* snap_out, ub4 mode);
+typedef sword(__cdecl* OCIStmtFetchFn)(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation,
+                                       ub4 mode);
+typedef sword(__cdecl* OCIEnvNlsCreateFn)(OCIEnv** envhpp, ub4 mode, void* ctxp,
+                                          OCIMallocFn malocfp, OCIReallocFn ralocfp,
+                                          OCIMfreeFn mfreefp, size_t xtramem_sz, void** usrmempp,
+                                          ub2 charset, ub2 ncharset);
+typedef sword(__cdecl* OCIAttrGetFn)(const void* trgthndlp, ub4 trghndltyp, void* attributep,
+                                     ub4* sizep, ub4 attrtype, OCIError* errhp);
+typedef sword(__cdecl* OCINlsCharSetIdToNameFn)(void* envhp, OraText* buf, size_t buflen, ub2 id);
+typedef sword(__cdecl* OCIBreakFn)(void* hndlp, OCIError* errhp);

@@ -126,8 +126,8 @@ sword OciConnectionApi::AttrSet(void* pHandle, ub4 nHandleType, void* pValue, ub
 }
 
 // Logon step: attaches the server handle to the connect string.
-sword OciConnectionApi::ServerAttach(OCIServer* pServer, OCIError* pError,
-                                     const char* pszDatabase, sb4 nLength, ub4 nMode) const
+sword OciConnectionApi::ServerAttach(OCIServer* pServer, OCIError* pError, const char* pszDatabase,
+                                     sb4 nLength, ub4 nMode) const
 {
     if (m_pfnServerAttach == nullptr)
         return OCI_INVALID_HANDLE;
@@ -136,8 +136,8 @@ sword OciConnectionApi::ServerAttach(OCIServer* pServer, OCIError* pError,
 }
 
 // Logon step: begins the user session, normally or as SYSDBA.
-sword OciConnectionApi::SessionBegin(OCISvcCtx* pSvcCtx, OCIError* pError,
-                                     OCISession* pSession, ub4 nCred, ub4 nMode) const
+sword OciConnectionApi::SessionBegin(OCISvcCtx* pSvcCtx, OCIError* pError, OCISession* pSession,
+                                     ub4 nCred, ub4 nMode) const
 {
     if (m_pfnSessionBegin == nullptr)
         return OCI_INVALID_HANDLE;
@@ -252,8 +252,8 @@ sword OciStatementApi::HandleFree(void* pHandle, ub4 nType) const
 }
 
 // Execute: runs the statement without snapshots.
-sword OciStatementApi::StmtExecute(OCISvcCtx* pSvcCtx, OCIStmt* pStmt, OCIError* pError,
-                                   ub4 nIters, ub4 nRowOffset, ub4 nMode) const
+sword OciStatementApi::StmtExecute(OCISvcCtx* pSvcCtx, OCIStmt* pStmt, OCIError* pError, ub4 nIters,
+                                   ub4 nRowOffset, ub4 nMode) const
 {
     if (m_pfnStmtExecute == nullptr)
         return OCI_INVALID_HANDLE;
@@ -261,13 +261,13 @@ sword OciStatementApi::StmtExecute(OCISvcCtx* pSvcCtx, OCIStmt* pStmt, OCIError*
 }
 
 // BindString: one scalar input, no indicator, length, return code or array.
-sword OciStatementApi::BindByPos(OCIStmt* pStmt, OCIBind** ppBind, OCIError* pError,
-                                 ub4 nPosition, void* pValue, sb4 nSize, ub2 nType) const
+sword OciStatementApi::BindByPos(OCIStmt* pStmt, OCIBind** ppBind, OCIError* pError, ub4 nPosition,
+                                 void* pValue, sb4 nSize, ub2 nType) const
 {
     if (m_pfnBindByPos == nullptr)
         return OCI_INVALID_HANDLE;
-    return m_pfnBindByPos(pStmt, ppBind, pError, nPosition, pValue, nSize, nType, nullptr,
-                          nullptr, nullptr, 0, nullptr, OCI_DEFAULT);
+    return m_pfnBindByPos(pStmt, ppBind, pError, nPosition, pValue, nSize, nType, nullptr, nullptr,
+                          nullptr, 0, nullptr, OCI_DEFAULT);
 }
 
 // The define calls: one scalar output, no return code; the indicator and the actual length

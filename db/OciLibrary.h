@@ -39,12 +39,11 @@ public:
     sword HandleAlloc(const void* pParent, void** ppHandle, ub4 nType) const;
     sword AttrSet(void* pHandle, ub4 nHandleType, void* pValue, ub4 nSize, ub4 nAttribute,
                   OCIError* pError) const;
-    sword ServerAttach(OCIServer* pServer, OCIError* pError, const char* pszDatabase,
-                       sb4 nLength, ub4 nMode) const;
+    sword ServerAttach(OCIServer* pServer, OCIError* pError, const char* pszDatabase, sb4 nLength,
+                       ub4 nMode) const;
     sword SessionBegin(OCISvcCtx* pSvcCtx, OCIError* pError, OCISession* pSession, ub4 nCred,
                        ub4 nMode) const;
-    sword SessionEnd(OCISvcCtx* pSvcCtx, OCIError* pError, OCISession* pSession,
-                     ub4 nMode) const;
+    sword SessionEnd(OCISvcCtx* pSvcCtx, OCIError* pError, OCISession* pSession, ub4 nMode) const;
     sword ServerDetach(OCIServer* pServer, OCIError* pError, ub4 nMode) const;
     sword HandleFree(void* pHandle, ub4 nType) const;
     sword ErrorGet(void* pHandle, ub4 nRecord, sb4* pnCode, char* pszText, ub4 nTextSize,
@@ -81,12 +80,11 @@ public:
     sword HandleFree(void* pHandle, ub4 nType) const;
     sword StmtExecute(OCISvcCtx* pSvcCtx, OCIStmt* pStmt, OCIError* pError, ub4 nIters,
                       ub4 nRowOffset, ub4 nMode) const;
-    sword BindByPos(OCIStmt* pStmt, OCIBind** ppBind, OCIError* pError, ub4 nPosition,
-                    void* pValue, sb4 nSize, ub2 nType) const;
+    sword BindByPos(OCIStmt* pStmt, OCIBind** ppBind, OCIError* pError, ub4 nPosition, void* pValue,
+                    sb4 nSize, ub2 nType) const;
     sword DefineByPos(OCIStmt* pStmt, OCIDefine** ppDefine, OCIError* pError, ub4 nPosition,
                       void* pValue, sb4 nSize, ub2 nType, sb2* pnIndicator, ub2* pnLength) const;
-    sword StmtFetch(OCIStmt* pStmt, OCIError* pError, ub4 nRows, ub2 nOrientation,
-                    ub4 nMode) const;
+    sword StmtFetch(OCIStmt* pStmt, OCIError* pError, ub4 nRows, ub2 nOrientation, ub4 nMode) const;
     sword AttrSet(void* pHandle, ub4 nHandleType, void* pValue, ub4 nSize, ub4 nAttribute,
                   OCIError* pError) const;
 

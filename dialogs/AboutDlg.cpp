@@ -4,10 +4,7 @@
 #include "res/resource.h"
 
 // Constructed by the main dialog each time the About item is chosen; no owner window.
-CAboutDlg::CAboutDlg()
-    : CDialog(IDD_ABOUTBOX, nullptr)
-{
-}
+CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX, nullptr) {}
 
 CAboutDlg::~CAboutDlg() = default;
 

@@ -35,8 +35,7 @@ AppMessageBoxDlg::AppMessageBoxDlg(CWnd* pParent) : CDialog(IDD_APPMESSAGEBOX, p
 
 AppMessageBoxDlg::AppMessageBoxDlg(const CString& strText, CWnd* pParent)
     : CDialog(IDD_APPMESSAGEBOX, pParent), m_strText(strText)
-{
-}
+{}
 
 void AppMessageBoxDlg::DoDataExchange(CDataExchange* pDX)
 {

@@ -15,15 +15,12 @@
 
 namespace {
 // Packages are listed once: their bodies share the name and are not offered separately.
-const char kListingSql[] =
-    "SELECT OBJECT_NAME,OBJECT_TYPE FROM USER_OBJECTS WHERE OBJECT_TYPE in ('PACKAGE','PROCEDURE','FUNCTION') ";
+const char kListingSql[] = "SELECT OBJECT_NAME,OBJECT_TYPE FROM USER_OBJECTS WHERE OBJECT_TYPE in "
+                           "('PACKAGE','PROCEDURE','FUNCTION') ";
 }  // namespace
 
 // Constructed by the main dialog's picker button; no database work happens here.
-CPackListDlg::CPackListDlg(CWnd* pParent)
-    : CDialog(IDD_PACKLIST, pParent)
-{
-}
+CPackListDlg::CPackListDlg(CWnd* pParent) : CDialog(IDD_PACKLIST, pParent) {}
 
 CPackListDlg::~CPackListDlg() = default;
 
@@ -164,9 +161,10 @@ bool CPackListDlg::LoadObjects(DBConnect& connection)
         // empty one names nothing: such rows are reported once and not offered.
         if (kind != ObjectListCursor::Row::Object) {
             if (!bReported) {
-                const CString strText = kind == ObjectListCursor::Row::Empty
-                                            ? CString(ObjectListTexts::kEmptyName)
-                                            : CString(ObjectListTexts::kNameDoesNotFit) + row.strName;
+                const CString strText =
+                    kind == ObjectListCursor::Row::Empty
+                        ? CString(ObjectListTexts::kEmptyName)
+                        : CString(ObjectListTexts::kNameDoesNotFit) + row.strName;
                 ShowAppMessage(Recode(strText, CP_UTF8, CP_ACP));
                 bReported = true;
             }

@@ -35,13 +35,13 @@ bool ConvertExactly(const wchar_t* pText, int nLength, UINT nCodePage, std::stri
     if (nLength == 0)
         return true;
     BOOL bUsedDefault = FALSE;
-    const int nSize = ::WideCharToMultiByte(nCodePage, WC_NO_BEST_FIT_CHARS, pText, nLength, nullptr, 0, nullptr,
-                                            &bUsedDefault);
+    const int nSize = ::WideCharToMultiByte(nCodePage, WC_NO_BEST_FIT_CHARS, pText, nLength,
+                                            nullptr, 0, nullptr, &bUsedDefault);
     if (nSize <= 0 || bUsedDefault)
         return false;
     strBytes.resize(size_t(nSize));
-    ::WideCharToMultiByte(nCodePage, WC_NO_BEST_FIT_CHARS, pText, nLength, &strBytes[0], nSize, nullptr,
-                          &bUsedDefault);
+    ::WideCharToMultiByte(nCodePage, WC_NO_BEST_FIT_CHARS, pText, nLength, &strBytes[0], nSize,
+                          nullptr, &bUsedDefault);
     // A character that comes back as another one (a best fit the flag did not stop).
     return !bUsedDefault && ToWide(strBytes, nCodePage) == std::wstring(pText, size_t(nLength));
 }
@@ -67,7 +67,8 @@ bool Encode(const CString& strUtf8, UINT nCodePage, CString& strEncoded, Unencod
         const bool bPair = ch >= 0xD800 && ch <= 0xDBFF && i + 1 < strWide.size();
         const int nUnits = bPair ? 2 : 1;
         if (!ConvertExactly(&strWide[i], nUnits, nCodePage, strBytes)) {
-            const unsigned nCode = bPair ? 0x10000u + ((unsigned(ch) - 0xD800u) << 10) + (unsigned(strWide[i + 1]) - 0xDC00u)
+            const unsigned nCode = bPair ? 0x10000u + ((unsigned(ch) - 0xD800u) << 10) +
+                                               (unsigned(strWide[i + 1]) - 0xDC00u)
                                          : unsigned(ch);
             lost.nLine = nLine;
             lost.strCharacter.Format("U+%04X", nCode);

@@ -61,8 +61,7 @@ class ExportRun {
 public:
     ExportRun(const ExportParams& params, ExportSink& sink, ExportReporter& reporter)
         : m_params(params), m_sink(sink), m_reporter(reporter)
-    {
-    }
+    {}
 
     ExportEnding Run()
     {
@@ -101,8 +100,8 @@ private:
         return outcome;
     }
 
-    static ExportEnding Failed(ExportResult result, const CString& strText, std::vector<CString> details = {},
-                               int nErrorCode = 0)
+    static ExportEnding Failed(ExportResult result, const CString& strText,
+                               std::vector<CString> details = {}, int nErrorCode = 0)
     {
         ExportEnding ending;
         ending.result = result;
@@ -114,8 +113,9 @@ private:
 
     // A failure while one object was read or written: it names the object and what the target
     // holds.
-    ExportEnding ObjectFailed(ExportResult result, const ExportObjectId& object, const CString& strText,
-                              std::vector<CString> details = {}, int nErrorCode = 0) const
+    ExportEnding ObjectFailed(ExportResult result, const ExportObjectId& object,
+                              const CString& strText, std::vector<CString> details = {},
+                              int nErrorCode = 0) const
     {
         ExportEnding ending = Failed(result, strText, std::move(details), nErrorCode);
         Locate(ending, object);
@@ -136,7 +136,8 @@ private:
         const CString& strMessage = failure.strMessage;
         for (;;) {
             const int nBreak = strMessage.Find('\n', nStart);
-            lines.push_back(nBreak < 0 ? strMessage.Mid(nStart) : strMessage.Mid(nStart, nBreak - nStart));
+            lines.push_back(nBreak < 0 ? strMessage.Mid(nStart)
+                                       : strMessage.Mid(nStart, nBreak - nStart));
             if (nBreak < 0)
                 break;
             nStart = nBreak + 1;
@@ -188,7 +189,8 @@ private:
         m_reporter.LogLine("Connect to " + m_params.strUser + "@" + m_params.strDatabase);
         try {
             if (m_params.bSysdba)
-                connection.ConnectAsSysdba(m_params.strUser, m_params.strPassword, m_params.strDatabase);
+                connection.ConnectAsSysdba(m_params.strUser, m_params.strPassword,
+                                           m_params.strDatabase);
             else
                 connection.Connect(m_params.strUser, m_params.strPassword, m_params.strDatabase);
         } catch (DBConnect::OtherException&) {
@@ -220,7 +222,8 @@ private:
             if (!ListObjects(connection, scope, objects, outcome))
                 return outcome;
             if (scope.pName != nullptr && objects.size() == nBefore && scopes.size() > 1) {
-                ExportEnding notFound = Failed(ExportResult::NothingToExport, ExportTexts::kObjectNotFound);
+                ExportEnding notFound =
+                    Failed(ExportResult::NothingToExport, ExportTexts::kObjectNotFound);
                 notFound.strWhere = *scope.pName;
                 return notFound;
             }
@@ -251,7 +254,8 @@ private:
 
         size_t nFirst = 0;
         for (size_t s = 0; s < scopes.size(); ++s) {
-            if (!ExportScope(connection, scopes[s], objects, nFirst, scopeEnds[s], lineCounts, outcome))
+            if (!ExportScope(connection, scopes[s], objects, nFirst, scopeEnds[s], lineCounts,
+                             outcome))
                 return outcome;
             nFirst = scopeEnds[s];
         }
@@ -291,20 +295,21 @@ private:
 
     ExportEnding OwnerNotVisible() const
     {
-        return Failed(ExportResult::ListingFailed, "No objects of " + m_params.strOwner + " are visible to " +
-                                                       m_params.strUser + ExportTexts::kOwnerNeedsPrivilege);
+        return Failed(ExportResult::ListingFailed, "No objects of " + m_params.strOwner +
+                                                       " are visible to " + m_params.strUser +
+                                                       ExportTexts::kOwnerNeedsPrivilege);
     }
 
     // The listed objects of one scope, in name and type order, appended to objects.
-    bool ListObjects(DBConnect& connection, const SourceScope& scope, std::vector<ExportObjectId>& objects,
-                     ExportEnding& outcome)
+    bool ListObjects(DBConnect& connection, const SourceScope& scope,
+                     std::vector<ExportObjectId>& objects, ExportEnding& outcome)
     {
         std::unique_ptr<ObjectListCursor> cursor;
         try {
             cursor = std::make_unique<ObjectListCursor>(connection, SourceQueries::Listing(scope));
         } catch (DBStmt::OtherException&) {
-            outcome = Failed(ExportResult::ListingFailed, FailureText(connection.GetErrorText()), {},
-                             connection.GetErrorCode());
+            outcome = Failed(ExportResult::ListingFailed, FailureText(connection.GetErrorText()),
+                             {}, connection.GetErrorCode());
             return false;
         }
         try {
@@ -324,9 +329,10 @@ private:
                     break;
                 case ObjectListCursor::Row::Cut:
                     // Exported under another name it would replace another object's code.
-                    outcome = Failed(ExportResult::ListingFailed, kTruncatedNameText,
-                                     {CString(ObjectListTexts::kNameDoesNotFit) + Printable(row.strName)},
-                                     OCI_ORA_TRUNCATION_OR_NULL);
+                    outcome =
+                        Failed(ExportResult::ListingFailed, kTruncatedNameText,
+                               {CString(ObjectListTexts::kNameDoesNotFit) + Printable(row.strName)},
+                               OCI_ORA_TRUNCATION_OR_NULL);
                     return false;
                 case ObjectListCursor::Row::Empty:
                     outcome = Failed(ExportResult::ListingFailed, ObjectListTexts::kEmptyName);
@@ -341,13 +347,15 @@ private:
                 outcome.nErrorCode = nCode;
                 return false;
             }
-            outcome = Failed(ExportResult::ListingFailed, FailureText(stmt.GetErrorText()), {}, nCode);
+            outcome =
+                Failed(ExportResult::ListingFailed, FailureText(stmt.GetErrorText()), {}, nCode);
             return false;
         }
     }
 
     // The number of lines of every object of the scope and how many hold "&", one row each.
-    bool CountLines(DBConnect& connection, const SourceScope& scope, LineCountMap& counts, ExportEnding& outcome)
+    bool CountLines(DBConnect& connection, const SourceScope& scope, LineCountMap& counts,
+                    ExportEnding& outcome)
     {
         std::unique_ptr<DBStmt> stmt;
         if (!Prepare(connection, SourceQueries::LineCounts(scope), stmt, outcome))
@@ -375,7 +383,8 @@ private:
             }
             return true;
         } catch (DBStmt::OtherException&) {
-            outcome = Failed(ExportResult::ListingFailed, FailureText(stmt->GetErrorText()), {}, stmt->GetErrorCode());
+            outcome = Failed(ExportResult::ListingFailed, FailureText(stmt->GetErrorText()), {},
+                             stmt->GetErrorCode());
             return false;
         }
     }
@@ -383,8 +392,9 @@ private:
     // Walks the scope's source stream, cutting it into the listed objects [nFirst, nEnd). An
     // object is complete once the stream shows another object's row or its end; rows of an
     // object the listing does not hold (created after it) are passed over.
-    bool ExportScope(DBConnect& connection, const SourceScope& scope, const std::vector<ExportObjectId>& objects,
-                     size_t nFirst, size_t nEnd, const LineCountMap& lineCounts, ExportEnding& outcome)
+    bool ExportScope(DBConnect& connection, const SourceScope& scope,
+                     const std::vector<ExportObjectId>& objects, size_t nFirst, size_t nEnd,
+                     const LineCountMap& lineCounts, ExportEnding& outcome)
     {
         std::map<std::pair<CString, CString>, size_t> listedAt;
         for (size_t i = nFirst; i < nEnd; ++i)
@@ -395,7 +405,8 @@ private:
             stream = std::make_unique<SourceStream>(connection, SourceQueries::Source(scope));
             BindScope(stream->Statement(), scope);
         } catch (DBStmt::OtherException&) {
-            outcome = ObjectFailure(objects[nFirst], FailureText(connection.GetErrorText()), connection.GetErrorCode());
+            outcome = ObjectFailure(objects[nFirst], FailureText(connection.GetErrorText()),
+                                    connection.GetErrorCode());
             return false;
         }
         bool bHaveRow = false;
@@ -436,8 +447,8 @@ private:
     }
 
     // One object whose first row the stream holds: its rows, logged, then its block.
-    bool ExportObject(SourceStream& stream, const ExportObjectId& object, int nIndex, int nCounted, bool& bHaveRow,
-                      ExportEnding& outcome)
+    bool ExportObject(SourceStream& stream, const ExportObjectId& object, int nIndex, int nCounted,
+                      bool& bHaveRow, ExportEnding& outcome)
     {
         CString strBlock = kCreatePrefix;
         int nLine = 0;
@@ -483,7 +494,8 @@ private:
     }
 
     // The block in the file's code page; a character it cannot hold ends the run.
-    bool Encode(const ExportObjectId& object, const CString& strBlock, CString& strFileBlock, ExportEnding& outcome)
+    bool Encode(const ExportObjectId& object, const CString& strBlock, CString& strFileBlock,
+                ExportEnding& outcome)
     {
         if (m_charset.nCodePage == 0 || m_charset.nCodePage == CP_UTF8) {
             strFileBlock = strBlock;
@@ -493,7 +505,8 @@ private:
         if (BlockText::Encode(strBlock, m_charset.nCodePage, strFileBlock, lost))
             return true;
         CString strFirst;
-        strFirst.Format("%s (%s) line %d: the character %s cannot be written in %s; set NLS_LANG to a character "
+        strFirst.Format("%s (%s) line %d: the character %s cannot be written in %s; set NLS_LANG "
+                        "to a character "
                         "set that holds it, such as AMERICAN_AMERICA.AL32UTF8",
                         object.strName.GetString(), object.strType.GetString(), lost.nLine,
                         lost.strCharacter.GetString(), m_charset.strName.GetString());
@@ -526,7 +539,8 @@ private:
 
     // A failure while reading an object: the database's text, then which object and what the
     // target holds.
-    ExportEnding ObjectFailure(const ExportObjectId& object, const CString& strText, int nErrorCode) const
+    ExportEnding ObjectFailure(const ExportObjectId& object, const CString& strText,
+                               int nErrorCode) const
     {
         return ObjectFailed(ExportResult::FetchFailed, object, strText, {}, nErrorCode);
     }

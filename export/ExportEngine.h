@@ -131,7 +131,8 @@ public:
     virtual void SourceHoldsAmpersand() {}
     // Once per object with its complete block (the bytes of the .sql text). False with the
     // failure's texts; the run then ends.
-    virtual bool Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure) = 0;
+    virtual bool Write(const ExportObjectId& object, const CString& strBlock,
+                       ExportFailure& failure) = 0;
     // After the last block, and only for a run that wrote every object.
     virtual bool Complete(ExportFailure& failure) { return true; }
     // What the target holds now, for the messages of a failed run, e.g. "The file holds the

@@ -17,7 +17,8 @@ namespace {
 const char kDefineOffLine[] = "SET DEFINE OFF\n";
 
 // A failure whose first line is strText, then the path and the reason.
-ExportFailure FileFailure(const CString& strText, const std::wstring& strPath, const CString& strReason)
+ExportFailure FileFailure(const CString& strText, const std::wstring& strPath,
+                          const CString& strReason)
 {
     return ExportFailure::Lines(strText, {NarrowPath(strPath) + ": " + strReason});
 }
@@ -63,7 +64,8 @@ OutputFile::OutputFile(std::wstring strPath) : m_strPath(std::move(strPath)) {}
 bool OutputFile::Check(ExportFailure& failure)
 {
     if (m_strPath.size() >= MAX_PATH) {
-        failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(ERROR_FILENAME_EXCED_RANGE));
+        failure = FileFailure(ExportTexts::kCreateFile, m_strPath,
+                              SystemErrorText(ERROR_FILENAME_EXCED_RANGE));
         return false;
     }
     const DWORD nAttributes = ::GetFileAttributesW(m_strPath.c_str());
@@ -75,11 +77,13 @@ bool OutputFile::Check(ExportFailure& failure)
         // The read-only attribute is asked for on its own: an administrator's open for writing
         // may pass where replacing the file will not.
         CHandle probe((nAttributes & FILE_ATTRIBUTE_READONLY) != 0
-                             ? INVALID_HANDLE_VALUE
-                             : ::CreateFileW(m_strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                          ? INVALID_HANDLE_VALUE
+                          : ::CreateFileW(m_strPath.c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!probe.IsValid()) {
-            const DWORD nError = (nAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? ERROR_ACCESS_DENIED : ::GetLastError();
+            const DWORD nError = (nAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? ERROR_ACCESS_DENIED
+                                                                              : ::GetLastError();
             failure = ExportFailure::Lines(ExportTexts::kDeleteOldFile + NarrowPath(m_strPath),
                                            {SystemErrorText(nError)});
             return false;
@@ -90,19 +94,22 @@ bool OutputFile::Check(ExportFailure& failure)
     if (!strFolder.empty()) {
         const DWORD nFolder = ::GetFileAttributesW(strFolder.c_str());
         if (nFolder == INVALID_FILE_ATTRIBUTES) {
-            failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(::GetLastError()));
+            failure =
+                FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(::GetLastError()));
             return false;
         }
         if ((nFolder & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(ERROR_PATH_NOT_FOUND));
+            failure = FileFailure(ExportTexts::kCreateFile, m_strPath,
+                                  SystemErrorText(ERROR_PATH_NOT_FOUND));
             return false;
         }
     }
     // Delete-on-close needs the right to delete as well.
     CHandle probe(::CreateFileW(m_strPath.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     if (!probe.IsValid()) {
-        failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(::GetLastError()));
+        failure =
+            FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(::GetLastError()));
         return false;
     }
     return true;
@@ -111,14 +118,17 @@ bool OutputFile::Check(ExportFailure& failure)
 // The first block replaces whatever the file held, so it holds exactly the blocks of this run;
 // later blocks are appended. A write that fails or falls short is reported with the object,
 // what the file holds, and the system's reason.
-bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure)
+bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock,
+                       ExportFailure& failure)
 {
-    const CString strBytes = m_nWritten == 0 && m_bDefineOff ? CString(kDefineOffLine) + strBlock : strBlock;
+    const CString strBytes =
+        m_nWritten == 0 && m_bDefineOff ? CString(kDefineOffLine) + strBlock : strBlock;
     const DWORD nDisposition = m_nWritten == 0 ? CREATE_ALWAYS : OPEN_EXISTING;
-    CHandle file(::CreateFileW(m_strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, nDisposition,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    CHandle file(::CreateFileW(m_strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, nDisposition, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
-        failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(::GetLastError()));
+        failure =
+            FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(::GetLastError()));
         return false;
     }
     LARGE_INTEGER zero{};
@@ -147,6 +157,7 @@ CString OutputFile::StateText() const
     if (m_nWritten == 0 && !m_bReplaced)
         return ExportTexts::kFileUnchanged;
     CString strText;
-    strText.Format("%s%d%s", ExportTexts::kFileHoldsBefore, m_nWritten, ExportTexts::kFileHoldsAfter);
+    strText.Format("%s%d%s", ExportTexts::kFileHoldsBefore, m_nWritten,
+                   ExportTexts::kFileHoldsAfter);
     return strText;
 }

@@ -15,7 +15,8 @@ public:
     explicit OutputFile(std::wstring strPath);
     bool Check(ExportFailure& failure) override;
     void SourceHoldsAmpersand() override { m_bDefineOff = true; }
-    bool Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure) override;
+    bool Write(const ExportObjectId& object, const CString& strBlock,
+               ExportFailure& failure) override;
     CString StateText() const override;
     int WrittenCount() const override { return m_nWritten; }
 

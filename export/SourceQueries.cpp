@@ -39,8 +39,8 @@ CString Filter(const SourceScope& scope, const char* pszNameColumn, const char* 
 
 CString BinaryOrder(const char* pszNameColumn, const char* pszTypeColumn)
 {
-    return CString(" ORDER BY NLSSORT(") + pszNameColumn + ",'NLS_SORT=BINARY'),NLSSORT(" + pszTypeColumn +
-           ",'NLS_SORT=BINARY')";
+    return CString(" ORDER BY NLSSORT(") + pszNameColumn + ",'NLS_SORT=BINARY'),NLSSORT(" +
+           pszTypeColumn + ",'NLS_SORT=BINARY')";
 }
 
 CString ObjectsView(const SourceScope& scope)
@@ -59,8 +59,8 @@ namespace SourceQueries {
 
 CString Listing(const SourceScope& scope)
 {
-    return "SELECT OBJECT_NAME,OBJECT_TYPE FROM " + ObjectsView(scope) + Filter(scope, "OBJECT_NAME", "OBJECT_TYPE") +
-           BinaryOrder("OBJECT_NAME", "OBJECT_TYPE");
+    return "SELECT OBJECT_NAME,OBJECT_TYPE FROM " + ObjectsView(scope) +
+           Filter(scope, "OBJECT_NAME", "OBJECT_TYPE") + BinaryOrder("OBJECT_NAME", "OBJECT_TYPE");
 }
 
 CString LineCounts(const SourceScope& scope)

@@ -3,8 +3,7 @@
 
 #include <cstring>
 
-SourceStream::SourceStream(DBConnect& connection, const char* pszSql)
-    : m_stmt(connection, pszSql)
+SourceStream::SourceStream(DBConnect& connection, const char* pszSql) : m_stmt(connection, pszSql)
 {
     m_stmt.DefineChars(1, m_szName, kNameBufferSize, &m_nNameLength);
     m_stmt.DefineChars(2, m_szType, kNameBufferSize, &m_nTypeLength);
@@ -23,7 +22,8 @@ bool SourceStream::Next()
         return false;
     }
     if (m_nTextIndicator > 0 || (m_nTextIndicator != -1 && m_nTextLength >= kTextBufferSize))
-        m_stmt.FailWith("ORA-01406: fetched column value was truncated\n", OCI_ORA_COLUMN_TRUNCATED);
+        m_stmt.FailWith("ORA-01406: fetched column value was truncated\n",
+                        OCI_ORA_COLUMN_TRUNCATED);
     if (m_nNameLength > kNameBufferSize)
         m_nNameLength = kNameBufferSize;
     if (m_nTypeLength > kNameBufferSize)
@@ -33,7 +33,8 @@ bool SourceStream::Next()
 
 bool SourceStream::IsObject(const CString& strName, const CString& strType) const
 {
-    return !m_bAtEnd && strName.GetLength() == m_nNameLength && strType.GetLength() == m_nTypeLength &&
+    return !m_bAtEnd && strName.GetLength() == m_nNameLength &&
+           strType.GetLength() == m_nTypeLength &&
            std::memcmp(strName.GetString(), m_szName, m_nNameLength) == 0 &&
            std::memcmp(strType.GetString(), m_szType, m_nTypeLength) == 0;
 }

@@ -16,7 +16,8 @@ struct CaughtExceptionSlot {
 
 CaughtExceptionSlot& Slot()
 {
-    static CaughtExceptionSlot* const pSlot = new CaughtExceptionSlot;  // never destroyed, see above
+    static CaughtExceptionSlot* const pSlot =
+        new CaughtExceptionSlot;  // never destroyed, see above
     return *pSlot;
 }
 

@@ -3,25 +3,29 @@
 
 #include "framework/WinApp.h"
 
-HWND CDataExchange::GetControl(int nIDC) const {
+HWND CDataExchange::GetControl(int nIDC) const
+{
     return m_pDlgWnd ? ::GetDlgItem(m_pDlgWnd->m_hWnd, nIDC) : nullptr;
 }
 
-void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
+void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
+{
     if (rControl.m_hWnd)
         return;
     if (HWND hControl = pDX->GetControl(nIDC))
         rControl.SubclassWindow(hControl);
 }
 
-void DDX_Attach(CDataExchange* pDX, int nIDC, CWnd& rControl) {
+void DDX_Attach(CDataExchange* pDX, int nIDC, CWnd& rControl)
+{
     if (rControl.m_hWnd)
         return;
     if (HWND hControl = pDX->GetControl(nIDC))
         rControl.Attach(hControl);
 }
 
-void DDX_Text(CDataExchange* pDX, int nIDC, CString& value) {
+void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
+{
     HWND hControl = pDX->GetControl(nIDC);
     if (!hControl)
         return;
@@ -35,7 +39,8 @@ void DDX_Text(CDataExchange* pDX, int nIDC, CString& value) {
     }
 }
 
-void DDX_LBString(CDataExchange* pDX, int nIDC, CString& value) {
+void DDX_LBString(CDataExchange* pDX, int nIDC, CString& value)
+{
     HWND hControl = pDX->GetControl(nIDC);
     if (!hControl)
         return;
@@ -46,33 +51,40 @@ void DDX_LBString(CDataExchange* pDX, int nIDC, CString& value) {
             int nLength = int(::SendMessageA(hControl, LB_GETTEXTLEN, WPARAM(nSelected), 0));
             if (nLength > 0) {
                 char* pBuffer = value.GetBuffer(nLength);
-                ::SendMessageA(hControl, LB_GETTEXT, WPARAM(nSelected), reinterpret_cast<LPARAM>(pBuffer));
+                ::SendMessageA(hControl, LB_GETTEXT, WPARAM(nSelected),
+                               reinterpret_cast<LPARAM>(pBuffer));
                 value.ReleaseBuffer();
             }
         }
     } else {
-        LRESULT nFound = ::SendMessageA(hControl, LB_SELECTSTRING, WPARAM(-1), reinterpret_cast<LPARAM>(value.GetString()));
+        LRESULT nFound = ::SendMessageA(hControl, LB_SELECTSTRING, WPARAM(-1),
+                                        reinterpret_cast<LPARAM>(value.GetString()));
         // A value that no entry begins with leaves nothing selected rather than an old selection.
         if (nFound == LB_ERR)
             ::SendMessageA(hControl, LB_SETCURSEL, WPARAM(-1), 0);
     }
 }
 
-CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) : m_pParentWnd(pParentWnd), m_nIDTemplate(nIDTemplate) {}
+CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
+    : m_pParentWnd(pParentWnd), m_nIDTemplate(nIDTemplate)
+{}
 
-CDialog::~CDialog() {
+CDialog::~CDialog()
+{
     if (m_hWnd && ::IsWindow(m_hWnd))
         ::DestroyWindow(m_hWnd);
 }
 
-HWND CDialog::CreateFromTemplate(HWND hWndOwner) {
+HWND CDialog::CreateFromTemplate(HWND hWndOwner)
+{
     m_nModalResult = -1;
     m_bEndModal = false;
-    return ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hWndOwner, DialogProc,
-                                reinterpret_cast<LPARAM>(this));
+    return ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hWndOwner,
+                                DialogProc, reinterpret_cast<LPARAM>(this));
 }
 
-BOOL CDialog::Create(CWnd* pParentWnd) {
+BOOL CDialog::Create(CWnd* pParentWnd)
+{
     if (m_hWnd)
         return FALSE;
     if (pParentWnd)
@@ -80,7 +92,8 @@ BOOL CDialog::Create(CWnd* pParentWnd) {
     return CreateFromTemplate(m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr) != nullptr;
 }
 
-INT_PTR CDialog::DoModal() {
+INT_PTR CDialog::DoModal()
+{
     if (m_hWnd)
         return -1;
     // Without a parent of its own, a dialog on the main window's thread is owned by the
@@ -127,7 +140,8 @@ INT_PTR CDialog::DoModal() {
 
 // The modal loop: each message is first offered to the bound windows it concerns
 // (tooltips relay, keyboard navigation), then dispatched.
-void CDialog::RunModalLoop() {
+void CDialog::RunModalLoop()
+{
     MSG msg;
     while (!m_bEndModal && m_hWnd) {
         BOOL bResult = ::GetMessageA(&msg, nullptr, 0, 0);
@@ -147,7 +161,8 @@ void CDialog::RunModalLoop() {
     }
 }
 
-void CDialog::EndDialog(int nResult) {
+void CDialog::EndDialog(int nResult)
+{
     m_nModalResult = nResult;
     m_bEndModal = true;
     // Wake the modal loop in case no other message is on its way.
@@ -155,7 +170,8 @@ void CDialog::EndDialog(int nResult) {
         ::PostMessageA(m_hWnd, WM_NULL, 0, 0);
 }
 
-BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
+BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
+{
     if (!m_hWnd)
         return FALSE;
     CDataExchange exchange(this, bSaveAndValidate);
@@ -163,26 +179,31 @@ BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
     return TRUE;
 }
 
-BOOL CDialog::PreTranslateMessage(MSG* pMsg) {
+BOOL CDialog::PreTranslateMessage(MSG* pMsg)
+{
     return m_hWnd && ::IsDialogMessageA(m_hWnd, pMsg);
 }
 
-BOOL CDialog::OnInitDialog() {
+BOOL CDialog::OnInitDialog()
+{
     UpdateData(FALSE);
     return TRUE;
 }
 
-void CDialog::OnOK() {
+void CDialog::OnOK()
+{
     if (!UpdateData(TRUE))
         return;
     EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() {
+void CDialog::OnCancel()
+{
     EndDialog(IDCANCEL);
 }
 
-LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
     switch (message) {
     case WM_INITDIALOG:
         return OnInitDialog();
@@ -210,7 +231,8 @@ void CDialog::PostNcDestroy() {}
 // Every message of a dialog of ours. The dialog procedure answers TRUE for what the
 // object handled, and FALSE for what the object handed to Default(), so that the
 // dialog manager does its own processing.
-INT_PTR CALLBACK CDialog::DialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK CDialog::DialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
+{
     CDialog* pDlg = nullptr;
     if (message == WM_INITDIALOG) {
         pDlg = reinterpret_cast<CDialog*>(lParam);

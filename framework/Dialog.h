@@ -12,7 +12,9 @@ class CDialog;
 // One exchange pass of UpdateData: towards the members (save) or towards the controls.
 class CDataExchange {
 public:
-    CDataExchange(CDialog* pDlgWnd, BOOL bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
+    CDataExchange(CDialog* pDlgWnd, BOOL bSaveAndValidate)
+        : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd)
+    {}
     BOOL m_bSaveAndValidate;
     CDialog* m_pDlgWnd;
     HWND GetControl(int nIDC) const;

@@ -30,11 +30,11 @@ public:
     // One registered control and how it follows the dialog's edges.
     struct Entry {
         HWND hWnd = nullptr;
-        RECT rect{};        // window rectangle at registration, screen coordinates
+        RECT rect{};  // window rectangle at registration, screen coordinates
         int moveX = 0;
         int moveY = 0;
-        int stretchX = 0;   // used only when moveX is 0
-        int stretchY = 0;   // used only when moveY is 0
+        int stretchX = 0;  // used only when moveX is 0
+        int stretchY = 0;  // used only when moveY is 0
     };
 
     // How far below its starting size the dialog may shrink before the controls stop

@@ -6,7 +6,8 @@
 
 CFileDialogW::CFileDialogW(BOOL bOpenFileDialog, const std::wstring& strFileName, DWORD dwFlags,
                            const wchar_t* pszFilter, CWnd* pParentWnd)
-    : m_bOpenFileDialog(bOpenFileDialog) {
+    : m_bOpenFileDialog(bOpenFileDialog)
+{
     m_ofn.lStructSize = sizeof(OPENFILENAMEW);
     m_ofn.hwndOwner = pParentWnd ? pParentWnd->GetSafeHwnd() : nullptr;
     m_ofn.hInstance = AfxGetInstanceHandle();
@@ -17,11 +18,14 @@ CFileDialogW::CFileDialogW(BOOL bOpenFileDialog, const std::wstring& strFileName
     m_ofn.lpstrFilter = pszFilter;
 }
 
-INT_PTR CFileDialogW::DoModal() {
+INT_PTR CFileDialogW::DoModal()
+{
     if (!m_ofn.hwndOwner) {
         CWnd* pMainWnd = AfxGetMainWnd();
-        if (pMainWnd) m_ofn.hwndOwner = pMainWnd->GetSafeHwnd();
+        if (pMainWnd)
+            m_ofn.hwndOwner = pMainWnd->GetSafeHwnd();
     }
-    const BOOL bChosen = m_bOpenFileDialog ? ::GetOpenFileNameW(&m_ofn) : ::GetSaveFileNameW(&m_ofn);
+    const BOOL bChosen =
+        m_bOpenFileDialog ? ::GetOpenFileNameW(&m_ofn) : ::GetSaveFileNameW(&m_ofn);
     return bChosen ? IDOK : IDCANCEL;
 }

@@ -16,8 +16,8 @@ public:
     // bOpenFileDialog FALSE gives a save-as dialog. strFileName is the name proposed (cut to
     // MAX_PATH - 1 characters); pszFilter is the system's zero-separated list, kept by the
     // caller while the dialog lives.
-    CFileDialogW(BOOL bOpenFileDialog, const std::wstring& strFileName, DWORD dwFlags, const wchar_t* pszFilter,
-                 CWnd* pParentWnd = nullptr);
+    CFileDialogW(BOOL bOpenFileDialog, const std::wstring& strFileName, DWORD dwFlags,
+                 const wchar_t* pszFilter, CWnd* pParentWnd = nullptr);
     CFileDialogW(const CFileDialogW&) = delete;
     CFileDialogW& operator=(const CFileDialogW&) = delete;
 

@@ -18,8 +18,10 @@ public:
     CGdiObjectT(const CGdiObjectT&) = delete;
     CGdiObjectT& operator=(const CGdiObjectT&) = delete;
     CGdiObjectT(CGdiObjectT&& other) noexcept : m_hObject(other.Detach()) {}
-    CGdiObjectT& operator=(CGdiObjectT&& other) noexcept {
-        if (this != &other) Attach(other.Detach());
+    CGdiObjectT& operator=(CGdiObjectT&& other) noexcept
+    {
+        if (this != &other)
+            Attach(other.Detach());
         return *this;
     }
 
@@ -28,10 +30,21 @@ public:
     bool IsNull() const { return m_hObject == nullptr; }
 
     // Takes ownership of h, deleting what was held before.
-    void Attach(THandle h) { DeleteObject(); m_hObject = h; }
-    THandle Detach() { THandle h = m_hObject; m_hObject = nullptr; return h; }
-    BOOL DeleteObject() {
-        if (!m_hObject) return FALSE;
+    void Attach(THandle h)
+    {
+        DeleteObject();
+        m_hObject = h;
+    }
+    THandle Detach()
+    {
+        THandle h = m_hObject;
+        m_hObject = nullptr;
+        return h;
+    }
+    BOOL DeleteObject()
+    {
+        if (!m_hObject)
+            return FALSE;
         BOOL ok = ::DeleteObject(m_hObject);
         m_hObject = nullptr;
         return ok;
@@ -45,26 +58,45 @@ class CPen : public CGdiObjectT<HPEN> {
 public:
     CPen() = default;
     CPen(int nPenStyle, int nWidth, COLORREF clr) { CreatePen(nPenStyle, nWidth, clr); }
-    BOOL CreatePen(int nPenStyle, int nWidth, COLORREF clr) { Attach(::CreatePen(nPenStyle, nWidth, clr)); return !IsNull(); }
+    BOOL CreatePen(int nPenStyle, int nWidth, COLORREF clr)
+    {
+        Attach(::CreatePen(nPenStyle, nWidth, clr));
+        return !IsNull();
+    }
 };
 
 class CBrush : public CGdiObjectT<HBRUSH> {
 public:
     CBrush() = default;
     explicit CBrush(COLORREF clr) { CreateSolidBrush(clr); }
-    BOOL CreateSolidBrush(COLORREF clr) { Attach(::CreateSolidBrush(clr)); return !IsNull(); }
+    BOOL CreateSolidBrush(COLORREF clr)
+    {
+        Attach(::CreateSolidBrush(clr));
+        return !IsNull();
+    }
 };
 
 class CFont : public CGdiObjectT<HFONT> {
 public:
-    BOOL CreateFontIndirect(const LOGFONTA* plf) { Attach(::CreateFontIndirectA(plf)); return !IsNull(); }
+    BOOL CreateFontIndirect(const LOGFONTA* plf)
+    {
+        Attach(::CreateFontIndirectA(plf));
+        return !IsNull();
+    }
     // Reads the description of any font handle (owned or not) into *plf.
-    static BOOL GetLogFont(HFONT hFont, LOGFONTA* plf) { return hFont && ::GetObjectA(hFont, sizeof(LOGFONTA), plf) == sizeof(LOGFONTA); }
+    static BOOL GetLogFont(HFONT hFont, LOGFONTA* plf)
+    {
+        return hFont && ::GetObjectA(hFont, sizeof(LOGFONTA), plf) == sizeof(LOGFONTA);
+    }
 };
 
 class CBitmap : public CGdiObjectT<HBITMAP> {
 public:
-    BOOL CreateCompatibleBitmap(HDC hdc, int cx, int cy) { Attach(::CreateCompatibleBitmap(hdc, cx, cy)); return !IsNull(); }
+    BOOL CreateCompatibleBitmap(HDC hdc, int cx, int cy)
+    {
+        Attach(::CreateCompatibleBitmap(hdc, cx, cy));
+        return !IsNull();
+    }
     BOOL LoadBitmap(UINT nId);
     // A 32-bit top-down DIB section; *ppBits receives its pixels (0x00RRGGBB per pixel).
     BOOL CreateDIBSection32(int cx, int cy, void** ppBits);
@@ -83,7 +115,10 @@ public:
     operator HDC() const { return m_hDC; }
 
     HGDIOBJ SelectObject(HGDIOBJ h) { return ::SelectObject(m_hDC, h); }
-    HGDIOBJ SelectStockObject(int nIndex) { return ::SelectObject(m_hDC, ::GetStockObject(nIndex)); }
+    HGDIOBJ SelectStockObject(int nIndex)
+    {
+        return ::SelectObject(m_hDC, ::GetStockObject(nIndex));
+    }
     int SaveDC() { return ::SaveDC(m_hDC); }
     BOOL RestoreDC(int nSaved) { return ::RestoreDC(m_hDC, nSaved); }
 
@@ -95,17 +130,29 @@ public:
     BOOL LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
     COLORREF SetPixel(int x, int y, COLORREF clr) { return ::SetPixel(m_hDC, x, y, clr); }
     COLORREF GetPixel(int x, int y) const { return ::GetPixel(m_hDC, x, y); }
-    BOOL Rectangle(const RECT& rc) { return ::Rectangle(m_hDC, rc.left, rc.top, rc.right, rc.bottom); }
-    BOOL RoundRect(const RECT& rc, int cxEllipse, int cyEllipse) { return ::RoundRect(m_hDC, rc.left, rc.top, rc.right, rc.bottom, cxEllipse, cyEllipse); }
+    BOOL Rectangle(const RECT& rc)
+    {
+        return ::Rectangle(m_hDC, rc.left, rc.top, rc.right, rc.bottom);
+    }
+    BOOL RoundRect(const RECT& rc, int cxEllipse, int cyEllipse)
+    {
+        return ::RoundRect(m_hDC, rc.left, rc.top, rc.right, rc.bottom, cxEllipse, cyEllipse);
+    }
     void FillSolidRect(const RECT& rc, COLORREF clr);
     void FillRect(const RECT& rc, HBRUSH hBrush) { ::FillRect(m_hDC, &rc, hBrush); }
     void FrameRect(const RECT& rc, HBRUSH hBrush) { ::FrameRect(m_hDC, &rc, hBrush); }
     // Two-colour rectangle edge: top and left in clrTopLeft, bottom and right in clrBottomRight.
     void Draw3dRect(const RECT& rc, COLORREF clrTopLeft, COLORREF clrBottomRight);
     void DrawFocusRect(const RECT& rc) { ::DrawFocusRect(m_hDC, &rc); }
-    int DrawText(const char* psz, int nCount, RECT* prc, UINT nFormat) { return ::DrawTextA(m_hDC, psz, nCount, prc, nFormat); }
+    int DrawText(const char* psz, int nCount, RECT* prc, UINT nFormat)
+    {
+        return ::DrawTextA(m_hDC, psz, nCount, prc, nFormat);
+    }
     SIZE GetTextExtent(const char* psz, int nCount) const;
-    BOOL BitBlt(int x, int y, int cx, int cy, HDC hdcSrc, int xSrc, int ySrc, DWORD rop) { return ::BitBlt(m_hDC, x, y, cx, cy, hdcSrc, xSrc, ySrc, rop); }
+    BOOL BitBlt(int x, int y, int cx, int cy, HDC hdcSrc, int xSrc, int ySrc, DWORD rop)
+    {
+        return ::BitBlt(m_hDC, x, y, cx, cy, hdcSrc, xSrc, ySrc, rop);
+    }
 
 protected:
     HDC m_hDC = nullptr;
@@ -117,6 +164,7 @@ public:
     explicit CPaintDC(HWND hWnd) : m_hWnd(hWnd) { m_hDC = ::BeginPaint(hWnd, &m_ps); }
     ~CPaintDC() override { ::EndPaint(m_hWnd, &m_ps); }
     const PAINTSTRUCT& GetPaintStruct() const { return m_ps; }
+
 private:
     HWND m_hWnd;
     PAINTSTRUCT m_ps{};
@@ -126,7 +174,12 @@ private:
 class CClientDC : public CDC {
 public:
     explicit CClientDC(HWND hWnd) : m_hWnd(hWnd) { m_hDC = ::GetDC(hWnd); }
-    ~CClientDC() override { if (m_hDC) ::ReleaseDC(m_hWnd, m_hDC); }
+    ~CClientDC() override
+    {
+        if (m_hDC)
+            ::ReleaseDC(m_hWnd, m_hDC);
+    }
+
 private:
     HWND m_hWnd;
 };
@@ -135,7 +188,12 @@ private:
 class CWindowDC : public CDC {
 public:
     explicit CWindowDC(HWND hWnd) : m_hWnd(hWnd) { m_hDC = ::GetWindowDC(hWnd); }
-    ~CWindowDC() override { if (m_hDC) ::ReleaseDC(m_hWnd, m_hDC); }
+    ~CWindowDC() override
+    {
+        if (m_hDC)
+            ::ReleaseDC(m_hWnd, m_hDC);
+    }
+
 private:
     HWND m_hWnd;
 };
@@ -144,16 +202,27 @@ private:
 class CMemDC : public CDC {
 public:
     explicit CMemDC(HDC hdcCompatible) { m_hDC = ::CreateCompatibleDC(hdcCompatible); }
-    ~CMemDC() override { if (m_hDC) ::DeleteDC(m_hDC); }
+    ~CMemDC() override
+    {
+        if (m_hDC)
+            ::DeleteDC(m_hDC);
+    }
 };
 
 // Selects a GDI object into a DC for the guard's scope and puts the previous one back.
 class CSelectObject {
 public:
-    CSelectObject(HDC hdc, HGDIOBJ hObject) : m_hDC(hdc), m_hOld(hObject ? ::SelectObject(hdc, hObject) : nullptr) {}
-    ~CSelectObject() { if (m_hOld) ::SelectObject(m_hDC, m_hOld); }
+    CSelectObject(HDC hdc, HGDIOBJ hObject)
+        : m_hDC(hdc), m_hOld(hObject ? ::SelectObject(hdc, hObject) : nullptr)
+    {}
+    ~CSelectObject()
+    {
+        if (m_hOld)
+            ::SelectObject(m_hDC, m_hOld);
+    }
     CSelectObject(const CSelectObject&) = delete;
     CSelectObject& operator=(const CSelectObject&) = delete;
+
 private:
     HDC m_hDC;
     HGDIOBJ m_hOld;
@@ -163,9 +232,14 @@ private:
 class CSaveDC {
 public:
     explicit CSaveDC(HDC hdc) : m_hDC(hdc), m_nSaved(::SaveDC(hdc)) {}
-    ~CSaveDC() { if (m_nSaved) ::RestoreDC(m_hDC, m_nSaved); }
+    ~CSaveDC()
+    {
+        if (m_nSaved)
+            ::RestoreDC(m_hDC, m_nSaved);
+    }
     CSaveDC(const CSaveDC&) = delete;
     CSaveDC& operator=(const CSaveDC&) = delete;
+
 private:
     HDC m_hDC;
     int m_nSaved;

@@ -11,7 +11,9 @@ class CString {
 public:
     CString() = default;
     CString(const char* psz) : m_str(psz ? psz : "") {}
-    CString(const char* pch, int nLength) : m_str(pch ? std::string(pch, nLength > 0 ? size_t(nLength) : 0) : std::string()) {}
+    CString(const char* pch, int nLength)
+        : m_str(pch ? std::string(pch, nLength > 0 ? size_t(nLength) : 0) : std::string())
+    {}
     CString(char ch, int nRepeat = 1) : m_str(nRepeat > 0 ? size_t(nRepeat) : 0, ch) {}
     CString(const std::string& s) : m_str(s) {}
 
@@ -27,16 +29,55 @@ public:
     char operator[](int i) const { return m_str.at(size_t(i)); }
     void SetAt(int i, char ch) { m_str.at(size_t(i)) = ch; }
 
-    CString& operator=(const char* psz) { m_str = psz ? psz : ""; return *this; }
-    CString& operator+=(const CString& s) { m_str += s.m_str; return *this; }
-    CString& operator+=(const char* psz) { if (psz) m_str += psz; return *this; }
-    CString& operator+=(char ch) { m_str += ch; return *this; }
-    void Append(const char* pch, int nLength) { if (pch && nLength > 0) m_str.append(pch, size_t(nLength)); }
+    CString& operator=(const char* psz)
+    {
+        m_str = psz ? psz : "";
+        return *this;
+    }
+    CString& operator+=(const CString& s)
+    {
+        m_str += s.m_str;
+        return *this;
+    }
+    CString& operator+=(const char* psz)
+    {
+        if (psz)
+            m_str += psz;
+        return *this;
+    }
+    CString& operator+=(char ch)
+    {
+        m_str += ch;
+        return *this;
+    }
+    void Append(const char* pch, int nLength)
+    {
+        if (pch && nLength > 0)
+            m_str.append(pch, size_t(nLength));
+    }
 
-    friend CString operator+(const CString& a, const CString& b) { return CString(a.m_str + b.m_str); }
-    friend CString operator+(const CString& a, const char* b) { CString r(a); r += b; return r; }
-    friend CString operator+(const char* a, const CString& b) { CString r(a); r += b; return r; }
-    friend CString operator+(const CString& a, char b) { CString r(a); r += b; return r; }
+    friend CString operator+(const CString& a, const CString& b)
+    {
+        return CString(a.m_str + b.m_str);
+    }
+    friend CString operator+(const CString& a, const char* b)
+    {
+        CString r(a);
+        r += b;
+        return r;
+    }
+    friend CString operator+(const char* a, const CString& b)
+    {
+        CString r(a);
+        r += b;
+        return r;
+    }
+    friend CString operator+(const CString& a, char b)
+    {
+        CString r(a);
+        r += b;
+        return r;
+    }
 
     friend bool operator==(const CString& a, const CString& b) { return a.m_str == b.m_str; }
     friend bool operator==(const CString& a, const char* b) { return a.m_str == (b ? b : ""); }

@@ -22,10 +22,12 @@ std::string FromWide(const wchar_t* pText, int nLength, UINT nCodePage, bool* pb
     const DWORD nFlags = pbLossy != nullptr ? WC_NO_BEST_FIT_CHARS : 0;
     BOOL bDefaultUsed = FALSE;
     BOOL* pbDefaultUsed = pbLossy != nullptr ? &bDefaultUsed : nullptr;
-    const int nBytes = ::WideCharToMultiByte(nCodePage, nFlags, pText, nLength, nullptr, 0, nullptr, pbDefaultUsed);
+    const int nBytes = ::WideCharToMultiByte(nCodePage, nFlags, pText, nLength, nullptr, 0, nullptr,
+                                             pbDefaultUsed);
     std::string strBytes(size_t(nBytes > 0 ? nBytes : 0), '\0');
     if (nBytes > 0)
-        ::WideCharToMultiByte(nCodePage, nFlags, pText, nLength, &strBytes[0], nBytes, nullptr, pbDefaultUsed);
+        ::WideCharToMultiByte(nCodePage, nFlags, pText, nLength, &strBytes[0], nBytes, nullptr,
+                              pbDefaultUsed);
     if (pbLossy != nullptr)
         *pbLossy = bDefaultUsed != FALSE;
     return strBytes;
@@ -35,10 +37,11 @@ CString SystemErrorText(DWORD nError)
 {
     wchar_t* pszBuffer = nullptr;
     const DWORD nLength = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        nError, 0, reinterpret_cast<wchar_t*>(&pszBuffer), 0, nullptr);
-    const std::string strBytes =
-        nLength != 0 && pszBuffer != nullptr ? FromWide(pszBuffer, int(nLength), CP_UTF8) : std::string();
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, nError, 0, reinterpret_cast<wchar_t*>(&pszBuffer), 0, nullptr);
+    const std::string strBytes = nLength != 0 && pszBuffer != nullptr
+                                     ? FromWide(pszBuffer, int(nLength), CP_UTF8)
+                                     : std::string();
     if (pszBuffer != nullptr)
         ::LocalFree(pszBuffer);
     CString strText(strBytes.data(), int(strBytes.size()));

@@ -25,15 +25,18 @@ inline std::wstring ToWide(const std::string& strText, UINT nCodePage = CP_ACP)
 }
 
 // pbLossy (system code page only): set when a character has no exact equivalent there.
-std::string FromWide(const wchar_t* pText, int nLength, UINT nCodePage = CP_ACP, bool* pbLossy = nullptr);
-inline std::string FromWide(const std::wstring& strText, UINT nCodePage = CP_ACP, bool* pbLossy = nullptr)
+std::string FromWide(const wchar_t* pText, int nLength, UINT nCodePage = CP_ACP,
+                     bool* pbLossy = nullptr);
+inline std::string FromWide(const std::wstring& strText, UINT nCodePage = CP_ACP,
+                            bool* pbLossy = nullptr)
 {
     return FromWide(strText.data(), int(strText.size()), nCodePage, pbLossy);
 }
 // Text from one code page to another (the window's ANSI fields and the session's UTF-8).
 inline CString Recode(const CString& strText, UINT nFrom, UINT nTo)
 {
-    const std::string strBytes = FromWide(ToWide(strText.GetString(), strText.GetLength(), nFrom), nTo);
+    const std::string strBytes =
+        FromWide(ToWide(strText.GetString(), strText.GetLength(), nFrom), nTo);
     return CString(strBytes.data(), int(strBytes.size()));
 }
 

@@ -15,7 +15,8 @@ const UINT_PTR kSubclassId = 0x514D;
 
 // The control that sent a parent notification, or null when the message is no
 // notification of a child control (menus and accelerators included).
-HWND NotificationSource(HWND hParent, UINT message, WPARAM wParam, LPARAM lParam) {
+HWND NotificationSource(HWND hParent, UINT message, WPARAM wParam, LPARAM lParam)
+{
     switch (message) {
     case WM_COMMAND:
         return reinterpret_cast<HWND>(lParam);
@@ -27,7 +28,9 @@ HWND NotificationSource(HWND hParent, UINT message, WPARAM wParam, LPARAM lParam
     }
     case WM_MEASUREITEM: {
         const auto* pMeasure = reinterpret_cast<const MEASUREITEMSTRUCT*>(lParam);
-        return (pMeasure && pMeasure->CtlType != ODT_MENU) ? ::GetDlgItem(hParent, int(pMeasure->CtlID)) : nullptr;
+        return (pMeasure && pMeasure->CtlType != ODT_MENU)
+                   ? ::GetDlgItem(hParent, int(pMeasure->CtlID))
+                   : nullptr;
     }
     case WM_CTLCOLORBTN:
     case WM_CTLCOLOREDIT:
@@ -42,41 +45,48 @@ HWND NotificationSource(HWND hParent, UINT message, WPARAM wParam, LPARAM lParam
 
 }  // namespace
 
-CWnd::~CWnd() {
+CWnd::~CWnd()
+{
     if (m_bSubclassed && m_hWnd && ::IsWindow(m_hWnd))
         UnsubclassWindow();
 }
 
-CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
+CWnd* CWnd::FromHandlePermanent(HWND hWnd)
+{
     return hWnd ? static_cast<CWnd*>(::GetPropA(hWnd, kObjectProperty)) : nullptr;
 }
 
-BOOL CWnd::Attach(HWND hWnd) {
+BOOL CWnd::Attach(HWND hWnd)
+{
     if (!hWnd || m_hWnd)
         return FALSE;
     m_hWnd = hWnd;
     return TRUE;
 }
 
-HWND CWnd::Detach() {
+HWND CWnd::Detach()
+{
     HWND hWnd = m_hWnd;
     m_hWnd = nullptr;
     return hWnd;
 }
 
-void CWnd::Bind(HWND hWnd) {
+void CWnd::Bind(HWND hWnd)
+{
     m_hWnd = hWnd;
     ::SetPropA(hWnd, kObjectProperty, this);
 }
 
-void CWnd::Unbind() {
+void CWnd::Unbind()
+{
     if (m_hWnd && FromHandlePermanent(m_hWnd) == this)
         ::RemovePropA(m_hWnd, kObjectProperty);
     m_hWnd = nullptr;
     m_bSubclassed = false;
 }
 
-BOOL CWnd::SubclassWindow(HWND hWnd) {
+BOOL CWnd::SubclassWindow(HWND hWnd)
+{
     if (!hWnd || m_hWnd || FromHandlePermanent(hWnd))
         return FALSE;
     // The control's own set-up runs with the handle known but before its messages come here.
@@ -91,13 +101,15 @@ BOOL CWnd::SubclassWindow(HWND hWnd) {
     return TRUE;
 }
 
-BOOL CWnd::SubclassDlgItem(UINT nID, CWnd* pParent) {
+BOOL CWnd::SubclassDlgItem(UINT nID, CWnd* pParent)
+{
     if (!pParent || !pParent->m_hWnd)
         return FALSE;
     return SubclassWindow(::GetDlgItem(pParent->m_hWnd, int(nID)));
 }
 
-HWND CWnd::UnsubclassWindow() {
+HWND CWnd::UnsubclassWindow()
+{
     HWND hWnd = m_hWnd;
     if (!hWnd || !m_bSubclassed)
         return nullptr;
@@ -106,11 +118,13 @@ HWND CWnd::UnsubclassWindow() {
     return hWnd;
 }
 
-BOOL CWnd::DestroyWindow() {
+BOOL CWnd::DestroyWindow()
+{
     return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE;
 }
 
-BOOL CWnd::PreTranslateTree(HWND hWndStop, MSG* pMsg) {
+BOOL CWnd::PreTranslateTree(HWND hWndStop, MSG* pMsg)
+{
     for (HWND hWnd = pMsg->hwnd; hWnd; hWnd = ::GetParent(hWnd)) {
         CWnd* pWnd = FromHandlePermanent(hWnd);
         if (pWnd && pWnd->PreTranslateMessage(pMsg))
@@ -121,7 +135,8 @@ BOOL CWnd::PreTranslateTree(HWND hWndStop, MSG* pMsg) {
     return FALSE;
 }
 
-CString CWnd::GetWindowText() const {
+CString CWnd::GetWindowText() const
+{
     CString text;
     int nLength = ::GetWindowTextLengthA(m_hWnd);
     if (nLength > 0) {
@@ -132,7 +147,8 @@ CString CWnd::GetWindowText() const {
     return text;
 }
 
-CString CWnd::GetDlgItemText(int nID) const {
+CString CWnd::GetDlgItemText(int nID) const
+{
     HWND hItem = ::GetDlgItem(m_hWnd, nID);
     if (!hItem)
         return CString();
@@ -143,30 +159,36 @@ CString CWnd::GetDlgItemText(int nID) const {
     return text;
 }
 
-void CWnd::ClientToScreen(RECT* prc) const {
+void CWnd::ClientToScreen(RECT* prc) const
+{
     ::MapWindowPoints(m_hWnd, HWND_DESKTOP, reinterpret_cast<POINT*>(prc), 2);
 }
 
-void CWnd::ScreenToClient(RECT* prc) const {
+void CWnd::ScreenToClient(RECT* prc) const
+{
     ::MapWindowPoints(HWND_DESKTOP, m_hWnd, reinterpret_cast<POINT*>(prc), 2);
 }
 
-BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags) {
+BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
+{
     DWORD dwStyle = GetStyle();
     DWORD dwNewStyle = (dwStyle & ~dwRemove) | dwAdd;
     if (dwStyle == dwNewStyle)
         return FALSE;
     ::SetWindowLongPtrA(m_hWnd, GWL_STYLE, LONG_PTR(dwNewStyle));
     if (nFlags)
-        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                       SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
     return TRUE;
 }
 
-LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
     return Default();
 }
 
-LRESULT CWnd::Default() {
+LRESULT CWnd::Default()
+{
     CurrentMessage* pCurrent = m_pCurrentMessage;
     if (!pCurrent || !m_hWnd)
         return 0;
@@ -178,7 +200,8 @@ LRESULT CWnd::Default() {
     return 0;
 }
 
-LRESULT CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
+{
     HWND hSource = NotificationSource(m_hWnd, message, wParam, lParam);
     if (hSource && hSource != m_hWnd) {
         CWnd* pChild = FromHandlePermanent(hSource);
@@ -189,7 +212,8 @@ LRESULT CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     return WindowProc(message, wParam, lParam);
 }
 
-LRESULT CWnd::DispatchFromProcedure(UINT message, WPARAM wParam, LPARAM lParam, bool* pbUnhandled) {
+LRESULT CWnd::DispatchFromProcedure(UINT message, WPARAM wParam, LPARAM lParam, bool* pbUnhandled)
+{
     CurrentMessage current{message, wParam, lParam, false};
     CurrentMessage* pPrevious = m_pCurrentMessage;
     m_pCurrentMessage = &current;
@@ -211,7 +235,9 @@ LRESULT CWnd::DispatchFromProcedure(UINT message, WPARAM wParam, LPARAM lParam, 
 }
 
 // Every message of a subclassed control.
-LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR dwRefData) {
+LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                    DWORD_PTR dwRefData)
+{
     CWnd* pWnd = reinterpret_cast<CWnd*>(dwRefData);
     if (message == WM_NCDESTROY) {
         LRESULT result = ::DefSubclassProc(hWnd, message, wParam, lParam);

@@ -46,7 +46,10 @@ public:
     virtual BOOL PreTranslateMessage(MSG* pMsg) { return FALSE; }
     // A notification of this control that its parent passes back; TRUE and *pResult when the
     // control handled it itself.
-    virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) { return FALSE; }
+    virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
+    {
+        return FALSE;
+    }
     virtual BOOL DestroyWindow();
 
     // Offers pMsg to PreTranslateMessage of each bound window from pMsg->hwnd up to
@@ -54,8 +57,14 @@ public:
     static BOOL PreTranslateTree(HWND hWndStop, MSG* pMsg);
 
     // Thin wrappers over the window functions.
-    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const { return ::SendMessageA(m_hWnd, message, wParam, lParam); }
-    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const { return ::PostMessageA(m_hWnd, message, wParam, lParam); }
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
+    {
+        return ::SendMessageA(m_hWnd, message, wParam, lParam);
+    }
+    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
+    {
+        return ::PostMessageA(m_hWnd, message, wParam, lParam);
+    }
     void SetWindowText(const char* psz) { ::SetWindowTextA(m_hWnd, psz); }
     CString GetWindowText() const;
     void GetWindowText(CString& rString) const { rString = GetWindowText(); }
@@ -67,7 +76,10 @@ public:
     // The text through the wide entry points, for the one field whose text may hold characters
     // outside the code page (the output path).
     std::wstring GetWindowTextWide() const;
-    void SetWindowTextWide(const std::wstring& strText) { ::SetWindowTextW(m_hWnd, strText.c_str()); }
+    void SetWindowTextWide(const std::wstring& strText)
+    {
+        ::SetWindowTextW(m_hWnd, strText.c_str());
+    }
     HWND GetDlgItem(int nID) const { return ::GetDlgItem(m_hWnd, nID); }
     UINT GetDlgCtrlID() const { return UINT(::GetDlgCtrlID(m_hWnd)); }
     HWND GetParent() const { return ::GetParent(m_hWnd); }
@@ -82,26 +94,51 @@ public:
     void ClientToScreen(RECT* prc) const;
     void ScreenToClient(POINT* ppt) const { ::ScreenToClient(m_hWnd, ppt); }
     void ScreenToClient(RECT* prc) const;
-    void MoveWindow(int x, int y, int cx, int cy, BOOL bRepaint = TRUE) { ::MoveWindow(m_hWnd, x, y, cx, cy, bRepaint); }
-    BOOL SetWindowPos(HWND hWndAfter, int x, int y, int cx, int cy, UINT nFlags) { return ::SetWindowPos(m_hWnd, hWndAfter, x, y, cx, cy, nFlags); }
+    void MoveWindow(int x, int y, int cx, int cy, BOOL bRepaint = TRUE)
+    {
+        ::MoveWindow(m_hWnd, x, y, cx, cy, bRepaint);
+    }
+    BOOL SetWindowPos(HWND hWndAfter, int x, int y, int cx, int cy, UINT nFlags)
+    {
+        return ::SetWindowPos(m_hWnd, hWndAfter, x, y, cx, cy, nFlags);
+    }
     void Invalidate(BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, bErase); }
-    void InvalidateRect(const RECT* prc, BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, prc, bErase); }
+    void InvalidateRect(const RECT* prc, BOOL bErase = TRUE)
+    {
+        ::InvalidateRect(m_hWnd, prc, bErase);
+    }
     void UpdateWindow() { ::UpdateWindow(m_hWnd); }
-    BOOL RedrawWindow(const RECT* prc, HRGN hRgn, UINT nFlags) { return ::RedrawWindow(m_hWnd, prc, hRgn, nFlags); }
+    BOOL RedrawWindow(const RECT* prc, HRGN hRgn, UINT nFlags)
+    {
+        return ::RedrawWindow(m_hWnd, prc, hRgn, nFlags);
+    }
     HWND SetFocus() { return ::SetFocus(m_hWnd); }
     DWORD GetStyle() const { return DWORD(::GetWindowLongPtrA(m_hWnd, GWL_STYLE)); }
     DWORD GetExStyle() const { return DWORD(::GetWindowLongPtrA(m_hWnd, GWL_EXSTYLE)); }
     // Removes and adds style bits; with nFlags, also SetWindowPos(SWP_NOSIZE|SWP_NOMOVE|SWP_NOZORDER|SWP_NOACTIVATE|nFlags).
     BOOL ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags = 0);
     HFONT GetFont() const { return reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)); }
-    void SetFont(HFONT hFont, BOOL bRedraw = TRUE) { SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(hFont), bRedraw); }
-    UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse) { return ::SetTimer(m_hWnd, nIDEvent, nElapse, nullptr); }
+    void SetFont(HFONT hFont, BOOL bRedraw = TRUE)
+    {
+        SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(hFont), bRedraw);
+    }
+    UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse)
+    {
+        return ::SetTimer(m_hWnd, nIDEvent, nElapse, nullptr);
+    }
     BOOL KillTimer(UINT_PTR nIDEvent) { return ::KillTimer(m_hWnd, nIDEvent); }
-    HICON SetIcon(HICON hIcon, BOOL bBigIcon) { return reinterpret_cast<HICON>(SendMessage(WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(hIcon))); }
+    HICON SetIcon(HICON hIcon, BOOL bBigIcon)
+    {
+        return reinterpret_cast<HICON>(SendMessage(WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL,
+                                                   reinterpret_cast<LPARAM>(hIcon)));
+    }
     HMENU GetSystemMenu(BOOL bRevert) const { return ::GetSystemMenu(m_hWnd, bRevert); }
     void SetDlgItemText(int nID, const char* psz) { ::SetDlgItemTextA(m_hWnd, nID, psz); }
     CString GetDlgItemText(int nID) const;
-    void CheckRadioButton(int nIDFirst, int nIDLast, int nIDCheck) { ::CheckRadioButton(m_hWnd, nIDFirst, nIDLast, nIDCheck); }
+    void CheckRadioButton(int nIDFirst, int nIDLast, int nIDCheck)
+    {
+        ::CheckRadioButton(m_hWnd, nIDFirst, nIDLast, nIDCheck);
+    }
 
 protected:
     // Every message of a bound window arrives here. Derived classes switch on the
@@ -136,6 +173,7 @@ protected:
     bool m_bSubclassed = false;
 
 private:
-    static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR uIdSubclass, DWORD_PTR dwRefData);
+    static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR uIdSubclass, DWORD_PTR dwRefData);
     friend class CDialog;
 };

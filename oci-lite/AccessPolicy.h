@@ -23,53 +23,56 @@ struct sqlite3;
 namespace ocilite {
 
 class AccessPolicy {
- public:
-  AccessPolicy();
-  AccessPolicy(const AccessPolicy&) = delete;
-  AccessPolicy& operator=(const AccessPolicy&) = delete;
+public:
+    AccessPolicy();
+    AccessPolicy(const AccessPolicy&) = delete;
+    AccessPolicy& operator=(const AccessPolicy&) = delete;
 
-  // Watches every statement db compiles from now on; the policy lives as long as db is open.
-  void Install(sqlite3* db);
+    // Watches every statement db compiles from now on; the policy lives as long as db is open.
+    void Install(sqlite3* db);
 
-  // Names every table and view the file holds; only the hidden views may read them.
-  void SetBaseTables(std::set<std::string> lowerCaseNames) { m_baseTables = std::move(lowerCaseNames); }
+    // Names every table and view the file holds; only the hidden views may read them.
+    void SetBaseTables(std::set<std::string> lowerCaseNames)
+    {
+        m_baseTables = std::move(lowerCaseNames);
+    }
 
-  // The names of the views that alone may read main.objects and main.source.
-  const std::string& HiddenObjectsView() const { return m_hiddenObjects; }
-  const std::string& HiddenSourceView() const { return m_hiddenSource; }
+    // The names of the views that alone may read main.objects and main.source.
+    const std::string& HiddenObjectsView() const { return m_hiddenObjects; }
+    const std::string& HiddenSourceView() const { return m_hiddenSource; }
 
-  // Lets oci-lite's own statements through while it lives.
-  class Trusted {
-   public:
-    explicit Trusted(AccessPolicy& policy) : m_policy(policy) { m_policy.m_trusted = true; }
-    ~Trusted() { m_policy.m_trusted = false; }
-    Trusted(const Trusted&) = delete;
-    Trusted& operator=(const Trusted&) = delete;
+    // Lets oci-lite's own statements through while it lives.
+    class Trusted {
+    public:
+        explicit Trusted(AccessPolicy& policy) : m_policy(policy) { m_policy.m_trusted = true; }
+        ~Trusted() { m_policy.m_trusted = false; }
+        Trusted(const Trusted&) = delete;
+        Trusted& operator=(const Trusted&) = delete;
 
-   private:
-    AccessPolicy& m_policy;
-  };
+    private:
+        AccessPolicy& m_policy;
+    };
 
-  // Runs before a session's statement compiles: the error its first word alone earns, if any.
-  OraError CheckBeforeCompile(const std::string& sql);
+    // Runs before a session's statement compiles: the error its first word alone earns, if any.
+    OraError CheckBeforeCompile(const std::string& sql);
 
-  // Runs after SQLite compiled it or refused to: the error for what the authorizer refused, or
-  // for a name the session may not use (a schema-qualified or a hidden one), if any.
-  OraError CheckAfterCompile(const std::string& sql) const;
+    // Runs after SQLite compiled it or refused to: the error for what the authorizer refused, or
+    // for a name the session may not use (a schema-qualified or a hidden one), if any.
+    OraError CheckAfterCompile(const std::string& sql) const;
 
- private:
-  static int Authorize(void* self, int action, const char* first, const char* second,
-                       const char* schema, const char* context);
-  int Decide(int action, const char* first, const char* second, const char* schema,
-             const char* context);
-  bool MayRead(const char* table, const char* column, const char* schema,
-               const char* context) const;
+private:
+    static int Authorize(void* self, int action, const char* first, const char* second,
+                         const char* schema, const char* context);
+    int Decide(int action, const char* first, const char* second, const char* schema,
+               const char* context);
+    bool MayRead(const char* table, const char* column, const char* schema,
+                 const char* context) const;
 
-  std::string m_hiddenObjects;
-  std::string m_hiddenSource;
-  std::set<std::string> m_baseTables;  // lower case
-  bool m_trusted = false;
-  int m_refused = 0;  // the Oracle code earned by the last statement's refused actions
+    std::string m_hiddenObjects;
+    std::string m_hiddenSource;
+    std::set<std::string> m_baseTables;  // lower case
+    bool m_trusted = false;
+    int m_refused = 0;  // the Oracle code earned by the last statement's refused actions
 };
 
 }  // namespace ocilite

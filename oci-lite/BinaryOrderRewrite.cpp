@@ -8,187 +8,219 @@ namespace ocilite {
 namespace {
 
 struct Token {
-  enum Kind { kWord, kQuotedName, kString, kBlank, kSymbol } kind;
-  size_t begin;
-  size_t end;
+    enum Kind { kWord, kQuotedName, kString, kBlank, kSymbol } kind;
+    size_t begin;
+    size_t end;
 };
 
-bool IsWordChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '#' ||
-         (static_cast<unsigned char>(c) & 0x80) != 0;
+bool IsWordChar(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '#' ||
+           (static_cast<unsigned char>(c) & 0x80) != 0;
 }
 
 // Splits sql into words, quoted names, string literals, blanks (comments included) and single
 // symbols. An unterminated quote or comment runs to the end.
-std::vector<Token> Tokenize(const std::string& sql) {
-  std::vector<Token> tokens;
-  size_t i = 0;
-  const size_t n = sql.size();
-  while (i < n) {
-    size_t start = i;
-    char c = sql[i];
-    Token::Kind kind = Token::kSymbol;
-    if (std::isspace(static_cast<unsigned char>(c))) {
-      while (i < n && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
-      kind = Token::kBlank;
-    } else if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
-      while (i < n && sql[i] != '\n') ++i;
-      kind = Token::kBlank;
-    } else if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
-      size_t close = sql.find("*/", i + 2);
-      i = close == std::string::npos ? n : close + 2;
-      kind = Token::kBlank;
-    } else if (c == '\'' || c == '"') {
-      ++i;
-      while (i < n) {
-        if (sql[i] == c) {
-          if (i + 1 < n && sql[i + 1] == c) {  // a doubled quote stands for itself
-            i += 2;
-            continue;
-          }
-          ++i;
-          break;
+std::vector<Token> Tokenize(const std::string& sql)
+{
+    std::vector<Token> tokens;
+    size_t i = 0;
+    const size_t n = sql.size();
+    while (i < n) {
+        size_t start = i;
+        char c = sql[i];
+        Token::Kind kind = Token::kSymbol;
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            while (i < n && std::isspace(static_cast<unsigned char>(sql[i])))
+                ++i;
+            kind = Token::kBlank;
+        } else if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
+            while (i < n && sql[i] != '\n')
+                ++i;
+            kind = Token::kBlank;
+        } else if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
+            size_t close = sql.find("*/", i + 2);
+            i = close == std::string::npos ? n : close + 2;
+            kind = Token::kBlank;
+        } else if (c == '\'' || c == '"') {
+            ++i;
+            while (i < n) {
+                if (sql[i] == c) {
+                    if (i + 1 < n && sql[i + 1] == c) {  // a doubled quote stands for itself
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                ++i;
+            }
+            kind = c == '\'' ? Token::kString : Token::kQuotedName;
+        } else if (IsWordChar(c)) {
+            while (i < n && IsWordChar(sql[i]))
+                ++i;
+            kind = Token::kWord;
+        } else {
+            ++i;
         }
-        ++i;
-      }
-      kind = c == '\'' ? Token::kString : Token::kQuotedName;
-    } else if (IsWordChar(c)) {
-      while (i < n && IsWordChar(sql[i])) ++i;
-      kind = Token::kWord;
-    } else {
-      ++i;
+        if (kind != Token::kBlank)
+            tokens.push_back(Token{kind, start, i});
     }
-    if (kind != Token::kBlank) tokens.push_back(Token{kind, start, i});
-  }
-  return tokens;
+    return tokens;
 }
 
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
+std::string Upper(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
 }
 
-std::string Trimmed(const std::string& text) {
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+std::string Trimmed(const std::string& text)
+{
+    size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 class Reader {
- public:
-  Reader(const std::string& sql, const std::vector<Token>& tokens) : m_sql(sql), m_tokens(tokens) {}
+public:
+    Reader(const std::string& sql, const std::vector<Token>& tokens) : m_sql(sql), m_tokens(tokens)
+    {}
 
-  std::string Text(size_t index) const {
-    const Token& token = m_tokens[index];
-    return m_sql.substr(token.begin, token.end - token.begin);
-  }
-  bool IsWord(size_t index, const char* upperWord) const {
-    return index < m_tokens.size() && m_tokens[index].kind == Token::kWord &&
-           Upper(Text(index)) == upperWord;
-  }
-  bool IsSymbol(size_t index, char symbol) const {
-    return index < m_tokens.size() && m_tokens[index].kind == Token::kSymbol &&
-           m_sql[m_tokens[index].begin] == symbol;
-  }
-
-  // The index of the first token after the last ORDER BY outside parentheses, or the token count.
-  size_t FinalOrderBy() const {
-    size_t found = m_tokens.size();
-    int depth = 0;
-    for (size_t i = 0; i < m_tokens.size(); ++i) {
-      if (IsSymbol(i, '(')) ++depth;
-      if (IsSymbol(i, ')')) --depth;
-      if (depth == 0 && IsWord(i, "ORDER") && IsWord(i + 1, "BY")) found = i + 2;
+    std::string Text(size_t index) const
+    {
+        const Token& token = m_tokens[index];
+        return m_sql.substr(token.begin, token.end - token.begin);
     }
-    return found;
-  }
-
-  // True when the token is one of the session views' text columns, named plainly or quoted in
-  // capitals.
-  bool IsTextColumn(size_t index) const {
-    if (index >= m_tokens.size()) return false;
-    std::string name;
-    if (m_tokens[index].kind == Token::kWord) {
-      name = Upper(Text(index));
-    } else if (m_tokens[index].kind == Token::kQuotedName) {
-      std::string quoted = Text(index);
-      if (quoted.size() < 2 || quoted.back() != '"') return false;
-      name = quoted.substr(1, quoted.size() - 2);
-    } else {
-      return false;
+    bool IsWord(size_t index, const char* upperWord) const
+    {
+        return index < m_tokens.size() && m_tokens[index].kind == Token::kWord &&
+               Upper(Text(index)) == upperWord;
     }
-    static const char* const kTextColumns[] = {"OWNER",       "NAME",   "TYPE",  "TEXT",
-                                               "OBJECT_NAME", "OBJECT_TYPE", "STATUS", "DUMMY"};
-    for (const char* column : kTextColumns) {
-      if (name == column) return true;
+    bool IsSymbol(size_t index, char symbol) const
+    {
+        return index < m_tokens.size() && m_tokens[index].kind == Token::kSymbol &&
+               m_sql[m_tokens[index].begin] == symbol;
     }
-    return false;
-  }
 
-  // True for a literal 'NLS_SORT=BINARY', read as NLSSORT reads it (any case, blanks around).
-  bool IsBinarySortParameter(size_t index) const {
-    if (index >= m_tokens.size() || m_tokens[index].kind != Token::kString) return false;
-    std::string literal = Text(index);
-    if (literal.size() < 2 || literal.back() != '\'') return false;
-    std::string parameter = Upper(literal.substr(1, literal.size() - 2));
-    std::string::size_type equals = parameter.find('=');
-    if (equals == std::string::npos) return false;
-    return Trimmed(parameter.substr(0, equals)) == "NLS_SORT" &&
-           Trimmed(parameter.substr(equals + 1)) == "BINARY";
-  }
-
-  // Matches NLSSORT ( [qualifier .] column , 'NLS_SORT=BINARY' ) at index; on a match gives
-  // the tokens of the column reference and the index of the closing parenthesis.
-  bool MatchBinaryNlsSort(size_t index, size_t* columnFirst, size_t* columnLast,
-                          size_t* close) const {
-    if (!IsWord(index, "NLSSORT") || !IsSymbol(index + 1, '(')) return false;
-    size_t first = index + 2;
-    size_t last = first;
-    if (IsSymbol(first + 1, '.')) last = first + 2;
-    if (last != first && m_tokens[first].kind != Token::kWord &&
-        m_tokens[first].kind != Token::kQuotedName) {
-      return false;
+    // The index of the first token after the last ORDER BY outside parentheses, or the token count.
+    size_t FinalOrderBy() const
+    {
+        size_t found = m_tokens.size();
+        int depth = 0;
+        for (size_t i = 0; i < m_tokens.size(); ++i) {
+            if (IsSymbol(i, '('))
+                ++depth;
+            if (IsSymbol(i, ')'))
+                --depth;
+            if (depth == 0 && IsWord(i, "ORDER") && IsWord(i + 1, "BY"))
+                found = i + 2;
+        }
+        return found;
     }
-    if (!IsTextColumn(last) || !IsSymbol(last + 1, ',') || !IsBinarySortParameter(last + 2) ||
-        !IsSymbol(last + 3, ')')) {
-      return false;
+
+    // True when the token is one of the session views' text columns, named plainly or quoted in
+    // capitals.
+    bool IsTextColumn(size_t index) const
+    {
+        if (index >= m_tokens.size())
+            return false;
+        std::string name;
+        if (m_tokens[index].kind == Token::kWord) {
+            name = Upper(Text(index));
+        } else if (m_tokens[index].kind == Token::kQuotedName) {
+            std::string quoted = Text(index);
+            if (quoted.size() < 2 || quoted.back() != '"')
+                return false;
+            name = quoted.substr(1, quoted.size() - 2);
+        } else {
+            return false;
+        }
+        static const char* const kTextColumns[] = {"OWNER",       "NAME",        "TYPE",   "TEXT",
+                                                   "OBJECT_NAME", "OBJECT_TYPE", "STATUS", "DUMMY"};
+        for (const char* column : kTextColumns) {
+            if (name == column)
+                return true;
+        }
+        return false;
     }
-    *columnFirst = first;
-    *columnLast = last;
-    *close = last + 3;
-    return true;
-  }
 
-  const Token& At(size_t index) const { return m_tokens[index]; }
-  size_t Count() const { return m_tokens.size(); }
+    // True for a literal 'NLS_SORT=BINARY', read as NLSSORT reads it (any case, blanks around).
+    bool IsBinarySortParameter(size_t index) const
+    {
+        if (index >= m_tokens.size() || m_tokens[index].kind != Token::kString)
+            return false;
+        std::string literal = Text(index);
+        if (literal.size() < 2 || literal.back() != '\'')
+            return false;
+        std::string parameter = Upper(literal.substr(1, literal.size() - 2));
+        std::string::size_type equals = parameter.find('=');
+        if (equals == std::string::npos)
+            return false;
+        return Trimmed(parameter.substr(0, equals)) == "NLS_SORT" &&
+               Trimmed(parameter.substr(equals + 1)) == "BINARY";
+    }
 
- private:
-  const std::string& m_sql;
-  const std::vector<Token>& m_tokens;
+    // Matches NLSSORT ( [qualifier .] column , 'NLS_SORT=BINARY' ) at index; on a match gives
+    // the tokens of the column reference and the index of the closing parenthesis.
+    bool MatchBinaryNlsSort(size_t index, size_t* columnFirst, size_t* columnLast,
+                            size_t* close) const
+    {
+        if (!IsWord(index, "NLSSORT") || !IsSymbol(index + 1, '('))
+            return false;
+        size_t first = index + 2;
+        size_t last = first;
+        if (IsSymbol(first + 1, '.'))
+            last = first + 2;
+        if (last != first && m_tokens[first].kind != Token::kWord &&
+            m_tokens[first].kind != Token::kQuotedName) {
+            return false;
+        }
+        if (!IsTextColumn(last) || !IsSymbol(last + 1, ',') || !IsBinarySortParameter(last + 2) ||
+            !IsSymbol(last + 3, ')')) {
+            return false;
+        }
+        *columnFirst = first;
+        *columnLast = last;
+        *close = last + 3;
+        return true;
+    }
+
+    const Token& At(size_t index) const { return m_tokens[index]; }
+    size_t Count() const { return m_tokens.size(); }
+
+private:
+    const std::string& m_sql;
+    const std::vector<Token>& m_tokens;
 };
 
 }  // namespace
 
-std::string BinaryOrderRewrite::Apply(const std::string& sql) {
-  std::vector<Token> tokens = Tokenize(sql);
-  Reader reader(sql, tokens);
-  std::string rewritten;
-  size_t copied = 0;
-  for (size_t i = reader.FinalOrderBy(); i < reader.Count(); ++i) {
-    size_t columnFirst = 0;
-    size_t columnLast = 0;
-    size_t close = 0;
-    if (!reader.MatchBinaryNlsSort(i, &columnFirst, &columnLast, &close)) continue;
-    rewritten += sql.substr(copied, reader.At(i).begin - copied);
-    size_t columnBegin = reader.At(columnFirst).begin;
-    rewritten += sql.substr(columnBegin, reader.At(columnLast).end - columnBegin);
-    rewritten += " COLLATE BINARY";
-    copied = reader.At(close).end;
-    i = close;
-  }
-  if (copied == 0) return sql;
-  rewritten += sql.substr(copied);
-  return rewritten;
+std::string BinaryOrderRewrite::Apply(const std::string& sql)
+{
+    std::vector<Token> tokens = Tokenize(sql);
+    Reader reader(sql, tokens);
+    std::string rewritten;
+    size_t copied = 0;
+    for (size_t i = reader.FinalOrderBy(); i < reader.Count(); ++i) {
+        size_t columnFirst = 0;
+        size_t columnLast = 0;
+        size_t close = 0;
+        if (!reader.MatchBinaryNlsSort(i, &columnFirst, &columnLast, &close))
+            continue;
+        rewritten += sql.substr(copied, reader.At(i).begin - copied);
+        size_t columnBegin = reader.At(columnFirst).begin;
+        rewritten += sql.substr(columnBegin, reader.At(columnLast).end - columnBegin);
+        rewritten += " COLLATE BINARY";
+        copied = reader.At(close).end;
+        i = close;
+    }
+    if (copied == 0)
+        return sql;
+    rewritten += sql.substr(copied);
+    return rewritten;
 }
 
 }  // namespace ocilite

@@ -13,9 +13,9 @@
 namespace ocilite {
 
 class BinaryOrderRewrite {
- public:
-  // The statement with each such NLSSORT replaced; any other statement unchanged.
-  static std::string Apply(const std::string& sql);
+public:
+    // The statement with each such NLSSORT replaced; any other statement unchanged.
+    static std::string Apply(const std::string& sql);
 };
 
 }  // namespace ocilite

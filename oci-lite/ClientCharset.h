@@ -13,29 +13,29 @@
 namespace ocilite {
 
 class ClientCharset {
- public:
-  static constexpr unsigned short kUs7AsciiId = 1;
-  static constexpr unsigned short kUtf8Id = 871;
-  static constexpr unsigned short kAl32Utf8Id = 873;
+public:
+    static constexpr unsigned short kUs7AsciiId = 1;
+    static constexpr unsigned short kUtf8Id = 871;
+    static constexpr unsigned short kAl32Utf8Id = 873;
 
-  // The set with this Oracle name (case-insensitive); false when oci-lite does not know it.
-  static bool FromName(const std::string& oracleName, ClientCharset* charset);
-  // The set with this Oracle id; false when oci-lite does not know it.
-  static bool FromId(unsigned short id, ClientCharset* charset);
-  // Oracle's name of a known id, or null.
-  static const char* NameOf(unsigned short id);
+    // The set with this Oracle name (case-insensitive); false when oci-lite does not know it.
+    static bool FromName(const std::string& oracleName, ClientCharset* charset);
+    // The set with this Oracle id; false when oci-lite does not know it.
+    static bool FromId(unsigned short id, ClientCharset* charset);
+    // Oracle's name of a known id, or null.
+    static const char* NameOf(unsigned short id);
 
-  static ClientCharset Utf8();
-  static ClientCharset Us7Ascii();
+    static ClientCharset Utf8();
+    static ClientCharset Us7Ascii();
 
-  std::string ToDatabase(const std::string& clientText) const;
-  std::string ToClient(const std::string& databaseText) const;
-  unsigned short Id() const { return m_id; }
+    std::string ToDatabase(const std::string& clientText) const;
+    std::string ToClient(const std::string& databaseText) const;
+    unsigned short Id() const { return m_id; }
 
- private:
-  ClientCharset(unsigned short id, unsigned codePage) : m_id(id), m_codePage(codePage) {}
-  unsigned short m_id;
-  unsigned m_codePage;
+private:
+    ClientCharset(unsigned short id, unsigned codePage) : m_id(id), m_codePage(codePage) {}
+    unsigned short m_id;
+    unsigned m_codePage;
 };
 
 }  // namespace ocilite

@@ -17,53 +17,58 @@ namespace ocilite {
 namespace {
 
 // Converts a UTF-16 string from the system into the UTF-8 that SQLite takes for file names.
-std::string ToUtf8(const std::wstring& wide) {
-  if (wide.empty()) return std::string();
-  int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr,
-                                 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), &utf8[0], size,
-                      nullptr, nullptr);
-  return utf8;
+std::string ToUtf8(const std::wstring& wide)
+{
+    if (wide.empty())
+        return std::string();
+    int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr,
+                                   0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), &utf8[0], size,
+                        nullptr, nullptr);
+    return utf8;
 }
 
 // Quotes a text as an SQL literal, doubling embedded quotes.
-std::string SqlLiteral(const std::string& text) {
-  std::string literal = "'";
-  for (char c : text) {
-    literal += c;
-    if (c == '\'') literal += '\'';
-  }
-  return literal + "'";
+std::string SqlLiteral(const std::string& text)
+{
+    std::string literal = "'";
+    for (char c : text) {
+        literal += c;
+        if (c == '\'')
+            literal += '\'';
+    }
+    return literal + "'";
 }
 
 // Copies the current row of stmt into row.
-void ReadRow(sqlite3_stmt* stmt, Row* row) {
-  int count = sqlite3_column_count(stmt);
-  row->assign(static_cast<size_t>(count), Value());
-  for (int i = 0; i < count; ++i) {
-    Value& value = (*row)[static_cast<size_t>(i)];
-    switch (sqlite3_column_type(stmt, i)) {
-      case SQLITE_NULL:
-        value.kind = Value::kNull;
-        continue;
-      case SQLITE_INTEGER:
-        value.kind = Value::kInteger;
-        value.integer = sqlite3_column_int64(stmt, i);
-        break;
-      case SQLITE_FLOAT:
-        value.kind = Value::kReal;
-        value.real = sqlite3_column_double(stmt, i);
-        break;
-      default:
-        value.kind = Value::kText;
-        break;
+void ReadRow(sqlite3_stmt* stmt, Row* row)
+{
+    int count = sqlite3_column_count(stmt);
+    row->assign(static_cast<size_t>(count), Value());
+    for (int i = 0; i < count; ++i) {
+        Value& value = (*row)[static_cast<size_t>(i)];
+        switch (sqlite3_column_type(stmt, i)) {
+        case SQLITE_NULL:
+            value.kind = Value::kNull;
+            continue;
+        case SQLITE_INTEGER:
+            value.kind = Value::kInteger;
+            value.integer = sqlite3_column_int64(stmt, i);
+            break;
+        case SQLITE_FLOAT:
+            value.kind = Value::kReal;
+            value.real = sqlite3_column_double(stmt, i);
+            break;
+        default:
+            value.kind = Value::kText;
+            break;
+        }
+        const unsigned char* text = sqlite3_column_text(stmt, i);
+        int bytes = sqlite3_column_bytes(stmt, i);
+        value.text.assign(text != nullptr ? reinterpret_cast<const char*>(text) : "",
+                          static_cast<size_t>(bytes));
     }
-    const unsigned char* text = sqlite3_column_text(stmt, i);
-    int bytes = sqlite3_column_bytes(stmt, i);
-    value.text.assign(text != nullptr ? reinterpret_cast<const char*>(text) : "",
-                      static_cast<size_t>(bytes));
-  }
 }
 
 }  // namespace
@@ -71,118 +76,140 @@ void ReadRow(sqlite3_stmt* stmt, Row* row) {
 // ---- DatabaseLocator ----
 
 // Runs at server attach, before the connect string becomes part of a path.
-bool DatabaseLocator::IsAcceptableName(const std::string& name) {
-  if (name.empty() || name.size() > 128) return false;
-  for (char c : name) {
-    unsigned char u = static_cast<unsigned char>(c);
-    if (!(std::isalnum(u) || c == '_' || c == '-' || c == '.' || c == '$' || c == '#'))
-      return false;
-  }
-  if (name.front() == '.' || name.back() == '.' || name.find("..") != std::string::npos) {
-    return false;
-  }
-  // Windows opens a device, not a file, for these names whatever their extension.
-  std::string base = name.substr(0, name.find('.'));
-  for (char& c : base) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  static const char* const kDevices[] = {"con", "prn", "aux", "nul", "conin$", "conout$", "clock$"};
-  for (const char* device : kDevices) {
-    if (base == device) return false;
-  }
-  if (base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
-      std::isdigit(static_cast<unsigned char>(base[3]))) {
-    return false;
-  }
-  return true;
+bool DatabaseLocator::IsAcceptableName(const std::string& name)
+{
+    if (name.empty() || name.size() > 128)
+        return false;
+    for (char c : name) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (!(std::isalnum(u) || c == '_' || c == '-' || c == '.' || c == '$' || c == '#'))
+            return false;
+    }
+    if (name.front() == '.' || name.back() == '.' || name.find("..") != std::string::npos) {
+        return false;
+    }
+    // Windows opens a device, not a file, for these names whatever their extension.
+    std::string base = name.substr(0, name.find('.'));
+    for (char& c : base)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    static const char* const kDevices[] = {"con",    "prn",     "aux",   "nul",
+                                           "conin$", "conout$", "clock$"};
+    for (const char* device : kDevices) {
+        if (base == device)
+            return false;
+    }
+    if (base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
+        std::isdigit(static_cast<unsigned char>(base[3]))) {
+        return false;
+    }
+    return true;
 }
 
 // Runs at every server attach, so that a test may set OCI_LITE_HOME late.
-std::string DatabaseLocator::HomeFolder() {
-  wchar_t buffer[MAX_PATH * 2];
-  DWORD length = GetEnvironmentVariableW(L"OCI_LITE_HOME", buffer, MAX_PATH * 2);
-  if (length > 0 && length < MAX_PATH * 2) return ToUtf8(std::wstring(buffer, length));
-  HMODULE module = nullptr;
-  GetModuleHandleExW(
-      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-      reinterpret_cast<LPCWSTR>(&DatabaseLocator::HomeFolder), &module);
-  length = GetModuleFileNameW(module, buffer, MAX_PATH * 2);
-  if (length == 0 || length >= MAX_PATH * 2) return std::string();
-  std::wstring path(buffer, length);
-  size_t slash = path.find_last_of(L"\\/");
-  return ToUtf8(slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash));
+std::string DatabaseLocator::HomeFolder()
+{
+    wchar_t buffer[MAX_PATH * 2];
+    DWORD length = GetEnvironmentVariableW(L"OCI_LITE_HOME", buffer, MAX_PATH * 2);
+    if (length > 0 && length < MAX_PATH * 2)
+        return ToUtf8(std::wstring(buffer, length));
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&DatabaseLocator::HomeFolder), &module);
+    length = GetModuleFileNameW(module, buffer, MAX_PATH * 2);
+    if (length == 0 || length >= MAX_PATH * 2)
+        return std::string();
+    std::wstring path(buffer, length);
+    size_t slash = path.find_last_of(L"\\/");
+    return ToUtf8(slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash));
 }
 
 // Runs at server attach: a name without its file does not resolve.
-bool DatabaseLocator::FileExists(const std::string& utf8Path) {
-  int size = MultiByteToWideChar(CP_UTF8, 0, utf8Path.c_str(), -1, nullptr, 0);
-  if (size <= 0) return false;
-  std::wstring wide(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8Path.c_str(), -1, &wide[0], size);
-  DWORD attributes = GetFileAttributesW(wide.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+bool DatabaseLocator::FileExists(const std::string& utf8Path)
+{
+    int size = MultiByteToWideChar(CP_UTF8, 0, utf8Path.c_str(), -1, nullptr, 0);
+    if (size <= 0)
+        return false;
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8Path.c_str(), -1, &wide[0], size);
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 // Runs at server attach.
-std::string DatabaseLocator::PathFor(const std::string& connectString) {
-  if (!IsAcceptableName(connectString)) return std::string();
-  std::string home = HomeFolder();
-  if (home.empty()) return std::string();
-  std::string file = connectString;
-  for (char& c : file) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (home.back() != '\\' && home.back() != '/') home += '\\';
-  return home + file + ".sqlite";
+std::string DatabaseLocator::PathFor(const std::string& connectString)
+{
+    if (!IsAcceptableName(connectString))
+        return std::string();
+    std::string home = HomeFolder();
+    if (home.empty())
+        return std::string();
+    std::string file = connectString;
+    for (char& c : file)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (home.back() != '\\' && home.back() != '/')
+        home += '\\';
+    return home + file + ".sqlite";
 }
 
 // ---- Database ----
 
 // Runs when the last session, statement or attach lets go of the connection.
-Database::~Database() { Close(); }
+Database::~Database()
+{
+    Close();
+}
 
 // Runs at server attach (to probe the file) and at each session begin. The authorizer is in
 // place before the first statement, oci-lite's own included; SQLite's own mutex is on as well,
 // so that finalizing a statement on one thread while another steps a query stays safe.
 OraError Database::Open(const std::string& utf8Path, std::shared_ptr<ServerLink> link,
-                        std::shared_ptr<Database>* database) {
-  sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(utf8Path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX,
-                           nullptr);
-  if (rc != SQLITE_OK) {
-    sqlite3_close_v2(db);
-    return MakeOraError(kOraCannotResolve);
-  }
-  std::shared_ptr<Database> opened(new Database(db, std::move(link)));
-  opened->m_policy.Install(db);
-  sqlite3_progress_handler(db, 1000, &Database::OnProgress, opened.get());
-  sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
-  sqlite3_limit(db, SQLITE_LIMIT_LENGTH, Limits::kValueBytes);
-  sqlite3_hard_heap_limit64(Limits::kHeapBytes);
-  sqlite3_busy_timeout(db, 2000);
-  std::set<std::string> tables;
-  {
-    AccessPolicy::Trusted trusted(opened->m_policy);
-    // Sorts and temporary tables grow in memory, where the heap limit sees them, not on disk.
-    sqlite3_exec(db, "PRAGMA temp_store = MEMORY", nullptr, nullptr, nullptr);
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT lower(name) FROM main.sqlite_master", -1, &stmt,
-                           nullptr) != SQLITE_OK) {
-      sqlite3_finalize(stmt);
-      return MakeOraError(kOraNotAvailable);
+                        std::shared_ptr<Database>* database)
+{
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(utf8Path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX,
+                             nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return MakeOraError(kOraCannotResolve);
     }
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-      const unsigned char* name = sqlite3_column_text(stmt, 0);
-      if (name != nullptr) tables.insert(reinterpret_cast<const char*>(name));
+    std::shared_ptr<Database> opened(new Database(db, std::move(link)));
+    opened->m_policy.Install(db);
+    sqlite3_progress_handler(db, 1000, &Database::OnProgress, opened.get());
+    sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, Limits::kValueBytes);
+    sqlite3_hard_heap_limit64(Limits::kHeapBytes);
+    sqlite3_busy_timeout(db, 2000);
+    std::set<std::string> tables;
+    {
+        AccessPolicy::Trusted trusted(opened->m_policy);
+        // Sorts and temporary tables grow in memory, where the heap limit sees them, not on disk.
+        sqlite3_exec(db, "PRAGMA temp_store = MEMORY", nullptr, nullptr, nullptr);
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT lower(name) FROM main.sqlite_master", -1, &stmt,
+                               nullptr) != SQLITE_OK) {
+            sqlite3_finalize(stmt);
+            return MakeOraError(kOraNotAvailable);
+        }
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            const unsigned char* name = sqlite3_column_text(stmt, 0);
+            if (name != nullptr)
+                tables.insert(reinterpret_cast<const char*>(name));
+        }
+        rc = sqlite3_finalize(stmt);
     }
-    rc = sqlite3_finalize(stmt);
-  }
-  if (rc != SQLITE_OK) return MakeOraError(kOraNotAvailable);
-  opened->m_policy.SetBaseTables(std::move(tables));
-  *database = std::move(opened);
-  return OraError();
+    if (rc != SQLITE_OK)
+        return MakeOraError(kOraNotAvailable);
+    opened->m_policy.SetBaseTables(std::move(tables));
+    *database = std::move(opened);
+    return OraError();
 }
 
 // Runs the statements oci-lite itself needs (checks, views), past the access policy.
-bool Database::Exec(const std::string& sql) {
-  AccessPolicy::Trusted trusted(m_policy);
-  return sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+bool Database::Exec(const std::string& sql)
+{
+    AccessPolicy::Trusted trusted(m_policy);
+    return sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 namespace {
@@ -190,96 +217,113 @@ namespace {
 // What a users row says about logging on: the account's state as Oracle names it ("OPEN",
 // "EXPIRED(GRACE)", "LOCKED", "LOCKED(TIMED)", "EXPIRED", or several joined by " & ").
 struct AccountState {
-  bool locked = false;
-  bool expired = false;
-  bool inGrace = false;
+    bool locked = false;
+    bool expired = false;
+    bool inGrace = false;
 };
 
-AccountState ParseAccountStatus(const std::string& status) {
-  AccountState state;
-  size_t start = 0;
-  while (start <= status.size()) {
-    size_t end = status.find('&', start);
-    if (end == std::string::npos) end = status.size();
-    std::string part = status.substr(start, end - start);
-    part.erase(0, part.find_first_not_of(' '));
-    part.erase(part.find_last_not_of(' ') + 1);
-    for (char& c : part) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (part.compare(0, 6, "LOCKED") == 0) state.locked = true;
-    if (part == "EXPIRED") state.expired = true;
-    if (part == "EXPIRED(GRACE)") state.inGrace = true;
-    start = end + 1;
-  }
-  return state;
+AccountState ParseAccountStatus(const std::string& status)
+{
+    AccountState state;
+    size_t start = 0;
+    while (start <= status.size()) {
+        size_t end = status.find('&', start);
+        if (end == std::string::npos)
+            end = status.size();
+        std::string part = status.substr(start, end - start);
+        part.erase(0, part.find_first_not_of(' '));
+        part.erase(part.find_last_not_of(' ') + 1);
+        for (char& c : part)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (part.compare(0, 6, "LOCKED") == 0)
+            state.locked = true;
+        if (part == "EXPIRED")
+            state.expired = true;
+        if (part == "EXPIRED(GRACE)")
+            state.inGrace = true;
+        start = end + 1;
+    }
+    return state;
 }
 
 }  // namespace
 
 // The optional columns of users are looked up once per logon: a file made before they existed
 // logs everyone on as OPEN and without the dictionary privilege.
-std::set<std::string> Database::UserColumns() {
-  std::set<std::string> columns;
-  AccessPolicy::Trusted trusted(m_policy);
-  sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(m_db, "SELECT lower(name) FROM pragma_table_info('users')", -1, &stmt,
-                         nullptr) == SQLITE_OK) {
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-      const unsigned char* name = sqlite3_column_text(stmt, 0);
-      if (name != nullptr) columns.insert(reinterpret_cast<const char*>(name));
+std::set<std::string> Database::UserColumns()
+{
+    std::set<std::string> columns;
+    AccessPolicy::Trusted trusted(m_policy);
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(m_db, "SELECT lower(name) FROM pragma_table_info('users')", -1, &stmt,
+                           nullptr) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            const unsigned char* name = sqlite3_column_text(stmt, 0);
+            if (name != nullptr)
+                columns.insert(reinterpret_cast<const char*>(name));
+        }
     }
-  }
-  sqlite3_finalize(stmt);
-  return columns;
+    sqlite3_finalize(stmt);
+    return columns;
 }
 
 // A wrong password is ORA-01017 whatever the account's state; a right one meets the state:
 // LOCKED before EXPIRED before the grace period's warning.
 OraError Database::BeginSession(const std::string& user, const std::string& password, bool sysdba,
-                                bool linguisticSort, std::string* sessionUser, OraError* warning) {
-  std::lock_guard<std::mutex> lock(m_callMutex);
-  if (!IsOpen()) return MakeOraError(kOraNotConnected);
-  std::set<std::string> columns = UserColumns();
-  std::string sql = std::string("SELECT password, sysdba, ") +
-                    (columns.count("account_status") ? "account_status" : "'OPEN'") + ", " +
-                    (columns.count("select_any_dictionary") ? "select_any_dictionary" : "0") +
-                    " FROM main.users WHERE name = ?1";
-  bool known = false;
-  bool passwordMatches = false;
-  bool mayBeSysdba = false;
-  bool readsDictionary = false;
-  std::string status;
-  {
-    AccessPolicy::Trusted trusted(m_policy);
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-      sqlite3_finalize(stmt);
-      return MakeOraError(kOraNotAvailable);
+                                bool linguisticSort, std::string* sessionUser, OraError* warning)
+{
+    std::lock_guard<std::mutex> lock(m_callMutex);
+    if (!IsOpen())
+        return MakeOraError(kOraNotConnected);
+    std::set<std::string> columns = UserColumns();
+    std::string sql = std::string("SELECT password, sysdba, ") +
+                      (columns.count("account_status") ? "account_status" : "'OPEN'") + ", " +
+                      (columns.count("select_any_dictionary") ? "select_any_dictionary" : "0") +
+                      " FROM main.users WHERE name = ?1";
+    bool known = false;
+    bool passwordMatches = false;
+    bool mayBeSysdba = false;
+    bool readsDictionary = false;
+    std::string status;
+    {
+        AccessPolicy::Trusted trusted(m_policy);
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(stmt);
+            return MakeOraError(kOraNotAvailable);
+        }
+        sqlite3_bind_text(stmt, 1, user.data(), static_cast<int>(user.size()), SQLITE_TRANSIENT);
+        if (sqlite3_step(stmt) == SQLITE_ROW) {
+            known = true;
+            const void* stored = sqlite3_column_blob(stmt, 0);
+            int storedBytes = sqlite3_column_bytes(stmt, 0);
+            passwordMatches = stored != nullptr &&
+                              static_cast<size_t>(storedBytes) == password.size() &&
+                              std::memcmp(stored, password.data(), password.size()) == 0;
+            mayBeSysdba = sqlite3_column_int(stmt, 1) == 1;
+            const unsigned char* text = sqlite3_column_text(stmt, 2);
+            status = text != nullptr ? reinterpret_cast<const char*>(text) : "OPEN";
+            readsDictionary = sqlite3_column_int(stmt, 3) == 1;
+        }
+        sqlite3_finalize(stmt);
     }
-    sqlite3_bind_text(stmt, 1, user.data(), static_cast<int>(user.size()), SQLITE_TRANSIENT);
-    if (sqlite3_step(stmt) == SQLITE_ROW) {
-      known = true;
-      const void* stored = sqlite3_column_blob(stmt, 0);
-      int storedBytes = sqlite3_column_bytes(stmt, 0);
-      passwordMatches = stored != nullptr && static_cast<size_t>(storedBytes) == password.size() &&
-                        std::memcmp(stored, password.data(), password.size()) == 0;
-      mayBeSysdba = sqlite3_column_int(stmt, 1) == 1;
-      const unsigned char* text = sqlite3_column_text(stmt, 2);
-      status = text != nullptr ? reinterpret_cast<const char*>(text) : "OPEN";
-      readsDictionary = sqlite3_column_int(stmt, 3) == 1;
-    }
-    sqlite3_finalize(stmt);
-  }
-  if (!known || !passwordMatches) return MakeOraError(kOraInvalidLogon);
-  AccountState account = ParseAccountStatus(status);
-  if (account.locked) return MakeOraError(kOraAccountLocked);
-  if (account.expired) return MakeOraError(kOraPasswordExpired);
-  if (sysdba && !mayBeSysdba) return MakeOraError(kOraInsufficientPrivileges);
-  *sessionUser = sysdba ? std::string("SYS") : user;
-  if (!LinguisticSort::Install(m_db, linguisticSort)) return MakeOraError(kOraNotAvailable);
-  OraError failure = InstallViews(*sessionUser, sysdba || readsDictionary, linguisticSort);
-  if (failure.IsError()) return failure;
-  *warning = account.inGrace ? MakeOraError(kOraPasswordWillExpire) : OraError();
-  return OraError();
+    if (!known || !passwordMatches)
+        return MakeOraError(kOraInvalidLogon);
+    AccountState account = ParseAccountStatus(status);
+    if (account.locked)
+        return MakeOraError(kOraAccountLocked);
+    if (account.expired)
+        return MakeOraError(kOraPasswordExpired);
+    if (sysdba && !mayBeSysdba)
+        return MakeOraError(kOraInsufficientPrivileges);
+    *sessionUser = sysdba ? std::string("SYS") : user;
+    if (!LinguisticSort::Install(m_db, linguisticSort))
+        return MakeOraError(kOraNotAvailable);
+    OraError failure = InstallViews(*sessionUser, sysdba || readsDictionary, linguisticSort);
+    if (failure.IsError())
+        return failure;
+    *warning = account.inGrace ? MakeOraError(kOraPasswordWillExpire) : OraError();
+    return OraError();
 }
 
 // The public views read only through the hidden ones, the only views the access policy lets
@@ -289,253 +333,301 @@ OraError Database::BeginSession(const std::string& user, const std::string& pass
 // rows by the bytes (the same rows, as that collation tells only identical texts equal), so that
 // an index on the owner still serves them.
 OraError Database::InstallViews(const std::string& sessionUser, bool readsDictionary,
-                                bool linguisticSort) {
-  std::string owner = SqlLiteral(sessionUser);
-  const std::string& objects = m_policy.HiddenObjectsView();
-  const std::string& source = m_policy.HiddenSourceView();
-  std::string collate =
-      linguisticSort ? std::string(" COLLATE ") + LinguisticSort::kCollationName : std::string();
-  auto text = [&collate](const char* column) { return std::string(column) + collate; };
-  bool ok = Exec("CREATE TEMP VIEW " + objects +
-                 "(OWNER, OBJECT_NAME, OBJECT_TYPE, STATUS) AS SELECT " + text("owner") + ", " +
-                 text("object_name") + ", " + text("object_type") + ", " + text("status") +
-                 " FROM main.objects") &&
-            Exec("CREATE TEMP VIEW " + source + "(OWNER, NAME, TYPE, LINE, TEXT) AS SELECT " +
-                 text("owner") + ", " + text("name") + ", " + text("type") + ", line, " +
-                 text("text") + " FROM main.source") &&
-            Exec("CREATE TEMP VIEW USER_OBJECTS(OBJECT_NAME, OBJECT_TYPE, STATUS) AS "
-                 "SELECT OBJECT_NAME, OBJECT_TYPE, STATUS FROM " +
-                 objects + " WHERE OWNER COLLATE BINARY = " + owner) &&
-            Exec("CREATE TEMP VIEW USER_SOURCE(NAME, TYPE, LINE, TEXT) AS "
-                 "SELECT NAME, TYPE, LINE, TEXT FROM " +
-                 source + " WHERE OWNER COLLATE BINARY = " + owner) &&
-            Exec("CREATE TEMP VIEW DUAL(DUMMY) AS SELECT " + text("'X'"));
-  if (ok && readsDictionary) {
-    ok = Exec("CREATE TEMP VIEW DBA_OBJECTS(OWNER, OBJECT_NAME, OBJECT_TYPE, STATUS) AS "
-              "SELECT OWNER, OBJECT_NAME, OBJECT_TYPE, STATUS FROM " +
-              objects) &&
-         Exec("CREATE TEMP VIEW DBA_SOURCE(OWNER, NAME, TYPE, LINE, TEXT) AS "
-              "SELECT OWNER, NAME, TYPE, LINE, TEXT FROM " +
-              source);
-  }
-  return ok ? OraError() : MakeOraError(kOraNotAvailable);
+                                bool linguisticSort)
+{
+    std::string owner = SqlLiteral(sessionUser);
+    const std::string& objects = m_policy.HiddenObjectsView();
+    const std::string& source = m_policy.HiddenSourceView();
+    std::string collate =
+        linguisticSort ? std::string(" COLLATE ") + LinguisticSort::kCollationName : std::string();
+    auto text = [&collate](const char* column) { return std::string(column) + collate; };
+    bool ok = Exec("CREATE TEMP VIEW " + objects +
+                   "(OWNER, OBJECT_NAME, OBJECT_TYPE, STATUS) AS SELECT " + text("owner") + ", " +
+                   text("object_name") + ", " + text("object_type") + ", " + text("status") +
+                   " FROM main.objects") &&
+              Exec("CREATE TEMP VIEW " + source + "(OWNER, NAME, TYPE, LINE, TEXT) AS SELECT " +
+                   text("owner") + ", " + text("name") + ", " + text("type") + ", line, " +
+                   text("text") + " FROM main.source") &&
+              Exec("CREATE TEMP VIEW USER_OBJECTS(OBJECT_NAME, OBJECT_TYPE, STATUS) AS "
+                   "SELECT OBJECT_NAME, OBJECT_TYPE, STATUS FROM " +
+                   objects + " WHERE OWNER COLLATE BINARY = " + owner) &&
+              Exec("CREATE TEMP VIEW USER_SOURCE(NAME, TYPE, LINE, TEXT) AS "
+                   "SELECT NAME, TYPE, LINE, TEXT FROM " +
+                   source + " WHERE OWNER COLLATE BINARY = " + owner) &&
+              Exec("CREATE TEMP VIEW DUAL(DUMMY) AS SELECT " + text("'X'"));
+    if (ok && readsDictionary) {
+        ok = Exec("CREATE TEMP VIEW DBA_OBJECTS(OWNER, OBJECT_NAME, OBJECT_TYPE, STATUS) AS "
+                  "SELECT OWNER, OBJECT_NAME, OBJECT_TYPE, STATUS FROM " +
+                  objects) &&
+             Exec("CREATE TEMP VIEW DBA_SOURCE(OWNER, NAME, TYPE, LINE, TEXT) AS "
+                  "SELECT OWNER, NAME, TYPE, LINE, TEXT FROM " +
+                  source);
+    }
+    return ok ? OraError() : MakeOraError(kOraNotAvailable);
 }
 
 // Runs at session end, at server detach and when the last owner lets go; waits for a call in
 // progress on another thread.
-void Database::Close() {
-  std::lock_guard<std::mutex> lock(m_callMutex);
-  if (m_db == nullptr) return;
-  m_open.store(false);
-  // close_v2 waits for statements that are still prepared, so a statement handle freed after
-  // its session can still finalize safely.
-  sqlite3_close_v2(m_db);
-  m_db = nullptr;
+void Database::Close()
+{
+    std::lock_guard<std::mutex> lock(m_callMutex);
+    if (m_db == nullptr)
+        return;
+    m_open.store(false);
+    // close_v2 waits for statements that are still prepared, so a statement handle freed after
+    // its session can still finalize safely.
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
 }
 
-Database::Call::Call(Database& database) : m_database(database), m_lock(database.m_callMutex) {
-  unsigned budget = Limits::Instance().QueryTimeoutMs();
-  m_database.m_deadline.store(budget == 0 ? 0 : GetTickCount64() + budget);
-  m_database.m_link->BeginCall();
+Database::Call::Call(Database& database) : m_database(database), m_lock(database.m_callMutex)
+{
+    unsigned budget = Limits::Instance().QueryTimeoutMs();
+    m_database.m_deadline.store(budget == 0 ? 0 : GetTickCount64() + budget);
+    m_database.m_link->BeginCall();
 }
 
-Database::Call::~Call() {
-  m_database.m_link->EndCall();
-  m_database.m_deadline.store(0);
+Database::Call::~Call()
+{
+    m_database.m_link->EndCall();
+    m_database.m_deadline.store(0);
 }
 
-Database::Call::Trip Database::Call::RoundTrip(bool serverWork) {
-  Diagnostics& diagnostics = Diagnostics::Instance();
-  diagnostics.CountRoundTrip();
-  unsigned long long wait = diagnostics.RoundTripDelay();
-  if (serverWork) wait += diagnostics.ServerWork();
-  switch (m_database.m_link->Wait(wait, m_database.m_deadline.load())) {
+Database::Call::Trip Database::Call::RoundTrip(bool serverWork)
+{
+    Diagnostics& diagnostics = Diagnostics::Instance();
+    diagnostics.CountRoundTrip();
+    unsigned long long wait = diagnostics.RoundTripDelay();
+    if (serverWork)
+        wait += diagnostics.ServerWork();
+    switch (m_database.m_link->Wait(wait, m_database.m_deadline.load())) {
     case ServerLink::WaitOutcome::kBroken:
-      return Trip::kBroken;
+        return Trip::kBroken;
     case ServerLink::WaitOutcome::kDeadline:
-      return Trip::kOverBudget;
+        return Trip::kOverBudget;
     default:
-      return Trip::kDone;
-  }
+        return Trip::kDone;
+    }
 }
 
 // The break's own trip is not broken: it is the answer the client waits for.
-void Database::Call::CarryBreak() {
-  Diagnostics::Instance().RoundTrip();
+void Database::Call::CarryBreak()
+{
+    Diagnostics::Instance().RoundTrip();
 }
 
 // SQLite calls this every thousand virtual machine steps of a running statement.
-int Database::OnProgress(void* self) {
-  auto* database = static_cast<Database*>(self);
-  unsigned long long deadline = database->m_deadline.load();
-  if (deadline != 0 && GetTickCount64() >= deadline) return 1;
-  return database->m_link->IsBroken() ? 1 : 0;
+int Database::OnProgress(void* self)
+{
+    auto* database = static_cast<Database*>(self);
+    unsigned long long deadline = database->m_deadline.load();
+    if (deadline != 0 && GetTickCount64() >= deadline)
+        return 1;
+    return database->m_link->IsBroken() ? 1 : 0;
 }
 
 // Runs at each execute, within its Call: the text is judged before and after SQLite compiles
 // it, so a refused statement reports the Oracle error of the policy, not SQLite's.
-OraError Database::Compile(const std::string& sql, sqlite3_stmt** stmt, const char** tail) {
-  *stmt = nullptr;
-  if (!IsOpen()) return MakeOraError(kOraNotConnected);
-  OraError refused = m_policy.CheckBeforeCompile(sql);
-  if (refused.IsError()) return refused;
-  int rc = sqlite3_prepare_v2(m_db, sql.data(), static_cast<int>(sql.size()), stmt, tail);
-  refused = m_policy.CheckAfterCompile(sql);
-  if (refused.IsError() || rc != SQLITE_OK) {
-    OraError error = refused.IsError() ? refused : FromSqlite(rc, sqlite3_errmsg(m_db), sql);
-    sqlite3_finalize(*stmt);
+OraError Database::Compile(const std::string& sql, sqlite3_stmt** stmt, const char** tail)
+{
     *stmt = nullptr;
-    return error;
-  }
-  return OraError();
+    if (!IsOpen())
+        return MakeOraError(kOraNotConnected);
+    OraError refused = m_policy.CheckBeforeCompile(sql);
+    if (refused.IsError())
+        return refused;
+    int rc = sqlite3_prepare_v2(m_db, sql.data(), static_cast<int>(sql.size()), stmt, tail);
+    refused = m_policy.CheckAfterCompile(sql);
+    if (refused.IsError() || rc != SQLITE_OK) {
+        OraError error = refused.IsError() ? refused : FromSqlite(rc, sqlite3_errmsg(m_db), sql);
+        sqlite3_finalize(*stmt);
+        *stmt = nullptr;
+        return error;
+    }
+    return OraError();
 }
 
 // ---- ServerConnection ----
 
 // Runs at OCIServerAttach once the connect string named an existing file.
-OraError ServerConnection::Attach(const std::string& utf8Path) {
-  std::shared_ptr<Database> probe;
-  OraError failure = Database::Open(utf8Path, m_link, &probe);
-  if (failure.IsError()) return failure;
-  std::lock_guard<std::mutex> lock(m_mutex);
-  m_path = utf8Path;
-  return OraError();
+OraError ServerConnection::Attach(const std::string& utf8Path)
+{
+    std::shared_ptr<Database> probe;
+    OraError failure = Database::Open(utf8Path, m_link, &probe);
+    if (failure.IsError())
+        return failure;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_path = utf8Path;
+    return OraError();
 }
 
 // Runs at attach, session begin and statement checks.
-bool ServerConnection::IsAttached() const {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return !m_path.empty();
+bool ServerConnection::IsAttached() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return !m_path.empty();
 }
 
 // Runs at OCISessionBegin.
 OraError ServerConnection::BeginSession(const std::string& user, const std::string& password,
                                         bool sysdba, bool linguisticSort,
                                         std::shared_ptr<Database>* database,
-                                        std::string* sessionUser, OraError* warning) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  if (m_path.empty()) return MakeOraError(kOraNotConnected);
-  std::shared_ptr<Database> opened;
-  OraError failure = Database::Open(m_path, m_link, &opened);
-  if (!failure.IsError()) failure = opened->BeginSession(user, password, sysdba, linguisticSort, sessionUser, warning);
-  if (failure.IsError()) return failure;
-  // Sessions that ended meanwhile leave their slot.
-  m_sessions.erase(std::remove_if(m_sessions.begin(), m_sessions.end(),
-                                  [](const std::weak_ptr<Database>& s) {
-                                    std::shared_ptr<Database> live = s.lock();
-                                    return !live || !live->IsOpen();
-                                  }),
-                   m_sessions.end());
-  m_sessions.push_back(opened);
-  *database = std::move(opened);
-  return OraError();
+                                        std::string* sessionUser, OraError* warning)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_path.empty())
+        return MakeOraError(kOraNotConnected);
+    std::shared_ptr<Database> opened;
+    OraError failure = Database::Open(m_path, m_link, &opened);
+    if (!failure.IsError())
+        failure =
+            opened->BeginSession(user, password, sysdba, linguisticSort, sessionUser, warning);
+    if (failure.IsError())
+        return failure;
+    // Sessions that ended meanwhile leave their slot.
+    m_sessions.erase(std::remove_if(m_sessions.begin(), m_sessions.end(),
+                                    [](const std::weak_ptr<Database>& s) {
+                                        std::shared_ptr<Database> live = s.lock();
+                                        return !live || !live->IsOpen();
+                                    }),
+                     m_sessions.end());
+    m_sessions.push_back(opened);
+    *database = std::move(opened);
+    return OraError();
 }
 
 // Runs at OCIServerDetach and when the server handle is freed: nothing of the sessions begun on
 // this attach outlives it.
-void ServerConnection::Detach() {
-  std::vector<std::weak_ptr<Database>> sessions;
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_path.clear();
-    sessions.swap(m_sessions);
-  }
-  for (const std::weak_ptr<Database>& session : sessions) {
-    if (std::shared_ptr<Database> live = session.lock()) live->Close();
-  }
+void ServerConnection::Detach()
+{
+    std::vector<std::weak_ptr<Database>> sessions;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_path.clear();
+        sessions.swap(m_sessions);
+    }
+    for (const std::weak_ptr<Database>& session : sessions) {
+        if (std::shared_ptr<Database> live = session.lock())
+            live->Close();
+    }
 }
 
 // ---- Cursor ----
 
 // Runs when a statement handle is freed or re-prepared.
-Cursor::~Cursor() { Finalize(); }
+Cursor::~Cursor()
+{
+    Finalize();
+}
 
 // Runs at each execute, within its Call.
-OraError Cursor::Prepare(const std::shared_ptr<Database>& database, const std::string& sql) {
-  Finalize();
-  m_database = database;
-  m_sql = sql;
-  if (!database || !database->IsOpen()) return MakeOraError(kOraNotConnected);
-  const char* tail = nullptr;
-  OraError error = database->Compile(sql, &m_stmt, &tail);
-  if (error.IsError()) return error;
-  if (m_stmt == nullptr) return MakeOraError(kOraInvalidSqlStatement);  // only blanks
-  // Oracle runs exactly one statement; anything after it is an error, not a second statement.
-  const char* end = sql.data() + sql.size();
-  for (const char* p = tail; p != nullptr && p < end; ++p) {
-    if (!std::isspace(static_cast<unsigned char>(*p))) {
-      Finalize();
-      return MakeOraError(kOraNotProperlyEnded);
+OraError Cursor::Prepare(const std::shared_ptr<Database>& database, const std::string& sql)
+{
+    Finalize();
+    m_database = database;
+    m_sql = sql;
+    if (!database || !database->IsOpen())
+        return MakeOraError(kOraNotConnected);
+    const char* tail = nullptr;
+    OraError error = database->Compile(sql, &m_stmt, &tail);
+    if (error.IsError())
+        return error;
+    if (m_stmt == nullptr)
+        return MakeOraError(kOraInvalidSqlStatement);  // only blanks
+    // Oracle runs exactly one statement; anything after it is an error, not a second statement.
+    const char* end = sql.data() + sql.size();
+    for (const char* p = tail; p != nullptr && p < end; ++p) {
+        if (!std::isspace(static_cast<unsigned char>(*p))) {
+            Finalize();
+            return MakeOraError(kOraNotProperlyEnded);
+        }
     }
-  }
-  return OraError();
+    return OraError();
 }
 
 // Number of placeholders, checked against the binds at execute.
-int Cursor::ParameterCount() const { return m_stmt ? sqlite3_bind_parameter_count(m_stmt) : 0; }
+int Cursor::ParameterCount() const
+{
+    return m_stmt ? sqlite3_bind_parameter_count(m_stmt) : 0;
+}
 
 // Number of select-list columns, checked against the defines at execute.
-int Cursor::ColumnCount() const { return m_stmt ? sqlite3_column_count(m_stmt) : 0; }
+int Cursor::ColumnCount() const
+{
+    return m_stmt ? sqlite3_column_count(m_stmt) : 0;
+}
 
 // True for statements that return rows.
-bool Cursor::IsQuery() const { return m_stmt != nullptr && sqlite3_column_count(m_stmt) > 0; }
+bool Cursor::IsQuery() const
+{
+    return m_stmt != nullptr && sqlite3_column_count(m_stmt) > 0;
+}
 
 // Runs at execute for a NULL or empty bind.
-OraError Cursor::BindNull(int position) {
-  int rc = sqlite3_bind_null(m_stmt, position);
-  return rc == SQLITE_OK ? OraError() : MakeOraError(kOraIllegalVariable);
+OraError Cursor::BindNull(int position)
+{
+    int rc = sqlite3_bind_null(m_stmt, position);
+    return rc == SQLITE_OK ? OraError() : MakeOraError(kOraIllegalVariable);
 }
 
 // Runs at execute for an SQLT_INT bind.
-OraError Cursor::BindInteger(int position, long long value) {
-  int rc = sqlite3_bind_int64(m_stmt, position, value);
-  return rc == SQLITE_OK ? OraError() : MakeOraError(kOraIllegalVariable);
+OraError Cursor::BindInteger(int position, long long value)
+{
+    int rc = sqlite3_bind_int64(m_stmt, position, value);
+    return rc == SQLITE_OK ? OraError() : MakeOraError(kOraIllegalVariable);
 }
 
 // Runs at execute for an SQLT_FLT bind.
-OraError Cursor::BindReal(int position, double value) {
-  int rc = sqlite3_bind_double(m_stmt, position, value);
-  return rc == SQLITE_OK ? OraError() : MakeOraError(kOraIllegalVariable);
+OraError Cursor::BindReal(int position, double value)
+{
+    int rc = sqlite3_bind_double(m_stmt, position, value);
+    return rc == SQLITE_OK ? OraError() : MakeOraError(kOraIllegalVariable);
 }
 
 // Runs at execute for a character bind.
-OraError Cursor::BindText(int position, const std::string& value) {
-  int rc = sqlite3_bind_text(m_stmt, position, value.data(), static_cast<int>(value.size()),
-                             SQLITE_TRANSIENT);
-  return rc == SQLITE_OK ? OraError() : MakeOraError(kOraIllegalVariable);
+OraError Cursor::BindText(int position, const std::string& value)
+{
+    int rc = sqlite3_bind_text(m_stmt, position, value.data(), static_cast<int>(value.size()),
+                               SQLITE_TRANSIENT);
+    return rc == SQLITE_OK ? OraError() : MakeOraError(kOraIllegalVariable);
 }
 
 // Runs for each row a simulated round trip brings.
-OraError Cursor::Step(Row* row, bool* done) {
-  *done = false;
-  if (m_stmt == nullptr || !m_database || !m_database->IsOpen()) {
-    return MakeOraError(kOraNotConnected);
-  }
-  int rc = sqlite3_step(m_stmt);
-  if (rc == SQLITE_ROW) {
-    ReadRow(m_stmt, row);
-    return OraError();
-  }
-  if (rc == SQLITE_DONE) {
-    *done = true;
-    return OraError();
-  }
-  OraError error = FromSqlite(rc, sqlite3_errmsg(m_database->Handle()), m_sql);
-  sqlite3_reset(m_stmt);
-  return error;
+OraError Cursor::Step(Row* row, bool* done)
+{
+    *done = false;
+    if (m_stmt == nullptr || !m_database || !m_database->IsOpen()) {
+        return MakeOraError(kOraNotConnected);
+    }
+    int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW) {
+        ReadRow(m_stmt, row);
+        return OraError();
+    }
+    if (rc == SQLITE_DONE) {
+        *done = true;
+        return OraError();
+    }
+    OraError error = FromSqlite(rc, sqlite3_errmsg(m_database->Handle()), m_sql);
+    sqlite3_reset(m_stmt);
+    return error;
 }
 
 // Runs before each iteration of a DML execute.
-void Cursor::Reset() {
-  if (m_stmt == nullptr) return;
-  sqlite3_reset(m_stmt);
-  sqlite3_clear_bindings(m_stmt);
+void Cursor::Reset()
+{
+    if (m_stmt == nullptr)
+        return;
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
 }
 
 // Runs before a new prepare and at destruction.
-void Cursor::Finalize() {
-  if (m_stmt != nullptr) sqlite3_finalize(m_stmt);
-  m_stmt = nullptr;
+void Cursor::Finalize()
+{
+    if (m_stmt != nullptr)
+        sqlite3_finalize(m_stmt);
+    m_stmt = nullptr;
 }
 
 }  // namespace ocilite

@@ -34,166 +34,167 @@ struct sqlite3_stmt;
 namespace ocilite {
 
 class DatabaseLocator {
- public:
-  // Validates a connect string (letters, digits, '_', '-', '.', '$', '#'; no "..", no device
-  // names) and returns the UTF-8 path of its file, or an empty string when it cannot name one.
-  static std::string PathFor(const std::string& connectString);
+public:
+    // Validates a connect string (letters, digits, '_', '-', '.', '$', '#'; no "..", no device
+    // names) and returns the UTF-8 path of its file, or an empty string when it cannot name one.
+    static std::string PathFor(const std::string& connectString);
 
-  // The folder that holds the database files: OCI_LITE_HOME when set, else OCI.DLL's folder.
-  static std::string HomeFolder();
+    // The folder that holds the database files: OCI_LITE_HOME when set, else OCI.DLL's folder.
+    static std::string HomeFolder();
 
-  static bool IsAcceptableName(const std::string& name);
+    static bool IsAcceptableName(const std::string& name);
 
-  // True when a plain file (not a folder) exists at the UTF-8 path.
-  static bool FileExists(const std::string& utf8Path);
+    // True when a plain file (not a folder) exists at the UTF-8 path.
+    static bool FileExists(const std::string& utf8Path);
 };
 
 // One value of a row as SQLite returned it.
 struct Value {
-  enum Kind { kNull, kInteger, kReal, kText } kind = kNull;
-  long long integer = 0;
-  double real = 0;
-  std::string text;  // the text for kText, the printed number for kInteger/kReal
+    enum Kind { kNull, kInteger, kReal, kText } kind = kNull;
+    long long integer = 0;
+    double real = 0;
+    std::string text;  // the text for kText, the printed number for kInteger/kReal
 };
 
 using Row = std::vector<Value>;
 
 class Database {
- public:
-  ~Database();
-  Database(const Database&) = delete;
-  Database& operator=(const Database&) = delete;
+public:
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
 
-  // Opens the file at utf8Path read-only, with the access policy in place before anything runs,
-  // and checks that it is a database.
-  // The link is the server handle's: its breaks reach this connection's calls.
-  static OraError Open(const std::string& utf8Path, std::shared_ptr<ServerLink> link,
-                       std::shared_ptr<Database>* database);
+    // Opens the file at utf8Path read-only, with the access policy in place before anything runs,
+    // and checks that it is a database.
+    // The link is the server handle's: its breaks reach this connection's calls.
+    static OraError Open(const std::string& utf8Path, std::shared_ptr<ServerLink> link,
+                         std::shared_ptr<Database>* database);
 
-  // Checks user and password, the account's state (and the SYSDBA flag when asked) and
-  // installs the session views for the session user, who is SYS for a SYSDBA logon;
-  // sessionUser receives that name. A logon that succeeds with a warning (the password's grace
-  // period) leaves it in *warning, else *warning is cleared.
-  // linguisticSort gives the views' text columns the linguistic collation (LinguisticSort).
-  OraError BeginSession(const std::string& user, const std::string& password, bool sysdba,
-                        bool linguisticSort, std::string* sessionUser, OraError* warning);
+    // Checks user and password, the account's state (and the SYSDBA flag when asked) and
+    // installs the session views for the session user, who is SYS for a SYSDBA logon;
+    // sessionUser receives that name. A logon that succeeds with a warning (the password's grace
+    // period) leaves it in *warning, else *warning is cleared.
+    // linguisticSort gives the views' text columns the linguistic collation (LinguisticSort).
+    OraError BeginSession(const std::string& user, const std::string& password, bool sysdba,
+                          bool linguisticSort, std::string* sessionUser, OraError* warning);
 
-  // Closes the connection (waiting for a call in progress); statements still open on it fail
-  // from then on.
-  void Close();
-  bool IsOpen() const { return m_open.load(); }
+    // Closes the connection (waiting for a call in progress); statements still open on it fail
+    // from then on.
+    void Close();
+    bool IsOpen() const { return m_open.load(); }
 
-  // Holds the connection for one call that talks to the server (an execute, a fetch's round
-  // trip): other threads wait, the call's time budget runs, and a break on the server handle
-  // reaches it. Its statements are interrupted (SQLITE_INTERRUPT, so ORA-01013) once the budget
-  // is spent or a break came.
-  class Call {
-   public:
-    explicit Call(Database& database);
-    ~Call();
-    Call(const Call&) = delete;
-    Call& operator=(const Call&) = delete;
+    // Holds the connection for one call that talks to the server (an execute, a fetch's round
+    // trip): other threads wait, the call's time budget runs, and a break on the server handle
+    // reaches it. Its statements are interrupted (SQLITE_INTERRUPT, so ORA-01013) once the budget
+    // is spent or a break came.
+    class Call {
+    public:
+        explicit Call(Database& database);
+        ~Call();
+        Call(const Call&) = delete;
+        Call& operator=(const Call&) = delete;
 
-    enum class Trip { kDone, kBroken, kOverBudget };
+        enum class Trip { kDone, kBroken, kOverBudget };
 
-    // Counts one round trip and waits for it: the link's latency and, with serverWork, the
-    // server's simulated work. Ends early when a break comes or the budget runs out.
-    Trip RoundTrip(bool serverWork);
-    bool WasBroken() const { return m_database.m_link->IsBroken(); }
-    // The round trip that carries a break to the server and its answer back.
-    void CarryBreak();
+        // Counts one round trip and waits for it: the link's latency and, with serverWork, the
+        // server's simulated work. Ends early when a break comes or the budget runs out.
+        Trip RoundTrip(bool serverWork);
+        bool WasBroken() const { return m_database.m_link->IsBroken(); }
+        // The round trip that carries a break to the server and its answer back.
+        void CarryBreak();
 
-   private:
-    Database& m_database;
-    std::lock_guard<std::mutex> m_lock;
-  };
+    private:
+        Database& m_database;
+        std::lock_guard<std::mutex> m_lock;
+    };
 
-  // Compiles a session's statement under the access policy; runs within a Call.
-  OraError Compile(const std::string& sql, sqlite3_stmt** stmt, const char** tail);
+    // Compiles a session's statement under the access policy; runs within a Call.
+    OraError Compile(const std::string& sql, sqlite3_stmt** stmt, const char** tail);
 
-  // The SQLite connection; used within a Call only.
-  sqlite3* Handle() const { return m_db; }
+    // The SQLite connection; used within a Call only.
+    sqlite3* Handle() const { return m_db; }
 
- private:
-  Database(sqlite3* db, std::shared_ptr<ServerLink> link)
-      : m_db(db), m_open(db != nullptr), m_link(std::move(link)) {}
-  std::set<std::string> UserColumns();
-  OraError InstallViews(const std::string& sessionUser, bool readsDictionary,
-                        bool linguisticSort);
-  bool Exec(const std::string& sql);
-  static int OnProgress(void* self);
+private:
+    Database(sqlite3* db, std::shared_ptr<ServerLink> link)
+        : m_db(db), m_open(db != nullptr), m_link(std::move(link))
+    {}
+    std::set<std::string> UserColumns();
+    OraError InstallViews(const std::string& sessionUser, bool readsDictionary,
+                          bool linguisticSort);
+    bool Exec(const std::string& sql);
+    static int OnProgress(void* self);
 
-  std::mutex m_callMutex;  // held by each Call and by Close
-  sqlite3* m_db;
-  std::atomic<bool> m_open;
-  std::atomic<unsigned long long> m_deadline{0};  // GetTickCount64 value; 0: no budget running
-  std::shared_ptr<ServerLink> m_link;
-  AccessPolicy m_policy;
+    std::mutex m_callMutex;  // held by each Call and by Close
+    sqlite3* m_db;
+    std::atomic<bool> m_open;
+    std::atomic<unsigned long long> m_deadline{0};  // GetTickCount64 value; 0: no budget running
+    std::shared_ptr<ServerLink> m_link;
+    AccessPolicy m_policy;
 };
 
 class ServerConnection {
- public:
-  ServerConnection() : m_link(std::make_shared<ServerLink>()) {}
-  ~ServerConnection() { Detach(); }
-  ServerConnection(const ServerConnection&) = delete;
-  ServerConnection& operator=(const ServerConnection&) = delete;
+public:
+    ServerConnection() : m_link(std::make_shared<ServerLink>()) {}
+    ~ServerConnection() { Detach(); }
+    ServerConnection(const ServerConnection&) = delete;
+    ServerConnection& operator=(const ServerConnection&) = delete;
 
-  // Opens the file once to see that it is a database, and remembers it for the sessions.
-  OraError Attach(const std::string& utf8Path);
-  bool IsAttached() const;
+    // Opens the file once to see that it is a database, and remembers it for the sessions.
+    OraError Attach(const std::string& utf8Path);
+    bool IsAttached() const;
 
-  // Opens the session's own connection to the attached file and logs on there.
-  OraError BeginSession(const std::string& user, const std::string& password, bool sysdba,
-                        bool linguisticSort, std::shared_ptr<Database>* database,
-                        std::string* sessionUser, OraError* warning);
+    // Opens the session's own connection to the attached file and logs on there.
+    OraError BeginSession(const std::string& user, const std::string& password, bool sysdba,
+                          bool linguisticSort, std::shared_ptr<Database>* database,
+                          std::string* sessionUser, OraError* warning);
 
-  // Ends every session begun on this attach and forgets the file.
-  void Detach();
+    // Ends every session begun on this attach and forgets the file.
+    void Detach();
 
-  // The link OCIBreak reaches through this server handle; it outlives the handle when held.
-  std::shared_ptr<ServerLink> Link() const { return m_link; }
+    // The link OCIBreak reaches through this server handle; it outlives the handle when held.
+    std::shared_ptr<ServerLink> Link() const { return m_link; }
 
- private:
-  mutable std::mutex m_mutex;
-  std::string m_path;  // empty while detached
-  std::vector<std::weak_ptr<Database>> m_sessions;
-  const std::shared_ptr<ServerLink> m_link;
+private:
+    mutable std::mutex m_mutex;
+    std::string m_path;  // empty while detached
+    std::vector<std::weak_ptr<Database>> m_sessions;
+    const std::shared_ptr<ServerLink> m_link;
 };
 
 class Cursor {
- public:
-  Cursor() = default;
-  ~Cursor();
-  Cursor(const Cursor&) = delete;
-  Cursor& operator=(const Cursor&) = delete;
+public:
+    Cursor() = default;
+    ~Cursor();
+    Cursor(const Cursor&) = delete;
+    Cursor& operator=(const Cursor&) = delete;
 
-  // Compiles sql on the database; a failure comes back as the Oracle error.
-  OraError Prepare(const std::shared_ptr<Database>& database, const std::string& sql);
+    // Compiles sql on the database; a failure comes back as the Oracle error.
+    OraError Prepare(const std::shared_ptr<Database>& database, const std::string& sql);
 
-  int ParameterCount() const;
-  int ColumnCount() const;
-  bool IsQuery() const;
+    int ParameterCount() const;
+    int ColumnCount() const;
+    bool IsQuery() const;
 
-  // Binds position (1-based): null, integer or text.
-  OraError BindNull(int position);
-  OraError BindInteger(int position, long long value);
-  OraError BindReal(int position, double value);
-  OraError BindText(int position, const std::string& value);
+    // Binds position (1-based): null, integer or text.
+    OraError BindNull(int position);
+    OraError BindInteger(int position, long long value);
+    OraError BindReal(int position, double value);
+    OraError BindText(int position, const std::string& value);
 
-  // Steps once; *row receives the values, *done is set at the end of the rows.
-  OraError Step(Row* row, bool* done);
+    // Steps once; *row receives the values, *done is set at the end of the rows.
+    OraError Step(Row* row, bool* done);
 
-  // The connection of the last prepare, or null.
-  const std::shared_ptr<Database>& GetDatabase() const { return m_database; }
+    // The connection of the last prepare, or null.
+    const std::shared_ptr<Database>& GetDatabase() const { return m_database; }
 
-  // Forgets the rows and bindings so that the statement can run again.
-  void Reset();
-  void Finalize();
+    // Forgets the rows and bindings so that the statement can run again.
+    void Reset();
+    void Finalize();
 
- private:
-  std::shared_ptr<Database> m_database;
-  sqlite3_stmt* m_stmt = nullptr;
-  std::string m_sql;
+private:
+    std::shared_ptr<Database> m_database;
+    sqlite3_stmt* m_stmt = nullptr;
+    std::string m_sql;
 };
 
 }  // namespace ocilite

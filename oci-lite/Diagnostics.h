@@ -17,52 +17,52 @@
 namespace ocilite {
 
 class Diagnostics {
- public:
-  static Diagnostics& Instance();
+public:
+    static Diagnostics& Instance();
 
-  // Reads OCI_LITE_FAIL_AT, OCI_LITE_RTT_US, OCI_LITE_SERVER_US and OCI_LITE_TRACE; only the
-  // first call does so.
-  void InitializeOnce();
+    // Reads OCI_LITE_FAIL_AT, OCI_LITE_RTT_US, OCI_LITE_SERVER_US and OCI_LITE_TRACE; only the
+    // first call does so.
+    void InitializeOnce();
 
-  // Counts one call that can fail; true when this is the call chosen by FAIL_AT.
-  bool CountCallAndCheckFault();
+    // Counts one call that can fail; true when this is the call chosen by FAIL_AT.
+    bool CountCallAndCheckFault();
 
-  // Counts one server round trip and waits the configured latency (for the trips of logon and
-  // logoff, which no break interrupts).
-  void RoundTrip();
-  // Counts one round trip whose waiting the caller does (ServerLink).
-  void CountRoundTrip() { m_roundTrips.fetch_add(1); }
+    // Counts one server round trip and waits the configured latency (for the trips of logon and
+    // logoff, which no break interrupts).
+    void RoundTrip();
+    // Counts one round trip whose waiting the caller does (ServerLink).
+    void CountRoundTrip() { m_roundTrips.fetch_add(1); }
 
-  // Writes one line to the trace file, if one is open.
-  void Trace(const std::string& line);
+    // Writes one line to the trace file, if one is open.
+    void Trace(const std::string& line);
 
-  bool IsTracing() const { return m_tracing.load(); }
-  unsigned CallCount() const { return m_calls.load(); }
-  unsigned RoundTrips() const { return m_roundTrips.load(); }
-  void ResetCounters();
-  void SetFailAt(unsigned n) { m_failAt.store(n); }
-  void SetRoundTripDelay(unsigned microseconds) { m_rttMicroseconds.store(microseconds); }
-  unsigned RoundTripDelay() const { return m_rttMicroseconds.load(); }
-  // The server's simulated work per execute and per fetch round trip (OCI_LITE_SERVER_US).
-  void SetServerWork(unsigned microseconds) { m_serverMicroseconds.store(microseconds); }
-  unsigned ServerWork() const { return m_serverMicroseconds.load(); }
-  bool SetTraceFile(const char* path);
+    bool IsTracing() const { return m_tracing.load(); }
+    unsigned CallCount() const { return m_calls.load(); }
+    unsigned RoundTrips() const { return m_roundTrips.load(); }
+    void ResetCounters();
+    void SetFailAt(unsigned n) { m_failAt.store(n); }
+    void SetRoundTripDelay(unsigned microseconds) { m_rttMicroseconds.store(microseconds); }
+    unsigned RoundTripDelay() const { return m_rttMicroseconds.load(); }
+    // The server's simulated work per execute and per fetch round trip (OCI_LITE_SERVER_US).
+    void SetServerWork(unsigned microseconds) { m_serverMicroseconds.store(microseconds); }
+    unsigned ServerWork() const { return m_serverMicroseconds.load(); }
+    bool SetTraceFile(const char* path);
 
- private:
-  Diagnostics() = default;
-  ~Diagnostics();
-  Diagnostics(const Diagnostics&) = delete;
-  Diagnostics& operator=(const Diagnostics&) = delete;
+private:
+    Diagnostics() = default;
+    ~Diagnostics();
+    Diagnostics(const Diagnostics&) = delete;
+    Diagnostics& operator=(const Diagnostics&) = delete;
 
-  std::atomic<bool> m_initialized{false};
-  std::atomic<bool> m_tracing{false};
-  std::atomic<unsigned> m_calls{0};
-  std::atomic<unsigned> m_roundTrips{0};
-  std::atomic<unsigned> m_failAt{0};
-  std::atomic<unsigned> m_rttMicroseconds{0};
-  std::atomic<unsigned> m_serverMicroseconds{0};
-  std::mutex m_traceMutex;
-  std::FILE* m_trace = nullptr;
+    std::atomic<bool> m_initialized{false};
+    std::atomic<bool> m_tracing{false};
+    std::atomic<unsigned> m_calls{0};
+    std::atomic<unsigned> m_roundTrips{0};
+    std::atomic<unsigned> m_failAt{0};
+    std::atomic<unsigned> m_rttMicroseconds{0};
+    std::atomic<unsigned> m_serverMicroseconds{0};
+    std::mutex m_traceMutex;
+    std::FILE* m_trace = nullptr;
 };
 
 }  // namespace ocilite

@@ -21,28 +21,28 @@
 namespace ocilite {
 
 class Limits {
- public:
-  static constexpr unsigned kDefaultQueryTimeoutMs = 0;
-  static constexpr size_t kPrefetchBytes = 16u << 20;
-  static constexpr size_t kPrefetchHeldBytes = 256u << 20;
-  static constexpr int kValueBytes = 16 << 20;
-  static constexpr long long kHeapBytes = 256ll << 20;
+public:
+    static constexpr unsigned kDefaultQueryTimeoutMs = 0;
+    static constexpr size_t kPrefetchBytes = 16u << 20;
+    static constexpr size_t kPrefetchHeldBytes = 256u << 20;
+    static constexpr int kValueBytes = 16 << 20;
+    static constexpr long long kHeapBytes = 256ll << 20;
 
-  static Limits& Instance();
+    static Limits& Instance();
 
-  // Reads OCI_LITE_QUERY_TIMEOUT_MS; only the first call does so.
-  void InitializeOnce();
+    // Reads OCI_LITE_QUERY_TIMEOUT_MS; only the first call does so.
+    void InitializeOnce();
 
-  unsigned QueryTimeoutMs() const { return m_queryTimeoutMs.load(); }
-  void SetQueryTimeoutMs(unsigned milliseconds) { m_queryTimeoutMs.store(milliseconds); }
+    unsigned QueryTimeoutMs() const { return m_queryTimeoutMs.load(); }
+    void SetQueryTimeoutMs(unsigned milliseconds) { m_queryTimeoutMs.store(milliseconds); }
 
- private:
-  Limits() = default;
-  Limits(const Limits&) = delete;
-  Limits& operator=(const Limits&) = delete;
+private:
+    Limits() = default;
+    Limits(const Limits&) = delete;
+    Limits& operator=(const Limits&) = delete;
 
-  std::atomic<bool> m_initialized{false};
-  std::atomic<unsigned> m_queryTimeoutMs{kDefaultQueryTimeoutMs};
+    std::atomic<bool> m_initialized{false};
+    std::atomic<unsigned> m_queryTimeoutMs{kDefaultQueryTimeoutMs};
 };
 
 }  // namespace ocilite

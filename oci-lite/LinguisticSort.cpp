@@ -11,110 +11,129 @@ namespace ocilite {
 
 namespace {
 
-std::wstring Widen(const char* text, int bytes) {
-  int length = MultiByteToWideChar(CP_UTF8, 0, text, bytes, nullptr, 0);
-  if (length <= 0) return std::wstring();
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text, bytes, &wide[0], length);
-  return wide;
+std::wstring Widen(const char* text, int bytes)
+{
+    int length = MultiByteToWideChar(CP_UTF8, 0, text, bytes, nullptr, 0);
+    if (length <= 0)
+        return std::wstring();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text, bytes, &wide[0], length);
+    return wide;
 }
 
 // The text with accents taken apart from their letters (é becomes e and a combining accent).
-std::wstring Decompose(const std::wstring& text) {
-  if (text.empty()) return text;
-  int length = FoldStringW(MAP_COMPOSITE, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (length <= 0) return text;
-  std::wstring folded(static_cast<size_t>(length), L'\0');
-  FoldStringW(MAP_COMPOSITE, text.data(), static_cast<int>(text.size()), &folded[0], length);
-  return folded;
+std::wstring Decompose(const std::wstring& text)
+{
+    if (text.empty())
+        return text;
+    int length = FoldStringW(MAP_COMPOSITE, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (length <= 0)
+        return text;
+    std::wstring folded(static_cast<size_t>(length), L'\0');
+    FoldStringW(MAP_COMPOSITE, text.data(), static_cast<int>(text.size()), &folded[0], length);
+    return folded;
 }
 
-bool IsCombiningMark(wchar_t c) { return c >= 0x0300 && c <= 0x036F; }
+bool IsCombiningMark(wchar_t c)
+{
+    return c >= 0x0300 && c <= 0x036F;
+}
 
 // The first-level weight class: punctuation and blanks, then digits, then letters.
-unsigned char ClassOf(wchar_t c) {
-  WORD type = 0;
-  GetStringTypeW(CT_CTYPE1, &c, 1, &type);
-  if (type & C1_ALPHA) return 3;
-  if (type & C1_DIGIT) return 2;
-  return 1;
+unsigned char ClassOf(wchar_t c)
+{
+    WORD type = 0;
+    GetStringTypeW(CT_CTYPE1, &c, 1, &type);
+    if (type & C1_ALPHA)
+        return 3;
+    if (type & C1_DIGIT)
+        return 2;
+    return 1;
 }
 
-wchar_t LowerCase(wchar_t c) {
-  wchar_t lower = c;
-  LCMapStringW(LOCALE_INVARIANT, LCMAP_LOWERCASE, &c, 1, &lower, 1);
-  return lower;
+wchar_t LowerCase(wchar_t c)
+{
+    wchar_t lower = c;
+    LCMapStringW(LOCALE_INVARIANT, LCMAP_LOWERCASE, &c, 1, &lower, 1);
+    return lower;
 }
 
-int CompareLinguistically(void*, int leftBytes, const void* left, int rightBytes,
-                          const void* right) {
-  std::string a = LinguisticSort::Key(std::string(static_cast<const char*>(left), leftBytes));
-  std::string b = LinguisticSort::Key(std::string(static_cast<const char*>(right), rightBytes));
-  int order = std::memcmp(a.data(), b.data(), a.size() < b.size() ? a.size() : b.size());
-  if (order != 0) return order;
-  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+int CompareLinguistically(void*, int leftBytes, const void* left, int rightBytes, const void* right)
+{
+    std::string a = LinguisticSort::Key(std::string(static_cast<const char*>(left), leftBytes));
+    std::string b = LinguisticSort::Key(std::string(static_cast<const char*>(right), rightBytes));
+    int order = std::memcmp(a.data(), b.data(), a.size() < b.size() ? a.size() : b.size());
+    if (order != 0)
+        return order;
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
 // NLSSORT(expr [, 'NLS_SORT=name']).
-void NlsSort(sqlite3_context* context, int argc, sqlite3_value** argv) {
-  bool linguistic = sqlite3_user_data(context) != nullptr;
-  if (argc == 2) {
-    const unsigned char* raw = sqlite3_value_text(argv[1]);
-    std::string parameter = raw != nullptr ? reinterpret_cast<const char*>(raw) : "";
-    for (char& c : parameter) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    std::string::size_type equals = parameter.find('=');
-    std::string key = parameter.substr(0, equals);
-    key.erase(key.find_last_not_of(' ') + 1);
-    key.erase(0, key.find_first_not_of(' '));
-    std::string name = equals == std::string::npos ? std::string() : parameter.substr(equals + 1);
-    name.erase(name.find_last_not_of(' ') + 1);
-    name.erase(0, name.find_first_not_of(' '));
-    if (key != "NLS_SORT" || name.empty()) {
-      sqlite3_result_error(context,
-                           "ORA-12702: invalid NLS parameter string used in SQL function", -1);
-      return;
+void NlsSort(sqlite3_context* context, int argc, sqlite3_value** argv)
+{
+    bool linguistic = sqlite3_user_data(context) != nullptr;
+    if (argc == 2) {
+        const unsigned char* raw = sqlite3_value_text(argv[1]);
+        std::string parameter = raw != nullptr ? reinterpret_cast<const char*>(raw) : "";
+        for (char& c : parameter)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        std::string::size_type equals = parameter.find('=');
+        std::string key = parameter.substr(0, equals);
+        key.erase(key.find_last_not_of(' ') + 1);
+        key.erase(0, key.find_first_not_of(' '));
+        std::string name =
+            equals == std::string::npos ? std::string() : parameter.substr(equals + 1);
+        name.erase(name.find_last_not_of(' ') + 1);
+        name.erase(0, name.find_first_not_of(' '));
+        if (key != "NLS_SORT" || name.empty()) {
+            sqlite3_result_error(
+                context, "ORA-12702: invalid NLS parameter string used in SQL function", -1);
+            return;
+        }
+        linguistic = name != "BINARY";
     }
-    linguistic = name != "BINARY";
-  }
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
-    sqlite3_result_null(context);
-    return;
-  }
-  const char* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-  int bytes = sqlite3_value_bytes(argv[0]);
-  std::string value(text != nullptr ? text : "", static_cast<size_t>(bytes));
-  std::string key = linguistic ? LinguisticSort::Key(value) : value;
-  sqlite3_result_blob(context, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const char* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    int bytes = sqlite3_value_bytes(argv[0]);
+    std::string value(text != nullptr ? text : "", static_cast<size_t>(bytes));
+    std::string key = linguistic ? LinguisticSort::Key(value) : value;
+    sqlite3_result_blob(context, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
 }
 
 }  // namespace
 
 // Three bytes per character (its class, then its folded UTF-16 unit), a zero byte, then the
 // text's own bytes: a shorter first level sorts first, and the bytes break every tie.
-std::string LinguisticSort::Key(const std::string& utf8Text) {
-  std::wstring wide = Decompose(Widen(utf8Text.data(), static_cast<int>(utf8Text.size())));
-  std::string key;
-  key.reserve(wide.size() * 3 + 1 + utf8Text.size());
-  for (wchar_t c : wide) {
-    if (IsCombiningMark(c)) continue;
-    wchar_t lower = LowerCase(c);
-    key += static_cast<char>(ClassOf(c));
-    key += static_cast<char>((lower >> 8) & 0xff);
-    key += static_cast<char>(lower & 0xff);
-  }
-  key += '\0';
-  key += utf8Text;
-  return key;
+std::string LinguisticSort::Key(const std::string& utf8Text)
+{
+    std::wstring wide = Decompose(Widen(utf8Text.data(), static_cast<int>(utf8Text.size())));
+    std::string key;
+    key.reserve(wide.size() * 3 + 1 + utf8Text.size());
+    for (wchar_t c : wide) {
+        if (IsCombiningMark(c))
+            continue;
+        wchar_t lower = LowerCase(c);
+        key += static_cast<char>(ClassOf(c));
+        key += static_cast<char>((lower >> 8) & 0xff);
+        key += static_cast<char>(lower & 0xff);
+    }
+    key += '\0';
+    key += utf8Text;
+    return key;
 }
 
-bool LinguisticSort::Install(sqlite3* db, bool sessionSortsLinguistically) {
-  void* sessionSort = sessionSortsLinguistically ? db : nullptr;  // any non-null marks it
-  return sqlite3_create_collation(db, kCollationName, SQLITE_UTF8, nullptr,
-                                  &CompareLinguistically) == SQLITE_OK &&
-         sqlite3_create_function(db, "NLSSORT", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, sessionSort,
-                                 &NlsSort, nullptr, nullptr) == SQLITE_OK &&
-         sqlite3_create_function(db, "NLSSORT", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, sessionSort,
-                                 &NlsSort, nullptr, nullptr) == SQLITE_OK;
+bool LinguisticSort::Install(sqlite3* db, bool sessionSortsLinguistically)
+{
+    void* sessionSort = sessionSortsLinguistically ? db : nullptr;  // any non-null marks it
+    return sqlite3_create_collation(db, kCollationName, SQLITE_UTF8, nullptr,
+                                    &CompareLinguistically) == SQLITE_OK &&
+           sqlite3_create_function(db, "NLSSORT", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                   sessionSort, &NlsSort, nullptr, nullptr) == SQLITE_OK &&
+           sqlite3_create_function(db, "NLSSORT", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                   sessionSort, &NlsSort, nullptr, nullptr) == SQLITE_OK;
 }
 
 }  // namespace ocilite

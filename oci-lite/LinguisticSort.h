@@ -18,15 +18,15 @@ struct sqlite3;
 namespace ocilite {
 
 class LinguisticSort {
- public:
-  static constexpr const char* kCollationName = "NLS_LINGUISTIC";
+public:
+    static constexpr const char* kCollationName = "NLS_LINGUISTIC";
 
-  // Registers the collation and NLSSORT on db; sessionSortsLinguistically is the session's own
-  // sort, used by NLSSORT without its second argument.
-  static bool Install(sqlite3* db, bool sessionSortsLinguistically);
+    // Registers the collation and NLSSORT on db; sessionSortsLinguistically is the session's own
+    // sort, used by NLSSORT without its second argument.
+    static bool Install(sqlite3* db, bool sessionSortsLinguistically);
 
-  // The key whose bytes order as the linguistic sort orders the UTF-8 text.
-  static std::string Key(const std::string& utf8Text);
+    // The key whose bytes order as the linguistic sort orders the UTF-8 text.
+    static std::string Key(const std::string& utf8Text);
 };
 
 }  // namespace ocilite

@@ -17,22 +17,22 @@
 namespace ocilite {
 
 class NlsSettings {
- public:
-  static NlsSettings FromEnvironment();
+public:
+    static NlsSettings FromEnvironment();
 
-  // nlsLang and nlsSort as the variables would hold them; empty means unset.
-  static NlsSettings Parse(const std::string& nlsLang, const std::string& nlsSort);
+    // nlsLang and nlsSort as the variables would hold them; empty means unset.
+    static NlsSettings Parse(const std::string& nlsLang, const std::string& nlsSort);
 
-  const ClientCharset& Charset() const { return m_charset; }
-  const std::string& Language() const { return m_language; }
-  bool SortsLinguistically() const { return m_linguisticSort; }
+    const ClientCharset& Charset() const { return m_charset; }
+    const std::string& Language() const { return m_language; }
+    bool SortsLinguistically() const { return m_linguisticSort; }
 
- private:
-  NlsSettings() : m_charset(ClientCharset::Us7Ascii()) {}
+private:
+    NlsSettings() : m_charset(ClientCharset::Us7Ascii()) {}
 
-  ClientCharset m_charset;
-  std::string m_language;
-  bool m_linguisticSort = false;
+    ClientCharset m_charset;
+    std::string m_language;
+    bool m_linguisticSort = false;
 };
 
 }  // namespace ocilite

@@ -15,30 +15,30 @@
 namespace ocilite {
 
 class ServerLink {
- public:
-  ServerLink() = default;
-  ServerLink(const ServerLink&) = delete;
-  ServerLink& operator=(const ServerLink&) = delete;
+public:
+    ServerLink() = default;
+    ServerLink(const ServerLink&) = delete;
+    ServerLink& operator=(const ServerLink&) = delete;
 
-  void BeginCall();
-  // The last call to end clears a break that came during it.
-  void EndCall();
+    void BeginCall();
+    // The last call to end clears a break that came during it.
+    void EndCall();
 
-  // Breaks the calls running now; false when none was.
-  bool Break();
-  bool IsBroken() const { return m_broken.load(); }
+    // Breaks the calls running now; false when none was.
+    bool Break();
+    bool IsBroken() const { return m_broken.load(); }
 
-  enum class WaitOutcome { kWaited, kBroken, kDeadline };
+    enum class WaitOutcome { kWaited, kBroken, kDeadline };
 
-  // Waits microseconds, or less when a break comes or the deadline (a GetTickCount64 value,
-  // 0 for none) passes first.
-  WaitOutcome Wait(unsigned long long microseconds, unsigned long long deadline);
+    // Waits microseconds, or less when a break comes or the deadline (a GetTickCount64 value,
+    // 0 for none) passes first.
+    WaitOutcome Wait(unsigned long long microseconds, unsigned long long deadline);
 
- private:
-  std::mutex m_mutex;
-  std::condition_variable m_wake;
-  int m_running = 0;  // calls between BeginCall and EndCall
-  std::atomic<bool> m_broken{false};
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    int m_running = 0;  // calls between BeginCall and EndCall
+    std::atomic<bool> m_broken{false};
 };
 
 }  // namespace ocilite

@@ -15,367 +15,419 @@ namespace ocilite {
 namespace {
 
 // Integer widths that SQLT_INT accepts.
-bool IsIntegerSize(sb4 size) { return size == 1 || size == 2 || size == 4 || size == 8; }
+bool IsIntegerSize(sb4 size)
+{
+    return size == 1 || size == 2 || size == 4 || size == 8;
+}
 
 // Converts a value to an integer as Oracle converts a NUMBER or a numeric text.
-OraError ToInteger(const Value& value, long long* result) {
-  switch (value.kind) {
+OraError ToInteger(const Value& value, long long* result)
+{
+    switch (value.kind) {
     case Value::kInteger:
-      *result = value.integer;
-      return OraError();
+        *result = value.integer;
+        return OraError();
     case Value::kReal:
-      if (!(std::fabs(value.real) < 9.2e18)) return MakeOraError(kOraIntegerOverflow);
-      *result = std::llround(value.real);
-      return OraError();
+        if (!(std::fabs(value.real) < 9.2e18))
+            return MakeOraError(kOraIntegerOverflow);
+        *result = std::llround(value.real);
+        return OraError();
     default: {
-      const char* begin = value.text.c_str();
-      char* end = nullptr;
-      double number = std::strtod(begin, &end);
-      while (end != nullptr && (*end == ' ' || *end == '\t')) ++end;
-      if (end == begin || end == nullptr || *end != '\0') return MakeOraError(kOraInvalidNumber);
-      if (!(std::fabs(number) < 9.2e18)) return MakeOraError(kOraIntegerOverflow);
-      *result = std::llround(number);
-      return OraError();
+        const char* begin = value.text.c_str();
+        char* end = nullptr;
+        double number = std::strtod(begin, &end);
+        while (end != nullptr && (*end == ' ' || *end == '\t'))
+            ++end;
+        if (end == begin || end == nullptr || *end != '\0')
+            return MakeOraError(kOraInvalidNumber);
+        if (!(std::fabs(number) < 9.2e18))
+            return MakeOraError(kOraIntegerOverflow);
+        *result = std::llround(number);
+        return OraError();
     }
-  }
+    }
 }
 
 // Converts a value to a floating point number.
-OraError ToReal(const Value& value, double* result) {
-  if (value.kind == Value::kInteger) {
-    *result = static_cast<double>(value.integer);
+OraError ToReal(const Value& value, double* result)
+{
+    if (value.kind == Value::kInteger) {
+        *result = static_cast<double>(value.integer);
+        return OraError();
+    }
+    if (value.kind == Value::kReal) {
+        *result = value.real;
+        return OraError();
+    }
+    char* end = nullptr;
+    *result = std::strtod(value.text.c_str(), &end);
+    if (end == value.text.c_str() || *end != '\0')
+        return MakeOraError(kOraInvalidNumber);
     return OraError();
-  }
-  if (value.kind == Value::kReal) {
-    *result = value.real;
-    return OraError();
-  }
-  char* end = nullptr;
-  *result = std::strtod(value.text.c_str(), &end);
-  if (end == value.text.c_str() || *end != '\0') return MakeOraError(kOraInvalidNumber);
-  return OraError();
 }
 
 // Stores an integer into a buffer of 1, 2, 4 or 8 bytes, refusing values that do not fit.
-OraError StoreInteger(long long number, void* target, sb4 size) {
-  switch (size) {
+OraError StoreInteger(long long number, void* target, sb4 size)
+{
+    switch (size) {
     case 1: {
-      if (number < -128 || number > 127) return MakeOraError(kOraIntegerOverflow);
-      signed char narrow = static_cast<signed char>(number);
-      std::memcpy(target, &narrow, 1);
-      return OraError();
+        if (number < -128 || number > 127)
+            return MakeOraError(kOraIntegerOverflow);
+        signed char narrow = static_cast<signed char>(number);
+        std::memcpy(target, &narrow, 1);
+        return OraError();
     }
     case 2: {
-      if (number < -32768 || number > 32767) return MakeOraError(kOraIntegerOverflow);
-      short narrow = static_cast<short>(number);
-      std::memcpy(target, &narrow, 2);
-      return OraError();
+        if (number < -32768 || number > 32767)
+            return MakeOraError(kOraIntegerOverflow);
+        short narrow = static_cast<short>(number);
+        std::memcpy(target, &narrow, 2);
+        return OraError();
     }
     case 4: {
-      if (number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max()) {
-        return MakeOraError(kOraIntegerOverflow);
-      }
-      int narrow = static_cast<int>(number);
-      std::memcpy(target, &narrow, 4);
-      return OraError();
+        if (number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max()) {
+            return MakeOraError(kOraIntegerOverflow);
+        }
+        int narrow = static_cast<int>(number);
+        std::memcpy(target, &narrow, 4);
+        return OraError();
     }
     default:
-      std::memcpy(target, &number, 8);
-      return OraError();
-  }
+        std::memcpy(target, &number, 8);
+        return OraError();
+    }
 }
 
 // Reads element `element` of a bind as a signed integer of its size.
-long long LoadInteger(const char* source, sb4 size) {
-  switch (size) {
+long long LoadInteger(const char* source, sb4 size)
+{
+    switch (size) {
     case 1: {
-      signed char v;
-      std::memcpy(&v, source, 1);
-      return v;
+        signed char v;
+        std::memcpy(&v, source, 1);
+        return v;
     }
     case 2: {
-      short v;
-      std::memcpy(&v, source, 2);
-      return v;
+        short v;
+        std::memcpy(&v, source, 2);
+        return v;
     }
     case 4: {
-      int v;
-      std::memcpy(&v, source, 4);
-      return v;
+        int v;
+        std::memcpy(&v, source, 4);
+        return v;
     }
     default: {
-      long long v;
-      std::memcpy(&v, source, 8);
-      return v;
+        long long v;
+        std::memcpy(&v, source, 8);
+        return v;
     }
-  }
+    }
 }
 
 }  // namespace
 
 // Runs at OCIDefineByPos.
-bool IsSupportedDefine(ub2 type, sb4 size) {
-  switch (type) {
+bool IsSupportedDefine(ub2 type, sb4 size)
+{
+    switch (type) {
     case SQLT_CHR:
     case SQLT_STR:
     case SQLT_AFC:
     case SQLT_AVC:
     case SQLT_LNG:
-      return size >= 0;
+        return size >= 0;
     case SQLT_INT:
-      return IsIntegerSize(size);
+        return IsIntegerSize(size);
     case SQLT_FLT:
-      return size == 4 || size == 8;
+        return size == 4 || size == 8;
     default:
-      return false;
-  }
+        return false;
+    }
 }
 
 // Runs at OCIBindByPos.
-bool IsSupportedBind(ub2 type, sb4 size) { return IsSupportedDefine(type, size); }
+bool IsSupportedBind(ub2 type, sb4 size)
+{
+    return IsSupportedDefine(type, size);
+}
 
 // Runs for each defined column of each delivered row.
-OraError DeliverValue(const Value& value, const DefineSlot& define, ub4 element, bool* truncated) {
-  char* target = static_cast<char*>(define.value) + static_cast<size_t>(define.size) * element;
-  sb2* indicator = define.indicator ? define.indicator + element : nullptr;
-  ub2* length = define.length ? define.length + element : nullptr;
-  ub2* returnCode = define.returnCode ? define.returnCode + element : nullptr;
-  size_t size = static_cast<size_t>(define.size);
+OraError DeliverValue(const Value& value, const DefineSlot& define, ub4 element, bool* truncated)
+{
+    char* target = static_cast<char*>(define.value) + static_cast<size_t>(define.size) * element;
+    sb2* indicator = define.indicator ? define.indicator + element : nullptr;
+    ub2* length = define.length ? define.length + element : nullptr;
+    ub2* returnCode = define.returnCode ? define.returnCode + element : nullptr;
+    size_t size = static_cast<size_t>(define.size);
 
-  if (value.kind == Value::kNull) {
-    if (returnCode) *returnCode = kOraFetchedNull;
-    if (length) *length = 0;
-    if (indicator == nullptr) return MakeOraError(kOraFetchedNull);
-    *indicator = -1;
-    return OraError();
-  }
+    if (value.kind == Value::kNull) {
+        if (returnCode)
+            *returnCode = kOraFetchedNull;
+        if (length)
+            *length = 0;
+        if (indicator == nullptr)
+            return MakeOraError(kOraFetchedNull);
+        *indicator = -1;
+        return OraError();
+    }
 
-  // A length argument is a ub2: a value longer than it can tell is cut there and reported.
-  size_t lengthLimit = length != nullptr ? 0xffff : static_cast<size_t>(-1);
-  size_t delivered = 0;
-  bool cut = false;
-  switch (define.type) {
+    // A length argument is a ub2: a value longer than it can tell is cut there and reported.
+    size_t lengthLimit = length != nullptr ? 0xffff : static_cast<size_t>(-1);
+    size_t delivered = 0;
+    bool cut = false;
+    switch (define.type) {
     case SQLT_INT: {
-      long long number = 0;
-      OraError error = ToInteger(value, &number);
-      if (!error.IsError()) error = StoreInteger(number, target, define.size);
-      if (error.IsError()) return error;
-      delivered = size;
-      break;
+        long long number = 0;
+        OraError error = ToInteger(value, &number);
+        if (!error.IsError())
+            error = StoreInteger(number, target, define.size);
+        if (error.IsError())
+            return error;
+        delivered = size;
+        break;
     }
     case SQLT_FLT: {
-      double number = 0;
-      OraError error = ToReal(value, &number);
-      if (error.IsError()) return error;
-      if (size == 4) {
-        float narrow = static_cast<float>(number);
-        std::memcpy(target, &narrow, 4);
-      } else {
-        std::memcpy(target, &number, 8);
-      }
-      delivered = size;
-      break;
+        double number = 0;
+        OraError error = ToReal(value, &number);
+        if (error.IsError())
+            return error;
+        if (size == 4) {
+            float narrow = static_cast<float>(number);
+            std::memcpy(target, &narrow, 4);
+        } else {
+            std::memcpy(target, &number, 8);
+        }
+        delivered = size;
+        break;
     }
     case SQLT_STR:
     case SQLT_AVC: {
-      // Room for the terminating zero comes out of the buffer.
-      size_t room = std::min(size > 0 ? size - 1 : 0, lengthLimit);
-      delivered = value.text.size() <= room ? value.text.size() : room;
-      cut = value.text.size() > room;
-      std::memcpy(target, value.text.data(), delivered);
-      if (define.type == SQLT_AVC) {
-        std::memset(target + delivered, ' ', room - delivered);
-        delivered = room;
-      }
-      if (size > 0) target[delivered] = '\0';
-      break;
+        // Room for the terminating zero comes out of the buffer.
+        size_t room = std::min(size > 0 ? size - 1 : 0, lengthLimit);
+        delivered = value.text.size() <= room ? value.text.size() : room;
+        cut = value.text.size() > room;
+        std::memcpy(target, value.text.data(), delivered);
+        if (define.type == SQLT_AVC) {
+            std::memset(target + delivered, ' ', room - delivered);
+            delivered = room;
+        }
+        if (size > 0)
+            target[delivered] = '\0';
+        break;
     }
     default: {  // SQLT_CHR, SQLT_LNG, SQLT_AFC: length-specified, no terminator
-      size_t room = std::min(size, lengthLimit);
-      delivered = value.text.size() <= room ? value.text.size() : room;
-      cut = value.text.size() > room;
-      std::memcpy(target, value.text.data(), delivered);
-      if (define.type == SQLT_AFC) {
-        std::memset(target + delivered, ' ', room - delivered);
-        delivered = room;
-      }
-      break;
+        size_t room = std::min(size, lengthLimit);
+        delivered = value.text.size() <= room ? value.text.size() : room;
+        cut = value.text.size() > room;
+        std::memcpy(target, value.text.data(), delivered);
+        if (define.type == SQLT_AFC) {
+            std::memset(target + delivered, ' ', room - delivered);
+            delivered = room;
+        }
+        break;
     }
-  }
+    }
 
-  if (length) *length = static_cast<ub2>(delivered);
-  if (cut) {
-    *truncated = true;
-    if (indicator)
-      *indicator = value.text.size() > 32767 ? -2 : static_cast<sb2>(value.text.size());
-    if (returnCode) *returnCode = kOraFetchedTruncated;
-  } else {
-    if (indicator) *indicator = 0;
-    if (returnCode) *returnCode = 0;
-  }
-  return OraError();
+    if (length)
+        *length = static_cast<ub2>(delivered);
+    if (cut) {
+        *truncated = true;
+        if (indicator)
+            *indicator = value.text.size() > 32767 ? -2 : static_cast<sb2>(value.text.size());
+        if (returnCode)
+            *returnCode = kOraFetchedTruncated;
+    } else {
+        if (indicator)
+            *indicator = 0;
+        if (returnCode)
+            *returnCode = 0;
+    }
+    return OraError();
 }
 
 // Runs at OCIStmtPrepare.
-void Statement::Prepare(const std::string& sql) {
-  m_sql = sql;
-  m_prepared = true;
-  m_executed = false;
-  m_ranOnce = false;
-  m_isQuery = false;
-  m_endReached = false;
-  m_finished = false;
-  m_cache.clear();
-  m_held = false;
-  m_pendingError = OraError();
-  m_cursor.Finalize();
+void Statement::Prepare(const std::string& sql)
+{
+    m_sql = sql;
+    m_prepared = true;
+    m_executed = false;
+    m_ranOnce = false;
+    m_isQuery = false;
+    m_endReached = false;
+    m_finished = false;
+    m_cache.clear();
+    m_held = false;
+    m_pendingError = OraError();
+    m_cursor.Finalize();
 }
 
 // Runs at execute: reads the caller's bind buffers now, not earlier.
-OraError Statement::ApplyBinds(const std::map<ub4, BindSlot>& binds, ub4 element) {
-  int parameters = m_cursor.ParameterCount();
-  if (!binds.empty() && binds.rbegin()->first > static_cast<ub4>(parameters)) {
-    return MakeOraError(kOraIllegalVariable);
-  }
-  for (int position = 1; position <= parameters; ++position) {
-    auto it = binds.find(static_cast<ub4>(position));
-    if (it == binds.end()) return MakeOraError(kOraNotAllBound);
-    const BindSlot& bind = it->second;
-    const char* source =
-        bind.value ? static_cast<const char*>(bind.value) + static_cast<size_t>(bind.size) * element
-                   : nullptr;
-    bool isNull = source == nullptr || (bind.indicator && bind.indicator[element] == -1);
-    size_t length = bind.length ? bind.length[element] : static_cast<size_t>(bind.size);
-    if (length > static_cast<size_t>(bind.size)) length = static_cast<size_t>(bind.size);
-    OraError error;
-    if (isNull) {
-      error = m_cursor.BindNull(position);
-    } else if (bind.type == SQLT_INT) {
-      error = m_cursor.BindInteger(position, LoadInteger(source, bind.size));
-    } else if (bind.type == SQLT_FLT) {
-      double number = 0;
-      if (bind.size == 4) {
-        float narrow;
-        std::memcpy(&narrow, source, 4);
-        number = narrow;
-      } else {
-        std::memcpy(&number, source, 8);
-      }
-      error = m_cursor.BindReal(position, number);
-    } else {
-      if (bind.type == SQLT_STR || bind.type == SQLT_AVC) {
-        const void* zero = std::memchr(source, '\0', length);
-        if (zero) length = static_cast<size_t>(static_cast<const char*>(zero) - source);
-      }
-      // Oracle keeps no empty strings: a zero-length text is NULL.
-      error = length == 0
-                  ? m_cursor.BindNull(position)
-                  : m_cursor.BindText(position, m_charset.ToDatabase(std::string(source, length)));
+OraError Statement::ApplyBinds(const std::map<ub4, BindSlot>& binds, ub4 element)
+{
+    int parameters = m_cursor.ParameterCount();
+    if (!binds.empty() && binds.rbegin()->first > static_cast<ub4>(parameters)) {
+        return MakeOraError(kOraIllegalVariable);
     }
-    if (error.IsError()) return error;
-  }
-  return OraError();
+    for (int position = 1; position <= parameters; ++position) {
+        auto it = binds.find(static_cast<ub4>(position));
+        if (it == binds.end())
+            return MakeOraError(kOraNotAllBound);
+        const BindSlot& bind = it->second;
+        const char* source = bind.value ? static_cast<const char*>(bind.value) +
+                                              static_cast<size_t>(bind.size) * element
+                                        : nullptr;
+        bool isNull = source == nullptr || (bind.indicator && bind.indicator[element] == -1);
+        size_t length = bind.length ? bind.length[element] : static_cast<size_t>(bind.size);
+        if (length > static_cast<size_t>(bind.size))
+            length = static_cast<size_t>(bind.size);
+        OraError error;
+        if (isNull) {
+            error = m_cursor.BindNull(position);
+        } else if (bind.type == SQLT_INT) {
+            error = m_cursor.BindInteger(position, LoadInteger(source, bind.size));
+        } else if (bind.type == SQLT_FLT) {
+            double number = 0;
+            if (bind.size == 4) {
+                float narrow;
+                std::memcpy(&narrow, source, 4);
+                number = narrow;
+            } else {
+                std::memcpy(&number, source, 8);
+            }
+            error = m_cursor.BindReal(position, number);
+        } else {
+            if (bind.type == SQLT_STR || bind.type == SQLT_AVC) {
+                const void* zero = std::memchr(source, '\0', length);
+                if (zero)
+                    length = static_cast<size_t>(static_cast<const char*>(zero) - source);
+            }
+            // Oracle keeps no empty strings: a zero-length text is NULL.
+            error = length == 0 ? m_cursor.BindNull(position)
+                                : m_cursor.BindText(
+                                      position, m_charset.ToDatabase(std::string(source, length)));
+        }
+        if (error.IsError())
+            return error;
+    }
+    return OraError();
 }
 
 // Runs at OCIStmtExecute.
 CallResult Statement::Execute(const std::shared_ptr<Database>& database,
                               const std::map<ub4, BindSlot>& binds,
                               const std::map<ub4, DefineSlot>& defines, ub4 iters,
-                              bool describeOnly) {
-  CallResult result;
-  Database::Call call(*database);
-  m_executed = false;
-  m_finished = false;
-  m_endReached = false;
-  m_cache.clear();
-  m_held = false;
-  m_pendingError = OraError();
+                              bool describeOnly)
+{
+    CallResult result;
+    Database::Call call(*database);
+    m_executed = false;
+    m_finished = false;
+    m_endReached = false;
+    m_cache.clear();
+    m_held = false;
+    m_pendingError = OraError();
 
-  OraError error =
-      m_cursor.Prepare(database, BinaryOrderRewrite::Apply(m_charset.ToDatabase(m_sql)));
-  if (error.IsError()) {
-    Database::Call::Trip trip = call.RoundTrip(false);  // the server parsed it and said no
-    if (trip != Database::Call::Trip::kDone) return Cancel(call);
-    result.status = OCI_ERROR;
-    result.record = error;
-    return result;
-  }
-  m_isQuery = m_cursor.IsQuery();
-  m_ranOnce = true;
-  if (!describeOnly) {
-    if (!m_isQuery && iters == 0) error = MakeOraError(kOraZeroIterations);
-    if (m_isQuery && iters > 0 && defines.empty()) error = MakeOraError(kOraDefineNotDone);
-    if (!error.IsError() && !defines.empty() &&
-        defines.rbegin()->first > static_cast<ub4>(m_cursor.ColumnCount())) {
-      error = MakeOraError(kOraNotInSelectList);
-    }
+    OraError error =
+        m_cursor.Prepare(database, BinaryOrderRewrite::Apply(m_charset.ToDatabase(m_sql)));
     if (error.IsError()) {
-      result.status = OCI_ERROR;
-      result.record = error;
-      return result;
+        Database::Call::Trip trip = call.RoundTrip(false);  // the server parsed it and said no
+        if (trip != Database::Call::Trip::kDone)
+            return Cancel(call);
+        result.status = OCI_ERROR;
+        result.record = error;
+        return result;
     }
-  }
-  if (call.RoundTrip(!describeOnly) != Database::Call::Trip::kDone) return Cancel(call);
-  if (describeOnly) return result;
+    m_isQuery = m_cursor.IsQuery();
+    m_ranOnce = true;
+    if (!describeOnly) {
+        if (!m_isQuery && iters == 0)
+            error = MakeOraError(kOraZeroIterations);
+        if (m_isQuery && iters > 0 && defines.empty())
+            error = MakeOraError(kOraDefineNotDone);
+        if (!error.IsError() && !defines.empty() &&
+            defines.rbegin()->first > static_cast<ub4>(m_cursor.ColumnCount())) {
+            error = MakeOraError(kOraNotInSelectList);
+        }
+        if (error.IsError()) {
+            result.status = OCI_ERROR;
+            result.record = error;
+            return result;
+        }
+    }
+    if (call.RoundTrip(!describeOnly) != Database::Call::Trip::kDone)
+        return Cancel(call);
+    if (describeOnly)
+        return result;
 
-  if (!m_isQuery) {
-    for (ub4 i = 0; i < iters && !error.IsError(); ++i) {
-      m_cursor.Reset();
-      error = ApplyBinds(binds, i);
-      Row ignored;
-      bool done = false;
-      while (!error.IsError() && !done) error = m_cursor.Step(&ignored, &done);
+    if (!m_isQuery) {
+        for (ub4 i = 0; i < iters && !error.IsError(); ++i) {
+            m_cursor.Reset();
+            error = ApplyBinds(binds, i);
+            Row ignored;
+            bool done = false;
+            while (!error.IsError() && !done)
+                error = m_cursor.Step(&ignored, &done);
+        }
+        if (call.WasBroken())
+            return Cancel(call);
+        if (error.IsError()) {
+            result.status = OCI_ERROR;
+            result.record = error;
+        }
+        return result;
     }
-    if (call.WasBroken()) return Cancel(call);
+
+    error = ApplyBinds(binds, 0);
     if (error.IsError()) {
-      result.status = OCI_ERROR;
-      result.record = error;
+        result.status = OCI_ERROR;
+        result.record = error;
+        return result;
     }
-    return result;
-  }
-
-  error = ApplyBinds(binds, 0);
-  if (error.IsError()) {
-    result.status = OCI_ERROR;
-    result.record = error;
-    return result;
-  }
-  m_executed = true;
-  // The execute's own trip brings the first rows back; more trips follow while the requested
-  // rows have not all come.
-  CarryTrip(iters);
-  if (call.WasBroken()) return Cancel(call);
-  while (NeedsAnotherTrip(iters)) {
-    if (call.RoundTrip(true) != Database::Call::Trip::kDone) return Cancel(call);
+    m_executed = true;
+    // The execute's own trip brings the first rows back; more trips follow while the requested
+    // rows have not all come.
     CarryTrip(iters);
-    if (call.WasBroken()) return Cancel(call);
-  }
-  if (iters == 0) return result;
-  return Deliver(defines, iters);
+    if (call.WasBroken())
+        return Cancel(call);
+    while (NeedsAnotherTrip(iters)) {
+        if (call.RoundTrip(true) != Database::Call::Trip::kDone)
+            return Cancel(call);
+        CarryTrip(iters);
+        if (call.WasBroken())
+            return Cancel(call);
+    }
+    if (iters == 0)
+        return result;
+    return Deliver(defines, iters);
 }
 
 // A break (or the time budget) ended the call: its rows are dropped, the cursor is done, and a
 // break's answer takes one more round trip.
-CallResult Statement::Cancel(Database::Call& call) {
-  if (call.WasBroken()) call.CarryBreak();
-  m_cache.clear();
-  m_held = false;
-  m_pendingError = OraError();
-  m_finished = true;
-  CallResult result;
-  result.status = OCI_ERROR;
-  result.record = MakeOraError(kOraUserCancel);
-  return result;
+CallResult Statement::Cancel(Database::Call& call)
+{
+    if (call.WasBroken())
+        call.CarryBreak();
+    m_cache.clear();
+    m_held = false;
+    m_pendingError = OraError();
+    m_finished = true;
+    CallResult result;
+    result.status = OCI_ERROR;
+    result.record = MakeOraError(kOraUserCancel);
+    return result;
 }
 
 namespace {
 
 // A row's weight against OCI_ATTR_PREFETCH_MEMORY: the bytes of its values as the client gets
 // them (numbers as printed, NULL nothing).
-size_t RowBytes(const Row& row) {
-  size_t bytes = 0;
-  for (const Value& value : row) bytes += value.text.size();
-  return bytes;
+size_t RowBytes(const Row& row)
+{
+    size_t bytes = 0;
+    for (const Value& value : row)
+        bytes += value.text.size();
+    return bytes;
 }
 
 }  // namespace
@@ -387,138 +439,147 @@ size_t RowBytes(const Row& row) {
 // counts them), or past Limits::kPrefetchHeldBytes of this library's own memory (which rows of
 // NULLs take without any row bytes), wait too, whatever the memory limit. Counts in 64 bits, so
 // that no prefetch count can wrap around.
-void Statement::CarryTrip(ub4 requested) {
-  const unsigned long long rowLimit = static_cast<unsigned long long>(requested) + m_prefetchRows;
-  unsigned long long tripBytes = 0;
-  unsigned long long prefetchedBytes = 0;
-  unsigned long long prefetchedHeldBytes = 0;
-  bool carriedOne = false;
-  while (m_cache.size() < rowLimit && !m_endReached && !m_pendingError.IsError()) {
-    if (m_cache.size() >= requested && (prefetchedBytes >= Limits::kPrefetchBytes ||
-                                        prefetchedHeldBytes >= Limits::kPrefetchHeldBytes)) {
-      break;
+void Statement::CarryTrip(ub4 requested)
+{
+    const unsigned long long rowLimit = static_cast<unsigned long long>(requested) + m_prefetchRows;
+    unsigned long long tripBytes = 0;
+    unsigned long long prefetchedBytes = 0;
+    unsigned long long prefetchedHeldBytes = 0;
+    bool carriedOne = false;
+    while (m_cache.size() < rowLimit && !m_endReached && !m_pendingError.IsError()) {
+        if (m_cache.size() >= requested && (prefetchedBytes >= Limits::kPrefetchBytes ||
+                                            prefetchedHeldBytes >= Limits::kPrefetchHeldBytes)) {
+            break;
+        }
+        Row row;
+        if (m_held) {
+            row = std::move(m_heldRow);
+            m_held = false;
+        } else {
+            bool done = false;
+            OraError error = m_cursor.Step(&row, &done);
+            if (error.IsError()) {
+                m_pendingError = error;
+                continue;
+            }
+            if (done) {
+                m_endReached = true;
+                continue;
+            }
+            for (Value& value : row) {
+                if (value.kind == Value::kText)
+                    value.text = m_charset.ToClient(value.text);
+            }
+        }
+        size_t bytes = RowBytes(row);
+        if (m_prefetchMemory != 0 && carriedOne && tripBytes + bytes > m_prefetchMemory) {
+            m_heldRow = std::move(row);
+            m_held = true;
+            break;
+        }
+        tripBytes += bytes;
+        carriedOne = true;
+        if (m_cache.size() >= requested) {
+            prefetchedBytes += bytes;
+            prefetchedHeldBytes += sizeof(Row) + sizeof(Value) * row.size() + bytes;
+        }
+        m_cache.push_back(std::move(row));
     }
-    Row row;
-    if (m_held) {
-      row = std::move(m_heldRow);
-      m_held = false;
-    } else {
-      bool done = false;
-      OraError error = m_cursor.Step(&row, &done);
-      if (error.IsError()) {
-        m_pendingError = error;
-        continue;
-      }
-      if (done) {
-        m_endReached = true;
-        continue;
-      }
-      for (Value& value : row) {
-        if (value.kind == Value::kText) value.text = m_charset.ToClient(value.text);
-      }
-    }
-    size_t bytes = RowBytes(row);
-    if (m_prefetchMemory != 0 && carriedOne && tripBytes + bytes > m_prefetchMemory) {
-      m_heldRow = std::move(row);
-      m_held = true;
-      break;
-    }
-    tripBytes += bytes;
-    carriedOne = true;
-    if (m_cache.size() >= requested) {
-      prefetchedBytes += bytes;
-      prefetchedHeldBytes += sizeof(Row) + sizeof(Value) * row.size() + bytes;
-    }
-    m_cache.push_back(std::move(row));
-  }
 }
 
 // True while the cache lacks rows the call asked for and the server may still have them.
-bool Statement::NeedsAnotherTrip(ub4 requested) const {
-  return m_cache.size() < requested && !m_endReached && !m_pendingError.IsError();
+bool Statement::NeedsAnotherTrip(ub4 requested) const
+{
+    return m_cache.size() < requested && !m_endReached && !m_pendingError.IsError();
 }
 
 // Runs at OCIStmtFetch.
-CallResult Statement::Fetch(const std::map<ub4, DefineSlot>& defines, ub4 nrows) {
-  CallResult result;
-  if (!m_executed) {
-    result.status = OCI_ERROR;
-    result.record = MakeOraError(m_ranOnce && !m_isQuery ? kOraDefineNotDone : kOraNotExecuted);
-    return result;
-  }
-  if (m_finished) {
-    result.status = OCI_ERROR;
-    result.record = MakeOraError(kOraFetchOutOfSequence);
-    return result;
-  }
-  if (nrows == 0) {  // cancels the cursor
-    m_finished = true;
-    m_cache.clear();
-    m_held = false;
-    return result;
-  }
-  if (defines.empty()) {
-    result.status = OCI_ERROR;
-    result.record = MakeOraError(kOraDefineNotDone);
-    return result;
-  }
-  if (NeedsAnotherTrip(nrows)) {
-    // Only a round trip needs the connection; prefetched rows are served without it.
-    const std::shared_ptr<Database>& database = m_cursor.GetDatabase();
-    if (!database) {
-      result.status = OCI_ERROR;
-      result.record = MakeOraError(kOraNotConnected);
-      return result;
+CallResult Statement::Fetch(const std::map<ub4, DefineSlot>& defines, ub4 nrows)
+{
+    CallResult result;
+    if (!m_executed) {
+        result.status = OCI_ERROR;
+        result.record = MakeOraError(m_ranOnce && !m_isQuery ? kOraDefineNotDone : kOraNotExecuted);
+        return result;
     }
-    Database::Call call(*database);
-    do {
-      if (call.RoundTrip(true) != Database::Call::Trip::kDone) return Cancel(call);
-      CarryTrip(nrows);
-      if (call.WasBroken()) return Cancel(call);
-    } while (NeedsAnotherTrip(nrows));
-  }
-  return Deliver(defines, nrows);
+    if (m_finished) {
+        result.status = OCI_ERROR;
+        result.record = MakeOraError(kOraFetchOutOfSequence);
+        return result;
+    }
+    if (nrows == 0) {  // cancels the cursor
+        m_finished = true;
+        m_cache.clear();
+        m_held = false;
+        return result;
+    }
+    if (defines.empty()) {
+        result.status = OCI_ERROR;
+        result.record = MakeOraError(kOraDefineNotDone);
+        return result;
+    }
+    if (NeedsAnotherTrip(nrows)) {
+        // Only a round trip needs the connection; prefetched rows are served without it.
+        const std::shared_ptr<Database>& database = m_cursor.GetDatabase();
+        if (!database) {
+            result.status = OCI_ERROR;
+            result.record = MakeOraError(kOraNotConnected);
+            return result;
+        }
+        Database::Call call(*database);
+        do {
+            if (call.RoundTrip(true) != Database::Call::Trip::kDone)
+                return Cancel(call);
+            CarryTrip(nrows);
+            if (call.WasBroken())
+                return Cancel(call);
+        } while (NeedsAnotherTrip(nrows));
+    }
+    return Deliver(defines, nrows);
 }
 
 // Runs at the end of an execute or a fetch of a query.
-CallResult Statement::Deliver(const std::map<ub4, DefineSlot>& defines, ub4 nrows) {
-  CallResult result;
-  ub4 count = 0;
-  bool truncated = false;
-  OraError failure;
-  while (count < nrows && !m_cache.empty()) {
-    const Row& row = m_cache.front();
-    for (const auto& entry : defines) {
-      if (entry.first == 0 || entry.first > row.size()) continue;
-      OraError error = DeliverValue(row[entry.first - 1], entry.second, count, &truncated);
-      if (error.IsError() && !failure.IsError()) failure = error;
+CallResult Statement::Deliver(const std::map<ub4, DefineSlot>& defines, ub4 nrows)
+{
+    CallResult result;
+    ub4 count = 0;
+    bool truncated = false;
+    OraError failure;
+    while (count < nrows && !m_cache.empty()) {
+        const Row& row = m_cache.front();
+        for (const auto& entry : defines) {
+            if (entry.first == 0 || entry.first > row.size())
+                continue;
+            OraError error = DeliverValue(row[entry.first - 1], entry.second, count, &truncated);
+            if (error.IsError() && !failure.IsError())
+                failure = error;
+        }
+        m_cache.pop_front();
+        ++count;
     }
-    m_cache.pop_front();
-    ++count;
-  }
-  if (failure.IsError()) {
-    result.status = OCI_ERROR;
-    result.record = failure;
-    return result;
-  }
-  if (count < nrows) {
-    if (count == 0 && m_pendingError.IsError()) {
-      result.status = OCI_ERROR;
-      result.record = m_pendingError;
-      m_pendingError = OraError();
-      m_finished = true;
-      return result;
+    if (failure.IsError()) {
+        result.status = OCI_ERROR;
+        result.record = failure;
+        return result;
     }
-    m_finished = true;
-    result.status = OCI_NO_DATA;
-    result.record = MakeOraError(kOraNoDataFound);
+    if (count < nrows) {
+        if (count == 0 && m_pendingError.IsError()) {
+            result.status = OCI_ERROR;
+            result.record = m_pendingError;
+            m_pendingError = OraError();
+            m_finished = true;
+            return result;
+        }
+        m_finished = true;
+        result.status = OCI_NO_DATA;
+        result.record = MakeOraError(kOraNoDataFound);
+        return result;
+    }
+    if (truncated) {
+        result.status = OCI_SUCCESS_WITH_INFO;
+        result.record = MakeOraError(kOraTruncationOrNull);
+    }
     return result;
-  }
-  if (truncated) {
-    result.status = OCI_SUCCESS_WITH_INFO;
-    result.record = MakeOraError(kOraTruncationOrNull);
-  }
-  return result;
 }
 
 }  // namespace ocilite

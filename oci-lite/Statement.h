@@ -23,65 +23,65 @@ namespace ocilite {
 
 // A bind and a define carry the same description of the caller's buffer.
 struct ValueSlot {
-  void* value = nullptr;
-  sb4 size = 0;
-  ub2 type = 0;
-  sb2* indicator = nullptr;
-  ub2* length = nullptr;
-  ub2* returnCode = nullptr;
+    void* value = nullptr;
+    sb4 size = 0;
+    ub2 type = 0;
+    sb2* indicator = nullptr;
+    ub2* length = nullptr;
+    ub2* returnCode = nullptr;
 };
 using BindSlot = ValueSlot;
 using DefineSlot = ValueSlot;
 
 // The outcome of one execute or fetch: the status to return and the record it leaves.
 struct CallResult {
-  sword status = OCI_SUCCESS;
-  OraError record;  // empty when the call leaves no record
+    sword status = OCI_SUCCESS;
+    OraError record;  // empty when the call leaves no record
 };
 
 class Statement {
- public:
-  // Keeps the text for the next execute and forgets any earlier result.
-  void Prepare(const std::string& sql);
-  bool IsPrepared() const { return m_prepared; }
+public:
+    // Keeps the text for the next execute and forgets any earlier result.
+    void Prepare(const std::string& sql);
+    bool IsPrepared() const { return m_prepared; }
 
-  void SetPrefetchRows(ub4 rows) { m_prefetchRows = rows; }
-  void SetPrefetchMemory(ub4 bytes) { m_prefetchMemory = bytes; }
-  ub4 PrefetchMemory() const { return m_prefetchMemory; }
-  void SetCharset(const ClientCharset& charset) { m_charset = charset; }
-  ub4 PrefetchRows() const { return m_prefetchRows; }
+    void SetPrefetchRows(ub4 rows) { m_prefetchRows = rows; }
+    void SetPrefetchMemory(ub4 bytes) { m_prefetchMemory = bytes; }
+    ub4 PrefetchMemory() const { return m_prefetchMemory; }
+    void SetCharset(const ClientCharset& charset) { m_charset = charset; }
+    ub4 PrefetchRows() const { return m_prefetchRows; }
 
-  // Runs the statement on database; a query delivers its first iters rows into the defines.
-  CallResult Execute(const std::shared_ptr<Database>& database,
-                     const std::map<ub4, BindSlot>& binds, const std::map<ub4, DefineSlot>& defines,
-                     ub4 iters, bool describeOnly);
+    // Runs the statement on database; a query delivers its first iters rows into the defines.
+    CallResult Execute(const std::shared_ptr<Database>& database,
+                       const std::map<ub4, BindSlot>& binds,
+                       const std::map<ub4, DefineSlot>& defines, ub4 iters, bool describeOnly);
 
-  // Delivers the next nrows rows; 0 rows cancels the cursor.
-  CallResult Fetch(const std::map<ub4, DefineSlot>& defines, ub4 nrows);
+    // Delivers the next nrows rows; 0 rows cancels the cursor.
+    CallResult Fetch(const std::map<ub4, DefineSlot>& defines, ub4 nrows);
 
- private:
-  // Brings the rows of one round trip from the database into the cache.
-  void CarryTrip(ub4 requested);
-  bool NeedsAnotherTrip(ub4 requested) const;
-  CallResult Deliver(const std::map<ub4, DefineSlot>& defines, ub4 nrows);
-  CallResult Cancel(Database::Call& call);
-  OraError ApplyBinds(const std::map<ub4, BindSlot>& binds, ub4 element);
+private:
+    // Brings the rows of one round trip from the database into the cache.
+    void CarryTrip(ub4 requested);
+    bool NeedsAnotherTrip(ub4 requested) const;
+    CallResult Deliver(const std::map<ub4, DefineSlot>& defines, ub4 nrows);
+    CallResult Cancel(Database::Call& call);
+    OraError ApplyBinds(const std::map<ub4, BindSlot>& binds, ub4 element);
 
-  std::string m_sql;
-  bool m_prepared = false;
-  bool m_executed = false;  // a query ran and its cursor is open
-  bool m_ranOnce = false;   // an execute got as far as compiling the text
-  bool m_isQuery = false;
-  bool m_endReached = false;  // the database has no more rows beyond the cache
-  bool m_finished = false;    // OCI_NO_DATA has been returned, or the cursor was cancelled
-  ub4 m_prefetchRows = 1;     // the client's default
-  ub4 m_prefetchMemory = 0;   // bytes per round trip; 0: no memory limit (the default)
-  ClientCharset m_charset = ClientCharset::Us7Ascii();
-  Cursor m_cursor;
-  std::deque<Row> m_cache;
-  Row m_heldRow;        // read from the database, left for the next trip by the memory limit
-  bool m_held = false;
-  OraError m_pendingError;  // a failure met while filling the cache, reported after its rows
+    std::string m_sql;
+    bool m_prepared = false;
+    bool m_executed = false;  // a query ran and its cursor is open
+    bool m_ranOnce = false;   // an execute got as far as compiling the text
+    bool m_isQuery = false;
+    bool m_endReached = false;  // the database has no more rows beyond the cache
+    bool m_finished = false;    // OCI_NO_DATA has been returned, or the cursor was cancelled
+    ub4 m_prefetchRows = 1;     // the client's default
+    ub4 m_prefetchMemory = 0;   // bytes per round trip; 0: no memory limit (the default)
+    ClientCharset m_charset = ClientCharset::Us7Ascii();
+    Cursor m_cursor;
+    std::deque<Row> m_cache;
+    Row m_heldRow;  // read from the database, left for the next trip by the memory limit
+    bool m_held = false;
+    OraError m_pendingError;  // a failure met while filling the cache, reported after its rows
 };
 
 // Writes one value into element `element` of a define's buffers; sets *truncated or returns

@@ -62,8 +62,9 @@ std::wstring Upper(const std::wstring& strText)
     if (strText.empty())
         return strText;
     std::wstring strUpper(strText.size(), L'\0');
-    const int nLength = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, strText.data(), int(strText.size()),
-                                        &strUpper[0], int(strUpper.size()), nullptr, nullptr, 0);
+    const int nLength =
+        ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, strText.data(), int(strText.size()),
+                        &strUpper[0], int(strUpper.size()), nullptr, nullptr, 0);
     return nLength == int(strText.size()) ? strUpper : strText;
 }
 
@@ -213,12 +214,12 @@ struct OptionRow {
 };
 
 const OptionRow kOptions[] = {
-    {L"--user", Takes::Value, true, OnUser},         {L"--database", Takes::Value, true, OnDatabase},
-    {L"--sysdba", Takes::Nothing, false, OnSysdba},  {L"--file", Takes::Value, true, OnFile},
-    {L"--dir", Takes::Value, true, OnDir},           {L"--kinds", Takes::Value, true, OnKinds},
-    {L"--owner", Takes::Value, true, OnOwner},       {L"--object", Takes::Value, false, OnObject},
-    {L"--quiet", Takes::Nothing, false, OnQuiet},    {L"--help", Takes::Nothing, false, OnHelp},
-    {L"-h", Takes::Nothing, false, OnHelp},          {L"/?", Takes::Nothing, false, OnHelp},
+    {L"--user", Takes::Value, true, OnUser},        {L"--database", Takes::Value, true, OnDatabase},
+    {L"--sysdba", Takes::Nothing, false, OnSysdba}, {L"--file", Takes::Value, true, OnFile},
+    {L"--dir", Takes::Value, true, OnDir},          {L"--kinds", Takes::Value, true, OnKinds},
+    {L"--owner", Takes::Value, true, OnOwner},      {L"--object", Takes::Value, false, OnObject},
+    {L"--quiet", Takes::Nothing, false, OnQuiet},   {L"--help", Takes::Nothing, false, OnHelp},
+    {L"-h", Takes::Nothing, false, OnHelp},         {L"/?", Takes::Nothing, false, OnHelp},
 };
 
 const OptionRow* FindOption(const std::wstring& strName)
@@ -255,7 +256,8 @@ public:
         }
         const OptionRow* pRow = FindOption(strName);
         if (pRow == nullptr) {
-            strError = (strName.rfind(L"-", 0) == 0 ? "unknown option " : "unexpected argument ") + Utf8(strArgument);
+            strError = (strName.rfind(L"-", 0) == 0 ? "unknown option " : "unexpected argument ") +
+                       Utf8(strArgument);
             return false;
         }
         if (pRow->takes == Takes::Value && !bInlineValue) {
@@ -295,7 +297,8 @@ const char* CommandLine::UsageText()
     return kUsage;
 }
 
-bool CommandLine::Parse(const std::vector<std::wstring>& args, CommandLine& line, std::string& strError)
+bool CommandLine::Parse(const std::vector<std::wstring>& args, CommandLine& line,
+                        std::string& strError)
 {
     line = CommandLine();
     ArgumentReader reader(args);
@@ -314,7 +317,8 @@ bool CommandLine::Parse(const std::vector<std::wstring>& args, CommandLine& line
         return false;
     }
     if (line.strFile.empty() == line.strFolder.empty()) {
-        strError = line.strFile.empty() ? "one of --file and --dir is needed" : "--file and --dir exclude each other";
+        strError = line.strFile.empty() ? "one of --file and --dir is needed"
+                                        : "--file and --dir exclude each other";
         return false;
     }
     return true;

@@ -36,6 +36,7 @@ struct CommandLine {
     bool bQuiet = false;
 
     // Parses the arguments; false with the reason in strError (one line, no usage text).
-    static bool Parse(const std::vector<std::wstring>& args, CommandLine& line, std::string& strError);
+    static bool Parse(const std::vector<std::wstring>& args, CommandLine& line,
+                      std::string& strError);
     static const char* UsageText();
 };

@@ -51,7 +51,8 @@ const std::atomic<bool>& StopRequest::Flag()
 // Never destroyed: the console's thread may call the handler while the process exits.
 std::shared_ptr<DBInterrupt>& StopRequest::Interrupt()
 {
-    static auto* const pInterrupt = new std::shared_ptr<DBInterrupt>(std::make_shared<DBInterrupt>());
+    static auto* const pInterrupt =
+        new std::shared_ptr<DBInterrupt>(std::make_shared<DBInterrupt>());
     return *pInterrupt;
 }
 
@@ -85,9 +86,9 @@ BOOL WINAPI StopRequest::OnControl(DWORD nEvent)
 
 ConsoleReporter::ConsoleReporter(const std::atomic<bool>& stop, ProgressStyle style, Output errors,
                                  const ExportSink& sink)
-    : m_stop(stop), m_style(style), m_errors(std::move(errors)), m_sink(sink), m_nStartTicks(::GetTickCount64())
-{
-}
+    : m_stop(stop), m_style(style), m_errors(std::move(errors)), m_sink(sink),
+      m_nStartTicks(::GetTickCount64())
+{}
 
 bool ConsoleReporter::KeepGoing()
 {
@@ -159,8 +160,8 @@ void ConsoleReporter::Finish(const ExportEnding& ending)
     switch (ending.result) {
     case ExportResult::Done:
         if (m_style != ProgressStyle::Quiet) {
-            Print("Exported " + std::to_string(ending.nObjectsWritten) + " objects (" + std::to_string(m_nLines) +
-                  " lines) in " + Elapsed() + ".\n");
+            Print("Exported " + std::to_string(ending.nObjectsWritten) + " objects (" +
+                  std::to_string(m_nLines) + " lines) in " + Elapsed() + ".\n");
         }
         return;
     case ExportResult::LogonFailed:
@@ -196,8 +197,8 @@ void ConsoleReporter::ShowStatus(bool bForce)
         return;
     m_nLastStatusTicks = nNow;
     char szStatus[128];
-    std::snprintf(szStatus, sizeof(szStatus), "%d/%d objects, %d lines, %s", m_nDone, m_nObjects, m_nLines,
-                  Elapsed().c_str());
+    std::snprintf(szStatus, sizeof(szStatus), "%d/%d objects, %d lines, %s", m_nDone, m_nObjects,
+                  m_nLines, Elapsed().c_str());
     std::string strStatus = szStatus;
     const size_t nWidth = strStatus.size();
     if (strStatus.size() < m_nStatusWidth)
@@ -224,6 +225,7 @@ std::string ConsoleReporter::Elapsed() const
 {
     const ULONGLONG nSeconds = (::GetTickCount64() - m_nStartTicks) / 1000;
     char szTime[32];
-    std::snprintf(szTime, sizeof(szTime), "%u:%02u", unsigned(nSeconds / 60), unsigned(nSeconds % 60));
+    std::snprintf(szTime, sizeof(szTime), "%u:%02u", unsigned(nSeconds / 60),
+                  unsigned(nSeconds % 60));
     return szTime;
 }

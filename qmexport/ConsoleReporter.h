@@ -53,7 +53,8 @@ public:
 
     // stop: polled before every step. errors: standard error. sink: for what the target holds
     // after a failed or stopped run.
-    ConsoleReporter(const std::atomic<bool>& stop, ProgressStyle style, Output errors, const ExportSink& sink);
+    ConsoleReporter(const std::atomic<bool>& stop, ProgressStyle style, Output errors,
+                    const ExportSink& sink);
 
     bool KeepGoing() override;
     bool Guarded(const std::function<void()>& step) override;

@@ -17,7 +17,8 @@ bool WriteAll(HANDLE hFile, const std::string& strContent)
     while (nDone < strContent.size()) {
         const DWORD nPiece = DWORD(std::min<size_t>(strContent.size() - nDone, 1u << 24));
         DWORD nWritten = 0;
-        if (!::WriteFile(hFile, strContent.data() + nDone, nPiece, &nWritten, nullptr) || nWritten != nPiece)
+        if (!::WriteFile(hFile, strContent.data() + nDone, nPiece, &nWritten, nullptr) ||
+            nWritten != nPiece)
             return false;
         nDone += nPiece;
     }
@@ -45,7 +46,8 @@ bool FolderFiles::CreateFolder() const
         if (m_strFolder[i] != L'\\' && m_strFolder[i] != L'/')
             continue;
         const std::wstring strPart = m_strFolder.substr(0, i);
-        if (strPart.empty() || strPart.back() == L':' || strPart.back() == L'\\' || strPart.back() == L'/')
+        if (strPart.empty() || strPart.back() == L':' || strPart.back() == L'\\' ||
+            strPart.back() == L'/')
             continue;
         ::CreateDirectoryW(strPart.c_str(), nullptr);
     }
@@ -55,8 +57,9 @@ bool FolderFiles::CreateFolder() const
 
 bool FolderFiles::CanCreateFiles() const
 {
-    const std::wstring strProbe = PathOf(std::wstring(kTempPrefix) + std::to_wstring(::GetCurrentProcessId()) +
-                                         L"-probe" + kTempSuffix);
+    const std::wstring strProbe =
+        PathOf(std::wstring(kTempPrefix) + std::to_wstring(::GetCurrentProcessId()) + L"-probe" +
+               kTempSuffix);
     CHandle probe(::CreateFileW(strProbe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     return probe.IsValid();
@@ -72,7 +75,8 @@ void FolderFiles::RemoveLeftoverTemporaries()
         if (!find.IsValid())
             return;
         do {
-            if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0)
+            if ((data.dwFileAttributes &
+                 (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0)
                 names.push_back(data.cFileName);
         } while (::FindNextFileW(find.Get(), &data));
     }
@@ -87,8 +91,9 @@ FolderFiles::Entry FolderFiles::Probe(const std::wstring& strName) const
     WIN32_FIND_DATAW data{};
     if (!FindEntry(PathOf(strName), data)) {
         // Found by its path but not listed under it: the file system cut or changed the name.
-        return ::GetFileAttributesW(PathOf(strName).c_str()) == INVALID_FILE_ATTRIBUTES ? Entry::Missing
-                                                                                          : Entry::Unusable;
+        return ::GetFileAttributesW(PathOf(strName).c_str()) == INVALID_FILE_ATTRIBUTES
+                   ? Entry::Missing
+                   : Entry::Unusable;
     }
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
         return Entry::Link;
@@ -105,8 +110,8 @@ std::wstring FolderFiles::ActualName(const std::wstring& strName) const
 
 bool FolderFiles::Read(const std::wstring& strName, std::string& strContent) const
 {
-    CHandle file(::CreateFileW(PathOf(strName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    CHandle file(::CreateFileW(PathOf(strName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid())
         return false;
     LARGE_INTEGER size{};
@@ -116,7 +121,8 @@ bool FolderFiles::Read(const std::wstring& strName, std::string& strContent) con
     size_t nDone = 0;
     while (nDone < strContent.size()) {
         DWORD nRead = 0;
-        if (!::ReadFile(file.Get(), &strContent[nDone], DWORD(strContent.size() - nDone), &nRead, nullptr))
+        if (!::ReadFile(file.Get(), &strContent[nDone], DWORD(strContent.size() - nDone), &nRead,
+                        nullptr))
             return false;
         if (nRead == 0)
             break;
@@ -131,8 +137,9 @@ CHandle FolderFiles::CreateTemporary(std::wstring& strTempName)
     for (int nAttempt = 0; nAttempt < 1000; ++nAttempt) {
         strTempName = std::wstring(kTempPrefix) + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                       std::to_wstring(++m_nTempSerial) + kTempSuffix;
-        CHandle file(::CreateFileW(PathOf(strTempName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+        CHandle file(::CreateFileW(PathOf(strTempName).c_str(), GENERIC_WRITE, 0, nullptr,
+                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH,
+                                   nullptr));
         if (file.IsValid() || ::GetLastError() != ERROR_FILE_EXISTS)
             return file;
     }
@@ -155,12 +162,14 @@ bool FolderFiles::FixNameCase(const std::wstring& strName)
     std::wstring strTempName;
     if (!CreateTemporary(strTempName).IsValid())
         return false;
-    if (!::MoveFileExW(PathOf(strActual).c_str(), PathOf(strTempName).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (!::MoveFileExW(PathOf(strActual).c_str(), PathOf(strTempName).c_str(),
+                       MOVEFILE_REPLACE_EXISTING)) {
         m_nLastError = ::GetLastError();
         ::DeleteFileW(PathOf(strTempName).c_str());
         return false;
     }
-    if (!::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(), MOVEFILE_WRITE_THROUGH)) {
+    if (!::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(),
+                       MOVEFILE_WRITE_THROUGH)) {
         m_nLastError = ::GetLastError();
         ::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strActual).c_str(), 0);
         return false;
@@ -223,8 +232,9 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
 
 bool FolderFiles::Append(const std::wstring& strName, const std::string& strText)
 {
-    CHandle file(::CreateFileW(PathOf(strName).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+    CHandle file(::CreateFileW(PathOf(strName).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH,
+                               nullptr));
     if (file.IsValid() && WriteAll(file.Get(), strText) && ::FlushFileBuffers(file.Get()))
         return true;
     m_nLastError = ::GetLastError();
@@ -253,7 +263,8 @@ bool FolderFiles::RemoveSafely(const std::wstring& strName)
         m_nLastError = ::GetLastError();
         return false;
     }
-    if (!::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (!::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(),
+                       MOVEFILE_REPLACE_EXISTING)) {
         m_nLastError = ::GetLastError();
         ::DeleteFileW(PathOf(strTempName).c_str());
         return false;

@@ -90,7 +90,8 @@ std::string Text(const FileNameSet& files)
     for (const std::wstring& strFile : files) {
         ObjectFileNames::ParsedFileName parsed;
         if (ObjectFileNames::IsOwnFileName(strFile, &parsed))
-            entries.emplace_back(ObjectKinds::OfType(parsed.strType)->nInstallGroup, parsed.strName.str(), strFile);
+            entries.emplace_back(ObjectKinds::OfType(parsed.strType)->nInstallGroup,
+                                 parsed.strName.str(), strFile);
     }
     std::sort(entries.begin(), entries.end());
     std::string strText = kInstallPreamble;

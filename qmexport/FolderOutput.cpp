@@ -16,16 +16,16 @@ const char kIgnoredText[] = "Ignored in .qmexport-files: ";
 
 }  // namespace
 
-FolderOutput::FolderOutput(std::wstring strFolder, bool bWholeSchema, const std::vector<CString>& kinds,
-                           Notice notice)
+FolderOutput::FolderOutput(std::wstring strFolder, bool bWholeSchema,
+                           const std::vector<CString>& kinds, Notice notice)
     : m_files(std::move(strFolder)), m_bWholeSchema(bWholeSchema), m_notice(std::move(notice))
 {
     for (const CString& strKind : kinds.empty() ? DefaultExportKinds() : kinds)
         m_kinds.insert(strKind.str());
 }
 
-void FolderOutput::SetFailure(ExportFailure& failure, const char* pszText, const std::wstring& strFile,
-                              DWORD nError) const
+void FolderOutput::SetFailure(ExportFailure& failure, const char* pszText,
+                              const std::wstring& strFile, DWORD nError) const
 {
     CString strWhere = NarrowPath(m_files.PathOf(strFile));
     if (nError != 0)
@@ -36,7 +36,8 @@ void FolderOutput::SetFailure(ExportFailure& failure, const char* pszText, const
 bool FolderOutput::IsRunKind(const std::wstring& strFile) const
 {
     ObjectFileNames::ParsedFileName parsed;
-    return ObjectFileNames::IsOwnFileName(strFile, &parsed) && m_kinds.count(parsed.strType.str()) != 0;
+    return ObjectFileNames::IsOwnFileName(strFile, &parsed) &&
+           m_kinds.count(parsed.strType.str()) != 0;
 }
 
 bool FolderOutput::Check(ExportFailure& failure)
@@ -101,10 +102,12 @@ void FolderOutput::Listed(const std::vector<ExportObjectId>& objects)
         m_twins.Add(object.strName);
 }
 
-bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure)
+bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock,
+                         ExportFailure& failure)
 {
     if (ObjectFileNames::ExtensionOf(object.strType).empty()) {
-        failure.strMessage = "Unexpected object type " + object.strType + " of " + object.strName + ".";
+        failure.strMessage =
+            "Unexpected object type " + object.strType + " of " + object.strName + ".";
         return false;
     }
     m_twins.Add(object.strName);
@@ -124,12 +127,13 @@ bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock, 
     return true;
 }
 
-bool FolderOutput::MoveTwinAside(const std::wstring& strFile, const ExportObjectId& object, ExportFailure& failure)
+bool FolderOutput::MoveTwinAside(const std::wstring& strFile, const ExportObjectId& object,
+                                 ExportFailure& failure)
 {
     const auto it = m_rememberedFiles.find(strFile);
     ObjectFileNames::ParsedFileName parsed;
-    if (it == m_rememberedFiles.end() || !ObjectFileNames::IsOwnFileName(*it, &parsed) || parsed.bShortened ||
-        parsed.strName == object.strName)
+    if (it == m_rememberedFiles.end() || !ObjectFileNames::IsOwnFileName(*it, &parsed) ||
+        parsed.bShortened || parsed.strName == object.strName)
         return true;
     const std::wstring strOwnFile =
         ObjectFileNames::FileName(parsed.strName, parsed.strType, m_twins.HasTwin(parsed.strName));
@@ -185,7 +189,8 @@ CString FolderOutput::StateText() const
     return strText;
 }
 
-bool FolderOutput::WriteFile(const std::wstring& strFile, const std::string& strContent, ExportFailure& failure)
+bool FolderOutput::WriteFile(const std::wstring& strFile, const std::string& strContent,
+                             ExportFailure& failure)
 {
     if (m_files.Probe(strFile) == FolderFiles::Entry::Folder) {
         // A folder of the user's under an object's file name is neither replaced nor recorded.
@@ -225,7 +230,8 @@ bool FolderOutput::Remember(const std::wstring& strFile, ExportFailure& failure)
     }
     // The first change of a run replaces the manifest as a whole (whatever stood under its
     // name, a link included); later new names are appended to that file of ours.
-    return ReplaceIndexFile(Manifest::kFileName, Manifest::Format(m_rememberedFiles), failure, &m_bManifestOurs);
+    return ReplaceIndexFile(Manifest::kFileName, Manifest::Format(m_rememberedFiles), failure,
+                            &m_bManifestOurs);
 }
 
 bool FolderOutput::RemoveStaleFiles(FileNameSet& notRemoved, ExportFailure& failure)

@@ -49,7 +49,8 @@ public:
 
     bool Check(ExportFailure& failure) override;
     void Listed(const std::vector<ExportObjectId>& objects) override;
-    bool Write(const ExportObjectId& object, const CString& strBlock, ExportFailure& failure) override;
+    bool Write(const ExportObjectId& object, const CString& strBlock,
+               ExportFailure& failure) override;
     bool Complete(ExportFailure& failure) override;
     CString StateText() const override;
     int WrittenCount() const override { return m_nWritten; }
@@ -64,18 +65,21 @@ private:
     bool IsRunKind(const std::wstring& strFile) const;
     // Moves another object's block out of the way of strFile when that object's name now has
     // a case twin; see the header's last paragraph.
-    bool MoveTwinAside(const std::wstring& strFile, const ExportObjectId& object, ExportFailure& failure);
+    bool MoveTwinAside(const std::wstring& strFile, const ExportObjectId& object,
+                       ExportFailure& failure);
     // Writes one file of an object under its final name, remembered in the manifest first.
-    bool WriteFile(const std::wstring& strFile, const std::string& strContent, ExportFailure& failure);
+    bool WriteFile(const std::wstring& strFile, const std::string& strContent,
+                   ExportFailure& failure);
     // Puts a file name into the manifest on disk before the file is created.
     bool Remember(const std::wstring& strFile, ExportFailure& failure);
     // Removes the manifest's files of this run's kinds that it did not write; the ones that
     // could not be removed go into notRemoved.
     bool RemoveStaleFiles(FileNameSet& notRemoved, ExportFailure& failure);
     // pbWritten: set when the file was written anew (not when its content was already so).
-    bool ReplaceIndexFile(const std::wstring& strName, const std::string& strContent, ExportFailure& failure,
-                          bool* pbWritten = nullptr);
-    void SetFailure(ExportFailure& failure, const char* pszText, const std::wstring& strFile, DWORD nError) const;
+    bool ReplaceIndexFile(const std::wstring& strName, const std::string& strContent,
+                          ExportFailure& failure, bool* pbWritten = nullptr);
+    void SetFailure(ExportFailure& failure, const char* pszText, const std::wstring& strFile,
+                    DWORD nError) const;
 
     FolderFiles m_files;
     bool m_bWholeSchema;

@@ -13,9 +13,9 @@ namespace {
 
 // Names Windows keeps for devices, whatever extension follows them.
 const wchar_t* const kDeviceNames[] = {
-    L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$",
-    L"COM1", L"COM2", L"COM3", L"COM4", L"COM5", L"COM6", L"COM7", L"COM8", L"COM9",
-    L"LPT1", L"LPT2", L"LPT3", L"LPT4", L"LPT5", L"LPT6", L"LPT7", L"LPT8", L"LPT9",
+    L"CON",  L"PRN",  L"AUX",  L"NUL",  L"CONIN$", L"CONOUT$", L"COM1", L"COM2",
+    L"COM3", L"COM4", L"COM5", L"COM6", L"COM7",   L"COM8",    L"COM9", L"LPT1",
+    L"LPT2", L"LPT3", L"LPT4", L"LPT5", L"LPT6",   L"LPT7",    L"LPT8", L"LPT9",
 };
 
 const wchar_t kHexDigits[] = L"0123456789ABCDEF";
@@ -51,7 +51,8 @@ bool IsDeviceName(const std::wstring& strName)
 bool IsLowerLetter(wchar_t ch)
 {
     wchar_t upper = ch;
-    return ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, &ch, 1, &upper, 1, nullptr, nullptr, 0) == 1 &&
+    return ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, &ch, 1, &upper, 1, nullptr,
+                           nullptr, 0) == 1 &&
            upper != ch;
 }
 
@@ -74,12 +75,14 @@ std::vector<std::wstring> StemPieces(const CString& strName, bool bMarkCase)
     for (size_t i = 0; i < strWide.size(); ++i) {
         // A surrogate pair is one character: both halves stay together.
         size_t nUnits = 1;
-        if (IS_HIGH_SURROGATE(strWide[i]) && i + 1 < strWide.size() && IS_LOW_SURROGATE(strWide[i + 1]))
+        if (IS_HIGH_SURROGATE(strWide[i]) && i + 1 < strWide.size() &&
+            IS_LOW_SURROGATE(strWide[i + 1]))
             nUnits = 2;
         const wchar_t ch = strWide[i];
         const bool bLast = i + nUnits == strWide.size();
         const bool bEscape = ch == L'%' || IsForbidden(ch) || (i == 0 && bDevice) ||
-                             (bLast && (ch == L'.' || ch == L' ')) || (bMarkCase && nUnits == 1 && IsLowerLetter(ch));
+                             (bLast && (ch == L'.' || ch == L' ')) ||
+                             (bMarkCase && nUnits == 1 && IsLowerLetter(ch));
         std::wstring strPiece;
         if (bEscape) {
             for (unsigned char byte : FromWide(&strWide[i], int(nUnits), CP_UTF8)) {
@@ -119,7 +122,8 @@ bool IsValidUtf8(const std::string& strBytes)
 // A name a folder takes as one plain file name of its own, in any folder, on any volume.
 bool IsPlainFileName(const std::wstring& strFile)
 {
-    if (strFile.empty() || strFile.size() > ObjectFileNames::kMaxFileName || strFile == L"." || strFile == L"..")
+    if (strFile.empty() || strFile.size() > ObjectFileNames::kMaxFileName || strFile == L"." ||
+        strFile == L"..")
         return false;
     for (wchar_t ch : strFile) {
         if (IsForbidden(ch))  // separators, drives and streams included
@@ -134,7 +138,8 @@ bool ParseShortStem(const std::wstring& strStem, size_t nFileLength, CString& st
 {
     // One piece (an escaped four-byte character) is at most 12 units: the cut leaves fewer free.
     const size_t kLongestPiece = 12;
-    if (nFileLength + kLongestPiece <= ObjectFileNames::kMaxFileName || strStem.size() < kHashDigits + 2)
+    if (nFileLength + kLongestPiece <= ObjectFileNames::kMaxFileName ||
+        strStem.size() < kHashDigits + 2)
         return false;
     const size_t nMark = strStem.size() - kHashDigits - 1;
     if (strStem[nMark] != kShortMark)
@@ -143,7 +148,8 @@ bool ParseShortStem(const std::wstring& strStem, size_t nFileLength, CString& st
         if (HexValue(strStem[i]) < 0)
             return false;
     }
-    return ObjectFileNames::NameOf(strStem.substr(0, nMark), strStart) && IsValidUtf8(strStart.str());
+    return ObjectFileNames::NameOf(strStem.substr(0, nMark), strStart) &&
+           IsValidUtf8(strStart.str());
 }
 
 }  // namespace
@@ -263,13 +269,14 @@ bool IsOwnFileName(const std::wstring& strFileName, ParsedFileName* pParsed)
 
 bool SameFileName(const std::wstring& strA, const std::wstring& strB)
 {
-    return ::CompareStringOrdinal(strA.c_str(), int(strA.size()), strB.c_str(), int(strB.size()), TRUE) == CSTR_EQUAL;
+    return ::CompareStringOrdinal(strA.c_str(), int(strA.size()), strB.c_str(), int(strB.size()),
+                                  TRUE) == CSTR_EQUAL;
 }
 
 bool FileNameLess::operator()(const std::wstring& strA, const std::wstring& strB) const
 {
-    return ::CompareStringOrdinal(strA.c_str(), int(strA.size()), strB.c_str(), int(strB.size()), TRUE) ==
-           CSTR_LESS_THAN;
+    return ::CompareStringOrdinal(strA.c_str(), int(strA.size()), strB.c_str(), int(strB.size()),
+                                  TRUE) == CSTR_LESS_THAN;
 }
 
 }  // namespace ObjectFileNames

@@ -6,8 +6,9 @@
 namespace {
 
 const std::vector<ObjectKind> kKinds = {
-    {"PACKAGE", L"pks", 1},   {"PACKAGE BODY", L"pkb", 4}, {"PROCEDURE", L"prc", 3}, {"FUNCTION", L"fnc", 2},
-    {"TYPE", L"tps", 0},      {"TYPE BODY", L"tpb", 4},    {"TRIGGER", L"trg", 5},
+    {"PACKAGE", L"pks", 1},  {"PACKAGE BODY", L"pkb", 4}, {"PROCEDURE", L"prc", 3},
+    {"FUNCTION", L"fnc", 2}, {"TYPE", L"tps", 0},         {"TYPE BODY", L"tpb", 4},
+    {"TRIGGER", L"trg", 5},
 };
 
 }  // namespace
@@ -31,8 +32,8 @@ const ObjectKind* OfType(const CString& strType)
 const ObjectKind* OfExtension(const std::wstring& strExtension)
 {
     for (const ObjectKind& kind : kKinds) {
-        if (::CompareStringOrdinal(strExtension.c_str(), int(strExtension.size()), kind.pszExtension, -1, TRUE) ==
-            CSTR_EQUAL)
+        if (::CompareStringOrdinal(strExtension.c_str(), int(strExtension.size()),
+                                   kind.pszExtension, -1, TRUE) == CSTR_EQUAL)
             return &kind;
     }
     return nullptr;

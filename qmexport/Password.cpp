@@ -19,7 +19,8 @@ void StripLineEnd(std::string& strLine)
 void WriteError(const char* pszText)
 {
     DWORD nWritten = 0;
-    ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), pszText, DWORD(lstrlenA(pszText)), &nWritten, nullptr);
+    ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), pszText, DWORD(lstrlenA(pszText)), &nWritten,
+                nullptr);
 }
 
 }  // namespace
@@ -59,14 +60,16 @@ bool PasswordSource::FromConsole(HANDLE hInput, CString& strPassword)
     DWORD nMode = 0;
     ::GetConsoleMode(hInput, &nMode);
     ConsoleModeGuard restore(hInput, nMode);
-    ::SetConsoleMode(hInput, (nMode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) & ~DWORD(ENABLE_ECHO_INPUT));
+    ::SetConsoleMode(hInput, (nMode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) &
+                                 ~DWORD(ENABLE_ECHO_INPUT));
     WriteError("Password: ");
     std::wstring strWide;
     wchar_t szBuffer[256];
     while (strWide.find(L'\n') == std::wstring::npos && strWide.find(L'\r') == std::wstring::npos &&
            strWide.size() < kMaxPasswordBytes) {
         DWORD nRead = 0;
-        if (!::ReadConsoleW(hInput, szBuffer, DWORD(sizeof(szBuffer) / sizeof(szBuffer[0])), &nRead, nullptr) ||
+        if (!::ReadConsoleW(hInput, szBuffer, DWORD(sizeof(szBuffer) / sizeof(szBuffer[0])), &nRead,
+                            nullptr) ||
             nRead == 0)
             break;
         strWide.append(szBuffer, nRead);

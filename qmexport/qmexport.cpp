@@ -108,14 +108,16 @@ int Run()
     if (!line.strFile.empty())
         sink = std::make_unique<OutputFile>(line.strFile);
     else
-        sink = std::make_unique<FolderOutput>(line.strFolder, line.objectNames.empty(), line.kinds,
-                                              [](const std::string& strLine) { WriteTo(STD_ERROR_HANDLE, strLine + "\n"); });
+        sink = std::make_unique<FolderOutput>(
+            line.strFolder, line.objectNames.empty(), line.kinds,
+            [](const std::string& strLine) { WriteTo(STD_ERROR_HANDLE, strLine + "\n"); });
 
-    const ProgressStyle style = line.bQuiet                  ? ProgressStyle::Quiet
+    const ProgressStyle style = line.bQuiet                   ? ProgressStyle::Quiet
                                 : IsConsole(STD_ERROR_HANDLE) ? ProgressStyle::StatusLine
                                                               : ProgressStyle::LinePerObject;
-    ConsoleReporter reporter(StopRequest::Flag(), style,
-                             [](const std::string& strText) { WriteTo(STD_ERROR_HANDLE, strText); }, *sink);
+    ConsoleReporter reporter(
+        StopRequest::Flag(), style,
+        [](const std::string& strText) { WriteTo(STD_ERROR_HANDLE, strText); }, *sink);
     const ExportEnding ending = RunExport(params, *sink, reporter);
     if (ending.result == ExportResult::Stopped) {
         reporter.Stopped();
@@ -132,7 +134,8 @@ int main()
         return Run();
     } catch (...) {
         RecordCaughtException("qmexport");
-        WriteTo(STD_ERROR_HANDLE, "qmexport: unexpected failure: " + LastCaughtException().str() + "\n");
+        WriteTo(STD_ERROR_HANDLE,
+                "qmexport: unexpected failure: " + LastCaughtException().str() + "\n");
         return kExitFailed;
     }
 }

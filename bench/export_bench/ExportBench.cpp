@@ -78,8 +78,8 @@ size_t PeakWorkingSetMb()
 std::string SourceLine(int nObject, int nLine)
 {
     char szLine[96];
-    std::snprintf(szLine, sizeof(szLine), "  v_%06d := v_%06d + %d; -- object %d\n", nLine, nLine - 1,
-                  nObject, nObject);
+    std::snprintf(szLine, sizeof(szLine), "  v_%06d := v_%06d + %d; -- object %d\n", nLine,
+                  nLine - 1, nObject, nObject);
     return szLine;
 }
 
@@ -90,18 +90,21 @@ void BuildSchema()
     ::DeleteFileA(strPath.c_str());
     sqlite3* pDb = nullptr;
     sqlite3_open_v2(strPath.c_str(), &pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    sqlite3_exec(pDb,
-                 "CREATE TABLE users(name TEXT PRIMARY KEY, password TEXT, sysdba INTEGER);"
-                 "CREATE TABLE objects(owner TEXT, object_name TEXT, object_type TEXT, status TEXT);"
-                 "CREATE TABLE source(owner TEXT, name TEXT, type TEXT, line INTEGER, text TEXT);"
-                 "CREATE INDEX source_key ON source(owner, name, type, line);"
-                 "INSERT INTO users VALUES('SCOTT', 'TIGER', 0);"
-                 "BEGIN;",
-                 nullptr, nullptr, nullptr);
+    sqlite3_exec(
+        pDb,
+        "CREATE TABLE users(name TEXT PRIMARY KEY, password TEXT, sysdba INTEGER);"
+        "CREATE TABLE objects(owner TEXT, object_name TEXT, object_type TEXT, status TEXT);"
+        "CREATE TABLE source(owner TEXT, name TEXT, type TEXT, line INTEGER, text TEXT);"
+        "CREATE INDEX source_key ON source(owner, name, type, line);"
+        "INSERT INTO users VALUES('SCOTT', 'TIGER', 0);"
+        "BEGIN;",
+        nullptr, nullptr, nullptr);
     sqlite3_stmt* pObject = nullptr;
     sqlite3_stmt* pSource = nullptr;
-    sqlite3_prepare_v2(pDb, "INSERT INTO objects VALUES('SCOTT', ?1, ?2, 'VALID')", -1, &pObject, nullptr);
-    sqlite3_prepare_v2(pDb, "INSERT INTO source VALUES('SCOTT', ?1, ?2, ?3, ?4)", -1, &pSource, nullptr);
+    sqlite3_prepare_v2(pDb, "INSERT INTO objects VALUES('SCOTT', ?1, ?2, 'VALID')", -1, &pObject,
+                       nullptr);
+    sqlite3_prepare_v2(pDb, "INSERT INTO source VALUES('SCOTT', ?1, ?2, ?3, ?4)", -1, &pSource,
+                       nullptr);
     auto addObject = [&](const std::string& strName, const char* pszType, int nObject, int nLines) {
         sqlite3_bind_text(pObject, 1, strName.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(pObject, 2, pszType, -1, SQLITE_STATIC);
@@ -146,7 +149,8 @@ void CreateDialogWindow()
 
 void ClickButton(int nID)
 {
-    ::SendMessageA(g_pDlg->m_hWnd, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), LPARAM(::GetDlgItem(g_pDlg->m_hWnd, nID)));
+    ::SendMessageA(g_pDlg->m_hWnd, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED),
+                   LPARAM(::GetDlgItem(g_pDlg->m_hWnd, nID)));
 }
 
 // The next export's scope, chosen as the user chooses it: the whole schema (null) or the
@@ -164,7 +168,8 @@ void ChooseObjects(const char* pszObject)
 template <typename Fn>
 Fn OciEntry(const char* pszName)
 {
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("OCI.DLL"), pszName)));
+    return reinterpret_cast<Fn>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("OCI.DLL"), pszName)));
 }
 
 struct Figures {
@@ -230,8 +235,8 @@ void StartAlone(const std::string& strFile)
 // started from the dialog the way the user starts it.
 enum class Mode { Alone, Hidden, Visible };
 
-Figures RunWorker(const std::string& strFile, unsigned nRttMicroseconds, Mode mode, long long nLines,
-                  double dStopAfter = 0, double* pStopSeconds = nullptr)
+Figures RunWorker(const std::string& strFile, unsigned nRttMicroseconds, Mode mode,
+                  long long nLines, double dStopAfter = 0, double* pStopSeconds = nullptr)
 {
     OciEntry<OciLiteSetRoundTripDelayFn>("OciLiteSetRoundTripDelay")(nRttMicroseconds);
     OciEntry<OciLiteResetCountersFn>("OciLiteResetCounters")();
@@ -243,7 +248,8 @@ Figures RunWorker(const std::string& strFile, unsigned nRttMicroseconds, Mode mo
     Figures figures;
     const double dStart = Seconds();
     {
-        std::unique_ptr<LatencyProbe> probe(mode == Mode::Visible ? new LatencyProbe(hDlg) : nullptr);
+        std::unique_ptr<LatencyProbe> probe(mode == Mode::Visible ? new LatencyProbe(hDlg)
+                                                                  : nullptr);
         if (mode == Mode::Alone)
             StartAlone(strFile);
         else
@@ -259,7 +265,8 @@ Figures RunWorker(const std::string& strFile, unsigned nRttMicroseconds, Mode mo
                 bStopped = true;
                 continue;
             }
-            if (::MsgWaitForMultipleObjectsEx(0, nullptr, 5, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_TIMEOUT)
+            if (::MsgWaitForMultipleObjectsEx(0, nullptr, 5, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
+                WAIT_TIMEOUT)
                 continue;
             while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
                 ::TranslateMessage(&msg);
@@ -299,14 +306,16 @@ Figures RunFloor(const std::string& strFile, unsigned nRttMicroseconds)
     sqlite3_open_v2((g_strFolder + "bench.sqlite").c_str(), &pDb, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt* pList = nullptr;
     sqlite3_stmt* pLines = nullptr;
-    sqlite3_prepare_v2(pDb,
-                       "SELECT object_name, object_type FROM objects WHERE owner = 'SCOTT' AND object_type IN "
-                       "('PACKAGE','PACKAGE BODY','PROCEDURE','FUNCTION') ORDER BY object_name, object_type",
-                       -1, &pList, nullptr);
-    sqlite3_prepare_v2(pDb, "SELECT name, type, text FROM source WHERE owner = 'SCOTT' ORDER BY name, type, line", -1,
-                       &pLines, nullptr);
-    HANDLE hFile = ::CreateFileA(strFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                 nullptr);
+    sqlite3_prepare_v2(
+        pDb,
+        "SELECT object_name, object_type FROM objects WHERE owner = 'SCOTT' AND object_type IN "
+        "('PACKAGE','PACKAGE BODY','PROCEDURE','FUNCTION') ORDER BY object_name, object_type",
+        -1, &pList, nullptr);
+    sqlite3_prepare_v2(
+        pDb, "SELECT name, type, text FROM source WHERE owner = 'SCOTT' ORDER BY name, type, line",
+        -1, &pLines, nullptr);
+    HANDLE hFile = ::CreateFileA(strFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     WaitMicroseconds(nRttMicroseconds);
     ++figures.nRoundTrips;
     std::vector<std::pair<std::string, std::string>> objects;
@@ -349,14 +358,17 @@ Figures RunObjectFloor(const std::string& strFile, unsigned nRttMicroseconds)
     sqlite3_open_v2((g_strFolder + "bench.sqlite").c_str(), &pDb, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt* pList = nullptr;
     sqlite3_stmt* pLines = nullptr;
-    sqlite3_prepare_v2(pDb,
-                       "SELECT object_name, object_type FROM objects WHERE owner = 'SCOTT' AND object_type IN "
-                       "('PACKAGE','PACKAGE BODY','PROCEDURE','FUNCTION') ORDER BY object_name, object_type",
-                       -1, &pList, nullptr);
-    sqlite3_prepare_v2(pDb, "SELECT text FROM source WHERE owner = 'SCOTT' AND name = ?1 AND type = ?2 ORDER BY line",
-                       -1, &pLines, nullptr);
-    HANDLE hFile = ::CreateFileA(strFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                 nullptr);
+    sqlite3_prepare_v2(
+        pDb,
+        "SELECT object_name, object_type FROM objects WHERE owner = 'SCOTT' AND object_type IN "
+        "('PACKAGE','PACKAGE BODY','PROCEDURE','FUNCTION') ORDER BY object_name, object_type",
+        -1, &pList, nullptr);
+    sqlite3_prepare_v2(
+        pDb,
+        "SELECT text FROM source WHERE owner = 'SCOTT' AND name = ?1 AND type = ?2 ORDER BY line",
+        -1, &pLines, nullptr);
+    HANDLE hFile = ::CreateFileA(strFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     WaitMicroseconds(nRttMicroseconds);
     ++figures.nRoundTrips;
     std::vector<std::pair<std::string, std::string>> objects;
@@ -405,15 +417,17 @@ std::string BlockOf(const std::string& strExport, const std::string& strFirstLin
     return nEnd == std::string::npos ? std::string() : strExport.substr(nStart, nEnd + 3 - nStart);
 }
 
-void Print(const char* pszWhat, unsigned nRtt, const Figures& figures, const Figures* pFloor = nullptr,
-           const Figures* pAtZero = nullptr)
+void Print(const char* pszWhat, unsigned nRtt, const Figures& figures,
+           const Figures* pFloor = nullptr, const Figures* pAtZero = nullptr)
 {
-    std::printf("%-8s rtt=%5u us %8.3f s %10.0f lines/s %6u round trips  peak working set %4zu MB", pszWhat, nRtt,
-                figures.dSeconds, double(figures.nLines) / figures.dSeconds, figures.nRoundTrips, figures.nPeakMb);
+    std::printf("%-8s rtt=%5u us %8.3f s %10.0f lines/s %6u round trips  peak working set %4zu MB",
+                pszWhat, nRtt, figures.dSeconds, double(figures.nLines) / figures.dSeconds,
+                figures.nRoundTrips, figures.nPeakMb);
     if (pFloor != nullptr)
         std::printf("  x%.2f floor", figures.dSeconds / pFloor->dSeconds);
     if (pAtZero != nullptr && nRtt > 0)
-        std::printf("  x%.2f at 0 us (extra time = %.1f round trips)", figures.dSeconds / pAtZero->dSeconds,
+        std::printf("  x%.2f at 0 us (extra time = %.1f round trips)",
+                    figures.dSeconds / pAtZero->dSeconds,
                     (figures.dSeconds - pAtZero->dSeconds) / (nRtt / 1e6));
     if (figures.dLatencyMs > 0)
         std::printf("  latency %.0f ms", figures.dLatencyMs);
@@ -439,7 +453,8 @@ int PeakOfChild(long long nLines)
     char szExe[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, szExe, MAX_PATH);
     const std::string strOut = g_strFolder + "peak.txt";
-    std::string strCommand = "\"" + std::string(szExe) + "\" " + std::to_string(nLines / 1000) + " 1000 0 --peak";
+    std::string strCommand =
+        "\"" + std::string(szExe) + "\" " + std::to_string(nLines / 1000) + " 1000 0 --peak";
     SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
     HANDLE hOut = ::CreateFileA(strOut.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -449,7 +464,8 @@ int PeakOfChild(long long nLines)
     si.hStdOutput = hOut;
     si.hStdError = hOut;
     PROCESS_INFORMATION pi{};
-    if (!::CreateProcessA(nullptr, &strCommand[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+    if (!::CreateProcessA(nullptr, &strCommand[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                          &pi)) {
         ::CloseHandle(hOut);
         return -1;
     }
@@ -510,15 +526,16 @@ int main(int argc, char** argv)
     ::GetTempPathA(MAX_PATH, szTemp);
     g_strFolder = std::string(szTemp) + "qm_export_bench\\";
     ::CreateDirectoryA(g_strFolder.c_str(), nullptr);
-    ::SetEnvironmentVariableA("OCI_LITE_HOME", g_strFolder.substr(0, g_strFolder.size() - 1).c_str());
+    ::SetEnvironmentVariableA("OCI_LITE_HOME",
+                              g_strFolder.substr(0, g_strFolder.size() - 1).c_str());
     ::SetEnvironmentVariableA("OCI_LITE_RTT_US", nullptr);
     if (::LoadLibraryA("OCI.DLL") == nullptr) {
         std::printf("OCI.DLL (oci-lite) not found: put its folder on WINEPATH\n");
         return 1;
     }
     if (!bPeakOnly)
-        std::printf("building schema: %d objects of %d lines and one of %d lines...\n", kSmallObjects, kSmallLines,
-                    kBigLines);
+        std::printf("building schema: %d objects of %d lines and one of %d lines...\n",
+                    kSmallObjects, kSmallLines, kBigLines);
     std::fflush(stdout);
     BuildSchema();
     CreateDialogWindow();
@@ -528,7 +545,8 @@ int main(int argc, char** argv)
     ChooseObjects(nullptr);
     if (bPeakOnly) {
         const Figures visible = RunWorker(strWorkerFile, 0, Mode::Visible, SchemaLines());
-        std::printf("peak=%zu lines=%lld seconds=%.2f\n", visible.nPeakMb, visible.nLines, visible.dSeconds);
+        std::printf("peak=%zu lines=%lld seconds=%.2f\n", visible.nPeakMb, visible.nLines,
+                    visible.dSeconds);
         return 0;
     }
 
@@ -547,9 +565,11 @@ int main(int argc, char** argv)
                 KeepFastest(run.objectFloor, RunObjectFloor(strFloorFile, nRtt), bFirst);
                 run.bSameFile = ReadAll(strFloorFile) == strFloor && run.bSameFile;
             }
-            for (const auto& timed : {std::make_pair(Mode::Alone, &run.alone), std::make_pair(Mode::Hidden, &run.hidden),
+            for (const auto& timed : {std::make_pair(Mode::Alone, &run.alone),
+                                      std::make_pair(Mode::Hidden, &run.hidden),
                                       std::make_pair(Mode::Visible, &run.visible)}) {
-                KeepFastest(*timed.second, RunWorker(strWorkerFile, nRtt, timed.first, SchemaLines()), bFirst);
+                KeepFastest(*timed.second,
+                            RunWorker(strWorkerFile, nRtt, timed.first, SchemaLines()), bFirst);
                 run.bSameFile = ReadAll(strWorkerFile) == strFloor && run.bSameFile;
             }
         }
@@ -565,9 +585,10 @@ int main(int argc, char** argv)
         Print("alone", nRtt, run.alone, &run.floor, pAtZero ? &pAtZero->alone : nullptr);
         Print("hidden", nRtt, run.hidden, &run.floor, pAtZero ? &pAtZero->hidden : nullptr);
         Print("visible", nRtt, run.visible, &run.floor, pAtZero ? &pAtZero->visible : nullptr);
-        std::printf("         visible / alone %.2f (target 1.5), visible / floor %.2f (target 4); same file: %s\n",
-                    run.visible.dSeconds / run.alone.dSeconds, run.visible.dSeconds / run.floor.dSeconds,
-                    run.bSameFile ? "yes" : "NO");
+        std::printf("         visible / alone %.2f (target 1.5), visible / floor %.2f (target 4); "
+                    "same file: %s\n",
+                    run.visible.dSeconds / run.alone.dSeconds,
+                    run.visible.dSeconds / run.floor.dSeconds, run.bSameFile ? "yes" : "NO");
     }
     std::fflush(stdout);
 
@@ -580,9 +601,10 @@ int main(int argc, char** argv)
     for (const auto& package : packages) {
         ChooseObjects(package.pszName);
         const Figures one = RunWorker(strWorkerFile, 0, Mode::Hidden, package.nLines);
-        const std::string strBlock = BlockOf(strFloor, std::string("PROCEDURE ") + package.pszName + " IS\n");
-        std::printf("one package %-10s %7lld lines %8.3f s %6u round trips; same block: %s\n", package.pszName,
-                    package.nLines, one.dSeconds, one.nRoundTrips,
+        const std::string strBlock =
+            BlockOf(strFloor, std::string("PROCEDURE ") + package.pszName + " IS\n");
+        std::printf("one package %-10s %7lld lines %8.3f s %6u round trips; same block: %s\n",
+                    package.pszName, package.nLines, one.dSeconds, one.nRoundTrips,
                     !strBlock.empty() && strBlock == ReadAll(strWorkerFile) ? "yes" : "NO");
         if (one.nRoundTrips > nPackageRoundTrips)
             nPackageRoundTrips = one.nRoundTrips;
@@ -591,7 +613,8 @@ int main(int argc, char** argv)
 
     double dStopSeconds = 0;
     RunWorker(strWorkerFile, 0, Mode::Visible, SchemaLines(), 0.5, &dStopSeconds);
-    std::printf("stop half a second into a visible export: idle after %.1f ms (target 200)\n", dStopSeconds * 1000.0);
+    std::printf("stop half a second into a visible export: idle after %.1f ms (target 200)\n",
+                dStopSeconds * 1000.0);
     const int nPeakSmall = PeakOfChild(100000);
     const int nPeakLarge = PeakOfChild(1000000);
     std::printf("peak working set of a visible export: 100,000 lines %d MB, 1,000,000 lines %d MB, "
@@ -600,8 +623,9 @@ int main(int argc, char** argv)
 
     const ModeRuns& atZero = runs.front();
     const ModeRuns& slow = runs.back();
-    std::printf("\ntargets (%d objects of %d lines and one of %d; slow link: %u us per round trip)\n",
-                kSmallObjects, kSmallLines, kBigLines, kSlowRoundTripUs);
+    std::printf(
+        "\ntargets (%d objects of %d lines and one of %d; slow link: %u us per round trip)\n",
+        kSmallObjects, kSmallLines, kBigLines, kSlowRoundTripUs);
     unsigned nSchemaRoundTrips = 0;
     for (const ModeRuns& run : runs) {
         for (const Figures* pFigures : {&run.alone, &run.hidden, &run.visible}) {
@@ -609,16 +633,19 @@ int main(int argc, char** argv)
                 nSchemaRoundTrips = pFigures->nRoundTrips;
         }
     }
-    PrintTarget("round trips, whole schema (most of any run)", nSchemaRoundTrips, kMaxSchemaRoundTrips);
-    PrintTarget("round trips, one package (most of the two)", nPackageRoundTrips, kMaxPackageRoundTrips);
-    PrintTarget("time at 20 ms / at 0 ms, worker alone", slow.alone.dSeconds / atZero.alone.dSeconds,
-                kMaxSlowLinkFactor);
-    PrintTarget("time at 20 ms / at 0 ms, dialog hidden", slow.hidden.dSeconds / atZero.hidden.dSeconds,
-                kMaxSlowLinkFactor);
-    PrintTarget("time at 20 ms / at 0 ms, dialog visible", slow.visible.dSeconds / atZero.visible.dSeconds,
-                kMaxSlowLinkFactor);
+    PrintTarget("round trips, whole schema (most of any run)", nSchemaRoundTrips,
+                kMaxSchemaRoundTrips);
+    PrintTarget("round trips, one package (most of the two)", nPackageRoundTrips,
+                kMaxPackageRoundTrips);
+    PrintTarget("time at 20 ms / at 0 ms, worker alone",
+                slow.alone.dSeconds / atZero.alone.dSeconds, kMaxSlowLinkFactor);
+    PrintTarget("time at 20 ms / at 0 ms, dialog hidden",
+                slow.hidden.dSeconds / atZero.hidden.dSeconds, kMaxSlowLinkFactor);
+    PrintTarget("time at 20 ms / at 0 ms, dialog visible",
+                slow.visible.dSeconds / atZero.visible.dSeconds, kMaxSlowLinkFactor);
     PrintTarget("peak working set, 1,000,000 lines (MB)", nPeakLarge, kMaxPeakMbMillionLines);
-    PrintTarget("worker alone / floor at 0 ms", atZero.alone.dSeconds / atZero.floor.dSeconds, kMaxAloneOverFloor);
+    PrintTarget("worker alone / floor at 0 ms", atZero.alone.dSeconds / atZero.floor.dSeconds,
+                kMaxAloneOverFloor);
     PrintTarget("worker alone / floor/1 (a query per object) at 0 ms",
                 atZero.alone.dSeconds / atZero.objectFloor.dSeconds, kMaxAloneOverFloor);
     g_pDlg->DestroyWindow();

@@ -23,7 +23,8 @@ std::string TempFolderPath()
 {
     char szTemp[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, szTemp);
-    std::string strFolder = std::string(szTemp) + "qm_exit_" + std::to_string(::GetCurrentProcessId()) + "\\";
+    std::string strFolder =
+        std::string(szTemp) + "qm_exit_" + std::to_string(::GetCurrentProcessId()) + "\\";
     ::CreateDirectoryA(strFolder.c_str(), nullptr);
     return strFolder;
 }
@@ -72,7 +73,8 @@ TEST(Exit, CleanAfterStopDuringASlowCall)
 
     // The logon is done once its trace line is written; every statement after it is slow.
     const ULONGLONG nStart = ::GetTickCount64();
-    while (ReadAll(strTrace).find("OCISessionBegin") == std::string::npos && ::GetTickCount64() - nStart < 30000)
+    while (ReadAll(strTrace).find("OCISessionBegin") == std::string::npos &&
+           ::GetTickCount64() - nStart < 30000)
         ::WaitForSingleObject(app.handle(), 50);
     ASSERT_NE(ReadAll(strTrace).find("OCISessionBegin"), std::string::npos);
 

@@ -22,15 +22,19 @@ struct GroupIconEntry {
 };
 #pragma pack(pop)
 
-std::vector<GroupIconEntry> GroupEntries(UINT nId) {
+std::vector<GroupIconEntry> GroupEntries(UINT nId)
+{
     HMODULE hMod = ::GetModuleHandleA(nullptr);
-    HRSRC hRes = ::FindResourceA(hMod, MAKEINTRESOURCEA(nId), MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */);
-    if (!hRes) return {};
+    HRSRC hRes =
+        ::FindResourceA(hMod, MAKEINTRESOURCEA(nId), MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */);
+    if (!hRes)
+        return {};
     const BYTE* p = static_cast<const BYTE*>(::LockResource(::LoadResource(hMod, hRes)));
     WORD count = 0;
     std::memcpy(&count, p + 4, sizeof(count));
     std::vector<GroupIconEntry> entries(count);
-    if (::SizeofResource(hMod, hRes) < 6 + count * sizeof(GroupIconEntry)) return {};
+    if (::SizeofResource(hMod, hRes) < 6 + count * sizeof(GroupIconEntry))
+        return {};
     std::memcpy(entries.data(), p + 6, count * sizeof(GroupIconEntry));
     return entries;
 }
@@ -38,7 +42,8 @@ std::vector<GroupIconEntry> GroupEntries(UINT nId) {
 // A 32-bit top-down DIB section selected into a memory DC, filled with one colour.
 class PixelCanvas {
 public:
-    PixelCanvas(int cx, int cy, COLORREF fill) : m_cx(cx) {
+    PixelCanvas(int cx, int cy, COLORREF fill) : m_cx(cx)
+    {
         BITMAPINFO bi{};
         bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
         bi.bmiHeader.biWidth = cx;
@@ -46,14 +51,16 @@ public:
         bi.bmiHeader.biPlanes = 1;
         bi.bmiHeader.biBitCount = 32;
         m_hdc = ::CreateCompatibleDC(nullptr);
-        m_hbm = ::CreateDIBSection(m_hdc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits), nullptr, 0);
+        m_hbm = ::CreateDIBSection(m_hdc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits),
+                                   nullptr, 0);
         m_old = ::SelectObject(m_hdc, m_hbm);
         HBRUSH hbr = ::CreateSolidBrush(fill);
         RECT rc{0, 0, cx, cy};
         ::FillRect(m_hdc, &rc, hbr);
         ::DeleteObject(hbr);
     }
-    ~PixelCanvas() {
+    ~PixelCanvas()
+    {
         ::SelectObject(m_hdc, m_old);
         ::DeleteObject(m_hbm);
         ::DeleteDC(m_hdc);
@@ -62,7 +69,8 @@ public:
     PixelCanvas& operator=(const PixelCanvas&) = delete;
 
     HDC dc() const { return m_hdc; }
-    COLORREF At(int x, int y) const {
+    COLORREF At(int x, int y) const
+    {
         ::GdiFlush();
         const DWORD v = m_bits[y * m_cx + x];
         return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
@@ -87,12 +95,14 @@ struct Coverage {
 
 // Draws icon nId at size px on magenta and measures the picture; checks that the four
 // corners stay transparent.
-Coverage CoverageOf(UINT nId, int px) {
+Coverage CoverageOf(UINT nId, int px)
+{
     Coverage c;
     HICON hIcon = static_cast<HICON>(
         ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nId), IMAGE_ICON, px, px, 0));
     EXPECT_NE(hIcon, nullptr);
-    if (!hIcon) return c;
+    if (!hIcon)
+        return c;
     PixelCanvas canvas(px, px, kMagenta);
     ::DrawIconEx(canvas.dc(), 0, 0, hIcon, px, px, 0, nullptr, DI_NORMAL);
     ::DestroyIcon(hIcon);
@@ -103,7 +113,8 @@ Coverage CoverageOf(UINT nId, int px) {
     c.bounds = RECT{px, px, 0, 0};
     for (int y = 0; y < px; ++y) {
         for (int x = 0; x < px; ++x) {
-            if (canvas.At(x, y) == kMagenta) continue;
+            if (canvas.At(x, y) == kMagenta)
+                continue;
             ++c.covered;
             c.bounds.left = std::min<LONG>(c.bounds.left, x);
             c.bounds.top = std::min<LONG>(c.bounds.top, y);
@@ -114,7 +125,8 @@ Coverage CoverageOf(UINT nId, int px) {
     return c;
 }
 
-TEST(Icons, ApplicationIconHasThreeTrueColourSizes) {
+TEST(Icons, ApplicationIconHasThreeTrueColourSizes)
+{
     const std::vector<GroupIconEntry> entries = GroupEntries(IDR_MAINFRAME);
     ASSERT_EQ(entries.size(), 3u);
     const int sizes[] = {16, 32, 48};
@@ -131,7 +143,8 @@ TEST(Icons, ApplicationIconHasThreeTrueColourSizes) {
     }
 }
 
-TEST(Icons, FolderAndFindAreSingle16Colour32PixelImagesWithTheirPictureInTheMiddle) {
+TEST(Icons, FolderAndFindAreSingle16Colour32PixelImagesWithTheirPictureInTheMiddle)
+{
     for (UINT nId : {UINT(IDI_FOLDER), UINT(IDI_FIND)}) {
         SCOPED_TRACE(nId);
         const std::vector<GroupIconEntry> entries = GroupEntries(nId);
@@ -153,10 +166,11 @@ TEST(Icons, FolderAndFindAreSingle16Colour32PixelImagesWithTheirPictureInTheMidd
 }
 
 // The open folder is yellow; the magnifying glass has a light lens in its upper left.
-TEST(Icons, PicturesHaveTheirColours) {
+TEST(Icons, PicturesHaveTheirColours)
+{
     auto drawn = [](UINT nId, int x, int y) {
-        HICON hIcon = static_cast<HICON>(
-            ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nId), IMAGE_ICON, 32, 32, 0));
+        HICON hIcon = static_cast<HICON>(::LoadImageA(
+            ::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nId), IMAGE_ICON, 32, 32, 0));
         PixelCanvas canvas(32, 32, kMagenta);
         ::DrawIconEx(canvas.dc(), 0, 0, hIcon, 32, 32, 0, nullptr, DI_NORMAL);
         ::DestroyIcon(hIcon);
@@ -166,9 +180,11 @@ TEST(Icons, PicturesHaveTheirColours) {
     EXPECT_EQ(drawn(IDI_FIND, 14, 14), RGB(0, 255, 255));
 }
 
-TEST(Emblem, Is16By16TrueColourOnLightGrey) {
-    HBITMAP hbm = static_cast<HBITMAP>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_EMBLEM),
-                                                    IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+TEST(Emblem, Is16By16TrueColourOnLightGrey)
+{
+    HBITMAP hbm =
+        static_cast<HBITMAP>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_EMBLEM),
+                                          IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     ASSERT_NE(hbm, nullptr);
     DIBSECTION ds{};
     ASSERT_EQ(::GetObjectA(hbm, sizeof(ds), &ds), int(sizeof(ds)));

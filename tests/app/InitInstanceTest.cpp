@@ -23,17 +23,21 @@ struct Observation {
 
 Observation g_seen;
 
-void CALLBACK OnTimer(HWND, UINT, UINT_PTR idEvent, DWORD) {
+void CALLBACK OnTimer(HWND, UINT, UINT_PTR idEvent, DWORD)
+{
     ++g_seen.ticks;
     HWND hDlg = ::FindWindowA(nullptr, "Quillmark v2.7");
     if (hDlg) {
         DWORD pid = 0;
         ::GetWindowThreadProcessId(hDlg, &pid);
-        if (pid != ::GetCurrentProcessId()) hDlg = nullptr;
+        if (pid != ::GetCurrentProcessId())
+            hDlg = nullptr;
     }
-    if (!hDlg && g_seen.ticks < 200) return;
+    if (!hDlg && g_seen.ticks < 200)
+        return;
     ::KillTimer(nullptr, idEvent);
-    if (!hDlg) return;
+    if (!hDlg)
+        return;
     g_seen.hDlg = hDlg;
     g_seen.hParent = ::GetParent(hDlg);
     g_seen.hOwner = ::GetWindow(hDlg, GW_OWNER);
@@ -45,13 +49,15 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR idEvent, DWORD) {
 
 class InitInstanceTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         g_seen = Observation{};
         ASSERT_NE(::SetTimer(nullptr, 0, 50, OnTimer), 0u);
     }
 };
 
-TEST_F(InitInstanceTest, RunsTheMainDialogAsMainWindowAndReturnsFalse) {
+TEST_F(InitInstanceTest, RunsTheMainDialogAsMainWindowAndReturnsFalse)
+{
     EXPECT_EQ(AfxGetApp(), &theApp);
     EXPECT_EQ(theApp.m_pszAppName, nullptr);
     EXPECT_FALSE(theApp.InitInstance());
@@ -66,12 +72,15 @@ TEST_F(InitInstanceTest, RunsTheMainDialogAsMainWindowAndReturnsFalse) {
     EXPECT_EQ(theApp.m_pMainWnd, nullptr);
 }
 
-TEST_F(InitInstanceTest, WinMainEndsWithExitCodeZero) {
-    EXPECT_EQ(WinMain(::GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWNORMAL), 0);
+TEST_F(InitInstanceTest, WinMainEndsWithExitCodeZero)
+{
+    EXPECT_EQ(WinMain(::GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWNORMAL),
+              0);
     EXPECT_NE(g_seen.hDlg, nullptr);
 }
 
-TEST(AppCommands, HelpCommandIsTheOnlyOneHandled) {
+TEST(AppCommands, HelpCommandIsTheOnlyOneHandled)
+{
     EXPECT_EQ(ID_HELP, 0xE146u);
     EXPECT_TRUE(theApp.OnCmdMsg(ID_HELP));
     EXPECT_FALSE(theApp.OnCmdMsg(IDOK));

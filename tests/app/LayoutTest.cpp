@@ -15,7 +15,8 @@
 
 namespace {
 
-INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) {
+INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
+{
     return message == WM_INITDIALOG ? TRUE : FALSE;
 }
 
@@ -23,9 +24,13 @@ INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) {
 class ModelessDialog {
 public:
     explicit ModelessDialog(UINT nId)
-        : m_hWnd(::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nId), nullptr, PlainDialogProc, 0)) {}
-    ~ModelessDialog() {
-        if (m_hWnd) ::DestroyWindow(m_hWnd);
+        : m_hWnd(::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nId), nullptr,
+                                      PlainDialogProc, 0))
+    {}
+    ~ModelessDialog()
+    {
+        if (m_hWnd)
+            ::DestroyWindow(m_hWnd);
     }
     ModelessDialog(const ModelessDialog&) = delete;
     ModelessDialog& operator=(const ModelessDialog&) = delete;
@@ -37,21 +42,24 @@ private:
 
 class LayoutTest : public ::testing::TestWithParam<UINT> {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
         ::InitCommonControlsEx(&icc);
     }
 };
 
 // The rectangle of a control in its dialog's client coordinates.
-RECT ClientRectOf(HWND hDlg, HWND hCtrl) {
+RECT ClientRectOf(HWND hDlg, HWND hCtrl)
+{
     RECT rc;
     ::GetWindowRect(hCtrl, &rc);
     ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&rc), 2);
     return rc;
 }
 
-TEST_P(LayoutTest, ControlsSitWhereMapDialogRectPutsThem) {
+TEST_P(LayoutTest, ControlsSitWhereMapDialogRectPutsThem)
+{
     DialogTemplate tpl;
     ASSERT_TRUE(LoadDialogTemplate(::GetModuleHandleA(nullptr), GetParam(), tpl));
     ModelessDialog dlg(GetParam());
@@ -86,7 +94,8 @@ TEST_P(LayoutTest, ControlsSitWhereMapDialogRectPutsThem) {
     EXPECT_EQ(hCtrl, nullptr) << "more children than template items";
 }
 
-TEST_P(LayoutTest, MapDialogRectFollowsTheFontsBaseUnits) {
+TEST_P(LayoutTest, MapDialogRectFollowsTheFontsBaseUnits)
+{
     ModelessDialog dlg(GetParam());
     ASSERT_NE(dlg.get(), nullptr);
     HFONT hFont = reinterpret_cast<HFONT>(::SendMessageA(dlg.get(), WM_GETFONT, 0, 0));
@@ -120,16 +129,21 @@ TEST_P(LayoutTest, MapDialogRectFollowsTheFontsBaseUnits) {
     EXPECT_EQ(rc.bottom, ::MulDiv(233, baseY, 8));
 }
 
-INSTANTIATE_TEST_SUITE_P(ResizableDialogs, LayoutTest, ::testing::Values(UINT(IDD_QUILLMARK_DIALOG), UINT(IDD_PACKLIST)),
-                         [](const ::testing::TestParamInfo<UINT>& info) { return "Template" + std::to_string(info.param); });
+INSTANTIATE_TEST_SUITE_P(ResizableDialogs, LayoutTest,
+                         ::testing::Values(UINT(IDD_QUILLMARK_DIALOG), UINT(IDD_PACKLIST)),
+                         [](const ::testing::TestParamInfo<UINT>& info) {
+                             return "Template" + std::to_string(info.param);
+                         });
 
 // The emblem statics size themselves to the 16 x 16 bitmap rather than to the template.
-TEST(EmblemStatic, ShowsTheBitmapAtItsOwnSize) {
+TEST(EmblemStatic, ShowsTheBitmapAtItsOwnSize)
+{
     ModelessDialog dlg(IDD_APPMESSAGEBOX);
     ASSERT_NE(dlg.get(), nullptr);
     HWND hEmblem = nullptr;
     for (HWND h = ::GetWindow(dlg.get(), GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
-        if ((::GetWindowLongA(h, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) hEmblem = h;
+        if ((::GetWindowLongA(h, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP)
+            hEmblem = h;
     }
     ASSERT_NE(hEmblem, nullptr);
     HBITMAP hbm = reinterpret_cast<HBITMAP>(::SendMessageA(hEmblem, STM_GETIMAGE, IMAGE_BITMAP, 0));
@@ -156,7 +170,8 @@ struct ChosenText {
     int index;  // template item
 };
 
-TEST(ChosenTexts, FitTheirStatics) {
+TEST(ChosenTexts, FitTheirStatics)
+{
     const ChosenText texts[] = {
         {IDD_QUILLMARK_DIALOG, 22},  // web address
         {IDD_QUILLMARK_DIALOG, 23},  // maker's name
@@ -167,7 +182,8 @@ TEST(ChosenTexts, FitTheirStatics) {
         ModelessDialog dlg(t.dialog);
         ASSERT_NE(dlg.get(), nullptr);
         HWND hCtrl = ::GetWindow(dlg.get(), GW_CHILD);
-        for (int i = 0; i < t.index && hCtrl; ++i) hCtrl = ::GetWindow(hCtrl, GW_HWNDNEXT);
+        for (int i = 0; i < t.index && hCtrl; ++i)
+            hCtrl = ::GetWindow(hCtrl, GW_HWNDNEXT);
         ASSERT_NE(hCtrl, nullptr);
         char text[128] = {};
         ::GetWindowTextA(hCtrl, text, sizeof(text));

@@ -35,10 +35,12 @@ struct ExpectedControl {
 
 constexpr DWORD COMMON = WS_CHILD | WS_VISIBLE | WS_DISABLED | WS_TABSTOP | WS_GROUP;
 constexpr DWORD STATIC_MASK = COMMON | SS_TYPEMASK | SS_NOPREFIX;
-constexpr DWORD EDIT_MASK = COMMON | ES_UPPERCASE | ES_LOWERCASE | ES_PASSWORD | ES_AUTOHSCROLL | ES_MULTILINE | ES_READONLY;
+constexpr DWORD EDIT_MASK = COMMON | ES_UPPERCASE | ES_LOWERCASE | ES_PASSWORD | ES_AUTOHSCROLL |
+                            ES_MULTILINE | ES_READONLY;
 constexpr DWORD BUTTON_MASK = COMMON | BS_TYPEMASK | BS_FLAT | BS_ICON | BS_BITMAP;
 // A list box shows and hides its scroll bar itself, so WS_VSCROLL is not compared.
-constexpr DWORD LIST_MASK = COMMON | LBS_NOTIFY | LBS_SORT | LBS_NOINTEGRALHEIGHT | LBS_MULTIPLESEL | LBS_OWNERDRAWFIXED;
+constexpr DWORD LIST_MASK =
+    COMMON | LBS_NOTIFY | LBS_SORT | LBS_NOINTEGRALHEIGHT | LBS_MULTIPLESEL | LBS_OWNERDRAWFIXED;
 constexpr DWORD PROGRESS_MASK = COMMON | PBS_SMOOTH | PBS_VERTICAL;
 
 constexpr DWORD CHILD = WS_CHILD | WS_VISIBLE;
@@ -51,18 +53,25 @@ const ExpectedControl kMainControls[] = {
     {IDC_USER, "Edit", "", UPPER_EDIT, EDIT_MASK, true, false},
     {IDC_PASSWORD, "Edit", "", (UPPER_EDIT & ~ES_UPPERCASE) | ES_PASSWORD, EDIT_MASK, true, false},
     {IDC_DATABASE, "Edit", "", UPPER_EDIT, EDIT_MASK, true, false},
-    {IDC_SYSDBA, "Button", "Connect as SYSDBA", CHILD | BS_AUTOCHECKBOX | BS_FLAT | WS_TABSTOP, BUTTON_MASK, false, true},
+    {IDC_SYSDBA, "Button", "Connect as SYSDBA", CHILD | BS_AUTOCHECKBOX | BS_FLAT | WS_TABSTOP,
+     BUTTON_MASK, false, true},
     {IDC_GROUP_FRAME, "Button", "", CHILD | BS_GROUPBOX, BUTTON_MASK, false, false},
-    {IDC_RADIO_ONE, "Button", "One package", CHILD | BS_AUTORADIOBUTTON | BS_FLAT | WS_TABSTOP, BUTTON_MASK, false, true},
-    {IDC_RADIO_ALL, "Button", "All packages", CHILD | BS_AUTORADIOBUTTON | BS_FLAT | WS_TABSTOP, BUTTON_MASK, false, true},
+    {IDC_RADIO_ONE, "Button", "One package", CHILD | BS_AUTORADIOBUTTON | BS_FLAT | WS_TABSTOP,
+     BUTTON_MASK, false, true},
+    {IDC_RADIO_ALL, "Button", "All packages", CHILD | BS_AUTORADIOBUTTON | BS_FLAT | WS_TABSTOP,
+     BUTTON_MASK, false, true},
     {-1, "Static", "Package name", LABEL, STATIC_MASK, false, false},
     {IDC_OBJECTNAME, "Edit", "", UPPER_EDIT, EDIT_MASK, true, false},
-    {IDC_PICK, "Button", "Button1", CHILD | BS_ICON | BS_FLAT | WS_TABSTOP, BUTTON_MASK, false, false},
+    {IDC_PICK, "Button", "Button1", CHILD | BS_ICON | BS_FLAT | WS_TABSTOP, BUTTON_MASK, false,
+     false},
     {IDC_FILENAME, "Edit", "", CHILD | ES_AUTOHSCROLL | WS_TABSTOP, EDIT_MASK, true, false},
-    {IDC_BROWSE, "Button", "Button1", CHILD | BS_ICON | BS_FLAT | WS_TABSTOP, BUTTON_MASK, false, false},
-    {IDC_LOG, "ListBox", "", CHILD | LBS_NOTIFY | LBS_SORT | LBS_NOINTEGRALHEIGHT | WS_TABSTOP, LIST_MASK, true, false},
+    {IDC_BROWSE, "Button", "Button1", CHILD | BS_ICON | BS_FLAT | WS_TABSTOP, BUTTON_MASK, false,
+     false},
+    {IDC_LOG, "ListBox", "", CHILD | LBS_NOTIFY | LBS_SORT | LBS_NOINTEGRALHEIGHT | WS_TABSTOP,
+     LIST_MASK, true, false},
     {IDC_PROGRESS_OBJECT, "msctls_progress32", "Progress1", CHILD, PROGRESS_MASK, false, false},
-    {IDC_GROUP_CONNECT, "Button", "Oracle connect parameters", CHILD | BS_GROUPBOX, BUTTON_MASK, false, false},
+    {IDC_GROUP_CONNECT, "Button", "Oracle connect parameters", CHILD | BS_GROUPBOX, BUTTON_MASK,
+     false, false},
     {-1, "Static", "Password", LABEL, STATIC_MASK, false, false},
     {-1, "Static", "Database", LABEL, STATIC_MASK, false, false},
     {IDOK, "Button", "Start", CHILD | BS_DEFPUSHBUTTON | WS_TABSTOP, BUTTON_MASK, false, true},
@@ -77,34 +86,41 @@ struct ChildCollection {
     std::vector<HWND> children;
 };
 
-BOOL CALLBACK OnChildWindow(HWND hWnd, LPARAM lParam) {
+BOOL CALLBACK OnChildWindow(HWND hWnd, LPARAM lParam)
+{
     ChildCollection* pc = reinterpret_cast<ChildCollection*>(lParam);
-    if (::GetParent(hWnd) == pc->parent) pc->children.push_back(hWnd);
+    if (::GetParent(hWnd) == pc->parent)
+        pc->children.push_back(hWnd);
     return TRUE;
 }
 
 // The direct children of a window, in Z order (for a dialog: template order).
-std::vector<HWND> ChildrenOf(HWND hParent) {
+std::vector<HWND> ChildrenOf(HWND hParent)
+{
     ChildCollection c{hParent, {}};
     ::EnumChildWindows(hParent, OnChildWindow, reinterpret_cast<LPARAM>(&c));
     return c.children;
 }
 
 // A window's text, asked of its own thread (works across processes).
-std::string TextOf(HWND hWnd) {
+std::string TextOf(HWND hWnd)
+{
     char text[256] = {};
     DWORD_PTR result = 0;
-    ::SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &result);
+    ::SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text),
+                          SMTO_ABORTIFHUNG, 5000, &result);
     return text;
 }
 
-std::string ClassOf(HWND hWnd) {
+std::string ClassOf(HWND hWnd)
+{
     char name[64] = {};
     ::GetClassNameA(hWnd, name, sizeof(name));
     return name;
 }
 
-TEST(Startup, ShowsTheMainDialogAndEndsWhenItCloses) {
+TEST(Startup, ShowsTheMainDialogAndEndsWhenItCloses)
+{
     QuillmarkProcess app;
     ASSERT_TRUE(app.started()) << QuillmarkExePath() << " error " << ::GetLastError();
     HWND hDlg = app.WaitForWindow(kCaption, kStartTimeoutMs);
@@ -115,7 +131,8 @@ TEST(Startup, ShowsTheMainDialogAndEndsWhenItCloses) {
     EXPECT_EQ(::GetParent(hDlg), nullptr);
     EXPECT_EQ(::GetWindow(hDlg, GW_OWNER), nullptr);
     const DWORD style = DWORD(::GetWindowLongA(hDlg, GWL_STYLE));
-    const DWORD want = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    const DWORD want = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME |
+                       WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
     EXPECT_EQ(style & want, want) << std::hex << style;
     EXPECT_TRUE(::GetWindowLongA(hDlg, GWL_EXSTYLE) & WS_EX_APPWINDOW);
 
@@ -129,7 +146,8 @@ TEST(Startup, ShowsTheMainDialogAndEndsWhenItCloses) {
         EXPECT_EQ(_stricmp(ClassOf(h).c_str(), w.className), 0) << ClassOf(h);
         EXPECT_EQ(TextOf(h), w.text);
         DWORD got = DWORD(::GetWindowLongA(h, GWL_STYLE)) & w.mask;
-        if (w.ownerDrawn && (got & BS_TYPEMASK) == BS_OWNERDRAW) got = (got & ~DWORD(BS_TYPEMASK)) | (w.style & BS_TYPEMASK);
+        if (w.ownerDrawn && (got & BS_TYPEMASK) == BS_OWNERDRAW)
+            got = (got & ~DWORD(BS_TYPEMASK)) | (w.style & BS_TYPEMASK);
         EXPECT_EQ(got, w.style & w.mask) << std::hex << got << " expected " << (w.style & w.mask);
         EXPECT_EQ((::GetWindowLongA(h, GWL_EXSTYLE) & WS_EX_STATICEDGE) != 0, w.staticEdge);
     }
@@ -139,7 +157,8 @@ TEST(Startup, ShowsTheMainDialogAndEndsWhenItCloses) {
     EXPECT_EQ(app.WaitForExit(kExitTimeoutMs), 0u);
 }
 
-TEST(Startup, CancelButtonEndsTheProgram) {
+TEST(Startup, CancelButtonEndsTheProgram)
+{
     QuillmarkProcess app;
     ASSERT_TRUE(app.started());
     HWND hDlg = app.WaitForWindow(kCaption, kStartTimeoutMs);
@@ -150,7 +169,8 @@ TEST(Startup, CancelButtonEndsTheProgram) {
 }
 
 // No command line is read: arguments change nothing about the start.
-TEST(Startup, IgnoresItsCommandLine) {
+TEST(Startup, IgnoresItsCommandLine)
+{
     QuillmarkProcess app("/p scott/tiger@orcl out.sql");
     ASSERT_TRUE(app.started());
     HWND hDlg = app.WaitForWindow(kCaption, kStartTimeoutMs);
@@ -164,7 +184,8 @@ TEST(Startup, IgnoresItsCommandLine) {
     EXPECT_EQ(app.WaitForExit(kExitTimeoutMs), 0u);
 }
 
-TEST(Startup, TwoCopiesRunSideBySide) {
+TEST(Startup, TwoCopiesRunSideBySide)
+{
     QuillmarkProcess first;
     QuillmarkProcess second;
     ASSERT_TRUE(first.started());

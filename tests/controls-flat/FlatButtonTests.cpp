@@ -14,7 +14,8 @@ namespace {
 const UINT WM_TEST_MENU_NOTIFY = WM_APP + 17;
 
 // A solid 16 x 16 icon of one colour.
-HICON MakeTestIcon(COLORREF clr) {
+HICON MakeTestIcon(COLORREF clr)
+{
     BITMAPINFO bmi{};
     bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
     bmi.bmiHeader.biWidth = 16;
@@ -24,7 +25,8 @@ HICON MakeTestIcon(COLORREF clr) {
     void* pBits = nullptr;
     HBITMAP hColor = ::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pBits, nullptr, 0);
     auto* pPixels = static_cast<DWORD*>(pBits);
-    for (int i = 0; i < 16 * 16; ++i) pPixels[i] = (DWORD(GetRValue(clr)) << 16) | (DWORD(GetGValue(clr)) << 8) | GetBValue(clr);
+    for (int i = 0; i < 16 * 16; ++i)
+        pPixels[i] = (DWORD(GetRValue(clr)) << 16) | (DWORD(GetGValue(clr)) << 8) | GetBValue(clr);
     BYTE maskBits[16 * 2] = {};  // all zero: every pixel opaque
     HBITMAP hMask = ::CreateBitmap(16, 16, 1, 1, maskBits);
     ICONINFO info{TRUE, 0, 0, hMask, hColor};
@@ -33,7 +35,6 @@ HICON MakeTestIcon(COLORREF clr) {
     ::DeleteObject(hMask);
     return hIcon;
 }
-
 
 // The test dialog: four flat buttons, one in check-box mode; it records every
 // BN_CLICKED and menu command instead of closing.
@@ -51,7 +52,8 @@ public:
     BOOL m_bMenuShownAtNotify = FALSE;
 
 protected:
-    void DoDataExchange(CDataExchange* pDX) override {
+    void DoDataExchange(CDataExchange* pDX) override
+    {
         DDX_Control(pDX, IDOK, m_ok);
         DDX_Control(pDX, IDCANCEL, m_cancel);
         DDX_Control(pDX, IDC_FLAT_NEXT, m_next);
@@ -59,10 +61,13 @@ protected:
     }
     void OnOK() override {}
     void OnCancel() override {}
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
         if (message == WM_COMMAND) {
-            if (lParam && HIWORD(wParam) == BN_CLICKED) m_clicks.push_back(LOWORD(wParam));
-            else if (!lParam) m_commands.emplace_back(wParam, lParam);
+            if (lParam && HIWORD(wParam) == BN_CLICKED)
+                m_clicks.push_back(LOWORD(wParam));
+            else if (!lParam)
+                m_commands.emplace_back(wParam, lParam);
         } else if (message == WM_TEST_MENU_NOTIFY) {
             m_notifies.emplace_back(wParam, lParam);
             m_bMenuShownAtNotify = m_ok.IsMenuShown();
@@ -77,32 +82,39 @@ protected:
     // The dialog stays hidden unless a test needs it on the display: hiding a shown
     // window costs Wine seconds without a window manager.
     void SetUp() override { ASSERT_TRUE(m_dlg.Create()); }
-    void TearDown() override {
+    void TearDown() override
+    {
         m_dlg.DestroyWindow();
         PumpMessages(nullptr);
     }
     // Shows the dialog on top of the display (for tests that need the pointer over it).
-    void ShowOnTop() {
-        ::SetWindowPos(m_dlg, HWND_TOPMOST, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    void ShowOnTop()
+    {
+        ::SetWindowPos(m_dlg, HWND_TOPMOST, 40, 40, 0, 0,
+                       SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
         PumpMessages(m_dlg);
     }
     static UINT Type(HWND hWnd) { return UINT(::GetWindowLongPtrA(hWnd, GWL_STYLE)) & 0x1F; }
     static LRESULT DlgCode(HWND hWnd) { return ::SendMessageA(hWnd, WM_GETDLGCODE, 0, 0); }
-    static LPARAM Center(HWND hWnd) {
+    static LPARAM Center(HWND hWnd)
+    {
         RECT rc;
         ::GetClientRect(hWnd, &rc);
         return MAKELPARAM(rc.right / 2, rc.bottom / 2);
     }
-    size_t Clicks(UINT nID) const {
+    size_t Clicks(UINT nID) const
+    {
         size_t n = 0;
-        for (UINT id : m_dlg.m_clicks) n += id == nID;
+        for (UINT id : m_dlg.m_clicks)
+            n += id == nID;
         return n;
     }
 
     CFlatTestDlg m_dlg;
 };
 
-TEST_F(FlatButtonTest, DefaultButtonIsTrackedThroughSetStyle) {
+TEST_F(FlatButtonTest, DefaultButtonIsTrackedThroughSetStyle)
+{
     EXPECT_TRUE(m_dlg.m_ok.IsDefault());
     EXPECT_FALSE(m_dlg.m_cancel.IsDefault());
     EXPECT_EQ(UINT(BS_OWNERDRAW), Type(m_dlg.m_ok));
@@ -123,7 +135,8 @@ TEST_F(FlatButtonTest, DefaultButtonIsTrackedThroughSetStyle) {
     EXPECT_EQ(UINT(BS_OWNERDRAW), Type(m_dlg.m_ok));
 }
 
-TEST_F(FlatButtonTest, OtherButtonTypesLeaveTheDefaultState) {
+TEST_F(FlatButtonTest, OtherButtonTypesLeaveTheDefaultState)
+{
     m_dlg.m_ok.SendMessage(BM_SETSTYLE, BS_CHECKBOX, TRUE);
     EXPECT_TRUE(m_dlg.m_ok.IsDefault());
     EXPECT_EQ(UINT(BS_OWNERDRAW), Type(m_dlg.m_ok));
@@ -132,7 +145,8 @@ TEST_F(FlatButtonTest, OtherButtonTypesLeaveTheDefaultState) {
     EXPECT_EQ(UINT(BS_OWNERDRAW), Type(m_dlg.m_cancel));
 }
 
-TEST_F(FlatButtonTest, DialogManagerMovesTheDefaultWithTheFocus) {
+TEST_F(FlatButtonTest, DialogManagerMovesTheDefaultWithTheFocus)
+{
     m_dlg.SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_dlg.m_cancel.GetSafeHwnd()), TRUE);
     EXPECT_EQ(m_dlg.m_cancel.GetSafeHwnd(), ::GetFocus());
     EXPECT_TRUE(m_dlg.m_cancel.IsDefault());
@@ -142,7 +156,8 @@ TEST_F(FlatButtonTest, DialogManagerMovesTheDefaultWithTheFocus) {
     EXPECT_EQ(UINT(BS_OWNERDRAW), Type(m_dlg.m_cancel));
 }
 
-TEST_F(FlatButtonTest, CheckBoxModeKeepsItsOwnCheckState) {
+TEST_F(FlatButtonTest, CheckBoxModeKeepsItsOwnCheckState)
+{
     EXPECT_TRUE(m_dlg.m_check.IsCheckBoxMode());
     EXPECT_FALSE(m_dlg.m_ok.IsCheckBoxMode());
     EXPECT_EQ(UINT(BS_OWNERDRAW), Type(m_dlg.m_check));
@@ -162,7 +177,8 @@ TEST_F(FlatButtonTest, CheckBoxModeKeepsItsOwnCheckState) {
     EXPECT_EQ(2u, Clicks(IDC_FLAT_CHECK));
 }
 
-TEST_F(FlatButtonTest, OutsideCheckBoxModeTheCheckStaysClear) {
+TEST_F(FlatButtonTest, OutsideCheckBoxModeTheCheckStaysClear)
+{
     for (WPARAM nSet : {WPARAM(BST_CHECKED), WPARAM(BST_INDETERMINATE)}) {
         m_dlg.m_ok.SendMessage(BM_SETCHECK, nSet);
         EXPECT_EQ(0, m_dlg.m_ok.SendMessage(BM_GETCHECK));
@@ -171,7 +187,8 @@ TEST_F(FlatButtonTest, OutsideCheckBoxModeTheCheckStaysClear) {
     EXPECT_EQ(0, m_dlg.m_ok.GetCheckState());
 }
 
-TEST_F(FlatButtonTest, PressedOffsetStyles) {
+TEST_F(FlatButtonTest, PressedOffsetStyles)
+{
     EXPECT_EQ(1, m_dlg.m_ok.GetPressedOffset().x);
     EXPECT_EQ(1, m_dlg.m_ok.GetPressedOffset().y);
     EXPECT_EQ(0, m_dlg.m_ok.SetPressedOffsetStyle(1));
@@ -185,7 +202,8 @@ TEST_F(FlatButtonTest, PressedOffsetStyles) {
     EXPECT_EQ(1, m_dlg.m_ok.GetPressedOffset().y);
 }
 
-TEST_F(FlatButtonTest, ColoursComeFromTheSystem) {
+TEST_F(FlatButtonTest, ColoursComeFromTheSystem)
+{
     const CFlatButton& b = m_dlg.m_ok;
     EXPECT_EQ(::GetSysColor(COLOR_BTNFACE), b.GetColor(CFlatButton::BackHot));
     EXPECT_EQ(::GetSysColor(COLOR_BTNTEXT), b.GetColor(CFlatButton::ForeHot));
@@ -195,7 +213,8 @@ TEST_F(FlatButtonTest, ColoursComeFromTheSystem) {
     EXPECT_EQ(::GetSysColor(COLOR_BTNTEXT), b.GetColor(CFlatButton::ForeFocus));
 }
 
-TEST_F(FlatButtonTest, DisablingMovesTheFocusOnEvenFromAnotherControl) {
+TEST_F(FlatButtonTest, DisablingMovesTheFocusOnEvenFromAnotherControl)
+{
     HWND hEdit = m_dlg.GetDlgItem(IDC_FLAT_EDIT);
     ::SetFocus(hEdit);
     ASSERT_EQ(hEdit, ::GetFocus());
@@ -209,7 +228,8 @@ TEST_F(FlatButtonTest, DisablingMovesTheFocusOnEvenFromAnotherControl) {
     EXPECT_NE(m_dlg.m_next.GetSafeHwnd(), ::GetFocus());
 }
 
-TEST_F(FlatButtonTest, DoubleClickGivesTwoClicks) {
+TEST_F(FlatButtonTest, DoubleClickGivesTwoClicks)
+{
     const LPARAM pt = Center(m_dlg.m_ok);
     m_dlg.m_clicks.clear();
     m_dlg.m_ok.PostMessage(WM_LBUTTONDOWN, MK_LBUTTON, pt);
@@ -220,7 +240,8 @@ TEST_F(FlatButtonTest, DoubleClickGivesTwoClicks) {
     EXPECT_EQ(2u, Clicks(IDOK));
 }
 
-TEST_F(FlatButtonTest, WithoutPreTranslationADoubleClickIsOneClick) {
+TEST_F(FlatButtonTest, WithoutPreTranslationADoubleClickIsOneClick)
+{
     // The contrast case: an owner-drawn button itself turns the double-click into
     // BN_DOUBLECLICKED; only the pre-translation makes it a second press.
     const LPARAM pt = Center(m_dlg.m_ok);
@@ -232,13 +253,15 @@ TEST_F(FlatButtonTest, WithoutPreTranslationADoubleClickIsOneClick) {
     EXPECT_EQ(1u, Clicks(IDOK));
 }
 
-TEST_F(FlatButtonTest, HotTrackingFollowsThePointer) {
+TEST_F(FlatButtonTest, HotTrackingFollowsThePointer)
+{
     ShowOnTop();
     CFlatButton& b = m_dlg.m_ok;
     const LPARAM pt = Center(b);
     POINT ptScreen{LOWORD(pt), HIWORD(pt)};
     b.ClientToScreen(&ptScreen);
-    if (::WindowFromPoint(ptScreen) != b.GetSafeHwnd()) GTEST_SKIP() << "the button is not on top of the display";
+    if (::WindowFromPoint(ptScreen) != b.GetSafeHwnd())
+        GTEST_SKIP() << "the button is not on top of the display";
 
     // Entering with the left button held (a drag from elsewhere) does not make it hot.
     b.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, pt);
@@ -281,7 +304,8 @@ protected:
     static const int kHeight = 30;
     static const COLORREF kSentinel = RGB(1, 2, 3);
 
-    void Paint(CFlatButton& b, TestDib& dib, UINT nState) {
+    void Paint(CFlatButton& b, TestDib& dib, UINT nState)
+    {
         DRAWITEMSTRUCT dis{};
         dis.CtlType = ODT_BUTTON;
         dis.CtlID = b.GetDlgCtrlID();
@@ -293,10 +317,14 @@ protected:
         b.DrawItem(&dis);
     }
     // Pixels of colour clr strictly inside the edges (the caption area).
-    static int Inner(const TestDib& dib, COLORREF clr) { return dib.Count(4, 4, kWidth - 4, kHeight - 4, clr); }
+    static int Inner(const TestDib& dib, COLORREF clr)
+    {
+        return dib.Count(4, 4, kWidth - 4, kHeight - 4, clr);
+    }
 };
 
-TEST_F(FlatButtonPaintTest, NormalFaceHasARaisedEdgeAndCaption) {
+TEST_F(FlatButtonPaintTest, NormalFaceHasARaisedEdgeAndCaption)
+{
     TestDib dib(kWidth, kHeight, kSentinel);
     Paint(m_dlg.m_cancel, dib, 0);
     EXPECT_EQ(::GetSysColor(COLOR_BTNHIGHLIGHT), dib.Pixel(0, 0));
@@ -308,7 +336,8 @@ TEST_F(FlatButtonPaintTest, NormalFaceHasARaisedEdgeAndCaption) {
     EXPECT_GT(Inner(dib, ::GetSysColor(COLOR_BTNTEXT)), 0) << "the caption is drawn";
 }
 
-TEST_F(FlatButtonPaintTest, PressedFaceIsSunkenAndCaptionShifts) {
+TEST_F(FlatButtonPaintTest, PressedFaceIsSunkenAndCaptionShifts)
+{
     TestDib normal(kWidth, kHeight, kSentinel);
     TestDib pressed(kWidth, kHeight, kSentinel);
     Paint(m_dlg.m_cancel, normal, 0);
@@ -328,7 +357,8 @@ TEST_F(FlatButtonPaintTest, PressedFaceIsSunkenAndCaptionShifts) {
     EXPECT_EQ(nText, nShifted);
 }
 
-TEST_F(FlatButtonPaintTest, DisabledCaptionIsEmbossed) {
+TEST_F(FlatButtonPaintTest, DisabledCaptionIsEmbossed)
+{
     TestDib dib(kWidth, kHeight, kSentinel);
     Paint(m_dlg.m_cancel, dib, ODS_DISABLED);
     EXPECT_GT(Inner(dib, ::GetSysColor(COLOR_BTNHIGHLIGHT)), 0);
@@ -336,31 +366,38 @@ TEST_F(FlatButtonPaintTest, DisabledCaptionIsEmbossed) {
     EXPECT_EQ(0, Inner(dib, ::GetSysColor(COLOR_BTNTEXT)));
 }
 
-TEST_F(FlatButtonPaintTest, FocusedFaceHasAFocusRectangleThreePixelsIn) {
+TEST_F(FlatButtonPaintTest, FocusedFaceHasAFocusRectangleThreePixelsIn)
+{
     TestDib plain(kWidth, kHeight, kSentinel);
     TestDib focused(kWidth, kHeight, kSentinel);
     Paint(m_dlg.m_cancel, plain, 0);
     Paint(m_dlg.m_cancel, focused, ODS_FOCUS);
     int nRowDiffers = 0, nColumnDiffers = 0, nOutsideDiffers = 0;
-    for (int x = 3; x < kWidth - 3; ++x) nRowDiffers += focused.Pixel(x, 3) != plain.Pixel(x, 3);
-    for (int y = 3; y < kHeight - 3; ++y) nColumnDiffers += focused.Pixel(3, y) != plain.Pixel(3, y);
-    for (int x = 0; x < kWidth; ++x) nOutsideDiffers += focused.Pixel(x, 2) != plain.Pixel(x, 2);
+    for (int x = 3; x < kWidth - 3; ++x)
+        nRowDiffers += focused.Pixel(x, 3) != plain.Pixel(x, 3);
+    for (int y = 3; y < kHeight - 3; ++y)
+        nColumnDiffers += focused.Pixel(3, y) != plain.Pixel(3, y);
+    for (int x = 0; x < kWidth; ++x)
+        nOutsideDiffers += focused.Pixel(x, 2) != plain.Pixel(x, 2);
     EXPECT_GT(nRowDiffers, 0);
     EXPECT_GT(nColumnDiffers, 0);
     EXPECT_EQ(0, nOutsideDiffers);
 }
 
-TEST_F(FlatButtonPaintTest, DefaultFlatButtonLooksLikeTheOthers) {
+TEST_F(FlatButtonPaintTest, DefaultFlatButtonLooksLikeTheOthers)
+{
     TestDib defaultFace(kWidth, kHeight, kSentinel);
     TestDib otherFace(kWidth, kHeight, kSentinel);
     Paint(m_dlg.m_ok, defaultFace, 0);  // default button, caption "OK"
     m_dlg.m_cancel.SetWindowText("OK");
     Paint(m_dlg.m_cancel, otherFace, 0);
-    EXPECT_EQ(0, defaultFace.Count(0, 0, kWidth, kHeight, RGB(0, 0, 0)) - otherFace.Count(0, 0, kWidth, kHeight, RGB(0, 0, 0)));
+    EXPECT_EQ(0, defaultFace.Count(0, 0, kWidth, kHeight, RGB(0, 0, 0)) -
+                     otherFace.Count(0, 0, kWidth, kHeight, RGB(0, 0, 0)));
     EXPECT_EQ(defaultFace.Pixel(0, 0), otherFace.Pixel(0, 0));
 }
 
-TEST_F(FlatButtonPaintTest, ThreeDimensionalDefaultButtonHasABlackFrameAndFourLineEdge) {
+TEST_F(FlatButtonPaintTest, ThreeDimensionalDefaultButtonHasABlackFrameAndFourLineEdge)
+{
     CFlatButton& b = m_dlg.m_ok;
     b.SetFlat(FALSE, FALSE);
     TestDib dib(kWidth, kHeight, kSentinel);
@@ -387,13 +424,15 @@ TEST_F(FlatButtonPaintTest, ThreeDimensionalDefaultButtonHasABlackFrameAndFourLi
     EXPECT_EQ(::GetSysColor(COLOR_BTNHIGHLIGHT), plain.Pixel(0, 0));
 }
 
-TEST_F(FlatButtonPaintTest, HotFlatButtonShowsItsRaisedFrame) {
+TEST_F(FlatButtonPaintTest, HotFlatButtonShowsItsRaisedFrame)
+{
     ShowOnTop();
     CFlatButton& b = m_dlg.m_cancel;
     const LPARAM pt = Center(b);
     POINT ptScreen{LOWORD(pt), HIWORD(pt)};
     b.ClientToScreen(&ptScreen);
-    if (::WindowFromPoint(ptScreen) != b.GetSafeHwnd()) GTEST_SKIP() << "the button is not on top of the display";
+    if (::WindowFromPoint(ptScreen) != b.GetSafeHwnd())
+        GTEST_SKIP() << "the button is not on top of the display";
     TestDib normal(kWidth, kHeight, kSentinel);
     Paint(b, normal, 0);
     b.SendMessage(WM_MOUSEMOVE, 0, pt);
@@ -403,11 +442,13 @@ TEST_F(FlatButtonPaintTest, HotFlatButtonShowsItsRaisedFrame) {
     // In the default colours the hot face looks the same as the normal one.
     int nDiffers = 0;
     for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) nDiffers += hot.Pixel(x, y) != normal.Pixel(x, y);
+        for (int x = 0; x < kWidth; ++x)
+            nDiffers += hot.Pixel(x, y) != normal.Pixel(x, y);
     EXPECT_EQ(0, nDiffers);
 }
 
-TEST_F(FlatButtonPaintTest, PaintHandsTheDcBackUnchanged) {
+TEST_F(FlatButtonPaintTest, PaintHandsTheDcBackUnchanged)
+{
     TestDib dib(kWidth, kHeight, kSentinel);
     HPEN hPen = ::CreatePen(PS_SOLID, 3, RGB(9, 9, 9));
     HBRUSH hBrush = ::CreateSolidBrush(RGB(7, 7, 7));
@@ -470,7 +511,8 @@ TEST_F(FlatButtonPaintTest, PaintHandsTheDcBackUnchanged) {
     ::DeleteObject(hBrush);
 }
 
-TEST_F(FlatButtonPaintTest, CheckedCheckBoxPaintsPressed) {
+TEST_F(FlatButtonPaintTest, CheckedCheckBoxPaintsPressed)
+{
     CFlatButton& b = m_dlg.m_check;
     b.SendMessage(BM_SETCHECK, BST_CHECKED);
     TestDib dib(kWidth, kHeight, kSentinel);
@@ -486,22 +528,28 @@ TEST_F(FlatButtonPaintTest, CheckedCheckBoxPaintsPressed) {
 
 // Ends any menu still open after a few seconds, so that no test can hang in
 // TrackPopupMenu whatever happens to the keys it was sent.
-void CALLBACK EndMenuSafety(HWND, UINT, UINT_PTR, DWORD) { ::EndMenu(); }
+void CALLBACK EndMenuSafety(HWND, UINT, UINT_PTR, DWORD)
+{
+    ::EndMenu();
+}
 
 class FlatButtonMenuTest : public FlatButtonTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         FlatButtonTest::SetUp();
         m_nSafety = ::SetTimer(nullptr, 0, 4000, EndMenuSafety);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         ::KillTimer(nullptr, m_nSafety);
         FlatButtonTest::TearDown();
     }
     UINT_PTR m_nSafety = 0;
 };
 
-TEST_F(FlatButtonMenuTest, EveryButtonStartsWithAnEmptyMenu) {
+TEST_F(FlatButtonMenuTest, EveryButtonStartsWithAnEmptyMenu)
+{
     EXPECT_EQ(nullptr, m_dlg.m_ok.GetMenu().GetSafeHmenu());
     // With no menu, a click is an ordinary click.
     m_dlg.m_ok.SendMessage(BM_CLICK);
@@ -509,7 +557,8 @@ TEST_F(FlatButtonMenuTest, EveryButtonStartsWithAnEmptyMenu) {
     EXPECT_TRUE(m_dlg.m_commands.empty());
 }
 
-TEST_F(FlatButtonMenuTest, ChosenCommandIsPostedToTheMenuOwner) {
+TEST_F(FlatButtonMenuTest, ChosenCommandIsPostedToTheMenuOwner)
+{
     CFlatButton& b = m_dlg.m_ok;
     ASSERT_TRUE(b.GetMenu().LoadMenu(IDM_FLAT_TEST));
     b.SetMenuOwner(m_dlg);
@@ -542,7 +591,9 @@ struct OwnerTraffic {
     int nDrawn = 0;
 };
 
-LRESULT CALLBACK RecordOwnerTraffic(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR dwRefData) {
+LRESULT CALLBACK RecordOwnerTraffic(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                    DWORD_PTR dwRefData)
+{
     auto* pTraffic = reinterpret_cast<OwnerTraffic*>(dwRefData);
     const LRESULT result = ::DefSubclassProc(hWnd, message, wParam, lParam);
     switch (message) {
@@ -552,11 +603,13 @@ LRESULT CALLBACK RecordOwnerTraffic(HWND hWnd, UINT message, WPARAM wParam, LPAR
     case WM_MEASUREITEM:
         if (reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->CtlType == ODT_MENU) {
             ++pTraffic->nMeasured;
-            pTraffic->nMeasureAnswers += result == TRUE && reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight > 0;
+            pTraffic->nMeasureAnswers +=
+                result == TRUE && reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight > 0;
         }
         break;
     case WM_DRAWITEM:
-        if (reinterpret_cast<DRAWITEMSTRUCT*>(lParam)->CtlType == ODT_MENU) ++pTraffic->nDrawn;
+        if (reinterpret_cast<DRAWITEMSTRUCT*>(lParam)->CtlType == ODT_MENU)
+            ++pTraffic->nDrawn;
         break;
     default:
         break;
@@ -564,13 +617,15 @@ LRESULT CALLBACK RecordOwnerTraffic(HWND hWnd, UINT message, WPARAM wParam, LPAR
     return result;
 }
 
-TEST_F(FlatButtonMenuTest, OpenDropDownIsMeasuredAndAnswersMnemonicsThroughTheButton) {
+TEST_F(FlatButtonMenuTest, OpenDropDownIsMeasuredAndAnswersMnemonicsThroughTheButton)
+{
     CFlatButton& b = m_dlg.m_ok;
     ASSERT_TRUE(b.GetMenu().LoadMenu(IDM_FLAT_TEST));
     b.SetMenuOwner(m_dlg);
     HMENU hDropDown = ::GetSubMenu(b.GetMenu(), 0);
     OwnerTraffic traffic;
-    ASSERT_TRUE(::SetWindowSubclass(b, RecordOwnerTraffic, 1, reinterpret_cast<DWORD_PTR>(&traffic)));
+    ASSERT_TRUE(
+        ::SetWindowSubclass(b, RecordOwnerTraffic, 1, reinterpret_cast<DWORD_PTR>(&traffic)));
     m_dlg.PostMessage(WM_CHAR, 'a', 0);
     m_dlg.PostMessage(WM_KEYDOWN, VK_ESCAPE, 0);
     b.SendMessage(BM_CLICK);
@@ -583,11 +638,13 @@ TEST_F(FlatButtonMenuTest, OpenDropDownIsMeasuredAndAnswersMnemonicsThroughTheBu
     EXPECT_GT(traffic.nDrawn, 0);
     ASSERT_EQ(1u, traffic.menuChars.size());
     EXPECT_EQ(reinterpret_cast<LPARAM>(hDropDown), traffic.menuChars[0].first);
-    EXPECT_EQ(MAKELRESULT(1, MNC_SELECT), traffic.menuChars[0].second) << "\"Paste &All\" is item 1";
+    EXPECT_EQ(MAKELRESULT(1, MNC_SELECT), traffic.menuChars[0].second)
+        << "\"Paste &All\" is item 1";
     EXPECT_TRUE(m_dlg.m_commands.empty());
 }
 
-TEST_F(FlatButtonMenuTest, CancelledMenuPostsNothing) {
+TEST_F(FlatButtonMenuTest, CancelledMenuPostsNothing)
+{
     CFlatButton& b = m_dlg.m_ok;
     ASSERT_TRUE(b.GetMenu().LoadMenu(IDM_FLAT_TEST));
     b.SetMenuOwner(m_dlg);
@@ -598,18 +655,23 @@ TEST_F(FlatButtonMenuTest, CancelledMenuPostsNothing) {
     EXPECT_FALSE(b.IsMenuShown());
 }
 
-TEST_F(FlatButtonMenuTest, MenuCharAndMeasureItemReachTheMenu) {
+TEST_F(FlatButtonMenuTest, MenuCharAndMeasureItemReachTheMenu)
+{
     CFlatButton& b = m_dlg.m_ok;
     ASSERT_TRUE(b.GetMenu().LoadMenu(IDM_FLAT_TEST));
     HMENU hDropDown = ::GetSubMenu(b.GetMenu(), 0);
-    EXPECT_EQ(MAKELRESULT(4, MNC_SELECT), b.SendMessage(WM_MENUCHAR, MAKEWPARAM('X', MF_POPUP), reinterpret_cast<LPARAM>(hDropDown)));
-    EXPECT_EQ(MAKELRESULT(1, MNC_SELECT), b.SendMessage(WM_MENUCHAR, MAKEWPARAM('a', MF_POPUP), reinterpret_cast<LPARAM>(hDropDown)));
-    EXPECT_EQ(0, b.SendMessage(WM_MENUCHAR, MAKEWPARAM('a', 0), reinterpret_cast<LPARAM>(hDropDown)));
+    EXPECT_EQ(MAKELRESULT(4, MNC_SELECT), b.SendMessage(WM_MENUCHAR, MAKEWPARAM('X', MF_POPUP),
+                                                        reinterpret_cast<LPARAM>(hDropDown)));
+    EXPECT_EQ(MAKELRESULT(1, MNC_SELECT), b.SendMessage(WM_MENUCHAR, MAKEWPARAM('a', MF_POPUP),
+                                                        reinterpret_cast<LPARAM>(hDropDown)));
+    EXPECT_EQ(0,
+              b.SendMessage(WM_MENUCHAR, MAKEWPARAM('a', 0), reinterpret_cast<LPARAM>(hDropDown)));
 
     // A menu of someone else goes to the default processing (no selection of ours).
     HMENU hForeign = ::CreatePopupMenu();
     ::AppendMenuA(hForeign, MF_STRING, 1, "&Alpha");
-    const LRESULT foreign = b.SendMessage(WM_MENUCHAR, MAKEWPARAM('a', MF_POPUP), reinterpret_cast<LPARAM>(hForeign));
+    const LRESULT foreign =
+        b.SendMessage(WM_MENUCHAR, MAKEWPARAM('a', MF_POPUP), reinterpret_cast<LPARAM>(hForeign));
     EXPECT_NE(MNC_SELECT, HIWORD(foreign));
     ::DestroyMenu(hForeign);
 
@@ -625,7 +687,8 @@ TEST_F(FlatButtonMenuTest, MenuCharAndMeasureItemReachTheMenu) {
     EXPECT_GE(int(mis.itemHeight), ::GetSystemMetrics(SM_CYMENU));
 }
 
-TEST(FlatButtonLifetime, DestroyingTheButtonReleasesItsMenu) {
+TEST(FlatButtonLifetime, DestroyingTheButtonReleasesItsMenu)
+{
     HMENU hDropDown = nullptr, hMore = nullptr;
     {
         CFlatButton button;
@@ -641,11 +704,14 @@ TEST(FlatButtonLifetime, DestroyingTheButtonReleasesItsMenu) {
     EXPECT_FALSE(::IsMenu(hMore));
 }
 
-TEST(FlatButtonLifetime, SysColorChangeRebuildsTheColours) {
+TEST(FlatButtonLifetime, SysColorChangeRebuildsTheColours)
+{
     // A child button: top-level windows hear WM_SYSCOLORCHANGE from SetSysColors itself.
-    HWND hParent = ::CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 80, 40, nullptr, nullptr, nullptr, nullptr);
+    HWND hParent =
+        ::CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 80, 40, nullptr, nullptr, nullptr, nullptr);
     CFlatButton button;
-    HWND hWnd = ::CreateWindowA("BUTTON", "x", WS_CHILD | BS_PUSHBUTTON, 0, 0, 50, 20, hParent, nullptr, nullptr, nullptr);
+    HWND hWnd = ::CreateWindowA("BUTTON", "x", WS_CHILD | BS_PUSHBUTTON, 0, 0, 50, 20, hParent,
+                                nullptr, nullptr, nullptr);
     ASSERT_TRUE(button.SubclassWindow(hWnd));
     const INT nIndex = COLOR_BTNFACE;
     const COLORREF clrOld = ::GetSysColor(COLOR_BTNFACE);
@@ -666,10 +732,12 @@ TEST(FlatButtonLifetime, SysColorChangeRebuildsTheColours) {
 namespace {
 
 // Where the icon landed: the top-left pixel of colour clr, or (-1, -1).
-POINT FindColour(const TestDib& dib, COLORREF clr) {
+POINT FindColour(const TestDib& dib, COLORREF clr)
+{
     for (int y = 0; y < dib.height(); ++y)
         for (int x = 0; x < dib.width(); ++x)
-            if (dib.Pixel(x, y) == clr) return POINT{x, y};
+            if (dib.Pixel(x, y) == clr)
+                return POINT{x, y};
     return POINT{-1, -1};
 }
 
@@ -679,7 +747,8 @@ protected:
     static constexpr COLORREF kNormal = RGB(20, 20, 250);
 };
 
-TEST_F(FlatButtonImageTest, ImageWithoutCaptionIsCentred) {
+TEST_F(FlatButtonImageTest, ImageWithoutCaptionIsCentred)
+{
     CFlatButton& b = m_dlg.m_next;
     b.SetWindowText("");
     b.SetIcons(MakeTestIcon(kHot), MakeTestIcon(kNormal), FALSE);
@@ -707,7 +776,8 @@ TEST_F(FlatButtonImageTest, ImageWithoutCaptionIsCentred) {
     }
 }
 
-TEST_F(FlatButtonImageTest, ImageBesideTheCaptionPushesItRight) {
+TEST_F(FlatButtonImageTest, ImageBesideTheCaptionPushesItRight)
+{
     CFlatButton& b = m_dlg.m_next;  // caption "Next"
     TestDib plain(kWidth, kHeight, kSentinel);
     Paint(b, plain, 0);
@@ -722,7 +792,8 @@ TEST_F(FlatButtonImageTest, ImageBesideTheCaptionPushesItRight) {
     auto leftmost = [clrText](const TestDib& d) {
         for (int x = 0; x < d.width(); ++x)
             for (int y = 0; y < d.height(); ++y)
-                if (d.Pixel(x, y) == clrText) return x;
+                if (d.Pixel(x, y) == clrText)
+                    return x;
         return -1;
     };
     const int nShift = leftmost(dib) - leftmost(plain);
@@ -730,7 +801,8 @@ TEST_F(FlatButtonImageTest, ImageBesideTheCaptionPushesItRight) {
     EXPECT_LE(nShift, 10);
 }
 
-TEST_F(FlatButtonImageTest, ReleasingImagesDestroysThem) {
+TEST_F(FlatButtonImageTest, ReleasingImagesDestroysThem)
+{
     HICON hIcon = MakeTestIcon(kHot);
     m_dlg.m_next.SetIcons(hIcon, nullptr, FALSE);
     ICONINFO info{};
@@ -748,16 +820,22 @@ TEST_F(FlatButtonImageTest, ReleasingImagesDestroysThem) {
 
 namespace {
 
-TEST_F(FlatButtonTest, ColourRequestsAnswerTheHollowBrush) {
+TEST_F(FlatButtonTest, ColourRequestsAnswerTheHollowBrush)
+{
     HDC hdc = ::GetDC(m_dlg.m_ok);
-    const LRESULT brush = m_dlg.SendMessage(WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(m_dlg.m_ok.GetSafeHwnd()));
+    const LRESULT brush = m_dlg.SendMessage(WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(hdc),
+                                            reinterpret_cast<LPARAM>(m_dlg.m_ok.GetSafeHwnd()));
     ::ReleaseDC(m_dlg.m_ok, hdc);
     EXPECT_EQ(reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH)), brush);
 }
 
-TEST(FlatButtonFocus, DisablingTheOnlyTabStopGivesTheFocusToTheParent) {
-    HWND hParent = ::CreateWindowExA(WS_EX_CONTROLPARENT, "STATIC", "", WS_POPUP, 0, 0, 120, 60, nullptr, nullptr, nullptr, nullptr);
-    HWND hButton = ::CreateWindowA("BUTTON", "Only", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 5, 5, 60, 20, hParent, nullptr, nullptr, nullptr);
+TEST(FlatButtonFocus, DisablingTheOnlyTabStopGivesTheFocusToTheParent)
+{
+    HWND hParent = ::CreateWindowExA(WS_EX_CONTROLPARENT, "STATIC", "", WS_POPUP, 0, 0, 120, 60,
+                                     nullptr, nullptr, nullptr, nullptr);
+    HWND hButton =
+        ::CreateWindowA("BUTTON", "Only", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 5, 5,
+                        60, 20, hParent, nullptr, nullptr, nullptr);
     CFlatButton button;
     ASSERT_TRUE(button.SubclassWindow(hButton));
     ::SetFocus(hButton);

@@ -3,7 +3,8 @@
 
 #include "framework/Wnd.h"
 
-TestDib::TestDib(int cx, int cy, COLORREF clrFill) : m_cx(cx), m_cy(cy) {
+TestDib::TestDib(int cx, int cy, COLORREF clrFill) : m_cx(cx), m_cy(cy)
+{
     BITMAPINFO bmi{};
     bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
     bmi.bmiHeader.biWidth = cx;
@@ -19,33 +20,41 @@ TestDib::TestDib(int cx, int cy, COLORREF clrFill) : m_cx(cx), m_cy(cy) {
     Fill(clrFill);
 }
 
-TestDib::~TestDib() {
+TestDib::~TestDib()
+{
     ::SelectObject(m_hDC, m_hOld);
     ::DeleteObject(m_hBitmap);
     ::DeleteDC(m_hDC);
 }
 
-COLORREF TestDib::Pixel(int x, int y) const {
+COLORREF TestDib::Pixel(int x, int y) const
+{
     ::GdiFlush();
     const uint32_t v = m_pBits[size_t(y) * size_t(m_cx) + size_t(x)];
     return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
 }
 
-int TestDib::Count(int x0, int y0, int x1, int y1, COLORREF clr) const {
+int TestDib::Count(int x0, int y0, int x1, int y1, COLORREF clr) const
+{
     int n = 0;
     for (int y = y0; y < y1; ++y)
         for (int x = x0; x < x1; ++x)
-            if (Pixel(x, y) == clr) ++n;
+            if (Pixel(x, y) == clr)
+                ++n;
     return n;
 }
 
-void TestDib::Fill(COLORREF clr) {
+void TestDib::Fill(COLORREF clr)
+{
     ::GdiFlush();
-    const uint32_t v = (uint32_t(GetRValue(clr)) << 16) | (uint32_t(GetGValue(clr)) << 8) | GetBValue(clr);
-    for (int i = 0; i < m_cx * m_cy; ++i) m_pBits[i] = v;
+    const uint32_t v =
+        (uint32_t(GetRValue(clr)) << 16) | (uint32_t(GetGValue(clr)) << 8) | GetBValue(clr);
+    for (int i = 0; i < m_cx * m_cy; ++i)
+        m_pBits[i] = v;
 }
 
-void PumpMessages(HWND hWndStop) {
+void PumpMessages(HWND hWndStop)
+{
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (!CWnd::PreTranslateTree(hWndStop, &msg)) {
@@ -55,7 +64,8 @@ void PumpMessages(HWND hWndStop) {
     }
 }
 
-void PumpFor(HWND hWndStop, DWORD nMilliseconds) {
+void PumpFor(HWND hWndStop, DWORD nMilliseconds)
+{
     const DWORD dwStart = ::GetTickCount();
     do {
         PumpMessages(hWndStop);
@@ -63,22 +73,28 @@ void PumpFor(HWND hWndStop, DWORD nMilliseconds) {
     } while (::GetTickCount() - dwStart < nMilliseconds);
 }
 
-bool CanStillCreateGdiObjects() {
+bool CanStillCreateGdiObjects()
+{
     HBRUSH hBrush = ::CreateSolidBrush(RGB(1, 1, 1));
     HPEN hPen = ::CreatePen(PS_SOLID, 1, RGB(1, 1, 1));
     HDC hdc = ::CreateCompatibleDC(nullptr);
     const bool bOk = hBrush && hPen && hdc;
-    if (hBrush) ::DeleteObject(hBrush);
-    if (hPen) ::DeleteObject(hPen);
-    if (hdc) ::DeleteDC(hdc);
+    if (hBrush)
+        ::DeleteObject(hBrush);
+    if (hPen)
+        ::DeleteObject(hPen);
+    if (hdc)
+        ::DeleteDC(hdc);
     return bOk;
 }
 
-GdiTableSqueeze::GdiTableSqueeze(size_t nFree) {
+GdiTableSqueeze::GdiTableSqueeze(size_t nFree)
+{
     m_fillers.reserve(70000);
     while (m_fillers.size() < 200000) {
         HBRUSH hBrush = ::CreateSolidBrush(RGB(m_fillers.size() & 0xFF, 0, 0));
-        if (!hBrush) break;
+        if (!hBrush)
+            break;
         m_fillers.push_back(hBrush);
     }
     for (size_t i = 0; i < nFree && !m_fillers.empty(); ++i) {
@@ -87,6 +103,8 @@ GdiTableSqueeze::GdiTableSqueeze(size_t nFree) {
     }
 }
 
-GdiTableSqueeze::~GdiTableSqueeze() {
-    for (HBRUSH hBrush : m_fillers) ::DeleteObject(hBrush);
+GdiTableSqueeze::~GdiTableSqueeze()
+{
+    for (HBRUSH hBrush : m_fillers)
+        ::DeleteObject(hBrush);
 }

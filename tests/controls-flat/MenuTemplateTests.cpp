@@ -34,8 +34,14 @@ public:
             Words({WORD(*p)});
         return Words({0});
     }
-    TemplateBytes& Item(WORD wFlags, WORD wId, const wchar_t* pszText) { return Words({wFlags, wId}).Text(pszText); }
-    TemplateBytes& Popup(WORD wFlags, const wchar_t* pszText) { return Words({WORD(wFlags | MF_POPUP)}).Text(pszText); }
+    TemplateBytes& Item(WORD wFlags, WORD wId, const wchar_t* pszText)
+    {
+        return Words({wFlags, wId}).Text(pszText);
+    }
+    TemplateBytes& Popup(WORD wFlags, const wchar_t* pszText)
+    {
+        return Words({WORD(wFlags | MF_POPUP)}).Text(pszText);
+    }
     TemplateBytes& Byte(BYTE b)
     {
         m_bytes.push_back(b);
@@ -58,7 +64,8 @@ public:
         ::GetSystemInfo(&info);
         const size_t cbPage = info.dwPageSize;
         const size_t cbReadable = (bytes.size() / cbPage + 1) * cbPage;
-        m_pBase = static_cast<BYTE*>(::VirtualAlloc(nullptr, cbReadable + cbPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        m_pBase = static_cast<BYTE*>(
+            ::VirtualAlloc(nullptr, cbReadable + cbPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
         DWORD dwOld = 0;
         ::VirtualProtect(m_pBase + cbReadable, cbPage, PAGE_NOACCESS, &dwOld);
         m_pData = m_pBase + cbReadable - bytes.size();
@@ -69,7 +76,10 @@ public:
     GuardedBytes(const GuardedBytes&) = delete;
     GuardedBytes& operator=(const GuardedBytes&) = delete;
 
-    MenuTemplateRead Read(std::vector<MenuTemplateItem>* pItems) const { return ReadMenuTemplate(m_pData, m_cbData, pItems); }
+    MenuTemplateRead Read(std::vector<MenuTemplateItem>* pItems) const
+    {
+        return ReadMenuTemplate(m_pData, m_cbData, pItems);
+    }
 
 private:
     BYTE* m_pBase = nullptr;
@@ -118,7 +128,8 @@ const std::vector<ItemView> kToolsAndHelp = {
 
 }  // namespace
 
-TEST(MenuTemplateReader, ReadsItemsInOrderWithTheirDepthsAndWithoutTheEndMark) {
+TEST(MenuTemplateReader, ReadsItemsInOrderWithTheirDepthsAndWithoutTheEndMark)
+{
     const struct {
         const char* pszName;
         TemplateBytes bytes;
@@ -129,10 +140,15 @@ TEST(MenuTemplateReader, ReadsItemsInOrderWithTheirDepthsAndWithoutTheEndMark) {
         {"a popup last at every level closes them all",
          TemplateBytes().Item(0, 1, L"a").Popup(kEnd, L"P").Popup(kEnd, L"Q").Item(kEnd, 2, L"q"),
          {{0, 0, 1, L"a"}, {0, MF_POPUP, 0, L"P"}, {1, MF_POPUP, 0, L"Q"}, {2, 0, 2, L"q"}}},
-        {"the header's size is skipped", TemplateBytes(0, 4).Words({0xFFFF, 0xFFFF}).Item(kEnd, 9, L"x"), {{0, 0, 9, L"x"}}},
-        {"bytes after the top level closes are not read", TemplateBytes().Item(kEnd, 3, L"y").Words({0x1234}).Byte(0x56),
+        {"the header's size is skipped",
+         TemplateBytes(0, 4).Words({0xFFFF, 0xFFFF}).Item(kEnd, 9, L"x"),
+         {{0, 0, 9, L"x"}}},
+        {"bytes after the top level closes are not read",
+         TemplateBytes().Item(kEnd, 3, L"y").Words({0x1234}).Byte(0x56),
          {{0, 0, 3, L"y"}}},
-        {"characters beyond the code page", TemplateBytes().Item(kEnd, 4, L"\u00C9t\u00E9 \u20AC"), {{0, 0, 4, L"\u00C9t\u00E9 \u20AC"}}},
+        {"characters beyond the code page",
+         TemplateBytes().Item(kEnd, 4, L"\u00C9t\u00E9 \u20AC"),
+         {{0, 0, 4, L"\u00C9t\u00E9 \u20AC"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pszName);
@@ -143,20 +159,27 @@ TEST(MenuTemplateReader, ReadsItemsInOrderWithTheirDepthsAndWithoutTheEndMark) {
     }
 }
 
-TEST(MenuTemplateReader, RefusesWhatIsNotAWholeStandardTemplate) {
+TEST(MenuTemplateReader, RefusesWhatIsNotAWholeStandardTemplate)
+{
     const struct {
         const char* pszName;
         TemplateBytes bytes;
         MenuTemplateRead expected;
     } cases[] = {
         {"nothing after the header", TemplateBytes(), MenuTemplateRead::Unclosed},
-        {"an extended template", TemplateBytes(1, 4).Words({0, 0}).Item(kEnd, 1, L"x"), MenuTemplateRead::Extended},
-        {"a level that never closes", TemplateBytes().Item(0, 1, L"a").Item(0, 2, L"b"), MenuTemplateRead::Unclosed},
-        {"a popup whose items never close", TemplateBytes().Popup(kEnd, L"A").Item(0, 1, L"x"), MenuTemplateRead::Unclosed},
-        {"a text without its terminator", TemplateBytes().Words({kEnd, 1, L'a', L'b'}), MenuTemplateRead::Unclosed},
+        {"an extended template", TemplateBytes(1, 4).Words({0, 0}).Item(kEnd, 1, L"x"),
+         MenuTemplateRead::Extended},
+        {"a level that never closes", TemplateBytes().Item(0, 1, L"a").Item(0, 2, L"b"),
+         MenuTemplateRead::Unclosed},
+        {"a popup whose items never close", TemplateBytes().Popup(kEnd, L"A").Item(0, 1, L"x"),
+         MenuTemplateRead::Unclosed},
+        {"a text without its terminator", TemplateBytes().Words({kEnd, 1, L'a', L'b'}),
+         MenuTemplateRead::Unclosed},
         {"an item cut in its command", TemplateBytes().Words({kEnd}), MenuTemplateRead::Unclosed},
-        {"an odd byte in place of a word", TemplateBytes().Item(0, 1, L"a").Byte(0x80), MenuTemplateRead::Unclosed},
-        {"a header size past the end", TemplateBytes(0, 0xFFFF).Item(kEnd, 1, L"x"), MenuTemplateRead::Unclosed},
+        {"an odd byte in place of a word", TemplateBytes().Item(0, 1, L"a").Byte(0x80),
+         MenuTemplateRead::Unclosed},
+        {"a header size past the end", TemplateBytes(0, 0xFFFF).Item(kEnd, 1, L"x"),
+         MenuTemplateRead::Unclosed},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pszName);
@@ -167,19 +190,22 @@ TEST(MenuTemplateReader, RefusesWhatIsNotAWholeStandardTemplate) {
     }
 }
 
-TEST(MenuTemplateReader, EveryCutOfATemplateIsRefusedWithoutReadingPastIt) {
+TEST(MenuTemplateReader, EveryCutOfATemplateIsRefusedWithoutReadingPastIt)
+{
     const std::vector<BYTE> whole = ToolsAndHelp().Bytes();
     for (size_t cb = 0; cb < whole.size(); ++cb) {
         SCOPED_TRACE(cb);
         const GuardedBytes guarded(std::vector<BYTE>(whole.begin(), whole.begin() + cb));
         std::vector<MenuTemplateItem> items;
-        EXPECT_EQ(cb < 4 ? MenuTemplateRead::NoHeader : MenuTemplateRead::Unclosed, guarded.Read(&items));
+        EXPECT_EQ(cb < 4 ? MenuTemplateRead::NoHeader : MenuTemplateRead::Unclosed,
+                  guarded.Read(&items));
     }
     std::vector<MenuTemplateItem> items;
     EXPECT_EQ(MenuTemplateRead::NoHeader, ReadMenuTemplate(nullptr, 64, &items));
 }
 
-TEST(MenuTemplateReader, ReadsAnyDepthOfNesting) {
+TEST(MenuTemplateReader, ReadsAnyDepthOfNesting)
+{
     const int nDepth = 20000;
     TemplateBytes bytes;
     for (int i = 0; i < nDepth; ++i)

@@ -18,14 +18,16 @@ const COLORREF kSentinel = RGB(1, 2, 3);
 // Keeps the class-wide look settings of one test from leaking into the next.
 class OwnerMenuTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         COwnerMenu::Shared& shared = COwnerMenu::GetShared();
         m_nPlainStyle = shared.plainStyle;
         m_nThemedStyle = shared.themedStyle;
         m_bClassicSelectDisabled = shared.classicSelectDisabled;
         m_bFlatSelectDisabled = shared.flatSelectDisabled;
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         COwnerMenu::Shared& shared = COwnerMenu::GetShared();
         shared.plainStyle = m_nPlainStyle;
         shared.themedStyle = m_nThemedStyle;
@@ -33,7 +35,8 @@ protected:
         shared.flatSelectDisabled = m_bFlatSelectDisabled;
     }
     // Makes the look in force classic or flat on whatever system runs the test.
-    static void UseLook(bool bFlat) {
+    static void UseLook(bool bFlat)
+    {
         COwnerMenu::Shared& shared = COwnerMenu::GetShared();
         const int nStyle = bFlat ? COwnerMenu::StyleFlat : COwnerMenu::StyleClassic;
         shared.plainStyle = nStyle;
@@ -49,7 +52,8 @@ protected:
 // ---------------------------------------------------------------------------------------
 // Class-wide helpers
 
-TEST(OwnerMenuColours, BlendTowardWhite) {
+TEST(OwnerMenuColours, BlendTowardWhite)
+{
     EXPECT_EQ(RGB(216, 216, 216), COwnerMenu::BlendTowardWhite(RGB(0, 0, 0), 0.85));
     EXPECT_EQ(RGB(10, 20, 30), COwnerMenu::BlendTowardWhite(RGB(10, 20, 30), 0.0));
     EXPECT_EQ(RGB(10, 20, 30), COwnerMenu::BlendTowardWhite(RGB(10, 20, 30), 1.5));
@@ -60,7 +64,8 @@ TEST(OwnerMenuColours, BlendTowardWhite) {
     EXPECT_EQ(RGB(63, 63, 63), COwnerMenu::BlendTowardWhite(RGB(0, 0, 0), 0.25));
 }
 
-TEST(OwnerMenuVersion, CodesFromTheVersionNumbers) {
+TEST(OwnerMenuVersion, CodesFromTheVersionNumbers)
+{
     const struct {
         DWORD dwVersion;
         DWORD dwMajor;
@@ -84,11 +89,13 @@ TEST(OwnerMenuVersion, CodesFromTheVersionNumbers) {
         info.dwOSVersionInfoSize = sizeof(info);
         info.dwMajorVersion = row.dwMajor;
         info.dwMinorVersion = row.dwMinor;
-        EXPECT_EQ(row.nCode, COwnerMenu::ComputeOsVersionCode(row.dwVersion, info)) << row.dwMajor << "." << row.dwMinor;
+        EXPECT_EQ(row.nCode, COwnerMenu::ComputeOsVersionCode(row.dwVersion, info))
+            << row.dwMajor << "." << row.dwMinor;
     }
 }
 
-TEST(OwnerMenuVersion, ThisSystemsCodeComesFromTheVersionApi) {
+TEST(OwnerMenuVersion, ThisSystemsCodeComesFromTheVersionApi)
+{
     OSVERSIONINFOA info{};
     info.dwOSVersionInfoSize = sizeof(info);
 #pragma GCC diagnostic push
@@ -96,13 +103,16 @@ TEST(OwnerMenuVersion, ThisSystemsCodeComesFromTheVersionApi) {
     const DWORD dwVersion = ::GetVersion();
     ASSERT_TRUE(::GetVersionExA(&info));
 #pragma GCC diagnostic pop
-    EXPECT_EQ(COwnerMenu::ComputeOsVersionCode(dwVersion, info), COwnerMenu::GetShared().osVersionCode);
+    EXPECT_EQ(COwnerMenu::ComputeOsVersionCode(dwVersion, info),
+              COwnerMenu::GetShared().osVersionCode);
 }
 
-TEST(OwnerMenuTheme, ClassicThemeNames) {
+TEST(OwnerMenuTheme, ClassicThemeNames)
+{
     EXPECT_TRUE(COwnerMenu::IsClassicThemeName("Windows Classic.theme"));
     EXPECT_TRUE(COwnerMenu::IsClassicThemeName("windows classic.THEME"));
-    EXPECT_TRUE(COwnerMenu::IsClassicThemeName("C:\\WINDOWS\\Resources\\Themes\\WINDOWS CLASSIC.theme"));
+    EXPECT_TRUE(
+        COwnerMenu::IsClassicThemeName("C:\\WINDOWS\\Resources\\Themes\\WINDOWS CLASSIC.theme"));
     EXPECT_FALSE(COwnerMenu::IsClassicThemeName("Luna.theme"));
     EXPECT_FALSE(COwnerMenu::IsClassicThemeName("Classic.theme"));
     EXPECT_FALSE(COwnerMenu::IsClassicThemeName("Windows Classic.theme.bak"));
@@ -111,19 +121,23 @@ TEST(OwnerMenuTheme, ClassicThemeNames) {
 }
 
 // Writes (or with null, deletes) the current theme value of this Wine prefix's user.
-void SetCurrentTheme(const char* pszTheme) {
+void SetCurrentTheme(const char* pszTheme)
+{
     const char kKey[] = "Software\\Microsoft\\Plus!\\Themes\\Current";
     if (!pszTheme) {
         ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
         return;
     }
     HKEY hKey = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr));
-    ::RegSetValueExA(hKey, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(pszTheme), DWORD(strlen(pszTheme) + 1));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE,
+                                               nullptr, &hKey, nullptr));
+    ::RegSetValueExA(hKey, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(pszTheme),
+                     DWORD(strlen(pszTheme) + 1));
     ::RegCloseKey(hKey);
 }
 
-TEST(OwnerMenuTheme, ThemeIsReadOnceFromTheRegistry) {
+TEST(OwnerMenuTheme, ThemeIsReadOnceFromTheRegistry)
+{
     COwnerMenu::Shared& shared = COwnerMenu::GetShared();
     const int nSaved = shared.classicTheme;
 
@@ -141,7 +155,8 @@ TEST(OwnerMenuTheme, ThemeIsReadOnceFromTheRegistry) {
     shared.classicTheme = nSaved;
 }
 
-TEST_F(OwnerMenuTest, LookFollowsTheStyleSettings) {
+TEST_F(OwnerMenuTest, LookFollowsTheStyleSettings)
+{
     COwnerMenu::Shared& shared = COwnerMenu::GetShared();
     shared.plainStyle = COwnerMenu::StyleFlat;
     shared.themedStyle = COwnerMenu::StyleClassic;
@@ -159,7 +174,8 @@ TEST_F(OwnerMenuTest, LookFollowsTheStyleSettings) {
 
 // A popup with: 0 "&Open\tCtrl+O" (1), 1 separator, 2 "Save &As" (2),
 // 3 "E&xit" (3), 4 "Dis&abled" (4, greyed).
-std::unique_ptr<COwnerMenu> MakeMenu() {
+std::unique_ptr<COwnerMenu> MakeMenu()
+{
     auto pMenu = std::make_unique<COwnerMenu>();
     pMenu->CreatePopupMenu();
     pMenu->AddOwnerDrawnItem(L"&Open\tCtrl+O", MF_STRING, 1);
@@ -170,7 +186,8 @@ std::unique_ptr<COwnerMenu> MakeMenu() {
     return pMenu;
 }
 
-TEST_F(OwnerMenuTest, AddedItemsAreOwnerDrawnWithTheirRecords) {
+TEST_F(OwnerMenuTest, AddedItemsAreOwnerDrawnWithTheirRecords)
+{
     auto pMenu = MakeMenu();
     ASSERT_EQ(5, pMenu->GetMenuItemCount());
     ASSERT_EQ(5, pMenu->GetItemRecordCount());
@@ -190,7 +207,8 @@ TEST_F(OwnerMenuTest, AddedItemsAreOwnerDrawnWithTheirRecords) {
     EXPECT_EQ(nullptr, pMenu->GetItemRecord(5));
 }
 
-TEST_F(OwnerMenuTest, ItemTextByPositionAndByCommand) {
+TEST_F(OwnerMenuTest, ItemTextByPositionAndByCommand)
+{
     auto pMenu = MakeMenu();
     CString text;
     EXPECT_TRUE(pMenu->ItemTextAt(2, text, TRUE));
@@ -202,7 +220,8 @@ TEST_F(OwnerMenuTest, ItemTextByPositionAndByCommand) {
     EXPECT_FALSE(pMenu->ItemTextAt(99, text, FALSE));
 }
 
-TEST_F(OwnerMenuTest, MnemonicSearch) {
+TEST_F(OwnerMenuTest, MnemonicSearch)
+{
     auto pMenu = MakeMenu();
     EXPECT_EQ(MAKELRESULT(3, MNC_SELECT), COwnerMenu::FindMenuShortcut('x', MF_POPUP, pMenu.get()));
     EXPECT_EQ(MAKELRESULT(3, MNC_SELECT), COwnerMenu::FindMenuShortcut('X', MF_POPUP, pMenu.get()));
@@ -220,7 +239,8 @@ TEST_F(OwnerMenuTest, MnemonicSearch) {
     EXPECT_EQ(0, COwnerMenu::FindMenuShortcut('x', MF_POPUP, nullptr));
 }
 
-TEST_F(OwnerMenuTest, MnemonicSearchResynchronisesWithTheLiveMenu) {
+TEST_F(OwnerMenuTest, MnemonicSearchResynchronisesWithTheLiveMenu)
+{
     auto pMenu = MakeMenu();
     // Inserted behind the menu's back, at the front.
     ::InsertMenuA(*pMenu, 0, MF_BYPOSITION | MF_STRING, 7, "&Zoom");
@@ -229,10 +249,11 @@ TEST_F(OwnerMenuTest, MnemonicSearchResynchronisesWithTheLiveMenu) {
     EXPECT_EQ(MAKELRESULT(4, MNC_SELECT), COwnerMenu::FindMenuShortcut('x', MF_POPUP, pMenu.get()));
 }
 
-TEST_F(OwnerMenuTest, ResyncItemsRebuildsTheRecordsInLiveOrder) {
+TEST_F(OwnerMenuTest, ResyncItemsRebuildsTheRecordsInLiveOrder)
+{
     auto pMenu = MakeMenu();
     const COwnerMenuItem* pExit = pMenu->GetItemRecord(3);
-    ::DeleteMenu(*pMenu, 2, MF_BYCOMMAND);   // "Save &As" goes
+    ::DeleteMenu(*pMenu, 2, MF_BYCOMMAND);  // "Save &As" goes
     ::InsertMenuA(*pMenu, 1, MF_BYPOSITION | MF_STRING, 9, "&New");
     HMENU hPopup = ::CreatePopupMenu();
     ::AppendMenuA(hPopup, MF_STRING, 20, "Inner");
@@ -263,11 +284,13 @@ TEST_F(OwnerMenuTest, ResyncItemsRebuildsTheRecordsInLiveOrder) {
     EXPECT_TRUE(::GetMenuState(*pMenu, 4, MF_BYPOSITION) & MF_GRAYED);
 }
 
-TEST_F(OwnerMenuTest, PopupsAreRegisteredAndReleased) {
+TEST_F(OwnerMenuTest, PopupsAreRegisteredAndReleased)
+{
     auto pMenu = std::make_unique<COwnerMenu>();
     pMenu->CreatePopupMenu();
     HMENU hByHandle = ::CreatePopupMenu();
-    ASSERT_TRUE(pMenu->AddOwnerDrawnItem(L"&Plain", MF_POPUP, reinterpret_cast<UINT_PTR>(hByHandle)));
+    ASSERT_TRUE(
+        pMenu->AddOwnerDrawnItem(L"&Plain", MF_POPUP, reinterpret_cast<UINT_PTR>(hByHandle)));
     auto pSub = std::make_unique<COwnerMenu>();
     COwnerMenu* pSubRaw = pSub.get();
     ASSERT_TRUE(pMenu->AddOwnerDrawnPopup(L"&Object", 0, std::move(pSub)));
@@ -285,7 +308,8 @@ TEST_F(OwnerMenuTest, PopupsAreRegisteredAndReleased) {
 
     // Drawing requests for a sub-menu's record are found from the top menu.
     const COwnerMenu* pOwner = nullptr;
-    EXPECT_NE(nullptr, pMenu->FindRecord(reinterpret_cast<ULONG_PTR>(pSubRaw->GetItemRecord(0)), &pOwner));
+    EXPECT_NE(nullptr,
+              pMenu->FindRecord(reinterpret_cast<ULONG_PTR>(pSubRaw->GetItemRecord(0)), &pOwner));
     EXPECT_EQ(pSubRaw, pOwner);
 
     EXPECT_TRUE(pMenu->DestroyMenu());
@@ -300,7 +324,8 @@ TEST_F(OwnerMenuTest, PopupsAreRegisteredAndReleased) {
 // ---------------------------------------------------------------------------------------
 // Loading from a resource
 
-TEST_F(OwnerMenuTest, LoadMenuBuildsOwnerDrawnPopupsUnderAPlainTopLevel) {
+TEST_F(OwnerMenuTest, LoadMenuBuildsOwnerDrawnPopupsUnderAPlainTopLevel)
+{
     COwnerMenu menu;
     ASSERT_TRUE(menu.LoadMenu(IDM_FLAT_TEST));
     EXPECT_TRUE(menu.IsFromResource());
@@ -351,7 +376,8 @@ TEST_F(OwnerMenuTest, LoadMenuBuildsOwnerDrawnPopupsUnderAPlainTopLevel) {
     EXPECT_EQ(CString("&Import"), text);
 }
 
-TEST_F(OwnerMenuTest, LoadMenuAlignsTheAcceleratorsOfALevel) {
+TEST_F(OwnerMenuTest, LoadMenuAlignsTheAcceleratorsOfALevel)
+{
     COwnerMenu menu;
     ASSERT_TRUE(menu.LoadMenu(IDM_FLAT_TEST));
     const COwnerMenu* pTools = COwnerMenu::FromOwnedHandle(menu.GetSubMenu(0));
@@ -370,7 +396,8 @@ TEST_F(OwnerMenuTest, LoadMenuAlignsTheAcceleratorsOfALevel) {
         return size.cx;
     };
     LONG nWidest = 0;
-    for (const char* label : {"&Copy", "Paste &All", "&More", "E&xit"}) nWidest = std::max(nWidest, width(std::string(label) + " "));
+    for (const char* label : {"&Copy", "Paste &All", "&More", "E&xit"})
+        nWidest = std::max(nWidest, width(std::string(label) + " "));
 
     CString copy, paste;
     ASSERT_TRUE(pTools->ItemTextAt(0, copy, TRUE));
@@ -394,7 +421,8 @@ TEST_F(OwnerMenuTest, LoadMenuAlignsTheAcceleratorsOfALevel) {
     ::DeleteObject(hFont);
 }
 
-TEST_F(OwnerMenuTest, LoadMenuFailures) {
+TEST_F(OwnerMenuTest, LoadMenuFailures)
+{
     COwnerMenu menu;
     EXPECT_FALSE(menu.LoadMenu(12345));
     EXPECT_FALSE(menu.LoadMenu("NO_SUCH_MENU"));
@@ -407,7 +435,8 @@ TEST_F(OwnerMenuTest, LoadMenuFailures) {
     EXPECT_TRUE(menu.LoadMenu(IDM_FLAT_TEST));
 }
 
-TEST_F(OwnerMenuTest, ReloadingAndDestroyingReleaseEverything) {
+TEST_F(OwnerMenuTest, ReloadingAndDestroyingReleaseEverything)
+{
     COwnerMenu menu;
     ASSERT_TRUE(menu.LoadMenu(IDM_FLAT_TEST));
     HMENU hTools = menu.GetSubMenu(0);
@@ -424,7 +453,8 @@ TEST_F(OwnerMenuTest, ReloadingAndDestroyingReleaseEverything) {
     EXPECT_FALSE(menu.IsFromResource());
 }
 
-TEST_F(OwnerMenuTest, AddingToAResourceMenuKeepsItsTopLevelPlain) {
+TEST_F(OwnerMenuTest, AddingToAResourceMenuKeepsItsTopLevelPlain)
+{
     COwnerMenu menu;
     ASSERT_TRUE(menu.LoadMenu(IDM_FLAT_TEST));
     HMENU hExtra = ::CreatePopupMenu();
@@ -448,7 +478,8 @@ TEST_F(OwnerMenuTest, AddingToAResourceMenuKeepsItsTopLevelPlain) {
 
 class OwnerMenuMeasureTest : public OwnerMenuTest {
 protected:
-    MEASUREITEMSTRUCT Measure(COwnerMenu& menu, int nIndex) {
+    MEASUREITEMSTRUCT Measure(COwnerMenu& menu, int nIndex)
+    {
         MEASUREITEMSTRUCT mis{};
         mis.CtlType = ODT_MENU;
         mis.itemID = UINT(menu.GetItemRecord(nIndex)->m_nCommandId);
@@ -458,23 +489,27 @@ protected:
     }
     // The text width as the measuring does it: a DC of the desktop, with the menu font
     // on systems from Windows 95 on, the DC's own font otherwise.
-    static LONG TextWidth(const wchar_t* psz) {
+    static LONG TextWidth(const wchar_t* psz)
+    {
         NONCLIENTMETRICSA ncm{};
         ncm.cbSize = sizeof(ncm);
         ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0);
         HFONT hFont = ::CreateFontIndirectA(&ncm.lfMenuFont);
         HDC hdc = ::GetDC(::GetDesktopWindow());
-        HGDIOBJ hOld = COwnerMenu::GetShared().osVersionCode >= 2 ? ::SelectObject(hdc, hFont) : nullptr;
+        HGDIOBJ hOld =
+            COwnerMenu::GetShared().osVersionCode >= 2 ? ::SelectObject(hdc, hFont) : nullptr;
         SIZE size{};
         ::GetTextExtentPoint32W(hdc, psz, int(wcslen(psz)), &size);
-        if (hOld) ::SelectObject(hdc, hOld);
+        if (hOld)
+            ::SelectObject(hdc, hOld);
         ::ReleaseDC(::GetDesktopWindow(), hdc);
         ::DeleteObject(hFont);
         return size.cx;
     }
 };
 
-TEST_F(OwnerMenuMeasureTest, ClassicLook) {
+TEST_F(OwnerMenuMeasureTest, ClassicLook)
+{
     UseLook(false);
     auto pMenu = MakeMenu();
     const MEASUREITEMSTRUCT item = Measure(*pMenu, 0);
@@ -482,10 +517,12 @@ TEST_F(OwnerMenuMeasureTest, ClassicLook) {
     EXPECT_EQ(UINT(std::max(::GetSystemMetrics(SM_CYMENU), 15 + 4)), item.itemHeight);
     const MEASUREITEMSTRUCT separator = Measure(*pMenu, 1);
     EXPECT_EQ(0u, separator.itemWidth);
-    EXPECT_EQ(UINT(std::max(::GetSystemMetrics(SM_CYMENU) / 2, (15 + 4) / 2)), separator.itemHeight);
+    EXPECT_EQ(UINT(std::max(::GetSystemMetrics(SM_CYMENU) / 2, (15 + 4) / 2)),
+              separator.itemHeight);
 }
 
-TEST_F(OwnerMenuMeasureTest, FlatLook) {
+TEST_F(OwnerMenuMeasureTest, FlatLook)
+{
     UseLook(true);
     auto pMenu = MakeMenu();
     const MEASUREITEMSTRUCT item = Measure(*pMenu, 2);
@@ -493,7 +530,8 @@ TEST_F(OwnerMenuMeasureTest, FlatLook) {
     EXPECT_EQ(UINT(std::max(::GetSystemMetrics(SM_CYMENU), 15 + 7)), item.itemHeight);
     const MEASUREITEMSTRUCT separator = Measure(*pMenu, 1);
     EXPECT_EQ(0u, separator.itemWidth);
-    EXPECT_EQ(UINT(std::max(::GetSystemMetrics(SM_CYMENU) / 2, (15 + 7) / 2)), separator.itemHeight);
+    EXPECT_EQ(UINT(std::max(::GetSystemMetrics(SM_CYMENU) / 2, (15 + 7) / 2)),
+              separator.itemHeight);
 
     // Without the wide gap the flat look uses 4 pixels.
     COwnerMenu::Shared& shared = COwnerMenu::GetShared();
@@ -503,7 +541,8 @@ TEST_F(OwnerMenuMeasureTest, FlatLook) {
     EXPECT_EQ(item.itemWidth - 3, narrow.itemWidth);
 }
 
-TEST_F(OwnerMenuMeasureTest, SeparatorIsAtLeastHalfTheMenuBar) {
+TEST_F(OwnerMenuMeasureTest, SeparatorIsAtLeastHalfTheMenuBar)
+{
     UseLook(false);
     auto pMenu = MakeMenu();
     pMenu->m_nImageHeight = 2;  // small image cells leave half the menu bar
@@ -520,7 +559,8 @@ protected:
     static const int kWidth = 200;
     static const int kHeight = 24;
 
-    void Paint(COwnerMenu& menu, int nIndex, UINT nState, TestDib& dib) {
+    void Paint(COwnerMenu& menu, int nIndex, UINT nState, TestDib& dib)
+    {
         DRAWITEMSTRUCT dis{};
         dis.CtlType = ODT_MENU;
         dis.itemID = UINT(menu.GetItemRecord(nIndex)->m_nCommandId);
@@ -534,16 +574,25 @@ protected:
     }
     static COLORREF Sys(int nIndex) { return ::GetSysColor(nIndex); }
     // The background of the classic look.
-    static COLORREF ClassicBack() { return Sys(COwnerMenu::FlatThemeCheck() ? COLOR_BTNFACE : COLOR_MENU); }
-    static COLORREF FlatBand() {
-        return COwnerMenu::FlatThemeCheck() ? Sys(COLOR_BTNFACE) : COwnerMenu::BlendTowardWhite(Sys(COLOR_BTNFACE), 0.25);
+    static COLORREF ClassicBack()
+    {
+        return Sys(COwnerMenu::FlatThemeCheck() ? COLOR_BTNFACE : COLOR_MENU);
     }
-    static COLORREF FlatSelection() {
-        return COwnerMenu::BlendTowardWhite(Sys(COLOR_HIGHLIGHT), COwnerMenu::FlatThemeCheck() ? 0.7 : 0.85);
+    static COLORREF FlatBand()
+    {
+        return COwnerMenu::FlatThemeCheck()
+                   ? Sys(COLOR_BTNFACE)
+                   : COwnerMenu::BlendTowardWhite(Sys(COLOR_BTNFACE), 0.25);
+    }
+    static COLORREF FlatSelection()
+    {
+        return COwnerMenu::BlendTowardWhite(Sys(COLOR_HIGHLIGHT),
+                                            COwnerMenu::FlatThemeCheck() ? 0.7 : 0.85);
     }
 };
 
-TEST_F(OwnerMenuPaintTest, ClassicPlainItem) {
+TEST_F(OwnerMenuPaintTest, ClassicPlainItem)
+{
     UseLook(false);
     auto pMenu = MakeMenu();
     TestDib dib(kWidth, kHeight, kSentinel);
@@ -558,7 +607,8 @@ TEST_F(OwnerMenuPaintTest, ClassicPlainItem) {
     EXPECT_GT(dib.Count(16 + 9, 0, 120, kHeight, clrText), 0);
 }
 
-TEST_F(OwnerMenuPaintTest, ClassicSelectedItem) {
+TEST_F(OwnerMenuPaintTest, ClassicSelectedItem)
+{
     UseLook(false);
     auto pMenu = MakeMenu();
     TestDib dib(kWidth, kHeight, kSentinel);
@@ -571,7 +621,8 @@ TEST_F(OwnerMenuPaintTest, ClassicSelectedItem) {
     }
 }
 
-TEST_F(OwnerMenuPaintTest, ClassicCheckedItemsDrawATickOrARadioDot) {
+TEST_F(OwnerMenuPaintTest, ClassicCheckedItemsDrawATickOrARadioDot)
+{
     UseLook(false);
     auto pMenu = MakeMenu();
     ::CheckMenuItem(*pMenu, 2, MF_BYCOMMAND | MF_CHECKED);
@@ -584,11 +635,14 @@ TEST_F(OwnerMenuPaintTest, ClassicCheckedItemsDrawATickOrARadioDot) {
     EXPECT_EQ(Sys(COLOR_HIGHLIGHT), selected.Pixel(16 + 5, 0));
     EXPECT_EQ(kSentinel, selected.Pixel(16 + 4, 0));
     // d = (24 - 15 - 4) / 2 = 2: box (1, 4) to (17, 19); tick at (5, 8).
-    EXPECT_EQ(ClassicBack(), selected.Pixel(2, 5)) << "a selected item's box has the plain background";
+    EXPECT_EQ(ClassicBack(), selected.Pixel(2, 5))
+        << "a selected item's box has the plain background";
     const struct {
         int x, y;
-    } tick[] = {{5, 10}, {5, 12}, {6, 11}, {7, 12}, {7, 14}, {8, 11}, {9, 10}, {10, 9}, {11, 8}, {11, 10}};
-    for (const auto& p : tick) EXPECT_EQ(clrMark, selected.Pixel(p.x, p.y)) << p.x << "," << p.y;
+    } tick[] = {{5, 10}, {5, 12}, {6, 11}, {7, 12}, {7, 14},
+                {8, 11}, {9, 10}, {10, 9}, {11, 8}, {11, 10}};
+    for (const auto& p : tick)
+        EXPECT_EQ(clrMark, selected.Pixel(p.x, p.y)) << p.x << "," << p.y;
     EXPECT_NE(clrMark, selected.Pixel(5, 9));
     EXPECT_NE(clrMark, selected.Pixel(5, 13));
     EXPECT_NE(clrMark, selected.Pixel(11, 11));
@@ -613,7 +667,8 @@ TEST_F(OwnerMenuPaintTest, ClassicCheckedItemsDrawATickOrARadioDot) {
     ::DeleteObject(hMark);
 }
 
-TEST_F(OwnerMenuPaintTest, ClassicDisabledItems) {
+TEST_F(OwnerMenuPaintTest, ClassicDisabledItems)
+{
     UseLook(false);
     auto pMenu = MakeMenu();
     TestDib dib(kWidth, kHeight, kSentinel);
@@ -636,7 +691,8 @@ TEST_F(OwnerMenuPaintTest, ClassicDisabledItems) {
     EXPECT_GT(unselected.Count(25, 0, 150, kHeight, Sys(COLOR_GRAYTEXT)), 0);
 }
 
-TEST_F(OwnerMenuPaintTest, ClassicSeparatorIsAnEtchedLine) {
+TEST_F(OwnerMenuPaintTest, ClassicSeparatorIsAnEtchedLine)
+{
     UseLook(false);
     auto pMenu = MakeMenu();
     TestDib dib(kWidth, 10, kSentinel);
@@ -653,7 +709,8 @@ TEST_F(OwnerMenuPaintTest, ClassicSeparatorIsAnEtchedLine) {
     EXPECT_EQ(ClassicBack(), dib.Pixel(50, 8));
 }
 
-TEST_F(OwnerMenuPaintTest, AcceleratorIsRightAlignedOneImageWidthIn) {
+TEST_F(OwnerMenuPaintTest, AcceleratorIsRightAlignedOneImageWidthIn)
+{
     UseLook(false);
     auto pMenu = MakeMenu();
     TestDib dib(kWidth, kHeight, kSentinel);
@@ -666,7 +723,8 @@ TEST_F(OwnerMenuPaintTest, AcceleratorIsRightAlignedOneImageWidthIn) {
     EXPECT_EQ(0, dib.Count(90, 0, kWidth - 16 - 45, kHeight, clrText));
 }
 
-TEST_F(OwnerMenuPaintTest, FlatPlainItemHasAShadedBand) {
+TEST_F(OwnerMenuPaintTest, FlatPlainItemHasAShadedBand)
+{
     UseLook(true);
     auto pMenu = MakeMenu();
     TestDib dib(kWidth, kHeight, kSentinel);
@@ -681,7 +739,8 @@ TEST_F(OwnerMenuPaintTest, FlatPlainItemHasAShadedBand) {
     EXPECT_GT(dib.Count(23 + 8, 0, 120, kHeight, clrText), 0);
 }
 
-TEST_F(OwnerMenuPaintTest, FlatSelectedItem) {
+TEST_F(OwnerMenuPaintTest, FlatSelectedItem)
+{
     UseLook(true);
     auto pMenu = MakeMenu();
     TestDib dib(kWidth, kHeight, kSentinel);
@@ -690,10 +749,12 @@ TEST_F(OwnerMenuPaintTest, FlatSelectedItem) {
     EXPECT_EQ(Sys(COLOR_HIGHLIGHT), dib.Pixel(kWidth - 1, kHeight - 1));
     EXPECT_EQ(FlatSelection(), dib.Pixel(5, 12)) << "the band is filled too";
     EXPECT_EQ(FlatSelection(), dib.Pixel(kWidth - 5, 12));
-    EXPECT_GT(dib.Count(31, 0, 120, kHeight, Sys(COLOR_MENUTEXT)), 0) << "selected text keeps the menu text colour";
+    EXPECT_GT(dib.Count(31, 0, 120, kHeight, Sys(COLOR_MENUTEXT)), 0)
+        << "selected text keeps the menu text colour";
 }
 
-TEST_F(OwnerMenuPaintTest, FlatCheckedItemDrawsItsBoxInTheBand) {
+TEST_F(OwnerMenuPaintTest, FlatCheckedItemDrawsItsBoxInTheBand)
+{
     UseLook(true);
     auto pMenu = MakeMenu();
     ::CheckMenuItem(*pMenu, 2, MF_BYCOMMAND | MF_CHECKED);
@@ -708,7 +769,8 @@ TEST_F(OwnerMenuPaintTest, FlatCheckedItemDrawsItsBoxInTheBand) {
     EXPECT_EQ(COwnerMenu::BlendTowardWhite(clrHighlight, 0.85), dib.Pixel(6, 6));
     // The tick at (9, 8).
     const COLORREF clrMark = Sys(COLOR_MENUTEXT);
-    for (const auto& p : {POINT{9, 10}, POINT{9, 12}, POINT{11, 12}, POINT{15, 8}, POINT{15, 10}}) EXPECT_EQ(clrMark, dib.Pixel(p.x, p.y)) << p.x << "," << p.y;
+    for (const auto& p : {POINT{9, 10}, POINT{9, 12}, POINT{11, 12}, POINT{15, 8}, POINT{15, 10}})
+        EXPECT_EQ(clrMark, dib.Pixel(p.x, p.y)) << p.x << "," << p.y;
     EXPECT_NE(clrMark, dib.Pixel(9, 9));
 
     HBITMAP hMark = ::CreateBitmap(8, 8, 1, 1, nullptr);
@@ -721,15 +783,19 @@ TEST_F(OwnerMenuPaintTest, FlatCheckedItemDrawsItsBoxInTheBand) {
     ::DeleteObject(hMark);
 }
 
-TEST_F(OwnerMenuPaintTest, FlatDisabledItemIsPaintedOffScreenAndNeverSelected) {
+TEST_F(OwnerMenuPaintTest, FlatDisabledItemIsPaintedOffScreenAndNeverSelected)
+{
     UseLook(true);
     auto pMenu = MakeMenu();
     TestDib dib(kWidth, kHeight, kSentinel);
     Paint(*pMenu, 4, ODS_GRAYED | ODS_SELECTED, dib);
-    EXPECT_EQ(0, dib.Count(0, 0, kWidth, kHeight, kSentinel)) << "the whole off-screen picture arrived";
+    EXPECT_EQ(0, dib.Count(0, 0, kWidth, kHeight, kSentinel))
+        << "the whole off-screen picture arrived";
     EXPECT_EQ(FlatBand(), dib.Pixel(5, 12)) << "not selected";
     EXPECT_EQ(Sys(COLOR_WINDOW), dib.Pixel(kWidth - 1, 0));
-    const COLORREF clrGray = COwnerMenu::FlatThemeCheck() ? Sys(COLOR_GRAYTEXT) : COwnerMenu::BlendTowardWhite(Sys(COLOR_GRAYTEXT), 0.4);
+    const COLORREF clrGray = COwnerMenu::FlatThemeCheck()
+                                 ? Sys(COLOR_GRAYTEXT)
+                                 : COwnerMenu::BlendTowardWhite(Sys(COLOR_GRAYTEXT), 0.4);
     EXPECT_GT(dib.Count(31, 0, 150, kHeight, clrGray), 0);
     EXPECT_EQ(0, dib.Count(0, 0, kWidth, kHeight, Sys(COLOR_MENUTEXT)));
 
@@ -741,7 +807,8 @@ TEST_F(OwnerMenuPaintTest, FlatDisabledItemIsPaintedOffScreenAndNeverSelected) {
     EXPECT_GT(selected.Count(31, 0, 150, kHeight, Sys(COLOR_GRAYTEXT)), 0);
 }
 
-TEST_F(OwnerMenuPaintTest, FlatSeparatorStartsAfterTheBand) {
+TEST_F(OwnerMenuPaintTest, FlatSeparatorStartsAfterTheBand)
+{
     UseLook(true);
     auto pMenu = MakeMenu();
     TestDib dib(kWidth, 10, kSentinel);
@@ -759,7 +826,8 @@ TEST_F(OwnerMenuPaintTest, FlatSeparatorStartsAfterTheBand) {
     EXPECT_EQ(Sys(COLOR_WINDOW), dib.Pixel(100, 2));
 }
 
-TEST_F(OwnerMenuPaintTest, PaintHandsTheDcBackUnchangedInBothLooks) {
+TEST_F(OwnerMenuPaintTest, PaintHandsTheDcBackUnchangedInBothLooks)
+{
     auto pMenu = MakeMenu();
     ::CheckMenuItem(*pMenu, 2, MF_BYCOMMAND | MF_CHECKED);
     TestDib dib(kWidth, kHeight, kSentinel);
@@ -776,7 +844,9 @@ TEST_F(OwnerMenuPaintTest, PaintHandsTheDcBackUnchangedInBothLooks) {
     for (bool bFlat : {false, true}) {
         UseLook(bFlat);
         for (int i = 0; i < 5; ++i)
-            for (UINT nState : {0u, UINT(ODS_SELECTED), UINT(ODS_CHECKED | ODS_SELECTED), UINT(ODS_GRAYED)}) Paint(*pMenu, i, nState, dib);
+            for (UINT nState :
+                 {0u, UINT(ODS_SELECTED), UINT(ODS_CHECKED | ODS_SELECTED), UINT(ODS_GRAYED)})
+                Paint(*pMenu, i, nState, dib);
     }
     EXPECT_EQ(nGdiBefore, ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS));
     // Wine counts no GDI objects: paint with the handle table nearly full, so that a
@@ -805,7 +875,8 @@ TEST_F(OwnerMenuPaintTest, PaintHandsTheDcBackUnchangedInBothLooks) {
     ::DeleteObject(hBrush);
 }
 
-TEST_F(OwnerMenuPaintTest, UnknownItemDataIsNotDrawn) {
+TEST_F(OwnerMenuPaintTest, UnknownItemDataIsNotDrawn)
+{
     auto pMenu = MakeMenu();
     TestDib dib(kWidth, kHeight, kSentinel);
     DRAWITEMSTRUCT dis{};
@@ -818,7 +889,8 @@ TEST_F(OwnerMenuPaintTest, UnknownItemDataIsNotDrawn) {
     EXPECT_EQ(kWidth * kHeight, dib.Count(0, 0, kWidth, kHeight, kSentinel));
 }
 
-TEST_F(OwnerMenuPaintTest, ItemWithASharedImageDrawsIt) {
+TEST_F(OwnerMenuPaintTest, ItemWithASharedImageDrawsIt)
+{
     UseLook(false);
     HIMAGELIST hImages = ::ImageList_Create(16, 15, ILC_COLOR32, 1, 0);
     HDC hdcScreen = ::GetDC(nullptr);
@@ -851,7 +923,8 @@ TEST_F(OwnerMenuPaintTest, ItemWithASharedImageDrawsIt) {
     COwnerMenu::SetSharedImages(nullptr, {});
 }
 
-TEST(OwnerMenuMemDC, DrawsOffScreenAndCopiesOnDestruction) {
+TEST(OwnerMenuMemDC, DrawsOffScreenAndCopiesOnDestruction)
+{
     TestDib target(40, 20, kSentinel);
     const RECT rc{10, 5, 30, 15};
     {
@@ -869,7 +942,8 @@ TEST(OwnerMenuMemDC, DrawsOffScreenAndCopiesOnDestruction) {
     EXPECT_EQ(kSentinel, target.Pixel(15, 15));
 }
 
-TEST(OwnerMenuDraw, TickAndRadioDotShapes) {
+TEST(OwnerMenuDraw, TickAndRadioDotShapes)
+{
     TestDib dib(20, 20, RGB(255, 255, 255));
     OwnerMenuDraw::Tick(dib.dc(), 2, 3, RGB(0, 0, 0));
     const int kStart[7] = {2, 3, 4, 3, 2, 1, 0};
@@ -896,7 +970,8 @@ namespace {
 
 // The registry belongs to the thread that started the program; a menu made on another
 // thread (a message box on the export worker) keeps to plain items and sees no popups.
-TEST(OwnerMenuThreads, RegistryIsConfinedToTheUserInterfaceThread) {
+TEST(OwnerMenuThreads, RegistryIsConfinedToTheUserInterfaceThread)
+{
     EXPECT_TRUE(COwnerMenu::IsOwnerThread());
     COwnerMenu owned;
     ASSERT_TRUE(owned.LoadMenu(IDM_FLAT_TEST));
@@ -913,14 +988,17 @@ TEST(OwnerMenuThreads, RegistryIsConfinedToTheUserInterfaceThread) {
     } seen;
     std::thread worker([&seen, hTools] {
         seen.bOwnerThread = COwnerMenu::IsOwnerThread();
-        seen.bSeesOwned = COwnerMenu::IsOwnedMenu(hTools) || COwnerMenu::FromOwnedHandle(hTools) != nullptr;
+        seen.bSeesOwned =
+            COwnerMenu::IsOwnedMenu(hTools) || COwnerMenu::FromOwnedHandle(hTools) != nullptr;
         COwnerMenu menu;
         seen.bLoaded = menu.LoadMenu(IDM_FLAT_TEST);
         menu.CreatePopupMenu();
         seen.bPlainAdded = menu.AddOwnerDrawnItem(L"&Plain", MF_STRING, 5);
         HMENU hPopup = ::CreatePopupMenu();
-        seen.bPopupAdded = menu.AddOwnerDrawnItem(L"&Popup", MF_POPUP, reinterpret_cast<UINT_PTR>(hPopup));
-        if (!seen.bPopupAdded) ::DestroyMenu(hPopup);
+        seen.bPopupAdded =
+            menu.AddOwnerDrawnItem(L"&Popup", MF_POPUP, reinterpret_cast<UINT_PTR>(hPopup));
+        if (!seen.bPopupAdded)
+            ::DestroyMenu(hPopup);
         seen.nRecords = menu.GetItemRecordCount();
         CFlatButton button;  // constructed and destroyed there, as the worker's message boxes do
     });
@@ -939,7 +1017,8 @@ TEST(OwnerMenuThreads, RegistryIsConfinedToTheUserInterfaceThread) {
 namespace {
 
 // An image list of one 16 x 15 image in one colour.
-HIMAGELIST MakeImages(COLORREF clr) {
+HIMAGELIST MakeImages(COLORREF clr)
+{
     HIMAGELIST hImages = ::ImageList_Create(16, 15, ILC_COLOR32, 1, 0);
     HDC hdcScreen = ::GetDC(nullptr);
     HBITMAP hImage = ::CreateCompatibleBitmap(hdcScreen, 16, 15);
@@ -955,7 +1034,8 @@ HIMAGELIST MakeImages(COLORREF clr) {
     return hImages;
 }
 
-TEST_F(OwnerMenuPaintTest, CustomCheckImagesReplaceTheTickAndSurviveLoading) {
+TEST_F(OwnerMenuPaintTest, CustomCheckImagesReplaceTheTickAndSurviveLoading)
+{
     UseLook(false);
     const COLORREF kCheck = RGB(0, 180, 0);
     COwnerMenu menu;

@@ -99,11 +99,25 @@ TEST_F(DBConnectTest, LogonCallsTheEntryPointsInTheirPublishedOrder)
     }
     // The client's own character set is asked for on an environment of its own first; the
     // session's environment then asks for AL32UTF8. Two error handles: the second is Break's.
-    const std::vector<std::string> expected = {
-        "OCIInitialize",  "OCIEnvNlsCreate", "OCIHandleAlloc",  "OCIAttrGet", "OCINlsCharSetIdToName", "OCIHandleFree",
-        "OCIHandleFree", "OCIEnvNlsCreate", "OCIHandleAlloc", "OCIHandleAlloc",  "OCIHandleAlloc",        "OCIHandleAlloc",
-        "OCIAttrSet",     "OCIHandleAlloc",  "OCIServerAttach", "OCIAttrSet",            "OCIAttrSet",
-        "OCISessionBegin", "OCIAttrSet"};
+    const std::vector<std::string> expected = {"OCIInitialize",
+                                               "OCIEnvNlsCreate",
+                                               "OCIHandleAlloc",
+                                               "OCIAttrGet",
+                                               "OCINlsCharSetIdToName",
+                                               "OCIHandleFree",
+                                               "OCIHandleFree",
+                                               "OCIEnvNlsCreate",
+                                               "OCIHandleAlloc",
+                                               "OCIHandleAlloc",
+                                               "OCIHandleAlloc",
+                                               "OCIHandleAlloc",
+                                               "OCIAttrSet",
+                                               "OCIHandleAlloc",
+                                               "OCIServerAttach",
+                                               "OCIAttrSet",
+                                               "OCIAttrSet",
+                                               "OCISessionBegin",
+                                               "OCIAttrSet"};
     EXPECT_EQ(calls, expected);
     // Threads (a stopped worker may still be in a call while the next logs on) and objects.
     ASSERT_EQ(lines.front(), "OCIInitialize mode=3 -> 0");

@@ -19,9 +19,8 @@ using namespace DbTest;
 
 namespace {
 
-const char kListing[] =
-    "SELECT OBJECT_NAME,OBJECT_TYPE FROM USER_OBJECTS WHERE OBJECT_TYPE in "
-    "('PACKAGE','PACKAGE BODY','PROCEDURE','FUNCTION')  ORDER BY OBJECT_NAME ";
+const char kListing[] = "SELECT OBJECT_NAME,OBJECT_TYPE FROM USER_OBJECTS WHERE OBJECT_TYPE in "
+                        "('PACKAGE','PACKAGE BODY','PROCEDURE','FUNCTION')  ORDER BY OBJECT_NAME ";
 const char kOneObject[] =
     "SELECT OBJECT_NAME,OBJECT_TYPE FROM USER_OBJECTS WHERE OBJECT_TYPE in "
     "('PACKAGE','PACKAGE BODY','PROCEDURE','FUNCTION')  AND OBJECT_NAME = :1  ORDER BY "
@@ -216,9 +215,10 @@ TEST_F(DBStmtTest, TruncationWarningPassesAndLaterRowsAreJudgedByTheirOwnRecords
 // after it: the failure's number does not stick to the statement.
 TEST_F(DBStmtTest, RowsAfterAFailedRowAreDeliveredNormally)
 {
-    DBStmt stmt(m_connection,
-                "SELECT OBJECT_NAME,CASE WHEN OBJECT_NAME = 'FN_C' THEN NULL ELSE OBJECT_TYPE END "
-                "FROM USER_OBJECTS WHERE OBJECT_TYPE in ('PACKAGE','FUNCTION') ORDER BY OBJECT_NAME ");
+    DBStmt stmt(
+        m_connection,
+        "SELECT OBJECT_NAME,CASE WHEN OBJECT_NAME = 'FN_C' THEN NULL ELSE OBJECT_TYPE END "
+        "FROM USER_OBJECTS WHERE OBJECT_TYPE in ('PACKAGE','FUNCTION') ORDER BY OBJECT_NAME ");
     char szName[100];
     char szType[100];
     stmt.DefineString(1, szName, sizeof szName);

@@ -133,8 +133,7 @@ TEST(StubWithoutServerDetach, NothingIsCalledAfterwardsEither)
         GTEST_SKIP() << "belongs to the run with QM_DB_STUB=lacks-detach";
     {
         DBConnect connection;
-        EXPECT_THROW(connection.ConnectAsSysdba("sys", "pw", "QMTEST"),
-                     DBConnect::OtherException);
+        EXPECT_THROW(connection.ConnectAsSysdba("sys", "pw", "QMTEST"), DBConnect::OtherException);
         EXPECT_EQ(connection.ResetErrorHandle(), 0);
         connection.Disconnect();
         EXPECT_THROW(DBStmt(connection, "SELECT 1 FROM DUAL"), DBStmt::OtherException);

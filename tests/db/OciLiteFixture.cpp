@@ -42,7 +42,8 @@ const char kSchema[] =
     " ('SCOTT','PKG_A','PACKAGE',1,'package PKG_A is' || char(10)),"
     " ('SCOTT','PKG_A','PACKAGE',2,'  procedure p;' || char(10)),"
     " ('SCOTT','PKG_A','PACKAGE',3,'end;'),"
-    " ('SCOTT','PKG_A','PACKAGE BODY',1,'package body PKG_A is procedure p is begin null; end;' || char(10)),"
+    " ('SCOTT','PKG_A','PACKAGE BODY',1,'package body PKG_A is procedure p is begin null; end;' || "
+    "char(10)),"
     " ('SCOTT','PKG_A','PACKAGE BODY',2,'end;' || char(10)),"
     " ('SCOTT','PROC_B','PROCEDURE',1,'procedure PROC_B is begin null; end;'),"
     " ('SYS','SYS_PKG','PACKAGE',1,'package SYS_PKG is end;');";
@@ -72,8 +73,7 @@ public:
     void TearDown() override { FixtureDatabase::Remove(); }
 };
 
-::testing::Environment* const g_pCleanup =
-    ::testing::AddGlobalTestEnvironment(new FixtureCleanup);
+::testing::Environment* const g_pCleanup = ::testing::AddGlobalTestEnvironment(new FixtureCleanup);
 
 }  // namespace
 

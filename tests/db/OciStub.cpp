@@ -37,21 +37,22 @@ __declspec(dllexport) long __cdecl OciStubCallCount()
     return g_nCalls;
 }
 
-__declspec(dllexport) sword __cdecl OCIInitialize(ub4, void*, OCIMallocFn, OCIReallocFn,
-                                                  OCIMfreeFn)
+__declspec(dllexport) sword __cdecl OCIInitialize(ub4, void*, OCIMallocFn, OCIReallocFn, OCIMfreeFn)
 {
     return Called();
 }
 
-__declspec(dllexport) sword __cdecl OCIEnvNlsCreate(OCIEnv** envp, ub4, void*, OCIMallocFn, OCIReallocFn,
-                                                    OCIMfreeFn, size_t, void**, ub2, ub2)
+__declspec(dllexport) sword
+    __cdecl OCIEnvNlsCreate(OCIEnv** envp, ub4, void*, OCIMallocFn, OCIReallocFn, OCIMfreeFn,
+                            size_t, void**, ub2, ub2)
 {
     *envp = static_cast<OCIEnv*>(NextHandle());
     return Called();
 }
 
 // The client's character set: AL32UTF8.
-__declspec(dllexport) sword __cdecl OCIAttrGet(const void*, ub4, void* attributep, ub4*, ub4, OCIError*)
+__declspec(dllexport) sword
+    __cdecl OCIAttrGet(const void*, ub4, void* attributep, ub4*, ub4, OCIError*)
 {
     *static_cast<ub2*>(attributep) = 873;
     return Called();
@@ -65,8 +66,8 @@ __declspec(dllexport) sword __cdecl OCINlsCharSetIdToName(void*, OraText* buf, s
     return Called();
 }
 
-__declspec(dllexport) sword __cdecl OCIHandleAlloc(const void*, void** hndlpp, const ub4,
-                                                   const size_t, void**)
+__declspec(dllexport) sword
+    __cdecl OCIHandleAlloc(const void*, void** hndlpp, const ub4, const size_t, void**)
 {
     *hndlpp = NextHandle();
     return Called();
@@ -82,8 +83,7 @@ __declspec(dllexport) sword __cdecl OCIAttrSet(void*, ub4, void*, ub4, ub4, OCIE
     return Called();
 }
 
-__declspec(dllexport) sword __cdecl OCIServerAttach(OCIServer*, OCIError*, const OraText*, sb4,
-                                                    ub4)
+__declspec(dllexport) sword __cdecl OCIServerAttach(OCIServer*, OCIError*, const OraText*, sb4, ub4)
 {
     return Called();
 }
@@ -95,8 +95,8 @@ __declspec(dllexport) sword __cdecl OCIServerDetach(OCIServer*, OCIError*, ub4)
 }
 #endif
 
-__declspec(dllexport) sword __cdecl OCISessionBegin(OCISvcCtx*, OCIError*, OCISession*, ub4,
-                                                    ub4 mode)
+__declspec(dllexport) sword
+    __cdecl OCISessionBegin(OCISvcCtx*, OCIError*, OCISession*, ub4, ub4 mode)
 {
     Called();
     return mode == OCI_SYSDBA ? OCI_ERROR : OCI_SUCCESS;
@@ -113,15 +113,14 @@ __declspec(dllexport) sword __cdecl OCIErrorGet(void*, ub4, OraText*, sb4*, OraT
     return OCI_NO_DATA;
 }
 
-__declspec(dllexport) sword __cdecl OCIStmtPrepare(OCIStmt*, OCIError*, const OraText*, ub4,
-                                                   ub4, ub4)
+__declspec(dllexport) sword
+    __cdecl OCIStmtPrepare(OCIStmt*, OCIError*, const OraText*, ub4, ub4, ub4)
 {
     return Called();
 }
 
-__declspec(dllexport) sword __cdecl OCIBindByPos(OCIStmt*, OCIBind** bindp, OCIError*, ub4,
-                                                 void*, sb4, ub2, void*, ub2*, ub2*, ub4, ub4*,
-                                                 ub4)
+__declspec(dllexport) sword __cdecl OCIBindByPos(OCIStmt*, OCIBind** bindp, OCIError*, ub4, void*,
+                                                 sb4, ub2, void*, ub2*, ub2*, ub4, ub4*, ub4)
 {
     *bindp = static_cast<OCIBind*>(NextHandle());
     Called();

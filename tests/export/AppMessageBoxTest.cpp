@@ -71,7 +71,8 @@ TEST(AppMessageBoxTest, TwoBoxesOnTwoThreadsKeepTheirOwnTexts)
     EXPECT_EQ(nWorkerResult, IDOK);
     auto texts = boxes.Texts();
     std::sort(texts.begin(), texts.end());
-    EXPECT_EQ(texts, (std::vector<std::string>{"from the window thread", "from the worker thread"}));
+    EXPECT_EQ(texts,
+              (std::vector<std::string>{"from the window thread", "from the worker thread"}));
 }
 
 TEST(AppMessageBoxTest, BoxBuiltWithoutATextShowsTheSharedText)

@@ -35,7 +35,10 @@ public:
         blocks.push_back(strBlock.str());
         return true;
     }
-    CString StateText() const override { return "The sink holds " + CString(std::to_string(blocks.size()).c_str()) + "."; }
+    CString StateText() const override
+    {
+        return "The sink holds " + CString(std::to_string(blocks.size()).c_str()) + ".";
+    }
     int WrittenCount() const override { return int(blocks.size()); }
 
     std::vector<std::string> written;
@@ -53,8 +56,14 @@ public:
         return true;
     }
     void LogLine(const CString& strLine) override { lines.push_back(strLine.str()); }
-    void LogSource(const char* pText, int nLength) override { source.append(pText, size_t(nLength)); }
-    void Progress(int nObjectPercent, int nTotalPercent) override { progress.emplace_back(nObjectPercent, nTotalPercent); }
+    void LogSource(const char* pText, int nLength) override
+    {
+        source.append(pText, size_t(nLength));
+    }
+    void Progress(int nObjectPercent, int nTotalPercent) override
+    {
+        progress.emplace_back(nObjectPercent, nTotalPercent);
+    }
     void Message(const CString& strText) override { messages.push_back(strText.str()); }
     void Finish(const ExportEnding&) override { bFinished = true; }
 
@@ -126,27 +135,38 @@ std::vector<EndingCase> EndingCases()
              s.AddObject("B_PKG", "PACKAGE", {"PACKAGE B_PKG IS\n", "END;\n"});
              AddProc(s, "C_PROC");
          },
-         none, ExportResult::Done, {"B_PKG (PACKAGE)", "B_PKG (PACKAGE BODY)", "C_PROC (PROCEDURE)", "a_lower (PROCEDURE)"}, ""},
+         none,
+         ExportResult::Done,
+         {"B_PKG (PACKAGE)", "B_PKG (PACKAGE BODY)", "C_PROC (PROCEDURE)", "a_lower (PROCEDURE)"},
+         ""},
         {"no_source_first",
          [](Schema& s) {
              s.AddObjectWithoutSource("A_PROC", "PROCEDURE");
              AddProc(s, "B_PROC");
          },
-         none, ExportResult::NoSource, {}, "Source doesn't exists.\nA_PROC (PROCEDURE). The sink holds 0."},
+         none,
+         ExportResult::NoSource,
+         {},
+         "Source doesn't exists.\nA_PROC (PROCEDURE). The sink holds 0."},
         {"no_source_between",
          [](Schema& s) {
              AddProc(s, "A_PROC");
              s.AddObjectWithoutSource("B_PROC", "PROCEDURE");
              AddProc(s, "C_PROC");
          },
-         none, ExportResult::NoSource, {"A_PROC (PROCEDURE)"}, "Source doesn't exists.\nB_PROC (PROCEDURE). The sink holds 1."},
+         none,
+         ExportResult::NoSource,
+         {"A_PROC (PROCEDURE)"},
+         "Source doesn't exists.\nB_PROC (PROCEDURE). The sink holds 1."},
         {"no_source_last",
          [](Schema& s) {
              AddProc(s, "A_PROC");
              AddProc(s, "B_PROC");
              s.AddObjectWithoutSource("C_PROC", "PROCEDURE");
          },
-         none, ExportResult::NoSource, {"A_PROC (PROCEDURE)", "B_PROC (PROCEDURE)"},
+         none,
+         ExportResult::NoSource,
+         {"A_PROC (PROCEDURE)", "B_PROC (PROCEDURE)"},
          "Source doesn't exists.\nC_PROC (PROCEDURE). The sink holds 2."},
         {"source_of_an_unlisted_kind_passed_over",
          [](Schema& s) {
@@ -154,7 +174,10 @@ std::vector<EndingCase> EndingCases()
              s.AddObject("A_PROC", "JAVA SOURCE", {"class A {}\n"});
              AddProc(s, "B_PROC");
          },
-         none, ExportResult::Done, {"A_PROC (PROCEDURE)", "B_PROC (PROCEDURE)"}, ""},
+         none,
+         ExportResult::Done,
+         {"A_PROC (PROCEDURE)", "B_PROC (PROCEDURE)"},
+         ""},
         {"one_package",
          [](Schema& s) {
              AddProc(s, "A_PROC");
@@ -162,49 +185,71 @@ std::vector<EndingCase> EndingCases()
              s.AddObject("EMP_API", "PACKAGE", {"PACKAGE EMP_API IS\n", "END;\n"});
              AddProc(s, "Z_PROC");
          },
-         [](ExportParams& p) { p.objectNames = {"EMP_API"}; }, ExportResult::Done,
-         {"EMP_API (PACKAGE)", "EMP_API (PACKAGE BODY)"}, ""},
+         [](ExportParams& p) { p.objectNames = {"EMP_API"}; },
+         ExportResult::Done,
+         {"EMP_API (PACKAGE)", "EMP_API (PACKAGE BODY)"},
+         ""},
         {"named_objects_in_the_order_given",
          [](Schema& s) {
              AddProc(s, "A_PROC");
              AddProc(s, "B_PROC");
          },
-         [](ExportParams& p) { p.objectNames = {"B_PROC", "A_PROC"}; }, ExportResult::Done,
-         {"B_PROC (PROCEDURE)", "A_PROC (PROCEDURE)"}, ""},
+         [](ExportParams& p) {
+             p.objectNames = {"B_PROC", "A_PROC"};
+         },
+         ExportResult::Done,
+         {"B_PROC (PROCEDURE)", "A_PROC (PROCEDURE)"},
+         ""},
         {"every_kind",
          [](Schema& s) {
              s.AddObject("T_ADDR", "TYPE", {"TYPE T_ADDR AS OBJECT (X NUMBER);\n"});
              s.AddObject("T_ADDR", "TYPE BODY", {"TYPE BODY T_ADDR AS\n", "END;\n"});
-             s.AddObject("TRG_EMP", "TRIGGER", {"TRIGGER TRG_EMP BEFORE INSERT ON EMP\n", "BEGIN NULL; END;\n"});
+             s.AddObject("TRG_EMP", "TRIGGER",
+                         {"TRIGGER TRG_EMP BEFORE INSERT ON EMP\n", "BEGIN NULL; END;\n"});
              AddProc(s, "A_PROC");
          },
          [](ExportParams& p) {
-             p.kinds = {"PACKAGE", "PACKAGE BODY", "PROCEDURE", "FUNCTION", "TYPE", "TYPE BODY", "TRIGGER"};
+             p.kinds = {"PACKAGE", "PACKAGE BODY", "PROCEDURE", "FUNCTION",
+                        "TYPE",    "TYPE BODY",    "TRIGGER"};
          },
-         ExportResult::Done, {"A_PROC (PROCEDURE)", "TRG_EMP (TRIGGER)", "T_ADDR (TYPE)", "T_ADDR (TYPE BODY)"}, ""},
+         ExportResult::Done,
+         {"A_PROC (PROCEDURE)", "TRG_EMP (TRIGGER)", "T_ADDR (TYPE)", "T_ADDR (TYPE BODY)"},
+         ""},
         {"the_window_kinds_leave_types_and_triggers",
          [](Schema& s) {
              s.AddObject("T_ADDR", "TYPE", {"TYPE T_ADDR AS OBJECT (X NUMBER);\n"});
              AddProc(s, "A_PROC");
          },
-         none, ExportResult::Done, {"A_PROC (PROCEDURE)"}, ""},
+         none,
+         ExportResult::Done,
+         {"A_PROC (PROCEDURE)"},
+         ""},
         {"another_owner_with_the_privilege",
          [](Schema& s) {
              s.GrantSelectAnyDictionary(kUser);
              AddProc(s, "SCOTT_PROC");
              AddProc(s, "HR_PROC", "HR");
          },
-         [](ExportParams& p) { p.strOwner = "HR"; }, ExportResult::Done, {"HR_PROC (PROCEDURE)"}, ""},
+         [](ExportParams& p) { p.strOwner = "HR"; },
+         ExportResult::Done,
+         {"HR_PROC (PROCEDURE)"},
+         ""},
         {"another_owner_without_the_privilege",
-         [](Schema& s) { AddProc(s, "HR_PROC", "HR"); }, [](ExportParams& p) { p.strOwner = "HR"; },
-         ExportResult::ListingFailed, {},
-         "No objects of HR are visible to SCOTT; exporting another owner's code needs SELECT ANY DICTIONARY or SYSDBA"},
+         [](Schema& s) { AddProc(s, "HR_PROC", "HR"); },
+         [](ExportParams& p) { p.strOwner = "HR"; },
+         ExportResult::ListingFailed,
+         {},
+         "No objects of HR are visible to SCOTT; exporting another owner's code needs SELECT ANY "
+         "DICTIONARY or SYSDBA"},
         {"the_owner_names_himself",
          [](Schema& s) {
              AddProc(s, "SCOTT_PROC");
              AddProc(s, "HR_PROC", "HR");
          },
-         [](ExportParams& p) { p.strOwner = kUser; }, ExportResult::Done, {"SCOTT_PROC (PROCEDURE)"}, ""},
+         [](ExportParams& p) { p.strOwner = kUser; },
+         ExportResult::Done,
+         {"SCOTT_PROC (PROCEDURE)"},
+         ""},
         {"a_sysdba_session_reads_another_owner",
          [](Schema& s) {
              s.AddUser("DBA_USER", "secret", 1);
@@ -215,52 +260,79 @@ std::vector<EndingCase> EndingCases()
              p.strOwner = "HR";
              p.bSysdba = true;
          },
-         ExportResult::Done, {"HR_PROC (PROCEDURE)"}, ""},
+         ExportResult::Done,
+         {"HR_PROC (PROCEDURE)"},
+         ""},
         {"an_owner_with_nothing",
          [](Schema& s) {
              s.GrantSelectAnyDictionary(kUser);
              AddProc(s, "SCOTT_PROC");
          },
-         [](ExportParams& p) { p.strOwner = "NOBODY"; }, ExportResult::ListingFailed, {},
-         "No objects of NOBODY are visible to SCOTT; exporting another owner's code needs SELECT ANY DICTIONARY or "
+         [](ExportParams& p) { p.strOwner = "NOBODY"; },
+         ExportResult::ListingFailed,
+         {},
+         "No objects of NOBODY are visible to SCOTT; exporting another owner's code needs SELECT "
+         "ANY DICTIONARY or "
          "SYSDBA"},
         {"password_in_its_grace_period",
          [](Schema& s) {
              s.SetAccountStatus(kUser, "EXPIRED(GRACE)");
              AddProc(s, "A_PROC");
          },
-         none, ExportResult::Done, {"A_PROC (PROCEDURE)"}, ""},
+         none,
+         ExportResult::Done,
+         {"A_PROC (PROCEDURE)"},
+         ""},
         {"locked_account",
          [](Schema& s) {
              s.SetAccountStatus(kUser, "LOCKED");
              AddProc(s, "A_PROC");
          },
-         none, ExportResult::LogonFailed, {}, "ORA-28000: the account is locked\n"},
+         none,
+         ExportResult::LogonFailed,
+         {},
+         "ORA-28000: the account is locked\n"},
         {"expired_password",
          [](Schema& s) {
              s.SetAccountStatus(kUser, "EXPIRED");
              AddProc(s, "A_PROC");
          },
-         none, ExportResult::LogonFailed, {}, "ORA-28001: the password has expired\n"},
+         none,
+         ExportResult::LogonFailed,
+         {},
+         "ORA-28001: the password has expired\n"},
         {"password_case_counts",
-         [](Schema& s) { AddProc(s, "A_PROC"); }, [](ExportParams& p) { p.strPassword = "TIGER"; },
-         ExportResult::LogonFailed, {}, "ORA-01017: invalid username/password; logon denied\n"},
+         [](Schema& s) { AddProc(s, "A_PROC"); },
+         [](ExportParams& p) { p.strPassword = "TIGER"; },
+         ExportResult::LogonFailed,
+         {},
+         "ORA-01017: invalid username/password; logon denied\n"},
         {"empty_name",
          [](Schema& s) {
              AddProc(s, "A_PROC");
              s.AddObject("", "PROCEDURE", {"PROCEDURE X IS BEGIN NULL; END;\n"});
          },
-         none, ExportResult::ListingFailed, {}, "An object in the list has an empty name."},
+         none,
+         ExportResult::ListingFailed,
+         {},
+         "An object in the list has an empty name."},
         {"name_with_a_zero_byte",
          [](Schema& s) {
              AddProc(s, "Z");
-             s.AddObjectNamedInBytes(std::string("Z\0B", 3), "PROCEDURE", "PROCEDURE Z IS BEGIN NULL; END;\n");
+             s.AddObjectNamedInBytes(std::string("Z\0B", 3), "PROCEDURE",
+                                     "PROCEDURE Z IS BEGIN NULL; END;\n");
          },
-         none, ExportResult::ListingFailed, {},
+         none,
+         ExportResult::ListingFailed,
+         {},
          "ORA-24345: A Truncation or null fetch error occurred\n"
          "An object name or type in the list is longer than 128 bytes: Z\\0B"},
         {"sink_failing_unexpectedly",
-         [](Schema& s) { AddProc(s, "A_PROC"); }, none, ExportResult::Unexpected, {}, "Unexpected error: disk on fire"},
+         [](Schema& s) { AddProc(s, "A_PROC"); },
+         none,
+         ExportResult::Unexpected,
+         {},
+         "Unexpected error: disk on fire"},
     };
 }
 
@@ -299,16 +371,20 @@ TEST_P(EngineEndingTest, EndsAsTabled)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, EngineEndingTest, ::testing::ValuesIn(EndingCases()),
-                         [](const ::testing::TestParamInfo<EndingCase>& info) { return std::string(info.param.pszName); });
+                         [](const ::testing::TestParamInfo<EndingCase>& info) {
+                             return std::string(info.param.pszName);
+                         });
 
 TEST(EngineTest, BlocksLinesAndProgressOfTheStream)
 {
     PrepareTest();
     {
         Schema schema("ENG_BLOCKS");
-        schema.AddObject("A_PROC", "PROCEDURE", {"PROCEDURE A_PROC IS\n", "BEGIN NULL; END;\n", "/\n"});
-        schema.AddObject("B_FUNC", "FUNCTION", {"FUNCTION B_FUNC RETURN NUMBER IS\n", "X NUMBER;\n", "Y NUMBER;\n",
-                                                "BEGIN RETURN 1; END;"});
+        schema.AddObject("A_PROC", "PROCEDURE",
+                         {"PROCEDURE A_PROC IS\n", "BEGIN NULL; END;\n", "/\n"});
+        schema.AddObject("B_FUNC", "FUNCTION",
+                         {"FUNCTION B_FUNC RETURN NUMBER IS\n", "X NUMBER;\n", "Y NUMBER;\n",
+                          "BEGIN RETURN 1; END;"});
         schema.SetLineNull("B_FUNC", "FUNCTION", 2);
     }
     EngineRun run;
@@ -317,12 +393,16 @@ TEST(EngineTest, BlocksLinesAndProgressOfTheStream)
     // A block ending in a "/" line gets no second one; a NULL line adds nothing.
     EXPECT_EQ(run.sink.blocks, (std::vector<std::string>{
                                    "CREATE OR REPLACE PROCEDURE A_PROC IS\nBEGIN NULL; END;\n/\n\n",
-                                   "CREATE OR REPLACE FUNCTION B_FUNC RETURN NUMBER IS\nY NUMBER;\nBEGIN RETURN 1; END;\n/\n",
+                                   "CREATE OR REPLACE FUNCTION B_FUNC RETURN NUMBER IS\nY "
+                                   "NUMBER;\nBEGIN RETURN 1; END;\n/\n",
                                }));
     EXPECT_FALSE(run.sink.bAmpersand);
-    EXPECT_EQ(run.reporter.lines, (std::vector<std::string>{"Connect to SCOTT@ENG_BLOCKS", "Connected.", "", "/", "", "Source uploaded. File created."}));
-    EXPECT_EQ(run.reporter.progress, (std::vector<std::pair<int, int>>{
-                                         {0, 0}, {33, 0}, {66, 0}, {0, 50}, {25, 50}, {50, 50}, {75, 50}, {100, 100}}));
+    EXPECT_EQ(run.reporter.lines,
+              (std::vector<std::string>{"Connect to SCOTT@ENG_BLOCKS", "Connected.", "", "/", "",
+                                        "Source uploaded. File created."}));
+    EXPECT_EQ(run.reporter.progress,
+              (std::vector<std::pair<int, int>>{
+                  {0, 0}, {33, 0}, {66, 0}, {0, 50}, {25, 50}, {50, 50}, {75, 50}, {100, 100}}));
 }
 
 TEST(EngineTest, AnAmpersandAnywhereInTheJobIsAnnouncedBeforeTheFirstBlock)
@@ -331,7 +411,9 @@ TEST(EngineTest, AnAmpersandAnywhereInTheJobIsAnnouncedBeforeTheFirstBlock)
     {
         Schema schema("ENG_AMP");
         AddProc(schema, "A_PROC");
-        schema.AddObject("B_PROC", "PROCEDURE", {"PROCEDURE B_PROC IS\n", "  U VARCHAR2(20) := 'Q&A';\n", "BEGIN NULL; END;\n"});
+        schema.AddObject(
+            "B_PROC", "PROCEDURE",
+            {"PROCEDURE B_PROC IS\n", "  U VARCHAR2(20) := 'Q&A';\n", "BEGIN NULL; END;\n"});
     }
     EngineRun run;
     bool bAnnouncedFirst = false;

@@ -1,7 +1,6 @@
 // ExportHarness.cpp
 #include "tests/export/ExportHarness.h"
 
-
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -45,7 +44,8 @@ struct Environment {
     {
         char szTemp[MAX_PATH] = {};
         ::GetTempPathA(MAX_PATH, szTemp);
-        strFolder = std::string(szTemp) + "qm_export_" + std::to_string(::GetCurrentProcessId()) + "\\";
+        strFolder =
+            std::string(szTemp) + "qm_export_" + std::to_string(::GetCurrentProcessId()) + "\\";
         ::CreateDirectoryA(strFolder.c_str(), nullptr);
         std::string strHome = strFolder.substr(0, strFolder.size() - 1);
         ::SetEnvironmentVariableA("OCI_LITE_HOME", strHome.c_str());
@@ -54,7 +54,8 @@ struct Environment {
         hOci = ::LoadLibraryA("OCI.DLL");
         // oci-lite reads its settings from the environment at the first initialisation: made
         // now, so that what the tests set through its testing exports stays in force.
-        if (auto fn = reinterpret_cast<OCIInitializeFn>(reinterpret_cast<void (*)()>(Entry("OCIInitialize"))))
+        if (auto fn = reinterpret_cast<OCIInitializeFn>(
+                reinterpret_cast<void (*)()>(Entry("OCIInitialize"))))
             fn(OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr);
     }
 
@@ -130,7 +131,8 @@ LRESULT CALLBACK LogWindow::WndProc(HWND hWnd, UINT message, WPARAM wParam, LPAR
 {
     if (message == WM_NCCREATE) {
         auto* pCreate = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pCreate->lpCreateParams));
+        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA,
+                            reinterpret_cast<LONG_PTR>(pCreate->lpCreateParams));
     }
     auto* pWindow = reinterpret_cast<LogWindow*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
     bool bHandled = false;
@@ -288,7 +290,8 @@ void BoxWatcher::Watch()
             HWND hFocus = info.hwndFocus != nullptr ? info.hwndFocus : hOk;
             switch (m_action) {
             case Action::Ok:
-                ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(hOk));
+                ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                               reinterpret_cast<LPARAM>(hOk));
                 break;
             case Action::Enter:
                 ::PostMessageA(hFocus, WM_KEYDOWN, VK_RETURN, 1);

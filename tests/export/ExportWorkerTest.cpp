@@ -16,11 +16,14 @@ using namespace ExportTest;
 
 namespace {
 
-const std::vector<std::string> kPackageSpec = {
-    "PACKAGE PKG_A IS\n", "  PROCEDURE RUN;\n", "END PKG_A;\n"};
-const std::vector<std::string> kPackageBody = {
-    "PACKAGE BODY PKG_A IS\n", "  PROCEDURE RUN IS\n", "  BEGIN\n", "    NULL;\n", "  END RUN;\n",
-    "END PKG_A;\n"};
+const std::vector<std::string> kPackageSpec = {"PACKAGE PKG_A IS\n", "  PROCEDURE RUN;\n",
+                                               "END PKG_A;\n"};
+const std::vector<std::string> kPackageBody = {"PACKAGE BODY PKG_A IS\n",
+                                               "  PROCEDURE RUN IS\n",
+                                               "  BEGIN\n",
+                                               "    NULL;\n",
+                                               "  END RUN;\n",
+                                               "END PKG_A;\n"};
 
 // The package, body first in the table, so the order comes from the listing alone.
 void AddPackage(Schema& schema)
@@ -90,10 +93,13 @@ TEST_F(ExportWorkerTest, AllObjectsInNameAndTypeOrderWithTheirTerminators)
 {
     Schema schema("EXP_ALL");
     schema.Begin();
-    schema.AddObject("PROC_D", "PROCEDURE", {"PROCEDURE PROC_D IS\n", "BEGIN\n", "  NULL;\n", "END; /* done */\n"});
-    schema.AddObject("PROC_C", "PROCEDURE", {"PROCEDURE PROC_C IS\n", "BEGIN\n", "  NULL;\n", "END;\n", "/\n"});
+    schema.AddObject("PROC_D", "PROCEDURE",
+                     {"PROCEDURE PROC_D IS\n", "BEGIN\n", "  NULL;\n", "END; /* done */\n"});
+    schema.AddObject("PROC_C", "PROCEDURE",
+                     {"PROCEDURE PROC_C IS\n", "BEGIN\n", "  NULL;\n", "END;\n", "/\n"});
     AddPackage(schema);
-    schema.AddObject("FUNC_B", "FUNCTION", {"FUNCTION FUNC_B RETURN NUMBER IS\n", "BEGIN\n", "  RETURN 1;\n", "END;"});
+    schema.AddObject("FUNC_B", "FUNCTION",
+                     {"FUNCTION FUNC_B RETURN NUMBER IS\n", "BEGIN\n", "  RETURN 1;\n", "END;"});
     schema.AddObject("A_VIEW", "VIEW", {"SELECT 1 FROM DUAL\n"});
     schema.AddObjectWithoutSource("A_TABLE", "TABLE");
     schema.AddObject("OTHER_PKG", "PACKAGE", {"PACKAGE OTHER_PKG IS\n", "END;\n"}, "OTHER");
@@ -118,7 +124,9 @@ TEST_F(ExportWorkerTest, MultibyteLinesAreWrittenAsDelivered)
 {
     Schema schema("EXP_MB");
     schema.AddObject("PROC_M", "PROCEDURE",
-                     {"PROCEDURE PROC_M IS\n", "  -- Gr\xc3\xbc\xc3\x9f" "e, \xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e, \xc2\xa9\n",
+                     {"PROCEDURE PROC_M IS\n",
+                      "  -- Gr\xc3\xbc\xc3\x9f"
+                      "e, \xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e, \xc2\xa9\n",
                       "BEGIN NULL; END;\n"});
     const std::string strFile = OutputPath("multibyte.sql");
     ASSERT_TRUE(RunJob({"EXP_MB", strFile, "PROC_M"}));
@@ -155,7 +163,9 @@ TEST_F(ExportWorkerTest, WidestLineAClientDeliversIsWrittenWhole)
     const auto lines = LogWindow::Instance().Lines();
     ASSERT_GE(lines.size(), 4u);
     // The log shows the line in the system's code page.
-    EXPECT_EQ(lines[3], Recode(CString(("CREATE OR REPLACE " + strWide.substr(0, 15998)).c_str()), CP_UTF8, CP_ACP).str());
+    EXPECT_EQ(lines[3], Recode(CString(("CREATE OR REPLACE " + strWide.substr(0, 15998)).c_str()),
+                               CP_UTF8, CP_ACP)
+                            .str());
 }
 
 TEST_F(ExportWorkerTest, FileThatCannotBeReadIsTruncatedByTheFirstWrite)
@@ -166,8 +176,8 @@ TEST_F(ExportWorkerTest, FileThatCannotBeReadIsTruncatedByTheFirstWrite)
     WriteFile(strFile, std::string(500, '#'));
     // Another program keeps the file open for writing and lets nobody read it: the read probe
     // fails, so the file is not deleted, and the run must still leave only its own block.
-    HANDLE hOther = ::CreateFileA(strFile.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE hOther = ::CreateFileA(strFile.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(hOther, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(RunJob({"EXP_TRUNC", strFile, ""}));
     ::CloseHandle(hOther);
@@ -181,8 +191,8 @@ TEST_F(ExportWorkerTest, PathThatTakesNoFileIsRefusedBeforeTheLogon)
     Schema schema("EXP_WRITE");
     schema.AddObject("A_PROC", "PROCEDURE", {"PROCEDURE A_PROC IS BEGIN NULL; END;\n"});
     const std::string strPipe = "\\\\.\\pipe\\qm_export_write_test";
-    HANDLE hServer = ::CreateNamedPipeA(strPipe.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0,
-                                        0, 0, nullptr);
+    HANDLE hServer = ::CreateNamedPipeA(strPipe.c_str(), PIPE_ACCESS_INBOUND,
+                                        PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 0, 0, nullptr);
     ASSERT_NE(hServer, INVALID_HANDLE_VALUE);
     const unsigned nCallsBefore = OciLite::CallCount();
     BoxWatcher boxes;
@@ -190,7 +200,8 @@ TEST_F(ExportWorkerTest, PathThatTakesNoFileIsRefusedBeforeTheLogon)
     ::CloseHandle(hServer);
     ASSERT_TRUE(bEnded);
     ASSERT_EQ(boxes.Count(), 1);
-    EXPECT_EQ(boxes.Texts()[0].rfind("Error while create specified file.\r\n" + strPipe + ": ", 0), 0u)
+    EXPECT_EQ(boxes.Texts()[0].rfind("Error while create specified file.\r\n" + strPipe + ": ", 0),
+              0u)
         << boxes.Texts()[0];
     EXPECT_EQ(OciLite::CallCount(), nCallsBefore);
     EXPECT_EQ(g_bRunning, 0);
@@ -253,7 +264,8 @@ TEST_F(ExportWorkerTest, LogonOutcomesInTheWindow)
             EXPECT_EQ(boxes.Count(), 0);
             EXPECT_EQ(lines[1], "Connected.");
             EXPECT_EQ(lines[2], *c.pszWarning == '\0' ? std::string() : std::string(c.pszWarning));
-            EXPECT_EQ(ReadFile(strFile), "CREATE OR REPLACE PROCEDURE A_PROC IS BEGIN NULL; END;\n\n/\n");
+            EXPECT_EQ(ReadFile(strFile),
+                      "CREATE OR REPLACE PROCEDURE A_PROC IS BEGIN NULL; END;\n\n/\n");
         } else {
             ASSERT_EQ(boxes.Count(), 1);
             EXPECT_EQ(boxes.Texts()[0].find(c.pszBox), 0u) << boxes.Texts()[0];

@@ -71,54 +71,118 @@ std::vector<FailureCase> Cases()
     // Names whose first 512 bytes (128 characters of up to 4 bytes) are the same.
     const std::string strLong(512, 'N');
     return {
-        {"logon", AddA, "", "", "wrong", "", {"ORA-01017: invalid username/password; logon denied"},
+        {"logon",
+         AddA,
+         "",
+         "",
+         "wrong",
+         "",
+         {"ORA-01017: invalid username/password; logon denied"},
          {"Error while connect to specified database"}},
-        {"nothing", [](Schema& s) { s.AddObject("A_VIEW", "VIEW", {"SELECT 1 FROM DUAL\n"}); }, "", "", kPassword, "",
-         {"Object not found."}, {""}},
+        {"nothing",
+         [](Schema& s) { s.AddObject("A_VIEW", "VIEW", {"SELECT 1 FROM DUAL\n"}); },
+         "",
+         "",
+         kPassword,
+         "",
+         {"Object not found."},
+         {""}},
         {"not_found", AddA, "", "NO_SUCH_PROC", kPassword, "", {"Object not found."}, {""}},
         {"no_source_first",
          [](Schema& s) {
              s.AddObjectWithoutSource("A_PROC", "PROCEDURE");
              s.AddObject("B_PROC", "PROCEDURE", {"PROCEDURE B_PROC IS BEGIN NULL; END;\n"});
          },
-         "", "", kPassword, "", {"Source doesn't exists.", "A_PROC (PROCEDURE). The file was not changed."}, {}},
+         "",
+         "",
+         kPassword,
+         "",
+         {"Source doesn't exists.", "A_PROC (PROCEDURE). The file was not changed."},
+         {}},
         {"no_source_second",
          [](Schema& s) {
              AddA(s);
              s.AddObjectWithoutSource("B_PROC", "PROCEDURE");
          },
-         "", "", kPassword, "",
-         {"Source doesn't exists.", "B_PROC (PROCEDURE). The file holds the 1 complete objects before it."}, {},
+         "",
+         "",
+         kPassword,
+         "",
+         {"Source doesn't exists.",
+          "B_PROC (PROCEDURE). The file holds the 1 complete objects before it."},
+         {},
          FileAfter::BlockA},
         {"cut_line",
          [](Schema& s) {
              AddA(s);
-             s.AddObject("B_PROC", "PROCEDURE", {"PROCEDURE B_PROC IS\n", std::string(17000, 'x') + "\n", "END;\n"});
+             s.AddObject("B_PROC", "PROCEDURE",
+                         {"PROCEDURE B_PROC IS\n", std::string(17000, 'x') + "\n", "END;\n"});
          },
-         "", "", kPassword, "",
-         {"ORA-*",
-          "B_PROC (PROCEDURE). The file holds the 1 complete objects before it."},
-         {}, FileAfter::BlockA},
+         "",
+         "",
+         kPassword,
+         "",
+         {"ORA-*", "B_PROC (PROCEDURE). The file holds the 1 complete objects before it."},
+         {},
+         FileAfter::BlockA},
         // Two names that share their first 512 bytes: neither may be exported under the cut name.
         {"cut_name",
          [strLong](Schema& s) {
              AddA(s);
-             s.AddObject((strLong + "_ONE").c_str(), "PROCEDURE", {"PROCEDURE ONE IS BEGIN NULL; END;\n"});
-             s.AddObject((strLong + "_TWO").c_str(), "PROCEDURE", {"PROCEDURE TWO IS BEGIN NULL; END;\n"});
+             s.AddObject((strLong + "_ONE").c_str(), "PROCEDURE",
+                         {"PROCEDURE ONE IS BEGIN NULL; END;\n"});
+             s.AddObject((strLong + "_TWO").c_str(), "PROCEDURE",
+                         {"PROCEDURE TWO IS BEGIN NULL; END;\n"});
          },
-         "", "", kPassword, "",
+         "",
+         "",
+         kPassword,
+         "",
          {"ORA-24345: A Truncation or null fetch error occurred",
           "An object name or type in the list is longer than 128 bytes: " + strLong},
          {}},
-        {"folder", AddA, "a_folder", "", kPassword, "",
-         {"Error while create specified file.", "%P: The path names a folder, not a file."}, {}, FileAfter::Unchanged,
+        {"folder",
+         AddA,
+         "a_folder",
+         "",
+         kPassword,
+         "",
+         {"Error while create specified file.", "%P: The path names a folder, not a file."},
+         {},
+         FileAfter::Unchanged,
          true},
-        {"missing_folder", AddA, "no_such_folder\\out.sql", "", kPassword, "",
-         {"Error while create specified file.", "%P: *"}, {}, FileAfter::Unchanged, true, true},
-        {"too_long", AddA, std::string(270, 'l') + ".sql", "", kPassword, "",
-         {"Error while create specified file.", "%P: *"}, {}, FileAfter::Unchanged, true, true},
-        {"read_only", AddA, "read_only.sql", "", kPassword, "", {"Error while delete old file %P", "*"}, {},
-         FileAfter::Unchanged, true},
+        {"missing_folder",
+         AddA,
+         "no_such_folder\\out.sql",
+         "",
+         kPassword,
+         "",
+         {"Error while create specified file.", "%P: *"},
+         {},
+         FileAfter::Unchanged,
+         true,
+         true},
+        {"too_long",
+         AddA,
+         std::string(270, 'l') + ".sql",
+         "",
+         kPassword,
+         "",
+         {"Error while create specified file.", "%P: *"},
+         {},
+         FileAfter::Unchanged,
+         true,
+         true},
+        {"read_only",
+         AddA,
+         "read_only.sql",
+         "",
+         kPassword,
+         "",
+         {"Error while delete old file %P", "*"},
+         {},
+         FileAfter::Unchanged,
+         true},
     };
 }
 
@@ -126,7 +190,8 @@ std::vector<FailureCase> Cases()
 bool LineMatches(const std::string& strExpected, const std::string& strActual)
 {
     if (!strExpected.empty() && strExpected.back() == '*')
-        return strActual.compare(0, strExpected.size() - 1, strExpected, 0, strExpected.size() - 1) == 0 &&
+        return strActual.compare(0, strExpected.size() - 1, strExpected, 0,
+                                 strExpected.size() - 1) == 0 &&
                strActual.size() >= strExpected.size();
     return strExpected == strActual;
 }
@@ -142,12 +207,14 @@ TEST_P(FailureMatrixTest, EveryFailedEndKeepsThePreviousFileAndSaysWhere)
 {
     const bool bFileBefore = GetParam();
     for (const FailureCase& failure : Cases()) {
-        SCOPED_TRACE(std::string(failure.pszName) + (bFileBefore ? " with a previous file" : " without a file"));
+        SCOPED_TRACE(std::string(failure.pszName) +
+                     (bFileBefore ? " with a previous file" : " without a file"));
         const std::string strDatabase = std::string("FM_") + failure.pszName;
         Schema schema(strDatabase.c_str());
         failure.fill(schema);
         const std::string strPath =
-            TestFolder() + (failure.strFile.empty() ? std::string(failure.pszName) + ".sql" : failure.strFile);
+            TestFolder() +
+            (failure.strFile.empty() ? std::string(failure.pszName) + ".sql" : failure.strFile);
         const bool bFolder = std::string(failure.pszName) == "folder";
         const bool bReadOnly = std::string(failure.pszName) == "read_only";
         ::SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -180,7 +247,9 @@ TEST_P(FailureMatrixTest, EveryFailedEndKeepsThePreviousFileAndSaysWhere)
         ASSERT_GE(lines.size(), last.size());
         EXPECT_TRUE(std::equal(last.begin(), last.end(), lines.end() - long(last.size())))
             << "last log line: " << lines.back();
-        EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string("Source uploaded. File created.")), 0);
+        EXPECT_EQ(
+            std::count(lines.begin(), lines.end(), std::string("Source uploaded. File created.")),
+            0);
         if (failure.bBeforeLogon) {
             EXPECT_EQ(OciLite::CallCount(), nCallsBefore);
             EXPECT_EQ(std::count(lines.begin(), lines.end(), "Connect to SCOTT@" + strDatabase), 0);
@@ -188,7 +257,8 @@ TEST_P(FailureMatrixTest, EveryFailedEndKeepsThePreviousFileAndSaysWhere)
 
         if (bFolder) {
             const DWORD nAttributes = ::GetFileAttributesA(strPath.c_str());
-            EXPECT_TRUE(nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_DIRECTORY));
+            EXPECT_TRUE(nAttributes != INVALID_FILE_ATTRIBUTES &&
+                        (nAttributes & FILE_ATTRIBUTE_DIRECTORY));
             ::RemoveDirectoryA(strPath.c_str());
         } else if (failure.after == FileAfter::BlockA) {
             EXPECT_EQ(ReadFile(strPath), kBlockA);

@@ -25,8 +25,9 @@ typedef int(__cdecl* SetTraceFileFn)(const char*);
 std::vector<std::string> CountedCallsOf(const std::string& strTrace)
 {
     static const std::set<std::string> counted = {
-        "OCIAttrGet", "OCIAttrSet", "OCIServerAttach", "OCIServerDetach", "OCISessionBegin", "OCISessionEnd",
-        "OCIStmtPrepare", "OCIBindByPos", "OCIDefineByPos", "OCIStmtExecute", "OCIStmtFetch"};
+        "OCIAttrGet",      "OCIAttrSet",     "OCIServerAttach", "OCIServerDetach",
+        "OCISessionBegin", "OCISessionEnd",  "OCIStmtPrepare",  "OCIBindByPos",
+        "OCIDefineByPos",  "OCIStmtExecute", "OCIStmtFetch"};
     std::vector<std::string> calls;
     std::istringstream in(strTrace);
     std::string strLine;
@@ -56,8 +57,8 @@ TEST(FailureSweepTest, EveryFailedCallEndsTheRunCleanly)
     // A clean run: how many calls there are, and which entry point each one is.
     const std::string strTrace = TestFolder() + "sweep_trace.txt";
     ::DeleteFileA(strTrace.c_str());
-    auto setTrace = reinterpret_cast<SetTraceFileFn>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("OCI.DLL"), "OciLiteSetTraceFile")));
+    auto setTrace = reinterpret_cast<SetTraceFileFn>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleA("OCI.DLL"), "OciLiteSetTraceFile")));
     ASSERT_NE(setTrace, nullptr);
     setTrace(strTrace.c_str());
     OciLite::ResetCounters();
@@ -91,7 +92,8 @@ TEST(FailureSweepTest, EveryFailedCallEndsTheRunCleanly)
         const bool bSucceeded =
             std::find(lines.begin(), lines.end(), "Source uploaded. File created.") != lines.end();
         const std::string strContent = FileExists(strFile) ? ReadFile(strFile) : std::string();
-        EXPECT_TRUE(strContent == strPrevious || strContent == strBlockA || strContent == strBlockA + strBlockB)
+        EXPECT_TRUE(strContent == strPrevious || strContent == strBlockA ||
+                    strContent == strBlockA + strBlockB)
             << strContent;
 
         const std::string& strCall = calls[n - 1];
@@ -102,8 +104,8 @@ TEST(FailureSweepTest, EveryFailedCallEndsTheRunCleanly)
             EXPECT_TRUE(texts.empty());
             endings.insert("logoff");
         } else if (!bConnected) {
-            EXPECT_TRUE(strCall == "OCIAttrGet" || strCall == "OCIServerAttach" || strCall == "OCISessionBegin" ||
-                        strCall == "OCIAttrSet");
+            EXPECT_TRUE(strCall == "OCIAttrGet" || strCall == "OCIServerAttach" ||
+                        strCall == "OCISessionBegin" || strCall == "OCIAttrSet");
             EXPECT_EQ(strLast, "Error while connect to specified database");
             EXPECT_EQ(strContent, strPrevious);
             ASSERT_EQ(texts.size(), 1u);
@@ -122,18 +124,23 @@ TEST(FailureSweepTest, EveryFailedCallEndsTheRunCleanly)
                 boxLines.push_back(strLine);
             }
             ASSERT_LE(boxLines.size(), lines.size());
-            EXPECT_TRUE(std::equal(boxLines.begin(), boxLines.end(), lines.end() - long(boxLines.size())))
+            EXPECT_TRUE(
+                std::equal(boxLines.begin(), boxLines.end(), lines.end() - long(boxLines.size())))
                 << texts[0];
             EXPECT_FALSE(bSucceeded);
-            const bool bReadingObjects = std::any_of(lines.begin(), lines.end(), [](const std::string& strLine) {
-                return strLine.rfind("CREATE OR REPLACE ", 0) == 0;
-            }) || boxLines.size() > 1;
+            const bool bReadingObjects =
+                std::any_of(lines.begin(), lines.end(),
+                            [](const std::string& strLine) {
+                                return strLine.rfind("CREATE OR REPLACE ", 0) == 0;
+                            }) ||
+                boxLines.size() > 1;
             if (bReadingObjects) {
                 // The second line names the object and what the file holds.
                 ASSERT_EQ(boxLines.size(), 2u);
-                const std::string strHolds = strContent == strPrevious
-                                                 ? "A_PROC (PROCEDURE). The file was not changed."
-                                                 : "B_PROC (PROCEDURE). The file holds the 1 complete objects before it.";
+                const std::string strHolds =
+                    strContent == strPrevious
+                        ? "A_PROC (PROCEDURE). The file was not changed."
+                        : "B_PROC (PROCEDURE). The file holds the 1 complete objects before it.";
                 EXPECT_EQ(boxLines[1], strHolds);
                 endings.insert("statement");
             } else {

@@ -37,15 +37,16 @@ std::string Block(const std::vector<std::string>& lines)
 HANDLE DuplicateWorkerHandle()
 {
     HANDLE hCopy = nullptr;
-    ::DuplicateHandle(::GetCurrentProcess(), g_hWorkerThread, ::GetCurrentProcess(), &hCopy, 0, FALSE,
-                      DUPLICATE_SAME_ACCESS);
+    ::DuplicateHandle(::GetCurrentProcess(), g_hWorkerThread, ::GetCurrentProcess(), &hCopy, 0,
+                      FALSE, DUPLICATE_SAME_ACCESS);
     return hCopy;
 }
 
 bool WaitForThread(HANDLE hThread, DWORD nTimeoutMs)
 {
     bool bEnded = false;
-    RunMessages(nTimeoutMs, [&] { return bEnded = ::WaitForSingleObject(hThread, 0) == WAIT_OBJECT_0; });
+    RunMessages(nTimeoutMs,
+                [&] { return bEnded = ::WaitForSingleObject(hThread, 0) == WAIT_OBJECT_0; });
     return bEnded;
 }
 
@@ -69,7 +70,8 @@ TEST_F(StopHoldTest, StopInTheMiddleOfAnObjectLeavesOnlyCompleteBlocks)
     schema.AddObject("A_PROC", "PROCEDURE", linesA);
     // The window takes lines in batches, and the worker waits once a batch's worth is queued:
     // an object this long is still being read when the window shows its 50th line.
-    schema.AddObject("B_PROC", "PROCEDURE", NumberedLines("PROCEDURE B_PROC IS", 3 * ReportQueue::kMaxQueuedLines));
+    schema.AddObject("B_PROC", "PROCEDURE",
+                     NumberedLines("PROCEDURE B_PROC IS", 3 * ReportQueue::kMaxQueuedLines));
     schema.AddObject("C_PROC", "PROCEDURE", NumberedLines("PROCEDURE C_PROC IS", 10));
     schema.Commit();
     const std::string strFile = TestFolder() + "stop_mid.sql";
@@ -101,7 +103,8 @@ TEST_F(StopHoldTest, StopInsideTheHandlerOfTheWorkersOwnLine)
 {
     Schema schema("STOP_NESTED");
     schema.Begin();
-    schema.AddObject("A_PROC", "PROCEDURE", NumberedLines("PROCEDURE A_PROC IS", 3 * ReportQueue::kMaxQueuedLines));
+    schema.AddObject("A_PROC", "PROCEDURE",
+                     NumberedLines("PROCEDURE A_PROC IS", 3 * ReportQueue::kMaxQueuedLines));
     schema.Commit();
     const std::string strFile = TestFolder() + "stop_nested.sql";
     ::DeleteFileA(strFile.c_str());
@@ -163,10 +166,16 @@ TEST_F(StopHoldTest, StoppedWorkerInsideADatabaseCallNeverTouchesTheNextJob)
 
     ASSERT_TRUE(RunUntilIdle());
     ASSERT_TRUE(WaitForWorker());
-    const std::vector<std::string> expectedLines = {
-        "Connect to SCOTT@STOP_NEXT", "Connected.", "", "CREATE OR REPLACE PROCEDURE A_PROC IS",
-        "-- PROCEDURE A_PROC IS line 2", "-- PROCEDURE A_PROC IS line 3", "/", "",
-        "Source uploaded. File created.", ""};
+    const std::vector<std::string> expectedLines = {"Connect to SCOTT@STOP_NEXT",
+                                                    "Connected.",
+                                                    "",
+                                                    "CREATE OR REPLACE PROCEDURE A_PROC IS",
+                                                    "-- PROCEDURE A_PROC IS line 2",
+                                                    "-- PROCEDURE A_PROC IS line 3",
+                                                    "/",
+                                                    "",
+                                                    "Source uploaded. File created.",
+                                                    ""};
     EXPECT_EQ(LogWindow::Instance().Lines(), expectedLines);
     EXPECT_EQ(ReadFile(strSecond), Block(lines));
     EXPECT_FALSE(FileExists(strFirst));

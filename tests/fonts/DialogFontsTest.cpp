@@ -29,8 +29,8 @@ TEST(DialogFontsTest, AnAbsentFaceIsReportedWithWhatToInstall)
     const std::string strChosen = TestFonts::ChosenFace(kAbsentFace.pszName);
     EXPECT_FALSE(strChosen.empty()) << "GDI always chooses some face";
     const std::string strReport = TestFonts::CheckFaces(&kAbsentFace, 1);
-    EXPECT_EQ(0u, strReport.find("Quillmark Absent Face not found in the Wine prefix (GDI chose " + strChosen +
-                                 " instead)"))
+    EXPECT_EQ(0u, strReport.find("Quillmark Absent Face not found in the Wine prefix (GDI chose " +
+                                 strChosen + " instead)"))
         << strReport;
     EXPECT_NE(std::string::npos, strReport.find("Install fonts-wine")) << strReport;
     EXPECT_EQ('\n', strReport.back());
@@ -40,7 +40,8 @@ TEST(DialogFontsTest, OnlyTheMissingFacesAreReported)
 {
     if (!TestFonts::CheckDialogFonts().empty())
         GTEST_SKIP() << "the prefix lacks faces (PrefixHasEveryFaceTheDialogsUse says which)";
-    const DialogFace faces[] = {TestFonts::kDialogFaces[1], kAbsentFace, TestFonts::kDialogFaces[2]};
+    const DialogFace faces[] = {TestFonts::kDialogFaces[1], kAbsentFace,
+                                TestFonts::kDialogFaces[2]};
     const std::string strReport = TestFonts::CheckFaces(faces, std::size(faces));
     EXPECT_NE(std::string::npos, strReport.find("Quillmark Absent Face"));
     EXPECT_EQ(std::string::npos, strReport.find("Tahoma")) << strReport;
@@ -58,14 +59,18 @@ TEST(DialogFontsTest, PackagedButUncopiedFaceSaysHowToCopyIt)
 {
     const DialogFace& tahoma = TestFonts::kDialogFaces[1];
     const std::string strCopy = TestFonts::MissingFaceMessage(tahoma, "DejaVu Sans", true);
-    EXPECT_EQ("Tahoma not found in the Wine prefix (GDI chose DejaVu Sans instead); it lays out MS Shell Dlg, "
-              "the GUI font and the menu font. /usr/share/wine/fonts/tahoma.ttf is there but not in the prefix: "
+    EXPECT_EQ("Tahoma not found in the Wine prefix (GDI chose DejaVu Sans instead); it lays out MS "
+              "Shell Dlg, "
+              "the GUI font and the menu font. /usr/share/wine/fonts/tahoma.ttf is there but not "
+              "in the prefix: "
               "copy /usr/share/wine/fonts/* into $WINEPREFIX/drive_c/windows/Fonts (scripts/env.sh "
               "qm_wine_prefix does).",
               strCopy);
     const std::string strInstall = TestFonts::MissingFaceMessage(tahoma, "DejaVu Sans", false);
-    EXPECT_EQ("Tahoma not found in the Wine prefix (GDI chose DejaVu Sans instead); it lays out MS Shell Dlg, "
-              "the GUI font and the menu font. Install fonts-wine (scripts/install-deps.sh does), which ships "
+    EXPECT_EQ("Tahoma not found in the Wine prefix (GDI chose DejaVu Sans instead); it lays out MS "
+              "Shell Dlg, "
+              "the GUI font and the menu font. Install fonts-wine (scripts/install-deps.sh does), "
+              "which ships "
               "tahoma.ttf, then run scripts/test again.",
               strInstall);
 }

@@ -28,11 +28,13 @@ void ThrowAndRecord(const char* pszWhere, const Exception& exception)
 
 }  // namespace
 
-TEST_F(CaughtExceptionRecord, NothingRecordedReadsEmpty) {
+TEST_F(CaughtExceptionRecord, NothingRecordedReadsEmpty)
+{
     EXPECT_EQ("", LastCaughtException());
 }
 
-TEST_F(CaughtExceptionRecord, RecordsWhereAndWhat) {
+TEST_F(CaughtExceptionRecord, RecordsWhereAndWhat)
+{
     ThrowAndRecord("export worker", std::runtime_error("disk full"));
     EXPECT_EQ("export worker: disk full", LastCaughtException());
     ThrowAndRecord("window procedure", std::logic_error("bad state"));
@@ -41,20 +43,23 @@ TEST_F(CaughtExceptionRecord, RecordsWhereAndWhat) {
     EXPECT_EQ(CString("allocation: ") + std::bad_alloc().what(), LastCaughtException());
 }
 
-TEST_F(CaughtExceptionRecord, AnythingNotAStandardExceptionIsUnknown) {
+TEST_F(CaughtExceptionRecord, AnythingNotAStandardExceptionIsUnknown)
+{
     ThrowAndRecord("callback", 7);
     EXPECT_EQ("callback: unknown exception", LastCaughtException());
     ThrowAndRecord("callback", "a C string");
     EXPECT_EQ("callback: unknown exception", LastCaughtException());
 }
 
-TEST_F(CaughtExceptionRecord, ResetForgetsTheLastOne) {
+TEST_F(CaughtExceptionRecord, ResetForgetsTheLastOne)
+{
     ThrowAndRecord("somewhere", std::runtime_error("failed"));
     ResetCaughtException();
     EXPECT_EQ("", LastCaughtException());
 }
 
-TEST_F(CaughtExceptionRecord, RecordsFromTwoThreadsAreNeverMixed) {
+TEST_F(CaughtExceptionRecord, RecordsFromTwoThreadsAreNeverMixed)
+{
     const std::string strFirst = "first thread: " + std::string(200, 'a');
     const std::string strSecond = "second thread: " + std::string(300, 'b');
     auto record = [](const char* pszWhere, const std::string& strWhat) {
@@ -66,7 +71,8 @@ TEST_F(CaughtExceptionRecord, RecordsFromTwoThreadsAreNeverMixed) {
     bool bAllWhole = true;
     for (int i = 0; i < 2000; ++i) {
         const CString strLast = LastCaughtException();
-        bAllWhole = bAllWhole && (strLast == "" || strLast == strFirst.c_str() || strLast == strSecond.c_str());
+        bAllWhole = bAllWhole &&
+                    (strLast == "" || strLast == strFirst.c_str() || strLast == strSecond.c_str());
     }
     first.join();
     second.join();

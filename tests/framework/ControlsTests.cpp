@@ -12,13 +12,17 @@ namespace {
 // A hidden top-level window wrapped (not bound) by a CWnd, destroyed with the fixture.
 class HiddenOwner : public ::testing::Test {
 protected:
-    void SetUp() override {
-        HWND hWnd = ::CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 10, 10, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    void SetUp() override
+    {
+        HWND hWnd = ::CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 10, 10, 200, 100, nullptr,
+                                      nullptr, nullptr, nullptr);
         ASSERT_NE(nullptr, hWnd);
         m_owner.Attach(hWnd);
     }
-    void TearDown() override {
-        if (m_owner.IsWindow()) ::DestroyWindow(m_owner.Detach());
+    void TearDown() override
+    {
+        if (m_owner.IsWindow())
+            ::DestroyWindow(m_owner.Detach());
     }
     CWnd m_owner;
 };
@@ -26,7 +30,8 @@ protected:
 // Records the draw requests it gets.
 class DrawingButton : public CButton {
 public:
-    void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) override {
+    void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) override
+    {
         ++m_nDrawn;
         m_pLast = lpDrawItemStruct;
     }
@@ -36,7 +41,8 @@ public:
 
 }  // namespace
 
-TEST(CButtonTest, HandlesDrawItemItselfAndDeclinesEverythingElse) {
+TEST(CButtonTest, HandlesDrawItemItselfAndDeclinesEverythingElse)
+{
     DrawingButton button;
     DRAWITEMSTRUCT dis{};
     dis.CtlType = ODT_BUTTON;
@@ -55,8 +61,10 @@ TEST(CButtonTest, HandlesDrawItemItselfAndDeclinesEverythingElse) {
     EXPECT_EQ(1, button.m_nDrawn);
 }
 
-TEST_F(HiddenOwner, ListBoxGetTextReadsEntriesAndAnswersEmptyOutOfRange) {
-    HWND hList = ::CreateWindowExA(0, "LISTBOX", "", WS_CHILD | LBS_NOTIFY, 0, 0, 100, 80, m_owner, nullptr, nullptr, nullptr);
+TEST_F(HiddenOwner, ListBoxGetTextReadsEntriesAndAnswersEmptyOutOfRange)
+{
+    HWND hList = ::CreateWindowExA(0, "LISTBOX", "", WS_CHILD | LBS_NOTIFY, 0, 0, 100, 80, m_owner,
+                                   nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, hList);
     CListBox list;
     list.Attach(hList);
@@ -76,7 +84,8 @@ TEST_F(HiddenOwner, ListBoxGetTextReadsEntriesAndAnswersEmptyOutOfRange) {
     list.Detach();
 }
 
-TEST_F(HiddenOwner, ToolTipIsCreatedOwnedByItsParent) {
+TEST_F(HiddenOwner, ToolTipIsCreatedOwnedByItsParent)
+{
     CToolTipCtrl tip;
     ASSERT_TRUE(tip.Create(&m_owner));
     ASSERT_TRUE(tip.IsWindow());
@@ -92,7 +101,8 @@ TEST_F(HiddenOwner, ToolTipIsCreatedOwnedByItsParent) {
     EXPECT_EQ(0, tip.GetToolCount());
 }
 
-TEST_F(HiddenOwner, ToolTipAddsReadsAndUpdatesToolTexts) {
+TEST_F(HiddenOwner, ToolTipAddsReadsAndUpdatesToolTexts)
+{
     CToolTipCtrl tip;
     ASSERT_TRUE(tip.Create(&m_owner, TTS_NOPREFIX));
     EXPECT_TRUE(tip.GetStyle() & TTS_NOPREFIX);
@@ -127,7 +137,8 @@ TEST_F(HiddenOwner, ToolTipAddsReadsAndUpdatesToolTexts) {
     EXPECT_EQ(400, tip.SetMaxTipWidth(300));
 }
 
-TEST_F(HiddenOwner, ToolTipTextLongerThanTheLimitIsReadSafely) {
+TEST_F(HiddenOwner, ToolTipTextLongerThanTheLimitIsReadSafely)
+{
     CToolTipCtrl tip;
     ASSERT_TRUE(tip.Create(&m_owner));
     const std::string text(3000, 'w');
@@ -139,7 +150,8 @@ TEST_F(HiddenOwner, ToolTipTextLongerThanTheLimitIsReadSafely) {
     EXPECT_EQ(text.substr(0, size_t(read.GetLength())), read.str());
 }
 
-TEST_F(HiddenOwner, ToolTipGoesWithItsObjectAndSurvivesItsOwnerGoingFirst) {
+TEST_F(HiddenOwner, ToolTipGoesWithItsObjectAndSurvivesItsOwnerGoingFirst)
+{
     HWND hTip = nullptr;
     {
         CToolTipCtrl tip;

@@ -16,7 +16,8 @@ namespace {
 // Records its draw requests and paints itself blue.
 class DrawButton : public CButton {
 public:
-    void DrawItem(LPDRAWITEMSTRUCT pDis) override {
+    void DrawItem(LPDRAWITEMSTRUCT pDis) override
+    {
         m_ids.push_back(pDis->CtlID);
         CDC dc(pDis->hDC);
         dc.FillSolidRect(pDis->rcItem, RGB(0, 0, 255));
@@ -40,7 +41,8 @@ public:
     std::vector<std::string> m_events;
 
 protected:
-    void DoDataExchange(CDataExchange* pDX) override {
+    void DoDataExchange(CDataExchange* pDX) override
+    {
         m_events.push_back(pDX->m_bSaveAndValidate ? "exchange save" : "exchange load");
         DDX_Control(pDX, IDC_FW_LIST, m_list);
         DDX_Control(pDX, IDC_FW_DRAW, m_draw);
@@ -48,18 +50,23 @@ protected:
         DDX_LBString(pDX, IDC_FW_LIST, m_strPick);
     }
 
-    BOOL OnInitDialog() override {
+    BOOL OnInitDialog() override
+    {
         for (const char* item : {"Alpha", "Beta", "Gamma", "Betamax"})
-            ::SendDlgItemMessageA(m_hWnd, IDC_FW_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+            ::SendDlgItemMessageA(m_hWnd, IDC_FW_LIST, LB_ADDSTRING, 0,
+                                  reinterpret_cast<LPARAM>(item));
         m_events.push_back("init");
         const BOOL bResult = CDialog::OnInitDialog();
-        if (!m_strTypeOnInit.IsEmpty()) SetDlgItemText(IDC_FW_EDIT, m_strTypeOnInit);
+        if (!m_strTypeOnInit.IsEmpty())
+            SetDlgItemText(IDC_FW_EDIT, m_strTypeOnInit);
         switch (m_ending) {
         case Ending::PostOk:
-            PostMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(IDOK)));
+            PostMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                        reinterpret_cast<LPARAM>(GetDlgItem(IDOK)));
             break;
         case Ending::PostCancel:
-            PostMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(IDCANCEL)));
+            PostMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                        reinterpret_cast<LPARAM>(GetDlgItem(IDCANCEL)));
             break;
         case Ending::TimerEnd:
             SetTimer(1, 20);
@@ -76,16 +83,19 @@ protected:
         return bResult;
     }
 
-    void OnOK() override {
+    void OnOK() override
+    {
         m_events.push_back("ok");
         CDialog::OnOK();
     }
-    void OnCancel() override {
+    void OnCancel() override
+    {
         m_events.push_back("cancel");
         CDialog::OnCancel();
     }
 
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
         switch (message) {
         case WM_TIMER:
             KillTimer(wParam);
@@ -101,11 +111,14 @@ protected:
 // seconds with -2, so a broken modal loop fails the test instead of hanging it.
 TestDialog* g_pRunning = nullptr;
 int g_nWatchdogTicks = 0;
-void CALLBACK Watchdog(HWND, UINT, UINT_PTR, DWORD) {
-    if (g_pRunning && ++g_nWatchdogTicks == 50) g_pRunning->EndDialog(-2);
+void CALLBACK Watchdog(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (g_pRunning && ++g_nWatchdogTicks == 50)
+        g_pRunning->EndDialog(-2);
 }
 
-INT_PTR RunModal(TestDialog& dialog) {
+INT_PTR RunModal(TestDialog& dialog)
+{
     g_pRunning = &dialog;
     g_nWatchdogTicks = 0;
     const UINT_PTR nTimer = ::SetTimer(nullptr, 0, 100, Watchdog);
@@ -116,7 +129,8 @@ INT_PTR RunModal(TestDialog& dialog) {
 }
 
 // The window rectangle of control nID in its dialog's client coordinates.
-RECT ControlRect(const CWnd& dialog, int nID) {
+RECT ControlRect(const CWnd& dialog, int nID)
+{
     RECT rc{};
     ::GetWindowRect(dialog.GetDlgItem(nID), &rc);
     dialog.ScreenToClient(&rc);
@@ -125,7 +139,8 @@ RECT ControlRect(const CWnd& dialog, int nID) {
 
 }  // namespace
 
-TEST(CDialogModeless, ExchangesTowardsTheControlsAtInit) {
+TEST(CDialogModeless, ExchangesTowardsTheControlsAtInit)
+{
     TestDialog dialog;
     dialog.m_strName = "scott";
     dialog.m_strPick = "Gamma";
@@ -139,7 +154,8 @@ TEST(CDialogModeless, ExchangesTowardsTheControlsAtInit) {
     dialog.DestroyWindow();
 }
 
-TEST(CDialogModeless, DDXControlBindsOnceToTheTemplateControl) {
+TEST(CDialogModeless, DDXControlBindsOnceToTheTemplateControl)
+{
     TestDialog dialog;
     ASSERT_TRUE(dialog.Create());
     HWND hList = dialog.GetDlgItem(IDC_FW_LIST);
@@ -156,7 +172,8 @@ TEST(CDialogModeless, DDXControlBindsOnceToTheTemplateControl) {
     EXPECT_EQ(nullptr, dialog.GetSafeHwnd());
 }
 
-TEST(CDialogModeless, ExchangesTextAndListSelectionBothWays) {
+TEST(CDialogModeless, ExchangesTextAndListSelectionBothWays)
+{
     TestDialog dialog;
     ASSERT_TRUE(dialog.Create());
 
@@ -185,7 +202,8 @@ TEST(CDialogModeless, ExchangesTextAndListSelectionBothWays) {
     dialog.DestroyWindow();
 }
 
-TEST(CDialogModeless, OwnerDrawnControlOfTheDialogDrawsItself) {
+TEST(CDialogModeless, OwnerDrawnControlOfTheDialogDrawsItself)
+{
     TestDialog dialog;
     ASSERT_TRUE(dialog.Create());
     RECT rc{};
@@ -196,7 +214,8 @@ TEST(CDialogModeless, OwnerDrawnControlOfTheDialogDrawsItself) {
     ASSERT_TRUE(bitmap.CreateDIBSection32(rc.right, rc.bottom, reinterpret_cast<void**>(&pBits)));
     {
         CSelectObject sel(dc, bitmap);
-        ::SendMessageA(dialog.GetDlgItem(IDC_FW_DRAW), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), PRF_CLIENT);
+        ::SendMessageA(dialog.GetDlgItem(IDC_FW_DRAW), WM_PRINTCLIENT,
+                       reinterpret_cast<WPARAM>(dc.GetSafeHdc()), PRF_CLIENT);
         ::GdiFlush();
     }
     EXPECT_EQ((std::vector<UINT>{IDC_FW_DRAW}), dialog.m_draw.m_ids);
@@ -204,7 +223,8 @@ TEST(CDialogModeless, OwnerDrawnControlOfTheDialogDrawsItself) {
     dialog.DestroyWindow();
 }
 
-TEST(CDialogModeless, OkButtonTakesTheDataAndEnds) {
+TEST(CDialogModeless, OkButtonTakesTheDataAndEnds)
+{
     TestDialog dialog;
     ASSERT_TRUE(dialog.Create());
     dialog.SetDlgItemText(IDC_FW_EDIT, "pressed");
@@ -215,13 +235,15 @@ TEST(CDialogModeless, OkButtonTakesTheDataAndEnds) {
     dialog.DestroyWindow();
 }
 
-TEST(CDialogModeless, DialogUnitsMapToTheControlsRectangles) {
+TEST(CDialogModeless, DialogUnitsMapToTheControlsRectangles)
+{
     TestDialog dialog;
     ASSERT_TRUE(dialog.Create());
     RECT edit{10, 10, 110, 24};  // the template's EDITTEXT 10, 10, 100, 14
     ASSERT_TRUE(::MapDialogRect(dialog, &edit));
     RECT actual = ControlRect(dialog, IDC_FW_EDIT);
-    EXPECT_TRUE(::EqualRect(&edit, &actual)) << actual.left << "," << actual.top << "," << actual.right << "," << actual.bottom;
+    EXPECT_TRUE(::EqualRect(&edit, &actual))
+        << actual.left << "," << actual.top << "," << actual.right << "," << actual.bottom;
 
     RECT ok{120, 80, 170, 94};  // DEFPUSHBUTTON 120, 80, 50, 14
     ASSERT_TRUE(::MapDialogRect(dialog, &ok));
@@ -239,19 +261,22 @@ TEST(CDialogModeless, DialogUnitsMapToTheControlsRectangles) {
     dialog.DestroyWindow();
 }
 
-TEST(CDialogModal, EndsWithOkAndKeepsTheData) {
+TEST(CDialogModal, EndsWithOkAndKeepsTheData)
+{
     TestDialog dialog;
     dialog.m_strName = "orig";
     dialog.m_strTypeOnInit = "typed";
     dialog.m_ending = Ending::PostOk;
     EXPECT_EQ(IDOK, RunModal(dialog));
     EXPECT_EQ("typed", dialog.m_strName);
-    EXPECT_EQ((std::vector<std::string>{"init", "exchange load", "ok", "exchange save"}), dialog.m_events);
+    EXPECT_EQ((std::vector<std::string>{"init", "exchange load", "ok", "exchange save"}),
+              dialog.m_events);
     EXPECT_EQ(nullptr, dialog.GetSafeHwnd());
     EXPECT_EQ(nullptr, dialog.m_list.GetSafeHwnd());
 }
 
-TEST(CDialogModal, EndsWithCancelAndLeavesTheData) {
+TEST(CDialogModal, EndsWithCancelAndLeavesTheData)
+{
     TestDialog dialog;
     dialog.m_strName = "orig";
     dialog.m_strTypeOnInit = "typed";
@@ -261,14 +286,16 @@ TEST(CDialogModal, EndsWithCancelAndLeavesTheData) {
     EXPECT_EQ((std::vector<std::string>{"init", "exchange load", "cancel"}), dialog.m_events);
 }
 
-TEST(CDialogModal, EndDialogFromAHandlerGivesItsValue) {
+TEST(CDialogModal, EndDialogFromAHandlerGivesItsValue)
+{
     TestDialog dialog;
     dialog.m_ending = Ending::TimerEnd;
     EXPECT_EQ(42, RunModal(dialog));
     EXPECT_EQ(42, dialog.GetModalResult());
 }
 
-TEST(CDialogModal, EscapeAndEnterGoThroughTheModalLoop) {
+TEST(CDialogModal, EscapeAndEnterGoThroughTheModalLoop)
+{
     TestDialog escape;
     escape.m_ending = Ending::EscapeKey;
     EXPECT_EQ(IDCANCEL, RunModal(escape));
@@ -280,7 +307,8 @@ TEST(CDialogModal, EscapeAndEnterGoThroughTheModalLoop) {
     EXPECT_EQ("entered", enter.m_strName);
 }
 
-TEST(CDialogModal, CanRunAgainAfterEnding) {
+TEST(CDialogModal, CanRunAgainAfterEnding)
+{
     TestDialog dialog;
     dialog.m_ending = Ending::PostCancel;
     EXPECT_EQ(IDCANCEL, RunModal(dialog));
@@ -288,7 +316,8 @@ TEST(CDialogModal, CanRunAgainAfterEnding) {
     EXPECT_EQ(IDOK, RunModal(dialog));
 }
 
-TEST(CDialogModal, MissingTemplateFailsAtOnce) {
+TEST(CDialogModal, MissingTemplateFailsAtOnce)
+{
     CDialog missing(4996);
     EXPECT_EQ(-1, missing.DoModal());
     EXPECT_FALSE(missing.Create());

@@ -20,28 +20,46 @@ std::vector<std::string> g_log;
 
 const char kParentClass[] = "FwDispatchTestParent";
 
-std::string Describe(const char* who, UINT message, WPARAM wParam) {
+std::string Describe(const char* who, UINT message, WPARAM wParam)
+{
     std::string name;
     switch (message) {
-    case WM_COMMAND: name = "WM_COMMAND " + std::to_string(LOWORD(wParam)) + " " + std::to_string(HIWORD(wParam)); break;
-    case WM_DRAWITEM: name = "WM_DRAWITEM " + std::to_string(wParam); break;
-    case WM_NOTIFY: name = "WM_NOTIFY " + std::to_string(wParam); break;
-    case WM_CTLCOLORSTATIC: name = "WM_CTLCOLORSTATIC"; break;
-    case WM_SETTEXT: name = "WM_SETTEXT"; break;
-    default: name = "message " + std::to_string(message); break;
+    case WM_COMMAND:
+        name =
+            "WM_COMMAND " + std::to_string(LOWORD(wParam)) + " " + std::to_string(HIWORD(wParam));
+        break;
+    case WM_DRAWITEM:
+        name = "WM_DRAWITEM " + std::to_string(wParam);
+        break;
+    case WM_NOTIFY:
+        name = "WM_NOTIFY " + std::to_string(wParam);
+        break;
+    case WM_CTLCOLORSTATIC:
+        name = "WM_CTLCOLORSTATIC";
+        break;
+    case WM_SETTEXT:
+        name = "WM_SETTEXT";
+        break;
+    default:
+        name = "message " + std::to_string(message);
+        break;
     }
     return std::string(who) + " " + name;
 }
 
-bool IsLogged(UINT message) {
+bool IsLogged(UINT message)
+{
     return message == WM_COMMAND || message == WM_DRAWITEM || message == WM_NOTIFY ||
            message == WM_CTLCOLORSTATIC || message == WM_SETTEXT;
 }
 
 // The test window class's own procedure: what Default() must reach.
-LRESULT CALLBACK OriginalParentProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (IsLogged(message)) g_log.push_back(Describe("original", message, wParam));
-    if (message == WM_CTLCOLORSTATIC) return reinterpret_cast<LRESULT>(::GetStockObject(GRAY_BRUSH));
+LRESULT CALLBACK OriginalParentProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (IsLogged(message))
+        g_log.push_back(Describe("original", message, wParam));
+    if (message == WM_CTLCOLORSTATIC)
+        return reinterpret_cast<LRESULT>(::GetStockObject(GRAY_BRUSH));
     return ::DefWindowProcA(hWnd, message, wParam, lParam);
 }
 
@@ -55,14 +73,20 @@ public:
     int m_nNestedLength = -1;
 
 protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (IsLogged(message)) g_log.push_back(Describe("parent", message, wParam));
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (IsLogged(message))
+            g_log.push_back(Describe("parent", message, wParam));
         switch (message) {
         case WM_SETTEXT:
-            if (m_bSwallowSetText) return TRUE;
-            if (m_bNestOnSetText) m_nNestedLength = GetWindowTextLength();  // a message inside a message
-            if (m_bThrowOnSetText) throw std::runtime_error("handler failed");
-            if (m_bThrowNonStandardOnSetText) throw 42;
+            if (m_bSwallowSetText)
+                return TRUE;
+            if (m_bNestOnSetText)
+                m_nNestedLength = GetWindowTextLength();  // a message inside a message
+            if (m_bThrowOnSetText)
+                throw std::runtime_error("handler failed");
+            if (m_bThrowNonStandardOnSetText)
+                throw 42;
             return Default();
         default:
             return CWnd::WindowProc(message, wParam, lParam);
@@ -76,10 +100,13 @@ protected:
 class RecordingButton : public CButton {
 public:
     explicit RecordingButton(const char* pszName, bool bHandleCommand = false)
-        : m_name(pszName), m_bHandleCommand(bHandleCommand) {}
+        : m_name(pszName), m_bHandleCommand(bHandleCommand)
+    {}
 
-    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override {
-        if (IsLogged(message)) g_log.push_back(Describe((m_name + " notify").c_str(), message, wParam));
+    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override
+    {
+        if (IsLogged(message))
+            g_log.push_back(Describe((m_name + " notify").c_str(), message, wParam));
         if (message == WM_COMMAND && m_bHandleCommand) {
             *pResult = 0;
             return TRUE;
@@ -94,7 +121,8 @@ public:
         }
         return CButton::OnChildNotify(message, wParam, lParam, pResult);
     }
-    void DrawItem(LPDRAWITEMSTRUCT pDis) override {
+    void DrawItem(LPDRAWITEMSTRUCT pDis) override
+    {
         g_log.push_back(m_name + " DrawItem");
         CDC dc(pDis->hDC);
         dc.FillSolidRect(pDis->rcItem, RGB(255, 0, 0));
@@ -110,7 +138,8 @@ private:
 
 class Dispatch : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
+    static void SetUpTestSuite()
+    {
         WNDCLASSEXA wc{};
         wc.cbSize = sizeof(wc);
         wc.lpfnWndProc = OriginalParentProc;
@@ -120,10 +149,12 @@ protected:
         ::RegisterClassExA(&wc);
     }
 
-    void SetUp() override {
+    void SetUp() override
+    {
         g_log.clear();
-        HWND hParent = ::CreateWindowExA(0, kParentClass, "parent", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
-                                         nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+        HWND hParent =
+            ::CreateWindowExA(0, kParentClass, "parent", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
+                              nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(nullptr, hParent);
         ASSERT_TRUE(m_parent.SubclassWindow(hParent));
         m_hDeclining = MakeButton(101, BS_PUSHBUTTON);
@@ -137,25 +168,32 @@ protected:
         g_log.clear();
     }
 
-    void TearDown() override {
-        if (m_parent.IsWindow()) m_parent.DestroyWindow();
+    void TearDown() override
+    {
+        if (m_parent.IsWindow())
+            m_parent.DestroyWindow();
     }
 
-    HWND MakeButton(int nID, DWORD dwType) {
-        return ::CreateWindowExA(0, "BUTTON", "button", WS_CHILD | WS_VISIBLE | dwType, 10, nID - 100, 60, 20,
-                                 m_parent, reinterpret_cast<HMENU>(INT_PTR(nID)), nullptr, nullptr);
+    HWND MakeButton(int nID, DWORD dwType)
+    {
+        return ::CreateWindowExA(0, "BUTTON", "button", WS_CHILD | WS_VISIBLE | dwType, 10,
+                                 nID - 100, 60, 20, m_parent, reinterpret_cast<HMENU>(INT_PTR(nID)),
+                                 nullptr, nullptr);
     }
 
     // Paints an owner-drawn button into a memory DC (WM_PRINTCLIENT); returns the
     // colour of its centre pixel as 0x00RRGGBB.
-    static DWORD PrintButton(HWND hButton) {
+    static DWORD PrintButton(HWND hButton)
+    {
         CMemDC dc(nullptr);
         CBitmap bitmap;
         DWORD* pBits = nullptr;
         bitmap.CreateDIBSection32(60, 20, reinterpret_cast<void**>(&pBits));
-        for (int i = 0; i < 60 * 20; ++i) pBits[i] = 0x00FFFFFF;
+        for (int i = 0; i < 60 * 20; ++i)
+            pBits[i] = 0x00FFFFFF;
         CSelectObject sel(dc, bitmap);
-        ::SendMessageA(hButton, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), PRF_CLIENT);
+        ::SendMessageA(hButton, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.GetSafeHdc()),
+                       PRF_CLIENT);
         ::GdiFlush();
         return pBits[10 * 60 + 30];
     }
@@ -172,7 +210,8 @@ using Log = std::vector<std::string>;
 
 }  // namespace
 
-TEST_F(Dispatch, ObjectsAreBoundToTheirWindows) {
+TEST_F(Dispatch, ObjectsAreBoundToTheirWindows)
+{
     EXPECT_EQ(&m_parent, CWnd::FromHandlePermanent(m_parent));
     EXPECT_EQ(&m_declining, CWnd::FromHandlePermanent(m_hDeclining));
     EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(m_hUnbound));
@@ -183,48 +222,60 @@ TEST_F(Dispatch, ObjectsAreBoundToTheirWindows) {
     EXPECT_FALSE(m_declining.SubclassWindow(m_hUnbound));
 }
 
-TEST_F(Dispatch, ClickReachesTheChildFirstAndTheParentWhenTheChildDeclines) {
+TEST_F(Dispatch, ClickReachesTheChildFirstAndTheParentWhenTheChildDeclines)
+{
     ::SendMessageA(m_hDeclining, BM_CLICK, 0, 0);
-    EXPECT_EQ((Log{"declining notify WM_COMMAND 101 0", "parent WM_COMMAND 101 0", "original WM_COMMAND 101 0"}), g_log);
+    EXPECT_EQ((Log{"declining notify WM_COMMAND 101 0", "parent WM_COMMAND 101 0",
+                   "original WM_COMMAND 101 0"}),
+              g_log);
 }
 
-TEST_F(Dispatch, ClickHandledByTheChildNeverReachesTheParent) {
+TEST_F(Dispatch, ClickHandledByTheChildNeverReachesTheParent)
+{
     ::SendMessageA(m_hHandling, BM_CLICK, 0, 0);
     EXPECT_EQ((Log{"handling notify WM_COMMAND 102 0"}), g_log);
 }
 
-TEST_F(Dispatch, UnboundChildrenAndMenuCommandsGoStraightToTheParent) {
+TEST_F(Dispatch, UnboundChildrenAndMenuCommandsGoStraightToTheParent)
+{
     ::SendMessageA(m_hUnbound, BM_CLICK, 0, 0);
     ::SendMessageA(m_parent, WM_COMMAND, MAKEWPARAM(200, 0), 0);  // a menu command: no control
-    EXPECT_EQ((Log{"parent WM_COMMAND 103 0", "original WM_COMMAND 103 0", "parent WM_COMMAND 200 0",
-                   "original WM_COMMAND 200 0"}),
+    EXPECT_EQ((Log{"parent WM_COMMAND 103 0", "original WM_COMMAND 103 0",
+                   "parent WM_COMMAND 200 0", "original WM_COMMAND 200 0"}),
               g_log);
 }
 
-TEST_F(Dispatch, OwnerDrawnChildDrawsItselfAndTheParentNeverSeesTheRequest) {
+TEST_F(Dispatch, OwnerDrawnChildDrawsItselfAndTheParentNeverSeesTheRequest)
+{
     EXPECT_EQ(0x00FF0000u, PrintButton(m_hDrawn));
     EXPECT_EQ((Log{"drawn notify WM_DRAWITEM 104", "drawn DrawItem"}), g_log);
 }
 
-TEST_F(Dispatch, DrawRequestOfAnUnboundChildReachesTheParent) {
+TEST_F(Dispatch, DrawRequestOfAnUnboundChildReachesTheParent)
+{
     EXPECT_NE(0x00FF0000u, PrintButton(m_hUnboundDrawn));
     EXPECT_EQ((Log{"parent WM_DRAWITEM 105", "original WM_DRAWITEM 105"}), g_log);
 }
 
-TEST_F(Dispatch, ChildResultsComeBackToTheSender) {
+TEST_F(Dispatch, ChildResultsComeBackToTheSender)
+{
     NMHDR nm{m_hHandling, 102, NM_CLICK};
     EXPECT_EQ(4242, ::SendMessageA(m_parent, WM_NOTIFY, 102, reinterpret_cast<LPARAM>(&nm)));
-    EXPECT_EQ(LRESULT(::GetStockObject(BLACK_BRUSH)),
-              ::SendMessageA(m_parent, WM_CTLCOLORSTATIC, 0, reinterpret_cast<LPARAM>(m_hHandling)));
+    EXPECT_EQ(
+        LRESULT(::GetStockObject(BLACK_BRUSH)),
+        ::SendMessageA(m_parent, WM_CTLCOLORSTATIC, 0, reinterpret_cast<LPARAM>(m_hHandling)));
     // Declined: the parent's answer (here the original procedure's) is what the sender gets.
-    EXPECT_EQ(LRESULT(::GetStockObject(GRAY_BRUSH)),
-              ::SendMessageA(m_parent, WM_CTLCOLORSTATIC, 0, reinterpret_cast<LPARAM>(m_hDeclining)));
+    EXPECT_EQ(
+        LRESULT(::GetStockObject(GRAY_BRUSH)),
+        ::SendMessageA(m_parent, WM_CTLCOLORSTATIC, 0, reinterpret_cast<LPARAM>(m_hDeclining)));
     EXPECT_EQ((Log{"handling notify WM_NOTIFY 102", "handling notify WM_CTLCOLORSTATIC",
-                   "declining notify WM_CTLCOLORSTATIC", "parent WM_CTLCOLORSTATIC", "original WM_CTLCOLORSTATIC"}),
+                   "declining notify WM_CTLCOLORSTATIC", "parent WM_CTLCOLORSTATIC",
+                   "original WM_CTLCOLORSTATIC"}),
               g_log);
 }
 
-TEST_F(Dispatch, DefaultReachesTheOriginalProcedure) {
+TEST_F(Dispatch, DefaultReachesTheOriginalProcedure)
+{
     m_parent.SetWindowText("through Default");
     EXPECT_EQ("through Default", m_parent.GetWindowText());
     EXPECT_EQ((Log{"parent WM_SETTEXT", "original WM_SETTEXT"}), g_log);
@@ -236,7 +287,8 @@ TEST_F(Dispatch, DefaultReachesTheOriginalProcedure) {
     EXPECT_EQ((Log{"parent WM_SETTEXT"}), g_log);
 }
 
-TEST_F(Dispatch, DefaultAfterANestedMessageStillHandlesTheOuterOne) {
+TEST_F(Dispatch, DefaultAfterANestedMessageStillHandlesTheOuterOne)
+{
     m_parent.SetWindowText("1234567");
     m_parent.m_bNestOnSetText = true;
     m_parent.SetWindowText("abc");
@@ -244,9 +296,11 @@ TEST_F(Dispatch, DefaultAfterANestedMessageStillHandlesTheOuterOne) {
     EXPECT_EQ("abc", m_parent.GetWindowText());
 }
 
-TEST_F(Dispatch, DefaultOfABoundEditReachesTheEditControl) {
-    HWND hEdit = ::CreateWindowExA(0, "EDIT", "", WS_CHILD | ES_AUTOHSCROLL, 0, 100, 100, 20, m_parent,
-                                   reinterpret_cast<HMENU>(INT_PTR(106)), nullptr, nullptr);
+TEST_F(Dispatch, DefaultOfABoundEditReachesTheEditControl)
+{
+    HWND hEdit =
+        ::CreateWindowExA(0, "EDIT", "", WS_CHILD | ES_AUTOHSCROLL, 0, 100, 100, 20, m_parent,
+                          reinterpret_cast<HMENU>(INT_PTR(106)), nullptr, nullptr);
     CEdit edit;
     ASSERT_TRUE(edit.SubclassWindow(hEdit));
     edit.SetWindowText("typed text");
@@ -257,7 +311,8 @@ TEST_F(Dispatch, DefaultOfABoundEditReachesTheEditControl) {
     EXPECT_EQ(20u, edit.GetLimitText());
 }
 
-TEST_F(Dispatch, UnbindingHappensAtNcDestroy) {
+TEST_F(Dispatch, UnbindingHappensAtNcDestroy)
+{
     HWND hParent = m_parent;
     ASSERT_TRUE(m_parent.DestroyWindow());
     EXPECT_FALSE(::IsWindow(hParent));
@@ -268,17 +323,19 @@ TEST_F(Dispatch, UnbindingHappensAtNcDestroy) {
     // Children go before their parent; each object hears of it once.
     ASSERT_EQ(4u, g_log.size());
     EXPECT_EQ("parent PostNcDestroy", g_log.back());
-    for (const char* name : {"declining PostNcDestroy", "handling PostNcDestroy", "drawn PostNcDestroy"})
+    for (const char* name :
+         {"declining PostNcDestroy", "handling PostNcDestroy", "drawn PostNcDestroy"})
         EXPECT_EQ(1, std::count(g_log.begin(), g_log.end(), name)) << name;
 
     // The object can be bound again to a new window.
-    HWND hAgain = ::CreateWindowExA(0, kParentClass, "again", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
-                                    ::GetModuleHandleA(nullptr), nullptr);
+    HWND hAgain = ::CreateWindowExA(0, kParentClass, "again", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                    nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
     EXPECT_TRUE(m_parent.SubclassWindow(hAgain));
     EXPECT_EQ(&m_parent, CWnd::FromHandlePermanent(hAgain));
 }
 
-TEST_F(Dispatch, UnsubclassedChildNoLongerHearsItsNotifications) {
+TEST_F(Dispatch, UnsubclassedChildNoLongerHearsItsNotifications)
+{
     EXPECT_EQ(m_hDeclining, m_declining.UnsubclassWindow());
     EXPECT_EQ(nullptr, m_declining.GetSafeHwnd());
     EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(m_hDeclining));
@@ -286,7 +343,8 @@ TEST_F(Dispatch, UnsubclassedChildNoLongerHearsItsNotifications) {
     EXPECT_EQ((Log{"parent WM_COMMAND 101 0", "original WM_COMMAND 101 0"}), g_log);
 }
 
-TEST_F(Dispatch, DestroyingTheObjectFirstUnbindsTheWindow) {
+TEST_F(Dispatch, DestroyingTheObjectFirstUnbindsTheWindow)
+{
     HWND hButton = MakeButton(107, BS_PUSHBUTTON);
     {
         RecordingButton shortLived("short");
@@ -298,7 +356,8 @@ TEST_F(Dispatch, DestroyingTheObjectFirstUnbindsTheWindow) {
     EXPECT_EQ((Log{"parent WM_COMMAND 107 0", "original WM_COMMAND 107 0"}), g_log);
 }
 
-TEST_F(Dispatch, HandlerExceptionIsRecordedAndTheMessageGetsDefaultProcessing) {
+TEST_F(Dispatch, HandlerExceptionIsRecordedAndTheMessageGetsDefaultProcessing)
+{
     struct Case {
         bool bStandard;
         const char* pszRecorded;

@@ -90,7 +90,8 @@ TEST(DlgLayoutPlace, LargerDialogMovesAndStretches)
 TEST(DlgLayoutPlace, MoveFlagOverridesStretch)
 {
     const RECT c{120, 100, 220, 120};
-    RECT rc = CDlgLayout::Place(MakeEntry(c, 1, 1, 1, 1), kDialog, kClassicFrame, kStartCx + 50, kStartCy + 40);
+    RECT rc = CDlgLayout::Place(MakeEntry(c, 1, 1, 1, 1), kDialog, kClassicFrame, kStartCx + 50,
+                                kStartCy + 40);
     EXPECT_EQ(66, rc.left);
     EXPECT_EQ(67, rc.top);
     EXPECT_EQ(100, rc.right - rc.left);
@@ -126,10 +127,11 @@ protected:
     void SetUp() override
     {
         const DWORD dwStyle = GetParam();
-        m_hWnd = ::CreateWindowExA(0, "STATIC", "layout", dwStyle, 60, 40, 420, 320, nullptr, nullptr,
-                                   ::GetModuleHandleA(nullptr), nullptr);
+        m_hWnd = ::CreateWindowExA(0, "STATIC", "layout", dwStyle, 60, 40, 420, 320, nullptr,
+                                   nullptr, ::GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(nullptr, m_hWnd);
-        const RECT places[] = {{10, 10, 110, 30}, {200, 40, 260, 60}, {10, 150, 390, 170}, {300, 200, 380, 230}};
+        const RECT places[] = {
+            {10, 10, 110, 30}, {200, 40, 260, 60}, {10, 150, 390, 170}, {300, 200, 380, 230}};
         for (const RECT& rc : places) {
             HWND hChild = ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, rc.left, rc.top,
                                             rc.right - rc.left, rc.bottom - rc.top, m_hWnd, nullptr,
@@ -260,7 +262,7 @@ TEST_P(DlgLayoutWindow, StopsFollowingSeventyPixelsBelowTheStart)
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, DlgLayoutWindow,
-                         ::testing::Values(DWORD(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME),
-                                           DWORD(WS_OVERLAPPEDWINDOW),
-                                           DWORD(WS_POPUP | WS_BORDER),
+                         ::testing::Values(DWORD(WS_POPUP | WS_CAPTION | WS_SYSMENU |
+                                                 WS_THICKFRAME),
+                                           DWORD(WS_OVERLAPPEDWINDOW), DWORD(WS_POPUP | WS_BORDER),
                                            DWORD(WS_POPUP | WS_DLGFRAME | WS_THICKFRAME)));

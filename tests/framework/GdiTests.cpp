@@ -11,16 +11,22 @@ namespace {
 // A memory DC with a white top-down 32-bit DIB section selected, and its pixels.
 class PixelCanvas {
 public:
-    PixelCanvas(int cx, int cy) : m_dc(nullptr), m_cx(cx), m_cy(cy) {
+    PixelCanvas(int cx, int cy) : m_dc(nullptr), m_cx(cx), m_cy(cy)
+    {
         m_bitmap.CreateDIBSection32(cx, cy, reinterpret_cast<void**>(&m_pBits));
         m_hOld = m_dc.SelectObject(m_bitmap);
-        for (int i = 0; i < cx * cy; ++i) m_pBits[i] = 0x00FFFFFF;
+        for (int i = 0; i < cx * cy; ++i)
+            m_pBits[i] = 0x00FFFFFF;
     }
     ~PixelCanvas() { m_dc.SelectObject(m_hOld); }
 
     CDC& dc() { return m_dc; }
     // The pixel as 0x00RRGGBB, after GDI has finished drawing.
-    DWORD At(int x, int y) { ::GdiFlush(); return m_pBits[y * m_cx + x]; }
+    DWORD At(int x, int y)
+    {
+        ::GdiFlush();
+        return m_pBits[y * m_cx + x];
+    }
     int Width() const { return m_cx; }
     int Height() const { return m_cy; }
 
@@ -33,7 +39,8 @@ private:
 };
 
 // COLORREF (0x00BBGGRR) to the DIB's pixel layout (0x00RRGGBB).
-DWORD Pixel(COLORREF clr) {
+DWORD Pixel(COLORREF clr)
+{
     return (DWORD(GetRValue(clr)) << 16) | (DWORD(GetGValue(clr)) << 8) | GetBValue(clr);
 }
 
@@ -43,14 +50,16 @@ const COLORREF kGreen = RGB(0, 200, 0);
 const DWORD kWhite = 0x00FFFFFF;
 
 // Compares every pixel of the canvas with expected(x, y); reports the first few misses.
-void ExpectPixels(PixelCanvas& canvas, const std::function<DWORD(int, int)>& expected) {
+void ExpectPixels(PixelCanvas& canvas, const std::function<DWORD(int, int)>& expected)
+{
     int nMisses = 0;
     for (int y = 0; y < canvas.Height(); ++y) {
         for (int x = 0; x < canvas.Width(); ++x) {
             const DWORD want = expected(x, y);
             const DWORD got = canvas.At(x, y);
             if (want != got && ++nMisses <= 5)
-                ADD_FAILURE() << "pixel (" << x << "," << y << "): expected " << std::hex << want << " got " << got;
+                ADD_FAILURE() << "pixel (" << x << "," << y << "): expected " << std::hex << want
+                              << " got " << got;
         }
     }
     EXPECT_EQ(0, nMisses);
@@ -58,7 +67,8 @@ void ExpectPixels(PixelCanvas& canvas, const std::function<DWORD(int, int)>& exp
 
 }  // namespace
 
-TEST(CBitmapTest, DIBSectionIsTopDown32Bit) {
+TEST(CBitmapTest, DIBSectionIsTopDown32Bit)
+{
     CBitmap bitmap;
     void* pBits = nullptr;
     ASSERT_TRUE(bitmap.CreateDIBSection32(7, 5, &pBits));
@@ -83,13 +93,15 @@ TEST(CBitmapTest, DIBSectionIsTopDown32Bit) {
     EXPECT_EQ(nullptr, pBits);
 }
 
-TEST(CBitmapTest, MissingResourceGivesNoBitmap) {
+TEST(CBitmapTest, MissingResourceGivesNoBitmap)
+{
     CBitmap bitmap;
     EXPECT_FALSE(bitmap.LoadBitmap(4999));
     EXPECT_TRUE(bitmap.IsNull());
 }
 
-TEST(CDCTest, FillSolidRectFillsExactlyTheRectangle) {
+TEST(CDCTest, FillSolidRectFillsExactlyTheRectangle)
+{
     PixelCanvas canvas(16, 12);
     const RECT rc{3, 2, 9, 7};
     canvas.dc().FillSolidRect(rc, kGreen);
@@ -99,7 +111,8 @@ TEST(CDCTest, FillSolidRectFillsExactlyTheRectangle) {
     });
 }
 
-TEST(CDCTest, FillSolidRectRestoresTheBackgroundColour) {
+TEST(CDCTest, FillSolidRectRestoresTheBackgroundColour)
+{
     PixelCanvas canvas(4, 4);
     canvas.dc().SetBkColor(RGB(1, 2, 3));
     canvas.dc().FillSolidRect(RECT{0, 0, 4, 4}, kRed);
@@ -107,16 +120,20 @@ TEST(CDCTest, FillSolidRectRestoresTheBackgroundColour) {
     EXPECT_EQ(Pixel(kRed), canvas.At(3, 3));
 }
 
-TEST(CDCTest, Draw3dRectPaintsOnePixelEdgesInTwoColours) {
+TEST(CDCTest, Draw3dRectPaintsOnePixelEdgesInTwoColours)
+{
     PixelCanvas canvas(20, 16);
     const RECT rc{2, 3, 12, 10};  // 10 x 7
     canvas.dc().Draw3dRect(rc, kRed, kBlue);
     ExpectPixels(canvas, [&](int x, int y) {
         const int l = rc.left, t = rc.top, r = rc.right - 1, b = rc.bottom - 1;
-        if (x < l || x > r || y < t || y > b) return kWhite;
+        if (x < l || x > r || y < t || y > b)
+            return kWhite;
         // Right column and bottom row belong to the second colour, corners included.
-        if (x == r || y == b) return Pixel(kBlue);
-        if (x == l || y == t) return Pixel(kRed);
+        if (x == r || y == b)
+            return Pixel(kBlue);
+        if (x == l || y == t)
+            return Pixel(kRed);
         return kWhite;
     });
     // The corners that the two colours share, spelled out.
@@ -126,14 +143,16 @@ TEST(CDCTest, Draw3dRectPaintsOnePixelEdgesInTwoColours) {
     EXPECT_EQ(Pixel(kBlue), canvas.At(11, 9));
 }
 
-TEST(CDCTest, Draw3dRectOfEmptyRectangleDrawsNothing) {
+TEST(CDCTest, Draw3dRectOfEmptyRectangleDrawsNothing)
+{
     PixelCanvas canvas(8, 8);
     canvas.dc().Draw3dRect(RECT{4, 4, 4, 6}, kRed, kBlue);
     canvas.dc().Draw3dRect(RECT{5, 5, 2, 2}, kRed, kBlue);
     ExpectPixels(canvas, [](int, int) { return kWhite; });
 }
 
-TEST(CDCTest, GetTextExtentMeasuresTheGivenCharacters) {
+TEST(CDCTest, GetTextExtentMeasuresTheGivenCharacters)
+{
     CMemDC dc(nullptr);
     CSelectObject font(dc, ::GetStockObject(SYSTEM_FONT));
     const SIZE one = dc.GetTextExtent("WWWW", 1);
@@ -147,7 +166,8 @@ TEST(CDCTest, GetTextExtentMeasuresTheGivenCharacters) {
     EXPECT_EQ(0, none.cx);
 }
 
-TEST(GdiGuards, SelectObjectAndSaveDCPutTheOriginalObjectsBack) {
+TEST(GdiGuards, SelectObjectAndSaveDCPutTheOriginalObjectsBack)
+{
     PixelCanvas canvas(10, 10);
     HDC hdc = canvas.dc();
     const HGDIOBJ hPen0 = ::GetCurrentObject(hdc, OBJ_PEN);
@@ -194,7 +214,8 @@ TEST(GdiGuards, SelectObjectAndSaveDCPutTheOriginalObjectsBack) {
     EXPECT_EQ(OPAQUE, ::GetBkMode(hdc));
 }
 
-TEST(GdiGuards, DrawingHelpersLeaveTheDCAsTheyFoundIt) {
+TEST(GdiGuards, DrawingHelpersLeaveTheDCAsTheyFoundIt)
+{
     PixelCanvas canvas(10, 10);
     HDC hdc = canvas.dc();
     const HGDIOBJ hPen0 = ::GetCurrentObject(hdc, OBJ_PEN);
@@ -210,7 +231,8 @@ TEST(GdiGuards, DrawingHelpersLeaveTheDCAsTheyFoundIt) {
     EXPECT_EQ(RGB(10, 20, 30), ::GetBkColor(hdc));
 }
 
-TEST(GdiObjects, OwnersDeleteAndMoveTheirHandles) {
+TEST(GdiObjects, OwnersDeleteAndMoveTheirHandles)
+{
     CBrush a(kRed);
     HBRUSH h = a;
     ASSERT_NE(nullptr, h);

@@ -6,7 +6,8 @@
 #include "framework/Menu.h"
 #include "framework_test_ids.h"
 
-TEST(CMenuTest, CreatesAppendsAndDestroysWithTheObject) {
+TEST(CMenuTest, CreatesAppendsAndDestroysWithTheObject)
+{
     HMENU hMenu = nullptr;
     {
         CMenu menu;
@@ -41,7 +42,8 @@ TEST(CMenuTest, CreatesAppendsAndDestroysWithTheObject) {
     EXPECT_FALSE(::IsMenu(hMenu));
 }
 
-TEST(CMenuTest, DetachedMenuSurvivesTheObject) {
+TEST(CMenuTest, DetachedMenuSurvivesTheObject)
+{
     HMENU hMenu = nullptr;
     {
         CMenu menu;
@@ -62,7 +64,8 @@ TEST(CMenuTest, DetachedMenuSurvivesTheObject) {
     EXPECT_FALSE(owner.Attach(nullptr));
 }
 
-TEST(CMenuTest, LoadsTheProgramsTemplate) {
+TEST(CMenuTest, LoadsTheProgramsTemplate)
+{
     CMenu menu;
     ASSERT_TRUE(menu.LoadMenu(IDM_FW_TEST));
     EXPECT_EQ(2, menu.GetMenuItemCount());

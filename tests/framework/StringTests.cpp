@@ -6,7 +6,8 @@
 #include <string>
 #include "framework/String.h"
 
-TEST(CStringReplace, CountsEveryOccurrenceLeftToRight) {
+TEST(CStringReplace, CountsEveryOccurrenceLeftToRight)
+{
     CString s("aaaa");
     EXPECT_EQ(2, s.Replace("aa", "b"));
     EXPECT_EQ("bb", s);
@@ -16,19 +17,22 @@ TEST(CStringReplace, CountsEveryOccurrenceLeftToRight) {
     EXPECT_EQ("xa", t);
 }
 
-TEST(CStringReplace, LineFeedsBecomeLineBreaksAndExistingBreaksGetAnExtraReturn) {
+TEST(CStringReplace, LineFeedsBecomeLineBreaksAndExistingBreaksGetAnExtraReturn)
+{
     CString s("one\ntwo\r\nthree\n");
     EXPECT_EQ(3, s.Replace("\n", "\r\n"));
     EXPECT_EQ("one\r\ntwo\r\r\nthree\r\n", s);
 }
 
-TEST(CStringReplace, InsertedTextIsNotScannedAgain) {
+TEST(CStringReplace, InsertedTextIsNotScannedAgain)
+{
     CString s("abab");
     EXPECT_EQ(2, s.Replace("a", "aa"));
     EXPECT_EQ("aabaab", s);
 }
 
-TEST(CStringReplace, ByNothingRemovesAndEmptyPatternChangesNothing) {
+TEST(CStringReplace, ByNothingRemovesAndEmptyPatternChangesNothing)
+{
     CString s("PKG [PACKAGE] X");
     EXPECT_EQ(1, s.Replace("[PACKAGE]", ""));
     EXPECT_EQ(2, s.Replace(" ", ""));
@@ -38,7 +42,8 @@ TEST(CStringReplace, ByNothingRemovesAndEmptyPatternChangesNothing) {
     EXPECT_EQ("PKGX", s);
 }
 
-TEST(CStringReplace, CharacterForm) {
+TEST(CStringReplace, CharacterForm)
+{
     CString s("a|b||");
     EXPECT_EQ(3, s.Replace('|', ';'));
     EXPECT_EQ("a;b;;", s);
@@ -47,7 +52,8 @@ TEST(CStringReplace, CharacterForm) {
     EXPECT_EQ("ab", s);
 }
 
-TEST(CStringFind, FindsFromStartAndAnswersMinusOne) {
+TEST(CStringFind, FindsFromStartAndAnswersMinusOne)
+{
     const CString s("hello world");
     EXPECT_EQ(2, s.Find('l'));
     EXPECT_EQ(3, s.Find('l', 3));
@@ -67,7 +73,8 @@ TEST(CStringFind, FindsFromStartAndAnswersMinusOne) {
     EXPECT_EQ(-1, CString().Find('a'));
 }
 
-TEST(CStringExtract, LeftRightMidClampToTheString) {
+TEST(CStringExtract, LeftRightMidClampToTheString)
+{
     const CString s("abcdef");
     EXPECT_EQ("abc", s.Left(3));
     EXPECT_EQ("", s.Left(0));
@@ -86,7 +93,8 @@ TEST(CStringExtract, LeftRightMidClampToTheString) {
     EXPECT_EQ("ab", s.Mid(-1, 2));
 }
 
-TEST(CStringEdit, InsertAndDeleteClamp) {
+TEST(CStringEdit, InsertAndDeleteClamp)
+{
     CString s("abc");
     EXPECT_EQ(5, s.Insert(1, "XY"));
     EXPECT_EQ("aXYbc", s);
@@ -102,7 +110,8 @@ TEST(CStringEdit, InsertAndDeleteClamp) {
     EXPECT_EQ("Yb", s);
 }
 
-TEST(CStringCase, MapsOnlyAsciiLettersBytewise) {
+TEST(CStringCase, MapsOnlyAsciiLettersBytewise)
+{
     CString s("Pkg_Body.SQL \xC4\xE4");
     s.MakeLower();
     EXPECT_EQ("pkg_body.sql \xC4\xE4", s);  // bytes above 127 are left alone
@@ -111,7 +120,8 @@ TEST(CStringCase, MapsOnlyAsciiLettersBytewise) {
     EXPECT_EQ("my_pkg.sql", (CString("MY_PKG") + ".sql").MakeLower());
 }
 
-TEST(CStringCompare, ByteOrderAndCaseInsensitive) {
+TEST(CStringCompare, ByteOrderAndCaseInsensitive)
+{
     const CString s("Http://x");
     EXPECT_EQ(0, s.CompareNoCase("hTTP://X"));
     EXPECT_EQ(0, CString("mailto:").CompareNoCase("MAILTO:"));
@@ -129,7 +139,8 @@ TEST(CStringCompare, ByteOrderAndCaseInsensitive) {
     EXPECT_LT(CString("ab").Compare("abc"), 0);
 }
 
-TEST(CStringTrim, RemovesBlanksOnTheChosenSides) {
+TEST(CStringTrim, RemovesBlanksOnTheChosenSides)
+{
     CString s(" \t\r\n text here \n ");
     CString left(s), right(s);
     EXPECT_EQ("text here \n ", left.TrimLeft());
@@ -139,7 +150,8 @@ TEST(CStringTrim, RemovesBlanksOnTheChosenSides) {
     EXPECT_TRUE(blank.Trim().IsEmpty());
 }
 
-TEST(CStringFormat, ShortAndLongTexts) {
+TEST(CStringFormat, ShortAndLongTexts)
+{
     CString s;
     s.Format("%d%% of %s", 42, "job");
     EXPECT_EQ("42% of job", s);
@@ -161,7 +173,8 @@ TEST(CStringFormat, ShortAndLongTexts) {
     EXPECT_EQ("-1234567890123|4000000000|ab  |2.50|z", s);
 }
 
-TEST(CStringBuffer, GetBufferKeepsTextAndReleaseBufferTakesTheLength) {
+TEST(CStringBuffer, GetBufferKeepsTextAndReleaseBufferTakesTheLength)
+{
     CString s("ab");
     char* p = s.GetBuffer(10);
     EXPECT_EQ(0, std::memcmp(p, "ab", 3));
@@ -192,7 +205,8 @@ TEST(CStringBuffer, GetBufferKeepsTextAndReleaseBufferTakesTheLength) {
     EXPECT_TRUE(empty.IsEmpty());
 }
 
-TEST(CStringBasics, ConstructionConcatenationAndAccess) {
+TEST(CStringBasics, ConstructionConcatenationAndAccess)
+{
     EXPECT_EQ("", CString(static_cast<const char*>(nullptr)));
     EXPECT_EQ("ab", CString("abc", 2));
     EXPECT_EQ("---", CString('-', 3));

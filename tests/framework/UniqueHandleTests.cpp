@@ -22,7 +22,10 @@ struct CountingTraits {
 };
 using CCounted = CUniqueHandle<CountingTraits>;
 
-HANDLE Fake(int n) { return reinterpret_cast<HANDLE>(INT_PTR(n)); }
+HANDLE Fake(int n)
+{
+    return reinterpret_cast<HANDLE>(INT_PTR(n));
+}
 
 class UniqueHandle : public ::testing::Test {
 protected:
@@ -32,7 +35,8 @@ protected:
 
 }  // namespace
 
-TEST_F(UniqueHandle, ClosesWhatItHoldsOnceWhenItGoes) {
+TEST_F(UniqueHandle, ClosesWhatItHoldsOnceWhenItGoes)
+{
     {
         CCounted owner(Fake(1));
         EXPECT_TRUE(owner.IsValid());
@@ -42,7 +46,8 @@ TEST_F(UniqueHandle, ClosesWhatItHoldsOnceWhenItGoes) {
     EXPECT_EQ(1, Closes(1));
 }
 
-TEST_F(UniqueHandle, NoneIsNeverClosed) {
+TEST_F(UniqueHandle, NoneIsNeverClosed)
+{
     {
         CCounted byDefault;
         CCounted invalid(INVALID_HANDLE_VALUE);
@@ -55,7 +60,8 @@ TEST_F(UniqueHandle, NoneIsNeverClosed) {
     EXPECT_TRUE(g_closes.empty());
 }
 
-TEST_F(UniqueHandle, MoveHandsTheHandleOverAndLeavesNone) {
+TEST_F(UniqueHandle, MoveHandsTheHandleOverAndLeavesNone)
+{
     {
         CCounted first(Fake(1));
         CCounted second(std::move(first));
@@ -78,7 +84,8 @@ TEST_F(UniqueHandle, MoveHandsTheHandleOverAndLeavesNone) {
     EXPECT_EQ(1, Closes(3));
 }
 
-TEST_F(UniqueHandle, ResetClosesTheOldHandleAndHoldsTheNewOne) {
+TEST_F(UniqueHandle, ResetClosesTheOldHandleAndHoldsTheNewOne)
+{
     CCounted owner(Fake(1));
     owner.Reset(Fake(2));
     EXPECT_EQ(1, Closes(1));
@@ -90,7 +97,8 @@ TEST_F(UniqueHandle, ResetClosesTheOldHandleAndHoldsTheNewOne) {
     EXPECT_EQ(2u, g_closes.size());
 }
 
-TEST_F(UniqueHandle, ReleaseGivesTheHandleUpUnclosed) {
+TEST_F(UniqueHandle, ReleaseGivesTheHandleUpUnclosed)
+{
     {
         CCounted owner(Fake(1));
         EXPECT_EQ(Fake(1), owner.Release());
@@ -104,7 +112,8 @@ namespace {
 // Makes a real handle, hands it to an owner of its kind, lets the owner go, and checks
 // with the system that the handle is gone.
 template <typename Owner, typename Make, typename IsAlive>
-void ExpectOwnerClosesIt(const char* pszKind, Make make, IsAlive isAlive) {
+void ExpectOwnerClosesIt(const char* pszKind, Make make, IsAlive isAlive)
+{
     SCOPED_TRACE(pszKind);
     using Handle = typename Owner::Handle;
     const Handle hHandle = make();
@@ -116,7 +125,8 @@ void ExpectOwnerClosesIt(const char* pszKind, Make make, IsAlive isAlive) {
     EXPECT_FALSE(isAlive(hHandle));
 }
 
-std::wstring TempFolder() {
+std::wstring TempFolder()
+{
     wchar_t szTemp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, szTemp);
     return szTemp;
@@ -124,7 +134,8 @@ std::wstring TempFolder() {
 
 }  // namespace
 
-TEST(UniqueHandleOwners, EachOwnerClosesItsKindOfHandle) {
+TEST(UniqueHandleOwners, EachOwnerClosesItsKindOfHandle)
+{
     ExpectOwnerClosesIt<CHandle>(
         "kernel handle", [] { return ::CreateEventW(nullptr, TRUE, FALSE, nullptr); },
         [](HANDLE h) {
@@ -150,7 +161,8 @@ TEST(UniqueHandleOwners, EachOwnerClosesItsKindOfHandle) {
         "icon", [] { return ::CreateIcon(nullptr, 32, 32, 1, 1, andMask, xorMask); },
         [](HICON h) {
             ICONINFO info{};
-            if (!::GetIconInfo(h, &info)) return false;
+            if (!::GetIconInfo(h, &info))
+                return false;
             CBitmapHandle color(info.hbmColor), mask(info.hbmMask);
             return true;
         });
@@ -158,7 +170,8 @@ TEST(UniqueHandleOwners, EachOwnerClosesItsKindOfHandle) {
         "cursor", [] { return ::CreateCursor(nullptr, 0, 0, 32, 32, andMask, xorMask); },
         [](HCURSOR h) {
             ICONINFO info{};
-            if (!::GetIconInfo(h, &info)) return false;
+            if (!::GetIconInfo(h, &info))
+                return false;
             CBitmapHandle color(info.hbmColor), mask(info.hbmMask);
             return true;
         });
@@ -169,10 +182,12 @@ TEST(UniqueHandleOwners, EachOwnerClosesItsKindOfHandle) {
     static const std::wstring strCopy = TempFolder() + L"unique-handle-module.dll";
     ASSERT_TRUE(::CopyFileW(szSelf, strCopy.c_str(), FALSE));
     ExpectOwnerClosesIt<CModuleHandle>(
-        "module", [] { return ::LoadLibraryExW(strCopy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE); },
+        "module",
+        [] { return ::LoadLibraryExW(strCopy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE); },
         [](HMODULE h) {
             MEMORY_BASIC_INFORMATION info{};
-            const void* pBase = reinterpret_cast<const void*>(reinterpret_cast<ULONG_PTR>(h) & ~ULONG_PTR(3));
+            const void* pBase =
+                reinterpret_cast<const void*>(reinterpret_cast<ULONG_PTR>(h) & ~ULONG_PTR(3));
             return ::VirtualQuery(pBase, &info, sizeof(info)) != 0 && info.State != MEM_FREE;
         });
     ::DeleteFileW(strCopy.c_str());

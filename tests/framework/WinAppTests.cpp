@@ -16,23 +16,29 @@ namespace {
 class TestApp : public CWinApp {
 public:
     explicit TestApp(BOOL bRunLoop) : m_bRunLoop(bRunLoop) {}
-    BOOL InitInstance() override {
+    BOOL InitInstance() override
+    {
         m_events.push_back("init");
         m_wc.cbSize = sizeof(m_wc);
         m_bProgressClassAvailable = ::GetClassInfoExA(nullptr, PROGRESS_CLASSA, &m_wc);
         if (m_bRunLoop) {
             // A posted message before the quit request: the loop must dispatch it (the
             // default handling of WM_CLOSE destroys the window).
-            m_hWnd = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+            m_hWnd = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                       nullptr, nullptr);
             ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
             ::PostQuitMessage(3);
         }
         return m_bRunLoop;
     }
-    int ExitInstance() override {
-        if (!m_hWnd) m_events.push_back("exit");
-        else if (::IsWindow(m_hWnd)) m_events.push_back("exit, window still there");
-        else m_events.push_back("exit, window closed");
+    int ExitInstance() override
+    {
+        if (!m_hWnd)
+            m_events.push_back("exit");
+        else if (::IsWindow(m_hWnd))
+            m_events.push_back("exit, window still there");
+        else
+            m_events.push_back("exit, window closed");
         return 7;
     }
     std::vector<std::string> m_events;
@@ -46,7 +52,8 @@ private:
 
 }  // namespace
 
-TEST(CWinAppTest, TheApplicationObjectRegistersItselfWhileItLives) {
+TEST(CWinAppTest, TheApplicationObjectRegistersItselfWhileItLives)
+{
     EXPECT_EQ(nullptr, AfxGetApp());
     EXPECT_EQ(nullptr, AfxGetMainWnd());
     {
@@ -62,7 +69,8 @@ TEST(CWinAppTest, TheApplicationObjectRegistersItselfWhileItLives) {
     EXPECT_EQ(nullptr, AfxGetApp());
 }
 
-TEST(CWinAppTest, ResourcesComeFromTheExe) {
+TEST(CWinAppTest, ResourcesComeFromTheExe)
+{
     EXPECT_EQ(::GetModuleHandleA(nullptr), AfxGetResourceHandle());
     EXPECT_EQ(::GetModuleHandleA(nullptr), AfxGetInstanceHandle());
     TestApp app(FALSE);
@@ -84,28 +92,37 @@ TEST(CWinAppTest, ResourcesComeFromTheExe) {
     EXPECT_EQ(RGB(0, 0, 255), dc.GetPixel(1, 1));
 }
 
-TEST(CWinAppTest, WinMainWithoutMessageLoopEndsWithExitInstance) {
+TEST(CWinAppTest, WinMainWithoutMessageLoopEndsWithExitInstance)
+{
     TestApp app(FALSE);
-    const int nExit = AfxWinMain(::GetModuleHandleA(nullptr), nullptr, const_cast<char*>(""), SW_SHOWNORMAL);
+    const int nExit =
+        AfxWinMain(::GetModuleHandleA(nullptr), nullptr, const_cast<char*>(""), SW_SHOWNORMAL);
     EXPECT_EQ(7, nExit);
     EXPECT_EQ((std::vector<std::string>{"init", "exit"}), app.m_events);
     EXPECT_TRUE(app.m_bProgressClassAvailable);
     // The progress bar the main dialog shows can be created.
-    HWND hProgress = ::CreateWindowExA(0, PROGRESS_CLASSA, "", WS_POPUP, 0, 0, 50, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND hProgress = ::CreateWindowExA(0, PROGRESS_CLASSA, "", WS_POPUP, 0, 0, 50, 10, nullptr,
+                                       nullptr, nullptr, nullptr);
     EXPECT_NE(nullptr, hProgress);
-    if (hProgress) ::DestroyWindow(hProgress);
+    if (hProgress)
+        ::DestroyWindow(hProgress);
 }
 
-TEST(CWinAppTest, WinMainRunsTheMessageLoopUntilQuit) {
+TEST(CWinAppTest, WinMainRunsTheMessageLoopUntilQuit)
+{
     TestApp app(TRUE);
-    const int nExit = AfxWinMain(::GetModuleHandleA(nullptr), nullptr, const_cast<char*>(""), SW_SHOWNORMAL);
+    const int nExit =
+        AfxWinMain(::GetModuleHandleA(nullptr), nullptr, const_cast<char*>(""), SW_SHOWNORMAL);
     EXPECT_EQ(7, nExit);
     EXPECT_EQ((std::vector<std::string>{"init", "exit, window closed"}), app.m_events);
     MSG msg;
-    EXPECT_FALSE(::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));  // the quit was consumed
+    EXPECT_FALSE(
+        ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));  // the quit was consumed
 }
 
-TEST(CWinAppTest, WinMainWithoutApplicationObjectFails) {
+TEST(CWinAppTest, WinMainWithoutApplicationObjectFails)
+{
     ASSERT_EQ(nullptr, AfxGetApp());
-    EXPECT_EQ(-1, AfxWinMain(::GetModuleHandleA(nullptr), nullptr, const_cast<char*>(""), SW_SHOWNORMAL));
+    EXPECT_EQ(
+        -1, AfxWinMain(::GetModuleHandleA(nullptr), nullptr, const_cast<char*>(""), SW_SHOWNORMAL));
 }

@@ -22,7 +22,8 @@ namespace {
 const char kParentClass[] = "QmHyperLinkTestParent";
 const int kLinkId = 1025;
 
-void RegisterParentClass() {
+void RegisterParentClass()
+{
     WNDCLASSA wc{};
     wc.lpfnWndProc = ::DefWindowProcA;
     wc.hInstance = ::GetModuleHandleA(nullptr);
@@ -41,7 +42,8 @@ public:
     int nResult = 42;
     std::vector<std::string> opened;
     std::vector<int> showCommands;
-    int OpenLink(const char* pszAddress, int nShowCmd) override {
+    int OpenLink(const char* pszAddress, int nShowCmd) override
+    {
         opened.emplace_back(pszAddress);
         showCommands.push_back(nShowCmd);
         return nResult;
@@ -51,18 +53,22 @@ public:
 // Watches for the program's message box on another thread, reads its text and presses OK.
 class MessageBoxCloser {
 public:
-    MessageBoxCloser() {
+    MessageBoxCloser()
+    {
         m_thread = std::thread([this] { Run(); });
     }
     ~MessageBoxCloser() { Join(); }
-    void Join() {
-        if (m_thread.joinable()) m_thread.join();
+    void Join()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
     }
     bool Found() const { return m_bFound; }
     const std::string& Text() const { return m_text; }
 
 private:
-    void Run() {
+    void Run()
+    {
         for (int i = 0; i < 500; ++i) {  // at most 10 seconds
             HWND hBox = ::FindWindowA(nullptr, "Quillmark");
             if (hBox && ::IsWindowVisible(hBox)) {
@@ -70,7 +76,8 @@ private:
                 ::GetDlgItemTextA(hBox, 1032, szText, sizeof(szText));
                 m_text = szText;
                 m_bFound = true;
-                ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hBox, IDOK)));
+                ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                               reinterpret_cast<LPARAM>(::GetDlgItem(hBox, IDOK)));
                 return;
             }
             ::Sleep(20);
@@ -82,7 +89,8 @@ private:
 };
 
 // Runs the thread's messages for nMs milliseconds.
-void Pump(DWORD nMs) {
+void Pump(DWORD nMs)
+{
     const DWORD dwEnd = ::GetTickCount() + nMs;
     while (LONG(dwEnd - ::GetTickCount()) > 0) {
         MSG msg;
@@ -94,14 +102,16 @@ void Pump(DWORD nMs) {
     }
 }
 
-bool FontIsUnderlined(HWND hWnd) {
+bool FontIsUnderlined(HWND hWnd)
+{
     LOGFONTA lf{};
     HFONT hFont = reinterpret_cast<HFONT>(::SendMessageA(hWnd, WM_GETFONT, 0, 0));
     return CFont::GetLogFont(hFont, &lf) && lf.lfUnderline;
 }
 
 // The width and height of text in the default GUI font with underlining.
-SIZE UnderlinedExtent(const char* pszText) {
+SIZE UnderlinedExtent(const char* pszText)
+{
     LOGFONTA lf{};
     CFont::GetLogFont(static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT)), &lf);
     lf.lfUnderline = TRUE;
@@ -114,29 +124,38 @@ SIZE UnderlinedExtent(const char* pszText) {
 
 class HyperLinkTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         RegisterParentClass();
-        HWND hParent = ::CreateWindowExA(0, kParentClass, "Hyperlink", WS_OVERLAPPEDWINDOW, 100, 100, 400, 300,
-                                         nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+        HWND hParent =
+            ::CreateWindowExA(0, kParentClass, "Hyperlink", WS_OVERLAPPEDWINDOW, 100, 100, 400, 300,
+                              nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(nullptr, hParent);
         ASSERT_TRUE(parent.SubclassWindow(hParent));
     }
-    void TearDown() override {
-        if (parent.IsWindow()) ::DestroyWindow(parent.m_hWnd);
+    void TearDown() override
+    {
+        if (parent.IsWindow())
+            ::DestroyWindow(parent.m_hWnd);
     }
 
     // Creates a static with text and style at (x, y, cx, cy) in the parent and binds link to it.
-    HWND AddLink(CHyperLink& link, const char* pszText, DWORD dwStyle = SS_LEFT, int x = 10, int y = 10, int cx = 300, int cy = 30) {
-        HWND hWnd = ::CreateWindowExA(0, "STATIC", pszText, WS_CHILD | WS_VISIBLE | dwStyle, x, y, cx, cy, parent.m_hWnd,
-                                      reinterpret_cast<HMENU>(INT_PTR(kLinkId)), ::GetModuleHandleA(nullptr), nullptr);
+    HWND AddLink(CHyperLink& link, const char* pszText, DWORD dwStyle = SS_LEFT, int x = 10,
+                 int y = 10, int cx = 300, int cy = 30)
+    {
+        HWND hWnd = ::CreateWindowExA(
+            0, "STATIC", pszText, WS_CHILD | WS_VISIBLE | dwStyle, x, y, cx, cy, parent.m_hWnd,
+            reinterpret_cast<HMENU>(INT_PTR(kLinkId)), ::GetModuleHandleA(nullptr), nullptr);
         EXPECT_NE(nullptr, hWnd);
-        ::SendMessageA(hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+        ::SendMessageA(hWnd, WM_SETFONT,
+                       reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
         EXPECT_TRUE(link.SubclassWindow(hWnd));
         return hWnd;
     }
 
     // The control's rectangle in the parent's client coordinates.
-    RECT RectInParent(HWND hWnd) const {
+    RECT RectInParent(HWND hWnd) const
+    {
         RECT rc;
         ::GetWindowRect(hWnd, &rc);
         ::MapWindowPoints(HWND_DESKTOP, parent.m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
@@ -149,7 +168,8 @@ protected:
 // ---------------------------------------------------------------------------------------
 // Address and tooltip
 
-TEST_F(HyperLinkTest, WwwTextGetsHttpAndGoToTip) {
+TEST_F(HyperLinkTest, WwwTextGetsHttpAndGoToTip)
+{
     CHyperLink link;
     HWND hWnd = AddLink(link, "www.quillmark.example");
     EXPECT_STREQ("http://www.quillmark.example", link.GetAddress());
@@ -160,28 +180,32 @@ TEST_F(HyperLinkTest, WwwTextGetsHttpAndGoToTip) {
     EXPECT_STREQ("www.quillmark.example", szText);  // the text itself is unchanged
 }
 
-TEST_F(HyperLinkTest, WwwPrefixInAnyCase) {
+TEST_F(HyperLinkTest, WwwPrefixInAnyCase)
+{
     CHyperLink link;
     AddLink(link, "WwW.Quillmark.Example");
     EXPECT_STREQ("http://WwW.Quillmark.Example", link.GetAddress());
     EXPECT_STREQ("Go to WwW.Quillmark.Example", link.GetTipText());
 }
 
-TEST_F(HyperLinkTest, MailtoGetsEmailTip) {
+TEST_F(HyperLinkTest, MailtoGetsEmailTip)
+{
     CHyperLink link;
     AddLink(link, "mailto:someone@quillmark.example");
     EXPECT_STREQ("mailto:someone@quillmark.example", link.GetAddress());
     EXPECT_STREQ("E-mail someone@quillmark.example", link.GetToolTip().GetToolText(&link, 1));
 }
 
-TEST_F(HyperLinkTest, OtherTextIsShownWhole) {
+TEST_F(HyperLinkTest, OtherTextIsShownWhole)
+{
     CHyperLink link;
     AddLink(link, "ftp.quillmark.example/files");
     EXPECT_STREQ("ftp.quillmark.example/files", link.GetAddress());
     EXPECT_STREQ("ftp.quillmark.example/files", link.GetToolTip().GetToolText(&link, 1));
 }
 
-TEST_F(HyperLinkTest, AddressSetBeforeBindingIsKept) {
+TEST_F(HyperLinkTest, AddressSetBeforeBindingIsKept)
+{
     CHyperLink link;
     link.SetAddress("HTTP://elsewhere.example");
     AddLink(link, "www.quillmark.example");
@@ -189,7 +213,8 @@ TEST_F(HyperLinkTest, AddressSetBeforeBindingIsKept) {
     EXPECT_STREQ("Go to elsewhere.example", link.GetTipText());
 }
 
-TEST(HyperLinkTip, PrefixWordsOnlyWhenAsked) {
+TEST(HyperLinkTip, PrefixWordsOnlyWhenAsked)
+{
     EXPECT_STREQ("Go to x.example", CHyperLink::TipTextFor("http://x.example", TRUE));
     EXPECT_STREQ("Go to x.example", CHyperLink::TipTextFor("hTTp://x.example", TRUE));
     EXPECT_STREQ("E-mail a@b", CHyperLink::TipTextFor("MAILTO:a@b", TRUE));
@@ -200,7 +225,8 @@ TEST(HyperLinkTip, PrefixWordsOnlyWhenAsked) {
     EXPECT_STREQ("", CHyperLink::TipTextFor(nullptr, TRUE));
 }
 
-TEST_F(HyperLinkTest, BindingAddsNotifyStyle) {
+TEST_F(HyperLinkTest, BindingAddsNotifyStyle)
+{
     CHyperLink link;
     HWND hWnd = AddLink(link, "www.quillmark.example");
     EXPECT_TRUE(DWORD(::GetWindowLongPtrA(hWnd, GWL_STYLE)) & SS_NOTIFY);
@@ -210,7 +236,8 @@ TEST_F(HyperLinkTest, BindingAddsNotifyStyle) {
 // ---------------------------------------------------------------------------------------
 // Fitting to the text
 
-TEST_F(HyperLinkTest, LeftAlignedKeepsItsLeftEdge) {
+TEST_F(HyperLinkTest, LeftAlignedKeepsItsLeftEdge)
+{
     CHyperLink link;
     HWND hWnd = AddLink(link, "www.quillmark.example", SS_LEFT, 20, 15, 300, 40);
     const SIZE ext = UnderlinedExtent("www.quillmark.example");
@@ -221,7 +248,8 @@ TEST_F(HyperLinkTest, LeftAlignedKeepsItsLeftEdge) {
     EXPECT_EQ(15 + ext.cy, rc.bottom);
 }
 
-TEST_F(HyperLinkTest, RightAlignedKeepsItsRightEdge) {
+TEST_F(HyperLinkTest, RightAlignedKeepsItsRightEdge)
+{
     CHyperLink link;
     HWND hWnd = AddLink(link, "www.quillmark.example", SS_RIGHT, 20, 15, 300, 40);
     const SIZE ext = UnderlinedExtent("www.quillmark.example");
@@ -231,7 +259,8 @@ TEST_F(HyperLinkTest, RightAlignedKeepsItsRightEdge) {
     EXPECT_EQ(15, rc.top);
 }
 
-TEST_F(HyperLinkTest, CentredShrinksAboutItsCentre) {
+TEST_F(HyperLinkTest, CentredShrinksAboutItsCentre)
+{
     CHyperLink link;
     HWND hWnd = AddLink(link, "www.quillmark.example", SS_CENTER, 20, 15, 301, 40);
     const SIZE ext = UnderlinedExtent("www.quillmark.example");
@@ -243,7 +272,8 @@ TEST_F(HyperLinkTest, CentredShrinksAboutItsCentre) {
     EXPECT_EQ(15 + ext.cy, rc.bottom);
 }
 
-TEST_F(HyperLinkTest, CentreImageCentresVertically) {
+TEST_F(HyperLinkTest, CentreImageCentresVertically)
+{
     CHyperLink link;
     HWND hWnd = AddLink(link, "www.quillmark.example", SS_LEFT | SS_CENTERIMAGE, 20, 15, 300, 41);
     const SIZE ext = UnderlinedExtent("www.quillmark.example");
@@ -253,12 +283,15 @@ TEST_F(HyperLinkTest, CentreImageCentresVertically) {
     EXPECT_EQ(56 - d, rc.bottom);
 }
 
-TEST_F(HyperLinkTest, BorderIsAddedToTheSize) {
+TEST_F(HyperLinkTest, BorderIsAddedToTheSize)
+{
     CHyperLink link;
-    HWND hWnd = ::CreateWindowExA(0, "STATIC", "www.quillmark.example", WS_CHILD | WS_VISIBLE | WS_BORDER | SS_LEFT,
-                                  20, 15, 300, 40, parent.m_hWnd, reinterpret_cast<HMENU>(INT_PTR(kLinkId)),
+    HWND hWnd = ::CreateWindowExA(0, "STATIC", "www.quillmark.example",
+                                  WS_CHILD | WS_VISIBLE | WS_BORDER | SS_LEFT, 20, 15, 300, 40,
+                                  parent.m_hWnd, reinterpret_cast<HMENU>(INT_PTR(kLinkId)),
                                   ::GetModuleHandleA(nullptr), nullptr);
-    ::SendMessageA(hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    ::SendMessageA(hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)),
+                   FALSE);
     ASSERT_TRUE(link.SubclassWindow(hWnd));
     const SIZE ext = UnderlinedExtent("www.quillmark.example");
     RECT rcClient;
@@ -270,7 +303,8 @@ TEST_F(HyperLinkTest, BorderIsAddedToTheSize) {
 // ---------------------------------------------------------------------------------------
 // Hover, cursor and colours
 
-TEST_F(HyperLinkTest, HoverUnderlinesAndThePollRemovesIt) {
+TEST_F(HyperLinkTest, HoverUnderlinesAndThePollRemovesIt)
+{
     CHyperLink link;
     HWND hWnd = AddLink(link, "www.quillmark.example");
     EXPECT_FALSE(FontIsUnderlined(hWnd));
@@ -283,7 +317,8 @@ TEST_F(HyperLinkTest, HoverUnderlinesAndThePollRemovesIt) {
     EXPECT_FALSE(FontIsUnderlined(hWnd));
 }
 
-TEST_F(HyperLinkTest, HoverStaysWhileTheCursorIsInside) {
+TEST_F(HyperLinkTest, HoverStaysWhileTheCursorIsInside)
+{
     CHyperLink link;
     HWND hWnd = AddLink(link, "www.quillmark.example");
     POINT pt{3, 3};
@@ -300,7 +335,8 @@ TEST_F(HyperLinkTest, HoverStaysWhileTheCursorIsInside) {
     EXPECT_FALSE(FontIsUnderlined(hWnd));
 }
 
-TEST_F(HyperLinkTest, UnderlineModes) {
+TEST_F(HyperLinkTest, UnderlineModes)
+{
     CHyperLink link;
     HWND hWnd = AddLink(link, "www.quillmark.example");
     link.SetUnderlineMode(CHyperLink::UnderlineAlways);
@@ -320,15 +356,18 @@ TEST_F(HyperLinkTest, UnderlineModes) {
     EXPECT_FALSE(link.IsMouseOver());
 }
 
-TEST_F(HyperLinkTest, HandCursorOverTheLink) {
+TEST_F(HyperLinkTest, HandCursorOverTheLink)
+{
     CHyperLink link;
     HWND hWnd = AddLink(link, "www.quillmark.example");
     ASSERT_NE(nullptr, link.GetHandCursor());
-    EXPECT_EQ(TRUE, ::SendMessageA(hWnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hWnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+    EXPECT_EQ(TRUE, ::SendMessageA(hWnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hWnd),
+                                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
     EXPECT_EQ(link.GetHandCursor(), ::GetCursor());
 }
 
-TEST_F(HyperLinkTest, SetHandCursorOwnsTheCursorAndNoneReloadsTheHand) {
+TEST_F(HyperLinkTest, SetHandCursorOwnsTheCursorAndNoneReloadsTheHand)
+{
     CHyperLink link;
     HWND hWnd = AddLink(link, "www.quillmark.example");
     HCURSOR hArrow = ::LoadCursorA(nullptr, IDC_ARROW);
@@ -336,22 +375,27 @@ TEST_F(HyperLinkTest, SetHandCursorOwnsTheCursorAndNoneReloadsTheHand) {
     EXPECT_NE(nullptr, link.GetHandCursor());
     link.SetHandCursor(nullptr);  // loads the hand again
     EXPECT_NE(nullptr, link.GetHandCursor());
-    EXPECT_EQ(TRUE, ::SendMessageA(hWnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hWnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+    EXPECT_EQ(TRUE, ::SendMessageA(hWnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hWnd),
+                                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
 }
 
-TEST_F(HyperLinkTest, ColourRequestIsAnsweredByTheLink) {
+TEST_F(HyperLinkTest, ColourRequestIsAnsweredByTheLink)
+{
     CHyperLink link;
     HWND hWnd = AddLink(link, "www.quillmark.example");
     CMemDC dc(nullptr);
     ::SetTextColor(dc, RGB(1, 2, 3));
     ::SetBkMode(dc, OPAQUE);
-    const LRESULT brush = ::SendMessageA(parent.m_hWnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), reinterpret_cast<LPARAM>(hWnd));
+    const LRESULT brush =
+        ::SendMessageA(parent.m_hWnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.GetSafeHdc()),
+                       reinterpret_cast<LPARAM>(hWnd));
     EXPECT_EQ(reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH)), brush);
     EXPECT_EQ(RGB(52, 70, 92), ::GetTextColor(dc));
     EXPECT_EQ(TRANSPARENT, ::GetBkMode(dc));
 }
 
-TEST_F(HyperLinkTest, EraseFillsWithTheFaceColour) {
+TEST_F(HyperLinkTest, EraseFillsWithTheFaceColour)
+{
     CHyperLink link;
     HWND hWnd = AddLink(link, "www.quillmark.example");
     CMemDC dc(nullptr);
@@ -359,17 +403,20 @@ TEST_F(HyperLinkTest, EraseFillsWithTheFaceColour) {
     DWORD* pBits = nullptr;
     ASSERT_TRUE(bitmap.CreateDIBSection32(20, 10, reinterpret_cast<void**>(&pBits)));
     CSelectObject select(dc, bitmap);
-    for (int i = 0; i < 200; ++i) pBits[i] = 0x00123456;
+    for (int i = 0; i < 200; ++i)
+        pBits[i] = 0x00123456;
     EXPECT_NE(0, ::SendMessageA(hWnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0));
     ::GdiFlush();
     const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
-    EXPECT_EQ((DWORD(GetRValue(face)) << 16) | (DWORD(GetGValue(face)) << 8) | GetBValue(face), pBits[5 * 20 + 5]);
+    EXPECT_EQ((DWORD(GetRValue(face)) << 16) | (DWORD(GetGValue(face)) << 8) | GetBValue(face),
+              pBits[5 * 20 + 5]);
 }
 
 // ---------------------------------------------------------------------------------------
 // Clicks
 
-TEST_F(HyperLinkTest, ClickOpensTheAddressAndMarksVisited) {
+TEST_F(HyperLinkTest, ClickOpensTheAddressAndMarksVisited)
+{
     FakeOpenLink link;
     HWND hWnd = AddLink(link, "www.quillmark.example");
     ::SendMessageA(hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
@@ -382,15 +429,18 @@ TEST_F(HyperLinkTest, ClickOpensTheAddressAndMarksVisited) {
     EXPECT_FALSE(link.IsMouseOver());
 }
 
-TEST_F(HyperLinkTest, MailtoClickPassesTheWholeText) {
+TEST_F(HyperLinkTest, MailtoClickPassesTheWholeText)
+{
     FakeOpenLink link;
     AddLink(link, "mailto:someone@quillmark.example");
-    ::SendMessageA(parent.m_hWnd, WM_COMMAND, MAKEWPARAM(kLinkId, STN_CLICKED), reinterpret_cast<LPARAM>(link.m_hWnd));
+    ::SendMessageA(parent.m_hWnd, WM_COMMAND, MAKEWPARAM(kLinkId, STN_CLICKED),
+                   reinterpret_cast<LPARAM>(link.m_hWnd));
     ASSERT_EQ(1u, link.opened.size());
     EXPECT_EQ("mailto:someone@quillmark.example", link.opened[0]);
 }
 
-TEST_F(HyperLinkTest, FailedClickShowsTheUnknownErrorMessage) {
+TEST_F(HyperLinkTest, FailedClickShowsTheUnknownErrorMessage)
+{
     FakeOpenLink link;
     HWND hWnd = AddLink(link, "www.quillmark.example");
     link.SetMessageFunction(ShowAppMessage);
@@ -405,7 +455,8 @@ TEST_F(HyperLinkTest, FailedClickShowsTheUnknownErrorMessage) {
     EXPECT_EQ(1u, link.opened.size());
 }
 
-TEST_F(HyperLinkTest, ShowOpenErrorUsesTheTable) {
+TEST_F(HyperLinkTest, ShowOpenErrorUsesTheTable)
+{
     CHyperLink link;
     link.SetMessageFunction(ShowAppMessage);
     MessageBoxCloser closer;
@@ -415,7 +466,8 @@ TEST_F(HyperLinkTest, ShowOpenErrorUsesTheTable) {
     EXPECT_EQ("Unable to open hyperlink:\r\n\r\nThe DDE transaction failed.", closer.Text());
 }
 
-TEST(HyperLinkErrors, TextsForEveryCode) {
+TEST(HyperLinkErrors, TextsForEveryCode)
+{
     const struct {
         int nCode;
         const char* pszText;
@@ -430,7 +482,8 @@ TEST(HyperLinkErrors, TextsForEveryCode) {
         {27, "The filename association is\nincomplete or invalid."},
         {28, "The DDE transaction could not\nbe completed because the request timed out."},
         {29, "The DDE transaction failed."},
-        {30, "The DDE transaction could not\nbe completed because other DDE transactions\nwere being processed."},
+        {30, "The DDE transaction could not\nbe completed because other DDE transactions\nwere "
+             "being processed."},
         {31, "There is no application associated\nwith the given filename extension."},
         {32, "The specified dynamic-link library was not found."},
         {4, "Unknown Error (4) occurred."},
@@ -439,31 +492,38 @@ TEST(HyperLinkErrors, TextsForEveryCode) {
         {33, "Unknown Error (33) occurred."},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(std::string("Unable to open hyperlink:\n\n") + c.pszText, std::string(CHyperLink::OpenErrorText(c.nCode))) << c.nCode;
+        EXPECT_EQ(std::string("Unable to open hyperlink:\n\n") + c.pszText,
+                  std::string(CHyperLink::OpenErrorText(c.nCode)))
+            << c.nCode;
 }
 
 // ---------------------------------------------------------------------------------------
 // The registered browser's command line
 
-TEST(HyperLinkCommand, QuotedPlaceholderIsCutBeforeTheQuote) {
+TEST(HyperLinkCommand, QuotedPlaceholderIsCutBeforeTheQuote)
+{
     CString line;
-    ASSERT_TRUE(CHyperLink::BuildBrowserCommand("\"C:\\Browser\\b.exe\" -url \"%1\"", "http://x.example", &line));
+    ASSERT_TRUE(CHyperLink::BuildBrowserCommand("\"C:\\Browser\\b.exe\" -url \"%1\"",
+                                                "http://x.example", &line));
     EXPECT_STREQ("\"C:\\Browser\\b.exe\" -url  http://x.example", line);
 }
 
-TEST(HyperLinkCommand, UnquotedPlaceholderIsCutAtIt) {
+TEST(HyperLinkCommand, UnquotedPlaceholderIsCutAtIt)
+{
     CString line;
     ASSERT_TRUE(CHyperLink::BuildBrowserCommand("C:\\b.exe %1 -new", "http://x.example", &line));
     EXPECT_STREQ("C:\\b.exe  http://x.example", line);
 }
 
-TEST(HyperLinkCommand, NoPlaceholderAppendsTheAddress) {
+TEST(HyperLinkCommand, NoPlaceholderAppendsTheAddress)
+{
     CString line;
     ASSERT_TRUE(CHyperLink::BuildBrowserCommand("C:\\b.exe -nohome", "http://x.example", &line));
     EXPECT_STREQ("C:\\b.exe -nohome http://x.example", line);
 }
 
-TEST(HyperLinkCommand, AddressTooLongForTheBufferIsRefused) {
+TEST(HyperLinkCommand, AddressTooLongForTheBufferIsRefused)
+{
     CString line = "untouched";
     // "b.exe" + " " + address + terminator must fit 520 characters.
     const std::string fits(513, 'a');
@@ -485,10 +545,12 @@ public:
     using CHyperLink::OpenWithRegisteredBrowser;
 };
 
-TEST(HyperLinkCommand, FallbackRefusesAnOverlongAddress) {
+TEST(HyperLinkCommand, FallbackRefusesAnOverlongAddress)
+{
     FallbackProbe link;
     const std::string address = "http://" + std::string(600, 'a') + ".example";
-    EXPECT_EQ(SE_ERR_NOASSOC, link.OpenWithRegisteredBrowser(address.c_str(), SW_SHOW, SE_ERR_NOASSOC));
+    EXPECT_EQ(SE_ERR_NOASSOC,
+              link.OpenWithRegisteredBrowser(address.c_str(), SW_SHOW, SE_ERR_NOASSOC));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -497,67 +559,88 @@ TEST(HyperLinkCommand, FallbackRefusesAnOverlongAddress) {
 class RegistryTest : public ::testing::Test {
 protected:
     static constexpr const char* kKey = "Software\\QuillmarkHyperLinkTest";
-    void SetUp() override {
+    void SetUp() override
+    {
         ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
-        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_hKey, nullptr));
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0,
+                                                   KEY_ALL_ACCESS, nullptr, &m_hKey, nullptr));
     }
-    void TearDown() override {
-        if (m_hKey) ::RegCloseKey(m_hKey);
+    void TearDown() override
+    {
+        if (m_hKey)
+            ::RegCloseKey(m_hKey);
         ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
     }
-    void SetDefault(DWORD dwType, const void* pData, DWORD cb) {
-        ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(m_hKey, nullptr, 0, dwType, static_cast<const BYTE*>(pData), cb));
+    void SetDefault(DWORD dwType, const void* pData, DWORD cb)
+    {
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(m_hKey, nullptr, 0, dwType,
+                                                  static_cast<const BYTE*>(pData), cb));
     }
     HKEY m_hKey = nullptr;
 };
 
-TEST_F(RegistryTest, ReadsTheDefaultString) {
+TEST_F(RegistryTest, ReadsTheDefaultString)
+{
     SetDefault(REG_SZ, "htmlfile", 9);
     char sz[520] = "before";
-    EXPECT_EQ(ERROR_SUCCESS, CHyperLink::ReadKeyDefaultValue(HKEY_CURRENT_USER, kKey, sz, sizeof(sz)));
+    EXPECT_EQ(ERROR_SUCCESS,
+              CHyperLink::ReadKeyDefaultValue(HKEY_CURRENT_USER, kKey, sz, sizeof(sz)));
     EXPECT_STREQ("htmlfile", sz);
 }
 
-TEST_F(RegistryTest, StringWithoutTerminatorIsEndedSafely) {
+TEST_F(RegistryTest, StringWithoutTerminatorIsEndedSafely)
+{
     SetDefault(REG_SZ, "abcXYZ", 3);
     char sz[520];
     std::memset(sz, 'q', sizeof(sz));
-    EXPECT_EQ(ERROR_SUCCESS, CHyperLink::ReadKeyDefaultValue(HKEY_CURRENT_USER, kKey, sz, sizeof(sz)));
+    EXPECT_EQ(ERROR_SUCCESS,
+              CHyperLink::ReadKeyDefaultValue(HKEY_CURRENT_USER, kKey, sz, sizeof(sz)));
     EXPECT_STREQ("abc", sz);
 }
 
-TEST_F(RegistryTest, MissingKeyLeavesTheBufferAlone) {
+TEST_F(RegistryTest, MissingKeyLeavesTheBufferAlone)
+{
     char sz[520] = "before";
-    EXPECT_NE(ERROR_SUCCESS, CHyperLink::ReadKeyDefaultValue(HKEY_CURRENT_USER, "Software\\QuillmarkNoSuchKey", sz, sizeof(sz)));
+    EXPECT_NE(ERROR_SUCCESS,
+              CHyperLink::ReadKeyDefaultValue(HKEY_CURRENT_USER, "Software\\QuillmarkNoSuchKey", sz,
+                                              sizeof(sz)));
     EXPECT_STREQ("before", sz);
 }
 
-TEST_F(RegistryTest, KeyWithoutDefaultValueIsAFailedLookup) {
+TEST_F(RegistryTest, KeyWithoutDefaultValueIsAFailedLookup)
+{
     char sz[520] = "before";
-    EXPECT_NE(ERROR_SUCCESS, CHyperLink::ReadKeyDefaultValue(HKEY_CURRENT_USER, kKey, sz, sizeof(sz)));
+    EXPECT_NE(ERROR_SUCCESS,
+              CHyperLink::ReadKeyDefaultValue(HKEY_CURRENT_USER, kKey, sz, sizeof(sz)));
     EXPECT_STREQ("before", sz);
 }
 
-TEST_F(RegistryTest, ValueThatIsNotAStringIsAFailedLookup) {
+TEST_F(RegistryTest, ValueThatIsNotAStringIsAFailedLookup)
+{
     const DWORD dw = 12345;
     SetDefault(REG_DWORD, &dw, sizeof(dw));
     char sz[520] = "before";
-    EXPECT_NE(ERROR_SUCCESS, CHyperLink::ReadKeyDefaultValue(HKEY_CURRENT_USER, kKey, sz, sizeof(sz)));
+    EXPECT_NE(ERROR_SUCCESS,
+              CHyperLink::ReadKeyDefaultValue(HKEY_CURRENT_USER, kKey, sz, sizeof(sz)));
     EXPECT_STREQ("before", sz);
 }
 
-TEST_F(RegistryTest, ValueTooLongToReadIsAFailedLookup) {
+TEST_F(RegistryTest, ValueTooLongToReadIsAFailedLookup)
+{
     const std::string value(400, 'v');
     SetDefault(REG_SZ, value.c_str(), DWORD(value.size() + 1));
     char sz[520] = "before";
-    EXPECT_NE(ERROR_SUCCESS, CHyperLink::ReadKeyDefaultValue(HKEY_CURRENT_USER, kKey, sz, sizeof(sz)));
+    EXPECT_NE(ERROR_SUCCESS,
+              CHyperLink::ReadKeyDefaultValue(HKEY_CURRENT_USER, kKey, sz, sizeof(sz)));
     EXPECT_STREQ("before", sz);
 }
 
-TEST_F(RegistryTest, OutputTooSmallIsRefused) {
+TEST_F(RegistryTest, OutputTooSmallIsRefused)
+{
     SetDefault(REG_SZ, "htmlfile", 9);
     char sz[8] = "before";
-    EXPECT_NE(ERROR_SUCCESS, CHyperLink::ReadKeyDefaultValue(HKEY_CURRENT_USER, kKey, sz, sizeof(sz)));
+    EXPECT_NE(ERROR_SUCCESS,
+              CHyperLink::ReadKeyDefaultValue(HKEY_CURRENT_USER, kKey, sz, sizeof(sz)));
     EXPECT_STREQ("before", sz);
 }
 
@@ -570,21 +653,27 @@ public:
     CHyperLink m_link;
 
 protected:
-    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, IDC_ABOUT_WEBLINK, m_link); }
+    void DoDataExchange(CDataExchange* pDX) override
+    {
+        DDX_Control(pDX, IDC_ABOUT_WEBLINK, m_link);
+    }
 };
 
-TEST(HyperLinkInDialog, AboutBoxLinkIsSetUpFromItsTemplate) {
+TEST(HyperLinkInDialog, AboutBoxLinkIsSetUpFromItsTemplate)
+{
     AboutTemplateDlg dlg;
     ASSERT_TRUE(dlg.Create());
     HWND hLink = dlg.GetDlgItem(IDC_ABOUT_WEBLINK);
     EXPECT_EQ(hLink, dlg.m_link.m_hWnd);
     EXPECT_STREQ("http://" QUILLMARK_WEB_ADDRESS, dlg.m_link.GetAddress());
-    EXPECT_STREQ("Go to " QUILLMARK_WEB_ADDRESS, dlg.m_link.GetToolTip().GetToolText(&dlg.m_link, 1));
+    EXPECT_STREQ("Go to " QUILLMARK_WEB_ADDRESS,
+                 dlg.m_link.GetToolTip().GetToolText(&dlg.m_link, 1));
     EXPECT_TRUE(DWORD(::GetWindowLongPtrA(hLink, GWL_STYLE)) & SS_NOTIFY);
 
     // Fitted to its text in the dialog's font, underlined.
     LOGFONTA lf{};
-    ASSERT_TRUE(CFont::GetLogFont(reinterpret_cast<HFONT>(::SendMessageA(hLink, WM_GETFONT, 0, 0)), &lf));
+    ASSERT_TRUE(
+        CFont::GetLogFont(reinterpret_cast<HFONT>(::SendMessageA(hLink, WM_GETFONT, 0, 0)), &lf));
     EXPECT_FALSE(lf.lfUnderline);
     lf.lfUnderline = TRUE;
     CFont font;
@@ -606,7 +695,8 @@ TEST(HyperLinkInDialog, AboutBoxLinkIsSetUpFromItsTemplate) {
     DWORD* pBits = nullptr;
     ASSERT_TRUE(bitmap.CreateDIBSection32(rc.right, rc.bottom, reinterpret_cast<void**>(&pBits)));
     CSelectObject select(dc, bitmap);
-    for (int i = 0; i < rc.right * rc.bottom; ++i) pBits[i] = 0x00FFFFFF;
+    for (int i = 0; i < rc.right * rc.bottom; ++i)
+        pBits[i] = 0x00FFFFFF;
     ::SendMessageA(hLink, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), PRF_CLIENT);
     ::GdiFlush();
     int nLinkColoured = 0;

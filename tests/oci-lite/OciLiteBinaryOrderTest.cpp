@@ -12,8 +12,8 @@ namespace {
 using ocilite::BinaryOrderRewrite;
 
 struct RewriteCase {
-  const char* sql;
-  const char* rewritten;  // null: unchanged
+    const char* sql;
+    const char* rewritten;  // null: unchanged
 };
 
 const RewriteCase kRewriteCases[] = {
@@ -42,85 +42,91 @@ const RewriteCase kRewriteCases[] = {
      "SELECT NAME FROM USER_SOURCE ORDER BY NAME COLLATE BINARY || 'x'"},
     // Text inside literals and comments is not SQL.
     {"SELECT 'ORDER BY NLSSORT(NAME, ''NLS_SORT=BINARY'')' FROM DUAL", nullptr},
-    {"SELECT NAME FROM USER_SOURCE ORDER BY /* NLSSORT(NAME, 'NLS_SORT=BINARY') */ NAME",
-     nullptr},
+    {"SELECT NAME FROM USER_SOURCE ORDER BY /* NLSSORT(NAME, 'NLS_SORT=BINARY') */ NAME", nullptr},
     {"SELECT NAME FROM USER_SOURCE -- ORDER BY NLSSORT(NAME, 'NLS_SORT=BINARY')\n", nullptr},
 };
 
-TEST(OciLiteBinaryOrder, OnlyTheFinalOrderByOfATextColumnIsRewritten) {
-  for (const RewriteCase& test : kRewriteCases) {
-    EXPECT_EQ(test.rewritten ? std::string(test.rewritten) : std::string(test.sql),
-              BinaryOrderRewrite::Apply(test.sql))
-        << test.sql;
-  }
+TEST(OciLiteBinaryOrder, OnlyTheFinalOrderByOfATextColumnIsRewritten)
+{
+    for (const RewriteCase& test : kRewriteCases) {
+        EXPECT_EQ(test.rewritten ? std::string(test.rewritten) : std::string(test.sql),
+                  BinaryOrderRewrite::Apply(test.sql))
+            << test.sql;
+    }
 }
 
 // The engine's query over a database laid out as oci-lite's, with the index the bench's
 // database has, through session views made as a binary or a linguistic session makes them.
 class OciLiteBinaryOrderPlan : public ::testing::TestWithParam<bool> {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(SQLITE_OK, sqlite3_open(":memory:", &m_db));
-    // Any order will do: the plan, not the rows, is under test.
-    ASSERT_EQ(SQLITE_OK, sqlite3_create_collation(m_db, "NLS_LINGUISTIC", SQLITE_UTF8, nullptr,
-                                                  &CompareBytes));
-    ASSERT_EQ(SQLITE_OK, sqlite3_create_function(m_db, "NLSSORT", 2, SQLITE_UTF8, nullptr,
-                                                 &BytesOf, nullptr, nullptr));
-    std::string collate = GetParam() ? " COLLATE NLS_LINGUISTIC" : "";
-    Exec("CREATE TABLE source(owner TEXT NOT NULL, name TEXT NOT NULL, type TEXT NOT NULL,"
-         " line INTEGER NOT NULL, text TEXT)");
-    Exec("CREATE INDEX source_key ON source(owner, name, type, line)");
-    Exec("CREATE VIEW hidden_source(OWNER, NAME, TYPE, LINE, TEXT) AS SELECT owner" + collate +
-         ", name" + collate + ", type" + collate + ", line, text" + collate + " FROM source");
-    Exec("CREATE VIEW USER_SOURCE(NAME, TYPE, LINE, TEXT) AS SELECT NAME, TYPE, LINE, TEXT "
-         "FROM hidden_source WHERE OWNER COLLATE BINARY = 'SCOTT'");
-  }
-  void TearDown() override { sqlite3_close(m_db); }
-
-  static int CompareBytes(void*, int leftBytes, const void* left, int rightBytes,
-                          const void* right) {
-    return std::string(static_cast<const char*>(left), leftBytes)
-        .compare(std::string(static_cast<const char*>(right), rightBytes));
-  }
-
-  // A stand-in for NLSSORT(x, 'NLS_SORT=BINARY'): x's bytes as a blob.
-  static void BytesOf(sqlite3_context* context, int, sqlite3_value** argv) {
-    sqlite3_result_blob(context, sqlite3_value_text(argv[0]), sqlite3_value_bytes(argv[0]),
-                        SQLITE_TRANSIENT);
-  }
-
-  void Exec(const std::string& sql) {
-    ASSERT_EQ(SQLITE_OK, sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr)) << sql;
-  }
-
-  // The details of the query's plan, one per line.
-  std::string Plan(const std::string& sql) {
-    sqlite3_stmt* stmt = nullptr;
-    std::string explain = "EXPLAIN QUERY PLAN " + sql;
-    EXPECT_EQ(SQLITE_OK, sqlite3_prepare_v2(m_db, explain.c_str(), -1, &stmt, nullptr))
-        << sqlite3_errmsg(m_db);
-    std::string plan;
-    while (stmt != nullptr && sqlite3_step(stmt) == SQLITE_ROW) {
-      plan += reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3));
-      plan += '\n';
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(SQLITE_OK, sqlite3_open(":memory:", &m_db));
+        // Any order will do: the plan, not the rows, is under test.
+        ASSERT_EQ(SQLITE_OK, sqlite3_create_collation(m_db, "NLS_LINGUISTIC", SQLITE_UTF8, nullptr,
+                                                      &CompareBytes));
+        ASSERT_EQ(SQLITE_OK, sqlite3_create_function(m_db, "NLSSORT", 2, SQLITE_UTF8, nullptr,
+                                                     &BytesOf, nullptr, nullptr));
+        std::string collate = GetParam() ? " COLLATE NLS_LINGUISTIC" : "";
+        Exec("CREATE TABLE source(owner TEXT NOT NULL, name TEXT NOT NULL, type TEXT NOT NULL,"
+             " line INTEGER NOT NULL, text TEXT)");
+        Exec("CREATE INDEX source_key ON source(owner, name, type, line)");
+        Exec("CREATE VIEW hidden_source(OWNER, NAME, TYPE, LINE, TEXT) AS SELECT owner" + collate +
+             ", name" + collate + ", type" + collate + ", line, text" + collate + " FROM source");
+        Exec("CREATE VIEW USER_SOURCE(NAME, TYPE, LINE, TEXT) AS SELECT NAME, TYPE, LINE, TEXT "
+             "FROM hidden_source WHERE OWNER COLLATE BINARY = 'SCOTT'");
     }
-    sqlite3_finalize(stmt);
-    return plan;
-  }
+    void TearDown() override { sqlite3_close(m_db); }
 
-  sqlite3* m_db = nullptr;
+    static int CompareBytes(void*, int leftBytes, const void* left, int rightBytes,
+                            const void* right)
+    {
+        return std::string(static_cast<const char*>(left), leftBytes)
+            .compare(std::string(static_cast<const char*>(right), rightBytes));
+    }
+
+    // A stand-in for NLSSORT(x, 'NLS_SORT=BINARY'): x's bytes as a blob.
+    static void BytesOf(sqlite3_context* context, int, sqlite3_value** argv)
+    {
+        sqlite3_result_blob(context, sqlite3_value_text(argv[0]), sqlite3_value_bytes(argv[0]),
+                            SQLITE_TRANSIENT);
+    }
+
+    void Exec(const std::string& sql)
+    {
+        ASSERT_EQ(SQLITE_OK, sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr)) << sql;
+    }
+
+    // The details of the query's plan, one per line.
+    std::string Plan(const std::string& sql)
+    {
+        sqlite3_stmt* stmt = nullptr;
+        std::string explain = "EXPLAIN QUERY PLAN " + sql;
+        EXPECT_EQ(SQLITE_OK, sqlite3_prepare_v2(m_db, explain.c_str(), -1, &stmt, nullptr))
+            << sqlite3_errmsg(m_db);
+        std::string plan;
+        while (stmt != nullptr && sqlite3_step(stmt) == SQLITE_ROW) {
+            plan += reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3));
+            plan += '\n';
+        }
+        sqlite3_finalize(stmt);
+        return plan;
+    }
+
+    sqlite3* m_db = nullptr;
 };
 
 const char kEngineQuery[] =
     "SELECT NAME,TYPE,TEXT FROM USER_SOURCE WHERE TYPE IN ('PACKAGE','PACKAGE BODY') "
     "ORDER BY NLSSORT(NAME,'NLS_SORT=BINARY'),NLSSORT(TYPE,'NLS_SORT=BINARY'),LINE";
 
-TEST_P(OciLiteBinaryOrderPlan, EngineQueryReadsTheIndexInsteadOfSorting) {
-  // As written, SQLite must sort: the plan shows the temporary B-tree this test looks for.
-  ASSERT_NE(std::string::npos, Plan(kEngineQuery).find("TEMP B-TREE"));
-  std::string plan = Plan(BinaryOrderRewrite::Apply(kEngineQuery));
-  EXPECT_EQ(std::string::npos, plan.find("TEMP B-TREE")) << plan;
-  EXPECT_NE(std::string::npos, plan.find("source_key")) << plan;
+TEST_P(OciLiteBinaryOrderPlan, EngineQueryReadsTheIndexInsteadOfSorting)
+{
+    // As written, SQLite must sort: the plan shows the temporary B-tree this test looks for.
+    ASSERT_NE(std::string::npos, Plan(kEngineQuery).find("TEMP B-TREE"));
+    std::string plan = Plan(BinaryOrderRewrite::Apply(kEngineQuery));
+    EXPECT_EQ(std::string::npos, plan.find("TEMP B-TREE")) << plan;
+    EXPECT_NE(std::string::npos, plan.find("source_key")) << plan;
 }
 
 INSTANTIATE_TEST_SUITE_P(BinaryAndLinguisticViews, OciLiteBinaryOrderPlan, ::testing::Bool());

@@ -9,21 +9,23 @@ namespace {
 using Rows = std::vector<std::vector<std::string>>;
 
 class OciLiteHardening : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")) << session.failedCall;
-  }
-  void ExpectOwnViewsIntact() {
-    EXPECT_EQ((Rows{{"6"}}), session.Query("SELECT COUNT(1) FROM USER_OBJECTS", {}, 1));
-    EXPECT_EQ((Rows{{"11"}}), session.Query("SELECT COUNT(1) FROM USER_SOURCE", {}, 1));
-  }
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")) << session.failedCall;
+    }
+    void ExpectOwnViewsIntact()
+    {
+        EXPECT_EQ((Rows{{"6"}}), session.Query("SELECT COUNT(1) FROM USER_OBJECTS", {}, 1));
+        EXPECT_EQ((Rows{{"11"}}), session.Query("SELECT COUNT(1) FROM USER_SOURCE", {}, 1));
+    }
 
-  OciSession session;
+    OciSession session;
 };
 
 struct RefusedCase {
-  const char* sql;
-  sb4 code;
+    const char* sql;
+    sb4 code;
 };
 
 const RefusedCase kPrefixedStatements[] = {
@@ -40,12 +42,13 @@ const RefusedCase kPrefixedStatements[] = {
     {";PRAGMA writable_schema = 1", 1031},
 };
 
-TEST_F(OciLiteHardening, VerbIsReadPastBlanksCommentsAndSemicolons) {
-  for (const RefusedCase& test : kPrefixedStatements) {
-    EXPECT_EQ(OCI_ERROR, session.Execute(test.sql)) << test.sql;
-    EXPECT_EQ(test.code, session.LastError().code) << test.sql;
-  }
-  ExpectOwnViewsIntact();
+TEST_F(OciLiteHardening, VerbIsReadPastBlanksCommentsAndSemicolons)
+{
+    for (const RefusedCase& test : kPrefixedStatements) {
+        EXPECT_EQ(OCI_ERROR, session.Execute(test.sql)) << test.sql;
+        EXPECT_EQ(test.code, session.LastError().code) << test.sql;
+    }
+    ExpectOwnViewsIntact();
 }
 
 const char* const kGreedyStatements[] = {
@@ -55,26 +58,29 @@ const char* const kGreedyStatements[] = {
     "SELECT length(group_concat(printf('%.*c', 1000, 'x'))) FROM r",
     // Each row carries 8 MB into an in-memory sort: the heap limit stops it.
     "WITH RECURSIVE r(n, b) AS (SELECT 1, zeroblob(8000000) UNION ALL "
-    "SELECT n + 1, zeroblob(8000000) FROM r WHERE n < 200) SELECT n, length(b) FROM r ORDER BY b, n",
+    "SELECT n + 1, zeroblob(8000000) FROM r WHERE n < 200) SELECT n, length(b) FROM r ORDER BY b, "
+    "n",
 };
 
-TEST_F(OciLiteHardening, StatementThatWouldTakeTooMuchMemoryFailsWith4030) {
-  for (const char* sql : kGreedyStatements) {
-    sword status = OCI_SUCCESS;
-    Rows rows = session.Query(sql, {}, 1, &status);
-    EXPECT_EQ(OCI_ERROR, status) << sql;
-    OraRecord record = session.LastError();
-    EXPECT_EQ(4030, record.code) << sql;
-    EXPECT_EQ(0u, record.text.find("ORA-04030: out of process memory when trying to allocate "))
-        << record.text;
-    // The connection is still good.
-    ExpectOwnViewsIntact();
-  }
+TEST_F(OciLiteHardening, StatementThatWouldTakeTooMuchMemoryFailsWith4030)
+{
+    for (const char* sql : kGreedyStatements) {
+        sword status = OCI_SUCCESS;
+        Rows rows = session.Query(sql, {}, 1, &status);
+        EXPECT_EQ(OCI_ERROR, status) << sql;
+        OraRecord record = session.LastError();
+        EXPECT_EQ(4030, record.code) << sql;
+        EXPECT_EQ(0u, record.text.find("ORA-04030: out of process memory when trying to allocate "))
+            << record.text;
+        // The connection is still good.
+        ExpectOwnViewsIntact();
+    }
 }
 
-TEST_F(OciLiteHardening, LargeButReasonableValuesStillArrive) {
-  EXPECT_EQ((Rows{{"4000000"}}),
-            session.Query("SELECT length(printf('%.*c', 4000000, 'x')) FROM DUAL", {}, 1));
+TEST_F(OciLiteHardening, LargeButReasonableValuesStillArrive)
+{
+    EXPECT_EQ((Rows{{"4000000"}}),
+              session.Query("SELECT length(printf('%.*c', 4000000, 'x')) FROM DUAL", {}, 1));
 }
 
 }  // namespace

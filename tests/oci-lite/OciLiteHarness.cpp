@@ -8,17 +8,19 @@
 namespace {
 
 // Runs SQL on a new database file; throws with SQLite's message when it fails.
-void BuildDatabase(const std::string& path, const char* sql) {
-  DeleteFileA(path.c_str());
-  sqlite3* db = nullptr;
-  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK)
-    throw std::runtime_error("cannot create " + path);
-  char* message = nullptr;
-  int rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
-  std::string text = message ? message : "";
-  sqlite3_free(message);
-  sqlite3_close(db);
-  if (rc != SQLITE_OK) throw std::runtime_error("fixture SQL failed: " + text);
+void BuildDatabase(const std::string& path, const char* sql)
+{
+    DeleteFileA(path.c_str());
+    sqlite3* db = nullptr;
+    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK)
+        throw std::runtime_error("cannot create " + path);
+    char* message = nullptr;
+    int rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
+    std::string text = message ? message : "";
+    sqlite3_free(message);
+    sqlite3_close(db);
+    if (rc != SQLITE_OK)
+        throw std::runtime_error("fixture SQL failed: " + text);
 }
 
 const char kContractTables[] =
@@ -101,260 +103,289 @@ const char kSortingRows[] =
 
 }  // namespace
 
-const std::string& FixtureHome() {
-  static const std::string home = [] {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    std::string folder =
-        std::string(temp) + "ocilite-tests-" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(folder.c_str(), nullptr);
-    BuildDatabase(folder + "\\fixture.sqlite",
-                  (std::string(kContractTables) + kFixtureRows).c_str());
-    BuildDatabase(folder + "\\other.sqlite", (std::string(kContractTables) + kOtherRows).c_str());
-    BuildDatabase(folder + "\\empty.sqlite", kContractTables);
-    BuildDatabase(folder + "\\accounts.sqlite", kAccountsDatabase);
-    BuildDatabase(folder + "\\sorting.sqlite",
-                  (std::string(kContractTables) + kSortingRows).c_str());
-    HANDLE file = CreateFileA((folder + "\\garbage.sqlite").c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    const char junk[] = "this is not a database file, just some text padding it out.....";
-    for (int i = 0; i < 64; ++i) WriteFile(file, junk, sizeof junk - 1, &written, nullptr);
-    CloseHandle(file);
-    SetEnvironmentVariableA("OCI_LITE_HOME", folder.c_str());
-    SetEnvironmentVariableA("NLS_LANG", kTestNlsLang);
-    SetEnvironmentVariableA("NLS_SORT", nullptr);
-    return folder;
-  }();
-  return home;
+const std::string& FixtureHome()
+{
+    static const std::string home = [] {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        std::string folder =
+            std::string(temp) + "ocilite-tests-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(folder.c_str(), nullptr);
+        BuildDatabase(folder + "\\fixture.sqlite",
+                      (std::string(kContractTables) + kFixtureRows).c_str());
+        BuildDatabase(folder + "\\other.sqlite",
+                      (std::string(kContractTables) + kOtherRows).c_str());
+        BuildDatabase(folder + "\\empty.sqlite", kContractTables);
+        BuildDatabase(folder + "\\accounts.sqlite", kAccountsDatabase);
+        BuildDatabase(folder + "\\sorting.sqlite",
+                      (std::string(kContractTables) + kSortingRows).c_str());
+        HANDLE file = CreateFileA((folder + "\\garbage.sqlite").c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        const char junk[] = "this is not a database file, just some text padding it out.....";
+        for (int i = 0; i < 64; ++i)
+            WriteFile(file, junk, sizeof junk - 1, &written, nullptr);
+        CloseHandle(file);
+        SetEnvironmentVariableA("OCI_LITE_HOME", folder.c_str());
+        SetEnvironmentVariableA("NLS_LANG", kTestNlsLang);
+        SetEnvironmentVariableA("NLS_SORT", nullptr);
+        return folder;
+    }();
+    return home;
 }
 
 const char kTestNlsLang[] = "AMERICAN_AMERICA.AL32UTF8";
 
-ScopedNls::ScopedNls(const char* nlsLang, const char* nlsSort) {
-  FixtureHome();
-  SetEnvironmentVariableA("NLS_LANG", nlsLang);
-  SetEnvironmentVariableA("NLS_SORT", nlsSort);
+ScopedNls::ScopedNls(const char* nlsLang, const char* nlsSort)
+{
+    FixtureHome();
+    SetEnvironmentVariableA("NLS_LANG", nlsLang);
+    SetEnvironmentVariableA("NLS_SORT", nlsSort);
 }
 
-ScopedNls::~ScopedNls() {
-  SetEnvironmentVariableA("NLS_LANG", kTestNlsLang);
-  SetEnvironmentVariableA("NLS_SORT", nullptr);
+ScopedNls::~ScopedNls()
+{
+    SetEnvironmentVariableA("NLS_LANG", kTestNlsLang);
+    SetEnvironmentVariableA("NLS_SORT", nullptr);
 }
 
 namespace {
 
 template <class T>
-void Resolve(HMODULE module, const char* name, T* target) {
-  *target = reinterpret_cast<T>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+void Resolve(HMODULE module, const char* name, T* target)
+{
+    *target = reinterpret_cast<T>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
 }  // namespace
 
-const OciApi& OciApi::Get() {
-  static const OciApi api = [] {
-    FixtureHome();
-    OciApi a;
-    a.module = LoadLibraryA("OCI.DLL");
-    if (a.module == nullptr) return a;
-    Resolve(a.module, "OCIInitialize", &a.Initialize);
-    Resolve(a.module, "OCIEnvInit", &a.EnvInit);
-    Resolve(a.module, "OCIHandleAlloc", &a.HandleAlloc);
-    Resolve(a.module, "OCIHandleFree", &a.HandleFree);
-    Resolve(a.module, "OCIAttrSet", &a.AttrSet);
-    Resolve(a.module, "OCIServerAttach", &a.ServerAttach);
-    Resolve(a.module, "OCIServerDetach", &a.ServerDetach);
-    Resolve(a.module, "OCISessionBegin", &a.SessionBegin);
-    Resolve(a.module, "OCISessionEnd", &a.SessionEnd);
-    Resolve(a.module, "OCIErrorGet", &a.ErrorGet);
-    Resolve(a.module, "OCIStmtPrepare", &a.StmtPrepare);
-    Resolve(a.module, "OCIBindByPos", &a.BindByPos);
-    Resolve(a.module, "OCIDefineByPos", &a.DefineByPos);
-    Resolve(a.module, "OCIStmtExecute", &a.StmtExecute);
-    Resolve(a.module, "OCIStmtFetch", &a.StmtFetch);
-    Resolve(a.module, "OCIEnvNlsCreate", &a.EnvNlsCreate);
-    Resolve(a.module, "OCIAttrGet", &a.AttrGet);
-    Resolve(a.module, "OCINlsCharSetIdToName", &a.NlsCharSetIdToName);
-    Resolve(a.module, "OCIBreak", &a.Break);
-    Resolve(a.module, "OciLiteRoundTrips", &a.RoundTrips);
-    Resolve(a.module, "OciLiteCallCount", &a.CallCount);
-    Resolve(a.module, "OciLiteLiveHandles", &a.LiveHandles);
-    Resolve(a.module, "OciLiteResetCounters", &a.ResetCounters);
-    Resolve(a.module, "OciLiteSetFailAt", &a.SetFailAt);
-    Resolve(a.module, "OciLiteSetRoundTripDelay", &a.SetRoundTripDelay);
-    Resolve(a.module, "OciLiteSetTraceFile", &a.SetTraceFile);
-    Resolve(a.module, "OciLiteSetQueryTimeout", &a.SetQueryTimeout);
-    Resolve(a.module, "OciLiteSetServerWork", &a.SetServerWork);
-    return a;
-  }();
-  return api;
+const OciApi& OciApi::Get()
+{
+    static const OciApi api = [] {
+        FixtureHome();
+        OciApi a;
+        a.module = LoadLibraryA("OCI.DLL");
+        if (a.module == nullptr)
+            return a;
+        Resolve(a.module, "OCIInitialize", &a.Initialize);
+        Resolve(a.module, "OCIEnvInit", &a.EnvInit);
+        Resolve(a.module, "OCIHandleAlloc", &a.HandleAlloc);
+        Resolve(a.module, "OCIHandleFree", &a.HandleFree);
+        Resolve(a.module, "OCIAttrSet", &a.AttrSet);
+        Resolve(a.module, "OCIServerAttach", &a.ServerAttach);
+        Resolve(a.module, "OCIServerDetach", &a.ServerDetach);
+        Resolve(a.module, "OCISessionBegin", &a.SessionBegin);
+        Resolve(a.module, "OCISessionEnd", &a.SessionEnd);
+        Resolve(a.module, "OCIErrorGet", &a.ErrorGet);
+        Resolve(a.module, "OCIStmtPrepare", &a.StmtPrepare);
+        Resolve(a.module, "OCIBindByPos", &a.BindByPos);
+        Resolve(a.module, "OCIDefineByPos", &a.DefineByPos);
+        Resolve(a.module, "OCIStmtExecute", &a.StmtExecute);
+        Resolve(a.module, "OCIStmtFetch", &a.StmtFetch);
+        Resolve(a.module, "OCIEnvNlsCreate", &a.EnvNlsCreate);
+        Resolve(a.module, "OCIAttrGet", &a.AttrGet);
+        Resolve(a.module, "OCINlsCharSetIdToName", &a.NlsCharSetIdToName);
+        Resolve(a.module, "OCIBreak", &a.Break);
+        Resolve(a.module, "OciLiteRoundTrips", &a.RoundTrips);
+        Resolve(a.module, "OciLiteCallCount", &a.CallCount);
+        Resolve(a.module, "OciLiteLiveHandles", &a.LiveHandles);
+        Resolve(a.module, "OciLiteResetCounters", &a.ResetCounters);
+        Resolve(a.module, "OciLiteSetFailAt", &a.SetFailAt);
+        Resolve(a.module, "OciLiteSetRoundTripDelay", &a.SetRoundTripDelay);
+        Resolve(a.module, "OciLiteSetTraceFile", &a.SetTraceFile);
+        Resolve(a.module, "OciLiteSetQueryTimeout", &a.SetQueryTimeout);
+        Resolve(a.module, "OciLiteSetServerWork", &a.SetServerWork);
+        return a;
+    }();
+    return api;
 }
 
-bool OciApi::Complete() const {
-  const void* entries[] = {reinterpret_cast<const void*>(Initialize),
-                           reinterpret_cast<const void*>(EnvInit),
-                           reinterpret_cast<const void*>(HandleAlloc),
-                           reinterpret_cast<const void*>(HandleFree),
-                           reinterpret_cast<const void*>(AttrSet),
-                           reinterpret_cast<const void*>(ServerAttach),
-                           reinterpret_cast<const void*>(ServerDetach),
-                           reinterpret_cast<const void*>(SessionBegin),
-                           reinterpret_cast<const void*>(SessionEnd),
-                           reinterpret_cast<const void*>(ErrorGet),
-                           reinterpret_cast<const void*>(StmtPrepare),
-                           reinterpret_cast<const void*>(BindByPos),
-                           reinterpret_cast<const void*>(DefineByPos),
-                           reinterpret_cast<const void*>(StmtExecute),
-                           reinterpret_cast<const void*>(StmtFetch),
-                           reinterpret_cast<const void*>(EnvNlsCreate),
-                           reinterpret_cast<const void*>(AttrGet),
-                           reinterpret_cast<const void*>(NlsCharSetIdToName),
-                           reinterpret_cast<const void*>(Break),
-                           reinterpret_cast<const void*>(SetServerWork),
-                           reinterpret_cast<const void*>(RoundTrips),
-                           reinterpret_cast<const void*>(CallCount),
-                           reinterpret_cast<const void*>(LiveHandles),
-                           reinterpret_cast<const void*>(ResetCounters),
-                           reinterpret_cast<const void*>(SetFailAt),
-                           reinterpret_cast<const void*>(SetRoundTripDelay),
-                           reinterpret_cast<const void*>(SetTraceFile),
-                           reinterpret_cast<const void*>(SetQueryTimeout)};
-  for (const void* entry : entries) {
-    if (entry == nullptr) return false;
-  }
-  return module != nullptr;
+bool OciApi::Complete() const
+{
+    const void* entries[] = {reinterpret_cast<const void*>(Initialize),
+                             reinterpret_cast<const void*>(EnvInit),
+                             reinterpret_cast<const void*>(HandleAlloc),
+                             reinterpret_cast<const void*>(HandleFree),
+                             reinterpret_cast<const void*>(AttrSet),
+                             reinterpret_cast<const void*>(ServerAttach),
+                             reinterpret_cast<const void*>(ServerDetach),
+                             reinterpret_cast<const void*>(SessionBegin),
+                             reinterpret_cast<const void*>(SessionEnd),
+                             reinterpret_cast<const void*>(ErrorGet),
+                             reinterpret_cast<const void*>(StmtPrepare),
+                             reinterpret_cast<const void*>(BindByPos),
+                             reinterpret_cast<const void*>(DefineByPos),
+                             reinterpret_cast<const void*>(StmtExecute),
+                             reinterpret_cast<const void*>(StmtFetch),
+                             reinterpret_cast<const void*>(EnvNlsCreate),
+                             reinterpret_cast<const void*>(AttrGet),
+                             reinterpret_cast<const void*>(NlsCharSetIdToName),
+                             reinterpret_cast<const void*>(Break),
+                             reinterpret_cast<const void*>(SetServerWork),
+                             reinterpret_cast<const void*>(RoundTrips),
+                             reinterpret_cast<const void*>(CallCount),
+                             reinterpret_cast<const void*>(LiveHandles),
+                             reinterpret_cast<const void*>(ResetCounters),
+                             reinterpret_cast<const void*>(SetFailAt),
+                             reinterpret_cast<const void*>(SetRoundTripDelay),
+                             reinterpret_cast<const void*>(SetTraceFile),
+                             reinterpret_cast<const void*>(SetQueryTimeout)};
+    for (const void* entry : entries) {
+        if (entry == nullptr)
+            return false;
+    }
+    return module != nullptr;
 }
 
 OciSession::OciSession(ub4 initMode) : OciSession(EnvOptions{false, initMode, 0}) {}
 
-OciSession::OciSession(const EnvOptions& options) : api(OciApi::Get()) {
-  if (options.nlsCreate) {
-    api.EnvNlsCreate(&env, options.mode, nullptr, nullptr, nullptr, nullptr, 0, nullptr,
-                     options.charset, 0);
-  } else {
-    api.Initialize(options.mode, nullptr, nullptr, nullptr, nullptr);
-    api.EnvInit(&env, OCI_DEFAULT, 0, nullptr);
-  }
-  api.HandleAlloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
-  api.HandleAlloc(env, reinterpret_cast<void**>(&srv), OCI_HTYPE_SERVER, 0, nullptr);
-  api.HandleAlloc(env, reinterpret_cast<void**>(&svc), OCI_HTYPE_SVCCTX, 0, nullptr);
+OciSession::OciSession(const EnvOptions& options) : api(OciApi::Get())
+{
+    if (options.nlsCreate) {
+        api.EnvNlsCreate(&env, options.mode, nullptr, nullptr, nullptr, nullptr, 0, nullptr,
+                         options.charset, 0);
+    } else {
+        api.Initialize(options.mode, nullptr, nullptr, nullptr, nullptr);
+        api.EnvInit(&env, OCI_DEFAULT, 0, nullptr);
+    }
+    api.HandleAlloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
+    api.HandleAlloc(env, reinterpret_cast<void**>(&srv), OCI_HTYPE_SERVER, 0, nullptr);
+    api.HandleAlloc(env, reinterpret_cast<void**>(&svc), OCI_HTYPE_SVCCTX, 0, nullptr);
 }
 
-OciSession::~OciSession() {
-  if (loggedOn || attached) Logoff();
-  // Freeing the environment takes every handle allocated from it along.
-  if (env != nullptr) api.HandleFree(env, OCI_HTYPE_ENV);
+OciSession::~OciSession()
+{
+    if (loggedOn || attached)
+        Logoff();
+    // Freeing the environment takes every handle allocated from it along.
+    if (env != nullptr)
+        api.HandleFree(env, OCI_HTYPE_ENV);
 }
 
 sword OciSession::Logon(const std::string& user, const std::string& password,
-                        const std::string& database, bool sysdba) {
-  auto step = [this](const char* name, sword status) {
-    if (status != OCI_SUCCESS && failedCall.empty()) failedCall = name;
+                        const std::string& database, bool sysdba)
+{
+    auto step = [this](const char* name, sword status) {
+        if (status != OCI_SUCCESS && failedCall.empty())
+            failedCall = name;
+        return status;
+    };
+    failedCall.clear();
+    sword status = step("OCIAttrSet(server)",
+                        api.AttrSet(svc, OCI_HTYPE_SVCCTX, srv, 0, OCI_ATTR_SERVER, err));
+    if (status != OCI_SUCCESS)
+        return status;
+    api.HandleAlloc(env, reinterpret_cast<void**>(&ses), OCI_HTYPE_SESSION, 0, nullptr);
+    status = step("OCIServerAttach",
+                  api.ServerAttach(srv, err, reinterpret_cast<const OraText*>(database.c_str()),
+                                   static_cast<sb4>(database.size()), OCI_DEFAULT));
+    if (status != OCI_SUCCESS)
+        return status;
+    attached = true;
+    status = step("OCIAttrSet(user)",
+                  api.AttrSet(ses, OCI_HTYPE_SESSION, const_cast<char*>(user.c_str()),
+                              static_cast<ub4>(user.size()), OCI_ATTR_USERNAME, err));
+    if (status != OCI_SUCCESS)
+        return status;
+    status = step("OCIAttrSet(password)",
+                  api.AttrSet(ses, OCI_HTYPE_SESSION, const_cast<char*>(password.c_str()),
+                              static_cast<ub4>(password.size()), OCI_ATTR_PASSWORD, err));
+    if (status != OCI_SUCCESS)
+        return status;
+    sword begin = step("OCISessionBegin", api.SessionBegin(svc, err, ses, OCI_CRED_RDBMS,
+                                                           sysdba ? OCI_SYSDBA : OCI_DEFAULT));
+    if (begin != OCI_SUCCESS && begin != OCI_SUCCESS_WITH_INFO)
+        return begin;
+    loggedOn = true;
+    status = step("OCIAttrSet(session)",
+                  api.AttrSet(svc, OCI_HTYPE_SVCCTX, ses, 0, OCI_ATTR_SESSION, err));
+    return status != OCI_SUCCESS ? status : begin;
+}
+
+sword OciSession::Logoff()
+{
+    sword first = OCI_SUCCESS;
+    if (loggedOn) {
+        first = api.SessionEnd(svc, err, ses, OCI_DEFAULT);
+        loggedOn = false;
+    }
+    if (attached) {
+        sword status = api.ServerDetach(srv, err, OCI_DEFAULT);
+        if (first == OCI_SUCCESS)
+            first = status;
+        attached = false;
+    }
+    return first;
+}
+
+OraRecord OciSession::LastError() const
+{
+    OraRecord record;
+    char buffer[512] = {};
+    record.status = api.ErrorGet(err, 1, nullptr, &record.code, reinterpret_cast<OraText*>(buffer),
+                                 sizeof buffer, OCI_HTYPE_ERROR);
+    record.text = buffer;
+    return record;
+}
+
+sword OciSession::Execute(const std::string& sql)
+{
+    OCIStmt* stmt = Prepare(sql);
+    sword status = prepareStatus;
+    if (status == OCI_SUCCESS) {
+        status = api.StmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
+    }
+    api.HandleFree(stmt, OCI_HTYPE_STMT);
     return status;
-  };
-  failedCall.clear();
-  sword status =
-      step("OCIAttrSet(server)", api.AttrSet(svc, OCI_HTYPE_SVCCTX, srv, 0, OCI_ATTR_SERVER, err));
-  if (status != OCI_SUCCESS) return status;
-  api.HandleAlloc(env, reinterpret_cast<void**>(&ses), OCI_HTYPE_SESSION, 0, nullptr);
-  status = step("OCIServerAttach",
-                api.ServerAttach(srv, err, reinterpret_cast<const OraText*>(database.c_str()),
-                                 static_cast<sb4>(database.size()), OCI_DEFAULT));
-  if (status != OCI_SUCCESS) return status;
-  attached = true;
-  status =
-      step("OCIAttrSet(user)", api.AttrSet(ses, OCI_HTYPE_SESSION, const_cast<char*>(user.c_str()),
-                                           static_cast<ub4>(user.size()), OCI_ATTR_USERNAME, err));
-  if (status != OCI_SUCCESS) return status;
-  status = step("OCIAttrSet(password)",
-                api.AttrSet(ses, OCI_HTYPE_SESSION, const_cast<char*>(password.c_str()),
-                            static_cast<ub4>(password.size()), OCI_ATTR_PASSWORD, err));
-  if (status != OCI_SUCCESS) return status;
-  sword begin = step("OCISessionBegin", api.SessionBegin(svc, err, ses, OCI_CRED_RDBMS,
-                                                        sysdba ? OCI_SYSDBA : OCI_DEFAULT));
-  if (begin != OCI_SUCCESS && begin != OCI_SUCCESS_WITH_INFO) return begin;
-  loggedOn = true;
-  status = step("OCIAttrSet(session)",
-                api.AttrSet(svc, OCI_HTYPE_SVCCTX, ses, 0, OCI_ATTR_SESSION, err));
-  return status != OCI_SUCCESS ? status : begin;
 }
 
-sword OciSession::Logoff() {
-  sword first = OCI_SUCCESS;
-  if (loggedOn) {
-    first = api.SessionEnd(svc, err, ses, OCI_DEFAULT);
-    loggedOn = false;
-  }
-  if (attached) {
-    sword status = api.ServerDetach(srv, err, OCI_DEFAULT);
-    if (first == OCI_SUCCESS) first = status;
-    attached = false;
-  }
-  return first;
-}
-
-OraRecord OciSession::LastError() const {
-  OraRecord record;
-  char buffer[512] = {};
-  record.status = api.ErrorGet(err, 1, nullptr, &record.code, reinterpret_cast<OraText*>(buffer),
-                               sizeof buffer, OCI_HTYPE_ERROR);
-  record.text = buffer;
-  return record;
-}
-
-sword OciSession::Execute(const std::string& sql) {
-  OCIStmt* stmt = Prepare(sql);
-  sword status = prepareStatus;
-  if (status == OCI_SUCCESS) {
-    status = api.StmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
-  }
-  api.HandleFree(stmt, OCI_HTYPE_STMT);
-  return status;
-}
-
-OCIStmt* OciSession::Prepare(const std::string& sql) {
-  OCIStmt* stmt = nullptr;
-  api.HandleAlloc(env, reinterpret_cast<void**>(&stmt), OCI_HTYPE_STMT, 0, nullptr);
-  prepareStatus = api.StmtPrepare(stmt, err, reinterpret_cast<const OraText*>(sql.c_str()),
-                                  static_cast<ub4>(sql.size()), OCI_NTV_SYNTAX, OCI_DEFAULT);
-  return stmt;
+OCIStmt* OciSession::Prepare(const std::string& sql)
+{
+    OCIStmt* stmt = nullptr;
+    api.HandleAlloc(env, reinterpret_cast<void**>(&stmt), OCI_HTYPE_STMT, 0, nullptr);
+    prepareStatus = api.StmtPrepare(stmt, err, reinterpret_cast<const OraText*>(sql.c_str()),
+                                    static_cast<ub4>(sql.size()), OCI_NTV_SYNTAX, OCI_DEFAULT);
+    return stmt;
 }
 
 std::vector<std::vector<std::string>> OciSession::Query(const std::string& sql,
                                                         const std::vector<std::string>& binds,
                                                         int columns, sword* status, ub4 prefetch,
-                                                        bool setPrefetch) {
-  std::vector<std::vector<std::string>> rows;
-  OCIStmt* stmt = Prepare(sql);
-  std::vector<std::vector<char>> buffers(static_cast<size_t>(columns), std::vector<char>(4001));
-  std::vector<sb2> indicators(static_cast<size_t>(columns));
-  sword result = prepareStatus;
-  if (setPrefetch && result == OCI_SUCCESS) {
-    result =
-        api.AttrSet(stmt, OCI_HTYPE_STMT, &prefetch, sizeof prefetch, OCI_ATTR_PREFETCH_ROWS, err);
-  }
-  for (size_t i = 0; i < binds.size() && result == OCI_SUCCESS; ++i) {
-    OCIBind* bind = nullptr;
-    result = api.BindByPos(stmt, &bind, err, static_cast<ub4>(i + 1),
-                           const_cast<char*>(binds[i].data()), static_cast<sb4>(binds[i].size()),
-                           SQLT_CHR, nullptr, nullptr, nullptr, 0, nullptr, OCI_DEFAULT);
-  }
-  for (int c = 0; c < columns && result == OCI_SUCCESS; ++c) {
-    OCIDefine* define = nullptr;
-    result = api.DefineByPos(stmt, &define, err, static_cast<ub4>(c + 1), buffers[c].data(), 4001,
-                             SQLT_STR, &indicators[c], nullptr, nullptr, OCI_DEFAULT);
-  }
-  if (result == OCI_SUCCESS) {
-    result = api.StmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
-    while (result == OCI_SUCCESS || result == OCI_SUCCESS_WITH_INFO) {
-      std::vector<std::string> row;
-      for (int c = 0; c < columns; ++c)
-        row.push_back(indicators[c] == -1 ? "<null>" : buffers[c].data());
-      rows.push_back(row);
-      result = api.StmtFetch(stmt, err, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
+                                                        bool setPrefetch)
+{
+    std::vector<std::vector<std::string>> rows;
+    OCIStmt* stmt = Prepare(sql);
+    std::vector<std::vector<char>> buffers(static_cast<size_t>(columns), std::vector<char>(4001));
+    std::vector<sb2> indicators(static_cast<size_t>(columns));
+    sword result = prepareStatus;
+    if (setPrefetch && result == OCI_SUCCESS) {
+        result = api.AttrSet(stmt, OCI_HTYPE_STMT, &prefetch, sizeof prefetch,
+                             OCI_ATTR_PREFETCH_ROWS, err);
     }
-  }
-  api.HandleFree(stmt, OCI_HTYPE_STMT);
-  if (status != nullptr) *status = result;
-  return rows;
+    for (size_t i = 0; i < binds.size() && result == OCI_SUCCESS; ++i) {
+        OCIBind* bind = nullptr;
+        result =
+            api.BindByPos(stmt, &bind, err, static_cast<ub4>(i + 1),
+                          const_cast<char*>(binds[i].data()), static_cast<sb4>(binds[i].size()),
+                          SQLT_CHR, nullptr, nullptr, nullptr, 0, nullptr, OCI_DEFAULT);
+    }
+    for (int c = 0; c < columns && result == OCI_SUCCESS; ++c) {
+        OCIDefine* define = nullptr;
+        result = api.DefineByPos(stmt, &define, err, static_cast<ub4>(c + 1), buffers[c].data(),
+                                 4001, SQLT_STR, &indicators[c], nullptr, nullptr, OCI_DEFAULT);
+    }
+    if (result == OCI_SUCCESS) {
+        result = api.StmtExecute(svc, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
+        while (result == OCI_SUCCESS || result == OCI_SUCCESS_WITH_INFO) {
+            std::vector<std::string> row;
+            for (int c = 0; c < columns; ++c)
+                row.push_back(indicators[c] == -1 ? "<null>" : buffers[c].data());
+            rows.push_back(row);
+            result = api.StmtFetch(stmt, err, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
+        }
+    }
+    api.HandleFree(stmt, OCI_HTYPE_STMT);
+    if (status != nullptr)
+        *status = result;
+    return rows;
 }

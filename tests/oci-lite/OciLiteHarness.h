@@ -21,49 +21,48 @@
 // they cannot clash with its names.
 constexpr ub4 kAttrEnvCharsetId = 31;  // OCI_ATTR_ENV_CHARSET_ID, a ub2
 typedef sword(__cdecl* EnvNlsCreateFn)(OCIEnv** envhpp, ub4 mode, void* ctxp, OCIMallocFn malocfp,
-                                       OCIReallocFn ralocfp, OCIMfreeFn mfreefp,
-                                       size_t xtramem_sz, void** usrmempp, ub2 charset,
-                                       ub2 ncharset);
+                                       OCIReallocFn ralocfp, OCIMfreeFn mfreefp, size_t xtramem_sz,
+                                       void** usrmempp, ub2 charset, ub2 ncharset);
 typedef sword(__cdecl* AttrGetFn)(const void* trgthndlp, ub4 trghndltyp, void* attributep,
                                   ub4* sizep, ub4 attrtype, OCIError* errhp);
 typedef sword(__cdecl* NlsCharSetIdToNameFn)(void* envhp, OraText* buf, size_t buflen, ub2 id);
 typedef sword(__cdecl* BreakFn)(void* hndlp, OCIError* errhp);
 
 struct OciApi {
-  HMODULE module = nullptr;
-  OCIInitializeFn Initialize = nullptr;
-  OCIEnvInitFn EnvInit = nullptr;
-  OCIHandleAllocFn HandleAlloc = nullptr;
-  OCIHandleFreeFn HandleFree = nullptr;
-  OCIAttrSetFn AttrSet = nullptr;
-  OCIServerAttachFn ServerAttach = nullptr;
-  OCIServerDetachFn ServerDetach = nullptr;
-  OCISessionBeginFn SessionBegin = nullptr;
-  OCISessionEndFn SessionEnd = nullptr;
-  OCIErrorGetFn ErrorGet = nullptr;
-  OCIStmtPrepareFn StmtPrepare = nullptr;
-  OCIBindByPosFn BindByPos = nullptr;
-  OCIDefineByPosFn DefineByPos = nullptr;
-  OCIStmtExecuteFn StmtExecute = nullptr;
-  OCIStmtFetchFn StmtFetch = nullptr;
-  EnvNlsCreateFn EnvNlsCreate = nullptr;
-  AttrGetFn AttrGet = nullptr;
-  NlsCharSetIdToNameFn NlsCharSetIdToName = nullptr;
-  BreakFn Break = nullptr;
-  OciLiteRoundTripsFn RoundTrips = nullptr;
-  OciLiteCallCountFn CallCount = nullptr;
-  OciLiteLiveHandlesFn LiveHandles = nullptr;
-  OciLiteResetCountersFn ResetCounters = nullptr;
-  OciLiteSetFailAtFn SetFailAt = nullptr;
-  OciLiteSetRoundTripDelayFn SetRoundTripDelay = nullptr;
-  OciLiteSetTraceFileFn SetTraceFile = nullptr;
-  OciLiteSetQueryTimeoutFn SetQueryTimeout = nullptr;
-  OciLiteSetServerWorkFn SetServerWork = nullptr;
+    HMODULE module = nullptr;
+    OCIInitializeFn Initialize = nullptr;
+    OCIEnvInitFn EnvInit = nullptr;
+    OCIHandleAllocFn HandleAlloc = nullptr;
+    OCIHandleFreeFn HandleFree = nullptr;
+    OCIAttrSetFn AttrSet = nullptr;
+    OCIServerAttachFn ServerAttach = nullptr;
+    OCIServerDetachFn ServerDetach = nullptr;
+    OCISessionBeginFn SessionBegin = nullptr;
+    OCISessionEndFn SessionEnd = nullptr;
+    OCIErrorGetFn ErrorGet = nullptr;
+    OCIStmtPrepareFn StmtPrepare = nullptr;
+    OCIBindByPosFn BindByPos = nullptr;
+    OCIDefineByPosFn DefineByPos = nullptr;
+    OCIStmtExecuteFn StmtExecute = nullptr;
+    OCIStmtFetchFn StmtFetch = nullptr;
+    EnvNlsCreateFn EnvNlsCreate = nullptr;
+    AttrGetFn AttrGet = nullptr;
+    NlsCharSetIdToNameFn NlsCharSetIdToName = nullptr;
+    BreakFn Break = nullptr;
+    OciLiteRoundTripsFn RoundTrips = nullptr;
+    OciLiteCallCountFn CallCount = nullptr;
+    OciLiteLiveHandlesFn LiveHandles = nullptr;
+    OciLiteResetCountersFn ResetCounters = nullptr;
+    OciLiteSetFailAtFn SetFailAt = nullptr;
+    OciLiteSetRoundTripDelayFn SetRoundTripDelay = nullptr;
+    OciLiteSetTraceFileFn SetTraceFile = nullptr;
+    OciLiteSetQueryTimeoutFn SetQueryTimeout = nullptr;
+    OciLiteSetServerWorkFn SetServerWork = nullptr;
 
-  // Loads the library once per process (after preparing the fixture home); null entries mean
-  // the export is missing.
-  static const OciApi& Get();
-  bool Complete() const;
+    // Loads the library once per process (after preparing the fixture home); null entries mean
+    // the export is missing.
+    static const OciApi& Get();
+    bool Complete() const;
 };
 
 // The folder of the fixture databases (fixture.sqlite, other.sqlite, empty.sqlite,
@@ -78,69 +77,69 @@ extern const char kTestNlsLang[];
 // Sets NLS_LANG and NLS_SORT (null: unset) for the environments made while it lives, then puts
 // back the tests' own settings.
 class ScopedNls {
- public:
-  explicit ScopedNls(const char* nlsLang, const char* nlsSort = nullptr);
-  ~ScopedNls();
-  ScopedNls(const ScopedNls&) = delete;
-  ScopedNls& operator=(const ScopedNls&) = delete;
+public:
+    explicit ScopedNls(const char* nlsLang, const char* nlsSort = nullptr);
+    ~ScopedNls();
+    ScopedNls(const ScopedNls&) = delete;
+    ScopedNls& operator=(const ScopedNls&) = delete;
 };
 
 // How an OciSession makes its environment.
 struct EnvOptions {
-  bool nlsCreate = false;   // OCIEnvNlsCreate instead of OCIInitialize + OCIEnvInit
-  ub4 mode = OCI_OBJECT;    // to OCIInitialize or OCIEnvNlsCreate
-  ub2 charset = 0;          // to OCIEnvNlsCreate
+    bool nlsCreate = false;  // OCIEnvNlsCreate instead of OCIInitialize + OCIEnvInit
+    ub4 mode = OCI_OBJECT;   // to OCIInitialize or OCIEnvNlsCreate
+    ub2 charset = 0;         // to OCIEnvNlsCreate
 };
 
 // The first record of an error handle.
 struct OraRecord {
-  sword status = OCI_SUCCESS;  // what OCIErrorGet returned
-  sb4 code = 0;
-  std::string text;
+    sword status = OCI_SUCCESS;  // what OCIErrorGet returned
+    sb4 code = 0;
+    std::string text;
 };
 
 class OciSession {
- public:
-  // initMode goes to OCIInitialize (the program passes OCI_OBJECT).
-  explicit OciSession(ub4 initMode = OCI_OBJECT);
-  explicit OciSession(const EnvOptions& options);
-  ~OciSession();
-  OciSession(const OciSession&) = delete;
-  OciSession& operator=(const OciSession&) = delete;
+public:
+    // initMode goes to OCIInitialize (the program passes OCI_OBJECT).
+    explicit OciSession(ub4 initMode = OCI_OBJECT);
+    explicit OciSession(const EnvOptions& options);
+    ~OciSession();
+    OciSession(const OciSession&) = delete;
+    OciSession& operator=(const OciSession&) = delete;
 
-  // Logs on in the program's order; returns the status of the first call that did not succeed
-  // (or OCI_SUCCESS). failedCall names that call. A session begun with a warning
-  // (OCI_SUCCESS_WITH_INFO) is logged on: the logon goes on and returns that status.
-  sword Logon(const std::string& user, const std::string& password, const std::string& database,
-              bool sysdba = false);
-  // Session end and server detach; returns the first status that was not a success.
-  sword Logoff();
+    // Logs on in the program's order; returns the status of the first call that did not succeed
+    // (or OCI_SUCCESS). failedCall names that call. A session begun with a warning
+    // (OCI_SUCCESS_WITH_INFO) is logged on: the logon goes on and returns that status.
+    sword Logon(const std::string& user, const std::string& password, const std::string& database,
+                bool sysdba = false);
+    // Session end and server detach; returns the first status that was not a success.
+    sword Logoff();
 
-  OraRecord LastError() const;
+    OraRecord LastError() const;
 
-  // Runs a query with text binds and string defines (up to 4000 bytes per value), fetching
-  // until the end; returns the rows, or stops at the first error with *status set.
-  std::vector<std::vector<std::string>> Query(const std::string& sql,
-                                              const std::vector<std::string>& binds, int columns,
-                                              sword* status = nullptr, ub4 prefetch = 1,
-                                              bool setPrefetch = false);
+    // Runs a query with text binds and string defines (up to 4000 bytes per value), fetching
+    // until the end; returns the rows, or stops at the first error with *status set.
+    std::vector<std::vector<std::string>> Query(const std::string& sql,
+                                                const std::vector<std::string>& binds, int columns,
+                                                sword* status = nullptr, ub4 prefetch = 1,
+                                                bool setPrefetch = false);
 
-  // Prepares and executes a statement that returns no rows (iters 1, no defines); returns the
-  // status of the execute.
-  sword Execute(const std::string& sql);
+    // Prepares and executes a statement that returns no rows (iters 1, no defines); returns the
+    // status of the execute.
+    sword Execute(const std::string& sql);
 
-  // A statement handle with the text prepared (prepareStatus tells how that went); freed with
-  // the session.
-  OCIStmt* Prepare(const std::string& sql);
+    // A statement handle with the text prepared (prepareStatus tells how that went); freed with
+    // the session.
+    OCIStmt* Prepare(const std::string& sql);
 
-  const OciApi& api;
-  OCIEnv* env = nullptr;
-  OCIError* err = nullptr;
-  OCIServer* srv = nullptr;
-  OCISvcCtx* svc = nullptr;
-  OCISession* ses = nullptr;
-  sword prepareStatus = OCI_SUCCESS;
-  std::string failedCall;
-  bool attached = false;
-  bool loggedOn = false;
+    const OciApi& api;
+    OCIEnv* env = nullptr;
+    OCIError* err = nullptr;
+    OCIServer* srv = nullptr;
+    OCISvcCtx* svc = nullptr;
+    OCISession* ses = nullptr;
+    sword prepareStatus = OCI_SUCCESS;
+    std::string failedCall;
+    bool attached = false;
+    bool loggedOn = false;
 };

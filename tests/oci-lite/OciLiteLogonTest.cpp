@@ -11,152 +11,172 @@ const char kListAll[] =
     "SELECT OBJECT_NAME,OBJECT_TYPE FROM USER_OBJECTS WHERE OBJECT_TYPE in "
     "('PACKAGE','PACKAGE BODY','PROCEDURE','FUNCTION')  ORDER BY OBJECT_NAME,OBJECT_TYPE ";
 
-TEST(OciLiteLogon, LibraryExportsEveryEntryPoint) { ASSERT_TRUE(OciApi::Get().Complete()); }
-
-TEST(OciLiteLogon, RightPasswordLogsOnAndOff) {
-  OciSession session;
-  ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")) << session.failedCall;
-  EXPECT_EQ(OCI_SUCCESS, session.Logoff());
+TEST(OciLiteLogon, LibraryExportsEveryEntryPoint)
+{
+    ASSERT_TRUE(OciApi::Get().Complete());
 }
 
-TEST(OciLiteLogon, WrongPasswordFailsTheSessionBeginWith1017) {
-  OciSession session;
-  EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "tiger", "fixture"));
-  EXPECT_EQ("OCISessionBegin", session.failedCall);
-  OraRecord record = session.LastError();
-  EXPECT_EQ(OCI_SUCCESS, record.status);
-  EXPECT_EQ(1017, record.code);
-  EXPECT_EQ("ORA-01017: invalid username/password; logon denied\n", record.text);
-}
-
-TEST(OciLiteLogon, UserNameIsComparedExactly) {
-  OciSession session;
-  EXPECT_EQ(OCI_ERROR, session.Logon("scott", "TIGER", "fixture"));
-  EXPECT_EQ(1017, session.LastError().code);
-}
-
-TEST(OciLiteLogon, EmptyPasswordIsRefusedAsNull) {
-  OciSession session;
-  EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "", "fixture"));
-  EXPECT_EQ(1005, session.LastError().code);
-}
-
-TEST(OciLiteLogon, UnknownConnectStringFailsTheAttachWith12154) {
-  OciSession session;
-  EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "TIGER", "nosuchdb"));
-  EXPECT_EQ("OCIServerAttach", session.failedCall);
-  OraRecord record = session.LastError();
-  EXPECT_EQ(12154, record.code);
-  EXPECT_EQ("ORA-12154: TNS:could not resolve the connect identifier specified\n", record.text);
-}
-
-TEST(OciLiteLogon, ConnectStringIsLowerCasedForTheFileName) {
-  OciSession session;
-  EXPECT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "FIXTURE")) << session.failedCall;
-}
-
-TEST(OciLiteLogon, ConnectStringsCannotLeaveTheFolder) {
-  // A copy of the fixture one folder up must stay out of reach.
-  std::string parent = FixtureHome() + "\\..\\escape.sqlite";
-  CopyFileA((FixtureHome() + "\\fixture.sqlite").c_str(), parent.c_str(), FALSE);
-  const char* const names[] = {
-      "..\\escape",  "../escape", "..",          "sub\\fixture",
-      "sub/fixture", "C:fixture", "C:\\fixture", "\\\\server\\share\\fixture",
-      "nul",         "con",       "com1",        "fixture.",
-      ".fixture",    "fix ture",  "fixture\n"};
-  for (const char* name : names) {
+TEST(OciLiteLogon, RightPasswordLogsOnAndOff)
+{
     OciSession session;
-    EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "TIGER", name)) << name;
-    EXPECT_EQ(12154, session.LastError().code) << name;
-  }
-  DeleteFileA(parent.c_str());
+    ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")) << session.failedCall;
+    EXPECT_EQ(OCI_SUCCESS, session.Logoff());
 }
 
-TEST(OciLiteLogon, HomeMayBeGivenWithForwardSlashes) {
-  std::string home = FixtureHome();
-  std::string forward = home;
-  for (char& c : forward) {
-    if (c == '\\') c = '/';
-  }
-  SetEnvironmentVariableA("OCI_LITE_HOME", (forward + "/").c_str());
-  OciSession session;
-  sword status = session.Logon("SCOTT", "TIGER", "fixture");
-  SetEnvironmentVariableA("OCI_LITE_HOME", home.c_str());
-  EXPECT_EQ(OCI_SUCCESS, status) << session.failedCall;
+TEST(OciLiteLogon, WrongPasswordFailsTheSessionBeginWith1017)
+{
+    OciSession session;
+    EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "tiger", "fixture"));
+    EXPECT_EQ("OCISessionBegin", session.failedCall);
+    OraRecord record = session.LastError();
+    EXPECT_EQ(OCI_SUCCESS, record.status);
+    EXPECT_EQ(1017, record.code);
+    EXPECT_EQ("ORA-01017: invalid username/password; logon denied\n", record.text);
 }
 
-TEST(OciLiteLogon, FileThatIsNoDatabaseGivesOracleNotAvailable) {
-  OciSession session;
-  EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "TIGER", "garbage"));
-  EXPECT_EQ(1034, session.LastError().code);
+TEST(OciLiteLogon, UserNameIsComparedExactly)
+{
+    OciSession session;
+    EXPECT_EQ(OCI_ERROR, session.Logon("scott", "TIGER", "fixture"));
+    EXPECT_EQ(1017, session.LastError().code);
 }
 
-TEST(OciLiteLogon, SysdbaWithoutThePrivilegeGives1031) {
-  OciSession session;
-  EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "TIGER", "fixture", true));
-  EXPECT_EQ("OCISessionBegin", session.failedCall);
-  OraRecord record = session.LastError();
-  EXPECT_EQ(1031, record.code);
-  EXPECT_EQ("ORA-01031: insufficient privileges\n", record.text);
+TEST(OciLiteLogon, EmptyPasswordIsRefusedAsNull)
+{
+    OciSession session;
+    EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "", "fixture"));
+    EXPECT_EQ(1005, session.LastError().code);
 }
 
-TEST(OciLiteLogon, SysdbaWithAWrongPasswordGives1017) {
-  OciSession session;
-  EXPECT_EQ(OCI_ERROR, session.Logon("ADMIN", "wrong", "fixture", true));
-  EXPECT_EQ(1017, session.LastError().code);
+TEST(OciLiteLogon, UnknownConnectStringFailsTheAttachWith12154)
+{
+    OciSession session;
+    EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "TIGER", "nosuchdb"));
+    EXPECT_EQ("OCIServerAttach", session.failedCall);
+    OraRecord record = session.LastError();
+    EXPECT_EQ(12154, record.code);
+    EXPECT_EQ("ORA-12154: TNS:could not resolve the connect identifier specified\n", record.text);
 }
 
-TEST(OciLiteLogon, SysdbaSessionWorksAsSys) {
-  OciSession session;
-  ASSERT_EQ(OCI_SUCCESS, session.Logon("ADMIN", "secret", "fixture", true)) << session.failedCall;
-  sword status;
-  Rows rows = session.Query(kListAll, {}, 2, &status);
-  EXPECT_EQ(OCI_NO_DATA, status);
-  EXPECT_EQ((Rows{{"DBMS_LITE", "PACKAGE"}}), rows);
+TEST(OciLiteLogon, ConnectStringIsLowerCasedForTheFileName)
+{
+    OciSession session;
+    EXPECT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "FIXTURE")) << session.failedCall;
 }
 
-TEST(OciLiteLogon, EachUserSeesOnlyTheirOwnObjectsAndSource) {
-  OciSession scott;
-  ASSERT_EQ(OCI_SUCCESS, scott.Logon("SCOTT", "TIGER", "fixture"));
-  EXPECT_EQ((Rows{{"EMP_API", "PACKAGE"},
-                  {"EMP_API", "PACKAGE BODY"},
-                  {"GET_SAL", "FUNCTION"},
-                  {"HR_UTIL", "PACKAGE"},
-                  {"RAISE_SAL", "PROCEDURE"}}),
-            scott.Query(kListAll, {}, 2));
-  OciSession blake;
-  ASSERT_EQ(OCI_SUCCESS, blake.Logon("BLAKE", "Paper", "fixture"));
-  EXPECT_EQ((Rows{{"BLAKE_PKG", "PACKAGE"}}), blake.Query(kListAll, {}, 2));
-  EXPECT_EQ((Rows{{"1"}}), blake.Query("SELECT COUNT(1) FROM USER_SOURCE", {}, 1));
-  EXPECT_EQ((Rows{{"0"}}),
-            blake.Query("SELECT COUNT(1) FROM USER_SOURCE WHERE NAME = 'EMP_API'", {}, 1));
+TEST(OciLiteLogon, ConnectStringsCannotLeaveTheFolder)
+{
+    // A copy of the fixture one folder up must stay out of reach.
+    std::string parent = FixtureHome() + "\\..\\escape.sqlite";
+    CopyFileA((FixtureHome() + "\\fixture.sqlite").c_str(), parent.c_str(), FALSE);
+    const char* const names[] = {
+        "..\\escape",  "../escape", "..",          "sub\\fixture",
+        "sub/fixture", "C:fixture", "C:\\fixture", "\\\\server\\share\\fixture",
+        "nul",         "con",       "com1",        "fixture.",
+        ".fixture",    "fix ture",  "fixture\n"};
+    for (const char* name : names) {
+        OciSession session;
+        EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "TIGER", name)) << name;
+        EXPECT_EQ(12154, session.LastError().code) << name;
+    }
+    DeleteFileA(parent.c_str());
 }
 
-TEST(OciLiteLogon, StoredPasswordsAreNotReadable) {
-  OciSession session;
-  ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture"));
-  sword status;
-  Rows rows = session.Query("SELECT password FROM users", {}, 1, &status);
-  EXPECT_EQ(OCI_ERROR, status);
-  EXPECT_TRUE(rows.empty());
-  // A table the session has no grant on does not exist for it, as in Oracle.
-  EXPECT_EQ(942, session.LastError().code);
+TEST(OciLiteLogon, HomeMayBeGivenWithForwardSlashes)
+{
+    std::string home = FixtureHome();
+    std::string forward = home;
+    for (char& c : forward) {
+        if (c == '\\')
+            c = '/';
+    }
+    SetEnvironmentVariableA("OCI_LITE_HOME", (forward + "/").c_str());
+    OciSession session;
+    sword status = session.Logon("SCOTT", "TIGER", "fixture");
+    SetEnvironmentVariableA("OCI_LITE_HOME", home.c_str());
+    EXPECT_EQ(OCI_SUCCESS, status) << session.failedCall;
 }
 
-TEST(OciLiteLogon, DatabaseWithoutUsersRefusesEveryone) {
-  OciSession session;
-  EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "TIGER", "empty"));
-  EXPECT_EQ(1017, session.LastError().code);
+TEST(OciLiteLogon, FileThatIsNoDatabaseGivesOracleNotAvailable)
+{
+    OciSession session;
+    EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "TIGER", "garbage"));
+    EXPECT_EQ(1034, session.LastError().code);
 }
 
-TEST(OciLiteLogon, StatementAfterLogoffIsRefused) {
-  OciSession session;
-  ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture"));
-  ASSERT_EQ(OCI_SUCCESS, session.Logoff());
-  sword status;
-  session.Query("SELECT OBJECT_NAME FROM USER_OBJECTS", {}, 1, &status);
-  EXPECT_EQ(OCI_ERROR, status);
-  EXPECT_EQ(1012, session.LastError().code);
+TEST(OciLiteLogon, SysdbaWithoutThePrivilegeGives1031)
+{
+    OciSession session;
+    EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "TIGER", "fixture", true));
+    EXPECT_EQ("OCISessionBegin", session.failedCall);
+    OraRecord record = session.LastError();
+    EXPECT_EQ(1031, record.code);
+    EXPECT_EQ("ORA-01031: insufficient privileges\n", record.text);
+}
+
+TEST(OciLiteLogon, SysdbaWithAWrongPasswordGives1017)
+{
+    OciSession session;
+    EXPECT_EQ(OCI_ERROR, session.Logon("ADMIN", "wrong", "fixture", true));
+    EXPECT_EQ(1017, session.LastError().code);
+}
+
+TEST(OciLiteLogon, SysdbaSessionWorksAsSys)
+{
+    OciSession session;
+    ASSERT_EQ(OCI_SUCCESS, session.Logon("ADMIN", "secret", "fixture", true)) << session.failedCall;
+    sword status;
+    Rows rows = session.Query(kListAll, {}, 2, &status);
+    EXPECT_EQ(OCI_NO_DATA, status);
+    EXPECT_EQ((Rows{{"DBMS_LITE", "PACKAGE"}}), rows);
+}
+
+TEST(OciLiteLogon, EachUserSeesOnlyTheirOwnObjectsAndSource)
+{
+    OciSession scott;
+    ASSERT_EQ(OCI_SUCCESS, scott.Logon("SCOTT", "TIGER", "fixture"));
+    EXPECT_EQ((Rows{{"EMP_API", "PACKAGE"},
+                    {"EMP_API", "PACKAGE BODY"},
+                    {"GET_SAL", "FUNCTION"},
+                    {"HR_UTIL", "PACKAGE"},
+                    {"RAISE_SAL", "PROCEDURE"}}),
+              scott.Query(kListAll, {}, 2));
+    OciSession blake;
+    ASSERT_EQ(OCI_SUCCESS, blake.Logon("BLAKE", "Paper", "fixture"));
+    EXPECT_EQ((Rows{{"BLAKE_PKG", "PACKAGE"}}), blake.Query(kListAll, {}, 2));
+    EXPECT_EQ((Rows{{"1"}}), blake.Query("SELECT COUNT(1) FROM USER_SOURCE", {}, 1));
+    EXPECT_EQ((Rows{{"0"}}),
+              blake.Query("SELECT COUNT(1) FROM USER_SOURCE WHERE NAME = 'EMP_API'", {}, 1));
+}
+
+TEST(OciLiteLogon, StoredPasswordsAreNotReadable)
+{
+    OciSession session;
+    ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture"));
+    sword status;
+    Rows rows = session.Query("SELECT password FROM users", {}, 1, &status);
+    EXPECT_EQ(OCI_ERROR, status);
+    EXPECT_TRUE(rows.empty());
+    // A table the session has no grant on does not exist for it, as in Oracle.
+    EXPECT_EQ(942, session.LastError().code);
+}
+
+TEST(OciLiteLogon, DatabaseWithoutUsersRefusesEveryone)
+{
+    OciSession session;
+    EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "TIGER", "empty"));
+    EXPECT_EQ(1017, session.LastError().code);
+}
+
+TEST(OciLiteLogon, StatementAfterLogoffIsRefused)
+{
+    OciSession session;
+    ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture"));
+    ASSERT_EQ(OCI_SUCCESS, session.Logoff());
+    sword status;
+    session.Query("SELECT OBJECT_NAME FROM USER_OBJECTS", {}, 1, &status);
+    EXPECT_EQ(OCI_ERROR, status);
+    EXPECT_EQ(1012, session.LastError().code);
 }
 
 }  // namespace

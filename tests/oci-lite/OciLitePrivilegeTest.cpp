@@ -9,8 +9,8 @@ namespace {
 using Rows = std::vector<std::vector<std::string>>;
 
 struct RefusedCase {
-  const char* sql;
-  sb4 code;
+    const char* sql;
+    sb4 code;
 };
 
 // Reads past the session's views: each names something the session has no grant on.
@@ -69,108 +69,116 @@ const char* const kWrites[] = {
 };
 
 class OciLitePrivileges : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")); }
+protected:
+    void SetUp() override { ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")); }
 
-  // What the session sees of its own: it must not change whatever was tried before.
-  void ExpectOwnViewsIntact() {
-    EXPECT_EQ((Rows{{"6"}}), session.Query("SELECT COUNT(1) FROM USER_OBJECTS", {}, 1));
-    EXPECT_EQ((Rows{{"11"}}), session.Query("SELECT COUNT(1) FROM USER_SOURCE", {}, 1));
-  }
+    // What the session sees of its own: it must not change whatever was tried before.
+    void ExpectOwnViewsIntact()
+    {
+        EXPECT_EQ((Rows{{"6"}}), session.Query("SELECT COUNT(1) FROM USER_OBJECTS", {}, 1));
+        EXPECT_EQ((Rows{{"11"}}), session.Query("SELECT COUNT(1) FROM USER_SOURCE", {}, 1));
+    }
 
-  OciSession session;
+    OciSession session;
 };
 
-TEST_F(OciLitePrivileges, BaseTablesAndQualifiedNamesDoNotExistForTheSession) {
-  for (const RefusedCase& test : kHiddenReads) {
+TEST_F(OciLitePrivileges, BaseTablesAndQualifiedNamesDoNotExistForTheSession)
+{
+    for (const RefusedCase& test : kHiddenReads) {
+        sword status = OCI_SUCCESS;
+        Rows rows = session.Query(test.sql, {}, 1, &status);
+        EXPECT_EQ(OCI_ERROR, status) << test.sql;
+        EXPECT_TRUE(rows.empty()) << test.sql;
+        OraRecord record = session.LastError();
+        EXPECT_EQ(test.code, record.code) << test.sql;
+        EXPECT_EQ("ORA-00942: table or view does not exist\n", record.text) << test.sql;
+    }
+}
+
+TEST_F(OciLitePrivileges, PragmasAttachAndExplainNeedAPrivilege)
+{
+    for (const RefusedCase& test : kPrivileged) {
+        sword status = session.Execute(test.sql);
+        EXPECT_EQ(OCI_ERROR, status) << test.sql;
+        EXPECT_EQ(test.code, session.LastError().code) << test.sql;
+    }
+}
+
+TEST_F(OciLitePrivileges, EveryWriteGets16000AndChangesNothing)
+{
+    for (const char* sql : kWrites) {
+        EXPECT_EQ(OCI_ERROR, session.Execute(sql)) << sql;
+        OraRecord record = session.LastError();
+        EXPECT_EQ(16000, record.code) << sql;
+        EXPECT_EQ("ORA-16000: database open for read-only access\n", record.text) << sql;
+    }
+    ExpectOwnViewsIntact();
     sword status = OCI_SUCCESS;
-    Rows rows = session.Query(test.sql, {}, 1, &status);
-    EXPECT_EQ(OCI_ERROR, status) << test.sql;
-    EXPECT_TRUE(rows.empty()) << test.sql;
-    OraRecord record = session.LastError();
-    EXPECT_EQ(test.code, record.code) << test.sql;
-    EXPECT_EQ("ORA-00942: table or view does not exist\n", record.text) << test.sql;
-  }
+    session.Query("SELECT x FROM scratch", {}, 1, &status);
+    EXPECT_EQ(OCI_ERROR, status);
+    EXPECT_EQ(942, session.LastError().code);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES,
+              GetFileAttributesA((FixtureHome() + "\\copy.sqlite").c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("copy.sqlite"));
 }
 
-TEST_F(OciLitePrivileges, PragmasAttachAndExplainNeedAPrivilege) {
-  for (const RefusedCase& test : kPrivileged) {
-    sword status = session.Execute(test.sql);
-    EXPECT_EQ(OCI_ERROR, status) << test.sql;
-    EXPECT_EQ(test.code, session.LastError().code) << test.sql;
-  }
+TEST_F(OciLitePrivileges, WritesStayRefusedWhateverTheirSpelling)
+{
+    const char* const spellings[] = {
+        "  /* first */ -- and a line comment\n create temp table scratch(x)",
+        "(INSERT INTO objects VALUES('SCOTT','X','PACKAGE','VALID'))",
+        "Create Temp View USER_OBJECTS AS SELECT * FROM objects",
+    };
+    for (const char* sql : spellings) {
+        EXPECT_EQ(OCI_ERROR, session.Execute(sql)) << sql;
+        EXPECT_EQ(16000, session.LastError().code) << sql;
+    }
+    ExpectOwnViewsIntact();
 }
 
-TEST_F(OciLitePrivileges, EveryWriteGets16000AndChangesNothing) {
-  for (const char* sql : kWrites) {
-    EXPECT_EQ(OCI_ERROR, session.Execute(sql)) << sql;
-    OraRecord record = session.LastError();
-    EXPECT_EQ(16000, record.code) << sql;
-    EXPECT_EQ("ORA-16000: database open for read-only access\n", record.text) << sql;
-  }
-  ExpectOwnViewsIntact();
-  sword status = OCI_SUCCESS;
-  session.Query("SELECT x FROM scratch", {}, 1, &status);
-  EXPECT_EQ(OCI_ERROR, status);
-  EXPECT_EQ(942, session.LastError().code);
-  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((FixtureHome() + "\\copy.sqlite").c_str()));
-  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("copy.sqlite"));
+TEST_F(OciLitePrivileges, OwnViewsAndDualAreReadableInAnyQueryShape)
+{
+    struct ReadCase {
+        const char* sql;
+        Rows rows;
+    };
+    const ReadCase reads[] = {
+        {"SELECT DUMMY FROM DUAL", {{"X"}}},
+        {"SELECT 1 + 1 FROM dual", {{"2"}}},
+        {"SELECT COUNT(*) FROM USER_SOURCE WHERE NAME = 'EMP_API'", {{"6"}}},
+        {"SELECT 1 FROM USER_OBJECTS WHERE OBJECT_NAME = 'GET_SAL'", {{"1"}}},
+        {"WITH s AS (SELECT NAME FROM USER_SOURCE WHERE TYPE = 'FUNCTION') SELECT COUNT(*) FROM s",
+         {{"2"}}},
+        {"SELECT COUNT(*) FROM (SELECT DISTINCT NAME FROM USER_SOURCE)", {{"4"}}},
+        {"SELECT o.OBJECT_TYPE FROM USER_OBJECTS o JOIN USER_SOURCE s ON s.NAME = o.OBJECT_NAME "
+         "AND s.TYPE = o.OBJECT_TYPE WHERE s.LINE = 2 AND o.OBJECT_NAME = 'GET_SAL'",
+         {{"FUNCTION"}}},
+        {"SELECT OBJECT_NAME FROM USER_OBJECTS WHERE OBJECT_NAME NOT IN "
+         "(SELECT NAME FROM USER_SOURCE) ORDER BY 1",
+         {{"EMP_TRG"}}},
+        {"SELECT temp_name FROM (SELECT OBJECT_NAME AS temp_name FROM USER_OBJECTS) "
+         "WHERE temp_name = 'HR_UTIL'",
+         {{"HR_UTIL"}}},
+    };
+    for (const ReadCase& read : reads) {
+        sword status = OCI_SUCCESS;
+        EXPECT_EQ(read.rows, session.Query(read.sql, {}, 1, &status)) << read.sql;
+        EXPECT_EQ(OCI_NO_DATA, status) << read.sql;
+    }
 }
 
-TEST_F(OciLitePrivileges, WritesStayRefusedWhateverTheirSpelling) {
-  const char* const spellings[] = {
-      "  /* first */ -- and a line comment\n create temp table scratch(x)",
-      "(INSERT INTO objects VALUES('SCOTT','X','PACKAGE','VALID'))",
-      "Create Temp View USER_OBJECTS AS SELECT * FROM objects",
-  };
-  for (const char* sql : spellings) {
-    EXPECT_EQ(OCI_ERROR, session.Execute(sql)) << sql;
-    EXPECT_EQ(16000, session.LastError().code) << sql;
-  }
-  ExpectOwnViewsIntact();
-}
-
-TEST_F(OciLitePrivileges, OwnViewsAndDualAreReadableInAnyQueryShape) {
-  struct ReadCase {
-    const char* sql;
-    Rows rows;
-  };
-  const ReadCase reads[] = {
-      {"SELECT DUMMY FROM DUAL", {{"X"}}},
-      {"SELECT 1 + 1 FROM dual", {{"2"}}},
-      {"SELECT COUNT(*) FROM USER_SOURCE WHERE NAME = 'EMP_API'", {{"6"}}},
-      {"SELECT 1 FROM USER_OBJECTS WHERE OBJECT_NAME = 'GET_SAL'", {{"1"}}},
-      {"WITH s AS (SELECT NAME FROM USER_SOURCE WHERE TYPE = 'FUNCTION') SELECT COUNT(*) FROM s",
-       {{"2"}}},
-      {"SELECT COUNT(*) FROM (SELECT DISTINCT NAME FROM USER_SOURCE)", {{"4"}}},
-      {"SELECT o.OBJECT_TYPE FROM USER_OBJECTS o JOIN USER_SOURCE s ON s.NAME = o.OBJECT_NAME "
-       "AND s.TYPE = o.OBJECT_TYPE WHERE s.LINE = 2 AND o.OBJECT_NAME = 'GET_SAL'",
-       {{"FUNCTION"}}},
-      {"SELECT OBJECT_NAME FROM USER_OBJECTS WHERE OBJECT_NAME NOT IN "
-       "(SELECT NAME FROM USER_SOURCE) ORDER BY 1",
-       {{"EMP_TRG"}}},
-      {"SELECT temp_name FROM (SELECT OBJECT_NAME AS temp_name FROM USER_OBJECTS) "
-       "WHERE temp_name = 'HR_UTIL'",
-       {{"HR_UTIL"}}},
-  };
-  for (const ReadCase& read : reads) {
+TEST(OciLitePrivilegesSysdba, SysSeesOnlySysObjectsAndCannotReadPasswordsEither)
+{
+    OciSession sys;
+    ASSERT_EQ(OCI_SUCCESS, sys.Logon("ADMIN", "secret", "fixture", true)) << sys.failedCall;
     sword status = OCI_SUCCESS;
-    EXPECT_EQ(read.rows, session.Query(read.sql, {}, 1, &status)) << read.sql;
-    EXPECT_EQ(OCI_NO_DATA, status) << read.sql;
-  }
-}
-
-TEST(OciLitePrivilegesSysdba, SysSeesOnlySysObjectsAndCannotReadPasswordsEither) {
-  OciSession sys;
-  ASSERT_EQ(OCI_SUCCESS, sys.Logon("ADMIN", "secret", "fixture", true)) << sys.failedCall;
-  sword status = OCI_SUCCESS;
-  Rows rows = sys.Query("SELECT name,password FROM users", {}, 2, &status);
-  EXPECT_EQ(OCI_ERROR, status);
-  EXPECT_TRUE(rows.empty());
-  EXPECT_EQ(942, sys.LastError().code);
-  EXPECT_EQ((Rows{{"DBMS_LITE"}}), sys.Query("SELECT NAME FROM USER_SOURCE", {}, 1));
-  EXPECT_EQ(OCI_ERROR, sys.Execute("DELETE FROM source WHERE owner <> 'SYS'"));
-  EXPECT_EQ(16000, sys.LastError().code);
+    Rows rows = sys.Query("SELECT name,password FROM users", {}, 2, &status);
+    EXPECT_EQ(OCI_ERROR, status);
+    EXPECT_TRUE(rows.empty());
+    EXPECT_EQ(942, sys.LastError().code);
+    EXPECT_EQ((Rows{{"DBMS_LITE"}}), sys.Query("SELECT NAME FROM USER_SOURCE", {}, 1));
+    EXPECT_EQ(OCI_ERROR, sys.Execute("DELETE FROM source WHERE owner <> 'SYS'"));
+    EXPECT_EQ(16000, sys.LastError().code);
 }
 
 }  // namespace

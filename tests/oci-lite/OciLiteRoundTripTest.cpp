@@ -21,11 +21,11 @@ const char kTwentyGrowingRows[] =
     "SELECT substr('xxxxxxxxxxxxxxxxxxxx', 1, n) FROM r";
 
 struct TripCase {
-  const char* sql;
-  ub4 prefetchRows;
-  ub4 prefetchMemory;  // 0: not set (the default, no limit)
-  ub4 arraySize;       // rows asked for by the execute and by each fetch
-  unsigned trips;      // from the execute to OCI_NO_DATA
+    const char* sql;
+    ub4 prefetchRows;
+    ub4 prefetchMemory;  // 0: not set (the default, no limit)
+    ub4 arraySize;       // rows asked for by the execute and by each fetch
+    unsigned trips;      // from the execute to OCI_NO_DATA
 };
 
 const TripCase kTripCases[] = {
@@ -51,126 +51,134 @@ const TripCase kTripCases[] = {
 };
 
 class OciLiteRoundTrips : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")) << session.failedCall;
-  }
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")) << session.failedCall;
+    }
 
-  OciSession session;
-  const OciApi& api = session.api;
+    OciSession session;
+    const OciApi& api = session.api;
 };
 
-TEST_F(OciLiteRoundTrips, PrefetchRowsAndMemoryDecideTheTripsOfAQuery) {
-  for (const TripCase& test : kTripCases) {
-    std::string label = std::string(test.sql == kTwentyGrowingRows ? "growing" : "fixed") +
-                        " rows " + std::to_string(test.prefetchRows) + " memory " +
-                        std::to_string(test.prefetchMemory) + " array " +
-                        std::to_string(test.arraySize);
-    OCIStmt* stmt = session.Prepare(test.sql);
-    ASSERT_EQ(OCI_SUCCESS, api.AttrSet(stmt, OCI_HTYPE_STMT, const_cast<ub4*>(&test.prefetchRows),
-                                       sizeof(ub4), OCI_ATTR_PREFETCH_ROWS, session.err));
-    if (test.prefetchMemory != 0) {
-      ASSERT_EQ(OCI_SUCCESS,
-                api.AttrSet(stmt, OCI_HTYPE_STMT, const_cast<ub4*>(&test.prefetchMemory),
-                            sizeof(ub4), OCI_ATTR_PREFETCH_MEMORY, session.err));
+TEST_F(OciLiteRoundTrips, PrefetchRowsAndMemoryDecideTheTripsOfAQuery)
+{
+    for (const TripCase& test : kTripCases) {
+        std::string label = std::string(test.sql == kTwentyGrowingRows ? "growing" : "fixed") +
+                            " rows " + std::to_string(test.prefetchRows) + " memory " +
+                            std::to_string(test.prefetchMemory) + " array " +
+                            std::to_string(test.arraySize);
+        OCIStmt* stmt = session.Prepare(test.sql);
+        ASSERT_EQ(OCI_SUCCESS,
+                  api.AttrSet(stmt, OCI_HTYPE_STMT, const_cast<ub4*>(&test.prefetchRows),
+                              sizeof(ub4), OCI_ATTR_PREFETCH_ROWS, session.err));
+        if (test.prefetchMemory != 0) {
+            ASSERT_EQ(OCI_SUCCESS,
+                      api.AttrSet(stmt, OCI_HTYPE_STMT, const_cast<ub4*>(&test.prefetchMemory),
+                                  sizeof(ub4), OCI_ATTR_PREFETCH_MEMORY, session.err));
+        }
+        std::vector<char> values(test.arraySize * 32);
+        std::vector<ub2> lengths(test.arraySize);
+        OCIDefine* define = nullptr;
+        ASSERT_EQ(OCI_SUCCESS,
+                  api.DefineByPos(stmt, &define, session.err, 1, values.data(), 32, SQLT_CHR,
+                                  nullptr, lengths.data(), nullptr, OCI_DEFAULT));
+        unsigned before = api.RoundTrips();
+        std::vector<std::string> rows;
+        sword status = api.StmtExecute(session.svc, stmt, session.err, test.arraySize, 0, nullptr,
+                                       nullptr, OCI_DEFAULT);
+        for (;;) {
+            // The rows a call delivered are the elements whose length it set.
+            for (ub4 i = 0; i < test.arraySize && lengths[i] != 0; ++i) {
+                rows.emplace_back(&values[i * 32], lengths[i]);
+                lengths[i] = 0;
+            }
+            if (status != OCI_SUCCESS)
+                break;
+            status = api.StmtFetch(stmt, session.err, test.arraySize, OCI_FETCH_NEXT, OCI_DEFAULT);
+        }
+        EXPECT_EQ(OCI_NO_DATA, status) << label;
+        EXPECT_EQ(test.trips, api.RoundTrips() - before) << label;
+        ASSERT_EQ(20u, rows.size()) << label;
+        EXPECT_EQ(test.sql == kTwentyGrowingRows ? "xxxxxxxxxxxxxxxxxxxx" : "0000000020", rows[19])
+            << label;
+        api.HandleFree(stmt, OCI_HTYPE_STMT);
     }
-    std::vector<char> values(test.arraySize * 32);
-    std::vector<ub2> lengths(test.arraySize);
-    OCIDefine* define = nullptr;
-    ASSERT_EQ(OCI_SUCCESS, api.DefineByPos(stmt, &define, session.err, 1, values.data(), 32,
-                                           SQLT_CHR, nullptr, lengths.data(), nullptr,
-                                           OCI_DEFAULT));
-    unsigned before = api.RoundTrips();
-    std::vector<std::string> rows;
-    sword status = api.StmtExecute(session.svc, stmt, session.err, test.arraySize, 0, nullptr,
-                                   nullptr, OCI_DEFAULT);
-    for (;;) {
-      // The rows a call delivered are the elements whose length it set.
-      for (ub4 i = 0; i < test.arraySize && lengths[i] != 0; ++i) {
-        rows.emplace_back(&values[i * 32], lengths[i]);
-        lengths[i] = 0;
-      }
-      if (status != OCI_SUCCESS) break;
-      status = api.StmtFetch(stmt, session.err, test.arraySize, OCI_FETCH_NEXT, OCI_DEFAULT);
-    }
-    EXPECT_EQ(OCI_NO_DATA, status) << label;
-    EXPECT_EQ(test.trips, api.RoundTrips() - before) << label;
-    ASSERT_EQ(20u, rows.size()) << label;
-    EXPECT_EQ(test.sql == kTwentyGrowingRows ? "xxxxxxxxxxxxxxxxxxxx" : "0000000020", rows[19])
-        << label;
-    api.HandleFree(stmt, OCI_HTYPE_STMT);
-  }
 }
 
 // Without a memory limit, rows prefetched beyond those asked for stop at 16 MiB of row bytes
 // per trip: 300,000 rows of 100 bytes take two trips, the first carrying 1,000 asked for and
 // the 167,773 rows that reach 16 MiB, the second the rest and the end.
-TEST_F(OciLiteRoundTrips, PrefetchWithoutMemoryLimitStopsAtSixteenMebibytesOfRowBytes) {
-  const ub4 prefetchRows = 1000000;
-  const ub4 arraySize = 1000;
-  const size_t width = 100;
-  OCIStmt* stmt = session.Prepare(
-      "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r WHERE n < 300000) "
-      "SELECT printf('%0100d', n) FROM r");
-  ASSERT_EQ(OCI_SUCCESS, api.AttrSet(stmt, OCI_HTYPE_STMT, const_cast<ub4*>(&prefetchRows),
-                                     sizeof(ub4), OCI_ATTR_PREFETCH_ROWS, session.err));
-  std::vector<char> values(arraySize * width);
-  OCIDefine* define = nullptr;
-  ASSERT_EQ(OCI_SUCCESS, api.DefineByPos(stmt, &define, session.err, 1, values.data(), width,
-                                         SQLT_CHR, nullptr, nullptr, nullptr, OCI_DEFAULT));
-  unsigned before = api.RoundTrips();
-  sword status =
-      api.StmtExecute(session.svc, stmt, session.err, arraySize, 0, nullptr, nullptr, OCI_DEFAULT);
-  unsigned afterExecute = api.RoundTrips();
-  ub4 fetches = 0;
-  std::string last;
-  while (status == OCI_SUCCESS) {
-    last.assign(&values[(arraySize - 1) * width], width);
-    status = api.StmtFetch(stmt, session.err, arraySize, OCI_FETCH_NEXT, OCI_DEFAULT);
-    ++fetches;
-  }
-  EXPECT_EQ(OCI_NO_DATA, status);
-  EXPECT_EQ(1u, afterExecute - before);
-  EXPECT_EQ(2u, api.RoundTrips() - before);
-  EXPECT_EQ(300u, fetches);  // 299 fetches of 1,000 rows, then the one that finds the end
-  EXPECT_EQ(std::string(94, '0') + "300000", last);
-  api.HandleFree(stmt, OCI_HTYPE_STMT);
+TEST_F(OciLiteRoundTrips, PrefetchWithoutMemoryLimitStopsAtSixteenMebibytesOfRowBytes)
+{
+    const ub4 prefetchRows = 1000000;
+    const ub4 arraySize = 1000;
+    const size_t width = 100;
+    OCIStmt* stmt = session.Prepare(
+        "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r WHERE n < 300000) "
+        "SELECT printf('%0100d', n) FROM r");
+    ASSERT_EQ(OCI_SUCCESS, api.AttrSet(stmt, OCI_HTYPE_STMT, const_cast<ub4*>(&prefetchRows),
+                                       sizeof(ub4), OCI_ATTR_PREFETCH_ROWS, session.err));
+    std::vector<char> values(arraySize * width);
+    OCIDefine* define = nullptr;
+    ASSERT_EQ(OCI_SUCCESS, api.DefineByPos(stmt, &define, session.err, 1, values.data(), width,
+                                           SQLT_CHR, nullptr, nullptr, nullptr, OCI_DEFAULT));
+    unsigned before = api.RoundTrips();
+    sword status = api.StmtExecute(session.svc, stmt, session.err, arraySize, 0, nullptr, nullptr,
+                                   OCI_DEFAULT);
+    unsigned afterExecute = api.RoundTrips();
+    ub4 fetches = 0;
+    std::string last;
+    while (status == OCI_SUCCESS) {
+        last.assign(&values[(arraySize - 1) * width], width);
+        status = api.StmtFetch(stmt, session.err, arraySize, OCI_FETCH_NEXT, OCI_DEFAULT);
+        ++fetches;
+    }
+    EXPECT_EQ(OCI_NO_DATA, status);
+    EXPECT_EQ(1u, afterExecute - before);
+    EXPECT_EQ(2u, api.RoundTrips() - before);
+    EXPECT_EQ(300u, fetches);  // 299 fetches of 1,000 rows, then the one that finds the end
+    EXPECT_EQ(std::string(94, '0') + "300000", last);
+    api.HandleFree(stmt, OCI_HTYPE_STMT);
 }
 
-TEST_F(OciLiteRoundTrips, PrefetchSettingsReadBackAsSet) {
-  OCIStmt* stmt = session.Prepare(kTwentyRowsOfTenBytes);
-  ub4 rows = 0;
-  ub4 memory = 99;
-  ub4 size = 0;
-  EXPECT_EQ(OCI_SUCCESS, api.AttrGet(stmt, OCI_HTYPE_STMT, &rows, &size, OCI_ATTR_PREFETCH_ROWS,
-                                     session.err));
-  EXPECT_EQ(1u, rows);  // the client's default
-  EXPECT_EQ(sizeof(ub4), size);
-  EXPECT_EQ(OCI_SUCCESS, api.AttrGet(stmt, OCI_HTYPE_STMT, &memory, &size,
-                                     OCI_ATTR_PREFETCH_MEMORY, session.err));
-  EXPECT_EQ(0u, memory);  // no memory limit
-  ub4 setRows = 50;
-  ub4 setMemory = 4096;
-  api.AttrSet(stmt, OCI_HTYPE_STMT, &setRows, sizeof setRows, OCI_ATTR_PREFETCH_ROWS, session.err);
-  api.AttrSet(stmt, OCI_HTYPE_STMT, &setMemory, sizeof setMemory, OCI_ATTR_PREFETCH_MEMORY,
-              session.err);
-  api.AttrGet(stmt, OCI_HTYPE_STMT, &rows, nullptr, OCI_ATTR_PREFETCH_ROWS, session.err);
-  api.AttrGet(stmt, OCI_HTYPE_STMT, &memory, nullptr, OCI_ATTR_PREFETCH_MEMORY, session.err);
-  EXPECT_EQ(50u, rows);
-  EXPECT_EQ(4096u, memory);
-  api.HandleFree(stmt, OCI_HTYPE_STMT);
+TEST_F(OciLiteRoundTrips, PrefetchSettingsReadBackAsSet)
+{
+    OCIStmt* stmt = session.Prepare(kTwentyRowsOfTenBytes);
+    ub4 rows = 0;
+    ub4 memory = 99;
+    ub4 size = 0;
+    EXPECT_EQ(OCI_SUCCESS,
+              api.AttrGet(stmt, OCI_HTYPE_STMT, &rows, &size, OCI_ATTR_PREFETCH_ROWS, session.err));
+    EXPECT_EQ(1u, rows);  // the client's default
+    EXPECT_EQ(sizeof(ub4), size);
+    EXPECT_EQ(OCI_SUCCESS, api.AttrGet(stmt, OCI_HTYPE_STMT, &memory, &size,
+                                       OCI_ATTR_PREFETCH_MEMORY, session.err));
+    EXPECT_EQ(0u, memory);  // no memory limit
+    ub4 setRows = 50;
+    ub4 setMemory = 4096;
+    api.AttrSet(stmt, OCI_HTYPE_STMT, &setRows, sizeof setRows, OCI_ATTR_PREFETCH_ROWS,
+                session.err);
+    api.AttrSet(stmt, OCI_HTYPE_STMT, &setMemory, sizeof setMemory, OCI_ATTR_PREFETCH_MEMORY,
+                session.err);
+    api.AttrGet(stmt, OCI_HTYPE_STMT, &rows, nullptr, OCI_ATTR_PREFETCH_ROWS, session.err);
+    api.AttrGet(stmt, OCI_HTYPE_STMT, &memory, nullptr, OCI_ATTR_PREFETCH_MEMORY, session.err);
+    EXPECT_EQ(50u, rows);
+    EXPECT_EQ(4096u, memory);
+    api.HandleFree(stmt, OCI_HTYPE_STMT);
 }
 
-TEST_F(OciLiteRoundTrips, ExecuteOfAStatementWithoutRowsAndAFailedParseCountOneTripEach) {
-  unsigned before = api.RoundTrips();
-  EXPECT_EQ((std::vector<std::vector<std::string>>{}),
-            session.Query("SELECT OBJECT_NAME FROM USER_OBJECTS WHERE 1 = 0", {}, 1));
-  EXPECT_EQ(1u, api.RoundTrips() - before);
-  before = api.RoundTrips();
-  sword status = OCI_SUCCESS;
-  session.Query("SELECT nosuch FROM USER_OBJECTS", {}, 1, &status);
-  EXPECT_EQ(OCI_ERROR, status);
-  EXPECT_EQ(1u, api.RoundTrips() - before);
+TEST_F(OciLiteRoundTrips, ExecuteOfAStatementWithoutRowsAndAFailedParseCountOneTripEach)
+{
+    unsigned before = api.RoundTrips();
+    EXPECT_EQ((std::vector<std::vector<std::string>>{}),
+              session.Query("SELECT OBJECT_NAME FROM USER_OBJECTS WHERE 1 = 0", {}, 1));
+    EXPECT_EQ(1u, api.RoundTrips() - before);
+    before = api.RoundTrips();
+    sword status = OCI_SUCCESS;
+    session.Query("SELECT nosuch FROM USER_OBJECTS", {}, 1, &status);
+    EXPECT_EQ(OCI_ERROR, status);
+    EXPECT_EQ(1u, api.RoundTrips() - before);
 }
 
 }  // namespace

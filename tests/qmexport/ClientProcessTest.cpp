@@ -17,7 +17,8 @@ using namespace QmexportTest;
 
 namespace {
 
-std::wstring FileArgs(const std::string& strDatabase, const std::string& strFile, const std::string& strMore = "")
+std::wstring FileArgs(const std::string& strDatabase, const std::string& strFile,
+                      const std::string& strMore = "")
 {
     return Wide("--user SCOTT --database " + strDatabase + " --file \"" + strFile + "\"" + strMore);
 }
@@ -28,8 +29,10 @@ bool Contains(const std::string& strText, const std::string& strPart)
 }
 
 // "Grüße" in UTF-8 and in Windows-1252; "日本" in UTF-8.
-const char kWesternUtf8[] = "Gr\xC3\xBC\xC3\x9F" "e";
-const char kWestern1252[] = "Gr\xFC\xDF" "e";
+const char kWesternUtf8[] = "Gr\xC3\xBC\xC3\x9F"
+                            "e";
+const char kWestern1252[] = "Gr\xFC\xDF"
+                            "e";
 const char kJapaneseUtf8[] = "\xE6\x97\xA5\xE6\x9C\xAC";
 
 struct CharsetCase {
@@ -54,12 +57,15 @@ TEST(QmexportClientTest, TheFileIsWrittenInTheClientsCharacterSet)
          std::string("  -- ") + kJapaneseUtf8 + "\n", ""},
         {"a Western desk, Western text", "AMERICAN_AMERICA.WE8MSWIN1252", kWesternUtf8, 0,
          std::string("  -- ") + kWestern1252 + "\n", ""},
-        {"a Western desk, Japanese text", "AMERICAN_AMERICA.WE8MSWIN1252", kJapaneseUtf8, 1, kPrevious,
-         "A_PROC (PROCEDURE) line 2: the character U+65E5 cannot be written in WE8MSWIN1252; set NLS_LANG to a "
-         "character set that holds it, such as AMERICAN_AMERICA.AL32UTF8\nA_PROC (PROCEDURE). The file was not "
+        {"a Western desk, Japanese text", "AMERICAN_AMERICA.WE8MSWIN1252", kJapaneseUtf8, 1,
+         kPrevious,
+         "A_PROC (PROCEDURE) line 2: the character U+65E5 cannot be written in WE8MSWIN1252; set "
+         "NLS_LANG to a "
+         "character set that holds it, such as AMERICAN_AMERICA.AL32UTF8\nA_PROC (PROCEDURE). The "
+         "file was not "
          "changed."},
-        {"a Unicode desk", "AMERICAN_AMERICA.AL32UTF8", kJapaneseUtf8, 0, std::string("  -- ") + kJapaneseUtf8 + "\n",
-         ""},
+        {"a Unicode desk", "AMERICAN_AMERICA.AL32UTF8", kJapaneseUtf8, 0,
+         std::string("  -- ") + kJapaneseUtf8 + "\n", ""},
     };
     TempFolder folder("charset");
     int nCase = 0;
@@ -68,8 +74,9 @@ TEST(QmexportClientTest, TheFileIsWrittenInTheClientsCharacterSet)
         const std::string strDatabase = "QC_CHARSET" + std::to_string(nCase++);
         {
             Schema schema(strDatabase.c_str());
-            schema.AddObject("A_PROC", "PROCEDURE", {"PROCEDURE A_PROC IS\n", std::string("  -- ") + c.pszText + "\n",
-                                                     "BEGIN NULL; END;\n"});
+            schema.AddObject("A_PROC", "PROCEDURE",
+                             {"PROCEDURE A_PROC IS\n", std::string("  -- ") + c.pszText + "\n",
+                              "BEGIN NULL; END;\n"});
         }
         const std::string strFile = folder / (strDatabase + ".sql");
         WriteFile(strFile, kPrevious);
@@ -79,8 +86,8 @@ TEST(QmexportClientTest, TheFileIsWrittenInTheClientsCharacterSet)
         EXPECT_EQ(run.nExitCode, c.nExitCode) << run.strErr;
         EXPECT_TRUE(Contains(run.strErr, c.pszErrorPart)) << run.strErr;
         if (c.nExitCode == 0) {
-            EXPECT_EQ(ReadFile(strFile), "CREATE OR REPLACE PROCEDURE A_PROC IS\n" + c.strSecondLine +
-                                             "BEGIN NULL; END;\n\n/\n");
+            EXPECT_EQ(ReadFile(strFile), "CREATE OR REPLACE PROCEDURE A_PROC IS\n" +
+                                             c.strSecondLine + "BEGIN NULL; END;\n\n/\n");
         } else {
             EXPECT_EQ(ReadFile(strFile), c.strSecondLine);
         }
@@ -100,8 +107,9 @@ TEST(QmexportClientTest, AGermanClientGetsTheNamesInByteOrder)
     options.environment = {{"NLS_LANG", "GERMAN_GERMANY.AL32UTF8"}};
     const RunResult run = RunQmexport(FileArgs("QC_GERMAN", folder / "out.sql"), options);
     ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
-    EXPECT_EQ(ReadFile(folder / "out.sql"), "CREATE OR REPLACE PROCEDURE B_PKG IS BEGIN NULL; END;\n\n/\n"
-                                            "CREATE OR REPLACE PROCEDURE \"a_pkg\" IS BEGIN NULL; END;\n\n/\n");
+    EXPECT_EQ(ReadFile(folder / "out.sql"),
+              "CREATE OR REPLACE PROCEDURE B_PKG IS BEGIN NULL; END;\n\n/\n"
+              "CREATE OR REPLACE PROCEDURE \"a_pkg\" IS BEGIN NULL; END;\n\n/\n");
 }
 
 // SQL*Plus would take "&" for a substitution variable: a file whose blocks hold one begins with
@@ -112,15 +120,17 @@ TEST(QmexportClientTest, AnAmpersandTurnsSubstitutionOff)
     {
         Schema schema("QC_AMP");
         schema.AddObject("A_PROC", "PROCEDURE", {"PROCEDURE A_PROC IS\n", "BEGIN NULL; END;\n"});
-        schema.AddObject("B_PROC", "PROCEDURE", {"PROCEDURE B_PROC IS\n", "  U VARCHAR2(9) := 'Q&A';\n", "BEGIN NULL; END;\n"});
+        schema.AddObject(
+            "B_PROC", "PROCEDURE",
+            {"PROCEDURE B_PROC IS\n", "  U VARCHAR2(9) := 'Q&A';\n", "BEGIN NULL; END;\n"});
         schema.AddObjectWithoutSource("C_PROC", "PROCEDURE");
     }
     TempFolder folder("amp");
     const RunResult failed = RunQmexport(FileArgs("QC_AMP", folder / "all.sql"));
     EXPECT_EQ(failed.nExitCode, 1u) << failed.strErr;
-    EXPECT_EQ(ReadFile(folder / "all.sql"),
-              "SET DEFINE OFF\n" + strBlockA +
-                  "CREATE OR REPLACE PROCEDURE B_PROC IS\n  U VARCHAR2(9) := 'Q&A';\nBEGIN NULL; END;\n\n/\n");
+    EXPECT_EQ(ReadFile(folder / "all.sql"), "SET DEFINE OFF\n" + strBlockA +
+                                                "CREATE OR REPLACE PROCEDURE B_PROC IS\n  U "
+                                                "VARCHAR2(9) := 'Q&A';\nBEGIN NULL; END;\n\n/\n");
 
     const RunResult plain = RunQmexport(FileArgs("QC_AMP", folder / "a.sql", " --object A_PROC"));
     EXPECT_EQ(plain.nExitCode, 0u) << plain.strErr;
@@ -159,7 +169,8 @@ TEST(QmexportClientTest, LogonOutcomes)
         RunOptions options;
         options.environment = {{"QUILLMARK_PASSWORD", c.pszPassword}};
         // --quiet: the grace warning is printed all the same.
-        const RunResult run = RunQmexport(FileArgs(strDatabase, folder / (strDatabase + ".sql"), " --quiet"), options);
+        const RunResult run = RunQmexport(
+            FileArgs(strDatabase, folder / (strDatabase + ".sql"), " --quiet"), options);
         EXPECT_EQ(run.nExitCode, c.nExitCode) << run.strErr;
         EXPECT_TRUE(Contains(run.strErr, c.pszErrorPart)) << run.strErr;
         EXPECT_EQ(FileExists(folder / (strDatabase + ".sql")), c.nExitCode == 0);
@@ -214,7 +225,8 @@ TEST(QmexportClientTest, CtrlCBreaksASlowCall)
         ULONGLONG nWithinMs;
     };
     const SlowCase kCases[] = {
-        {"a statement's minute of server work", "OCI_LITE_SERVER_US", "60000000", "OCISessionBegin", 30000},
+        {"a statement's minute of server work", "OCI_LITE_SERVER_US", "60000000", "OCISessionBegin",
+         30000},
         {"the attach over an 8 s link", "OCI_LITE_RTT_US", "8000000", "OCIAttrSet", 12000},
         {"the logon over an 8 s link", "OCI_LITE_RTT_US", "8000000", "OCIServerAttach", 12000},
     };
@@ -227,7 +239,8 @@ TEST(QmexportClientTest, CtrlCBreaksASlowCall)
         watch.strTrace = folder / "trace.txt";
         watch.pszAfter = c.pszAfter;
         RunOptions options;
-        options.environment = {{c.pszVariable, c.pszMicroseconds}, {"OCI_LITE_TRACE", watch.strTrace}};
+        options.environment = {{c.pszVariable, c.pszMicroseconds},
+                               {"OCI_LITE_TRACE", watch.strTrace}};
         options.pWhileRunning = SendCtrlCWhenSlow;
         options.pContext = &watch;
         options.nTimeoutMs = 90000;

@@ -25,16 +25,53 @@ struct Accepted {
 
 const Accepted kAccepted[] = {
     {{L"--user", L"SCOTT", L"--database", L"DEMO", L"--file", L"out.sql"},
-     "SCOTT", "DEMO", false, L"out.sql", L"", {}, false, false},
+     "SCOTT",
+     "DEMO",
+     false,
+     L"out.sql",
+     L"",
+     {},
+     false,
+     false},
     {{L"--user=scott", L"--database=demo", L"--dir=C:\\src\\db", L"--sysdba", L"--quiet"},
-     "SCOTT", "demo", true, L"", L"C:\\src\\db", {}, true, false},
-    {{L"--dir", L"x", L"--object", L"PKG_A", L"--database", L"D", L"--object", L"Mixed Case", L"--user", L"U"},
-     "U", "D", false, L"", L"x", {"PKG_A", "Mixed Case"}, false, false},
+     "SCOTT",
+     "demo",
+     true,
+     L"",
+     L"C:\\src\\db",
+     {},
+     true,
+     false},
+    {{L"--dir", L"x", L"--object", L"PKG_A", L"--database", L"D", L"--object", L"Mixed Case",
+      L"--user", L"U"},
+     "U",
+     "D",
+     false,
+     L"",
+     L"x",
+     {"PKG_A", "Mixed Case"},
+     false,
+     false},
     {{L"--file", L"C:\\Pfad mit \u00e4\u4e2d\\f.sql", L"--user", L"U", L"--database", L"D"},
-     "U", "D", false, L"C:\\Pfad mit \u00e4\u4e2d\\f.sql", L"", {}, false, false},
+     "U",
+     "D",
+     false,
+     L"C:\\Pfad mit \u00e4\u4e2d\\f.sql",
+     L"",
+     {},
+     false,
+     false},
     // Names reach the session in UTF-8; a user name is upper-cased as Oracle folds it.
-    {{L"--user", L"m\u00fcller", L"--database", L"D", L"--file", L"f", L"--object", L"\u65e5\u672c_PKG"},
-     "M\xC3\x9CLLER", "D", false, L"f", L"", {"\xE6\x97\xA5\xE6\x9C\xAC_PKG"}, false, false},
+    {{L"--user", L"m\u00fcller", L"--database", L"D", L"--file", L"f", L"--object",
+      L"\u65e5\u672c_PKG"},
+     "M\xC3\x9CLLER",
+     "D",
+     false,
+     L"f",
+     L"",
+     {"\xE6\x97\xA5\xE6\x9C\xAC_PKG"},
+     false,
+     false},
     {{L"--help"}, "", "", false, L"", L"", {}, false, true},
     {{L"--user", L"U", L"-h"}, "U", "", false, L"", L"", {}, false, true},
     {{L"/?"}, "", "", false, L"", L"", {}, false, true},
@@ -52,22 +89,34 @@ const Refused kRefused[] = {
     {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--dir", L"d"}, "exclude each other"},
     {{L"--user", L"U", L"--database", L"D", L"--file"}, "--file needs a value"},
     {{L"--user=", L"--database", L"D", L"--file", L"f"}, "--user needs a value"},
-    {{L"--user", L"U", L"--user", L"V", L"--database", L"D", L"--file", L"f"}, "--user given twice"},
-    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--file", L"g"}, "--file given twice"},
-    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--verbose"}, "unknown option --verbose"},
-    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"extra"}, "unexpected argument extra"},
-    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--password", L"tiger"}, "never taken"},
+    {{L"--user", L"U", L"--user", L"V", L"--database", L"D", L"--file", L"f"},
+     "--user given twice"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--file", L"g"},
+     "--file given twice"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--verbose"},
+     "unknown option --verbose"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"extra"},
+     "unexpected argument extra"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--password", L"tiger"},
+     "never taken"},
     {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--password=tiger"}, "never taken"},
-    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--quiet=yes"}, "--quiet takes no value"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--quiet=yes"},
+     "--quiet takes no value"},
     {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds", L"PACKAGE,BOGUS"},
-     "unknown kind BOGUS (the kinds: PACKAGE, PACKAGE BODY, PROCEDURE, FUNCTION, TYPE, TYPE BODY, TRIGGER, or all)"},
-    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds", L" package  bodies "}, "unknown kind package  bodies"},
-    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds", L"TYPE,,TRIGGER"}, "unknown kind \"\""},
-    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds", L"TYPE,"}, "unknown kind \"\""},
-    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds", L"all", L"--kinds", L"TYPE"},
+     "unknown kind BOGUS (the kinds: PACKAGE, PACKAGE BODY, PROCEDURE, FUNCTION, TYPE, TYPE BODY, "
+     "TRIGGER, or all)"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds", L" package  bodies "},
+     "unknown kind package  bodies"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds", L"TYPE,,TRIGGER"},
+     "unknown kind \"\""},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds", L"TYPE,"},
+     "unknown kind \"\""},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds", L"all", L"--kinds",
+      L"TYPE"},
      "--kinds given twice"},
     {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds="}, "--kinds needs a value"},
-    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--owner", L"HR", L"--owner=X"}, "--owner given twice"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--owner", L"HR", L"--owner=X"},
+     "--owner given twice"},
     {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--password"}, "never taken"},
 };
 
@@ -129,15 +178,17 @@ TEST(CommandLineTest, RefusedLinesSayWhy)
 TEST(CommandLineTest, UsageNamesEveryOptionAndExitCode)
 {
     const std::string strUsage = CommandLine::UsageText();
-    for (const char* pszPart : {"--user", "--database", "--sysdba", "--file", "--dir", "--object", "--quiet",
-                                "--help", "--kinds", "--owner", "TYPE BODY", "TRIGGER", "QUILLMARK_PASSWORD", "130"})
+    for (const char* pszPart :
+         {"--user", "--database", "--sysdba", "--file", "--dir", "--object", "--quiet", "--help",
+          "--kinds", "--owner", "TYPE BODY", "TRIGGER", "QUILLMARK_PASSWORD", "130"})
         EXPECT_NE(strUsage.find(pszPart), std::string::npos) << pszPart;
 }
 
 TEST(CommandLineTest, KindsInAnyCaseAndOrderGiveEachKindOnceInOrder)
 {
     for (const KindsCase& entry : kKinds) {
-        SCOPED_TRACE(testing::Message() << "--kinds " << (entry.pszKinds ? entry.pszKinds : L"(none)"));
+        SCOPED_TRACE(testing::Message()
+                     << "--kinds " << (entry.pszKinds ? entry.pszKinds : L"(none)"));
         std::vector<std::wstring> args = {L"--user", L"U", L"--database", L"D", L"--dir", L"x"};
         if (entry.pszKinds != nullptr)
             args.insert(args.end(), {L"--kinds", entry.pszKinds});
@@ -155,7 +206,8 @@ TEST(CommandLineTest, OwnerIsUpperCasedLikeTheUser)
 {
     const std::pair<std::vector<std::wstring>, const char*> kCases[] = {
         {{L"--user", L"system", L"--database", L"D", L"--file", L"f", L"--owner", L"hr"}, "HR"},
-        {{L"--user", L"system", L"--database", L"D", L"--file", L"f", L"--owner=App_Owner"}, "APP_OWNER"},
+        {{L"--user", L"system", L"--database", L"D", L"--file", L"f", L"--owner=App_Owner"},
+         "APP_OWNER"},
         {{L"--user", L"system", L"--database", L"D", L"--file", L"f"}, ""},
     };
     for (const auto& entry : kCases) {

@@ -17,7 +17,10 @@ class StateSink : public ExportSink {
 public:
     bool Check(ExportFailure&) override { return true; }
     bool Write(const ExportObjectId&, const CString&, ExportFailure&) override { return true; }
-    CString StateText() const override { return "The file holds the 1 complete objects before it."; }
+    CString StateText() const override
+    {
+        return "The file holds the 1 complete objects before it.";
+    }
     int WrittenCount() const override { return 1; }
 };
 
@@ -73,9 +76,11 @@ private:
 TEST(ConsoleReporterExitCodes, EveryOutcomeHasItsExitCode)
 {
     const std::pair<ExportResult, int> kCodes[] = {
-        {ExportResult::Done, 0},           {ExportResult::Stopped, 130},        {ExportResult::LogonFailed, 3},
-        {ExportResult::TargetRejected, 1}, {ExportResult::ListingFailed, 1},    {ExportResult::NothingToExport, 1},
-        {ExportResult::NoSource, 1},       {ExportResult::FetchFailed, 1},      {ExportResult::WriteFailed, 1},
+        {ExportResult::Done, 0},          {ExportResult::Stopped, 130},
+        {ExportResult::LogonFailed, 3},   {ExportResult::TargetRejected, 1},
+        {ExportResult::ListingFailed, 1}, {ExportResult::NothingToExport, 1},
+        {ExportResult::NoSource, 1},      {ExportResult::FetchFailed, 1},
+        {ExportResult::WriteFailed, 1},
     };
     for (const auto& entry : kCodes)
         EXPECT_EQ(ExitCodeOf(Outcome(entry.first)), entry.second) << int(entry.first);
@@ -90,7 +95,8 @@ TEST_F(ConsoleReporterTest, LinePerObjectWhenNotOnAConsole)
     TwoObjects(reporter);
     EXPECT_EQ(printed.strText.substr(0, printed.strText.find("Exported")),
               "[1/2] PACKAGE PKG_A (3 lines)\n[2/2] PACKAGE BODY PKG_A (6 lines)\n");
-    EXPECT_NE(printed.strText.find("Exported 2 objects (9 lines) in 0:0"), std::string::npos) << printed.strText;
+    EXPECT_NE(printed.strText.find("Exported 2 objects (9 lines) in 0:0"), std::string::npos)
+        << printed.strText;
     EXPECT_EQ(reporter.ExitCode(), 0);
     EXPECT_EQ(reporter.LineCount(), 9);
 }
@@ -117,7 +123,8 @@ TEST_F(ConsoleReporterTest, QuietPrintsOnlyWhatTheUserMustSee)
     ExportEnding outcome = Outcome(ExportResult::NothingToExport);
     outcome.strText = "Object not found.";
     reporter.Finish(outcome);
-    EXPECT_EQ(printed.strText, "Object not found.\nThe file holds the 1 complete objects before it.\n");
+    EXPECT_EQ(printed.strText,
+              "Object not found.\nThe file holds the 1 complete objects before it.\n");
     EXPECT_EQ(reporter.ExitCode(), 1);
 }
 
@@ -129,8 +136,8 @@ TEST_F(ConsoleReporterTest, AFailedLogonSaysWhyButNothingAboutTheTarget)
     outcome.nErrorCode = 1017;
     outcome.strText = "ORA-01017: invalid username/password; logon denied";
     reporter.Finish(outcome);
-    EXPECT_EQ(printed.strText,
-              "ORA-01017: invalid username/password; logon denied\nError while connect to specified database\n");
+    EXPECT_EQ(printed.strText, "ORA-01017: invalid username/password; logon denied\nError while "
+                               "connect to specified database\n");
     EXPECT_EQ(reporter.ExitCode(), 3);
 }
 

@@ -40,32 +40,32 @@ TEST(ManifestTest, ParseSkipsCommentsBlankLinesAndACutLastLine)
 
 TEST(InstallScriptTest, TypesSpecificationsFunctionsProceduresBodiesThenTriggersEachByName)
 {
-    const FileNameSet files = {
-        L"Z_PKG.pkb", L"Z_PKG.pks", L"A_PKG.pkb", L"A_PKG.pks", L"B_PROC.prc", L"A_PROC.prc",
-        L"Y_FUNC.fnc", L"C_FUNC.fnc", L"install.sql", L"notes.txt", L"%61%62%63.prc", L"ABC.prc",
-        L"My Proc.prc", L"T_AUDIT.trg", L"A_TRG.trg", L"Z_TYPE.tps", L"B_TYPE.tps", L"Z_TYPE.tpb",
-        L"B_TYPE.tpb", L"M_PKG.pkb", L"M_PKG.pks"};
-    EXPECT_EQ(InstallScript::Text(files),
-              "SET DEFINE OFF\n"
-              "@@B_TYPE.tps\n"
-              "@@Z_TYPE.tps\n"
-              "@@A_PKG.pks\n"
-              "@@M_PKG.pks\n"
-              "@@Z_PKG.pks\n"
-              "@@C_FUNC.fnc\n"
-              "@@Y_FUNC.fnc\n"
-              "@@ABC.prc\n"
-              "@@A_PROC.prc\n"
-              "@@B_PROC.prc\n"
-              "@@\"My Proc.prc\"\n"
-              "@@%61%62%63.prc\n"
-              "@@A_PKG.pkb\n"
-              "@@B_TYPE.tpb\n"
-              "@@M_PKG.pkb\n"
-              "@@Z_PKG.pkb\n"
-              "@@Z_TYPE.tpb\n"
-              "@@A_TRG.trg\n"
-              "@@T_AUDIT.trg\n");
+    const FileNameSet files = {L"Z_PKG.pkb",   L"Z_PKG.pks",   L"A_PKG.pkb",     L"A_PKG.pks",
+                               L"B_PROC.prc",  L"A_PROC.prc",  L"Y_FUNC.fnc",    L"C_FUNC.fnc",
+                               L"install.sql", L"notes.txt",   L"%61%62%63.prc", L"ABC.prc",
+                               L"My Proc.prc", L"T_AUDIT.trg", L"A_TRG.trg",     L"Z_TYPE.tps",
+                               L"B_TYPE.tps",  L"Z_TYPE.tpb",  L"B_TYPE.tpb",    L"M_PKG.pkb",
+                               L"M_PKG.pks"};
+    EXPECT_EQ(InstallScript::Text(files), "SET DEFINE OFF\n"
+                                          "@@B_TYPE.tps\n"
+                                          "@@Z_TYPE.tps\n"
+                                          "@@A_PKG.pks\n"
+                                          "@@M_PKG.pks\n"
+                                          "@@Z_PKG.pks\n"
+                                          "@@C_FUNC.fnc\n"
+                                          "@@Y_FUNC.fnc\n"
+                                          "@@ABC.prc\n"
+                                          "@@A_PROC.prc\n"
+                                          "@@B_PROC.prc\n"
+                                          "@@\"My Proc.prc\"\n"
+                                          "@@%61%62%63.prc\n"
+                                          "@@A_PKG.pkb\n"
+                                          "@@B_TYPE.tpb\n"
+                                          "@@M_PKG.pkb\n"
+                                          "@@Z_PKG.pkb\n"
+                                          "@@Z_TYPE.tpb\n"
+                                          "@@A_TRG.trg\n"
+                                          "@@T_AUDIT.trg\n");
 }
 
 // SQL*Plus would otherwise ask for a value for every "&" in the source.

@@ -34,7 +34,8 @@ const std::vector<CString> kAllKinds = {"PACKAGE", "PACKAGE BODY", "PROCEDURE", 
                                         "TYPE",    "TYPE BODY",    "TRIGGER"};
 
 const char kAllKindsInstall[] =
-    "SET DEFINE OFF\n@@ADDRESS_T.tps\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@PROC_C.prc\n@@ADDRESS_T.tpb\n@@PKG_A.pkb\n"
+    "SET DEFINE "
+    "OFF\n@@ADDRESS_T.tps\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@PROC_C.prc\n@@ADDRESS_T.tpb\n@@PKG_A.pkb\n"
     "@@AUDIT_TRG.trg\n";
 
 }  // namespace
@@ -63,16 +64,20 @@ TEST(FolderOutputTest, AWholeRunRemovesStaleFilesOnlyOfTheKindsItExports)
     EXPECT_FALSE(FileExists(folder / "PROC_C.prc"));
     for (const char* pszFile : {"ADDRESS_T.tps", "ADDRESS_T.tpb", "AUDIT_TRG.trg"})
         EXPECT_TRUE(FileExists(folder / pszFile)) << pszFile;
-    EXPECT_EQ(ReadFile(folder / "install.sql"),
-              "SET DEFINE OFF\n@@ADDRESS_T.tps\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@ADDRESS_T.tpb\n@@PKG_A.pkb\n"
-              "@@AUDIT_TRG.trg\n");
+    EXPECT_EQ(
+        ReadFile(folder / "install.sql"),
+        "SET DEFINE OFF\n@@ADDRESS_T.tps\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@ADDRESS_T.tpb\n@@PKG_A.pkb\n"
+        "@@AUDIT_TRG.trg\n");
 
     const std::vector<Block> triggerGone = {kSchema[0], kOtherKinds[0], kOtherKinds[1]};
-    ASSERT_TRUE(RunSink(folder.Path(), triggerGone, true, true, {"TRIGGER", "TYPE", "TYPE BODY", "FUNCTION"}).bCompleted);
+    ASSERT_TRUE(RunSink(folder.Path(), triggerGone, true, true,
+                        {"TRIGGER", "TYPE", "TYPE BODY", "FUNCTION"})
+                    .bCompleted);
     EXPECT_FALSE(FileExists(folder / "AUDIT_TRG.trg"));
     EXPECT_TRUE(FileExists(folder / "PKG_A.pks"));
     EXPECT_EQ(ReadFile(folder / "install.sql"),
-              "SET DEFINE OFF\n@@ADDRESS_T.tps\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@ADDRESS_T.tpb\n@@PKG_A.pkb\n");
+              "SET DEFINE "
+              "OFF\n@@ADDRESS_T.tps\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@ADDRESS_T.tpb\n@@PKG_A.pkb\n");
 }
 
 TEST(FolderOutputTest, CaseTwinsGetFilesOfTheirOwnAndSoloMixedCaseStaysAsStored)
@@ -81,7 +86,8 @@ TEST(FolderOutputTest, CaseTwinsGetFilesOfTheirOwnAndSoloMixedCaseStaysAsStored)
     const std::vector<Block> blocks = {
         {"ABC", "PROCEDURE", "CREATE OR REPLACE PROCEDURE ABC IS BEGIN NULL; END;\n/\n"},
         {"Abc", "PROCEDURE", "CREATE OR REPLACE PROCEDURE \"Abc\" IS BEGIN NULL; END;\n/\n"},
-        {"Solo", "FUNCTION", "CREATE OR REPLACE FUNCTION \"Solo\" RETURN NUMBER IS BEGIN RETURN 1; END;\n/\n"},
+        {"Solo", "FUNCTION",
+         "CREATE OR REPLACE FUNCTION \"Solo\" RETURN NUMBER IS BEGIN RETURN 1; END;\n/\n"},
         {"abc", "PROCEDURE", "CREATE OR REPLACE PROCEDURE \"abc\" IS BEGIN NULL; END;\n/\n"},
     };
     const SinkRun run = RunSink(folder.Path(), blocks);
@@ -91,19 +97,23 @@ TEST(FolderOutputTest, CaseTwinsGetFilesOfTheirOwnAndSoloMixedCaseStaysAsStored)
     EXPECT_EQ(ReadFile(folder / "A%62%63.prc"), blocks[1].strText);
     EXPECT_EQ(ReadFile(folder / "Solo.fnc"), blocks[2].strText);
     EXPECT_EQ(ReadFile(folder / "%61%62%63.prc"), blocks[3].strText);
-    EXPECT_EQ(ReadFile(folder / "install.sql"), "SET DEFINE OFF\n@@Solo.fnc\n@@ABC.prc\n@@A%62%63.prc\n@@%61%62%63.prc\n");
+    EXPECT_EQ(ReadFile(folder / "install.sql"),
+              "SET DEFINE OFF\n@@Solo.fnc\n@@ABC.prc\n@@A%62%63.prc\n@@%61%62%63.prc\n");
 }
 
 TEST(FolderOutputTest, NamedObjectsAddAndUpdateButRemoveNothing)
 {
     TempFolder folder("sink_named");
     ASSERT_TRUE(RunSink(folder.Path(), kSchema).bCompleted);
-    const std::vector<Block> one = {{"NEW_P", "PROCEDURE", "CREATE OR REPLACE PROCEDURE NEW_P IS BEGIN NULL; END;\n/\n"}};
+    const std::vector<Block> one = {
+        {"NEW_P", "PROCEDURE", "CREATE OR REPLACE PROCEDURE NEW_P IS BEGIN NULL; END;\n/\n"}};
     const SinkRun run = RunSink(folder.Path(), one, false);
     ASSERT_TRUE(run.bCompleted);
     for (const char* pszFile : {"FUNC_B.fnc", "PKG_A.pks", "PKG_A.pkb", "PROC_C.prc", "NEW_P.prc"})
         EXPECT_TRUE(FileExists(folder / pszFile)) << pszFile;
-    EXPECT_EQ(ReadFile(folder / "install.sql"), "SET DEFINE OFF\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@NEW_P.prc\n@@PROC_C.prc\n@@PKG_A.pkb\n");
+    EXPECT_EQ(
+        ReadFile(folder / "install.sql"),
+        "SET DEFINE OFF\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@NEW_P.prc\n@@PROC_C.prc\n@@PKG_A.pkb\n");
 }
 
 // A named-objects run sees the folder's other objects as possible twins, so an object keeps
@@ -111,7 +121,8 @@ TEST(FolderOutputTest, NamedObjectsAddAndUpdateButRemoveNothing)
 TEST(FolderOutputTest, NamedObjectsKeepTheirTwinEscapes)
 {
     TempFolder folder("sink_named_twin");
-    const std::vector<Block> both = {{"ABC", "PROCEDURE", "A\n/\n"}, {"abc", "PROCEDURE", "a\n/\n"}};
+    const std::vector<Block> both = {{"ABC", "PROCEDURE", "A\n/\n"},
+                                     {"abc", "PROCEDURE", "a\n/\n"}};
     ASSERT_TRUE(RunSink(folder.Path(), both).bCompleted);
     const std::vector<Block> lower = {{"abc", "PROCEDURE", "a2\n/\n"}};
     ASSERT_TRUE(RunSink(folder.Path(), lower, false).bCompleted);
@@ -133,7 +144,8 @@ TEST(FolderOutputTest, ARunThatEndsEarlyForgetsNothingItWrote)
     EXPECT_TRUE(run.bWritten);
     EXPECT_EQ(run.nWritten, 2);
     EXPECT_EQ(run.strState.str(), "The folder holds the 2 complete objects written before it.");
-    const std::vector<std::string> expectedFiles = {".qmexport-files", "FUNC_B.fnc", "PKG_A.pks", "install.sql"};
+    const std::vector<std::string> expectedFiles = {".qmexport-files", "FUNC_B.fnc", "PKG_A.pks",
+                                                    "install.sql"};
     EXPECT_EQ(ListFiles(folder.Path()), expectedFiles);
     EXPECT_EQ(ReadFile(folder / "PKG_A.pks"), kSchema[1].strText);
     EXPECT_EQ(ReadFile(folder / "install.sql"), "SET DEFINE OFF\n@@FUNC_B.fnc\n");
@@ -188,8 +200,8 @@ TEST(FolderOutputTest, AListThatCannotBeReadStopsTheRunBeforeAnyWrite)
     TempFolder folder("sink_locked");
     ASSERT_TRUE(RunSink(folder.Path(), kSchema).bCompleted);
     const std::string strBefore = ReadFile(folder / ".qmexport-files");
-    HANDLE hLock = ::CreateFileA((folder / ".qmexport-files").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE hLock = ::CreateFileA((folder / ".qmexport-files").c_str(), GENERIC_READ, 0, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(hLock, INVALID_HANDLE_VALUE);
     FolderOutput sink(Wide(folder.Path()), true);
     ExportFailure failure;

@@ -29,18 +29,22 @@ struct KindObject {
 const KindObject kEveryKind[] = {
     {"ADDR_T", "TYPE", "TYPE ADDR_T AS OBJECT (X NUMBER);\n", L"ADDR_T.tps"},
     {"ADDR_T", "TYPE BODY", "TYPE BODY ADDR_T AS\nEND;\n", L"ADDR_T.tpb"},
-    {"AUD_TRG", "TRIGGER", "TRIGGER AUD_TRG BEFORE INSERT ON T FOR EACH ROW\nBEGIN NULL; END;\n", L"AUD_TRG.trg"},
-    {"FUNC_B", "FUNCTION", "FUNCTION FUNC_B RETURN NUMBER IS BEGIN RETURN 1; END;\n", L"FUNC_B.fnc"},
+    {"AUD_TRG", "TRIGGER", "TRIGGER AUD_TRG BEFORE INSERT ON T FOR EACH ROW\nBEGIN NULL; END;\n",
+     L"AUD_TRG.trg"},
+    {"FUNC_B", "FUNCTION", "FUNCTION FUNC_B RETURN NUMBER IS BEGIN RETURN 1; END;\n",
+     L"FUNC_B.fnc"},
     {"PKG_A", "PACKAGE", "PACKAGE PKG_A IS\nEND;\n", L"PKG_A.pks"},
     {"PKG_A", "PACKAGE BODY", "PACKAGE BODY PKG_A IS\nEND;\n", L"PKG_A.pkb"},
     {"\xC3\x84PFEL", "PROCEDURE", "PROCEDURE UPPER_APPLE IS BEGIN NULL; END;\n", L"\u00c4PFEL.prc"},
-    {"\xC3\xA4pfel", "PROCEDURE", "PROCEDURE LOWER_APPLE IS BEGIN NULL; END;\n", L"%C3%A4%70%66%65%6C.prc"},
+    {"\xC3\xA4pfel", "PROCEDURE", "PROCEDURE LOWER_APPLE IS BEGIN NULL; END;\n",
+     L"%C3%A4%70%66%65%6C.prc"},
 };
 
 // install.sql names the files in the system code page.
 std::string EveryKindInstall()
 {
-    return "SET DEFINE OFF\n@@ADDR_T.tps\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@" + FromWide(L"\u00c4PFEL.prc") +
+    return "SET DEFINE OFF\n@@ADDR_T.tps\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@" +
+           FromWide(L"\u00c4PFEL.prc") +
            "\n@@%C3%A4%70%66%65%6C.prc\n@@ADDR_T.tpb\n@@PKG_A.pkb\n@@AUD_TRG.trg\n";
 }
 
@@ -53,10 +57,12 @@ std::wstring FolderArgs(const TempFolder& folder, const std::string& strMore)
 
 std::string ReadWide(const std::wstring& strPath)
 {
-    CHandle file(::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    CHandle file(::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, 0, nullptr));
     std::string strContent(4096, '\0');
     DWORD nRead = 0;
-    if (!file.IsValid() || !::ReadFile(file.Get(), &strContent[0], DWORD(strContent.size()), &nRead, nullptr))
+    if (!file.IsValid() ||
+        !::ReadFile(file.Get(), &strContent[0], DWORD(strContent.size()), &nRead, nullptr))
         return std::string();
     strContent.resize(nRead);
     return strContent;
@@ -90,7 +96,9 @@ TEST(QmexportFolderTest, EveryKindThenTheDefaultKindsKeepTheOthersFiles)
     EXPECT_EQ(ReadFile(folder / "install.sql"), EveryKindInstall());
 
     // The default kinds, and a manifest line someone added that leads out of the folder.
-    const std::string strHostile = "..\\" + outside.Path().substr(outside.Path().rfind('\\', outside.Path().size() - 2) + 1) + "victim.txt";
+    const std::string strHostile =
+        "..\\" + outside.Path().substr(outside.Path().rfind('\\', outside.Path().size() - 2) + 1) +
+        "victim.txt";
     WriteFile(folder / ".qmexport-files", ReadFile(folder / ".qmexport-files") + strHostile + "\n");
     run = RunQmexport(FolderArgs(folder, "--quiet"));
     ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
@@ -106,9 +114,10 @@ TEST(QmexportFolderTest, AnUnknownKindIsAUsageError)
     TempFolder folder("folder_bogus");
     const RunResult run = RunQmexport(FolderArgs(folder, "--kinds PACKAGE,BOGUS"));
     EXPECT_EQ(run.nExitCode, 2u);
-    EXPECT_EQ(run.strErr.rfind("qmexport: unknown kind BOGUS (the kinds: PACKAGE, PACKAGE BODY, PROCEDURE, "
-                               "FUNCTION, TYPE, TYPE BODY, TRIGGER, or all)\n",
-                               0),
+    EXPECT_EQ(run.strErr.rfind(
+                  "qmexport: unknown kind BOGUS (the kinds: PACKAGE, PACKAGE BODY, PROCEDURE, "
+                  "FUNCTION, TYPE, TYPE BODY, TRIGGER, or all)\n",
+                  0),
               0u)
         << run.strErr;
     EXPECT_TRUE(ListFiles(folder.Path()).empty());
@@ -147,8 +156,8 @@ TEST(QmexportFolderTest, KindsInEachMode)
     for (const ModeCase& c : kCases) {
         SCOPED_TRACE(c.pszTitle);
         const std::string strFile = folder / ("kinds" + std::to_string(nCase++) + ".sql");
-        const RunResult run = RunQmexport(
-            Wide("--user SCOTT --database QX_FOLDER_KINDS --file \"" + strFile + "\" " + c.pszOptions + " --quiet"));
+        const RunResult run = RunQmexport(Wide("--user SCOTT --database QX_FOLDER_KINDS --file \"" +
+                                               strFile + "\" " + c.pszOptions + " --quiet"));
         EXPECT_EQ(run.nExitCode, c.nExitCode) << run.strErr;
         if (c.nExitCode == 0)
             EXPECT_EQ(ReadFile(strFile), c.strFile);

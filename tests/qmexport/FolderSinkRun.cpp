@@ -7,7 +7,8 @@
 namespace QmexportTest {
 
 const std::vector<Block> kSchema = {
-    {"FUNC_B", "FUNCTION", "CREATE OR REPLACE FUNCTION FUNC_B RETURN NUMBER IS\nBEGIN RETURN 1; END;\n/\n"},
+    {"FUNC_B", "FUNCTION",
+     "CREATE OR REPLACE FUNCTION FUNC_B RETURN NUMBER IS\nBEGIN RETURN 1; END;\n/\n"},
     {"PKG_A", "PACKAGE", "CREATE OR REPLACE PACKAGE PKG_A IS\nEND;\n/\n"},
     {"PKG_A", "PACKAGE BODY", "CREATE OR REPLACE PACKAGE BODY PKG_A IS\nEND;\n/\n"},
     {"PROC_C", "PROCEDURE", "CREATE OR REPLACE PROCEDURE PROC_C IS\nBEGIN NULL; END;\n/\n"},
@@ -15,8 +16,8 @@ const std::vector<Block> kSchema = {
 
 const char kInstall[] = "SET DEFINE OFF\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@PROC_C.prc\n@@PKG_A.pkb\n";
 
-SinkRun RunSink(const std::string& strFolder, const std::vector<Block>& blocks, bool bWholeSchema, bool bComplete,
-                const std::vector<CString>& kinds)
+SinkRun RunSink(const std::string& strFolder, const std::vector<Block>& blocks, bool bWholeSchema,
+                bool bComplete, const std::vector<CString>& kinds)
 {
     SinkRun run;
     FolderOutput sink(Wide(strFolder), bWholeSchema, kinds,

@@ -35,7 +35,8 @@ struct SinkRun {
 };
 
 // bComplete false ends the run as a stop or failure would; kinds empty: the window's four.
-SinkRun RunSink(const std::string& strFolder, const std::vector<Block>& blocks, bool bWholeSchema = true,
-                bool bComplete = true, const std::vector<CString>& kinds = {});
+SinkRun RunSink(const std::string& strFolder, const std::vector<Block>& blocks,
+                bool bWholeSchema = true, bool bComplete = true,
+                const std::vector<CString>& kinds = {});
 
 }  // namespace QmexportTest

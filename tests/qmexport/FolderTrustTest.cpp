@@ -38,11 +38,12 @@ std::string SchemaManifest()
 // whose links are the host's, the host's ln makes one.
 bool MakeFileLink(const std::string& strLink, const std::string& strTarget)
 {
-    if (::CreateSymbolicLinkA(strLink.c_str(), strTarget.c_str(), 0x2 /* unprivileged */) && FileExists(strLink))
+    if (::CreateSymbolicLinkA(strLink.c_str(), strTarget.c_str(), 0x2 /* unprivileged */) &&
+        FileExists(strLink))
         return true;
     using UnixName = char*(CDECL*)(LPCWSTR);
-    const auto pUnixName = reinterpret_cast<UnixName>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    const auto pUnixName = reinterpret_cast<UnixName>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
     if (pUnixName == nullptr)
         return false;
     char* pszTarget = pUnixName(Wide(strTarget).c_str());
@@ -57,8 +58,8 @@ bool MakeFileLink(const std::string& strLink, const std::string& strTarget)
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(L"Z:\\bin\\ln", &strCommand[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &process))
+    if (!::CreateProcessW(L"Z:\\bin\\ln", &strCommand[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          nullptr, &startup, &process))
         return false;
     ::WaitForSingleObject(process.hProcess, 10000);
     ::CloseHandle(process.hThread);
@@ -72,7 +73,8 @@ bool MakeFileLink(const std::string& strLink, const std::string& strTarget)
 bool IsReparsePoint(const std::string& strPath)
 {
     const DWORD nAttributes = ::GetFileAttributesA(strPath.c_str());
-    return nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    return nAttributes != INVALID_FILE_ATTRIBUTES &&
+           (nAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 // A folder to export into, inside a root that holds files the export must never touch, with
@@ -233,14 +235,16 @@ TEST(FolderTrustTest, ALinkNamedLikeAnObjectsFileIsNeverFollowed)
     folder.ExpectUntouched();
 
     // A link named like a temporary file of a killed run is removed as such, never followed.
-    ASSERT_TRUE(MakeFileLink(folder.Folder() + ".qmexport-4242-1.tmp", folder.Root() / "victim.txt"));
+    ASSERT_TRUE(
+        MakeFileLink(folder.Folder() + ".qmexport-4242-1.tmp", folder.Root() / "victim.txt"));
     ASSERT_TRUE(RunSink(folder.Folder(), kSchema).bCompleted);
     folder.ExpectUntouched();
 
     ASSERT_TRUE(MakeFileLink(folder.Folder() + "LINK_OBJ.prc", folder.Root() / "victim.txt") ||
                 FileExists(folder.Folder() + "LINK_OBJ.prc"));
     std::vector<Block> withLinkObject = kSchema;
-    withLinkObject.push_back({"LINK_OBJ", "PROCEDURE", "CREATE OR REPLACE PROCEDURE LINK_OBJ IS BEGIN NULL; END;\n/\n"});
+    withLinkObject.push_back(
+        {"LINK_OBJ", "PROCEDURE", "CREATE OR REPLACE PROCEDURE LINK_OBJ IS BEGIN NULL; END;\n/\n"});
     ASSERT_TRUE(RunSink(folder.Folder(), withLinkObject).bCompleted);
     EXPECT_EQ(ReadFile(folder.Folder() + "LINK_OBJ.prc"), withLinkObject.back().strText);
     EXPECT_FALSE(IsReparsePoint(folder.Folder() + "LINK_OBJ.prc"));
@@ -251,7 +255,8 @@ TEST(FolderTrustTest, AFolderUnderAnObjectsFileNameStopsTheRunAndIsNotRecorded)
 {
     HostileFolder folder;
     std::vector<Block> blocks = kSchema;
-    blocks.push_back({"DIR_OBJ", "PROCEDURE", "CREATE OR REPLACE PROCEDURE DIR_OBJ IS BEGIN NULL; END;\n/\n"});
+    blocks.push_back(
+        {"DIR_OBJ", "PROCEDURE", "CREATE OR REPLACE PROCEDURE DIR_OBJ IS BEGIN NULL; END;\n/\n"});
     const SinkRun run = RunSink(folder.Folder(), blocks);
     EXPECT_FALSE(run.bWritten);
     EXPECT_NE(run.failure.strMessage.Find("DIR_OBJ.prc"), -1) << run.failure.strMessage.str();
@@ -275,11 +280,15 @@ TEST(FolderTrustTest, CaseTwinsAppearingAndGoingKeepOneFileEach)
     };
     const Step kSteps[] = {
         {{lower}, true, {{"abc.prc", lower.strText}}, "@@abc.prc\n"},
-        {{upper, lower}, true, {{"ABC.prc", upper.strText}, {"%61%62%63.prc", lower.strText}},
+        {{upper, lower},
+         true,
+         {{"ABC.prc", upper.strText}, {"%61%62%63.prc", lower.strText}},
          "@@ABC.prc\n@@%61%62%63.prc\n"},
         {{lower}, true, {{"abc.prc", lower.strText}}, "@@abc.prc\n"},
         {{upper}, true, {{"ABC.prc", upper.strText}}, "@@ABC.prc\n"},
-        {{lower}, false, {{"ABC.prc", upper.strText}, {"%61%62%63.prc", lower.strText}},
+        {{lower},
+         false,
+         {{"ABC.prc", upper.strText}, {"%61%62%63.prc", lower.strText}},
          "@@ABC.prc\n@@%61%62%63.prc\n"},
     };
     for (const Step& step : kSteps) {
@@ -293,7 +302,8 @@ TEST(FolderTrustTest, CaseTwinsAppearingAndGoingKeepOneFileEach)
         }
         std::sort(expectedFiles.begin(), expectedFiles.end());
         EXPECT_EQ(ListFiles(folder.Path()), expectedFiles);
-        EXPECT_EQ(ReadFile(folder / "install.sql"), std::string("SET DEFINE OFF\n") + step.pszInstall);
+        EXPECT_EQ(ReadFile(folder / "install.sql"),
+                  std::string("SET DEFINE OFF\n") + step.pszInstall);
     }
 }
 
@@ -306,7 +316,8 @@ TEST(FolderTrustTest, NamedRunsForCaseTwinsKeepBothBlocks)
     const Block upper = {"ABC", "PROCEDURE", "ABC's block\n/\n"};
     ASSERT_TRUE(RunSink(folder.Path(), {lower}, false).bCompleted);
     ASSERT_TRUE(RunSink(folder.Path(), {upper}, false).bCompleted);
-    const std::vector<std::string> expectedFiles = {"%61%62%63.prc", ".qmexport-files", "ABC.prc", "install.sql"};
+    const std::vector<std::string> expectedFiles = {"%61%62%63.prc", ".qmexport-files", "ABC.prc",
+                                                    "install.sql"};
     EXPECT_EQ(ListFiles(folder.Path()), expectedFiles);
     EXPECT_EQ(ReadFile(folder / "ABC.prc"), upper.strText);
     EXPECT_EQ(ReadFile(folder / "%61%62%63.prc"), lower.strText);
@@ -369,7 +380,8 @@ TEST(FolderTrustTest, TooLongNamesAreShortenedUniquelyAndStayOurs)
     // Re-run unchanged, then without the long names: their files go.
     EXPECT_EQ(RunSink(folder.Path(), blocks).nChanged, 0);
     ASSERT_TRUE(RunSink(folder.Path(), {blocks[3]}).bCompleted);
-    const std::vector<std::string> expectedFiles = {".qmexport-files", "Z_AFTER.prc", "install.sql"};
+    const std::vector<std::string> expectedFiles = {".qmexport-files", "Z_AFTER.prc",
+                                                    "install.sql"};
     EXPECT_EQ(ListFiles(folder.Path()), expectedFiles);
 }
 
@@ -385,14 +397,15 @@ TEST(FolderTrustTest, AReadOnlyFileIsNeverChanged)
     EXPECT_TRUE(unchanged.bCompleted) << unchanged.failure.strMessage.str();
 
     std::vector<Block> changed = kSchema;
-    changed[0].strText = "CREATE OR REPLACE FUNCTION FUNC_B RETURN NUMBER IS\nBEGIN RETURN 2; END;\n/\n";
+    changed[0].strText =
+        "CREATE OR REPLACE FUNCTION FUNC_B RETURN NUMBER IS\nBEGIN RETURN 2; END;\n/\n";
     changed[1].strText = "CREATE OR REPLACE PACKAGE PKG_A IS\n  X NUMBER;\nEND;\n/\n";
     const SinkRun run = RunSink(folder.Path(), changed);
     EXPECT_FALSE(run.bWritten);
     EXPECT_EQ(run.nWritten, 1);
-    EXPECT_EQ(run.failure.strMessage.str(),
-              "Error while write specified file.\n" + folder / "PKG_A.pks" + ": " +
-                  SystemErrorText(ERROR_ACCESS_DENIED).str());
+    EXPECT_EQ(run.failure.strMessage.str(), "Error while write specified file.\n" +
+                                                folder / "PKG_A.pks" + ": " +
+                                                SystemErrorText(ERROR_ACCESS_DENIED).str());
     EXPECT_EQ(ReadFile(folder / "PKG_A.pks"), kSchema[1].strText);
     EXPECT_EQ(ReadFile(folder / "FUNC_B.fnc"), changed[0].strText);
     EXPECT_NE(::GetFileAttributesA((folder / "PKG_A.pks").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
@@ -408,7 +421,8 @@ TEST(FolderTrustTest, AWriteCountsOnlyUnderItsExactName)
     for (int i = 0; i < 19; ++i)
         strLower += "\xE4\xB8\xAD";  // U+4E2D, three bytes in UTF-8
     std::string strUpper = std::string(70, 'A') + strLower.substr(70);
-    const std::vector<Block> blocks = {{strUpper, "PROCEDURE", "upper\n/\n"}, {strLower, "PROCEDURE", "lower\n/\n"}};
+    const std::vector<Block> blocks = {{strUpper, "PROCEDURE", "upper\n/\n"},
+                                       {strLower, "PROCEDURE", "lower\n/\n"}};
     std::wstring strLowerFile;
     for (int i = 0; i < 70; ++i)
         strLowerFile += L"%61";

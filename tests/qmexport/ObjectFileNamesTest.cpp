@@ -59,7 +59,8 @@ const NameCase kNames[] = {
 
 bool SameIgnoringCase(const std::wstring& a, const std::wstring& b)
 {
-    return ::CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) == CSTR_EQUAL;
+    return ::CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) ==
+           CSTR_EQUAL;
 }
 
 }  // namespace
@@ -68,7 +69,8 @@ TEST(ObjectFileNamesTest, EscapesOnlyWhatAFolderCannotHold)
 {
     for (const NameCase& entry : kNames) {
         SCOPED_TRACE(entry.pszName);
-        EXPECT_EQ(ObjectFileNames::FileName(entry.pszName, entry.pszType, entry.bMarkCase), entry.pszFile);
+        EXPECT_EQ(ObjectFileNames::FileName(entry.pszName, entry.pszType, entry.bMarkCase),
+                  entry.pszFile);
     }
 }
 
@@ -88,8 +90,8 @@ TEST(ObjectFileNamesTest, EveryFileNameLeadsBackToItsObject)
 
 TEST(ObjectFileNamesTest, OtherFilesAreNoObjectsFiles)
 {
-    for (const wchar_t* pszFile : {L"install.sql", L".qmexport-files", L"notes.txt", L"PKG.pks.bak", L"%ZZ.prc",
-                                   L"A%4.prc", L".pks", L"README"}) {
+    for (const wchar_t* pszFile : {L"install.sql", L".qmexport-files", L"notes.txt", L"PKG.pks.bak",
+                                   L"%ZZ.prc", L"A%4.prc", L".pks", L"README"}) {
         CString strName;
         CString strType;
         EXPECT_FALSE(ObjectFileNames::ObjectOf(pszFile, strName, strType)) << pszFile;
@@ -117,9 +119,9 @@ TEST(CaseTwinsTest, OnlyNamesThatDifferInCaseAloneAreTwins)
     for (const char* pszName : {"abc", "ABC", "Abc", "Solo", "PKG_A", "pkg_b", "PKG_B2"})
         twins.Add(pszName);
     twins.Add("abc");  // a package and its body: the same name twice is no twin
-    const std::pair<const char*, bool> kExpected[] = {{"abc", true},   {"ABC", true},    {"Abc", true},
-                                                      {"Solo", false}, {"PKG_A", false}, {"pkg_b", false},
-                                                      {"aBC", true},   {"none", false}};
+    const std::pair<const char*, bool> kExpected[] = {
+        {"abc", true},    {"ABC", true},    {"Abc", true}, {"Solo", false},
+        {"PKG_A", false}, {"pkg_b", false}, {"aBC", true}, {"none", false}};
     for (const auto& entry : kExpected)
         EXPECT_EQ(twins.HasTwin(entry.first), entry.second) << entry.first;
 }
@@ -128,8 +130,8 @@ TEST(CaseTwinsTest, OnlyNamesThatDifferInCaseAloneAreTwins)
 // a file of its own, whatever order they come in.
 TEST(CaseTwinsTest, TwinsAndDevicesKeepFilesOfTheirOwn)
 {
-    const char* const kSet[] = {"abc",  "ABC",  "Abc",  "aBc",  "con",  "CON",           "Con",
-                                "x.",   "X.",   "x%2E", "X%2E", "\xC3\xA4", "\xC3\x84"};
+    const char* const kSet[] = {"abc", "ABC", "Abc",  "aBc",  "con",      "CON",     "Con",
+                                "x.",  "X.",  "x%2E", "X%2E", "\xC3\xA4", "\xC3\x84"};
     CaseTwins twins;
     for (const char* pszName : kSet)
         twins.Add(pszName);

@@ -30,15 +30,20 @@ struct Object {
 // The schema of the engine's all-objects test (tests/export/expected/all_objects.sql), in
 // listing order; the table adds a view and a table, which are never exported.
 const std::vector<Object> kAllObjects = {
-    {"FUNC_B", "FUNCTION", {"FUNCTION FUNC_B RETURN NUMBER IS\n", "BEGIN\n", "  RETURN 1;\n", "END;"}},
+    {"FUNC_B",
+     "FUNCTION",
+     {"FUNCTION FUNC_B RETURN NUMBER IS\n", "BEGIN\n", "  RETURN 1;\n", "END;"}},
     {"PKG_A", "PACKAGE", {"PACKAGE PKG_A IS\n", "  PROCEDURE RUN;\n", "END PKG_A;\n"}},
-    {"PKG_A", "PACKAGE BODY",
-     {"PACKAGE BODY PKG_A IS\n", "  PROCEDURE RUN IS\n", "  BEGIN\n", "    NULL;\n", "  END RUN;\n", "END PKG_A;\n"}},
+    {"PKG_A",
+     "PACKAGE BODY",
+     {"PACKAGE BODY PKG_A IS\n", "  PROCEDURE RUN IS\n", "  BEGIN\n", "    NULL;\n", "  END RUN;\n",
+      "END PKG_A;\n"}},
     {"PROC_C", "PROCEDURE", {"PROCEDURE PROC_C IS\n", "BEGIN\n", "  NULL;\n", "END;\n", "/\n"}},
     {"PROC_D", "PROCEDURE", {"PROCEDURE PROC_D IS\n", "BEGIN\n", "  NULL;\n", "END; /* done */\n"}},
 };
 
-const char kAllObjectsInstall[] = "SET DEFINE OFF\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@PROC_C.prc\n@@PROC_D.prc\n@@PKG_A.pkb\n";
+const char kAllObjectsInstall[] =
+    "SET DEFINE OFF\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@PROC_C.prc\n@@PROC_D.prc\n@@PKG_A.pkb\n";
 
 void AddAll(Schema& schema, const std::vector<Object>& objects)
 {
@@ -139,7 +144,8 @@ TEST(QmexportProcessTest, NamedObjectsAreWrittenInTurnSpecificationBeforeBody)
     schema.AddObject("PKG_OTHER", "PACKAGE", {"PACKAGE PKG_OTHER IS\n", "END;\n"});
     TempFolder folder("named");
 
-    const RunResult run = RunQmexport(Args("QX_PKG", "--quiet --object PKG_A --file ") + Quoted(folder / "p.sql"));
+    const RunResult run =
+        RunQmexport(Args("QX_PKG", "--quiet --object PKG_A --file ") + Quoted(folder / "p.sql"));
     EXPECT_EQ(run.nExitCode, 0u) << run.strErr;
     EXPECT_EQ(ReadFile(folder / "p.sql"), Expected("package.sql"));
     EXPECT_EQ(run.strErr, "");
@@ -149,17 +155,24 @@ TEST(QmexportProcessTest, StoredBytesAndLineEndsPassThroughToBothModes)
 {
     Schema schema("QX_BYTES");
     const std::vector<Object> objects = {
-        {"PROC_M", "PROCEDURE",
-         {"PROCEDURE PROC_M IS\n", "  -- Gr\xc3\xbc\xc3\x9f" "e, \xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e, \xc2\xa9\n",
+        {"PROC_M",
+         "PROCEDURE",
+         {"PROCEDURE PROC_M IS\n",
+          "  -- Gr\xc3\xbc\xc3\x9f"
+          "e, \xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e, \xc2\xa9\n",
           "BEGIN NULL; END;\n"}},
         {"PROC_R", "PROCEDURE", {"PROCEDURE PROC_R IS\r\n", "BEGIN NULL; END;\r\n"}},
     };
     AddAll(schema, objects);
     TempFolder folder("bytes");
 
-    EXPECT_EQ(RunQmexport(Args("QX_BYTES", "--object PROC_M --file ") + Quoted(folder / "m.sql")).nExitCode, 0u);
+    EXPECT_EQ(RunQmexport(Args("QX_BYTES", "--object PROC_M --file ") + Quoted(folder / "m.sql"))
+                  .nExitCode,
+              0u);
     EXPECT_EQ(ReadFile(folder / "m.sql"), Expected("multibyte.sql"));
-    EXPECT_EQ(RunQmexport(Args("QX_BYTES", "--object PROC_R --file ") + Quoted(folder / "r.sql")).nExitCode, 0u);
+    EXPECT_EQ(RunQmexport(Args("QX_BYTES", "--object PROC_R --file ") + Quoted(folder / "r.sql"))
+                  .nExitCode,
+              0u);
     EXPECT_EQ(ReadFile(folder / "r.sql"), Expected("crlf.sql"));
 
     TempFolder out("bytes_dir");
@@ -176,10 +189,12 @@ TEST(QmexportProcessTest, FolderHoldsOneFilePerObjectAndTheInstallScript)
 
     const RunResult run = RunQmexport(DirArgs("QX_DIR", folder));
     EXPECT_EQ(run.nExitCode, 0u) << run.strErr;
-    const std::vector<std::string> expectedFiles = {".qmexport-files", "FUNC_B.fnc", "PKG_A.pkb", "PKG_A.pks",
-                                                    "PROC_C.prc",      "PROC_D.prc", "install.sql"};
+    const std::vector<std::string> expectedFiles = {".qmexport-files", "FUNC_B.fnc", "PKG_A.pkb",
+                                                    "PKG_A.pks",       "PROC_C.prc", "PROC_D.prc",
+                                                    "install.sql"};
     EXPECT_EQ(ListFiles(folder.Path()), expectedFiles);
-    const char* const kFiles[] = {"FUNC_B.fnc", "PKG_A.pks", "PKG_A.pkb", "PROC_C.prc", "PROC_D.prc"};
+    const char* const kFiles[] = {"FUNC_B.fnc", "PKG_A.pks", "PKG_A.pkb", "PROC_C.prc",
+                                  "PROC_D.prc"};
     std::string strJoined;
     for (size_t i = 0; i < kAllObjects.size(); ++i) {
         EXPECT_EQ(ReadFile(folder / kFiles[i]), BlockOf(kAllObjects[i])) << kFiles[i];
@@ -228,7 +243,8 @@ TEST(QmexportProcessTest, ADroppedObjectsFileIsRemovedAndOtherFilesStay)
     EXPECT_EQ(ReadFile(folder / "HAND_MADE.prc"), "-- not exported\n");
     EXPECT_EQ(ReadFile(folder / ".gitignore"), "*.log\n");
     EXPECT_EQ(WriteTime(folder / "PKG_A.pks"), nOld);
-    EXPECT_EQ(ReadFile(folder / "install.sql"), "SET DEFINE OFF\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@PROC_C.prc\n@@PKG_A.pkb\n");
+    EXPECT_EQ(ReadFile(folder / "install.sql"),
+              "SET DEFINE OFF\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@PROC_C.prc\n@@PKG_A.pkb\n");
 }
 
 TEST(QmexportProcessTest, AwkwardNamesGetReversibleEscapesAndFilesOfTheirOwn)
@@ -248,13 +264,15 @@ TEST(QmexportProcessTest, AwkwardNamesGetReversibleEscapesAndFilesOfTheirOwn)
 
     const RunResult run = RunQmexport(DirArgs("QX_NAMES", folder));
     EXPECT_EQ(run.nExitCode, 0u) << run.strErr;
-    const char* const kFiles[] = {"A%2FB.prc", "ABC.prc", "%43ON.pks", "%43ON.pkb",
+    const char* const kFiles[] = {"A%2FB.prc", "ABC.prc",      "%43ON.pks",    "%43ON.pkb",
                                   "Solo.fnc",  "TRAIL%2E.fnc", "%61%62%63.prc"};
     for (size_t i = 0; i < objects.size(); ++i)
         EXPECT_EQ(ReadFile(folder / kFiles[i]), BlockOf(objects[i])) << kFiles[i];
     EXPECT_EQ(ListFiles(folder.Path()).size(), objects.size() + 2);
     EXPECT_EQ(ReadFile(folder / "install.sql"),
-              "SET DEFINE OFF\n@@%43ON.pks\n@@Solo.fnc\n@@TRAIL%2E.fnc\n@@A%2FB.prc\n@@ABC.prc\n@@%61%62%63.prc\n@@%43ON.pkb\n");
+              "SET DEFINE "
+              "OFF\n@@%43ON.pks\n@@Solo.fnc\n@@TRAIL%2E.fnc\n@@A%2FB.prc\n@@ABC.prc\n@@%61%62%63."
+              "prc\n@@%43ON.pkb\n");
 }
 
 namespace {
@@ -282,22 +300,47 @@ TEST(QmexportProcessTest, EveryExitCode)
     const ExitCase kCases[] = {
         {"help", L"--help", {}, 0, ""},
         {"done", Args("QX_CODES", "--object FUNC_B" + strOut), {}, 0, "Exported 1 objects"},
-        {"user name in lower case", Wide("--user scott --database qx_codes --object FUNC_B" + strOut), {}, 0, ""},
-        {"password in upper case", Args("QX_CODES", strOut), {{"QUILLMARK_PASSWORD", "TIGER"}}, 3, "ORA-01017"},
+        {"user name in lower case",
+         Wide("--user scott --database qx_codes --object FUNC_B" + strOut),
+         {},
+         0,
+         ""},
+        {"password in upper case",
+         Args("QX_CODES", strOut),
+         {{"QUILLMARK_PASSWORD", "TIGER"}},
+         3,
+         "ORA-01017"},
         {"no arguments", L"", {}, 2, "usage: qmexport"},
         {"password argument", Args("QX_CODES", "--password tiger" + strOut), {}, 2, "never taken"},
         {"unknown option", Args("QX_CODES", "--all" + strOut), {}, 2, "unknown option --all"},
         {"both targets", Args("QX_CODES", "--dir x" + strOut), {}, 2, "exclude each other"},
-        {"wrong password", Args("QX_CODES", strOut), {{"QUILLMARK_PASSWORD", "wrong"}}, 3, "ORA-01017"},
+        {"wrong password",
+         Args("QX_CODES", strOut),
+         {{"QUILLMARK_PASSWORD", "wrong"}},
+         3,
+         "ORA-01017"},
         {"unknown database", Args("QX_NOWHERE", strOut), {}, 3, "ORA-12154"},
         {"no client library", Args("QX_CODES", strOut), {{"PATH", strPath}}, 3, "load oci.dll"},
-        {"object not found", Args("QX_CODES", "--object NOPE" + strOut), {}, 1, "Object not found."},
+        {"object not found",
+         Args("QX_CODES", "--object NOPE" + strOut),
+         {},
+         1,
+         "Object not found."},
         {"object without source", Args("QX_CODES", strOut), {}, 1, "Source doesn't exists."},
-        {"failed fetch", Args("QX_CODES", "--object FUNC_B --object PROC_C" + strOut),
-         {{"OCI_LITE_FAIL_AT", "16"}}, 1, "ORA-03113"},
-        {"folder is a file", Args("QX_CODES", "--dir \"" + (folder / "plain.txt") + "\""), {}, 1,
+        {"failed fetch",
+         Args("QX_CODES", "--object FUNC_B --object PROC_C" + strOut),
+         {{"OCI_LITE_FAIL_AT", "16"}},
+         1,
+         "ORA-03113"},
+        {"folder is a file",
+         Args("QX_CODES", "--dir \"" + (folder / "plain.txt") + "\""),
+         {},
+         1,
          "Error while create specified folder."},
-        {"file in a missing folder", Args("QX_CODES", "--file \"" + (folder / "no\\such\\f.sql") + "\""), {}, 1,
+        {"file in a missing folder",
+         Args("QX_CODES", "--file \"" + (folder / "no\\such\\f.sql") + "\""),
+         {},
+         1,
          ""},
     };
     for (const ExitCase& entry : kCases) {
@@ -366,14 +409,17 @@ std::vector<Object> ManyObjects(int nCount)
         std::snprintf(szName, sizeof(szName), "PROC_%03d", i);
         if (size_t(i) >= names.size())
             names.push_back(szName);
-        objects.push_back({names[size_t(i)].c_str(), "PROCEDURE",
-                           {std::string("PROCEDURE ") + szName + " IS\n", "BEGIN\n", "  NULL;\n", "END;\n"}});
+        objects.push_back(
+            {names[size_t(i)].c_str(),
+             "PROCEDURE",
+             {std::string("PROCEDURE ") + szName + " IS\n", "BEGIN\n", "  NULL;\n", "END;\n"}});
     }
     return objects;
 }
 
 // What a stopped folder run must leave: whole files only, each named in the manifest.
-void ExpectOnlyCompleteFiles(const TempFolder& folder, const std::vector<Object>& objects, size_t& nFiles)
+void ExpectOnlyCompleteFiles(const TempFolder& folder, const std::vector<Object>& objects,
+                             size_t& nFiles)
 {
     const std::string strManifest = ReadFile(folder / ".qmexport-files");
     nFiles = 0;
@@ -431,9 +477,9 @@ bool SendCtrlCAfterFirstFile(DWORD nProcessId, void* pContext)
 class StoppingReporter : public ConsoleReporter {
 public:
     StoppingReporter(std::atomic<bool>& stop, const ExportSink& sink, int nStopAfter)
-        : ConsoleReporter(stop, ProgressStyle::Quiet, nullptr, sink), m_stop(stop), m_nStopAfter(nStopAfter)
-    {
-    }
+        : ConsoleReporter(stop, ProgressStyle::Quiet, nullptr, sink), m_stop(stop),
+          m_nStopAfter(nStopAfter)
+    {}
     void ObjectWritten(const ExportObjectId& object, int nIndex, int nLines) override
     {
         ConsoleReporter::ObjectWritten(object, nIndex, nLines);
@@ -493,7 +539,8 @@ TEST(QmexportProcessTest, StopFlagEndsTheRunBetweenTwoWholeFiles)
         const ExportEnding outcome = RunExport(params, sink, reporter);
         EXPECT_EQ(outcome.result, ExportResult::Stopped);
         EXPECT_EQ(sink.WrittenCount(), 5);
-        EXPECT_EQ(sink.StateText().str(), "The folder holds the 5 complete objects written before it.");
+        EXPECT_EQ(sink.StateText().str(),
+                  "The folder holds the 5 complete objects written before it.");
     }
     size_t nFiles = 0;
     ExpectOnlyCompleteFiles(folder, objects, nFiles);

@@ -4,7 +4,6 @@
 #include "framework/Text.h"
 #include "framework/UniqueHandle.h"
 
-
 #include <algorithm>
 #include <fstream>
 #include <sstream>
@@ -31,8 +30,8 @@ void RemoveFile(const std::wstring& strPath)
 {
     ::SetFileAttributesW(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     const std::wstring strSpare = strPath + L".removing";
-    CHandle spare(::CreateFileW(strSpare.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
+    CHandle spare(::CreateFileW(strSpare.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     spare.Reset();
     if (!::MoveFileExW(strSpare.c_str(), strPath.c_str(), MOVEFILE_REPLACE_EXISTING))
         ::DeleteFileW(strSpare.c_str());
@@ -56,7 +55,8 @@ void RemoveTree(const std::wstring& strFolder)
     for (const auto& entry : entries) {
         // A link to a folder is left alone: nothing here makes one, and removing it may remove
         // the folder it leads to.
-        if ((entry.second & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (entry.second & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        if ((entry.second & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+            (entry.second & FILE_ATTRIBUTE_DIRECTORY) != 0)
             continue;
         if ((entry.second & FILE_ATTRIBUTE_DIRECTORY) != 0)
             RemoveTree(strFolder + entry.first + L"\\");
@@ -73,7 +73,8 @@ struct DatabaseHome {
     {
         strFolder = TempRoot() + "qm_qmexport_db_" + std::to_string(::GetCurrentProcessId()) + "\\";
         ::CreateDirectoryA(strFolder.c_str(), nullptr);
-        ::SetEnvironmentVariableA("OCI_LITE_HOME", strFolder.substr(0, strFolder.size() - 1).c_str());
+        ::SetEnvironmentVariableA("OCI_LITE_HOME",
+                                  strFolder.substr(0, strFolder.size() - 1).c_str());
     }
     ~DatabaseHome() { RemoveTree(Wide(strFolder)); }
 };
@@ -93,7 +94,8 @@ public:
             try {
                 char szBuffer[4096];
                 DWORD nRead = 0;
-                while (::ReadFile(m_hPipe, szBuffer, sizeof(szBuffer), &nRead, nullptr) && nRead != 0)
+                while (::ReadFile(m_hPipe, szBuffer, sizeof(szBuffer), &nRead, nullptr) &&
+                       nRead != 0)
                     m_strText.append(szBuffer, nRead);
             } catch (...) {
             }
@@ -127,17 +129,21 @@ public:
     {
         for (const auto& change : changes) {
             char szOld[32768];
-            const DWORD nLength = ::GetEnvironmentVariableA(change.first.c_str(), szOld, sizeof(szOld));
-            m_old.emplace_back(change.first, nLength != 0 || ::GetLastError() != ERROR_ENVVAR_NOT_FOUND,
+            const DWORD nLength =
+                ::GetEnvironmentVariableA(change.first.c_str(), szOld, sizeof(szOld));
+            m_old.emplace_back(change.first,
+                               nLength != 0 || ::GetLastError() != ERROR_ENVVAR_NOT_FOUND,
                                std::string(szOld, nLength < sizeof(szOld) ? nLength : 0));
-            ::SetEnvironmentVariableA(change.first.c_str(),
-                                      change.second == kRemoveVariable ? nullptr : change.second.c_str());
+            ::SetEnvironmentVariableA(change.first.c_str(), change.second == kRemoveVariable
+                                                                ? nullptr
+                                                                : change.second.c_str());
         }
     }
     ~EnvironmentChange()
     {
         for (const auto& old : m_old)
-            ::SetEnvironmentVariableA(std::get<0>(old).c_str(), std::get<1>(old) ? std::get<2>(old).c_str() : nullptr);
+            ::SetEnvironmentVariableA(std::get<0>(old).c_str(),
+                                      std::get<1>(old) ? std::get<2>(old).c_str() : nullptr);
     }
     EnvironmentChange(const EnvironmentChange&) = delete;
     EnvironmentChange& operator=(const EnvironmentChange&) = delete;
@@ -153,8 +159,8 @@ private:
 TempFolder::TempFolder(const char* pszTag)
 {
     static unsigned nSerial = 0;
-    m_strPath = TempRoot() + "qm_qmexport_" + pszTag + "_" + std::to_string(::GetCurrentProcessId()) + "_" +
-                std::to_string(++nSerial) + "\\";
+    m_strPath = TempRoot() + "qm_qmexport_" + pszTag + "_" +
+                std::to_string(::GetCurrentProcessId()) + "_" + std::to_string(++nSerial) + "\\";
     RemoveTree(Wide(m_strPath));
     ::CreateDirectoryA(m_strPath.c_str(), nullptr);
 }
@@ -187,8 +193,8 @@ RunResult RunQmexport(const std::wstring& strArguments, const RunOptions& option
     EnvironmentChange change(environment);
 
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE hInRead = nullptr, hInWrite = nullptr, hOutRead = nullptr, hOutWrite = nullptr, hErrRead = nullptr,
-           hErrWrite = nullptr;
+    HANDLE hInRead = nullptr, hInWrite = nullptr, hOutRead = nullptr, hOutWrite = nullptr,
+           hErrRead = nullptr, hErrWrite = nullptr;
     ::CreatePipe(&hInRead, &hInWrite, &inherit, 0);
     ::CreatePipe(&hOutRead, &hOutWrite, &inherit, 0);
     ::CreatePipe(&hErrRead, &hErrWrite, &inherit, 0);
@@ -206,8 +212,8 @@ RunResult RunQmexport(const std::wstring& strArguments, const RunOptions& option
     std::replace(strProgram.begin(), strProgram.end(), L'/', L'\\');
     std::wstring strCommand = L"\"" + strProgram + L"\" " + strArguments;
     PROCESS_INFORMATION pi{};
-    const BOOL bStarted = ::CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, TRUE, options.nCreationFlags,
-                                           nullptr, nullptr, &si, &pi);
+    const BOOL bStarted = ::CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, TRUE,
+                                           options.nCreationFlags, nullptr, nullptr, &si, &pi);
     ::CloseHandle(hInRead);
     ::CloseHandle(hOutWrite);
     ::CloseHandle(hErrWrite);
@@ -223,7 +229,8 @@ RunResult RunQmexport(const std::wstring& strArguments, const RunOptions& option
     PipeReader err(hErrRead);
     if (!options.strInput.empty()) {
         DWORD nWritten = 0;
-        ::WriteFile(hInWrite, options.strInput.data(), DWORD(options.strInput.size()), &nWritten, nullptr);
+        ::WriteFile(hInWrite, options.strInput.data(), DWORD(options.strInput.size()), &nWritten,
+                    nullptr);
     }
     ::CloseHandle(hInWrite);
 
@@ -253,7 +260,8 @@ std::wstring Wide(const std::string& strText)
 {
     if (strText.empty())
         return std::wstring();
-    const int nLength = ::MultiByteToWideChar(CP_ACP, 0, strText.data(), int(strText.size()), nullptr, 0);
+    const int nLength =
+        ::MultiByteToWideChar(CP_ACP, 0, strText.data(), int(strText.size()), nullptr, 0);
     std::wstring strWide(size_t(nLength), L'\0');
     ::MultiByteToWideChar(CP_ACP, 0, strText.data(), int(strText.size()), &strWide[0], nLength);
     return strWide;
@@ -298,7 +306,8 @@ std::uint64_t WriteTime(const std::string& strPath)
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExA(strPath.c_str(), GetFileExInfoStandard, &data))
         return 0;
-    return (std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return (std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) |
+           data.ftLastWriteTime.dwLowDateTime;
 }
 
 void SetOldTime(const std::string& strPath)
@@ -306,8 +315,9 @@ void SetOldTime(const std::string& strPath)
     SYSTEMTIME day{2001, 6, 0, 15, 12, 0, 0, 0};
     FILETIME time{};
     ::SystemTimeToFileTime(&day, &time);
-    HANDLE hFile = ::CreateFileA(strPath.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE hFile =
+        ::CreateFileA(strPath.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(hFile, INVALID_HANDLE_VALUE) << strPath;
     ::SetFileTime(hFile, nullptr, nullptr, &time);
     ::CloseHandle(hFile);

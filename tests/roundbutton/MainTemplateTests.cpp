@@ -22,19 +22,22 @@ public:
     std::vector<int> clicked;
 
 protected:
-    void DoDataExchange(CDataExchange* pDX) override {
+    void DoDataExchange(CDataExchange* pDX) override
+    {
         DDX_Control(pDX, IDC_SYSDBA, m_chkSysdba);
         DDX_Control(pDX, IDC_RADIO_ONE, m_radioOne);
         DDX_Control(pDX, IDC_RADIO_ALL, m_radioAll);
     }
-    BOOL OnInitDialog() override {
+    BOOL OnInitDialog() override
+    {
         CDialog::OnInitDialog();
         m_chkSysdba.SetCheckState(0);
         m_radioOne.SetCheckState(1);
         CheckRadioButton(IDC_RADIO_ONE, IDC_RADIO_ALL, IDC_RADIO_ONE);
         return TRUE;
     }
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
         if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED)
             clicked.push_back(LOWORD(wParam));
         return CDialog::WindowProc(message, wParam, lParam);
@@ -43,17 +46,21 @@ protected:
 
 class MainTemplateTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_TRUE(dlg.Create());
         hOne = dlg.GetDlgItem(IDC_RADIO_ONE);
         hAll = dlg.GetDlgItem(IDC_RADIO_ALL);
         hSysdba = dlg.GetDlgItem(IDC_SYSDBA);
     }
-    void TearDown() override {
-        if (dlg.IsWindow()) dlg.DestroyWindow();
+    void TearDown() override
+    {
+        if (dlg.IsWindow())
+            dlg.DestroyWindow();
     }
     // One key press as the modal loop delivers it.
-    void Key(HWND hWnd, WPARAM key) {
+    void Key(HWND hWnd, WPARAM key)
+    {
         for (UINT message : {UINT(WM_KEYDOWN), UINT(WM_KEYUP)}) {
             MSG msg{};
             msg.hwnd = hWnd;
@@ -78,7 +85,8 @@ protected:
     HWND hOne = nullptr, hAll = nullptr, hSysdba = nullptr;
 };
 
-TEST_F(MainTemplateTest, BoundControlsAreOwnerDrawnAndStartAsTheDialogSetsThem) {
+TEST_F(MainTemplateTest, BoundControlsAreOwnerDrawnAndStartAsTheDialogSetsThem)
+{
     for (HWND hWnd : {hOne, hAll, hSysdba}) {
         const DWORD dwStyle = DWORD(::GetWindowLongPtrA(hWnd, GWL_STYLE));
         EXPECT_EQ(DWORD(BS_OWNERDRAW), dwStyle & 0xF);
@@ -90,7 +98,8 @@ TEST_F(MainTemplateTest, BoundControlsAreOwnerDrawnAndStartAsTheDialogSetsThem) 
     EXPECT_TRUE(dlg.clicked.empty());
 }
 
-TEST_F(MainTemplateTest, DownOnOnePackageMovesCheckAndFocusToAllPackages) {
+TEST_F(MainTemplateTest, DownOnOnePackageMovesCheckAndFocusToAllPackages)
+{
     ::SetFocus(hOne);
     Key(hOne, VK_DOWN);
     EXPECT_EQ(0, dlg.m_radioOne.GetCheckState());
@@ -99,7 +108,8 @@ TEST_F(MainTemplateTest, DownOnOnePackageMovesCheckAndFocusToAllPackages) {
     EXPECT_EQ(std::vector<int>{IDC_RADIO_ALL}, dlg.clicked);
 }
 
-TEST_F(MainTemplateTest, UpOnOnePackageKeepsItCheckedAndFocused) {
+TEST_F(MainTemplateTest, UpOnOnePackageKeepsItCheckedAndFocused)
+{
     ::SetFocus(hOne);
     Key(hOne, VK_UP);
     EXPECT_EQ(1, dlg.m_radioOne.GetCheckState());
@@ -108,7 +118,8 @@ TEST_F(MainTemplateTest, UpOnOnePackageKeepsItCheckedAndFocused) {
     EXPECT_TRUE(dlg.clicked.empty());
 }
 
-TEST_F(MainTemplateTest, TabIntoTheGroupLandsOnTheCheckedButton) {
+TEST_F(MainTemplateTest, TabIntoTheGroupLandsOnTheCheckedButton)
+{
     dlg.m_radioOne.SetCheckState(0);
     dlg.m_radioAll.SetCheckState(1);
     ::SetFocus(hSysdba);
@@ -119,7 +130,8 @@ TEST_F(MainTemplateTest, TabIntoTheGroupLandsOnTheCheckedButton) {
     EXPECT_EQ(0, dlg.m_radioOne.GetCheckState());
 }
 
-TEST_F(MainTemplateTest, SpaceOnTheCheckBoxTogglesAndNotifiesTheDialog) {
+TEST_F(MainTemplateTest, SpaceOnTheCheckBoxTogglesAndNotifiesTheDialog)
+{
     ::SetFocus(hSysdba);
     Key(hSysdba, VK_SPACE);
     EXPECT_EQ(1, dlg.m_chkSysdba.GetCheckState());
@@ -128,7 +140,8 @@ TEST_F(MainTemplateTest, SpaceOnTheCheckBoxTogglesAndNotifiesTheDialog) {
     EXPECT_EQ(0, dlg.m_chkSysdba.GetCheckState());
 }
 
-TEST_F(MainTemplateTest, ClickOnAllPackagesUnchecksOnePackage) {
+TEST_F(MainTemplateTest, ClickOnAllPackagesUnchecksOnePackage)
+{
     ::SendMessageA(hAll, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
     ::SendMessageA(hAll, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
     EXPECT_EQ(0, dlg.m_radioOne.GetCheckState());
@@ -138,7 +151,8 @@ TEST_F(MainTemplateTest, ClickOnAllPackagesUnchecksOnePackage) {
 
 // Disabling the control (as the dialog does while an export runs) reaches the paint as
 // ODS_DISABLED through the dialog's reflected WM_DRAWITEM: the box gets its dotted frame.
-TEST_F(MainTemplateTest, DisabledCheckBoxPaintsDottedFrame) {
+TEST_F(MainTemplateTest, DisabledCheckBoxPaintsDottedFrame)
+{
     RECT rc;
     ::GetClientRect(hSysdba, &rc);
     const RECT m = CRoundButton::MarkRectFor(rc, DWORD(::GetWindowLongPtrA(hSysdba, GWL_STYLE)), 1);
@@ -146,17 +160,23 @@ TEST_F(MainTemplateTest, DisabledCheckBoxPaintsDottedFrame) {
         CMemDC dc(nullptr);
         CBitmap bitmap;
         DWORD* pBits = nullptr;
-        ASSERT_TRUE(bitmap.CreateDIBSection32(rc.right, rc.bottom, reinterpret_cast<void**>(&pBits)));
+        ASSERT_TRUE(
+            bitmap.CreateDIBSection32(rc.right, rc.bottom, reinterpret_cast<void**>(&pBits)));
         CSelectObject select(dc, bitmap);
-        ::SendMessageA(hSysdba, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), PRF_CLIENT);
+        ::SendMessageA(hSysdba, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.GetSafeHdc()),
+                       PRF_CLIENT);
         ::GdiFlush();
         pixels.assign(pBits, pBits + rc.right * rc.bottom);
     };
-    auto at = [&](const std::vector<DWORD>& pixels, int x, int y) { return pixels[size_t(y * rc.right + x)]; };
+    auto at = [&](const std::vector<DWORD>& pixels, int x, int y) {
+        return pixels[size_t(y * rc.right + x)];
+    };
     const COLORREF clrWindow = ::GetSysColor(COLOR_WINDOW);
-    const DWORD window = (DWORD(GetRValue(clrWindow)) << 16) | (DWORD(GetGValue(clrWindow)) << 8) | GetBValue(clrWindow);
+    const DWORD window = (DWORD(GetRValue(clrWindow)) << 16) | (DWORD(GetGValue(clrWindow)) << 8) |
+                         GetBValue(clrWindow);
     const COLORREF clrFrame = ::GetSysColor(COLOR_WINDOWFRAME);
-    const DWORD frame = (DWORD(GetRValue(clrFrame)) << 16) | (DWORD(GetGValue(clrFrame)) << 8) | GetBValue(clrFrame);
+    const DWORD frame = (DWORD(GetRValue(clrFrame)) << 16) | (DWORD(GetGValue(clrFrame)) << 8) |
+                        GetBValue(clrFrame);
 
     std::vector<DWORD> enabled, disabled;
     paint(enabled);

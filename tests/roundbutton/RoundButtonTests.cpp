@@ -41,7 +41,8 @@ public:
     std::vector<Click> clicks;
 
 protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
         if (message == WM_COMMAND)
             clicks.push_back(Click{LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)});
         return Default();
@@ -50,7 +51,8 @@ protected:
 
 const char kParentClass[] = "QmRoundTestParent";
 
-void RegisterParentClass() {
+void RegisterParentClass()
+{
     WNDCLASSA wc{};
     wc.lpfnWndProc = ::DefWindowProcA;
     wc.hInstance = ::GetModuleHandleA(nullptr);
@@ -61,7 +63,8 @@ void RegisterParentClass() {
 }
 
 // COLORREF (0x00BBGGRR) to the DIB's pixel layout (0x00RRGGBB).
-DWORD Pixel(COLORREF clr) {
+DWORD Pixel(COLORREF clr)
+{
     return (DWORD(GetRValue(clr)) << 16) | (DWORD(GetGValue(clr)) << 8) | GetBValue(clr);
 }
 
@@ -69,14 +72,20 @@ DWORD Pixel(COLORREF clr) {
 class Canvas {
 public:
     static constexpr DWORD kUntouched = 0x00123456;
-    Canvas(int cx, int cy) : m_dc(nullptr), m_cx(cx), m_cy(cy) {
+    Canvas(int cx, int cy) : m_dc(nullptr), m_cx(cx), m_cy(cy)
+    {
         m_bitmap.CreateDIBSection32(cx, cy, reinterpret_cast<void**>(&m_pBits));
         m_hOld = m_dc.SelectObject(m_bitmap);
-        for (int i = 0; i < cx * cy; ++i) m_pBits[i] = kUntouched;
+        for (int i = 0; i < cx * cy; ++i)
+            m_pBits[i] = kUntouched;
     }
     ~Canvas() { m_dc.SelectObject(m_hOld); }
     HDC dc() const { return m_dc; }
-    DWORD At(int x, int y) const { ::GdiFlush(); return m_pBits[y * m_cx + x]; }
+    DWORD At(int x, int y) const
+    {
+        ::GdiFlush();
+        return m_pBits[y * m_cx + x];
+    }
 
 private:
     CMemDC m_dc;
@@ -86,7 +95,8 @@ private:
     int m_cx, m_cy;
 };
 
-LPARAM Point(int x, int y) {
+LPARAM Point(int x, int y)
+{
     return MAKELPARAM(WORD(short(x)), WORD(short(y)));
 }
 
@@ -96,29 +106,38 @@ const int kHeight = 20;
 // A parent window with rounded controls created in it.
 class RoundButtonTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         RegisterParentClass();
-        HWND hParent = ::CreateWindowExA(0, kParentClass, "Round buttons", WS_OVERLAPPEDWINDOW,
-                                         10, 10, 300, 250, nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+        HWND hParent =
+            ::CreateWindowExA(0, kParentClass, "Round buttons", WS_OVERLAPPEDWINDOW, 10, 10, 300,
+                              250, nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(nullptr, hParent);
         ASSERT_TRUE(parent.SubclassWindow(hParent));
     }
-    void TearDown() override {
-        if (parent.IsWindow()) ::DestroyWindow(parent.m_hWnd);
+    void TearDown() override
+    {
+        if (parent.IsWindow())
+            ::DestroyWindow(parent.m_hWnd);
     }
 
     // Creates a button child with style dwStyle and binds it to control.
-    HWND AddButton(CWnd& control, int nId, DWORD dwStyle, const char* pszText, int y) {
-        HWND hWnd = ::CreateWindowExA(0, "BUTTON", pszText, WS_CHILD | WS_VISIBLE | dwStyle, 10, y, kWidth, kHeight,
-                                      parent.m_hWnd, reinterpret_cast<HMENU>(INT_PTR(nId)), ::GetModuleHandleA(nullptr), nullptr);
+    HWND AddButton(CWnd& control, int nId, DWORD dwStyle, const char* pszText, int y)
+    {
+        HWND hWnd =
+            ::CreateWindowExA(0, "BUTTON", pszText, WS_CHILD | WS_VISIBLE | dwStyle, 10, y, kWidth,
+                              kHeight, parent.m_hWnd, reinterpret_cast<HMENU>(INT_PTR(nId)),
+                              ::GetModuleHandleA(nullptr), nullptr);
         EXPECT_NE(nullptr, hWnd);
-        ::SendMessageA(hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+        ::SendMessageA(hWnd, WM_SETFONT,
+                       reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
         EXPECT_TRUE(control.SubclassWindow(hWnd));
         return hWnd;
     }
 
     // Paints control with DrawItem into a fresh canvas of the control's size.
-    static void Paint(CRoundButton& control, Canvas& canvas, UINT nState) {
+    static void Paint(CRoundButton& control, Canvas& canvas, UINT nState)
+    {
         DRAWITEMSTRUCT dis{};
         dis.CtlType = ODT_BUTTON;
         dis.CtlID = control.GetDlgCtrlID();
@@ -133,55 +152,71 @@ protected:
     RecordingParent parent;
 };
 
-DWORD Sys(int nIndex) {
+DWORD Sys(int nIndex)
+{
     return Pixel(::GetSysColor(nIndex));
 }
 
 // ---------------------------------------------------------------------------------------
 // Palette arithmetic
 
-TEST(RoundPalette, HalfShadowOfTheClassicScheme) {
-    EXPECT_EQ(RGB(170, 168, 164), CRoundButton::HalfwayColor(RGB(212, 208, 200), RGB(128, 128, 128)));
+TEST(RoundPalette, HalfShadowOfTheClassicScheme)
+{
+    EXPECT_EQ(RGB(170, 168, 164),
+              CRoundButton::HalfwayColor(RGB(212, 208, 200), RGB(128, 128, 128)));
 }
 
-TEST(RoundPalette, HalvingRoundsTowardMinusInfinity) {
+TEST(RoundPalette, HalvingRoundsTowardMinusInfinity)
+{
     // 5 + ((0 - 5) >> 1) = 5 - 3 = 2; 0 + ((5 - 0) >> 1) = 2; 10 + ((3 - 10) >> 1) = 6.
     EXPECT_EQ(RGB(2, 2, 6), CRoundButton::HalfwayColor(RGB(5, 0, 10), RGB(0, 5, 3)));
     EXPECT_EQ(RGB(255, 0, 128), CRoundButton::HalfwayColor(RGB(255, 0, 128), RGB(255, 0, 128)));
 }
 
-TEST(RoundPalette, BrightenStopsAt255) {
+TEST(RoundPalette, BrightenStopsAt255)
+{
     EXPECT_EQ(RGB(255, 50, 40), CRoundButton::BrightenColor(RGB(250, 10, 0), 40));
     EXPECT_EQ(0u, CRoundButton::BrightenColor(RGB(250, 10, 0), 40) >> 24);
 }
 
-TEST(RoundPalette, DimStopsAt0) {
+TEST(RoundPalette, DimStopsAt0)
+{
     EXPECT_EQ(RGB(0, 60, 215), CRoundButton::DimColor(RGB(30, 100, 255), 40));
 }
 
-TEST(RoundPalette, DerivedFromTheSystemColours) {
+TEST(RoundPalette, DerivedFromTheSystemColours)
+{
     ProbeCheck check;
     EXPECT_EQ(::GetSysColor(COLOR_BTNFACE), check.m_clrFace);
     EXPECT_EQ(::GetSysColor(COLOR_BTNSHADOW), check.m_clrShadow);
     EXPECT_EQ(::GetSysColor(COLOR_BTNHIGHLIGHT), check.m_clrHighlight);
     EXPECT_EQ(::GetSysColor(COLOR_3DLIGHT), check.m_clrLight);
     EXPECT_EQ(::GetSysColor(COLOR_3DDKSHADOW), check.m_clrDarkShadow);
-    EXPECT_EQ(CRoundButton::HalfwayColor(check.m_clrFace, check.m_clrShadow), check.m_clrHalfShadow);
-    EXPECT_EQ(CRoundButton::HalfwayColor(check.m_clrShadow, check.m_clrDarkShadow), check.m_clrHalfDarkShadow);
+    EXPECT_EQ(CRoundButton::HalfwayColor(check.m_clrFace, check.m_clrShadow),
+              check.m_clrHalfShadow);
+    EXPECT_EQ(CRoundButton::HalfwayColor(check.m_clrShadow, check.m_clrDarkShadow),
+              check.m_clrHalfDarkShadow);
 }
 
-TEST(RoundMarkRect, PlacesTheMarkByStyle) {
+TEST(RoundMarkRect, PlacesTheMarkByStyle)
+{
     const RECT rc{0, 0, 100, 20};
     RECT m = CRoundButton::MarkRectFor(rc, BS_AUTOCHECKBOX, 1);
-    EXPECT_EQ(0, m.left); EXPECT_EQ(14, m.right); EXPECT_EQ(3, m.top); EXPECT_EQ(15, m.bottom);
+    EXPECT_EQ(0, m.left);
+    EXPECT_EQ(14, m.right);
+    EXPECT_EQ(3, m.top);
+    EXPECT_EQ(15, m.bottom);
     m = CRoundButton::MarkRectFor(rc, BS_AUTORADIOBUTTON, 2);
-    EXPECT_EQ(1, m.left); EXPECT_EQ(13, m.right);
+    EXPECT_EQ(1, m.left);
+    EXPECT_EQ(13, m.right);
     m = CRoundButton::MarkRectFor(rc, BS_LEFTTEXT, 1);
-    EXPECT_EQ(86, m.left); EXPECT_EQ(100, m.right);
+    EXPECT_EQ(86, m.left);
+    EXPECT_EQ(100, m.right);
     m = CRoundButton::MarkRectFor(rc, BS_LEFTTEXT, 2);
     EXPECT_EQ(88, m.left);
     m = CRoundButton::MarkRectFor(rc, BS_TOP, 1);
-    EXPECT_EQ(1, m.top); EXPECT_EQ(13, m.bottom);
+    EXPECT_EQ(1, m.top);
+    EXPECT_EQ(13, m.bottom);
     m = CRoundButton::MarkRectFor(rc, BS_BOTTOM, 1);
     EXPECT_EQ(5, m.top);
 }
@@ -189,21 +224,25 @@ TEST(RoundMarkRect, PlacesTheMarkByStyle) {
 // ---------------------------------------------------------------------------------------
 // Painting the check box (mark rectangle 0,3 - 12,15 in a 100 by 20 control)
 
-TEST_F(RoundButtonTest, BindingMakesTheButtonOwnerDrawn) {
+TEST_F(RoundButtonTest, BindingMakesTheButtonOwnerDrawn)
+{
     CRoundCheckBox check;
-    HWND hWnd = AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT | WS_TABSTOP, "Connect as SYSDBA", 10);
+    HWND hWnd =
+        AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT | WS_TABSTOP, "Connect as SYSDBA", 10);
     const DWORD dwStyle = DWORD(::GetWindowLongPtrA(hWnd, GWL_STYLE));
     EXPECT_EQ(DWORD(BS_OWNERDRAW), dwStyle & 0xF);
     EXPECT_TRUE(dwStyle & BS_FLAT);
     EXPECT_TRUE(dwStyle & WS_TABSTOP);
 }
 
-TEST_F(RoundButtonTest, FlatUncheckedBox) {
+TEST_F(RoundButtonTest, FlatUncheckedBox)
+{
     CRoundCheckBox check;
     AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT, "Connect as SYSDBA", 10);
     Canvas canvas(kWidth, kHeight);
     Paint(check, canvas, 0);
-    const DWORD frame = Sys(COLOR_WINDOWFRAME), window = Sys(COLOR_WINDOW), face = Pixel(::GetSysColor(COLOR_BTNFACE));
+    const DWORD frame = Sys(COLOR_WINDOWFRAME), window = Sys(COLOR_WINDOW),
+                face = Pixel(::GetSysColor(COLOR_BTNFACE));
     EXPECT_EQ(frame, canvas.At(0, 3));
     EXPECT_EQ(frame, canvas.At(11, 3));
     EXPECT_EQ(frame, canvas.At(0, 14));
@@ -217,7 +256,8 @@ TEST_F(RoundButtonTest, FlatUncheckedBox) {
     EXPECT_EQ(face, canvas.At(99, 19));
 }
 
-TEST_F(RoundButtonTest, FlatCheckedTickIsTwoPixelsThick) {
+TEST_F(RoundButtonTest, FlatCheckedTickIsTwoPixelsThick)
+{
     CRoundCheckBox check;
     AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT, "Connect as SYSDBA", 10);
     check.SetCheckState(1);
@@ -226,8 +266,9 @@ TEST_F(RoundButtonTest, FlatCheckedTickIsTwoPixelsThick) {
     const DWORD ink = Pixel(::GetSysColor(COLOR_3DDKSHADOW)), window = Sys(COLOR_WINDOW);
     const DWORD face = Pixel(::GetSysColor(COLOR_BTNFACE));
     // (x, y) = (1, 4): strokes (2,8)-(5,11)-(13,3) and (3,8)-(5,10)-(12,3).
-    for (POINT pt : {POINT{2, 8}, POINT{3, 9}, POINT{4, 10}, POINT{5, 11}, POINT{8, 8}, POINT{11, 5}, POINT{12, 4},
-                     POINT{3, 8}, POINT{4, 9}, POINT{5, 10}, POINT{8, 7}, POINT{11, 4}})
+    for (POINT pt :
+         {POINT{2, 8}, POINT{3, 9}, POINT{4, 10}, POINT{5, 11}, POINT{8, 8}, POINT{11, 5},
+          POINT{12, 4}, POINT{3, 8}, POINT{4, 9}, POINT{5, 10}, POINT{8, 7}, POINT{11, 4}})
         EXPECT_EQ(ink, canvas.At(pt.x, pt.y)) << pt.x << "," << pt.y;
     EXPECT_EQ(face, canvas.At(13, 3));  // the end point is not painted
     EXPECT_EQ(window, canvas.At(2, 9));
@@ -235,13 +276,15 @@ TEST_F(RoundButtonTest, FlatCheckedTickIsTwoPixelsThick) {
     EXPECT_EQ(window, canvas.At(8, 10));
 }
 
-TEST_F(RoundButtonTest, FlatDisabledBoxHasDottedFrameAndThinTick) {
+TEST_F(RoundButtonTest, FlatDisabledBoxHasDottedFrameAndThinTick)
+{
     CRoundCheckBox check;
     AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT, "Connect as SYSDBA", 10);
     check.SetCheckState(1);
     Canvas canvas(kWidth, kHeight);
     Paint(check, canvas, ODS_DISABLED);
-    const DWORD frame = Sys(COLOR_WINDOWFRAME), window = Sys(COLOR_WINDOW), ink = Pixel(::GetSysColor(COLOR_3DDKSHADOW));
+    const DWORD frame = Sys(COLOR_WINDOWFRAME), window = Sys(COLOR_WINDOW),
+                ink = Pixel(::GetSysColor(COLOR_3DDKSHADOW));
     const DWORD face = Pixel(::GetSysColor(COLOR_BTNFACE));
     // Dots: top row odd x, bottom row even x, left column even y, right column odd y.
     EXPECT_EQ(window, canvas.At(1, 3));
@@ -260,7 +303,8 @@ TEST_F(RoundButtonTest, FlatDisabledBoxHasDottedFrameAndThinTick) {
     EXPECT_EQ(face, canvas.At(12, 4));
 }
 
-TEST_F(RoundButtonTest, FlatPressedBoxHasDoubleFrame) {
+TEST_F(RoundButtonTest, FlatPressedBoxHasDoubleFrame)
+{
     ProbeCheck check;
     AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT, "Connect as SYSDBA", 10);
     Canvas released(kWidth, kHeight);
@@ -271,7 +315,8 @@ TEST_F(RoundButtonTest, FlatPressedBoxHasDoubleFrame) {
     Paint(check, pressed, 0);
     check.SendMessage(WM_LBUTTONUP, 0, Point(500, 5));
     const DWORD frame = Sys(COLOR_WINDOWFRAME), window = Sys(COLOR_WINDOW);
-    for (POINT pt : {POINT{1, 4}, POINT{10, 4}, POINT{1, 13}, POINT{10, 13}, POINT{5, 4}, POINT{1, 8}}) {
+    for (POINT pt :
+         {POINT{1, 4}, POINT{10, 4}, POINT{1, 13}, POINT{10, 13}, POINT{5, 4}, POINT{1, 8}}) {
         EXPECT_EQ(frame, pressed.At(pt.x, pt.y)) << pt.x << "," << pt.y;
         EXPECT_EQ(window, released.At(pt.x, pt.y)) << pt.x << "," << pt.y;
     }
@@ -279,7 +324,8 @@ TEST_F(RoundButtonTest, FlatPressedBoxHasDoubleFrame) {
     EXPECT_EQ(frame, pressed.At(0, 3));
 }
 
-TEST_F(RoundButtonTest, FlatIndeterminateBar) {
+TEST_F(RoundButtonTest, FlatIndeterminateBar)
+{
     CRoundCheckBox check;
     AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT, "x", 10);
     check.SetCheckState(2);
@@ -296,37 +342,40 @@ TEST_F(RoundButtonTest, FlatIndeterminateBar) {
     EXPECT_EQ(window, canvas.At(5, 10));
 }
 
-TEST_F(RoundButtonTest, ShadedCheckedTick) {
+TEST_F(RoundButtonTest, ShadedCheckedTick)
+{
     ProbeCheck check;
     AddButton(check, 1018, BS_AUTOCHECKBOX, "Connect as SYSDBA", 10);
     check.SetCheckState(1);
     Canvas canvas(kWidth, kHeight);
     Paint(check, canvas, 0);
     const DWORD frame = Sys(COLOR_WINDOWFRAME);
-    const DWORD face = Pixel(check.m_clrFace), shadow = Pixel(check.m_clrShadow), half = Pixel(check.m_clrHalfShadow);
+    const DWORD face = Pixel(check.m_clrFace), shadow = Pixel(check.m_clrShadow),
+                half = Pixel(check.m_clrHalfShadow);
     const DWORD light = Pixel(check.m_clrHighlight), ink = Pixel(check.m_clrDarkShadow);
     EXPECT_EQ(frame, canvas.At(0, 3));
     EXPECT_EQ(frame, canvas.At(11, 14));
-    EXPECT_EQ(light, canvas.At(1, 4));     // raised edge, top left
+    EXPECT_EQ(light, canvas.At(1, 4));  // raised edge, top left
     EXPECT_EQ(light, canvas.At(1, 10));
     EXPECT_EQ(shadow, canvas.At(10, 12));  // raised edge, bottom right
     EXPECT_EQ(shadow, canvas.At(6, 13));
-    EXPECT_EQ(face, canvas.At(10, 4));     // the two softened corners
+    EXPECT_EQ(face, canvas.At(10, 4));  // the two softened corners
     EXPECT_EQ(face, canvas.At(1, 13));
     // (x, y) = (1, 4).
-    EXPECT_EQ(shadow, canvas.At(12, 5));   // (x+11, y+1)
-    EXPECT_EQ(half, canvas.At(13, 5));     // (x+12, y+1)
-    EXPECT_EQ(half, canvas.At(12, 6));     // (x+11, y+2)
-    EXPECT_EQ(shadow, canvas.At(10, 8));   // shade stroke (x+9, y+3)-(x+9, y+5)
-    EXPECT_EQ(half, canvas.At(9, 9));      // (x+5, y+8)-(x+9, y+4)
-    EXPECT_EQ(half, canvas.At(3, 10));     // (x+2, y+6)-(x+4, y+8)
+    EXPECT_EQ(shadow, canvas.At(12, 5));  // (x+11, y+1)
+    EXPECT_EQ(half, canvas.At(13, 5));    // (x+12, y+1)
+    EXPECT_EQ(half, canvas.At(12, 6));    // (x+11, y+2)
+    EXPECT_EQ(shadow, canvas.At(10, 8));  // shade stroke (x+9, y+3)-(x+9, y+5)
+    EXPECT_EQ(half, canvas.At(9, 9));     // (x+5, y+8)-(x+9, y+4)
+    EXPECT_EQ(half, canvas.At(3, 10));    // (x+2, y+6)-(x+4, y+8)
     EXPECT_EQ(ink, canvas.At(2, 8));
     EXPECT_EQ(ink, canvas.At(12, 4));
     EXPECT_EQ(ink, canvas.At(8, 7));
     EXPECT_EQ(face, canvas.At(7, 6));
 }
 
-TEST_F(RoundButtonTest, ShadedPressedBoxIsSunken) {
+TEST_F(RoundButtonTest, ShadedPressedBoxIsSunken)
+{
     ProbeCheck check;
     AddButton(check, 1018, BS_AUTOCHECKBOX, "x", 10);
     check.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(5, 5));
@@ -338,7 +387,8 @@ TEST_F(RoundButtonTest, ShadedPressedBoxIsSunken) {
     EXPECT_EQ(Pixel(check.m_clrHalfShadow), canvas.At(5, 8));
 }
 
-TEST_F(RoundButtonTest, LeftTextPutsTheMarkAtTheRight) {
+TEST_F(RoundButtonTest, LeftTextPutsTheMarkAtTheRight)
+{
     CRoundCheckBox check;
     AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT | BS_LEFTTEXT, "x", 10);
     Canvas canvas(kWidth, kHeight);
@@ -350,7 +400,8 @@ TEST_F(RoundButtonTest, LeftTextPutsTheMarkAtTheRight) {
     EXPECT_EQ(face, canvas.At(0, 3));
 }
 
-TEST_F(RoundButtonTest, DisabledCaptionTurnsShadow) {
+TEST_F(RoundButtonTest, DisabledCaptionTurnsShadow)
+{
     ProbeCheck check;
     AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT, "MMMMMMMM", 10);
     auto countColour = [](Canvas& canvas, DWORD clr) {
@@ -371,12 +422,14 @@ TEST_F(RoundButtonTest, DisabledCaptionTurnsShadow) {
     int nLeftmost = kWidth;
     for (int y = 0; y < kHeight; ++y)
         for (int x = 14; x < kWidth; ++x)
-            if (enabled.At(x, y) == 0x000000 && x < nLeftmost) nLeftmost = x;
+            if (enabled.At(x, y) == 0x000000 && x < nLeftmost)
+                nLeftmost = x;
     EXPECT_GE(nLeftmost, 17);
     EXPECT_LE(nLeftmost, 19);
 }
 
-TEST_F(RoundButtonTest, FocusRectangleAroundTheCaption) {
+TEST_F(RoundButtonTest, FocusRectangleAroundTheCaption)
+{
     CRoundCheckBox check;
     AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT, "MMMM", 10);
     Canvas plain(kWidth, kHeight);
@@ -392,7 +445,8 @@ TEST_F(RoundButtonTest, FocusRectangleAroundTheCaption) {
         EXPECT_EQ(plain.At(15, y), focused.At(15, y));
 }
 
-TEST_F(RoundButtonTest, PaintLeavesTheTargetDcAsItWas) {
+TEST_F(RoundButtonTest, PaintLeavesTheTargetDcAsItWas)
+{
     CRoundCheckBox check;
     AddButton(check, 1018, BS_AUTOCHECKBOX, "Connect as SYSDBA", 10);
     check.SetCheckState(1);
@@ -419,7 +473,8 @@ TEST_F(RoundButtonTest, PaintLeavesTheTargetDcAsItWas) {
 // Every pen, brush, bitmap and DC of a paint is released. The process's GDI handle table
 // is filled up to 40 free entries first; a paint leaking even one object eats them up,
 // which the count of entries still free afterwards shows.
-TEST_F(RoundButtonTest, PaintsReleaseWhatTheyCreate) {
+TEST_F(RoundButtonTest, PaintsReleaseWhatTheyCreate)
+{
     ProbeCheck check;
     ProbeRadio radio;
     AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT, "Connect as SYSDBA", 10);
@@ -432,7 +487,8 @@ TEST_F(RoundButtonTest, PaintsReleaseWhatTheyCreate) {
     std::vector<HPEN> ballast;
     while (ballast.size() < 200000) {
         HPEN hPen = ::CreatePen(PS_SOLID, 1, RGB(1, 2, 3));
-        if (!hPen) break;
+        if (!hPen)
+            break;
         ballast.push_back(hPen);
     }
     ASSERT_LT(ballast.size(), 200000u) << "no limit to the GDI handles found";
@@ -459,11 +515,14 @@ TEST_F(RoundButtonTest, PaintsReleaseWhatTheyCreate) {
     std::vector<HPEN> probes;
     while (probes.size() < 100) {
         HPEN hPen = ::CreatePen(PS_SOLID, 1, RGB(4, 5, 6));
-        if (!hPen) break;
+        if (!hPen)
+            break;
         probes.push_back(hPen);
     }
-    for (HPEN hPen : probes) ::DeleteObject(hPen);
-    for (HPEN hPen : ballast) ::DeleteObject(hPen);
+    for (HPEN hPen : probes)
+        ::DeleteObject(hPen);
+    for (HPEN hPen : ballast)
+        ::DeleteObject(hPen);
     EXPECT_GE(probes.size(), 34u);
     EXPECT_EQ(Pixel(::GetSysColor(COLOR_3DDKSHADOW)), last.At(12, 4));
     EXPECT_EQ(Sys(COLOR_WINDOWFRAME), last.At(0, 3));
@@ -471,7 +530,8 @@ TEST_F(RoundButtonTest, PaintsReleaseWhatTheyCreate) {
 
 // The real paint path: the button asks its parent (WM_DRAWITEM), which reflects the
 // request to the bound control.
-TEST_F(RoundButtonTest, ParentReflectsTheDrawRequest) {
+TEST_F(RoundButtonTest, ParentReflectsTheDrawRequest)
+{
     CRoundCheckBox check;
     HWND hWnd = AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT, "Connect as SYSDBA", 10);
     check.SetCheckState(1);
@@ -485,10 +545,12 @@ TEST_F(RoundButtonTest, ParentReflectsTheDrawRequest) {
 // ---------------------------------------------------------------------------------------
 // Painting the radio button (mark rectangle 1,3 - 13,15)
 
-TEST_F(RoundButtonTest, FlatRadioUncheckedAndChecked) {
+TEST_F(RoundButtonTest, FlatRadioUncheckedAndChecked)
+{
     CRoundRadioButton radio;
     AddButton(radio, 1015, BS_AUTORADIOBUTTON | BS_FLAT | WS_GROUP, "One package", 10);
-    const DWORD frame = Sys(COLOR_WINDOWFRAME), window = Sys(COLOR_WINDOW), ink = Pixel(::GetSysColor(COLOR_3DDKSHADOW));
+    const DWORD frame = Sys(COLOR_WINDOWFRAME), window = Sys(COLOR_WINDOW),
+                ink = Pixel(::GetSysColor(COLOR_3DDKSHADOW));
     const DWORD face = Pixel(::GetSysColor(COLOR_BTNFACE));
     Canvas unchecked(kWidth, kHeight);
     Paint(radio, unchecked, 0);
@@ -513,7 +575,8 @@ TEST_F(RoundButtonTest, FlatRadioUncheckedAndChecked) {
     EXPECT_EQ(frame, checked.At(7, 3));
 }
 
-TEST_F(RoundButtonTest, FlatRadioPressedHasDoubleRing) {
+TEST_F(RoundButtonTest, FlatRadioPressedHasDoubleRing)
+{
     ProbeRadio radio;
     AddButton(radio, 1015, BS_AUTORADIOBUTTON | BS_FLAT | WS_GROUP, "One package", 10);
     radio.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(5, 5));
@@ -530,7 +593,8 @@ TEST_F(RoundButtonTest, FlatRadioPressedHasDoubleRing) {
     EXPECT_EQ(window, canvas.At(7, 9));
 }
 
-TEST_F(RoundButtonTest, ShadedRadioRaisedAndSunken) {
+TEST_F(RoundButtonTest, ShadedRadioRaisedAndSunken)
+{
     ProbeRadio radio;
     AddButton(radio, 1015, BS_AUTORADIOBUTTON | WS_GROUP, "One package", 10);
     // Offsets from the mark's corner (1, 3).
@@ -548,14 +612,15 @@ TEST_F(RoundButtonTest, ShadedRadioRaisedAndSunken) {
     radio.SetCheckState(1);
     Canvas sunken(kWidth, kHeight);
     Paint(radio, sunken, 0);
-    EXPECT_EQ(Pixel(radio.m_clrHighlight), at(sunken, 9, 4));   // (2, 7) mirrored
+    EXPECT_EQ(Pixel(radio.m_clrHighlight), at(sunken, 9, 4));  // (2, 7) mirrored
     EXPECT_EQ(Pixel(radio.m_clrHighlight), at(sunken, 9, 6));
-    EXPECT_EQ(Pixel(radio.m_clrShadow), at(sunken, 1, 5));     // (10, 6) mirrored
-    EXPECT_EQ(Pixel(radio.m_clrDarkShadow), at(sunken, 5, 5)); // the dot
+    EXPECT_EQ(Pixel(radio.m_clrShadow), at(sunken, 1, 5));      // (10, 6) mirrored
+    EXPECT_EQ(Pixel(radio.m_clrDarkShadow), at(sunken, 5, 5));  // the dot
     EXPECT_EQ(Pixel(radio.m_clrShadow), at(sunken, 0, 3));
 }
 
-TEST_F(RoundButtonTest, ShadedRadioPressedDimsForThePaintOnly) {
+TEST_F(RoundButtonTest, ShadedRadioPressedDimsForThePaintOnly)
+{
     ProbeRadio radio;
     AddButton(radio, 1015, BS_AUTORADIOBUTTON | WS_GROUP, "One package", 10);
     const COLORREF clrHighlight = radio.m_clrHighlight;
@@ -572,7 +637,8 @@ TEST_F(RoundButtonTest, ShadedRadioPressedDimsForThePaintOnly) {
     }
 }
 
-TEST_F(RoundButtonTest, DisabledShadedRadioDotInShadow) {
+TEST_F(RoundButtonTest, DisabledShadedRadioDotInShadow)
+{
     ProbeRadio radio;
     AddButton(radio, 1015, BS_AUTORADIOBUTTON | WS_GROUP, "One package", 10);
     radio.SetCheckState(1);
@@ -586,7 +652,8 @@ TEST_F(RoundButtonTest, DisabledShadedRadioDotInShadow) {
 // ---------------------------------------------------------------------------------------
 // Check box behaviour
 
-TEST_F(RoundButtonTest, ClickTogglesAndNotifies) {
+TEST_F(RoundButtonTest, ClickTogglesAndNotifies)
+{
     ProbeCheck check;
     HWND hWnd = AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT, "Connect as SYSDBA", 10);
     check.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(5, 5));
@@ -610,7 +677,8 @@ TEST_F(RoundButtonTest, ClickTogglesAndNotifies) {
     EXPECT_EQ(2u, parent.clicks.size());
 }
 
-TEST_F(RoundButtonTest, DragOffAndReleaseOutsideChangesNothing) {
+TEST_F(RoundButtonTest, DragOffAndReleaseOutsideChangesNothing)
+{
     ProbeCheck check;
     AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT, "Connect as SYSDBA", 10);
     check.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(5, 5));
@@ -624,7 +692,8 @@ TEST_F(RoundButtonTest, DragOffAndReleaseOutsideChangesNothing) {
     EXPECT_EQ(nullptr, ::GetCapture());
 }
 
-TEST_F(RoundButtonTest, DragOffAndBackToggles) {
+TEST_F(RoundButtonTest, DragOffAndBackToggles)
+{
     ProbeCheck check;
     AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT, "Connect as SYSDBA", 10);
     check.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(5, 5));
@@ -637,14 +706,16 @@ TEST_F(RoundButtonTest, DragOffAndBackToggles) {
     EXPECT_EQ(1u, parent.clicks.size());
 }
 
-TEST_F(RoundButtonTest, MouseMoveWithoutCaptureDoesNotPress) {
+TEST_F(RoundButtonTest, MouseMoveWithoutCaptureDoesNotPress)
+{
     ProbeCheck check;
     AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT, "x", 10);
     check.SendMessage(WM_MOUSEMOVE, 0, Point(5, 5));
     EXPECT_FALSE(check.m_bPressed);
 }
 
-TEST_F(RoundButtonTest, SpaceTogglesOnRelease) {
+TEST_F(RoundButtonTest, SpaceTogglesOnRelease)
+{
     ProbeCheck check;
     HWND hWnd = AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT, "Connect as SYSDBA", 10);
     check.SendMessage(WM_KEYDOWN, VK_SPACE, 0x00390001);
@@ -666,7 +737,8 @@ TEST_F(RoundButtonTest, SpaceTogglesOnRelease) {
     EXPECT_EQ(1u, parent.clicks.size());
 }
 
-TEST_F(RoundButtonTest, IndeterminateBecomesUncheckedOnClick) {
+TEST_F(RoundButtonTest, IndeterminateBecomesUncheckedOnClick)
+{
     CRoundCheckBox check;
     AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT, "x", 10);
     check.SetCheckState(2);
@@ -675,7 +747,8 @@ TEST_F(RoundButtonTest, IndeterminateBecomesUncheckedOnClick) {
     EXPECT_EQ(0, check.GetCheckState());
 }
 
-TEST_F(RoundButtonTest, DoubleClickCountsAsSecondPress) {
+TEST_F(RoundButtonTest, DoubleClickCountsAsSecondPress)
+{
     ProbeCheck check;
     AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT, "x", 10);
     check.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(5, 5));
@@ -687,7 +760,8 @@ TEST_F(RoundButtonTest, DoubleClickCountsAsSecondPress) {
     EXPECT_EQ(2u, parent.clicks.size());
 }
 
-TEST_F(RoundButtonTest, SetCheckStateSendsNothing) {
+TEST_F(RoundButtonTest, SetCheckStateSendsNothing)
+{
     CRoundCheckBox check;
     AddButton(check, 1018, BS_AUTOCHECKBOX | BS_FLAT, "x", 10);
     check.SetCheckState(1);
@@ -697,7 +771,8 @@ TEST_F(RoundButtonTest, SetCheckStateSendsNothing) {
     EXPECT_TRUE(parent.clicks.empty());
 }
 
-TEST(RoundPushButton, HasNoCheckState) {
+TEST(RoundPushButton, HasNoCheckState)
+{
     CRoundButton push;
     push.SetCheckState(1);
     EXPECT_EQ(0, push.GetCheckState());
@@ -709,28 +784,36 @@ TEST(RoundPushButton, HasNoCheckState) {
 
 class RadioGroupTest : public RoundButtonTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         RoundButtonTest::SetUp();
-        h1 = AddButton(r1, 1015, BS_AUTORADIOBUTTON | BS_FLAT | WS_GROUP | WS_TABSTOP, "One package", 10);
+        h1 = AddButton(r1, 1015, BS_AUTORADIOBUTTON | BS_FLAT | WS_GROUP | WS_TABSTOP,
+                       "One package", 10);
         h2 = AddButton(r2, 1016, BS_AUTORADIOBUTTON | BS_FLAT, "All packages", 35);
         h3 = AddButton(r3, 1017, BS_AUTORADIOBUTTON | BS_FLAT, "Third", 60);
-        hPush = ::CreateWindowExA(0, "BUTTON", "Push", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10, 85, 80, 20,
-                                  parent.m_hWnd, reinterpret_cast<HMENU>(INT_PTR(1020)), ::GetModuleHandleA(nullptr), nullptr);
-        hNext = ::CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP, 10, 110, 80, 20,
-                                  parent.m_hWnd, reinterpret_cast<HMENU>(INT_PTR(1021)), ::GetModuleHandleA(nullptr), nullptr);
+        hPush = ::CreateWindowExA(0, "BUTTON", "Push", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10,
+                                  85, 80, 20, parent.m_hWnd, reinterpret_cast<HMENU>(INT_PTR(1020)),
+                                  ::GetModuleHandleA(nullptr), nullptr);
+        hNext =
+            ::CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP, 10, 110,
+                              80, 20, parent.m_hWnd, reinterpret_cast<HMENU>(INT_PTR(1021)),
+                              ::GetModuleHandleA(nullptr), nullptr);
     }
-    void Click(CWnd& radio) {
+    void Click(CWnd& radio)
+    {
         radio.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(5, 5));
         radio.SendMessage(WM_LBUTTONUP, 0, Point(5, 5));
     }
-    static BOOL Arrow(CRoundRadioButton& radio, WPARAM key) {
+    static BOOL Arrow(CRoundRadioButton& radio, WPARAM key)
+    {
         MSG msg{};
         msg.hwnd = radio.m_hWnd;
         msg.message = WM_KEYDOWN;
         msg.wParam = key;
         return radio.PreTranslateMessage(&msg);
     }
-    std::vector<int> States() const {
+    std::vector<int> States() const
+    {
         return {r1.GetCheckState(), r2.GetCheckState(), r3.GetCheckState()};
     }
 
@@ -738,7 +821,8 @@ protected:
     HWND h1 = nullptr, h2 = nullptr, h3 = nullptr, hPush = nullptr, hNext = nullptr;
 };
 
-TEST_F(RadioGroupTest, ClickChecksOneAndUnchecksTheOthers) {
+TEST_F(RadioGroupTest, ClickChecksOneAndUnchecksTheOthers)
+{
     r1.SetCheckState(1);
     Click(r2);
     EXPECT_EQ((std::vector<int>{0, 1, 0}), States());
@@ -750,14 +834,16 @@ TEST_F(RadioGroupTest, ClickChecksOneAndUnchecksTheOthers) {
     EXPECT_EQ((std::vector<int>{0, 0, 1}), States());
 }
 
-TEST_F(RadioGroupTest, ClickingTheCheckedButtonStillNotifies) {
+TEST_F(RadioGroupTest, ClickingTheCheckedButtonStillNotifies)
+{
     r2.SetCheckState(1);
     Click(r2);
     EXPECT_EQ((std::vector<int>{0, 1, 0}), States());
     EXPECT_EQ(1u, parent.clicks.size());
 }
 
-TEST_F(RadioGroupTest, ReleaseOutsideChangesNothing) {
+TEST_F(RadioGroupTest, ReleaseOutsideChangesNothing)
+{
     r1.SetCheckState(1);
     r2.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(5, 5));
     r2.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, Point(5, 50));
@@ -767,7 +853,8 @@ TEST_F(RadioGroupTest, ReleaseOutsideChangesNothing) {
     EXPECT_TRUE(parent.clicks.empty());
 }
 
-TEST_F(RadioGroupTest, SpaceChecksOnRelease) {
+TEST_F(RadioGroupTest, SpaceChecksOnRelease)
+{
     r1.SetCheckState(1);
     r3.SendMessage(WM_KEYDOWN, VK_SPACE, 0);
     EXPECT_TRUE(r3.m_bPressed);
@@ -779,7 +866,8 @@ TEST_F(RadioGroupTest, SpaceChecksOnRelease) {
     EXPECT_EQ(1017, parent.clicks[0].nId);
 }
 
-TEST_F(RadioGroupTest, DownMovesTheCheckToTheNextButton) {
+TEST_F(RadioGroupTest, DownMovesTheCheckToTheNextButton)
+{
     r1.SetCheckState(1);
     EXPECT_FALSE(Arrow(r1, VK_DOWN));
     EXPECT_EQ((std::vector<int>{0, 1, 0}), States());
@@ -793,7 +881,8 @@ TEST_F(RadioGroupTest, DownMovesTheCheckToTheNextButton) {
     EXPECT_EQ(3u, parent.clicks.size());
 }
 
-TEST_F(RadioGroupTest, ArrowOntoAnotherKindOfControlKeepsTheCheckAndConsumesTheKey) {
+TEST_F(RadioGroupTest, ArrowOntoAnotherKindOfControlKeepsTheCheckAndConsumesTheKey)
+{
     r1.SetCheckState(1);
     // Up from the first button wraps to the push button at the end of the group.
     EXPECT_TRUE(Arrow(r1, VK_UP));
@@ -801,7 +890,8 @@ TEST_F(RadioGroupTest, ArrowOntoAnotherKindOfControlKeepsTheCheckAndConsumesTheK
     EXPECT_TRUE(parent.clicks.empty());
 }
 
-TEST_F(RadioGroupTest, OtherKeysAreNotTouched) {
+TEST_F(RadioGroupTest, OtherKeysAreNotTouched)
+{
     r1.SetCheckState(1);
     EXPECT_FALSE(Arrow(r1, VK_TAB));
     EXPECT_FALSE(Arrow(r1, VK_SPACE));
@@ -809,7 +899,8 @@ TEST_F(RadioGroupTest, OtherKeysAreNotTouched) {
     EXPECT_TRUE(parent.clicks.empty());
 }
 
-TEST_F(RadioGroupTest, TabbingIntoTheGroupLandsOnTheCheckedButton) {
+TEST_F(RadioGroupTest, TabbingIntoTheGroupLandsOnTheCheckedButton)
+{
     r3.SetCheckState(1);
     ::SetFocus(hNext);
     ::SetFocus(h1);
@@ -820,7 +911,8 @@ TEST_F(RadioGroupTest, TabbingIntoTheGroupLandsOnTheCheckedButton) {
     EXPECT_EQ(h3, ::GetFocus());
 }
 
-TEST_F(RadioGroupTest, FocusStaysWhenNoButtonIsChecked) {
+TEST_F(RadioGroupTest, FocusStaysWhenNoButtonIsChecked)
+{
     ::SetFocus(hNext);
     ::SetFocus(h1);
     EXPECT_EQ(h1, ::GetFocus());
@@ -828,7 +920,8 @@ TEST_F(RadioGroupTest, FocusStaysWhenNoButtonIsChecked) {
         EXPECT_NE(BN_CLICKED, click.nCode) << click.nId;
 }
 
-TEST_F(RadioGroupTest, WalkStopsAtAnotherKindOfControl) {
+TEST_F(RadioGroupTest, WalkStopsAtAnotherKindOfControl)
+{
     // r2 -> r3 -> push button: the walk from r2 ends at the push button, never reaching r1.
     r1.SetCheckState(1);
     ::SetFocus(hNext);
@@ -841,8 +934,10 @@ TEST_F(RadioGroupTest, WalkStopsAtAnotherKindOfControl) {
 
 class SysColorGuard {
 public:
-    SysColorGuard() {
-        for (int i = 0; i < 3; ++i) m_saved[i] = ::GetSysColor(kIndexes[i]);
+    SysColorGuard()
+    {
+        for (int i = 0; i < 3; ++i)
+            m_saved[i] = ::GetSysColor(kIndexes[i]);
     }
     ~SysColorGuard() { ::SetSysColors(3, kIndexes, m_saved); }
     static constexpr int kIndexes[3] = {COLOR_BTNFACE, COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT};
@@ -852,7 +947,8 @@ private:
 };
 constexpr int SysColorGuard::kIndexes[3];
 
-TEST_F(RoundButtonTest, SysColorChangeRebuildsThePalette) {
+TEST_F(RoundButtonTest, SysColorChangeRebuildsThePalette)
+{
     SysColorGuard guard;
     ProbeCheck check;
     ProbeRadio radio;
@@ -871,7 +967,8 @@ TEST_F(RoundButtonTest, SysColorChangeRebuildsThePalette) {
     ASSERT_TRUE(::SetSysColors(2, indexes, odd));
     check.SendMessage(WM_SYSCOLORCHANGE);
     EXPECT_EQ(RGB(200, 100, 50), check.m_clrFace);
-    EXPECT_EQ(CRoundButton::HalfwayColor(RGB(200, 100, 50), RGB(20, 90, 160)), check.m_clrHalfShadow);
+    EXPECT_EQ(CRoundButton::HalfwayColor(RGB(200, 100, 50), RGB(20, 90, 160)),
+              check.m_clrHalfShadow);
     Canvas canvas(kWidth, kHeight);
     Paint(check, canvas, 0);
     EXPECT_EQ(Pixel(RGB(200, 100, 50)), canvas.At(50, 1));
@@ -879,7 +976,8 @@ TEST_F(RoundButtonTest, SysColorChangeRebuildsThePalette) {
     EXPECT_EQ(Pixel(RGB(20, 90, 160)), canvas.At(10, 12));
 }
 
-TEST_F(RoundButtonTest, PressedShadedRadioLiftsLowComponentsTo40) {
+TEST_F(RoundButtonTest, PressedShadedRadioLiftsLowComponentsTo40)
+{
     SysColorGuard guard;
     ProbeRadio radio;
     AddButton(radio, 1015, BS_AUTORADIOBUTTON | WS_GROUP, "y", 10);

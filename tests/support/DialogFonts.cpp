@@ -19,7 +19,11 @@ namespace {
 class QueryDC {
 public:
     QueryDC() : m_hDC(::CreateCompatibleDC(nullptr)) {}
-    ~QueryDC() { if (m_hDC) ::DeleteDC(m_hDC); }
+    ~QueryDC()
+    {
+        if (m_hDC)
+            ::DeleteDC(m_hDC);
+    }
     QueryDC(const QueryDC&) = delete;
     QueryDC& operator=(const QueryDC&) = delete;
     HDC get() const { return m_hDC; }
@@ -61,7 +65,8 @@ std::string ChosenFace(const char* pszName)
     const LOGFONTA lf = FontNamed(pszName);
     HFONT hFont = ::CreateFontIndirectA(&lf);
     if (!dc.get() || !hFont) {
-        if (hFont) ::DeleteObject(hFont);
+        if (hFont)
+            ::DeleteObject(hFont);
         return std::string();
     }
     HGDIOBJ hOld = ::SelectObject(dc.get(), hFont);
@@ -75,7 +80,8 @@ std::string ChosenFace(const char* pszName)
 bool IsEnumerated(const char* pszName)
 {
     QueryDC dc;
-    if (!dc.get()) return false;
+    if (!dc.get())
+        return false;
     // Every family, not those matching the name: asked by name, an alias enumerates the
     // font it stands for under the alias's own name.
     LOGFONTA lf{};

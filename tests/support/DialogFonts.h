@@ -37,7 +37,8 @@ bool IsPackaged(const DialogFace& face);
 
 // The message for one missing face: what GDI chose instead, and either "install
 // fonts-wine" (bPackaged false) or how to copy the package's files into the prefix.
-std::string MissingFaceMessage(const DialogFace& face, const std::string& strChosen, bool bPackaged);
+std::string MissingFaceMessage(const DialogFace& face, const std::string& strChosen,
+                               bool bPackaged);
 // "" when each of the nFaces faces is installed in the prefix; else one message line each.
 std::string CheckFaces(const DialogFace* pFaces, size_t nFaces);
 // CheckFaces over kDialogFaces.

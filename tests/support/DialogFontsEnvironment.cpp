@@ -15,7 +15,8 @@ public:
         const std::string strReport = TestFonts::CheckDialogFonts();
         if (!strReport.empty())
             FAIL() << strReport
-                   << "This program's tests lay out dialogs or compare pixels with these fonts; none was run.";
+                   << "This program's tests lay out dialogs or compare pixels with these fonts; "
+                      "none was run.";
     }
 };
 

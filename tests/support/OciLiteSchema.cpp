@@ -14,7 +14,10 @@ namespace {
 // One prepared statement, finalized when it goes out of scope.
 class Statement {
 public:
-    Statement(sqlite3* pDb, const char* pszSql) { sqlite3_prepare_v2(pDb, pszSql, -1, &m_pStmt, nullptr); }
+    Statement(sqlite3* pDb, const char* pszSql)
+    {
+        sqlite3_prepare_v2(pDb, pszSql, -1, &m_pStmt, nullptr);
+    }
     ~Statement() { sqlite3_finalize(m_pStmt); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -45,7 +48,8 @@ OciLiteSchema::OciLiteSchema(const std::string& strFolder, const char* pszDataba
     ::DeleteFileA(strPath.c_str());
     sqlite3_open_v2(strPath.c_str(), &m_pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     Exec("CREATE TABLE users(name TEXT PRIMARY KEY, password TEXT, sysdba INTEGER,"
-         " account_status TEXT NOT NULL DEFAULT 'OPEN', select_any_dictionary INTEGER NOT NULL DEFAULT 0);"
+         " account_status TEXT NOT NULL DEFAULT 'OPEN', select_any_dictionary INTEGER NOT NULL "
+         "DEFAULT 0);"
          "CREATE TABLE objects(owner TEXT, object_name TEXT, object_type TEXT, status TEXT);"
          "CREATE TABLE source(owner TEXT, name TEXT, type TEXT, line INTEGER, text TEXT);");
 }
@@ -73,7 +77,8 @@ void OciLiteSchema::AddUser(const char* pszName, const char* pszPassword, int bS
     insert.Step();
 }
 
-void OciLiteSchema::AddObjectWithoutSource(const char* pszName, const char* pszType, const char* pszOwner)
+void OciLiteSchema::AddObjectWithoutSource(const char* pszName, const char* pszType,
+                                           const char* pszOwner)
 {
     Statement insert(m_pDb, "INSERT INTO objects VALUES(?1, ?2, ?3, 'VALID')");
     insert.Text(1, pszOwner);
@@ -82,8 +87,8 @@ void OciLiteSchema::AddObjectWithoutSource(const char* pszName, const char* pszT
     insert.Step();
 }
 
-void OciLiteSchema::AddObject(const char* pszName, const char* pszType, const std::vector<std::string>& lines,
-                              const char* pszOwner)
+void OciLiteSchema::AddObject(const char* pszName, const char* pszType,
+                              const std::vector<std::string>& lines, const char* pszOwner)
 {
     const bool bOwnTransaction = sqlite3_get_autocommit(m_pDb) != 0;
     if (bOwnTransaction)
@@ -104,7 +109,8 @@ void OciLiteSchema::AddObject(const char* pszName, const char* pszType, const st
         Commit();
 }
 
-void OciLiteSchema::AddObjectNamedInBytes(const std::string& strName, const char* pszType, const std::string& strLine)
+void OciLiteSchema::AddObjectNamedInBytes(const std::string& strName, const char* pszType,
+                                          const std::string& strLine)
 {
     Statement object(m_pDb, "INSERT INTO objects VALUES('SCOTT', ?1, ?2, 'VALID')");
     object.Text(1, strName.data(), int(strName.size()));
@@ -134,7 +140,8 @@ void OciLiteSchema::GrantSelectAnyDictionary(const char* pszUser)
 
 void OciLiteSchema::SetLineNull(const char* pszName, const char* pszType, int nLine)
 {
-    Statement update(m_pDb, "UPDATE source SET text = NULL WHERE name = ?1 AND type = ?2 AND line = ?3");
+    Statement update(m_pDb,
+                     "UPDATE source SET text = NULL WHERE name = ?1 AND type = ?2 AND line = ?3");
     update.Text(1, pszName);
     update.Text(2, pszType);
     update.Int(3, nLine);

@@ -23,9 +23,11 @@ public:
     // The lines are stored in reverse, so that only ORDER BY LINE gives them in order.
     void AddObject(const char* pszName, const char* pszType, const std::vector<std::string>& lines,
                    const char* pszOwner = "SCOTT");
-    void AddObjectWithoutSource(const char* pszName, const char* pszType, const char* pszOwner = "SCOTT");
+    void AddObjectWithoutSource(const char* pszName, const char* pszType,
+                                const char* pszOwner = "SCOTT");
     // One object of SCOTT's with one source line, whose name may hold any byte (a zero too).
-    void AddObjectNamedInBytes(const std::string& strName, const char* pszType, const std::string& strLine);
+    void AddObjectNamedInBytes(const std::string& strName, const char* pszType,
+                               const std::string& strLine);
     // Oracle's account states ('OPEN', 'EXPIRED(GRACE)', 'LOCKED', 'EXPIRED', ...).
     void SetAccountStatus(const char* pszUser, const char* pszStatus);
     // The user may read every owner's code through the DBA_ views.

@@ -22,8 +22,8 @@ using namespace UiTest;
 
 namespace {
 
-const int kParameterIds[] = {IDC_USER, IDC_DATABASE, IDC_OBJECTNAME, IDC_PASSWORD, IDC_FILENAME,
-                             IDC_SYSDBA, IDC_RADIO_ONE, IDC_RADIO_ALL, IDC_PICK, IDC_BROWSE};
+const int kParameterIds[] = {IDC_USER,   IDC_DATABASE,  IDC_OBJECTNAME, IDC_PASSWORD, IDC_FILENAME,
+                             IDC_SYSDBA, IDC_RADIO_ONE, IDC_RADIO_ALL,  IDC_PICK,     IDC_BROWSE};
 
 std::string ReadFile(const std::string& strPath)
 {
@@ -42,8 +42,10 @@ std::string TempPath(const char* pszName)
 
 // The blocks the worker writes for the fixture "jobdb".
 const char kPackageBlock[] = "CREATE OR REPLACE package A_PKG is\n  procedure p;\nend;\n/\n";
-const char kBodyBlock[] = "CREATE OR REPLACE package body A_PKG is\n  procedure p is begin null; end;\nend;\n\n/\n";
-const char kFunctionBlock[] = "CREATE OR REPLACE function B_FUNC return number is\nbegin return 1; end;\n/\n";
+const char kBodyBlock[] =
+    "CREATE OR REPLACE package body A_PKG is\n  procedure p is begin null; end;\nend;\n\n/\n";
+const char kFunctionBlock[] =
+    "CREATE OR REPLACE function B_FUNC return number is\nbegin return 1; end;\n/\n";
 const char kProcedureBlock[] = "CREATE OR REPLACE procedure C_PROC is\nbegin null; end;\n/\n";
 
 }  // namespace
@@ -73,7 +75,10 @@ protected:
 
     HWND Item(int nID) const { return ::GetDlgItem(m_hDlg, nID); }
     // A click as the dialog receives it: the button's command.
-    void Press(int nID) { ::SendMessageA(m_hDlg, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), LPARAM(Item(nID))); }
+    void Press(int nID)
+    {
+        ::SendMessageA(m_hDlg, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), LPARAM(Item(nID)));
+    }
     std::string Text(int nID) const { return TextOf(Item(nID)); }
     bool Enabled(int nID) const { return ::IsWindowEnabled(Item(nID)) != FALSE; }
     int LogCount() const { return int(::SendMessageA(Item(IDC_LOG), LB_GETCOUNT, 0, 0)); }
@@ -85,8 +90,8 @@ protected:
         return strPath;
     }
     // Types the fields as a user would (the upper-case fields get lower-case input).
-    void Fill(const char* pszUser, const char* pszPassword, const char* pszDatabase, const std::string& strFile,
-              const char* pszObject)
+    void Fill(const char* pszUser, const char* pszPassword, const char* pszDatabase,
+              const std::string& strFile, const char* pszObject)
     {
         for (int nID : {IDC_USER, IDC_PASSWORD, IDC_DATABASE, IDC_FILENAME})
             ::SetWindowTextA(Item(nID), "");
@@ -106,7 +111,8 @@ protected:
     void ExpectParametersEnabled(bool bEnabled, bool bObjectControls)
     {
         for (int nID : kParameterIds) {
-            const bool bExpected = (nID == IDC_OBJECTNAME || nID == IDC_PICK) ? bObjectControls : bEnabled;
+            const bool bExpected =
+                (nID == IDC_OBJECTNAME || nID == IDC_PICK) ? bObjectControls : bEnabled;
             EXPECT_EQ(bExpected, Enabled(nID)) << nID;
         }
     }
@@ -139,7 +145,8 @@ TEST_F(MainDlg, OpensIdleInOneObjectMode)
     EXPECT_NE(nullptr, reinterpret_cast<HICON>(::SendMessageA(m_hDlg, WM_GETICON, ICON_SMALL, 0)));
     EXPECT_NE(0, ::SendMessageA(Item(IDC_BROWSE), BM_GETIMAGE, IMAGE_ICON, 0));
     EXPECT_NE(0, ::SendMessageA(Item(IDC_PICK), BM_GETIMAGE, IMAGE_ICON, 0));
-    EXPECT_EQ(kObjectNameSize - 1, int(::SendMessageA(Item(IDC_OBJECTNAME), EM_GETLIMITTEXT, 0, 0)));
+    EXPECT_EQ(kObjectNameSize - 1,
+              int(::SendMessageA(Item(IDC_OBJECTNAME), EM_GETLIMITTEXT, 0, 0)));
     EXPECT_EQ(QUILLMARK_MAKER, Text(IDC_MAKER));
     EXPECT_EQ(QUILLMARK_WEB_ADDRESS, Text(IDC_WEBLINK));
     // The focus starts in the user name field.
@@ -170,7 +177,8 @@ TEST_F(MainDlg, AboutItemShowsTheAboutBox)
         [&](HWND hBox, const std::string&) {
             strCaption = TextOf(hBox);
             strAddress = TextOf(::GetDlgItem(hBox, IDC_ABOUT_WEBLINK));
-            for (HWND hChild = ::GetWindow(hBox, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+            for (HWND hChild = ::GetWindow(hBox, GW_CHILD); hChild;
+                 hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
                 const std::string strText = TextOf(hChild);
                 if (strText.rfind("Quillmark Version", 0) == 0)
                     strVersion = strText;
@@ -226,9 +234,9 @@ TEST_F(MainDlg, ValidationMessagesInTheirOrder)
     Press(IDOK);
     ::SetWindowTextA(Item(IDC_USER), "");
     Press(IDOK);
-    const std::vector<std::string> expected{"Invalid connect parameters.", "Invalid connect parameters.",
-                                            "Invalid file name.", "Invalid object name.",
-                                            "Invalid connect parameters."};
+    const std::vector<std::string> expected{"Invalid connect parameters.",
+                                            "Invalid connect parameters.", "Invalid file name.",
+                                            "Invalid object name.", "Invalid connect parameters."};
     EXPECT_EQ(expected, watcher.Texts());
     EXPECT_EQ("Start", Text(IDOK));
     EXPECT_EQ(0, LogCount());
@@ -276,20 +284,22 @@ TEST_F(MainDlg, WidePathAndLongestNameAreExportedIntact)
     ::CreateDirectoryW(strFolder.c_str(), nullptr);
     const std::wstring strFile = strFolder + L"\\\x540d\x524d.sql";
     ::DeleteFileW(strFile.c_str());
-    Fill("scott", "tiger", "longnames", OutputFile("placeholder.sql"), std::string(128, 'l').c_str());
+    Fill("scott", "tiger", "longnames", OutputFile("placeholder.sql"),
+         std::string(128, 'l').c_str());
     ::SetWindowTextW(Item(IDC_FILENAME), strFile.c_str());
     Press(IDOK);
     ASSERT_TRUE(WaitForIdle());
     EXPECT_TRUE(watcher.Texts().empty());
     EXPECT_EQ(strFile, g_strFileName);
-    HANDLE hFile = ::CreateFileW(strFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE hFile = ::CreateFileW(strFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, hFile);
     char szContent[256] = {};
     DWORD nRead = 0;
     ::ReadFile(hFile, szContent, sizeof(szContent) - 1, &nRead, nullptr);
     ::CloseHandle(hFile);
-    EXPECT_EQ("CREATE OR REPLACE procedure long_one is begin null; end;\n\n/\n", std::string(szContent, nRead));
+    EXPECT_EQ("CREATE OR REPLACE procedure long_one is begin null; end;\n\n/\n",
+              std::string(szContent, nRead));
     ::DeleteFileW(strFile.c_str());
     ::RemoveDirectoryW(strFolder.c_str());
 }
@@ -305,7 +315,8 @@ TEST_F(MainDlg, AllObjectsJobExportsTheSchema)
     EXPECT_STREQ("", g_szObjectName);
     ASSERT_TRUE(WaitForIdle());
     EXPECT_TRUE(watcher.Texts().empty());
-    EXPECT_EQ(std::string(kPackageBlock) + kBodyBlock + kFunctionBlock + kProcedureBlock, ReadFile(strFile));
+    EXPECT_EQ(std::string(kPackageBlock) + kBodyBlock + kFunctionBlock + kProcedureBlock,
+              ReadFile(strFile));
     // Idle again in all-objects mode: the object controls stay disabled.
     ExpectParametersEnabled(true, false);
 }
@@ -369,7 +380,8 @@ TEST_F(MainDlg, StopEndsTheJobAndNothingMoreArrives)
     // Whole blocks only: as many block ends as block starts.
     auto count = [&strContent](const char* pszWhat) {
         size_t n = 0;
-        for (size_t at = strContent.find(pszWhat); at != std::string::npos; at = strContent.find(pszWhat, at + 1))
+        for (size_t at = strContent.find(pszWhat); at != std::string::npos;
+             at = strContent.find(pszWhat, at + 1))
             ++n;
         return n;
     };
@@ -476,8 +488,11 @@ TEST_F(MainDlg, PickerNeedsTheConnectParameters)
 TEST_F(MainDlg, PickerHandsBackTheNameAndTheFileName)
 {
     std::vector<std::string> entries;
-    MessageBoxWatcher picker([&](HWND hPicker, const std::string&) { entries = ListLines(::GetDlgItem(hPicker, IDC_LOG)); },
-                             "Select Object");
+    MessageBoxWatcher picker(
+        [&](HWND hPicker, const std::string&) {
+            entries = ListLines(::GetDlgItem(hPicker, IDC_LOG));
+        },
+        "Select Object");
     Fill("scott", "tiger", "pickdb", "C:\\chosen\\before.sql", nullptr);
     Press(IDC_PICK);
     const std::vector<std::string> expected{"A_PKG [PACKAGE]", "B_FUNC [FUNCTION]"};
@@ -490,8 +505,9 @@ TEST_F(MainDlg, PickerHandsBackTheNameAndTheFileName)
 
 TEST_F(MainDlg, CancelledPickerChangesNothing)
 {
-    MessageBoxWatcher picker([&](HWND hPicker, const std::string&) { ::PostMessageA(hPicker, WM_COMMAND, IDCANCEL, 0); },
-                             "Select Object");
+    MessageBoxWatcher picker(
+        [&](HWND hPicker, const std::string&) { ::PostMessageA(hPicker, WM_COMMAND, IDCANCEL, 0); },
+        "Select Object");
     Fill("scott", "tiger", "pickdb", "keep.sql", "mine");
     Press(IDC_PICK);
     EXPECT_EQ(1u, picker.Count());
@@ -541,13 +557,13 @@ TEST_F(MainDlg, ResizeKeepsTheLayout)
         RECT rcUnits;  // x, y, width, height in dialog units, as in the template
     };
     const Place places[] = {
-        {IDC_USER, {150, 20, 170, 12}},      {IDC_OBJECTNAME, {84, 87, 225, 12}},
-        {IDC_PICK, {313, 87, 14, 13}},       {IDC_BROWSE, {313, 102, 14, 13}},
-        {IDC_LOG, {8, 119, 319, 67}},        {IDC_PROGRESS_OBJECT, {8, 196, 320, 7}},
+        {IDC_USER, {150, 20, 170, 12}},         {IDC_OBJECTNAME, {84, 87, 225, 12}},
+        {IDC_PICK, {313, 87, 14, 13}},          {IDC_BROWSE, {313, 102, 14, 13}},
+        {IDC_LOG, {8, 119, 319, 67}},           {IDC_PROGRESS_OBJECT, {8, 196, 320, 7}},
         {IDC_PROGRESS_TOTAL, {8, 189, 320, 7}}, {IDOK, {223, 212, 50, 14}},
-        {IDCANCEL, {278, 212, 50, 14}},      {IDC_GROUP_CONNECT, {84, 8, 243, 73}},
-        {IDC_GROUP_FRAME, {3, 0, 331, 232}}, {IDC_MAKER, {12, 208, 64, 8}},
-        {IDC_SYSDBA, {150, 67, 79, 10}},     {IDC_RADIO_ONE, {13, 16, 68, 10}},
+        {IDCANCEL, {278, 212, 50, 14}},         {IDC_GROUP_CONNECT, {84, 8, 243, 73}},
+        {IDC_GROUP_FRAME, {3, 0, 331, 232}},    {IDC_MAKER, {12, 208, 64, 8}},
+        {IDC_SYSDBA, {150, 67, 79, 10}},        {IDC_RADIO_ONE, {13, 16, 68, 10}},
     };
     auto actual = [this](int nID) {
         RECT rc;
@@ -577,7 +593,8 @@ TEST_F(MainDlg, ResizeKeepsTheLayout)
     RECT rcWindow;
     ::GetWindowRect(m_hDlg, &rcWindow);
     const int cx = rcWindow.right - rcWindow.left, cy = rcWindow.bottom - rcWindow.top;
-    ::SetWindowPos(m_hDlg, nullptr, 0, 0, cx + 100, cy + 60, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(m_hDlg, nullptr, 0, 0, cx + 100, cy + 60,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     auto shifted = [&](int nIndex, int dl, int dt, int dr, int db) {
         const RECT rc = actual(places[nIndex].nID);
         EXPECT_EQ(rcStart[nIndex].left + dl, rc.left) << places[nIndex].nID;
@@ -585,22 +602,23 @@ TEST_F(MainDlg, ResizeKeepsTheLayout)
         EXPECT_EQ(rcStart[nIndex].right + dr, rc.right) << places[nIndex].nID;
         EXPECT_EQ(rcStart[nIndex].bottom + db, rc.bottom) << places[nIndex].nID;
     };
-    shifted(0, 0, 0, 100, 0);     // user name: wider
-    shifted(1, 0, 0, 100, 0);     // object name: wider
-    shifted(2, 100, 0, 100, 0);   // picker button: follows the right edge
-    shifted(3, 100, 0, 100, 0);   // browse button
-    shifted(4, 0, 0, 100, 60);    // log list: both ways
-    shifted(5, 0, 60, 100, 60);   // lower bar: down and wider
-    shifted(6, 0, 60, 100, 60);   // upper bar
-    shifted(7, 100, 60, 100, 60); // Start: the corner
-    shifted(8, 100, 60, 100, 60); // Cancel
-    shifted(9, 0, 0, 100, 0);     // connect group: wider
-    shifted(10, 0, 0, 100, 60);   // frame: both ways
-    shifted(11, 0, 60, 0, 60);    // maker's name: down
-    shifted(12, 0, 0, 0, 0);      // check box: not registered
-    shifted(13, 0, 0, 0, 0);      // radio button: not registered
+    shifted(0, 0, 0, 100, 0);      // user name: wider
+    shifted(1, 0, 0, 100, 0);      // object name: wider
+    shifted(2, 100, 0, 100, 0);    // picker button: follows the right edge
+    shifted(3, 100, 0, 100, 0);    // browse button
+    shifted(4, 0, 0, 100, 60);     // log list: both ways
+    shifted(5, 0, 60, 100, 60);    // lower bar: down and wider
+    shifted(6, 0, 60, 100, 60);    // upper bar
+    shifted(7, 100, 60, 100, 60);  // Start: the corner
+    shifted(8, 100, 60, 100, 60);  // Cancel
+    shifted(9, 0, 0, 100, 0);      // connect group: wider
+    shifted(10, 0, 0, 100, 60);    // frame: both ways
+    shifted(11, 0, 60, 0, 60);     // maker's name: down
+    shifted(12, 0, 0, 0, 0);       // check box: not registered
+    shifted(13, 0, 0, 0, 0);       // radio button: not registered
 
-    ::SetWindowPos(m_hDlg, nullptr, 0, 0, cx - 120, cy - 100, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(m_hDlg, nullptr, 0, 0, cx - 120, cy - 100,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     shifted(7, -70, -70, -70, -70);
     shifted(4, 0, 0, -70, -70);
 
@@ -673,11 +691,13 @@ TEST_F(MainDlg, BatchesKeepEveryLineInOrderAndEndTheJobWithTheirLastLine)
     EXPECT_EQ("Stop", Text(IDOK));  // everything but the last line: still running
     ::SetEvent(hLastLine);
     bool bIdleWithoutLastLine = false;
-    ASSERT_TRUE(PumpUntil([&] {
-        if (!m_pDlg->IsRunning() && LogCount() != 3002)
-            bIdleWithoutLastLine = true;
-        return !m_pDlg->IsRunning();
-    }, 10000));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            if (!m_pDlg->IsRunning() && LogCount() != 3002)
+                bIdleWithoutLastLine = true;
+            return !m_pDlg->IsRunning();
+        },
+        10000));
     worker.Join();
     ::CloseHandle(hLastLine);
     EXPECT_FALSE(bIdleWithoutLastLine);
@@ -702,9 +722,12 @@ TEST_F(MainDlg, BarsShowTheNewestProgressOfABatch)
         ReportQueue::Instance().SetProgress(CWorkerThreadJob::Current(), 10, 5);
         ReportQueue::Instance().SetProgress(CWorkerThreadJob::Current(), 75, 20);
     });
-    ASSERT_TRUE(PumpUntil([&] {
-        return worker.Done() && ::SendMessageA(Item(IDC_PROGRESS_OBJECT), PBM_GETPOS, 0, 0) == 75;
-    }, 5000));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            return worker.Done() &&
+                   ::SendMessageA(Item(IDC_PROGRESS_OBJECT), PBM_GETPOS, 0, 0) == 75;
+        },
+        5000));
     EXPECT_EQ(20, int(::SendMessageA(Item(IDC_PROGRESS_TOTAL), PBM_GETPOS, 0, 0)));
     RequestWorkerStop();
 }
@@ -736,8 +759,10 @@ TEST_F(MainDlg, StopDropsQueuedLinesOfTheStoppedJob)
     ::SetEvent(hGoOn);
     stopped.Join();
     PumpFor(150);
-    EXPECT_EQ(std::vector<std::string>{"Stopped. The file holds the 2 complete objects written before Stop."},
-              ListLines(Item(IDC_LOG)));
+    EXPECT_EQ(
+        std::vector<std::string>{
+            "Stopped. The file holds the 2 complete objects written before Stop."},
+        ListLines(Item(IDC_LOG)));
 
     // A later job sees nothing of the stopped worker either.
     FakeWorker next(m_hDlg);
@@ -747,8 +772,8 @@ TEST_F(MainDlg, StopDropsQueuedLinesOfTheStoppedJob)
     stopped.Join();
     ASSERT_TRUE(PumpUntil([&] { return next.Done() && LogCount() == 2; }, 5000));
     PumpFor(100);
-    EXPECT_EQ((std::vector<std::string>{"Stopped. The file holds the 2 complete objects written before Stop.",
-                                        "fresh"}),
+    EXPECT_EQ((std::vector<std::string>{
+                  "Stopped. The file holds the 2 complete objects written before Stop.", "fresh"}),
               ListLines(Item(IDC_LOG)));
     ::CloseHandle(hGoOn);
     RequestWorkerStop();
@@ -763,10 +788,13 @@ TEST_F(MainDlg, LogKeepsTheNewestHundredThousandLines)
         for (int i = 0; i < nTotal; ++i)
             AddLogText(CString(std::to_string(i).c_str()), 0);
     });
-    ASSERT_TRUE(PumpUntil([&] {
-        const int nCount = LogCount();
-        return worker.Done() && nCount > 0 && ListLines(Item(IDC_LOG)).back() == std::to_string(nTotal - 1);
-    }, 60000));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            const int nCount = LogCount();
+            return worker.Done() && nCount > 0 &&
+                   ListLines(Item(IDC_LOG)).back() == std::to_string(nTotal - 1);
+        },
+        60000));
     const std::vector<std::string> lines = ListLines(Item(IDC_LOG));
     ASSERT_LE(lines.size(), size_t(CLogList::kMaxLines + 1));
     ASSERT_GE(lines.size(), size_t(CLogList::kLinesAfterTrim));

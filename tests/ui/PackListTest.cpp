@@ -37,7 +37,10 @@ struct Picker {
         return bCreated != FALSE;
     }
     std::vector<std::string> Entries() const { return ListLines(dlg.GetDlgItem(IDC_LOG)); }
-    int Selection() const { return int(::SendMessageA(dlg.GetDlgItem(IDC_LOG), LB_GETCURSEL, 0, 0)); }
+    int Selection() const
+    {
+        return int(::SendMessageA(dlg.GetDlgItem(IDC_LOG), LB_GETCURSEL, 0, 0));
+    }
     void Press(int nID) { ::SendMessageA(dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), 0); }
 };
 
@@ -60,8 +63,9 @@ TEST(PackListEntry, OnlyTheAppendedTypeIsRemoved)
     // A name of its own in brackets keeps its blank; every entry has its suffix anyway.
     EXPECT_EQ(CString("A[B]"), CPackListDlg::NameFromEntry("A[B]"));
     EXPECT_EQ(CString(""), CPackListDlg::NameFromEntry(""));
-    for (const CString& entry : {CPackListDlg::MakeEntry("A B", "PACKAGE"), CPackListDlg::MakeEntry("[X]", "FUNCTION"),
-                                 CPackListDlg::MakeEntry("Q [R] S", "PROCEDURE")}) {
+    for (const CString& entry :
+         {CPackListDlg::MakeEntry("A B", "PACKAGE"), CPackListDlg::MakeEntry("[X]", "FUNCTION"),
+          CPackListDlg::MakeEntry("Q [R] S", "PROCEDURE")}) {
         const CString name = CPackListDlg::NameFromEntry(entry);
         EXPECT_EQ(entry.Left(name.GetLength()), name);
         EXPECT_EQ(entry.Find(" [", name.GetLength()), name.GetLength());
@@ -93,7 +97,8 @@ TEST(PackList, ListsPackagesOnceAndFunctionsSortedWithTheFirstSelected)
     EXPECT_EQ(expected, picker.Entries());
     EXPECT_EQ(0, picker.Selection());
     EXPECT_EQ("Select Object", TextOf(picker.dlg.m_hWnd));
-    EXPECT_NE(nullptr, reinterpret_cast<HICON>(::SendMessageA(picker.dlg.m_hWnd, WM_GETICON, ICON_BIG, 0)));
+    EXPECT_NE(nullptr,
+              reinterpret_cast<HICON>(::SendMessageA(picker.dlg.m_hWnd, WM_GETICON, ICON_BIG, 0)));
     picker.Press(IDOK);
     EXPECT_EQ(IDOK, picker.dlg.GetModalResult());
     EXPECT_STREQ("A_PKG", g_szObjectName);
@@ -164,7 +169,8 @@ TEST(PackList, LongestNamesComeBackWholeAndCutOnesAreNotOffered)
     const std::string strLong(128, 'L');
     ASSERT_EQ(std::vector<std::string>{strLong + " [PROCEDURE]"}, picker.Entries());
     ASSERT_EQ(1u, picker.messages.size());
-    EXPECT_EQ("An object name or type in the list is longer than 128 bytes: " + std::string(512, 'M'),
+    EXPECT_EQ("An object name or type in the list is longer than 128 bytes: " +
+                  std::string(512, 'M'),
               picker.messages[0]);
     picker.Press(IDOK);
     EXPECT_EQ(strLong, std::string(g_szObjectName));
@@ -262,7 +268,8 @@ TEST(PackList, StatementFailuresCloseThePickerAsCancelled)
 {
     char szTemp[MAX_PATH];
     ::GetTempPathA(MAX_PATH, szTemp);
-    const std::string strTrace = std::string(szTemp) + "qm_ui_picker_trace_" + std::to_string(::GetCurrentProcessId());
+    const std::string strTrace =
+        std::string(szTemp) + "qm_ui_picker_trace_" + std::to_string(::GetCurrentProcessId());
     ::DeleteFileA(strTrace.c_str());
     SetConnection("SCOTT", "tiger", "PICKDB");
     OciLiteControl::ResetCounters();
@@ -336,14 +343,16 @@ TEST(PackList, ResizingKeepsTheLayout)
     EXPECT_EQ(rcOk.left, place(IDOK).left);
     EXPECT_EQ(rcOk.top, place(IDOK).top);
 
-    ::SetWindowPos(hDlg, nullptr, 0, 0, cx + 80, cy + 50, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(hDlg, nullptr, 0, 0, cx + 80, cy + 50,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_EQ(rcList.right + 80, place(IDC_LOG).right);
     EXPECT_EQ(rcList.bottom + 50, place(IDC_LOG).bottom);
     EXPECT_EQ(rcOk.left + 80, place(IDOK).left);
     EXPECT_EQ(rcOk.top + 50, place(IDOK).top);
     EXPECT_EQ(rcOk.left + 80, place(IDOK).left);
 
-    ::SetWindowPos(hDlg, nullptr, 0, 0, cx - 150, cy - 150, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(hDlg, nullptr, 0, 0, cx - 150, cy - 150,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_EQ(rcOk.left - 70, place(IDOK).left);
     EXPECT_EQ(rcOk.top - 70, place(IDOK).top);
 }

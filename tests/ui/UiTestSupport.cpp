@@ -38,51 +38,55 @@ struct Fixture {
 
 const Fixture kFixtures[] = {
     // Nothing of SCOTT's to list: a table of his and another user's procedure.
-    {"emptydb",
-     "INSERT INTO objects VALUES('SCOTT','EMP','TABLE','VALID'),('OTHER','C_PROC','PROCEDURE','VALID');"},
+    {"emptydb", "INSERT INTO objects "
+                "VALUES('SCOTT','EMP','TABLE','VALID'),('OTHER','C_PROC','PROCEDURE','VALID');"},
     // A package with a body, a function, a table, and another user's procedure.
     {"pickdb",
-     "INSERT INTO objects VALUES('SCOTT','B_FUNC','FUNCTION','VALID'),('SCOTT','A_PKG','PACKAGE BODY','VALID'),"
-     "('SCOTT','A_PKG','PACKAGE','VALID'),('SCOTT','EMP','TABLE','VALID'),('OTHER','C_PROC','PROCEDURE','VALID');"},
+     "INSERT INTO objects VALUES('SCOTT','B_FUNC','FUNCTION','VALID'),('SCOTT','A_PKG','PACKAGE "
+     "BODY','VALID'),"
+     "('SCOTT','A_PKG','PACKAGE','VALID'),('SCOTT','EMP','TABLE','VALID'),('OTHER','C_PROC','"
+     "PROCEDURE','VALID');"},
     // A quoted name with a blank and brackets of its own.
     {"odddb", "INSERT INTO objects VALUES('SCOTT','ODD [NAME]','PROCEDURE','VALID');"},
     // One row whose name cannot be fetched (NULL) between two good ones.
-    {"nullone",
-     "INSERT INTO objects VALUES('SCOTT','A_PKG','PACKAGE','VALID'),('SCOTT',NULL,'PROCEDURE','VALID'),"
-     "('SCOTT','Z_FUNC','FUNCTION','VALID');"},
+    {"nullone", "INSERT INTO objects "
+                "VALUES('SCOTT','A_PKG','PACKAGE','VALID'),('SCOTT',NULL,'PROCEDURE','VALID'),"
+                "('SCOTT','Z_FUNC','FUNCTION','VALID');"},
     // Many such rows in a row.
-    {"nullmany",
-     "INSERT INTO objects VALUES('SCOTT','A_PKG','PACKAGE','VALID');"
-     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<50)"
-     " INSERT INTO objects SELECT 'SCOTT',NULL,'PROCEDURE','VALID' FROM n;"
-     "INSERT INTO objects VALUES('SCOTT','Z_FUNC','FUNCTION','VALID');"},
+    {"nullmany", "INSERT INTO objects VALUES('SCOTT','A_PKG','PACKAGE','VALID');"
+                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<50)"
+                 " INSERT INTO objects SELECT 'SCOTT',NULL,'PROCEDURE','VALID' FROM n;"
+                 "INSERT INTO objects VALUES('SCOTT','Z_FUNC','FUNCTION','VALID');"},
     // A small schema to export.
-    {"jobdb",
-     "INSERT INTO objects VALUES('SCOTT','C_PROC','PROCEDURE','VALID'),('SCOTT','A_PKG','PACKAGE','VALID'),"
-     "('SCOTT','A_PKG','PACKAGE BODY','VALID'),('SCOTT','B_FUNC','FUNCTION','VALID'),"
-     "('SCOTT','EMP','TABLE','VALID');"
-     "INSERT INTO source VALUES"
-     " ('SCOTT','A_PKG','PACKAGE',1,'package A_PKG is' || char(10)),"
-     " ('SCOTT','A_PKG','PACKAGE',2,'  procedure p;' || char(10)),"
-     " ('SCOTT','A_PKG','PACKAGE',3,'end;'),"
-     " ('SCOTT','A_PKG','PACKAGE BODY',1,'package body A_PKG is' || char(10)),"
-     " ('SCOTT','A_PKG','PACKAGE BODY',2,'  procedure p is begin null; end;' || char(10)),"
-     " ('SCOTT','A_PKG','PACKAGE BODY',3,'end;' || char(10)),"
-     " ('SCOTT','B_FUNC','FUNCTION',1,'function B_FUNC return number is' || char(10)),"
-     " ('SCOTT','B_FUNC','FUNCTION',2,'begin return 1; end;'),"
-     " ('SCOTT','C_PROC','PROCEDURE',1,'procedure C_PROC is' || char(10)),"
-     " ('SCOTT','C_PROC','PROCEDURE',2,'begin null; end;' || char(10)),"
-     " ('SCOTT','C_PROC','PROCEDURE',3,'/');"},
+    {"jobdb", "INSERT INTO objects "
+              "VALUES('SCOTT','C_PROC','PROCEDURE','VALID'),('SCOTT','A_PKG','PACKAGE','VALID'),"
+              "('SCOTT','A_PKG','PACKAGE BODY','VALID'),('SCOTT','B_FUNC','FUNCTION','VALID'),"
+              "('SCOTT','EMP','TABLE','VALID');"
+              "INSERT INTO source VALUES"
+              " ('SCOTT','A_PKG','PACKAGE',1,'package A_PKG is' || char(10)),"
+              " ('SCOTT','A_PKG','PACKAGE',2,'  procedure p;' || char(10)),"
+              " ('SCOTT','A_PKG','PACKAGE',3,'end;'),"
+              " ('SCOTT','A_PKG','PACKAGE BODY',1,'package body A_PKG is' || char(10)),"
+              " ('SCOTT','A_PKG','PACKAGE BODY',2,'  procedure p is begin null; end;' || char(10)),"
+              " ('SCOTT','A_PKG','PACKAGE BODY',3,'end;' || char(10)),"
+              " ('SCOTT','B_FUNC','FUNCTION',1,'function B_FUNC return number is' || char(10)),"
+              " ('SCOTT','B_FUNC','FUNCTION',2,'begin return 1; end;'),"
+              " ('SCOTT','C_PROC','PROCEDURE',1,'procedure C_PROC is' || char(10)),"
+              " ('SCOTT','C_PROC','PROCEDURE',2,'begin null; end;' || char(10)),"
+              " ('SCOTT','C_PROC','PROCEDURE',3,'/');"},
     // A name of Oracle's full 128 bytes, and two names longer than any name Oracle holds, even in
     // UTF-8 (512 bytes), that share their first 512 bytes: neither may pass as the cut name.
-    {"longnames",
-     "INSERT INTO objects SELECT 'SCOTT', substr(replace(hex(zeroblob(128)),'0','L'),1,128), 'PROCEDURE', 'VALID';"
-     "INSERT INTO objects SELECT 'SCOTT', substr(replace(hex(zeroblob(512)),'0','M'),1,512) || '_ONE', 'PROCEDURE',"
-     " 'VALID';"
-     "INSERT INTO objects SELECT 'SCOTT', substr(replace(hex(zeroblob(512)),'0','M'),1,512) || '_TWO', 'PROCEDURE',"
-     " 'VALID';"
-     "INSERT INTO source SELECT 'SCOTT', substr(replace(hex(zeroblob(128)),'0','L'),1,128), 'PROCEDURE', 1,"
-     " 'procedure long_one is begin null; end;' || char(10);"},
+    {"longnames", "INSERT INTO objects SELECT 'SCOTT', "
+                  "substr(replace(hex(zeroblob(128)),'0','L'),1,128), 'PROCEDURE', 'VALID';"
+                  "INSERT INTO objects SELECT 'SCOTT', "
+                  "substr(replace(hex(zeroblob(512)),'0','M'),1,512) || '_ONE', 'PROCEDURE',"
+                  " 'VALID';"
+                  "INSERT INTO objects SELECT 'SCOTT', "
+                  "substr(replace(hex(zeroblob(512)),'0','M'),1,512) || '_TWO', 'PROCEDURE',"
+                  " 'VALID';"
+                  "INSERT INTO source SELECT 'SCOTT', "
+                  "substr(replace(hex(zeroblob(128)),'0','L'),1,128), 'PROCEDURE', 1,"
+                  " 'procedure long_one is begin null; end;' || char(10);"},
     // Many objects of many wide lines: the source arrives in several round trips (its bytes
     // pass the client's prefetch memory), so with a slow link the job runs long enough to be
     // stopped.
@@ -92,7 +96,8 @@ const Fixture kFixtures[] = {
      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<60),"
      " m(j) AS (SELECT 1 UNION ALL SELECT j+1 FROM m WHERE j<100)"
      " INSERT INTO source SELECT 'SCOTT', printf('P%03d', i), 'PROCEDURE', j,"
-     " printf('  -- line %d of P%03d ', j, i) || replace(hex(zeroblob(1800)),'0','x') || char(10) FROM n, m;"},
+     " printf('  -- line %d of P%03d ', j, i) || replace(hex(zeroblob(1800)),'0','x') || char(10) "
+     "FROM n, m;"},
 };
 
 void CreateFixture(const std::string& strFolder, const Fixture& fixture)
@@ -100,7 +105,8 @@ void CreateFixture(const std::string& strFolder, const Fixture& fixture)
     const std::string strFile = strFolder + "\\" + fixture.pszName + ".sqlite";
     ::DeleteFileA(strFile.c_str());
     sqlite3* pDb = nullptr;
-    if (sqlite3_open_v2(strFile.c_str(), &pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(strFile.c_str(), &pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK)
         throw std::runtime_error("cannot create fixture " + strFile);
     const std::string strSql = std::string(kUsers) + fixture.pszRows;
     char* pszError = nullptr;
@@ -109,7 +115,8 @@ void CreateFixture(const std::string& strFolder, const Fixture& fixture)
     sqlite3_free(pszError);
     sqlite3_close(pDb);
     if (nResult != SQLITE_OK)
-        throw std::runtime_error(std::string("cannot fill fixture ") + fixture.pszName + ": " + strError);
+        throw std::runtime_error(std::string("cannot fill fixture ") + fixture.pszName + ": " +
+                                 strError);
 }
 
 void RemoveFolder(const std::string& strFolder)
@@ -163,7 +170,8 @@ public:
     }
 };
 
-::testing::Environment* const g_pEnvironment = ::testing::AddGlobalTestEnvironment(new UiTestEnvironment);
+::testing::Environment* const g_pEnvironment =
+    ::testing::AddGlobalTestEnvironment(new UiTestEnvironment);
 
 FARPROC OciExport(const char* pszName)
 {
@@ -366,9 +374,10 @@ bool SetTraceFile(const std::string& strPath)
 
 std::vector<std::string> CountedCallsOfTrace(const std::string& strPath)
 {
-    static const char* const kCounted[] = {"OCIAttrGet", "OCIAttrSet",    "OCIServerAttach", "OCIServerDetach", "OCISessionBegin",
-                                           "OCISessionEnd", "OCIStmtPrepare",  "OCIBindByPos",    "OCIDefineByPos",
-                                           "OCIStmtExecute", "OCIStmtFetch"};
+    static const char* const kCounted[] = {"OCIAttrGet",      "OCIAttrSet",      "OCIServerAttach",
+                                           "OCIServerDetach", "OCISessionBegin", "OCISessionEnd",
+                                           "OCIStmtPrepare",  "OCIBindByPos",    "OCIDefineByPos",
+                                           "OCIStmtExecute",  "OCIStmtFetch"};
     std::vector<std::string> calls;
     std::ifstream in(strPath);
     std::string strLine;
