@@ -22,8 +22,14 @@ qm_tree_dir() {
 qm_build() {
   local arch=${1:-x86_64} dir
   dir=$(qm_tree_dir "$arch") || return 1
+  # ccache, where installed, shares objects between work trees (paths below the root relative).
+  local launcher=()
+  if command -v ccache >/dev/null; then
+    export CCACHE_BASEDIR=$QM_ROOT
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
   cmake -S "$QM_ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$QM_ROOT/cmake/toolchain-$arch.cmake" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMARK_TESTS=ON >/dev/null &&
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMARK_TESTS=ON "${launcher[@]}" >/dev/null &&
     cmake --build "$dir" -j"$(nproc)"
 }
 

@@ -30,6 +30,7 @@ want npm                /usr/bin/npm
 want xdotool            /usr/bin/xdotool
 want imagemagick        /usr/bin/import
 want python3            /usr/bin/python3
+want clang-format       /usr/bin/clang-format
 
 if [ ${#need[@]} -gt 0 ]; then
   echo "Installing: ${need[*]}"
