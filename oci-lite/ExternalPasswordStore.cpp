@@ -126,8 +126,7 @@ private:
         }
         start = m_pos;
         if (inParentheses) {
-            while (!AtEnd() && m_text[m_pos] != ')' && m_text[m_pos] != '(' &&
-                   m_text[m_pos] != '=')
+            while (!AtEnd() && m_text[m_pos] != ')' && m_text[m_pos] != '(' && m_text[m_pos] != '=')
                 ++m_pos;
         } else {
             while (!AtEnd() && !IsBlank(m_text[m_pos]) && m_text[m_pos] != '(' &&
@@ -149,12 +148,11 @@ private:
 
 std::wstring Wide(const std::string& utf8)
 {
-    int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                   nullptr, 0);
+    int size =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(size > 0 ? size : 0), L'\0');
     if (size > 0)
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0],
-                            size);
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], size);
     return wide;
 }
 
@@ -239,8 +237,7 @@ bool ExternalPasswordStore::WalletFolder(const std::string& sqlnetText, std::str
     return true;
 }
 
-bool ExternalPasswordStore::Lookup(const std::string& walletText,
-                                   const std::string& connectString,
+bool ExternalPasswordStore::Lookup(const std::string& walletText, const std::string& connectString,
                                    StoredCredential* credential)
 {
     std::istringstream lines(WithoutComments(walletText));

@@ -12,11 +12,20 @@
 //                 never changed or removed, nor a folder or a link to one. Nothing is ever
 //                 removed through a link: a file is removed by renaming a file of ours over
 //                 it first.
+//                 Made to look only (Mode::LookOnly), it changes nothing on disk, not even a
+//                 temporary file: the folder is taken as it is (or as empty when it does not
+//                 exist), replacements and removals are kept in memory, where later probes
+//                 and reads see them, and Differences() lists them against the disk.
 #pragma once
 
 #include <windows.h>
 
+#include <map>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "qmexport/ObjectFileNames.h"
 
 #include "framework/Text.h"
 
@@ -27,8 +36,16 @@ public:
     // cannot hold as it is (a wildcard, or a file system that cuts it).
     enum class Entry { Missing, File, Folder, Link, Unusable };
 
+    enum class Mode { Write, LookOnly };
+
+    // What a look-only run would have changed in one file.
+    struct Difference {
+        enum class Kind { Added, Changed, Removed } kind;
+        std::wstring strName;
+    };
+
     // strFolder: the folder's path, with or without a trailing separator.
-    explicit FolderFiles(std::wstring strFolder);
+    explicit FolderFiles(std::wstring strFolder, Mode mode = Mode::Write);
 
     const std::wstring& Folder() const { return m_strFolder; }
     std::wstring PathOf(const std::wstring& strName) const { return m_strFolder + strName; }
@@ -57,6 +74,10 @@ public:
     // The system's error number of the last failure, for messages.
     DWORD LastError() const { return m_nLastError; }
 
+    // In look-only mode: the files whose content or presence would differ from the disk's,
+    // in the order of their names.
+    std::vector<Difference> Differences() const;
+
 private:
     CHandle CreateTemporary(std::wstring& strTempName);
     // The name the folder gives the file found under strName; empty when there is none.
@@ -67,7 +88,14 @@ private:
     bool RemoveSafely(const std::wstring& strName);
     bool IsFolder(const std::wstring& strName) const;
 
+    Entry ProbeDisk(const std::wstring& strName) const;
+    bool ReadDisk(const std::wstring& strName, std::string& strContent) const;
+    bool IsLookOnly() const { return m_mode == Mode::LookOnly; }
+
     std::wstring m_strFolder;
+    Mode m_mode;
+    // Look-only: the content each replaced file would have; nullopt for a removed one.
+    std::map<std::wstring, std::optional<std::string>, ObjectFileNames::FileNameLess> m_pending;
     unsigned m_nTempSerial = 0;
     DWORD m_nLastError = 0;
 };

@@ -17,8 +17,10 @@ const char kIgnoredText[] = "Ignored in .qmexport-files: ";
 }  // namespace
 
 FolderOutput::FolderOutput(std::wstring strFolder, bool bWholeSchema,
-                           const std::vector<CString>& kinds, Notice notice)
-    : m_files(std::move(strFolder)), m_bWholeSchema(bWholeSchema), m_notice(std::move(notice))
+                           const std::vector<CString>& kinds, Notice notice, NameFilter filter,
+                           FolderFiles::Mode mode)
+    : m_files(std::move(strFolder), mode), m_bWholeSchema(bWholeSchema),
+      m_filter(std::move(filter)), m_notice(std::move(notice))
 {
     for (const CString& strKind : kinds.empty() ? DefaultExportKinds() : kinds)
         m_kinds.insert(strKind.str());
@@ -37,7 +39,8 @@ bool FolderOutput::IsRunKind(const std::wstring& strFile) const
 {
     ObjectFileNames::ParsedFileName parsed;
     return ObjectFileNames::IsOwnFileName(strFile, &parsed) &&
-           m_kinds.count(parsed.strType.str()) != 0;
+           m_kinds.count(parsed.strType.str()) != 0 &&
+           (m_filter.IsEmpty() || (!parsed.bShortened && m_filter.Selects(parsed.strName)));
 }
 
 bool FolderOutput::Check(ExportFailure& failure)
@@ -74,7 +77,7 @@ bool FolderOutput::Check(ExportFailure& failure)
     for (const std::wstring& strFile : m_previousFiles) {
         ObjectFileNames::ParsedFileName parsed;
         if (ObjectFileNames::IsOwnFileName(strFile, &parsed) && !parsed.bShortened &&
-            (!m_bWholeSchema || m_kinds.count(parsed.strType.str()) == 0))
+            (!m_bWholeSchema || !IsRunKind(strFile)))
             m_twins.Add(parsed.strName);
     }
     return true;

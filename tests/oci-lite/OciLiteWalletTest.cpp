@@ -15,10 +15,9 @@ const char kStandardSqlnet[] =
     "WALLET_LOCATION = (SOURCE = (METHOD = FILE) (METHOD_DATA = (DIRECTORY = %WALLET%)))\n"
     "SQLNET.WALLET_OVERRIDE = TRUE\n";
 
-const char kWallet[] =
-    "# connect string, user, password\n"
-    "accounts OPENED Tiger\n"
-    "fixture SCOTT TIGER   # a comment after the fields\n";
+const char kWallet[] = "# connect string, user, password\n"
+                       "accounts OPENED Tiger\n"
+                       "fixture SCOTT TIGER   # a comment after the fields\n";
 const char kGraceWallet[] = "accounts GRACE Tiger\n";
 const char kLockedWallet[] = "accounts LOCKED Tiger\n";
 const char kWrongPasswordWallet[] = "accounts OPENED tiger\n";
@@ -91,8 +90,8 @@ const ExternalCase kCases[] = {
      nullptr},
     {"stored password wrong", kStandardSqlnet, kWrongPasswordWallet, "accounts", false, OCI_ERROR,
      1017, nullptr},
-    {"no credential for the connect string", kStandardSqlnet, kGraceWallet, "fixture", false, OCI_ERROR,
-     1017, nullptr},
+    {"no credential for the connect string", kStandardSqlnet, kGraceWallet, "fixture", false,
+     OCI_ERROR, 1017, nullptr},
     {"connect string in another case", kStandardSqlnet, kWallet, "ACCOUNTS", false, OCI_ERROR, 1017,
      nullptr},
     {"line without three fields", kStandardSqlnet, kTwoFieldsWallet, "accounts", false, OCI_ERROR,
@@ -207,10 +206,11 @@ TEST(OciLiteWallet, SessionUserFromSysContextAndUser)
 {
     for (const ContextCase& test : kContextCases) {
         OciSession session;
-        ASSERT_EQ(OCI_SUCCESS, session.Logon(test.user, test.user == std::string("SCOTT") ? "TIGER"
-                                                        : test.user == std::string("BLAKE") ? "Paper"
-                                                        : test.user == std::string("SYS") ? "ORACLE"
-                                                                                          : "secret",
+        ASSERT_EQ(OCI_SUCCESS, session.Logon(test.user,
+                                             test.user == std::string("SCOTT")   ? "TIGER"
+                                             : test.user == std::string("BLAKE") ? "Paper"
+                                             : test.user == std::string("SYS")   ? "ORACLE"
+                                                                                 : "secret",
                                              "fixture", test.sysdba))
             << test.sql;
         sword status = OCI_SUCCESS;
