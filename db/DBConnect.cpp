@@ -201,13 +201,13 @@ void DBConnect::LoadClientLibrary()
 {
     m_hLibrary = nullptr;
     m_api.Clear();
-    HMODULE hLibrary = LoadOciLibrary();
-    if (hLibrary == nullptr)
-        Fail(DbErrorTexts::kCantLoadOci, DbErrorTexts::kLibraryFailure);
+    const OciLibraryLoad load = LoadOciLibrary();
+    if (load.hModule == nullptr)
+        Fail(DbErrorTexts::CantLoadOci(load.strReason).c_str(), DbErrorTexts::kLibraryFailure);
     OciConnectionApi api;
-    if (const char* pszMissing = api.Resolve(hLibrary))
+    if (const char* pszMissing = api.Resolve(load.hModule))
         Fail(DbErrorTexts::MissingEntryPoint(pszMissing).c_str(), DbErrorTexts::kLibraryFailure);
-    m_hLibrary = hLibrary;
+    m_hLibrary = load.hModule;
     m_api = api;
 }
 
