@@ -151,8 +151,8 @@ int main(int argc, char** argv)
 
     char szTemp[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, szTemp);
-    const std::string strWork = std::string(szTemp) + "qm-folder-bench-" +
-                                std::to_string(::GetCurrentProcessId()) + "\\";
+    const std::string strWork =
+        std::string(szTemp) + "qm-folder-bench-" + std::to_string(::GetCurrentProcessId()) + "\\";
     ::CreateDirectoryA(strWork.c_str(), nullptr);
     ::SetEnvironmentVariableA("OCI_LITE_HOME", strWork.c_str());
     ::SetEnvironmentVariableA("QUILLMARK_PASSWORD", "TIGER");

@@ -142,7 +142,9 @@ TEST(QmexportFolderNamingTest, HostileNamesKeepOneFileEachInEveryRun)
         {"ABC", "PROCEDURE"},
         {"Mixed", "FUNCTION"},
         {"ID", "PROCEDURE"},
-        {"\xC4\xB0" "D", "PROCEDURE"},
+        {"\xC4\xB0"
+         "D",
+         "PROCEDURE"},
         {"\xCE\xA9mega", "FUNCTION"},
         {"\xE6\x97\xA5\xE6\x9C\xAC", "PROCEDURE"},
     };
@@ -245,7 +247,8 @@ TEST(QmexportFolderNamingTest, AnObjectOfNullLinesIsNoSource)
         EXPECT_NE(run.strErr.find("Source doesn't exists."), std::string::npos) << run.strErr;
         EXPECT_NE(run.strErr.find(std::string(pszObject) + " (PROCEDURE)"), std::string::npos)
             << run.strErr;
-        EXPECT_EQ(ReadFile(strFile), "CREATE OR REPLACE PROCEDURE A_GOOD IS BEGIN NULL; END;\n\n/\n");
+        EXPECT_EQ(ReadFile(strFile),
+                  "CREATE OR REPLACE PROCEDURE A_GOOD IS BEGIN NULL; END;\n\n/\n");
     }
 }
 
