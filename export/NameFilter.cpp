@@ -11,7 +11,11 @@ std::vector<std::string> Characters(const CString& strText)
     const std::string strBytes = strText.str();
     for (size_t i = 0; i < strBytes.size();) {
         const unsigned char lead = static_cast<unsigned char>(strBytes[i]);
-        size_t nLength = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        size_t nLength = lead < 0x80    ? 1
+                         : lead >= 0xF0 ? 4
+                         : lead >= 0xE0 ? 3
+                         : lead >= 0xC0 ? 2
+                                        : 1;
         size_t n = 1;
         while (n < nLength && i + n < strBytes.size() &&
                (static_cast<unsigned char>(strBytes[i + n]) & 0xC0) == 0x80)
@@ -56,8 +60,8 @@ bool NameFilter::Like(const CString& strName, const CString& strPattern)
         if (p < items.size() && items[p].kind == PatternItem::AnyRun) {
             starP = p++;
             starN = n;
-        } else if (p < items.size() && (items[p].kind == PatternItem::AnyOne ||
-                                        items[p].character == name[n])) {
+        } else if (p < items.size() &&
+                   (items[p].kind == PatternItem::AnyOne || items[p].character == name[n])) {
             ++p;
             ++n;
         } else if (starP != std::string::npos) {

@@ -16,6 +16,12 @@
 //                 temporary file: the folder is taken as it is (or as empty when it does not
 //                 exist), replacements and removals are kept in memory, where later probes
 //                 and reads see them, and Differences() lists them against the disk.
+//                 What the folder holds is read once (Snapshot) and kept up to date with this
+//                 object's own changes, and new files are created under their exact names
+//                 (the final name first, empty, then the temporary one renamed over it): no
+//                 name is ever looked up that the folder does not hold, which on a file system
+//                 that ignores case only by searching the whole folder (Wine's) would make a
+//                 folder of n files cost n * n.
 #pragma once
 
 #include <windows.h>
@@ -25,9 +31,8 @@
 #include <string>
 #include <vector>
 
-#include "qmexport/ObjectFileNames.h"
-
 #include "framework/Text.h"
+#include "qmexport/ObjectFileNames.h"
 
 class FolderFiles {
 public:
@@ -56,6 +61,9 @@ public:
     bool CanCreateFiles() const;
     // Removes temporary files an earlier run of this program left behind when it was killed.
     void RemoveLeftoverTemporaries();
+    // Reads what the folder holds; from then on Probe answers from it (and this object's own
+    // changes) rather than from the file system.
+    void Snapshot();
 
     Entry Probe(const std::wstring& strName) const;
 
@@ -79,7 +87,11 @@ public:
     std::vector<Difference> Differences() const;
 
 private:
+    // A new file under exactly this name; fails when the name is taken.
+    CHandle CreateExactly(const std::wstring& strName, DWORD nAccess);
     CHandle CreateTemporary(std::wstring& strTempName);
+    void Known(const std::wstring& strName, DWORD nAttributes);
+    void Forget(const std::wstring& strName);
     // The name the folder gives the file found under strName; empty when there is none.
     std::wstring ActualName(const std::wstring& strName) const;
     // Gives a file that the folder holds under another case of the name exactly this name.
@@ -93,6 +105,14 @@ private:
     bool IsLookOnly() const { return m_mode == Mode::LookOnly; }
 
     std::wstring m_strFolder;
+    // The folder's entries by name as the file system compares them: the name it holds, and
+    // its attributes. Only once Snapshot has run.
+    struct KnownEntry {
+        std::wstring strName;
+        DWORD nAttributes = 0;
+    };
+    bool m_bSnapshot = false;
+    std::map<std::wstring, KnownEntry, ObjectFileNames::FileNameLess> m_entries;
     Mode m_mode;
     // Look-only: the content each replaced file would have; nullopt for a removed one.
     std::map<std::wstring, std::optional<std::string>, ObjectFileNames::FileNameLess> m_pending;

@@ -152,7 +152,7 @@ int Run()
     else
         sink = std::make_unique<FolderOutput>(
             line.strFolder, line.objectNames.empty(), line.kinds,
-            [](const std::string& strLine) { WriteTo(STD_ERROR_HANDLE, strLine + "\n"); },
+            [](const std::string& strLine) { WriteTo(STD_ERROR_HANDLE, strLine + "\n"); }, 0,
             NameFilter(line.includePatterns, line.excludePatterns),
             line.bCheck ? FolderFiles::Mode::LookOnly : FolderFiles::Mode::Write);
 

@@ -74,11 +74,10 @@ void AgeAll(const std::string& strFolder)
 
 // ---- The password store ----
 
-const char kSqlnet[] =
-    "# the job's client\n"
-    "wallet_location = (source = (method = file)\n"
-    "  (method_data = (directory = %WALLET%)))\n"
-    "SQLNET.WALLET_OVERRIDE = TRUE\n";
+const char kSqlnet[] = "# the job's client\n"
+                       "wallet_location = (source = (method = file)\n"
+                       "  (method_data = (directory = %WALLET%)))\n"
+                       "SQLNET.WALLET_OVERRIDE = TRUE\n";
 
 // TNS_ADMIN for the child: sqlnet.ora (null: none) naming a wallet folder with these lines.
 std::map<std::string, std::string> Store(const TempFolder& admin, const char* pszSqlnet,
@@ -125,10 +124,9 @@ TEST(QmexportJobTest, SlashLogsOnThroughThePasswordStoreWithoutAPassword)
         TempFolder out("wallet_out");
         RunOptions options;
         options.environment = Store(admin, c.pszSqlnet, c.pszWallet);
-        const RunResult run = RunQmexport(
-            Wide("--user / --database QX_WALLET --file \"" + out / "all.sql" + "\" --quiet " +
-                 c.pszOptions),
-            options);
+        const RunResult run = RunQmexport(Wide("--user / --database QX_WALLET --file \"" +
+                                               out / "all.sql" + "\" --quiet " + c.pszOptions),
+                                          options);
         EXPECT_EQ(run.nExitCode, c.nExitCode) << run.strErr;
         EXPECT_NE(run.strErr.find(c.pszError), std::string::npos) << run.strErr;
         EXPECT_EQ(run.strErr.find("assword:"), std::string::npos) << run.strErr;
@@ -168,7 +166,8 @@ TEST(QmexportJobTest, CheckOnAFolderListsEachDifferenceAndWritesNothing)
     std::vector<Object> changed = Base();
     changed[1].pszLine = "PACKAGE BODY HR_UTIL AS\n  -- new\nEND;\n";
     changed.erase(changed.begin() + 3);
-    changed.push_back({"NEW_FN", "FUNCTION", "FUNCTION NEW_FN RETURN NUMBER IS BEGIN RETURN 2; END;\n"});
+    changed.push_back(
+        {"NEW_FN", "FUNCTION", "FUNCTION NEW_FN RETURN NUMBER IS BEGIN RETURN 2; END;\n"});
     MakeSchema("QX_DRIFT", changed);
     WriteFile(folder / "GET_SAL.fnc", ReadFile(folder / "GET_SAL.fnc") + "-- by hand\n");
     WriteFile(folder / "notes.txt", "mine\n");
@@ -235,7 +234,8 @@ TEST(QmexportJobTest, CheckKeepsTheOtherExitCodes)
 
 // ---- --check on a file ----
 
-std::wstring FileArgs(const char* pszDatabase, const std::string& strFile, const std::string& strMore)
+std::wstring FileArgs(const char* pszDatabase, const std::string& strFile,
+                      const std::string& strMore)
 {
     return Wide(std::string("--user SCOTT --database ") + pszDatabase + " --file \"" + strFile +
                 "\" " + strMore);
@@ -248,7 +248,8 @@ TEST(QmexportJobTest, CheckOnAFileNamesTheFileThenEachObject)
     const std::string strFile = folder / "schema.sql";
 
     // A file that is not there: every object is added, and nothing is created.
-    RunResult run = RunQmexport(FileArgs("QX_DRIFT_FILE", strFile, "--check --quiet --kinds procedure"));
+    RunResult run =
+        RunQmexport(FileArgs("QX_DRIFT_FILE", strFile, "--check --quiet --kinds procedure"));
     EXPECT_EQ(run.nExitCode, 4u) << run.strErr;
     EXPECT_EQ(run.strOut, "changed " + strFile +
                               "\nadded A%B (PROCEDURE)\nadded AXB (PROCEDURE)\nadded A_B "
@@ -356,8 +357,7 @@ TEST(QmexportJobTest, FilterUsageErrors)
         "--encoding latin1",
     };
     for (const char* pszOptions : kRefused) {
-        const RunResult run =
-            RunQmexport(FileArgs("QX_FILTER", folder / "x.sql", pszOptions));
+        const RunResult run = RunQmexport(FileArgs("QX_FILTER", folder / "x.sql", pszOptions));
         EXPECT_EQ(run.nExitCode, 2u) << pszOptions;
         EXPECT_EQ(run.strErr.rfind("qmexport: ", 0), 0u) << run.strErr;
     }
@@ -392,12 +392,16 @@ TEST(QmexportJobTest, InvalidObjectsAreNamedAfterExportAndCheckEvenWhenQuiet)
 
 TEST(QmexportJobTest, EncodingUtf8WritesUtf8WhateverTheClientsSet)
 {
-    MakeSchema("QX_ENCODING", {{"GRUSS", "PROCEDURE", "PROCEDURE GRUSS IS BEGIN NULL; END; -- Gr\xC3\xBC\xC3\x9F" "e\n"}});
+    MakeSchema("QX_ENCODING", {{"GRUSS", "PROCEDURE",
+                                "PROCEDURE GRUSS IS BEGIN NULL; END; -- Gr\xC3\xBC\xC3\x9F"
+                                "e\n"}});
     TempFolder folder("encoding");
     const std::string strUtf8 =
-        "CREATE OR REPLACE PROCEDURE GRUSS IS BEGIN NULL; END; -- Gr\xC3\xBC\xC3\x9F" "e\n\n/\n";
+        "CREATE OR REPLACE PROCEDURE GRUSS IS BEGIN NULL; END; -- Gr\xC3\xBC\xC3\x9F"
+        "e\n\n/\n";
     const std::string strAnsi =
-        "CREATE OR REPLACE PROCEDURE GRUSS IS BEGIN NULL; END; -- Gr\xFC\xDF" "e\n\n/\n";
+        "CREATE OR REPLACE PROCEDURE GRUSS IS BEGIN NULL; END; -- Gr\xFC\xDF"
+        "e\n\n/\n";
     const std::string strAdvice =
         "The files hold characters beyond ASCII in UTF-8: run them in SQL*Plus with a UTF-8 "
         "NLS_LANG, such as AMERICAN_AMERICA.AL32UTF8.\n";
