@@ -16,11 +16,11 @@ namespace {
 
 const char kDefineOffLine[] = "SET DEFINE OFF\n";
 
-// A failure whose first line is strText, then the path and the reason.
+// strText, then the path and the reason.
 ExportFailure FileFailure(const CString& strText, const std::wstring& strPath,
                           const CString& strReason)
 {
-    return ExportFailure::Lines(strText, {NarrowPath(strPath) + ": " + strReason});
+    return ExportFailure{strText, {NarrowPath(strPath) + ": " + strReason}};
 }
 
 // The folder part of a path ("" for a bare file name, which lives in the current folder).
@@ -84,8 +84,8 @@ bool OutputFile::Check(ExportFailure& failure)
         if (!probe.IsValid()) {
             const DWORD nError = (nAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? ERROR_ACCESS_DENIED
                                                                               : ::GetLastError();
-            failure = ExportFailure::Lines(ExportTexts::kDeleteOldFile + NarrowPath(m_strPath),
-                                           {SystemErrorText(nError)});
+            failure = ExportFailure{ExportTexts::kDeleteOldFile + NarrowPath(m_strPath),
+                                    {SystemErrorText(nError)}};
             return false;
         }
         return true;

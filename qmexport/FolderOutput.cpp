@@ -30,7 +30,7 @@ void FolderOutput::SetFailure(ExportFailure& failure, const char* pszText,
     CString strWhere = NarrowPath(m_files.PathOf(strFile));
     if (nError != 0)
         strWhere += ": " + SystemErrorText(nError);
-    failure.strMessage = CString(pszText) + "\n" + strWhere;
+    failure = ExportFailure{pszText, {strWhere}};
 }
 
 bool FolderOutput::IsRunKind(const std::wstring& strFile) const
@@ -106,8 +106,8 @@ bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock,
                          ExportFailure& failure)
 {
     if (ObjectFileNames::ExtensionOf(object.strType).empty()) {
-        failure.strMessage =
-            "Unexpected object type " + object.strType + " of " + object.strName + ".";
+        failure = ExportFailure{
+            "Unexpected object type " + object.strType + " of " + object.strName + ".", {}};
         return false;
     }
     m_twins.Add(object.strName);
