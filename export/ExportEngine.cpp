@@ -482,7 +482,7 @@ private:
         } while (bHaveRow && stream.IsObject(object.strName, object.strType));
         m_reporter.SourceEnds();
         if (!bAnyText) {
-            outcome = ObjectFailed(ExportResult::NoSource, object, ExportTexts::kNoSource);
+            outcome = FailedAt(ExportResult::NoSource, object, ExportTexts::kNoSource);
             return false;
         }
 

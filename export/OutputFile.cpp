@@ -65,8 +65,8 @@ OutputFile::OutputFile(std::wstring strPath) : m_strPath(std::move(strPath)) {}
 bool OutputFile::Check(ExportFailure& failure)
 {
     if (TargetPath::IsDevice(m_strPath)) {
-        failure = ExportFailure::Lines(ExportTexts::kCreateFile,
-                                       {NarrowPath(m_strPath) + ExportTexts::kPathIsDevice});
+        failure = ExportFailure{ExportTexts::kCreateFile,
+                                {NarrowPath(m_strPath) + ExportTexts::kPathIsDevice}};
         return false;
     }
     std::wstring strFull;
