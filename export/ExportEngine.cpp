@@ -114,9 +114,8 @@ private:
 
     // A failure while one object was read or written: it names the object and what the target
     // holds.
-    ExportEnding ObjectFailed(ExportResult result, const ExportObjectId& object,
-                              const CString& strText, std::vector<CString> details = {},
-                              int nErrorCode = 0) const
+    ExportEnding FailedAt(ExportResult result, const ExportObjectId& object, const CString& strText,
+                          std::vector<CString> details = {}, int nErrorCode = 0) const
     {
         ExportEnding ending = Failed(result, strText, std::move(details), nErrorCode);
         Locate(ending, object);
@@ -129,23 +128,9 @@ private:
         ending.strTargetState = m_sink.StateText();
     }
 
-    // What a sink said, its first line as the text and the others as details.
     static ExportEnding SinkFailed(ExportResult result, const ExportFailure& failure)
     {
-        std::vector<CString> lines;
-        int nStart = 0;
-        const CString& strMessage = failure.strMessage;
-        for (;;) {
-            const int nBreak = strMessage.Find('\n', nStart);
-            lines.push_back(nBreak < 0 ? strMessage.Mid(nStart)
-                                       : strMessage.Mid(nStart, nBreak - nStart));
-            if (nBreak < 0)
-                break;
-            nStart = nBreak + 1;
-        }
-        const CString strText = lines.front();
-        lines.erase(lines.begin());
-        return Failed(result, strText, std::move(lines));
+        return Failed(result, failure.strText, failure.details);
     }
 
     // A failure that is not one of the export's own (out of memory, a bug in a reporter or a
@@ -481,7 +466,7 @@ private:
             stream = std::make_unique<SourceStream>(connection, SourceQueries::Source(scope));
             BindScope(stream->Statement(), scope);
         } catch (DBStmt::OtherException&) {
-            outcome = ObjectFailure(objects[nFirst], FailureText(connection.GetErrorText()),
+            outcome = FetchFailedAt(objects[nFirst], FailureText(connection.GetErrorText()),
                                     connection.GetErrorCode());
             return false;
         }
@@ -506,12 +491,12 @@ private:
                     bHaveRow = stream->Next();
                 }
             } catch (DBStmt::OtherException&) {
-                outcome = ObjectFailure(object, FailureText(stream->Statement().GetErrorText()),
+                outcome = FetchFailedAt(object, FailureText(stream->Statement().GetErrorText()),
                                         stream->Statement().GetErrorCode());
                 return false;
             }
             if (!bHaveRow || !stream->IsObject(object.strName, object.strType)) {
-                outcome = ObjectFailed(ExportResult::NoSource, object, ExportTexts::kNoSource);
+                outcome = FailedAt(ExportResult::NoSource, object, ExportTexts::kNoSource);
                 return false;
             }
             const auto counted = lineCounts.find({object.strName, object.strType});
@@ -550,14 +535,14 @@ private:
             try {
                 bHaveRow = stream.Next();
             } catch (DBStmt::OtherException&) {
-                outcome = ObjectFailure(object, FailureText(stream.Statement().GetErrorText()),
+                outcome = FetchFailedAt(object, FailureText(stream.Statement().GetErrorText()),
                                         stream.Statement().GetErrorCode());
                 return false;
             }
         } while (bHaveRow && stream.IsObject(object.strName, object.strType));
         m_reporter.SourceEnds();
         if (!bAnyText) {
-            outcome = ObjectFailed(ExportResult::NoSource, object, ExportTexts::kNoSource);
+            outcome = FailedAt(ExportResult::NoSource, object, ExportTexts::kNoSource);
             return false;
         }
 
@@ -596,7 +581,7 @@ private:
                         "set that holds it, such as AMERICAN_AMERICA.AL32UTF8",
                         object.strName.GetString(), object.strType.GetString(), lost.nLine,
                         lost.strCharacter.GetString(), m_charset.strName.GetString());
-        outcome = ObjectFailed(ExportResult::Unwritable, object, strFirst);
+        outcome = FailedAt(ExportResult::Unwritable, object, strFirst);
         return false;
     }
 
@@ -625,10 +610,10 @@ private:
 
     // A failure while reading an object: the database's text, then which object and what the
     // target holds.
-    ExportEnding ObjectFailure(const ExportObjectId& object, const CString& strText,
+    ExportEnding FetchFailedAt(const ExportObjectId& object, const CString& strText,
                                int nErrorCode) const
     {
-        return ObjectFailed(ExportResult::FetchFailed, object, strText, {}, nErrorCode);
+        return FailedAt(ExportResult::FetchFailed, object, strText, {}, nErrorCode);
     }
 
     // Prepares a statement; a failure leaves its reason in the connection.

@@ -3,8 +3,8 @@
 // The export itself, for every front end (the main window and the console exporter):
 //   ExportParams    - one job's parameters, handed to the run as one value.
 //   ExportObjectId  - one object of the listing: name and type as stored.
-//   ExportFailure   - what a sink says when it cannot go on: its message (the first line is the
-//                     program's fixed text) and, for a sink that logs, its log lines.
+//   ExportFailure   - what a sink says when it cannot go on: the program's fixed text and the
+//                     lines under it (the path, the system's reason).
 //   ExportSink      - where the blocks go: one .sql file (OutputFile below), or a folder of
 //                     files (the console exporter's). The run asks it to check the target
 //                     before the logon and hands it each object's complete block.
@@ -41,8 +41,6 @@ struct ExportParams {
     CString strPassword;
     CString strDatabase;
     bool bSysdba = false;
-    // The output file of the single-file sink (wide: any character the file system takes).
-    std::wstring strFileName;
     // Empty: every package, package body, procedure and function of the schema. Otherwise
     // each named object in turn, as stored (the comparison is exact); a name given twice is
     // exported once.
@@ -72,17 +70,10 @@ struct ExportObjectId {
 };
 
 struct ExportFailure {
-    // Its lines, separated by "\n": the fixed text first, then the path and the reason.
-    CString strMessage;
-
-    static ExportFailure Lines(const CString& strFirst, const std::vector<CString>& moreLines = {})
-    {
-        ExportFailure failure;
-        failure.strMessage = strFirst;
-        for (const CString& strLine : moreLines)
-            failure.strMessage += "\n" + strLine;
-        return failure;
-    }
+    // The program's fixed text ("Error while write specified file.").
+    CString strText;
+    // The lines under it: the path, the system's reason.
+    std::vector<CString> details;
 };
 
 enum class ExportResult {

@@ -17,11 +17,11 @@ namespace {
 
 const char kDefineOffLine[] = "SET DEFINE OFF\n";
 
-// A failure whose first line is strText, then the path and the reason.
+// strText, then the path and the reason.
 ExportFailure FileFailure(const CString& strText, const std::wstring& strPath,
                           const CString& strReason)
 {
-    return ExportFailure::Lines(strText, {NarrowPath(strPath) + ": " + strReason});
+    return ExportFailure{strText, {NarrowPath(strPath) + ": " + strReason}};
 }
 
 // The folder part of a path ("" for a bare file name, which lives in the current folder).
@@ -67,8 +67,8 @@ OutputFile::OutputFile(std::wstring strPath, Target target)
 bool OutputFile::Check(ExportFailure& failure)
 {
     if (TargetPath::IsDevice(m_strPath)) {
-        failure = ExportFailure::Lines(ExportTexts::kCreateFile,
-                                       {NarrowPath(m_strPath) + ExportTexts::kPathIsDevice});
+        failure = ExportFailure{ExportTexts::kCreateFile,
+                                {NarrowPath(m_strPath) + ExportTexts::kPathIsDevice}};
         return false;
     }
     std::wstring strFull;
@@ -96,8 +96,8 @@ bool OutputFile::Check(ExportFailure& failure)
         if (!probe.IsValid()) {
             const DWORD nError = (nAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? ERROR_ACCESS_DENIED
                                                                               : ::GetLastError();
-            failure = ExportFailure::Lines(ExportTexts::kDeleteOldFile + NarrowPath(m_strPath),
-                                           {SystemErrorText(nError)});
+            failure = ExportFailure{ExportTexts::kDeleteOldFile + NarrowPath(m_strPath),
+                                    {SystemErrorText(nError)}};
             return false;
         }
         return true;

@@ -45,7 +45,7 @@ void FolderOutput::SetFailure(ExportFailure& failure, const char* pszText,
     CString strWhere = NarrowPath(m_files.PathOf(strFile));
     if (nError != 0)
         strWhere += ": " + SystemErrorText(nError);
-    failure.strMessage = CString(pszText) + "\n" + strWhere;
+    failure = ExportFailure{pszText, {strWhere}};
 }
 
 bool FolderOutput::IsRunKind(const std::wstring& strFile) const
@@ -61,13 +61,12 @@ bool FolderOutput::Check(ExportFailure& failure)
     // Refused before anything is created: a device, a path too long for a folder, a file.
     const CString strShown = NarrowPath(m_strGivenFolder);
     if (TargetPath::IsDevice(m_strGivenFolder)) {
-        failure =
-            ExportFailure::Lines(ExportTexts::kCreateFile, {strShown + ExportTexts::kPathIsDevice});
+        failure = ExportFailure{ExportTexts::kCreateFile, {strShown + ExportTexts::kPathIsDevice}};
         return false;
     }
     if (m_files.Folder().empty() || m_files.Folder().size() > TargetPath::kMaxFolderPath + 1) {
-        failure = ExportFailure::Lines(
-            kCreateFolderText, {strShown + ": " + SystemErrorText(ERROR_FILENAME_EXCED_RANGE)});
+        failure = ExportFailure{kCreateFolderText,
+                                {strShown + ": " + SystemErrorText(ERROR_FILENAME_EXCED_RANGE)}};
         return false;
     }
     std::wstring strFolder = m_files.Folder();
@@ -75,7 +74,7 @@ bool FolderOutput::Check(ExportFailure& failure)
         strFolder.pop_back();
     const DWORD nAttributes = ::GetFileAttributesW(strFolder.c_str());
     if (nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        failure = ExportFailure::Lines(kCreateFolderText, {strShown + ExportTexts::kPathIsFile});
+        failure = ExportFailure{kCreateFolderText, {strShown + ExportTexts::kPathIsFile}};
         return false;
     }
     if (!m_files.CreateFolder()) {
@@ -150,8 +149,8 @@ bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock,
                          ExportFailure& failure)
 {
     if (ObjectFileNames::ExtensionOf(object.strType).empty()) {
-        failure.strMessage =
-            "Unexpected object type " + object.strType + " of " + object.strName + ".";
+        failure = ExportFailure{
+            "Unexpected object type " + object.strType + " of " + object.strName + ".", {}};
         return false;
     }
     if (!m_bSchemaListed)

@@ -130,7 +130,6 @@ int Run()
     params.strUser = line.strUser;
     params.strDatabase = line.strDatabase;
     params.bSysdba = line.bSysdba;
-    params.strFileName = line.strFile;
     params.objectNames = line.objectNames;
     params.kinds = line.kinds;
     params.strOwner = line.strOwner;
