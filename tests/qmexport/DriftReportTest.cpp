@@ -17,17 +17,28 @@ struct LikeCase {
 };
 
 const LikeCase kLikeCases[] = {
-    {"HR_UTIL", "HR%", true},         {"HR_UTIL", "hr%", false},
-    {"HR_UTIL", "%UTIL", true},       {"HR_UTIL", "%", true},
-    {"", "%", true},                  {"", "_", false},
-    {"HR_UTIL", "HR_UTIL", true},     {"HRXUTIL", "HR_UTIL", true},
-    {"HRXUTIL", "HR\\_UTIL", false},  {"HR_UTIL", "HR\\_UTIL", true},
-    {"A%B", "A\\%B", true},           {"AXB", "A\\%B", false},
-    {"A\\B", "A\\\\B", true},         {"AB", "A%%B", true},
-    {"ABC", "A%C%", true},            {"ABCBC", "%BC", true},
-    {"ABCBD", "%BC", false},          {"AB", "AB\\", false},
-    {"\xC3\x84PFEL", "_PFEL", true},  {"\xC3\x84PFEL", "__PFEL", false},
-    {"MISSISSIPPI", "M%SS%PI", true}, {"MISSISSIPPI", "M%SS%PX", false},
+    {"HR_UTIL", "HR%", true},
+    {"HR_UTIL", "hr%", false},
+    {"HR_UTIL", "%UTIL", true},
+    {"HR_UTIL", "%", true},
+    {"", "%", true},
+    {"", "_", false},
+    {"HR_UTIL", "HR_UTIL", true},
+    {"HRXUTIL", "HR_UTIL", true},
+    {"HRXUTIL", "HR\\_UTIL", false},
+    {"HR_UTIL", "HR\\_UTIL", true},
+    {"A%B", "A\\%B", true},
+    {"AXB", "A\\%B", false},
+    {"A\\B", "A\\\\B", true},
+    {"AB", "A%%B", true},
+    {"ABC", "A%C%", true},
+    {"ABCBC", "%BC", true},
+    {"ABCBD", "%BC", false},
+    {"AB", "AB\\", false},
+    {"\xC3\x84PFEL", "_PFEL", true},
+    {"\xC3\x84PFEL", "__PFEL", false},
+    {"MISSISSIPPI", "M%SS%PI", true},
+    {"MISSISSIPPI", "M%SS%PX", false},
 };
 
 TEST(NameFilterTest, LikeMatchesAsOracleWithBackslashAsEscape)
@@ -89,15 +100,16 @@ TEST(SqlFileBlocksTest, ABlockIsNamedByTheObjectItsFirstWordsCreate)
 
 TEST(SqlFileBlocksTest, BlocksBeginAfterTheLeadOrASlashLine)
 {
-    const std::string strFile = "SET DEFINE OFF\n"
-                                "CREATE OR REPLACE PACKAGE A AS\n"
-                                "CREATE OR REPLACE is text inside the package here\n"
-                                "END;\n"
-                                "/\n"
-                                "CREATE OR REPLACE PROCEDURE B IS BEGIN NULL; END;\n"
-                                "/\r\n"
-                                "CREATE OR REPLACE FUNCTION C RETURN NUMBER IS BEGIN RETURN 1; END;\n"
-                                "/\n";
+    const std::string strFile =
+        "SET DEFINE OFF\n"
+        "CREATE OR REPLACE PACKAGE A AS\n"
+        "CREATE OR REPLACE is text inside the package here\n"
+        "END;\n"
+        "/\n"
+        "CREATE OR REPLACE PROCEDURE B IS BEGIN NULL; END;\n"
+        "/\r\n"
+        "CREATE OR REPLACE FUNCTION C RETURN NUMBER IS BEGIN RETURN 1; END;\n"
+        "/\n";
     std::string strLead;
     const auto blocks = SqlFileBlocks::Split(strFile, &strLead);
     EXPECT_EQ(strLead, "SET DEFINE OFF\n");
@@ -115,20 +127,21 @@ TEST(SqlFileBlocksTest, FileLinesInNameOrder)
     const std::string strA = "CREATE OR REPLACE PACKAGE A AS\nEND;\n/\n";
     const std::string strB = "CREATE OR REPLACE PROCEDURE B IS BEGIN NULL; END;\n/\n";
     const std::string strB2 = "CREATE OR REPLACE PROCEDURE B IS BEGIN RETURN; END;\n/\n";
-    const std::string strC = "CREATE OR REPLACE FUNCTION C RETURN NUMBER IS BEGIN RETURN 1; END;\n/\n";
-    const std::vector<OutputFile::RenderedBlock> now = {
-        {ExportObjectId{"B", "PROCEDURE"}, strB2}, {ExportObjectId{"C", "FUNCTION"}, strC}};
+    const std::string strC =
+        "CREATE OR REPLACE FUNCTION C RETURN NUMBER IS BEGIN RETURN 1; END;\n/\n";
+    const std::vector<OutputFile::RenderedBlock> now = {{ExportObjectId{"B", "PROCEDURE"}, strB2},
+                                                        {ExportObjectId{"C", "FUNCTION"}, strC}};
     EXPECT_TRUE(DriftReport::FileLines("x.sql", true, strB2 + strC, strB2 + strC, now).empty());
     EXPECT_EQ(DriftReport::FileLines("x.sql", true, strA + strB, strB2 + strC, now),
               (std::vector<std::string>{"changed x.sql", "removed A (PACKAGE)",
                                         "changed B (PROCEDURE)", "added C (FUNCTION)"}));
     // Only the lead differs: the file, and no object.
-    EXPECT_EQ(DriftReport::FileLines("x.sql", true, "SET DEFINE OFF\n" + strB2 + strC,
-                                     strB2 + strC, now),
-              (std::vector<std::string>{"changed x.sql"}));
-    EXPECT_EQ(DriftReport::FileLines("x.sql", false, "", strB2 + strC, now),
-              (std::vector<std::string>{"changed x.sql", "added B (PROCEDURE)",
-                                        "added C (FUNCTION)"}));
+    EXPECT_EQ(
+        DriftReport::FileLines("x.sql", true, "SET DEFINE OFF\n" + strB2 + strC, strB2 + strC, now),
+        (std::vector<std::string>{"changed x.sql"}));
+    EXPECT_EQ(
+        DriftReport::FileLines("x.sql", false, "", strB2 + strC, now),
+        (std::vector<std::string>{"changed x.sql", "added B (PROCEDURE)", "added C (FUNCTION)"}));
 }
 
 }  // namespace
