@@ -289,7 +289,11 @@ private:
             if (object.bInvalid)
                 done.invalidObjects.push_back(object);
         }
-        done.bNeedsUtf8Client = m_bWroteBeyondAscii && !IsUtf8Charset(m_charset.strName);
+        // A US7ASCII client's files are UTF-8 whatever --encoding says; that case has advice
+        // of its own.
+        done.bNeedsUtf8Client = m_params.bUtf8Files && m_bWroteBeyondAscii &&
+                                !IsUtf8Charset(m_charset.strName) &&
+                                m_charset.strName != "US7ASCII";
         return done;
     }
 

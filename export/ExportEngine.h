@@ -113,8 +113,9 @@ struct ExportEnding {
     // For a run that was done: the exported objects the database holds as invalid, in the
     // listing's order.
     std::vector<ExportObjectId> invalidObjects;
-    // For a run that was done: files were written in UTF-8 with characters beyond ASCII for a
-    // client whose character set is not UTF-8, so SQL*Plus must run them with a UTF-8 NLS_LANG.
+    // For a run that was done: files were written in UTF-8 (bUtf8Files) with characters beyond
+    // ASCII for a client whose character set is neither UTF-8 nor US7ASCII, so SQL*Plus must
+    // run them with a UTF-8 NLS_LANG.
     bool bNeedsUtf8Client = false;
 
     bool Failed() const { return result != ExportResult::Done && result != ExportResult::Stopped; }
