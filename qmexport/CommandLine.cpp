@@ -14,6 +14,7 @@ const char kUsage[] =
     "usage: qmexport --user NAME --database CONNECT [--sysdba] (--file PATH | --dir FOLDER)\n"
     "                [--kinds LIST] [--owner NAME] [--object NAME]... [--quiet]\n"
     "       qmexport --help\n"
+    "       qmexport --version\n"
     "\n"
     "Exports the PL/SQL source of a schema's stored code through the Oracle client (OCI.DLL),\n"
     "as the Quillmark window does.\n"
@@ -79,6 +80,12 @@ using Handler = bool (*)(const OptionValue& option, CommandLine& line, std::stri
 bool OnHelp(const OptionValue&, CommandLine& line, std::string&)
 {
     line.bHelp = true;
+    return true;
+}
+
+bool OnVersion(const OptionValue&, CommandLine& line, std::string&)
+{
+    line.bVersion = true;
     return true;
 }
 
@@ -214,12 +221,19 @@ struct OptionRow {
 };
 
 const OptionRow kOptions[] = {
-    {L"--user", Takes::Value, true, OnUser},        {L"--database", Takes::Value, true, OnDatabase},
-    {L"--sysdba", Takes::Nothing, false, OnSysdba}, {L"--file", Takes::Value, true, OnFile},
-    {L"--dir", Takes::Value, true, OnDir},          {L"--kinds", Takes::Value, true, OnKinds},
-    {L"--owner", Takes::Value, true, OnOwner},      {L"--object", Takes::Value, false, OnObject},
-    {L"--quiet", Takes::Nothing, false, OnQuiet},   {L"--help", Takes::Nothing, false, OnHelp},
-    {L"-h", Takes::Nothing, false, OnHelp},         {L"/?", Takes::Nothing, false, OnHelp},
+    {L"--user", Takes::Value, true, OnUser},
+    {L"--database", Takes::Value, true, OnDatabase},
+    {L"--sysdba", Takes::Nothing, false, OnSysdba},
+    {L"--file", Takes::Value, true, OnFile},
+    {L"--dir", Takes::Value, true, OnDir},
+    {L"--kinds", Takes::Value, true, OnKinds},
+    {L"--owner", Takes::Value, true, OnOwner},
+    {L"--object", Takes::Value, false, OnObject},
+    {L"--quiet", Takes::Nothing, false, OnQuiet},
+    {L"--help", Takes::Nothing, false, OnHelp},
+    {L"-h", Takes::Nothing, false, OnHelp},
+    {L"/?", Takes::Nothing, false, OnHelp},
+    {L"--version", Takes::Nothing, false, OnVersion},
 };
 
 const OptionRow* FindOption(const std::wstring& strName)
@@ -306,7 +320,7 @@ bool CommandLine::Parse(const std::vector<std::wstring>& args, CommandLine& line
         if (!reader.ReadOne(line, strError))
             return false;
     }
-    if (line.bHelp)
+    if (line.bHelp || line.bVersion)
         return true;
     if (!reader.Seen(OnUser)) {
         strError = "--user is missing";

@@ -20,6 +20,7 @@
 #include "qmexport/ConsoleReporter.h"
 #include "qmexport/FolderOutput.h"
 #include "qmexport/Password.h"
+#include "QuillmarkVersion.h"
 
 namespace {
 
@@ -83,6 +84,10 @@ int Run()
     if (!CommandLine::Parse(Arguments(), line, strError)) {
         WriteTo(STD_ERROR_HANDLE, "qmexport: " + strError + "\n\n" + CommandLine::UsageText());
         return kExitUsage;
+    }
+    if (line.bVersion) {
+        WriteTo(STD_OUTPUT_HANDLE, "qmexport " QUILLMARK_VERSION "\n");
+        return kExitDone;
     }
     if (line.bHelp) {
         WriteTo(STD_OUTPUT_HANDLE, CommandLine::UsageText());
