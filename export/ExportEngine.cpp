@@ -190,6 +190,15 @@ private:
             m_reporter.LogonWarning(connection.GetLogonWarning());
         m_reporter.LogLine("");
         m_charset = connection.GetClientCharset();
+        m_strSessionUser = m_params.bSysdba ? CString("SYS") : m_params.strUser;
+        // Whom an external logon made the session user is the database's to say; it is asked
+        // only where the name matters.
+        if (DBConnect::IsExternalLogon(m_params.strUser, m_params.strPassword) &&
+            !m_params.bSysdba && !m_params.strOwner.IsEmpty()) {
+            ExportEnding asked;
+            if (!ReadSessionUser(connection, asked))
+                return asked;
+        }
 
         // The scopes: the whole schema, or each named object in the order given.
         std::vector<SourceScope> scopes;
@@ -233,11 +242,16 @@ private:
         }
 
         if (m_sink.WantsSchemaListing()) {
-            if (m_params.objectNames.empty()) {
+            const bool bFiltered =
+                !m_params.includePatterns.empty() || !m_params.excludePatterns.empty();
+            if (m_params.objectNames.empty() && !bFiltered) {
                 m_sink.SchemaListed(objects);
             } else {
                 std::vector<ExportObjectId> schemaObjects;
-                if (!ListObjects(connection, Scope(nullptr), schemaObjects, outcome))
+                SourceScope schema = Scope(nullptr);
+                schema.includes.clear();
+                schema.excludes.clear();
+                if (!ListObjects(connection, schema, schemaObjects, outcome))
                     return outcome;
                 m_sink.SchemaListed(schemaObjects);
             }
@@ -270,17 +284,55 @@ private:
         m_reporter.LogLine("");
         m_reporter.LogLine(ExportTexts::kSourceUploaded);
         Progress(100, 100);
-        return ExportEnding();
+        ExportEnding done;
+        for (const ExportObjectId& object : objects) {
+            if (object.bInvalid)
+                done.invalidObjects.push_back(object);
+        }
+        done.bNeedsUtf8Client = m_bWroteBeyondAscii && !IsUtf8Charset(m_charset.strName);
+        return done;
+    }
+
+    static bool IsUtf8Charset(const CString& strName)
+    {
+        return strName == "AL32UTF8" || strName == "UTF8";
+    }
+
+    // The session user's name, once, into m_strSessionUser.
+    bool ReadSessionUser(DBConnect& connection, ExportEnding& outcome)
+    {
+        std::unique_ptr<DBStmt> stmt;
+        if (!Prepare(connection, "SELECT SYS_CONTEXT('USERENV','SESSION_USER') FROM DUAL", stmt,
+                     outcome))
+            return false;
+        char szUser[kMaxObjectNameBytes + 1] = {};
+        ub2 nLength = 0;
+        try {
+            stmt->DefineChars(1, szUser, sizeof(szUser), &nLength);
+            int nStatus = OCI_SUCCESS;
+            if (stmt->FetchRow(nStatus) && nLength <= kMaxObjectNameBytes) {
+                m_strSessionUser = CString(szUser, nLength);
+                return true;
+            }
+            outcome = Failed(ExportResult::ListingFailed, FailureText(nullptr));
+            return false;
+        } catch (DBStmt::OtherException&) {
+            outcome = Failed(ExportResult::ListingFailed, FailureText(stmt->GetErrorText()), {},
+                             stmt->GetErrorCode());
+            return false;
+        }
     }
 
     SourceScope Scope(const CString* pName) const
     {
         SourceScope scope;
         // The user's own schema needs no dictionary privilege: its own views show it whole.
-        const bool bOwnSchema = !m_params.bSysdba && m_params.strOwner == m_params.strUser;
+        const bool bOwnSchema = !m_params.bSysdba && m_params.strOwner == m_strSessionUser;
         scope.strOwner = bOwnSchema ? CString() : m_params.strOwner;
         scope.kinds = m_params.kinds;
         scope.pName = pName;
+        scope.includes = m_params.includePatterns;
+        scope.excludes = m_params.excludePatterns;
         return scope;
     }
 
@@ -290,14 +342,20 @@ private:
         int nPosition = 1;
         if (!scope.strOwner.IsEmpty())
             stmt.BindString(nPosition++, scope.strOwner, scope.strOwner.GetLength());
-        if (scope.pName != nullptr)
+        if (scope.pName != nullptr) {
             stmt.BindString(nPosition, *scope.pName, scope.pName->GetLength());
+            ++nPosition;
+        }
+        for (const CString& strPattern : scope.includes)
+            stmt.BindString(nPosition++, strPattern, strPattern.GetLength());
+        for (const CString& strPattern : scope.excludes)
+            stmt.BindString(nPosition++, strPattern, strPattern.GetLength());
     }
 
     ExportEnding OwnerNotVisible() const
     {
         return Failed(ExportResult::ListingFailed, "No objects of " + m_params.strOwner +
-                                                       " are visible to " + m_params.strUser +
+                                                       " are visible to " + m_strSessionUser +
                                                        ExportTexts::kOwnerNeedsPrivilege);
     }
 
@@ -307,7 +365,8 @@ private:
     {
         std::unique_ptr<ObjectListCursor> cursor;
         try {
-            cursor = std::make_unique<ObjectListCursor>(connection, SourceQueries::Listing(scope));
+            cursor =
+                std::make_unique<ObjectListCursor>(connection, SourceQueries::Listing(scope), true);
         } catch (DBStmt::OtherException&) {
             outcome = Failed(ExportResult::ListingFailed, FailureText(connection.GetErrorText()),
                              {}, connection.GetErrorCode());
@@ -326,7 +385,8 @@ private:
                 case ObjectListCursor::Row::End:
                     return true;
                 case ObjectListCursor::Row::Object:
-                    objects.push_back(ExportObjectId{row.strName, row.strType});
+                    objects.push_back(
+                        ExportObjectId{row.strName, row.strType, row.strStatus == "INVALID"});
                     break;
                 case ObjectListCursor::Row::Cut:
                     // Exported under another name it would replace another object's code.
@@ -506,8 +566,10 @@ private:
     bool Encode(const ExportObjectId& object, const CString& strBlock, CString& strFileBlock,
                 ExportEnding& outcome)
     {
-        if (m_charset.nCodePage == 0 || m_charset.nCodePage == CP_UTF8) {
+        if (m_params.bUtf8Files || m_charset.nCodePage == 0 || m_charset.nCodePage == CP_UTF8) {
             strFileBlock = strBlock;
+            if (!m_bWroteBeyondAscii && m_charset.nCodePage != 0)
+                m_bWroteBeyondAscii = BlockText::HoldsBeyondAscii(strBlock);
             return true;
         }
         BlockText::Unencodable lost;
@@ -584,6 +646,9 @@ private:
     ExportSink& m_sink;
     ExportReporter& m_reporter;
     ClientCharset m_charset;
+    // The logged-on user's name as the database knows it.
+    CString m_strSessionUser;
+    bool m_bWroteBeyondAscii = false;
     int m_nObjectCount = 0;
     int m_nTotalPercent = 0;
     int m_nSentObject = -1;

@@ -36,6 +36,7 @@
 #include "framework/String.h"
 
 struct ExportParams {
+    // "/" with an empty password: an external logon (DBConnect::IsExternalLogon).
     CString strUser;
     CString strPassword;
     CString strDatabase;
@@ -50,6 +51,13 @@ struct ExportParams {
     // Whose objects: empty for the logged-on user's own (the USER_ views); otherwise the
     // owner's name as stored, read through the DBA_ views.
     CString strOwner;
+    // Name filters, Oracle LIKE patterns with "\" as the escape character, matched against the
+    // names as stored: an object is exported when its name matches any include (every object
+    // when there is none) and no exclude.
+    std::vector<CString> includePatterns;
+    std::vector<CString> excludePatterns;
+    // Files in UTF-8 whatever the client's character set (otherwise in its code page).
+    bool bUtf8Files = false;
     // Lets another thread end the call the run is waiting in (Stop, Ctrl+C); may be null.
     std::shared_ptr<DBInterrupt> interrupt;
 };
@@ -57,6 +65,8 @@ struct ExportParams {
 struct ExportObjectId {
     CString strName;
     CString strType;
+    // The listing said STATUS = 'INVALID'.
+    bool bInvalid = false;
 };
 
 struct ExportFailure {
@@ -100,6 +110,12 @@ struct ExportEnding {
     // Blocks the sink holds from this run.
     int nObjectsWritten = 0;
     int nObjectCount = 0;
+    // For a run that was done: the exported objects the database holds as invalid, in the
+    // listing's order.
+    std::vector<ExportObjectId> invalidObjects;
+    // For a run that was done: files were written in UTF-8 with characters beyond ASCII for a
+    // client whose character set is not UTF-8, so SQL*Plus must run them with a UTF-8 NLS_LANG.
+    bool bNeedsUtf8Client = false;
 
     bool Failed() const { return result != ExportResult::Done && result != ExportResult::Stopped; }
     // The lines the user is shown for a failure: the text; "<where>. <target state>" (or the

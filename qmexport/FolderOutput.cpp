@@ -29,9 +29,11 @@ std::wstring ResolvedFolder(const std::wstring& strFolder)
 }  // namespace
 
 FolderOutput::FolderOutput(std::wstring strFolder, bool bWholeSchema,
-                           const std::vector<CString>& kinds, Notice notice, UINT nCodePage)
-    : m_strGivenFolder(strFolder), m_files(ResolvedFolder(strFolder)), m_bWholeSchema(bWholeSchema),
-      m_notice(std::move(notice)), m_naming(nCodePage)
+                           const std::vector<CString>& kinds, Notice notice, UINT nCodePage,
+                           NameFilter filter, FolderFiles::Mode mode)
+    : m_strGivenFolder(strFolder), m_files(ResolvedFolder(strFolder), mode),
+      m_bWholeSchema(bWholeSchema), m_filter(std::move(filter)), m_notice(std::move(notice)),
+      m_naming(nCodePage)
 {
     for (const CString& strKind : kinds.empty() ? DefaultExportKinds() : kinds)
         m_kinds.insert(strKind.str());
@@ -50,7 +52,8 @@ bool FolderOutput::IsRunKind(const std::wstring& strFile) const
 {
     ObjectFileNames::ParsedFileName parsed;
     return ObjectFileNames::IsOwnFileName(strFile, &parsed, m_naming.CodePage()) &&
-           m_kinds.count(parsed.strType.str()) != 0;
+           m_kinds.count(parsed.strType.str()) != 0 &&
+           (m_filter.IsEmpty() || (!parsed.bShortened && m_filter.Selects(parsed.strName)));
 }
 
 bool FolderOutput::Check(ExportFailure& failure)
