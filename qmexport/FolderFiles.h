@@ -13,11 +13,11 @@
 //                 removed through a link: a file is removed by renaming a file of ours over
 //                 it first.
 //                 What the folder holds is read once (Snapshot) and kept up to date with this
-//                 object's own changes, and new files are created under their exact names
-//                 (the final name first, empty, then the temporary one renamed over it): no
-//                 name is ever looked up that the folder does not hold, which on a file system
-//                 that ignores case only by searching the whole folder (Wine's) would make a
-//                 folder of n files cost n * n.
+//                 object's own changes, and a new file is created under its exact name: no
+//                 name the folder lacks is ever looked up by a path that ignores case, which
+//                 under Wine (which ignores case by reading the whole folder) would make a
+//                 folder of n files cost n * n; there new files are created through the
+//                 folder's host path, where names are exact.
 #pragma once
 
 #include <windows.h>
@@ -72,6 +72,9 @@ private:
     // A new file under exactly this name; fails when the name is taken.
     CHandle CreateExactly(const std::wstring& strName, DWORD nAccess);
     CHandle CreateTemporary(std::wstring& strTempName);
+    Change CreateNew(const std::wstring& strName, const std::string& strContent);
+    // Closes the file Append keeps open when it is this one.
+    void CloseAppended(const std::wstring& strName);
     void Known(const std::wstring& strName, DWORD nAttributes);
     void Forget(const std::wstring& strName);
     // The name the folder gives the file found under strName; empty when there is none.
@@ -90,7 +93,13 @@ private:
         DWORD nAttributes = 0;
     };
     bool m_bSnapshot = false;
+    // Where new files are created by their exact names (Wine's host path of the folder); empty:
+    // the folder's own path.
+    std::wstring m_strHostFolder;
     std::map<std::wstring, KnownEntry, ObjectFileNames::FileNameLess> m_entries;
+    // The file Append writes to, kept open between its lines.
+    CHandle m_append;
+    std::wstring m_strAppendName;
     unsigned m_nTempSerial = 0;
     DWORD m_nLastError = 0;
 };
