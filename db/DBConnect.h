@@ -11,6 +11,10 @@
 // received is then UTF-8, and GetClientCharset says which set and code page files should use.
 // For a set without a code page the session keeps the client's set and text passes unchanged.
 //
+// A user name of "/" with an empty password is an external logon (OCI_CRED_EXT): neither name
+// nor password is sent, and the client finds the credential for the connect string in its
+// secure external password store (a wallet); the session user is whoever the wallet names.
+//
 // A logon that succeeds with a warning (ORA-28002, the password will expire) is a logon:
 // GetLogonWarning holds the warning's text and the record fails no later step.
 //
@@ -46,6 +50,9 @@ public:
     void Connect(const char* pszUser, const char* pszPassword, const char* pszDatabase);
     void ConnectAsSysdba(const char* pszUser, const char* pszPassword, const char* pszDatabase);
     void Disconnect();
+
+    // Whether this user name and password make an external logon (see above).
+    static bool IsExternalLogon(const char* pszUser, const char* pszPassword);
 
     // From the next logon on, interrupt->Request() breaks this connection's running call.
     void SetInterrupt(std::shared_ptr<DBInterrupt> interrupt);

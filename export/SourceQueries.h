@@ -6,7 +6,11 @@
 // the DBA_ views; the job's kinds; optionally one object name) and order by name, then type,
 // in the names' byte order, so the listing and the stream agree whatever the client's language.
 //
-// Placeholders: the owner first (":1") when there is one, then the object name.
+// Name filters are Oracle LIKE patterns ("\" escapes the next character), matched by the server
+// in every statement, so objects a filter leaves out never travel.
+//
+// Placeholders: the owner first (":1") when there is one, then the object name, then each
+// include pattern, then each exclude pattern.
 #pragma once
 
 #include <vector>
@@ -20,11 +24,15 @@ struct SourceScope {
     std::vector<CString> kinds;
     // Null: every object of the kinds.
     const CString* pName = nullptr;
+    // An object is in the scope when its name is LIKE any of includes (every object when there
+    // is none) and LIKE none of excludes.
+    std::vector<CString> includes;
+    std::vector<CString> excludes;
 };
 
 namespace SourceQueries {
 
-// OBJECT_NAME, OBJECT_TYPE of the listed objects.
+// OBJECT_NAME, OBJECT_TYPE, STATUS of the listed objects.
 CString Listing(const SourceScope& scope);
 // NAME, TYPE, the number of lines, the number of lines holding "&".
 CString LineCounts(const SourceScope& scope);

@@ -75,8 +75,11 @@ public:
     // sessionUser receives that name. A logon that succeeds with a warning (the password's grace
     // period) leaves it in *warning, else *warning is cleared.
     // linguisticSort gives the views' text columns the linguistic collation (LinguisticSort).
+    // An external logon (a credential of the password store) is checked as a password logon,
+    // but never becomes SYSDBA (ORA-01031 once the account's state passed).
     OraError BeginSession(const std::string& user, const std::string& password, bool sysdba,
-                          bool linguisticSort, std::string* sessionUser, OraError* warning);
+                          bool external, bool linguisticSort, std::string* sessionUser,
+                          OraError* warning);
 
     // Closes the connection (waiting for a call in progress); statements still open on it fail
     // from then on.
@@ -122,6 +125,7 @@ private:
     OraError InstallViews(const std::string& sessionUser, bool readsDictionary,
                           bool linguisticSort);
     bool Exec(const std::string& sql);
+    bool InstallSessionContext(const std::string& sessionUser);
     static int OnProgress(void* self);
 
     std::mutex m_callMutex;  // held by each Call and by Close
@@ -140,12 +144,14 @@ public:
     ServerConnection& operator=(const ServerConnection&) = delete;
 
     // Opens the file once to see that it is a database, and remembers it for the sessions.
-    OraError Attach(const std::string& utf8Path);
+    OraError Attach(const std::string& utf8Path, const std::string& connectString);
+    // The connect string of the attach, as given (an external logon looks its credential up).
+    std::string ConnectString() const;
     bool IsAttached() const;
 
     // Opens the session's own connection to the attached file and logs on there.
     OraError BeginSession(const std::string& user, const std::string& password, bool sysdba,
-                          bool linguisticSort, std::shared_ptr<Database>* database,
+                          bool external, bool linguisticSort, std::shared_ptr<Database>* database,
                           std::string* sessionUser, OraError* warning);
 
     // Ends every session begun on this attach and forgets the file.
@@ -157,6 +163,7 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::string m_path;  // empty while detached
+    std::string m_connectString;
     std::vector<std::weak_ptr<Database>> m_sessions;
     const std::shared_ptr<ServerLink> m_link;
 };

@@ -328,8 +328,8 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
     m_held = false;
     m_pendingError = OraError();
 
-    OraError error =
-        m_cursor.Prepare(database, BinaryOrderRewrite::Apply(m_charset.ToDatabase(m_sql)));
+    OraError error = m_cursor.Prepare(database, BinaryOrderRewrite::Apply(SessionUserRewrite::Apply(
+                                                    m_charset.ToDatabase(m_sql))));
     if (error.IsError()) {
         Database::Call::Trip trip = call.RoundTrip(false);  // the server parsed it and said no
         if (trip != Database::Call::Trip::kDone)
