@@ -382,6 +382,46 @@ TEST_F(MainDlg, WrongPasswordEndsTheJob)
     EXPECT_EQ("Error while connect to specified database", lines.back());
 }
 
+// The same dialog in a process that finds an OCI.DLL of the other bitness on its search path
+// (ui_tests_other_bitness, QM_UI_OTHER_BITNESS=1); it skips itself in the others. No
+// oci-lite to reset afterwards.
+class MainDlgOtherBitness : public MainDlg {
+protected:
+    void SetUp() override
+    {
+        char szValue[8] = "";
+        if (::GetEnvironmentVariableA("QM_UI_OTHER_BITNESS", szValue, sizeof szValue) == 0)
+            GTEST_SKIP() << "belongs to the run with an OCI.DLL of the other bitness";
+        MainDlg::SetUp();
+    }
+    void TearDown() override
+    {
+        if (!m_pDlg)
+            return;
+        AfxGetApp()->m_pMainWnd = nullptr;
+        m_pDlg.reset();
+    }
+};
+
+TEST_F(MainDlgOtherBitness, TheMessageNamesBothBitnesses)
+{
+    MessageBoxWatcher watcher;
+    Fill("scott", "tiger", "jobdb", OutputFile("bitness.sql"), "a_pkg");
+    Press(IDOK);
+    ASSERT_TRUE(WaitForIdle());
+    ASSERT_EQ(1u, watcher.Count());
+    const std::string strExpected =
+        sizeof(void*) == 8 ? "OCI.DLL on the PATH is a 32-bit library and Quillmark is 64-bit: "
+                             "install the 64-bit Oracle client, or use the 32-bit Quillmark"
+                           : "OCI.DLL on the PATH is a 64-bit library and Quillmark is 32-bit: "
+                             "install the 32-bit Oracle client, or use the 64-bit Quillmark";
+    EXPECT_EQ(0u, watcher.Texts()[0].find("Can't load oci.dll")) << watcher.Texts()[0];
+    EXPECT_NE(std::string::npos, watcher.Texts()[0].find(strExpected)) << watcher.Texts()[0];
+    const std::vector<std::string> lines = ListLines(Item(IDC_LOG));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ("Error while connect to specified database", lines.back());
+}
+
 TEST_F(MainDlg, StopEndsTheJobAndNothingMoreArrives)
 {
     MessageBoxWatcher watcher;

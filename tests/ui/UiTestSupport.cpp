@@ -172,6 +172,10 @@ public:
             CreateFixture(g_strHome, fixture);
         ::SetEnvironmentVariableA("OCI_LITE_HOME", g_strHome.c_str());
 
+        // The run beside an OCI.DLL of the other bitness has no oci-lite to warm up.
+        char szValue[8] = "";
+        if (::GetEnvironmentVariableA("QM_UI_OTHER_BITNESS", szValue, sizeof szValue) != 0)
+            return;
         // Keep oci-lite loaded for the whole run and let it read its settings once now,
         // so that a delay set later through its testing exports stays in force.
         ::LoadLibraryA("OCI.DLL");
