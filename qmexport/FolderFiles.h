@@ -79,6 +79,8 @@ public:
     // not this program's and stays). A read-only file is not removed.
     bool Remove(const std::wstring& strName);
 
+    bool IsLookOnly() const { return m_mode == Mode::LookOnly; }
+
     // The system's error number of the last failure, for messages.
     DWORD LastError() const { return m_nLastError; }
 
@@ -105,7 +107,6 @@ private:
 
     Entry ProbeDisk(const std::wstring& strName) const;
     bool ReadDisk(const std::wstring& strName, std::string& strContent) const;
-    bool IsLookOnly() const { return m_mode == Mode::LookOnly; }
 
     std::wstring m_strFolder;
     // The folder's entries by name as the file system compares them: the name it holds, and

@@ -275,6 +275,29 @@ TEST_F(MainDlg, OneObjectJobRunsAndReturnsToIdle)
     EXPECT_EQ(std::string(kPackageBlock) + kBodyBlock, ReadFile(strFile));
 }
 
+// "/" with an empty password logs on through the client's password store; the password is
+// needed for every other user.
+TEST_F(MainDlg, SlashWithoutAPasswordRunsThroughTheWallet)
+{
+    ScopedWallet wallet("JOBDB", "SCOTT", "tiger");
+    MessageBoxWatcher watcher;
+    Fill("scott", "", "jobdb", OutputFile("nopassword.sql"), "a_pkg");
+    Press(IDOK);
+    EXPECT_EQ(std::vector<std::string>{"Invalid connect parameters."}, watcher.Texts());
+    EXPECT_EQ("Start", Text(IDOK));
+
+    const std::string strFile = OutputFile("wallet.sql");
+    Fill("/", "", "jobdb", strFile, "a_pkg");
+    ::SendMessageA(Item(IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitForIdle());
+    EXPECT_EQ(std::vector<std::string>{"Invalid connect parameters."}, watcher.Texts());
+    const std::vector<std::string> lines = ListLines(Item(IDC_LOG));
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ("Connect to /@JOBDB", lines[0]);
+    EXPECT_EQ("Connected.", lines[1]);
+    EXPECT_EQ(std::string(kPackageBlock) + kBodyBlock, ReadFile(strFile));
+}
+
 // A folder named outside the code page and an object name of Oracle's full 128 bytes: the
 // path reaches the file system through the wide entry points and the name is exported whole.
 TEST_F(MainDlg, WidePathAndLongestNameAreExportedIntact)

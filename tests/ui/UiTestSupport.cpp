@@ -2,6 +2,8 @@
 // oci-lite's testing exports, input helpers.
 #include "tests/ui/UiTestSupport.h"
 
+#include <cstdio>
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
@@ -410,5 +412,34 @@ std::vector<std::string> CountedCallsOfTrace(const std::string& strPath)
 }
 
 }  // namespace OciLiteControl
+
+ScopedWallet::ScopedWallet(const char* pszConnect, const char* pszUser, const char* pszPassword)
+{
+    char szTemp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, szTemp);
+    m_strFolder = std::string(szTemp) + "qm-ui-wallet-" + std::to_string(::GetCurrentProcessId());
+    ::CreateDirectoryA(m_strFolder.c_str(), nullptr);
+    auto write = [](const std::string& strPath, const std::string& strText) {
+        FILE* pFile = std::fopen(strPath.c_str(), "wb");
+        if (pFile != nullptr) {
+            std::fwrite(strText.data(), 1, strText.size(), pFile);
+            std::fclose(pFile);
+        }
+    };
+    write(m_strFolder + "\\sqlnet.ora",
+          "WALLET_LOCATION = (SOURCE = (METHOD = FILE) (METHOD_DATA = (DIRECTORY = " + m_strFolder +
+              ")))\nSQLNET.WALLET_OVERRIDE = TRUE\n");
+    write(m_strFolder + "\\oci-lite-wallet.txt",
+          std::string(pszConnect) + " " + pszUser + " " + pszPassword + "\n");
+    ::SetEnvironmentVariableA("TNS_ADMIN", m_strFolder.c_str());
+}
+
+ScopedWallet::~ScopedWallet()
+{
+    ::SetEnvironmentVariableA("TNS_ADMIN", nullptr);
+    ::DeleteFileA((m_strFolder + "\\sqlnet.ora").c_str());
+    ::DeleteFileA((m_strFolder + "\\oci-lite-wallet.txt").c_str());
+    ::RemoveDirectoryA(m_strFolder.c_str());
+}
 
 }  // namespace UiTest
