@@ -32,11 +32,13 @@ inline std::string FromWide(const std::wstring& strText, UINT nCodePage = CP_ACP
 {
     return FromWide(strText.data(), int(strText.size()), nCodePage, pbLossy);
 }
-// Text from one code page to another (the window's ANSI fields and the session's UTF-8).
+// Text from one code page to another (the window's ANSI texts and the session's UTF-8). A
+// character the target lacks becomes "?", never a look-alike (no best fit: İ is not I).
 inline CString Recode(const CString& strText, UINT nFrom, UINT nTo)
 {
-    const std::string strBytes =
-        FromWide(ToWide(strText.GetString(), strText.GetLength(), nFrom), nTo);
+    bool bLossy = false;
+    const std::string strBytes = FromWide(ToWide(strText.GetString(), strText.GetLength(), nFrom),
+                                          nTo, nTo == CP_UTF8 ? nullptr : &bLossy);
     return CString(strBytes.data(), int(strBytes.size()));
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include "framework/String.h"
+#include "framework/Text.h"
 
 TEST(CStringReplace, CountsEveryOccurrenceLeftToRight)
 {
@@ -218,4 +219,18 @@ TEST(CStringBasics, ConstructionConcatenationAndAccess)
     s.Empty();
     EXPECT_TRUE(s.IsEmpty());
     EXPECT_STREQ("", static_cast<const char*>(s));
+}
+
+// A character the target code page lacks becomes "?", never a look-alike: the log and the
+// messages never show İD as ID or Ωmega as Omega.
+TEST(TextRecode, NoBestFitTowardsACodePage)
+{
+    EXPECT_EQ(Recode("\xC4\xB0"
+                     "D",
+                     CP_UTF8, 1252)
+                  .str(),
+              "?D");
+    EXPECT_EQ(Recode("\xCE\xA9mega", CP_UTF8, 1252).str(), "?mega");
+    EXPECT_EQ(Recode("\xC3\x84pfel", CP_UTF8, 1252).str(), "\xC4pfel");
+    EXPECT_EQ(Recode("\xC4pfel", 1252, CP_UTF8).str(), "\xC3\x84pfel");
 }
