@@ -36,6 +36,10 @@ const char* OciConnectionApi::Resolve(HMODULE hLibrary)
         pszMissing = "OCIAttrGet";
     else if (!Lookup(hLibrary, "OCINlsCharSetIdToName", m_pfnCharsetIdToName))
         pszMissing = "OCINlsCharSetIdToName";
+    else if (!Lookup(hLibrary, "OCINlsCharSetConvert", m_pfnCharSetConvert))
+        pszMissing = "OCINlsCharSetConvert";
+    else if (!Lookup(hLibrary, "OCICharSetConversionIsReplacementUsed", m_pfnReplacementUsed))
+        pszMissing = "OCICharSetConversionIsReplacementUsed";
     else if (!Lookup(hLibrary, "OCIHandleAlloc", m_pfnHandleAlloc))
         pszMissing = "OCIHandleAlloc";
     else if (!Lookup(hLibrary, "OCIServerAttach", m_pfnServerAttach))
@@ -97,6 +101,21 @@ sword OciConnectionApi::CharsetIdToName(OCIEnv* pEnv, char* pszName, size_t nSiz
     if (m_pfnCharsetIdToName == nullptr)
         return OCI_INVALID_HANDLE;
     return m_pfnCharsetIdToName(pEnv, reinterpret_cast<OraText*>(pszName), nSize, nId);
+}
+
+sword OciConnectionApi::CharSetConvert(OCIEnv* pEnv, OCIError* pError, ub2 nToId, void* pTo,
+                                       size_t nToSize, ub2 nFromId, const void* pFrom,
+                                       size_t nFromSize, size_t* pnWritten) const
+{
+    if (m_pfnCharSetConvert == nullptr)
+        return OCI_INVALID_HANDLE;
+    return m_pfnCharSetConvert(pEnv, pError, nToId, pTo, nToSize, nFromId, pFrom, nFromSize,
+                               pnWritten);
+}
+
+bool OciConnectionApi::ReplacementUsed(OCIEnv* pEnv) const
+{
+    return m_pfnReplacementUsed != nullptr && m_pfnReplacementUsed(pEnv) != 0;
 }
 
 // Safe on another thread than the one in the call it ends.

@@ -14,8 +14,6 @@
 
 namespace {
 
-const char kDefineOffLine[] = "SET DEFINE OFF\n";
-
 // A failure whose first line is strText, then the path and the reason.
 ExportFailure FileFailure(const CString& strText, const std::wstring& strPath,
                           const CString& strReason)
@@ -121,8 +119,6 @@ bool OutputFile::Check(ExportFailure& failure)
 bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock,
                        ExportFailure& failure)
 {
-    const CString strBytes =
-        m_nWritten == 0 && m_bDefineOff ? CString(kDefineOffLine) + strBlock : strBlock;
     const DWORD nDisposition = m_nWritten == 0 ? CREATE_ALWAYS : OPEN_EXISTING;
     CHandle file(::CreateFileW(m_strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, nDisposition, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -136,7 +132,10 @@ bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock,
     DWORD nError = 0;
     if (m_nWritten != 0 && !::SetFilePointerEx(file.Get(), zero, &end, FILE_END))
         nError = ::GetLastError();
-    if (nError == 0 && !WriteAll(file.Get(), strBytes, nError)) {
+    // The SET lines go in front of the first block, written on their own (no copy of the block).
+    const bool bSetLines = m_nWritten == 0 && !m_strSetLines.IsEmpty();
+    if (nError == 0 && ((bSetLines && !WriteAll(file.Get(), m_strSetLines, nError)) ||
+                        !WriteAll(file.Get(), strBlock, nError))) {
         // A block cut short is taken back, so the file ends with the last complete block.
         if (::SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN))
             ::SetEndOfFile(file.Get());

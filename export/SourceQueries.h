@@ -5,6 +5,8 @@
 // stream. All three read the same scope (the logged-on user's schema, or an owner's through
 // the DBA_ views; the job's kinds; optionally one object name) and order by name, then type,
 // in the names' byte order, so the listing and the stream agree whatever the client's language.
+// Every comparison they make (owner, kinds, name, grouping) is by the bytes, whatever NLS_COMP
+// and NLS_SORT the client sets, at no cost of a round trip.
 //
 // Placeholders: the owner first (":1") when there is one, then the object name.
 #pragma once
@@ -26,7 +28,8 @@ namespace SourceQueries {
 
 // OBJECT_NAME, OBJECT_TYPE of the listed objects.
 CString Listing(const SourceScope& scope);
-// NAME, TYPE, the number of lines, the number of lines holding "&".
+// NAME, TYPE, the number of lines, the number of lines holding "&", then 1 or 0 each: a line
+// that is "." alone, and lines whose first non-blank character is "#", "~", "^", "=", "+", "|".
 CString LineCounts(const SourceScope& scope);
 // NAME, TYPE, TEXT in name, type and line order.
 CString Source(const SourceScope& scope);

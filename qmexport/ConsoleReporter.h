@@ -62,6 +62,8 @@ public:
     void LogSource(const char* pText, int nLength) override {}
     // On standard error whatever the style: the user must act before the password expires.
     void LogonWarning(const CString& strText) override;
+    // On standard error whatever the style: the file will not run in SQL*Plus as stored.
+    void Warning(const CString& strLine) override { LogonWarning(strLine); }
     void Progress(int nObjectPercent, int nTotalPercent) override;
     void ObjectsListed(int nCount) override;
     void ObjectBegins(const ExportObjectId& object, int nIndex) override;
