@@ -73,6 +73,8 @@ public:
         AddLogChars(strShown.GetString(), strShown.GetLength(), 1);
     }
 
+    void SourceEnds() override { ShowPendingLine(); }
+
     void Progress(int nObjectPercent, int nTotalPercent) override
     {
         CJobSection section(m_job.nJob);

@@ -48,16 +48,18 @@ void AddSplitLines(const char* pText, int nLength, unsigned nJob)
         }
         nPos = nBreak + 1;
     }
-    if (nPos == 0)
-        return;
     CJobSection section(nJob);
     if (!section.IsOpen())
         return;
+    // A text without a line feed joins the text held back before it.
+    const int nKept = nPos == 0 && g_bPendingLine == 1 ? int(std::strlen(g_szPendingLine)) : 0;
     int nRest = nLength - nPos;
-    if (nRest > kPendingLineSize - 1)
-        nRest = kPendingLineSize - 1;
-    std::memcpy(g_szPendingLine, pText + nPos, size_t(nRest));
-    g_szPendingLine[nRest] = '\0';
+    if (nRest > kPendingLineSize - 1 - nKept)
+        nRest = kPendingLineSize - 1 - nKept;
+    if (nRest < 0)
+        nRest = 0;
+    std::memcpy(g_szPendingLine + nKept, pText + nPos, size_t(nRest));
+    g_szPendingLine[nKept + nRest] = '\0';
     g_bPendingLine = 1;
 }
 
@@ -75,6 +77,22 @@ void AddLogChars(const char* pText, int nLength, int bSplitLines)
     CJobSection section(nJob);
     if (section.IsOpen())
         ReportQueue::Instance().AddLine(nJob, pText, nLength);
+}
+
+void ShowPendingLine()
+{
+    const unsigned nJob = CWorkerThreadJob::Current();
+    if (g_bPendingLine != 1)
+        return;
+    if (nJob != 0 && !ReportQueue::Instance().WaitForRoom(nJob))
+        return;
+    CJobSection section(nJob);
+    if (!section.IsOpen())
+        return;
+    const std::string strHeld(g_szPendingLine);
+    g_bPendingLine = 0;
+    if (!strHeld.empty())
+        ReportQueue::Instance().AddLine(nJob, strHeld.data(), int(strHeld.size()));
 }
 
 void AddLogText(const CString& text, int bSplitLines)

@@ -58,10 +58,13 @@ extern HANDLE g_hWorkerThread;
 // Worker thread only. bSplitLines 0: text is one line, shown as it is. bSplitLines 1: text is
 // cut at its line feeds; each complete line is shown (behind any text held back before), and
 // what follows the last line feed is held back for the next call. A text without a line feed
-// shows nothing. On a stopped job it does nothing.
+// shows nothing yet: it joins the text held back. On a stopped job it does nothing.
 void AddLogText(const CString& text, int bSplitLines);
 // The same for nLength characters at pText, without making a string of them first.
 void AddLogChars(const char* pText, int nLength, int bSplitLines);
+// Worker thread, at the end of an object's source: the text held back (its last line, when
+// that has no line feed) is shown as a line of its own.
+void ShowPendingLine();
 // Worker thread, at the end of a job it was not stopped in: clears g_bRunning and queues the
 // job's last line, which wakes the window at once.
 void AddLastLogLine(const CString& text);

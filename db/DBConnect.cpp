@@ -10,15 +10,6 @@ namespace {
 // picker logs on. Objects: as the published logon sequence asks.
 constexpr ub4 kEnvironmentMode = OCI_THREADED | OCI_OBJECT;
 
-// Null when the library gave no handle.
-template <typename Handle>
-Handle* AllocChild(const OciConnectionApi& api, OCIEnv* pEnv, ub4 nType)
-{
-    void* pHandle = nullptr;
-    api.HandleAlloc(pEnv, &pHandle, nType);
-    return static_cast<Handle*>(pHandle);
-}
-
 }  // namespace
 
 // Nothing loaded, nothing called: the library is touched only by a logon.
@@ -33,9 +24,7 @@ DBConnect::~DBConnect()
 {
     if (m_interrupt)
         m_interrupt->Detach(this);
-    if (m_bConnected == 1)
-        Disconnect();
-    ReleaseHandles();
+    ReleaseHandles(true);
 }
 
 void DBConnect::Connect(const char* pszUser, const char* pszPassword, const char* pszDatabase)
@@ -69,32 +58,13 @@ void DBConnect::Break()
     m_api.Break(pTarget, m_hBreakError);
 }
 
-// Ends the session and releases the server, service context and error handles. Only a
-// completed logon is logged off, so a second call (or a call after a failed logon) cannot free
-// a handle twice.
+// Ends the session and releases the connection's handles; the environment stays for the
+// statements that hold it. Only a completed logon is logged off, so a second call (or a call
+// after a failed logon) does nothing.
 void DBConnect::Disconnect()
 {
-    if (m_hLibrary != nullptr && m_bConnected == 1) {
-        // After a break the logoff's round trips are not waited for (over a dead or slow link
-        // they may take as long as the call that was broken): freeing the server handle drops
-        // the connection, and the server ends the session with it.
-        if (!IsInterrupted()) {
-            m_api.SessionEnd(m_hSvcCtx, m_hError, m_hSession, OCI_DEFAULT);
-            m_api.ServerDetach(m_hServer, m_hError, OCI_DEFAULT);
-        }
-        m_bSessionBegun = 0;
-        m_bAttached = 0;
-        std::lock_guard<std::mutex> lock(m_breakMutex);
-        m_api.HandleFree(m_hServer, OCI_HTYPE_SERVER);
-        m_hServer = nullptr;
-        m_api.HandleFree(m_hSvcCtx, OCI_HTYPE_SVCCTX);
-        m_hSvcCtx = nullptr;
-        m_api.HandleFree(m_hError, OCI_HTYPE_ERROR);
-        m_hError = nullptr;
-        if (m_hBreakError != nullptr)
-            m_api.HandleFree(m_hBreakError, OCI_HTYPE_ERROR);
-        m_hBreakError = nullptr;
-    }
+    if (m_hLibrary != nullptr && m_bConnected == 1)
+        ReleaseHandles(false);
     m_bConnected = 0;
 }
 
@@ -116,15 +86,10 @@ int DBConnect::ResetErrorHandle()
 {
     if (m_hLibrary == nullptr)
         return OCI_SUCCESS;
-    if (m_hError != nullptr)
-        m_api.HandleFree(m_hError, OCI_HTYPE_ERROR);
-    m_hError = nullptr;
+    m_hError.Reset();
     if (!m_hEnv)
         return OCI_INVALID_HANDLE;
-    void* pHandle = nullptr;
-    sword nStatus = m_api.HandleAlloc(m_hEnv.get(), &pHandle, OCI_HTYPE_ERROR);
-    m_hError = static_cast<OCIError*>(pHandle);
-    return nStatus;
+    return m_hError.Allocate(m_api, m_hEnv.get());
 }
 
 // The order of the library calls is the published logon sequence; only the session mode
@@ -134,9 +99,8 @@ void DBConnect::Logon(const char* pszUser, const char* pszPassword, const char* 
 {
     // A connection object is meant for one logon; should a caller try again, the handles of
     // the earlier attempt go back first instead of leaking.
-    if (m_bConnected == 1)
-        Disconnect();
-    ReleaseHandles();
+    ReleaseHandles(true);
+    m_bConnected = 0;
     m_nErrorCode = 0;
     DbErrorTexts::Store(m_szErrorText, "");
     m_strLogonWarning.Empty();
@@ -153,19 +117,19 @@ void DBConnect::Logon(const char* pszUser, const char* pszPassword, const char* 
     const OciConnectionApi api = m_api;
     m_hEnv.reset(pEnv, [api](OCIEnv* pDoomed) { api.HandleFree(pDoomed, OCI_HTYPE_ENV); });
 
-    m_hError = AllocChild<OCIError>(m_api, pEnv, OCI_HTYPE_ERROR);
+    m_hError.Allocate(m_api, pEnv);
     RequireHandle(m_hError, "error");
     {
         std::lock_guard<std::mutex> lock(m_breakMutex);
-        m_hBreakError = AllocChild<OCIError>(m_api, pEnv, OCI_HTYPE_ERROR);
-        m_hServer = AllocChild<OCIServer>(m_api, pEnv, OCI_HTYPE_SERVER);
-        m_hSvcCtx = AllocChild<OCISvcCtx>(m_api, pEnv, OCI_HTYPE_SVCCTX);
+        m_hBreakError.Allocate(m_api, pEnv);
+        m_hServer.Allocate(m_api, pEnv);
+        m_hSvcCtx.Allocate(m_api, pEnv);
     }
     RequireHandle(m_hBreakError, "error");
     RequireHandle(m_hServer, "server");
     RequireHandle(m_hSvcCtx, "service context");
     m_api.AttrSet(m_hSvcCtx, OCI_HTYPE_SVCCTX, m_hServer, 0, OCI_ATTR_SERVER, m_hError);
-    m_hSession = AllocChild<OCISession>(m_api, pEnv, OCI_HTYPE_SESSION);
+    m_hSession.Allocate(m_api, pEnv);
     RequireHandle(m_hSession, "session");
 
     sword nStatus = m_api.ServerAttach(m_hServer, m_hError, pszDatabase,
@@ -250,13 +214,13 @@ void DBConnect::LoadClientLibrary()
 {
     m_hLibrary = nullptr;
     m_api.Clear();
-    HMODULE hLibrary = LoadOciLibrary();
-    if (hLibrary == nullptr)
-        Fail(DbErrorTexts::kCantLoadOci, DbErrorTexts::kLibraryFailure);
+    const OciLibraryLoad load = LoadOciLibrary();
+    if (load.hModule == nullptr)
+        Fail(DbErrorTexts::CantLoadOci(load.strReason).c_str(), DbErrorTexts::kLibraryFailure);
     OciConnectionApi api;
-    if (const char* pszMissing = api.Resolve(hLibrary))
+    if (const char* pszMissing = api.Resolve(load.hModule))
         Fail(DbErrorTexts::MissingEntryPoint(pszMissing).c_str(), DbErrorTexts::kLibraryFailure);
-    m_hLibrary = hLibrary;
+    m_hLibrary = load.hModule;
     m_api = api;
 }
 
@@ -286,7 +250,10 @@ ClientCharset DBConnect::ProbeClientCharset()
     if (nCreated != OCI_SUCCESS || pProbe == nullptr)
         Fail(DbErrorTexts::HandleNotAllocated("environment").c_str(),
              DbErrorTexts::kLibraryFailure);
-    OCIError* pError = AllocChild<OCIError>(m_api, pProbe, OCI_HTYPE_ERROR);
+    // Declared in this order so that the error handle goes back before its environment.
+    const OciEnvHandle probe(m_api, pProbe);
+    OciErrorHandle pError;
+    pError.Allocate(m_api, pProbe);
     ub2 nId = 0;
     char szName[64] = {};
     const char* pszFailed = nullptr;
@@ -307,9 +274,6 @@ ClientCharset DBConnect::ProbeClientCharset()
             RecordFailure(DbErrorTexts::FailedWithoutRecord(pszFailed).c_str(),
                           DbErrorTexts::kLibraryFailure);
     }
-    if (pError != nullptr)
-        m_api.HandleFree(pError, OCI_HTYPE_ERROR);
-    m_api.HandleFree(pProbe, OCI_HTYPE_ENV);
     if (pszFailed != nullptr)
         throw OtherException();
     ClientCharset charset;
@@ -350,37 +314,30 @@ void DBConnect::RecordFailure(const char* pszText, int nCode)
     m_nErrorCode = nCode;
 }
 
-// Ends and frees whatever a logon left behind. The environment goes last, and only once no
-// statement of this connection still holds it.
-void DBConnect::ReleaseHandles()
+void DBConnect::ReleaseHandles(bool bEnvironment)
 {
+    // After a break the round trips are not waited for (over a dead or slow link they may take
+    // as long as the call that was broken): freeing the server handle drops the connection, and
+    // the server ends the session with it.
     if (m_hLibrary != nullptr && !IsInterrupted()) {
         if (m_bSessionBegun == 1)
             m_api.SessionEnd(m_hSvcCtx, m_hError, m_hSession, OCI_DEFAULT);
         if (m_bAttached == 1)
             m_api.ServerDetach(m_hServer, m_hError, OCI_DEFAULT);
     }
-    std::lock_guard<std::mutex> lock(m_breakMutex);
-    if (m_hLibrary != nullptr) {
-        if (m_hSession != nullptr)
-            m_api.HandleFree(m_hSession, OCI_HTYPE_SESSION);
-        if (m_hSvcCtx != nullptr)
-            m_api.HandleFree(m_hSvcCtx, OCI_HTYPE_SVCCTX);
-        if (m_hServer != nullptr)
-            m_api.HandleFree(m_hServer, OCI_HTYPE_SERVER);
-        if (m_hError != nullptr)
-            m_api.HandleFree(m_hError, OCI_HTYPE_ERROR);
-        if (m_hBreakError != nullptr)
-            m_api.HandleFree(m_hBreakError, OCI_HTYPE_ERROR);
-    }
-    m_hBreakError = nullptr;
     m_bSessionBegun = 0;
     m_bAttached = 0;
-    m_hSession = nullptr;
-    m_hSvcCtx = nullptr;
-    m_hServer = nullptr;
-    m_hError = nullptr;
-    m_hEnv.reset();
+    {
+        std::lock_guard<std::mutex> lock(m_breakMutex);
+        m_hSession.Reset();
+        m_hSvcCtx.Reset();
+        m_hServer.Reset();
+        m_hError.Reset();
+        m_hBreakError.Reset();
+    }
+    // Only once no statement of this connection still holds it.
+    if (bEnvironment)
+        m_hEnv.reset();
 }
 
 // Copies the first pending record, if there is one, into the stored text and number. Without a

@@ -30,6 +30,7 @@
 #include "db/DBInterrupt.h"
 #include "db/DbErrorTexts.h"
 #include "db/OciDefs.h"
+#include "db/OciHandle.h"
 #include "db/OciLibrary.h"
 
 class DBStmt;
@@ -81,15 +82,20 @@ private:
     void RequireHandle(const void* pHandle, const char* pszHandleKind);
     [[noreturn]] void Fail(const char* pszText, int nCode);
     void RecordFailure(const char* pszText, int nCode);
-    void ReleaseHandles();
+    // The one teardown: ends the session and detaches the server where they were begun (not
+    // after a break), then frees the connection's own handles; the environment too when
+    // bEnvironment.
+    void ReleaseHandles(bool bEnvironment);
     void ReadDiagnostic();
 
-    OCIServer* m_hServer = nullptr;
-    OCISvcCtx* m_hSvcCtx = nullptr;
-    OCISession* m_hSession = nullptr;
-    OCIError* m_hError = nullptr;
+    // Before the handles, which free themselves through it.
+    OciConnectionApi m_api;
+    OciServerHandle m_hServer;
+    OciSvcCtxHandle m_hSvcCtx;
+    OciSessionHandle m_hSession;
+    OciErrorHandle m_hError;
     // Break's own error handle: the worker's may be in use at the same moment.
-    OCIError* m_hBreakError = nullptr;
+    OciErrorHandle m_hBreakError;
     // Held by Break and by whatever frees the handles Break uses.
     std::mutex m_breakMutex;
     std::shared_ptr<DBInterrupt> m_interrupt;
@@ -103,7 +109,6 @@ private:
     char m_szErrorText[DbErrorTexts::kErrorTextSize];
     int m_nErrorCode = 0;
     int m_bConnected = 0;
-    OciConnectionApi m_api;
     // 1 between a successful server attach (session begin) and its undoing, so that a logon
     // that failed at a later step can still be taken down before its handles are freed.
     int m_bAttached = 0;

@@ -4,21 +4,42 @@
 //
 // LoadOciLibrary loads the library by file name, letting the system's search order choose the
 // copy; the module is never freed, so every pointer taken from it stays valid until the process
-// ends.
+// ends. When it cannot be loaded it says why: no OCI.DLL on the search path, one of the other
+// bitness than this program (its machine type read from its file), or the system's reason.
 //
 // OciConnectionApi and OciStatementApi are the typed entry-point tables of a connection and of a
-// statement. Resolve fills a table from a loaded module, all or nothing: when one name is
-// missing it reports that name and leaves every pointer null. The members named after the entry
-// points call through the table; a call whose pointer is null is not made and answers
-// OCI_INVALID_HANDLE, so no null pointer is ever called whatever the caller does.
+// statement, each filled from one table of exported name and member. Resolve fills a table from
+// a loaded module, all or nothing: when one required name is missing it reports that name and
+// leaves every pointer null. The members named after the entry points call through the table; a
+// call whose pointer is null is not made and answers OCI_INVALID_HANDLE, so no null pointer is
+// ever called whatever the caller does.
 #pragma once
 
 #include <windows.h>
 
+#include <string>
+
 #include "db/OciDefs.h"
 
-// LoadLibraryA("OCI.DLL"); null when it cannot be loaded.
-HMODULE LoadOciLibrary();
+struct OciLibraryLoad {
+    // Null when the library could not be loaded.
+    HMODULE hModule = nullptr;
+    // Why not, one line for the user (empty when loaded).
+    std::string strReason;
+};
+
+// LoadLibraryA("OCI.DLL"), and the reason when it fails.
+OciLibraryLoad LoadOciLibrary();
+
+// One row of an entry-point table: the exported name and how to store its address in Api.
+template <typename Api>
+struct OciEntryPoint {
+    const char* pszName;
+    // False when the address is null.
+    bool (*pfnStore)(Api& api, FARPROC pAddress);
+    // Without an optional entry point the table is still complete.
+    bool bRequired;
+};
 
 // Entry points of a connection, looked up in the order of its logon.
 class OciConnectionApi {
@@ -56,6 +77,9 @@ public:
                    ub4 nType) const;
 
 private:
+    // Looked up in this order (the first missing one is the one reported).
+    static const OciEntryPoint<OciConnectionApi> kEntryPoints[];
+
     OCIInitializeFn m_pfnInitialize = nullptr;
     OCIEnvNlsCreateFn m_pfnEnvNlsCreate = nullptr;
     OCIAttrGetFn m_pfnAttrGet = nullptr;
@@ -97,6 +121,9 @@ public:
                   OCIError* pError) const;
 
 private:
+    // Looked up in this order (the first missing one is the one reported).
+    static const OciEntryPoint<OciStatementApi> kEntryPoints[];
+
     OCIHandleAllocFn m_pfnHandleAlloc = nullptr;
     OCIStmtPrepareFn m_pfnStmtPrepare = nullptr;
     OCIErrorGetFn m_pfnErrorGet = nullptr;

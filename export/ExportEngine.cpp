@@ -8,6 +8,7 @@
 #include "export/ExportEngine.h"
 
 #include <cstring>
+#include <algorithm>
 #include <exception>
 #include <map>
 #include <memory>
@@ -258,8 +259,13 @@ private:
         if (m_params.objectNames.empty()) {
             scopes.push_back(Scope(nullptr));
         } else {
-            for (const CString& strName : m_params.objectNames)
-                scopes.push_back(Scope(&strName));
+            for (size_t i = 0; i < m_params.objectNames.size(); ++i) {
+                const CString& strName = m_params.objectNames[i];
+                // A name given again adds nothing: each object is exported once.
+                if (std::find(m_params.objectNames.begin(), m_params.objectNames.begin() + i,
+                              strName) == m_params.objectNames.begin() + i)
+                    scopes.push_back(Scope(&strName));
+            }
         }
 
         std::vector<ExportObjectId> objects;
@@ -289,6 +295,16 @@ private:
                 return outcome;
         }
 
+        if (m_sink.WantsSchemaListing()) {
+            if (m_params.objectNames.empty()) {
+                m_sink.SchemaListed(objects);
+            } else {
+                std::vector<ExportObjectId> schemaObjects;
+                if (!ListObjects(connection, Scope(nullptr), schemaObjects, outcome))
+                    return outcome;
+                m_sink.SchemaListed(schemaObjects);
+            }
+        }
         m_nObjectCount = int(objects.size());
         m_sink.Listed(objects);
         SqlPlusNeeds jobNeeds;
@@ -535,6 +551,8 @@ private:
         CString strBlock = kCreatePrefix;
         int nLine = 0;
         LoneSlashLines slashLines;
+        // Rows whose every text is NULL or empty are no source: no statement could be made.
+        bool bAnyText = false;
         do {
             slashLines.AddLine(stream.Text(), stream.TextLength());
             if (!m_reporter.KeepGoing()) {
@@ -548,6 +566,7 @@ private:
                 strBlock.Append(stream.Text(), stream.TextLength());
                 m_reporter.LogSource(stream.Text(), stream.TextLength());
             }
+            bAnyText = bAnyText || stream.TextLength() > 0;
             ++nLine;
             // The count was taken a moment before the stream; the bar never passes the end.
             const int nLines = nCounted > nLine ? nCounted : nLine;
@@ -560,6 +579,11 @@ private:
                 return false;
             }
         } while (bHaveRow && stream.IsObject(object.strName, object.strType));
+        m_reporter.SourceEnds();
+        if (!bAnyText) {
+            outcome = ObjectFailed(ExportResult::NoSource, object, ExportTexts::kNoSource);
+            return false;
+        }
 
         for (int nSlashLine : slashLines.Lines())
             m_reporter.Warning(LoneSlashText(object.strName, object.strType, nSlashLine));

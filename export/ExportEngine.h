@@ -45,7 +45,8 @@ struct ExportParams {
     // The output file of the single-file sink (wide: any character the file system takes).
     std::wstring strFileName;
     // Empty: every package, package body, procedure and function of the schema. Otherwise
-    // each named object in turn, as stored (the comparison is exact).
+    // each named object in turn, as stored (the comparison is exact); a name given twice is
+    // exported once.
     std::vector<CString> objectNames;
     // The kinds of stored code to export, as Oracle names them ("PACKAGE", "PACKAGE BODY",
     // "PROCEDURE", "FUNCTION", "TYPE", "TYPE BODY", "TRIGGER"). Empty: DefaultExportKinds().
@@ -128,6 +129,12 @@ public:
     // Once the object list is known, before the first block: a sink that names its files after
     // the objects can settle every name first.
     virtual void Listed(const std::vector<ExportObjectId>& objects) {}
+    // Whether the sink names its files after every object of the schema in the run's kinds,
+    // not only the objects the run exports (a folder's case twins). It is then told them
+    // (SchemaListed) before Listed: the run's own list when it exports the whole schema, else
+    // one more listing of the schema.
+    virtual bool WantsSchemaListing() const { return false; }
+    virtual void SchemaListed(const std::vector<ExportObjectId>& schemaObjects) {}
     // Before the first block: what the job's lines hold that SQL*Plus would read as its own
     // (SqlPlusLines.h); a single file then begins with the SET lines they need.
     virtual void JobNeeds(const SqlPlusNeeds& needs) {}
@@ -163,6 +170,8 @@ public:
     // Source text, shown split at its line feeds; what follows the last line feed is held back
     // and put in front of the next line.
     virtual void LogSource(const char* pText, int nLength) = 0;
+    // An object's source has ended: text held back (a last line without a line feed) is shown.
+    virtual void SourceEnds() {}
     // Both progress values, 0..100.
     virtual void Progress(int nObjectPercent, int nTotalPercent) = 0;
     // The object list is known; an object begins; an object's block has been written (this

@@ -23,6 +23,11 @@ constexpr const char kOwnerNeedsPrivilege[] =
 // In front of what a failure the export has no text of its own for says of itself.
 constexpr const char kUnexpectedError[] = "Unexpected error: ";
 constexpr const char kPathIsFolder[] = "The path names a folder, not a file.";
+// "<path>: a device, not a file" (under kCreateFile); "<path> is a file, not a folder" (under
+// kCreateFolder).
+constexpr const char kPathIsDevice[] = ": a device, not a file";
+constexpr const char kPathIsFile[] = " is a file, not a folder";
+constexpr const char kCreateFolder[] = "Error while create specified folder.";
 constexpr const char kFileUnchanged[] = "The file was not changed.";
 // "The file holds the N complete objects before it." around the number.
 constexpr const char kFileHoldsBefore[] = "The file holds the ";

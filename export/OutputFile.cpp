@@ -10,6 +10,7 @@
 
 #include "export/OutputFile.h"
 #include "export/ExportTexts.h"
+#include "export/TargetPath.h"
 #include "framework/Text.h"
 
 namespace {
@@ -61,7 +62,14 @@ OutputFile::OutputFile(std::wstring strPath) : m_strPath(std::move(strPath)) {}
 // delete-on-close, so nothing remains of the check.
 bool OutputFile::Check(ExportFailure& failure)
 {
-    if (m_strPath.size() >= MAX_PATH) {
+    if (TargetPath::IsDevice(m_strPath)) {
+        failure = ExportFailure::Lines(ExportTexts::kCreateFile,
+                                       {NarrowPath(m_strPath) + ExportTexts::kPathIsDevice});
+        return false;
+    }
+    std::wstring strFull;
+    if (m_strPath.size() >= MAX_PATH || !TargetPath::FullPath(m_strPath, strFull) ||
+        strFull.size() >= MAX_PATH) {
         failure = FileFailure(ExportTexts::kCreateFile, m_strPath,
                               SystemErrorText(ERROR_FILENAME_EXCED_RANGE));
         return false;

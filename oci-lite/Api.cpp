@@ -8,7 +8,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <type_traits>
 
 #include "db/OciDefs.h"
 #include "oci-lite/Database.h"
@@ -56,7 +58,8 @@ sword CreateEnvironment(OCIEnv** envp, const NlsSettings& nls, const ClientChars
 // the entry point returns. Costs nothing when no trace file is open.
 class TraceLine {
 public:
-    explicit TraceLine(const char* entryPoint) : m_on(Diagnostics::Instance().IsTracing())
+    explicit TraceLine(const char* entryPoint)
+        : m_entryPoint(entryPoint), m_on(Diagnostics::Instance().IsTracing())
     {
         if (m_on)
             m_line = entryPoint;
@@ -114,8 +117,22 @@ public:
             Diagnostics::Instance().Trace(m_line + " -> " + std::to_string(status));
         return status;
     }
+    // Runs the entry point's body and returns its status. Nothing thrown inside (out of memory)
+    // crosses into the caller: it is recorded under the entry point's name and the call fails.
+    template <class Body>
+    sword Guarded(Body body)
+    {
+        sword status = OCI_ERROR;
+        try {
+            status = body();
+        } catch (...) {
+            Diagnostics::Instance().RecordCaughtException(m_entryPoint);
+        }
+        return Return(status);
+    }
 
 private:
+    const char* m_entryPoint;
     bool m_on;
     std::string m_line;
 };
@@ -153,6 +170,54 @@ ErrorHandle* FindError(const void* errhp)
     return HandleRegistry::Instance().FindAs<ErrorHandle>(errhp, OCI_HTYPE_ERROR);
 }
 
+// The handles of one call, looked up once: its target of the kind asked for and the caller's
+// error handle (Errors::Required: it must be given; Errors::Optional: it may be null, but what
+// is given must be live). When they and the call's other arguments are valid, the target's
+// environment is entered for the call and the call is counted for fault injection. Ready() is
+// false with Status() the status the entry point returns.
+enum class Errors { Required, Optional };
+
+template <class HandleT>
+class CallScope {
+public:
+    CallScope(const void* target, ub4 type, OCIError* errhp, int faultCode,
+              bool argumentsValid = true, Errors errors = Errors::Required)
+        : handle(Find(target, type)), error(FindError(errhp))
+    {
+        const bool errorValid =
+            error != nullptr || (errors == Errors::Optional && errhp == nullptr);
+        if (handle == nullptr || !errorValid || !argumentsValid)
+            return;
+        m_entry.emplace(handle);
+        if (m_entry->Refused()) {
+            m_status = Report(error, TwoThreadsError());
+            return;
+        }
+        if (!InjectedFault(error, faultCode, &m_status))
+            m_status = OCI_SUCCESS;
+    }
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+
+    bool Ready() const { return m_status == OCI_SUCCESS; }
+    sword Status() const { return m_status; }
+
+    HandleT* const handle;
+    ErrorHandle* const error;
+
+private:
+    static HandleT* Find(const void* target, ub4 type)
+    {
+        if constexpr (std::is_same_v<HandleT, ocilite::Handle>)
+            return HandleRegistry::Instance().Find(target, type);
+        else
+            return HandleRegistry::Instance().FindAs<HandleT>(target, type);
+    }
+
+    std::optional<EnvironmentEntry> m_entry;
+    sword m_status = OCI_INVALID_HANDLE;
+};
+
 // The connection of the live, logged-on session behind a service context, or null. A session
 // runs its statements on its own connection only, whatever server the context names now.
 std::shared_ptr<Database> ActiveSessionDatabase(SvcCtxHandle* svc)
@@ -182,18 +247,12 @@ sword AttrSetImpl(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size, u
                   OCIError* errhp)
 {
     HandleRegistry& registry = HandleRegistry::Instance();
-    ErrorHandle* error = FindError(errhp);
-    if (errhp != nullptr && error == nullptr)
-        return OCI_INVALID_HANDLE;
-    ocilite::Handle* target = registry.Find(trgthndlp, trghndltyp);
-    if (target == nullptr)
-        return OCI_INVALID_HANDLE;
-    EnvironmentEntry entry(target);
-    if (entry.Refused())
-        return Report(error, TwoThreadsError());
-    sword status;
-    if (InjectedFault(error, kOraEndOfFile, &status))
-        return status;
+    CallScope<ocilite::Handle> call(trgthndlp, trghndltyp, errhp, kOraEndOfFile, true,
+                                    Errors::Optional);
+    if (!call.Ready())
+        return call.Status();
+    ocilite::Handle* target = call.handle;
+    ErrorHandle* error = call.error;
 
     switch (trghndltyp) {
     case OCI_HTYPE_SVCCTX: {
@@ -252,19 +311,12 @@ sword AttrSetImpl(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size, u
 sword AttrGetImpl(const void* trgthndlp, ub4 trghndltyp, void* attributep, ub4* sizep, ub4 attrtype,
                   OCIError* errhp)
 {
-    HandleRegistry& registry = HandleRegistry::Instance();
-    ErrorHandle* error = FindError(errhp);
-    if (errhp != nullptr && error == nullptr)
-        return OCI_INVALID_HANDLE;
-    ocilite::Handle* target = registry.Find(trgthndlp, trghndltyp);
-    if (target == nullptr || attributep == nullptr)
-        return OCI_INVALID_HANDLE;
-    EnvironmentEntry entry(target);
-    if (entry.Refused())
-        return Report(error, TwoThreadsError());
-    sword status;
-    if (InjectedFault(error, kOraEndOfFile, &status))
-        return status;
+    CallScope<ocilite::Handle> call(trgthndlp, trghndltyp, errhp, kOraEndOfFile,
+                                    attributep != nullptr, Errors::Optional);
+    if (!call.Ready())
+        return call.Status();
+    ocilite::Handle* target = call.handle;
+    ErrorHandle* error = call.error;
     if (trghndltyp == OCI_HTYPE_ENV && attrtype == kAttrEnvCharsetId) {
         ub2 id = static_cast<EnvHandle*>(target)->charset.Id();
         std::memcpy(attributep, &id, sizeof id);
@@ -289,18 +341,12 @@ sword AttrGetImpl(const void* trgthndlp, ub4 trghndltyp, void* attributep, ub4* 
 // OCIServerAttach: resolves the connect string to its file and opens it.
 sword ServerAttachImpl(OCIServer* srvhp, OCIError* errhp, const OraText* dblink, sb4 dblink_len)
 {
-    auto* server = HandleRegistry::Instance().FindAs<ServerHandle>(srvhp, OCI_HTYPE_SERVER);
-    ErrorHandle* error = FindError(errhp);
-    if (server == nullptr || error == nullptr)
-        return OCI_INVALID_HANDLE;
-    if (dblink == nullptr && dblink_len > 0)
-        return OCI_INVALID_HANDLE;
-    EnvironmentEntry entry(server);
-    if (entry.Refused())
-        return Report(error, TwoThreadsError());
-    sword status;
-    if (InjectedFault(error, kOraNoListener, &status))
-        return status;
+    CallScope<ServerHandle> call(srvhp, OCI_HTYPE_SERVER, errhp, kOraNoListener,
+                                 dblink != nullptr || dblink_len <= 0);
+    if (!call.Ready())
+        return call.Status();
+    ServerHandle* server = call.handle;
+    ErrorHandle* error = call.error;
     if (server->connection.IsAttached())
         return Report(error, MakeOraError(kOraAlreadyConnected));
     if (dblink_len <= 0)
@@ -323,17 +369,12 @@ sword ServerAttachImpl(OCIServer* srvhp, OCIError* errhp, const OraText* dblink,
 sword SessionBeginImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4 credt, ub4 mode)
 {
     HandleRegistry& registry = HandleRegistry::Instance();
-    auto* svc = registry.FindAs<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
     auto* session = registry.FindAs<SessionHandle>(usrhp, OCI_HTYPE_SESSION);
-    ErrorHandle* error = FindError(errhp);
-    if (svc == nullptr || session == nullptr || error == nullptr)
-        return OCI_INVALID_HANDLE;
-    EnvironmentEntry entry(svc);
-    if (entry.Refused())
-        return Report(error, TwoThreadsError());
-    sword status;
-    if (InjectedFault(error, kOraEndOfFile, &status))
-        return status;
+    CallScope<SvcCtxHandle> call(svchp, OCI_HTYPE_SVCCTX, errhp, kOraEndOfFile, session != nullptr);
+    if (!call.Ready())
+        return call.Status();
+    SvcCtxHandle* svc = call.handle;
+    ErrorHandle* error = call.error;
     auto* server = registry.FindAs<ServerHandle>(svc->server.load(), OCI_HTYPE_SERVER);
     if (server == nullptr || !server->connection.IsAttached()) {
         return Report(error, MakeOraError(kOraNotConnected));
@@ -372,19 +413,16 @@ sword SessionEndImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp)
 {
     HandleRegistry& registry = HandleRegistry::Instance();
     auto* svc = registry.FindAs<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
-    ErrorHandle* error = FindError(errhp);
-    if (svc == nullptr || error == nullptr)
-        return OCI_INVALID_HANDLE;
-    SessionHandle* session = registry.FindAs<SessionHandle>(
-        usrhp != nullptr ? static_cast<void*>(usrhp) : svc->session.load(), OCI_HTYPE_SESSION);
-    if (usrhp != nullptr && session == nullptr)
-        return OCI_INVALID_HANDLE;
-    EnvironmentEntry entry(svc);
-    if (entry.Refused())
-        return Report(error, TwoThreadsError());
-    sword status;
-    if (InjectedFault(error, kOraEndOfFile, &status))
-        return status;
+    SessionHandle* session =
+        svc == nullptr ? nullptr
+                       : registry.FindAs<SessionHandle>(usrhp != nullptr ? static_cast<void*>(usrhp)
+                                                                         : svc->session.load(),
+                                                        OCI_HTYPE_SESSION);
+    CallScope<SvcCtxHandle> call(svchp, OCI_HTYPE_SVCCTX, errhp, kOraEndOfFile,
+                                 usrhp == nullptr || session != nullptr);
+    if (!call.Ready())
+        return call.Status();
+    ErrorHandle* error = call.error;
     std::shared_ptr<Database> database = session != nullptr ? session->GetDatabase() : nullptr;
     if (!database)
         return Report(error, MakeOraError(kOraNotLoggedOn));
@@ -400,16 +438,11 @@ sword SessionEndImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp)
 // OCIServerDetach: ends every session begun on the attach; their statements fail from then on.
 sword ServerDetachImpl(OCIServer* srvhp, OCIError* errhp)
 {
-    auto* server = HandleRegistry::Instance().FindAs<ServerHandle>(srvhp, OCI_HTYPE_SERVER);
-    ErrorHandle* error = FindError(errhp);
-    if (server == nullptr || error == nullptr)
-        return OCI_INVALID_HANDLE;
-    EnvironmentEntry entry(server);
-    if (entry.Refused())
-        return Report(error, TwoThreadsError());
-    sword status;
-    if (InjectedFault(error, kOraEndOfFile, &status))
-        return status;
+    CallScope<ServerHandle> call(srvhp, OCI_HTYPE_SERVER, errhp, kOraEndOfFile);
+    if (!call.Ready())
+        return call.Status();
+    ServerHandle* server = call.handle;
+    ErrorHandle* error = call.error;
     if (!server->connection.IsAttached())
         return Report(error, MakeOraError(kOraNotConnected));
     server->connection.Detach();
@@ -445,16 +478,10 @@ sword ErrorGetImpl(void* hndlp, ub4 recordno, sb4* errcodep, OraText* bufp, ub4 
 // OCIStmtPrepare: keeps the text; like the real client, nothing is checked before execute.
 sword StmtPrepareImpl(OCIStmt* stmtp, OCIError* errhp, const OraText* text, ub4 length)
 {
-    auto* stmt = HandleRegistry::Instance().FindAs<StmtHandle>(stmtp, OCI_HTYPE_STMT);
-    ErrorHandle* error = FindError(errhp);
-    if (stmt == nullptr || error == nullptr || text == nullptr)
-        return OCI_INVALID_HANDLE;
-    EnvironmentEntry entry(stmt);
-    if (entry.Refused())
-        return Report(error, TwoThreadsError());
-    sword status;
-    if (InjectedFault(error, kOraEndOfFile, &status))
-        return status;
+    CallScope<StmtHandle> call(stmtp, OCI_HTYPE_STMT, errhp, kOraEndOfFile, text != nullptr);
+    if (!call.Ready())
+        return call.Status();
+    StmtHandle* stmt = call.handle;
     std::lock_guard<std::mutex> lock(stmt->mutex);
     // A new text discards the binds and defines made for the old one.
     stmt->binds.clear();
@@ -479,18 +506,12 @@ sword BindOrDefine(OCIStmt* stmtp, OutT** out, OCIError* errhp, ub4 position, vo
                    sb4 value_sz, ub2 dty, void* indp, ub2* lengthp, ub2* rcodep, bool isDefine)
 {
     HandleRegistry& registry = HandleRegistry::Instance();
-    auto* stmt = registry.FindAs<StmtHandle>(stmtp, OCI_HTYPE_STMT);
-    ErrorHandle* error = FindError(errhp);
-    if (stmt == nullptr || error == nullptr || out == nullptr)
-        return OCI_INVALID_HANDLE;
-    if (isDefine && valuep == nullptr && value_sz > 0)
-        return OCI_INVALID_HANDLE;
-    EnvironmentEntry entry(stmt);
-    if (entry.Refused())
-        return Report(error, TwoThreadsError());
-    sword status;
-    if (InjectedFault(error, kOraEndOfFile, &status))
-        return status;
+    CallScope<StmtHandle> call(stmtp, OCI_HTYPE_STMT, errhp, kOraEndOfFile,
+                               out != nullptr && !(isDefine && valuep == nullptr && value_sz > 0));
+    if (!call.Ready())
+        return call.Status();
+    StmtHandle* stmt = call.handle;
+    ErrorHandle* error = call.error;
     if (position == 0) {
         return Report(error, MakeOraError(isDefine ? kOraNotInSelectList : kOraIllegalVariable));
     }
@@ -517,18 +538,12 @@ sword BindOrDefine(OCIStmt* stmtp, OutT** out, OCIError* errhp, ub4 position, vo
 // OCIStmtExecute: runs the statement on the session's database.
 sword StmtExecuteImpl(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iters, ub4 mode)
 {
-    HandleRegistry& registry = HandleRegistry::Instance();
-    auto* svc = registry.FindAs<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
-    auto* stmt = registry.FindAs<StmtHandle>(stmtp, OCI_HTYPE_STMT);
-    ErrorHandle* error = FindError(errhp);
-    if (svc == nullptr || stmt == nullptr || error == nullptr)
-        return OCI_INVALID_HANDLE;
-    EnvironmentEntry entry(stmt);
-    if (entry.Refused())
-        return Report(error, TwoThreadsError());
-    sword status;
-    if (InjectedFault(error, kOraEndOfFile, &status))
-        return status;
+    auto* svc = HandleRegistry::Instance().FindAs<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
+    CallScope<StmtHandle> call(stmtp, OCI_HTYPE_STMT, errhp, kOraEndOfFile, svc != nullptr);
+    if (!call.Ready())
+        return call.Status();
+    StmtHandle* stmt = call.handle;
+    ErrorHandle* error = call.error;
     std::lock_guard<std::mutex> lock(stmt->mutex);
     if (!stmt->statement.IsPrepared())
         return Report(error, MakeOraError(kOraNotPrepared));
@@ -546,16 +561,11 @@ sword StmtExecuteImpl(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 ite
 // OCIStmtFetch: delivers the next rows, from the prefetched ones when they suffice.
 sword StmtFetchImpl(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation)
 {
-    auto* stmt = HandleRegistry::Instance().FindAs<StmtHandle>(stmtp, OCI_HTYPE_STMT);
-    ErrorHandle* error = FindError(errhp);
-    if (stmt == nullptr || error == nullptr)
-        return OCI_INVALID_HANDLE;
-    EnvironmentEntry entry(stmt);
-    if (entry.Refused())
-        return Report(error, TwoThreadsError());
-    sword status;
-    if (InjectedFault(error, kOraEndOfFile, &status))
-        return status;
+    CallScope<StmtHandle> call(stmtp, OCI_HTYPE_STMT, errhp, kOraEndOfFile);
+    if (!call.Ready())
+        return call.Status();
+    StmtHandle* stmt = call.handle;
+    ErrorHandle* error = call.error;
     if (orientation != OCI_FETCH_NEXT && orientation != OCI_DEFAULT) {
         return Report(error, MakeOraError(kOraInvalidFetch));
     }
@@ -564,17 +574,6 @@ sword StmtFetchImpl(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation)
     if (result.record.IsError())
         error->SetRecord(result.record);
     return result.status;
-}
-
-// Runs an entry point's body; nothing thrown inside (out of memory) crosses into the caller.
-template <class Body>
-sword Guarded(Body body)
-{
-    try {
-        return body();
-    } catch (...) {
-        return OCI_ERROR;
-    }
 }
 
 }  // namespace
@@ -596,7 +595,7 @@ sword __cdecl OCIEnvInit(OCIEnv** envp, ub4 mode, size_t xtramem_sz, void** usrm
 {
     TraceLine trace("OCIEnvInit");
     trace.Number("mode", mode).Number("xtramem_sz", static_cast<long long>(xtramem_sz));
-    return trace.Return(Guarded([&]() -> sword {
+    return trace.Guarded([&]() -> sword {
         if (envp == nullptr)
             return OCI_INVALID_HANDLE;
         *envp = nullptr;
@@ -608,7 +607,7 @@ sword __cdecl OCIEnvInit(OCIEnv** envp, ub4 mode, size_t xtramem_sz, void** usrm
                               (g_initializeMode.load() & OCI_THREADED) != 0, xtramem_sz, usrmempp);
         trace.Handle("env", *envp);
         return status;
-    }));
+    });
 }
 
 // Creates an environment with the client character set given by id (0: NLS_LANG's); an id
@@ -622,7 +621,7 @@ sword __cdecl OCIEnvNlsCreate(OCIEnv** envhpp, ub4 mode, void* ctxp, OCIMallocFn
         .Number("xtramem_sz", static_cast<long long>(xtramem_sz))
         .Number("charset", charset)
         .Number("ncharset", ncharset);
-    return trace.Return(Guarded([&]() -> sword {
+    return trace.Guarded([&]() -> sword {
         if (envhpp == nullptr)
             return OCI_INVALID_HANDLE;
         *envhpp = nullptr;
@@ -635,7 +634,7 @@ sword __cdecl OCIEnvNlsCreate(OCIEnv** envhpp, ub4 mode, void* ctxp, OCIMallocFn
                                          xtramem_sz, usrmempp);
         trace.Handle("env", *envhpp);
         return status;
-    }));
+    });
 }
 
 // Writes Oracle's name of a character set id, zero-terminated; an unknown id or a buffer too
@@ -644,7 +643,7 @@ sword __cdecl OCINlsCharSetIdToName(void* envhp, OraText* buf, size_t buflen, ub
 {
     TraceLine trace("OCINlsCharSetIdToName");
     trace.Handle("envhp", envhp).Number("buflen", static_cast<long long>(buflen)).Number("id", id);
-    return trace.Return(Guarded([&]() -> sword {
+    return trace.Guarded([&]() -> sword {
         ocilite::Handle* env = HandleRegistry::Instance().Find(envhp, OCI_HTYPE_ENV);
         if (env == nullptr || buf == nullptr)
             return OCI_INVALID_HANDLE;
@@ -659,7 +658,7 @@ sword __cdecl OCINlsCharSetIdToName(void* envhp, OraText* buf, size_t buflen, ub
         }
         std::memcpy(buf, name, std::strlen(name) + 1);
         return OCI_SUCCESS;
-    }));
+    });
 }
 
 // Converts srclen bytes from set srcid into set dstid; what the target cannot hold becomes its
@@ -676,16 +675,14 @@ sword __cdecl OCINlsCharSetConvert(void* envhp, OCIError* errhp, ub2 dstid, void
         .Number("dstlen", static_cast<long long>(dstlen))
         .Number("srcid", srcid)
         .Number("srclen", static_cast<long long>(srclen));
-    return trace.Return(Guarded([&]() -> sword {
-        auto* env = HandleRegistry::Instance().FindAs<EnvHandle>(envhp, OCI_HTYPE_ENV);
-        ErrorHandle* error = FindError(errhp);
-        if (env == nullptr || error == nullptr || (srcp == nullptr && srclen > 0) ||
-            (dstp == nullptr && dstlen > 0)) {
-            return OCI_INVALID_HANDLE;
-        }
-        EnvironmentEntry entry(env);
-        if (entry.Refused())
-            return Report(error, TwoThreadsError());
+    return trace.Guarded([&]() -> sword {
+        CallScope<EnvHandle> call(envhp, OCI_HTYPE_ENV, errhp, kOraEndOfFile,
+                                  (srcp != nullptr || srclen == 0) &&
+                                      (dstp != nullptr || dstlen == 0));
+        if (!call.Ready())
+            return call.Status();
+        EnvHandle* env = call.handle;
+        ErrorHandle* error = call.error;
         if (rsize != nullptr)
             *rsize = 0;
         ClientCharset from = ClientCharset::Us7Ascii();
@@ -703,7 +700,7 @@ sword __cdecl OCINlsCharSetConvert(void* envhp, OCIError* errhp, ub2 dstid, void
         if (rsize != nullptr)
             *rsize = converted.size();
         return OCI_SUCCESS;
-    }));
+    });
 }
 
 // TRUE when the latest conversion on the environment of hndl (an environment or a session
@@ -712,15 +709,18 @@ OciBoolean __cdecl OCICharSetConversionIsReplacementUsed(void* hndl)
 {
     TraceLine trace("OCICharSetConversionIsReplacementUsed");
     trace.Handle("hndl", hndl);
-    const sword used = Guarded([&]() -> sword {
+    bool used = false;
+    try {
         HandleRegistry& registry = HandleRegistry::Instance();
         ocilite::Handle* handle = registry.Find(hndl, OCI_HTYPE_ENV);
         if (handle == nullptr)
             handle = registry.Find(hndl, OCI_HTYPE_SESSION);
         EnvHandle* env = handle != nullptr ? EnvironmentOf(handle) : nullptr;
-        return env != nullptr && env->replacementUsed.load() ? 1 : 0;
-    });
-    return trace.Return(used == 1 ? 1 : 0);
+        used = env != nullptr && env->replacementUsed.load();
+    } catch (...) {
+        Diagnostics::Instance().RecordCaughtException("OCICharSetConversionIsReplacementUsed");
+    }
+    return trace.Return(used ? 1 : 0);
 }
 
 // Allocates an error, server, service context, session or statement handle.
@@ -729,7 +729,7 @@ sword __cdecl OCIHandleAlloc(const void* parenth, void** hndlpp, const ub4 type,
 {
     TraceLine trace("OCIHandleAlloc");
     trace.Handle("parent", parenth).Number("type", type);
-    return trace.Return(Guarded([&]() -> sword {
+    return trace.Guarded([&]() -> sword {
         HandleRegistry& registry = HandleRegistry::Instance();
         ocilite::Handle* env = registry.Find(parenth, OCI_HTYPE_ENV);
         if (env == nullptr || hndlpp == nullptr)
@@ -768,7 +768,7 @@ sword __cdecl OCIHandleAlloc(const void* parenth, void** hndlpp, const ub4 type,
         *hndlpp = registry.Add(std::move(handle));
         trace.Handle("handle", *hndlpp);
         return OCI_SUCCESS;
-    }));
+    });
 }
 
 // Frees a handle and everything allocated under it.
@@ -776,7 +776,7 @@ sword __cdecl OCIHandleFree(void* hndlp, const ub4 type)
 {
     TraceLine trace("OCIHandleFree");
     trace.Handle("handle", hndlp).Number("type", type);
-    return trace.Return(Guarded([&]() -> sword {
+    return trace.Guarded([&]() -> sword {
         HandleRegistry& registry = HandleRegistry::Instance();
         ocilite::Handle* handle = registry.Find(hndlp, type);
         if (handle == nullptr)
@@ -804,7 +804,7 @@ sword __cdecl OCIHandleFree(void* hndlp, const ub4 type)
         entry.Release();  // the environment may go with the handle
         registry.Free(handle);
         return OCI_SUCCESS;
-    }));
+    });
 }
 
 // Sets an attribute (see AttrSetImpl); the trace never shows a password.
@@ -826,8 +826,8 @@ sword __cdecl OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 
         trace.Number("value", value);
     }
     trace.Number("size", size).Handle("errhp", errhp);
-    return trace.Return(Guarded(
-        [&]() { return AttrSetImpl(trgthndlp, trghndltyp, attributep, size, attrtype, errhp); }));
+    return trace.Guarded(
+        [&]() { return AttrSetImpl(trgthndlp, trghndltyp, attributep, size, attrtype, errhp); });
 }
 
 // Breaks the call running on the connection of a service context or server handle, from any
@@ -837,13 +837,13 @@ sword __cdecl OCIBreak(void* hndlp, OCIError* errhp)
 {
     TraceLine trace("OCIBreak");
     trace.Handle("hndlp", hndlp).Handle("errhp", errhp);
-    return trace.Return(Guarded([&]() -> sword {
+    return trace.Guarded([&]() -> sword {
         std::shared_ptr<ServerLink> link = HandleRegistry::Instance().LinkOf(hndlp);
         if (!link || (errhp != nullptr && FindError(errhp) == nullptr))
             return OCI_INVALID_HANDLE;
         link->Break();
         return OCI_SUCCESS;
-    }));
+    });
 }
 
 // Reads an attribute (see AttrGetImpl).
@@ -853,8 +853,8 @@ sword __cdecl OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* attributep
     TraceLine trace("OCIAttrGet");
     trace.Handle("target", trgthndlp).Number("type", trghndltyp).Number("attr", attrtype);
     trace.Handle("errhp", errhp);
-    return trace.Return(Guarded(
-        [&]() { return AttrGetImpl(trgthndlp, trghndltyp, attributep, sizep, attrtype, errhp); }));
+    return trace.Guarded(
+        [&]() { return AttrGetImpl(trgthndlp, trghndltyp, attributep, sizep, attrtype, errhp); });
 }
 
 // Attaches a server handle to the database a connect string names.
@@ -867,8 +867,7 @@ sword __cdecl OCIServerAttach(OCIServer* srvhp, OCIError* errhp, const OraText* 
         .Text("dblink", dblink, dblink_len)
         .Number("len", dblink_len)
         .Number("mode", mode);
-    return trace.Return(
-        Guarded([&]() { return ServerAttachImpl(srvhp, errhp, dblink, dblink_len); }));
+    return trace.Guarded([&]() { return ServerAttachImpl(srvhp, errhp, dblink, dblink_len); });
 }
 
 // Detaches a server handle at logoff.
@@ -876,7 +875,7 @@ sword __cdecl OCIServerDetach(OCIServer* srvhp, OCIError* errhp, ub4 mode)
 {
     TraceLine trace("OCIServerDetach");
     trace.Handle("srvhp", srvhp).Handle("errhp", errhp).Number("mode", mode);
-    return trace.Return(Guarded([&]() { return ServerDetachImpl(srvhp, errhp); }));
+    return trace.Guarded([&]() { return ServerDetachImpl(srvhp, errhp); });
 }
 
 // Logs on, as the user or AS SYSDBA.
@@ -889,8 +888,7 @@ sword __cdecl OCISessionBegin(OCISvcCtx* svchp, OCIError* errhp, OCISession* usr
         .Handle("usrhp", usrhp)
         .Number("credt", credt)
         .Number("mode", mode);
-    return trace.Return(
-        Guarded([&]() { return SessionBeginImpl(svchp, errhp, usrhp, credt, mode); }));
+    return trace.Guarded([&]() { return SessionBeginImpl(svchp, errhp, usrhp, credt, mode); });
 }
 
 // Logs off.
@@ -898,7 +896,7 @@ sword __cdecl OCISessionEnd(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp
 {
     TraceLine trace("OCISessionEnd");
     trace.Handle("svchp", svchp).Handle("errhp", errhp).Handle("usrhp", usrhp).Number("mode", mode);
-    return trace.Return(Guarded([&]() { return SessionEndImpl(svchp, errhp, usrhp); }));
+    return trace.Guarded([&]() { return SessionEndImpl(svchp, errhp, usrhp); });
 }
 
 // Reads the record of an error (or environment) handle.
@@ -910,8 +908,8 @@ sword __cdecl OCIErrorGet(void* hndlp, ub4 recordno, OraText* sqlstate, sb4* err
         .Number("recordno", recordno)
         .Number("bufsiz", bufsiz)
         .Number("type", type);
-    return trace.Return(
-        Guarded([&]() { return ErrorGetImpl(hndlp, recordno, errcodep, bufp, bufsiz, type); }));
+    return trace.Guarded(
+        [&]() { return ErrorGetImpl(hndlp, recordno, errcodep, bufp, bufsiz, type); });
 }
 
 // Prepares a statement text.
@@ -925,7 +923,7 @@ sword __cdecl OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const OraText* stm
         .Number("len", stmt_len)
         .Number("language", language)
         .Number("mode", mode);
-    return trace.Return(Guarded([&]() { return StmtPrepareImpl(stmtp, errhp, stmt, stmt_len); }));
+    return trace.Guarded([&]() { return StmtPrepareImpl(stmtp, errhp, stmt, stmt_len); });
 }
 
 // Binds the caller's input buffer to a placeholder by position; read at execute.
@@ -944,10 +942,10 @@ sword __cdecl OCIBindByPos(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp, ub4
         .Number("rcodep", rcodep != nullptr)
         .Number("maxarr_len", maxarr_len)
         .Number("mode", mode);
-    return trace.Return(Guarded([&]() {
+    return trace.Guarded([&]() {
         return BindOrDefine<BindHandle>(stmtp, bindp, errhp, position, valuep, value_sz, dty, indp,
                                         alenp, rcodep, false);
-    }));
+    });
 }
 
 // Defines the caller's output buffer for a select-list column.
@@ -965,10 +963,10 @@ sword __cdecl OCIDefineByPos(OCIStmt* stmtp, OCIDefine** defnp, OCIError* errhp,
         .Number("rlenp", rlenp != nullptr)
         .Number("rcodep", rcodep != nullptr)
         .Number("mode", mode);
-    return trace.Return(Guarded([&]() {
+    return trace.Guarded([&]() {
         return BindOrDefine<DefineHandle>(stmtp, defnp, errhp, position, valuep, value_sz, dty,
                                           indp, rlenp, rcodep, true);
-    }));
+    });
 }
 
 // Executes a statement; a query delivers its first rows.
@@ -983,8 +981,7 @@ sword __cdecl OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, 
         .Number("iters", iters)
         .Number("rowoff", rowoff)
         .Number("mode", mode);
-    return trace.Return(
-        Guarded([&]() { return StmtExecuteImpl(svchp, stmtp, errhp, iters, mode); }));
+    return trace.Guarded([&]() { return StmtExecuteImpl(svchp, stmtp, errhp, iters, mode); });
 }
 
 // Fetches the next rows of a query.
@@ -996,7 +993,7 @@ sword __cdecl OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orien
         .Number("nrows", nrows)
         .Number("orientation", orientation)
         .Number("mode", mode);
-    return trace.Return(Guarded([&]() { return StmtFetchImpl(stmtp, errhp, nrows, orientation); }));
+    return trace.Guarded([&]() { return StmtFetchImpl(stmtp, errhp, nrows, orientation); });
 }
 
 }  // extern "C"

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <exception>
 
 namespace ocilite {
 
@@ -115,6 +116,20 @@ void Diagnostics::Trace(const std::string& line)
     std::fwrite(line.data(), 1, line.size(), m_trace);
     std::fputc('\n', m_trace);
     std::fflush(m_trace);
+}
+
+void Diagnostics::RecordCaughtException(const char* where)
+{
+    std::string what = "unknown exception";
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        what = error.what();
+    } catch (...) {
+    }
+    const std::string line = std::string("caught ") + where + ": " + what;
+    OutputDebugStringA(("oci-lite: " + line + "\n").c_str());
+    Trace(line);
 }
 
 }  // namespace ocilite

@@ -48,6 +48,11 @@ public:
     unsigned ServerWork() const { return m_serverMicroseconds.load(); }
     bool SetTraceFile(const char* path);
 
+    // Call only inside a catch block: writes "caught where: what()" (or "where: unknown
+    // exception") to the debugger's output and to the trace, so that a call failed by an
+    // exception says why.
+    void RecordCaughtException(const char* where);
+
 private:
     Diagnostics() = default;
     ~Diagnostics();

@@ -31,6 +31,91 @@ bool FindEntry(const std::wstring& strPath, WIN32_FIND_DATAW& data)
     return find.IsValid();
 }
 
+// NtCreateFile, for a creation that compares names exactly: on Windows the file system still
+// ignores case, under Wine no folder is searched for another case of a name it lacks.
+struct NtUnicodeString {
+    USHORT nLength;
+    USHORT nMaximumLength;
+    PWSTR pBuffer;
+};
+struct NtObjectAttributes {
+    ULONG nLength;
+    HANDLE hRootDirectory;
+    NtUnicodeString* pObjectName;
+    ULONG nAttributes;
+    PVOID pSecurityDescriptor;
+    PVOID pSecurityQualityOfService;
+};
+struct NtIoStatusBlock {
+    union {
+        LONG nStatus;
+        PVOID pPointer;
+    };
+    ULONG_PTR nInformation;
+};
+using NtCreateFileFn = LONG(NTAPI*)(PHANDLE, ACCESS_MASK, NtObjectAttributes*, NtIoStatusBlock*,
+                                    PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+using RtlNtStatusToDosErrorFn = ULONG(NTAPI*)(LONG);
+
+constexpr ULONG kFileCreate = 2;
+constexpr ULONG kFileNonDirectoryFile = 0x40;
+constexpr ULONG kFileSynchronousIoNonalert = 0x20;
+
+template <typename Fn>
+Fn NtEntry(const char* pszName)
+{
+    return reinterpret_cast<Fn>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), pszName)));
+}
+
+// The path in the object manager's terms: "\??\C:\..." or "\??\UNC\server\...".
+std::wstring NtPath(const std::wstring& strPath)
+{
+    if (strPath.compare(0, 4, L"\\\\?\\") == 0)
+        return L"\\??\\" + strPath.substr(4);
+    if (strPath.compare(0, 2, L"\\\\") == 0)
+        return L"\\??\\UNC\\" + strPath.substr(2);
+    return L"\\??\\" + strPath;
+}
+
+// The name the folder holds for an open file (its path's last part).
+std::wstring NameOfHandle(HANDLE hFile)
+{
+    std::vector<unsigned char> buffer(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
+    auto* pInfo = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
+    if (!::GetFileInformationByHandleEx(hFile, FileNameInfo, pInfo, DWORD(buffer.size())))
+        return std::wstring();
+    const std::wstring strPath(pInfo->FileName, pInfo->FileNameLength / sizeof(wchar_t));
+    const size_t nSlash = strPath.find_last_of(L"\\/");
+    return nSlash == std::wstring::npos ? strPath : strPath.substr(nSlash + 1);
+}
+
+// A new file at exactly this path; INVALID_HANDLE_VALUE with the system's error otherwise.
+HANDLE CreateNewExactly(const std::wstring& strPath, DWORD nAccess)
+{
+    static const NtCreateFileFn pfnCreate = NtEntry<NtCreateFileFn>("NtCreateFile");
+    static const RtlNtStatusToDosErrorFn pfnError =
+        NtEntry<RtlNtStatusToDosErrorFn>("RtlNtStatusToDosError");
+    const bool bFullPath = strPath.size() > 2 && (strPath[1] == L':' || strPath[0] == L'\\');
+    if (pfnCreate == nullptr || pfnError == nullptr || !bFullPath)
+        return ::CreateFileW(strPath.c_str(), nAccess, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::wstring strNtPath = NtPath(strPath);
+    NtUnicodeString name{USHORT(strNtPath.size() * sizeof(wchar_t)),
+                         USHORT(strNtPath.size() * sizeof(wchar_t)), &strNtPath[0]};
+    NtObjectAttributes attributes{sizeof(NtObjectAttributes), nullptr, &name, 0, nullptr, nullptr};
+    NtIoStatusBlock io{};
+    HANDLE hFile = nullptr;
+    const LONG nStatus = pfnCreate(&hFile, nAccess | SYNCHRONIZE | FILE_READ_ATTRIBUTES,
+                                   &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, 0, kFileCreate,
+                                   kFileNonDirectoryFile | kFileSynchronousIoNonalert, nullptr, 0);
+    if (nStatus < 0) {
+        ::SetLastError(pfnError(nStatus));
+        return INVALID_HANDLE_VALUE;
+    }
+    return hFile;
+}
+
 }  // namespace
 
 FolderFiles::FolderFiles(std::wstring strFolder) : m_strFolder(std::move(strFolder))
@@ -84,10 +169,50 @@ void FolderFiles::RemoveLeftoverTemporaries()
         RemoveSafely(strName);
 }
 
+void FolderFiles::Snapshot()
+{
+    m_entries.clear();
+    WIN32_FIND_DATAW data{};
+    CFindHandle find(::FindFirstFileW(PathOf(L"*").c_str(), &data));
+    if (find.IsValid()) {
+        do {
+            const std::wstring strName = data.cFileName;
+            if (strName != L"." && strName != L"..")
+                m_entries[strName] = KnownEntry{strName, data.dwFileAttributes};
+        } while (::FindNextFileW(find.Get(), &data));
+    }
+    m_bSnapshot = true;
+}
+
+void FolderFiles::Known(const std::wstring& strName, DWORD nAttributes)
+{
+    if (!m_bSnapshot)
+        return;
+    m_entries.erase(strName);
+    m_entries[strName] = KnownEntry{strName, nAttributes};
+}
+
+void FolderFiles::Forget(const std::wstring& strName)
+{
+    if (m_bSnapshot)
+        m_entries.erase(strName);
+}
+
 FolderFiles::Entry FolderFiles::Probe(const std::wstring& strName) const
 {
     if (strName.find_first_of(L"*?") != std::wstring::npos)
         return Entry::Unusable;
+    if (m_bSnapshot) {
+        const auto it = m_entries.find(strName);
+        if (it == m_entries.end())
+            return Entry::Missing;
+        const DWORD nAttributes = it->second.nAttributes;
+        if ((nAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+            return Entry::Link;
+        if ((nAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            return Entry::Folder;
+        return Entry::File;
+    }
     WIN32_FIND_DATAW data{};
     if (!FindEntry(PathOf(strName), data)) {
         // Found by its path but not listed under it: the file system cut or changed the name.
@@ -104,6 +229,10 @@ FolderFiles::Entry FolderFiles::Probe(const std::wstring& strName) const
 
 std::wstring FolderFiles::ActualName(const std::wstring& strName) const
 {
+    if (m_bSnapshot) {
+        const auto it = m_entries.find(strName);
+        return it != m_entries.end() ? it->second.strName : std::wstring();
+    }
     WIN32_FIND_DATAW data{};
     return FindEntry(PathOf(strName), data) ? std::wstring(data.cFileName) : std::wstring();
 }
@@ -132,15 +261,19 @@ bool FolderFiles::Read(const std::wstring& strName, std::string& strContent) con
     return true;
 }
 
+CHandle FolderFiles::CreateExactly(const std::wstring& strName, DWORD nAccess)
+{
+    return CHandle(CreateNewExactly(PathOf(strName), nAccess));
+}
+
 CHandle FolderFiles::CreateTemporary(std::wstring& strTempName)
 {
     for (int nAttempt = 0; nAttempt < 1000; ++nAttempt) {
         strTempName = std::wstring(kTempPrefix) + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                       std::to_wstring(++m_nTempSerial) + kTempSuffix;
-        CHandle file(::CreateFileW(PathOf(strTempName).c_str(), GENERIC_WRITE, 0, nullptr,
-                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH,
-                                   nullptr));
-        if (file.IsValid() || ::GetLastError() != ERROR_FILE_EXISTS)
+        CHandle file = CreateExactly(strTempName, GENERIC_WRITE);
+        if (file.IsValid() ||
+            (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS))
             return file;
     }
     return CHandle();
@@ -168,12 +301,12 @@ bool FolderFiles::FixNameCase(const std::wstring& strName)
         ::DeleteFileW(PathOf(strTempName).c_str());
         return false;
     }
-    if (!::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(),
-                       MOVEFILE_WRITE_THROUGH)) {
+    if (!::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(), 0)) {
         m_nLastError = ::GetLastError();
         ::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strActual).c_str(), 0);
         return false;
     }
+    Known(strName, FILE_ATTRIBUTE_NORMAL);
     return true;
 }
 
@@ -208,21 +341,48 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
         break;
     }
 
+    // A new name is first taken by an empty file of exactly that name, which the complete
+    // content then replaces: the folder never holds part of a block under an object's name.
+    bool bCreated = false;
+    if (entry == Entry::Missing) {
+        CHandle placeholder = CreateExactly(strName, GENERIC_WRITE | DELETE);
+        if (!placeholder.IsValid())
+            return Fail(::GetLastError());
+        if (NameOfHandle(placeholder.Get()) != strName) {
+            // The file system made another name of it (a host that cuts long names): the file
+            // goes again with its handle, and the name counts as one the folder cannot hold.
+            FILE_DISPOSITION_INFO disposition{TRUE};
+            ::SetFileInformationByHandle(placeholder.Get(), FileDispositionInfo, &disposition,
+                                         sizeof(disposition));
+            return Fail(ERROR_FILENAME_EXCED_RANGE);
+        }
+        bCreated = true;
+    }
     std::wstring strTempName;
     CHandle temp = CreateTemporary(strTempName);
-    if (!temp.IsValid())
-        return Fail(::GetLastError());
-    const bool bWritten = WriteAll(temp.Get(), strContent) && ::FlushFileBuffers(temp.Get());
+    if (!temp.IsValid()) {
+        const DWORD nError = ::GetLastError();
+        if (bCreated)
+            ::DeleteFileW(PathOf(strName).c_str());
+        return Fail(nError);
+    }
+    const bool bWritten = WriteAll(temp.Get(), strContent);
     m_nLastError = ::GetLastError();
     temp.Reset();
     if (!bWritten || !::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(),
-                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                                    MOVEFILE_REPLACE_EXISTING)) {
         if (bWritten)
             m_nLastError = ::GetLastError();
         ::DeleteFileW(PathOf(strTempName).c_str());
+        if (bCreated)
+            ::DeleteFileW(PathOf(strName).c_str());
         return Change::Failed;
     }
-    if (Probe(strName) != Entry::File) {
+    if (bCreated) {
+        Known(strName, FILE_ATTRIBUTE_NORMAL);
+        return Change::Written;
+    }
+    if (!m_bSnapshot && Probe(strName) != Entry::File) {
         // Renamed to something else than the name asked for: taken back, not counted.
         ::DeleteFileW(PathOf(strName).c_str());
         return Fail(ERROR_FILENAME_EXCED_RANGE);
@@ -233,9 +393,8 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
 bool FolderFiles::Append(const std::wstring& strName, const std::string& strText)
 {
     CHandle file(::CreateFileW(PathOf(strName).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH,
-                               nullptr));
-    if (file.IsValid() && WriteAll(file.Get(), strText) && ::FlushFileBuffers(file.Get()))
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.IsValid() && WriteAll(file.Get(), strText))
         return true;
     m_nLastError = ::GetLastError();
     return false;
@@ -269,8 +428,10 @@ bool FolderFiles::RemoveSafely(const std::wstring& strName)
         ::DeleteFileW(PathOf(strTempName).c_str());
         return false;
     }
-    if (::DeleteFileW(PathOf(strName).c_str()))
+    if (::DeleteFileW(PathOf(strName).c_str())) {
+        Forget(strName);
         return true;
+    }
     m_nLastError = ::GetLastError();
     return false;
 }

@@ -12,13 +12,21 @@
 //                 never changed or removed, nor a folder or a link to one. Nothing is ever
 //                 removed through a link: a file is removed by renaming a file of ours over
 //                 it first.
+//                 What the folder holds is read once (Snapshot) and kept up to date with this
+//                 object's own changes, and new files are created under their exact names
+//                 (the final name first, empty, then the temporary one renamed over it): no
+//                 name is ever looked up that the folder does not hold, which on a file system
+//                 that ignores case only by searching the whole folder (Wine's) would make a
+//                 folder of n files cost n * n.
 #pragma once
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 
 #include "framework/Text.h"
+#include "qmexport/ObjectFileNames.h"
 
 class FolderFiles {
 public:
@@ -39,6 +47,9 @@ public:
     bool CanCreateFiles() const;
     // Removes temporary files an earlier run of this program left behind when it was killed.
     void RemoveLeftoverTemporaries();
+    // Reads what the folder holds; from then on Probe answers from it (and this object's own
+    // changes) rather than from the file system.
+    void Snapshot();
 
     Entry Probe(const std::wstring& strName) const;
 
@@ -58,7 +69,11 @@ public:
     DWORD LastError() const { return m_nLastError; }
 
 private:
+    // A new file under exactly this name; fails when the name is taken.
+    CHandle CreateExactly(const std::wstring& strName, DWORD nAccess);
     CHandle CreateTemporary(std::wstring& strTempName);
+    void Known(const std::wstring& strName, DWORD nAttributes);
+    void Forget(const std::wstring& strName);
     // The name the folder gives the file found under strName; empty when there is none.
     std::wstring ActualName(const std::wstring& strName) const;
     // Gives a file that the folder holds under another case of the name exactly this name.
@@ -68,6 +83,14 @@ private:
     bool IsFolder(const std::wstring& strName) const;
 
     std::wstring m_strFolder;
+    // The folder's entries by name as the file system compares them: the name it holds, and
+    // its attributes. Only once Snapshot has run.
+    struct KnownEntry {
+        std::wstring strName;
+        DWORD nAttributes = 0;
+    };
+    bool m_bSnapshot = false;
+    std::map<std::wstring, KnownEntry, ObjectFileNames::FileNameLess> m_entries;
     unsigned m_nTempSerial = 0;
     DWORD m_nLastError = 0;
 };

@@ -83,20 +83,27 @@ std::string Format(const FileNameSet& files)
 
 namespace InstallScript {
 
-std::string Text(const FileNameSet& files)
+std::string Text(const FileNameSet& files, UINT nCodePage, std::vector<std::wstring>* pUnnamed)
 {
+    nCodePage = ObjectFileNames::InstallCodePage(nCodePage);
     // (group, stored name or its start, file name)
     std::vector<std::tuple<int, std::string, std::wstring>> entries;
     for (const std::wstring& strFile : files) {
         ObjectFileNames::ParsedFileName parsed;
-        if (ObjectFileNames::IsOwnFileName(strFile, &parsed))
+        if (ObjectFileNames::IsOwnFileName(strFile, &parsed, nCodePage))
             entries.emplace_back(ObjectKinds::OfType(parsed.strType)->nInstallGroup,
                                  parsed.strName.str(), strFile);
     }
     std::sort(entries.begin(), entries.end());
     std::string strText = kInstallPreamble;
     for (const auto& entry : entries) {
-        const std::string strFile = FromWide(std::get<2>(entry));
+        bool bLossy = false;
+        const std::string strFile = FromWide(std::get<2>(entry), nCodePage, &bLossy);
+        if (bLossy || ToWide(strFile, nCodePage) != std::get<2>(entry)) {
+            if (pUnnamed != nullptr)
+                pUnnamed->push_back(std::get<2>(entry));
+            continue;
+        }
         // SQL*Plus ends a file name at a space unless it is quoted.
         if (strFile.find(' ') != std::string::npos)
             strText += "@@\"" + strFile + "\"\n";

@@ -2,23 +2,36 @@
 #include "qmexport/FolderOutput.h"
 
 #include "export/ExportTexts.h"
+#include "export/TargetPath.h"
 #include "framework/Text.h"
 #include "qmexport/FolderIndex.h"
 #include "qmexport/ObjectKinds.h"
 
 namespace {
 
-const char kCreateFolderText[] = "Error while create specified folder.";
+const char* const kCreateFolderText = ExportTexts::kCreateFolder;
 const char* const kCreateFileText = ExportTexts::kCreateFile;
 const char* const kWriteFileText = ExportTexts::kWriteFile;
 const char kReadListText[] = "Error while read the list of files written before.";
 const char kIgnoredText[] = "Ignored in .qmexport-files: ";
+const char kNotInstalledText[] =
+    "Not run by install.sql (the system's code page cannot name it; a run of its kind renames "
+    "it): ";
+
+// The folder as Windows resolves it ("Y:" is drive Y's current folder); empty when it cannot be
+// resolved.
+std::wstring ResolvedFolder(const std::wstring& strFolder)
+{
+    std::wstring strFull;
+    return TargetPath::FullPath(strFolder, strFull) ? strFull : std::wstring();
+}
 
 }  // namespace
 
 FolderOutput::FolderOutput(std::wstring strFolder, bool bWholeSchema,
-                           const std::vector<CString>& kinds, Notice notice)
-    : m_files(std::move(strFolder)), m_bWholeSchema(bWholeSchema), m_notice(std::move(notice))
+                           const std::vector<CString>& kinds, Notice notice, UINT nCodePage)
+    : m_strGivenFolder(strFolder), m_files(ResolvedFolder(strFolder)), m_bWholeSchema(bWholeSchema),
+      m_notice(std::move(notice)), m_naming(nCodePage)
 {
     for (const CString& strKind : kinds.empty() ? DefaultExportKinds() : kinds)
         m_kinds.insert(strKind.str());
@@ -36,15 +49,30 @@ void FolderOutput::SetFailure(ExportFailure& failure, const char* pszText,
 bool FolderOutput::IsRunKind(const std::wstring& strFile) const
 {
     ObjectFileNames::ParsedFileName parsed;
-    return ObjectFileNames::IsOwnFileName(strFile, &parsed) &&
+    return ObjectFileNames::IsOwnFileName(strFile, &parsed, m_naming.CodePage()) &&
            m_kinds.count(parsed.strType.str()) != 0;
 }
 
 bool FolderOutput::Check(ExportFailure& failure)
 {
-    const DWORD nAttributes = ::GetFileAttributesW(m_files.Folder().c_str());
+    // Refused before anything is created: a device, a path too long for a folder, a file.
+    const CString strShown = NarrowPath(m_strGivenFolder);
+    if (TargetPath::IsDevice(m_strGivenFolder)) {
+        failure =
+            ExportFailure::Lines(ExportTexts::kCreateFile, {strShown + ExportTexts::kPathIsDevice});
+        return false;
+    }
+    if (m_files.Folder().empty() || m_files.Folder().size() > TargetPath::kMaxFolderPath + 1) {
+        failure = ExportFailure::Lines(
+            kCreateFolderText, {strShown + ": " + SystemErrorText(ERROR_FILENAME_EXCED_RANGE)});
+        return false;
+    }
+    std::wstring strFolder = m_files.Folder();
+    while (strFolder.size() > 3 && (strFolder.back() == L'\\' || strFolder.back() == L'/'))
+        strFolder.pop_back();
+    const DWORD nAttributes = ::GetFileAttributesW(strFolder.c_str());
     if (nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        SetFailure(failure, kCreateFolderText, std::wstring(), ERROR_DIRECTORY);
+        failure = ExportFailure::Lines(kCreateFolderText, {strShown + ExportTexts::kPathIsFile});
         return false;
     }
     if (!m_files.CreateFolder()) {
@@ -56,6 +84,7 @@ bool FolderOutput::Check(ExportFailure& failure)
         return false;
     }
     m_files.RemoveLeftoverTemporaries();
+    m_files.Snapshot();
 
     if (m_files.Probe(Manifest::kFileName) != FolderFiles::Entry::Missing) {
         std::string strManifest;
@@ -68,15 +97,6 @@ bool FolderOutput::Check(ExportFailure& failure)
         ReadManifest(strManifest);
     }
     m_rememberedFiles = m_previousFiles;
-    // The folder's objects that this run does not list (all of them when the run names its
-    // objects, those of other kinds otherwise) count for case twins too, so that an object
-    // keeps the file name a run over the whole schema with every kind gives it.
-    for (const std::wstring& strFile : m_previousFiles) {
-        ObjectFileNames::ParsedFileName parsed;
-        if (ObjectFileNames::IsOwnFileName(strFile, &parsed) && !parsed.bShortened &&
-            (!m_bWholeSchema || m_kinds.count(parsed.strType.str()) == 0))
-            m_twins.Add(parsed.strName);
-    }
     return true;
 }
 
@@ -84,7 +104,8 @@ void FolderOutput::ReadManifest(const std::string& strText)
 {
     for (const std::string& strEntry : Manifest::Parse(strText)) {
         std::wstring strFile;
-        if (Manifest::FileNameOf(strEntry, strFile) && ObjectFileNames::IsOwnFileName(strFile)) {
+        if (Manifest::FileNameOf(strEntry, strFile) &&
+            ObjectFileNames::IsOwnFileName(strFile, nullptr, m_naming.CodePage())) {
             const FolderFiles::Entry entry = m_files.Probe(strFile);
             if (entry == FolderFiles::Entry::File || entry == FolderFiles::Entry::Missing) {
                 m_previousFiles.insert(strFile);
@@ -98,8 +119,28 @@ void FolderOutput::ReadManifest(const std::string& strText)
 
 void FolderOutput::Listed(const std::vector<ExportObjectId>& objects)
 {
-    for (const ExportObjectId& object : objects)
-        m_twins.Add(object.strName);
+    if (m_bSchemaListed)
+        return;
+    // Told nothing of the schema, the sink takes the run's objects (and, for a run over named
+    // objects, those whose files the manifest names), so that it never takes another object's
+    // file for its own.
+    std::vector<ExportObjectId> schemaObjects = objects;
+    for (const std::wstring& strFile : m_bWholeSchema ? FileNameSet() : m_previousFiles) {
+        ObjectFileNames::ParsedFileName parsed;
+        if (ObjectFileNames::IsOwnFileName(strFile, &parsed, m_naming.CodePage()) &&
+            !parsed.bShortened)
+            schemaObjects.push_back(ExportObjectId{parsed.strName, parsed.strType});
+    }
+    SchemaListed(schemaObjects);
+}
+
+void FolderOutput::SchemaListed(const std::vector<ExportObjectId>& schemaObjects)
+{
+    m_bSchemaListed = true;
+    for (const ExportObjectId& object : schemaObjects)
+        m_naming.Add(object.strName, object.strType);
+    for (const ExportObjectId& object : schemaObjects)
+        m_schemaFiles.insert(m_naming.FileOf(object.strName, object.strType));
 }
 
 bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock,
@@ -110,38 +151,61 @@ bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock,
             "Unexpected object type " + object.strType + " of " + object.strName + ".";
         return false;
     }
-    m_twins.Add(object.strName);
-    const std::wstring strFile =
-        ObjectFileNames::FileName(object.strName, object.strType, m_twins.HasTwin(object.strName));
+    if (!m_bSchemaListed)
+        m_naming.Add(object.strName, object.strType);
+    const std::wstring strFile = m_naming.FileOf(object.strName, object.strType);
     if (m_runFiles.count(strFile) != 0) {
-        // Only two names whose shortened forms meet get here; the first file stays.
+        // Only an object handed over twice gets here; its first file stays.
         SetFailure(failure, kWriteFileText, strFile, ERROR_ALREADY_EXISTS);
         return false;
     }
-    if (!m_bWholeSchema && !MoveTwinAside(strFile, object, failure))
-        return false;
-    if (!WriteFile(strFile, strBlock.str(), failure))
+    if (!MoveOtherBlockAside(strFile, object, failure) ||
+        !WriteFile(strFile, strBlock.str(), failure))
         return false;
     m_runFiles.insert(strFile);
     ++m_nWritten;
-    return true;
+    return RemoveFormerFiles(strFile, object, failure);
 }
 
-bool FolderOutput::MoveTwinAside(const std::wstring& strFile, const ExportObjectId& object,
-                                 ExportFailure& failure)
+bool FolderOutput::MoveOtherBlockAside(const std::wstring& strFile, const ExportObjectId& object,
+                                       ExportFailure& failure)
 {
     const auto it = m_rememberedFiles.find(strFile);
     ObjectFileNames::ParsedFileName parsed;
-    if (it == m_rememberedFiles.end() || !ObjectFileNames::IsOwnFileName(*it, &parsed) ||
-        parsed.bShortened || parsed.strName == object.strName)
+    if (it == m_rememberedFiles.end() ||
+        !ObjectFileNames::IsOwnFileName(*it, &parsed, m_naming.CodePage()) || parsed.bShortened ||
+        (parsed.strName == object.strName && parsed.strType == object.strType))
         return true;
-    const std::wstring strOwnFile =
-        ObjectFileNames::FileName(parsed.strName, parsed.strType, m_twins.HasTwin(parsed.strName));
-    std::string strTwinBlock;
+    // The file holds another object's block. Where that object is no longer in the schema, the
+    // run replaces or removes its file anyway; otherwise its block moves to its file of now.
+    const std::wstring strOwnFile = m_naming.FileOf(parsed.strName, parsed.strType);
+    std::string strOtherBlock;
     if (ObjectFileNames::SameFileName(strOwnFile, strFile) || m_runFiles.count(strOwnFile) != 0 ||
-        !m_files.Read(*it, strTwinBlock))
+        m_schemaFiles.count(strOwnFile) == 0 || !m_files.Read(*it, strOtherBlock))
         return true;
-    return WriteFile(strOwnFile, strTwinBlock, failure);
+    return WriteFile(strOwnFile, strOtherBlock, failure);
+}
+
+bool FolderOutput::RemoveFormerFiles(const std::wstring& strFile, const ExportObjectId& object,
+                                     ExportFailure& failure)
+{
+    for (const std::wstring& strFormer :
+         ObjectFileNames::FormerFileNames(object.strName, object.strType, m_naming.CodePage())) {
+        const auto it = m_rememberedFiles.find(strFormer);
+        // Only a file this program wrote, and never one that is some object's file now.
+        if (it == m_rememberedFiles.end() || *it != strFormer ||
+            ObjectFileNames::SameFileName(strFormer, strFile) || m_runFiles.count(strFormer) != 0 ||
+            m_schemaFiles.count(strFormer) != 0 ||
+            m_files.Probe(strFormer) != FolderFiles::Entry::File)
+            continue;
+        if (!m_files.Remove(strFormer)) {
+            const CString strText = ExportTexts::kDeleteOldFile + NarrowPath(strFormer);
+            SetFailure(failure, strText, strFormer, m_files.LastError());
+            return false;
+        }
+        ++m_nChanged;
+    }
+    return true;
 }
 
 bool FolderOutput::Complete(ExportFailure& failure)
@@ -171,7 +235,13 @@ bool FolderOutput::Complete(ExportFailure& failure)
             installed.insert(strFile);
     }
     ExportFailure indexFailure;
-    if (!ReplaceIndexFile(InstallScript::kFileName, InstallScript::Text(installed), indexFailure) ||
+    std::vector<std::wstring> unnamed;
+    const std::string strInstall = InstallScript::Text(installed, m_naming.CodePage(), &unnamed);
+    for (const std::wstring& strFile : unnamed) {
+        if (m_notice)
+            m_notice(kNotInstalledText + FromWide(strFile, CP_UTF8));
+    }
+    if (!ReplaceIndexFile(InstallScript::kFileName, strInstall, indexFailure) ||
         !ReplaceIndexFile(Manifest::kFileName, Manifest::Format(existing), indexFailure)) {
         if (bRemoved)
             failure = indexFailure;

@@ -16,9 +16,13 @@
 // and dropped from the manifest. File names are compared as the file system compares them,
 // case ignored (FileNameSet), and no run writes over or removes a file it wrote itself.
 //
-// A name's file depends on whether another object's name differs from it only in case, so
-// the run tells the sink the whole list first (Listed) and every block is written at once
-// under its final name.
+// A name's file depends on whether another object of its type in the schema has a name that
+// differs from it only in case (FolderNaming), so the run tells the sink every object of the
+// schema in the run's kinds first (SchemaListed, whatever objects the run exports), and every
+// block is written at once under its final name, the same from run to run. No block is ever
+// written into a file that holds another object's block: that object's block first moves to
+// its own file. When an object's file name changes (a case twin appeared or went), the file
+// this program wrote under the old name is removed as the new one is written.
 //
 // A run over the whole schema (no object names given) makes the folder match the schema in
 // the kinds it exports: manifest files of those kinds whose objects are no longer listed are
@@ -44,11 +48,14 @@ public:
     using Notice = std::function<void(const std::string& strLine)>;
 
     // kinds: the run's object types as Oracle names them; empty for the window's four.
+    // nCodePage: the one install.sql is written in (0: the system's).
     FolderOutput(std::wstring strFolder, bool bWholeSchema, const std::vector<CString>& kinds = {},
-                 Notice notice = nullptr);
+                 Notice notice = nullptr, UINT nCodePage = 0);
 
     bool Check(ExportFailure& failure) override;
     void Listed(const std::vector<ExportObjectId>& objects) override;
+    bool WantsSchemaListing() const override { return true; }
+    void SchemaListed(const std::vector<ExportObjectId>& schemaObjects) override;
     bool Write(const ExportObjectId& object, const CString& strBlock,
                ExportFailure& failure) override;
     bool Complete(ExportFailure& failure) override;
@@ -63,10 +70,13 @@ private:
     void ReadManifest(const std::string& strText);
     // Whether this run exports the kind of a manifest file (so a whole run may remove it).
     bool IsRunKind(const std::wstring& strFile) const;
-    // Moves another object's block out of the way of strFile when that object's name now has
-    // a case twin; see the header's last paragraph.
-    bool MoveTwinAside(const std::wstring& strFile, const ExportObjectId& object,
-                       ExportFailure& failure);
+    // Moves another object's block out of the way of strFile (its file name changed when a
+    // case twin appeared); see the header.
+    bool MoveOtherBlockAside(const std::wstring& strFile, const ExportObjectId& object,
+                             ExportFailure& failure);
+    // Removes the files this program wrote for the object under names it no longer has.
+    bool RemoveFormerFiles(const std::wstring& strFile, const ExportObjectId& object,
+                           ExportFailure& failure);
     // Writes one file of an object under its final name, remembered in the manifest first.
     bool WriteFile(const std::wstring& strFile, const std::string& strContent,
                    ExportFailure& failure);
@@ -81,6 +91,8 @@ private:
     void SetFailure(ExportFailure& failure, const char* pszText, const std::wstring& strFile,
                     DWORD nError) const;
 
+    // The folder as the user gave it (for messages), and its files by the resolved path.
+    std::wstring m_strGivenFolder;
     FolderFiles m_files;
     bool m_bWholeSchema;
     std::set<std::string> m_kinds;
@@ -91,9 +103,12 @@ private:
     FileNameSet m_rememberedFiles;
     // The manifest on disk is a regular file this run wrote, so lines may be appended to it.
     bool m_bManifestOurs = false;
-    // Files of this run's objects, and the names this run listed (for case twins).
+    // Files of this run's objects; how every object is named; the files of the schema's
+    // objects as named now (never removed as an object's former file).
     FileNameSet m_runFiles;
-    CaseTwins m_twins;
+    FolderNaming m_naming;
+    FileNameSet m_schemaFiles;
+    bool m_bSchemaListed = false;
     int m_nWritten = 0;
     int m_nChanged = 0;
 };

@@ -3,8 +3,12 @@
 
 #include <windows.h>
 
+#include <bcrypt.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <cwchar>
+#include <stdexcept>
 
 #include "framework/Text.h"
 #include "qmexport/ObjectKinds.h"
@@ -20,7 +24,20 @@ const wchar_t* const kDeviceNames[] = {
 
 const wchar_t kHexDigits[] = L"0123456789ABCDEF";
 const wchar_t kShortMark = L'~';
-const size_t kHashDigits = 8;
+// SHA-256's first 16 bytes: no search finds two names that share them.
+const size_t kHashDigits = 32;
+// The FNV-1a 32 hash of earlier versions: its names are only recognised, never made.
+const size_t kFormerHashDigits = 8;
+
+// How a file name is made: today's rules, or an earlier version's (recognised only, so that
+// a run can find and replace the files it wrote under them).
+struct Rules {
+    bool bMarkCase = false;
+    // Characters this code page cannot hold exactly are escaped; CP_UTF8 holds them all.
+    UINT nCodePage = CP_UTF8;
+    // Earlier versions kept a name's own "~" and shortened with an FNV-1a 32 hash.
+    bool bFormer = false;
+};
 
 // The characters of a stored name (UTF-8).
 std::wstring Characters(const CString& strName)
@@ -65,9 +82,29 @@ int HexValue(wchar_t ch)
     return -1;
 }
 
+// Whether the code page holds these UTF-16 units exactly (no best fit, no default character,
+// the same units back).
+bool HeldExactly(const wchar_t* pUnits, int nUnits, UINT nCodePage)
+{
+    if (nUnits == 1 && pUnits[0] < 0x80)
+        return true;
+    if (nCodePage == CP_UTF8)
+        return nUnits == 2 || !(IS_HIGH_SURROGATE(pUnits[0]) || IS_LOW_SURROGATE(pUnits[0]));
+    char bytes[16];
+    BOOL bDefaultUsed = FALSE;
+    const int nBytes = ::WideCharToMultiByte(nCodePage, WC_NO_BEST_FIT_CHARS, pUnits, nUnits, bytes,
+                                             sizeof(bytes), nullptr, &bDefaultUsed);
+    if (nBytes <= 0 || bDefaultUsed)
+        return false;
+    wchar_t back[8];
+    const int nBack = ::MultiByteToWideChar(nCodePage, MB_ERR_INVALID_CHARS, bytes, nBytes, back,
+                                            int(sizeof(back) / sizeof(back[0])));
+    return nBack == nUnits && std::equal(back, back + nBack, pUnits);
+}
+
 // The escaped stem one character at a time, so that a shortened name never cuts an escape or
 // a character in two.
-std::vector<std::wstring> StemPieces(const CString& strName, bool bMarkCase)
+std::vector<std::wstring> StemPieces(const CString& strName, const Rules& rules)
 {
     const std::wstring strWide = Characters(strName);
     const bool bDevice = IsDeviceName(strWide);
@@ -82,7 +119,9 @@ std::vector<std::wstring> StemPieces(const CString& strName, bool bMarkCase)
         const bool bLast = i + nUnits == strWide.size();
         const bool bEscape = ch == L'%' || IsForbidden(ch) || (i == 0 && bDevice) ||
                              (bLast && (ch == L'.' || ch == L' ')) ||
-                             (bMarkCase && nUnits == 1 && IsLowerLetter(ch));
+                             (ch == kShortMark && !rules.bFormer) ||
+                             (rules.bMarkCase && nUnits == 1 && IsLowerLetter(ch)) ||
+                             !HeldExactly(&strWide[i], int(nUnits), rules.nCodePage);
         std::wstring strPiece;
         if (bEscape) {
             for (unsigned char byte : FromWide(&strWide[i], int(nUnits), CP_UTF8)) {
@@ -99,18 +138,52 @@ std::vector<std::wstring> StemPieces(const CString& strName, bool bMarkCase)
     return pieces;
 }
 
-// FNV-1a, 32 bits, of the stored name's bytes, in upper-case hex.
-std::wstring HashText(const CString& strName)
+std::wstring HexText(const unsigned char* pBytes, size_t nBytes)
+{
+    std::wstring strText;
+    for (size_t i = 0; i < nBytes; ++i) {
+        strText += kHexDigits[pBytes[i] >> 4];
+        strText += kHexDigits[pBytes[i] & 0x0F];
+    }
+    return strText;
+}
+
+// FNV-1a, 32 bits, of the stored name's bytes, in upper-case hex (earlier versions).
+std::wstring FormerHashText(const CString& strName)
 {
     std::uint32_t nHash = 2166136261u;
     for (unsigned char byte : strName.str()) {
         nHash ^= byte;
         nHash *= 16777619u;
     }
-    std::wstring strText(kHashDigits, L'0');
-    for (size_t i = kHashDigits; i-- > 0; nHash >>= 4)
-        strText[i] = kHexDigits[nHash & 0x0F];
-    return strText;
+    const unsigned char bytes[4] = {
+        static_cast<unsigned char>(nHash >> 24), static_cast<unsigned char>(nHash >> 16),
+        static_cast<unsigned char>(nHash >> 8), static_cast<unsigned char>(nHash)};
+    return HexText(bytes, sizeof(bytes));
+}
+
+// The first kHashDigits / 2 bytes of the SHA-256 of the stored name's bytes, in upper-case hex.
+std::wstring HashText(const CString& strName)
+{
+    unsigned char digest[32] = {};
+    BCRYPT_ALG_HANDLE hAlgorithm = nullptr;
+    BCRYPT_HASH_HANDLE hHash = nullptr;
+    bool bDone = false;
+    if (BCRYPT_SUCCESS(
+            ::BCryptOpenAlgorithmProvider(&hAlgorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+        if (BCRYPT_SUCCESS(::BCryptCreateHash(hAlgorithm, &hHash, nullptr, 0, nullptr, 0, 0))) {
+            const std::string& strBytes = strName.str();
+            bDone = BCRYPT_SUCCESS(::BCryptHashData(
+                        hHash, reinterpret_cast<PUCHAR>(const_cast<char*>(strBytes.data())),
+                        ULONG(strBytes.size()), 0)) &&
+                    BCRYPT_SUCCESS(::BCryptFinishHash(hHash, digest, sizeof(digest), 0));
+            ::BCryptDestroyHash(hHash);
+        }
+        ::BCryptCloseAlgorithmProvider(hAlgorithm, 0);
+    }
+    if (!bDone)
+        throw std::runtime_error("SHA-256 is not available");
+    return HexText(digest, kHashDigits / 2);
 }
 
 bool IsValidUtf8(const std::string& strBytes)
@@ -132,24 +205,79 @@ bool IsPlainFileName(const std::wstring& strFile)
     return strFile.back() != L'.' && strFile.back() != L' ' && !IsDeviceName(strFile);
 }
 
-// "<start of the escaped name>~<eight hex digits>": the start must be a whole run of escaped
-// characters and the name as long as FileName makes a shortened one.
+// "<start of the escaped name>~<hash>": the start must be a whole run of escaped characters
+// and the name as long as FileName makes a shortened one; the hash is today's or an earlier
+// version's.
 bool ParseShortStem(const std::wstring& strStem, size_t nFileLength, CString& strStart)
 {
     // One piece (an escaped four-byte character) is at most 12 units: the cut leaves fewer free.
     const size_t kLongestPiece = 12;
-    if (nFileLength + kLongestPiece <= ObjectFileNames::kMaxFileName ||
-        strStem.size() < kHashDigits + 2)
+    if (nFileLength + kLongestPiece <= ObjectFileNames::kMaxFileName)
         return false;
-    const size_t nMark = strStem.size() - kHashDigits - 1;
-    if (strStem[nMark] != kShortMark)
-        return false;
-    for (size_t i = nMark + 1; i < strStem.size(); ++i) {
-        if (HexValue(strStem[i]) < 0)
-            return false;
+    for (size_t nDigits : {kHashDigits, kFormerHashDigits}) {
+        if (strStem.size() < nDigits + 1)
+            continue;
+        const size_t nMark = strStem.size() - nDigits - 1;
+        if (strStem[nMark] != kShortMark)
+            continue;
+        bool bHex = true;
+        for (size_t i = nMark + 1; i < strStem.size(); ++i)
+            bHex = bHex && HexValue(strStem[i]) >= 0;
+        if (!bHex)
+            continue;
+        // An empty start: every piece of the name was longer than the room left.
+        if (nMark == 0) {
+            strStart = CString();
+            return true;
+        }
+        return ObjectFileNames::NameOf(strStem.substr(0, nMark), strStart) &&
+               IsValidUtf8(strStart.str());
     }
-    return ObjectFileNames::NameOf(strStem.substr(0, nMark), strStart) &&
-           IsValidUtf8(strStart.str());
+    return false;
+}
+
+std::wstring BuildFileName(const CString& strName, const std::wstring& strExtension,
+                           const Rules& rules)
+{
+    const std::wstring strTail = L"." + strExtension;
+    const std::vector<std::wstring> pieces = StemPieces(strName, rules);
+    std::wstring strStem;
+    for (const std::wstring& strPiece : pieces)
+        strStem += strPiece;
+    if (strStem.size() + strTail.size() <= ObjectFileNames::kMaxFileName)
+        return strStem + strTail;
+
+    const std::wstring strShortTail =
+        kShortMark + (rules.bFormer ? FormerHashText(strName) : HashText(strName)) + strTail;
+    std::wstring strStart;
+    for (const std::wstring& strPiece : pieces) {
+        if (strStart.size() + strPiece.size() + strShortTail.size() > ObjectFileNames::kMaxFileName)
+            break;
+        strStart += strPiece;
+    }
+    return strStart + strShortTail;
+}
+
+// Every set of rules a file of this program's may have been named by, today's first: either
+// case marking; this code page or none (a folder exported where the system's code page holds
+// every character of the names); earlier versions (no code page, "~" kept, FNV-1a 32).
+std::vector<Rules> AllRules(UINT nCodePage)
+{
+    std::vector<Rules> rules;
+    auto add = [&rules](UINT nPage, bool bFormer) {
+        for (bool bMark : {false, true}) {
+            Rules entry;
+            entry.bMarkCase = bMark;
+            entry.nCodePage = nPage;
+            entry.bFormer = bFormer;
+            rules.push_back(entry);
+        }
+    };
+    add(nCodePage, false);
+    if (nCodePage != CP_UTF8)
+        add(CP_UTF8, false);
+    add(CP_UTF8, true);
+    return rules;
 }
 
 }  // namespace
@@ -168,35 +296,47 @@ CString TypeOf(const std::wstring& strExtension)
     return pKind != nullptr ? CString(pKind->pszType) : CString();
 }
 
-std::wstring Stem(const CString& strName, bool bMarkCase)
+UINT InstallCodePage(UINT nCodePage)
 {
+    return nCodePage != 0 ? nCodePage : ::GetACP();
+}
+
+std::wstring Stem(const CString& strName, bool bMarkCase, UINT nCodePage)
+{
+    Rules rules;
+    rules.bMarkCase = bMarkCase;
+    rules.nCodePage = InstallCodePage(nCodePage);
     std::wstring strStem;
-    for (const std::wstring& strPiece : StemPieces(strName, bMarkCase))
+    for (const std::wstring& strPiece : StemPieces(strName, rules))
         strStem += strPiece;
     return strStem;
 }
 
-std::wstring FileName(const CString& strName, const CString& strType, bool bMarkCase)
+std::wstring FileName(const CString& strName, const CString& strType, bool bMarkCase,
+                      UINT nCodePage)
 {
     const std::wstring strExtension = ExtensionOf(strType);
     if (strExtension.empty())
         return std::wstring();
-    const std::wstring strTail = L"." + strExtension;
-    const std::vector<std::wstring> pieces = StemPieces(strName, bMarkCase);
-    std::wstring strStem;
-    for (const std::wstring& strPiece : pieces)
-        strStem += strPiece;
-    if (strStem.size() + strTail.size() <= kMaxFileName)
-        return strStem + strTail;
+    Rules rules;
+    rules.bMarkCase = bMarkCase;
+    rules.nCodePage = InstallCodePage(nCodePage);
+    return BuildFileName(strName, strExtension, rules);
+}
 
-    const std::wstring strShortTail = kShortMark + HashText(strName) + strTail;
-    std::wstring strStart;
-    for (const std::wstring& strPiece : pieces) {
-        if (strStart.size() + strPiece.size() + strShortTail.size() > kMaxFileName)
-            break;
-        strStart += strPiece;
+std::vector<std::wstring> FormerFileNames(const CString& strName, const CString& strType,
+                                          UINT nCodePage)
+{
+    std::vector<std::wstring> names;
+    const std::wstring strExtension = ExtensionOf(strType);
+    if (strExtension.empty())
+        return names;
+    for (const Rules& rules : AllRules(InstallCodePage(nCodePage))) {
+        const std::wstring strFile = BuildFileName(strName, strExtension, rules);
+        if (std::find(names.begin(), names.end(), strFile) == names.end())
+            names.push_back(strFile);
     }
-    return strStart + strShortTail;
+    return names;
 }
 
 bool NameOf(const std::wstring& strStem, CString& strName)
@@ -227,31 +367,38 @@ bool NameOf(const std::wstring& strStem, CString& strName)
     return true;
 }
 
-bool ObjectOf(const std::wstring& strFileName, CString& strName, CString& strType)
+bool ObjectOf(const std::wstring& strFileName, CString& strName, CString& strType, UINT nCodePage)
 {
     const size_t nDot = strFileName.rfind(L'.');
     if (nDot == std::wstring::npos || nDot == 0)
         return false;
     CString strFoundName;
-    const CString strFoundType = TypeOf(strFileName.substr(nDot + 1));
-    if (strFoundType.IsEmpty() || !NameOf(strFileName.substr(0, nDot), strFoundName) ||
-        !IsValidUtf8(strFoundName.str()))
+    const std::wstring strExtension = strFileName.substr(nDot + 1);
+    // A shortened name is never read as the whole name of an object whose own name ends in "~"
+    // and a hash (which earlier versions left unescaped).
+    if (ParseShortStem(strFileName.substr(0, nDot), strFileName.size(), strFoundName))
         return false;
-    // Only the escapes FileName itself makes, with or without the case marks.
-    if (strFileName != FileName(strFoundName, strFoundType, false) &&
-        strFileName != FileName(strFoundName, strFoundType, true))
+    const CString strFoundType = TypeOf(strExtension);
+    if (strFoundType.IsEmpty() || strExtension != ExtensionOf(strFoundType) ||
+        !NameOf(strFileName.substr(0, nDot), strFoundName) || !IsValidUtf8(strFoundName.str()))
         return false;
-    strName = strFoundName;
-    strType = strFoundType;
-    return true;
+    // Only the escapes FileName makes, under today's rules or an earlier version's.
+    for (const Rules& rules : AllRules(InstallCodePage(nCodePage))) {
+        if (BuildFileName(strFoundName, strExtension, rules) == strFileName) {
+            strName = strFoundName;
+            strType = strFoundType;
+            return true;
+        }
+    }
+    return false;
 }
 
-bool IsOwnFileName(const std::wstring& strFileName, ParsedFileName* pParsed)
+bool IsOwnFileName(const std::wstring& strFileName, ParsedFileName* pParsed, UINT nCodePage)
 {
     if (!IsPlainFileName(strFileName))
         return false;
     ParsedFileName parsed;
-    if (!ObjectOf(strFileName, parsed.strName, parsed.strType)) {
+    if (!ObjectOf(strFileName, parsed.strName, parsed.strType, nCodePage)) {
         const size_t nDot = strFileName.rfind(L'.');
         if (nDot == std::wstring::npos)
             return false;
@@ -281,14 +428,22 @@ bool FileNameLess::operator()(const std::wstring& strA, const std::wstring& strB
 
 }  // namespace ObjectFileNames
 
-void CaseTwins::Add(const CString& strName)
+bool TwinKeyLess::operator()(const std::pair<std::string, std::wstring>& a,
+                             const std::pair<std::string, std::wstring>& b) const
 {
-    m_groups[Characters(strName)].insert(strName);
+    if (a.first != b.first)
+        return a.first < b.first;
+    return ObjectFileNames::FileNameLess()(a.second, b.second);
 }
 
-bool CaseTwins::HasTwin(const CString& strName) const
+void CaseTwins::Add(const CString& strName, const CString& strType)
 {
-    const auto it = m_groups.find(Characters(strName));
+    m_groups[{strType.str(), Characters(strName)}].insert(strName);
+}
+
+bool CaseTwins::HasTwin(const CString& strName, const CString& strType) const
+{
+    const auto it = m_groups.find({strType.str(), Characters(strName)});
     if (it == m_groups.end())
         return false;
     return it->second.size() > 1 || (it->second.size() == 1 && it->second.count(strName) == 0);

@@ -23,6 +23,36 @@ void WriteError(const char* pszText)
                 nullptr);
 }
 
+// The prompt's console and its mode before the prompt, for the prompt's Ctrl+C handler.
+HANDLE g_hPromptConsole = nullptr;
+DWORD g_nPromptMode = 0;
+
+// Ctrl+C or Ctrl+Break while the prompt waits: nothing has begun, so the program ends at once
+// (as a stop does: exit code 130), with the console's echo back on.
+BOOL WINAPI OnControlAtPrompt(DWORD nEvent)
+{
+    if (nEvent != CTRL_C_EVENT && nEvent != CTRL_BREAK_EVENT)
+        return FALSE;
+    ::SetConsoleMode(g_hPromptConsole, g_nPromptMode);
+    WriteError("\n");
+    ::ExitProcess(kPromptStoppedExitCode);
+    return TRUE;
+}
+
+// Puts OnControlAtPrompt in front of every other handler while it lives.
+class PromptControlHandler {
+public:
+    PromptControlHandler(HANDLE hConsole, DWORD nMode)
+    {
+        g_hPromptConsole = hConsole;
+        g_nPromptMode = nMode;
+        ::SetConsoleCtrlHandler(OnControlAtPrompt, TRUE);
+    }
+    ~PromptControlHandler() { ::SetConsoleCtrlHandler(OnControlAtPrompt, FALSE); }
+    PromptControlHandler(const PromptControlHandler&) = delete;
+    PromptControlHandler& operator=(const PromptControlHandler&) = delete;
+};
+
 }  // namespace
 
 bool PasswordSource::Read(CString& strPassword)
@@ -60,6 +90,7 @@ bool PasswordSource::FromConsole(HANDLE hInput, CString& strPassword)
     DWORD nMode = 0;
     ::GetConsoleMode(hInput, &nMode);
     ConsoleModeGuard restore(hInput, nMode);
+    PromptControlHandler stopAtPrompt(hInput, nMode);
     ::SetConsoleMode(hInput, (nMode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) &
                                  ~DWORD(ENABLE_ECHO_INPUT));
     WriteError("Password: ");

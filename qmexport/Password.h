@@ -3,7 +3,8 @@
 // PasswordSource: where the console exporter's password comes from, in this order: the
 // environment variable QUILLMARK_PASSWORD; the console, typed without echo after a prompt on
 // standard error; the first line of standard input when that is not a console (a pipe or a
-// file), without its line end. The password is never printed.
+// file), without its line end. The password is never printed. Ctrl+C at the prompt ends the
+// program at once (kPromptStoppedExitCode).
 #pragma once
 
 #include <windows.h>
@@ -12,6 +13,8 @@
 
 constexpr char kPasswordVariable[] = "QUILLMARK_PASSWORD";
 constexpr wchar_t kPasswordVariableW[] = L"QUILLMARK_PASSWORD";
+// Ctrl+C at the prompt ends the program at once with this exit code (a stopped run's).
+constexpr UINT kPromptStoppedExitCode = 130;
 
 class PasswordSource {
 public:

@@ -1,9 +1,10 @@
-// LoaderTest.cpp: what the database layer does when "OCI.DLL" is missing or incomplete.
+// LoaderTest.cpp: what the database layer does when "OCI.DLL" is missing, of the other bitness
+// or incomplete.
 //
 // Once a process has loaded an OCI.DLL it keeps it, so these cases run in processes of their
-// own. The same program runs four times (see CMakeLists.txt): with no OCI.DLL on the search
-// path, and with each of the three stub libraries, named by QM_DB_STUB. Each test runs only in
-// the process it is meant for and skips itself in the others.
+// own. The same program runs five times (see CMakeLists.txt): with no OCI.DLL on the search
+// path, with one of the other bitness, and with each of the three stub libraries, named by
+// QM_DB_STUB. Each test runs only in the process it is meant for and skips itself in the others.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -15,7 +16,8 @@
 
 namespace {
 
-// The stub this process was started with: "", "lacks-detach", "lacks-fetch" or "no-records".
+// The stub this process was started with: "", "other-bitness", "lacks-detach", "lacks-fetch" or
+// "no-records".
 std::string StubKind()
 {
     char szValue[64] = "";
@@ -41,6 +43,14 @@ bool RunsHere(const char* pszKind)
     return StubKind() == pszKind;
 }
 
+constexpr bool k64Bit = sizeof(void*) == 8;
+
+const char* const kNoLibraryText =
+    k64Bit ? "Can't load oci.dll\nNo OCI.DLL is on the PATH: install the 64-bit Oracle client "
+             "and put its folder on the PATH"
+           : "Can't load oci.dll\nNo OCI.DLL is on the PATH: install the 32-bit Oracle client "
+             "and put its folder on the PATH";
+
 }  // namespace
 
 TEST(MissingLibrary, LogonFailsWithCantLoadAndMinusOne)
@@ -56,7 +66,7 @@ TEST(MissingLibrary, LogonFailsWithCantLoadAndMinusOne)
         bThrown = true;
     }
     EXPECT_TRUE(bThrown);
-    EXPECT_STREQ(connection.GetErrorText(), "Can't load oci.dll");
+    EXPECT_STREQ(connection.GetErrorText(), kNoLibraryText);
     EXPECT_EQ(connection.GetErrorCode(), -1);
     EXPECT_EQ(GetModuleHandleA("OCI.DLL"), nullptr);
 }
@@ -67,7 +77,7 @@ TEST(MissingLibrary, SysdbaLogonFailsTheSameWay)
         GTEST_SKIP() << "belongs to the run with QM_DB_STUB=";
     DBConnect connection;
     EXPECT_THROW(connection.ConnectAsSysdba("sys", "pw", "QMTEST"), DBConnect::OtherException);
-    EXPECT_STREQ(connection.GetErrorText(), "Can't load oci.dll");
+    EXPECT_STREQ(connection.GetErrorText(), kNoLibraryText);
     EXPECT_EQ(connection.GetErrorCode(), -1);
 }
 
@@ -79,7 +89,7 @@ TEST(MissingLibrary, ResetAndDisconnectDoNothing)
     EXPECT_THROW(connection.Connect("scott", "tiger", "QMTEST"), DBConnect::OtherException);
     EXPECT_EQ(connection.ResetErrorHandle(), 0);
     connection.Disconnect();
-    EXPECT_STREQ(connection.GetErrorText(), "Can't load oci.dll");
+    EXPECT_STREQ(connection.GetErrorText(), kNoLibraryText);
     EXPECT_EQ(connection.GetErrorCode(), -1);
 }
 
@@ -96,7 +106,7 @@ TEST(MissingLibrary, StatementOnThatConnectionFailsWithCantLoad)
         bThrown = true;
     }
     EXPECT_TRUE(bThrown);
-    EXPECT_STREQ(connection.GetErrorText(), "Can't load oci.dll");
+    EXPECT_STREQ(connection.GetErrorText(), kNoLibraryText);
     EXPECT_EQ(connection.GetErrorCode(), -1);
 }
 
@@ -106,6 +116,29 @@ TEST(MissingLibrary, StatementOnAConnectionThatNeverLoggedOnFails)
         GTEST_SKIP() << "belongs to the run with QM_DB_STUB=";
     DBConnect connection;
     EXPECT_THROW(DBStmt(connection, "SELECT 1 FROM DUAL"), DBStmt::OtherException);
+}
+
+TEST(OtherBitness, LogonNamesBothBitnessesAndWhatToInstall)
+{
+    if (!RunsHere("other-bitness"))
+        GTEST_SKIP() << "belongs to the run with QM_DB_STUB=other-bitness";
+    const char* const pszExpected =
+        k64Bit ? "Can't load oci.dll\nOCI.DLL on the PATH is a 32-bit library and Quillmark is "
+                 "64-bit: install the 64-bit Oracle client, or use the 32-bit Quillmark"
+               : "Can't load oci.dll\nOCI.DLL on the PATH is a 64-bit library and Quillmark is "
+                 "32-bit: install the 32-bit Oracle client, or use the 64-bit Quillmark";
+    for (bool bSysdba : {false, true}) {
+        SCOPED_TRACE(bSysdba ? "as SYSDBA" : "normal");
+        DBConnect connection;
+        EXPECT_THROW(bSysdba ? connection.ConnectAsSysdba("sys", "pw", "QMTEST")
+                             : connection.Connect("scott", "tiger", "QMTEST"),
+                     DBConnect::OtherException);
+        EXPECT_STREQ(connection.GetErrorText(), pszExpected);
+        EXPECT_EQ(connection.GetErrorCode(), -1);
+        EXPECT_THROW(DBStmt(connection, "SELECT 1 FROM DUAL"), DBStmt::OtherException);
+        EXPECT_STREQ(connection.GetErrorText(), pszExpected);
+    }
+    EXPECT_EQ(GetModuleHandleA("OCI.DLL"), nullptr);
 }
 
 TEST(StubWithoutServerDetach, LogonNamesTheMissingEntryPointAndCallsNothing)

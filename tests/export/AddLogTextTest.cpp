@@ -59,19 +59,34 @@ TEST_F(AddLogTextTest, SplitTextEndingWithALineBreakLeavesAnEmptyHeldBackText)
     EXPECT_STREQ(g_szPendingLine, "");
 }
 
-TEST_F(AddLogTextTest, SplitTextWithoutALineBreakShowsNothingAndKeepsTheHeldBackText)
+// A text without a line break (an object's last line without its own line feed) is held back
+// behind what was held before, and shown when the next line break comes or the object ends.
+TEST_F(AddLogTextTest, SplitTextWithoutALineBreakJoinsTheHeldBackText)
 {
     AddLogText("no break", 1);
     EXPECT_TRUE(Lines().empty());
-    EXPECT_EQ(g_bPendingLine, 0);
-    EXPECT_STREQ(g_szPendingLine, "");
-    AddLogText("shown\nheld", 1);
-    AddLogText("no break either", 1);
-    EXPECT_EQ(Lines(), std::vector<std::string>{"shown"});
-    EXPECT_STREQ(g_szPendingLine, "held");
+    EXPECT_EQ(g_bPendingLine, 1);
+    EXPECT_STREQ(g_szPendingLine, "no break");
+    AddLogText(" shown\nheld", 1);
+    AddLogText(" no break either", 1);
+    EXPECT_EQ(Lines(), std::vector<std::string>{"no break shown"});
+    EXPECT_STREQ(g_szPendingLine, "held no break either");
     EXPECT_EQ(g_bPendingLine, 1);
     AddLogText("\n", 1);
-    EXPECT_EQ(Lines(), (std::vector<std::string>{"shown", "held"}));
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"no break shown", "held no break either"}));
+}
+
+TEST_F(AddLogTextTest, TheHeldBackTextIsShownWhenTheObjectEnds)
+{
+    AddLogText("CREATE OR REPLACE PROCEDURE P IS\nBEGIN NULL;", 1);
+    AddLogText(" END;", 1);
+    ShowPendingLine();
+    EXPECT_EQ(Lines(),
+              (std::vector<std::string>{"CREATE OR REPLACE PROCEDURE P IS", "BEGIN NULL; END;"}));
+    EXPECT_EQ(g_bPendingLine, 0);
+    // Nothing held back: nothing shown.
+    ShowPendingLine();
+    EXPECT_EQ(Lines().size(), 2u);
 }
 
 TEST_F(AddLogTextTest, WholeTextIsOneLineAsItIs)

@@ -113,9 +113,14 @@ TEST_F(ExportWorkerTest, AllObjectsInNameAndTypeOrderWithTheirTerminators)
     EXPECT_EQ(boxes.Count(), 0);
     const auto lines = LogWindow::Instance().Lines();
     ASSERT_GE(lines.size(), 3u);
-    // FUNC_B's last line has no line break: it is not shown (only PROC_C's "END;" is). PROC_C's
-    // own "/" line is logged, and no slash line is added to it.
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string("END;")), 1);
+    // FUNC_B's last line has no line break: it is shown when FUNC_B ends, before its slash
+    // line (as PROC_C's "END;" is). PROC_C's own "/" line is logged, and no slash line is added.
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string("END;")), 2);
+    const auto funcEnd = std::find(lines.begin(), lines.end(), std::string("  RETURN 1;"));
+    ASSERT_NE(funcEnd, lines.end());
+    ASSERT_LT(funcEnd + 2, lines.end());
+    EXPECT_EQ(*(funcEnd + 1), "END;");
+    EXPECT_EQ(*(funcEnd + 2), "/");
     EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string("/")), 5);
     EXPECT_EQ(lines[lines.size() - 2], "Source uploaded. File created.");
 }

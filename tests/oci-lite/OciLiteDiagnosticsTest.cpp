@@ -224,6 +224,27 @@ std::string ReadFile(const std::string& path)
     return content.str();
 }
 
+TEST(OciLiteTrace, ACallFailedByAnExceptionSaysWhatWasCaught)
+{
+    const OciApi& api = OciApi::Get();
+    std::string path = FixtureHome() + "\\caught.txt";
+    DeleteFileA(path.c_str());
+    ASSERT_EQ(1, api.SetTraceFile(path.c_str()));
+    {
+        OciSession session;
+        ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture"));
+        // More user memory than any process can have: the allocation throws inside the call.
+        void* handle = nullptr;
+        void* memory = nullptr;
+        EXPECT_EQ(OCI_ERROR, api.HandleAlloc(session.env, &handle, OCI_HTYPE_ERROR,
+                                             static_cast<size_t>(-1) / 2, &memory));
+        EXPECT_EQ(nullptr, handle);
+    }
+    ASSERT_EQ(1, api.SetTraceFile(nullptr));
+    const std::string trace = ReadFile(path);
+    EXPECT_NE(std::string::npos, trace.find("caught OCIHandleAlloc: std::bad_alloc")) << trace;
+}
+
 TEST(OciLiteTrace, OneLinePerCallWithTheArgumentsThatMatter)
 {
     const OciApi& api = OciApi::Get();

@@ -17,15 +17,19 @@ const std::vector<Block> kSchema = {
 const char kInstall[] = "SET DEFINE OFF\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@PROC_C.prc\n@@PKG_A.pkb\n";
 
 SinkRun RunSink(const std::string& strFolder, const std::vector<Block>& blocks, bool bWholeSchema,
-                bool bComplete, const std::vector<CString>& kinds)
+                bool bComplete, const std::vector<CString>& kinds,
+                const std::vector<ExportObjectId>& schema, UINT nCodePage)
 {
     SinkRun run;
-    FolderOutput sink(Wide(strFolder), bWholeSchema, kinds,
-                      [&run](const std::string& strLine) { run.notices.push_back(strLine); });
+    FolderOutput sink(
+        Wide(strFolder), bWholeSchema, kinds,
+        [&run](const std::string& strLine) { run.notices.push_back(strLine); }, nCodePage);
     run.bChecked = sink.Check(run.failure);
     std::vector<ExportObjectId> objects;
     for (const Block& block : blocks)
         objects.push_back({block.strName, block.pszType});
+    if (run.bChecked && !schema.empty())
+        sink.SchemaListed(schema);
     if (run.bChecked)
         sink.Listed(objects);
     for (const Block& block : blocks) {

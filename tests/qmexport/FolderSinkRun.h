@@ -35,8 +35,11 @@ struct SinkRun {
 };
 
 // bComplete false ends the run as a stop or failure would; kinds empty: the window's four.
+// schema: the schema's objects in the run's kinds, as the engine lists them for a run over
+// named objects; empty: the blocks stand for the schema.
 SinkRun RunSink(const std::string& strFolder, const std::vector<Block>& blocks,
                 bool bWholeSchema = true, bool bComplete = true,
-                const std::vector<CString>& kinds = {});
+                const std::vector<CString>& kinds = {},
+                const std::vector<ExportObjectId>& schema = {}, UINT nCodePage = 0);
 
 }  // namespace QmexportTest

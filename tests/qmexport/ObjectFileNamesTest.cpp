@@ -1,11 +1,14 @@
 // ObjectFileNamesTest.cpp
 //
-// File names of a folder export: the escape rules one by one, their reversal, and that a set
-// of awkward names gets files that stay apart on a case-insensitive file system.
+// File names of a folder export: the escape rules one by one, their reversal, that a set of
+// awkward names gets files that stay apart on a case-insensitive file system, that a file name
+// depends on nothing but the object (and its case twins of the same type), and that
+// install.sql's code page holds every file name exactly.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -53,9 +56,30 @@ const NameCase kNames[] = {
     {"\xC3\x84PFEL", "PROCEDURE", false, L"\u00c4PFEL.prc"},
     {"\xC3\xA4pfel", "PROCEDURE", true, L"%C3%A4%70%66%65%6C.prc"},
     {"\xC3\x84pfel", "TYPE", true, L"\u00c4%70%66%65%6C.tps"},
-    {"\xE4\xB8\xAD/\xE6\x96\x87", "TRIGGER", false, L"\u4e2d%2F\u6587.trg"},
-    {"\xF0\x9F\x98\x80.", "FUNCTION", false, L"\U0001F600%2E.fnc"},
+    // Windows-1252 holds neither Chinese nor the emoji: they are escaped like forbidden ones.
+    {"\xE4\xB8\xAD/\xE6\x96\x87", "TRIGGER", false, L"%E4%B8%AD%2F%E6%96%87.trg"},
+    {"\xF0\x9F\x98\x80.", "FUNCTION", false, L"%F0%9F%98%80%2E.fnc"},
+    // Best fit would make these I and O: escaped, so install.sql names them exactly.
+    {"\xC4\xB0"
+     "D",
+     "PROCEDURE", false, L"%C4%B0D.prc"},
+    {"\xCE\xA9mega", "FUNCTION", false, L"%CE%A9mega.fnc"},
+    // A name's own "~" is escaped: only a shortened name holds one.
+    {"A~1", "PROCEDURE", false, L"A%7E1.prc"},
+    {"PROCED~1", "PROCEDURE", false, L"PROCED%7E1.prc"},
 };
+
+// The same names where the system's code page is Japanese (932): Chinese characters stay,
+// letters 932 lacks are escaped.
+const NameCase kJapaneseNames[] = {
+    {"\xE4\xB8\xAD/\xE6\x96\x87", "TRIGGER", false, L"\u4e2d%2F\u6587.trg"},
+    {"\xE6\x97\xA5\xE6\x9C\xAC", "PROCEDURE", false, L"\u65e5\u672c.prc"},
+    {"\xC3\x84PFEL", "PROCEDURE", false, L"%C3%84PFEL.prc"},
+    {"\xF0\x9F\x98\x80", "FUNCTION", false, L"%F0%9F%98%80.fnc"},
+};
+
+const UINT kWestern = 1252;
+const UINT kJapanese = 932;
 
 bool SameIgnoringCase(const std::wstring& a, const std::wstring& b)
 {
@@ -69,8 +93,19 @@ TEST(ObjectFileNamesTest, EscapesOnlyWhatAFolderCannotHold)
 {
     for (const NameCase& entry : kNames) {
         SCOPED_TRACE(entry.pszName);
-        EXPECT_EQ(ObjectFileNames::FileName(entry.pszName, entry.pszType, entry.bMarkCase),
-                  entry.pszFile);
+        EXPECT_EQ(
+            ObjectFileNames::FileName(entry.pszName, entry.pszType, entry.bMarkCase, kWestern),
+            entry.pszFile);
+    }
+    for (const NameCase& entry : kJapaneseNames) {
+        SCOPED_TRACE(entry.pszName);
+        EXPECT_EQ(
+            ObjectFileNames::FileName(entry.pszName, entry.pszType, entry.bMarkCase, kJapanese),
+            entry.pszFile);
+        CString strName;
+        CString strType;
+        ASSERT_TRUE(ObjectFileNames::ObjectOf(entry.pszFile, strName, strType, kJapanese));
+        EXPECT_EQ(strName.str(), entry.pszName);
     }
 }
 
@@ -82,7 +117,7 @@ TEST(ObjectFileNamesTest, EveryFileNameLeadsBackToItsObject)
         SCOPED_TRACE(entry.pszName);
         CString strName;
         CString strType;
-        ASSERT_TRUE(ObjectFileNames::ObjectOf(entry.pszFile, strName, strType));
+        ASSERT_TRUE(ObjectFileNames::ObjectOf(entry.pszFile, strName, strType, kWestern));
         EXPECT_EQ(strName.str(), entry.pszName);
         EXPECT_EQ(strType.str(), entry.pszType);
     }
@@ -117,13 +152,19 @@ TEST(CaseTwinsTest, OnlyNamesThatDifferInCaseAloneAreTwins)
 {
     CaseTwins twins;
     for (const char* pszName : {"abc", "ABC", "Abc", "Solo", "PKG_A", "pkg_b", "PKG_B2"})
-        twins.Add(pszName);
-    twins.Add("abc");  // a package and its body: the same name twice is no twin
+        twins.Add(pszName, "PROCEDURE");
+    twins.Add("abc", "PROCEDURE");  // told twice: no twin of itself
+    // Another type's files have another extension: a type ABC2 beside a procedure abc2 is no
+    // twin.
+    twins.Add("ABC2", "TYPE");
+    twins.Add("abc2", "PROCEDURE");
     const std::pair<const char*, bool> kExpected[] = {
-        {"abc", true},    {"ABC", true},    {"Abc", true}, {"Solo", false},
-        {"PKG_A", false}, {"pkg_b", false}, {"aBC", true}, {"none", false}};
+        {"abc", true},    {"ABC", true}, {"Abc", true},   {"Solo", false}, {"PKG_A", false},
+        {"pkg_b", false}, {"aBC", true}, {"none", false}, {"abc2", false}};
     for (const auto& entry : kExpected)
-        EXPECT_EQ(twins.HasTwin(entry.first), entry.second) << entry.first;
+        EXPECT_EQ(twins.HasTwin(entry.first, "PROCEDURE"), entry.second) << entry.first;
+    EXPECT_FALSE(twins.HasTwin("ABC2", "TYPE"));
+    EXPECT_FALSE(twins.HasTwin("abc", "FUNCTION"));
 }
 
 // A set of names that would clash on a case-insensitive file system as they are: each gets
@@ -132,18 +173,71 @@ TEST(CaseTwinsTest, TwinsAndDevicesKeepFilesOfTheirOwn)
 {
     const char* const kSet[] = {"abc", "ABC", "Abc",  "aBc",  "con",      "CON",     "Con",
                                 "x.",  "X.",  "x%2E", "X%2E", "\xC3\xA4", "\xC3\x84"};
-    CaseTwins twins;
+    FolderNaming naming(kWestern);
     for (const char* pszName : kSet)
-        twins.Add(pszName);
+        naming.Add(pszName, "PROCEDURE");
     std::vector<std::wstring> files;
     for (const char* pszName : kSet)
-        files.push_back(ObjectFileNames::FileName(pszName, "PROCEDURE", twins.HasTwin(pszName)));
+        files.push_back(naming.FileOf(pszName, "PROCEDURE"));
     for (size_t i = 0; i < files.size(); ++i) {
         for (size_t j = i + 1; j < files.size(); ++j)
             EXPECT_FALSE(SameIgnoringCase(files[i], files[j])) << kSet[i] << " and " << kSet[j];
         CString strName;
         CString strType;
-        ASSERT_TRUE(ObjectFileNames::ObjectOf(files[i], strName, strType));
+        ASSERT_TRUE(ObjectFileNames::ObjectOf(files[i], strName, strType, kWestern));
         EXPECT_EQ(strName.str(), kSet[i]);
     }
+}
+
+// Names that shorten alike (the same long start, a name spelled like a shortened one, the two
+// names an FNV-1a 32 collision of earlier versions gave one file) keep files of their own, in
+// either order, and every shortened name is one of ours.
+TEST(ObjectFileNamesTest, ShortenedNamesNeverMeet)
+{
+    const std::string strLong(242, 'A');
+    const std::string strShortLike =
+        strLong + "~" + std::string("4826896A");  // spelled like a shortened name of old
+    const std::vector<std::string> kSet = {strLong + "B",
+                                           strLong + "C",
+                                           strShortLike,
+                                           strLong + std::string(20, 'Q'),
+                                           strLong + "~",
+                                           std::string(120, '?') + "1",
+                                           std::string(120, '?') + "2"};
+    std::vector<std::wstring> files;
+    for (const std::string& strName : kSet) {
+        const std::wstring strFile =
+            ObjectFileNames::FileName(strName.c_str(), "PROCEDURE", false, kWestern);
+        EXPECT_LE(strFile.size(), ObjectFileNames::kMaxFileName);
+        ObjectFileNames::ParsedFileName parsed;
+        ASSERT_TRUE(ObjectFileNames::IsOwnFileName(strFile, &parsed, kWestern)) << strName;
+        EXPECT_EQ(parsed.strType.str(), "PROCEDURE");
+        for (const std::wstring& strOther : files)
+            EXPECT_FALSE(SameIgnoringCase(strFile, strOther)) << strName;
+        files.push_back(strFile);
+    }
+    // The literal "~" of a name is never the shortened name's mark.
+    const std::wstring strOwn =
+        ObjectFileNames::FileName(strShortLike.c_str(), "PROCEDURE", false, kWestern);
+    EXPECT_EQ(strOwn.find(L"~4826896A"), std::wstring::npos);
+}
+
+// A file name depends on the object and whether it has a case twin of its type: the same in
+// every run, and the names earlier runs may have given it are known, so a run can remove them.
+TEST(ObjectFileNamesTest, FormerNamesIncludeTheOtherMarkingAndEarlierRules)
+{
+    const std::vector<std::wstring> formers =
+        ObjectFileNames::FormerFileNames("abc~x", "PROCEDURE", kWestern);
+    for (const wchar_t* pszFile : {L"abc%7Ex.prc", L"%61%62%63%7E%78.prc", L"abc~x.prc"}) {
+        EXPECT_NE(std::find(formers.begin(), formers.end(), pszFile), formers.end()) << pszFile;
+        CString strName;
+        CString strType;
+        ASSERT_TRUE(ObjectFileNames::ObjectOf(pszFile, strName, strType, kWestern));
+        EXPECT_EQ(strName.str(), "abc~x");
+    }
+    // A file written where the code page held the character is still recognised.
+    CString strName;
+    CString strType;
+    EXPECT_TRUE(ObjectFileNames::ObjectOf(L"\u65e5.prc", strName, strType, kWestern));
+    EXPECT_EQ(strName.str(), "\xE6\x97\xA5");
 }

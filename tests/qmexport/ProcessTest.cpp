@@ -320,7 +320,21 @@ TEST(QmexportProcessTest, EveryExitCode)
          3,
          "ORA-01017"},
         {"unknown database", Args("QX_NOWHERE", strOut), {}, 3, "ORA-12154"},
-        {"no client library", Args("QX_CODES", strOut), {{"PATH", strPath}}, 3, "load oci.dll"},
+        {"no client library",
+         Args("QX_CODES", strOut),
+         {{"PATH", strPath}},
+         3,
+         "Can't load oci.dll\nNo OCI.DLL is on the PATH"},
+        {"client of the other bitness",
+         Args("QX_CODES", strOut),
+         {{"PATH", strPath + ";" + OTHER_BITNESS_OCI_DIR}},
+         3,
+         sizeof(void*) == 8 ? "Can't load oci.dll\nOCI.DLL on the PATH is a 32-bit library and "
+                              "Quillmark is 64-bit: install the 64-bit Oracle client, or use the "
+                              "32-bit Quillmark\n"
+                            : "Can't load oci.dll\nOCI.DLL on the PATH is a 64-bit library and "
+                              "Quillmark is 32-bit: install the 32-bit Oracle client, or use the "
+                              "64-bit Quillmark\n"},
         {"object not found",
          Args("QX_CODES", "--object NOPE" + strOut),
          {},

@@ -1,0 +1,63 @@
+// TargetPath.cpp
+#include "export/TargetPath.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace {
+
+const wchar_t* const kDeviceNames[] = {
+    L"CON",  L"PRN",  L"AUX",  L"NUL",  L"CONIN$", L"CONOUT$", L"COM1", L"COM2",
+    L"COM3", L"COM4", L"COM5", L"COM6", L"COM7",   L"COM8",    L"COM9", L"LPT1",
+    L"LPT2", L"LPT3", L"LPT4", L"LPT5", L"LPT6",   L"LPT7",    L"LPT8", L"LPT9",
+};
+
+bool StartsWith(const std::wstring& strText, const wchar_t* pszStart)
+{
+    return strText.compare(0, wcslen(pszStart), pszStart) == 0;
+}
+
+}  // namespace
+
+namespace TargetPath {
+
+bool FullPath(const std::wstring& strPath, std::wstring& strFull)
+{
+    if (strPath.empty())
+        return false;
+    const DWORD nSize = ::GetFullPathNameW(strPath.c_str(), 0, nullptr, nullptr);
+    if (nSize == 0)
+        return false;
+    std::vector<wchar_t> buffer(nSize + 1);
+    const DWORD nLength =
+        ::GetFullPathNameW(strPath.c_str(), DWORD(buffer.size()), buffer.data(), nullptr);
+    if (nLength == 0 || nLength >= buffer.size())
+        return false;
+    strFull.assign(buffer.data(), nLength);
+    return true;
+}
+
+bool IsDevice(const std::wstring& strPath)
+{
+    if (StartsWith(strPath, L"\\\\.\\") || StartsWith(strPath, L"//./") ||
+        StartsWith(strPath, L"\\\\?\\GLOBALROOT"))
+        return true;
+    size_t nStart = strPath.find_last_of(L"\\/");
+    nStart = nStart == std::wstring::npos ? 0 : nStart + 1;
+    // "C:NUL" names the device as well.
+    if (nStart == 0 && strPath.size() >= 2 && strPath[1] == L':')
+        nStart = 2;
+    std::wstring strBase = strPath.substr(nStart);
+    strBase = strBase.substr(0, strBase.find_first_of(L".:"));
+    while (!strBase.empty() && strBase.back() == L' ')
+        strBase.pop_back();
+    for (const wchar_t* pszDevice : kDeviceNames) {
+        if (::CompareStringOrdinal(strBase.c_str(), int(strBase.size()), pszDevice, -1, TRUE) ==
+            CSTR_EQUAL)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace TargetPath
