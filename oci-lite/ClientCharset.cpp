@@ -12,10 +12,31 @@ namespace {
 // whatever the system's code page 20127 would make of it.
 constexpr unsigned kAsciiCodePage = 20127;
 constexpr unsigned short kJa16SjisId = 832;
-constexpr wchar_t kWaveDash = 0x301C;
-constexpr wchar_t kFullwidthTilde = 0xFF5E;
-// Has no place in any code page: what JA16SJIS makes of U+FF5E before 932 sees it.
+constexpr unsigned short kWe8Pc858Id = 28;
+// Has no place in any code page: what a set makes of the code page's character it replaces.
 constexpr wchar_t kNoPlace = 0xFFFF;
+
+// Sets that are a code page but for one character: the code page's character at that byte, and
+// the set's. JA16SJIS has WAVE DASH where 932 has FULLWIDTH TILDE; WE8PC858 (code page 858,
+// which the system may lack) is 850 with the euro sign where 850 has the dotless i.
+struct SwappedCharacter {
+    unsigned short id;
+    wchar_t codePageCharacter;
+    wchar_t setCharacter;
+};
+const SwappedCharacter kSwapped[] = {
+    {kJa16SjisId, 0xFF5E, 0x301C},
+    {kWe8Pc858Id, 0x0131, 0x20AC},
+};
+
+const SwappedCharacter* SwapOf(unsigned short id)
+{
+    for (const SwappedCharacter& swap : kSwapped) {
+        if (swap.id == id)
+            return &swap;
+    }
+    return nullptr;
+}
 
 struct CharsetEntry {
     const char* oracleName;
@@ -26,7 +47,7 @@ struct CharsetEntry {
 // Oracle's character sets of common Windows clients: name, NLS_CHARSET_ID and code page.
 const CharsetEntry kCharsets[] = {
     {"US7ASCII", 1, kAsciiCodePage}, {"US8PC437", 4, 437},           {"WE8PC850", 10, 850},
-    {"WE8PC858", 28, 858},           {"WE8ISO8859P1", 31, 28591},    {"EE8ISO8859P2", 32, 28592},
+    {"WE8PC858", kWe8Pc858Id, 850},  {"WE8ISO8859P1", 31, 28591},    {"EE8ISO8859P2", 32, 28592},
     {"TH8TISASCII", 41, 874},        {"VN8MSWIN1258", 45, 1258},     {"WE8ISO8859P15", 46, 28605},
     {"EE8PC852", 150, 852},          {"RU8PC866", 152, 866},         {"EE8MSWIN1250", 170, 1250},
     {"CL8MSWIN1251", 171, 1251},     {"EL8MSWIN1253", 174, 1253},    {"IW8MSWIN1255", 175, 1255},
@@ -131,10 +152,10 @@ std::wstring ClientCharset::Decode(const std::string& text) const
         return wide;
     }
     std::wstring wide = Widen(text, m_codePage);
-    if (m_id == kJa16SjisId) {
+    if (const SwappedCharacter* swap = SwapOf(m_id)) {
         for (wchar_t& c : wide) {
-            if (c == kFullwidthTilde)
-                c = kWaveDash;
+            if (c == swap->codePageCharacter)
+                c = swap->setCharacter;
         }
     }
     return wide;
@@ -164,12 +185,12 @@ std::string ClientCharset::Encode(const std::wstring& text, bool* replaced) cons
     if (IsUtf8())
         return Narrow(text, CP_UTF8);
     std::wstring mapped = text;
-    if (m_id == kJa16SjisId) {
+    if (const SwappedCharacter* swap = SwapOf(m_id)) {
         for (wchar_t& c : mapped) {
-            if (c == kFullwidthTilde)
+            if (c == swap->codePageCharacter)
                 c = kNoPlace;
-            else if (c == kWaveDash)
-                c = kFullwidthTilde;
+            else if (c == swap->setCharacter)
+                c = swap->codePageCharacter;
         }
     }
     bytes = Narrow(mapped, m_codePage);

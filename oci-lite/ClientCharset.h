@@ -8,8 +8,8 @@
 //   - US7ASCII, the client's default, keeps only 7-bit characters (oci-lite converts it itself).
 //   - JA16SJIS is Windows' code page 932 except for 0x8160, which it maps to U+301C WAVE DASH
 //     (932 and JA16SJISTILDE map it to U+FF5E FULLWIDTH TILDE); U+FF5E has no place in it.
-//   - the console sets US8PC437, WE8PC850, WE8PC858, EE8PC852 and RU8PC866 are their OEM code
-//     pages.
+//   - the console sets US8PC437, WE8PC850, EE8PC852 and RU8PC866 are their OEM code pages;
+//     WE8PC858 is 850 with the euro sign at 0xD5 (where 850 has the dotless i), as code page 858.
 #pragma once
 
 #include <string>

@@ -33,6 +33,7 @@
 // block first moves to its own marked name.
 #pragma once
 
+#include <map>
 #include <functional>
 #include <set>
 #include <string>
@@ -106,6 +107,8 @@ private:
     // Files of this run's objects; how every object is named; the files of the schema's
     // objects as named now (never removed as an object's former file).
     FileNameSet m_runFiles;
+    // What each file this run wrote holds that SQL*Plus would read as its own.
+    std::map<std::wstring, SqlPlusNeeds> m_runNeeds;
     FolderNaming m_naming;
     FileNameSet m_schemaFiles;
     bool m_bSchemaListed = false;
