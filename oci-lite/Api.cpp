@@ -732,7 +732,8 @@ sword __cdecl OCIHandleAlloc(const void* parenth, void** hndlpp, const ub4 type,
     return trace.Guarded([&]() -> sword {
         HandleRegistry& registry = HandleRegistry::Instance();
         ocilite::Handle* env = registry.Find(parenth, OCI_HTYPE_ENV);
-        if (env == nullptr || hndlpp == nullptr)
+        // An environment whose NLS_LANG was unreadable carries its record and nothing else.
+        if (env == nullptr || hndlpp == nullptr || !static_cast<EnvHandle*>(env)->nls.IsReadable())
             return OCI_INVALID_HANDLE;
         EnvironmentEntry entry(env);
         if (entry.Refused())
