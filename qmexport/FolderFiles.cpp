@@ -1,6 +1,8 @@
 // FolderFiles.cpp
 #include "qmexport/FolderFiles.h"
 
+#include "qmexport/TemporaryFiles.h"
+
 #include <algorithm>
 #include <cwchar>
 #include <vector>
@@ -272,6 +274,8 @@ CHandle FolderFiles::CreateTemporary(std::wstring& strTempName)
         strTempName = std::wstring(kTempPrefix) + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                       std::to_wstring(++m_nTempSerial) + kTempSuffix;
         CHandle file = CreateExactly(strTempName, GENERIC_WRITE);
+        if (file.IsValid())
+            TemporaryFiles::Add(PathOf(strTempName));
         if (file.IsValid() ||
             (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS))
             return file;
@@ -299,8 +303,11 @@ bool FolderFiles::FixNameCase(const std::wstring& strName)
                        MOVEFILE_REPLACE_EXISTING)) {
         m_nLastError = ::GetLastError();
         ::DeleteFileW(PathOf(strTempName).c_str());
+        TemporaryFiles::Forget(PathOf(strTempName));
         return false;
     }
+    // The temporary name now holds the user's file: a second Ctrl+C must not delete it.
+    TemporaryFiles::Forget(PathOf(strTempName));
     if (!::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(), 0)) {
         m_nLastError = ::GetLastError();
         ::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strActual).c_str(), 0);
@@ -374,10 +381,12 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
         if (bWritten)
             m_nLastError = ::GetLastError();
         ::DeleteFileW(PathOf(strTempName).c_str());
+        TemporaryFiles::Forget(PathOf(strTempName));
         if (bCreated)
             ::DeleteFileW(PathOf(strName).c_str());
         return Change::Failed;
     }
+    TemporaryFiles::Forget(PathOf(strTempName));
     if (bCreated) {
         Known(strName, FILE_ATTRIBUTE_NORMAL);
         return Change::Written;

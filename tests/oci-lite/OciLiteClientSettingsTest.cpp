@@ -26,8 +26,8 @@ struct Conversion {
         HMODULE library = GetModuleHandleA("OCI.DLL");
         convert = reinterpret_cast<OCINlsCharSetConvertFn>(
             reinterpret_cast<void*>(GetProcAddress(library, "OCINlsCharSetConvert")));
-        replacementUsed = reinterpret_cast<OCICharSetConversionIsReplacementUsedFn>(
-            reinterpret_cast<void*>(
+        replacementUsed =
+            reinterpret_cast<OCICharSetConversionIsReplacementUsedFn>(reinterpret_cast<void*>(
                 GetProcAddress(library, "OCICharSetConversionIsReplacementUsed")));
     }
 };
@@ -48,13 +48,15 @@ struct ConvertCase {
 };
 
 const ConvertCase kConvertCases[] = {
-    {"US8PC437", 4, "Gr\xC3\xBC\xC3\x9F"
-                    "e",
+    {"US8PC437", 4,
+     "Gr\xC3\xBC\xC3\x9F"
+     "e",
      "Gr\x81\xE1"
      "e",
      false},
-    {"WE8PC850", 10, "Gr\xC3\xBC\xC3\x9F"
-                     "e",
+    {"WE8PC850", 10,
+     "Gr\xC3\xBC\xC3\x9F"
+     "e",
      "Gr\x81\xE1"
      "e",
      false},
@@ -78,7 +80,7 @@ TEST(OciLiteClientSettings, ConsoleAndJapaneseSetsAreKnownByOraclesIds)
     const struct {
         ub2 id;
         const char* name;
-    } kSets[] = {{4, "US8PC437"},  {10, "WE8PC850"},  {28, "WE8PC858"},       {150, "EE8PC852"},
+    } kSets[] = {{4, "US8PC437"},   {10, "WE8PC850"},  {28, "WE8PC858"},      {150, "EE8PC852"},
                  {152, "RU8PC866"}, {832, "JA16SJIS"}, {838, "JA16SJISTILDE"}};
     for (const auto& set : kSets) {
         ScopedNls nls((std::string("AMERICAN_AMERICA.") + set.name).c_str());
@@ -105,9 +107,9 @@ TEST(OciLiteClientSettings, TheClientConvertsAndSaysWhenItReplaced)
     for (const ConvertCase& c : kConvertCases) {
         char buffer[64] = {};
         size_t written = 0;
-        ASSERT_EQ(OCI_SUCCESS, conversion.convert(session.env, session.err, c.to, buffer,
-                                                  sizeof buffer, 873, c.utf8.data(),
-                                                  c.utf8.size(), &written))
+        ASSERT_EQ(OCI_SUCCESS,
+                  conversion.convert(session.env, session.err, c.to, buffer, sizeof buffer, 873,
+                                     c.utf8.data(), c.utf8.size(), &written))
             << c.title;
         EXPECT_EQ(c.converted, std::string(buffer, written)) << c.title;
         EXPECT_EQ(c.replaced ? 1 : 0, conversion.replacementUsed(session.env)) << c.title;
@@ -115,18 +117,18 @@ TEST(OciLiteClientSettings, TheClientConvertsAndSaysWhenItReplaced)
     // Back from JA16SJIS: 0x8160 is the wave dash there, the fullwidth tilde in JA16SJISTILDE.
     char back[8] = {};
     size_t written = 0;
-    ASSERT_EQ(OCI_SUCCESS, conversion.convert(session.env, session.err, 873, back, sizeof back,
-                                              832, "\x81\x60", 2, &written));
+    ASSERT_EQ(OCI_SUCCESS, conversion.convert(session.env, session.err, 873, back, sizeof back, 832,
+                                              "\x81\x60", 2, &written));
     EXPECT_EQ("\xE3\x80\x9C", std::string(back, written));
-    ASSERT_EQ(OCI_SUCCESS, conversion.convert(session.env, session.err, 873, back, sizeof back,
-                                              838, "\x81\x60", 2, &written));
+    ASSERT_EQ(OCI_SUCCESS, conversion.convert(session.env, session.err, 873, back, sizeof back, 838,
+                                              "\x81\x60", 2, &written));
     EXPECT_EQ("\xEF\xBD\x9E", std::string(back, written));
     // An id the client does not know, and a target too small for the result.
     EXPECT_EQ(OCI_ERROR, conversion.convert(session.env, session.err, 9999, back, sizeof back, 873,
                                             "a", 1, &written));
     EXPECT_EQ(12715, session.LastError().code);
-    EXPECT_EQ(OCI_ERROR, conversion.convert(session.env, session.err, 178, back, 2, 873, "abc", 3,
-                                            &written));
+    EXPECT_EQ(OCI_ERROR,
+              conversion.convert(session.env, session.err, 178, back, 2, 873, "abc", 3, &written));
     EXPECT_EQ(0u, written);
 }
 
@@ -148,14 +150,15 @@ TEST(OciLiteClientSettings, AnUnreadableNlsLangRefusesTheEnvironment)
             ASSERT_NE(nullptr, env) << value;
             sb4 code = 0;
             char text[256] = {};
-            EXPECT_EQ(OCI_SUCCESS, api.ErrorGet(env, 1, nullptr, &code,
-                                                reinterpret_cast<OraText*>(text), sizeof text,
-                                                OCI_HTYPE_ENV));
+            EXPECT_EQ(OCI_SUCCESS,
+                      api.ErrorGet(env, 1, nullptr, &code, reinterpret_cast<OraText*>(text),
+                                   sizeof text, OCI_HTYPE_ENV));
             EXPECT_EQ(12705, code) << value;
             EXPECT_STREQ(
                 "ORA-12705: Cannot access NLS data files or invalid environment specified\n", text);
             void* child = nullptr;
-            EXPECT_EQ(OCI_INVALID_HANDLE, api.HandleAlloc(env, &child, OCI_HTYPE_ERROR, 0, nullptr));
+            EXPECT_EQ(OCI_INVALID_HANDLE,
+                      api.HandleAlloc(env, &child, OCI_HTYPE_ERROR, 0, nullptr));
             EXPECT_EQ(OCI_SUCCESS, api.HandleFree(env, OCI_HTYPE_ENV));
         }
     }
@@ -200,7 +203,8 @@ TEST(OciLiteClientSettings, LinguisticComparisonFollowsTheSortAndAlterSession)
     EXPECT_NE((Rows{{"0"}}), session.Query(kLike, {}, 1));
     EXPECT_EQ(names, session.Query(kGroups, {}, 1));
     // Another session of the same environment is not touched by this one's ALTER SESSION.
-    EXPECT_EQ(OCI_SUCCESS, session.Execute("ALTER SESSION SET NLS_COMP = BINARY NLS_SORT = BINARY"));
+    EXPECT_EQ(OCI_SUCCESS,
+              session.Execute("ALTER SESSION SET NLS_COMP = BINARY NLS_SORT = BINARY"));
     EXPECT_EQ((Rows{{"0"}}), session.Query(kEquals, {}, 1));
     EXPECT_EQ((Rows{{"0"}}), session.Query(kLike, {}, 1));
     OciSession other;

@@ -451,7 +451,46 @@ bool SendCtrlCWhenSlow(DWORD, void* pContext)
     return true;
 }
 
+// The same, twice: the second Ctrl+C comes while the first one's break still travels the link.
+bool SendCtrlCTwiceWhenSlow(DWORD nProcessId, void* pContext)
+{
+    if (!SendCtrlCWhenSlow(nProcessId, pContext))
+        return false;
+    ::Sleep(200);  // two key presses, not one event delivered twice
+    ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    static_cast<SlowCallWatch*>(pContext)->nSent = ::GetTickCount64();
+    return true;
+}
+
 }  // namespace
+
+// A second Ctrl+C does not wait for the first one's break over an 8 s link: exit 130 at once,
+// the previous file kept.
+TEST(QmexportClientTest, ASecondCtrlCEndsAtOnce)
+{
+    ::FreeConsole();
+    ASSERT_TRUE(::AllocConsole());
+    ::SetConsoleCtrlHandler(IgnoreControl, TRUE);
+    {
+        Schema schema("QC_TWICE");
+        schema.AddObject("A_PROC", "PROCEDURE", {"PROCEDURE A_PROC IS BEGIN NULL; END;\n"});
+    }
+    TempFolder folder("twice");
+    WriteFile(folder / "out.sql", kPrevious);
+    SlowCallWatch watch;
+    watch.strTrace = folder / "trace.txt";
+    watch.pszAfter = "OCISessionBegin";
+    RunOptions options;
+    options.environment = {{"OCI_LITE_RTT_US", "8000000"}, {"OCI_LITE_TRACE", watch.strTrace}};
+    options.pWhileRunning = SendCtrlCTwiceWhenSlow;
+    options.pContext = &watch;
+    options.nTimeoutMs = 90000;
+    const RunResult run = RunQmexport(FileArgs("QC_TWICE", folder / "out.sql"), options);
+    EXPECT_EQ(run.nExitCode, 130u) << run.strErr;
+    ASSERT_NE(watch.nSent, 0u);
+    EXPECT_LT(::GetTickCount64() - watch.nSent, 4000u);
+    EXPECT_EQ(ReadFile(folder / "out.sql"), kPrevious);
+}
 
 // A database call that would take a minute, or a round trip of several seconds over a slow
 // link, ends at Ctrl+C: exit 130 long before the call would have returned, the previous file
