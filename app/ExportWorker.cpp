@@ -26,6 +26,8 @@ constexpr DWORD kFlushTimeoutMs = 2000;
 struct WindowJob {
     unsigned nJob = 0;
     ExportParams params;
+    // The single file the job writes.
+    std::wstring strFileName;
     ShowMessageFn pfnShowMessage = nullptr;
 
     // Window thread, while the parameters cannot change.
@@ -39,7 +41,7 @@ struct WindowJob {
         job->params.strPassword = Recode(g_strPassword, CP_ACP, CP_UTF8);
         job->params.strDatabase = Recode(g_strDatabase, CP_ACP, CP_UTF8);
         job->params.bSysdba = g_bSysdba != 0;
-        job->params.strFileName = g_strFileName;
+        job->strFileName = g_strFileName;
         if (g_bAllObjects == 0) {
             const CString strName(g_szObjectName,
                                   int(strnlen(g_szObjectName, kObjectNameSize - 1)));
@@ -150,7 +152,7 @@ DWORD WINAPI UploadThreadProc(LPVOID pParameter)
         return 1;
     }
     try {
-        OutputFile file(job->params.strFileName);
+        OutputFile file(job->strFileName);
         RecordReporter reporter(*job);
         RunExport(job->params, file, reporter);
     } catch (...) {

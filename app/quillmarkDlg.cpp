@@ -1,6 +1,8 @@
 // CquillmarkDlg: the main dialog.
 #include "app/quillmarkDlg.h"
 
+#include "db/DBConnect.h"
+
 #include <cstring>
 
 #include "dialogs/AboutDlg.h"
@@ -161,7 +163,8 @@ void CquillmarkDlg::OnOK()
 void CquillmarkDlg::StartJob()
 {
     UpdateData(TRUE);
-    if (m_strDatabase.IsEmpty() || m_strPassword.IsEmpty() || m_strUser.IsEmpty()) {
+    if (m_strDatabase.IsEmpty() || m_strUser.IsEmpty() ||
+        (m_strPassword.IsEmpty() && !DBConnect::IsExternalLogon(m_strUser, m_strPassword))) {
         ShowAppMessage("Invalid connect parameters.");
         return;
     }
@@ -289,7 +292,8 @@ void CquillmarkDlg::OnBrowse()
 void CquillmarkDlg::OnPickObject()
 {
     UpdateData(TRUE);
-    if (m_strDatabase.IsEmpty() || m_strPassword.IsEmpty() || m_strUser.IsEmpty()) {
+    if (m_strDatabase.IsEmpty() || m_strUser.IsEmpty() ||
+        (m_strPassword.IsEmpty() && !DBConnect::IsExternalLogon(m_strUser, m_strPassword))) {
         ShowAppMessage("Invalid connect parameters");
         return;
     }

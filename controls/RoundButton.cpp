@@ -706,16 +706,19 @@ void CRoundButton::PaintRadioMark(CDC& dc, const RECT& rcMark, UINT nState, DWOR
     const int x0 = M.left;
     const int y0 = M.top;
 
-    // A pressed shaded button darkens for the length of this paint.
+    // A pressed shaded button paints from a copy of the palette dimmed by 40; the palette itself
+    // stays as it is.
     const bool bDimmed = !bFlat && m_bPressed;
-    if (bDimmed) {
-        m_clrFace = DimColor(m_clrFace, 40);
-        m_clrShadow = DimColor(m_clrShadow, 40);
-        m_clrHighlight = DimColor(m_clrHighlight, 40);
-        m_clrHalfShadow = DimColor(m_clrHalfShadow, 40);
-        m_clrLight = DimColor(m_clrLight, 40);
-        RebuildPens();
-    }
+    auto ink = [bDimmed](COLORREF clr) { return bDimmed ? DimColor(clr, 40) : clr; };
+    const COLORREF clrFace = ink(m_clrFace);
+    const COLORREF clrShadow = ink(m_clrShadow);
+    const COLORREF clrHighlight = ink(m_clrHighlight);
+    const COLORREF clrHalfShadow = ink(m_clrHalfShadow);
+    const COLORREF clrLight = ink(m_clrLight);
+    CPen penLight(PS_SOLID, 1, clrLight);
+    CPen penHighlight(PS_SOLID, 1, clrHighlight);
+    CPen penHalfShadow(PS_SOLID, 1, clrHalfShadow);
+    CPen penShadow(PS_SOLID, 1, clrShadow);
 
     {
         COLORREF clrPen;
@@ -724,8 +727,8 @@ void CRoundButton::PaintRadioMark(CDC& dc, const RECT& rcMark, UINT nState, DWOR
             clrPen = ::GetSysColor(COLOR_WINDOWFRAME);
             clrFill = ::GetSysColor(COLOR_WINDOW);
         } else {
-            clrPen = bDisabled ? m_clrShadow : ::GetSysColor(COLOR_WINDOWFRAME);
-            clrFill = m_clrFace;
+            clrPen = bDisabled ? clrShadow : ::GetSysColor(COLOR_WINDOWFRAME);
+            clrFill = clrFace;
         }
         CPen pen(PS_SOLID, 1, clrPen);
         CBrush brush(clrFill);
@@ -758,32 +761,32 @@ void CRoundButton::PaintRadioMark(CDC& dc, const RECT& rcMark, UINT nState, DWOR
         line(m_penHalfDarkShadow, {{11, 7}, {6, 12}}, false);
         line(m_penHalfDarkShadow, {{4, 11}, {-1, 6}}, false);
         const bool bSunken = bChecked || m_bPressed;
-        line(m_penLight, {{1, 6}, {1, 4}, {4, 1}, {7, 1}}, bSunken);
-        line(m_penLight, {{2, 8}, {9, 1}}, bSunken);
-        line(m_penLight, {{3, 8}, {9, 2}}, bSunken);
-        line(m_penLight, {{4, 8}, {9, 3}}, bSunken);
-        line(m_penHighlight, {{2, 7}, {2, 4}, {6, 4}}, bSunken);
-        line(m_penHighlight, {{4, 5}, {4, 2}, {8, 2}}, bSunken);
-        line(m_penHalfShadow, {{6, 9}, {10, 5}}, bSunken);
-        line(m_penHalfShadow, {{7, 9}, {10, 6}}, bSunken);
-        line(m_penShadow, {{4, 10}, {7, 10}, {10, 7}, {10, 3}}, bSunken);
-        pixel({3, 5}, m_clrHighlight, bSunken);
-        pixel({5, 3}, m_clrHighlight, bSunken);
-        pixel({2, 2}, m_clrFace, bSunken);
-        pixel({3, 3}, m_clrLight, bSunken);
-        pixel({3, 6}, m_clrLight, bSunken);
-        pixel({6, 3}, m_clrLight, bSunken);
+        line(penLight, {{1, 6}, {1, 4}, {4, 1}, {7, 1}}, bSunken);
+        line(penLight, {{2, 8}, {9, 1}}, bSunken);
+        line(penLight, {{3, 8}, {9, 2}}, bSunken);
+        line(penLight, {{4, 8}, {9, 3}}, bSunken);
+        line(penHighlight, {{2, 7}, {2, 4}, {6, 4}}, bSunken);
+        line(penHighlight, {{4, 5}, {4, 2}, {8, 2}}, bSunken);
+        line(penHalfShadow, {{6, 9}, {10, 5}}, bSunken);
+        line(penHalfShadow, {{7, 9}, {10, 6}}, bSunken);
+        line(penShadow, {{4, 10}, {7, 10}, {10, 7}, {10, 3}}, bSunken);
+        pixel({3, 5}, clrHighlight, bSunken);
+        pixel({5, 3}, clrHighlight, bSunken);
+        pixel({2, 2}, clrFace, bSunken);
+        pixel({3, 3}, clrLight, bSunken);
+        pixel({3, 6}, clrLight, bSunken);
+        pixel({6, 3}, clrLight, bSunken);
     }
 
     if (!bFlat) {
-        const COLORREF clrEdge = bDisabled ? m_clrHalfShadow : m_clrShadow;
+        const COLORREF clrEdge = bDisabled ? clrHalfShadow : clrShadow;
         const POINT edges[] = {{0, 3}, {3, 0}, {8, 0}, {11, 3}, {11, 8}, {8, 11}, {3, 11}, {0, 8}};
         for (const POINT& off : edges)
             dc.SetPixel(x0 + off.x, y0 + off.y, clrEdge);
     }
 
     if (bChecked) {
-        const COLORREF clrDot = (!bFlat && bDisabled) ? m_clrShadow : m_clrDarkShadow;
+        const COLORREF clrDot = (!bFlat && bDisabled) ? clrShadow : m_clrDarkShadow;
         CPen pen(PS_SOLID, 1, clrDot);
         CBrush brush(clrDot);
         CSelectObject selectPen(dc, pen);
@@ -791,15 +794,6 @@ void CRoundButton::PaintRadioMark(CDC& dc, const RECT& rcMark, UINT nState, DWOR
         RECT rcDot = M;
         ::InflateRect(&rcDot, -3, -3);
         dc.RoundRect(rcDot, 2, 2);
-    }
-
-    if (bDimmed) {
-        m_clrFace = BrightenColor(m_clrFace, 40);
-        m_clrShadow = BrightenColor(m_clrShadow, 40);
-        m_clrHighlight = BrightenColor(m_clrHighlight, 40);
-        m_clrHalfShadow = BrightenColor(m_clrHalfShadow, 40);
-        m_clrLight = BrightenColor(m_clrLight, 40);
-        RebuildPens();
     }
 }
 

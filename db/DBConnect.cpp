@@ -39,6 +39,11 @@ void DBConnect::ConnectAsSysdba(const char* pszUser, const char* pszPassword,
     Logon(pszUser, pszPassword, pszDatabase, OCI_SYSDBA);
 }
 
+bool DBConnect::IsExternalLogon(const char* pszUser, const char* pszPassword)
+{
+    return std::strcmp(pszUser, "/") == 0 && *pszPassword == '\0';
+}
+
 void DBConnect::SetInterrupt(std::shared_ptr<DBInterrupt> interrupt)
 {
     if (m_interrupt)
@@ -140,15 +145,20 @@ void DBConnect::Logon(const char* pszUser, const char* pszPassword, const char* 
     if (IsInterrupted())
         Fail(DbErrorTexts::kUserCancelText, OCI_ORA_USER_CANCEL);
 
-    nStatus = m_api.AttrSet(m_hSession, OCI_HTYPE_SESSION, const_cast<char*>(pszUser),
-                            static_cast<ub4>(std::strlen(pszUser)), OCI_ATTR_USERNAME, m_hError);
-    CheckStep(nStatus, "OCIAttrSet");
-    nStatus =
-        m_api.AttrSet(m_hSession, OCI_HTYPE_SESSION, const_cast<char*>(pszPassword),
-                      static_cast<ub4>(std::strlen(pszPassword)), OCI_ATTR_PASSWORD, m_hError);
-    CheckStep(nStatus, "OCIAttrSet");
+    const bool bExternal = IsExternalLogon(pszUser, pszPassword);
+    if (!bExternal) {
+        nStatus =
+            m_api.AttrSet(m_hSession, OCI_HTYPE_SESSION, const_cast<char*>(pszUser),
+                          static_cast<ub4>(std::strlen(pszUser)), OCI_ATTR_USERNAME, m_hError);
+        CheckStep(nStatus, "OCIAttrSet");
+        nStatus =
+            m_api.AttrSet(m_hSession, OCI_HTYPE_SESSION, const_cast<char*>(pszPassword),
+                          static_cast<ub4>(std::strlen(pszPassword)), OCI_ATTR_PASSWORD, m_hError);
+        CheckStep(nStatus, "OCIAttrSet");
+    }
 
-    nStatus = m_api.SessionBegin(m_hSvcCtx, m_hError, m_hSession, OCI_CRED_RDBMS, nSessionMode);
+    nStatus = m_api.SessionBegin(m_hSvcCtx, m_hError, m_hSession,
+                                 bExternal ? OCI_CRED_EXT : OCI_CRED_RDBMS, nSessionMode);
     if (nStatus == OCI_SUCCESS_WITH_INFO)
         KeepLogonWarning();
     CheckStep(nStatus, "OCISessionBegin");

@@ -12,6 +12,10 @@
 // convert text into it. An NLS_LANG the client cannot read fails the logon before anything is
 // sent, naming the value.
 //
+// A user name of "/" with an empty password is an external logon (OCI_CRED_EXT): neither name
+// nor password is sent, and the client finds the credential for the connect string in its
+// secure external password store (a wallet); the session user is whoever the wallet names.
+//
 // A logon that succeeds with a warning (ORA-28002, the password will expire) is a logon:
 // GetLogonWarning holds the warning's text and the record fails no later step.
 //
@@ -48,6 +52,9 @@ public:
     void Connect(const char* pszUser, const char* pszPassword, const char* pszDatabase);
     void ConnectAsSysdba(const char* pszUser, const char* pszPassword, const char* pszDatabase);
     void Disconnect();
+
+    // Whether this user name and password make an external logon (see above).
+    static bool IsExternalLogon(const char* pszUser, const char* pszPassword);
 
     // From the next logon on, interrupt->Request() breaks this connection's running call.
     void SetInterrupt(std::shared_ptr<DBInterrupt> interrupt);

@@ -23,6 +23,9 @@ constexpr const char kEmptyName[] = "An object in the list has an empty name.";
 struct ObjectListRow {
     CString strName;
     CString strType;
+    // The third column of a listing that has one (USER_OBJECTS.STATUS: "VALID", "INVALID"),
+    // empty otherwise.
+    CString strStatus;
 };
 
 class ObjectListCursor {
@@ -31,7 +34,8 @@ public:
 
     // Prepares pszSql; a failure throws DBStmt::OtherException with its reason in the
     // connection (there is no statement to ask).
-    ObjectListCursor(DBConnect& connection, const char* pszSql);
+    // bWithStatus: the query's third column is the object's status.
+    ObjectListCursor(DBConnect& connection, const char* pszSql, bool bWithStatus = false);
     ObjectListCursor(const ObjectListCursor&) = delete;
     ObjectListCursor& operator=(const ObjectListCursor&) = delete;
 
@@ -48,6 +52,11 @@ private:
     DBStmt m_stmt;
     char m_szName[kBufferSize] = {};
     char m_szType[kBufferSize] = {};
+    // STATUS is VALID, INVALID or N/A; a longer value is cut, which changes no decision.
+    char m_szStatus[16] = {};
+    ub2 m_nStatusLength = 0;
+    sb2 m_nStatusIndicator = 0;
+    bool m_bWithStatus;
     ub2 m_nNameLength = 0;
     ub2 m_nTypeLength = 0;
     sb2 m_nNameIndicator = 0;

@@ -83,4 +83,13 @@ bool Encode(const CString& strUtf8, UINT nCodePage, CString& strEncoded, Unencod
     return false;
 }
 
+bool HoldsBeyondAscii(const CString& strText)
+{
+    for (int i = 0; i < strText.GetLength(); ++i) {
+        if ((static_cast<unsigned char>(strText[i]) & 0x80) != 0)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace BlockText

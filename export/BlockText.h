@@ -24,4 +24,7 @@ struct Unencodable {
 
 bool Encode(const CString& strUtf8, UINT nCodePage, CString& strEncoded, Unencodable& lost);
 
+// Whether the text holds a byte beyond 7-bit ASCII.
+bool HoldsBeyondAscii(const CString& strText);
+
 }  // namespace BlockText

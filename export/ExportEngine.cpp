@@ -161,9 +161,8 @@ private:
 
     // A failure while one object was read or written: it names the object and what the target
     // holds.
-    ExportEnding ObjectFailed(ExportResult result, const ExportObjectId& object,
-                              const CString& strText, std::vector<CString> details = {},
-                              int nErrorCode = 0) const
+    ExportEnding FailedAt(ExportResult result, const ExportObjectId& object, const CString& strText,
+                          std::vector<CString> details = {}, int nErrorCode = 0) const
     {
         ExportEnding ending = Failed(result, strText, std::move(details), nErrorCode);
         Locate(ending, object);
@@ -176,23 +175,9 @@ private:
         ending.strTargetState = m_sink.StateText();
     }
 
-    // What a sink said, its first line as the text and the others as details.
     static ExportEnding SinkFailed(ExportResult result, const ExportFailure& failure)
     {
-        std::vector<CString> lines;
-        int nStart = 0;
-        const CString& strMessage = failure.strMessage;
-        for (;;) {
-            const int nBreak = strMessage.Find('\n', nStart);
-            lines.push_back(nBreak < 0 ? strMessage.Mid(nStart)
-                                       : strMessage.Mid(nStart, nBreak - nStart));
-            if (nBreak < 0)
-                break;
-            nStart = nBreak + 1;
-        }
-        const CString strText = lines.front();
-        lines.erase(lines.begin());
-        return Failed(result, strText, std::move(lines));
+        return Failed(result, failure.strText, failure.details);
     }
 
     // A failure that is not one of the export's own (out of memory, a bug in a reporter or a
@@ -253,6 +238,15 @@ private:
         m_reporter.LogLine("");
         m_charset = connection.GetClientCharset();
         m_pConnection = &connection;
+        m_strSessionUser = m_params.bSysdba ? CString("SYS") : m_params.strUser;
+        // Whom an external logon made the session user is the database's to say; it is asked
+        // only where the name matters.
+        if (DBConnect::IsExternalLogon(m_params.strUser, m_params.strPassword) &&
+            !m_params.bSysdba && !m_params.strOwner.IsEmpty()) {
+            ExportEnding asked;
+            if (!ReadSessionUser(connection, asked))
+                return asked;
+        }
 
         // The scopes: the whole schema, or each named object in the order given.
         std::vector<SourceScope> scopes;
@@ -296,11 +290,16 @@ private:
         }
 
         if (m_sink.WantsSchemaListing()) {
-            if (m_params.objectNames.empty()) {
+            const bool bFiltered =
+                !m_params.includePatterns.empty() || !m_params.excludePatterns.empty();
+            if (m_params.objectNames.empty() && !bFiltered) {
                 m_sink.SchemaListed(objects);
             } else {
                 std::vector<ExportObjectId> schemaObjects;
-                if (!ListObjects(connection, Scope(nullptr), schemaObjects, outcome))
+                SourceScope schema = Scope(nullptr);
+                schema.includes.clear();
+                schema.excludes.clear();
+                if (!ListObjects(connection, schema, schemaObjects, outcome))
                     return outcome;
                 m_sink.SchemaListed(schemaObjects);
             }
@@ -337,17 +336,55 @@ private:
             m_reporter.Warning(ExportTexts::BeyondUs7Ascii(m_strFirstBeyondAscii));
         m_reporter.LogLine(ExportTexts::kSourceUploaded);
         Progress(100, 100);
-        return ExportEnding();
+        ExportEnding done;
+        for (const ExportObjectId& object : objects) {
+            if (object.bInvalid)
+                done.invalidObjects.push_back(object);
+        }
+        done.bNeedsUtf8Client = m_bWroteBeyondAscii && !IsUtf8Charset(m_charset.strName);
+        return done;
+    }
+
+    static bool IsUtf8Charset(const CString& strName)
+    {
+        return strName == "AL32UTF8" || strName == "UTF8";
+    }
+
+    // The session user's name, once, into m_strSessionUser.
+    bool ReadSessionUser(DBConnect& connection, ExportEnding& outcome)
+    {
+        std::unique_ptr<DBStmt> stmt;
+        if (!Prepare(connection, "SELECT SYS_CONTEXT('USERENV','SESSION_USER') FROM DUAL", stmt,
+                     outcome))
+            return false;
+        char szUser[kMaxObjectNameBytes + 1] = {};
+        ub2 nLength = 0;
+        try {
+            stmt->DefineChars(1, szUser, sizeof(szUser), &nLength);
+            int nStatus = OCI_SUCCESS;
+            if (stmt->FetchRow(nStatus) && nLength <= kMaxObjectNameBytes) {
+                m_strSessionUser = CString(szUser, nLength);
+                return true;
+            }
+            outcome = Failed(ExportResult::ListingFailed, FailureText(nullptr));
+            return false;
+        } catch (DBStmt::OtherException&) {
+            outcome = Failed(ExportResult::ListingFailed, FailureText(stmt->GetErrorText()), {},
+                             stmt->GetErrorCode());
+            return false;
+        }
     }
 
     SourceScope Scope(const CString* pName) const
     {
         SourceScope scope;
         // The user's own schema needs no dictionary privilege: its own views show it whole.
-        const bool bOwnSchema = !m_params.bSysdba && m_params.strOwner == m_params.strUser;
+        const bool bOwnSchema = !m_params.bSysdba && m_params.strOwner == m_strSessionUser;
         scope.strOwner = bOwnSchema ? CString() : m_params.strOwner;
         scope.kinds = m_params.kinds;
         scope.pName = pName;
+        scope.includes = m_params.includePatterns;
+        scope.excludes = m_params.excludePatterns;
         return scope;
     }
 
@@ -357,15 +394,21 @@ private:
         int nPosition = 1;
         if (!scope.strOwner.IsEmpty())
             stmt.BindString(nPosition++, scope.strOwner, scope.strOwner.GetLength());
-        if (scope.pName != nullptr)
+        if (scope.pName != nullptr) {
             stmt.BindString(nPosition, *scope.pName, scope.pName->GetLength());
+            ++nPosition;
+        }
+        for (const CString& strPattern : scope.includes)
+            stmt.BindString(nPosition++, strPattern, strPattern.GetLength());
+        for (const CString& strPattern : scope.excludes)
+            stmt.BindString(nPosition++, strPattern, strPattern.GetLength());
     }
 
     // The DBA_ views are missing: the user may not read the dictionary.
     ExportEnding OwnerNotVisible() const
     {
         return Failed(ExportResult::ListingFailed, "No objects of " + m_params.strOwner +
-                                                       " are visible to " + m_params.strUser +
+                                                       " are visible to " + m_strSessionUser +
                                                        ExportTexts::kOwnerNeedsPrivilege);
     }
 
@@ -388,7 +431,8 @@ private:
     {
         std::unique_ptr<ObjectListCursor> cursor;
         try {
-            cursor = std::make_unique<ObjectListCursor>(connection, SourceQueries::Listing(scope));
+            cursor =
+                std::make_unique<ObjectListCursor>(connection, SourceQueries::Listing(scope), true);
         } catch (DBStmt::OtherException&) {
             outcome = Failed(ExportResult::ListingFailed, FailureText(connection.GetErrorText()),
                              {}, connection.GetErrorCode());
@@ -407,7 +451,8 @@ private:
                 case ObjectListCursor::Row::End:
                     return true;
                 case ObjectListCursor::Row::Object:
-                    objects.push_back(ExportObjectId{row.strName, row.strType});
+                    objects.push_back(
+                        ExportObjectId{row.strName, row.strType, row.strStatus == "INVALID"});
                     break;
                 case ObjectListCursor::Row::Cut:
                     // Exported under another name it would replace another object's code.
@@ -503,7 +548,7 @@ private:
             stream = std::make_unique<SourceStream>(connection, SourceQueries::Source(scope));
             BindScope(stream->Statement(), scope);
         } catch (DBStmt::OtherException&) {
-            outcome = ObjectFailure(objects[nFirst], FailureText(connection.GetErrorText()),
+            outcome = FetchFailedAt(objects[nFirst], FailureText(connection.GetErrorText()),
                                     connection.GetErrorCode());
             return false;
         }
@@ -528,12 +573,12 @@ private:
                     bHaveRow = stream->Next();
                 }
             } catch (DBStmt::OtherException&) {
-                outcome = ObjectFailure(object, FailureText(stream->Statement().GetErrorText()),
+                outcome = FetchFailedAt(object, FailureText(stream->Statement().GetErrorText()),
                                         stream->Statement().GetErrorCode());
                 return false;
             }
             if (!bHaveRow || !stream->IsObject(object.strName, object.strType)) {
-                outcome = ObjectFailed(ExportResult::NoSource, object, ExportTexts::kNoSource);
+                outcome = FailedAt(ExportResult::NoSource, object, ExportTexts::kNoSource);
                 return false;
             }
             const auto counted = lineCounts.find({object.strName, object.strType});
@@ -574,14 +619,14 @@ private:
             try {
                 bHaveRow = stream.Next();
             } catch (DBStmt::OtherException&) {
-                outcome = ObjectFailure(object, FailureText(stream.Statement().GetErrorText()),
+                outcome = FetchFailedAt(object, FailureText(stream.Statement().GetErrorText()),
                                         stream.Statement().GetErrorCode());
                 return false;
             }
         } while (bHaveRow && stream.IsObject(object.strName, object.strType));
         m_reporter.SourceEnds();
         if (!bAnyText) {
-            outcome = ObjectFailed(ExportResult::NoSource, object, ExportTexts::kNoSource);
+            outcome = FailedAt(ExportResult::NoSource, object, ExportTexts::kNoSource);
             return false;
         }
 
@@ -608,10 +653,12 @@ private:
     // US7ASCII the block stays UTF-8 and the first character beyond ASCII is remembered.
     bool Encode(const ExportObjectId& object, CString& strBlock, ExportEnding& outcome)
     {
-        if (m_charset.IsUnicode())
-            return true;
-        if (m_charset.IsUs7Ascii() || m_charset.nId == 0) {
-            if (m_strFirstBeyondAscii.IsEmpty())
+        if (m_params.bUtf8Files || m_charset.IsUnicode() || m_charset.IsUs7Ascii() ||
+            m_charset.nId == 0) {
+            // UTF-8 files asked for a client whose set is not UTF-8: the run advises at its end.
+            if (m_params.bUtf8Files && !m_charset.IsUnicode() && !m_bWroteBeyondAscii)
+                m_bWroteBeyondAscii = BlockText::HoldsBeyondAscii(strBlock);
+            if (!m_params.bUtf8Files && m_charset.IsUs7Ascii() && m_strFirstBeyondAscii.IsEmpty())
                 NoteBeyondAscii(object, strBlock);
             return true;
         }
@@ -628,7 +675,7 @@ private:
             const size_t nEnd = PieceEnd(pText, size_t(nLength), nRead);
             bool bReplaced = false;
             if (!m_pConnection->ConvertToClient(pText + nRead, nEnd - nRead, strPiece, bReplaced)) {
-                outcome = ObjectFailure(object, FailureText(m_pConnection->GetErrorText()),
+                outcome = FetchFailedAt(object, FailureText(m_pConnection->GetErrorText()),
                                         m_pConnection->GetErrorCode());
                 bOk = false;
                 break;
@@ -698,7 +745,7 @@ private:
                         "to a character set that holds it, such as AMERICAN_AMERICA.AL32UTF8",
                         object.strName.GetString(), object.strType.GetString(), nLine,
                         strCharacter.GetString(), m_charset.strName.GetString());
-        return ObjectFailed(ExportResult::Unwritable, object, strFirst);
+        return FailedAt(ExportResult::Unwritable, object, strFirst);
     }
 
     // Remembers where the first byte beyond ASCII of the job is ("EMP_API (PACKAGE) line 3").
@@ -742,10 +789,10 @@ private:
 
     // A failure while reading an object: the database's text, then which object and what the
     // target holds.
-    ExportEnding ObjectFailure(const ExportObjectId& object, const CString& strText,
+    ExportEnding FetchFailedAt(const ExportObjectId& object, const CString& strText,
                                int nErrorCode) const
     {
-        return ObjectFailed(ExportResult::FetchFailed, object, strText, {}, nErrorCode);
+        return FailedAt(ExportResult::FetchFailed, object, strText, {}, nErrorCode);
     }
 
     // Prepares a statement; a failure leaves its reason in the connection.
@@ -781,6 +828,9 @@ private:
     DBConnect* m_pConnection = nullptr;
     // "<NAME> (<TYPE>) line <N>" of the first character beyond ASCII, for a US7ASCII client.
     CString m_strFirstBeyondAscii;
+    // The logged-on user's name as the database knows it.
+    CString m_strSessionUser;
+    bool m_bWroteBeyondAscii = false;
     int m_nObjectCount = 0;
     int m_nTotalPercent = 0;
     int m_nSentObject = -1;

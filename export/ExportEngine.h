@@ -3,8 +3,8 @@
 // The export itself, for every front end (the main window and the console exporter):
 //   ExportParams    - one job's parameters, handed to the run as one value.
 //   ExportObjectId  - one object of the listing: name and type as stored.
-//   ExportFailure   - what a sink says when it cannot go on: its message (the first line is the
-//                     program's fixed text) and, for a sink that logs, its log lines.
+//   ExportFailure   - what a sink says when it cannot go on: the program's fixed text and the
+//                     lines under it (the path, the system's reason).
 //   ExportSink      - where the blocks go: one .sql file (OutputFile below), or a folder of
 //                     files (the console exporter's). The run asks it to check the target
 //                     before the logon and hands it each object's complete block.
@@ -38,12 +38,11 @@
 #include "framework/String.h"
 
 struct ExportParams {
+    // "/" with an empty password: an external logon (DBConnect::IsExternalLogon).
     CString strUser;
     CString strPassword;
     CString strDatabase;
     bool bSysdba = false;
-    // The output file of the single-file sink (wide: any character the file system takes).
-    std::wstring strFileName;
     // Empty: every package, package body, procedure and function of the schema. Otherwise
     // each named object in turn, as stored (the comparison is exact); a name given twice is
     // exported once.
@@ -54,6 +53,13 @@ struct ExportParams {
     // Whose objects: empty for the logged-on user's own (the USER_ views); otherwise the
     // owner's name as stored, read through the DBA_ views.
     CString strOwner;
+    // Name filters, Oracle LIKE patterns with "\" as the escape character, matched against the
+    // names as stored: an object is exported when its name matches any include (every object
+    // when there is none) and no exclude.
+    std::vector<CString> includePatterns;
+    std::vector<CString> excludePatterns;
+    // Files in UTF-8 whatever the client's character set (otherwise in its code page).
+    bool bUtf8Files = false;
     // Lets another thread end the call the run is waiting in (Stop, Ctrl+C); may be null.
     std::shared_ptr<DBInterrupt> interrupt;
 };
@@ -61,20 +67,15 @@ struct ExportParams {
 struct ExportObjectId {
     CString strName;
     CString strType;
+    // The listing said STATUS = 'INVALID'.
+    bool bInvalid = false;
 };
 
 struct ExportFailure {
-    // Its lines, separated by "\n": the fixed text first, then the path and the reason.
-    CString strMessage;
-
-    static ExportFailure Lines(const CString& strFirst, const std::vector<CString>& moreLines = {})
-    {
-        ExportFailure failure;
-        failure.strMessage = strFirst;
-        for (const CString& strLine : moreLines)
-            failure.strMessage += "\n" + strLine;
-        return failure;
-    }
+    // The program's fixed text ("Error while write specified file.").
+    CString strText;
+    // The lines under it: the path, the system's reason.
+    std::vector<CString> details;
 };
 
 enum class ExportResult {
@@ -111,6 +112,12 @@ struct ExportEnding {
     // Blocks the sink holds from this run.
     int nObjectsWritten = 0;
     int nObjectCount = 0;
+    // For a run that was done: the exported objects the database holds as invalid, in the
+    // listing's order.
+    std::vector<ExportObjectId> invalidObjects;
+    // For a run that was done: files were written in UTF-8 with characters beyond ASCII for a
+    // client whose character set is not UTF-8, so SQL*Plus must run them with a UTF-8 NLS_LANG.
+    bool bNeedsUtf8Client = false;
 
     bool Failed() const { return result != ExportResult::Done && result != ExportResult::Stopped; }
     // The lines the user is shown for a failure: the text; "<where>. <target state>" (or the

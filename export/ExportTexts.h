@@ -37,6 +37,10 @@ constexpr const char kFileHoldsAfter[] = " complete objects before it.";
 constexpr const char kStoppedHolds[] = "Stopped. The file holds the ";
 constexpr const char kStoppedHoldsAfter[] = " complete objects written before Stop.";
 constexpr const char kStoppedUnchanged[] = "Stopped. The file was not changed.";
+// A run that wrote characters beyond ASCII in UTF-8 for a client whose set is not UTF-8.
+constexpr const char kUtf8ClientAdvice[] =
+    "The files hold characters beyond ASCII in UTF-8: run them in SQL*Plus with a UTF-8 "
+    "NLS_LANG, such as AMERICAN_AMERICA.AL32UTF8.";
 
 // A US7ASCII client's file holds characters beyond ASCII, written in UTF-8; strWhere is
 // "<NAME> (<TYPE>) line <N>" of the first.

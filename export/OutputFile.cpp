@@ -15,11 +15,11 @@
 
 namespace {
 
-// A failure whose first line is strText, then the path and the reason.
+// strText, then the path and the reason.
 ExportFailure FileFailure(const CString& strText, const std::wstring& strPath,
                           const CString& strReason)
 {
-    return ExportFailure::Lines(strText, {NarrowPath(strPath) + ": " + strReason});
+    return ExportFailure{strText, {NarrowPath(strPath) + ": " + strReason}};
 }
 
 // The folder part of a path ("" for a bare file name, which lives in the current folder).
@@ -55,7 +55,9 @@ bool WriteAll(HANDLE hFile, const CString& strBytes, DWORD& nError)
 
 }  // namespace
 
-OutputFile::OutputFile(std::wstring strPath) : m_strPath(std::move(strPath)) {}
+OutputFile::OutputFile(std::wstring strPath, Target target)
+    : m_strPath(std::move(strPath)), m_target(target)
+{}
 
 // An existing file must be a file that can be opened for writing (it is not truncated here); a
 // new file's folder must exist and take a new file, which is tried by creating the file with
@@ -63,8 +65,8 @@ OutputFile::OutputFile(std::wstring strPath) : m_strPath(std::move(strPath)) {}
 bool OutputFile::Check(ExportFailure& failure)
 {
     if (TargetPath::IsDevice(m_strPath)) {
-        failure = ExportFailure::Lines(ExportTexts::kCreateFile,
-                                       {NarrowPath(m_strPath) + ExportTexts::kPathIsDevice});
+        failure = ExportFailure{ExportTexts::kCreateFile,
+                                {NarrowPath(m_strPath) + ExportTexts::kPathIsDevice}};
         return false;
     }
     std::wstring strFull;
@@ -80,6 +82,8 @@ bool OutputFile::Check(ExportFailure& failure)
             failure = FileFailure(ExportTexts::kCreateFile, m_strPath, ExportTexts::kPathIsFolder);
             return false;
         }
+        if (m_target == Target::Memory)
+            return true;
         // The read-only attribute is asked for on its own: an administrator's open for writing
         // may pass where replacing the file will not.
         CHandle probe((nAttributes & FILE_ATTRIBUTE_READONLY) != 0
@@ -90,8 +94,8 @@ bool OutputFile::Check(ExportFailure& failure)
         if (!probe.IsValid()) {
             const DWORD nError = (nAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? ERROR_ACCESS_DENIED
                                                                               : ::GetLastError();
-            failure = ExportFailure::Lines(ExportTexts::kDeleteOldFile + NarrowPath(m_strPath),
-                                           {SystemErrorText(nError)});
+            failure = ExportFailure{ExportTexts::kDeleteOldFile + NarrowPath(m_strPath),
+                                    {SystemErrorText(nError)}};
             return false;
         }
         return true;
@@ -110,6 +114,8 @@ bool OutputFile::Check(ExportFailure& failure)
             return false;
         }
     }
+    if (m_target == Target::Memory)
+        return true;
     // Delete-on-close needs the right to delete as well.
     CHandle probe(::CreateFileW(m_strPath.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
@@ -127,6 +133,14 @@ bool OutputFile::Check(ExportFailure& failure)
 bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock,
                        ExportFailure& failure)
 {
+    if (m_target == Target::Memory) {
+        if (m_nWritten == 0)
+            m_strContent += m_strSetLines.str();
+        m_strContent += strBlock.str();
+        m_blocks.push_back(RenderedBlock{object, strBlock.str()});
+        ++m_nWritten;
+        return true;
+    }
     const DWORD nDisposition = m_nWritten == 0 ? CREATE_ALWAYS : OPEN_EXISTING;
     CHandle file(::CreateFileW(m_strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, nDisposition, FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -4,15 +4,28 @@
 // The file that is there before the run stays untouched until the first block is written;
 // that write replaces it, later ones append. The file begins with the SET lines the job's
 // source needs (SqlPlusLines.h), none for source SQL*Plus reads as it is.
+//
+// Rendering into memory (Target::Memory), it writes nothing at all: the check before the logon
+// only looks (the path must be one the export could write), and the file's bytes and each
+// object's block are kept for a comparison with the file that is there.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "export/ExportEngine.h"
 
 class OutputFile : public ExportSink {
 public:
-    explicit OutputFile(std::wstring strPath);
+    enum class Target { File, Memory };
+
+    // One object's block as the file holds it (without the lines the file begins with).
+    struct RenderedBlock {
+        ExportObjectId object;
+        std::string strBytes;
+    };
+
+    explicit OutputFile(std::wstring strPath, Target target = Target::File);
     bool Check(ExportFailure& failure) override;
     void JobNeeds(const SqlPlusNeeds& needs) override
     {
@@ -23,8 +36,15 @@ public:
     CString StateText() const override;
     int WrittenCount() const override { return m_nWritten; }
 
+    // Target::Memory: the file's bytes and its blocks, as the export would write them.
+    const std::string& Content() const { return m_strContent; }
+    const std::vector<RenderedBlock>& Blocks() const { return m_blocks; }
+
 private:
     std::wstring m_strPath;
+    Target m_target;
+    std::string m_strContent;
+    std::vector<RenderedBlock> m_blocks;
     int m_nWritten = 0;
     // The first write replaced the old file but failed: the file no longer is what it was.
     bool m_bReplaced = false;

@@ -38,8 +38,20 @@ CString Filter(const SourceScope& scope, const char* pszNameColumn, const char* 
     strFilter += Bytes(pszTypeColumn) + " IN (" + KindList(scope.kinds) + ")";
     if (scope.pName != nullptr) {
         CString strPlaceholder;
-        strPlaceholder.Format(":%d", nPlaceholder);
+        strPlaceholder.Format(":%d", nPlaceholder++);
         strFilter += " AND " + Bytes(pszNameColumn) + " = " + Bytes(strPlaceholder);
+    }
+    CString strLike;
+    for (size_t i = 0; i < scope.includes.size(); ++i) {
+        strLike.Format("%s%s LIKE :%d ESCAPE '\\'", i == 0 ? " AND (" : " OR ", pszNameColumn,
+                       nPlaceholder++);
+        strFilter += strLike;
+    }
+    if (!scope.includes.empty())
+        strFilter += ")";
+    for (size_t i = 0; i < scope.excludes.size(); ++i) {
+        strLike.Format(" AND %s NOT LIKE :%d ESCAPE '\\'", pszNameColumn, nPlaceholder++);
+        strFilter += strLike;
     }
     return strFilter;
 }
@@ -66,7 +78,7 @@ namespace SourceQueries {
 
 CString Listing(const SourceScope& scope)
 {
-    return "SELECT OBJECT_NAME,OBJECT_TYPE FROM " + ObjectsView(scope) +
+    return "SELECT OBJECT_NAME,OBJECT_TYPE,STATUS FROM " + ObjectsView(scope) +
            Filter(scope, "OBJECT_NAME", "OBJECT_TYPE") + BinaryOrder("OBJECT_NAME", "OBJECT_TYPE");
 }
 

@@ -8,7 +8,11 @@
 // Every comparison they make (owner, kinds, name, grouping) is by the bytes, whatever NLS_COMP
 // and NLS_SORT the client sets, at no cost of a round trip.
 //
-// Placeholders: the owner first (":1") when there is one, then the object name.
+// Name filters are Oracle LIKE patterns ("\" escapes the next character), matched by the server
+// in every statement, so objects a filter leaves out never travel.
+//
+// Placeholders: the owner first (":1") when there is one, then the object name, then each
+// include pattern, then each exclude pattern.
 #pragma once
 
 #include <vector>
@@ -22,11 +26,15 @@ struct SourceScope {
     std::vector<CString> kinds;
     // Null: every object of the kinds.
     const CString* pName = nullptr;
+    // An object is in the scope when its name is LIKE any of includes (every object when there
+    // is none) and LIKE none of excludes.
+    std::vector<CString> includes;
+    std::vector<CString> excludes;
 };
 
 namespace SourceQueries {
 
-// OBJECT_NAME, OBJECT_TYPE of the listed objects.
+// OBJECT_NAME, OBJECT_TYPE, STATUS of the listed objects.
 CString Listing(const SourceScope& scope);
 // NAME, TYPE, the number of lines, the number of lines holding "&", then 1 or 0 each: a line
 // that is "." alone, and lines whose first non-blank character is "#", "~", "^", "=", "+", "|".

@@ -15,6 +15,7 @@
 #include "db/OciDefs.h"
 #include "oci-lite/Database.h"
 #include "oci-lite/Diagnostics.h"
+#include "oci-lite/ExternalPasswordStore.h"
 #include "oci-lite/Handles.h"
 #include "oci-lite/Limits.h"
 
@@ -351,14 +352,14 @@ sword ServerAttachImpl(OCIServer* srvhp, OCIError* errhp, const OraText* dblink,
         return Report(error, MakeOraError(kOraAlreadyConnected));
     if (dblink_len <= 0)
         return Report(error, MakeOraError(kOraCannotResolve));
-    std::string path =
-        DatabaseLocator::PathFor(std::string(reinterpret_cast<const char*>(dblink), dblink_len));
+    const std::string connectString(reinterpret_cast<const char*>(dblink), dblink_len);
+    std::string path = DatabaseLocator::PathFor(connectString);
     if (path.empty() || !DatabaseLocator::FileExists(path)) {
         return Report(error, MakeOraError(kOraCannotResolve));
     }
     // The name resolved: from here on the client talks to the server.
     Diagnostics::Instance().RoundTrip();
-    OraError failure = server->connection.Attach(path);
+    OraError failure = server->connection.Attach(path, connectString);
     if (failure.IsError())
         return Report(error, failure);
     return OCI_SUCCESS;
@@ -381,21 +382,41 @@ sword SessionBeginImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4
     }
     if (session->IsActive())
         return Report(error, MakeOraError(kOraAlreadyAuthenticated));
-    if (credt != OCI_CRED_RDBMS || session->userName.empty()) {
-        return Report(error, MakeOraError(kOraInvalidLogon));
+    const auto* env = static_cast<EnvHandle*>(session->parent);
+    const bool external = credt == OCI_CRED_EXT;
+    std::string user;
+    std::string password;
+    if (external) {
+        // The user name and password attributes are not sent; the password store's credential
+        // for the attach's connect string is, read as UTF-8 text.
+        Diagnostics::Instance().RoundTrip();
+        StoredCredential credential;
+        if (!ExternalPasswordStore::Find(server->connection.ConnectString(), &credential)) {
+            // Operating-system authentication, which is what remains, is not modelled.
+            return Report(error, MakeOraError((mode & (OCI_SYSDBA | OCI_SYSOPER)) != 0
+                                                  ? kOraInsufficientPrivileges
+                                                  : kOraInvalidLogon));
+        }
+        user = credential.user;
+        password = credential.password;
+    } else {
+        if (credt != OCI_CRED_RDBMS || session->userName.empty()) {
+            return Report(error, MakeOraError(kOraInvalidLogon));
+        }
+        if (session->password.empty())
+            return Report(error, MakeOraError(kOraNullPassword));
+        Diagnostics::Instance().RoundTrip();
+        user = env->charset.ToDatabase(session->userName);
+        password = env->charset.ToDatabase(session->password);
     }
-    if (session->password.empty())
-        return Report(error, MakeOraError(kOraNullPassword));
-    Diagnostics::Instance().RoundTrip();
     if (mode & OCI_SYSOPER)
         return Report(error, MakeOraError(kOraInsufficientPrivileges));
     std::string sessionUser;
     std::shared_ptr<Database> database;
     OraError warning;
-    const auto* env = static_cast<EnvHandle*>(session->parent);
-    OraError failure = server->connection.BeginSession(
-        env->charset.ToDatabase(session->userName), env->charset.ToDatabase(session->password),
-        (mode & OCI_SYSDBA) != 0, env->nls.Session(), &database, &sessionUser, &warning);
+    OraError failure =
+        server->connection.BeginSession(user, password, (mode & OCI_SYSDBA) != 0, external,
+                                        env->nls.Session(), &database, &sessionUser, &warning);
     if (failure.IsError())
         return Report(error, failure);
     session->SetDatabase(std::move(database));

@@ -251,4 +251,31 @@ std::string BinaryOrderRewrite::Apply(const std::string& sql)
     return rewritten;
 }
 
+// Word tokens only: USER not qualified ("X.USER") nor qualifying ("USER.X"), nor called.
+std::string SessionUserRewrite::Apply(const std::string& sql)
+{
+    const std::vector<Token> tokens = Tokenize(sql);
+    std::string rewritten;
+    size_t copied = 0;
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        const Token& token = tokens[i];
+        if (token.kind != Token::kWord ||
+            Upper(sql.substr(token.begin, token.end - token.begin)) != "USER")
+            continue;
+        auto isSymbol = [&](size_t at, char symbol) {
+            return at < tokens.size() && tokens[at].kind == Token::kSymbol &&
+                   sql[tokens[at].begin] == symbol;
+        };
+        if ((i > 0 && isSymbol(i - 1, '.')) || isSymbol(i + 1, '.') || isSymbol(i + 1, '('))
+            continue;
+        rewritten += sql.substr(copied, token.begin - copied);
+        rewritten += "SYS_CONTEXT('USERENV','SESSION_USER')";
+        copied = token.end;
+    }
+    if (copied == 0)
+        return sql;
+    rewritten += sql.substr(copied);
+    return rewritten;
+}
+
 }  // namespace ocilite

@@ -18,4 +18,11 @@ public:
     static std::string Apply(const std::string& sql);
 };
 
+// SessionUserRewrite: Oracle's USER (the session user's name, a pseudo-column SQLite does not
+// know) becomes SYS_CONTEXT('USERENV','SESSION_USER').
+class SessionUserRewrite {
+public:
+    static std::string Apply(const std::string& sql);
+};
+
 }  // namespace ocilite

@@ -270,7 +270,8 @@ std::set<std::string> Database::UserColumns()
 // A wrong password is ORA-01017 whatever the account's state; a right one meets the state:
 // LOCKED before EXPIRED before the grace period's warning.
 OraError Database::BeginSession(const std::string& user, const std::string& password, bool sysdba,
-                                const SessionNls& nls, std::string* sessionUser, OraError* warning)
+                                bool external, const SessionNls& nls, std::string* sessionUser,
+                                OraError* warning)
 {
     std::lock_guard<std::mutex> lock(m_callMutex);
     if (!IsOpen())
@@ -314,7 +315,7 @@ OraError Database::BeginSession(const std::string& user, const std::string& pass
         return MakeOraError(kOraAccountLocked);
     if (account.expired)
         return MakeOraError(kOraPasswordExpired);
-    if (sysdba && !mayBeSysdba)
+    if (sysdba && (external || !mayBeSysdba))
         return MakeOraError(kOraInsufficientPrivileges);
     *sessionUser = sysdba ? std::string("SYS") : user;
     m_sessionUser = *sessionUser;
@@ -323,6 +324,8 @@ OraError Database::BeginSession(const std::string& user, const std::string& pass
     OraError failure = InstallViews();
     if (failure.IsError())
         return failure;
+    if (!InstallSessionContext(*sessionUser))
+        return MakeOraError(kOraNotAvailable);
     *warning = account.inGrace ? MakeOraError(kOraPasswordWillExpire) : OraError();
     return OraError();
 }
@@ -393,6 +396,56 @@ OraError Database::AlterSession(const std::string& nlsComp, const std::string& n
     ok = ok && Exec("DROP VIEW IF EXISTS temp." + m_policy.HiddenSourceView()) &&
          Exec("DROP VIEW IF EXISTS temp." + m_policy.HiddenObjectsView());
     return ok ? InstallViews() : MakeOraError(kOraNotAvailable);
+}
+
+namespace {
+
+std::string UpperAscii(const unsigned char* text)
+{
+    std::string upper = text != nullptr ? reinterpret_cast<const char*>(text) : "";
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper;
+}
+
+// SYS_CONTEXT(namespace, parameter): in USERENV, SESSION_USER, CURRENT_USER and CURRENT_SCHEMA
+// give the session user; another USERENV parameter is ORA-02003, as the server says for one it
+// does not know; another namespace gives NULL, as an application context without the value.
+void SysContext(sqlite3_context* context, int count, sqlite3_value** values)
+{
+    if (count != 2) {
+        sqlite3_result_error(context, "ORA-00909: invalid number of arguments", -1);
+        return;
+    }
+    const std::string space = UpperAscii(sqlite3_value_text(values[0]));
+    const std::string parameter = UpperAscii(sqlite3_value_text(values[1]));
+    if (space != "USERENV") {
+        sqlite3_result_null(context);
+        return;
+    }
+    if (parameter == "SESSION_USER" || parameter == "CURRENT_USER" ||
+        parameter == "CURRENT_SCHEMA") {
+        const auto* user = static_cast<const std::string*>(sqlite3_user_data(context));
+        sqlite3_result_text(context, user->data(), static_cast<int>(user->size()),
+                            SQLITE_TRANSIENT);
+        return;
+    }
+    sqlite3_result_error(context, "ORA-02003: invalid USERENV parameter", -1);
+}
+
+void DeleteUser(void* user)
+{
+    delete static_cast<std::string*>(user);
+}
+
+}  // namespace
+
+bool Database::InstallSessionContext(const std::string& sessionUser)
+{
+    auto* user = new std::string(sessionUser);
+    return sqlite3_create_function_v2(m_db, "SYS_CONTEXT", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                      user, &SysContext, nullptr, nullptr,
+                                      &DeleteUser) == SQLITE_OK;
 }
 
 // Runs at session end, at server detach and when the last owner lets go; waits for a call in
@@ -479,7 +532,7 @@ OraError Database::Compile(const std::string& sql, sqlite3_stmt** stmt, const ch
 // ---- ServerConnection ----
 
 // Runs at OCIServerAttach once the connect string named an existing file.
-OraError ServerConnection::Attach(const std::string& utf8Path)
+OraError ServerConnection::Attach(const std::string& utf8Path, const std::string& connectString)
 {
     std::shared_ptr<Database> probe;
     OraError failure = Database::Open(utf8Path, m_link, &probe);
@@ -487,7 +540,14 @@ OraError ServerConnection::Attach(const std::string& utf8Path)
         return failure;
     std::lock_guard<std::mutex> lock(m_mutex);
     m_path = utf8Path;
+    m_connectString = connectString;
     return OraError();
+}
+
+std::string ServerConnection::ConnectString() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_connectString;
 }
 
 // Runs at attach, session begin and statement checks.
@@ -499,7 +559,7 @@ bool ServerConnection::IsAttached() const
 
 // Runs at OCISessionBegin.
 OraError ServerConnection::BeginSession(const std::string& user, const std::string& password,
-                                        bool sysdba, const SessionNls& nls,
+                                        bool sysdba, bool external, const SessionNls& nls,
                                         std::shared_ptr<Database>* database,
                                         std::string* sessionUser, OraError* warning)
 {
@@ -509,7 +569,7 @@ OraError ServerConnection::BeginSession(const std::string& user, const std::stri
     std::shared_ptr<Database> opened;
     OraError failure = Database::Open(m_path, m_link, &opened);
     if (!failure.IsError())
-        failure = opened->BeginSession(user, password, sysdba, nls, sessionUser, warning);
+        failure = opened->BeginSession(user, password, sysdba, external, nls, sessionUser, warning);
     if (failure.IsError())
         return failure;
     // Sessions that ended meanwhile leave their slot.

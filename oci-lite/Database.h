@@ -78,8 +78,11 @@ public:
     // nls gives the views' text columns their collation: the linguistic one for ORDER BY
     // (LinguisticSort), or, under NLS_COMP=LINGUISTIC with a _CI or _AI sort, one that compares
     // =, IN, GROUP BY and ORDER BY that way; LIKE follows it too.
+    // An external logon (a credential of the password store) is checked as a password logon,
+    // but never becomes SYSDBA (ORA-01031 once the account's state passed).
     OraError BeginSession(const std::string& user, const std::string& password, bool sysdba,
-                          const SessionNls& nls, std::string* sessionUser, OraError* warning);
+                          bool external, const SessionNls& nls, std::string* sessionUser,
+                          OraError* warning);
 
     // ALTER SESSION SET NLS_COMP = ... NLS_SORT = ...: the session compares and sorts as the
     // values say from now on (an empty value leaves its setting as it is). Runs within a Call.
@@ -128,6 +131,7 @@ private:
     std::set<std::string> UserColumns();
     OraError InstallViews();
     bool Exec(const std::string& sql);
+    bool InstallSessionContext(const std::string& sessionUser);
     static int OnProgress(void* self);
 
     std::mutex m_callMutex;  // held by each Call and by Close
@@ -150,12 +154,14 @@ public:
     ServerConnection& operator=(const ServerConnection&) = delete;
 
     // Opens the file once to see that it is a database, and remembers it for the sessions.
-    OraError Attach(const std::string& utf8Path);
+    OraError Attach(const std::string& utf8Path, const std::string& connectString);
+    // The connect string of the attach, as given (an external logon looks its credential up).
+    std::string ConnectString() const;
     bool IsAttached() const;
 
     // Opens the session's own connection to the attached file and logs on there.
     OraError BeginSession(const std::string& user, const std::string& password, bool sysdba,
-                          const SessionNls& nls, std::shared_ptr<Database>* database,
+                          bool external, const SessionNls& nls, std::shared_ptr<Database>* database,
                           std::string* sessionUser, OraError* warning);
 
     // Ends every session begun on this attach and forgets the file.
@@ -167,6 +173,7 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::string m_path;  // empty while detached
+    std::string m_connectString;
     std::vector<std::weak_ptr<Database>> m_sessions;
     const std::shared_ptr<ServerLink> m_link;
 };

@@ -332,8 +332,8 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
 
     if (IsAlterSession(m_sql))
         return AlterSession(database, call);
-    OraError error =
-        m_cursor.Prepare(database, BinaryOrderRewrite::Apply(m_charset.ToDatabase(m_sql)));
+    OraError error = m_cursor.Prepare(database, BinaryOrderRewrite::Apply(SessionUserRewrite::Apply(
+                                                    m_charset.ToDatabase(m_sql))));
     if (error.IsError()) {
         Database::Call::Trip trip = call.RoundTrip(false);  // the server parsed it and said no
         if (trip != Database::Call::Trip::kDone)

@@ -12,13 +12,16 @@ namespace {
 
 const char kUsage[] =
     "usage: qmexport --user NAME --database CONNECT [--sysdba] (--file PATH | --dir FOLDER)\n"
-    "                [--kinds LIST] [--owner NAME] [--object NAME]... [--quiet]\n"
+    "                [--check] [--kinds LIST] [--owner NAME] [--object NAME]...\n"
+    "                [--include PATTERN]... [--exclude PATTERN]... [--encoding utf-8|client]\n"
+    "                [--quiet]\n"
     "       qmexport --help\n"
     "\n"
     "Exports the PL/SQL source of a schema's stored code through the Oracle client (OCI.DLL),\n"
     "as the Quillmark window does.\n"
     "\n"
-    "  --user NAME         Oracle user name\n"
+    "  --user NAME         Oracle user name; / logs on through the client's secure external\n"
+    "                      password store (a wallet), and no password is read\n"
     "  --database CONNECT  connect string\n"
     "  --sysdba            connect as SYSDBA\n"
     "  --file PATH         one .sql file holding every object, as the window writes it\n"
@@ -31,13 +34,25 @@ const char kUsage[] =
     "  --owner NAME        export this owner's objects (needs SELECT ANY DICTIONARY or\n"
     "                      SYSDBA); default: the user's own\n"
     "  --object NAME       export this object only (as stored, exact); may be repeated\n"
+    "  --include PATTERN   export only objects whose name is LIKE the pattern (% any run,\n"
+    "                      _ one character, \\ before %, _ or \\ makes it plain; case as\n"
+    "                      stored); may be repeated: any pattern selects\n"
+    "  --exclude PATTERN   leave out objects whose name is LIKE the pattern; may be repeated\n"
+    "                      (not with --object)\n"
+    "  --encoding ENC      utf-8: every file in UTF-8; client (default): in the character\n"
+    "                      set NLS_LANG names\n"
+    "  --check             write nothing; print one line per difference between the export\n"
+    "                      and the file or folder on standard output (changed, added,\n"
+    "                      removed); exit 4 when anything differs\n"
     "  --quiet             print errors only\n"
     "\n"
     "The password comes from the environment variable QUILLMARK_PASSWORD, else it is read\n"
-    "from the console (not shown) or from the first line of standard input.\n"
+    "from the console (not shown) or from the first line of standard input; with --user /\n"
+    "none is read.\n"
     "\n"
-    "Exit codes: 0 done, 1 export failed, 2 usage error, 3 logon failed or no client library,\n"
-    "130 stopped with Ctrl+C.\n";
+    "Exit codes: 0 done (with --check: no difference), 1 export failed, 2 usage error,\n"
+    "3 logon failed or no client library, 4 differences found (--check), 130 stopped with\n"
+    "Ctrl+C.\n";
 
 const char kPasswordRefusal[] =
     "the password is never taken from the command line (it would show in process lists); "
@@ -92,6 +107,59 @@ bool OnQuiet(const OptionValue&, CommandLine& line, std::string&)
 {
     line.bQuiet = true;
     return true;
+}
+
+bool OnCheck(const OptionValue&, CommandLine& line, std::string&)
+{
+    line.bCheck = true;
+    return true;
+}
+
+// A pattern the server takes: "\" only before "%", "_" or "\" (Oracle refuses any other
+// escaped character, and a pattern ending in the escape, with ORA-01424).
+bool ReadPattern(const OptionValue& option, std::vector<CString>& patterns, std::string& strError)
+{
+    const std::wstring& strPattern = option.strValue;
+    for (size_t i = 0; i < strPattern.size(); ++i) {
+        if (strPattern[i] != L'\\')
+            continue;
+        if (i + 1 >= strPattern.size() || (strPattern[i + 1] != L'%' && strPattern[i + 1] != L'_' &&
+                                           strPattern[i + 1] != L'\\')) {
+            strError =
+                Utf8(option.strName) + " " + Utf8(strPattern) + ": \\ must come before %, _ or \\";
+            return false;
+        }
+        ++i;
+    }
+    patterns.push_back(SessionText(strPattern));
+    return true;
+}
+
+bool OnInclude(const OptionValue& option, CommandLine& line, std::string& strError)
+{
+    return ReadPattern(option, line.includePatterns, strError);
+}
+
+bool OnExclude(const OptionValue& option, CommandLine& line, std::string& strError)
+{
+    return ReadPattern(option, line.excludePatterns, strError);
+}
+
+bool OnEncoding(const OptionValue& option, CommandLine& line, std::string& strError)
+{
+    std::wstring strValue = option.strValue;
+    for (wchar_t& ch : strValue)
+        ch = (ch >= L'A' && ch <= L'Z') ? wchar_t(ch - L'A' + L'a') : ch;
+    if (strValue == L"utf-8") {
+        line.bUtf8Files = true;
+        return true;
+    }
+    if (strValue == L"client") {
+        line.bUtf8Files = false;
+        return true;
+    }
+    strError = "unknown encoding " + Utf8(option.strValue) + " (the encodings: utf-8, client)";
+    return false;
 }
 
 bool OnUser(const OptionValue& option, CommandLine& line, std::string&)
@@ -219,6 +287,8 @@ const OptionRow kOptions[] = {
     {L"--dir", Takes::Value, true, OnDir},          {L"--kinds", Takes::Value, true, OnKinds},
     {L"--owner", Takes::Value, true, OnOwner},      {L"--object", Takes::Value, false, OnObject},
     {L"--quiet", Takes::Nothing, false, OnQuiet},   {L"--help", Takes::Nothing, false, OnHelp},
+    {L"--check", Takes::Nothing, false, OnCheck},   {L"--include", Takes::Value, false, OnInclude},
+    {L"--exclude", Takes::Value, false, OnExclude}, {L"--encoding", Takes::Value, true, OnEncoding},
     {L"-h", Takes::Nothing, false, OnHelp},         {L"/?", Takes::Nothing, false, OnHelp},
 };
 
@@ -319,6 +389,11 @@ bool CommandLine::Parse(const std::vector<std::wstring>& args, CommandLine& line
     if (line.strFile.empty() == line.strFolder.empty()) {
         strError = line.strFile.empty() ? "one of --file and --dir is needed"
                                         : "--file and --dir exclude each other";
+        return false;
+    }
+    if (!line.objectNames.empty() &&
+        (!line.includePatterns.empty() || !line.excludePatterns.empty())) {
+        strError = "--object excludes --include and --exclude";
         return false;
     }
     return true;

@@ -188,9 +188,16 @@ void ConsoleReporter::Finish(const ExportEnding& ending)
     switch (ending.result) {
     case ExportResult::Done:
         if (m_style != ProgressStyle::Quiet) {
-            Print("Exported " + std::to_string(ending.nObjectsWritten) + " objects (" +
-                  std::to_string(m_nLines) + " lines) in " + Elapsed() + ".\n");
+            Print(std::string(m_bChecking ? "Checked " : "Exported ") +
+                  std::to_string(ending.nObjectsWritten) + " objects (" + std::to_string(m_nLines) +
+                  " lines) in " + Elapsed() + ".\n");
         }
+        // Whatever the style: code left invalid is what a scheduled job is there to notice.
+        for (const ExportObjectId& object : ending.invalidObjects)
+            Print("Invalid in the database: " + object.strName.str() + " (" + object.strType.str() +
+                  ")\n");
+        if (ending.bNeedsUtf8Client)
+            Print(std::string(ExportTexts::kUtf8ClientAdvice) + "\n");
         return;
     case ExportResult::LogonFailed:
         Print(std::string(ExportTexts::kConnectFailed) + "\n");

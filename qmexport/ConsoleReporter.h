@@ -29,6 +29,8 @@ enum ExitCode : int {
     kExitFailed = 1,
     kExitUsage = 2,
     kExitLogon = 3,
+    // --check: the export would change the target.
+    kExitDrift = 4,
     kExitStopped = 130,
 };
 
@@ -78,6 +80,8 @@ public:
 
     // For a run that returned Stopped (Finish does not come then).
     void Stopped();
+    // A run that only compares: its summary says "Checked" instead of "Exported".
+    void SetChecking() { m_bChecking = true; }
 
     int ExitCode() const { return m_nExitCode; }
     int LineCount() const { return m_nLines; }
@@ -100,4 +104,5 @@ private:
     int m_nLines = 0;
     size_t m_nStatusWidth = 0;
     int m_nExitCode = kExitDone;
+    bool m_bChecking = false;
 };

@@ -120,7 +120,8 @@ HANDLE CreateNewExactly(const std::wstring& strPath, DWORD nAccess)
 
 }  // namespace
 
-FolderFiles::FolderFiles(std::wstring strFolder) : m_strFolder(std::move(strFolder))
+FolderFiles::FolderFiles(std::wstring strFolder, Mode mode)
+    : m_strFolder(std::move(strFolder)), m_mode(mode)
 {
     if (!m_strFolder.empty() && m_strFolder.back() != L'\\' && m_strFolder.back() != L'/')
         m_strFolder += L'\\';
@@ -128,6 +129,8 @@ FolderFiles::FolderFiles(std::wstring strFolder) : m_strFolder(std::move(strFold
 
 bool FolderFiles::CreateFolder() const
 {
+    if (IsLookOnly())
+        return true;
     // Every prefix that ends before a separator, from the outermost; existing ones are fine.
     for (size_t i = 0; i < m_strFolder.size(); ++i) {
         if (m_strFolder[i] != L'\\' && m_strFolder[i] != L'/')
@@ -144,6 +147,8 @@ bool FolderFiles::CreateFolder() const
 
 bool FolderFiles::CanCreateFiles() const
 {
+    if (IsLookOnly())
+        return true;
     const std::wstring strProbe =
         PathOf(std::wstring(kTempPrefix) + std::to_wstring(::GetCurrentProcessId()) + L"-probe" +
                kTempSuffix);
@@ -154,6 +159,8 @@ bool FolderFiles::CanCreateFiles() const
 
 void FolderFiles::RemoveLeftoverTemporaries()
 {
+    if (IsLookOnly())
+        return;
     const std::wstring strPattern = PathOf(std::wstring(kTempPrefix) + L"*" + kTempSuffix);
     WIN32_FIND_DATAW data{};
     std::vector<std::wstring> names;
@@ -202,6 +209,14 @@ void FolderFiles::Forget(const std::wstring& strName)
 
 FolderFiles::Entry FolderFiles::Probe(const std::wstring& strName) const
 {
+    const auto pending = m_pending.find(strName);
+    if (pending != m_pending.end())
+        return pending->second ? Entry::File : Entry::Missing;
+    return ProbeDisk(strName);
+}
+
+FolderFiles::Entry FolderFiles::ProbeDisk(const std::wstring& strName) const
+{
     if (strName.find_first_of(L"*?") != std::wstring::npos)
         return Entry::Unusable;
     if (m_bSnapshot) {
@@ -240,6 +255,18 @@ std::wstring FolderFiles::ActualName(const std::wstring& strName) const
 }
 
 bool FolderFiles::Read(const std::wstring& strName, std::string& strContent) const
+{
+    const auto pending = m_pending.find(strName);
+    if (pending != m_pending.end()) {
+        if (!pending->second)
+            return false;
+        strContent = *pending->second;
+        return true;
+    }
+    return ReadDisk(strName, strContent);
+}
+
+bool FolderFiles::ReadDisk(const std::wstring& strName, std::string& strContent) const
 {
     CHandle file(::CreateFileW(PathOf(strName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -320,6 +347,19 @@ bool FolderFiles::FixNameCase(const std::wstring& strName)
 FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std::string& strContent)
 {
     const Entry entry = Probe(strName);
+    if (IsLookOnly()) {
+        if (entry == Entry::Folder || (entry == Entry::Link && IsFolder(strName)))
+            return Fail(ERROR_ALREADY_EXISTS);
+        if (entry == Entry::Unusable)
+            return Fail(ERROR_FILENAME_EXCED_RANGE);
+        std::string strOld;
+        const bool bPending = m_pending.count(strName) != 0;
+        if (Read(strName, strOld) && strOld == strContent &&
+            (bPending || ActualName(strName) == strName))
+            return Change::Unchanged;
+        m_pending[strName] = strContent;
+        return Change::Written;
+    }
     switch (entry) {
     case Entry::Folder:
         return Fail(ERROR_ALREADY_EXISTS);
@@ -401,6 +441,12 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
 
 bool FolderFiles::Append(const std::wstring& strName, const std::string& strText)
 {
+    if (IsLookOnly()) {
+        const auto pending = m_pending.find(strName);
+        if (pending != m_pending.end() && pending->second)
+            *pending->second += strText;
+        return true;
+    }
     CHandle file(::CreateFileW(PathOf(strName).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.IsValid() && WriteAll(file.Get(), strText))
@@ -413,6 +459,10 @@ bool FolderFiles::Remove(const std::wstring& strName)
 {
     if (Probe(strName) != Entry::File)
         return true;
+    if (IsLookOnly()) {
+        m_pending[strName] = std::nullopt;
+        return true;
+    }
     const DWORD nAttributes = ::GetFileAttributesW(PathOf(strName).c_str());
     if (nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
         m_nLastError = ERROR_ACCESS_DENIED;
@@ -449,4 +499,20 @@ bool FolderFiles::IsFolder(const std::wstring& strName) const
 {
     const DWORD nAttributes = ::GetFileAttributesW(PathOf(strName).c_str());
     return nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::vector<FolderFiles::Difference> FolderFiles::Differences() const
+{
+    std::vector<Difference> differences;
+    for (const auto& pending : m_pending) {
+        const bool bOnDisk =
+            ProbeDisk(pending.first) == Entry::File || ProbeDisk(pending.first) == Entry::Link;
+        if (pending.second) {
+            differences.push_back(
+                {bOnDisk ? Difference::Kind::Changed : Difference::Kind::Added, pending.first});
+        } else if (bOnDisk) {
+            differences.push_back({Difference::Kind::Removed, pending.first});
+        }
+    }
+    return differences;
 }

@@ -12,6 +12,10 @@
 //                 never changed or removed, nor a folder or a link to one. Nothing is ever
 //                 removed through a link: a file is removed by renaming a file of ours over
 //                 it first.
+//                 Made to look only (Mode::LookOnly), it changes nothing on disk, not even a
+//                 temporary file: the folder is taken as it is (or as empty when it does not
+//                 exist), replacements and removals are kept in memory, where later probes
+//                 and reads see them, and Differences() lists them against the disk.
 //                 What the folder holds is read once (Snapshot) and kept up to date with this
 //                 object's own changes, and new files are created under their exact names
 //                 (the final name first, empty, then the temporary one renamed over it): no
@@ -23,7 +27,9 @@
 #include <windows.h>
 
 #include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "framework/Text.h"
 #include "qmexport/ObjectFileNames.h"
@@ -35,8 +41,16 @@ public:
     // cannot hold as it is (a wildcard, or a file system that cuts it).
     enum class Entry { Missing, File, Folder, Link, Unusable };
 
+    enum class Mode { Write, LookOnly };
+
+    // What a look-only run would have changed in one file.
+    struct Difference {
+        enum class Kind { Added, Changed, Removed } kind;
+        std::wstring strName;
+    };
+
     // strFolder: the folder's path, with or without a trailing separator.
-    explicit FolderFiles(std::wstring strFolder);
+    explicit FolderFiles(std::wstring strFolder, Mode mode = Mode::Write);
 
     const std::wstring& Folder() const { return m_strFolder; }
     std::wstring PathOf(const std::wstring& strName) const { return m_strFolder + strName; }
@@ -68,6 +82,10 @@ public:
     // The system's error number of the last failure, for messages.
     DWORD LastError() const { return m_nLastError; }
 
+    // In look-only mode: the files whose content or presence would differ from the disk's,
+    // in the order of their names.
+    std::vector<Difference> Differences() const;
+
 private:
     // A new file under exactly this name; fails when the name is taken.
     CHandle CreateExactly(const std::wstring& strName, DWORD nAccess);
@@ -82,6 +100,10 @@ private:
     bool RemoveSafely(const std::wstring& strName);
     bool IsFolder(const std::wstring& strName) const;
 
+    Entry ProbeDisk(const std::wstring& strName) const;
+    bool ReadDisk(const std::wstring& strName, std::string& strContent) const;
+    bool IsLookOnly() const { return m_mode == Mode::LookOnly; }
+
     std::wstring m_strFolder;
     // The folder's entries by name as the file system compares them: the name it holds, and
     // its attributes. Only once Snapshot has run.
@@ -91,6 +113,9 @@ private:
     };
     bool m_bSnapshot = false;
     std::map<std::wstring, KnownEntry, ObjectFileNames::FileNameLess> m_entries;
+    Mode m_mode;
+    // Look-only: the content each replaced file would have; nullopt for a removed one.
+    std::map<std::wstring, std::optional<std::string>, ObjectFileNames::FileNameLess> m_pending;
     unsigned m_nTempSerial = 0;
     DWORD m_nLastError = 0;
 };

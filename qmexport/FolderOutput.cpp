@@ -29,9 +29,11 @@ std::wstring ResolvedFolder(const std::wstring& strFolder)
 }  // namespace
 
 FolderOutput::FolderOutput(std::wstring strFolder, bool bWholeSchema,
-                           const std::vector<CString>& kinds, Notice notice, UINT nCodePage)
-    : m_strGivenFolder(strFolder), m_files(ResolvedFolder(strFolder)), m_bWholeSchema(bWholeSchema),
-      m_notice(std::move(notice)), m_naming(nCodePage)
+                           const std::vector<CString>& kinds, Notice notice, UINT nCodePage,
+                           NameFilter filter, FolderFiles::Mode mode)
+    : m_strGivenFolder(strFolder), m_files(ResolvedFolder(strFolder), mode),
+      m_bWholeSchema(bWholeSchema), m_filter(std::move(filter)), m_notice(std::move(notice)),
+      m_naming(nCodePage)
 {
     for (const CString& strKind : kinds.empty() ? DefaultExportKinds() : kinds)
         m_kinds.insert(strKind.str());
@@ -43,14 +45,15 @@ void FolderOutput::SetFailure(ExportFailure& failure, const char* pszText,
     CString strWhere = NarrowPath(m_files.PathOf(strFile));
     if (nError != 0)
         strWhere += ": " + SystemErrorText(nError);
-    failure.strMessage = CString(pszText) + "\n" + strWhere;
+    failure = ExportFailure{pszText, {strWhere}};
 }
 
 bool FolderOutput::IsRunKind(const std::wstring& strFile) const
 {
     ObjectFileNames::ParsedFileName parsed;
     return ObjectFileNames::IsOwnFileName(strFile, &parsed, m_naming.CodePage()) &&
-           m_kinds.count(parsed.strType.str()) != 0;
+           m_kinds.count(parsed.strType.str()) != 0 &&
+           (m_filter.IsEmpty() || (!parsed.bShortened && m_filter.Selects(parsed.strName)));
 }
 
 bool FolderOutput::Check(ExportFailure& failure)
@@ -58,13 +61,12 @@ bool FolderOutput::Check(ExportFailure& failure)
     // Refused before anything is created: a device, a path too long for a folder, a file.
     const CString strShown = NarrowPath(m_strGivenFolder);
     if (TargetPath::IsDevice(m_strGivenFolder)) {
-        failure =
-            ExportFailure::Lines(ExportTexts::kCreateFile, {strShown + ExportTexts::kPathIsDevice});
+        failure = ExportFailure{ExportTexts::kCreateFile, {strShown + ExportTexts::kPathIsDevice}};
         return false;
     }
     if (m_files.Folder().empty() || m_files.Folder().size() > TargetPath::kMaxFolderPath + 1) {
-        failure = ExportFailure::Lines(
-            kCreateFolderText, {strShown + ": " + SystemErrorText(ERROR_FILENAME_EXCED_RANGE)});
+        failure = ExportFailure{kCreateFolderText,
+                                {strShown + ": " + SystemErrorText(ERROR_FILENAME_EXCED_RANGE)}};
         return false;
     }
     std::wstring strFolder = m_files.Folder();
@@ -72,7 +74,7 @@ bool FolderOutput::Check(ExportFailure& failure)
         strFolder.pop_back();
     const DWORD nAttributes = ::GetFileAttributesW(strFolder.c_str());
     if (nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        failure = ExportFailure::Lines(kCreateFolderText, {strShown + ExportTexts::kPathIsFile});
+        failure = ExportFailure{kCreateFolderText, {strShown + ExportTexts::kPathIsFile}};
         return false;
     }
     if (!m_files.CreateFolder()) {
@@ -147,8 +149,8 @@ bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock,
                          ExportFailure& failure)
 {
     if (ObjectFileNames::ExtensionOf(object.strType).empty()) {
-        failure.strMessage =
-            "Unexpected object type " + object.strType + " of " + object.strName + ".";
+        failure = ExportFailure{
+            "Unexpected object type " + object.strType + " of " + object.strName + ".", {}};
         return false;
     }
     if (!m_bSchemaListed)

@@ -31,6 +31,14 @@
 // named, and install.sql runs every object file the manifest names. When a named object's
 // file is the case twin of another object's (abc.prc beside the new ABC.prc), that object's
 // block first moves to its own marked name.
+//
+// Name filters narrow "the kinds it exports" further: a whole run removes (and install.sql
+// drops) only files of objects the filters select; files of other objects stay as files of
+// other kinds do. A shortened file name does not tell its object's whole name, so with filters
+// such a file always stays.
+//
+// Made to look only (FolderFiles::Mode::LookOnly) the sink runs every step of an export
+// without changing the folder, and Differences() tells what the export would have changed.
 #pragma once
 
 #include <map>
@@ -40,6 +48,7 @@
 #include <vector>
 
 #include "export/ExportEngine.h"
+#include "export/NameFilter.h"
 #include "qmexport/FolderFiles.h"
 #include "qmexport/ObjectFileNames.h"
 
@@ -50,8 +59,11 @@ public:
 
     // kinds: the run's object types as Oracle names them; empty for the window's four.
     // nCodePage: the one install.sql is written in (0: the system's).
+    // filter: the run's name filters (the server applies them to the listing; the sink to the
+    // manifest's files).
     FolderOutput(std::wstring strFolder, bool bWholeSchema, const std::vector<CString>& kinds = {},
-                 Notice notice = nullptr, UINT nCodePage = 0);
+                 Notice notice = nullptr, UINT nCodePage = 0, NameFilter filter = NameFilter(),
+                 FolderFiles::Mode mode = FolderFiles::Mode::Write);
 
     bool Check(ExportFailure& failure) override;
     void Listed(const std::vector<ExportObjectId>& objects) override;
@@ -65,6 +77,8 @@ public:
 
     // Files this run changed (written anew or removed); unchanged ones do not count.
     int ChangedCount() const { return m_nChanged; }
+    // Looking only: what the export would have changed, the manifest included.
+    std::vector<FolderFiles::Difference> Differences() const { return m_files.Differences(); }
 
 private:
     // Reads the manifest's entries that count into m_previousFiles; reports the others.
@@ -97,6 +111,7 @@ private:
     FolderFiles m_files;
     bool m_bWholeSchema;
     std::set<std::string> m_kinds;
+    NameFilter m_filter;
     Notice m_notice;
     // The manifest's entries that count, as the previous runs left them, and the manifest as
     // it stands on disk now.

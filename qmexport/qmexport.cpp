@@ -18,6 +18,7 @@
 #include "framework/Text.h"
 #include "qmexport/CommandLine.h"
 #include "qmexport/ConsoleReporter.h"
+#include "qmexport/DriftReport.h"
 #include "qmexport/FolderOutput.h"
 #include "qmexport/Password.h"
 
@@ -76,6 +77,41 @@ private:
     CString& m_strPassword;
 };
 
+// The whole file; false when it cannot be read (missing included).
+bool ReadWholeFile(const std::wstring& strPath, std::string& strContent)
+{
+    CHandle file(::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid())
+        return false;
+    strContent.clear();
+    char buffer[65536];
+    DWORD nRead = 0;
+    while (::ReadFile(file.Get(), buffer, sizeof(buffer), &nRead, nullptr) && nRead > 0)
+        strContent.append(buffer, nRead);
+    return true;
+}
+
+// The differences a --check found, on standard output, one line each.
+int ReportDrift(const CommandLine& line, const ExportSink& sink)
+{
+    std::vector<std::string> lines;
+    if (!line.strFolder.empty()) {
+        lines = DriftReport::FolderLines(static_cast<const FolderOutput&>(sink).Differences());
+    } else {
+        const auto& rendered = static_cast<const OutputFile&>(sink);
+        std::string strOld;
+        const bool bExists = ReadWholeFile(line.strFile, strOld);
+        lines = DriftReport::FileLines(FromWide(line.strFile, CP_UTF8), bExists, strOld,
+                                       rendered.Content(), rendered.Blocks());
+    }
+    std::string strOut;
+    for (const std::string& strLine : lines)
+        strOut += strLine + "\n";
+    WriteTo(STD_OUTPUT_HANDLE, strOut);
+    return lines.empty() ? kExitDone : kExitDrift;
+}
+
 int Run()
 {
     CommandLine line;
@@ -94,23 +130,30 @@ int Run()
     params.strUser = line.strUser;
     params.strDatabase = line.strDatabase;
     params.bSysdba = line.bSysdba;
-    params.strFileName = line.strFile;
     params.objectNames = line.objectNames;
     params.kinds = line.kinds;
     params.strOwner = line.strOwner;
+    params.includePatterns = line.includePatterns;
+    params.excludePatterns = line.excludePatterns;
+    params.bUtf8Files = line.bUtf8Files;
     params.interrupt = StopRequest::Interrupt();
     PasswordWiper wiper(params.strPassword);
-    PasswordSource::Read(params.strPassword);
+    // The password store holds the credential of an external logon: nothing is read here.
+    if (!line.IsExternalLogon())
+        PasswordSource::Read(params.strPassword);
     if (StopRequest::Flag().load())
         return kExitStopped;
 
     std::unique_ptr<ExportSink> sink;
     if (!line.strFile.empty())
-        sink = std::make_unique<OutputFile>(line.strFile);
+        sink = std::make_unique<OutputFile>(line.strFile, line.bCheck ? OutputFile::Target::Memory
+                                                                      : OutputFile::Target::File);
     else
         sink = std::make_unique<FolderOutput>(
             line.strFolder, line.objectNames.empty(), line.kinds,
-            [](const std::string& strLine) { WriteTo(STD_ERROR_HANDLE, strLine + "\n"); });
+            [](const std::string& strLine) { WriteTo(STD_ERROR_HANDLE, strLine + "\n"); }, 0,
+            NameFilter(line.includePatterns, line.excludePatterns),
+            line.bCheck ? FolderFiles::Mode::LookOnly : FolderFiles::Mode::Write);
 
     const ProgressStyle style = line.bQuiet                   ? ProgressStyle::Quiet
                                 : IsConsole(STD_ERROR_HANDLE) ? ProgressStyle::StatusLine
@@ -118,11 +161,15 @@ int Run()
     ConsoleReporter reporter(
         StopRequest::Flag(), style,
         [](const std::string& strText) { WriteTo(STD_ERROR_HANDLE, strText); }, *sink);
+    if (line.bCheck)
+        reporter.SetChecking();
     const ExportEnding ending = RunExport(params, *sink, reporter);
     if (ending.result == ExportResult::Stopped) {
         reporter.Stopped();
         return kExitStopped;
     }
+    if (line.bCheck && ending.result == ExportResult::Done)
+        return ReportDrift(line, *sink);
     return ExitCodeOf(ending);
 }
 

@@ -65,8 +65,19 @@ if [ -z "$wid" ]; then
   cat "$work/wine.log" >&2 || true
   exit 1
 fi
-sleep 0.5
-xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowactivate --sync "$wid"
+# Focus can fail while a loaded machine is still mapping the window: ask again until it holds.
+focused=
+for _ in $(seq 50); do
+  if xdotool windowfocus --sync "$wid" 2>/dev/null && [ "$(xdotool getwindowfocus 2>/dev/null)" = "$wid" ]; then
+    focused=1
+    break
+  fi
+  sleep 0.2
+done
+if [ -z "$focused" ]; then
+  echo "e2e: the main window did not take the focus" >&2
+  exit 1
+fi
 sleep 0.3
 
 # The focus starts in the user name field. Tab order: user, password, database,

@@ -302,6 +302,32 @@ sword OciSession::Logon(const std::string& user, const std::string& password,
     return status != OCI_SUCCESS ? status : begin;
 }
 
+sword OciSession::LogonExternal(const std::string& database, bool sysdba)
+{
+    failedCall.clear();
+    sword status = api.AttrSet(svc, OCI_HTYPE_SVCCTX, srv, 0, OCI_ATTR_SERVER, err);
+    if (status != OCI_SUCCESS) {
+        failedCall = "OCIAttrSet(server)";
+        return status;
+    }
+    api.HandleAlloc(env, reinterpret_cast<void**>(&ses), OCI_HTYPE_SESSION, 0, nullptr);
+    status = api.ServerAttach(srv, err, reinterpret_cast<const OraText*>(database.c_str()),
+                              static_cast<sb4>(database.size()), OCI_DEFAULT);
+    if (status != OCI_SUCCESS) {
+        failedCall = "OCIServerAttach";
+        return status;
+    }
+    attached = true;
+    sword begin = api.SessionBegin(svc, err, ses, OCI_CRED_EXT, sysdba ? OCI_SYSDBA : OCI_DEFAULT);
+    if (begin != OCI_SUCCESS && begin != OCI_SUCCESS_WITH_INFO) {
+        failedCall = "OCISessionBegin";
+        return begin;
+    }
+    loggedOn = true;
+    status = api.AttrSet(svc, OCI_HTYPE_SVCCTX, ses, 0, OCI_ATTR_SESSION, err);
+    return status != OCI_SUCCESS ? status : begin;
+}
+
 sword OciSession::Logoff()
 {
     sword first = OCI_SUCCESS;

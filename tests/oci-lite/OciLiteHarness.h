@@ -112,6 +112,9 @@ public:
     // (OCI_SUCCESS_WITH_INFO) is logged on: the logon goes on and returns that status.
     sword Logon(const std::string& user, const std::string& password, const std::string& database,
                 bool sysdba = false);
+    // Logs on through the password store (OCI_CRED_EXT, no user name or password attributes),
+    // as Logon does otherwise.
+    sword LogonExternal(const std::string& database, bool sysdba = false);
     // Session end and server detach; returns the first status that was not a success.
     sword Logoff();
 

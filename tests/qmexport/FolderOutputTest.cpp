@@ -169,7 +169,7 @@ TEST(FolderOutputTest, CheckCreatesAMissingFolderAndRefusesAFile)
     FolderOutput sink(Wide(folder / "plain.txt"), true);
     ExportFailure failure;
     EXPECT_FALSE(sink.Check(failure));
-    EXPECT_EQ(failure.strMessage.Left(36).str(), "Error while create specified folder.");
+    EXPECT_EQ(failure.strText.str(), "Error while create specified folder.");
     EXPECT_EQ(ReadFile(folder / "plain.txt"), "x");
 }
 
@@ -207,6 +207,7 @@ TEST(FolderOutputTest, AListThatCannotBeReadStopsTheRunBeforeAnyWrite)
     ExportFailure failure;
     EXPECT_FALSE(sink.Check(failure));
     ::CloseHandle(hLock);
-    EXPECT_NE(failure.strMessage.Find(".qmexport-files"), -1) << failure.strMessage.str();
+    ASSERT_EQ(failure.details.size(), 1u) << failure.strText.str();
+    EXPECT_NE(failure.details[0].Find(".qmexport-files"), -1) << failure.details[0].str();
     EXPECT_EQ(ReadFile(folder / ".qmexport-files"), strBefore);
 }

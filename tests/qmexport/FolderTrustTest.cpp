@@ -183,7 +183,7 @@ std::string ShownText(const HostileEntry& entry, const HostileFolder& folder)
 // only this run's files.
 void ExpectIgnored(const SinkRun& run, const HostileEntry& entry, const HostileFolder& folder)
 {
-    EXPECT_TRUE(run.bCompleted) << run.failure.strMessage.str();
+    EXPECT_TRUE(run.bCompleted) << run.failure.strText.str();
     EXPECT_EQ(run.notices, std::vector<std::string>{kIgnored + ShownText(entry, folder)});
     EXPECT_EQ(ReadFile(folder.Folder() + "install.sql"), kInstall);
     EXPECT_EQ(ReadFile(folder.Folder() + ".qmexport-files"), SchemaManifest());
@@ -255,7 +255,8 @@ TEST(FolderTrustTest, AFolderUnderAnObjectsFileNameStopsTheRunAndIsNotRecorded)
         {"DIR_OBJ", "PROCEDURE", "CREATE OR REPLACE PROCEDURE DIR_OBJ IS BEGIN NULL; END;\n/\n"});
     const SinkRun run = RunSink(folder.Folder(), blocks);
     EXPECT_FALSE(run.bWritten);
-    EXPECT_NE(run.failure.strMessage.Find("DIR_OBJ.prc"), -1) << run.failure.strMessage.str();
+    ASSERT_EQ(run.failure.details.size(), 1u) << run.failure.strText.str();
+    EXPECT_NE(run.failure.details[0].Find("DIR_OBJ.prc"), -1) << run.failure.details[0].str();
     EXPECT_EQ(ReadFile(folder.Folder() + ".qmexport-files").find("DIR_OBJ"), std::string::npos);
     folder.ExpectUntouched();
 }
@@ -290,7 +291,7 @@ TEST(FolderTrustTest, CaseTwinsAppearingAndGoingKeepOneFileEach)
     for (const Step& step : kSteps) {
         SCOPED_TRACE(testing::Message() << "step " << (&step - kSteps));
         const SinkRun run = RunSink(folder.Path(), step.blocks, step.bWholeSchema);
-        ASSERT_TRUE(run.bCompleted) << run.failure.strMessage.str();
+        ASSERT_TRUE(run.bCompleted) << run.failure.strText.str();
         std::vector<std::string> expectedFiles = {".qmexport-files", "install.sql"};
         for (const auto& file : step.files) {
             expectedFiles.push_back(file.first);
@@ -328,7 +329,7 @@ TEST(FolderTrustTest, AManifestEntryInAnotherCaseIsTheRunsOwnFile)
     WriteFile(folder / ".qmexport-files", "proc_c.prc\npkg_a.pks\n");
     WriteFile(folder / "proc_c.prc", "old\n");
     const SinkRun run = RunSink(folder.Path(), kSchema);
-    ASSERT_TRUE(run.bCompleted) << run.failure.strMessage.str();
+    ASSERT_TRUE(run.bCompleted) << run.failure.strText.str();
     EXPECT_EQ(ReadFile(folder / "PROC_C.prc"), kSchema[3].strText);
     EXPECT_EQ(ReadFile(folder / "install.sql"), kInstall);
     EXPECT_EQ(ReadFile(folder / ".qmexport-files"), SchemaManifest());
@@ -353,7 +354,7 @@ TEST(FolderTrustTest, TooLongNamesAreShortenedUniquelyAndStayOurs)
         {"Z_AFTER", "PROCEDURE", "after\n/\n"},
     };
     const SinkRun run = RunSink(folder.Path(), blocks);
-    ASSERT_TRUE(run.bCompleted) << run.failure.strMessage.str();
+    ASSERT_TRUE(run.bCompleted) << run.failure.strText.str();
     EXPECT_EQ(run.nWritten, 4);
 
     std::string strQuestionFile;
@@ -390,7 +391,7 @@ TEST(FolderTrustTest, AReadOnlyFileIsNeverChanged)
     ::SetFileAttributesA((folder / "PKG_A.pks").c_str(), FILE_ATTRIBUTE_READONLY);
 
     const SinkRun unchanged = RunSink(folder.Path(), kSchema);
-    EXPECT_TRUE(unchanged.bCompleted) << unchanged.failure.strMessage.str();
+    EXPECT_TRUE(unchanged.bCompleted) << unchanged.failure.strText.str();
 
     std::vector<Block> changed = kSchema;
     changed[0].strText =
@@ -399,9 +400,10 @@ TEST(FolderTrustTest, AReadOnlyFileIsNeverChanged)
     const SinkRun run = RunSink(folder.Path(), changed);
     EXPECT_FALSE(run.bWritten);
     EXPECT_EQ(run.nWritten, 1);
-    EXPECT_EQ(run.failure.strMessage.str(), "Error while write specified file.\n" +
-                                                folder / "PKG_A.pks" + ": " +
-                                                SystemErrorText(ERROR_ACCESS_DENIED).str());
+    EXPECT_EQ(run.failure.strText.str(), "Error while write specified file.");
+    EXPECT_EQ(run.failure.details,
+              std::vector<CString>{CString((folder / "PKG_A.pks").c_str()) + ": " +
+                                   SystemErrorText(ERROR_ACCESS_DENIED)});
     EXPECT_EQ(ReadFile(folder / "PKG_A.pks"), kSchema[1].strText);
     EXPECT_EQ(ReadFile(folder / "FUNC_B.fnc"), changed[0].strText);
     EXPECT_NE(::GetFileAttributesA((folder / "PKG_A.pks").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
@@ -433,7 +435,7 @@ TEST(FolderTrustTest, AWriteCountsOnlyUnderItsExactName)
         EXPECT_EQ(std::wstring(data.cFileName), strLowerFile);
     } else {
         EXPECT_EQ(run.nWritten, 1);
-        EXPECT_EQ(run.failure.strMessage.Left(33).str(), "Error while write specified file.");
+        EXPECT_EQ(run.failure.strText.str(), "Error while write specified file.");
         const std::vector<std::string> expectedFiles = {".qmexport-files"};
         std::vector<std::string> files = ListFiles(folder.Path());
         EXPECT_EQ(files.size(), 2u);  // the manifest and the upper-case twin's file

@@ -619,24 +619,6 @@ TEST_F(RoundButtonTest, ShadedRadioRaisedAndSunken)
     EXPECT_EQ(Pixel(radio.m_clrShadow), at(sunken, 0, 3));
 }
 
-TEST_F(RoundButtonTest, ShadedRadioPressedDimsForThePaintOnly)
-{
-    ProbeRadio radio;
-    AddButton(radio, 1015, BS_AUTORADIOBUTTON | WS_GROUP, "One package", 10);
-    const COLORREF clrHighlight = radio.m_clrHighlight;
-    const COLORREF clrFace = radio.m_clrFace;
-    radio.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(5, 5));
-    Canvas canvas(kWidth, kHeight);
-    Paint(radio, canvas, 0);
-    radio.SendMessage(WM_LBUTTONUP, 0, Point(500, 5));
-    // Pressed: the sunken bevel in colours dimmed by 40.
-    EXPECT_EQ(Pixel(CRoundButton::DimColor(clrHighlight, 40)), canvas.At(1 + 9, 3 + 4));
-    EXPECT_EQ(Pixel(CRoundButton::DimColor(clrFace, 40)), canvas.At(1 + 4, 3 + 4));
-    if (GetRValue(clrFace) >= 40 && GetGValue(clrFace) >= 40 && GetBValue(clrFace) >= 40) {
-        EXPECT_EQ(clrFace, radio.m_clrFace);
-    }
-}
-
 TEST_F(RoundButtonTest, DisabledShadedRadioDotInShadow)
 {
     ProbeRadio radio;
@@ -976,24 +958,42 @@ TEST_F(RoundButtonTest, SysColorChangeRebuildsThePalette)
     EXPECT_EQ(Pixel(RGB(20, 90, 160)), canvas.At(10, 12));
 }
 
-TEST_F(RoundButtonTest, PressedShadedRadioLiftsLowComponentsTo40)
+// Every component value 0..255 in each of the three colours: the pressed mark paints in the
+// colours dimmed by 40, and the palette is the system's again after the paint.
+TEST_F(RoundButtonTest, PressedShadedRadioDimsForThePaintOnlyAtEveryComponentValue)
 {
     SysColorGuard guard;
     ProbeRadio radio;
     AddButton(radio, 1015, BS_AUTORADIOBUTTON | WS_GROUP, "y", 10);
-    const int indexes[1] = {COLOR_BTNFACE};
-    const COLORREF colours[1] = {RGB(10, 100, 200)};
-    ASSERT_TRUE(::SetSysColors(1, indexes, colours));
-    radio.SendMessage(WM_SYSCOLORCHANGE);
-    ASSERT_EQ(RGB(10, 100, 200), radio.m_clrFace);
-    radio.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(5, 5));
-    Canvas canvas(kWidth, kHeight);
-    Paint(radio, canvas, 0);
-    radio.SendMessage(WM_LBUTTONUP, 0, Point(500, 5));
-    EXPECT_EQ(RGB(40, 100, 200), radio.m_clrFace);
-    // The next colour change puts it right.
-    radio.SendMessage(WM_SYSCOLORCHANGE);
-    EXPECT_EQ(RGB(10, 100, 200), radio.m_clrFace);
+    for (int v = 0; v < 256; ++v) {
+        SCOPED_TRACE(v);
+        auto shifted = [v](int nBy) { return BYTE((v + nBy) % 256); };
+        const COLORREF colours[3] = {RGB(v, shifted(85), shifted(170)),
+                                     RGB(shifted(170), v, shifted(85)),
+                                     RGB(shifted(85), shifted(170), v)};
+        ASSERT_TRUE(::SetSysColors(3, SysColorGuard::kIndexes, colours));
+        radio.SendMessage(WM_SYSCOLORCHANGE);
+        const COLORREF clrFace = radio.m_clrFace;
+        const COLORREF clrShadow = radio.m_clrShadow;
+        const COLORREF clrHighlight = radio.m_clrHighlight;
+        const COLORREF clrHalfShadow = radio.m_clrHalfShadow;
+        const COLORREF clrLight = radio.m_clrLight;
+        ASSERT_EQ(colours[0], clrFace);
+
+        radio.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(5, 5));
+        Canvas canvas(kWidth, kHeight);
+        Paint(radio, canvas, 0);
+        radio.SendMessage(WM_LBUTTONUP, 0, Point(500, 5));
+
+        EXPECT_EQ(Pixel(CRoundButton::DimColor(clrHighlight, 40)), canvas.At(1 + 9, 3 + 4));
+        EXPECT_EQ(Pixel(CRoundButton::DimColor(clrFace, 40)), canvas.At(1 + 4, 3 + 4));
+        EXPECT_EQ(Pixel(CRoundButton::DimColor(clrShadow, 40)), canvas.At(1 + 1, 3 + 5));
+        EXPECT_EQ(clrFace, radio.m_clrFace);
+        EXPECT_EQ(clrShadow, radio.m_clrShadow);
+        EXPECT_EQ(clrHighlight, radio.m_clrHighlight);
+        EXPECT_EQ(clrHalfShadow, radio.m_clrHalfShadow);
+        EXPECT_EQ(clrLight, radio.m_clrLight);
+    }
 }
 
 }  // namespace

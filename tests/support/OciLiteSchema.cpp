@@ -131,6 +131,18 @@ void OciLiteSchema::SetAccountStatus(const char* pszUser, const char* pszStatus)
     update.Step();
 }
 
+void OciLiteSchema::SetObjectStatus(const char* pszName, const char* pszType, const char* pszStatus,
+                                    const char* pszOwner)
+{
+    Statement update(m_pDb, "UPDATE objects SET status = ?3 WHERE object_name = ?1 AND "
+                            "object_type = ?2 AND owner = ?4");
+    update.Text(1, pszName);
+    update.Text(2, pszType);
+    update.Text(3, pszStatus);
+    update.Text(4, pszOwner);
+    update.Step();
+}
+
 void OciLiteSchema::GrantSelectAnyDictionary(const char* pszUser)
 {
     Statement update(m_pDb, "UPDATE users SET select_any_dictionary = 1 WHERE name = ?1");

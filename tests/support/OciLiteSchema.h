@@ -30,6 +30,9 @@ public:
                                const std::string& strLine);
     // Oracle's account states ('OPEN', 'EXPIRED(GRACE)', 'LOCKED', 'EXPIRED', ...).
     void SetAccountStatus(const char* pszUser, const char* pszStatus);
+    // The status USER_OBJECTS shows for an object ('VALID', 'INVALID').
+    void SetObjectStatus(const char* pszName, const char* pszType, const char* pszStatus,
+                         const char* pszOwner = "SCOTT");
     // The user may read every owner's code through the DBA_ views.
     void GrantSelectAnyDictionary(const char* pszUser);
     // Line nLine (1-based) of an object's source is stored as NULL.
