@@ -36,17 +36,14 @@ struct WindowJob {
         auto job = std::make_unique<WindowJob>();
         job->nJob = nJob;
         job->pfnShowMessage = pfnShowMessage;
-        // The session speaks UTF-8; the fields hold the system's code page.
-        job->params.strUser = Recode(g_strUser, CP_ACP, CP_UTF8);
-        job->params.strPassword = Recode(g_strPassword, CP_ACP, CP_UTF8);
-        job->params.strDatabase = Recode(g_strDatabase, CP_ACP, CP_UTF8);
+        // The record holds UTF-8, as the session speaks it.
+        job->params.strUser = g_strUser;
+        job->params.strPassword = g_strPassword;
+        job->params.strDatabase = g_strDatabase;
         job->params.bSysdba = g_bSysdba != 0;
         job->strFileName = g_strFileName;
-        if (g_bAllObjects == 0) {
-            const CString strName(g_szObjectName,
-                                  int(strnlen(g_szObjectName, kObjectNameSize - 1)));
-            job->params.objectNames.push_back(Recode(strName, CP_ACP, CP_UTF8));
-        }
+        if (g_bAllObjects == 0)
+            job->params.objectNames.push_back(g_strExportObject);
         job->params.interrupt = std::make_shared<DBInterrupt>();
         return job;
     }

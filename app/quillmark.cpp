@@ -15,12 +15,12 @@ BOOL CquillmarkApp::InitInstance()
     AfxEnableControlContainer();
 
     CquillmarkDlg dlg;
-    // The export worker sends its reports to the application's main window.
+    // The owner of the message boxes and the file dialog while it is open.
     m_pMainWnd = &dlg;
     dlg.DoModal();
     m_pMainWnd = nullptr;
 
-    // No message loop of our own: the program ends with the framework's exit code.
+    // FALSE: no message loop after the dialog; the program ends with ExitInstance's code.
     return FALSE;
 }
 

@@ -43,14 +43,39 @@ CquillmarkDlg::CquillmarkDlg(CWnd* pParent) : CDialog(IDD_QUILLMARK_DIALOG, pPar
 // The icon is a shared resource icon and stays.
 CquillmarkDlg::~CquillmarkDlg() = default;
 
+namespace {
+
+// A UTF-8 text in lower case, as the system lowers characters.
+std::wstring LowerWide(const CString& strText)
+{
+    std::wstring strWide = ToWide(strText, UINT(CP_UTF8));
+    if (!strWide.empty())
+        ::CharLowerBuffW(&strWide[0], DWORD(strWide.size()));
+    return strWide;
+}
+
+CString Utf8(const std::wstring& strWide)
+{
+    const std::string strBytes = FromWide(strWide, CP_UTF8);
+    return CString(strBytes.data(), int(strBytes.size()));
+}
+
+}  // namespace
+
 // The proposal never overruns the file dialog's buffer.
 CString CquillmarkDlg::ProposedFileName(const CString& strObjectName)
 {
-    CString strName = strObjectName + ".sql";
-    strName.MakeLower();
-    if (strName.GetLength() > kFileNameBufferSize - 1)
-        strName = strName.Left(kFileNameBufferSize - 1);
-    return strName;
+    std::wstring strName = LowerWide(strObjectName + ".sql");
+    if (strName.size() > size_t(kFileNameBufferSize - 1))
+        strName.resize(size_t(kFileNameBufferSize - 1));
+    return Utf8(strName);
+}
+
+CString CquillmarkDlg::ExportedObjectName() const
+{
+    if (!m_strPickedName.IsEmpty() && m_strObjectName == m_strPickedShown)
+        return m_strPickedName;
+    return m_strObjectName;
 }
 
 // The button's text is the dialog's notion of whether a job runs.
@@ -76,11 +101,13 @@ void CquillmarkDlg::DoDataExchange(CDataExchange* pDX)
     // The log list takes batches of thousands of lines: attached, not subclassed.
     DDX_Attach(pDX, IDC_LOG, m_listLog);
     DDX_Control(pDX, IDC_BROWSE, m_btnBrowse);
-    DDX_Text(pDX, IDC_FILENAME, m_strFileName);
-    DDX_Text(pDX, IDC_USER, m_strUser);
-    DDX_Text(pDX, IDC_OBJECTNAME, m_strObjectName);
-    DDX_Text(pDX, IDC_PASSWORD, m_strPassword);
-    DDX_Text(pDX, IDC_DATABASE, m_strDatabase);
+    // The fields are Unicode windows and their strings UTF-8: any character the user can
+    // type or pick reaches the session (which speaks UTF-8) and the file system as it is.
+    DDX_TextUtf8(pDX, IDC_FILENAME, m_strFileName);
+    DDX_TextUtf8(pDX, IDC_USER, m_strUser);
+    DDX_TextUtf8(pDX, IDC_OBJECTNAME, m_strObjectName);
+    DDX_TextUtf8(pDX, IDC_PASSWORD, m_strPassword);
+    DDX_TextUtf8(pDX, IDC_DATABASE, m_strDatabase);
     DDX_Control(pDX, IDOK, m_btnStart);
     DDX_Control(pDX, IDCANCEL, m_btnCancel);
     DDX_Control(pDX, IDC_SYSDBA, m_chkSysdba);
@@ -93,9 +120,10 @@ void CquillmarkDlg::DoDataExchange(CDataExchange* pDX)
 
 BOOL CquillmarkDlg::OnInitDialog()
 {
-    // The output path may hold characters outside the code page: its field becomes a Unicode
-    // window before data exchange subclasses it.
-    CWnd::UseWideText(::GetDlgItem(m_hWnd, IDC_FILENAME));
+    // The fields may hold characters outside the code page (a path, a password, a picked
+    // name): they become Unicode windows before data exchange subclasses them.
+    for (int nID : {IDC_FILENAME, IDC_USER, IDC_PASSWORD, IDC_DATABASE, IDC_OBJECTNAME})
+        CWnd::UseWideText(::GetDlgItem(m_hWnd, nID));
     CDialog::OnInitDialog();
 
     m_layout.Attach(this);
@@ -182,12 +210,12 @@ void CquillmarkDlg::StartJob()
     EnableParameters(FALSE);
 
     // The path is read wide: a name outside the code page must reach the file system intact.
-    g_strFileName = m_editFileName.GetWindowTextWide();
+    g_strFileName = ToWide(m_strFileName, UINT(CP_UTF8));
     g_strUser = m_strUser;
     g_strDatabase = m_strDatabase;
     g_strPassword = m_strPassword;
     g_bSysdba = m_chkSysdba.GetCheckState() ? 1 : 0;
-    StoreObjectName(m_strObjectName);
+    StoreObjectName(ExportedObjectName());
 
     g_nLogLines = 0;
     m_log.Reset();
@@ -235,14 +263,18 @@ void CquillmarkDlg::EnableParameters(BOOL bEnable)
     }
 }
 
-// The record's buffer is zeroed first, and the field never holds more than the buffer keeps.
+// The record's buffer is zeroed first and takes the name as the system's code page shows it
+// (a character it lacks as "?", never a look-alike); the name itself goes exactly.
 void CquillmarkDlg::StoreObjectName(const CString& strName)
 {
+    g_strExportObject = strName;
     std::memset(g_szObjectName, 0, sizeof(g_szObjectName));
-    int nLength = strName.GetLength();
-    if (nLength > kObjectNameSize - 1)
-        nLength = kObjectNameSize - 1;
-    std::memcpy(g_szObjectName, strName.GetString(), size_t(nLength));
+    bool bLossy = false;
+    const std::string strShown = FromWide(ToWide(strName, UINT(CP_UTF8)), CP_ACP, &bLossy);
+    size_t nLength = strShown.size();
+    if (nLength > size_t(kObjectNameSize - 1))
+        nLength = size_t(kObjectNameSize - 1);
+    std::memcpy(g_szObjectName, strShown.data(), nLength);
 }
 
 // Closes the program while idle; while a job runs the close is refused, and the worker waits
@@ -279,8 +311,8 @@ void CquillmarkDlg::OnBrowse()
 {
     UpdateData(TRUE);
     static const wchar_t kFilter[] = L"All Files (*.*)\0*.*\0";
-    CFileDialogW dlgFile(FALSE, ToWide(ProposedFileName(m_strObjectName)), OFN_HIDEREADONLY,
-                         kFilter, AfxGetMainWnd());
+    CFileDialogW dlgFile(FALSE, ToWide(ProposedFileName(m_strObjectName), UINT(CP_UTF8)),
+                         OFN_HIDEREADONLY, kFilter, AfxGetMainWnd());
     if (dlgFile.DoModal() == IDOK) {
         m_editFileName.SetWindowTextWide(dlgFile.GetPathName());
         UpdateData(TRUE);
@@ -301,6 +333,7 @@ void CquillmarkDlg::OnPickObject()
     g_strDatabase = m_strDatabase;
     g_strPassword = m_strPassword;
     std::memset(g_szObjectName, 0, sizeof(g_szObjectName));
+    g_strPickedObject.Empty();
     g_bSysdba = m_chkSysdba.GetCheckState() ? 1 : 0;
 
     CPackListDlg dlgPick;
@@ -308,10 +341,16 @@ void CquillmarkDlg::OnPickObject()
 
     g_szObjectName[kObjectNameSize - 1] = '\0';
     if (std::strlen(g_szObjectName) > 1) {
-        m_strObjectName = g_szObjectName;
-        m_strFileName = m_strObjectName + ".sql";
-        m_strFileName.MakeLower();
+        // The name exactly as stored; the field may show it otherwise (upper case), and the
+        // job exports the stored name as long as the field shows what it showed here.
+        m_strPickedName = !g_strPickedObject.IsEmpty()
+                              ? g_strPickedObject
+                              : Recode(CString(g_szObjectName), CP_ACP, CP_UTF8);
+        m_strObjectName = m_strPickedName;
+        m_strFileName = Utf8(LowerWide(m_strObjectName + ".sql"));
         UpdateData(FALSE);
+        m_strPickedShown = Utf8(m_editObjectName.GetWindowTextWide());
+        m_strObjectName = m_strPickedShown;
     }
 }
 

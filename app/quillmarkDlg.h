@@ -22,8 +22,13 @@ public:
     ~CquillmarkDlg() override;
 
     // The file name the browse button proposes for an object name: name and ".sql" in
-    // lower case, cut to what the file dialog's 260-character buffer holds.
+    // lower case, cut to what the file dialog's 260-character buffer holds. UTF-8, as the
+    // fields' strings are.
     static CString ProposedFileName(const CString& strObjectName);
+    // The object a job exports for what the name field shows: the picked object exactly as
+    // stored while the field shows what the picker put there, otherwise the typed name (which
+    // the field upper-cases as it is typed, as Oracle folds unquoted names).
+    CString ExportedObjectName() const;
     // Size of the file dialog's name buffer, the terminating zero included.
     static constexpr int kFileNameBufferSize = MAX_PATH;
 
@@ -53,6 +58,9 @@ public:
     CStatic m_grpFrame;
     CStatic m_stcMaker;
     CString m_strSavedObjectName;
+    // The picker's last choice exactly as stored, and the text the name field showed for it.
+    CString m_strPickedName;
+    CString m_strPickedShown;
     CDlgLayout m_layout;
     HICON m_hIcon = nullptr;
     CFlatButton m_btnStart;
@@ -88,7 +96,7 @@ private:
     // Enables or disables the parameter controls; the object name field and the picker
     // button are enabled only in one-object mode.
     void EnableParameters(BOOL bEnable);
-    // Puts the object name into the job record's buffer.
+    // Puts the object name (UTF-8) into the job record: exactly, and as the field shows it.
     static void StoreObjectName(const CString& strName);
 
     CLogList m_log{m_listLog};

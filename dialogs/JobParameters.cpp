@@ -8,3 +8,5 @@ CString g_strDatabase;
 int g_bSysdba = 0;
 int g_bAllObjects = 0;
 char g_szObjectName[kObjectNameSize] = {};
+CString g_strPickedObject;
+CString g_strExportObject;

@@ -85,10 +85,10 @@ BOOL CPackListDlg::OnInitDialog()
     SetIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME)), TRUE);
 
     auto pConnection = std::make_unique<DBConnect>();
-    // The session speaks UTF-8; the fields hold the system's code page.
-    const CString strUser = Recode(g_strUser, CP_ACP, CP_UTF8);
-    const CString strPassword = Recode(g_strPassword, CP_ACP, CP_UTF8);
-    const CString strDatabase = Recode(g_strDatabase, CP_ACP, CP_UTF8);
+    // The record holds UTF-8, as the session speaks it.
+    const CString strUser = g_strUser;
+    const CString strPassword = g_strPassword;
+    const CString strDatabase = g_strDatabase;
     try {
         if (g_bSysdba)
             pConnection->ConnectAsSysdba(strUser, strPassword, strDatabase);
@@ -170,7 +170,17 @@ bool CPackListDlg::LoadObjects(DBConnect& connection)
             }
             continue;
         }
-        m_listObjects.AddString(MakeEntry(Recode(row.strName, CP_UTF8, CP_ACP), row.strType));
+        // Shown in the system's code page, a character it lacks as "?" (never a look-alike:
+        // İD must not read as ID); the entry keeps the name exactly as stored.
+        bool bLossy = false;
+        const std::string strShown = FromWide(ToWide(row.strName, UINT(CP_UTF8)), CP_ACP, &bLossy);
+        const int nIndex = m_listObjects.AddString(
+            MakeEntry(CString(strShown.data(), int(strShown.size())), row.strType));
+        if (nIndex >= 0) {
+            m_names.push_back(row.strName);
+            ::SendMessageA(m_listObjects.m_hWnd, LB_SETITEMDATA, WPARAM(nIndex),
+                           LPARAM(m_names.size() - 1));
+        }
     }
     return true;
 }
@@ -208,10 +218,15 @@ void CPackListDlg::OnOK()
     const int nSelected = m_listObjects.GetCurSel();
     if (nSelected == LB_ERR) {
         StoreResult(" ");
+        g_strPickedObject.Empty();
         CDialog::OnOK();
         return;
     }
     StoreResult(NameFromEntry(m_listObjects.GetText(nSelected)));
+    const LRESULT nName =
+        ::SendMessageA(m_listObjects.m_hWnd, LB_GETITEMDATA, WPARAM(nSelected), 0);
+    g_strPickedObject =
+        nName >= 0 && size_t(nName) < m_names.size() ? m_names[size_t(nName)] : CString();
     CDialog::OnOK();
 }
 
@@ -219,6 +234,7 @@ void CPackListDlg::OnOK()
 void CPackListDlg::OnCancel()
 {
     StoreResult(" ");
+    g_strPickedObject.Empty();
     CDialog::OnCancel();
 }
 

@@ -5,6 +5,8 @@
 // object name (a single blank when nothing was chosen).
 #pragma once
 
+#include <vector>
+
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "controls/FlatButton.h"
@@ -35,6 +37,8 @@ public:
     CString m_strSelected;
     CString m_strFind;
     CDlgLayout m_layout;
+    // The listed objects' names exactly as stored (UTF-8), by the item data of their entries.
+    std::vector<CString> m_names;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -175,7 +175,7 @@ bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock,
 
 CString OutputFile::StateText() const
 {
-    if (m_nWritten == 0 && !m_bReplaced)
+    if (m_target == Target::Memory || (m_nWritten == 0 && !m_bReplaced))
         return ExportTexts::kFileUnchanged;
     CString strText;
     strText.Format("%s%d%s", ExportTexts::kFileHoldsBefore, m_nWritten,

@@ -1,6 +1,7 @@
 // Dialogs from templates: creation, the modal loop, the dialog procedure and data exchange.
 #include "framework/Dialog.h"
 
+#include "framework/Text.h"
 #include "framework/WinApp.h"
 
 HWND CDataExchange::GetControl(int nIDC) const
@@ -22,6 +23,22 @@ void DDX_Attach(CDataExchange* pDX, int nIDC, CWnd& rControl)
         return;
     if (HWND hControl = pDX->GetControl(nIDC))
         rControl.Attach(hControl);
+}
+
+void DDX_TextUtf8(CDataExchange* pDX, int nIDC, CString& value)
+{
+    HWND hControl = pDX->GetControl(nIDC);
+    if (!hControl)
+        return;
+    if (pDX->m_bSaveAndValidate) {
+        CWnd control;
+        control.Attach(hControl);
+        const std::string strBytes = FromWide(control.GetWindowTextWide(), CP_UTF8);
+        control.Detach();
+        value = CString(strBytes.data(), int(strBytes.size()));
+    } else {
+        ::SetWindowTextW(hControl, ToWide(value, UINT(CP_UTF8)).c_str());
+    }
 }
 
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)

@@ -29,6 +29,9 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
 void DDX_Attach(CDataExchange* pDX, int nIDC, CWnd& rControl);
 // The text of control nIDC.
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value);
+// The text of control nIDC in UTF-8, through the wide entry points: every character the field
+// holds survives both ways (the control should be a Unicode window, CWnd::UseWideText).
+void DDX_TextUtf8(CDataExchange* pDX, int nIDC, CString& value);
 // The selected string of list box nIDC (empty when nothing is selected); towards the
 // control, selects the first entry that begins with value (LB_SELECTSTRING), or none.
 void DDX_LBString(CDataExchange* pDX, int nIDC, CString& value);

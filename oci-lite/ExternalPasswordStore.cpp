@@ -112,14 +112,21 @@ private:
             while (!AtEnd() && m_text[m_pos] == '(') {
                 ++m_pos;
                 SkipBlanks();
-                Parameter child;
-                if (!ParseAssignment(true, &child))
-                    return false;
+                if (IsPlainList()) {
+                    // A list of plain values, "(TNSNAMES, EZCONNECT)": kept as text.
+                    const size_t close = m_text.find(')', m_pos);
+                    parameter->text += Trim(m_text.substr(m_pos, close - m_pos));
+                    m_pos = close;
+                } else {
+                    Parameter child;
+                    if (!ParseAssignment(true, &child))
+                        return false;
+                    parameter->children.push_back(std::move(child));
+                }
                 SkipBlanks();
                 if (AtEnd() || m_text[m_pos] != ')')
                     return false;
                 ++m_pos;
-                parameter->children.push_back(std::move(child));
                 SkipBlanks();
             }
             return true;
@@ -129,7 +136,8 @@ private:
             while (!AtEnd() && m_text[m_pos] != ')' && m_text[m_pos] != '(' && m_text[m_pos] != '=')
                 ++m_pos;
         } else {
-            while (!AtEnd() && !IsBlank(m_text[m_pos]) && m_text[m_pos] != '(' &&
+            // A top-level value runs to the end of its line (a path may hold blanks).
+            while (!AtEnd() && m_text[m_pos] != '\n' && m_text[m_pos] != '(' &&
                    m_text[m_pos] != ')')
                 ++m_pos;
         }
@@ -140,6 +148,13 @@ private:
             value = value.substr(1, value.size() - 2);
         parameter->text = value;
         return true;
+    }
+
+    // Whether the parenthesis just opened holds plain values up to its close, not NAME = ...
+    bool IsPlainList() const
+    {
+        const size_t next = m_text.find_first_of("=()", m_pos);
+        return next != std::string::npos && m_text[next] == ')';
     }
 
     std::string m_text;

@@ -16,6 +16,7 @@ const char kUsage[] =
     "                [--include PATTERN]... [--exclude PATTERN]... [--encoding utf-8|client]\n"
     "                [--quiet]\n"
     "       qmexport --help\n"
+    "       qmexport --version\n"
     "\n"
     "Exports the PL/SQL source of a schema's stored code through the Oracle client (OCI.DLL),\n"
     "as the Quillmark window does.\n"
@@ -94,6 +95,12 @@ using Handler = bool (*)(const OptionValue& option, CommandLine& line, std::stri
 bool OnHelp(const OptionValue&, CommandLine& line, std::string&)
 {
     line.bHelp = true;
+    return true;
+}
+
+bool OnVersion(const OptionValue&, CommandLine& line, std::string&)
+{
+    line.bVersion = true;
     return true;
 }
 
@@ -282,14 +289,23 @@ struct OptionRow {
 };
 
 const OptionRow kOptions[] = {
-    {L"--user", Takes::Value, true, OnUser},        {L"--database", Takes::Value, true, OnDatabase},
-    {L"--sysdba", Takes::Nothing, false, OnSysdba}, {L"--file", Takes::Value, true, OnFile},
-    {L"--dir", Takes::Value, true, OnDir},          {L"--kinds", Takes::Value, true, OnKinds},
-    {L"--owner", Takes::Value, true, OnOwner},      {L"--object", Takes::Value, false, OnObject},
-    {L"--quiet", Takes::Nothing, false, OnQuiet},   {L"--help", Takes::Nothing, false, OnHelp},
-    {L"--check", Takes::Nothing, false, OnCheck},   {L"--include", Takes::Value, false, OnInclude},
-    {L"--exclude", Takes::Value, false, OnExclude}, {L"--encoding", Takes::Value, true, OnEncoding},
-    {L"-h", Takes::Nothing, false, OnHelp},         {L"/?", Takes::Nothing, false, OnHelp},
+    {L"--user", Takes::Value, true, OnUser},
+    {L"--database", Takes::Value, true, OnDatabase},
+    {L"--sysdba", Takes::Nothing, false, OnSysdba},
+    {L"--file", Takes::Value, true, OnFile},
+    {L"--dir", Takes::Value, true, OnDir},
+    {L"--kinds", Takes::Value, true, OnKinds},
+    {L"--owner", Takes::Value, true, OnOwner},
+    {L"--object", Takes::Value, false, OnObject},
+    {L"--quiet", Takes::Nothing, false, OnQuiet},
+    {L"--help", Takes::Nothing, false, OnHelp},
+    {L"--check", Takes::Nothing, false, OnCheck},
+    {L"--include", Takes::Value, false, OnInclude},
+    {L"--exclude", Takes::Value, false, OnExclude},
+    {L"--encoding", Takes::Value, true, OnEncoding},
+    {L"-h", Takes::Nothing, false, OnHelp},
+    {L"/?", Takes::Nothing, false, OnHelp},
+    {L"--version", Takes::Nothing, false, OnVersion},
 };
 
 const OptionRow* FindOption(const std::wstring& strName)
@@ -376,7 +392,7 @@ bool CommandLine::Parse(const std::vector<std::wstring>& args, CommandLine& line
         if (!reader.ReadOne(line, strError))
             return false;
     }
-    if (line.bHelp)
+    if (line.bHelp || line.bVersion)
         return true;
     if (!reader.Seen(OnUser)) {
         strError = "--user is missing";

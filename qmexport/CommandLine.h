@@ -8,10 +8,11 @@
 //            [--check] [--kinds LIST] [--owner NAME] [--object NAME]...
 //            [--include PATTERN]... [--exclude PATTERN]... [--encoding utf-8|client] [--quiet]
 //   qmexport --help
+//   qmexport --version
 //
 // Each option with a value takes it as the next argument or after "=" ("--user=SCOTT").
-// User, owner, database and object names become text in the system code page; paths stay
-// wide. The user and owner names are upper-cased, as the window's field does and as Oracle
+// User, owner, database and object names become UTF-8, the session's character set, whatever
+// the system's code page; paths stay wide. The user and owner names are upper-cased, as the window's field does and as Oracle
 // takes a name that is not quoted; object names stay exactly as given (they are compared with
 // the stored names), as do the name patterns. Kinds are Oracle's type names (ObjectKinds), in
 // any case, or "all". The password is never an argument; a user of "/" logs on through the
@@ -25,6 +26,7 @@
 
 struct CommandLine {
     bool bHelp = false;
+    bool bVersion = false;
     CString strUser;
     CString strDatabase;
     bool bSysdba = false;

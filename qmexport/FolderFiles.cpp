@@ -4,6 +4,7 @@
 #include "qmexport/TemporaryFiles.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -33,53 +34,6 @@ bool FindEntry(const std::wstring& strPath, WIN32_FIND_DATAW& data)
     return find.IsValid();
 }
 
-// NtCreateFile, for a creation that compares names exactly: on Windows the file system still
-// ignores case, under Wine no folder is searched for another case of a name it lacks.
-struct NtUnicodeString {
-    USHORT nLength;
-    USHORT nMaximumLength;
-    PWSTR pBuffer;
-};
-struct NtObjectAttributes {
-    ULONG nLength;
-    HANDLE hRootDirectory;
-    NtUnicodeString* pObjectName;
-    ULONG nAttributes;
-    PVOID pSecurityDescriptor;
-    PVOID pSecurityQualityOfService;
-};
-struct NtIoStatusBlock {
-    union {
-        LONG nStatus;
-        PVOID pPointer;
-    };
-    ULONG_PTR nInformation;
-};
-using NtCreateFileFn = LONG(NTAPI*)(PHANDLE, ACCESS_MASK, NtObjectAttributes*, NtIoStatusBlock*,
-                                    PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
-using RtlNtStatusToDosErrorFn = ULONG(NTAPI*)(LONG);
-
-constexpr ULONG kFileCreate = 2;
-constexpr ULONG kFileNonDirectoryFile = 0x40;
-constexpr ULONG kFileSynchronousIoNonalert = 0x20;
-
-template <typename Fn>
-Fn NtEntry(const char* pszName)
-{
-    return reinterpret_cast<Fn>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), pszName)));
-}
-
-// The path in the object manager's terms: "\??\C:\..." or "\??\UNC\server\...".
-std::wstring NtPath(const std::wstring& strPath)
-{
-    if (strPath.compare(0, 4, L"\\\\?\\") == 0)
-        return L"\\??\\" + strPath.substr(4);
-    if (strPath.compare(0, 2, L"\\\\") == 0)
-        return L"\\??\\UNC\\" + strPath.substr(2);
-    return L"\\??\\" + strPath;
-}
-
 // The name the folder holds for an open file (its path's last part).
 std::wstring NameOfHandle(HANDLE hFile)
 {
@@ -92,30 +46,30 @@ std::wstring NameOfHandle(HANDLE hFile)
     return nSlash == std::wstring::npos ? strPath : strPath.substr(nSlash + 1);
 }
 
-// A new file at exactly this path; INVALID_HANDLE_VALUE with the system's error otherwise.
-HANDLE CreateNewExactly(const std::wstring& strPath, DWORD nAccess)
+// Under Wine, the folder's path in the host's own terms ("\\?\unix\home\...\"): a name opened
+// there is taken exactly as written, where a Windows path makes Wine read the whole folder
+// for another case of every name the folder lacks. Empty elsewhere.
+std::wstring HostPathOf(const std::wstring& strFolder)
 {
-    static const NtCreateFileFn pfnCreate = NtEntry<NtCreateFileFn>("NtCreateFile");
-    static const RtlNtStatusToDosErrorFn pfnError =
-        NtEntry<RtlNtStatusToDosErrorFn>("RtlNtStatusToDosError");
-    const bool bFullPath = strPath.size() > 2 && (strPath[1] == L':' || strPath[0] == L'\\');
-    if (pfnCreate == nullptr || pfnError == nullptr || !bFullPath)
-        return ::CreateFileW(strPath.c_str(), nAccess, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    std::wstring strNtPath = NtPath(strPath);
-    NtUnicodeString name{USHORT(strNtPath.size() * sizeof(wchar_t)),
-                         USHORT(strNtPath.size() * sizeof(wchar_t)), &strNtPath[0]};
-    NtObjectAttributes attributes{sizeof(NtObjectAttributes), nullptr, &name, 0, nullptr, nullptr};
-    NtIoStatusBlock io{};
-    HANDLE hFile = nullptr;
-    const LONG nStatus = pfnCreate(&hFile, nAccess | SYNCHRONIZE | FILE_READ_ATTRIBUTES,
-                                   &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, 0, kFileCreate,
-                                   kFileNonDirectoryFile | kFileSynchronousIoNonalert, nullptr, 0);
-    if (nStatus < 0) {
-        ::SetLastError(pfnError(nStatus));
-        return INVALID_HANDLE_VALUE;
+    using UnixNameFn = char*(CDECL*)(const wchar_t*);
+    const auto pfnUnixName = reinterpret_cast<UnixNameFn>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (pfnUnixName == nullptr || strFolder.empty())
+        return std::wstring();
+    char* pszUnix = pfnUnixName(strFolder.c_str());
+    if (pszUnix == nullptr)
+        return std::wstring();
+    std::wstring strHost = ToWide(pszUnix, int(std::strlen(pszUnix)), CP_UTF8);
+    ::HeapFree(::GetProcessHeap(), 0, pszUnix);
+    if (strHost.empty() || strHost[0] != L'/')
+        return std::wstring();
+    for (wchar_t& ch : strHost) {
+        if (ch == L'/')
+            ch = L'\\';
     }
-    return hFile;
+    if (strHost.back() != L'\\')
+        strHost += L'\\';
+    return L"\\\\?\\unix" + strHost;
 }
 
 }  // namespace
@@ -180,6 +134,7 @@ void FolderFiles::RemoveLeftoverTemporaries()
 
 void FolderFiles::Snapshot()
 {
+    m_strHostFolder = HostPathOf(m_strFolder);
     m_entries.clear();
     WIN32_FIND_DATAW data{};
     CFindHandle find(::FindFirstFileW(PathOf(L"*").c_str(), &data));
@@ -292,7 +247,10 @@ bool FolderFiles::ReadDisk(const std::wstring& strName, std::string& strContent)
 
 CHandle FolderFiles::CreateExactly(const std::wstring& strName, DWORD nAccess)
 {
-    return CHandle(CreateNewExactly(PathOf(strName), nAccess));
+    const std::wstring strPath =
+        m_strHostFolder.empty() ? PathOf(strName) : m_strHostFolder + strName;
+    return CHandle(::CreateFileW(strPath.c_str(), nAccess, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 CHandle FolderFiles::CreateTemporary(std::wstring& strTempName)
@@ -346,6 +304,7 @@ bool FolderFiles::FixNameCase(const std::wstring& strName)
 
 FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std::string& strContent)
 {
+    CloseAppended(strName);
     const Entry entry = Probe(strName);
     if (IsLookOnly()) {
         if (entry == Entry::Folder || (entry == Entry::Link && IsFolder(strName)))
@@ -388,31 +347,13 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
         break;
     }
 
-    // A new name is first taken by an empty file of exactly that name, which the complete
-    // content then replaces: the folder never holds part of a block under an object's name.
-    bool bCreated = false;
-    if (entry == Entry::Missing) {
-        CHandle placeholder = CreateExactly(strName, GENERIC_WRITE | DELETE);
-        if (!placeholder.IsValid())
-            return Fail(::GetLastError());
-        if (NameOfHandle(placeholder.Get()) != strName) {
-            // The file system made another name of it (a host that cuts long names): the file
-            // goes again with its handle, and the name counts as one the folder cannot hold.
-            FILE_DISPOSITION_INFO disposition{TRUE};
-            ::SetFileInformationByHandle(placeholder.Get(), FileDispositionInfo, &disposition,
-                                         sizeof(disposition));
-            return Fail(ERROR_FILENAME_EXCED_RANGE);
-        }
-        bCreated = true;
-    }
+    if (entry == Entry::Missing)
+        return CreateNew(strName, strContent);
+
     std::wstring strTempName;
     CHandle temp = CreateTemporary(strTempName);
-    if (!temp.IsValid()) {
-        const DWORD nError = ::GetLastError();
-        if (bCreated)
-            ::DeleteFileW(PathOf(strName).c_str());
-        return Fail(nError);
-    }
+    if (!temp.IsValid())
+        return Fail(::GetLastError());
     const bool bWritten = WriteAll(temp.Get(), strContent);
     m_nLastError = ::GetLastError();
     temp.Reset();
@@ -422,21 +363,43 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
             m_nLastError = ::GetLastError();
         ::DeleteFileW(PathOf(strTempName).c_str());
         TemporaryFiles::Forget(PathOf(strTempName));
-        if (bCreated)
-            ::DeleteFileW(PathOf(strName).c_str());
         return Change::Failed;
     }
     TemporaryFiles::Forget(PathOf(strTempName));
-    if (bCreated) {
-        Known(strName, FILE_ATTRIBUTE_NORMAL);
-        return Change::Written;
-    }
     if (!m_bSnapshot && Probe(strName) != Entry::File) {
         // Renamed to something else than the name asked for: taken back, not counted.
         ::DeleteFileW(PathOf(strName).c_str());
         return Fail(ERROR_FILENAME_EXCED_RANGE);
     }
     return FixNameCase(strName) ? Change::Written : Change::Failed;
+}
+
+// A name the folder does not hold yet: the file is created under exactly that name and written
+// in one go (a run stopped by Ctrl+C or Stop never cuts a write; one that is killed leaves the
+// file in the manifest, and the next run writes it whole).
+FolderFiles::Change FolderFiles::CreateNew(const std::wstring& strName,
+                                           const std::string& strContent)
+{
+    // The host's names are at most 255 bytes: a longer one would fail or be cut.
+    if (!m_strHostFolder.empty() && FromWide(strName, CP_UTF8).size() > 255)
+        return Fail(ERROR_FILENAME_EXCED_RANGE);
+    CHandle file = CreateExactly(strName, GENERIC_WRITE | DELETE);
+    if (!file.IsValid())
+        return Fail(::GetLastError());
+    DWORD nError = 0;
+    if (m_strHostFolder.empty() && NameOfHandle(file.Get()) != strName)
+        nError = ERROR_FILENAME_EXCED_RANGE;  // the file system made another name of it
+    else if (!WriteAll(file.Get(), strContent))
+        nError = ::GetLastError();
+    if (nError != 0) {
+        // Nothing of it stays: the file goes with its handle.
+        FILE_DISPOSITION_INFO disposition{TRUE};
+        ::SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition,
+                                     sizeof(disposition));
+        return Fail(nError);
+    }
+    Known(strName, FILE_ATTRIBUTE_NORMAL);
+    return Change::Written;
 }
 
 bool FolderFiles::Append(const std::wstring& strName, const std::string& strText)
@@ -447,16 +410,29 @@ bool FolderFiles::Append(const std::wstring& strName, const std::string& strText
             *pending->second += strText;
         return true;
     }
-    CHandle file(::CreateFileW(PathOf(strName).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.IsValid() && WriteAll(file.Get(), strText))
+    // The file stays open for the next line: a folder of many new files appends many lines.
+    if (!m_append.IsValid() || m_strAppendName != strName) {
+        m_append = CHandle(::CreateFileW(PathOf(strName).c_str(), FILE_APPEND_DATA,
+                                         FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        m_strAppendName = strName;
+    }
+    if (m_append.IsValid() && WriteAll(m_append.Get(), strText))
         return true;
     m_nLastError = ::GetLastError();
+    m_append.Reset();
     return false;
+}
+
+void FolderFiles::CloseAppended(const std::wstring& strName)
+{
+    if (m_append.IsValid() && ObjectFileNames::SameFileName(strName, m_strAppendName))
+        m_append.Reset();
 }
 
 bool FolderFiles::Remove(const std::wstring& strName)
 {
+    CloseAppended(strName);
     if (Probe(strName) != Entry::File)
         return true;
     if (IsLookOnly()) {
@@ -481,12 +457,15 @@ bool FolderFiles::RemoveSafely(const std::wstring& strName)
         m_nLastError = ::GetLastError();
         return false;
     }
-    if (!::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(),
-                       MOVEFILE_REPLACE_EXISTING)) {
+    const bool bMoved = ::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(),
+                                      MOVEFILE_REPLACE_EXISTING) != 0;
+    if (!bMoved) {
         m_nLastError = ::GetLastError();
         ::DeleteFileW(PathOf(strTempName).c_str());
-        return false;
     }
+    TemporaryFiles::Forget(PathOf(strTempName));
+    if (!bMoved)
+        return false;
     if (::DeleteFileW(PathOf(strName).c_str())) {
         Forget(strName);
         return true;

@@ -17,11 +17,11 @@
 //                 exist), replacements and removals are kept in memory, where later probes
 //                 and reads see them, and Differences() lists them against the disk.
 //                 What the folder holds is read once (Snapshot) and kept up to date with this
-//                 object's own changes, and new files are created under their exact names
-//                 (the final name first, empty, then the temporary one renamed over it): no
-//                 name is ever looked up that the folder does not hold, which on a file system
-//                 that ignores case only by searching the whole folder (Wine's) would make a
-//                 folder of n files cost n * n.
+//                 object's own changes, and a new file is created under its exact name: no
+//                 name the folder lacks is ever looked up by a path that ignores case, which
+//                 under Wine (which ignores case by reading the whole folder) would make a
+//                 folder of n files cost n * n; there new files are created through the
+//                 folder's host path, where names are exact.
 #pragma once
 
 #include <windows.h>
@@ -79,6 +79,8 @@ public:
     // not this program's and stays). A read-only file is not removed.
     bool Remove(const std::wstring& strName);
 
+    bool IsLookOnly() const { return m_mode == Mode::LookOnly; }
+
     // The system's error number of the last failure, for messages.
     DWORD LastError() const { return m_nLastError; }
 
@@ -90,6 +92,9 @@ private:
     // A new file under exactly this name; fails when the name is taken.
     CHandle CreateExactly(const std::wstring& strName, DWORD nAccess);
     CHandle CreateTemporary(std::wstring& strTempName);
+    Change CreateNew(const std::wstring& strName, const std::string& strContent);
+    // Closes the file Append keeps open when it is this one.
+    void CloseAppended(const std::wstring& strName);
     void Known(const std::wstring& strName, DWORD nAttributes);
     void Forget(const std::wstring& strName);
     // The name the folder gives the file found under strName; empty when there is none.
@@ -102,7 +107,6 @@ private:
 
     Entry ProbeDisk(const std::wstring& strName) const;
     bool ReadDisk(const std::wstring& strName, std::string& strContent) const;
-    bool IsLookOnly() const { return m_mode == Mode::LookOnly; }
 
     std::wstring m_strFolder;
     // The folder's entries by name as the file system compares them: the name it holds, and
@@ -112,7 +116,13 @@ private:
         DWORD nAttributes = 0;
     };
     bool m_bSnapshot = false;
+    // Where new files are created by their exact names (Wine's host path of the folder); empty:
+    // the folder's own path.
+    std::wstring m_strHostFolder;
     std::map<std::wstring, KnownEntry, ObjectFileNames::FileNameLess> m_entries;
+    // The file Append writes to, kept open between its lines.
+    CHandle m_append;
+    std::wstring m_strAppendName;
     Mode m_mode;
     // Look-only: the content each replaced file would have; nullopt for a removed one.
     std::map<std::wstring, std::optional<std::string>, ObjectFileNames::FileNameLess> m_pending;

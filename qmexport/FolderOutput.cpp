@@ -267,7 +267,7 @@ bool FolderOutput::Complete(ExportFailure& failure)
 
 CString FolderOutput::StateText() const
 {
-    if (m_nWritten == 0)
+    if (m_nWritten == 0 || m_files.IsLookOnly())
         return "No object's file in the folder was changed.";
     CString strText;
     strText.Format("The folder holds the %d complete objects written before it.", m_nWritten);

@@ -21,6 +21,7 @@
 #include "qmexport/DriftReport.h"
 #include "qmexport/FolderOutput.h"
 #include "qmexport/Password.h"
+#include "QuillmarkVersion.h"
 
 namespace {
 
@@ -119,6 +120,10 @@ int Run()
     if (!CommandLine::Parse(Arguments(), line, strError)) {
         WriteTo(STD_ERROR_HANDLE, "qmexport: " + strError + "\n\n" + CommandLine::UsageText());
         return kExitUsage;
+    }
+    if (line.bVersion) {
+        WriteTo(STD_OUTPUT_HANDLE, "qmexport " QUILLMARK_VERSION "\n");
+        return kExitDone;
     }
     if (line.bHelp) {
         WriteTo(STD_OUTPUT_HANDLE, CommandLine::UsageText());

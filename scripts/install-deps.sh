@@ -6,7 +6,7 @@
 # programs (wine32 comes from the i386 architecture), the fonts Wine lays dialogs out
 # with (fonts-wine: Tahoma, MS Sans Serif, Marlett), Xvfb, Debian's GoogleTest sources,
 # sqlite3 (demo database), npm (fetches the pinned SQLite amalgamation), xdotool and
-# imagemagick (end-to-end test, screenshots).
+# imagemagick (end-to-end test, screenshots), zip (the release zips of scripts/package).
 set -euo pipefail
 
 need=()
@@ -31,6 +31,7 @@ want xdotool            /usr/bin/xdotool
 want imagemagick        /usr/bin/import
 want python3            /usr/bin/python3
 want clang-format       /usr/bin/clang-format
+want zip                /usr/bin/zip
 
 if [ ${#need[@]} -gt 0 ]; then
   echo "Installing: ${need[*]}"

@@ -411,6 +411,7 @@ void StartJob(const Job& job)
     g_bAllObjects = job.strObject.empty() ? 1 : 0;
     std::memset(g_szObjectName, 0, sizeof(g_szObjectName));
     std::strncpy(g_szObjectName, job.strObject.c_str(), sizeof(g_szObjectName) - 1);
+    g_strExportObject = job.strObject.c_str();
     g_nLogLines = 0;
     g_bRunning = 1;
     ASSERT_NE(StartUploadThread(ShowAppMessage, window.Handle(), g_uAddStrMsg), nullptr);

@@ -279,3 +279,54 @@ TEST_F(ExportWorkerTest, LogonOutcomesInTheWindow)
         }
     }
 }
+
+// A user of "/" with no password logs on through the client's password store: the wallet's
+// credential for the connect string names the session user, and a store without one refuses
+// the logon as any logon failure is shown.
+TEST_F(ExportWorkerTest, SlashWithoutAPasswordLogsOnThroughTheWallet)
+{
+    {
+        Schema schema("EXP_WALLET");
+        schema.AddObject("A_PROC", "PROCEDURE", {"PROCEDURE A_PROC IS BEGIN NULL; END;\n"});
+    }
+    const std::string strAdmin = TestFolder() + "wallet_admin";
+    ::CreateDirectoryA(strAdmin.c_str(), nullptr);
+    WriteFile(strAdmin + "\\sqlnet.ora",
+              "WALLET_LOCATION = (SOURCE = (METHOD = FILE)\n  (METHOD_DATA = (DIRECTORY = " +
+                  strAdmin + ")))\nSQLNET.WALLET_OVERRIDE = TRUE\n");
+    ::SetEnvironmentVariableA("TNS_ADMIN", strAdmin.c_str());
+    struct WalletCase {
+        const char* pszWallet;
+        const char* pszBox;  // "" for none
+    };
+    const WalletCase kCases[] = {
+        {"EXP_WALLET SCOTT tiger\n", ""},
+        {"OTHER SCOTT tiger\n", "ORA-01017: invalid username/password; logon denied"},
+    };
+    int nCase = 0;
+    for (const WalletCase& c : kCases) {
+        SCOPED_TRACE(c.pszWallet);
+        WriteFile(strAdmin + "\\oci-lite-wallet.txt", c.pszWallet);
+        const std::string strFile =
+            OutputPath(("wallet" + std::to_string(nCase++) + ".sql").c_str());
+        BoxWatcher boxes;
+        Job job{"EXP_WALLET", strFile, ""};
+        job.strUser = "/";
+        job.strPassword = "";
+        ASSERT_TRUE(RunJob(job));
+        const auto lines = LogWindow::Instance().Lines();
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines[0], "Connect to /@EXP_WALLET");
+        if (*c.pszBox == '\0') {
+            EXPECT_EQ(boxes.Count(), 0);
+            EXPECT_EQ(lines[1], "Connected.");
+            EXPECT_EQ(ReadFile(strFile),
+                      "CREATE OR REPLACE PROCEDURE A_PROC IS BEGIN NULL; END;\n\n/\n");
+        } else {
+            ASSERT_EQ(boxes.Count(), 1);
+            EXPECT_EQ(boxes.Texts()[0].find(c.pszBox), 0u) << boxes.Texts()[0];
+            EXPECT_FALSE(FileExists(strFile));
+        }
+    }
+    ::SetEnvironmentVariableA("TNS_ADMIN", nullptr);
+}

@@ -82,6 +82,17 @@ const ExternalCase kCases[] = {
      "# the wallet\nwallet_location=\n  ( source =(method= file)# file based\n"
      "   (Method_Data =\n (directory =\n %WALLET% )\n)\n )\n\n  sqlnet.wallet_override\n=\ntrue\n",
      kWallet, "accounts", false, OCI_SUCCESS, 0, "OPENED"},
+    {"among the client's other settings",
+     "SQLNET.AUTHENTICATION_SERVICES= (NTS)\n"
+     "NAMES.DIRECTORY_PATH= (TNSNAMES, EZCONNECT)\n"
+     "ADR_BASE = C:\\app\\Program Files\\oracle\n"
+     "WALLET_LOCATION = (SOURCE = (METHOD = FILE) (METHOD_DATA = (DIRECTORY = \"%WALLET%\")))\n"
+     "SQLNET.WALLET_OVERRIDE = TRUE\n",
+     kWallet, "accounts", false, OCI_SUCCESS, 0, "OPENED"},
+    {"unbalanced parenthesis",
+     "WALLET_LOCATION = (SOURCE = (METHOD = FILE) (METHOD_DATA = (DIRECTORY = %WALLET%))\n"
+     "SQLNET.WALLET_OVERRIDE = TRUE\n",
+     kWallet, "accounts", false, OCI_ERROR, 1017, nullptr},
     {"grace period warns", kStandardSqlnet, kGraceWallet, "accounts", false, OCI_SUCCESS_WITH_INFO,
      28002, "GRACE"},
     {"first line counts", kStandardSqlnet, kTwiceWallet, "accounts", false, OCI_SUCCESS_WITH_INFO,

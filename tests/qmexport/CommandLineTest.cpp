@@ -162,6 +162,22 @@ TEST(CommandLineTest, AcceptedLinesGiveTheirValues)
     }
 }
 
+TEST(CommandLineTest, VersionNeedsNothingElse)
+{
+    for (const std::vector<std::wstring>& args :
+         {std::vector<std::wstring>{L"--version"}, {L"--user", L"U", L"--version"}}) {
+        CommandLine line;
+        std::string strError;
+        ASSERT_TRUE(CommandLine::Parse(args, line, strError)) << strError;
+        EXPECT_TRUE(line.bVersion);
+        EXPECT_FALSE(line.bHelp);
+    }
+    CommandLine line;
+    std::string strError;
+    EXPECT_FALSE(CommandLine::Parse({L"--version=2"}, line, strError));
+    EXPECT_EQ(strError, "--version takes no value");
+}
+
 TEST(CommandLineTest, RefusedLinesSayWhy)
 {
     for (const Refused& entry : kRefused) {
@@ -180,7 +196,7 @@ TEST(CommandLineTest, UsageNamesEveryOptionAndExitCode)
     const std::string strUsage = CommandLine::UsageText();
     for (const char* pszPart :
          {"--user", "--database", "--sysdba", "--file", "--dir", "--object", "--quiet", "--help",
-          "--kinds", "--owner", "TYPE BODY", "TRIGGER", "QUILLMARK_PASSWORD", "130"})
+          "--version", "--kinds", "--owner", "TYPE BODY", "TRIGGER", "QUILLMARK_PASSWORD", "130"})
         EXPECT_NE(strUsage.find(pszPart), std::string::npos) << pszPart;
 }
 

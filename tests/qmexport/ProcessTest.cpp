@@ -16,6 +16,7 @@
 #include "qmexport/ConsoleReporter.h"
 #include "qmexport/FolderOutput.h"
 #include "tests/qmexport/QmexportFixture.h"
+#include "QuillmarkVersion.h"
 
 using namespace QmexportTest;
 
@@ -299,6 +300,7 @@ TEST(QmexportProcessTest, EveryExitCode)
 
     const ExitCase kCases[] = {
         {"help", L"--help", {}, 0, ""},
+        {"version", L"--version", {}, 0, ""},
         {"done", Args("QX_CODES", "--object FUNC_B" + strOut), {}, 0, "Exported 1 objects"},
         {"user name in lower case",
          Wide("--user scott --database qx_codes --object FUNC_B" + strOut),
@@ -369,6 +371,10 @@ TEST(QmexportProcessTest, EveryExitCode)
         }
         if (std::string(entry.pszTitle) == "help") {
             EXPECT_TRUE(Contains(run.strOut, "usage: qmexport")) << run.strOut;
+        }
+        if (std::string(entry.pszTitle) == "version") {
+            EXPECT_EQ(run.strOut, "qmexport " QUILLMARK_VERSION "\n");
+            EXPECT_EQ(run.strErr, "");
         }
         EXPECT_FALSE(Contains(run.strOut + run.strErr, "tiger"));
     }

@@ -3,6 +3,8 @@
 // databases; message boxes are answered by a watcher thread.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -273,6 +275,29 @@ TEST_F(MainDlg, OneObjectJobRunsAndReturnsToIdle)
     EXPECT_EQ(std::string(kPackageBlock) + kBodyBlock, ReadFile(strFile));
 }
 
+// "/" with an empty password logs on through the client's password store; the password is
+// needed for every other user.
+TEST_F(MainDlg, SlashWithoutAPasswordRunsThroughTheWallet)
+{
+    ScopedWallet wallet("JOBDB", "SCOTT", "tiger");
+    MessageBoxWatcher watcher;
+    Fill("scott", "", "jobdb", OutputFile("nopassword.sql"), "a_pkg");
+    Press(IDOK);
+    EXPECT_EQ(std::vector<std::string>{"Invalid connect parameters."}, watcher.Texts());
+    EXPECT_EQ("Start", Text(IDOK));
+
+    const std::string strFile = OutputFile("wallet.sql");
+    Fill("/", "", "jobdb", strFile, "a_pkg");
+    ::SendMessageA(Item(IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitForIdle());
+    EXPECT_EQ(std::vector<std::string>{"Invalid connect parameters."}, watcher.Texts());
+    const std::vector<std::string> lines = ListLines(Item(IDC_LOG));
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ("Connect to /@JOBDB", lines[0]);
+    EXPECT_EQ("Connected.", lines[1]);
+    EXPECT_EQ(std::string(kPackageBlock) + kBodyBlock, ReadFile(strFile));
+}
+
 // A folder named outside the code page and an object name of Oracle's full 128 bytes: the
 // path reaches the file system through the wide entry points and the name is exported whole.
 TEST_F(MainDlg, WidePathAndLongestNameAreExportedIntact)
@@ -513,6 +538,84 @@ TEST_F(MainDlg, CancelledPickerChangesNothing)
     EXPECT_EQ(1u, picker.Count());
     EXPECT_EQ("MINE", Text(IDC_OBJECTNAME));
     EXPECT_EQ("keep.sql", Text(IDC_FILENAME));
+}
+
+// The picked object is exported exactly as stored, whatever the field shows (the field
+// upper-cases); a name the code page cannot show is shown with "?" and still exported exactly.
+TEST_F(MainDlg, PickedNamesAreExportedExactlyAsStored)
+{
+    struct PickCase {
+        const char* pszEntry;  // the picker's entry, as the system's code page shows it
+        const char* pszLine;   // the object's source line
+    };
+    const PickCase kCases[] = {
+        {"abc [PROCEDURE]", "procedure \"abc\" is begin null; end;\n"},
+        {"ABC [PROCEDURE]", "procedure ABC is begin null; end;\n"},
+        {"Mixed [PROCEDURE]", "procedure \"Mixed\" is begin null; end;\n"},
+        {"?D [PROCEDURE]", "procedure \"dotted I\" is begin null; end;\n"},
+        {"ID [PROCEDURE]", "procedure ID is begin null; end;\n"},
+    };
+    for (const PickCase& c : kCases) {
+        SCOPED_TRACE(c.pszEntry);
+        std::vector<std::string> entries;
+        MessageBoxWatcher picker(
+            [&](HWND hPicker, const std::string&) {
+                HWND hList = ::GetDlgItem(hPicker, IDC_LOG);
+                entries = ListLines(hList);
+                const auto it = std::find(entries.begin(), entries.end(), c.pszEntry);
+                if (it != entries.end())
+                    ::SendMessageA(hList, LB_SETCURSEL, WPARAM(it - entries.begin()), 0);
+            },
+            "Select Object");
+        MessageBoxWatcher boxes;
+        Fill("scott", "tiger", "casedb", OutputFile("placeholder.sql"), nullptr);
+        Press(IDC_PICK);
+        ASSERT_EQ(1u, picker.Count());
+        ASSERT_EQ(1, std::count(entries.begin(), entries.end(), c.pszEntry));
+        const std::string strFile = OutputFile("picked.sql");
+        ::SetWindowTextA(Item(IDC_FILENAME), strFile.c_str());
+        Press(IDOK);
+        ASSERT_TRUE(WaitForIdle());
+        EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts().front();
+        EXPECT_EQ(std::string("CREATE OR REPLACE ") + c.pszLine + "\n/\n", ReadFile(strFile));
+    }
+    // Typed, the name is upper-cased as Oracle folds it: "abc" exports ABC.
+    MessageBoxWatcher boxes;
+    const std::string strFile = OutputFile("typed.sql");
+    Fill("scott", "tiger", "casedb", strFile, "abc");
+    Press(IDOK);
+    ASSERT_TRUE(WaitForIdle());
+    EXPECT_EQ("CREATE OR REPLACE procedure ABC is begin null; end;\n\n/\n", ReadFile(strFile));
+}
+
+// A password holding a letter outside the code page logs on: the fields are read as UTF-16
+// and sent in UTF-8.
+TEST_F(MainDlg, APasswordOutsideTheCodePageLogsOn)
+{
+    MessageBoxWatcher boxes;
+    const std::string strFile = OutputFile("omega.sql");
+    Fill("omega", "x", "casedb", strFile, "o_proc");
+    ::SetWindowTextW(Item(IDC_PASSWORD), L"\x03a9mega");
+    Press(IDOK);
+    ASSERT_TRUE(WaitForIdle());
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts().front();
+    EXPECT_EQ("CREATE OR REPLACE procedure O_PROC is begin null; end;\n\n/\n", ReadFile(strFile));
+}
+
+// A device is refused before the logon, with the same lines as in qmexport.
+TEST_F(MainDlg, ADeviceIsNoOutputFile)
+{
+    for (const char* pszPath : {"NUL", "com1.sql", "C:\\out\\LPT1.txt"}) {
+        SCOPED_TRACE(pszPath);
+        MessageBoxWatcher boxes;
+        Fill("scott", "wrong", "jobdb", pszPath, "a_pkg");
+        Press(IDOK);
+        ASSERT_TRUE(WaitForIdle());
+        ASSERT_EQ(1u, boxes.Count());
+        EXPECT_EQ(std::string("Error while create specified file.\r\n") + pszPath +
+                      ": a device, not a file",
+                  boxes.Texts().front());
+    }
 }
 
 TEST(MainDlgFileName, ProposalIsLowerCaseAndFitsTheBuffer)

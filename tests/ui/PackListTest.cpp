@@ -104,6 +104,29 @@ TEST(PackList, ListsPackagesOnceAndFunctionsSortedWithTheFirstSelected)
     EXPECT_STREQ("A_PKG", g_szObjectName);
 }
 
+TEST(PackList, SlashWithoutAPasswordListsTheWalletUsersObjects)
+{
+    ScopedWallet wallet("PICKDB", "SCOTT", "tiger");
+    SetConnection("/", "", "PICKDB");
+    Picker picker;
+    ASSERT_TRUE(picker.Open());
+    EXPECT_TRUE(picker.messages.empty());
+    const std::vector<std::string> expected{"A_PKG [PACKAGE]", "B_FUNC [FUNCTION]"};
+    EXPECT_EQ(expected, picker.Entries());
+    picker.Press(IDCANCEL);
+}
+
+TEST(PackList, SlashWithoutAWalletShowsTheLogonFailure)
+{
+    ScopedWallet wallet("OTHERDB", "SCOTT", "tiger");
+    SetConnection("/", "", "PICKDB");
+    Picker picker;
+    ASSERT_TRUE(picker.Open());
+    ASSERT_EQ(1u, picker.messages.size());
+    EXPECT_NE(std::string::npos, picker.messages[0].find("ORA-01017")) << picker.messages[0];
+    EXPECT_TRUE(picker.dlg.IsEnding());
+}
+
 TEST(PackList, FindsAsTheUserTypes)
 {
     SetConnection("SCOTT", "tiger", "PICKDB");

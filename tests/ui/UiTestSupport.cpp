@@ -2,6 +2,8 @@
 // oci-lite's testing exports, input helpers.
 #include "tests/ui/UiTestSupport.h"
 
+#include <cstdio>
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
@@ -57,6 +59,24 @@ const Fixture kFixtures[] = {
                  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<50)"
                  " INSERT INTO objects SELECT 'SCOTT',NULL,'PROCEDURE','VALID' FROM n;"
                  "INSERT INTO objects VALUES('SCOTT','Z_FUNC','FUNCTION','VALID');"},
+    // Names that differ only in case or in a letter the code page lacks (U+0130), and a user
+    // whose password holds a letter outside the code page (U+03A9).
+    {"casedb",
+     "INSERT INTO users VALUES('OMEGA','\xCE\xA9mega',0);"
+     "INSERT INTO objects VALUES('SCOTT','abc','PROCEDURE','VALID'),"
+     "('SCOTT','ABC','PROCEDURE','VALID'),('SCOTT','Mixed','PROCEDURE','VALID'),"
+     "('SCOTT','\xC4\xB0"
+     "D','PROCEDURE','VALID'),('SCOTT','ID','PROCEDURE','VALID'),"
+     "('OMEGA','O_PROC','PROCEDURE','VALID');"
+     "INSERT INTO source VALUES"
+     " ('SCOTT','abc','PROCEDURE',1,'procedure \"abc\" is begin null; end;' || char(10)),"
+     " ('SCOTT','ABC','PROCEDURE',1,'procedure ABC is begin null; end;' || char(10)),"
+     " ('SCOTT','Mixed','PROCEDURE',1,'procedure \"Mixed\" is begin null; end;' || char(10)),"
+     " ('SCOTT','\xC4\xB0"
+     "D','PROCEDURE',1,'procedure \"dotted I\" is begin null; end;' || "
+     "char(10)),"
+     " ('SCOTT','ID','PROCEDURE',1,'procedure ID is begin null; end;' || char(10)),"
+     " ('OMEGA','O_PROC','PROCEDURE',1,'procedure O_PROC is begin null; end;' || char(10));"},
     // A small schema to export.
     {"jobdb", "INSERT INTO objects "
               "VALUES('SCOTT','C_PROC','PROCEDURE','VALID'),('SCOTT','A_PKG','PACKAGE','VALID'),"
@@ -392,5 +412,34 @@ std::vector<std::string> CountedCallsOfTrace(const std::string& strPath)
 }
 
 }  // namespace OciLiteControl
+
+ScopedWallet::ScopedWallet(const char* pszConnect, const char* pszUser, const char* pszPassword)
+{
+    char szTemp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, szTemp);
+    m_strFolder = std::string(szTemp) + "qm-ui-wallet-" + std::to_string(::GetCurrentProcessId());
+    ::CreateDirectoryA(m_strFolder.c_str(), nullptr);
+    auto write = [](const std::string& strPath, const std::string& strText) {
+        FILE* pFile = std::fopen(strPath.c_str(), "wb");
+        if (pFile != nullptr) {
+            std::fwrite(strText.data(), 1, strText.size(), pFile);
+            std::fclose(pFile);
+        }
+    };
+    write(m_strFolder + "\\sqlnet.ora",
+          "WALLET_LOCATION = (SOURCE = (METHOD = FILE) (METHOD_DATA = (DIRECTORY = " + m_strFolder +
+              ")))\nSQLNET.WALLET_OVERRIDE = TRUE\n");
+    write(m_strFolder + "\\oci-lite-wallet.txt",
+          std::string(pszConnect) + " " + pszUser + " " + pszPassword + "\n");
+    ::SetEnvironmentVariableA("TNS_ADMIN", m_strFolder.c_str());
+}
+
+ScopedWallet::~ScopedWallet()
+{
+    ::SetEnvironmentVariableA("TNS_ADMIN", nullptr);
+    ::DeleteFileA((m_strFolder + "\\sqlnet.ora").c_str());
+    ::DeleteFileA((m_strFolder + "\\oci-lite-wallet.txt").c_str());
+    ::RemoveDirectoryA(m_strFolder.c_str());
+}
 
 }  // namespace UiTest

@@ -84,4 +84,17 @@ bool SetTraceFile(const std::string& strPath);
 std::vector<std::string> CountedCallsOfTrace(const std::string& strPath);
 }  // namespace OciLiteControl
 
+// A client password store for the logons made while it lives: TNS_ADMIN names a folder whose
+// sqlnet.ora points at a wallet holding one credential.
+class ScopedWallet {
+public:
+    ScopedWallet(const char* pszConnect, const char* pszUser, const char* pszPassword);
+    ~ScopedWallet();
+    ScopedWallet(const ScopedWallet&) = delete;
+    ScopedWallet& operator=(const ScopedWallet&) = delete;
+
+private:
+    std::string m_strFolder;
+};
+
 }  // namespace UiTest

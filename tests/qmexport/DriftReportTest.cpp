@@ -1,0 +1,147 @@
+// DriftReportTest.cpp
+//
+// The parts --check and the name filters rest on, in this process: Oracle's LIKE with "\" as
+// the escape character, the blocks of a .sql file and the objects they create, and the lines a
+// file's comparison gives.
+#include <gtest/gtest.h>
+
+#include "export/NameFilter.h"
+#include "qmexport/DriftReport.h"
+
+namespace {
+
+struct LikeCase {
+    const char* pszName;
+    const char* pszPattern;
+    bool bMatches;
+};
+
+const LikeCase kLikeCases[] = {
+    {"HR_UTIL", "HR%", true},
+    {"HR_UTIL", "hr%", false},
+    {"HR_UTIL", "%UTIL", true},
+    {"HR_UTIL", "%", true},
+    {"", "%", true},
+    {"", "_", false},
+    {"HR_UTIL", "HR_UTIL", true},
+    {"HRXUTIL", "HR_UTIL", true},
+    {"HRXUTIL", "HR\\_UTIL", false},
+    {"HR_UTIL", "HR\\_UTIL", true},
+    {"A%B", "A\\%B", true},
+    {"AXB", "A\\%B", false},
+    {"A\\B", "A\\\\B", true},
+    {"AB", "A%%B", true},
+    {"ABC", "A%C%", true},
+    {"ABCBC", "%BC", true},
+    {"ABCBD", "%BC", false},
+    {"AB", "AB\\", false},
+    {"\xC3\x84PFEL", "_PFEL", true},
+    {"\xC3\x84PFEL", "__PFEL", false},
+    {"MISSISSIPPI", "M%SS%PI", true},
+    {"MISSISSIPPI", "M%SS%PX", false},
+};
+
+TEST(NameFilterTest, LikeMatchesAsOracleWithBackslashAsEscape)
+{
+    for (const LikeCase& c : kLikeCases)
+        EXPECT_EQ(NameFilter::Like(c.pszName, c.pszPattern), c.bMatches)
+            << c.pszName << " LIKE " << c.pszPattern;
+}
+
+TEST(NameFilterTest, AnyIncludeAndNoExclude)
+{
+    const NameFilter none;
+    EXPECT_TRUE(none.IsEmpty());
+    EXPECT_TRUE(none.Selects("ANYTHING"));
+    const NameFilter filter({"HR%", "GET\\_%"}, {"%TEST%"});
+    EXPECT_TRUE(filter.Selects("HR_UTIL"));
+    EXPECT_TRUE(filter.Selects("GET_SAL"));
+    EXPECT_FALSE(filter.Selects("GETSAL"));
+    EXPECT_FALSE(filter.Selects("HR_TEST_UTIL"));
+    EXPECT_FALSE(filter.Selects("EMP_API"));
+    const NameFilter excludeOnly({}, {"X%"});
+    EXPECT_TRUE(excludeOnly.Selects("A"));
+    EXPECT_FALSE(excludeOnly.Selects("XA"));
+}
+
+struct NameCase {
+    const char* pszBlock;
+    const char* pszType;  // "" when the block names no object
+    const char* pszName;
+};
+
+const NameCase kNameCases[] = {
+    {"CREATE OR REPLACE PACKAGE hr_util AS\nEND;\n/\n", "PACKAGE", "HR_UTIL"},
+    {"CREATE OR REPLACE package body Hr_Util is\nEND;\n/\n", "PACKAGE BODY", "HR_UTIL"},
+    {"CREATE OR REPLACE PROCEDURE \"Mixed Name\" IS BEGIN NULL; END;\n/\n", "PROCEDURE",
+     "Mixed Name"},
+    {"CREATE OR REPLACE EDITIONABLE FUNCTION hr.get_sal RETURN NUMBER", "FUNCTION", "GET_SAL"},
+    {"CREATE OR REPLACE TYPE BODY addr_t AS\nEND;\n", "TYPE BODY", "ADDR_T"},
+    {"CREATE OR REPLACE TYPE\n  -- a comment\n  addr_t /* and another */ AS OBJECT (x NUMBER);",
+     "TYPE", "ADDR_T"},
+    {"CREATE OR REPLACE TRIGGER aud_trg BEFORE INSERT ON t", "TRIGGER", "AUD_TRG"},
+    {"CREATE OR REPLACE VIEW v AS SELECT 1 FROM dual", "", ""},
+    {"SET DEFINE OFF\n", "", ""},
+};
+
+TEST(SqlFileBlocksTest, ABlockIsNamedByTheObjectItsFirstWordsCreate)
+{
+    for (const NameCase& c : kNameCases) {
+        std::string strType;
+        std::string strName;
+        const bool bNamed = SqlFileBlocks::NameOf(c.pszBlock, strType, strName);
+        EXPECT_EQ(bNamed, *c.pszType != '\0') << c.pszBlock;
+        if (bNamed) {
+            EXPECT_EQ(strType, c.pszType) << c.pszBlock;
+            EXPECT_EQ(strName, c.pszName) << c.pszBlock;
+        }
+    }
+}
+
+TEST(SqlFileBlocksTest, BlocksBeginAfterTheLeadOrASlashLine)
+{
+    const std::string strFile =
+        "SET DEFINE OFF\n"
+        "CREATE OR REPLACE PACKAGE A AS\n"
+        "CREATE OR REPLACE is text inside the package here\n"
+        "END;\n"
+        "/\n"
+        "CREATE OR REPLACE PROCEDURE B IS BEGIN NULL; END;\n"
+        "/\r\n"
+        "CREATE OR REPLACE FUNCTION C RETURN NUMBER IS BEGIN RETURN 1; END;\n"
+        "/\n";
+    std::string strLead;
+    const auto blocks = SqlFileBlocks::Split(strFile, &strLead);
+    EXPECT_EQ(strLead, "SET DEFINE OFF\n");
+    ASSERT_EQ(blocks.size(), 3u);
+    EXPECT_EQ(blocks[0].strName, "A");
+    EXPECT_EQ(blocks[0].strBytes.find("END;\n/\n"), blocks[0].strBytes.size() - 7);
+    EXPECT_EQ(blocks[1].strType, "PROCEDURE");
+    EXPECT_EQ(blocks[2].strType, "FUNCTION");
+    EXPECT_EQ(blocks[0].strBytes + blocks[1].strBytes + blocks[2].strBytes,
+              strFile.substr(strLead.size()));
+}
+
+TEST(SqlFileBlocksTest, FileLinesInNameOrder)
+{
+    const std::string strA = "CREATE OR REPLACE PACKAGE A AS\nEND;\n/\n";
+    const std::string strB = "CREATE OR REPLACE PROCEDURE B IS BEGIN NULL; END;\n/\n";
+    const std::string strB2 = "CREATE OR REPLACE PROCEDURE B IS BEGIN RETURN; END;\n/\n";
+    const std::string strC =
+        "CREATE OR REPLACE FUNCTION C RETURN NUMBER IS BEGIN RETURN 1; END;\n/\n";
+    const std::vector<OutputFile::RenderedBlock> now = {{ExportObjectId{"B", "PROCEDURE"}, strB2},
+                                                        {ExportObjectId{"C", "FUNCTION"}, strC}};
+    EXPECT_TRUE(DriftReport::FileLines("x.sql", true, strB2 + strC, strB2 + strC, now).empty());
+    EXPECT_EQ(DriftReport::FileLines("x.sql", true, strA + strB, strB2 + strC, now),
+              (std::vector<std::string>{"changed x.sql", "removed A (PACKAGE)",
+                                        "changed B (PROCEDURE)", "added C (FUNCTION)"}));
+    // Only the lead differs: the file, and no object.
+    EXPECT_EQ(
+        DriftReport::FileLines("x.sql", true, "SET DEFINE OFF\n" + strB2 + strC, strB2 + strC, now),
+        (std::vector<std::string>{"changed x.sql"}));
+    EXPECT_EQ(
+        DriftReport::FileLines("x.sql", false, "", strB2 + strC, now),
+        (std::vector<std::string>{"changed x.sql", "added B (PROCEDURE)", "added C (FUNCTION)"}));
+}
+
+}  // namespace
