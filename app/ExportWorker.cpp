@@ -176,11 +176,37 @@ std::shared_ptr<DBInterrupt>& RunningInterrupt()
 
 }  // namespace
 
+namespace {
+
+// Delivers a break on a thread of its own: over a dead link OCIBreak waits for an answer that
+// may never come, and the window must not wait with it.
+DWORD WINAPI BreakThreadProc(LPVOID pParam)
+{
+    std::unique_ptr<std::shared_ptr<DBInterrupt>> interrupt(
+        static_cast<std::shared_ptr<DBInterrupt>*>(pParam));
+    try {
+        (*interrupt)->Request();
+    } catch (...) {
+        RecordCaughtException("break thread");
+    }
+    return 0;
+}
+
+}  // namespace
+
 void InterruptRunningJob()
 {
     std::shared_ptr<DBInterrupt> interrupt = std::move(RunningInterrupt());
-    if (interrupt)
-        interrupt->Request();
+    if (!interrupt)
+        return;
+    // Seen at once by the worker's own checks; the break itself travels off this thread.
+    interrupt->MarkRequested();
+    auto held = std::make_unique<std::shared_ptr<DBInterrupt>>(std::move(interrupt));
+    HANDLE hThread = ::CreateThread(nullptr, 0, BreakThreadProc, held.get(), 0, nullptr);
+    if (hThread != nullptr) {
+        held.release();
+        ::CloseHandle(hThread);
+    }
 }
 
 HANDLE StartUploadThread(ShowMessageFn pfnShowMessage, HWND hConsumer, UINT uWakeMessage)

@@ -35,5 +35,6 @@ DWORD WINAPI UploadThreadProc(LPVOID pParameter);
 // uWakeMessage.
 HANDLE StartUploadThread(ShowMessageFn pfnShowMessage, HWND hConsumer, UINT uWakeMessage);
 // On the window thread at Stop: the running job's database call (if it waits in one) ends
-// with ORA-01013 and the worker returns as from any stop.
+// with ORA-01013 and the worker returns as from any stop. Returns at once: the break is
+// delivered on a thread of its own, so a break waiting on a dead link never holds the window.
 void InterruptRunningJob();

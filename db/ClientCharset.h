@@ -1,23 +1,21 @@
 // ClientCharset.h
 //
 // The character set the Oracle client of this machine uses (what its NLS_LANG names: the
-// environment variable, or the registry where the client reads it), and the Windows code page
-// that holds the same characters, for files that its SQL*Plus is to read.
-//   CodePageOfCharset - the code page of an Oracle character set name; 0 for a set without
-//                       one here. US7ASCII, the client's default when NLS_LANG is set nowhere,
-//                       gives UTF-8: the same bytes for ASCII text, and nothing lost otherwise.
+// environment variable, or the registry where the client reads it): the set its SQL*Plus reads
+// files in. The client itself converts text into it (DBConnect::ConvertToClient).
 #pragma once
 
-#include <windows.h>
-
+#include "db/OciDefs.h"
 #include "framework/String.h"
 
-UINT CodePageOfCharset(const char* pszCharset);
-
 struct ClientCharset {
+    static constexpr ub2 kUs7AsciiId = 1;
+
     // As the client names it ("WE8MSWIN1252"); empty when the client could not say.
     CString strName;
-    // The code page for files (CP_UTF8 for the Unicode sets and US7ASCII); 0: none known, so
-    // the session uses the client's own set and text passes through unchanged.
-    UINT nCodePage = 0;
+    // Its id (NLS_CHARSET_ID); 0 when the client could not say.
+    ub2 nId = 0;
+
+    bool IsUnicode() const { return nId == OCI_CHARSET_AL32UTF8 || nId == OCI_CHARSET_UTF8; }
+    bool IsUs7Ascii() const { return nId == kUs7AsciiId; }
 };

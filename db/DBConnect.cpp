@@ -1,6 +1,7 @@
 // DBConnect.cpp: logon, logoff and diagnostics of one Oracle session.
 #include "db/DBConnect.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -114,8 +115,9 @@ void DBConnect::Logon(const char* pszUser, const char* pszPassword, const char* 
     m_clientCharset = ProbeClientCharset();
 
     OCIEnv* pEnv = nullptr;
-    m_api.EnvNlsCreate(&pEnv, kEnvironmentMode,
-                       m_clientCharset.nCodePage != 0 ? OCI_CHARSET_AL32UTF8 : 0);
+    if (m_api.EnvNlsCreate(&pEnv, kEnvironmentMode, OCI_CHARSET_AL32UTF8) != OCI_SUCCESS &&
+        pEnv != nullptr)
+        FailUnreadableNlsLang(pEnv);
     RequireHandle(pEnv, "environment");
     const OciConnectionApi api = m_api;
     m_hEnv.reset(pEnv, [api](OCIEnv* pDoomed) { api.HandleFree(pDoomed, OCI_HTYPE_ENV); });
@@ -168,6 +170,53 @@ void DBConnect::Logon(const char* pszUser, const char* pszPassword, const char* 
     m_bConnected = 1;
 }
 
+// The client's own error of the refused environment, and which NLS_LANG it could not read.
+void DBConnect::FailUnreadableNlsLang(OCIEnv* pRefused)
+{
+    sb4 nCode = 0;
+    char szText[DbErrorTexts::kErrorTextSize] = {};
+    const bool bHasRecord =
+        m_api.ErrorGet(pRefused, 1, &nCode, szText, sizeof(szText), OCI_HTYPE_ENV) == OCI_SUCCESS &&
+        nCode != 0;
+    m_api.HandleFree(pRefused, OCI_HTYPE_ENV);
+    if (!bHasRecord)
+        Fail(DbErrorTexts::HandleNotAllocated("environment").c_str(),
+             DbErrorTexts::kLibraryFailure);
+    int nLength = int(std::strlen(szText));
+    while (nLength > 0 && (szText[nLength - 1] == '\n' || szText[nLength - 1] == '\r'))
+        szText[--nLength] = '\0';
+    char szValue[1024] = {};
+    const DWORD nValue = ::GetEnvironmentVariableA("NLS_LANG", szValue, sizeof(szValue));
+    const bool bFromVariable = nValue > 0 && nValue < sizeof(szValue);
+    Fail(DbErrorTexts::UnreadableNlsLang(bFromVariable ? szValue : nullptr, szText).c_str(), nCode);
+}
+
+bool DBConnect::ConvertToClient(const char* pText, size_t nLength, std::string& strConverted,
+                                bool& bReplaced)
+{
+    bReplaced = false;
+    if (!m_hEnv || m_hError == nullptr) {
+        RecordFailure(DbErrorTexts::kNotLoggedOn, DbErrorTexts::kLibraryFailure);
+        return false;
+    }
+    // No Oracle set needs more than four bytes for a character UTF-8 holds in one to four.
+    strConverted.resize(nLength * 2 + 16);
+    size_t nWritten = 0;
+    const sword nStatus =
+        m_api.CharSetConvert(m_hEnv.get(), m_hError, m_clientCharset.nId, &strConverted[0],
+                             strConverted.size(), OCI_CHARSET_AL32UTF8, pText, nLength, &nWritten);
+    if (nStatus != OCI_SUCCESS) {
+        if (GetErrorCode() == 0)
+            RecordFailure(DbErrorTexts::FailedWithoutRecord("OCINlsCharSetConvert").c_str(),
+                          DbErrorTexts::kLibraryFailure);
+        strConverted.clear();
+        return false;
+    }
+    strConverted.resize(nWritten);
+    bReplaced = m_api.ReplacementUsed(m_hEnv.get());
+    return true;
+}
+
 // First step of every logon: loads the library and fills the entry-point table. The handle is
 // kept only once every entry point was found, so a connection never calls into a library
 // whose table is incomplete.
@@ -205,7 +254,10 @@ void DBConnect::KeepLogonWarning()
 ClientCharset DBConnect::ProbeClientCharset()
 {
     OCIEnv* pProbe = nullptr;
-    if (m_api.EnvNlsCreate(&pProbe, kEnvironmentMode, 0) != OCI_SUCCESS || pProbe == nullptr)
+    const sword nCreated = m_api.EnvNlsCreate(&pProbe, kEnvironmentMode, 0);
+    if (nCreated != OCI_SUCCESS && pProbe != nullptr)
+        FailUnreadableNlsLang(pProbe);
+    if (nCreated != OCI_SUCCESS || pProbe == nullptr)
         Fail(DbErrorTexts::HandleNotAllocated("environment").c_str(),
              DbErrorTexts::kLibraryFailure);
     // Declared in this order so that the error handle goes back before its environment.
@@ -236,7 +288,7 @@ ClientCharset DBConnect::ProbeClientCharset()
         throw OtherException();
     ClientCharset charset;
     charset.strName = szName;
-    charset.nCodePage = CodePageOfCharset(szName);
+    charset.nId = nId;
     return charset;
 }
 

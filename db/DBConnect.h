@@ -6,10 +6,11 @@
 // It keeps the text and number of the last diagnostic record it read; statements (DBStmt) run
 // through its service context and share its one error handle.
 //
-// The environment is made for threads (OCI_THREADED) and, where the client's own character set
-// (NLS_LANG) has a Windows code page here, with AL32UTF8 for both sets: every text sent and
-// received is then UTF-8, and GetClientCharset says which set and code page files should use.
-// For a set without a code page the session keeps the client's set and text passes unchanged.
+// The environment is made for threads (OCI_THREADED) and with AL32UTF8 for both sets, whatever
+// the client's own set: every text sent and received is UTF-8. GetClientCharset says which set
+// the client itself uses (for files its SQL*Plus is to read), and ConvertToClient has the client
+// convert text into it. An NLS_LANG the client cannot read fails the logon before anything is
+// sent, naming the value.
 //
 // A user name of "/" with an empty password is an external logon (OCI_CRED_EXT): neither name
 // nor password is sent, and the client finds the credential for the connect string in its
@@ -27,6 +28,7 @@
 
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "db/ClientCharset.h"
 #include "db/DBInterrupt.h"
@@ -59,6 +61,11 @@ public:
     // Empty unless the logon succeeded with a warning; then its text, without a line feed.
     const CString& GetLogonWarning() const { return m_strLogonWarning; }
     const ClientCharset& GetClientCharset() const { return m_clientCharset; }
+    // nLength bytes of UTF-8 at pText in the client's own set, by the client; bReplaced tells
+    // whether a character had no place there and became the set's replacement character. False
+    // (the reason kept as the connection's error) when the client refused.
+    bool ConvertToClient(const char* pText, size_t nLength, std::string& strConverted,
+                         bool& bReplaced);
     // Whether the interrupt has been requested (any thread may have done it).
     bool IsInterrupted() const { return m_interrupt && m_interrupt->IsRequested(); }
 
@@ -75,6 +82,7 @@ private:
     void LoadClientLibrary();
     ClientCharset ProbeClientCharset();
     void KeepLogonWarning();
+    [[noreturn]] void FailUnreadableNlsLang(OCIEnv* pRefused);
     // Ends the running call (another thread); nothing when no server is attached.
     void Break();
     void CheckStep(sword nStatus, const char* pszEntryPoint);

@@ -20,6 +20,9 @@ public:
 
     // The connection's running call ends with ORA-01013; every later check says stop.
     void Request();
+    // Only the flag of Request, without the break (for a caller that must not wait for the
+    // break's round trip; Request follows on another thread).
+    void MarkRequested() { m_bRequested.store(true); }
     bool IsRequested() const { return m_bRequested.load(); }
 
 private:

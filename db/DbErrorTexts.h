@@ -82,6 +82,17 @@ inline std::string HandleNotAllocated(const char* pszHandleKind)
 }
 
 // A statement was used on a connection that has no session (never logged on or logged off).
+// The client could not read its NLS_LANG: pszValue as the environment gives it (null: the
+// variable is unset, so the registry's value was used), pszClientError the client's own text.
+inline std::string UnreadableNlsLang(const char* pszValue, const char* pszClientError)
+{
+    const std::string strWhich = pszValue != nullptr
+                                     ? std::string("NLS_LANG=") + pszValue
+                                     : std::string("NLS_LANG as set in the registry");
+    return "The Oracle client cannot use " + strWhich + " (" + pszClientError +
+           "); set it as LANGUAGE_TERRITORY.CHARSET, such as AMERICAN_AMERICA.AL32UTF8";
+}
+
 constexpr const char kNotLoggedOn[] = "The connection is not logged on";
 
 // Clears the whole buffer, then copies the text, cut so that the buffer always stays

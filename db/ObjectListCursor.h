@@ -65,4 +65,4 @@ private:
 
 // Rows and bytes a listing or source query asks for per round trip: whole schemas in a few.
 constexpr ub4 kPrefetchRows = 100000;
-constexpr ub4 kPrefetchMemory = 8 * 1024 * 1024;
+constexpr ub4 kPrefetchMemory = 16 * 1024 * 1024;

@@ -24,6 +24,8 @@ typedef signed short sb2;
 typedef unsigned int ub4;
 typedef signed int sb4;
 typedef signed int sword;
+// oratypes.h's boolean (an int, TRUE 1); windows.h already has another type of that name.
+typedef int OciBoolean;
 typedef unsigned int uword;
 typedef signed int eword;
 typedef unsigned long long ub8;
@@ -210,3 +212,7 @@ typedef sword(__cdecl* OCIAttrGetFn)(const void* trgthndlp, ub4 trghndltyp, void
                                      ub4* sizep, ub4 attrtype, OCIError* errhp);
 typedef sword(__cdecl* OCINlsCharSetIdToNameFn)(void* envhp, OraText* buf, size_t buflen, ub2 id);
 typedef sword(__cdecl* OCIBreakFn)(void* hndlp, OCIError* errhp);
+typedef sword(__cdecl* OCINlsCharSetConvertFn)(void* envhp, OCIError* errhp, ub2 dstid, void* dstp,
+                                               size_t dstlen, ub2 srcid, const void* srcp,
+                                               size_t srclen, size_t* rsize);
+typedef OciBoolean(__cdecl* OCICharSetConversionIsReplacementUsedFn)(void* hndl);

@@ -132,6 +132,8 @@ const OciEntryPoint<OciConnectionApi> OciConnectionApi::kEntryPoints[] = {
     {"OCIEnvNlsCreate", Store<&OciConnectionApi::m_pfnEnvNlsCreate>, true},
     {"OCIAttrGet", Store<&OciConnectionApi::m_pfnAttrGet>, true},
     {"OCINlsCharSetIdToName", Store<&OciConnectionApi::m_pfnCharsetIdToName>, true},
+    {"OCINlsCharSetConvert", Store<&OciConnectionApi::m_pfnCharSetConvert>, true},
+    {"OCICharSetConversionIsReplacementUsed", Store<&OciConnectionApi::m_pfnReplacementUsed>, true},
     {"OCIHandleAlloc", Store<&OciConnectionApi::m_pfnHandleAlloc>, true},
     {"OCIServerAttach", Store<&OciConnectionApi::m_pfnServerAttach>, true},
     {"OCIAttrSet", Store<&OciConnectionApi::m_pfnAttrSet>, true},
@@ -177,6 +179,19 @@ sword OciConnectionApi::AttrGet(const void* pHandle, ub4 nHandleType, void* pVal
 sword OciConnectionApi::CharsetIdToName(OCIEnv* pEnv, char* pszName, size_t nSize, ub2 nId) const
 {
     return Call(m_pfnCharsetIdToName, pEnv, reinterpret_cast<OraText*>(pszName), nSize, nId);
+}
+
+sword OciConnectionApi::CharSetConvert(OCIEnv* pEnv, OCIError* pError, ub2 nToId, void* pTo,
+                                       size_t nToSize, ub2 nFromId, const void* pFrom,
+                                       size_t nFromSize, size_t* pnWritten) const
+{
+    return Call(m_pfnCharSetConvert, pEnv, pError, nToId, pTo, nToSize, nFromId, pFrom, nFromSize,
+                pnWritten);
+}
+
+bool OciConnectionApi::ReplacementUsed(OCIEnv* pEnv) const
+{
+    return m_pfnReplacementUsed != nullptr && m_pfnReplacementUsed(pEnv) != 0;
 }
 
 // Safe on another thread than the one in the call it ends.

@@ -57,6 +57,12 @@ public:
     // The name of a character set id, zero-terminated in pszName.
     sword CharsetIdToName(OCIEnv* pEnv, char* pszName, size_t nSize, ub2 nId) const;
     sword Break(void* pHandle, OCIError* pError) const;
+    // nFromSize bytes in set nFromId into at most nToSize bytes in set nToId; *pnWritten the
+    // bytes written.
+    sword CharSetConvert(OCIEnv* pEnv, OCIError* pError, ub2 nToId, void* pTo, size_t nToSize,
+                         ub2 nFromId, const void* pFrom, size_t nFromSize, size_t* pnWritten) const;
+    // Whether the latest CharSetConvert on the environment used a replacement character.
+    bool ReplacementUsed(OCIEnv* pEnv) const;
     sword HandleAlloc(const void* pParent, void** ppHandle, ub4 nType) const;
     sword AttrSet(void* pHandle, ub4 nHandleType, void* pValue, ub4 nSize, ub4 nAttribute,
                   OCIError* pError) const;
@@ -79,6 +85,8 @@ private:
     OCIAttrGetFn m_pfnAttrGet = nullptr;
     OCINlsCharSetIdToNameFn m_pfnCharsetIdToName = nullptr;
     OCIBreakFn m_pfnBreak = nullptr;
+    OCINlsCharSetConvertFn m_pfnCharSetConvert = nullptr;
+    OCICharSetConversionIsReplacementUsedFn m_pfnReplacementUsed = nullptr;
     OCIHandleAllocFn m_pfnHandleAlloc = nullptr;
     OCIServerAttachFn m_pfnServerAttach = nullptr;
     OCIAttrSetFn m_pfnAttrSet = nullptr;

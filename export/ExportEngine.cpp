@@ -7,6 +7,7 @@
 //               round trips whatever its size.
 #include "export/ExportEngine.h"
 
+#include <cstring>
 #include <algorithm>
 #include <exception>
 #include <map>
@@ -18,6 +19,7 @@
 #include "db/ObjectListCursor.h"
 #include "export/BlockText.h"
 #include "export/ExportTexts.h"
+#include "export/SqlPlusLines.h"
 #include "export/SourceQueries.h"
 #include "export/SourceStream.h"
 #include "framework/Barrier.h"
@@ -54,8 +56,53 @@ CString Printable(const CString& strName)
 // The line counts of a scope, by name and type.
 struct ObjectLines {
     int nLines = 0;
-    int nAmpersandLines = 0;
+    SqlPlusNeeds needs;
 };
+
+// The client converts a block in pieces of about this many bytes, each ending at a line end.
+constexpr size_t kConvertPiece = 64 * 1024;
+
+// Where the piece that starts at nStart ends: after the last line end within kConvertPiece
+// bytes, else at the last character's end there, else at the text's end.
+size_t PieceEnd(const char* pText, size_t nLength, size_t nStart)
+{
+    if (nLength - nStart <= kConvertPiece)
+        return nLength;
+    size_t nEnd = nStart + kConvertPiece;
+    for (size_t i = nEnd; i > nStart; --i) {
+        if (pText[i - 1] == '\n')
+            return i;
+    }
+    // A UTF-8 continuation byte is not a character's start.
+    while (nEnd > nStart + 1 && (static_cast<unsigned char>(pText[nEnd]) & 0xC0) == 0x80)
+        --nEnd;
+    return nEnd;
+}
+
+// The length of the UTF-8 character at pText (1 for a byte that starts none).
+int CharacterLength(const char* pText, size_t nLeft)
+{
+    const unsigned char lead = static_cast<unsigned char>(pText[0]);
+    const int nLength = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    return size_t(nLength) <= nLeft ? nLength : 1;
+}
+
+// "U+00E4" of the UTF-8 character at pText.
+CString CodePointText(const char* pText, int nLength)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(pText);
+    unsigned nCode = p[0];
+    if (nLength == 2)
+        nCode = ((p[0] & 0x1Fu) << 6) | (p[1] & 0x3Fu);
+    else if (nLength == 3)
+        nCode = ((p[0] & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
+    else if (nLength == 4)
+        nCode = ((p[0] & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) |
+                (p[3] & 0x3Fu);
+    CString strCode;
+    strCode.Format("U+%04X", nCode);
+    return strCode;
+}
 using LineCountMap = std::map<std::pair<CString, CString>, ObjectLines>;
 
 class ExportRun {
@@ -190,6 +237,7 @@ private:
             m_reporter.LogonWarning(connection.GetLogonWarning());
         m_reporter.LogLine("");
         m_charset = connection.GetClientCharset();
+        m_pConnection = &connection;
         m_strSessionUser = m_params.bSysdba ? CString("SYS") : m_params.strUser;
         // Whom an external logon made the session user is the database's to say; it is asked
         // only where the name matters.
@@ -231,7 +279,7 @@ private:
         }
         if (objects.empty()) {
             if (!Scope(nullptr).strOwner.IsEmpty() && m_params.objectNames.empty())
-                return OwnerNotVisible();
+                return OwnerHasNone();
             return Failed(ExportResult::NothingToExport, ExportTexts::kObjectNotFound);
         }
 
@@ -258,13 +306,15 @@ private:
         }
         m_nObjectCount = int(objects.size());
         m_sink.Listed(objects);
+        SqlPlusNeeds jobNeeds;
         for (const ExportObjectId& object : objects) {
             const auto found = lineCounts.find({object.strName, object.strType});
-            if (found != lineCounts.end() && found->second.nAmpersandLines > 0) {
-                m_sink.SourceHoldsAmpersand();
-                break;
-            }
+            if (found != lineCounts.end())
+                jobNeeds.Merge(found->second.needs);
         }
+        m_sink.JobNeeds(jobNeeds);
+        if (SettingsFor(jobNeeds).bNoPrefixLeft)
+            m_reporter.Warning(NoPrefixLeftText());
         m_reporter.ObjectsListed(m_nObjectCount);
 
         size_t nFirst = 0;
@@ -282,6 +332,8 @@ private:
         if (!bCompleted)
             return SinkFailed(ExportResult::WriteFailed, completion);
         m_reporter.LogLine("");
+        if (!m_strFirstBeyondAscii.IsEmpty())
+            m_reporter.Warning(ExportTexts::BeyondUs7Ascii(m_strFirstBeyondAscii));
         m_reporter.LogLine(ExportTexts::kSourceUploaded);
         Progress(100, 100);
         ExportEnding done;
@@ -356,11 +408,25 @@ private:
             stmt.BindString(nPosition++, strPattern, strPattern.GetLength());
     }
 
+    // The DBA_ views are missing: the user may not read the dictionary.
     ExportEnding OwnerNotVisible() const
     {
         return Failed(ExportResult::ListingFailed, "No objects of " + m_params.strOwner +
                                                        " are visible to " + m_strSessionUser +
                                                        ExportTexts::kOwnerNeedsPrivilege);
+    }
+
+    // The views are readable, and the owner has nothing of the run's kinds.
+    ExportEnding OwnerHasNone() const
+    {
+        CString strKinds;
+        for (const CString& strKind :
+             m_params.kinds.empty() ? DefaultExportKinds() : m_params.kinds) {
+            strKinds += (strKinds.IsEmpty() ? "" : ", ") + strKind;
+        }
+        return Failed(ExportResult::ListingFailed, m_params.strOwner +
+                                                       " has no objects of the kinds exported (" +
+                                                       strKinds + ")");
     }
 
     // The listed objects of one scope, in name and type order, appended to objects.
@@ -431,20 +497,36 @@ private:
         ub2 nTypeLength = 0;
         int nLines = 0;
         int nAmpersandLines = 0;
+        int nDotLines = 0;
+        // "#", then the prefix candidates, as first non-blank characters.
+        int firstCharacters[1 + sizeof(SqlPlusNeeds::kPrefixCandidates) - 1] = {};
         try {
             stmt->DefineChars(1, szName, sizeof(szName), &nNameLength);
             stmt->DefineChars(2, szType, sizeof(szType), &nTypeLength);
             stmt->DefineInt(3, &nLines);
             stmt->DefineInt(4, &nAmpersandLines);
+            stmt->DefineInt(5, &nDotLines);
+            for (int i = 0; i < int(sizeof(firstCharacters) / sizeof(firstCharacters[0])); ++i)
+                stmt->DefineInt(6 + i, &firstCharacters[i]);
             stmt->SetPrefetchRows(kPrefetchRows);
             stmt->SetPrefetchMemory(kPrefetchMemory);
             BindScope(*stmt, scope);
             int nStatus = OCI_SUCCESS;
             while (stmt->FetchRow(nStatus)) {
                 // A name longer than any listed one matches no object and is not needed.
-                if (nNameLength <= kMaxObjectNameBytes && nTypeLength <= kMaxObjectNameBytes)
-                    counts[{CString(szName, nNameLength), CString(szType, nTypeLength)}] =
-                        ObjectLines{nLines, nAmpersandLines};
+                if (nNameLength <= kMaxObjectNameBytes && nTypeLength <= kMaxObjectNameBytes) {
+                    ObjectLines& lines =
+                        counts[{CString(szName, nNameLength), CString(szType, nTypeLength)}];
+                    lines.nLines = nLines;
+                    lines.needs.bAmpersand = nAmpersandLines > 0;
+                    lines.needs.bDotLine = nDotLines > 0;
+                    lines.needs.bHashLine = firstCharacters[0] > 0;
+                    for (int i = 1; i < int(sizeof(firstCharacters) / sizeof(firstCharacters[0]));
+                         ++i) {
+                        if (firstCharacters[i] > 0)
+                            lines.needs.nTakenPrefixes |= 1u << (i - 1);
+                    }
+                }
             }
             return true;
         } catch (DBStmt::OtherException&) {
@@ -517,9 +599,11 @@ private:
     {
         CString strBlock = kCreatePrefix;
         int nLine = 0;
+        LoneSlashLines slashLines;
         // Rows whose every text is NULL or empty are no source: no statement could be made.
         bool bAnyText = false;
         do {
+            slashLines.AddLine(stream.Text(), stream.TextLength());
             if (!m_reporter.KeepGoing()) {
                 outcome = Stopped();
                 return false;
@@ -550,6 +634,8 @@ private:
             return false;
         }
 
+        for (int nSlashLine : slashLines.Lines())
+            m_reporter.Warning(LoneSlashText(object.strName, object.strType, nSlashLine));
         if (BlockText::EndsWithSlashLine(strBlock)) {
             strBlock += "\n";
         } else {
@@ -560,33 +646,126 @@ private:
             outcome = Stopped();
             return false;
         }
-        CString strFileBlock;
-        if (!Encode(object, strBlock, strFileBlock, outcome))
+        if (!Encode(object, strBlock, outcome))
             return false;
-        return WriteBlock(object, nIndex, nLine, strFileBlock, outcome);
+        return WriteBlock(object, nIndex, nLine, strBlock, outcome);
     }
 
-    // The block in the file's code page; a character it cannot hold ends the run.
-    bool Encode(const ExportObjectId& object, const CString& strBlock, CString& strFileBlock,
-                ExportEnding& outcome)
+    // The block in the client's own set, made by the client in bounded pieces, each written
+    // over the bytes it came from (no set needs more bytes for a character than UTF-8 does;
+    // should one, the rest goes to a copy). A character the set cannot hold ends the run. With
+    // US7ASCII the block stays UTF-8 and the first character beyond ASCII is remembered.
+    bool Encode(const ExportObjectId& object, CString& strBlock, ExportEnding& outcome)
     {
-        if (m_params.bUtf8Files || m_charset.nCodePage == 0 || m_charset.nCodePage == CP_UTF8) {
-            strFileBlock = strBlock;
-            if (!m_bWroteBeyondAscii && m_charset.nCodePage != 0)
+        if (m_params.bUtf8Files || m_charset.IsUnicode() || m_charset.IsUs7Ascii() ||
+            m_charset.nId == 0) {
+            // UTF-8 files asked for a client whose set is not UTF-8: the run advises at its end.
+            if (m_params.bUtf8Files && !m_charset.IsUnicode() && !m_bWroteBeyondAscii)
                 m_bWroteBeyondAscii = BlockText::HoldsBeyondAscii(strBlock);
+            if (!m_params.bUtf8Files && m_charset.IsUs7Ascii() && m_strFirstBeyondAscii.IsEmpty())
+                NoteBeyondAscii(object, strBlock);
             return true;
         }
-        BlockText::Unencodable lost;
-        if (BlockText::Encode(strBlock, m_charset.nCodePage, strFileBlock, lost))
-            return true;
+        const int nLength = strBlock.GetLength();
+        char* pText = strBlock.GetBuffer(nLength);
+        size_t nRead = 0;
+        size_t nWritten = 0;
+        int nLinesBefore = 0;
+        std::string strPiece;
+        std::string strCopy;  // used only once a piece grew
+        bool bCopying = false;
+        bool bOk = true;
+        while (nRead < size_t(nLength)) {
+            const size_t nEnd = PieceEnd(pText, size_t(nLength), nRead);
+            bool bReplaced = false;
+            if (!m_pConnection->ConvertToClient(pText + nRead, nEnd - nRead, strPiece, bReplaced)) {
+                outcome = FetchFailedAt(object, FailureText(m_pConnection->GetErrorText()),
+                                        m_pConnection->GetErrorCode());
+                bOk = false;
+                break;
+            }
+            if (bReplaced) {
+                outcome = Unwritable(object, pText + nRead, nEnd - nRead, nLinesBefore);
+                bOk = false;
+                break;
+            }
+            for (size_t i = nRead; i < nEnd; ++i)
+                nLinesBefore += pText[i] == '\n' ? 1 : 0;
+            if (!bCopying && nWritten + strPiece.size() > nEnd) {
+                strCopy.assign(pText, nWritten);
+                bCopying = true;
+            }
+            if (bCopying) {
+                strCopy += strPiece;
+            } else {
+                std::memmove(pText + nWritten, strPiece.data(), strPiece.size());
+                nWritten += strPiece.size();
+            }
+            nRead = nEnd;
+        }
+        strBlock.ReleaseBuffer(bOk && !bCopying ? int(nWritten) : nLength);
+        if (bOk && bCopying)
+            strBlock = CString(strCopy.data(), int(strCopy.size()));
+        return bOk;
+    }
+
+    // The ending for a piece that held a character the client's set cannot: the first such
+    // character and its line, found line by line and then character by character.
+    ExportEnding Unwritable(const ExportObjectId& object, const char* pPiece, size_t nLength,
+                            int nLinesBefore)
+    {
+        int nLine = nLinesBefore + 1;
+        CString strCharacter = "?";
+        std::string strConverted;
+        size_t nLineStart = 0;
+        bool bFound = false;
+        while (nLineStart < nLength && !bFound) {
+            size_t nLineEnd = nLineStart;
+            while (nLineEnd < nLength && pPiece[nLineEnd] != '\n')
+                ++nLineEnd;
+            bool bReplaced = false;
+            m_pConnection->ConvertToClient(pPiece + nLineStart, nLineEnd - nLineStart, strConverted,
+                                           bReplaced);
+            if (bReplaced) {
+                for (size_t i = nLineStart; i < nLineEnd && !bFound;) {
+                    const int nChar = CharacterLength(pPiece + i, nLineEnd - i);
+                    m_pConnection->ConvertToClient(pPiece + i, size_t(nChar), strConverted,
+                                                   bReplaced);
+                    if (bReplaced) {
+                        strCharacter = CodePointText(pPiece + i, nChar);
+                        bFound = true;
+                    }
+                    i += size_t(nChar);
+                }
+                bFound = true;
+                break;
+            }
+            nLineStart = nLineEnd + 1;
+            ++nLine;
+        }
+        // The block's first line carries the "CREATE OR REPLACE " prefix: still line 1.
         CString strFirst;
         strFirst.Format("%s (%s) line %d: the character %s cannot be written in %s; set NLS_LANG "
-                        "to a character "
-                        "set that holds it, such as AMERICAN_AMERICA.AL32UTF8",
-                        object.strName.GetString(), object.strType.GetString(), lost.nLine,
-                        lost.strCharacter.GetString(), m_charset.strName.GetString());
-        outcome = FailedAt(ExportResult::Unwritable, object, strFirst);
-        return false;
+                        "to a character set that holds it, such as AMERICAN_AMERICA.AL32UTF8",
+                        object.strName.GetString(), object.strType.GetString(), nLine,
+                        strCharacter.GetString(), m_charset.strName.GetString());
+        return FailedAt(ExportResult::Unwritable, object, strFirst);
+    }
+
+    // Remembers where the first byte beyond ASCII of the job is ("EMP_API (PACKAGE) line 3").
+    void NoteBeyondAscii(const ExportObjectId& object, const CString& strBlock)
+    {
+        int nLine = 1;
+        for (int i = 0; i < strBlock.GetLength(); ++i) {
+            const unsigned char byte = static_cast<unsigned char>(strBlock[i]);
+            if (byte == '\n') {
+                ++nLine;
+            } else if (byte >= 0x80) {
+                m_strFirstBeyondAscii.Format("%s (%s) line %d", object.strName.GetString(),
+                                             object.strType.GetString(), nLine);
+                return;
+            }
+        }
     }
 
     // Hands one block to the sink as a step no stop cuts in two, so a stopped job never writes.
@@ -650,6 +829,9 @@ private:
     ExportSink& m_sink;
     ExportReporter& m_reporter;
     ClientCharset m_charset;
+    DBConnect* m_pConnection = nullptr;
+    // "<NAME> (<TYPE>) line <N>" of the first character beyond ASCII, for a US7ASCII client.
+    CString m_strFirstBeyondAscii;
     // The logged-on user's name as the database knows it.
     CString m_strSessionUser;
     bool m_bWroteBeyondAscii = false;

@@ -20,9 +20,10 @@
 // line unless the block's last non-blank line is a "/" alone.
 //
 // Text: names reach the sink and the reporter in UTF-8 (the session's set). A block reaches
-// the sink in the code page of the client's own character set (what its NLS_LANG names), so
-// that the client's SQL*Plus reads the file as it was stored; a character that set cannot
-// hold ends the run rather than turning into "?".
+// the sink in the client's own character set (what its NLS_LANG names), converted by the client
+// itself, so that the client's SQL*Plus reads the file as it was stored; a character that set
+// cannot hold ends the run rather than turning into "?". A US7ASCII client (NLS_LANG set
+// nowhere) gets UTF-8, and a warning when the file holds anything beyond ASCII.
 #pragma once
 
 #include <windows.h>
@@ -33,6 +34,7 @@
 #include <vector>
 
 #include "db/DBInterrupt.h"
+#include "export/SqlPlusLines.h"
 #include "framework/String.h"
 
 struct ExportParams {
@@ -141,9 +143,9 @@ public:
     // one more listing of the schema.
     virtual bool WantsSchemaListing() const { return false; }
     virtual void SchemaListed(const std::vector<ExportObjectId>& schemaObjects) {}
-    // Before the first block, when some block of the job holds "&", which SQL*Plus would take for
-    // a substitution variable: a single file then begins with "SET DEFINE OFF".
-    virtual void SourceHoldsAmpersand() {}
+    // Before the first block: what the job's lines hold that SQL*Plus would read as its own
+    // (SqlPlusLines.h); a single file then begins with the SET lines they need.
+    virtual void JobNeeds(const SqlPlusNeeds& needs) {}
     // Once per object with its complete block (the bytes of the .sql text). False with the
     // failure's texts; the run then ends.
     virtual bool Write(const ExportObjectId& object, const CString& strBlock,
@@ -170,6 +172,9 @@ public:
     virtual void LogLine(const CString& strLine) = 0;
     // The logon succeeded with a warning (the password will expire soon): its text.
     virtual void LogonWarning(const CString& strText) { LogLine(strText); }
+    // Something about the file the user must learn even from a quiet run (a line SQL*Plus will
+    // not run as stored, characters the client's SQL*Plus will not read): one whole line.
+    virtual void Warning(const CString& strLine) { LogLine(strLine); }
     // Source text, shown split at its line feeds; what follows the last line feed is held back
     // and put in front of the next line.
     virtual void LogSource(const char* pText, int nLength) = 0;

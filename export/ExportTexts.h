@@ -5,6 +5,8 @@
 // exporter and the tests say exactly the same.
 #pragma once
 
+#include "framework/String.h"
+
 namespace ExportTexts {
 
 constexpr const char kConnectFailed[] = "Error while connect to specified database";
@@ -16,7 +18,8 @@ constexpr const char kCreateFile[] = "Error while create specified file.";
 constexpr const char kWriteFile[] = "Error while write specified file.";
 // "No objects of HR are visible to SCOTT" and then this.
 constexpr const char kOwnerNeedsPrivilege[] =
-    "; exporting another owner's code needs SELECT ANY DICTIONARY or SYSDBA";
+    ": reading another owner's code needs SELECT ANY DICTIONARY, the SELECT_CATALOG_ROLE role, "
+    "SYSDBA, or grants on DBA_OBJECTS and DBA_SOURCE";
 // In front of what a failure the export has no text of its own for says of itself.
 constexpr const char kUnexpectedError[] = "Unexpected error: ";
 constexpr const char kPathIsFolder[] = "The path names a folder, not a file.";
@@ -38,5 +41,16 @@ constexpr const char kStoppedUnchanged[] = "Stopped. The file was not changed.";
 constexpr const char kUtf8ClientAdvice[] =
     "The files hold characters beyond ASCII in UTF-8: run them in SQL*Plus with a UTF-8 "
     "NLS_LANG, such as AMERICAN_AMERICA.AL32UTF8.";
+
+// A US7ASCII client's file holds characters beyond ASCII, written in UTF-8; strWhere is
+// "<NAME> (<TYPE>) line <N>" of the first.
+inline CString BeyondUs7Ascii(const CString& strWhere)
+{
+    return "The file holds characters outside US7ASCII, the client's character set, written in "
+           "UTF-8 (first in " +
+           strWhere +
+           "); run it with NLS_LANG set to a UTF-8 character set such as "
+           "AMERICAN_AMERICA.AL32UTF8, or SQL*Plus will turn them into '?'.";
+}
 
 }  // namespace ExportTexts

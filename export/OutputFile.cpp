@@ -15,8 +15,6 @@
 
 namespace {
 
-const char kDefineOffLine[] = "SET DEFINE OFF\n";
-
 // strText, then the path and the reason.
 ExportFailure FileFailure(const CString& strText, const std::wstring& strPath,
                           const CString& strReason)
@@ -135,10 +133,10 @@ bool OutputFile::Check(ExportFailure& failure)
 bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock,
                        ExportFailure& failure)
 {
-    const CString strBytes =
-        m_nWritten == 0 && m_bDefineOff ? CString(kDefineOffLine) + strBlock : strBlock;
     if (m_target == Target::Memory) {
-        m_strContent += strBytes.str();
+        if (m_nWritten == 0)
+            m_strContent += m_strSetLines.str();
+        m_strContent += strBlock.str();
         m_blocks.push_back(RenderedBlock{object, strBlock.str()});
         ++m_nWritten;
         return true;
@@ -156,7 +154,10 @@ bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock,
     DWORD nError = 0;
     if (m_nWritten != 0 && !::SetFilePointerEx(file.Get(), zero, &end, FILE_END))
         nError = ::GetLastError();
-    if (nError == 0 && !WriteAll(file.Get(), strBytes, nError)) {
+    // The SET lines go in front of the first block, written on their own (no copy of the block).
+    const bool bSetLines = m_nWritten == 0 && !m_strSetLines.IsEmpty();
+    if (nError == 0 && ((bSetLines && !WriteAll(file.Get(), m_strSetLines, nError)) ||
+                        !WriteAll(file.Get(), strBlock, nError))) {
         // A block cut short is taken back, so the file ends with the last complete block.
         if (::SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN))
             ::SetEndOfFile(file.Get());

@@ -2,8 +2,8 @@
 //
 // OutputFile: the single-file sink, one .sql file holding every block of the run in order.
 // The file that is there before the run stays untouched until the first block is written;
-// that write replaces it, later ones append. When the job's source holds "&", the file begins
-// with a "SET DEFINE OFF" line.
+// that write replaces it, later ones append. The file begins with the SET lines the job's
+// source needs (SqlPlusLines.h), none for source SQL*Plus reads as it is.
 //
 // Rendering into memory (Target::Memory), it writes nothing at all: the check before the logon
 // only looks (the path must be one the export could write), and the file's bytes and each
@@ -27,7 +27,10 @@ public:
 
     explicit OutputFile(std::wstring strPath, Target target = Target::File);
     bool Check(ExportFailure& failure) override;
-    void SourceHoldsAmpersand() override { m_bDefineOff = true; }
+    void JobNeeds(const SqlPlusNeeds& needs) override
+    {
+        m_strSetLines = SettingsFor(needs).strLines;
+    }
     bool Write(const ExportObjectId& object, const CString& strBlock,
                ExportFailure& failure) override;
     CString StateText() const override;
@@ -45,5 +48,5 @@ private:
     int m_nWritten = 0;
     // The first write replaced the old file but failed: the file no longer is what it was.
     bool m_bReplaced = false;
-    bool m_bDefineOff = false;
+    CString m_strSetLines;
 };

@@ -5,7 +5,14 @@
 
 namespace {
 
-// 'A','B' for the kinds, each a quoted literal (quotes doubled, though no kind holds one).
+// A text compared by its bytes whatever NLS_COMP and NLS_SORT say: the RAW that NLSSORT makes
+// of it under the binary sort (RAW values always compare bytewise).
+CString Bytes(const CString& strExpression)
+{
+    return "NLSSORT(" + strExpression + ",'NLS_SORT=BINARY')";
+}
+
+// The kinds, each a quoted literal (quotes doubled, though no kind holds one), as bytes.
 CString KindList(const std::vector<CString>& kinds)
 {
     CString strList;
@@ -14,25 +21,25 @@ CString KindList(const std::vector<CString>& kinds)
         strQuoted.Replace("'", "''");
         if (!strList.IsEmpty())
             strList += ",";
-        strList += "'" + strQuoted + "'";
+        strList += Bytes("'" + strQuoted + "'");
     }
     return strList;
 }
 
-// " WHERE ..." over a view whose name and type columns are given.
+// " WHERE ..." over a view whose name and type columns are given; every comparison is exact.
 CString Filter(const SourceScope& scope, const char* pszNameColumn, const char* pszTypeColumn)
 {
     CString strFilter = " WHERE ";
     int nPlaceholder = 1;
     if (!scope.strOwner.IsEmpty()) {
-        strFilter += "OWNER = :1 AND ";
+        strFilter += Bytes("OWNER") + " = " + Bytes(":1") + " AND ";
         ++nPlaceholder;
     }
-    strFilter += CString(pszTypeColumn) + " IN (" + KindList(scope.kinds) + ")";
+    strFilter += Bytes(pszTypeColumn) + " IN (" + KindList(scope.kinds) + ")";
     if (scope.pName != nullptr) {
-        CString strName;
-        strName.Format(" AND %s = :%d", pszNameColumn, nPlaceholder++);
-        strFilter += strName;
+        CString strPlaceholder;
+        strPlaceholder.Format(":%d", nPlaceholder++);
+        strFilter += " AND " + Bytes(pszNameColumn) + " = " + Bytes(strPlaceholder);
     }
     CString strLike;
     for (size_t i = 0; i < scope.includes.size(); ++i) {
@@ -77,8 +84,19 @@ CString Listing(const SourceScope& scope)
 
 CString LineCounts(const SourceScope& scope)
 {
-    return "SELECT NAME,TYPE,COUNT(1),SUM(CASE WHEN INSTR(TEXT,'&') > 0 THEN 1 ELSE 0 END) FROM " +
-           SourceView(scope) + Filter(scope, "NAME", "TYPE") + " GROUP BY NAME,TYPE";
+    // The blanks and line ends a line is trimmed of, as a literal both SQL dialects read.
+    const CString strBlanks = "' \t\r\n'";
+    const CString strFirst = "SUBSTR(LTRIM(TEXT," + strBlanks + "),1,1)";
+    // Grouped by the bytes: under a case-insensitive comparison, ABC and abc would be one group.
+    // A group holds one name and one type, which MIN gives back.
+    CString strSql =
+        "SELECT MIN(NAME),MIN(TYPE),COUNT(1),SUM(CASE WHEN INSTR(TEXT,'&') > 0 THEN 1 ELSE 0 "
+        "END),MAX(CASE WHEN RTRIM(LTRIM(TEXT," +
+        strBlanks + ")," + strBlanks + ") = '.' THEN 1 ELSE 0 END)";
+    for (const char* pszFirst : {"#", "~", "^", "=", "+", "|"})
+        strSql += ",MAX(CASE WHEN " + strFirst + " = '" + pszFirst + "' THEN 1 ELSE 0 END)";
+    return strSql + " FROM " + SourceView(scope) + Filter(scope, "NAME", "TYPE") + " GROUP BY " +
+           Bytes("NAME") + "," + Bytes("TYPE");
 }
 
 CString Source(const SourceScope& scope)

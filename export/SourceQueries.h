@@ -5,6 +5,8 @@
 // stream. All three read the same scope (the logged-on user's schema, or an owner's through
 // the DBA_ views; the job's kinds; optionally one object name) and order by name, then type,
 // in the names' byte order, so the listing and the stream agree whatever the client's language.
+// Every comparison they make (owner, kinds, name, grouping) is by the bytes, whatever NLS_COMP
+// and NLS_SORT the client sets, at no cost of a round trip.
 //
 // Name filters are Oracle LIKE patterns ("\" escapes the next character), matched by the server
 // in every statement, so objects a filter leaves out never travel.
@@ -34,7 +36,8 @@ namespace SourceQueries {
 
 // OBJECT_NAME, OBJECT_TYPE, STATUS of the listed objects.
 CString Listing(const SourceScope& scope);
-// NAME, TYPE, the number of lines, the number of lines holding "&".
+// NAME, TYPE, the number of lines, the number of lines holding "&", then 1 or 0 each: a line
+// that is "." alone, and lines whose first non-blank character is "#", "~", "^", "=", "+", "|".
 CString LineCounts(const SourceScope& scope);
 // NAME, TYPE, TEXT in name, type and line order.
 CString Source(const SourceScope& scope);

@@ -40,6 +40,13 @@ sword CreateEnvironment(OCIEnv** envp, const NlsSettings& nls, const ClientChars
                         bool threaded, size_t xtramem_sz, void** usrmempp)
 {
     auto env = std::make_unique<EnvHandle>(nls, charset, threaded);
+    if (!nls.IsReadable()) {
+        // As the real client: the handle comes back only to carry the record (OCIErrorGet with
+        // OCI_HTYPE_ENV) and to be freed.
+        env->SetRecord(MakeOraError(kOraInvalidNlsEnvironment));
+        *envp = reinterpret_cast<OCIEnv*>(HandleRegistry::Instance().Add(std::move(env)));
+        return OCI_ERROR;
+    }
     if (xtramem_sz > 0 && usrmempp != nullptr) {
         env->userMemory.reset(new char[xtramem_sz]());
         *usrmempp = env->userMemory.get();
@@ -407,9 +414,9 @@ sword SessionBeginImpl(OCISvcCtx* svchp, OCIError* errhp, OCISession* usrhp, ub4
     std::string sessionUser;
     std::shared_ptr<Database> database;
     OraError warning;
-    OraError failure = server->connection.BeginSession(user, password, (mode & OCI_SYSDBA) != 0,
-                                                       external, env->nls.SortsLinguistically(),
-                                                       &database, &sessionUser, &warning);
+    OraError failure =
+        server->connection.BeginSession(user, password, (mode & OCI_SYSDBA) != 0, external,
+                                        env->nls.Session(), &database, &sessionUser, &warning);
     if (failure.IsError())
         return Report(error, failure);
     session->SetDatabase(std::move(database));
@@ -675,6 +682,68 @@ sword __cdecl OCINlsCharSetIdToName(void* envhp, OraText* buf, size_t buflen, ub
     });
 }
 
+// Converts srclen bytes from set srcid into set dstid; what the target cannot hold becomes its
+// replacement character, which OCICharSetConversionIsReplacementUsed then tells. An unknown id
+// fails with ORA-12715; a target buffer too small for the whole result fails with ORA-01406 and
+// nothing written (the real client leaves this open; oci-lite takes the unkind side).
+sword __cdecl OCINlsCharSetConvert(void* envhp, OCIError* errhp, ub2 dstid, void* dstp,
+                                   size_t dstlen, ub2 srcid, const void* srcp, size_t srclen,
+                                   size_t* rsize)
+{
+    TraceLine trace("OCINlsCharSetConvert");
+    trace.Handle("envhp", envhp)
+        .Number("dstid", dstid)
+        .Number("dstlen", static_cast<long long>(dstlen))
+        .Number("srcid", srcid)
+        .Number("srclen", static_cast<long long>(srclen));
+    return trace.Guarded([&]() -> sword {
+        CallScope<EnvHandle> call(envhp, OCI_HTYPE_ENV, errhp, kOraEndOfFile,
+                                  (srcp != nullptr || srclen == 0) &&
+                                      (dstp != nullptr || dstlen == 0));
+        if (!call.Ready())
+            return call.Status();
+        EnvHandle* env = call.handle;
+        ErrorHandle* error = call.error;
+        if (rsize != nullptr)
+            *rsize = 0;
+        ClientCharset from = ClientCharset::Us7Ascii();
+        ClientCharset to = ClientCharset::Us7Ascii();
+        if (!ClientCharset::FromId(srcid, &from) || !ClientCharset::FromId(dstid, &to))
+            return Report(error, MakeOraError(kOraInvalidCharset));
+        bool replaced = false;
+        const std::string converted = ClientCharset::Convert(
+            std::string(static_cast<const char*>(srcp), srclen), from, to, &replaced);
+        env->replacementUsed.store(replaced);
+        if (converted.size() > dstlen)
+            return Report(error, MakeOraError(kOraFetchedTruncated));
+        if (!converted.empty())
+            std::memcpy(dstp, converted.data(), converted.size());
+        if (rsize != nullptr)
+            *rsize = converted.size();
+        return OCI_SUCCESS;
+    });
+}
+
+// TRUE when the latest conversion on the environment of hndl (an environment or a session
+// handle) used a replacement character.
+OciBoolean __cdecl OCICharSetConversionIsReplacementUsed(void* hndl)
+{
+    TraceLine trace("OCICharSetConversionIsReplacementUsed");
+    trace.Handle("hndl", hndl);
+    bool used = false;
+    try {
+        HandleRegistry& registry = HandleRegistry::Instance();
+        ocilite::Handle* handle = registry.Find(hndl, OCI_HTYPE_ENV);
+        if (handle == nullptr)
+            handle = registry.Find(hndl, OCI_HTYPE_SESSION);
+        EnvHandle* env = handle != nullptr ? EnvironmentOf(handle) : nullptr;
+        used = env != nullptr && env->replacementUsed.load();
+    } catch (...) {
+        Diagnostics::Instance().RecordCaughtException("OCICharSetConversionIsReplacementUsed");
+    }
+    return trace.Return(used ? 1 : 0);
+}
+
 // Allocates an error, server, service context, session or statement handle.
 sword __cdecl OCIHandleAlloc(const void* parenth, void** hndlpp, const ub4 type,
                              const size_t xtramem_sz, void** usrmempp)
@@ -684,7 +753,8 @@ sword __cdecl OCIHandleAlloc(const void* parenth, void** hndlpp, const ub4 type,
     return trace.Guarded([&]() -> sword {
         HandleRegistry& registry = HandleRegistry::Instance();
         ocilite::Handle* env = registry.Find(parenth, OCI_HTYPE_ENV);
-        if (env == nullptr || hndlpp == nullptr)
+        // An environment whose NLS_LANG was unreadable carries its record and nothing else.
+        if (env == nullptr || hndlpp == nullptr || !static_cast<EnvHandle*>(env)->nls.IsReadable())
             return OCI_INVALID_HANDLE;
         EnvironmentEntry entry(env);
         if (entry.Refused())

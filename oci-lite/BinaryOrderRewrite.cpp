@@ -121,6 +121,28 @@ public:
         return found;
     }
 
+    // [first, end) of the tokens of the top-level GROUP BY clause; first == end without one.
+    void FinalGroupBy(size_t* first, size_t* end) const
+    {
+        *first = *end = m_tokens.size();
+        int depth = 0;
+        for (size_t i = 0; i < m_tokens.size(); ++i) {
+            if (IsSymbol(i, '('))
+                ++depth;
+            if (IsSymbol(i, ')'))
+                --depth;
+            if (depth != 0)
+                continue;
+            if (IsWord(i, "GROUP") && IsWord(i + 1, "BY")) {
+                *first = i + 2;
+                *end = m_tokens.size();
+            } else if (*first != m_tokens.size() && *end == m_tokens.size() && i > *first &&
+                       (IsWord(i, "HAVING") || IsWord(i, "ORDER") || IsWord(i, "UNION"))) {
+                *end = i;
+            }
+        }
+    }
+
     // True when the token is one of the session views' text columns, named plainly or quoted in
     // capitals.
     bool IsTextColumn(size_t index) const
@@ -204,7 +226,13 @@ std::string BinaryOrderRewrite::Apply(const std::string& sql)
     Reader reader(sql, tokens);
     std::string rewritten;
     size_t copied = 0;
-    for (size_t i = reader.FinalOrderBy(); i < reader.Count(); ++i) {
+    size_t groupFirst = 0;
+    size_t groupEnd = 0;
+    reader.FinalGroupBy(&groupFirst, &groupEnd);
+    const size_t orderFirst = reader.FinalOrderBy();
+    for (size_t i = groupFirst < orderFirst ? groupFirst : orderFirst; i < reader.Count(); ++i) {
+        if (i >= groupEnd && i < orderFirst)
+            continue;
         size_t columnFirst = 0;
         size_t columnLast = 0;
         size_t close = 0;

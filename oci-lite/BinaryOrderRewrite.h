@@ -1,11 +1,11 @@
 // BinaryOrderRewrite.h
 //
-// BinaryOrderRewrite: lets SQLite serve a binary sort from an index. In a statement's final
-// top-level ORDER BY, NLSSORT(<column>, 'NLS_SORT=BINARY') becomes <column> COLLATE BINARY when
-// the column is one of the session views' text columns: both order by the text's bytes, NULL
-// first, but only the second can be read from an index on the column instead of sorting the
-// whole result. NLSSORT elsewhere (the select list, WHERE, a subquery's ORDER BY) is left as it
-// is, so it still returns a RAW there.
+// BinaryOrderRewrite: lets SQLite serve a binary sort or grouping from an index. In a
+// statement's final top-level ORDER BY and its top-level GROUP BY, NLSSORT(<column>,
+// 'NLS_SORT=BINARY') becomes <column> COLLATE BINARY when the column is one of the session views'
+// text columns: both order and group by the text's bytes, NULL first, but only the second can be
+// read from an index on the column instead of sorting the whole result. NLSSORT elsewhere (the
+// select list, WHERE, a subquery) is left as it is, so it still returns a RAW there.
 #pragma once
 
 #include <string>

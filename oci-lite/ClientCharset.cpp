@@ -11,6 +11,32 @@ namespace {
 // Stands for US7ASCII, which oci-lite converts itself: one '?' per character beyond 7 bits,
 // whatever the system's code page 20127 would make of it.
 constexpr unsigned kAsciiCodePage = 20127;
+constexpr unsigned short kJa16SjisId = 832;
+constexpr unsigned short kWe8Pc858Id = 28;
+// Has no place in any code page: what a set makes of the code page's character it replaces.
+constexpr wchar_t kNoPlace = 0xFFFF;
+
+// Sets that are a code page but for one character: the code page's character at that byte, and
+// the set's. JA16SJIS has WAVE DASH where 932 has FULLWIDTH TILDE; WE8PC858 (code page 858,
+// which the system may lack) is 850 with the euro sign where 850 has the dotless i.
+struct SwappedCharacter {
+    unsigned short id;
+    wchar_t codePageCharacter;
+    wchar_t setCharacter;
+};
+const SwappedCharacter kSwapped[] = {
+    {kJa16SjisId, 0xFF5E, 0x301C},
+    {kWe8Pc858Id, 0x0131, 0x20AC},
+};
+
+const SwappedCharacter* SwapOf(unsigned short id)
+{
+    for (const SwappedCharacter& swap : kSwapped) {
+        if (swap.id == id)
+            return &swap;
+    }
+    return nullptr;
+}
 
 struct CharsetEntry {
     const char* oracleName;
@@ -20,12 +46,14 @@ struct CharsetEntry {
 
 // Oracle's character sets of common Windows clients: name, NLS_CHARSET_ID and code page.
 const CharsetEntry kCharsets[] = {
-    {"US7ASCII", 1, kAsciiCodePage}, {"WE8ISO8859P1", 31, 28591}, {"EE8ISO8859P2", 32, 28592},
-    {"TH8TISASCII", 41, 874},        {"VN8MSWIN1258", 45, 1258},  {"WE8ISO8859P15", 46, 28605},
-    {"EE8MSWIN1250", 170, 1250},     {"CL8MSWIN1251", 171, 1251}, {"EL8MSWIN1253", 174, 1253},
-    {"IW8MSWIN1255", 175, 1255},     {"TR8MSWIN1254", 177, 1254}, {"WE8MSWIN1252", 178, 1252},
-    {"BLT8MSWIN1257", 179, 1257},    {"AR8MSWIN1256", 560, 1256}, {"JA16SJIS", 832, 932},
-    {"KO16MSWIN949", 846, 949},      {"ZHS16GBK", 852, 936},      {"ZHT16MSWIN950", 867, 950},
+    {"US7ASCII", 1, kAsciiCodePage}, {"US8PC437", 4, 437},           {"WE8PC850", 10, 850},
+    {"WE8PC858", kWe8Pc858Id, 850},  {"WE8ISO8859P1", 31, 28591},    {"EE8ISO8859P2", 32, 28592},
+    {"TH8TISASCII", 41, 874},        {"VN8MSWIN1258", 45, 1258},     {"WE8ISO8859P15", 46, 28605},
+    {"EE8PC852", 150, 852},          {"RU8PC866", 152, 866},         {"EE8MSWIN1250", 170, 1250},
+    {"CL8MSWIN1251", 171, 1251},     {"EL8MSWIN1253", 174, 1253},    {"IW8MSWIN1255", 175, 1255},
+    {"TR8MSWIN1254", 177, 1254},     {"WE8MSWIN1252", 178, 1252},    {"BLT8MSWIN1257", 179, 1257},
+    {"AR8MSWIN1256", 560, 1256},     {"JA16SJIS", kJa16SjisId, 932}, {"JA16SJISTILDE", 838, 932},
+    {"KO16MSWIN949", 846, 949},      {"ZHS16GBK", 852, 936},         {"ZHT16MSWIN950", 867, 950},
     {"UTF8", 871, CP_UTF8},          {"AL32UTF8", 873, CP_UTF8},
 };
 
@@ -40,43 +68,22 @@ std::wstring Widen(const std::string& text, unsigned codePage)
     return wide;
 }
 
-// UTF-8 to 7 bits: each character beyond them, a surrogate pair included, becomes one '?'.
-std::string Utf8ToAscii(const std::string& text)
+std::string Narrow(const std::wstring& wide, unsigned codePage)
 {
-    std::wstring wide = Widen(text, CP_UTF8);
-    std::string ascii;
-    ascii.reserve(wide.size());
-    for (size_t i = 0; i < wide.size(); ++i) {
-        wchar_t c = wide[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
-            wide[i + 1] <= 0xDFFF) {
-            ++i;
-        }
-        ascii += c < 0x80 ? static_cast<char>(c) : '?';
-    }
-    return ascii;
-}
-
-// Re-encodes text from one code page to another through UTF-16; unknown characters become '?'.
-std::string Convert(const std::string& text, unsigned from, unsigned to)
-{
-    if (text.empty() || from == to)
-        return text;
-    std::wstring wide = Widen(text, from);
     if (wide.empty())
-        return text;
-    int wideLength = static_cast<int>(wide.size());
+        return std::string();
+    const bool toUtf8 = codePage == CP_UTF8;
+    const DWORD flags = toUtf8 ? 0 : WC_NO_BEST_FIT_CHARS;
     BOOL unused = FALSE;
-    bool toUtf8 = to == CP_UTF8;
-    int length =
-        WideCharToMultiByte(to, toUtf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide.data(), wideLength, nullptr,
-                            0, toUtf8 ? nullptr : "?", toUtf8 ? nullptr : &unused);
+    int wideLength = static_cast<int>(wide.size());
+    int length = WideCharToMultiByte(codePage, flags, wide.data(), wideLength, nullptr, 0,
+                                     toUtf8 ? nullptr : "?", toUtf8 ? nullptr : &unused);
     if (length <= 0)
-        return text;
-    std::string converted(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(to, toUtf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide.data(), wideLength,
-                        &converted[0], length, toUtf8 ? nullptr : "?", toUtf8 ? nullptr : &unused);
-    return converted;
+        return std::string();
+    std::string narrow(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(codePage, flags, wide.data(), wideLength, &narrow[0], length,
+                        toUtf8 ? nullptr : "?", toUtf8 ? nullptr : &unused);
+    return narrow;
 }
 
 const CharsetEntry* FindById(unsigned short id)
@@ -129,24 +136,89 @@ ClientCharset ClientCharset::Us7Ascii()
     return ClientCharset(kUs7AsciiId, kAsciiCodePage);
 }
 
-std::string ClientCharset::ToDatabase(const std::string& clientText) const
+bool ClientCharset::IsUtf8() const
+{
+    return m_codePage == CP_UTF8;
+}
+
+std::wstring ClientCharset::Decode(const std::string& text) const
 {
     if (m_codePage == kAsciiCodePage) {
-        std::string ascii = clientText;
-        for (char& c : ascii) {
-            if (static_cast<unsigned char>(c) >= 0x80)
-                c = '?';
+        std::wstring wide(text.size(), L'\0');
+        for (size_t i = 0; i < text.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(text[i]);
+            wide[i] = c < 0x80 ? wchar_t(c) : L'?';
         }
-        return ascii;
+        return wide;
     }
-    return Convert(clientText, m_codePage, CP_UTF8);
+    std::wstring wide = Widen(text, m_codePage);
+    if (const SwappedCharacter* swap = SwapOf(m_id)) {
+        for (wchar_t& c : wide) {
+            if (c == swap->codePageCharacter)
+                c = swap->setCharacter;
+        }
+    }
+    return wide;
+}
+
+// A character either comes back as itself through the code page or was replaced: the check
+// catches best fits the flag of the conversion does not stop.
+std::string ClientCharset::Encode(const std::wstring& text, bool* replaced) const
+{
+    std::string bytes;
+    if (replaced != nullptr)
+        *replaced = false;
+    if (m_codePage == kAsciiCodePage) {
+        bytes.reserve(text.size());
+        for (size_t i = 0; i < text.size(); ++i) {
+            wchar_t c = text[i];
+            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                text[i + 1] <= 0xDFFF) {
+                ++i;
+            }
+            if (c >= 0x80 && replaced != nullptr)
+                *replaced = true;
+            bytes += c < 0x80 ? static_cast<char>(c) : '?';
+        }
+        return bytes;
+    }
+    if (IsUtf8())
+        return Narrow(text, CP_UTF8);
+    std::wstring mapped = text;
+    if (const SwappedCharacter* swap = SwapOf(m_id)) {
+        for (wchar_t& c : mapped) {
+            if (c == swap->codePageCharacter)
+                c = kNoPlace;
+            else if (c == swap->setCharacter)
+                c = swap->codePageCharacter;
+        }
+    }
+    bytes = Narrow(mapped, m_codePage);
+    if (replaced != nullptr)
+        *replaced = Decode(bytes) != text;
+    return bytes;
+}
+
+std::string ClientCharset::Convert(const std::string& text, const ClientCharset& from,
+                                   const ClientCharset& to, bool* replaced)
+{
+    if (replaced != nullptr)
+        *replaced = false;
+    if (text.empty())
+        return text;
+    if (from.m_id == to.m_id || (from.IsUtf8() && to.IsUtf8()))
+        return text;
+    return to.Encode(from.Decode(text), replaced);
+}
+
+std::string ClientCharset::ToDatabase(const std::string& clientText) const
+{
+    return Convert(clientText, *this, Utf8(), nullptr);
 }
 
 std::string ClientCharset::ToClient(const std::string& databaseText) const
 {
-    if (m_codePage == kAsciiCodePage)
-        return Utf8ToAscii(databaseText);
-    return Convert(databaseText, CP_UTF8, m_codePage);
+    return Convert(databaseText, Utf8(), *this, nullptr);
 }
 
 }  // namespace ocilite

@@ -1,11 +1,15 @@
 // ClientCharset.h
 //
-// ClientCharset: the client character set of one environment, one of the Oracle sets oci-lite
-// knows by Oracle's name and id (NLS_CHARSET_ID), each carried by a Windows code page. The
-// database keeps its text in UTF-8. With UTF8 or AL32UTF8 the stored bytes travel unchanged;
-// with another set, SQL texts, binds and logon names are converted on the way in and fetched
-// text on the way out, and characters the client set lacks arrive as "?", as Oracle's
-// replacement character does. US7ASCII, the client's default, keeps only 7-bit characters.
+// ClientCharset: one Oracle character set oci-lite knows, by Oracle's name and id
+// (NLS_CHARSET_ID), each carried by a Windows code page. The database keeps its text in UTF-8.
+// With UTF8 or AL32UTF8 the stored bytes travel unchanged; with another set, SQL texts, binds
+// and logon names are converted on the way in and fetched text on the way out, and characters
+// the target set lacks become its replacement character "?", as Oracle's do.
+//   - US7ASCII, the client's default, keeps only 7-bit characters (oci-lite converts it itself).
+//   - JA16SJIS is Windows' code page 932 except for 0x8160, which it maps to U+301C WAVE DASH
+//     (932 and JA16SJISTILDE map it to U+FF5E FULLWIDTH TILDE); U+FF5E has no place in it.
+//   - the console sets US8PC437, WE8PC850, EE8PC852 and RU8PC866 are their OEM code pages;
+//     WE8PC858 is 850 with the euro sign at 0xD5 (where 850 has the dotless i), as code page 858.
 #pragma once
 
 #include <string>
@@ -32,8 +36,20 @@ public:
     std::string ToClient(const std::string& databaseText) const;
     unsigned short Id() const { return m_id; }
 
+    // text in this set as UTF-16 (bytes it cannot read become U+FFFD, US7ASCII's 8-bit bytes
+    // "?").
+    std::wstring Decode(const std::string& text) const;
+    // UTF-16 in this set; *replaced (when given) tells whether a character became "?".
+    std::string Encode(const std::wstring& text, bool* replaced) const;
+
+    // text from one set into another; *replaced tells whether the target used its replacement
+    // character.
+    static std::string Convert(const std::string& text, const ClientCharset& from,
+                               const ClientCharset& to, bool* replaced);
+
 private:
     ClientCharset(unsigned short id, unsigned codePage) : m_id(id), m_codePage(codePage) {}
+    bool IsUtf8() const;
     unsigned short m_id;
     unsigned m_codePage;
 };

@@ -270,7 +270,7 @@ std::set<std::string> Database::UserColumns()
 // A wrong password is ORA-01017 whatever the account's state; a right one meets the state:
 // LOCKED before EXPIRED before the grace period's warning.
 OraError Database::BeginSession(const std::string& user, const std::string& password, bool sysdba,
-                                bool external, bool linguisticSort, std::string* sessionUser,
+                                bool external, const SessionNls& nls, std::string* sessionUser,
                                 OraError* warning)
 {
     std::lock_guard<std::mutex> lock(m_callMutex);
@@ -318,9 +318,10 @@ OraError Database::BeginSession(const std::string& user, const std::string& pass
     if (sysdba && (external || !mayBeSysdba))
         return MakeOraError(kOraInsufficientPrivileges);
     *sessionUser = sysdba ? std::string("SYS") : user;
-    if (!LinguisticSort::Install(m_db, linguisticSort))
-        return MakeOraError(kOraNotAvailable);
-    OraError failure = InstallViews(*sessionUser, sysdba || readsDictionary, linguisticSort);
+    m_sessionUser = *sessionUser;
+    m_readsDictionary = sysdba || readsDictionary;
+    m_nls = nls;
+    OraError failure = InstallViews();
     if (failure.IsError())
         return failure;
     if (!InstallSessionContext(*sessionUser))
@@ -331,18 +332,30 @@ OraError Database::BeginSession(const std::string& user, const std::string& pass
 
 // The public views read only through the hidden ones, the only views the access policy lets
 // read the base tables. The DBA_ views exist only for a session that may read the dictionary,
-// so that for everyone else they do not exist at all (ORA-00942). A linguistic sort reaches
-// ORDER BY through the collation of the views' text columns; the USER_ views pick the owner's
-// rows by the bytes (the same rows, as that collation tells only identical texts equal), so that
-// an index on the owner still serves them.
-OraError Database::InstallViews(const std::string& sessionUser, bool readsDictionary,
-                                bool linguisticSort)
+// so that for everyone else they do not exist at all (ORA-00942). The session's sort and
+// comparison reach ORDER BY, =, IN and GROUP BY through the collation of the views' text
+// columns; the USER_ views pick the owner's rows by the bytes (the same rows, as the linguistic
+// collation tells only identical texts equal), so that an index on the owner still serves them.
+// LIKE compares bytes unless the session compares without case (ASCII letters only).
+OraError Database::InstallViews()
 {
-    std::string owner = SqlLiteral(sessionUser);
+    if (!LinguisticSort::Install(m_db, m_nls.SortsLinguistically()))
+        return MakeOraError(kOraNotAvailable);
+    const TextComparison comparison = m_nls.Comparison();
+    const bool likeIgnoresCase = comparison != TextComparison::kBinary;
+    if (!Exec(std::string("PRAGMA case_sensitive_like = ") + (likeIgnoresCase ? "OFF" : "ON")))
+        return MakeOraError(kOraNotAvailable);
+    const char* collation =
+        comparison == TextComparison::kCaseInsensitive     ? LinguisticSort::kCaseInsensitiveName
+        : comparison == TextComparison::kAccentInsensitive ? LinguisticSort::kAccentInsensitiveName
+        : m_nls.SortsLinguistically()                      ? LinguisticSort::kCollationName
+                                                           : nullptr;
+    const bool readsDictionary = m_readsDictionary;
+    std::string owner = SqlLiteral(m_sessionUser);
     const std::string& objects = m_policy.HiddenObjectsView();
     const std::string& source = m_policy.HiddenSourceView();
     std::string collate =
-        linguisticSort ? std::string(" COLLATE ") + LinguisticSort::kCollationName : std::string();
+        collation != nullptr ? std::string(" COLLATE ") + collation : std::string();
     auto text = [&collate](const char* column) { return std::string(column) + collate; };
     bool ok = Exec("CREATE TEMP VIEW " + objects +
                    "(OWNER, OBJECT_NAME, OBJECT_TYPE, STATUS) AS SELECT " + text("owner") + ", " +
@@ -367,6 +380,22 @@ OraError Database::InstallViews(const std::string& sessionUser, bool readsDictio
                   source);
     }
     return ok ? OraError() : MakeOraError(kOraNotAvailable);
+}
+
+OraError Database::AlterSession(const std::string& nlsComp, const std::string& nlsSort)
+{
+    if (!nlsComp.empty())
+        m_nls.nlsComp = nlsComp;
+    if (!nlsSort.empty())
+        m_nls.nlsSort = nlsSort;
+    const char* const views[] = {"DBA_SOURCE", "DBA_OBJECTS", "DUAL", "USER_SOURCE",
+                                 "USER_OBJECTS"};
+    bool ok = true;
+    for (const char* view : views)
+        ok = ok && Exec(std::string("DROP VIEW IF EXISTS temp.") + view);
+    ok = ok && Exec("DROP VIEW IF EXISTS temp." + m_policy.HiddenSourceView()) &&
+         Exec("DROP VIEW IF EXISTS temp." + m_policy.HiddenObjectsView());
+    return ok ? InstallViews() : MakeOraError(kOraNotAvailable);
 }
 
 namespace {
@@ -530,7 +559,7 @@ bool ServerConnection::IsAttached() const
 
 // Runs at OCISessionBegin.
 OraError ServerConnection::BeginSession(const std::string& user, const std::string& password,
-                                        bool sysdba, bool external, bool linguisticSort,
+                                        bool sysdba, bool external, const SessionNls& nls,
                                         std::shared_ptr<Database>* database,
                                         std::string* sessionUser, OraError* warning)
 {
@@ -540,8 +569,7 @@ OraError ServerConnection::BeginSession(const std::string& user, const std::stri
     std::shared_ptr<Database> opened;
     OraError failure = Database::Open(m_path, m_link, &opened);
     if (!failure.IsError())
-        failure = opened->BeginSession(user, password, sysdba, external, linguisticSort,
-                                       sessionUser, warning);
+        failure = opened->BeginSession(user, password, sysdba, external, nls, sessionUser, warning);
     if (failure.IsError())
         return failure;
     // Sessions that ended meanwhile leave their slot.
@@ -615,6 +643,15 @@ int Cursor::ParameterCount() const
 int Cursor::ColumnCount() const
 {
     return m_stmt ? sqlite3_column_count(m_stmt) : 0;
+}
+
+std::string Cursor::ColumnName(int index) const
+{
+    const char* name = m_stmt ? sqlite3_column_name(m_stmt, index) : nullptr;
+    std::string upper = name != nullptr ? name : "";
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper;
 }
 
 // True for statements that return rows.

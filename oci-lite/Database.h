@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "oci-lite/AccessPolicy.h"
+#include "oci-lite/NlsSettings.h"
 #include "oci-lite/OraError.h"
 #include "oci-lite/ServerLink.h"
 
@@ -74,12 +75,18 @@ public:
     // installs the session views for the session user, who is SYS for a SYSDBA logon;
     // sessionUser receives that name. A logon that succeeds with a warning (the password's grace
     // period) leaves it in *warning, else *warning is cleared.
-    // linguisticSort gives the views' text columns the linguistic collation (LinguisticSort).
+    // nls gives the views' text columns their collation: the linguistic one for ORDER BY
+    // (LinguisticSort), or, under NLS_COMP=LINGUISTIC with a _CI or _AI sort, one that compares
+    // =, IN, GROUP BY and ORDER BY that way; LIKE follows it too.
     // An external logon (a credential of the password store) is checked as a password logon,
     // but never becomes SYSDBA (ORA-01031 once the account's state passed).
     OraError BeginSession(const std::string& user, const std::string& password, bool sysdba,
-                          bool external, bool linguisticSort, std::string* sessionUser,
+                          bool external, const SessionNls& nls, std::string* sessionUser,
                           OraError* warning);
+
+    // ALTER SESSION SET NLS_COMP = ... NLS_SORT = ...: the session compares and sorts as the
+    // values say from now on (an empty value leaves its setting as it is). Runs within a Call.
+    OraError AlterSession(const std::string& nlsComp, const std::string& nlsSort);
 
     // Closes the connection (waiting for a call in progress); statements still open on it fail
     // from then on.
@@ -122,8 +129,7 @@ private:
         : m_db(db), m_open(db != nullptr), m_link(std::move(link))
     {}
     std::set<std::string> UserColumns();
-    OraError InstallViews(const std::string& sessionUser, bool readsDictionary,
-                          bool linguisticSort);
+    OraError InstallViews();
     bool Exec(const std::string& sql);
     bool InstallSessionContext(const std::string& sessionUser);
     static int OnProgress(void* self);
@@ -134,6 +140,10 @@ private:
     std::atomic<unsigned long long> m_deadline{0};  // GetTickCount64 value; 0: no budget running
     std::shared_ptr<ServerLink> m_link;
     AccessPolicy m_policy;
+    // What the session views were made for.
+    std::string m_sessionUser;
+    bool m_readsDictionary = false;
+    SessionNls m_nls;
 };
 
 class ServerConnection {
@@ -151,7 +161,7 @@ public:
 
     // Opens the session's own connection to the attached file and logs on there.
     OraError BeginSession(const std::string& user, const std::string& password, bool sysdba,
-                          bool external, bool linguisticSort, std::shared_ptr<Database>* database,
+                          bool external, const SessionNls& nls, std::shared_ptr<Database>* database,
                           std::string* sessionUser, OraError* warning);
 
     // Ends every session begun on this attach and forgets the file.
@@ -180,6 +190,8 @@ public:
 
     int ParameterCount() const;
     int ColumnCount() const;
+    // The name of select-list column index (0-based) as the statement gives it, upper case.
+    std::string ColumnName(int index) const;
     bool IsQuery() const;
 
     // Binds position (1-based): null, integer or text.

@@ -68,6 +68,8 @@ struct EnvHandle : RecordHolder {
     const NlsSettings nls;        // NLS_LANG and NLS_SORT at creation
     const ClientCharset charset;  // NLS_LANG's, or the one OCIEnvNlsCreate named
     const bool threaded;          // made with OCI_THREADED
+    // Whether the latest OCINlsCharSetConvert on this environment used a replacement character.
+    std::atomic<bool> replacementUsed{false};
 
     // Marks the calling thread as inside a call on this environment. Without OCI_THREADED only
     // one thread may be inside at a time: false when another one is (the caller must then fail

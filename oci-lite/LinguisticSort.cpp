@@ -68,6 +68,45 @@ int CompareLinguistically(void*, int leftBytes, const void* left, int rightBytes
     return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
+int CompareKeys(const std::string& a, const std::string& b)
+{
+    int order = std::memcmp(a.data(), b.data(), a.size() < b.size() ? a.size() : b.size());
+    if (order != 0)
+        return order;
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+// The text lower-cased, as UTF-16 units in big-endian bytes (so the bytes order as the units).
+std::string CaseFoldedKey(const char* text, int bytes)
+{
+    std::wstring wide = Widen(text, bytes);
+    std::string key;
+    key.reserve(wide.size() * 2);
+    for (wchar_t c : wide) {
+        wchar_t lower = LowerCase(c);
+        key += static_cast<char>((lower >> 8) & 0xff);
+        key += static_cast<char>(lower & 0xff);
+    }
+    return key;
+}
+
+int CompareWithoutCase(void*, int leftBytes, const void* left, int rightBytes, const void* right)
+{
+    return CompareKeys(CaseFoldedKey(static_cast<const char*>(left), leftBytes),
+                       CaseFoldedKey(static_cast<const char*>(right), rightBytes));
+}
+
+// The first level of the linguistic key: no case, no accents, no tie broken by the bytes.
+int CompareWithoutCaseOrAccent(void*, int leftBytes, const void* left, int rightBytes,
+                               const void* right)
+{
+    std::string a = LinguisticSort::Key(std::string(static_cast<const char*>(left), leftBytes));
+    std::string b = LinguisticSort::Key(std::string(static_cast<const char*>(right), rightBytes));
+    a.resize(a.find('\0'));
+    b.resize(b.find('\0'));
+    return CompareKeys(a, b);
+}
+
 // NLSSORT(expr [, 'NLS_SORT=name']).
 void NlsSort(sqlite3_context* context, int argc, sqlite3_value** argv)
 {
@@ -130,6 +169,10 @@ bool LinguisticSort::Install(sqlite3* db, bool sessionSortsLinguistically)
     void* sessionSort = sessionSortsLinguistically ? db : nullptr;  // any non-null marks it
     return sqlite3_create_collation(db, kCollationName, SQLITE_UTF8, nullptr,
                                     &CompareLinguistically) == SQLITE_OK &&
+           sqlite3_create_collation(db, kCaseInsensitiveName, SQLITE_UTF8, nullptr,
+                                    &CompareWithoutCase) == SQLITE_OK &&
+           sqlite3_create_collation(db, kAccentInsensitiveName, SQLITE_UTF8, nullptr,
+                                    &CompareWithoutCaseOrAccent) == SQLITE_OK &&
            sqlite3_create_function(db, "NLSSORT", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
                                    sessionSort, &NlsSort, nullptr, nullptr) == SQLITE_OK &&
            sqlite3_create_function(db, "NLSSORT", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC,

@@ -20,8 +20,12 @@ namespace ocilite {
 class LinguisticSort {
 public:
     static constexpr const char* kCollationName = "NLS_LINGUISTIC";
+    // Comparisons under NLS_COMP=LINGUISTIC with a _CI sort (letters equal whatever their case)
+    // and an _AI sort (equal whatever their case and accents); these tell unequal texts equal.
+    static constexpr const char* kCaseInsensitiveName = "NLS_CI";
+    static constexpr const char* kAccentInsensitiveName = "NLS_AI";
 
-    // Registers the collation and NLSSORT on db; sessionSortsLinguistically is the session's own
+    // Registers the collations and NLSSORT on db; sessionSortsLinguistically is the session's own
     // sort, used by NLSSORT without its second argument.
     static bool Install(sqlite3* db, bool sessionSortsLinguistically);
 

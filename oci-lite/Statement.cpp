@@ -5,10 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "oci-lite/BinaryOrderRewrite.h"
 #include "oci-lite/Diagnostics.h"
 #include "oci-lite/Limits.h"
+#include "oci-lite/NlsSettings.h"
 
 namespace ocilite {
 
@@ -328,6 +330,8 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
     m_held = false;
     m_pendingError = OraError();
 
+    if (IsAlterSession(m_sql))
+        return AlterSession(database, call);
     OraError error = m_cursor.Prepare(database, BinaryOrderRewrite::Apply(SessionUserRewrite::Apply(
                                                     m_charset.ToDatabase(m_sql))));
     if (error.IsError()) {
@@ -340,6 +344,7 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
     }
     m_isQuery = m_cursor.IsQuery();
     m_ranOnce = true;
+    m_definedRowBytes = 0;
     if (!describeOnly) {
         if (!m_isQuery && iters == 0)
             error = MakeOraError(kOraZeroIterations);
@@ -420,8 +425,7 @@ CallResult Statement::Cancel(Database::Call& call)
 
 namespace {
 
-// A row's weight against OCI_ATTR_PREFETCH_MEMORY: the bytes of its values as the client gets
-// them (numbers as printed, NULL nothing).
+// What this library holds of a row: the bytes of its values (numbers as printed, NULL nothing).
 size_t RowBytes(const Row& row)
 {
     size_t bytes = 0;
@@ -430,7 +434,120 @@ size_t RowBytes(const Row& row)
     return bytes;
 }
 
+// The defined maximum size of a select-list column, as the client sizes its prefetch buffer:
+// the dictionary columns by their definitions, numbers 22 bytes (an expression whose first row
+// is a number is one), and any other expression as the longest VARCHAR2 (4,000 bytes), the
+// unkind side.
+size_t DefinedColumnBytes(const std::string& name, const Value& first)
+{
+    struct Defined {
+        const char* name;
+        size_t bytes;
+    };
+    static const Defined kColumns[] = {
+        {"TEXT", 4000},      {"NAME", 128}, {"OBJECT_NAME", 128}, {"OWNER", 128}, {"TYPE", 12},
+        {"OBJECT_TYPE", 23}, {"LINE", 22},  {"STATUS", 7},        {"DUMMY", 1},
+    };
+    for (const Defined& column : kColumns) {
+        if (name == column.name)
+            return column.bytes;
+    }
+    return first.kind == Value::kInteger || first.kind == Value::kReal ? 22 : 4000;
+}
+
+std::string UpperTrimmed(const std::string& text)
+{
+    size_t first = text.find_first_not_of(" \t\r\n");
+    size_t last = text.find_last_not_of(" \t\r\n;");
+    std::string upper =
+        first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper;
+}
+
+// The words of an ALTER SESSION text, "=" as a word of its own, quotes taken off values.
+std::vector<std::string> AlterWords(const std::string& upper)
+{
+    std::vector<std::string> words;
+    std::string word;
+    auto flush = [&]() {
+        if (!word.empty())
+            words.push_back(word);
+        word.clear();
+    };
+    for (char c : upper) {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            flush();
+        } else if (c == '=') {
+            flush();
+            words.push_back("=");
+        } else if (c != '\'' && c != '"') {
+            word += c;
+        }
+    }
+    flush();
+    return words;
+}
+
 }  // namespace
+
+bool IsAlterSession(const std::string& sql)
+{
+    std::vector<std::string> words = AlterWords(UpperTrimmed(sql));
+    return words.size() >= 2 && words[0] == "ALTER" && words[1] == "SESSION";
+}
+
+// ALTER SESSION SET NLS_COMP = ... NLS_SORT = ...: one round trip; any other setting is refused
+// (this database changes nothing else).
+CallResult Statement::AlterSession(const std::shared_ptr<Database>& database, Database::Call& call)
+{
+    CallResult result;
+    m_isQuery = false;
+    m_ranOnce = true;
+    if (call.RoundTrip(false) != Database::Call::Trip::kDone)
+        return Cancel(call);
+    std::vector<std::string> words = AlterWords(UpperTrimmed(m_sql));
+    OraError error;
+    std::string nlsComp;
+    std::string nlsSort;
+    if (words.size() < 6 || words[2] != "SET" || (words.size() - 3) % 3 != 0)
+        error = MakeOraError(kOraInvalidOption);
+    for (size_t i = 3; !error.IsError() && i + 2 < words.size(); i += 3) {
+        if (words[i + 1] != "=") {
+            error = MakeOraError(kOraInvalidOption);
+        } else if (words[i] == "NLS_COMP") {
+            if (words[i + 2] != "BINARY" && words[i + 2] != "LINGUISTIC" && words[i + 2] != "ANSI")
+                error = MakeOraError(kOraInvalidNlsEnvironment);
+            nlsComp = words[i + 2];
+        } else if (words[i] == "NLS_SORT") {
+            if (!NlsSettings::IsKnownSort(words[i + 2]))
+                error = MakeOraError(kOraInvalidNlsEnvironment);
+            nlsSort = words[i + 2];
+        } else {
+            error = MakeOraError(kOraInvalidAlterSessionOption);
+        }
+    }
+    if (!error.IsError()) {
+        if (!database || !database->IsOpen())
+            error = MakeOraError(kOraNotConnected);
+        else
+            error = database->AlterSession(nlsComp, nlsSort);
+    }
+    if (error.IsError()) {
+        result.status = OCI_ERROR;
+        result.record = error;
+    }
+    return result;
+}
+
+size_t Statement::DefinedRowBytes(const Row& first) const
+{
+    size_t bytes = 0;
+    for (int i = 0; i < m_cursor.ColumnCount() && i < static_cast<int>(first.size()); ++i)
+        bytes += DefinedColumnBytes(m_cursor.ColumnName(i), first[static_cast<size_t>(i)]);
+    return bytes;
+}
 
 // The rows one round trip carries: until the cache holds the requested rows and
 // OCI_ATTR_PREFETCH_ROWS more, or the trip's rows would pass OCI_ATTR_PREFETCH_MEMORY (the row
@@ -471,7 +588,10 @@ void Statement::CarryTrip(ub4 requested)
                     value.text = m_charset.ToClient(value.text);
             }
         }
-        size_t bytes = RowBytes(row);
+        if (m_definedRowBytes == 0)
+            m_definedRowBytes = DefinedRowBytes(row);
+        const size_t heldBytes = RowBytes(row);
+        const size_t bytes = m_definedRowBytes;
         if (m_prefetchMemory != 0 && carriedOne && tripBytes + bytes > m_prefetchMemory) {
             m_heldRow = std::move(row);
             m_held = true;
@@ -481,7 +601,7 @@ void Statement::CarryTrip(ub4 requested)
         carriedOne = true;
         if (m_cache.size() >= requested) {
             prefetchedBytes += bytes;
-            prefetchedHeldBytes += sizeof(Row) + sizeof(Value) * row.size() + bytes;
+            prefetchedHeldBytes += sizeof(Row) + sizeof(Value) * row.size() + heldBytes;
         }
         m_cache.push_back(std::move(row));
     }

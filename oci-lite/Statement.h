@@ -66,6 +66,9 @@ private:
     CallResult Deliver(const std::map<ub4, DefineSlot>& defines, ub4 nrows);
     CallResult Cancel(Database::Call& call);
     OraError ApplyBinds(const std::map<ub4, BindSlot>& binds, ub4 element);
+    CallResult AlterSession(const std::shared_ptr<Database>& database, Database::Call& call);
+    // The query's row as the client sizes it, told by the first row (see DefinedColumnBytes).
+    size_t DefinedRowBytes(const Row& first) const;
 
     std::string m_sql;
     bool m_prepared = false;
@@ -78,11 +81,15 @@ private:
     ub4 m_prefetchMemory = 0;   // bytes per round trip; 0: no memory limit (the default)
     ClientCharset m_charset = ClientCharset::Us7Ascii();
     Cursor m_cursor;
+    size_t m_definedRowBytes = 0;  // the query's row as the client sizes its prefetch buffer
     std::deque<Row> m_cache;
     Row m_heldRow;  // read from the database, left for the next trip by the memory limit
     bool m_held = false;
     OraError m_pendingError;  // a failure met while filling the cache, reported after its rows
 };
+
+// Whether a statement text is an ALTER SESSION (which the session itself carries out).
+bool IsAlterSession(const std::string& sql);
 
 // Writes one value into element `element` of a define's buffers; sets *truncated or returns
 // the error (ORA-01405, ORA-01722, ORA-01455, ORA-03115).

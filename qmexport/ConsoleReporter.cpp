@@ -1,6 +1,9 @@
 // ConsoleReporter.cpp
 #include "qmexport/ConsoleReporter.h"
 
+#include "framework/Text.h"
+#include "qmexport/TemporaryFiles.h"
+
 #include "export/ExportTexts.h"
 
 #include "framework/Barrier.h"
@@ -69,7 +72,9 @@ BOOL WINAPI StopRequest::OnControl(DWORD nEvent)
         switch (nEvent) {
         case CTRL_C_EVENT:
         case CTRL_BREAK_EVENT:
-            MutableFlag() = true;
+            // The second one does not wait for a break travelling a dead link.
+            if (MutableFlag().exchange(true))
+                EndNow();
             // A run waiting in a database call (a slow link) returns from it now.
             Interrupt()->Request();
             return TRUE;
@@ -80,6 +85,28 @@ BOOL WINAPI StopRequest::OnControl(DWORD nEvent)
         RecordCaughtException("console control handler");
         return FALSE;
     }
+}
+
+std::mutex& StopRequest::WriteMutex()
+{
+    static auto* const pMutex = new std::mutex;  // never destroyed: held at process exit
+    return *pMutex;
+}
+
+// Waits for a file write under way (a block is never left half written), removes the temporary
+// files, names those it could not remove, and ends the process with the stopped exit code.
+void StopRequest::EndNow()
+{
+    WriteMutex().lock();
+    std::string strKept;
+    for (const std::wstring& strPath : TemporaryFiles::RemoveAll())
+        strKept +=
+            "qmexport: could not remove the temporary file " + FromWide(strPath, CP_UTF8) + "\n";
+    strKept += "Stopped.\n";
+    DWORD nWritten = 0;
+    ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), strKept.data(), DWORD(strKept.size()), &nWritten,
+                nullptr);
+    ::ExitProcess(kExitStopped);
 }
 
 // ---- ConsoleReporter ----
@@ -97,6 +124,7 @@ bool ConsoleReporter::KeepGoing()
 
 bool ConsoleReporter::Guarded(const std::function<void()>& step)
 {
+    std::lock_guard<std::mutex> lock(StopRequest::WriteMutex());
     if (m_stop.load())
         return false;
     step();

@@ -1,9 +1,10 @@
 // ConsoleReporter.h
 //
 // How the console exporter reports a run:
-//   StopRequest     - Ctrl+C and Ctrl+Break, turned into a flag the run polls (the console
-//                     calls its handler on a thread of its own; the flag is the one thing
-//                     the handler touches).
+//   StopRequest     - Ctrl+C and Ctrl+Break, turned into a flag the run polls and a break of
+//                     the call the run waits in (the console calls its handler on a thread of
+//                     its own). A second one ends the process at once (exit 130) between two
+//                     file writes, its temporary files removed.
 //   ConsoleReporter - the ExportReporter of the console: the progress on standard error (a
 //                     status line rewritten in place on a console, one line per object
 //                     otherwise, nothing with --quiet), the messages the window would show in
@@ -14,6 +15,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <mutex>
 #include <functional>
 #include <memory>
 #include <string>
@@ -41,10 +43,13 @@ public:
     static const std::atomic<bool>& Flag();
     // The run's connection listens to it: Ctrl+C breaks the call it waits in.
     static std::shared_ptr<DBInterrupt>& Interrupt();
+    // Held while a step writes a file: the second Ctrl+C ends the process between two writes.
+    static std::mutex& WriteMutex();
 
 private:
     static std::atomic<bool>& MutableFlag();
     static BOOL WINAPI OnControl(DWORD nEvent);
+    [[noreturn]] static void EndNow();
 };
 
 enum class ProgressStyle { StatusLine, LinePerObject, Quiet };
@@ -64,6 +69,8 @@ public:
     void LogSource(const char* pText, int nLength) override {}
     // On standard error whatever the style: the user must act before the password expires.
     void LogonWarning(const CString& strText) override;
+    // On standard error whatever the style: the file will not run in SQL*Plus as stored.
+    void Warning(const CString& strLine) override { LogonWarning(strLine); }
     void Progress(int nObjectPercent, int nTotalPercent) override;
     void ObjectsListed(int nCount) override;
     void ObjectBegins(const ExportObjectId& object, int nIndex) override;

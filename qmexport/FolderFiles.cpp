@@ -1,6 +1,8 @@
 // FolderFiles.cpp
 #include "qmexport/FolderFiles.h"
 
+#include "qmexport/TemporaryFiles.h"
+
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
@@ -257,6 +259,8 @@ CHandle FolderFiles::CreateTemporary(std::wstring& strTempName)
         strTempName = std::wstring(kTempPrefix) + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                       std::to_wstring(++m_nTempSerial) + kTempSuffix;
         CHandle file = CreateExactly(strTempName, GENERIC_WRITE);
+        if (file.IsValid())
+            TemporaryFiles::Add(PathOf(strTempName));
         if (file.IsValid() ||
             (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS))
             return file;
@@ -284,8 +288,11 @@ bool FolderFiles::FixNameCase(const std::wstring& strName)
                        MOVEFILE_REPLACE_EXISTING)) {
         m_nLastError = ::GetLastError();
         ::DeleteFileW(PathOf(strTempName).c_str());
+        TemporaryFiles::Forget(PathOf(strTempName));
         return false;
     }
+    // The temporary name now holds the user's file: a second Ctrl+C must not delete it.
+    TemporaryFiles::Forget(PathOf(strTempName));
     if (!::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(), 0)) {
         m_nLastError = ::GetLastError();
         ::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strActual).c_str(), 0);
@@ -355,8 +362,10 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
         if (bWritten)
             m_nLastError = ::GetLastError();
         ::DeleteFileW(PathOf(strTempName).c_str());
+        TemporaryFiles::Forget(PathOf(strTempName));
         return Change::Failed;
     }
+    TemporaryFiles::Forget(PathOf(strTempName));
     if (!m_bSnapshot && Probe(strName) != Entry::File) {
         // Renamed to something else than the name asked for: taken back, not counted.
         ::DeleteFileW(PathOf(strName).c_str());
@@ -448,12 +457,15 @@ bool FolderFiles::RemoveSafely(const std::wstring& strName)
         m_nLastError = ::GetLastError();
         return false;
     }
-    if (!::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(),
-                       MOVEFILE_REPLACE_EXISTING)) {
+    const bool bMoved = ::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(),
+                                      MOVEFILE_REPLACE_EXISTING) != 0;
+    if (!bMoved) {
         m_nLastError = ::GetLastError();
         ::DeleteFileW(PathOf(strTempName).c_str());
-        return false;
     }
+    TemporaryFiles::Forget(PathOf(strTempName));
+    if (!bMoved)
+        return false;
     if (::DeleteFileW(PathOf(strName).c_str())) {
         Forget(strName);
         return true;

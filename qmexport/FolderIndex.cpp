@@ -14,9 +14,6 @@ namespace {
 const char kManifestHeader[] =
     "# Files qmexport wrote into this folder; it removes them when their objects are gone.\n";
 
-// SQL*Plus would take each "&" of the source for a substitution variable and ask for its value.
-const char kInstallPreamble[] = "SET DEFINE OFF\n";
-
 const size_t kShownLength = 300;
 
 }  // namespace
@@ -83,7 +80,8 @@ std::string Format(const FileNameSet& files)
 
 namespace InstallScript {
 
-std::string Text(const FileNameSet& files, UINT nCodePage, std::vector<std::wstring>* pUnnamed)
+std::string Text(const FileNameSet& files, UINT nCodePage, std::vector<std::wstring>* pUnnamed,
+                 const SqlPlusNeeds& needs)
 {
     nCodePage = ObjectFileNames::InstallCodePage(nCodePage);
     // (group, stored name or its start, file name)
@@ -95,7 +93,7 @@ std::string Text(const FileNameSet& files, UINT nCodePage, std::vector<std::wstr
                                  parsed.strName.str(), strFile);
     }
     std::sort(entries.begin(), entries.end());
-    std::string strText = kInstallPreamble;
+    std::string strText = SettingsFor(needs, true).strLines.str();
     for (const auto& entry : entries) {
         bool bLossy = false;
         const std::string strFile = FromWide(std::get<2>(entry), nCodePage, &bLossy);

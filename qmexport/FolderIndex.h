@@ -15,6 +15,8 @@
 //                   schema's code.
 #pragma once
 
+#include "export/SqlPlusLines.h"
+
 #include <windows.h>
 
 #include <string>
@@ -44,11 +46,15 @@ namespace InstallScript {
 
 constexpr wchar_t kFileName[] = L"install.sql";
 
+// The script begins with SET DEFINE OFF and the other SET lines the files it runs need
+// (SqlPlusLines.h, needs: over every one of them).
+
 // The script's text for these files, in the code page SQL*Plus opens them in (nCodePage, 0 for
 // the system's): every name byte for byte, so each line names its file. Names this program
 // could not have written for an object are left out, and so are names the code page cannot
 // hold exactly (only earlier versions wrote such names), which go into pUnnamed.
 std::string Text(const FileNameSet& files, UINT nCodePage = 0,
-                 std::vector<std::wstring>* pUnnamed = nullptr);
+                 std::vector<std::wstring>* pUnnamed = nullptr,
+                 const SqlPlusNeeds& needs = SqlPlusNeeds());
 
 }  // namespace InstallScript

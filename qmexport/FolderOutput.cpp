@@ -165,6 +165,7 @@ bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock,
         !WriteFile(strFile, strBlock.str(), failure))
         return false;
     m_runFiles.insert(strFile);
+    m_runNeeds[strFile].AddText(strBlock.GetString(), strBlock.GetLength());
     ++m_nWritten;
     return RemoveFormerFiles(strFile, object, failure);
 }
@@ -238,7 +239,19 @@ bool FolderOutput::Complete(ExportFailure& failure)
     }
     ExportFailure indexFailure;
     std::vector<std::wstring> unnamed;
-    const std::string strInstall = InstallScript::Text(installed, m_naming.CodePage(), &unnamed);
+    // The SET lines over every file install.sql runs: this run's blocks, and the files it did
+    // not write as they are on disk.
+    SqlPlusNeeds needs;
+    for (const std::wstring& strFile : installed) {
+        const auto written = m_runNeeds.find(strFile);
+        std::string strContent;
+        if (written != m_runNeeds.end())
+            needs.Merge(written->second);
+        else if (m_files.Read(strFile, strContent))
+            needs.AddText(strContent.data(), int(strContent.size()));
+    }
+    const std::string strInstall =
+        InstallScript::Text(installed, m_naming.CodePage(), &unnamed, needs);
     for (const std::wstring& strFile : unnamed) {
         if (m_notice)
             m_notice(kNotInstalledText + FromWide(strFile, CP_UTF8));

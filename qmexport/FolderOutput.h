@@ -41,6 +41,7 @@
 // without changing the folder, and Differences() tells what the export would have changed.
 #pragma once
 
+#include <map>
 #include <functional>
 #include <set>
 #include <string>
@@ -121,6 +122,8 @@ private:
     // Files of this run's objects; how every object is named; the files of the schema's
     // objects as named now (never removed as an object's former file).
     FileNameSet m_runFiles;
+    // What each file this run wrote holds that SQL*Plus would read as its own.
+    std::map<std::wstring, SqlPlusNeeds> m_runNeeds;
     FolderNaming m_naming;
     FileNameSet m_schemaFiles;
     bool m_bSchemaListed = false;

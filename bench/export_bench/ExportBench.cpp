@@ -446,15 +446,23 @@ void PrintTarget(const char* pszWhat, double dValue, double dLimit)
     std::fflush(stdout);
 }
 
-// Runs this program again for one visible export of nLines lines (objects of 1,000 lines) and
-// returns the peak working set it printed.
-int PeakOfChild(long long nLines)
+// Runs this program again for one visible export (nObjects objects of nLinesEach lines, and one
+// of nBigLines) with NLS_LANG set to pszNlsLang (null: as this process has it); returns its
+// peak working set and time.
+struct ChildFigures {
+    int nPeakMb = -1;
+    double dSeconds = 0;
+};
+
+ChildFigures RunChild(int nObjects, int nLinesEach, int nBigLines, const char* pszNlsLang)
 {
     char szExe[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, szExe, MAX_PATH);
     const std::string strOut = g_strFolder + "peak.txt";
-    std::string strCommand =
-        "\"" + std::string(szExe) + "\" " + std::to_string(nLines / 1000) + " 1000 0 --peak";
+    std::string strCommand = "\"" + std::string(szExe) + "\" " + std::to_string(nObjects) + " " +
+                             std::to_string(nLinesEach) + " " + std::to_string(nBigLines) +
+                             " --peak" +
+                             (pszNlsLang != nullptr ? std::string(" ") + pszNlsLang : "");
     SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
     HANDLE hOut = ::CreateFileA(strOut.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -464,10 +472,11 @@ int PeakOfChild(long long nLines)
     si.hStdOutput = hOut;
     si.hStdError = hOut;
     PROCESS_INFORMATION pi{};
+    ChildFigures figures;
     if (!::CreateProcessA(nullptr, &strCommand[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
                           &pi)) {
         ::CloseHandle(hOut);
-        return -1;
+        return figures;
     }
     ::WaitForSingleObject(pi.hProcess, INFINITE);
     ::CloseHandle(pi.hThread);
@@ -475,11 +484,20 @@ int PeakOfChild(long long nLines)
     ::CloseHandle(hOut);
     const std::string strText = ReadAll(strOut);
     const size_t nAt = strText.find("peak=");
-    if (nAt == std::string::npos) {
-        std::printf("the export of %lld lines printed no peak: \"%s\"\n", nLines, strText.c_str());
-        return -1;
+    const size_t nSecondsAt = strText.find("seconds=");
+    if (nAt == std::string::npos || nSecondsAt == std::string::npos) {
+        std::printf("the export of %d x %d + %d lines printed no peak: \"%s\"\n", nObjects,
+                    nLinesEach, nBigLines, strText.c_str());
+        return figures;
     }
-    return std::atoi(strText.c_str() + nAt + 5);
+    figures.nPeakMb = std::atoi(strText.c_str() + nAt + 5);
+    figures.dSeconds = std::atof(strText.c_str() + nSecondsAt + 8);
+    return figures;
+}
+
+int PeakOfChild(long long nLines)
+{
+    return RunChild(int(nLines / 1000), 1000, 0, nullptr).nPeakMb;
 }
 
 // The targets of an export over a slow link.
@@ -488,6 +506,10 @@ constexpr unsigned kMaxPackageRoundTrips = 6;
 constexpr unsigned kSlowRoundTripUs = 20000;
 constexpr double kMaxSlowLinkFactor = 2.0;
 constexpr int kMaxPeakMbMillionLines = 66;
+// A client set other than UTF-8 against AL32UTF8, for the same schema: time and peak.
+constexpr double kMaxClientSetFactor = 1.5;
+const char kUtf8NlsLang[] = "AMERICAN_AMERICA.AL32UTF8";
+const char kWesternNlsLang[] = "AMERICAN_AMERICA.WE8MSWIN1252";
 constexpr double kMaxAloneOverFloor = 3.0;
 const unsigned kRoundTripDelaysUs[] = {0, 1000, kSlowRoundTripUs};
 
@@ -511,6 +533,35 @@ struct ModeRuns {
     bool bSameFile = true;
 };
 
+// The client's own conversion (WE8MSWIN1252) against none (AL32UTF8): a schema of 1,000 objects
+// of 1,000 lines, and one object of 1,000,000 lines; each a visible export in a child process.
+bool CompareClientSets()
+{
+    const struct {
+        const char* pszWhat;
+        int nObjects;
+        int nBigLines;
+    } kSchemas[] = {{"1,000 objects of 1,000 lines", 1000, 0},
+                    {"one object of 1,000,000 lines", 0, 1000000}};
+    bool bMet = true;
+    std::printf("client set WE8MSWIN1252 against AL32UTF8 (visible export, child process):\n");
+    for (const auto& schema : kSchemas) {
+        const ChildFigures utf8 = RunChild(schema.nObjects, 1000, schema.nBigLines, kUtf8NlsLang);
+        const ChildFigures western =
+            RunChild(schema.nObjects, 1000, schema.nBigLines, kWesternNlsLang);
+        std::printf("  %-32s AL32UTF8 %6.2f s %4d MB   WE8MSWIN1252 %6.2f s %4d MB\n",
+                    schema.pszWhat, utf8.dSeconds, utf8.nPeakMb, western.dSeconds, western.nPeakMb);
+        const double dTime = utf8.dSeconds > 0 ? western.dSeconds / utf8.dSeconds : 99;
+        const double dPeak = utf8.nPeakMb > 0 ? double(western.nPeakMb) / utf8.nPeakMb : 99;
+        PrintTarget((std::string("time, client set / UTF-8, ") + schema.pszWhat).c_str(), dTime,
+                    kMaxClientSetFactor);
+        PrintTarget((std::string("peak, client set / UTF-8, ") + schema.pszWhat).c_str(), dPeak,
+                    kMaxClientSetFactor);
+        bMet = bMet && dTime <= kMaxClientSetFactor && dPeak <= kMaxClientSetFactor;
+    }
+    return bMet;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -521,7 +572,10 @@ int main(int argc, char** argv)
         kSmallLines = std::atoi(argv[2]);
         kBigLines = std::atoi(argv[3]);
         bPeakOnly = argc >= 5 && std::strcmp(argv[4], "--peak") == 0;
+        if (bPeakOnly && argc >= 6)
+            ::SetEnvironmentVariableA("NLS_LANG", argv[5]);
     }
+    const bool bClientSetsOnly = argc == 2 && std::strcmp(argv[1], "--client-sets") == 0;
     char szTemp[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, szTemp);
     g_strFolder = std::string(szTemp) + "qm_export_bench\\";
@@ -533,6 +587,8 @@ int main(int argc, char** argv)
         std::printf("OCI.DLL (oci-lite) not found: put its folder on WINEPATH\n");
         return 1;
     }
+    if (bClientSetsOnly)
+        return CompareClientSets() ? 0 : 1;
     if (!bPeakOnly)
         std::printf("building schema: %d objects of %d lines and one of %d lines...\n",
                     kSmallObjects, kSmallLines, kBigLines);
@@ -648,6 +704,7 @@ int main(int argc, char** argv)
                 kMaxAloneOverFloor);
     PrintTarget("worker alone / floor/1 (a query per object) at 0 ms",
                 atZero.alone.dSeconds / atZero.objectFloor.dSeconds, kMaxAloneOverFloor);
+    const bool bClientSets = CompareClientSets();
     g_pDlg->DestroyWindow();
-    return 0;
+    return bClientSets ? 0 : 1;
 }

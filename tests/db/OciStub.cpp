@@ -66,6 +66,25 @@ __declspec(dllexport) sword __cdecl OCINlsCharSetIdToName(void*, OraText* buf, s
     return Called();
 }
 
+// Copies the bytes unchanged (the stub's client set is AL32UTF8 too).
+__declspec(dllexport) sword
+    __cdecl OCINlsCharSetConvert(void*, OCIError*, ub2, void* dstp, size_t dstlen, ub2,
+                                 const void* srcp, size_t srclen, size_t* rsize)
+{
+    size_t n = srclen < dstlen ? srclen : dstlen;
+    for (size_t i = 0; i < n; ++i)
+        static_cast<char*>(dstp)[i] = static_cast<const char*>(srcp)[i];
+    if (rsize != nullptr)
+        *rsize = n;
+    return Called();
+}
+
+__declspec(dllexport) OciBoolean __cdecl OCICharSetConversionIsReplacementUsed(void*)
+{
+    Called();
+    return 0;
+}
+
 __declspec(dllexport) sword
     __cdecl OCIHandleAlloc(const void*, void** hndlpp, const ub4, const size_t, void**)
 {

@@ -26,7 +26,7 @@ namespace {
 class MemorySink : public ExportSink {
 public:
     bool Check(ExportFailure&) override { return true; }
-    void SourceHoldsAmpersand() override { bAmpersand = true; }
+    void JobNeeds(const SqlPlusNeeds& needs) override { bAmpersand = needs.bAmpersand; }
     bool Write(const ExportObjectId& object, const CString& strBlock, ExportFailure&) override
     {
         if (onWrite)
@@ -239,8 +239,9 @@ std::vector<EndingCase> EndingCases()
          [](ExportParams& p) { p.strOwner = "HR"; },
          ExportResult::ListingFailed,
          {},
-         "No objects of HR are visible to SCOTT; exporting another owner's code needs SELECT ANY "
-         "DICTIONARY or SYSDBA"},
+         "No objects of HR are visible to SCOTT: reading another owner's code needs SELECT ANY "
+         "DICTIONARY, the SELECT_CATALOG_ROLE role, SYSDBA, or grants on DBA_OBJECTS and "
+         "DBA_SOURCE"},
         {"the_owner_names_himself",
          [](Schema& s) {
              AddProc(s, "SCOTT_PROC");
@@ -271,9 +272,8 @@ std::vector<EndingCase> EndingCases()
          [](ExportParams& p) { p.strOwner = "NOBODY"; },
          ExportResult::ListingFailed,
          {},
-         "No objects of NOBODY are visible to SCOTT; exporting another owner's code needs SELECT "
-         "ANY DICTIONARY or "
-         "SYSDBA"},
+         "NOBODY has no objects of the kinds exported (PACKAGE, PACKAGE BODY, PROCEDURE, "
+         "FUNCTION)"},
         {"password_in_its_grace_period",
          [](Schema& s) {
              s.SetAccountStatus(kUser, "EXPIRED(GRACE)");

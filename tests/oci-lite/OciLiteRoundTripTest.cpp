@@ -28,6 +28,8 @@ struct TripCase {
     unsigned trips;      // from the execute to OCI_NO_DATA
 };
 
+// A row weighs its columns' defined maximum sizes, not its bytes: an expression's column counts
+// as the longest VARCHAR2, 4,000 bytes, whatever it holds.
 const TripCase kTripCases[] = {
     // No prefetch: one trip per row, and one more to learn that none is left.
     {kTwentyRowsOfTenBytes, 0, 0, 1, 21},
@@ -36,18 +38,18 @@ const TripCase kTripCases[] = {
     {kTwentyRowsOfTenBytes, 10, 0, 1, 2},
     {kTwentyRowsOfTenBytes, 100, 0, 5, 1},
     {kTwentyRowsOfTenBytes, 3, 0, 4, 5},
-    // 35 bytes hold three rows of ten: seven trips, the last one finding the end.
-    {kTwentyRowsOfTenBytes, 10, 35, 1, 7},
-    // Less memory than one row: still one row per trip.
-    {kTwentyRowsOfTenBytes, 10, 5, 1, 20},
+    // 14,000 bytes hold three rows of 4,000: seven trips, the last one finding the end.
+    {kTwentyRowsOfTenBytes, 10, 14000, 1, 7},
+    // 35 bytes would hold three rows by their bytes, but not one by its defined size.
+    {kTwentyRowsOfTenBytes, 10, 35, 1, 20},
     // The memory limit splits an array fetch into several trips.
-    {kTwentyRowsOfTenBytes, 0, 25, 5, 13},
-    {kTwentyRowsOfTenBytes, 100, 45, 7, 5},
-    // Memory is counted by each row's own bytes.
-    {kTwentyGrowingRows, 100, 30, 1, 10},
+    {kTwentyRowsOfTenBytes, 0, 10000, 5, 13},
+    {kTwentyRowsOfTenBytes, 100, 18000, 7, 5},
+    // Rows of 1 to 20 bytes weigh the same.
+    {kTwentyGrowingRows, 100, 12000, 1, 7},
     {kTwentyGrowingRows, 100, 0, 1, 1},
     {kTwentyGrowingRows, 0, 0, 3, 7},
-    {kTwentyGrowingRows, 5, 12, 2, 16},
+    {kTwentyGrowingRows, 5, 8000, 2, 10},
 };
 
 class OciLiteRoundTrips : public ::testing::Test {
@@ -106,16 +108,17 @@ TEST_F(OciLiteRoundTrips, PrefetchRowsAndMemoryDecideTheTripsOfAQuery)
     }
 }
 
-// Without a memory limit, rows prefetched beyond those asked for stop at 16 MiB of row bytes
-// per trip: 300,000 rows of 100 bytes take two trips, the first carrying 1,000 asked for and
-// the 167,773 rows that reach 16 MiB, the second the rest and the end.
-TEST_F(OciLiteRoundTrips, PrefetchWithoutMemoryLimitStopsAtSixteenMebibytesOfRowBytes)
+// Without a memory limit, rows prefetched beyond those asked for stop at 16 MiB of defined row
+// sizes per trip: an expression's rows weigh 4,000 bytes each, so 10,000 rows take two trips,
+// the first carrying the 1,000 asked for and the 4,195 that reach 16 MiB, the second the rest
+// and the end (by their own 100 bytes they would all fit in the first).
+TEST_F(OciLiteRoundTrips, PrefetchWithoutMemoryLimitStopsAtSixteenMebibytesOfRowSizes)
 {
     const ub4 prefetchRows = 1000000;
     const ub4 arraySize = 1000;
     const size_t width = 100;
     OCIStmt* stmt = session.Prepare(
-        "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r WHERE n < 300000) "
+        "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r WHERE n < 10000) "
         "SELECT printf('%0100d', n) FROM r");
     ASSERT_EQ(OCI_SUCCESS, api.AttrSet(stmt, OCI_HTYPE_STMT, const_cast<ub4*>(&prefetchRows),
                                        sizeof(ub4), OCI_ATTR_PREFETCH_ROWS, session.err));
@@ -137,8 +140,8 @@ TEST_F(OciLiteRoundTrips, PrefetchWithoutMemoryLimitStopsAtSixteenMebibytesOfRow
     EXPECT_EQ(OCI_NO_DATA, status);
     EXPECT_EQ(1u, afterExecute - before);
     EXPECT_EQ(2u, api.RoundTrips() - before);
-    EXPECT_EQ(300u, fetches);  // 299 fetches of 1,000 rows, then the one that finds the end
-    EXPECT_EQ(std::string(94, '0') + "300000", last);
+    EXPECT_EQ(10u, fetches);  // 9 fetches of 1,000 rows, then the one that finds the end
+    EXPECT_EQ(std::string(95, '0') + "10000", last);
     api.HandleFree(stmt, OCI_HTYPE_STMT);
 }
 

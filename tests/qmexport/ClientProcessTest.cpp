@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -41,31 +42,79 @@ struct CharsetCase {
     const char* pszNlsLang;
     const char* pszText;
     DWORD nExitCode;
-    // The file's second line, or (exit 1) the previous file kept.
+    // The file's second line, or (exit 1 or 3) the previous file kept.
     std::string strSecondLine;
     const char* pszErrorPart;
 };
 
 const char kPrevious[] = "-- the previous export\n";
 
+const char kUnreadableNlsLang[] =
+    "The Oracle client cannot use NLS_LANG=AMERICAN_AMERICA.WE8MSWIN1252X (ORA-12705: Cannot "
+    "access NLS data files or invalid environment specified); set it as "
+    "LANGUAGE_TERRITORY.CHARSET, such as AMERICAN_AMERICA.AL32UTF8";
+
+const char kBeyondAscii[] =
+    "The file holds characters outside US7ASCII, the client's character set, written in UTF-8 "
+    "(first in A_PROC (PROCEDURE) line 2); run it with NLS_LANG set to a UTF-8 character set such "
+    "as AMERICAN_AMERICA.AL32UTF8, or SQL*Plus will turn them into '?'.";
+
 }  // namespace
 
+// One table of the client settings desks have: the console's code pages, the Japanese sets
+// (which differ in the wave dash), the client's default US7ASCII, an NLS_LANG the client cannot
+// read. The client converts; what its set cannot hold ends the run with the file kept.
 TEST(QmexportClientTest, TheFileIsWrittenInTheClientsCharacterSet)
 {
     const CharsetCase kCases[] = {
-        {"NLS_LANG set nowhere: UTF-8, nothing lost", kRemoveVariable, kJapaneseUtf8, 0,
-         std::string("  -- ") + kJapaneseUtf8 + "\n", ""},
+        {"NLS_LANG set nowhere: UTF-8, nothing lost, and said", kRemoveVariable, kJapaneseUtf8, 0,
+         std::string("  -- ") + kJapaneseUtf8 + "\n", kBeyondAscii},
+        {"US7ASCII named, ASCII source: nothing said", "AMERICAN_AMERICA.US7ASCII", "plain", 0,
+         "  -- plain\n", ""},
+        {"US7ASCII named, Western source", "AMERICAN_AMERICA.US7ASCII", kWesternUtf8, 0,
+         std::string("  -- ") + kWesternUtf8 + "\n", kBeyondAscii},
         {"a Western desk, Western text", "AMERICAN_AMERICA.WE8MSWIN1252", kWesternUtf8, 0,
          std::string("  -- ") + kWestern1252 + "\n", ""},
         {"a Western desk, Japanese text", "AMERICAN_AMERICA.WE8MSWIN1252", kJapaneseUtf8, 1,
          kPrevious,
          "A_PROC (PROCEDURE) line 2: the character U+65E5 cannot be written in WE8MSWIN1252; set "
-         "NLS_LANG to a "
-         "character set that holds it, such as AMERICAN_AMERICA.AL32UTF8\nA_PROC (PROCEDURE). The "
-         "file was not "
-         "changed."},
+         "NLS_LANG to a character set that holds it, such as AMERICAN_AMERICA.AL32UTF8\n"
+         "A_PROC (PROCEDURE). The file was not changed."},
         {"a Unicode desk", "AMERICAN_AMERICA.AL32UTF8", kJapaneseUtf8, 0,
          std::string("  -- ") + kJapaneseUtf8 + "\n", ""},
+        {"console 437", "AMERICAN_AMERICA.US8PC437", kWesternUtf8, 0,
+         "  -- Gr\x81\xE1"
+         "e\n",
+         ""},
+        {"console 850", "GERMAN_GERMANY.WE8PC850", kWesternUtf8, 0,
+         "  -- Gr\x81\xE1"
+         "e\n",
+         ""},
+        {"console 858, the euro", "GERMAN_GERMANY.WE8PC858",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e \xE2\x82\xAC",
+         0,
+         "  -- Gr\x81\xE1"
+         "e \xD5\n",
+         ""},
+        {"console 852", "POLISH_POLAND.EE8PC852", "\xC5\x81\xC3\xB3\x64\xC5\xBA", 0,
+         "  -- \x9D\xA2\x64\xAB\n", ""},
+        {"console 866", "RUSSIAN_RUSSIA.RU8PC866",
+         "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", 0, "  -- \x8F\xE0\xA8\xA2\xA5\xE2\n",
+         ""},
+        {"console 850, Japanese text", "AMERICAN_AMERICA.WE8PC850", kJapaneseUtf8, 1, kPrevious,
+         "the character U+65E5 cannot be written in WE8PC850"},
+        {"JA16SJIS, the wave dash", "JAPANESE_JAPAN.JA16SJIS", "\xE3\x80\x9C", 0, "  -- \x81\x60\n",
+         ""},
+        {"JA16SJIS, the fullwidth tilde", "JAPANESE_JAPAN.JA16SJIS", "\xEF\xBD\x9E", 1, kPrevious,
+         "A_PROC (PROCEDURE) line 2: the character U+FF5E cannot be written in JA16SJIS"},
+        {"JA16SJISTILDE, the fullwidth tilde", "JAPANESE_JAPAN.JA16SJISTILDE", "\xEF\xBD\x9E", 0,
+         "  -- \x81\x60\n", ""},
+        {"JA16SJISTILDE, the wave dash", "JAPANESE_JAPAN.JA16SJISTILDE", "\xE3\x80\x9C", 1,
+         kPrevious,
+         "A_PROC (PROCEDURE) line 2: the character U+301C cannot be written in JA16SJISTILDE"},
+        {"an NLS_LANG the client cannot read", "AMERICAN_AMERICA.WE8MSWIN1252X", kWesternUtf8, 3,
+         kPrevious, kUnreadableNlsLang},
     };
     TempFolder folder("charset");
     int nCase = 0;
@@ -82,9 +131,13 @@ TEST(QmexportClientTest, TheFileIsWrittenInTheClientsCharacterSet)
         WriteFile(strFile, kPrevious);
         RunOptions options;
         options.environment = {{"NLS_LANG", c.pszNlsLang}};
-        const RunResult run = RunQmexport(FileArgs(strDatabase, strFile), options);
+        // --quiet: what the user must act on is printed all the same.
+        const RunResult run = RunQmexport(FileArgs(strDatabase, strFile, " --quiet"), options);
         EXPECT_EQ(run.nExitCode, c.nExitCode) << run.strErr;
-        EXPECT_TRUE(Contains(run.strErr, c.pszErrorPart)) << run.strErr;
+        if (*c.pszErrorPart != '\0')
+            EXPECT_TRUE(Contains(run.strErr, c.pszErrorPart)) << run.strErr;
+        else
+            EXPECT_EQ(run.strErr, "");
         if (c.nExitCode == 0) {
             EXPECT_EQ(ReadFile(strFile), "CREATE OR REPLACE PROCEDURE A_PROC IS\n" +
                                              c.strSecondLine + "BEGIN NULL; END;\n\n/\n");
@@ -92,6 +145,90 @@ TEST(QmexportClientTest, TheFileIsWrittenInTheClientsCharacterSet)
             EXPECT_EQ(ReadFile(strFile), c.strSecondLine);
         }
     }
+}
+
+namespace {
+
+// "grüße" as the test's environment calls take it (the system's ANSI code page); the child reads
+// it back as UTF-16.
+std::string AnsiPassword()
+{
+    const wchar_t szPassword[] = L"gr\u00FC\u00DFe";
+    char szAnsi[32] = {};
+    ::WideCharToMultiByte(CP_ACP, 0, szPassword, -1, szAnsi, sizeof(szAnsi), nullptr, nullptr);
+    return szAnsi;
+}
+
+}  // namespace
+
+// A console desk logs on and finds its objects by names and a password beyond ASCII, each name
+// exactly (ÄPFEL is not ÖPFEL, abc is not ABC) even where NLS_COMP and NLS_SORT ignore case.
+TEST(QmexportClientTest, NamesAreExactOnEveryDesk)
+{
+    const std::string strApfel = "\xC3\x84PFEL";
+    const std::string strOpfel = "\xC3\x96PFEL";
+    {
+        Schema schema("QC_NAMES");
+        schema.AddUser("M\xC3\x9CLLER",
+                       "gr\xC3\xBC\xC3\x9F"
+                       "e",
+                       0);
+        schema.AddObject(strApfel.c_str(), "PROCEDURE",
+                         {"PROCEDURE \"" + strApfel + "\" IS BEGIN NULL; END;\n"}, "M\xC3\x9CLLER");
+        schema.AddObject(strOpfel.c_str(), "PROCEDURE",
+                         {"PROCEDURE \"" + strOpfel + "\" IS BEGIN NULL; END;\n"}, "M\xC3\x9CLLER");
+        schema.AddObject("abc", "PROCEDURE", {"PROCEDURE \"abc\" IS BEGIN NULL; END;\n"},
+                         "M\xC3\x9CLLER");
+        schema.AddObject("ABC", "PROCEDURE", {"PROCEDURE ABC IS BEGIN NULL; END;\n"},
+                         "M\xC3\x9CLLER");
+    }
+    struct NameCase {
+        const char* pszTitle;
+        std::map<std::string, std::string> environment;
+        std::wstring strObject;
+        std::string strFile;
+    };
+    const NameCase kCases[] = {
+        {"a console desk, a name beyond ASCII",
+         {{"NLS_LANG", "GERMAN_GERMANY.WE8PC850"}},
+         L"\u00C4PFEL",
+         "CREATE OR REPLACE PROCEDURE \"\x8EPFEL\" IS BEGIN NULL; END;\n\n/\n"},
+        {"case-insensitive comparisons on the client",
+         {{"NLS_LANG", "AMERICAN_AMERICA.AL32UTF8"},
+          {"NLS_COMP", "LINGUISTIC"},
+          {"NLS_SORT", "BINARY_CI"}},
+         L"abc",
+         "CREATE OR REPLACE PROCEDURE \"abc\" IS BEGIN NULL; END;\n\n/\n"},
+    };
+    TempFolder folder("names");
+    for (const NameCase& c : kCases) {
+        SCOPED_TRACE(c.pszTitle);
+        RunOptions options;
+        options.environment = c.environment;
+        options.environment["QUILLMARK_PASSWORD"] = AnsiPassword();
+        const RunResult run =
+            RunQmexport(L"--user M\u00DCLLER --database QC_NAMES --file \"" +
+                            Wide(folder / "o.sql") + L"\" --object " + c.strObject,
+                        options);
+        ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
+        EXPECT_EQ(ReadFile(folder / "o.sql"), c.strFile);
+    }
+    // Their line counts stay apart too: the whole schema under the same comparisons.
+    RunOptions options;
+    options.environment = {{"NLS_COMP", "LINGUISTIC"},
+                           {"NLS_SORT", "BINARY_CI"},
+                           {"NLS_LANG", "AMERICAN_AMERICA.AL32UTF8"},
+                           {"QUILLMARK_PASSWORD", AnsiPassword()}};
+    const RunResult all = RunQmexport(L"--user M\u00DCLLER --database QC_NAMES --file \"" +
+                                          Wide(folder / "all.sql") + L"\"",
+                                      options);
+    ASSERT_EQ(all.nExitCode, 0u) << all.strErr;
+    EXPECT_EQ(ReadFile(folder / "all.sql"),
+              "CREATE OR REPLACE PROCEDURE ABC IS BEGIN NULL; END;\n\n/\n"
+              "CREATE OR REPLACE PROCEDURE \"abc\" IS BEGIN NULL; END;\n\n/\n"
+              "CREATE OR REPLACE PROCEDURE \"" +
+                  strApfel + "\" IS BEGIN NULL; END;\n\n/\n" + "CREATE OR REPLACE PROCEDURE \"" +
+                  strOpfel + "\" IS BEGIN NULL; END;\n\n/\n");
 }
 
 // The same schema gives the same file on every desk: names in their bytes' order.
@@ -135,6 +272,117 @@ TEST(QmexportClientTest, AnAmpersandTurnsSubstitutionOff)
     const RunResult plain = RunQmexport(FileArgs("QC_AMP", folder / "a.sql", " --object A_PROC"));
     EXPECT_EQ(plain.nExitCode, 0u) << plain.strErr;
     EXPECT_EQ(ReadFile(folder / "a.sql"), strBlockA);
+}
+
+// One table of what SQL*Plus reads as its own in source lines: the single file begins with the
+// SET lines the job needs (none for source it reads as stored, byte for byte as before), and
+// install.sql with SET DEFINE OFF and the others by the same rules; a lone "/" inside a unit no
+// setting can guard is named on standard error, also with --quiet.
+TEST(QmexportClientTest, TheSetLinesSqlPlusNeeds)
+{
+    const char kNoPrefix[] = "no SQLPREFIX can keep SQL*Plus from running the '#' lines";
+    const char kSlashAt3[] = "B_PROC (PROCEDURE) line 3 holds only '/': SQL*Plus ends the unit "
+                             "there, so the file does not recreate it as stored";
+    struct LinesCase {
+        const char* pszTitle;
+        std::vector<std::string> lines;  // B_PROC's lines between its first and last
+        const char* pszFileSet;          // the single file's SET lines
+        const char* pszInstallSet;       // install.sql's
+        const char* pszWarning;          // on standard error, or ""
+    };
+    const LinesCase kCases[] = {
+        {"nothing SQL*Plus reads", {"  X := 1 / 2;\n"}, "", "SET DEFINE OFF\n", ""},
+        {"an ampersand", {"  S := 'Q&A';\n"}, "SET DEFINE OFF\n", "SET DEFINE OFF\n", ""},
+        {"a dot alone",
+         {"  /* one\n", "  .  \n", "  */\n"},
+         "SET BLOCKTERMINATOR OFF\n",
+         "SET DEFINE OFF\nSET BLOCKTERMINATOR OFF\n",
+         ""},
+        {"a hash first",
+         {"  S := 'a\n", "  # b';\n"},
+         "SET SQLPREFIX ~\n",
+         "SET DEFINE OFF\nSET SQLPREFIX ~\n",
+         ""},
+        {"a hash, and a tilde first",
+         {"  S := 'a\n", "#b\n", "~c';\n"},
+         "SET SQLPREFIX ^\n",
+         "SET DEFINE OFF\nSET SQLPREFIX ^\n",
+         ""},
+        {"no prefix left",
+         {"  S := 'a\n", "#\n", "~\n", "^\n", "=\n", "+\n", "|';\n"},
+         "",
+         "SET DEFINE OFF\n",
+         kNoPrefix},
+        {"all three at once",
+         {"  S := '&\n", ".\n", "#';\n"},
+         "SET DEFINE OFF\nSET BLOCKTERMINATOR OFF\nSET SQLPREFIX ~\n",
+         "SET DEFINE OFF\nSET BLOCKTERMINATOR OFF\nSET SQLPREFIX ~\n",
+         ""},
+        {"a lone slash inside",
+         {"  X := 1\n", "  /\n", "  2;\n"},
+         "",
+         "SET DEFINE OFF\n",
+         kSlashAt3},
+    };
+    const std::string strBlockA = "CREATE OR REPLACE PROCEDURE A_PROC IS\nBEGIN NULL; END;\n\n/\n";
+    int nCase = 0;
+    for (const LinesCase& c : kCases) {
+        SCOPED_TRACE(c.pszTitle);
+        const std::string strDatabase = "QC_LINES" + std::to_string(nCase++);
+        std::vector<std::string> lines = {"PROCEDURE B_PROC IS\n"};
+        lines.insert(lines.end(), c.lines.begin(), c.lines.end());
+        lines.push_back("BEGIN NULL; END;\n");
+        {
+            Schema schema(strDatabase.c_str());
+            schema.AddObject("A_PROC", "PROCEDURE",
+                             {"PROCEDURE A_PROC IS\n", "BEGIN NULL; END;\n"});
+            schema.AddObject("B_PROC", "PROCEDURE", lines);
+        }
+        std::string strBlockB = "CREATE OR REPLACE ";
+        for (const std::string& strLine : lines)
+            strBlockB += strLine;
+        strBlockB += "\n/\n";
+        TempFolder folder(("lines" + std::to_string(nCase)).c_str());
+        const RunResult file = RunQmexport(FileArgs(strDatabase, folder / "all.sql", " --quiet"));
+        ASSERT_EQ(file.nExitCode, 0u) << file.strErr;
+        EXPECT_EQ(ReadFile(folder / "all.sql"), c.pszFileSet + strBlockA + strBlockB);
+        if (*c.pszWarning != '\0')
+            EXPECT_TRUE(Contains(file.strErr, c.pszWarning)) << file.strErr;
+        else
+            EXPECT_EQ(file.strErr, "");
+
+        std::string strDir = folder / "dir";
+        ::CreateDirectoryA(strDir.c_str(), nullptr);
+        const RunResult dir = RunQmexport(
+            Wide("--user SCOTT --database " + strDatabase + " --dir \"" + strDir + "\" --quiet"));
+        ASSERT_EQ(dir.nExitCode, 0u) << dir.strErr;
+        const std::string strInstall = ReadFile(strDir + "\\install.sql");
+        EXPECT_EQ(strInstall.substr(0, strInstall.find("@@")), c.pszInstallSet);
+        if (*c.pszWarning != '\0')
+            EXPECT_TRUE(Contains(dir.strErr, c.pszWarning)) << dir.strErr;
+    }
+}
+
+// install.sql's SET lines cover the files this run did not write: a later run for one plain
+// object keeps the SQLPREFIX another object's file needs.
+TEST(QmexportClientTest, InstallSqlReadsTheFilesItDidNotWrite)
+{
+    {
+        Schema schema("QC_INSTALL");
+        schema.AddObject("A_PROC", "PROCEDURE", {"PROCEDURE A_PROC IS\n", "BEGIN NULL; END;\n"});
+        schema.AddObject("B_PROC", "PROCEDURE",
+                         {"PROCEDURE B_PROC IS\n", "  S := 'a\n", "# b';\n", "BEGIN NULL; END;\n"});
+    }
+    TempFolder folder("install");
+    std::string strDir = folder.Path();
+    strDir.pop_back();
+    const std::wstring strArgs =
+        Wide("--user SCOTT --database QC_INSTALL --dir \"" + strDir + "\" --quiet");
+    ASSERT_EQ(RunQmexport(strArgs).nExitCode, 0u);
+    const RunResult one = RunQmexport(strArgs + L" --object A_PROC");
+    ASSERT_EQ(one.nExitCode, 0u) << one.strErr;
+    const std::string strInstall = ReadFile(folder / "install.sql");
+    EXPECT_EQ(strInstall.substr(0, strInstall.find("@@")), "SET DEFINE OFF\nSET SQLPREFIX ~\n");
 }
 
 // Each account state at logon, with the password as stored and in another case.
@@ -203,7 +451,46 @@ bool SendCtrlCWhenSlow(DWORD, void* pContext)
     return true;
 }
 
+// The same, twice: the second Ctrl+C comes while the first one's break still travels the link.
+bool SendCtrlCTwiceWhenSlow(DWORD nProcessId, void* pContext)
+{
+    if (!SendCtrlCWhenSlow(nProcessId, pContext))
+        return false;
+    ::Sleep(200);  // two key presses, not one event delivered twice
+    ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    static_cast<SlowCallWatch*>(pContext)->nSent = ::GetTickCount64();
+    return true;
+}
+
 }  // namespace
+
+// A second Ctrl+C does not wait for the first one's break over an 8 s link: exit 130 at once,
+// the previous file kept.
+TEST(QmexportClientTest, ASecondCtrlCEndsAtOnce)
+{
+    ::FreeConsole();
+    ASSERT_TRUE(::AllocConsole());
+    ::SetConsoleCtrlHandler(IgnoreControl, TRUE);
+    {
+        Schema schema("QC_TWICE");
+        schema.AddObject("A_PROC", "PROCEDURE", {"PROCEDURE A_PROC IS BEGIN NULL; END;\n"});
+    }
+    TempFolder folder("twice");
+    WriteFile(folder / "out.sql", kPrevious);
+    SlowCallWatch watch;
+    watch.strTrace = folder / "trace.txt";
+    watch.pszAfter = "OCISessionBegin";
+    RunOptions options;
+    options.environment = {{"OCI_LITE_RTT_US", "8000000"}, {"OCI_LITE_TRACE", watch.strTrace}};
+    options.pWhileRunning = SendCtrlCTwiceWhenSlow;
+    options.pContext = &watch;
+    options.nTimeoutMs = 90000;
+    const RunResult run = RunQmexport(FileArgs("QC_TWICE", folder / "out.sql"), options);
+    EXPECT_EQ(run.nExitCode, 130u) << run.strErr;
+    ASSERT_NE(watch.nSent, 0u);
+    EXPECT_LT(::GetTickCount64() - watch.nSent, 4000u);
+    EXPECT_EQ(ReadFile(folder / "out.sql"), kPrevious);
+}
 
 // A database call that would take a minute, or a round trip of several seconds over a slow
 // link, ends at Ctrl+C: exit 130 long before the call would have returned, the previous file
