@@ -1,5 +1,5 @@
-// Helpers of the user-interface tests: environment, message pump, message box watcher,
-// oci-lite's testing exports, input helpers.
+// Helpers of the user-interface tests: environment, message pump, oci-lite's testing
+// exports, input helpers.
 #include "tests/ui/UiTestSupport.h"
 
 #include <cstdio>
@@ -288,85 +288,6 @@ std::vector<std::string> ListLines(HWND hList)
         lines.push_back(strLine);
     }
     return lines;
-}
-
-MessageBoxWatcher::MessageBoxWatcher(Hook hook, std::string strTitle)
-    : m_hook(std::move(hook)), m_strTitle(std::move(strTitle))
-{
-    m_thread = std::thread([this] { Run(); });
-}
-
-MessageBoxWatcher::~MessageBoxWatcher()
-{
-    m_bStop = true;
-    // The watcher reads window texts, which are messages to this thread's windows: keep
-    // answering them until it has finished.
-    while (!m_bFinished) {
-        MSG msg;
-        ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        ::Sleep(1);
-    }
-    if (m_thread.joinable())
-        m_thread.join();
-}
-
-std::vector<std::string> MessageBoxWatcher::Texts() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_texts;
-}
-
-size_t MessageBoxWatcher::Count() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_texts.size();
-}
-
-// Collects the visible "Quillmark" boxes of this process.
-BOOL CALLBACK MessageBoxWatcher::FindBox(HWND hWnd, LPARAM lParam)
-{
-    auto* pThis = reinterpret_cast<MessageBoxWatcher*>(lParam);
-    DWORD dwProcess = 0;
-    ::GetWindowThreadProcessId(hWnd, &dwProcess);
-    if (dwProcess != ::GetCurrentProcessId() || !::IsWindowVisible(hWnd))
-        return TRUE;
-    char szClass[16] = {};
-    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
-    char szTitle[64] = {};
-    ::GetWindowTextA(hWnd, szTitle, sizeof(szTitle));
-    if (std::string(szClass) == "#32770" && std::string(szTitle) == pThis->m_strTitle)
-        pThis->m_found.push_back(hWnd);
-    return TRUE;
-}
-
-void MessageBoxWatcher::Run()
-{
-    while (!m_bStop) {
-        m_found.clear();
-        ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(this));
-        for (HWND hBox : m_found) {
-            if (m_handled.count(hBox))
-                continue;
-            m_handled.insert(hBox);
-            const std::string strText = TextOf(::GetDlgItem(hBox, 1032));
-            if (m_hook)
-                m_hook(hBox, strText);
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                m_texts.push_back(strText);
-            }
-            if (::IsWindow(hBox) && ::IsWindowVisible(hBox))
-                ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        }
-        for (auto it = m_handled.begin(); it != m_handled.end();) {
-            if (!::IsWindow(*it))
-                it = m_handled.erase(it);
-            else
-                ++it;
-        }
-        ::Sleep(20);
-    }
-    m_bFinished = true;
 }
 
 namespace OciLiteControl {
