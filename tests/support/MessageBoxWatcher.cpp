@@ -42,8 +42,7 @@ std::string FieldText(HWND hBox)
 
 MessageBoxWatcher::MessageBoxWatcher(Hook hook, std::string strTitle)
     : MessageBoxWatcher(std::move(hook), Options{CloseWith::Ok, 1, 0, std::move(strTitle)})
-{
-}
+{}
 
 MessageBoxWatcher::MessageBoxWatcher(Hook hook, Options options)
     : m_hook(std::move(hook)), m_options(std::move(options))
