@@ -17,7 +17,7 @@ using namespace ExportTest;
 TEST(AppMessageBoxTest, NullAndEmptyTextShowAnEmptyField)
 {
     LogWindow::Instance();
-    BoxWatcher boxes;
+    MessageBoxWatcher boxes;
     EXPECT_EQ(ShowAppMessage(nullptr), IDOK);
     EXPECT_EQ(ShowAppMessage(""), IDOK);
     EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"", ""}));
@@ -28,11 +28,10 @@ TEST(AppMessageBoxTest, LineFeedsBecomeLineBreaksOfTheField)
 {
     LogWindow::Instance();
     int nLineCount = 0;
-    BoxWatcher boxes;
-    boxes.onBox = [&](HWND hBox) {
+    MessageBoxWatcher boxes([&](HWND hBox, const std::string&) {
         if (nLineCount == 0)
             nLineCount = int(::SendMessageA(::GetDlgItem(hBox, 1032), EM_GETLINECOUNT, 0, 0));
-    };
+    });
     ShowAppMessage("Unable to open hyperlink:\n\nThe DDE transaction failed.");
     ShowAppMessage("Invalid file name.");
     ShowAppMessage("a\r\nb");
@@ -48,11 +47,11 @@ TEST(AppMessageBoxTest, EnterClosesWithOkAndEscapeWithCancel)
 {
     LogWindow::Instance();
     {
-        BoxWatcher boxes(BoxWatcher::Action::Enter);
+        MessageBoxWatcher boxes(nullptr, {MessageBoxWatcher::CloseWith::Enter});
         EXPECT_EQ(ShowAppMessage("Press Enter"), IDOK);
     }
     {
-        BoxWatcher boxes(BoxWatcher::Action::Escape);
+        MessageBoxWatcher boxes(nullptr, {MessageBoxWatcher::CloseWith::Escape});
         EXPECT_EQ(ShowAppMessage("Press Escape"), IDCANCEL);
     }
 }
@@ -60,7 +59,7 @@ TEST(AppMessageBoxTest, EnterClosesWithOkAndEscapeWithCancel)
 TEST(AppMessageBoxTest, TwoBoxesOnTwoThreadsKeepTheirOwnTexts)
 {
     LogWindow::Instance();
-    BoxWatcher boxes(BoxWatcher::Action::Ok, 2);
+    MessageBoxWatcher boxes(nullptr, {MessageBoxWatcher::CloseWith::Ok, 2});
     int nWorkerResult = 0;
     std::thread worker([&] { nWorkerResult = ShowAppMessage("from the worker thread"); });
     // Give the worker's box a head start, so both texts pass through g_strAppMessage.

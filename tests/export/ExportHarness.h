@@ -4,8 +4,8 @@
 //   LogWindow   - the application's main window for the tests: a real (hidden) window that
 //                 takes the worker's report queue as the main dialog does (idle on the job's
 //                 last line) and records lines and progress.
-//   BoxWatcher  - a thread that finds the program's message boxes (caption "Quillmark"),
-//                 records their text and closes them with OK, Enter or Escape.
+//   MessageBoxWatcher (tests/support) - finds the program's message boxes, records their
+//                 text and closes them.
 //   Schema      - writes an oci-lite database: users, objects and their source lines.
 //   OciLite     - the testing exports of our OCI.DLL (round trips, fault injection, handles).
 //   RunJob      - fills the job record as Start does, starts the worker and runs the window
@@ -17,12 +17,11 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
-#include <set>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
+#include "support/MessageBoxWatcher.h"
 #include "support/OciLiteSchema.h"
 
 namespace ExportTest {
@@ -66,43 +65,6 @@ private:
     std::atomic<int> m_nBatches{0};
     std::atomic<bool> m_bIdle{false};
 };
-
-class BoxWatcher {
-public:
-    enum class Action { Ok, Enter, Escape };
-
-    // Closes each box with action once nTogether boxes are open at the same time (1: at once),
-    // after waiting nDelayMs.
-    explicit BoxWatcher(Action action = Action::Ok, int nTogether = 1, DWORD nDelayMs = 0);
-    ~BoxWatcher();
-    BoxWatcher(const BoxWatcher&) = delete;
-    BoxWatcher& operator=(const BoxWatcher&) = delete;
-
-    std::vector<std::string> Texts() const;
-    int Count() const;
-    // Whether every OK button seen was bound as an owner-drawn (flat) button.
-    bool AllOkButtonsOwnerDrawn() const { return m_bAllOwnerDrawn.load(); }
-
-    // Called on the watcher's thread for each box before it is closed.
-    std::function<void(HWND)> onBox;
-
-private:
-    void Watch();
-
-    Action m_action;
-    int m_nTogether;
-    DWORD m_nDelayMs;
-    std::atomic<bool> m_bStop{false};
-    std::atomic<bool> m_bAllOwnerDrawn{true};
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_texts;
-    std::set<HWND> m_handled;
-    std::thread m_thread;
-};
-
-// The open message boxes of this process (visible dialogs captioned "Quillmark").
-std::vector<HWND> FindBoxes();
-std::string BoxText(HWND hBox);
 
 // An oci-lite database in the test folder, with the user SCOTT/tiger.
 class Schema : public OciLiteSchema {

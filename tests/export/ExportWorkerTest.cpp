@@ -53,7 +53,7 @@ TEST_F(ExportWorkerTest, OnePackageWritesSpecificationThenBodyAndLogsEveryLine)
     WriteFile(strFile, "stale content that must go\n");
     const int nHandlesBefore = OciLite::LiveHandles();
 
-    BoxWatcher boxes;
+    MessageBoxWatcher boxes;
     ASSERT_TRUE(RunJob({"EXP_PKG", strFile, "PKG_A"}));
 
     EXPECT_EQ(ReadFile(strFile), Expected("package.sql"));
@@ -77,7 +77,7 @@ TEST_F(ExportWorkerTest, OnePackageWritesSpecificationThenBodyAndLogsEveryLine)
         "",
     };
     EXPECT_EQ(LogWindow::Instance().Lines(), expectedLines);
-    EXPECT_EQ(boxes.Count(), 0);
+    EXPECT_EQ(boxes.Count(), 0u);
     EXPECT_EQ(g_bRunning, 0);
     EXPECT_EQ(g_nLogLines, int(expectedLines.size()));
 
@@ -106,11 +106,11 @@ TEST_F(ExportWorkerTest, AllObjectsInNameAndTypeOrderWithTheirTerminators)
     schema.Commit();
     const std::string strFile = OutputPath("all_objects.sql");
 
-    BoxWatcher boxes;
+    MessageBoxWatcher boxes;
     ASSERT_TRUE(RunJob({"EXP_ALL", strFile, ""}));
 
     EXPECT_EQ(ReadFile(strFile), Expected("all_objects.sql"));
-    EXPECT_EQ(boxes.Count(), 0);
+    EXPECT_EQ(boxes.Count(), 0u);
     const auto lines = LogWindow::Instance().Lines();
     ASSERT_GE(lines.size(), 3u);
     // FUNC_B's last line has no line break: it is shown when FUNC_B ends, before its slash
@@ -200,11 +200,11 @@ TEST_F(ExportWorkerTest, PathThatTakesNoFileIsRefusedBeforeTheLogon)
                                         PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 0, 0, nullptr);
     ASSERT_NE(hServer, INVALID_HANDLE_VALUE);
     const unsigned nCallsBefore = OciLite::CallCount();
-    BoxWatcher boxes;
+    MessageBoxWatcher boxes;
     const bool bEnded = RunJob({"EXP_WRITE", strPipe, ""});
     ::CloseHandle(hServer);
     ASSERT_TRUE(bEnded);
-    ASSERT_EQ(boxes.Count(), 1);
+    ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(boxes.Texts()[0].rfind("Error while create specified file.\r\n" + strPipe + ": ", 0),
               0u)
         << boxes.Texts()[0];
@@ -224,8 +224,8 @@ TEST_F(ExportWorkerTest, MessageBoxAppearsAfterTheLogShowsEverythingBeforeIt)
     schema.AddObjectWithoutSource("B_PROC", "PROCEDURE");
     schema.Commit();
     std::atomic<int> nLinesAtBox{-1};
-    BoxWatcher boxes;
-    boxes.onBox = [&](HWND) { nLinesAtBox = LogWindow::Instance().LineCount(); };
+    MessageBoxWatcher boxes(
+        [&](HWND, const std::string&) { nLinesAtBox = LogWindow::Instance().LineCount(); });
     ASSERT_TRUE(RunJob({"EXP_FLUSH", OutputPath("flush.sql"), ""}));
     // "Connect to", "Connected.", "", 2000 source lines and "/".
     EXPECT_EQ(nLinesAtBox.load(), 3 + 2000 + 1);
@@ -259,20 +259,20 @@ TEST_F(ExportWorkerTest, LogonOutcomesInTheWindow)
             schema.AddObject("A_PROC", "PROCEDURE", {"PROCEDURE A_PROC IS BEGIN NULL; END;\n"});
         }
         const std::string strFile = OutputPath((strDatabase + ".sql").c_str());
-        BoxWatcher boxes;
+        MessageBoxWatcher boxes;
         Job job{strDatabase, strFile, ""};
         job.strPassword = c.pszPassword;
         ASSERT_TRUE(RunJob(job));
         const auto lines = LogWindow::Instance().Lines();
         ASSERT_GE(lines.size(), 2u);
         if (*c.pszBox == '\0') {
-            EXPECT_EQ(boxes.Count(), 0);
+            EXPECT_EQ(boxes.Count(), 0u);
             EXPECT_EQ(lines[1], "Connected.");
             EXPECT_EQ(lines[2], *c.pszWarning == '\0' ? std::string() : std::string(c.pszWarning));
             EXPECT_EQ(ReadFile(strFile),
                       "CREATE OR REPLACE PROCEDURE A_PROC IS BEGIN NULL; END;\n\n/\n");
         } else {
-            ASSERT_EQ(boxes.Count(), 1);
+            ASSERT_EQ(boxes.Count(), 1u);
             EXPECT_EQ(boxes.Texts()[0].find(c.pszBox), 0u) << boxes.Texts()[0];
             EXPECT_EQ(lines.back(), "Error while connect to specified database");
             EXPECT_FALSE(FileExists(strFile));
@@ -309,7 +309,7 @@ TEST_F(ExportWorkerTest, SlashWithoutAPasswordLogsOnThroughTheWallet)
         WriteFile(strAdmin + "\\oci-lite-wallet.txt", c.pszWallet);
         const std::string strFile =
             OutputPath(("wallet" + std::to_string(nCase++) + ".sql").c_str());
-        BoxWatcher boxes;
+        MessageBoxWatcher boxes;
         Job job{"EXP_WALLET", strFile, ""};
         job.strUser = "/";
         job.strPassword = "";
@@ -318,12 +318,12 @@ TEST_F(ExportWorkerTest, SlashWithoutAPasswordLogsOnThroughTheWallet)
         ASSERT_GE(lines.size(), 2u);
         EXPECT_EQ(lines[0], "Connect to /@EXP_WALLET");
         if (*c.pszBox == '\0') {
-            EXPECT_EQ(boxes.Count(), 0);
+            EXPECT_EQ(boxes.Count(), 0u);
             EXPECT_EQ(lines[1], "Connected.");
             EXPECT_EQ(ReadFile(strFile),
                       "CREATE OR REPLACE PROCEDURE A_PROC IS BEGIN NULL; END;\n\n/\n");
         } else {
-            ASSERT_EQ(boxes.Count(), 1);
+            ASSERT_EQ(boxes.Count(), 1u);
             EXPECT_EQ(boxes.Texts()[0].find(c.pszBox), 0u) << boxes.Texts()[0];
             EXPECT_FALSE(FileExists(strFile));
         }

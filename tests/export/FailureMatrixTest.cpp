@@ -231,12 +231,12 @@ TEST_P(FailureMatrixTest, EveryFailedEndKeepsThePreviousFileAndSaysWhere)
         Job job{strDatabase, strPath, failure.strObject};
         job.strPassword = failure.strPassword;
         const unsigned nCallsBefore = OciLite::CallCount();
-        BoxWatcher boxes;
+        MessageBoxWatcher boxes;
         ASSERT_TRUE(RunJob(job));
         ::SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_EQ(g_bRunning, 0);
 
-        ASSERT_EQ(boxes.Count(), 1);
+        ASSERT_EQ(boxes.Count(), 1u);
         const std::vector<std::string> box = SplitBox(boxes.Texts()[0]);
         ASSERT_EQ(box.size(), failure.box.size()) << boxes.Texts()[0];
         for (size_t i = 0; i < box.size(); ++i)

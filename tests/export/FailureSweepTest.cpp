@@ -76,7 +76,7 @@ TEST(FailureSweepTest, EveryFailedCallEndsTheRunCleanly)
         // The previous export stays until the run has a complete block to replace it with.
         const std::string strPrevious = "-- previous export\n";
         WriteFile(strFile, strPrevious);
-        BoxWatcher boxes;
+        MessageBoxWatcher boxes;
         OciLite::ResetCounters();
         OciLite::SetFailAt(n);
         const bool bEnded = RunJob({"SWEEP", strFile, ""}, 15000);

@@ -202,12 +202,13 @@ TEST_F(StopHoldTest, CloseRequestHoldsTheWorkerWhileItsMessageIsOpen)
     unsigned nCallsHeld = 0, nCallsAtClose = 0;
     std::vector<std::string> texts;
     {
-        BoxWatcher boxes(BoxWatcher::Action::Ok, 1, 400);
-        boxes.onBox = [&](HWND) {
-            nLinesAtClose = LogWindow::Instance().LineCount();
-            nProgressAtClose = LogWindow::Instance().ProgressCount();
-            nCallsAtClose = OciLite::CallCount();
-        };
+        MessageBoxWatcher boxes(
+            [&](HWND, const std::string&) {
+                nLinesAtClose = LogWindow::Instance().LineCount();
+                nProgressAtClose = LogWindow::Instance().ProgressCount();
+                nCallsAtClose = OciLite::CallCount();
+            },
+            {MessageBoxWatcher::CloseWith::Ok, 1, 400});
         CWorkerHold hold;
         nLinesHeld = LogWindow::Instance().LineCount();
         nProgressHeld = LogWindow::Instance().ProgressCount();
@@ -232,12 +233,11 @@ TEST_F(StopHoldTest, StoppedWorkerInItsOwnMessageBoxDeliversNothingAfterIt)
     const std::string strFile = TestFolder() + "stop_box.sql";
     std::atomic<bool> bBoxOpen{false};
     std::atomic<bool> bStopped{false};
-    BoxWatcher boxes;
-    boxes.onBox = [&](HWND) {
+    MessageBoxWatcher boxes([&](HWND, const std::string&) {
         bBoxOpen = true;
         while (!bStopped)
             ::Sleep(5);
-    };
+    });
     StartJob({"STOP_BOX", strFile, ""});
     RunMessages(20000, [&] { return bBoxOpen.load(); });
     ASSERT_TRUE(bBoxOpen);

@@ -1,8 +1,8 @@
 // OciLiteSchema.h
 //
 // OciLiteSchema: writes an oci-lite database for a test, straight into its SQLite file: the
-// users, the objects and their source lines. The export tests and the console exporter's
-// tests build their schemas with it.
+// users, the objects and their source lines. The export tests, the console exporter's tests
+// and the user-interface tests' fixture databases are built with it.
 #pragma once
 
 #include <string>
@@ -23,6 +23,7 @@ public:
     // The lines are stored in reverse, so that only ORDER BY LINE gives them in order.
     void AddObject(const char* pszName, const char* pszType, const std::vector<std::string>& lines,
                    const char* pszOwner = "SCOTT");
+    // A null pszName stores a row whose name is NULL (which no fetch of a name can take).
     void AddObjectWithoutSource(const char* pszName, const char* pszType,
                                 const char* pszOwner = "SCOTT");
     // One object of SCOTT's with one source line, whose name may hold any byte (a zero too).

@@ -199,54 +199,49 @@ TEST(PackList, LongestNamesComeBackWholeAndCutOnesAreNotOffered)
     EXPECT_EQ(strLong, std::string(g_szObjectName));
 }
 
-TEST(PackList, WrongPasswordShowsTheLibraryTextAndCancels)
+// A logon the library refuses (a wrong password, an unknown database): its text in one box,
+// and the picker cancels with nothing listed.
+TEST(PackList, LogonFailureShowsTheLibraryTextAndCancels)
 {
-    SetConnection("SCOTT", "WRONG", "PICKDB");
-    Picker picker;
-    ASSERT_TRUE(picker.Open());
-    ASSERT_EQ(1u, picker.messages.size());
-    EXPECT_NE(std::string::npos, picker.messages[0].find("ORA-01017")) << picker.messages[0];
-    EXPECT_TRUE(picker.dlg.IsEnding());
-    EXPECT_EQ(IDCANCEL, picker.dlg.GetModalResult());
-    EXPECT_STREQ(" ", g_szObjectName);
-    EXPECT_TRUE(picker.Entries().empty());
+    struct LogonCase {
+        const char* pszPassword;
+        const char* pszDatabase;
+        const char* pszText;  // what the box's text holds
+    };
+    const LogonCase kCases[] = {
+        {"WRONG", "PICKDB", "ORA-01017"},
+        {"tiger", "NOSUCHDB", "ORA-"},
+    };
+    for (const LogonCase& c : kCases) {
+        SCOPED_TRACE(c.pszDatabase);
+        SetConnection("SCOTT", c.pszPassword, c.pszDatabase);
+        Picker picker;
+        ASSERT_TRUE(picker.Open());
+        ASSERT_EQ(1u, picker.messages.size());
+        EXPECT_NE(std::string::npos, picker.messages[0].find(c.pszText)) << picker.messages[0];
+        EXPECT_TRUE(picker.dlg.IsEnding());
+        EXPECT_EQ(IDCANCEL, picker.dlg.GetModalResult());
+        EXPECT_STREQ(" ", g_szObjectName);
+        EXPECT_TRUE(picker.Entries().empty());
+    }
 }
 
-TEST(PackList, UnknownDatabaseShowsTheLibraryTextAndCancels)
+// A row without a name, or many such rows in a row: reported in one message, and loading goes
+// on with every named row offered and the first selected.
+TEST(PackList, RowsWithoutANameAreReportedOnceAndLoadingGoesOn)
 {
-    SetConnection("SCOTT", "tiger", "NOSUCHDB");
-    Picker picker;
-    ASSERT_TRUE(picker.Open());
-    ASSERT_EQ(1u, picker.messages.size());
-    EXPECT_NE(std::string::npos, picker.messages[0].find("ORA-")) << picker.messages[0];
-    EXPECT_EQ(IDCANCEL, picker.dlg.GetModalResult());
-    EXPECT_STREQ(" ", g_szObjectName);
-}
-
-// A row without a name is reported once and loading goes on.
-TEST(PackList, ARowWithoutANameIsReportedAndLoadingGoesOn)
-{
-    SetConnection("SCOTT", "tiger", "NULLONE");
-    Picker picker;
-    ASSERT_TRUE(picker.Open());
-    ASSERT_EQ(1u, picker.messages.size());
-    EXPECT_EQ("An object in the list has an empty name.", picker.messages[0]);
-    EXPECT_FALSE(picker.dlg.IsEnding());
-    const std::vector<std::string> expected{"A_PKG [PACKAGE]", "Z_FUNC [FUNCTION]"};
-    EXPECT_EQ(expected, picker.Entries());
-}
-
-// Many such rows in a row: one message, and every named row is still offered.
-TEST(PackList, RowsWithoutANameAreReportedOnce)
-{
-    SetConnection("SCOTT", "tiger", "NULLMANY");
-    Picker picker;
-    ASSERT_TRUE(picker.Open());
-    EXPECT_EQ(1u, picker.messages.size());
-    EXPECT_FALSE(picker.dlg.IsEnding());
-    const std::vector<std::string> expected{"A_PKG [PACKAGE]", "Z_FUNC [FUNCTION]"};
-    EXPECT_EQ(expected, picker.Entries());
-    EXPECT_EQ(0, picker.Selection());
+    for (const char* pszDatabase : {"NULLONE", "NULLMANY"}) {
+        SCOPED_TRACE(pszDatabase);
+        SetConnection("SCOTT", "tiger", pszDatabase);
+        Picker picker;
+        ASSERT_TRUE(picker.Open());
+        ASSERT_EQ(1u, picker.messages.size());
+        EXPECT_EQ("An object in the list has an empty name.", picker.messages[0]);
+        EXPECT_FALSE(picker.dlg.IsEnding());
+        const std::vector<std::string> expected{"A_PKG [PACKAGE]", "Z_FUNC [FUNCTION]"};
+        EXPECT_EQ(expected, picker.Entries());
+        EXPECT_EQ(0, picker.Selection());
+    }
 }
 
 // Every call to the client library failing in turn: the picker always finishes

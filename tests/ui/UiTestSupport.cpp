@@ -1,5 +1,5 @@
-// Helpers of the user-interface tests: environment, message pump, message box watcher,
-// oci-lite's testing exports, input helpers.
+// Helpers of the user-interface tests: environment, message pump, oci-lite's testing
+// exports, input helpers.
 #include "tests/ui/UiTestSupport.h"
 
 #include <cstdio>
@@ -14,7 +14,7 @@
 #include "framework/WinApp.h"
 #include "framework/Wnd.h"
 #include "oci-lite/OciLiteTesting.h"
-#include "sqlite3.h"
+#include "support/OciLiteSchema.h"
 
 namespace UiTest {
 
@@ -26,117 +26,110 @@ CWinApp g_testApp;
 
 std::string g_strHome;
 
-// The fixture databases, one per connect string. Every one has SCOTT/TIGER.
-const char kUsers[] =
-    "CREATE TABLE users(name TEXT PRIMARY KEY, password TEXT, sysdba INTEGER);"
-    "CREATE TABLE objects(owner TEXT, object_name TEXT, object_type TEXT, status TEXT);"
-    "CREATE TABLE source(owner TEXT, name TEXT, type TEXT, line INTEGER, text TEXT);"
-    "INSERT INTO users VALUES('SCOTT','tiger',0),('OTHER','OTHER',0);";
-
+// The fixture databases, one per connect string. Every one has SCOTT/tiger and OTHER/OTHER.
 struct Fixture {
     const char* pszName;
-    const char* pszRows;
+    void (*fill)(OciLiteSchema& schema);
 };
 
 const Fixture kFixtures[] = {
     // Nothing of SCOTT's to list: a table of his and another user's procedure.
-    {"emptydb", "INSERT INTO objects "
-                "VALUES('SCOTT','EMP','TABLE','VALID'),('OTHER','C_PROC','PROCEDURE','VALID');"},
+    {"emptydb",
+     [](OciLiteSchema& schema) {
+         schema.AddObjectWithoutSource("EMP", "TABLE");
+         schema.AddObjectWithoutSource("C_PROC", "PROCEDURE", "OTHER");
+     }},
     // A package with a body, a function, a table, and another user's procedure.
     {"pickdb",
-     "INSERT INTO objects VALUES('SCOTT','B_FUNC','FUNCTION','VALID'),('SCOTT','A_PKG','PACKAGE "
-     "BODY','VALID'),"
-     "('SCOTT','A_PKG','PACKAGE','VALID'),('SCOTT','EMP','TABLE','VALID'),('OTHER','C_PROC','"
-     "PROCEDURE','VALID');"},
+     [](OciLiteSchema& schema) {
+         schema.AddObjectWithoutSource("B_FUNC", "FUNCTION");
+         schema.AddObjectWithoutSource("A_PKG", "PACKAGE BODY");
+         schema.AddObjectWithoutSource("A_PKG", "PACKAGE");
+         schema.AddObjectWithoutSource("EMP", "TABLE");
+         schema.AddObjectWithoutSource("C_PROC", "PROCEDURE", "OTHER");
+     }},
     // A quoted name with a blank and brackets of its own.
-    {"odddb", "INSERT INTO objects VALUES('SCOTT','ODD [NAME]','PROCEDURE','VALID');"},
+    {"odddb",
+     [](OciLiteSchema& schema) { schema.AddObjectWithoutSource("ODD [NAME]", "PROCEDURE"); }},
     // One row whose name cannot be fetched (NULL) between two good ones.
-    {"nullone", "INSERT INTO objects "
-                "VALUES('SCOTT','A_PKG','PACKAGE','VALID'),('SCOTT',NULL,'PROCEDURE','VALID'),"
-                "('SCOTT','Z_FUNC','FUNCTION','VALID');"},
+    {"nullone",
+     [](OciLiteSchema& schema) {
+         schema.AddObjectWithoutSource("A_PKG", "PACKAGE");
+         schema.AddObjectWithoutSource(nullptr, "PROCEDURE");
+         schema.AddObjectWithoutSource("Z_FUNC", "FUNCTION");
+     }},
     // Many such rows in a row.
-    {"nullmany", "INSERT INTO objects VALUES('SCOTT','A_PKG','PACKAGE','VALID');"
-                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<50)"
-                 " INSERT INTO objects SELECT 'SCOTT',NULL,'PROCEDURE','VALID' FROM n;"
-                 "INSERT INTO objects VALUES('SCOTT','Z_FUNC','FUNCTION','VALID');"},
+    {"nullmany",
+     [](OciLiteSchema& schema) {
+         schema.Begin();
+         schema.AddObjectWithoutSource("A_PKG", "PACKAGE");
+         for (int i = 0; i < 50; ++i)
+             schema.AddObjectWithoutSource(nullptr, "PROCEDURE");
+         schema.AddObjectWithoutSource("Z_FUNC", "FUNCTION");
+         schema.Commit();
+     }},
     // Names that differ only in case or in a letter the code page lacks (U+0130), and a user
     // whose password holds a letter outside the code page (U+03A9).
     {"casedb",
-     "INSERT INTO users VALUES('OMEGA','\xCE\xA9mega',0);"
-     "INSERT INTO objects VALUES('SCOTT','abc','PROCEDURE','VALID'),"
-     "('SCOTT','ABC','PROCEDURE','VALID'),('SCOTT','Mixed','PROCEDURE','VALID'),"
-     "('SCOTT','\xC4\xB0"
-     "D','PROCEDURE','VALID'),('SCOTT','ID','PROCEDURE','VALID'),"
-     "('OMEGA','O_PROC','PROCEDURE','VALID');"
-     "INSERT INTO source VALUES"
-     " ('SCOTT','abc','PROCEDURE',1,'procedure \"abc\" is begin null; end;' || char(10)),"
-     " ('SCOTT','ABC','PROCEDURE',1,'procedure ABC is begin null; end;' || char(10)),"
-     " ('SCOTT','Mixed','PROCEDURE',1,'procedure \"Mixed\" is begin null; end;' || char(10)),"
-     " ('SCOTT','\xC4\xB0"
-     "D','PROCEDURE',1,'procedure \"dotted I\" is begin null; end;' || "
-     "char(10)),"
-     " ('SCOTT','ID','PROCEDURE',1,'procedure ID is begin null; end;' || char(10)),"
-     " ('OMEGA','O_PROC','PROCEDURE',1,'procedure O_PROC is begin null; end;' || char(10));"},
+     [](OciLiteSchema& schema) {
+         schema.AddUser("OMEGA", "\xCE\xA9mega", 0);
+         schema.AddObject("abc", "PROCEDURE", {"procedure \"abc\" is begin null; end;\n"});
+         schema.AddObject("ABC", "PROCEDURE", {"procedure ABC is begin null; end;\n"});
+         schema.AddObject("Mixed", "PROCEDURE", {"procedure \"Mixed\" is begin null; end;\n"});
+         schema.AddObject("\xC4\xB0"
+                          "D",
+                          "PROCEDURE", {"procedure \"dotted I\" is begin null; end;\n"});
+         schema.AddObject("ID", "PROCEDURE", {"procedure ID is begin null; end;\n"});
+         schema.AddObject("O_PROC", "PROCEDURE", {"procedure O_PROC is begin null; end;\n"},
+                          "OMEGA");
+     }},
     // A small schema to export.
-    {"jobdb", "INSERT INTO objects "
-              "VALUES('SCOTT','C_PROC','PROCEDURE','VALID'),('SCOTT','A_PKG','PACKAGE','VALID'),"
-              "('SCOTT','A_PKG','PACKAGE BODY','VALID'),('SCOTT','B_FUNC','FUNCTION','VALID'),"
-              "('SCOTT','EMP','TABLE','VALID');"
-              "INSERT INTO source VALUES"
-              " ('SCOTT','A_PKG','PACKAGE',1,'package A_PKG is' || char(10)),"
-              " ('SCOTT','A_PKG','PACKAGE',2,'  procedure p;' || char(10)),"
-              " ('SCOTT','A_PKG','PACKAGE',3,'end;'),"
-              " ('SCOTT','A_PKG','PACKAGE BODY',1,'package body A_PKG is' || char(10)),"
-              " ('SCOTT','A_PKG','PACKAGE BODY',2,'  procedure p is begin null; end;' || char(10)),"
-              " ('SCOTT','A_PKG','PACKAGE BODY',3,'end;' || char(10)),"
-              " ('SCOTT','B_FUNC','FUNCTION',1,'function B_FUNC return number is' || char(10)),"
-              " ('SCOTT','B_FUNC','FUNCTION',2,'begin return 1; end;'),"
-              " ('SCOTT','C_PROC','PROCEDURE',1,'procedure C_PROC is' || char(10)),"
-              " ('SCOTT','C_PROC','PROCEDURE',2,'begin null; end;' || char(10)),"
-              " ('SCOTT','C_PROC','PROCEDURE',3,'/');"},
+    {"jobdb",
+     [](OciLiteSchema& schema) {
+         schema.AddObject("C_PROC", "PROCEDURE",
+                          {"procedure C_PROC is\n", "begin null; end;\n", "/"});
+         schema.AddObject("A_PKG", "PACKAGE", {"package A_PKG is\n", "  procedure p;\n", "end;"});
+         schema.AddObject(
+             "A_PKG", "PACKAGE BODY",
+             {"package body A_PKG is\n", "  procedure p is begin null; end;\n", "end;\n"});
+         schema.AddObject("B_FUNC", "FUNCTION",
+                          {"function B_FUNC return number is\n", "begin return 1; end;"});
+         schema.AddObjectWithoutSource("EMP", "TABLE");
+     }},
     // A name of Oracle's full 128 bytes, and two names longer than any name Oracle holds, even in
     // UTF-8 (512 bytes), that share their first 512 bytes: neither may pass as the cut name.
-    {"longnames", "INSERT INTO objects SELECT 'SCOTT', "
-                  "substr(replace(hex(zeroblob(128)),'0','L'),1,128), 'PROCEDURE', 'VALID';"
-                  "INSERT INTO objects SELECT 'SCOTT', "
-                  "substr(replace(hex(zeroblob(512)),'0','M'),1,512) || '_ONE', 'PROCEDURE',"
-                  " 'VALID';"
-                  "INSERT INTO objects SELECT 'SCOTT', "
-                  "substr(replace(hex(zeroblob(512)),'0','M'),1,512) || '_TWO', 'PROCEDURE',"
-                  " 'VALID';"
-                  "INSERT INTO source SELECT 'SCOTT', "
-                  "substr(replace(hex(zeroblob(128)),'0','L'),1,128), 'PROCEDURE', 1,"
-                  " 'procedure long_one is begin null; end;' || char(10);"},
+    {"longnames",
+     [](OciLiteSchema& schema) {
+         schema.AddObject(std::string(128, 'L').c_str(), "PROCEDURE",
+                          {"procedure long_one is begin null; end;\n"});
+         schema.AddObjectWithoutSource((std::string(512, 'M') + "_ONE").c_str(), "PROCEDURE");
+         schema.AddObjectWithoutSource((std::string(512, 'M') + "_TWO").c_str(), "PROCEDURE");
+     }},
     // Many objects of many wide lines: the source arrives in several round trips (its bytes
     // pass the client's prefetch memory), so with a slow link the job runs long enough to be
     // stopped.
     {"slowdb",
-     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<60)"
-     " INSERT INTO objects SELECT 'SCOTT', printf('P%03d', i), 'PROCEDURE', 'VALID' FROM n;"
-     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<60),"
-     " m(j) AS (SELECT 1 UNION ALL SELECT j+1 FROM m WHERE j<100)"
-     " INSERT INTO source SELECT 'SCOTT', printf('P%03d', i), 'PROCEDURE', j,"
-     " printf('  -- line %d of P%03d ', j, i) || replace(hex(zeroblob(1800)),'0','x') || char(10) "
-     "FROM n, m;"},
+     [](OciLiteSchema& schema) {
+         schema.Begin();
+         for (int i = 1; i <= 60; ++i) {
+             char szName[8];
+             std::snprintf(szName, sizeof szName, "P%03d", i);
+             std::vector<std::string> lines;
+             for (int j = 1; j <= 100; ++j)
+                 lines.push_back("  -- line " + std::to_string(j) + " of " + szName + " " +
+                                 std::string(1800, 'x') + "\n");
+             schema.AddObject(szName, "PROCEDURE", lines);
+         }
+         schema.Commit();
+     }},
 };
 
 void CreateFixture(const std::string& strFolder, const Fixture& fixture)
 {
-    const std::string strFile = strFolder + "\\" + fixture.pszName + ".sqlite";
-    ::DeleteFileA(strFile.c_str());
-    sqlite3* pDb = nullptr;
-    if (sqlite3_open_v2(strFile.c_str(), &pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                        nullptr) != SQLITE_OK)
-        throw std::runtime_error("cannot create fixture " + strFile);
-    const std::string strSql = std::string(kUsers) + fixture.pszRows;
-    char* pszError = nullptr;
-    const int nResult = sqlite3_exec(pDb, strSql.c_str(), nullptr, nullptr, &pszError);
-    const std::string strError = pszError ? pszError : "";
-    sqlite3_free(pszError);
-    sqlite3_close(pDb);
-    if (nResult != SQLITE_OK)
-        throw std::runtime_error(std::string("cannot fill fixture ") + fixture.pszName + ": " +
-                                 strError);
+    OciLiteSchema schema(strFolder + "\\", fixture.pszName);
+    schema.AddUser("SCOTT", "tiger", 0);
+    schema.AddUser("OTHER", "OTHER", 0);
+    fixture.fill(schema);
 }
 
 void RemoveFolder(const std::string& strFolder)
@@ -288,85 +281,6 @@ std::vector<std::string> ListLines(HWND hList)
         lines.push_back(strLine);
     }
     return lines;
-}
-
-MessageBoxWatcher::MessageBoxWatcher(Hook hook, std::string strTitle)
-    : m_hook(std::move(hook)), m_strTitle(std::move(strTitle))
-{
-    m_thread = std::thread([this] { Run(); });
-}
-
-MessageBoxWatcher::~MessageBoxWatcher()
-{
-    m_bStop = true;
-    // The watcher reads window texts, which are messages to this thread's windows: keep
-    // answering them until it has finished.
-    while (!m_bFinished) {
-        MSG msg;
-        ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        ::Sleep(1);
-    }
-    if (m_thread.joinable())
-        m_thread.join();
-}
-
-std::vector<std::string> MessageBoxWatcher::Texts() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_texts;
-}
-
-size_t MessageBoxWatcher::Count() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_texts.size();
-}
-
-// Collects the visible "Quillmark" boxes of this process.
-BOOL CALLBACK MessageBoxWatcher::FindBox(HWND hWnd, LPARAM lParam)
-{
-    auto* pThis = reinterpret_cast<MessageBoxWatcher*>(lParam);
-    DWORD dwProcess = 0;
-    ::GetWindowThreadProcessId(hWnd, &dwProcess);
-    if (dwProcess != ::GetCurrentProcessId() || !::IsWindowVisible(hWnd))
-        return TRUE;
-    char szClass[16] = {};
-    ::GetClassNameA(hWnd, szClass, sizeof(szClass));
-    char szTitle[64] = {};
-    ::GetWindowTextA(hWnd, szTitle, sizeof(szTitle));
-    if (std::string(szClass) == "#32770" && std::string(szTitle) == pThis->m_strTitle)
-        pThis->m_found.push_back(hWnd);
-    return TRUE;
-}
-
-void MessageBoxWatcher::Run()
-{
-    while (!m_bStop) {
-        m_found.clear();
-        ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(this));
-        for (HWND hBox : m_found) {
-            if (m_handled.count(hBox))
-                continue;
-            m_handled.insert(hBox);
-            const std::string strText = TextOf(::GetDlgItem(hBox, 1032));
-            if (m_hook)
-                m_hook(hBox, strText);
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                m_texts.push_back(strText);
-            }
-            if (::IsWindow(hBox) && ::IsWindowVisible(hBox))
-                ::PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        }
-        for (auto it = m_handled.begin(); it != m_handled.end();) {
-            if (!::IsWindow(*it))
-                it = m_handled.erase(it);
-            else
-                ++it;
-        }
-        ::Sleep(20);
-    }
-    m_bFinished = true;
 }
 
 namespace OciLiteControl {

@@ -3,21 +3,19 @@
 //    databases (oci-lite files in a temporary OCI_LITE_HOME), made once per program;
 //  - PumpFor / PumpUntil: run the window thread's messages the way the dialogs' modal
 //    loop does (keyboard navigation included) while a test waits;
-//  - MessageBoxWatcher: a thread that finds each "Quillmark" message box the program
-//    shows, records its text (field 1032) and closes it with OK;
+//  - MessageBoxWatcher (tests/support): finds each box the program shows, records its
+//    text and closes it;
 //  - OciLiteControl: oci-lite's testing exports (round-trip delay, injected failures);
 //  - typing, clicking and reading helpers for controls.
 #pragma once
 
 #include <windows.h>
 
-#include <atomic>
 #include <functional>
-#include <mutex>
-#include <set>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "support/MessageBoxWatcher.h"
 
 namespace UiTest {
 
@@ -39,36 +37,6 @@ void ClickWithMouse(HWND hButton);
 void PostKey(HWND hWnd, WPARAM nKey);
 // The lines of a list box.
 std::vector<std::string> ListLines(HWND hList);
-
-class MessageBoxWatcher {
-public:
-    // Called on the watcher thread for each box, before it is closed.
-    using Hook = std::function<void(HWND hBox, const std::string& strText)>;
-
-    // Watches for visible dialogs of this process with the caption strTitle; each is
-    // handed to the hook and then closed with IDOK (unless the hook closed it already).
-    explicit MessageBoxWatcher(Hook hook = nullptr, std::string strTitle = "Quillmark");
-    ~MessageBoxWatcher();
-    MessageBoxWatcher(const MessageBoxWatcher&) = delete;
-    MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
-
-    std::vector<std::string> Texts() const;
-    size_t Count() const;
-
-private:
-    void Run();
-    static BOOL CALLBACK FindBox(HWND hWnd, LPARAM lParam);
-
-    Hook m_hook;
-    std::string m_strTitle;
-    std::atomic<bool> m_bStop{false};
-    std::atomic<bool> m_bFinished{false};
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_texts;
-    std::set<HWND> m_handled;
-    std::vector<HWND> m_found;
-    std::thread m_thread;
-};
 
 namespace OciLiteControl {
 // Wait per simulated server round trip, in microseconds (0: none).
