@@ -247,6 +247,15 @@ private:
             if (!ReadSessionUser(connection, asked))
                 return asked;
         }
+        // The listing's other comparisons are made on NLSSORT(..., 'NLS_SORT=BINARY') bytes
+        // whatever the client's NLS_COMP; a name filter's LIKE has no such form, and a client
+        // with NLS_COMP=LINGUISTIC would make it follow NLS_SORT (ignoring case with a _CI
+        // sort). A filtered run pays one round trip for byte comparisons in its session.
+        if (!m_params.includePatterns.empty() || !m_params.excludePatterns.empty()) {
+            ExportEnding failed;
+            if (!CompareBytesInSession(connection, failed))
+                return failed;
+        }
 
         // The scopes: the whole schema, or each named object in the order given.
         std::vector<SourceScope> scopes;
@@ -352,6 +361,22 @@ private:
     static bool IsUtf8Charset(const CString& strName)
     {
         return strName == "AL32UTF8" || strName == "UTF8";
+    }
+
+    bool CompareBytesInSession(DBConnect& connection, ExportEnding& outcome)
+    {
+        std::unique_ptr<DBStmt> stmt;
+        if (!Prepare(connection, "ALTER SESSION SET NLS_COMP = BINARY NLS_SORT = BINARY", stmt,
+                     outcome))
+            return false;
+        try {
+            stmt->Execute();
+            return true;
+        } catch (DBStmt::OtherException&) {
+            outcome = Failed(ExportResult::ListingFailed, FailureText(stmt->GetErrorText()), {},
+                             stmt->GetErrorCode());
+            return false;
+        }
     }
 
     // The session user's name, once, into m_strSessionUser.

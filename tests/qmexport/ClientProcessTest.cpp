@@ -229,6 +229,14 @@ TEST(QmexportClientTest, NamesAreExactOnEveryDesk)
               "CREATE OR REPLACE PROCEDURE \"" +
                   strApfel + "\" IS BEGIN NULL; END;\n\n/\n" + "CREATE OR REPLACE PROCEDURE \"" +
                   strOpfel + "\" IS BEGIN NULL; END;\n\n/\n");
+    // A name filter is a LIKE, which such a client would also make ignore case.
+    const RunResult filtered =
+        RunQmexport(L"--user M\u00DCLLER --database QC_NAMES --file \"" +
+                        Wide(folder / "filtered.sql") + L"\" --include ab% --exclude ABC",
+                    options);
+    ASSERT_EQ(filtered.nExitCode, 0u) << filtered.strErr;
+    EXPECT_EQ(ReadFile(folder / "filtered.sql"),
+              "CREATE OR REPLACE PROCEDURE \"abc\" IS BEGIN NULL; END;\n\n/\n");
 }
 
 // The same schema gives the same file on every desk: names in their bytes' order.
