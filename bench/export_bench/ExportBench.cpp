@@ -17,6 +17,8 @@
 
 #include <sqlite3.h>
 
+#include "bench/BenchSchema.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -87,18 +89,7 @@ std::string SourceLine(int nObject, int nLine)
 void BuildSchema()
 {
     const std::string strPath = g_strFolder + "bench.sqlite";
-    ::DeleteFileA(strPath.c_str());
-    sqlite3* pDb = nullptr;
-    sqlite3_open_v2(strPath.c_str(), &pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    sqlite3_exec(
-        pDb,
-        "CREATE TABLE users(name TEXT PRIMARY KEY, password TEXT, sysdba INTEGER);"
-        "CREATE TABLE objects(owner TEXT, object_name TEXT, object_type TEXT, status TEXT);"
-        "CREATE TABLE source(owner TEXT, name TEXT, type TEXT, line INTEGER, text TEXT);"
-        "CREATE INDEX source_key ON source(owner, name, type, line);"
-        "INSERT INTO users VALUES('SCOTT', 'TIGER', 0);"
-        "BEGIN;",
-        nullptr, nullptr, nullptr);
+    sqlite3* pDb = OpenBenchSchema(strPath);
     sqlite3_stmt* pObject = nullptr;
     sqlite3_stmt* pSource = nullptr;
     sqlite3_prepare_v2(pDb, "INSERT INTO objects VALUES('SCOTT', ?1, ?2, 'VALID')", -1, &pObject,

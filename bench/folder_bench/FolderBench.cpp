@@ -10,6 +10,8 @@
 
 #include <sqlite3.h>
 
+#include "bench/BenchSchema.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -38,18 +40,7 @@ double Seconds()
 void BuildSchema(const std::string& strFolder, int nObjects)
 {
     const std::string strPath = strFolder + "bench" + std::to_string(nObjects) + ".sqlite";
-    ::DeleteFileA(strPath.c_str());
-    sqlite3* pDb = nullptr;
-    sqlite3_open_v2(strPath.c_str(), &pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    sqlite3_exec(
-        pDb,
-        "CREATE TABLE users(name TEXT PRIMARY KEY, password TEXT, sysdba INTEGER);"
-        "CREATE TABLE objects(owner TEXT, object_name TEXT, object_type TEXT, status TEXT);"
-        "CREATE TABLE source(owner TEXT, name TEXT, type TEXT, line INTEGER, text TEXT);"
-        "CREATE INDEX source_key ON source(owner, name, type, line);"
-        "INSERT INTO users VALUES('SCOTT', 'TIGER', 0);"
-        "BEGIN;",
-        nullptr, nullptr, nullptr);
+    sqlite3* pDb = OpenBenchSchema(strPath);
     sqlite3_stmt* pObject = nullptr;
     sqlite3_stmt* pSource = nullptr;
     sqlite3_prepare_v2(pDb, "INSERT INTO objects VALUES('SCOTT', ?1, 'PROCEDURE', 'VALID')", -1,
