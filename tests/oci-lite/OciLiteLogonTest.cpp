@@ -23,39 +23,45 @@ TEST(OciLiteLogon, RightPasswordLogsOnAndOff)
     EXPECT_EQ(OCI_SUCCESS, session.Logoff());
 }
 
-TEST(OciLiteLogon, WrongPasswordFailsTheSessionBeginWith1017)
+// Every refused logon: the call that fails, and the record it leaves (text where it matters).
+TEST(OciLiteLogon, RefusedLogonsLeaveOraclesRecord)
 {
-    OciSession session;
-    EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "tiger", "fixture"));
-    EXPECT_EQ("OCISessionBegin", session.failedCall);
-    OraRecord record = session.LastError();
-    EXPECT_EQ(OCI_SUCCESS, record.status);
-    EXPECT_EQ(1017, record.code);
-    EXPECT_EQ("ORA-01017: invalid username/password; logon denied\n", record.text);
-}
-
-TEST(OciLiteLogon, UserNameIsComparedExactly)
-{
-    OciSession session;
-    EXPECT_EQ(OCI_ERROR, session.Logon("scott", "TIGER", "fixture"));
-    EXPECT_EQ(1017, session.LastError().code);
-}
-
-TEST(OciLiteLogon, EmptyPasswordIsRefusedAsNull)
-{
-    OciSession session;
-    EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "", "fixture"));
-    EXPECT_EQ(1005, session.LastError().code);
-}
-
-TEST(OciLiteLogon, UnknownConnectStringFailsTheAttachWith12154)
-{
-    OciSession session;
-    EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "TIGER", "nosuchdb"));
-    EXPECT_EQ("OCIServerAttach", session.failedCall);
-    OraRecord record = session.LastError();
-    EXPECT_EQ(12154, record.code);
-    EXPECT_EQ("ORA-12154: TNS:could not resolve the connect identifier specified\n", record.text);
+    struct Refusal {
+        const char* pszTitle;
+        const char* pszUser;
+        const char* pszPassword;
+        const char* pszDatabase;
+        bool bSysdba;
+        int nCode;
+        const char* pszFailedCall;  // nullptr: not checked
+        const char* pszText;        // nullptr: not checked
+    };
+    const Refusal kRefusals[] = {
+        {"wrong password", "SCOTT", "tiger", "fixture", false, 1017, "OCISessionBegin",
+         "ORA-01017: invalid username/password; logon denied\n"},
+        {"user name compared exactly", "scott", "TIGER", "fixture", false, 1017, nullptr, nullptr},
+        {"empty password is a NULL one", "SCOTT", "", "fixture", false, 1005, nullptr, nullptr},
+        {"unknown connect string", "SCOTT", "TIGER", "nosuchdb", false, 12154, "OCIServerAttach",
+         "ORA-12154: TNS:could not resolve the connect identifier specified\n"},
+        {"a file that is no database", "SCOTT", "TIGER", "garbage", false, 1034, nullptr, nullptr},
+        {"SYSDBA without the privilege", "SCOTT", "TIGER", "fixture", true, 1031, "OCISessionBegin",
+         "ORA-01031: insufficient privileges\n"},
+        {"SYSDBA with a wrong password", "ADMIN", "wrong", "fixture", true, 1017, nullptr, nullptr},
+        {"a database without users", "SCOTT", "TIGER", "empty", false, 1017, nullptr, nullptr},
+    };
+    for (const Refusal& r : kRefusals) {
+        SCOPED_TRACE(r.pszTitle);
+        OciSession session;
+        EXPECT_EQ(OCI_ERROR, session.Logon(r.pszUser, r.pszPassword, r.pszDatabase, r.bSysdba));
+        if (r.pszFailedCall != nullptr)
+            EXPECT_EQ(r.pszFailedCall, session.failedCall);
+        const OraRecord record = session.LastError();
+        EXPECT_EQ(r.nCode, record.code);
+        if (r.pszText != nullptr) {
+            EXPECT_EQ(OCI_SUCCESS, record.status);
+            EXPECT_EQ(r.pszText, record.text);
+        }
+    }
 }
 
 TEST(OciLiteLogon, ConnectStringIsLowerCasedForTheFileName)
@@ -97,30 +103,6 @@ TEST(OciLiteLogon, HomeMayBeGivenWithForwardSlashes)
     EXPECT_EQ(OCI_SUCCESS, status) << session.failedCall;
 }
 
-TEST(OciLiteLogon, FileThatIsNoDatabaseGivesOracleNotAvailable)
-{
-    OciSession session;
-    EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "TIGER", "garbage"));
-    EXPECT_EQ(1034, session.LastError().code);
-}
-
-TEST(OciLiteLogon, SysdbaWithoutThePrivilegeGives1031)
-{
-    OciSession session;
-    EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "TIGER", "fixture", true));
-    EXPECT_EQ("OCISessionBegin", session.failedCall);
-    OraRecord record = session.LastError();
-    EXPECT_EQ(1031, record.code);
-    EXPECT_EQ("ORA-01031: insufficient privileges\n", record.text);
-}
-
-TEST(OciLiteLogon, SysdbaWithAWrongPasswordGives1017)
-{
-    OciSession session;
-    EXPECT_EQ(OCI_ERROR, session.Logon("ADMIN", "wrong", "fixture", true));
-    EXPECT_EQ(1017, session.LastError().code);
-}
-
 TEST(OciLiteLogon, SysdbaSessionWorksAsSys)
 {
     OciSession session;
@@ -159,13 +141,6 @@ TEST(OciLiteLogon, StoredPasswordsAreNotReadable)
     EXPECT_TRUE(rows.empty());
     // A table the session has no grant on does not exist for it, as in Oracle.
     EXPECT_EQ(942, session.LastError().code);
-}
-
-TEST(OciLiteLogon, DatabaseWithoutUsersRefusesEveryone)
-{
-    OciSession session;
-    EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "TIGER", "empty"));
-    EXPECT_EQ(1017, session.LastError().code);
 }
 
 TEST(OciLiteLogon, StatementAfterLogoffIsRefused)
