@@ -212,8 +212,16 @@ RunResult RunQmexport(const std::wstring& strArguments, const RunOptions& option
     std::replace(strProgram.begin(), strProgram.end(), L'/', L'\\');
     std::wstring strCommand = L"\"" + strProgram + L"\" " + strArguments;
     PROCESS_INFORMATION pi{};
-    const BOOL bStarted = ::CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, TRUE,
-                                           options.nCreationFlags, nullptr, nullptr, &si, &pi);
+    // Wine now and then loses a new process before it has started (ERROR_INTERNAL_ERROR, the
+    // child gone with exit code 0 under load); nothing of the run has happened then, so the
+    // start is tried again.
+    BOOL bStarted = FALSE;
+    for (int nAttempt = 0; nAttempt < 3 && !bStarted; ++nAttempt) {
+        bStarted = ::CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, TRUE,
+                                    options.nCreationFlags, nullptr, nullptr, &si, &pi);
+        if (!bStarted && ::GetLastError() != ERROR_INTERNAL_ERROR)
+            break;
+    }
     ::CloseHandle(hInRead);
     ::CloseHandle(hOutWrite);
     ::CloseHandle(hErrWrite);
