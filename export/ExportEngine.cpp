@@ -293,8 +293,9 @@ private:
         }
 
         LineCountMap lineCounts;
-        for (const SourceScope& scope : scopes) {
-            if (!CountLines(connection, scope, lineCounts, outcome))
+        std::vector<SourceWidths> scopeWidths(scopes.size());
+        for (size_t s = 0; s < scopes.size(); ++s) {
+            if (!CountLines(connection, scopes[s], lineCounts, scopeWidths[s], outcome))
                 return outcome;
         }
 
@@ -328,8 +329,8 @@ private:
 
         size_t nFirst = 0;
         for (size_t s = 0; s < scopes.size(); ++s) {
-            if (!ExportScope(connection, scopes[s], objects, nFirst, scopeEnds[s], lineCounts,
-                             outcome))
+            if (!ExportScope(connection, scopes[s], scopeWidths[s], objects, nFirst, scopeEnds[s],
+                             lineCounts, outcome))
                 return outcome;
             nFirst = scopeEnds[s];
         }
@@ -509,9 +510,10 @@ private:
         }
     }
 
-    // The number of lines of every object of the scope and how many hold "&", one row each.
+    // The number of lines of every object of the scope and how many hold "&", one row each, and
+    // the widest name and line of the scope.
     bool CountLines(DBConnect& connection, const SourceScope& scope, LineCountMap& counts,
-                    ExportEnding& outcome)
+                    SourceWidths& widths, ExportEnding& outcome)
     {
         std::unique_ptr<DBStmt> stmt;
         if (!Prepare(connection, SourceQueries::LineCounts(scope), stmt, outcome))
@@ -525,19 +527,26 @@ private:
         int nDotLines = 0;
         // "#", then the prefix candidates, as first non-blank characters.
         int firstCharacters[1 + sizeof(SqlPlusNeeds::kPrefixCandidates) - 1] = {};
+        const int nFirstCharacters = int(sizeof(firstCharacters) / sizeof(firstCharacters[0]));
+        int nNameBytes = 0;
+        int nTextBytes = 0;
         try {
             stmt->DefineChars(1, szName, sizeof(szName), &nNameLength);
             stmt->DefineChars(2, szType, sizeof(szType), &nTypeLength);
             stmt->DefineInt(3, &nLines);
             stmt->DefineInt(4, &nAmpersandLines);
             stmt->DefineInt(5, &nDotLines);
-            for (int i = 0; i < int(sizeof(firstCharacters) / sizeof(firstCharacters[0])); ++i)
+            for (int i = 0; i < nFirstCharacters; ++i)
                 stmt->DefineInt(6 + i, &firstCharacters[i]);
+            stmt->DefineInt(6 + nFirstCharacters, &nNameBytes);
+            stmt->DefineInt(7 + nFirstCharacters, &nTextBytes);
             stmt->SetPrefetchRows(kPrefetchRows);
             stmt->SetPrefetchMemory(kPrefetchMemory);
             BindScope(*stmt, scope);
             int nStatus = OCI_SUCCESS;
             while (stmt->FetchRow(nStatus)) {
+                widths.nNameBytes = std::max(widths.nNameBytes, nNameBytes);
+                widths.nTextBytes = std::max(widths.nTextBytes, nTextBytes);
                 // A name longer than any listed one matches no object and is not needed.
                 if (nNameLength <= kMaxObjectNameBytes && nTypeLength <= kMaxObjectNameBytes) {
                     ObjectLines& lines =
@@ -546,8 +555,7 @@ private:
                     lines.needs.bAmpersand = nAmpersandLines > 0;
                     lines.needs.bDotLine = nDotLines > 0;
                     lines.needs.bHashLine = firstCharacters[0] > 0;
-                    for (int i = 1; i < int(sizeof(firstCharacters) / sizeof(firstCharacters[0]));
-                         ++i) {
+                    for (int i = 1; i < nFirstCharacters; ++i) {
                         if (firstCharacters[i] > 0)
                             lines.needs.nTakenPrefixes |= 1u << (i - 1);
                     }
@@ -564,7 +572,7 @@ private:
     // Walks the scope's source stream, cutting it into the listed objects [nFirst, nEnd). An
     // object is complete once the stream shows another object's row or its end; rows of an
     // object the listing does not hold (created after it) are passed over.
-    bool ExportScope(DBConnect& connection, const SourceScope& scope,
+    bool ExportScope(DBConnect& connection, const SourceScope& scope, const SourceWidths& widths,
                      const std::vector<ExportObjectId>& objects, size_t nFirst, size_t nEnd,
                      const LineCountMap& lineCounts, ExportEnding& outcome)
     {
@@ -574,7 +582,8 @@ private:
 
         std::unique_ptr<SourceStream> stream;
         try {
-            stream = std::make_unique<SourceStream>(connection, SourceQueries::Source(scope));
+            stream =
+                std::make_unique<SourceStream>(connection, SourceQueries::Source(scope, widths));
             BindScope(stream->Statement(), scope);
         } catch (DBStmt::OtherException&) {
             outcome = FetchFailedAt(objects[nFirst], FailureText(connection.GetErrorText()),

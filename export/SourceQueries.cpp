@@ -95,13 +95,21 @@ CString LineCounts(const SourceScope& scope)
         strBlanks + ")," + strBlanks + ") = '.' THEN 1 ELSE 0 END)";
     for (const char* pszFirst : {"#", "~", "^", "=", "+", "|"})
         strSql += ",MAX(CASE WHEN " + strFirst + " = '" + pszFirst + "' THEN 1 ELSE 0 END)";
+    strSql += ",COALESCE(MAX(LENGTHB(NAME)),0),COALESCE(MAX(LENGTHB(TEXT)),0)";
     return strSql + " FROM " + SourceView(scope) + Filter(scope, "NAME", "TYPE") + " GROUP BY " +
            Bytes("NAME") + "," + Bytes("TYPE");
 }
 
-CString Source(const SourceScope& scope)
+CString Source(const SourceScope& scope, const SourceWidths& widths)
 {
-    return "SELECT NAME,TYPE,TEXT FROM " + SourceView(scope) + Filter(scope, "NAME", "TYPE") +
+    // SUBSTRB's length is at least 1: a smaller one gives NULL.
+    auto clamp = [](int nBytes) { return nBytes < 1 ? 1 : nBytes; };
+    CString strColumns;
+    strColumns.Format("SUBSTRB(NAME,1,%d),TYPE,SUBSTRB(TEXT,1,%d),CASE WHEN LENGTHB(NAME) > %d "
+                      "OR LENGTHB(TEXT) > %d THEN 1 ELSE 0 END",
+                      clamp(widths.nNameBytes), clamp(widths.nTextBytes), clamp(widths.nNameBytes),
+                      clamp(widths.nTextBytes));
+    return "SELECT " + strColumns + " FROM " + SourceView(scope) + Filter(scope, "NAME", "TYPE") +
            BinaryOrder("NAME", "TYPE") + ",LINE";
 }
 

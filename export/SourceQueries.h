@@ -32,14 +32,26 @@ struct SourceScope {
     std::vector<CString> excludes;
 };
 
+// The longest name and line of a scope's source, in the database's bytes, as the line counts
+// measured them. The source query reads no wider than these, so that the client's prefetch
+// buffer, sized by the columns' defined widths, holds many more rows a round trip than at
+// VARCHAR2(4000).
+struct SourceWidths {
+    int nNameBytes = 0;
+    int nTextBytes = 0;
+};
+
 namespace SourceQueries {
 
 // OBJECT_NAME, OBJECT_TYPE, STATUS of the listed objects.
 CString Listing(const SourceScope& scope);
 // NAME, TYPE, the number of lines, the number of lines holding "&", then 1 or 0 each: a line
-// that is "." alone, and lines whose first non-blank character is "#", "~", "^", "=", "+", "|".
+// that is "." alone, and lines whose first non-blank character is "#", "~", "^", "=", "+", "|";
+// then the object's longest name and line in bytes (0 when every line is NULL).
 CString LineCounts(const SourceScope& scope);
-// NAME, TYPE, TEXT in name, type and line order.
-CString Source(const SourceScope& scope);
+// NAME, TYPE, TEXT in name, type and line order, name and text no wider than widths, and a
+// fourth column that is 1 on a row whose name or text is wider (the source changed since it
+// was measured, and that row was cut), else 0.
+CString Source(const SourceScope& scope, const SourceWidths& widths);
 
 }  // namespace SourceQueries

@@ -8,6 +8,7 @@ SourceStream::SourceStream(DBConnect& connection, const char* pszSql) : m_stmt(c
     m_stmt.DefineChars(1, m_szName, kNameBufferSize, &m_nNameLength);
     m_stmt.DefineChars(2, m_szType, kNameBufferSize, &m_nTypeLength);
     m_stmt.DefineChars(3, m_text.data(), kTextBufferSize, &m_nTextLength, &m_nTextIndicator);
+    m_stmt.DefineInt(4, &m_nWider);
     m_stmt.SetPrefetchRows(kPrefetchRows);
     m_stmt.SetPrefetchMemory(kPrefetchMemory);
 }
@@ -16,6 +17,7 @@ bool SourceStream::Next()
 {
     m_nNameLength = m_nTypeLength = m_nTextLength = 0;
     m_nTextIndicator = 0;
+    m_nWider = 0;
     int nStatus = OCI_SUCCESS;
     if (!m_stmt.FetchRow(nStatus)) {
         m_bAtEnd = true;
@@ -24,6 +26,8 @@ bool SourceStream::Next()
     if (m_nTextIndicator > 0 || (m_nTextIndicator != -1 && m_nTextLength >= kTextBufferSize))
         m_stmt.FailWith("ORA-01406: fetched column value was truncated\n",
                         OCI_ORA_COLUMN_TRUNCATED);
+    if (m_nWider != 0)
+        m_stmt.FailWith(kSourceChangedText, OCI_ORA_COLUMN_TRUNCATED);
     if (m_nNameLength > kNameBufferSize)
         m_nNameLength = kNameBufferSize;
     if (m_nTypeLength > kNameBufferSize)

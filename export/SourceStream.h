@@ -13,6 +13,11 @@
 // The widest source line a client can deliver: 4000 characters of up to 4 bytes each.
 constexpr int kMaxSourceLineBytes = 4000 * 4;
 
+// A row wider than the query reads: the object changed between the line counts and the read.
+constexpr char kSourceChangedText[] =
+    "The source changed while it was read (a name or line is longer than when the lines were "
+    "counted); run the export again.";
+
 class SourceStream {
 public:
     // Prepares pszSql; a failure throws DBStmt::OtherException with its reason in the
@@ -23,7 +28,8 @@ public:
 
     DBStmt& Statement() { return m_stmt; }
     // The next row; false at the end of the rows. A failed fetch throws
-    // DBStmt::OtherException, as does a line longer than any stored line (ORA-01406).
+    // DBStmt::OtherException, as does a line longer than any stored line (ORA-01406) or a row
+    // the query's fourth column says was cut (kSourceChangedText).
     bool Next();
     bool AtEnd() const { return m_bAtEnd; }
 
@@ -46,5 +52,6 @@ private:
     ub2 m_nTypeLength = 0;
     ub2 m_nTextLength = 0;
     sb2 m_nTextIndicator = 0;
+    int m_nWider = 0;
     bool m_bAtEnd = false;
 };

@@ -9,6 +9,7 @@
 
 #include "oci-lite/Diagnostics.h"
 #include "oci-lite/Limits.h"
+#include "oci-lite/ByteFunctions.h"
 #include "oci-lite/LinguisticSort.h"
 #include "sqlite3.h"
 
@@ -339,7 +340,8 @@ OraError Database::BeginSession(const std::string& user, const std::string& pass
 // LIKE compares bytes unless the session compares without case (ASCII letters only).
 OraError Database::InstallViews()
 {
-    if (!LinguisticSort::Install(m_db, m_nls.SortsLinguistically()))
+    if (!LinguisticSort::Install(m_db, m_nls.SortsLinguistically()) ||
+        !ByteFunctions::Install(m_db))
         return MakeOraError(kOraNotAvailable);
     const TextComparison comparison = m_nls.Comparison();
     const bool likeIgnoresCase = comparison != TextComparison::kBinary;

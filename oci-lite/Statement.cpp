@@ -258,7 +258,7 @@ void Statement::Prepare(const std::string& sql)
     m_isQuery = false;
     m_endReached = false;
     m_finished = false;
-    m_cache.clear();
+    m_cache.Clear();
     m_held = false;
     m_pendingError = OraError();
     m_cursor.Finalize();
@@ -326,7 +326,7 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
     m_executed = false;
     m_finished = false;
     m_endReached = false;
-    m_cache.clear();
+    m_cache.Clear();
     m_held = false;
     m_pendingError = OraError();
 
@@ -413,7 +413,7 @@ CallResult Statement::Cancel(Database::Call& call)
 {
     if (call.WasBroken())
         call.CarryBreak();
-    m_cache.clear();
+    m_cache.Clear();
     m_held = false;
     m_pendingError = OraError();
     m_finished = true;
@@ -434,25 +434,68 @@ size_t RowBytes(const Row& row)
     return bytes;
 }
 
-// The defined maximum size of a select-list column, as the client sizes its prefetch buffer:
-// the dictionary columns by their definitions, numbers 22 bytes (an expression whose first row
-// is a number is one), and any other expression as the longest VARCHAR2 (4,000 bytes), the
-// unkind side.
-size_t DefinedColumnBytes(const std::string& name, const Value& first)
+constexpr size_t kLongestVarchar2 = 4000;
+
+// The defined size of a dictionary column; 0 for any other name.
+size_t DictionaryColumnBytes(const std::string& name)
 {
     struct Defined {
         const char* name;
         size_t bytes;
     };
     static const Defined kColumns[] = {
-        {"TEXT", 4000},      {"NAME", 128}, {"OBJECT_NAME", 128}, {"OWNER", 128}, {"TYPE", 12},
-        {"OBJECT_TYPE", 23}, {"LINE", 22},  {"STATUS", 7},        {"DUMMY", 1},
+        {"TEXT", kLongestVarchar2},
+        {"NAME", 128},
+        {"OBJECT_NAME", 128},
+        {"OWNER", 128},
+        {"TYPE", 12},
+        {"OBJECT_TYPE", 23},
+        {"LINE", 22},
+        {"STATUS", 7},
+        {"DUMMY", 1},
     };
     for (const Defined& column : kColumns) {
         if (name == column.name)
             return column.bytes;
     }
-    return first.kind == Value::kInteger || first.kind == Value::kReal ? 22 : 4000;
+    return 0;
+}
+
+// SUBSTRB(column,1,n) with a literal n, written without blanks: the column's size or n, the
+// smaller (as the server describes it); 0 when the name is not of that form.
+size_t SubstrBBytes(const std::string& name)
+{
+    static const char kPrefix[] = "SUBSTRB(";
+    if (name.compare(0, sizeof kPrefix - 1, kPrefix) != 0 || name.back() != ')')
+        return 0;
+    const std::string arguments = name.substr(sizeof kPrefix - 1, name.size() - sizeof kPrefix);
+    const size_t lastComma = arguments.rfind(',');
+    const size_t positionAt = lastComma == std::string::npos || lastComma == 0
+                                  ? std::string::npos
+                                  : arguments.rfind(',', lastComma - 1);
+    if (positionAt == std::string::npos ||
+        arguments.compare(positionAt, lastComma - positionAt + 1, ",1,") != 0)
+        return 0;
+    const std::string length = arguments.substr(lastComma + 1);
+    if (length.empty() || length.size() > 4 ||
+        length.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    const size_t column = DictionaryColumnBytes(arguments.substr(0, positionAt));
+    const size_t bytes = static_cast<size_t>(std::stoul(length));
+    return std::min(bytes, column != 0 ? column : kLongestVarchar2);
+}
+
+// The defined maximum size of a select-list column, as the client sizes its prefetch buffer:
+// the dictionary columns by their definitions, SUBSTRB(column,1,n) by the smaller of the two,
+// numbers 22 bytes (an expression whose first row is a number is one), and any other expression
+// as the longest VARCHAR2, the unkind side.
+size_t DefinedColumnBytes(const std::string& name, const Value& first)
+{
+    if (const size_t bytes = DictionaryColumnBytes(name))
+        return bytes;
+    if (const size_t bytes = SubstrBBytes(name))
+        return bytes;
+    return first.kind == Value::kInteger || first.kind == Value::kReal ? 22 : kLongestVarchar2;
 }
 
 std::string UpperTrimmed(const std::string& text)
@@ -563,8 +606,8 @@ void Statement::CarryTrip(ub4 requested)
     unsigned long long prefetchedBytes = 0;
     unsigned long long prefetchedHeldBytes = 0;
     bool carriedOne = false;
-    while (m_cache.size() < rowLimit && !m_endReached && !m_pendingError.IsError()) {
-        if (m_cache.size() >= requested && (prefetchedBytes >= Limits::kPrefetchBytes ||
+    while (m_cache.Size() < rowLimit && !m_endReached && !m_pendingError.IsError()) {
+        if (m_cache.Size() >= requested && (prefetchedBytes >= Limits::kPrefetchBytes ||
                                             prefetchedHeldBytes >= Limits::kPrefetchHeldBytes)) {
             break;
         }
@@ -599,18 +642,18 @@ void Statement::CarryTrip(ub4 requested)
         }
         tripBytes += bytes;
         carriedOne = true;
-        if (m_cache.size() >= requested) {
+        if (m_cache.Size() >= requested) {
             prefetchedBytes += bytes;
             prefetchedHeldBytes += sizeof(Row) + sizeof(Value) * row.size() + heldBytes;
         }
-        m_cache.push_back(std::move(row));
+        m_cache.Push(row);
     }
 }
 
 // True while the cache lacks rows the call asked for and the server may still have them.
 bool Statement::NeedsAnotherTrip(ub4 requested) const
 {
-    return m_cache.size() < requested && !m_endReached && !m_pendingError.IsError();
+    return m_cache.Size() < requested && !m_endReached && !m_pendingError.IsError();
 }
 
 // Runs at OCIStmtFetch.
@@ -629,7 +672,7 @@ CallResult Statement::Fetch(const std::map<ub4, DefineSlot>& defines, ub4 nrows)
     }
     if (nrows == 0) {  // cancels the cursor
         m_finished = true;
-        m_cache.clear();
+        m_cache.Clear();
         m_held = false;
         return result;
     }
@@ -665,8 +708,8 @@ CallResult Statement::Deliver(const std::map<ub4, DefineSlot>& defines, ub4 nrow
     ub4 count = 0;
     bool truncated = false;
     OraError failure;
-    while (count < nrows && !m_cache.empty()) {
-        const Row& row = m_cache.front();
+    while (count < nrows && !m_cache.Empty()) {
+        const Row& row = m_cache.Front();
         for (const auto& entry : defines) {
             if (entry.first == 0 || entry.first > row.size())
                 continue;
@@ -674,7 +717,7 @@ CallResult Statement::Deliver(const std::map<ub4, DefineSlot>& defines, ub4 nrow
             if (error.IsError() && !failure.IsError())
                 failure = error;
         }
-        m_cache.pop_front();
+        m_cache.PopFront();
         ++count;
     }
     if (failure.IsError()) {

@@ -18,6 +18,7 @@
 #include "oci-lite/ClientCharset.h"
 #include "oci-lite/Database.h"
 #include "oci-lite/OraError.h"
+#include "oci-lite/RowCache.h"
 
 namespace ocilite {
 
@@ -82,7 +83,7 @@ private:
     ClientCharset m_charset = ClientCharset::Us7Ascii();
     Cursor m_cursor;
     size_t m_definedRowBytes = 0;  // the query's row as the client sizes its prefetch buffer
-    std::deque<Row> m_cache;
+    RowCache m_cache;
     Row m_heldRow;  // read from the database, left for the next trip by the memory limit
     bool m_held = false;
     OraError m_pendingError;  // a failure met while filling the cache, reported after its rows

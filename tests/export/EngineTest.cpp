@@ -26,7 +26,12 @@ namespace {
 class MemorySink : public ExportSink {
 public:
     bool Check(ExportFailure&) override { return true; }
-    void JobNeeds(const SqlPlusNeeds& needs) override { bAmpersand = needs.bAmpersand; }
+    void JobNeeds(const SqlPlusNeeds& needs) override
+    {
+        bAmpersand = needs.bAmpersand;
+        if (onJobNeeds)
+            onJobNeeds();
+    }
     bool Write(const ExportObjectId& object, const CString& strBlock, ExportFailure&) override
     {
         if (onWrite)
@@ -45,6 +50,8 @@ public:
     std::vector<std::string> blocks;
     bool bAmpersand = false;
     std::function<void()> onWrite;
+    // Runs between the line counts and the source query.
+    std::function<void()> onJobNeeds;
 };
 
 class RecordingReporter : public ExportReporter {
@@ -117,6 +124,8 @@ struct EndingCase {
     std::vector<std::string> written;
     // The message's lines ("" for none), joined with "\n" (the database's own texts end with one).
     std::string strMessage;
+    // A change to the database after the lines were counted, before the source is read.
+    std::function<void(Schema&)> change;
 };
 
 void PrintTo(const EndingCase& c, std::ostream* pOut)
@@ -333,6 +342,29 @@ std::vector<EndingCase> EndingCases()
          ExportResult::Unexpected,
          {},
          "Unexpected error: disk on fire"},
+        // The source is read no wider than the counts measured it: a line that grew in between
+        // ends the run rather than being cut.
+        {"line_longer_than_counted",
+         [](Schema& s) {
+             AddProc(s, "A_PROC");
+             AddProc(s, "B_PROC");
+         },
+         none,
+         ExportResult::FetchFailed,
+         {"A_PROC (PROCEDURE)"},
+         "The source changed while it was read (a name or line is longer than when the lines "
+         "were counted); run the export again.\nB_PROC (PROCEDURE). The sink holds 1.",
+         [](Schema& s) {
+             s.SetLine("B_PROC", "PROCEDURE", 2, "BEGIN -- a comment added since\n");
+         }},
+        {"name_longer_than_counted",
+         [](Schema& s) { AddProc(s, "A_PROC"); },
+         none,
+         ExportResult::FetchFailed,
+         {},
+         "The source changed while it was read (a name or line is longer than when the lines "
+         "were counted); run the export again.\nA_PROC (PROCEDURE). The sink holds 0.",
+         [](Schema& s) { AddProc(s, "A_PROCEDURE_ADDED_SINCE"); }},
     };
 }
 
@@ -347,15 +379,15 @@ TEST_P(EngineEndingTest, EndsAsTabled)
 {
     const EndingCase& c = GetParam();
     const std::string strDatabase = std::string("ENG_") + c.pszName;
-    {
-        Schema schema(strDatabase.c_str());
-        c.fill(schema);
-    }
+    Schema schema(strDatabase.c_str());
+    c.fill(schema);
     ExportParams params;
     c.params(params);
     EngineRun run;
     if (c.result == ExportResult::Unexpected)
         run.sink.onWrite = [] { throw std::runtime_error("disk on fire"); };
+    if (c.change)
+        run.sink.onJobNeeds = [&] { c.change(schema); };
     RunEngine(run, strDatabase.c_str(), params);
 
     EXPECT_EQ(run.outcome.result, c.result);

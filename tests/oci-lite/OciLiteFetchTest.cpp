@@ -425,3 +425,38 @@ TEST_F(OciLiteFetch, ProgramCountAndTextQueries)
 }
 
 }  // namespace
+
+// LENGTHB and SUBSTRB count the database's bytes (UTF-8 here): a character SUBSTRB's range
+// would split is left out whole, and what would be empty is NULL, as in Oracle.
+TEST_F(OciLiteFetch, ByteFunctionsCountBytesAndNeverSplitACharacter)
+{
+    struct Case {
+        const char* expression;
+        const char* expected;
+    };
+    // "\xE2\x82\xAC" is the euro sign, three bytes.
+    const Case kCases[] = {
+        {"LENGTHB('abc')", "3"},
+        {"LENGTHB('a\xE2\x82\xAC')", "4"},
+        {"LENGTHB('')", "<null>"},
+        {"LENGTHB(NULL)", "<null>"},
+        {"SUBSTRB('abcdef',1,3)", "abc"},
+        {"SUBSTRB('abcdef',0,2)", "ab"},
+        {"SUBSTRB('abcdef',-2,5)", "ef"},
+        {"SUBSTRB('abcdef',3)", "cdef"},
+        {"SUBSTRB('abcdef',1,0)", "<null>"},
+        {"SUBSTRB('abcdef',7,2)", "<null>"},
+        {"SUBSTRB('a\xE2\x82\xAC' || 'b',1,3)", "a"},
+        {"SUBSTRB('a\xE2\x82\xAC' || 'b',1,4)", "a\xE2\x82\xAC"},
+        {"SUBSTRB('a\xE2\x82\xAC' || 'b',3,9)", "b"},
+        {"SUBSTRB(NULL,1,3)", "<null>"},
+    };
+    for (const Case& test : kCases) {
+        sword status = OCI_SUCCESS;
+        const Rows rows = session.Query(std::string("SELECT COALESCE(") + test.expression +
+                                            " || '','<null>') FROM DUAL",
+                                        {}, 1, &status);
+        ASSERT_EQ(1u, rows.size()) << test.expression << ": " << session.LastError().text;
+        EXPECT_EQ(test.expected, rows[0][0]) << test.expression;
+    }
+}

@@ -20,6 +20,11 @@ const char kTwentyGrowingRows[] =
     "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r WHERE n < 20) "
     "SELECT substr('xxxxxxxxxxxxxxxxxxxx', 1, n) FROM r";
 
+// The same rows, read no wider than their 10 bytes: SUBSTRB(x,1,10) is described as 10 bytes.
+const char kTwentyRowsReadNarrow[] =
+    "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r WHERE n < 20) "
+    "SELECT SUBSTRB(printf('%010d', n),1,10) FROM r";
+
 struct TripCase {
     const char* sql;
     ub4 prefetchRows;
@@ -50,6 +55,9 @@ const TripCase kTripCases[] = {
     {kTwentyGrowingRows, 100, 0, 1, 1},
     {kTwentyGrowingRows, 0, 0, 3, 7},
     {kTwentyGrowingRows, 5, 8000, 2, 10},
+    // Three rows of 10 bytes a trip, the last trip finding the end with rows 19 and 20.
+    {kTwentyRowsReadNarrow, 10, 35, 1, 7},
+    {kTwentyRowsReadNarrow, 100, 200, 1, 1},
 };
 
 class OciLiteRoundTrips : public ::testing::Test {

@@ -160,6 +160,18 @@ void OciLiteSchema::SetLineNull(const char* pszName, const char* pszType, int nL
     update.Step();
 }
 
+void OciLiteSchema::SetLine(const char* pszName, const char* pszType, int nLine,
+                            const std::string& strText)
+{
+    Statement update(m_pDb,
+                     "UPDATE source SET text = ?4 WHERE name = ?1 AND type = ?2 AND line = ?3");
+    update.Text(1, pszName);
+    update.Text(2, pszType);
+    update.Int(3, nLine);
+    update.Text(4, strText.c_str());
+    update.Step();
+}
+
 void OciLiteSchema::Drop(const char* pszName, const char* pszType)
 {
     for (const char* pszSql : {"DELETE FROM objects WHERE object_name = ?1 AND object_type = ?2",

@@ -38,6 +38,8 @@ public:
     void GrantSelectAnyDictionary(const char* pszUser);
     // Line nLine (1-based) of an object's source is stored as NULL.
     void SetLineNull(const char* pszName, const char* pszType, int nLine);
+    // Line nLine (1-based) of an object's source becomes strText.
+    void SetLine(const char* pszName, const char* pszType, int nLine, const std::string& strText);
     // Removes an object and its source lines.
     void Drop(const char* pszName, const char* pszType);
     // Many objects in one transaction; without it each object is a transaction of its own.

@@ -105,9 +105,9 @@ const Fixture kFixtures[] = {
          schema.AddObjectWithoutSource((std::string(512, 'M') + "_ONE").c_str(), "PROCEDURE");
          schema.AddObjectWithoutSource((std::string(512, 'M') + "_TWO").c_str(), "PROCEDURE");
      }},
-    // Many objects of many wide lines: the source arrives in several round trips (its bytes
-    // pass the client's prefetch memory), so with a slow link the job runs long enough to be
-    // stopped.
+    // Many objects of lines near the longest a source line can be: the source is read as wide
+    // as its widest line, so it arrives in several round trips (its rows pass the client's
+    // prefetch memory), and with a slow link the job runs long enough to be stopped.
     {"slowdb",
      [](OciLiteSchema& schema) {
          schema.Begin();
@@ -117,7 +117,7 @@ const Fixture kFixtures[] = {
              std::vector<std::string> lines;
              for (int j = 1; j <= 100; ++j)
                  lines.push_back("  -- line " + std::to_string(j) + " of " + szName + " " +
-                                 std::string(1800, 'x') + "\n");
+                                 std::string(3900, 'x') + "\n");
              schema.AddObject(szName, "PROCEDURE", lines);
          }
          schema.Commit();

@@ -1,0 +1,92 @@
+// ByteFunctions.cpp
+#include "oci-lite/ByteFunctions.h"
+
+namespace ocilite {
+
+namespace ByteFunctions {
+
+namespace {
+
+bool IsContinuation(unsigned char byte)
+{
+    return (byte & 0xC0u) == 0x80u;
+}
+
+std::string ValueText(sqlite3_value* value)
+{
+    const unsigned char* text = sqlite3_value_text(value);
+    return text == nullptr ? std::string()
+                           : std::string(reinterpret_cast<const char*>(text),
+                                         static_cast<size_t>(sqlite3_value_bytes(value)));
+}
+
+void LengthB(sqlite3_context* context, int, sqlite3_value** values)
+{
+    if (sqlite3_value_type(values[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const std::string text = ValueText(values[0]);
+    if (text.empty())
+        sqlite3_result_null(context);
+    else
+        sqlite3_result_int64(context, static_cast<sqlite3_int64>(text.size()));
+}
+
+void SubstrB(sqlite3_context* context, int count, sqlite3_value** values)
+{
+    for (int i = 0; i < count; ++i) {
+        if (sqlite3_value_type(values[i]) == SQLITE_NULL) {
+            sqlite3_result_null(context);
+            return;
+        }
+    }
+    const long long length = count > 2 ? sqlite3_value_int64(values[2]) : -1;
+    if (count > 2 && length < 1) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const std::string text = ValueText(values[0]);
+    const std::string result =
+        Substring(text, sqlite3_value_int64(values[1]),
+                  count > 2 ? length : static_cast<long long>(text.size()));
+    if (result.empty())
+        sqlite3_result_null(context);
+    else
+        sqlite3_result_text(context, result.data(), static_cast<int>(result.size()),
+                            SQLITE_TRANSIENT);
+}
+
+}  // namespace
+
+std::string Substring(const std::string& text, long long position, long long length)
+{
+    const long long size = static_cast<long long>(text.size());
+    long long first = position > 0 ? position - 1 : position == 0 ? 0 : size + position;
+    if (first < 0 || first >= size || length < 1)
+        return std::string();
+    long long end = length >= size - first ? size : first + length;
+    while (first < end && IsContinuation(static_cast<unsigned char>(text[first])))
+        ++first;
+    // A lead byte whose continuation bytes pass the end: the character is left out.
+    if (end < size) {
+        while (end > first && IsContinuation(static_cast<unsigned char>(text[end])))
+            --end;
+    }
+    return text.substr(static_cast<size_t>(first), static_cast<size_t>(end - first));
+}
+
+bool Install(sqlite3* db)
+{
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    return sqlite3_create_function(db, "LENGTHB", 1, flags, nullptr, &LengthB, nullptr,
+                                   nullptr) == SQLITE_OK &&
+           sqlite3_create_function(db, "SUBSTRB", 2, flags, nullptr, &SubstrB, nullptr,
+                                   nullptr) == SQLITE_OK &&
+           sqlite3_create_function(db, "SUBSTRB", 3, flags, nullptr, &SubstrB, nullptr,
+                                   nullptr) == SQLITE_OK;
+}
+
+}  // namespace ByteFunctions
+
+}  // namespace ocilite

@@ -1,0 +1,98 @@
+// RowCache.cpp
+#include "oci-lite/RowCache.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace ocilite {
+
+namespace {
+
+template <typename T>
+void Append(std::string& bytes, const T& value)
+{
+    bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+template <typename T>
+T Read(const std::string& bytes, size_t& at)
+{
+    T value;
+    std::memcpy(&value, bytes.data() + at, sizeof value);
+    at += sizeof value;
+    return value;
+}
+
+}  // namespace
+
+// A row: its value count, then per value its kind, the number for numbers, and the text's
+// length and bytes for everything but NULL.
+void RowCache::Push(const Row& row)
+{
+    // Rows delivered before a partly delivered trip are dropped once they are half the cache,
+    // so that the buffer never grows past twice the rows it holds.
+    if (m_first > 0 && m_first * 2 >= m_starts.size()) {
+        const size_t consumed = m_starts[m_first];
+        m_bytes.erase(0, consumed);
+        m_starts.erase(m_starts.begin(), m_starts.begin() + static_cast<std::ptrdiff_t>(m_first));
+        for (size_t& start : m_starts)
+            start -= consumed;
+        m_first = 0;
+    }
+    m_starts.push_back(m_bytes.size());
+    Append(m_bytes, static_cast<unsigned>(row.size()));
+    for (const Value& value : row) {
+        m_bytes.push_back(static_cast<char>(value.kind));
+        if (value.kind == Value::kInteger)
+            Append(m_bytes, value.integer);
+        else if (value.kind == Value::kReal)
+            Append(m_bytes, value.real);
+        if (value.kind != Value::kNull) {
+            Append(m_bytes, value.text.size());
+            m_bytes.append(value.text);
+        }
+    }
+}
+
+const Row& RowCache::Front()
+{
+    if (m_frontUnpacked)
+        return m_front;
+    size_t at = m_starts[m_first];
+    const unsigned count = Read<unsigned>(m_bytes, at);
+    m_front.assign(count, Value());
+    for (Value& value : m_front) {
+        value.kind = static_cast<Value::Kind>(m_bytes[at++]);
+        if (value.kind == Value::kInteger)
+            value.integer = Read<long long>(m_bytes, at);
+        else if (value.kind == Value::kReal)
+            value.real = Read<double>(m_bytes, at);
+        if (value.kind != Value::kNull) {
+            const size_t length = Read<size_t>(m_bytes, at);
+            value.text.assign(m_bytes, at, length);
+            at += length;
+        }
+    }
+    m_frontUnpacked = true;
+    return m_front;
+}
+
+void RowCache::PopFront()
+{
+    ++m_first;
+    m_frontUnpacked = false;
+    if (m_first == m_starts.size())
+        Clear();
+}
+
+// Keeps the buffers' capacity: the next trip fills the same memory, as a client's prefetch
+// buffer is reused.
+void RowCache::Clear()
+{
+    m_bytes.clear();
+    m_starts.clear();
+    m_first = 0;
+    m_frontUnpacked = false;
+}
+
+}  // namespace ocilite
