@@ -47,9 +47,8 @@ void SubstrB(sqlite3_context* context, int count, sqlite3_value** values)
         return;
     }
     const std::string text = ValueText(values[0]);
-    const std::string result =
-        Substring(text, sqlite3_value_int64(values[1]),
-                  count > 2 ? length : static_cast<long long>(text.size()));
+    const std::string result = Substring(text, sqlite3_value_int64(values[1]),
+                                         count > 2 ? length : static_cast<long long>(text.size()));
     if (result.empty())
         sqlite3_result_null(context);
     else
@@ -79,12 +78,12 @@ std::string Substring(const std::string& text, long long position, long long len
 bool Install(sqlite3* db)
 {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    return sqlite3_create_function(db, "LENGTHB", 1, flags, nullptr, &LengthB, nullptr,
-                                   nullptr) == SQLITE_OK &&
-           sqlite3_create_function(db, "SUBSTRB", 2, flags, nullptr, &SubstrB, nullptr,
-                                   nullptr) == SQLITE_OK &&
-           sqlite3_create_function(db, "SUBSTRB", 3, flags, nullptr, &SubstrB, nullptr,
-                                   nullptr) == SQLITE_OK;
+    return sqlite3_create_function(db, "LENGTHB", 1, flags, nullptr, &LengthB, nullptr, nullptr) ==
+               SQLITE_OK &&
+           sqlite3_create_function(db, "SUBSTRB", 2, flags, nullptr, &SubstrB, nullptr, nullptr) ==
+               SQLITE_OK &&
+           sqlite3_create_function(db, "SUBSTRB", 3, flags, nullptr, &SubstrB, nullptr, nullptr) ==
+               SQLITE_OK;
 }
 
 }  // namespace ByteFunctions

@@ -2,6 +2,7 @@
 #include "oci-lite/RowCache.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 namespace ocilite {
@@ -26,7 +27,7 @@ T Read(const std::string& bytes, size_t& at)
 }  // namespace
 
 // A row: its value count, then per value its kind, the number for numbers, and the text's
-// length and bytes for everything but NULL.
+// length (a value is at most 16 MiB) and bytes for everything but NULL.
 void RowCache::Push(const Row& row)
 {
     // Rows delivered before a partly delivered trip are dropped once they are half the cache,
@@ -48,7 +49,7 @@ void RowCache::Push(const Row& row)
         else if (value.kind == Value::kReal)
             Append(m_bytes, value.real);
         if (value.kind != Value::kNull) {
-            Append(m_bytes, value.text.size());
+            Append(m_bytes, static_cast<std::uint32_t>(value.text.size()));
             m_bytes.append(value.text);
         }
     }
@@ -68,7 +69,7 @@ const Row& RowCache::Front()
         else if (value.kind == Value::kReal)
             value.real = Read<double>(m_bytes, at);
         if (value.kind != Value::kNull) {
-            const size_t length = Read<size_t>(m_bytes, at);
+            const size_t length = Read<std::uint32_t>(m_bytes, at);
             value.text.assign(m_bytes, at, length);
             at += length;
         }
