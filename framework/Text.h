@@ -36,6 +36,18 @@ inline std::string FromWide(const std::wstring& strText, UINT nCodePage = CP_ACP
 // character the target lacks becomes "?", never a look-alike (no best fit: İ is not I).
 inline CString Recode(const CString& strText, UINT nFrom, UINT nTo)
 {
+    // ASCII is the same bytes in UTF-8 and in every system code page: nothing to convert.
+    auto asciiCompatible = [](UINT nCodePage) {
+        return nCodePage == CP_UTF8 || nCodePage == CP_ACP;
+    };
+    if (asciiCompatible(nFrom) && asciiCompatible(nTo)) {
+        const char* p = strText.GetString();
+        const char* pEnd = p + strText.GetLength();
+        while (p != pEnd && static_cast<unsigned char>(*p) < 0x80)
+            ++p;
+        if (p == pEnd)
+            return strText;
+    }
     bool bLossy = false;
     const std::string strBytes = FromWide(ToWide(strText.GetString(), strText.GetLength(), nFrom),
                                           nTo, nTo == CP_UTF8 ? nullptr : &bLossy);

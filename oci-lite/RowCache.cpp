@@ -61,9 +61,13 @@ const Row& RowCache::Front()
         return m_front;
     size_t at = m_starts[m_first];
     const unsigned count = Read<unsigned>(m_bytes, at);
-    m_front.assign(count, Value());
+    // The values are reused from row to row, their texts' memory with them.
+    m_front.resize(count);
     for (Value& value : m_front) {
         value.kind = static_cast<Value::Kind>(m_bytes[at++]);
+        value.integer = 0;
+        value.real = 0;
+        value.text.clear();
         if (value.kind == Value::kInteger)
             value.integer = Read<long long>(m_bytes, at);
         else if (value.kind == Value::kReal)
