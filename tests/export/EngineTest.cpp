@@ -468,7 +468,9 @@ TEST(EngineTest, AnAmpersandAnywhereInTheJobIsAnnouncedBeforeTheFirstBlock)
 
 // The round trips of a run, stated exactly (oci-lite counts them as its README says): the
 // attach, the session's begin and end, and one trip for each of the three queries of a scope
-// (the listing, the line counts, the source) whatever the number of objects and lines.
+// (the listing, the line counts, the source) whatever the number of objects and lines, as long
+// as the scope's rows, weighed as read (its widest name and line, TYPE 12 bytes, the flag 22),
+// fit the 16 MiB of prefetch memory.
 TEST(EngineTest, RoundTripsDoNotGrowWithTheObjects)
 {
     PrepareTest();
@@ -479,6 +481,13 @@ TEST(EngineTest, RoundTripsDoNotGrowWithTheObjects)
             AddProc(schema, ("P" + std::to_string(1000 + i)).c_str());
         schema.AddObject("EMP_API", "PACKAGE", {"PACKAGE EMP_API IS\n", "END;\n"});
         schema.AddObject("EMP_API", "PACKAGE BODY", {"PACKAGE BODY EMP_API IS\n", "END;\n"});
+        // Read as stored (4,000 bytes a line) these would take three trips.
+        std::vector<std::string> shortLines(10000, "  x := x + 1;\n");
+        schema.AddObject("BIG_PKG", "PACKAGE BODY", shortLines);
+        // One line of 3,990 bytes: every row of its scope weighs 4,032 bytes, 4,161 a trip.
+        std::vector<std::string> oneWideLine(5000, "  x := x + 1;\n");
+        oneWideLine.push_back("  -- " + std::string(3984, 'w') + "\n");
+        schema.AddObject("WIDE_PKG", "PACKAGE BODY", oneWideLine);
         schema.Commit();
     }
     struct TripCase {
@@ -487,8 +496,10 @@ TEST(EngineTest, RoundTripsDoNotGrowWithTheObjects)
         unsigned nRoundTrips;
     };
     const TripCase kCases[] = {
-        {"the whole schema", {}, 6},
+        {"the whole schema: 16,205 rows of 4,032 bytes", {}, 9},
         {"one package", {"EMP_API"}, 6},
+        {"one package of 10,000 short lines", {"BIG_PKG"}, 6},
+        {"one package with a wide line: 5,001 rows of 4,032 bytes", {"WIDE_PKG"}, 7},
         {"two named objects", {"EMP_API", "P1000"}, 9},
     };
     for (const TripCase& c : kCases) {
