@@ -103,12 +103,12 @@ CString LineCounts(const SourceScope& scope)
 CString Source(const SourceScope& scope, const SourceWidths& widths)
 {
     // SUBSTRB's length is at least 1: a smaller one gives NULL.
-    auto clamp = [](int nBytes) { return nBytes < 1 ? 1 : nBytes; };
+    const int nName = widths.nNameBytes < 1 ? 1 : widths.nNameBytes;
+    const int nText = widths.nTextBytes < 1 ? 1 : widths.nTextBytes;
     CString strColumns;
     strColumns.Format("SUBSTRB(NAME,1,%d),TYPE,SUBSTRB(TEXT,1,%d),CASE WHEN LENGTHB(NAME) > %d "
                       "OR LENGTHB(TEXT) > %d THEN 1 ELSE 0 END",
-                      clamp(widths.nNameBytes), clamp(widths.nTextBytes), clamp(widths.nNameBytes),
-                      clamp(widths.nTextBytes));
+                      nName, nText, nName, nText);
     return "SELECT " + strColumns + " FROM " + SourceView(scope) + Filter(scope, "NAME", "TYPE") +
            BinaryOrder("NAME", "TYPE") + ",LINE";
 }

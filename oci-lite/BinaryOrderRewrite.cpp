@@ -105,17 +105,28 @@ public:
                m_sql[m_tokens[index].begin] == symbol;
     }
 
-    // The index of the first token after the last ORDER BY outside parentheses, or the token count.
-    size_t FinalOrderBy() const
+    // The indices of the tokens outside every parenthesis, in order.
+    std::vector<size_t> TopLevel() const
     {
-        size_t found = m_tokens.size();
+        std::vector<size_t> indices;
         int depth = 0;
         for (size_t i = 0; i < m_tokens.size(); ++i) {
             if (IsSymbol(i, '('))
                 ++depth;
             if (IsSymbol(i, ')'))
                 --depth;
-            if (depth == 0 && IsWord(i, "ORDER") && IsWord(i + 1, "BY"))
+            if (depth == 0)
+                indices.push_back(i);
+        }
+        return indices;
+    }
+
+    // The index of the first token after the last ORDER BY outside parentheses, or the token count.
+    size_t FinalOrderBy() const
+    {
+        size_t found = m_tokens.size();
+        for (size_t i : TopLevel()) {
+            if (IsWord(i, "ORDER") && IsWord(i + 1, "BY"))
                 found = i + 2;
         }
         return found;
@@ -125,14 +136,7 @@ public:
     void FinalGroupBy(size_t* first, size_t* end) const
     {
         *first = *end = m_tokens.size();
-        int depth = 0;
-        for (size_t i = 0; i < m_tokens.size(); ++i) {
-            if (IsSymbol(i, '('))
-                ++depth;
-            if (IsSymbol(i, ')'))
-                --depth;
-            if (depth != 0)
-                continue;
+        for (size_t i : TopLevel()) {
             if (IsWord(i, "GROUP") && IsWord(i + 1, "BY")) {
                 *first = i + 2;
                 *end = m_tokens.size();

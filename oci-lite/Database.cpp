@@ -8,6 +8,7 @@
 #include <set>
 
 #include "oci-lite/Diagnostics.h"
+#include "oci-lite/LibraryFolder.h"
 #include "oci-lite/Limits.h"
 #include "oci-lite/ByteFunctions.h"
 #include "oci-lite/LinguisticSort.h"
@@ -109,20 +110,13 @@ bool DatabaseLocator::IsAcceptableName(const std::string& name)
 // Runs at every server attach, so that a test may set OCI_LITE_HOME late.
 std::string DatabaseLocator::HomeFolder()
 {
-    wchar_t buffer[MAX_PATH * 2];
-    DWORD length = GetEnvironmentVariableW(L"OCI_LITE_HOME", buffer, MAX_PATH * 2);
-    if (length > 0 && length < MAX_PATH * 2)
-        return ToUtf8(std::wstring(buffer, length));
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&DatabaseLocator::HomeFolder), &module);
-    length = GetModuleFileNameW(module, buffer, MAX_PATH * 2);
-    if (length == 0 || length >= MAX_PATH * 2)
+    const std::wstring home = FolderFromEnvironment(L"OCI_LITE_HOME");
+    if (!home.empty())
+        return ToUtf8(home);
+    std::wstring folder;
+    if (!LibraryFolder(&folder))
         return std::string();
-    std::wstring path(buffer, length);
-    size_t slash = path.find_last_of(L"\\/");
-    return ToUtf8(slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash));
+    return ToUtf8(folder.empty() ? std::wstring(L".") : folder.substr(0, folder.size() - 1));
 }
 
 // Runs at server attach: a name without its file does not resolve.

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <vector>
 
+#include "oci-lite/LibraryFolder.h"
+
 namespace ocilite {
 
 namespace {
@@ -201,21 +203,11 @@ std::wstring WithSeparator(std::wstring folder)
 // TNS_ADMIN, else network\admin beside OCI.DLL.
 std::wstring NetworkAdminFolder()
 {
-    wchar_t buffer[MAX_PATH * 2];
-    DWORD length = GetEnvironmentVariableW(L"TNS_ADMIN", buffer, MAX_PATH * 2);
-    if (length > 0 && length < MAX_PATH * 2)
-        return WithSeparator(std::wstring(buffer, length));
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&NetworkAdminFolder), &module);
-    length = GetModuleFileNameW(module, buffer, MAX_PATH * 2);
-    if (length == 0 || length >= MAX_PATH * 2)
-        return std::wstring();
-    std::wstring path(buffer, length);
-    size_t slash = path.find_last_of(L"\\/");
-    std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-    return folder + L"network\\admin\\";
+    const std::wstring admin = FolderFromEnvironment(L"TNS_ADMIN");
+    if (!admin.empty())
+        return WithSeparator(admin);
+    std::wstring folder;
+    return LibraryFolder(&folder) ? folder + L"network\\admin\\" : std::wstring();
 }
 
 }  // namespace
