@@ -73,16 +73,14 @@ void DBConnect::Disconnect()
     m_bConnected = 0;
 }
 
-// The first pending record, if any.
+// The last failure's reason, as captured at its call.
 const char* DBConnect::GetErrorText()
 {
-    ReadDiagnostic();
     return m_szErrorText;
 }
 
 int DBConnect::GetErrorCode()
 {
-    ReadDiagnostic();
     return m_nErrorCode;
 }
 
@@ -206,9 +204,12 @@ bool DBConnect::ConvertToClient(const char* pText, size_t nLength, std::string& 
         m_api.CharSetConvert(m_hEnv.get(), m_hError, m_clientCharset.nId, &strConverted[0],
                              strConverted.size(), OCI_CHARSET_AL32UTF8, pText, nLength, &nWritten);
     if (nStatus != OCI_SUCCESS) {
-        if (GetErrorCode() == 0)
-            RecordFailure(DbErrorTexts::FailedWithoutRecord("OCINlsCharSetConvert").c_str(),
-                          DbErrorTexts::kLibraryFailure);
+        DbFailure failure = ReadCallOutcome(m_api, m_hError, nStatus, "OCINlsCharSetConvert");
+        if (failure.nCode == 0)
+            failure = DbFailure(DbErrorTexts::kLibraryFailure,
+                                DbErrorTexts::FailedWithoutRecord("OCINlsCharSetConvert").c_str());
+        RecordFailure(failure.szText, failure.nCode);
+        ResetErrorHandle();
         strConverted.clear();
         return false;
     }
@@ -238,14 +239,12 @@ void DBConnect::LoadClientLibrary()
 // takes it for a failure of its own.
 void DBConnect::KeepLogonWarning()
 {
-    ReadDiagnostic();
-    int nLength = int(std::strlen(m_szErrorText));
+    const DbFailure warning = ReadCallOutcome(m_api, m_hError, OCI_SUCCESS, "OCISessionBegin");
+    int nLength = int(std::strlen(warning.szText));
     while (nLength > 0 &&
-           (m_szErrorText[nLength - 1] == '\n' || m_szErrorText[nLength - 1] == '\r'))
+           (warning.szText[nLength - 1] == '\n' || warning.szText[nLength - 1] == '\r'))
         --nLength;
-    m_strLogonWarning = CString(m_szErrorText, nLength);
-    m_nErrorCode = 0;
-    DbErrorTexts::Store(m_szErrorText, "");
+    m_strLogonWarning = CString(warning.szText, nLength);
     ResetErrorHandle();
 }
 
@@ -285,7 +284,7 @@ ClientCharset DBConnect::ProbeClientCharset()
                           DbErrorTexts::kLibraryFailure);
     }
     if (pszFailed != nullptr)
-        throw OtherException();
+        throw OtherException(DbFailure(m_nErrorCode, m_szErrorText));
     ClientCharset charset;
     charset.strName = szName;
     charset.nId = nId;
@@ -296,11 +295,9 @@ ClientCharset DBConnect::ProbeClientCharset()
 // record fails it with a text of our own, so that a failure is never taken for success.
 void DBConnect::CheckStep(sword nStatus, const char* pszEntryPoint)
 {
-    if (GetErrorCode() != 0)
-        throw OtherException();
-    if (nStatus == OCI_ERROR || nStatus == OCI_INVALID_HANDLE)
-        Fail(DbErrorTexts::FailedWithoutRecord(pszEntryPoint).c_str(),
-             DbErrorTexts::kLibraryFailure);
+    const DbFailure outcome = ReadCallOutcome(m_api, m_hError, nStatus, pszEntryPoint);
+    if (outcome.nCode != 0)
+        Fail(outcome);
 }
 
 // Without the handle nothing later in the logon can work.
@@ -315,7 +312,7 @@ void DBConnect::RequireHandle(const void* pHandle, const char* pszHandleKind)
 void DBConnect::Fail(const char* pszText, int nCode)
 {
     RecordFailure(pszText, nCode);
-    throw OtherException();
+    throw OtherException(DbFailure(nCode, pszText));
 }
 
 void DBConnect::RecordFailure(const char* pszText, int nCode)
@@ -348,15 +345,4 @@ void DBConnect::ReleaseHandles(bool bEnvironment)
     // Only once no statement of this connection still holds it.
     if (bEnvironment)
         m_hEnv.reset();
-}
-
-// Copies the first pending record, if there is one, into the stored text and number. Without a
-// library or an error handle nothing is called.
-void DBConnect::ReadDiagnostic()
-{
-    if (m_hLibrary == nullptr || m_hError == nullptr)
-        return;
-    m_api.ErrorGet(m_hError, 1, &m_nErrorCode, m_szErrorText, DbErrorTexts::kErrorTextSize,
-                   OCI_HTYPE_ERROR);
-    m_szErrorText[DbErrorTexts::kErrorTextSize - 1] = '\0';
 }

@@ -19,8 +19,9 @@
 // A logon that succeeds with a warning (ORA-28002, the password will expire) is a logon:
 // GetLogonWarning holds the warning's text and the record fails no later step.
 //
-// Failures are thrown as DBConnect::OtherException, an empty class thrown by value; the catcher
-// asks the connection for GetErrorText and GetErrorCode. A connection is used by one thread;
+// Failures are thrown as DBConnect::OtherException, thrown by value with the reason the failed
+// call left (its error number and text, read once right after it); GetErrorText and
+// GetErrorCode give the last failure's reason again, without asking the client. A connection is used by one thread;
 // only Break (through a DBInterrupt) comes from another.
 #pragma once
 
@@ -33,6 +34,7 @@
 #include "db/ClientCharset.h"
 #include "db/DBInterrupt.h"
 #include "db/DbErrorTexts.h"
+#include "db/DbFailure.h"
 #include "db/OciDefs.h"
 #include "db/OciHandle.h"
 #include "db/OciLibrary.h"
@@ -41,8 +43,19 @@ class DBStmt;
 
 class DBConnect {
 public:
-    // Thrown by value on every failure; the reason stays in the connection.
-    class OtherException {};
+    // Thrown by value on every failure, with its reason; the reason also stays in the
+    // connection (GetErrorText, GetErrorCode).
+    class OtherException {
+    public:
+        explicit OtherException(const DbFailure& failure) : m_failure(failure) {}
+        // The error number (Oracle's, or DbErrorTexts::kLibraryFailure) and text of the call
+        // that failed, as captured right after it.
+        int Code() const { return m_failure.nCode; }
+        const char* Text() const { return m_failure.szText; }
+
+    private:
+        DbFailure m_failure;
+    };
 
     DBConnect();
     ~DBConnect();
@@ -89,11 +102,11 @@ private:
     void RequireHandle(const void* pHandle, const char* pszHandleKind);
     [[noreturn]] void Fail(const char* pszText, int nCode);
     void RecordFailure(const char* pszText, int nCode);
+    [[noreturn]] void Fail(const DbFailure& failure) { Fail(failure.szText, failure.nCode); }
     // The one teardown: ends the session and detaches the server where they were begun (not
     // after a break), then frees the connection's own handles; the environment too when
     // bEnvironment.
     void ReleaseHandles(bool bEnvironment);
-    void ReadDiagnostic();
 
     // Before the handles, which free themselves through it.
     OciConnectionApi m_api;

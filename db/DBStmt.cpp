@@ -113,8 +113,8 @@ bool DBStmt::FetchRow(int& nStatus)
     try {
         nStatus = Fetch();
         return true;
-    } catch (OtherException&) {
-        if (GetErrorCode() != OCI_ORA_NO_DATA_FOUND)
+    } catch (const OtherException& failure) {
+        if (failure.Code() != OCI_ORA_NO_DATA_FOUND)
             throw;
         m_pConnection->ResetErrorHandle();
         return false;
@@ -123,13 +123,11 @@ bool DBStmt::FetchRow(int& nStatus)
 
 const char* DBStmt::GetErrorText()
 {
-    ReadDiagnostic();
     return m_szErrorText;
 }
 
 int DBStmt::GetErrorCode()
 {
-    ReadDiagnostic();
     return m_nErrorCode;
 }
 
@@ -176,12 +174,10 @@ void DBStmt::RequireStatementHandle(bool bNeedsSession)
 // Any error number fails the call; so does a failure status that left no record.
 void DBStmt::CheckCall(sword nStatus, const char* pszEntryPoint)
 {
-    m_nErrorCode = 0;
-    if (GetErrorCode() != 0)
-        throw OtherException();
-    if (nStatus == OCI_ERROR || nStatus == OCI_INVALID_HANDLE)
-        Fail(DbErrorTexts::FailedWithoutRecord(pszEntryPoint).c_str(),
-             DbErrorTexts::kLibraryFailure);
+    const DbFailure outcome =
+        ReadCallOutcome(m_api, m_pConnection->m_hError, nStatus, pszEntryPoint);
+    if (outcome.nCode != 0)
+        Fail(outcome.szText, outcome.nCode);
 }
 
 // 0 passes; 24344 and 24345 are warnings that pass after the connection's error handle is reset
@@ -190,10 +186,12 @@ void DBStmt::CheckCall(sword nStatus, const char* pszEntryPoint)
 // and a failure without a record is never taken for a row, so a fetch loop always ends.
 int DBStmt::CheckOutcome(sword nStatus, const char* pszEntryPoint)
 {
-    // Only a record of this call may fail it: a number kept from an earlier failure would
-    // otherwise fail every later row of a caller that goes on fetching after an error.
+    // The record of this call alone, read once (a status without one is judged below).
+    const DbFailure record =
+        ReadCallOutcome(m_api, m_pConnection->m_hError, OCI_SUCCESS, pszEntryPoint);
+    const int nCode = record.nCode;
     m_nErrorCode = 0;
-    int nCode = GetErrorCode();
+    DbErrorTexts::Store(m_szErrorText, "");
     if (nStatus == OCI_NO_DATA && nCode != OCI_ORA_NO_DATA_FOUND)
         Fail(DbErrorTexts::kNoDataFoundText, OCI_ORA_NO_DATA_FOUND);
     const bool bPasses =
@@ -204,10 +202,13 @@ int DBStmt::CheckOutcome(sword nStatus, const char* pszEntryPoint)
     if (nCode == 0)
         return nStatus;
     if (bPasses) {
+        // A warning the row passes with stays the statement's to tell.
+        DbErrorTexts::Store(m_szErrorText, record.szText);
+        m_nErrorCode = nCode;
         m_pConnection->ResetErrorHandle();
         return nStatus;
     }
-    throw OtherException();
+    Fail(record.szText, nCode);
 }
 
 // A break that came between two calls reaches no call: the next one is not made at all, as a
@@ -223,17 +224,5 @@ void DBStmt::Fail(const char* pszText, int nCode)
 {
     DbErrorTexts::Store(m_szErrorText, pszText);
     m_nErrorCode = nCode;
-    throw OtherException();
-}
-
-// The first pending record of the connection's error handle, if there is one. Without a
-// library or an error handle nothing is called.
-void DBStmt::ReadDiagnostic()
-{
-    if (m_pConnection == nullptr || m_pConnection->m_hLibrary == nullptr ||
-        m_pConnection->m_hError == nullptr)
-        return;
-    m_api.ErrorGet(m_pConnection->m_hError, 1, &m_nErrorCode, m_szErrorText,
-                   DbErrorTexts::kErrorTextSize, OCI_HTYPE_ERROR);
-    m_szErrorText[DbErrorTexts::kErrorTextSize - 1] = '\0';
+    throw OtherException(DbFailure(nCode, pszText));
 }

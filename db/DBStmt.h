@@ -3,8 +3,8 @@
 // DBStmt: one SQL statement on a logged-on DBConnect. It prepares the text when constructed,
 // binds input strings and defines output buffers by 1-based position, executes once, and
 // fetches rows one at a time. Every failure, the end of a result included (Oracle error 1403),
-// is thrown as DBStmt::OtherException, an empty class thrown by value; the catcher asks the
-// statement for GetErrorText and GetErrorCode.
+// is thrown as DBStmt::OtherException by value, with the reason the failed call left (read once,
+// right after the call).
 //
 // The statement has no error handle of its own: it reads its connection's error, service
 // context and environment handles at every call, so the connection must stay alive while the
@@ -20,10 +20,19 @@
 
 class DBStmt {
 public:
-    // Thrown by value on every failure and at the end of a result; the reason stays in the
-    // statement. When the constructor throws, the reason is also left in the connection, since
-    // there is then no statement to ask.
-    class OtherException {};
+    // Thrown by value on every failure and at the end of a result, with its reason; the reason
+    // also stays in the statement (and, when the constructor throws, in the connection).
+    class OtherException {
+    public:
+        explicit OtherException(const DbFailure& failure) : m_failure(failure) {}
+        // The error number (Oracle's, or DbErrorTexts::kLibraryFailure) and text of the call
+        // that failed, as captured right after it.
+        int Code() const { return m_failure.nCode; }
+        const char* Text() const { return m_failure.szText; }
+
+    private:
+        DbFailure m_failure;
+    };
 
     DBStmt(DBConnect& connection, const char* pszSql);
     ~DBStmt();
@@ -62,7 +71,6 @@ private:
     int CheckOutcome(sword nStatus, const char* pszEntryPoint);
     void FailIfInterrupted();
     [[noreturn]] void Fail(const char* pszText, int nCode);
-    void ReadDiagnostic();
 
     OCIStmt* m_hStmt = nullptr;
     DBConnect* m_pConnection = nullptr;

@@ -743,7 +743,13 @@ TEST_F(MainDlg, AThreadThatCannotStartSaysWhyAndTheWindowStaysIdle)
     ClickWithMouse(Item(IDC_RADIO_ALL));
     OciLiteControl::SetRoundTripDelay(1000000);
     Press(IDOK);
-    ASSERT_TRUE(PumpUntil([this] { return LogCount() > 40; }, 20000));
+    // Just after the logon the worker waits a whole round trip in its listing query.
+    ASSERT_TRUE(PumpUntil(
+        [this] {
+            const std::vector<std::string> lines = ListLines(Item(IDC_LOG));
+            return std::find(lines.begin(), lines.end(), "Connected.") != lines.end();
+        },
+        20000));
     ASSERT_TRUE(OciLiteControl::SetTraceFile(strTrace));
     m_pDlg->SetThreadStarter(FailingThreadStarter(ERROR_NOT_ENOUGH_MEMORY));
     Press(IDOK);
