@@ -39,9 +39,27 @@
 #include "db/OciHandle.h"
 #include "db/OciLibrary.h"
 
-class DBStmt;
+// What a statement uses of its connection, and nothing more: the library's entry points, the
+// environment its handle hangs from, the error and service-context handles its calls take, the
+// interrupt's state, a fresh error handle, and where a statement that never came to be leaves
+// its reason.
+class DBStatementHost {
+public:
+    // Null while no library is loaded.
+    virtual const OciApi* Api() const = 0;
+    virtual std::shared_ptr<OCIEnv> Environment() const = 0;
+    virtual OCIError* ErrorHandle() const = 0;
+    // Null while no session is begun.
+    virtual OCISvcCtx* ServiceContext() const = 0;
+    virtual bool IsInterrupted() const = 0;
+    virtual int ResetErrorHandle() = 0;
+    virtual void RecordFailure(const char* pszText, int nCode) = 0;
 
-class DBConnect {
+protected:
+    ~DBStatementHost() = default;
+};
+
+class DBConnect : private DBStatementHost {
 public:
     // Thrown by value on every failure, with its reason; the reason also stays in the
     // connection (GetErrorText, GetErrorCode).
@@ -80,15 +98,22 @@ public:
     bool ConvertToClient(const char* pText, size_t nLength, std::string& strConverted,
                          bool& bReplaced);
     // Whether the interrupt has been requested (any thread may have done it).
-    bool IsInterrupted() const { return m_interrupt && m_interrupt->IsRequested(); }
+    bool IsInterrupted() const override { return m_interrupt && m_interrupt->IsRequested(); }
 
     const char* GetErrorText();
     int GetErrorCode();
-    int ResetErrorHandle();
+    int ResetErrorHandle() override;
+
+    // The connection as its statements see it.
+    DBStatementHost& StatementHost() { return *this; }
 
 private:
-    friend class DBStmt;
     friend class DBInterrupt;
+
+    const OciApi* Api() const override;
+    std::shared_ptr<OCIEnv> Environment() const override;
+    OCIError* ErrorHandle() const override;
+    OCISvcCtx* ServiceContext() const override;
 
     void Logon(const char* pszUser, const char* pszPassword, const char* pszDatabase,
                ub4 nSessionMode);
@@ -101,7 +126,7 @@ private:
     void CheckStep(sword nStatus, const char* pszEntryPoint);
     void RequireHandle(const void* pHandle, const char* pszHandleKind);
     [[noreturn]] void Fail(const char* pszText, int nCode);
-    void RecordFailure(const char* pszText, int nCode);
+    void RecordFailure(const char* pszText, int nCode) override;
     [[noreturn]] void Fail(const DbFailure& failure) { Fail(failure.szText, failure.nCode); }
     // The one teardown: ends the session and detaches the server where they were begun (not
     // after a break), then frees the connection's own handles; the environment too when
@@ -109,7 +134,7 @@ private:
     void ReleaseHandles(bool bEnvironment);
 
     // Before the handles, which free themselves through it.
-    OciConnectionApi m_api;
+    const OciApi* m_pApi = &OciApi::Empty();
     OciServerHandle m_hServer;
     OciSvcCtxHandle m_hSvcCtx;
     OciSessionHandle m_hSession;

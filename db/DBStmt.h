@@ -6,9 +6,11 @@
 // is thrown as DBStmt::OtherException by value, with the reason the failed call left (read once,
 // right after the call).
 //
-// The statement has no error handle of its own: it reads its connection's error, service
-// context and environment handles at every call, so the connection must stay alive while the
-// statement is used. Only its destruction may come after the connection's.
+// The statement has no error handle of its own: it reaches its connection only through the
+// connection's statement side (DBStatementHost), for the error and service-context handles at
+// every call, so the connection must stay alive while the statement is used. Only its
+// destruction may come after the connection's: its handle frees itself through the library's
+// table, which lives as long as the process.
 #pragma once
 
 #include <memory>
@@ -16,6 +18,7 @@
 #include "db/DBConnect.h"
 #include "db/DbErrorTexts.h"
 #include "db/OciDefs.h"
+#include "db/OciHandle.h"
 #include "db/OciLibrary.h"
 
 class DBStmt {
@@ -62,7 +65,7 @@ public:
     [[noreturn]] void FailWith(const char* pszText, int nCode) { Fail(pszText, nCode); }
 
 private:
-    void ResolveEntryPoints(DBConnect& connection);
+    void RequireEntryPoints(DBStatementHost& host);
     void Define(int nPosition, void* pBuffer, int nSize, ub2 nType, ub2* pnLength,
                 sb2* pnIndicator);
     void SetStatementAttribute(ub4 nValue, ub4 nAttribute);
@@ -72,13 +75,13 @@ private:
     void FailIfInterrupted();
     [[noreturn]] void Fail(const char* pszText, int nCode);
 
-    OCIStmt* m_hStmt = nullptr;
-    DBConnect* m_pConnection = nullptr;
+    DBStatementHost* m_pHost = nullptr;
+    const OciApi* m_pApi = &OciApi::Empty();
     int m_bExecuted = 0;
     int m_nErrorCode = 0;
     char m_szErrorText[DbErrorTexts::kErrorTextSize];
-    OciStatementApi m_api;
     // Keeps the connection's environment, the parent of the statement handle, alive until the
     // statement handle has been freed, even when the connection object is gone by then.
     std::shared_ptr<OCIEnv> m_hEnv;
+    OciStmtHandle m_hStmt;
 };

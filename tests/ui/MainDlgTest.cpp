@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "QuillmarkVersion.h"
 #include "app/quillmarkDlg.h"
 #include "app/JobControl.h"
 #include "app/JobRecord.h"
@@ -129,7 +130,7 @@ protected:
 
 TEST_F(MainDlg, OpensIdleInOneObjectMode)
 {
-    EXPECT_EQ("Quillmark v2.7", TextOf(m_hDlg));
+    EXPECT_EQ("Quillmark v" QUILLMARK_VERSION, TextOf(m_hDlg));
     EXPECT_EQ("Start", Text(IDOK));
     EXPECT_FALSE(m_pDlg->IsRunning());
     EXPECT_EQ(1, m_pDlg->m_radioOne.GetCheckState());
@@ -195,7 +196,7 @@ TEST_F(MainDlg, AboutItemShowsTheAboutBox)
     ::SendMessageA(m_hDlg, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
     ASSERT_EQ(1u, watcher.Count());
     EXPECT_EQ("About Quillmark", strCaption);
-    EXPECT_EQ("Quillmark Version 2.7", strVersion);
+    EXPECT_EQ("Quillmark Version " QUILLMARK_VERSION, strVersion);
     EXPECT_NE(std::string::npos, strMaker.find("2008"));
     EXPECT_EQ(QUILLMARK_WEB_ADDRESS, strAddress);
     // The low four bits of the command do not matter.
