@@ -322,9 +322,16 @@ private:
             if (found != lineCounts.end())
                 jobNeeds.Merge(found->second.needs);
         }
+        // A file whose "#" lines no prefix can guard would run them as commands: none is
+        // written.
+        m_settings = SettingsFor(jobNeeds);
+        if (m_settings.bNoPrefixLeft)
+            return Failed(ExportResult::Unwritable, NoPrefixLeftText(jobNeeds.strFirstHashLine));
         m_sink.JobNeeds(jobNeeds);
-        if (SettingsFor(jobNeeds).bNoPrefixLeft)
-            m_reporter.Warning(NoPrefixLeftText());
+        m_pHead = m_sink.Head();
+        ExportFailure refused;
+        if (!m_sink.AcceptsNeeds(jobNeeds, refused))
+            return SinkFailed(ExportResult::Unwritable, refused);
         m_reporter.ObjectsListed(m_nObjectCount);
 
         size_t nFirst = 0;
@@ -526,8 +533,9 @@ private:
         int nAmpersandLines = 0;
         int nDotLines = 0;
         // "#", then the prefix candidates, as first non-blank characters.
-        int firstCharacters[1 + sizeof(SqlPlusNeeds::kPrefixCandidates) - 1] = {};
+        int firstCharacters[1 + SqlPlusNeeds::kPrefixCandidateCount] = {};
         const int nFirstCharacters = int(sizeof(firstCharacters) / sizeof(firstCharacters[0]));
+        int nFirstHashLine = 0;
         int nNameBytes = 0;
         int nTextBytes = 0;
         try {
@@ -538,8 +546,9 @@ private:
             stmt->DefineInt(5, &nDotLines);
             for (int i = 0; i < nFirstCharacters; ++i)
                 stmt->DefineInt(6 + i, &firstCharacters[i]);
-            stmt->DefineInt(6 + nFirstCharacters, &nNameBytes);
-            stmt->DefineInt(7 + nFirstCharacters, &nTextBytes);
+            stmt->DefineInt(6 + nFirstCharacters, &nFirstHashLine);
+            stmt->DefineInt(7 + nFirstCharacters, &nNameBytes);
+            stmt->DefineInt(8 + nFirstCharacters, &nTextBytes);
             stmt->SetPrefetchRows(kPrefetchRows);
             stmt->SetPrefetchMemory(kPrefetchMemory);
             BindScope(*stmt, scope);
@@ -555,6 +564,10 @@ private:
                     lines.needs.bAmpersand = nAmpersandLines > 0;
                     lines.needs.bDotLine = nDotLines > 0;
                     lines.needs.bHashLine = firstCharacters[0] > 0;
+                    if (nFirstHashLine > 0)
+                        lines.needs.strFirstHashLine =
+                            LineOf(CString(szName, nNameLength), CString(szType, nTypeLength),
+                                   nFirstHashLine);
                     for (int i = 1; i < nFirstCharacters; ++i) {
                         if (firstCharacters[i] > 0)
                             lines.needs.nTakenPrefixes |= 1u << (i - 1);
@@ -633,22 +646,26 @@ private:
     {
         CString strBlock = kCreatePrefix;
         int nLine = 0;
-        LoneSlashLines slashLines;
+        BlockLines blockLines;
         // Rows whose every text is NULL or empty are no source: no statement could be made.
         bool bAnyText = false;
         do {
-            slashLines.AddLine(stream.Text(), stream.TextLength());
             if (!m_reporter.KeepGoing()) {
                 outcome = Stopped();
                 return false;
             }
+            // The line as the file holds it.
+            const char* pLine = stream.Text();
+            int nLineLength = stream.TextLength();
+            strBlock.Append(stream.Text(), stream.TextLength());
             if (nLine == 0) {
-                strBlock.Append(stream.Text(), stream.TextLength());
-                m_reporter.LogSource(strBlock.GetString(), strBlock.GetLength());
-            } else {
-                strBlock.Append(stream.Text(), stream.TextLength());
-                m_reporter.LogSource(stream.Text(), stream.TextLength());
+                pLine = strBlock.GetString();
+                nLineLength = strBlock.GetLength();
             }
+            blockLines.AddLine(pLine, nLineLength);
+            if (!Guarded(object, nLine + 1, pLine, nLineLength, outcome))
+                return false;
+            m_reporter.LogSource(pLine, nLineLength);
             bAnyText = bAnyText || stream.TextLength() > 0;
             ++nLine;
             // The count was taken a moment before the stream; the bar never passes the end.
@@ -668,8 +685,8 @@ private:
             return false;
         }
 
-        for (int nSlashLine : slashLines.Lines())
-            m_reporter.Warning(LoneSlashText(object.strName, object.strType, nSlashLine));
+        for (const CString& strWarning : blockLines.Warnings(object.strName, object.strType))
+            m_reporter.Warning(strWarning);
         if (BlockText::EndsWithSlashLine(strBlock)) {
             strBlock += "\n";
         } else {
@@ -683,6 +700,27 @@ private:
         if (!Encode(object, strBlock, outcome))
             return false;
         return WriteBlock(object, nIndex, nLine, strBlock, outcome);
+    }
+
+    // Whether the SET lines the file began with guard the line: one that needs another (it
+    // changed after the lines were counted) ends the run before its block is written.
+    bool Guarded(const ExportObjectId& object, int nLine, const char* pLine, int nLength,
+                 ExportEnding& outcome) const
+    {
+        if (m_pHead == nullptr)
+            return true;
+        SqlPlusNeeds lineNeeds;
+        lineNeeds.AddText(pLine, nLength);
+        const CString strWhat = m_pHead->Unguarded(lineNeeds);
+        if (strWhat.IsEmpty())
+            return true;
+        CString strText;
+        strText.Format("The source changed while it was read (line %d %s, which the SET lines at "
+                       "the file's top, decided when the lines were counted, do not provide "
+                       "for); run the export again.",
+                       nLine, strWhat.GetString());
+        outcome = FetchFailedAt(object, strText, 0);
+        return false;
     }
 
     // The block in the client's own set, made by the client in bounded pieces, each written
@@ -864,6 +902,10 @@ private:
     ExportReporter& m_reporter;
     ClientCharset m_charset;
     DBConnect* m_pConnection = nullptr;
+    // The SET lines the job's line counts call for, and those the target's top holds (null when
+    // the sink fits them to the blocks as written).
+    SqlPlusSettings m_settings;
+    const SqlPlusSettings* m_pHead = nullptr;
     // "<NAME> (<TYPE>) line <N>" of the first character beyond ASCII, for a US7ASCII client.
     CString m_strFirstBeyondAscii;
     // The logged-on user's name as the database knows it.

@@ -2,6 +2,7 @@
 #include "export/SourceQueries.h"
 
 #include "export/ExportEngine.h"
+#include "export/SqlPlusLines.h"
 
 namespace {
 
@@ -26,6 +27,30 @@ CString KindList(const std::vector<CString>& kinds)
     return strList;
 }
 
+// The terms joined by pszOperator (" AND ", " OR "), nested in parenthesised groups of at most
+// kGroupTerms so that a thousand name patterns make a shallow expression, not a chain a
+// thousand deep.
+constexpr size_t kGroupTerms = 16;
+
+CString Joined(const std::vector<CString>& terms, const char* pszOperator)
+{
+    std::vector<CString> level = terms;
+    while (level.size() > kGroupTerms) {
+        std::vector<CString> groups;
+        for (size_t i = 0; i < level.size(); i += kGroupTerms) {
+            CString strGroup;
+            for (size_t j = i; j < level.size() && j < i + kGroupTerms; ++j)
+                strGroup += (j == i ? "" : pszOperator) + level[j];
+            groups.push_back("(" + strGroup + ")");
+        }
+        level.swap(groups);
+    }
+    CString strJoined;
+    for (size_t i = 0; i < level.size(); ++i)
+        strJoined += (i == 0 ? "" : pszOperator) + level[i];
+    return strJoined;
+}
+
 // " WHERE ..." over a view whose name and type columns are given; every comparison is exact.
 CString Filter(const SourceScope& scope, const char* pszNameColumn, const char* pszTypeColumn)
 {
@@ -41,18 +66,21 @@ CString Filter(const SourceScope& scope, const char* pszNameColumn, const char* 
         strPlaceholder.Format(":%d", nPlaceholder++);
         strFilter += " AND " + Bytes(pszNameColumn) + " = " + Bytes(strPlaceholder);
     }
+    std::vector<CString> terms;
     CString strLike;
     for (size_t i = 0; i < scope.includes.size(); ++i) {
-        strLike.Format("%s%s LIKE :%d ESCAPE '\\'", i == 0 ? " AND (" : " OR ", pszNameColumn,
-                       nPlaceholder++);
-        strFilter += strLike;
+        strLike.Format("%s LIKE :%d ESCAPE '\\'", pszNameColumn, nPlaceholder++);
+        terms.push_back(strLike);
     }
-    if (!scope.includes.empty())
-        strFilter += ")";
+    if (!terms.empty())
+        strFilter += " AND (" + Joined(terms, " OR ") + ")";
+    terms.clear();
     for (size_t i = 0; i < scope.excludes.size(); ++i) {
-        strLike.Format(" AND %s NOT LIKE :%d ESCAPE '\\'", pszNameColumn, nPlaceholder++);
-        strFilter += strLike;
+        strLike.Format("%s NOT LIKE :%d ESCAPE '\\'", pszNameColumn, nPlaceholder++);
+        terms.push_back(strLike);
     }
+    if (!terms.empty())
+        strFilter += " AND (" + Joined(terms, " AND ") + ")";
     return strFilter;
 }
 
@@ -93,8 +121,16 @@ CString LineCounts(const SourceScope& scope)
         "SELECT MIN(NAME),MIN(TYPE),COUNT(1),SUM(CASE WHEN INSTR(TEXT,'&') > 0 THEN 1 ELSE 0 "
         "END),MAX(CASE WHEN RTRIM(LTRIM(TEXT," +
         strBlanks + ")," + strBlanks + ") = '.' THEN 1 ELSE 0 END)";
-    for (const char* pszFirst : {"#", "~", "^", "=", "+", "|"})
-        strSql += ",MAX(CASE WHEN " + strFirst + " = '" + pszFirst + "' THEN 1 ELSE 0 END)";
+    // A first character: the text's, or one after a line feed inside it (a row of many lines).
+    auto begins = [&strFirst](char chFirst) {
+        const CString strCharacter(&chFirst, 1);
+        return strFirst + " = '" + strCharacter + "' OR INSTR(TEXT,'\n" + strCharacter + "') > 0";
+    };
+    strSql += ",MAX(CASE WHEN " + begins('#') + " THEN 1 ELSE 0 END)";
+    for (int i = 0; i < SqlPlusNeeds::kPrefixCandidateCount; ++i)
+        strSql +=
+            ",MAX(CASE WHEN " + begins(SqlPlusNeeds::kPrefixCandidates[i]) + " THEN 1 ELSE 0 END)";
+    strSql += ",COALESCE(MIN(CASE WHEN " + begins('#') + " THEN LINE END),0)";
     strSql += ",COALESCE(MAX(LENGTHB(NAME)),0),COALESCE(MAX(LENGTHB(TEXT)),0)";
     return strSql + " FROM " + SourceView(scope) + Filter(scope, "NAME", "TYPE") + " GROUP BY " +
            Bytes("NAME") + "," + Bytes("TYPE");
