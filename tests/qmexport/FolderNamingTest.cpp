@@ -296,6 +296,13 @@ TEST(QmexportFolderNamingTest, DevicesAndImpossiblePathsAreRefusedBeforeTheLogon
         EXPECT_EQ(run.nExitCode, 1u) << run.strErr;
         EXPECT_EQ(run.strErr.find(c.strFirst + "\n" + c.strSecond), 0u) << run.strErr;
         EXPECT_EQ(run.strErr.find("ORA-"), std::string::npos) << run.strErr;
+        // --check is refused the same way, before any comparison.
+        const RunResult check = RunQmexport(Wide(std::string("--user SCOTT --database ") +
+                                                 kDatabase + " " + c.strArgs + " --check"),
+                                            options);
+        EXPECT_EQ(check.nExitCode, 1u) << check.strErr;
+        EXPECT_EQ(check.strErr, run.strErr);
+        EXPECT_EQ(check.strOut, "");
     }
     EXPECT_EQ(ListFiles(folder.Path()), std::vector<std::string>{"plain.txt"});
 }
