@@ -324,8 +324,7 @@ private:
         }
         // A file whose "#" lines no prefix can guard would run them as commands: none is
         // written.
-        m_settings = SettingsFor(jobNeeds);
-        if (m_settings.bNoPrefixLeft)
+        if (SettingsFor(jobNeeds).bNoPrefixLeft)
             return Failed(ExportResult::Unwritable, NoPrefixLeftText(jobNeeds.strFirstHashLine));
         m_sink.JobNeeds(jobNeeds);
         m_pHead = m_sink.Head();
@@ -902,9 +901,8 @@ private:
     ExportReporter& m_reporter;
     ClientCharset m_charset;
     DBConnect* m_pConnection = nullptr;
-    // The SET lines the job's line counts call for, and those the target's top holds (null when
-    // the sink fits them to the blocks as written).
-    SqlPlusSettings m_settings;
+    // The SET lines the target's top holds (null when the sink fits them to the blocks as
+    // written).
     const SqlPlusSettings* m_pHead = nullptr;
     // "<NAME> (<TYPE>) line <N>" of the first character beyond ASCII, for a US7ASCII client.
     CString m_strFirstBeyondAscii;

@@ -15,9 +15,12 @@
 //                      "@" (SQL*Plus puts the script it names in its place), a line longer than
 //                      SQL*Plus reads.
 //
-// The SET lines come from a table of rules (kSetLineRules): a rule is a need of SqlPlusNeeds
-// and the SET line that guards it. The prefix is the one rule with a choice: SET SQLPREFIX
-// takes the first of kPrefixCandidates that begins no line.
+// The SET lines come from a table of rules (kSetLineRules in SqlPlusLines.cpp): a rule is a
+// need of SqlPlusNeeds and the SET line that guards it. A new rule is a bool of SqlPlusNeeds
+// (found in AddLine, kept in Merge, counted by the line counts query of SourceQueries) and a row
+// of that table; the file's top and the check of every line read follow from it. The prefix is
+// the one rule with a choice: SET SQLPREFIX takes the first of kPrefixCandidates that begins no
+// line.
 #pragma once
 
 #include <vector>
