@@ -173,8 +173,11 @@ bool FolderOutput::AcceptsNeeds(const SqlPlusNeeds& jobNeeds, ExportFailure& fai
         if (runFiles.count(strFile) != 0 || (m_bWholeSchema && IsRunKind(strFile)))
             continue;
         std::string strContent;
-        if (m_files.Probe(strFile) == FolderFiles::Entry::File && m_files.Read(strFile, strContent))
-            needs.Merge(NeedsOfFile(strFile, strContent));
+        if (m_files.Probe(strFile) == FolderFiles::Entry::File &&
+            m_files.Read(strFile, strContent)) {
+            const SqlPlusNeeds& fileNeeds = m_fileNeeds[strFile] = NeedsOfFile(strFile, strContent);
+            needs.Merge(fileNeeds);
+        }
     }
     if (!SettingsFor(needs, true).bNoPrefixLeft)
         return true;
@@ -281,9 +284,12 @@ bool FolderOutput::Complete(ExportFailure& failure)
     SqlPlusNeeds needs;
     for (const std::wstring& strFile : installed) {
         const auto written = m_runNeeds.find(strFile);
+        const auto read = m_fileNeeds.find(strFile);
         std::string strContent;
         if (written != m_runNeeds.end())
             needs.Merge(written->second);
+        else if (read != m_fileNeeds.end())
+            needs.Merge(read->second);
         else if (m_files.Read(strFile, strContent))
             needs.Merge(NeedsOfFile(strFile, strContent));
     }
@@ -327,6 +333,8 @@ bool FolderOutput::WriteFile(const std::wstring& strFile, const std::string& str
     }
     if (!Remember(strFile, failure))
         return false;
+    // What was read of the file before no longer holds.
+    m_fileNeeds.erase(strFile);
     switch (m_files.Replace(strFile, strContent)) {
     case FolderFiles::Change::Written:
         ++m_nChanged;

@@ -130,6 +130,8 @@ private:
     FileNameSet m_runFiles;
     // What each file this run wrote holds that SQL*Plus would read as its own.
     std::map<std::wstring, SqlPlusNeeds> m_runNeeds;
+    // The same of the files install.sql runs besides this run's, as read before the first block.
+    std::map<std::wstring, SqlPlusNeeds> m_fileNeeds;
     FolderNaming m_naming;
     FileNameSet m_schemaFiles;
     bool m_bSchemaListed = false;
