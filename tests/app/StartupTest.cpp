@@ -1,4 +1,4 @@
-// quillmark.exe started as a separate process: it shows its main dialog "Quillmark v" QUILLMARK_VERSION
+// quillmark.exe started as a separate process: it shows its main dialog "Quillmark v<version>"
 // as a top-level window on the task bar with the template's 24 controls, ends when the
 // dialog is closed, and several copies run side by side.
 #include <gtest/gtest.h>
