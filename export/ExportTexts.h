@@ -53,4 +53,10 @@ inline CString BeyondUs7Ascii(const CString& strWhere)
            "AMERICAN_AMERICA.AL32UTF8, or SQL*Plus will turn them into '?'.";
 }
 
+// An object view or XMLType view, which the export leaves out.
+inline CString NotExportedTypedView(const CString& strName)
+{
+    return "Not exported: " + strName + " (VIEW) is an object view";
+}
+
 }  // namespace ExportTexts

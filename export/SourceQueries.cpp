@@ -3,6 +3,8 @@
 
 #include "export/ExportEngine.h"
 
+#include <vector>
+
 namespace {
 
 // A text compared by its bytes whatever NLS_COMP and NLS_SORT say: the RAW that NLSSORT makes
@@ -26,34 +28,40 @@ CString KindList(const std::vector<CString>& kinds)
     return strList;
 }
 
-// " WHERE ..." over a view whose name and type columns are given; every comparison is exact.
+// " WHERE ..." over a view whose name and type columns are given (no type column: every row's
+// type is the scope's); every comparison is exact.
 CString Filter(const SourceScope& scope, const char* pszNameColumn, const char* pszTypeColumn)
 {
-    CString strFilter = " WHERE ";
+    std::vector<CString> conditions;
     int nPlaceholder = 1;
     if (!scope.strOwner.IsEmpty()) {
-        strFilter += Bytes("OWNER") + " = " + Bytes(":1") + " AND ";
+        conditions.push_back(Bytes("OWNER") + " = " + Bytes(":1"));
         ++nPlaceholder;
     }
-    strFilter += Bytes(pszTypeColumn) + " IN (" + KindList(scope.kinds) + ")";
+    if (pszTypeColumn != nullptr)
+        conditions.push_back(Bytes(pszTypeColumn) + " IN (" + KindList(scope.kinds) + ")");
     if (scope.pName != nullptr) {
         CString strPlaceholder;
         strPlaceholder.Format(":%d", nPlaceholder++);
-        strFilter += " AND " + Bytes(pszNameColumn) + " = " + Bytes(strPlaceholder);
+        conditions.push_back(Bytes(pszNameColumn) + " = " + Bytes(strPlaceholder));
     }
     CString strLike;
+    CString strIncludes;
     for (size_t i = 0; i < scope.includes.size(); ++i) {
-        strLike.Format("%s%s LIKE :%d ESCAPE '\\'", i == 0 ? " AND (" : " OR ", pszNameColumn,
+        strLike.Format("%s%s LIKE :%d ESCAPE '\\'", i == 0 ? "(" : " OR ", pszNameColumn,
                        nPlaceholder++);
-        strFilter += strLike;
+        strIncludes += strLike;
     }
     if (!scope.includes.empty())
-        strFilter += ")";
+        conditions.push_back(strIncludes + ")");
     for (size_t i = 0; i < scope.excludes.size(); ++i) {
-        strLike.Format(" AND %s NOT LIKE :%d ESCAPE '\\'", pszNameColumn, nPlaceholder++);
-        strFilter += strLike;
+        strLike.Format("%s NOT LIKE :%d ESCAPE '\\'", pszNameColumn, nPlaceholder++);
+        conditions.push_back(strLike);
     }
-    return strFilter;
+    CString strFilter;
+    for (const CString& strCondition : conditions)
+        strFilter += (strFilter.IsEmpty() ? " WHERE " : " AND ") + strCondition;
+    return strFilter.IsEmpty() ? CString(" WHERE 1 = 1") : strFilter;
 }
 
 CString BinaryOrder(const char* pszNameColumn, const char* pszTypeColumn)
@@ -70,6 +78,11 @@ CString ObjectsView(const SourceScope& scope)
 CString SourceView(const SourceScope& scope)
 {
     return scope.strOwner.IsEmpty() ? "USER_SOURCE" : "DBA_SOURCE";
+}
+
+CString ViewsView(const SourceScope& scope)
+{
+    return scope.strOwner.IsEmpty() ? "USER_VIEWS" : "DBA_VIEWS";
 }
 
 }  // namespace
@@ -114,3 +127,47 @@ CString Source(const SourceScope& scope, const SourceWidths& widths)
 }
 
 }  // namespace SourceQueries
+
+namespace ViewQueries {
+
+CString Measure(const SourceScope& scope, Release release)
+{
+    const char* pszFlags = release == Release::k12 ? "EDITIONING_VIEW,BEQUEATH"
+                           : release == Release::k11 ? "EDITIONING_VIEW,'DEFINER'"
+                                                      : "'N','DEFINER'";
+    return CString("SELECT VIEW_NAME,TEXT_LENGTH,") + pszFlags +
+           ",CASE WHEN TYPE_TEXT IS NULL AND VIEW_TYPE IS NULL THEN 0 ELSE 1 END,LENGTHB(VIEW_NAME)"
+           " FROM " +
+           ViewsView(scope) + Filter(scope, "VIEW_NAME", nullptr);
+}
+
+CString ShortTexts(const SourceScope& scope, int nNameBytes, int nTextBytes)
+{
+    const int nName = nNameBytes < 1 ? 1 : nNameBytes;
+    const int nText = nTextBytes < 1 ? 1 : nTextBytes;
+    CString strColumns;
+    strColumns.Format("SUBSTRB(VIEW_NAME,1,%d),SUBSTRB(TEXT_VC,1,%d),CASE WHEN LENGTHB(VIEW_NAME) "
+                      "> %d THEN 1 ELSE 0 END,TEXT_LENGTH",
+                      nName, nText, nName);
+    CString strShort;
+    strShort.Format(" AND TEXT_LENGTH <= %d", kShortTextBytes);
+    return "SELECT " + strColumns + " FROM " + ViewsView(scope) +
+           Filter(scope, "VIEW_NAME", nullptr) + strShort + " ORDER BY " + Bytes("VIEW_NAME");
+}
+
+CString Columns(const SourceScope& scope)
+{
+    const bool bOwner = !scope.strOwner.IsEmpty();
+    return CString("SELECT TABLE_NAME,COLUMN_NAME FROM ") +
+           (bOwner ? "DBA_TAB_COLUMNS" : "USER_TAB_COLUMNS") + " C" +
+           Filter(scope, "TABLE_NAME", nullptr) + " AND EXISTS (SELECT 1 FROM " + ViewsView(scope) +
+           " V WHERE V.VIEW_NAME = C.TABLE_NAME" + (bOwner ? " AND V.OWNER = C.OWNER" : "") +
+           ") ORDER BY " + Bytes("TABLE_NAME") + ",COLUMN_ID";
+}
+
+CString Text(const SourceScope& scope)
+{
+    return "SELECT TEXT FROM " + ViewsView(scope) + Filter(scope, "VIEW_NAME", nullptr);
+}
+
+}  // namespace ViewQueries

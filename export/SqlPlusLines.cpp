@@ -51,17 +51,36 @@ void SqlPlusNeeds::AddLine(const char* pLine, int nLength)
     }
 }
 
-void SqlPlusNeeds::AddText(const char* pText, int nLength)
+void SqlPlusNeeds::AddText(const char* pText, int nLength, bool bSqlStatement)
 {
+    bool bBlankBefore = false;
+    auto addLine = [&](const char* pLine, int nLineLength) {
+        AddLine(pLine, nLineLength);
+        if (!bSqlStatement)
+            return;
+        int nStart = 0;
+        int nEnd = 0;
+        Trim(pLine, nLineLength, nStart, nEnd);
+        if (nStart == nEnd) {
+            bBlankBefore = true;
+            return;
+        }
+        // A blank line ends the statement's entry; the "/" that runs it may follow one.
+        if (bBlankBefore && !IsAlone(pLine, nLineLength, '/'))
+            bBlankLine = true;
+        bBlankBefore = false;
+        if (pLine[nEnd - 1] == ';')
+            bTerminatorLine = true;
+    };
     int nStart = 0;
     for (int i = 0; i < nLength; ++i) {
         if (pText[i] == '\n') {
-            AddLine(pText + nStart, i + 1 - nStart);
+            addLine(pText + nStart, i + 1 - nStart);
             nStart = i + 1;
         }
     }
     if (nStart < nLength)
-        AddLine(pText + nStart, nLength - nStart);
+        addLine(pText + nStart, nLength - nStart);
 }
 
 void SqlPlusNeeds::Merge(const SqlPlusNeeds& other)
@@ -69,6 +88,8 @@ void SqlPlusNeeds::Merge(const SqlPlusNeeds& other)
     bAmpersand = bAmpersand || other.bAmpersand;
     bDotLine = bDotLine || other.bDotLine;
     bHashLine = bHashLine || other.bHashLine;
+    bBlankLine = bBlankLine || other.bBlankLine;
+    bTerminatorLine = bTerminatorLine || other.bTerminatorLine;
     nTakenPrefixes |= other.nTakenPrefixes;
 }
 
@@ -90,6 +111,10 @@ SqlPlusSettings SettingsFor(const SqlPlusNeeds& needs, bool bDefineOffAlways)
             }
         }
     }
+    if (needs.bBlankLine)
+        settings.strLines += "SET SQLBLANKLINES ON\n";
+    if (needs.bTerminatorLine)
+        settings.strLines += "SET SQLTERMINATOR OFF\n";
     return settings;
 }
 

@@ -9,7 +9,9 @@
 //                      merged.
 //   SettingsFor      - the SET lines a file's top needs, in their order: SET DEFINE OFF,
 //                      SET BLOCKTERMINATOR OFF, SET SQLPREFIX <c> with the first of ~ ^ = + |
-//                      that begins no line.
+//                      that begins no line, SET SQLBLANKLINES ON, SET SQLTERMINATOR OFF (the
+//                      last two for a view: SQL*Plus ends a SQL statement, not a PL/SQL unit,
+//                      at a blank line and at a line ending in ";").
 //   LoneSlashLines   - the lines of a block that are "/" alone but not its last line: SQL*Plus
 //                      runs the unit there, and no setting prevents it.
 #pragma once
@@ -22,6 +24,10 @@ struct SqlPlusNeeds {
     bool bAmpersand = false;
     bool bDotLine = false;
     bool bHashLine = false;
+    // Rules for a SQL statement (a view), not a PL/SQL unit: a blank line with statement text
+    // after it, and a line that ends in ";".
+    bool bBlankLine = false;
+    bool bTerminatorLine = false;
     // Bit i: some line begins with kPrefixCandidates[i].
     unsigned nTakenPrefixes = 0;
 
@@ -29,7 +35,8 @@ struct SqlPlusNeeds {
 
     // One line (with or without its line end), or a text of many lines.
     void AddLine(const char* pLine, int nLength);
-    void AddText(const char* pText, int nLength);
+    // bSqlStatement: the text is a SQL statement's block (a view's), ending in its "/" line.
+    void AddText(const char* pText, int nLength, bool bSqlStatement = false);
     void Merge(const SqlPlusNeeds& other);
     // Whether any line begins with kPrefixCandidates[nIndex].
     bool PrefixTaken(int nIndex) const { return (nTakenPrefixes & (1u << nIndex)) != 0; }

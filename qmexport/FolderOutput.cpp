@@ -56,6 +56,13 @@ bool FolderOutput::IsRunKind(const std::wstring& strFile) const
            (m_filter.IsEmpty() || (!parsed.bShortened && m_filter.Selects(parsed.strName)));
 }
 
+bool FolderOutput::IsViewFile(const std::wstring& strFile) const
+{
+    ObjectFileNames::ParsedFileName parsed;
+    return ObjectFileNames::IsOwnFileName(strFile, &parsed, m_naming.CodePage()) &&
+           parsed.strType == "VIEW";
+}
+
 bool FolderOutput::Check(ExportFailure& failure)
 {
     // Refused before anything is created: a device, a path too long for a folder, a file.
@@ -165,7 +172,8 @@ bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock,
         !WriteFile(strFile, strBlock.str(), failure))
         return false;
     m_runFiles.insert(strFile);
-    m_runNeeds[strFile].AddText(strBlock.GetString(), strBlock.GetLength());
+    m_runNeeds[strFile].AddText(strBlock.GetString(), strBlock.GetLength(),
+                                object.strType == "VIEW");
     ++m_nWritten;
     return RemoveFormerFiles(strFile, object, failure);
 }
@@ -248,7 +256,7 @@ bool FolderOutput::Complete(ExportFailure& failure)
         if (written != m_runNeeds.end())
             needs.Merge(written->second);
         else if (m_files.Read(strFile, strContent))
-            needs.AddText(strContent.data(), int(strContent.size()));
+            needs.AddText(strContent.data(), int(strContent.size()), IsViewFile(strFile));
     }
     const std::string strInstall =
         InstallScript::Text(installed, m_naming.CodePage(), &unnamed, needs);
