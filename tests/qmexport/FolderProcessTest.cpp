@@ -206,6 +206,24 @@ TEST(QmexportFolderTest, ViewsInAFolderAndTheirDrift)
                   "\n@@%C3%A4%70%66%65%6C.prc\n@@DEPT_V.vw\n@@EMP_V.vw\n@@ADDR_T.tpb\n@@PKG_A.pkb\n"
                   "@@AUD_TRG.trg\n");
 
+    // The single file: the views' SET lines first, the views among the other kinds by name.
+    TempFolder single("file_views");
+    const std::string strFile = single / "views.sql";
+    const std::wstring strFileArgs = Wide("--user SCOTT --database QX_FOLDER_VIEWS --file \"" +
+                                          strFile + "\" --kinds all --quiet ");
+    run = RunQmexport(strFileArgs);
+    ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
+    const std::string strSingle = ReadFile(strFile);
+    EXPECT_EQ(strSingle.rfind("SET SQLBLANKLINES ON\nSET SQLTERMINATOR OFF\nCREATE OR REPLACE TYPE "
+                              "ADDR_T",
+                              0),
+              0u)
+        << strSingle;
+    const size_t nDept = strSingle.find("CREATE OR REPLACE FORCE VIEW \"DEPT_V\"");
+    EXPECT_LT(strSingle.find("AUD_TRG"), nDept);
+    EXPECT_LT(nDept, strSingle.find("CREATE OR REPLACE FORCE VIEW \"EMP_V\""));
+    EXPECT_LT(strSingle.find("CREATE OR REPLACE FORCE VIEW \"EMP_V\""), strSingle.find("FUNC_B"));
+
     run = RunQmexport(strArgs + L"--check --quiet");
     EXPECT_EQ(run.nExitCode, 0u) << run.strErr;
     EXPECT_EQ(run.strOut, "");
@@ -213,4 +231,7 @@ TEST(QmexportFolderTest, ViewsInAFolderAndTheirDrift)
     run = RunQmexport(strArgs + L"--check --quiet");
     EXPECT_EQ(run.nExitCode, 4u) << run.strErr;
     EXPECT_EQ(run.strOut, "changed DEPT_V.vw\n");
+    run = RunQmexport(strFileArgs + L"--check");
+    EXPECT_EQ(run.nExitCode, 4u) << run.strErr;
+    EXPECT_EQ(run.strOut, "changed " + strFile + "\nchanged DEPT_V (VIEW)\n");
 }
