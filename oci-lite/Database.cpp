@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <set>
@@ -377,8 +378,8 @@ OraError Database::InstallViews()
              Exec("CREATE TEMP VIEW DBA_SOURCE(OWNER, NAME, TYPE, LINE, TEXT) AS "
                   "SELECT OWNER, NAME, TYPE, LINE, TEXT FROM " +
                   source) &&
-             Exec("CREATE TEMP VIEW DBA_VIEWS(" + std::string(kViewColumns) + ") AS SELECT " +
-                  kViewColumns + " FROM " + m_policy.HiddenViewsView()) &&
+             Exec("CREATE TEMP VIEW DBA_VIEWS(" + m_dbaViewColumns + ") AS SELECT " +
+                  m_dbaViewColumns + " FROM " + m_policy.HiddenViewsView()) &&
              Exec("CREATE TEMP VIEW DBA_TAB_COLUMNS(OWNER, TABLE_NAME, COLUMN_NAME, COLUMN_ID) AS "
                   "SELECT OWNER, TABLE_NAME, COLUMN_NAME, COLUMN_ID FROM " +
                   m_policy.HiddenViewColumnsView());
@@ -389,6 +390,24 @@ OraError Database::InstallViews()
 // The columns of DBA_VIEWS; USER_VIEWS has them without OWNER.
 const char Database::kViewColumns[] =
     "OWNER, VIEW_NAME, TEXT_LENGTH, TEXT, TEXT_VC, TYPE_TEXT, VIEW_TYPE, EDITIONING_VIEW, BEQUEATH";
+
+namespace {
+
+// The release the server plays, from OCI_LITE_SERVER_VERSION ("11.2"), read at each logon, as
+// major * 10 + minor; unset or unreadable: a current one.
+int ServerRelease()
+{
+    char value[32] = {};
+    const DWORD length = GetEnvironmentVariableA("OCI_LITE_SERVER_VERSION", value, sizeof value);
+    int major = 0;
+    int minor = 0;
+    if (length == 0 || length >= sizeof value || std::sscanf(value, "%d.%d", &major, &minor) < 1 ||
+        major <= 0)
+        return 190;
+    return major * 10 + minor;
+}
+
+}  // namespace
 
 // The views of the file's views and their columns (empty when the file has no such tables).
 // TEXT is the stored column itself, not an expression of it, so that a statement's column can
@@ -417,11 +436,17 @@ bool Database::InstallViewViews(const std::function<std::string(const char*)>& t
                   "(OWNER, TABLE_NAME, COLUMN_NAME, COLUMN_ID) AS SELECT NULL, NULL, NULL, NULL "
                   "WHERE 0");
     }
+    // Before 12.1 the views have neither TEXT_VC nor BEQUEATH, before 11.2 no EDITIONING_VIEW.
+    const int release = ServerRelease();
+    std::string userColumns = "VIEW_NAME, TEXT_LENGTH, TEXT, TYPE_TEXT, VIEW_TYPE";
+    if (release >= 112)
+        userColumns += ", EDITIONING_VIEW";
+    if (release >= 121)
+        userColumns += ", TEXT_VC, BEQUEATH";
+    m_dbaViewColumns = "OWNER, " + userColumns;
     return ok &&
-           Exec("CREATE TEMP VIEW USER_VIEWS(VIEW_NAME, TEXT_LENGTH, TEXT, TEXT_VC, TYPE_TEXT, "
-                "VIEW_TYPE, EDITIONING_VIEW, BEQUEATH) AS SELECT VIEW_NAME, TEXT_LENGTH, TEXT, "
-                "TEXT_VC, TYPE_TEXT, VIEW_TYPE, EDITIONING_VIEW, BEQUEATH FROM " +
-                views + " WHERE OWNER COLLATE BINARY = " + owner) &&
+           Exec("CREATE TEMP VIEW USER_VIEWS(" + userColumns + ") AS SELECT " + userColumns +
+                " FROM " + views + " WHERE OWNER COLLATE BINARY = " + owner) &&
            Exec("CREATE TEMP VIEW USER_TAB_COLUMNS(TABLE_NAME, COLUMN_NAME, COLUMN_ID) AS SELECT "
                 "TABLE_NAME, COLUMN_NAME, COLUMN_ID FROM " +
                 columns + " WHERE OWNER COLLATE BINARY = " + owner);

@@ -149,6 +149,7 @@ private:
     bool m_readsDictionary = false;
     SessionNls m_nls;
     bool m_holdsViews = false;  // the file has the tables views and view_columns
+    std::string m_dbaViewColumns;  // of the release the server plays
 };
 
 class ServerConnection {

@@ -7,6 +7,8 @@
 // run costs and a break from another thread.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -678,6 +680,62 @@ TEST(EngineViewTest, ViewsAreWrittenAsStoredInNameOrder)
               run.reporter.lines.end());
     EXPECT_EQ(SettingsFor(run.sink.jobNeeds).strLines.str(),
               "SET DEFINE OFF\nSET SQLBLANKLINES ON\nSET SQLTERMINATOR OFF\n");
+
+    // Named objects, a long view among them, each its own scope.
+    EngineRun named;
+    params.objectNames = {"LEN_100000_V", "EMP_API", "Emp_Alias_V"};
+    RunEngine(named, "ENG_VIEWS", params);
+    ASSERT_EQ(named.outcome.result, ExportResult::Done) << named.outcome.MessageText().str();
+    EXPECT_EQ(named.sink.written, (std::vector<std::string>{"LEN_100000_V (VIEW)",
+                                                            "EMP_API (PACKAGE)",
+                                                            "Emp_Alias_V (VIEW)"}));
+    for (size_t i = 0; i < named.sink.written.size(); ++i)
+        EXPECT_EQ(named.sink.blocks[i], expected[named.sink.written[i]]);
+}
+
+// A database before 12.1 has neither TEXT_VC nor BEQUEATH (nor, before 11.2, EDITIONING_VIEW):
+// every view is read through TEXT, one round trip each, and its text is the same.
+TEST(EngineViewTest, ADatabaseBeforeTwelveOneReadsEveryViewThroughText)
+{
+    PrepareTest();
+    const std::vector<ViewCase> cases = ViewCases();
+    {
+        Schema schema("ENG_VIEWS_OLD");
+        for (const ViewCase& c : cases)
+            schema.AddView(c.view);
+    }
+    ExportParams params;
+    params.kinds = {"VIEW"};
+    EngineRun current;
+    OciLite::ResetCounters();
+    RunEngine(current, "ENG_VIEWS_OLD", params);
+    ASSERT_EQ(current.outcome.result, ExportResult::Done);
+    const unsigned nCurrentTrips = OciLite::RoundTrips();
+    for (const char* pszRelease : {"11.2", "10.2"}) {
+        SCOPED_TRACE(pszRelease);
+        ::SetEnvironmentVariableA("OCI_LITE_SERVER_VERSION", pszRelease);
+        EngineRun old;
+        OciLite::ResetCounters();
+        RunEngine(old, "ENG_VIEWS_OLD", params);
+        ::SetEnvironmentVariableA("OCI_LITE_SERVER_VERSION", nullptr);
+        ASSERT_EQ(old.outcome.result, ExportResult::Done) << old.outcome.MessageText().str();
+        ASSERT_EQ(old.sink.blocks.size(), current.sink.blocks.size());
+        for (size_t i = 0; i < old.sink.blocks.size(); ++i) {
+            std::string strExpected = current.sink.blocks[i];
+            const std::string strBequeath = "BEQUEATH CURRENT_USER ";
+            if (strExpected.find(strBequeath) != std::string::npos)
+                strExpected.erase(strExpected.find(strBequeath), strBequeath.size());
+            if (std::string(pszRelease) == "10.2" &&
+                strExpected.find("EDITIONING ") != std::string::npos)
+                strExpected.erase(strExpected.find("EDITIONING "), 11);
+            EXPECT_EQ(old.sink.blocks[i], strExpected) << old.sink.written[i];
+        }
+        // Nine views: one trip each instead of the short texts' one query, and one more
+        // measure for each set of columns the database lacks (minus the 2 long views already
+        // read one by one).
+        const unsigned nExtraMeasures = std::string(pszRelease) == "11.2" ? 1 : 2;
+        EXPECT_EQ(OciLite::RoundTrips(), nCurrentTrips - 1 + 7 + nExtraMeasures);
+    }
 }
 
 // The SQL*Plus rules of a statement: only a blank line with more of the statement after it,
