@@ -194,8 +194,9 @@ bool ViewSource::ReadShortTexts(std::map<CString, ViewDefinition>& views, int nN
                 continue;
             const CString strName(szName, nNameLength);
             const auto found = views.find(strName);
-            if (found == views.end())
-                continue;  // not listed (or created since)
+            // Not listed (or created since), or typed: not exported, and no measure of its own.
+            if (found == views.end() || found->second.bTyped)
+                continue;
             ViewDefinition& view = found->second;
             if (nWider != 0 || nLength != view.nTextLength || nTextIndicator > 0 ||
                 nTextLength >= text.size())

@@ -777,6 +777,11 @@ TEST(EngineViewTest, ViewsCostAFewRoundTrips)
             const std::string strName = "V" + std::to_string(1000 + i);
             schema.AddView({strName, TextOfBytes(200 + i), {"X", "Y"}});
         }
+        // An object view longer than every other short one: not read, not measured against.
+        OciLiteSchema::View typed{"TYPED_V", TextOfBytes(3000), {"X"}};
+        typed.pszTypeText = "OF EMP_T WITH OBJECT IDENTIFIER (X)";
+        if (nViews != 0)
+            schema.AddView(typed);
         if (std::string(pszDatabase) == "ENG_VTRIPS502") {
             schema.AddView({"LONG1_V", TextOfBytes(4001), {"X"}});
             schema.AddView({"LONG2_V", TextOfBytes(50000), {"X"}});
@@ -794,7 +799,8 @@ TEST(EngineViewTest, ViewsCostAFewRoundTrips)
         ASSERT_EQ(run.outcome.result, ExportResult::Done) << run.outcome.MessageText().str();
         trips[i++] = OciLite::RoundTrips();
     }
-    EXPECT_LE(trips[1], trips[0] + 4);
+    // The measure, the short texts and the columns.
+    EXPECT_EQ(trips[1], trips[0] + 3);
     EXPECT_EQ(trips[2], trips[1] + 2);
 }
 
