@@ -101,22 +101,11 @@ public:
     // have lines of their own), or an empty line after a run that was done.
     void Finish(const ExportEnding& ending) override
     {
-        std::vector<CString> lines;
-        switch (ending.result) {
-        case ExportResult::Done:
-            lines = {""};
-            break;
-        case ExportResult::LogonFailed:
-            lines = {ExportTexts::kConnectFailed};
-            break;
-        case ExportResult::NothingToExport:
-            lines = {ending.strWhere.IsEmpty() ? CString()
-                                               : ending.strWhere + ": " + ending.strText};
-            break;
-        default:
+        std::vector<CString> lines = ending.ClosingLines();
+        if (lines.empty() && ending.Failed() && ending.result != ExportResult::NothingToExport)
             lines = ending.MessageLines();
-            break;
-        }
+        if (lines.empty())
+            lines = {""};
         for (size_t i = 0; i + 1 < lines.size(); ++i)
             AddLogText(Shown(lines[i]), 0);
         AddLastLogLine(Shown(lines.back()));

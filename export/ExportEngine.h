@@ -126,6 +126,10 @@ struct ExportEnding {
     std::vector<CString> MessageLines() const;
     // The same lines joined with "\n".
     CString MessageText() const;
+    // What every front end says after the message of a failed logon ("Error while connect to
+    // specified database") or of a name that matched nothing among several ("<name>: Object
+    // not found."); empty for every other ending.
+    std::vector<CString> ClosingLines() const;
 };
 
 class ExportSink {

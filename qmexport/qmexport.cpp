@@ -8,6 +8,7 @@
 
 #include <shellapi.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -93,19 +94,44 @@ bool ReadWholeFile(const std::wstring& strPath, std::string& strContent)
     return true;
 }
 
-// The differences a --check found, on standard output, one line each.
-int ReportDrift(const CommandLine& line, const ExportSink& sink)
+// The sink the command line asks for, and how a --check reads the differences it found.
+struct ChosenSink {
+    std::unique_ptr<ExportSink> sink;
+    // The differences, one line each, once a run that was done has rendered every block.
+    std::function<std::vector<std::string>()> differences;
+};
+
+ChosenSink MakeSink(const CommandLine& line)
 {
-    std::vector<std::string> lines;
-    if (!line.strFolder.empty()) {
-        lines = DriftReport::FolderLines(static_cast<const FolderOutput&>(sink).Differences());
-    } else {
-        const auto& rendered = static_cast<const OutputFile&>(sink);
-        std::string strOld;
-        const bool bExists = ReadWholeFile(line.strFile, strOld);
-        lines = DriftReport::FileLines(FromWide(line.strFile, CP_UTF8), bExists, strOld,
-                                       rendered.Content(), rendered.Blocks());
+    ChosenSink chosen;
+    if (!line.strFile.empty()) {
+        auto file = std::make_unique<OutputFile>(
+            line.strFile, line.bCheck ? OutputFile::Target::Memory : OutputFile::Target::File);
+        const OutputFile& rendered = *file;
+        const std::wstring strPath = line.strFile;
+        chosen.differences = [&rendered, strPath] {
+            std::string strOld;
+            const bool bExists = ReadWholeFile(strPath, strOld);
+            return DriftReport::FileLines(FromWide(strPath, CP_UTF8), bExists, strOld,
+                                          rendered.Content(), rendered.Blocks());
+        };
+        chosen.sink = std::move(file);
+        return chosen;
     }
+    auto folder = std::make_unique<FolderOutput>(
+        line.strFolder, line.objectNames.empty(), line.kinds,
+        [](const std::string& strLine) { WriteTo(STD_ERROR_HANDLE, strLine + "\n"); }, 0,
+        NameFilter(line.includePatterns, line.excludePatterns),
+        line.bCheck ? FolderFiles::Mode::LookOnly : FolderFiles::Mode::Write);
+    const FolderOutput& looked = *folder;
+    chosen.differences = [&looked] { return DriftReport::FolderLines(looked.Differences()); };
+    chosen.sink = std::move(folder);
+    return chosen;
+}
+
+// The differences a --check found, on standard output, one line each.
+int ReportDrift(const std::vector<std::string>& lines)
+{
     std::string strOut;
     for (const std::string& strLine : lines)
         strOut += strLine + "\n";
@@ -149,32 +175,24 @@ int Run()
     if (StopRequest::Flag().load())
         return kExitStopped;
 
-    std::unique_ptr<ExportSink> sink;
-    if (!line.strFile.empty())
-        sink = std::make_unique<OutputFile>(line.strFile, line.bCheck ? OutputFile::Target::Memory
-                                                                      : OutputFile::Target::File);
-    else
-        sink = std::make_unique<FolderOutput>(
-            line.strFolder, line.objectNames.empty(), line.kinds,
-            [](const std::string& strLine) { WriteTo(STD_ERROR_HANDLE, strLine + "\n"); }, 0,
-            NameFilter(line.includePatterns, line.excludePatterns),
-            line.bCheck ? FolderFiles::Mode::LookOnly : FolderFiles::Mode::Write);
+    const ChosenSink chosen = MakeSink(line);
+    ExportSink& sink = *chosen.sink;
 
     const ProgressStyle style = line.bQuiet                   ? ProgressStyle::Quiet
                                 : IsConsole(STD_ERROR_HANDLE) ? ProgressStyle::StatusLine
                                                               : ProgressStyle::LinePerObject;
     ConsoleReporter reporter(
         StopRequest::Flag(), style,
-        [](const std::string& strText) { WriteTo(STD_ERROR_HANDLE, strText); }, *sink);
+        [](const std::string& strText) { WriteTo(STD_ERROR_HANDLE, strText); }, sink);
     if (line.bCheck)
         reporter.SetChecking();
-    const ExportEnding ending = RunExport(params, *sink, reporter);
+    const ExportEnding ending = RunExport(params, sink, reporter);
     if (ending.result == ExportResult::Stopped) {
         reporter.Stopped();
         return kExitStopped;
     }
     if (line.bCheck && ending.result == ExportResult::Done)
-        return ReportDrift(line, *sink);
+        return ReportDrift(chosen.differences());
     return ExitCodeOf(ending);
 }
 
