@@ -28,18 +28,27 @@ CString Quoted(const CString& strName)
 
 }  // namespace
 
+// The head is one line unless that line would pass what every SQL*Plus release reads whole
+// (older ones refuse a line of more than 2,499 characters): then each column has a line.
 CString ViewBlock(const CString& strName, const ViewDefinition& view)
 {
-    CString strColumns;
-    for (const CString& strColumn : view.columns)
-        strColumns += (strColumns.IsEmpty() ? "(" : ", ") + Quoted(strColumn);
-    if (!strColumns.IsEmpty())
-        strColumns += ") ";
-    CString strHead = CString("CREATE OR REPLACE FORCE ") +
-                      (view.bEditioning ? "EDITIONING " : "") + "VIEW " + Quoted(strName) + " " +
-                      strColumns + (view.bBequeathCurrentUser ? "BEQUEATH CURRENT_USER " : "") +
-                      "AS\n";
-    return strHead + view.strText;
+    constexpr int kLongestHeadLine = 2499;
+    const CString strStart = CString("CREATE OR REPLACE FORCE ") +
+                             (view.bEditioning ? "EDITIONING " : "") + "VIEW " + Quoted(strName) +
+                             " ";
+    const CString strEnd =
+        CString(view.bBequeathCurrentUser ? "BEQUEATH CURRENT_USER " : "") + "AS\n";
+    for (const char* pszSeparator : {", ", ",\n"}) {
+        CString strColumns;
+        for (const CString& strColumn : view.columns)
+            strColumns += (strColumns.IsEmpty() ? "(" : pszSeparator) + Quoted(strColumn);
+        if (!strColumns.IsEmpty())
+            strColumns += ") ";
+        const CString strHead = strStart + strColumns + strEnd;
+        if (strHead.GetLength() <= kLongestHeadLine + 1 || pszSeparator[1] == '\n')
+            return strHead + view.strText;
+    }
+    return CString();
 }
 
 bool ViewSource::Fail(DBStmt* pStmt, const CString& strView)

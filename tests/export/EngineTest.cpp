@@ -22,6 +22,7 @@
 #include "export/ExportEngine.h"
 #include "export/ExportTexts.h"
 #include "export/SqlPlusLines.h"
+#include "export/ViewSource.h"
 #include "framework/Barrier.h"
 #include "tests/export/ExportHarness.h"
 
@@ -735,6 +736,26 @@ TEST(EngineViewTest, ADatabaseBeforeTwelveOneReadsEveryViewThroughText)
         // read one by one).
         const unsigned nExtraMeasures = std::string(pszRelease) == "11.2" ? 1 : 2;
         EXPECT_EQ(OciLite::RoundTrips(), nCurrentTrips - 1 + 7 + nExtraMeasures);
+    }
+}
+
+// A head line SQL*Plus would not read whole (more than 2,499 characters) gives each column a
+// line of its own; a shorter one stays one line.
+TEST(EngineViewTest, AHeadTooLongForOneLineGivesEachColumnALine)
+{
+    for (const int nColumns : {2, 100, 300}) {
+        ViewDefinition view;
+        view.strText = "SELECT * FROM wide_t";
+        std::string strColumns;
+        for (int i = 0; i < nColumns; ++i) {
+            const std::string strColumn = "COLUMN_NUMBER_" + std::to_string(1000 + i);
+            view.columns.emplace_back(strColumn.c_str());
+            strColumns += (i == 0 ? "(\"" : nColumns > 100 ? ",\n\"" : ", \"") + strColumn + "\"";
+        }
+        const std::string strBlock = ViewBlock("WIDE_V", view).str();
+        EXPECT_EQ(strBlock, "CREATE OR REPLACE FORCE VIEW \"WIDE_V\" " + strColumns +
+                                ") AS\nSELECT * FROM wide_t")
+            << nColumns;
     }
 }
 
