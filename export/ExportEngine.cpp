@@ -258,9 +258,8 @@ private:
         LineCountMap lineCounts;
         std::vector<SourceWidths> scopeWidths(scopes.size());
         for (size_t s = 0; s < scopes.size(); ++s) {
-            if (HasSourceKinds(scopes[s]) &&
-                !CountLines(connection, SourceKindsOf(scopes[s]), lineCounts, scopeWidths[s],
-                            outcome))
+            if (HasSourceKinds(scopes[s]) && !CountLines(connection, SourceKindsOf(scopes[s]),
+                                                         lineCounts, scopeWidths[s], outcome))
                 return outcome;
         }
 
@@ -416,8 +415,8 @@ private:
             if (!listed.empty()) {
                 ViewSource source(connection, scopes[s]);
                 if (!source.Read(listed, m_views[s])) {
-                    outcome = Failed(ExportResult::FetchFailed, FailureText(source.ErrorText()),
-                                     {}, source.ErrorCode());
+                    outcome = Failed(ExportResult::FetchFailed, FailureText(source.ErrorText()), {},
+                                     source.ErrorCode());
                     if (!source.FailedView().IsEmpty()) {
                         outcome.strWhere = source.FailedView() + " (" + kViewKind + ")";
                         outcome.strTargetState = m_sink.StateText();
@@ -426,8 +425,8 @@ private:
                 }
             }
             for (size_t i = nFirst; i < scopeEnds[s]; ++i) {
-                const auto found = IsView(objects[i]) ? m_views[s].find(objects[i].strName)
-                                                      : m_views[s].end();
+                const auto found =
+                    IsView(objects[i]) ? m_views[s].find(objects[i].strName) : m_views[s].end();
                 if (found != m_views[s].end() && found->second.bTyped) {
                     m_reporter.Warning(ExportTexts::NotExportedTypedView(objects[i].strName));
                     m_views[s].erase(found);
@@ -557,8 +556,8 @@ private:
     // object the listing does not hold (created after it) are passed over.
     bool ExportScope(DBConnect& connection, const SourceScope& scope, const SourceWidths& widths,
                      const std::vector<ExportObjectId>& objects, size_t nFirst, size_t nEnd,
-                     const LineCountMap& lineCounts,
-                     const std::map<CString, ViewDefinition>& views, ExportEnding& outcome)
+                     const LineCountMap& lineCounts, const std::map<CString, ViewDefinition>& views,
+                     ExportEnding& outcome)
     {
         std::map<std::pair<CString, CString>, size_t> listedAt;
         for (size_t i = nFirst; i < nEnd; ++i)

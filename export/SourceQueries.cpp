@@ -122,9 +122,9 @@ namespace ViewQueries {
 
 CString Measure(const SourceScope& scope, Release release)
 {
-    const char* pszFlags = release == Release::k12 ? "EDITIONING_VIEW,BEQUEATH"
+    const char* pszFlags = release == Release::k12   ? "EDITIONING_VIEW,BEQUEATH"
                            : release == Release::k11 ? "EDITIONING_VIEW,'DEFINER'"
-                                                      : "'N','DEFINER'";
+                                                     : "'N','DEFINER'";
     return CString("SELECT VIEW_NAME,TEXT_LENGTH,") + pszFlags +
            ",CASE WHEN TYPE_TEXT IS NULL AND VIEW_TYPE IS NULL THEN 0 ELSE 1 END,LENGTHB(VIEW_NAME)"
            " FROM " +

@@ -87,8 +87,7 @@ bool ViewSource::Read(const std::vector<CString>& listed, std::map<CString, View
     const bool bAnyShort =
         m_release == ViewQueries::Release::k12 &&
         std::any_of(measured.begin(), measured.end(), [](const auto& entry) {
-            return !entry.second.bTyped &&
-                   entry.second.nTextLength <= ViewQueries::kShortTextBytes;
+            return !entry.second.bTyped && entry.second.nTextLength <= ViewQueries::kShortTextBytes;
         });
     if (bAnyShort && !ReadShortTexts(measured, nNameBytes, nShortBytes))
         return false;

@@ -458,9 +458,9 @@ OraError Database::AlterSession(const std::string& nlsComp, const std::string& n
         m_nls.nlsComp = nlsComp;
     if (!nlsSort.empty())
         m_nls.nlsSort = nlsSort;
-    const char* const views[] = {"DBA_SOURCE",      "DBA_OBJECTS",  "DBA_VIEWS",
-                                 "DBA_TAB_COLUMNS", "DUAL",         "USER_SOURCE",
-                                 "USER_OBJECTS",    "USER_VIEWS",   "USER_TAB_COLUMNS"};
+    const char* const views[] = {"DBA_SOURCE",      "DBA_OBJECTS", "DBA_VIEWS",
+                                 "DBA_TAB_COLUMNS", "DUAL",        "USER_SOURCE",
+                                 "USER_OBJECTS",    "USER_VIEWS",  "USER_TAB_COLUMNS"};
     bool ok = true;
     for (const char* view : views)
         ok = ok && Exec(std::string("DROP VIEW IF EXISTS temp.") + view);

@@ -148,7 +148,7 @@ private:
     std::string m_sessionUser;
     bool m_readsDictionary = false;
     SessionNls m_nls;
-    bool m_holdsViews = false;  // the file has the tables views and view_columns
+    bool m_holdsViews = false;     // the file has the tables views and view_columns
     std::string m_dbaViewColumns;  // of the release the server plays
 };
 

@@ -85,7 +85,7 @@ private:
     ub4 m_prefetchMemory = 0;   // bytes per round trip; 0: no memory limit (the default)
     ClientCharset m_charset = ClientCharset::Us7Ascii();
     Cursor m_cursor;
-    size_t m_definedRowBytes = 0;  // the query's row as the client sizes its prefetch buffer
+    size_t m_definedRowBytes = 0;     // the query's row as the client sizes its prefetch buffer
     std::vector<bool> m_longColumns;  // by select-list index: the column is a LONG
     bool m_selectsLong = false;       // no prefetch, one row a round trip
     RowCache m_cache;

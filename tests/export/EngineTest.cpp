@@ -625,16 +625,20 @@ std::vector<ViewCase> ViewCases()
         {{"EDITION_V", "SELECT * FROM emp_t", {"EMPNO"}, "Y", "CURRENT_USER"},
          "CREATE OR REPLACE FORCE EDITIONING VIEW \"EDITION_V\" (\"EMPNO\") BEQUEATH "
          "CURRENT_USER AS\nSELECT * FROM emp_t\n/\n"},
-        {{"EMP_OV", "SELECT emp_t(empno) FROM emp", {"SYS_NC_ROWINFO$"}, "N", "DEFINER",
+        {{"EMP_OV",
+          "SELECT emp_t(empno) FROM emp",
+          {"SYS_NC_ROWINFO$"},
+          "N",
+          "DEFINER",
           "OF EMP_T WITH OBJECT IDENTIFIER (EMPNO)"},
          ""},
     };
     for (size_t nBytes : {size_t(3999), size_t(4000), size_t(4001), size_t(100000)}) {
         const std::string strName = "LEN_" + std::to_string(nBytes) + "_V";
         const std::string strText = TextOfBytes(nBytes);
-        cases.push_back({{strName, strText, {"X"}},
-                         "CREATE OR REPLACE FORCE VIEW \"" + strName + "\" (\"X\") AS\n" +
-                             strText + "\n/\n"});
+        cases.push_back(
+            {{strName, strText, {"X"}},
+             "CREATE OR REPLACE FORCE VIEW \"" + strName + "\" (\"X\") AS\n" + strText + "\n/\n"});
     }
     return cases;
 }
@@ -671,10 +675,9 @@ TEST(EngineViewTest, ViewsAreWrittenAsStoredInNameOrder)
         order.push_back(run.sink.written[i]);
     }
     const std::vector<std::string> byName = {
-        "AMP_V (VIEW)",         "BLANK_V (VIEW)",         "COMMENT_V (VIEW)",
-        "EDITION_V (VIEW)",     "EMP_API (PACKAGE)",      "Emp_Alias_V (VIEW)",
-        "LEN_100000_V (VIEW)",  "LEN_3999_V (VIEW)",      "LEN_4000_V (VIEW)",
-        "LEN_4001_V (VIEW)"};
+        "AMP_V (VIEW)",      "BLANK_V (VIEW)",     "COMMENT_V (VIEW)",    "EDITION_V (VIEW)",
+        "EMP_API (PACKAGE)", "Emp_Alias_V (VIEW)", "LEN_100000_V (VIEW)", "LEN_3999_V (VIEW)",
+        "LEN_4000_V (VIEW)", "LEN_4001_V (VIEW)"};
     EXPECT_EQ(order, byName);
     EXPECT_NE(std::find(run.reporter.lines.begin(), run.reporter.lines.end(),
                         "Not exported: EMP_OV (VIEW) is an object view"),
@@ -687,9 +690,9 @@ TEST(EngineViewTest, ViewsAreWrittenAsStoredInNameOrder)
     params.objectNames = {"LEN_100000_V", "EMP_API", "Emp_Alias_V"};
     RunEngine(named, "ENG_VIEWS", params);
     ASSERT_EQ(named.outcome.result, ExportResult::Done) << named.outcome.MessageText().str();
-    EXPECT_EQ(named.sink.written, (std::vector<std::string>{"LEN_100000_V (VIEW)",
-                                                            "EMP_API (PACKAGE)",
-                                                            "Emp_Alias_V (VIEW)"}));
+    EXPECT_EQ(named.sink.written,
+              (std::vector<std::string>{"LEN_100000_V (VIEW)", "EMP_API (PACKAGE)",
+                                        "Emp_Alias_V (VIEW)"}));
     for (size_t i = 0; i < named.sink.written.size(); ++i)
         EXPECT_EQ(named.sink.blocks[i], expected[named.sink.written[i]]);
 }

@@ -55,7 +55,8 @@ TEST_F(OciLiteViews, TabColumnsGiveEachViewsColumnsByColumnId)
 // The DBA_ views follow DBA_SOURCE: only a session that may read the dictionary has them.
 TEST_F(OciLiteViews, DbaViewsNeedTheDictionaryPrivilege)
 {
-    for (const char* sql : {"SELECT VIEW_NAME FROM DBA_VIEWS", "SELECT OWNER FROM DBA_TAB_COLUMNS"}) {
+    for (const char* sql :
+         {"SELECT VIEW_NAME FROM DBA_VIEWS", "SELECT OWNER FROM DBA_TAB_COLUMNS"}) {
         sword status = OCI_SUCCESS;
         session.Query(sql, {}, 1, &status);
         EXPECT_EQ(OCI_ERROR, status) << sql;
@@ -113,9 +114,9 @@ TEST_F(OciLiteViews, ALongColumnTurnsPrefetchOffAndTakesATripPerRow)
         std::vector<sb2> indicators(test.arraySize);
         OCIDefine* define = nullptr;
         const ub4 position = std::string(test.sql).find("VIEW_NAME") != std::string::npos ? 2 : 1;
-        ASSERT_EQ(OCI_SUCCESS, api.DefineByPos(stmt, &define, session.err, position, values.data(),
-                                               size, SQLT_STR, indicators.data(), nullptr, nullptr,
-                                               OCI_DEFAULT));
+        ASSERT_EQ(OCI_SUCCESS,
+                  api.DefineByPos(stmt, &define, session.err, position, values.data(), size,
+                                  SQLT_STR, indicators.data(), nullptr, nullptr, OCI_DEFAULT));
         const unsigned before = api.RoundTrips();
         sword status = api.StmtExecute(session.svc, stmt, session.err, test.arraySize, 0, nullptr,
                                        nullptr, OCI_DEFAULT);
@@ -150,9 +151,9 @@ TEST_F(OciLiteViews, ALongCutShortIsAnErrorAndAWholeBufferReadsIt)
         std::vector<char> value(static_cast<size_t>(test.size));
         sb2 indicator = 0;
         OCIDefine* define = nullptr;
-        ASSERT_EQ(OCI_SUCCESS, api.DefineByPos(stmt, &define, session.err, 1, value.data(),
-                                               test.size, SQLT_STR, &indicator, nullptr, nullptr,
-                                               OCI_DEFAULT));
+        ASSERT_EQ(OCI_SUCCESS,
+                  api.DefineByPos(stmt, &define, session.err, 1, value.data(), test.size, SQLT_STR,
+                                  &indicator, nullptr, nullptr, OCI_DEFAULT));
         const sword status =
             api.StmtExecute(session.svc, stmt, session.err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
         EXPECT_EQ(test.status, status) << sql;

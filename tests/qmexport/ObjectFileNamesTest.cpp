@@ -138,7 +138,7 @@ TEST(ObjectFileNamesTest, ExtensionsAndTypesMatchBothWays)
 {
     const std::pair<const char*, const wchar_t*> kTypes[] = {
         {"PACKAGE", L"pks"}, {"PACKAGE BODY", L"pkb"}, {"PROCEDURE", L"prc"}, {"FUNCTION", L"fnc"},
-        {"TYPE", L"tps"},    {"TYPE BODY", L"tpb"},    {"TRIGGER", L"trg"},      {"VIEW", L"vw"}};
+        {"TYPE", L"tps"},    {"TYPE BODY", L"tpb"},    {"TRIGGER", L"trg"},   {"VIEW", L"vw"}};
     for (const auto& type : kTypes) {
         EXPECT_EQ(ObjectFileNames::ExtensionOf(type.first), type.second);
         EXPECT_EQ(ObjectFileNames::TypeOf(type.second).str(), type.first);
