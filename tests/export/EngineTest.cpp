@@ -695,6 +695,19 @@ TEST(EngineViewTest, ViewsAreWrittenAsStoredInNameOrder)
                                         "Emp_Alias_V (VIEW)"}));
     for (size_t i = 0; i < named.sink.written.size(); ++i)
         EXPECT_EQ(named.sink.blocks[i], expected[named.sink.written[i]]);
+
+    // Name filters choose views as they choose the other kinds.
+    EngineRun filtered;
+    params.objectNames.clear();
+    params.includePatterns = {"LEN\\_%", "AMP%"};
+    params.excludePatterns = {"%100000%"};
+    RunEngine(filtered, "ENG_VIEWS", params);
+    ASSERT_EQ(filtered.outcome.result, ExportResult::Done) << filtered.outcome.MessageText().str();
+    EXPECT_EQ(filtered.sink.written,
+              (std::vector<std::string>{"AMP_V (VIEW)", "LEN_3999_V (VIEW)", "LEN_4000_V (VIEW)",
+                                        "LEN_4001_V (VIEW)"}));
+    for (size_t i = 0; i < filtered.sink.written.size(); ++i)
+        EXPECT_EQ(filtered.sink.blocks[i], expected[filtered.sink.written[i]]);
 }
 
 // A database before 12.1 has neither TEXT_VC nor BEQUEATH (nor, before 11.2, EDITIONING_VIEW):
