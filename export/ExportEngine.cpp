@@ -99,6 +99,34 @@ public:
         return outcome;
     }
 
+    // The logon and the listing alone, into objects (the rows before a failure included).
+    ExportEnding ListOnly(std::vector<ExportObjectId>& objects)
+    {
+        ExportEnding outcome;
+        DBConnect connection;
+        connection.SetInterrupt(m_params.interrupt);
+        try {
+            if (LogOn(connection, outcome))
+                ListObjects(connection, Scope(nullptr), objects, outcome);
+            if (outcome.result != ExportResult::Done && Interrupted())
+                outcome = Stopped();
+        } catch (const std::exception& error) {
+            RecordCaughtException("listing");
+            outcome = Unexpected(error.what());
+        } catch (...) {
+            RecordCaughtException("listing");
+            outcome = Unexpected("unknown exception");
+        }
+        if (outcome.result != ExportResult::Stopped) {
+            try {
+                connection.Disconnect();
+            } catch (DBConnect::OtherException&) {
+                // The list is complete; a session that does not end cleanly changes nothing.
+            }
+        }
+        return outcome;
+    }
+
 private:
     static ExportEnding Stopped()
     {
@@ -167,17 +195,9 @@ private:
 
     bool Interrupted() const { return m_params.interrupt && m_params.interrupt->IsRequested(); }
 
-    ExportEnding RunSteps(DBConnect& connection)
+    // The logon and what the session needs before the listing; false with the ending.
+    bool LogOn(DBConnect& connection, ExportEnding& outcome)
     {
-        if (!m_reporter.KeepGoing())
-            return Stopped();
-        ExportFailure failure;
-        bool bChecked = false;
-        if (!m_reporter.Guarded([&] { bChecked = m_sink.Check(failure); }))
-            return Stopped();
-        if (!bChecked)
-            return SinkFailed(ExportResult::TargetRejected, failure);
-
         m_reporter.LogLine(ExportTexts::ConnectTo(m_params.strUser, m_params.strDatabase));
         try {
             if (m_params.bSysdba)
@@ -189,7 +209,8 @@ private:
             const CString strText = connection.GetErrorText();
             const int nCode = connection.GetErrorCode();
             connection.ResetErrorHandle();
-            return Failed(ExportResult::LogonFailed, strText, {}, nCode);
+            outcome = Failed(ExportResult::LogonFailed, strText, {}, nCode);
+            return false;
         }
         m_reporter.LogLine(ExportTexts::kConnected);
         if (!connection.GetLogonWarning().IsEmpty())
@@ -201,19 +222,34 @@ private:
         // only where the name matters.
         if (DBConnect::IsExternalLogon(m_params.strUser, m_params.strPassword) &&
             !m_params.bSysdba && !m_params.strOwner.IsEmpty()) {
-            ExportEnding asked;
-            if (!ReadSessionUser(connection, asked))
-                return asked;
+            if (!ReadSessionUser(connection, outcome))
+                return false;
         }
         // The listing's other comparisons are made on NLSSORT(..., 'NLS_SORT=BINARY') bytes
         // whatever the client's NLS_COMP; a name filter's LIKE has no such form, and a client
         // with NLS_COMP=LINGUISTIC would make it follow NLS_SORT (ignoring case with a _CI
         // sort). A filtered run pays one round trip for byte comparisons in its session.
         if (!m_params.includePatterns.empty() || !m_params.excludePatterns.empty()) {
-            ExportEnding failed;
-            if (!CompareBytesInSession(connection, failed))
-                return failed;
+            if (!CompareBytesInSession(connection, outcome))
+                return false;
         }
+        return true;
+    }
+
+    ExportEnding RunSteps(DBConnect& connection)
+    {
+        if (!m_reporter.KeepGoing())
+            return Stopped();
+        ExportFailure failure;
+        bool bChecked = false;
+        if (!m_reporter.Guarded([&] { bChecked = m_sink.Check(failure); }))
+            return Stopped();
+        if (!bChecked)
+            return SinkFailed(ExportResult::TargetRejected, failure);
+
+        ExportEnding loggedOn;
+        if (!LogOn(connection, loggedOn))
+            return loggedOn;
 
         // The scopes: the whole schema, or each named object in the order given.
         std::vector<SourceScope> scopes;
@@ -841,4 +877,47 @@ ExportEnding RunExport(const ExportParams& params, ExportSink& sink, ExportRepor
 {
     ExportRun run(params, sink, reporter);
     return run.Run();
+}
+
+namespace {
+
+// A listing writes nothing and reports nothing; it stops once its interrupt is requested.
+class ListingSink : public ExportSink {
+public:
+    bool Check(ExportFailure&) override { return true; }
+    bool Write(const ExportObjectId&, const CString&, ExportFailure&) override { return true; }
+    CString StateText() const override { return CString(); }
+    int WrittenCount() const override { return 0; }
+};
+
+class ListingReporter : public ExportReporter {
+public:
+    explicit ListingReporter(const std::shared_ptr<DBInterrupt>& interrupt) : m_interrupt(interrupt)
+    {}
+    bool KeepGoing() override { return !m_interrupt || !m_interrupt->IsRequested(); }
+    bool Guarded(const std::function<void()>& step) override
+    {
+        if (!KeepGoing())
+            return false;
+        step();
+        return true;
+    }
+    void LogLine(const CString&) override {}
+    void LogSource(const char*, int) override {}
+    void Progress(int, int) override {}
+    void Message(const CString&) override {}
+    void Finish(const ExportEnding&) override {}
+
+private:
+    const std::shared_ptr<DBInterrupt>& m_interrupt;
+};
+
+}  // namespace
+
+ExportEnding ListExportObjects(const ExportParams& params, std::vector<ExportObjectId>& objects)
+{
+    ListingSink sink;
+    ListingReporter reporter(params.interrupt);
+    ExportRun run(params, sink, reporter);
+    return run.ListOnly(objects);
 }
