@@ -451,8 +451,14 @@ private:
             if (!listed.empty()) {
                 ViewSource source(connection, scopes[s]);
                 if (!source.Read(listed, m_views[s])) {
-                    outcome = Failed(ExportResult::FetchFailed, FailureText(source.ErrorText()), {},
-                                     source.ErrorCode());
+                    const bool bNotVisible = !scopes[s].strOwner.IsEmpty() &&
+                                             source.ErrorCode() == kTableOrViewDoesNotExist;
+                    outcome = Failed(
+                        bNotVisible ? ExportResult::ListingFailed : ExportResult::FetchFailed,
+                        bNotVisible ? ExportTexts::OwnersViewsNotVisible(m_params.strOwner,
+                                                                         m_strSessionUser)
+                                    : FailureText(source.ErrorText()),
+                        {}, source.ErrorCode());
                     if (!source.FailedView().IsEmpty()) {
                         outcome.strWhere = source.FailedView() + " (" + kViewKind + ")";
                         outcome.strTargetState = m_sink.StateText();
