@@ -325,12 +325,24 @@ private:
         for (const std::map<CString, ViewDefinition>& views : m_views) {
             for (const auto& view : views) {
                 const CString strBlock = ViewBlock(view.first, view.second);
-                jobNeeds.AddText(strBlock.GetString(), strBlock.GetLength(), true);
+                SqlPlusNeeds viewNeeds;
+                viewNeeds.AddText(strBlock.GetString(), strBlock.GetLength(), true);
+                if (viewNeeds.bHashLine)
+                    viewNeeds.strFirstHashLine =
+                        LineOf(view.first, kViewKind,
+                               FirstLineBeginning(strBlock.GetString(), strBlock.GetLength(), '#'));
+                jobNeeds.Merge(viewNeeds);
             }
         }
-        m_sink.JobNeeds(jobNeeds);
+        // A file whose "#" lines no prefix can guard would run them as commands: none is
+        // written.
         if (SettingsFor(jobNeeds).bNoPrefixLeft)
-            m_reporter.Warning(NoPrefixLeftText());
+            return Failed(ExportResult::Unwritable, NoPrefixLeftText(jobNeeds.strFirstHashLine));
+        m_sink.JobNeeds(jobNeeds);
+        m_pHead = m_sink.Head();
+        ExportFailure refused;
+        if (!m_sink.AcceptsNeeds(jobNeeds, refused))
+            return SinkFailed(ExportResult::Unwritable, refused);
         m_reporter.ObjectsListed(m_nObjectCount);
 
         size_t nFirst = 0;
@@ -674,22 +686,26 @@ private:
     {
         CString strBlock = kCreatePrefix;
         int nLine = 0;
-        LoneSlashLines slashLines;
+        BlockLines blockLines;
         // Rows whose every text is NULL or empty are no source: no statement could be made.
         bool bAnyText = false;
         do {
-            slashLines.AddLine(stream.Text(), stream.TextLength());
             if (!m_reporter.KeepGoing()) {
                 outcome = Stopped();
                 return false;
             }
+            // The line as the file holds it.
+            const char* pLine = stream.Text();
+            int nLineLength = stream.TextLength();
+            strBlock.Append(stream.Text(), stream.TextLength());
             if (nLine == 0) {
-                strBlock.Append(stream.Text(), stream.TextLength());
-                m_reporter.LogSource(strBlock.GetString(), strBlock.GetLength());
-            } else {
-                strBlock.Append(stream.Text(), stream.TextLength());
-                m_reporter.LogSource(stream.Text(), stream.TextLength());
+                pLine = strBlock.GetString();
+                nLineLength = strBlock.GetLength();
             }
+            blockLines.AddLine(pLine, nLineLength);
+            if (!Guarded(object, nLine + 1, pLine, nLineLength, outcome))
+                return false;
+            m_reporter.LogSource(pLine, nLineLength);
             bAnyText = bAnyText || stream.TextLength() > 0;
             ++nLine;
             // The count was taken a moment before the stream; the bar never passes the end.
@@ -708,10 +724,10 @@ private:
             outcome = FailedAt(ExportResult::NoSource, object, ExportTexts::kNoSource);
             return false;
         }
-        return FinishBlock(object, nIndex, nLine, strBlock, slashLines, outcome);
+        return FinishBlock(object, nIndex, nLine, strBlock, blockLines, outcome);
     }
 
-    // A view's block, its text held since the views were read.
+    // A view's block, its text held since the views were read, checked as the units' lines are.
     bool ExportView(const ExportObjectId& object, int nIndex, const ViewDefinition& view,
                     ExportEnding& outcome)
     {
@@ -720,13 +736,15 @@ private:
             return false;
         }
         CString strBlock = ViewBlock(object.strName, view);
-        LoneSlashLines slashLines;
+        if (!Guarded(object, 1, strBlock.GetString(), strBlock.GetLength(), outcome, true))
+            return false;
+        BlockLines blockLines;
         int nLine = 0;
         int nStart = 0;
         for (int i = 0; i <= strBlock.GetLength(); ++i) {
             if (i == strBlock.GetLength() || strBlock[i] == '\n') {
                 if (i < strBlock.GetLength() || i > nStart) {
-                    slashLines.AddLine(strBlock.GetString() + nStart, i - nStart);
+                    blockLines.AddLine(strBlock.GetString() + nStart, i - nStart);
                     ++nLine;
                 }
                 nStart = i + 1;
@@ -735,16 +753,16 @@ private:
         m_reporter.LogSource(strBlock.GetString(), strBlock.GetLength());
         m_reporter.SourceEnds();
         Progress(100, m_nTotalPercent);
-        return FinishBlock(object, nIndex, nLine, strBlock, slashLines, outcome);
+        return FinishBlock(object, nIndex, nLine, strBlock, blockLines, outcome);
     }
 
-    // The end of every block: the warnings for its lone "/" lines, its own "/" line, the
-    // client's set, the write.
+    // The end of every block: the warnings for its lines, its own "/" line, the client's set,
+    // the write.
     bool FinishBlock(const ExportObjectId& object, int nIndex, int nLine, CString& strBlock,
-                     const LoneSlashLines& slashLines, ExportEnding& outcome)
+                     const BlockLines& blockLines, ExportEnding& outcome)
     {
-        for (int nSlashLine : slashLines.Lines())
-            m_reporter.Warning(LoneSlashText(object.strName, object.strType, nSlashLine));
+        for (const CString& strWarning : blockLines.Warnings(object.strName, object.strType))
+            m_reporter.Warning(strWarning);
         if (BlockText::EndsWithSlashLine(strBlock)) {
             strBlock += "\n";
         } else {
@@ -758,6 +776,27 @@ private:
         if (!Encode(object, strBlock, outcome))
             return false;
         return WriteBlock(object, nIndex, nLine, strBlock, outcome);
+    }
+
+    // Whether the SET lines the file began with guard the line: one that needs another (it
+    // changed after the lines were counted) ends the run before its block is written.
+    bool Guarded(const ExportObjectId& object, int nLine, const char* pLine, int nLength,
+                 ExportEnding& outcome, bool bSqlStatement = false) const
+    {
+        if (m_pHead == nullptr)
+            return true;
+        SqlPlusNeeds lineNeeds;
+        lineNeeds.AddText(pLine, nLength, bSqlStatement);
+        const CString strWhat = m_pHead->Unguarded(lineNeeds);
+        if (strWhat.IsEmpty())
+            return true;
+        CString strText;
+        strText.Format("The source changed while it was read (line %d %s, which the SET lines at "
+                       "the file's top, decided when the lines were counted, do not provide "
+                       "for); run the export again.",
+                       nLine, strWhat.GetString());
+        outcome = FetchFailedAt(object, strText, 0);
+        return false;
     }
 
     // The block in the file's character set; a character that set cannot hold ends the run.
@@ -835,6 +874,9 @@ private:
     ExportReporter& m_reporter;
     // Made once the logon has succeeded.
     std::unique_ptr<BlockEncoder> m_encoder;
+    // The SET lines the target's top holds (null when the sink fits them to the blocks as
+    // written).
+    const SqlPlusSettings* m_pHead = nullptr;
     // The logged-on user's name as the database knows it.
     CString m_strSessionUser;
     // Each scope's views by name, read before the first block.
