@@ -42,3 +42,16 @@ bool SourceStream::IsObject(const CString& strName, const CString& strType) cons
            std::memcmp(strName.GetString(), m_szName, m_nNameLength) == 0 &&
            std::memcmp(strType.GetString(), m_szType, m_nTypeLength) == 0;
 }
+
+void BindSourceScope(DBStmt& stmt, const SourceScope& scope)
+{
+    int nPosition = 1;
+    if (!scope.strOwner.IsEmpty())
+        stmt.BindString(nPosition++, scope.strOwner, scope.strOwner.GetLength());
+    if (scope.pName != nullptr)
+        stmt.BindString(nPosition++, *scope.pName, scope.pName->GetLength());
+    for (const CString& strPattern : scope.includes)
+        stmt.BindString(nPosition++, strPattern, strPattern.GetLength());
+    for (const CString& strPattern : scope.excludes)
+        stmt.BindString(nPosition++, strPattern, strPattern.GetLength());
+}

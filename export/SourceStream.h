@@ -9,6 +9,7 @@
 
 #include "db/DBStmt.h"
 #include "db/ObjectListCursor.h"
+#include "export/SourceQueries.h"
 
 // The widest source line a client can deliver: 4000 characters of up to 4 bytes each.
 constexpr int kMaxSourceLineBytes = 4000 * 4;
@@ -55,3 +56,7 @@ private:
     int m_nWider = 0;
     bool m_bAtEnd = false;
 };
+
+// Binds a scope's placeholders (SourceQueries.h): the owner when there is one, the object name
+// when the scope has one, then the include and exclude patterns.
+void BindSourceScope(DBStmt& stmt, const SourceScope& scope);
