@@ -11,34 +11,13 @@
 #include <string>
 
 #include "DialogTemplate.h"
+#include "ModelessDialog.h"
 #include "res/resource.h"
 
 namespace {
 
-INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
-{
-    return message == WM_INITDIALOG ? TRUE : FALSE;
-}
-
-// A dialog created modeless from a template of this program, destroyed at scope exit.
-class ModelessDialog {
-public:
-    explicit ModelessDialog(UINT nId)
-        : m_hWnd(::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nId), nullptr,
-                                      PlainDialogProc, 0))
-    {}
-    ~ModelessDialog()
-    {
-        if (m_hWnd)
-            ::DestroyWindow(m_hWnd);
-    }
-    ModelessDialog(const ModelessDialog&) = delete;
-    ModelessDialog& operator=(const ModelessDialog&) = delete;
-    HWND get() const { return m_hWnd; }
-
-private:
-    HWND m_hWnd;
-};
+using AppTest::ClientRectOf;
+using AppTest::ModelessDialog;
 
 class LayoutTest : public ::testing::TestWithParam<UINT> {
 protected:
@@ -48,15 +27,6 @@ protected:
         ::InitCommonControlsEx(&icc);
     }
 };
-
-// The rectangle of a control in its dialog's client coordinates.
-RECT ClientRectOf(HWND hDlg, HWND hCtrl)
-{
-    RECT rc;
-    ::GetWindowRect(hCtrl, &rc);
-    ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&rc), 2);
-    return rc;
-}
 
 TEST_P(LayoutTest, ControlsSitWhereMapDialogRectPutsThem)
 {

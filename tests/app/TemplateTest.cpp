@@ -1,6 +1,9 @@
-// The compiled dialog templates 100, 102, 131 and 133 read back from this program's own
-// resources (the same resource script as the program) and compared, field by field,
-// with the layouts the dialogs are built for.
+// The program's four dialogs (the About box, the main window, the object picker and the
+// message box) created from their templates under Wine and read back as a user meets them:
+// each control by its id (a label by its text), its window class, the style bits a user
+// notices (shown, enabled, reached by Tab, the kind of button or static, read-only,
+// password, upper-case, sorted) and where it sits: inside the dialog, clear of its
+// neighbours unless a group box frames it, and lined up with the controls it belongs with.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,173 +12,401 @@
 #include <iterator>
 #include <string>
 
+#include "ModelessDialog.h"
 #include "QuillmarkVersion.h"
-#include "DialogTemplate.h"
 #include "res/resource.h"
 
 namespace {
 
-constexpr DWORD CHILD = WS_CHILD | WS_VISIBLE;
+using AppTest::ClientRectOf;
+using AppTest::ModelessDialog;
 
-struct ExpectedItem {
+// A control: by its id, or for a label without one, by its text.
+struct Ref {
     int id;
-    const char* className;
-    const char* text;
-    int x, y, cx, cy;
-    DWORD style;
-    DWORD exStyle;
+    const char* text = nullptr;
 };
 
-struct ExpectedDialog {
+// What a user notices of a control's style. Kind is the button or static type
+// (BS_TYPEMASK / SS_TYPEMASK bits), -1 where none is expected.
+struct Control {
+    Ref ref;
+    const char* className;
+    DWORD set;    // bits that must be set
+    DWORD clear;  // bits that must be clear
+    int kind;
+};
+
+enum class Rel {
+    SameLeft,     // a column: left edges aligned
+    SameWidth,    // fields of one column are equally wide
+    SameRow,      // same top and same height (a row of buttons)
+    CentredWith,  // a vertically centred on b's row (a within b's top..bottom)
+    LeftOf,       // a ends before b begins, on b's line (a label before its field)
+    Above,        // a ends before b begins, over it (a label over its field)
+    Inside,       // a lies within b (a control in its group)
+};
+
+struct Relation {
+    Rel rel;
+    Ref a;
+    Ref b;
+};
+
+struct DialogSpec {
     UINT id;
     const char* caption;
-    int cx, cy;
-    DWORD style;
-    DWORD exStyle;
-    const char* typeface;
-    const ExpectedItem* items;
-    size_t count;
+    DWORD set;    // dialog style bits that must be set
+    DWORD clear;  // and must be clear
+    const Control* controls;
+    size_t controlCount;
+    const Relation* relations;
+    size_t relationCount;
 };
 
-const ExpectedItem kAboutItems[] = {
-    {-1, "Static", "Quillmark Version " QUILLMARK_VERSION, 40, 12, 119, 8,
-     CHILD | SS_LEFT | SS_NOPREFIX | WS_GROUP, 0},
-    {IDOK, "Button", "OK", 184, 12, 50, 14, CHILD | BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0},
-    {-1, "Static", "Copyright (C) 2008 " QUILLMARK_MAKER, 40, 23, 127, 8,
-     CHILD | SS_LEFT | WS_GROUP, 0},
-    {IDC_ABOUT_WEBLINK, "Static", QUILLMARK_WEB_ADDRESS, 40, 40, 85, 8, CHILD | SS_LEFT | WS_GROUP,
-     0},
-    {-1, "Button", "", 3, 0, 240, 61, CHILD | BS_GROUPBOX, 0},
-    {IDC_EMBLEM, "Static", "#134", 16, 12, 11, 10, CHILD | SS_BITMAP, 0},
+constexpr DWORD SHOWN = WS_VISIBLE;
+constexpr DWORD TAB = WS_TABSTOP;
+constexpr DWORD OFF = WS_DISABLED;
+constexpr int NONE = -1;
+constexpr int PUSH = BS_PUSHBUTTON;
+constexpr int DEFAULT = BS_DEFPUSHBUTTON;
+constexpr int GROUP = BS_GROUPBOX;
+constexpr int CHECK = BS_AUTOCHECKBOX;
+constexpr int RADIO = BS_AUTORADIOBUTTON;
+constexpr int TEXT = SS_LEFT;
+constexpr int PICTURE = SS_BITMAP;
+
+constexpr DWORD READ_ONLY = ES_READONLY;
+
+const Control kAboutControls[] = {
+    {{-1, "Quillmark Version " QUILLMARK_VERSION}, "Static", SHOWN | SS_NOPREFIX, OFF | TAB, TEXT},
+    {{-1, "Copyright (C) 2008 " QUILLMARK_MAKER}, "Static", SHOWN, OFF | TAB, TEXT},
+    {{IDC_ABOUT_WEBLINK}, "Static", SHOWN, OFF, TEXT},
+    {{IDC_EMBLEM}, "Static", SHOWN, OFF, PICTURE},
+    {{IDOK}, "Button", SHOWN | TAB, OFF, DEFAULT},
+};
+const Relation kAboutLayout[] = {
+    {Rel::SameLeft,
+     {-1, "Quillmark Version " QUILLMARK_VERSION},
+     {-1, "Copyright (C) 2008 " QUILLMARK_MAKER}},
+    {Rel::SameLeft, {-1, "Quillmark Version " QUILLMARK_VERSION}, {IDC_ABOUT_WEBLINK}},
+    {Rel::Above,
+     {-1, "Quillmark Version " QUILLMARK_VERSION},
+     {-1, "Copyright (C) 2008 " QUILLMARK_MAKER}},
+    {Rel::Above, {-1, "Copyright (C) 2008 " QUILLMARK_MAKER}, {IDC_ABOUT_WEBLINK}},
+    {Rel::LeftOf, {IDC_EMBLEM}, {-1, "Quillmark Version " QUILLMARK_VERSION}},
 };
 
-constexpr DWORD UPPER_EDIT = CHILD | ES_LEFT | ES_UPPERCASE | ES_AUTOHSCROLL | WS_TABSTOP;
-constexpr DWORD LABEL = CHILD | SS_LEFT | WS_GROUP;
-constexpr DWORD ICON_BUTTON = CHILD | BS_PUSHBUTTON | BS_ICON | BS_FLAT | WS_TABSTOP;
-
-const ExpectedItem kMainItems[] = {
-    {-1, "Static", "Save to file", 14, 104, 35, 9, LABEL, 0},
-    {-1, "Static", "Username", 107, 23, 33, 8, LABEL, 0},
-    {IDC_USER, "Edit", "", 150, 20, 170, 12, UPPER_EDIT, WS_EX_STATICEDGE},
-    {IDC_PASSWORD, "Edit", "", 150, 35, 170, 12, (UPPER_EDIT & ~ES_UPPERCASE) | ES_PASSWORD,
-     WS_EX_STATICEDGE},
-    {IDC_DATABASE, "Edit", "", 150, 50, 170, 12, UPPER_EDIT, WS_EX_STATICEDGE},
-    {IDC_SYSDBA, "Button", "Connect as SYSDBA", 150, 67, 79, 10,
-     CHILD | BS_AUTOCHECKBOX | BS_FLAT | WS_TABSTOP, 0},
-    {IDC_GROUP_FRAME, "Button", "", 3, 0, 331, 232, CHILD | BS_GROUPBOX, 0},
-    {IDC_RADIO_ONE, "Button", "One package", 13, 16, 68, 10,
-     CHILD | BS_AUTORADIOBUTTON | BS_FLAT | WS_TABSTOP, 0},
-    {IDC_RADIO_ALL, "Button", "All packages", 13, 29, 59, 11,
-     CHILD | BS_AUTORADIOBUTTON | BS_FLAT | WS_TABSTOP, 0},
-    {-1, "Static", "Package name", 14, 89, 56, 8, LABEL, 0},
-    {IDC_OBJECTNAME, "Edit", "", 84, 87, 225, 12, UPPER_EDIT, WS_EX_STATICEDGE},
-    {IDC_PICK, "Button", "Button1", 313, 87, 14, 13, ICON_BUTTON, 0},
-    {IDC_FILENAME, "Edit", "", 84, 102, 225, 12, CHILD | ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP,
-     WS_EX_STATICEDGE},
-    {IDC_BROWSE, "Button", "Button1", 313, 102, 14, 13, ICON_BUTTON, 0},
-    {IDC_LOG, "ListBox", "", 8, 119, 319, 67,
-     CHILD | LBS_NOTIFY | LBS_SORT | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
-     WS_EX_STATICEDGE},
-    {IDC_PROGRESS_OBJECT, "msctls_progress32", "Progress1", 8, 196, 320, 7, CHILD, 0},
-    {IDC_GROUP_CONNECT, "Button", "Oracle connect parameters", 84, 8, 243, 73, CHILD | BS_GROUPBOX,
-     0},
-    {-1, "Static", "Password", 109, 37, 31, 8, LABEL, 0},
-    {-1, "Static", "Database", 109, 52, 31, 8, LABEL, 0},
-    {IDOK, "Button", "Start", 223, 212, 50, 14, CHILD | BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
-    {IDCANCEL, "Button", "Cancel", 278, 212, 50, 14, CHILD | BS_PUSHBUTTON | WS_TABSTOP, 0},
-    {IDC_PROGRESS_TOTAL, "msctls_progress32", "Progress1", 8, 189, 320, 7, CHILD, 0},
-    {IDC_WEBLINK, "Static", QUILLMARK_WEB_ADDRESS, 12, 218, 83, 8, LABEL, 0},
-    {IDC_MAKER, "Static", QUILLMARK_MAKER, 12, 208, 64, 8, LABEL, 0},
+const Control kMainControls[] = {
+    {{IDC_GROUP_FRAME}, "Button", SHOWN, OFF | TAB, GROUP},
+    {{IDC_RADIO_ONE, "One package"}, "Button", SHOWN | TAB, OFF, RADIO},
+    {{IDC_RADIO_ALL, "All packages"}, "Button", SHOWN | TAB, OFF, RADIO},
+    {{IDC_GROUP_CONNECT, "Oracle connect parameters"}, "Button", SHOWN, OFF | TAB, GROUP},
+    {{-1, "Username"}, "Static", SHOWN, TAB, TEXT},
+    {{IDC_USER},
+     "Edit",
+     SHOWN | TAB | ES_UPPERCASE | ES_AUTOHSCROLL,
+     OFF | READ_ONLY | ES_PASSWORD,
+     NONE},
+    {{-1, "Password"}, "Static", SHOWN, TAB, TEXT},
+    {{IDC_PASSWORD},
+     "Edit",
+     SHOWN | TAB | ES_PASSWORD | ES_AUTOHSCROLL,
+     OFF | READ_ONLY | ES_UPPERCASE,
+     NONE},
+    {{-1, "Database"}, "Static", SHOWN, TAB, TEXT},
+    {{IDC_DATABASE},
+     "Edit",
+     SHOWN | TAB | ES_UPPERCASE | ES_AUTOHSCROLL,
+     OFF | READ_ONLY | ES_PASSWORD,
+     NONE},
+    {{IDC_SYSDBA, "Connect as SYSDBA"}, "Button", SHOWN | TAB, OFF, CHECK},
+    {{-1, "Package name"}, "Static", SHOWN, TAB, TEXT},
+    {{IDC_OBJECTNAME},
+     "Edit",
+     SHOWN | TAB | ES_UPPERCASE | ES_AUTOHSCROLL,
+     OFF | READ_ONLY | ES_PASSWORD,
+     NONE},
+    {{IDC_PICK}, "Button", SHOWN | TAB | BS_ICON, OFF, PUSH},
+    {{-1, "Save to file"}, "Static", SHOWN, TAB, TEXT},
+    // A path keeps its case.
+    {{IDC_FILENAME},
+     "Edit",
+     SHOWN | TAB | ES_AUTOHSCROLL,
+     OFF | READ_ONLY | ES_PASSWORD | ES_UPPERCASE,
+     NONE},
+    {{IDC_BROWSE}, "Button", SHOWN | TAB | BS_ICON, OFF, PUSH},
+    {{IDC_LOG}, "ListBox", SHOWN | TAB, OFF, NONE},
+    {{IDC_PROGRESS_TOTAL}, "msctls_progress32", SHOWN, OFF | TAB, NONE},
+    {{IDC_PROGRESS_OBJECT}, "msctls_progress32", SHOWN, OFF | TAB, NONE},
+    {{IDC_MAKER, QUILLMARK_MAKER}, "Static", SHOWN, OFF | TAB, TEXT},
+    {{IDC_WEBLINK, QUILLMARK_WEB_ADDRESS}, "Static", SHOWN, OFF, TEXT},
+    {{IDOK, "Start"}, "Button", SHOWN | TAB, OFF, DEFAULT},
+    {{IDCANCEL, "Cancel"}, "Button", SHOWN | TAB, OFF, PUSH},
+};
+const Relation kMainLayout[] = {
+    // The connection: three fields in one column, each with its label before it, in the
+    // connection's group.
+    {Rel::SameLeft, {IDC_USER}, {IDC_PASSWORD}},
+    {Rel::SameLeft, {IDC_USER}, {IDC_DATABASE}},
+    {Rel::SameLeft, {IDC_USER}, {IDC_SYSDBA}},
+    {Rel::SameWidth, {IDC_USER}, {IDC_PASSWORD}},
+    {Rel::SameWidth, {IDC_USER}, {IDC_DATABASE}},
+    {Rel::Above, {IDC_USER}, {IDC_PASSWORD}},
+    {Rel::Above, {IDC_PASSWORD}, {IDC_DATABASE}},
+    {Rel::Above, {IDC_DATABASE}, {IDC_SYSDBA}},
+    {Rel::LeftOf, {-1, "Username"}, {IDC_USER}},
+    {Rel::LeftOf, {-1, "Password"}, {IDC_PASSWORD}},
+    {Rel::LeftOf, {-1, "Database"}, {IDC_DATABASE}},
+    {Rel::Inside, {IDC_USER}, {IDC_GROUP_CONNECT}},
+    {Rel::Inside, {IDC_PASSWORD}, {IDC_GROUP_CONNECT}},
+    {Rel::Inside, {IDC_DATABASE}, {IDC_GROUP_CONNECT}},
+    {Rel::Inside, {IDC_SYSDBA}, {IDC_GROUP_CONNECT}},
+    {Rel::Inside, {-1, "Username"}, {IDC_GROUP_CONNECT}},
+    // The choice of one or all packages, one over the other, left of the connection.
+    {Rel::SameLeft, {IDC_RADIO_ONE}, {IDC_RADIO_ALL}},
+    {Rel::Above, {IDC_RADIO_ONE}, {IDC_RADIO_ALL}},
+    {Rel::LeftOf, {IDC_RADIO_ONE}, {IDC_GROUP_CONNECT}},
+    // The object name and the file: a column of two fields under the connection's group,
+    // each with its label before it and its button after it.
+    {Rel::Above, {IDC_GROUP_CONNECT}, {IDC_OBJECTNAME}},
+    {Rel::SameLeft, {IDC_OBJECTNAME}, {IDC_FILENAME}},
+    {Rel::SameWidth, {IDC_OBJECTNAME}, {IDC_FILENAME}},
+    {Rel::Above, {IDC_OBJECTNAME}, {IDC_FILENAME}},
+    {Rel::LeftOf, {-1, "Package name"}, {IDC_OBJECTNAME}},
+    {Rel::LeftOf, {-1, "Save to file"}, {IDC_FILENAME}},
+    {Rel::SameLeft, {-1, "Package name"}, {-1, "Save to file"}},
+    {Rel::LeftOf, {IDC_OBJECTNAME}, {IDC_PICK}},
+    {Rel::LeftOf, {IDC_FILENAME}, {IDC_BROWSE}},
+    {Rel::SameLeft, {IDC_PICK}, {IDC_BROWSE}},
+    // The log, then the two progress bars as wide as it, then the buttons.
+    {Rel::Above, {IDC_FILENAME}, {IDC_LOG}},
+    {Rel::Above, {IDC_LOG}, {IDC_PROGRESS_TOTAL}},
+    {Rel::Above, {IDC_PROGRESS_TOTAL}, {IDC_PROGRESS_OBJECT}},
+    {Rel::SameLeft, {IDC_LOG}, {IDC_PROGRESS_TOTAL}},
+    {Rel::SameLeft, {IDC_PROGRESS_TOTAL}, {IDC_PROGRESS_OBJECT}},
+    {Rel::SameWidth, {IDC_PROGRESS_TOTAL}, {IDC_PROGRESS_OBJECT}},
+    {Rel::Above, {IDC_PROGRESS_OBJECT}, {IDOK}},
+    {Rel::SameRow, {IDOK}, {IDCANCEL}},
+    {Rel::LeftOf, {IDOK}, {IDCANCEL}},
+    // The maker's name over the web address, bottom left.
+    {Rel::SameLeft, {IDC_MAKER}, {IDC_WEBLINK}},
+    {Rel::Above, {IDC_MAKER}, {IDC_WEBLINK}},
+    {Rel::Above, {IDC_PROGRESS_OBJECT}, {IDC_MAKER}},
+    {Rel::LeftOf, {IDC_WEBLINK}, {IDOK}},
 };
 
-const ExpectedItem kPickerItems[] = {
-    {IDC_LOG, "ListBox", "", 7, 14, 258, 117,
-     CHILD | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, WS_EX_STATICEDGE},
-    {IDOK, "Button", "OK", 158, 148, 50, 14, CHILD | BS_DEFPUSHBUTTON, 0},
-    {IDCANCEL, "Button", "Cancel", 215, 148, 50, 14, CHILD | BS_PUSHBUTTON, 0},
-    {IDC_GROUP_OBJECTS, "Button", "Objects list", 2, 2, 270, 168, CHILD | BS_GROUPBOX, 0},
-    {IDC_FIND_LABEL, "Static", "Find object", 10, 138, 43, 8, CHILD | SS_LEFT, 0},
-    {IDC_FIND, "Edit", "", 7, 149, 137, 12, UPPER_EDIT, WS_EX_STATICEDGE},
+const Control kPickerControls[] = {
+    {{IDC_GROUP_OBJECTS, "Objects list"}, "Button", SHOWN, OFF | TAB, GROUP},
+    // The listing keeps the export's order: the list does not sort it again.
+    {{IDC_LOG}, "ListBox", SHOWN | TAB | LBS_NOTIFY, OFF | LBS_SORT, NONE},
+    {{IDC_FIND_LABEL, "Find object"}, "Static", SHOWN, TAB, TEXT},
+    {{IDC_FIND},
+     "Edit",
+     SHOWN | TAB | ES_UPPERCASE | ES_AUTOHSCROLL,
+     READ_ONLY | ES_PASSWORD,
+     NONE},
+    {{IDOK, "OK"}, "Button", SHOWN, 0, DEFAULT},
+    {{IDCANCEL, "Cancel"}, "Button", SHOWN, OFF, PUSH},
+};
+const Relation kPickerLayout[] = {
+    {Rel::Inside, {IDC_LOG}, {IDC_GROUP_OBJECTS}},
+    {Rel::Inside, {IDC_FIND}, {IDC_GROUP_OBJECTS}},
+    {Rel::Inside, {IDOK}, {IDC_GROUP_OBJECTS}},
+    {Rel::Above, {IDC_LOG}, {IDC_FIND_LABEL}},
+    {Rel::Above, {IDC_FIND_LABEL}, {IDC_FIND}},
+    {Rel::SameLeft, {IDC_LOG}, {IDC_FIND}},
+    {Rel::Above, {IDC_LOG}, {IDOK}},
+    {Rel::CentredWith, {IDC_FIND}, {IDOK}},
+    {Rel::LeftOf, {IDC_FIND}, {IDOK}},
+    {Rel::SameRow, {IDOK}, {IDCANCEL}},
+    {Rel::LeftOf, {IDOK}, {IDCANCEL}},
 };
 
-const ExpectedItem kMessageItems[] = {
-    {IDOK, "Button", "OK", 103, 43, 50, 14, CHILD | BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
-    {IDC_MESSAGE_TEXT, "Edit", "", 32, 14, 195, 23,
-     CHILD | ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_TABSTOP, 0},
-    {-1, "Static", "#134", 11, 14, 11, 10, CHILD | SS_BITMAP, 0},
-    {-1, "Button", "", 2, 0, 249, 62, CHILD | BS_GROUPBOX, 0},
+const Control kMessageControls[] = {
+    {{IDC_MESSAGE_TEXT}, "Edit", SHOWN | ES_MULTILINE | ES_READONLY, OFF | ES_PASSWORD, NONE},
+    {{IDOK, "OK"}, "Button", SHOWN | TAB, OFF, DEFAULT},
+};
+const Relation kMessageLayout[] = {
+    {Rel::Above, {IDC_MESSAGE_TEXT}, {IDOK}},
 };
 
-constexpr DWORD MODAL_BOX = DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kResizing = WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MINIMIZEBOX;
 
-const ExpectedDialog kDialogs[] = {
-    {IDD_ABOUTBOX, "About Quillmark", 245, 63, MODAL_BOX, 0, "MS Sans Serif", kAboutItems,
-     std::size(kAboutItems)},
-    {IDD_QUILLMARK_DIALOG, "Quillmark v" QUILLMARK_VERSION, 336, 233,
-     DS_SETFONT | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX |
-         WS_MAXIMIZEBOX,
-     WS_EX_APPWINDOW, "MS Sans Serif", kMainItems, std::size(kMainItems)},
-    {IDD_PACKLIST, "Select Object", 274, 172,
-     DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX, 0,
-     "MS Sans Serif", kPickerItems, std::size(kPickerItems)},
-    {IDD_APPMESSAGEBOX, "Quillmark", 253, 63, MODAL_BOX, 0, "MS Shell Dlg", kMessageItems,
-     std::size(kMessageItems)},
+const DialogSpec kDialogs[] = {
+    {IDD_ABOUTBOX, "About Quillmark", WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, kResizing,
+     kAboutControls, std::size(kAboutControls), kAboutLayout, std::size(kAboutLayout)},
+    {IDD_QUILLMARK_DIALOG, "Quillmark v" QUILLMARK_VERSION,
+     WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, 0,
+     kMainControls, std::size(kMainControls), kMainLayout, std::size(kMainLayout)},
+    {IDD_PACKLIST, "Select Object", WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX,
+     WS_MINIMIZEBOX, kPickerControls, std::size(kPickerControls), kPickerLayout,
+     std::size(kPickerLayout)},
+    {IDD_APPMESSAGEBOX, "Quillmark", WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, kResizing,
+     kMessageControls, std::size(kMessageControls), kMessageLayout, std::size(kMessageLayout)},
 };
 
-class TemplateTest : public ::testing::TestWithParam<ExpectedDialog> {};
-
-TEST_P(TemplateTest, MatchesTheDialogsLayout)
+std::string Name(const Ref& ref)
 {
-    const ExpectedDialog& want = GetParam();
-    DialogTemplate got;
-    ASSERT_TRUE(LoadDialogTemplate(::GetModuleHandleA(nullptr), want.id, got))
-        << "template " << want.id;
+    return ref.id == -1 ? std::string("\"") + ref.text + "\"" : "#" + std::to_string(ref.id);
+}
 
-    EXPECT_EQ(got.caption, want.caption);
-    EXPECT_EQ(got.style, want.style) << std::hex << got.style;
-    EXPECT_EQ(got.exStyle, want.exStyle) << std::hex << got.exStyle;
-    EXPECT_EQ(got.rc.left, 0);
-    EXPECT_EQ(got.rc.top, 0);
-    EXPECT_EQ(got.rc.right, want.cx);
-    EXPECT_EQ(got.rc.bottom, want.cy);
-    EXPECT_EQ(got.pointSize, 8);
-    EXPECT_EQ(got.typeface, want.typeface);
+std::string TextOf(HWND hWnd)
+{
+    char text[256] = {};
+    ::GetWindowTextA(hWnd, text, sizeof(text));
+    return text;
+}
 
-    ASSERT_EQ(got.items.size(), want.count);
-    for (size_t i = 0; i < want.count; ++i) {
-        const ExpectedItem& w = want.items[i];
-        const DialogItem& g = got.items[i];
-        SCOPED_TRACE("template " + std::to_string(want.id) + ", item " + std::to_string(i) + " (" +
-                     w.text + ")");
-        EXPECT_EQ(g.id, w.id);
-        EXPECT_EQ(_stricmp(g.className.c_str(), w.className), 0) << g.className;
-        EXPECT_EQ(g.text, w.text);
-        EXPECT_EQ(g.rc.left, w.x);
-        EXPECT_EQ(g.rc.top, w.y);
-        EXPECT_EQ(g.rc.right - g.rc.left, w.cx);
-        EXPECT_EQ(g.rc.bottom - g.rc.top, w.cy);
-        EXPECT_EQ(g.style, w.style) << std::hex << g.style << " expected " << w.style;
-        EXPECT_EQ(g.exStyle, w.exStyle) << std::hex << g.exStyle;
+std::string ClassOf(HWND hWnd)
+{
+    char name[64] = {};
+    ::GetClassNameA(hWnd, name, sizeof(name));
+    return name;
+}
+
+// A child's id as the template gives it (a template's ids are 16 bits: -1 reads back as
+// 0xFFFF).
+int IdOf(HWND hWnd)
+{
+    return short(::GetDlgCtrlID(hWnd));
+}
+
+// The control a Ref names: the only child with its id, or the labelled child with its text.
+HWND Find(HWND hDlg, const Ref& ref)
+{
+    if (ref.id != -1)
+        return ::GetDlgItem(hDlg, ref.id);
+    for (HWND h = ::GetWindow(hDlg, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
+        if (IdOf(h) == -1 && TextOf(h) == ref.text)
+            return h;
+    }
+    return nullptr;
+}
+
+bool IsGroupBox(HWND hWnd)
+{
+    return _stricmp(ClassOf(hWnd).c_str(), "Button") == 0 &&
+           (::GetWindowLongA(hWnd, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
+bool Contains(const RECT& outer, const RECT& inner)
+{
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+// Pixel rectangles made from dialog units may meet with a one-pixel overlap where the
+// units' edges meet exactly: only a wider overlap counts.
+bool Overlap(const RECT& a, const RECT& b)
+{
+    return a.left < b.right - 1 && b.left < a.right - 1 && a.top < b.bottom - 1 &&
+           b.top < a.bottom - 1;
+}
+
+class TemplateTest : public ::testing::TestWithParam<DialogSpec> {
+protected:
+    void SetUp() override
+    {
+        INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
+        ::InitCommonControlsEx(&icc);
+    }
+};
+
+TEST_P(TemplateTest, ShowsItsControlsWhereTheyBelong)
+{
+    const DialogSpec& spec = GetParam();
+    ModelessDialog dlg(spec.id);
+    ASSERT_NE(dlg.get(), nullptr) << "dialog " << spec.id;
+    const HWND hDlg = dlg.get();
+
+    EXPECT_EQ(TextOf(hDlg), spec.caption);
+    const DWORD dlgStyle = ::GetWindowLongA(hDlg, GWL_STYLE);
+    EXPECT_EQ(dlgStyle & spec.set, spec.set) << std::hex << dlgStyle;
+    EXPECT_EQ(dlgStyle & spec.clear, 0u) << std::hex << dlgStyle;
+
+    // Each control a user is meant to see and use, as the table describes it.
+    for (size_t i = 0; i < spec.controlCount; ++i) {
+        const Control& want = spec.controls[i];
+        SCOPED_TRACE("control " + Name(want.ref));
+        const HWND hCtrl = Find(hDlg, want.ref);
+        ASSERT_NE(hCtrl, nullptr);
+        if (want.ref.id != -1 && want.ref.text)
+            EXPECT_EQ(TextOf(hCtrl), want.ref.text);
+        EXPECT_EQ(_stricmp(ClassOf(hCtrl).c_str(), want.className), 0) << ClassOf(hCtrl);
+        const DWORD style = ::GetWindowLongA(hCtrl, GWL_STYLE);
+        EXPECT_EQ(style & want.set, want.set) << std::hex << style;
+        EXPECT_EQ(style & want.clear, 0u) << std::hex << style;
+        if (want.kind == NONE)
+            continue;
+        const DWORD mask = want.className[0] == 'B' ? BS_TYPEMASK : SS_TYPEMASK;
+        EXPECT_EQ(style & mask, DWORD(want.kind)) << std::hex << style;
+    }
+
+    // Every child: inside the client area, its id its own, and clear of the others unless
+    // one is a group box that holds it whole.
+    RECT client;
+    ::GetClientRect(hDlg, &client);
+    for (HWND h = ::GetWindow(hDlg, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) {
+        const int id = IdOf(h);
+        SCOPED_TRACE("child #" + std::to_string(id) + " \"" + TextOf(h) + "\"");
+        const RECT rc = ClientRectOf(hDlg, h);
+        EXPECT_TRUE(Contains(client, rc)) << "outside the dialog";
+        for (HWND g = ::GetWindow(h, GW_HWNDNEXT); g; g = ::GetWindow(g, GW_HWNDNEXT)) {
+            if (id != -1)
+                EXPECT_NE(IdOf(g), id) << "id used twice";
+            const RECT other = ClientRectOf(hDlg, g);
+            if (!Overlap(rc, other))
+                continue;
+            const bool framed =
+                (IsGroupBox(g) && Contains(other, rc)) || (IsGroupBox(h) && Contains(rc, other));
+            EXPECT_TRUE(framed) << "overlaps #" << IdOf(g) << " \"" << TextOf(g) << "\"";
+        }
+    }
+
+    // The design's rows, columns and groups.
+    for (size_t i = 0; i < spec.relationCount; ++i) {
+        const Relation& r = spec.relations[i];
+        SCOPED_TRACE("relation " + std::to_string(i) + ": " + Name(r.a) + " and " + Name(r.b));
+        const HWND hA = Find(hDlg, r.a);
+        const HWND hB = Find(hDlg, r.b);
+        ASSERT_NE(hA, nullptr);
+        ASSERT_NE(hB, nullptr);
+        const RECT a = ClientRectOf(hDlg, hA);
+        const RECT b = ClientRectOf(hDlg, hB);
+        const int middle = (a.top + a.bottom) / 2;
+        switch (r.rel) {
+        case Rel::SameLeft:
+            EXPECT_EQ(a.left, b.left);
+            break;
+        case Rel::SameWidth:
+            EXPECT_EQ(a.right - a.left, b.right - b.left);
+            break;
+        case Rel::SameRow:
+            EXPECT_EQ(a.top, b.top);
+            EXPECT_EQ(a.bottom - a.top, b.bottom - b.top);
+            break;
+        case Rel::CentredWith:
+            EXPECT_TRUE(middle >= b.top && middle < b.bottom) << middle;
+            break;
+        case Rel::LeftOf:
+            EXPECT_LE(a.right, b.left);
+            EXPECT_TRUE(middle >= b.top && middle < b.bottom) << middle;
+            break;
+        case Rel::Above:
+            EXPECT_LE(a.bottom, b.top);
+            break;
+        case Rel::Inside:
+            EXPECT_TRUE(Contains(b, a));
+            break;
+        }
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllDialogs, TemplateTest, ::testing::ValuesIn(kDialogs),
-                         [](const ::testing::TestParamInfo<ExpectedDialog>& info) {
-                             return "Template" + std::to_string(info.param.id);
+                         [](const ::testing::TestParamInfo<DialogSpec>& info) {
+                             return "Dialog" + std::to_string(info.param.id);
                          });
-
-// Every control of the main dialog that the code addresses by id is there exactly once.
-TEST(TemplateIds, MainDialogIdsAreUnique)
-{
-    DialogTemplate got;
-    ASSERT_TRUE(LoadDialogTemplate(::GetModuleHandleA(nullptr), IDD_QUILLMARK_DIALOG, got));
-    for (size_t i = 0; i < got.items.size(); ++i) {
-        if (got.items[i].id == -1)
-            continue;
-        for (size_t j = i + 1; j < got.items.size(); ++j)
-            EXPECT_NE(got.items[i].id, got.items[j].id) << i << " " << j;
-    }
-}
 
 // The system menu's About item text.
 TEST(Strings, AboutItemText)
