@@ -205,9 +205,9 @@ private:
                                            m_params.strDatabase);
             else
                 connection.Connect(m_params.strUser, m_params.strPassword, m_params.strDatabase);
-        } catch (DBConnect::OtherException&) {
-            const CString strText = connection.GetErrorText();
-            const int nCode = connection.GetErrorCode();
+        } catch (const DBConnect::OtherException& error) {
+            const CString strText = error.Text();
+            const int nCode = error.Code();
             connection.ResetErrorHandle();
             outcome = Failed(ExportResult::LogonFailed, strText, {}, nCode);
             return false;
@@ -382,9 +382,9 @@ private:
         try {
             stmt->Execute();
             return true;
-        } catch (DBStmt::OtherException&) {
-            outcome = Failed(ExportResult::ListingFailed, FailureText(stmt->GetErrorText()), {},
-                             stmt->GetErrorCode());
+        } catch (const DBStmt::OtherException& error) {
+            outcome =
+                Failed(ExportResult::ListingFailed, FailureText(error.Text()), {}, error.Code());
             return false;
         }
     }
@@ -407,9 +407,9 @@ private:
             }
             outcome = Failed(ExportResult::ListingFailed, FailureText(nullptr));
             return false;
-        } catch (DBStmt::OtherException&) {
-            outcome = Failed(ExportResult::ListingFailed, FailureText(stmt->GetErrorText()), {},
-                             stmt->GetErrorCode());
+        } catch (const DBStmt::OtherException& error) {
+            outcome =
+                Failed(ExportResult::ListingFailed, FailureText(error.Text()), {}, error.Code());
             return false;
         }
     }
@@ -526,9 +526,9 @@ private:
         try {
             cursor =
                 std::make_unique<ObjectListCursor>(connection, SourceQueries::Listing(scope), true);
-        } catch (DBStmt::OtherException&) {
-            outcome = Failed(ExportResult::ListingFailed, FailureText(connection.GetErrorText()),
-                             {}, connection.GetErrorCode());
+        } catch (const DBStmt::OtherException& error) {
+            outcome =
+                Failed(ExportResult::ListingFailed, FailureText(error.Text()), {}, error.Code());
             return false;
         }
         try {
@@ -559,16 +559,14 @@ private:
                     return false;
                 }
             }
-        } catch (DBStmt::OtherException&) {
-            DBStmt& stmt = cursor->Statement();
-            const int nCode = stmt.GetErrorCode();
+        } catch (const DBStmt::OtherException& error) {
+            const int nCode = error.Code();
             if (!scope.strOwner.IsEmpty() && nCode == kTableOrViewDoesNotExist) {
                 outcome = OwnerNotVisible();
                 outcome.nErrorCode = nCode;
                 return false;
             }
-            outcome =
-                Failed(ExportResult::ListingFailed, FailureText(stmt.GetErrorText()), {}, nCode);
+            outcome = Failed(ExportResult::ListingFailed, FailureText(error.Text()), {}, nCode);
             return false;
         }
     }
@@ -582,9 +580,9 @@ private:
         try {
             cursor =
                 std::make_unique<LineCountCursor>(connection, SourceQueries::LineCounts(scope));
-        } catch (DBStmt::OtherException&) {
-            outcome = Failed(ExportResult::FetchFailed, FailureText(connection.GetErrorText()), {},
-                             connection.GetErrorCode());
+        } catch (const DBStmt::OtherException& error) {
+            outcome =
+                Failed(ExportResult::FetchFailed, FailureText(error.Text()), {}, error.Code());
             return false;
         }
         try {
@@ -597,10 +595,9 @@ private:
                     counts[{row.strName, row.strType}] = ObjectLines{row.nLines, row.needs};
             }
             return true;
-        } catch (DBStmt::OtherException&) {
-            DBStmt& stmt = cursor->Statement();
-            outcome = Failed(ExportResult::ListingFailed, FailureText(stmt.GetErrorText()), {},
-                             stmt.GetErrorCode());
+        } catch (const DBStmt::OtherException& error) {
+            outcome =
+                Failed(ExportResult::ListingFailed, FailureText(error.Text()), {}, error.Code());
             return false;
         }
     }
@@ -627,9 +624,8 @@ private:
                 stream = std::make_unique<SourceStream>(connection,
                                                         SourceQueries::Source(scope, widths));
                 BindScope(stream->Statement(), scope);
-            } catch (DBStmt::OtherException&) {
-                outcome = FetchFailedAt(*firstUnit, FailureText(connection.GetErrorText()),
-                                        connection.GetErrorCode());
+            } catch (const DBStmt::OtherException& error) {
+                outcome = FetchFailedAt(*firstUnit, FailureText(error.Text()), error.Code());
                 return false;
             }
         }
@@ -663,9 +659,8 @@ private:
                         break;
                     bHaveRow = stream->Next();
                 }
-            } catch (DBStmt::OtherException&) {
-                outcome = FetchFailedAt(object, FailureText(stream->Statement().GetErrorText()),
-                                        stream->Statement().GetErrorCode());
+            } catch (const DBStmt::OtherException& error) {
+                outcome = FetchFailedAt(object, FailureText(error.Text()), error.Code());
                 return false;
             }
             if (!bHaveRow || !stream->IsObject(object.strName, object.strType)) {
@@ -713,9 +708,8 @@ private:
             Progress(int((nLine - 1) * 100LL / nLines), m_nTotalPercent);
             try {
                 bHaveRow = stream.Next();
-            } catch (DBStmt::OtherException&) {
-                outcome = FetchFailedAt(object, FailureText(stream.Statement().GetErrorText()),
-                                        stream.Statement().GetErrorCode());
+            } catch (const DBStmt::OtherException& error) {
+                outcome = FetchFailedAt(object, FailureText(error.Text()), error.Code());
                 return false;
             }
         } while (bHaveRow && stream.IsObject(object.strName, object.strType));
@@ -850,9 +844,9 @@ private:
         try {
             stmt = std::make_unique<DBStmt>(connection, pszSql);
             return true;
-        } catch (DBStmt::OtherException&) {
-            outcome = Failed(ExportResult::FetchFailed, FailureText(connection.GetErrorText()), {},
-                             connection.GetErrorCode());
+        } catch (const DBStmt::OtherException& error) {
+            outcome =
+                Failed(ExportResult::FetchFailed, FailureText(error.Text()), {}, error.Code());
             return false;
         }
     }
