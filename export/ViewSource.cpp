@@ -51,11 +51,11 @@ CString ViewBlock(const CString& strName, const ViewDefinition& view)
     return CString();
 }
 
-bool ViewSource::Fail(const DBStmt::OtherException& failure, const CString& strView)
+bool ViewSource::Fail(const DBStmt::OtherException& error, const CString& strView)
 {
-    m_strError = failure.Text();
+    m_strError = error.Text();
+    m_nErrorCode = error.Code();
     m_strError.TrimRight();
-    m_nErrorCode = failure.Code();
     m_strFailedView = strView;
     return false;
 }
@@ -108,8 +108,8 @@ bool ViewSource::Measure(std::map<CString, ViewDefinition>& views, int& nNameByt
         std::unique_ptr<DBStmt> stmt;
         try {
             stmt = std::make_unique<DBStmt>(m_connection, ViewQueries::Measure(m_scope, m_release));
-        } catch (const DBStmt::OtherException& failure) {
-            return Fail(failure);
+        } catch (const DBStmt::OtherException& error) {
+            return Fail(error);
         }
         char szName[kNameBufferSize] = {};
         ub2 nNameLength = 0;
@@ -151,15 +151,15 @@ bool ViewSource::Measure(std::map<CString, ViewDefinition>& views, int& nNameByt
                     nShortBytes = std::max(nShortBytes, nTextLength);
             }
             return true;
-        } catch (const DBStmt::OtherException& failure) {
-            if (failure.Code() == kInvalidIdentifier && m_release != ViewQueries::Release::kOlder) {
+        } catch (const DBStmt::OtherException& error) {
+            if (error.Code() == kInvalidIdentifier && m_release != ViewQueries::Release::kOlder) {
                 m_connection.ResetErrorHandle();
                 m_release = m_release == ViewQueries::Release::k12 ? ViewQueries::Release::k11
                                                                    : ViewQueries::Release::kOlder;
                 views.clear();
                 continue;
             }
-            return Fail(failure);
+            return Fail(error);
         }
     }
 }
@@ -171,8 +171,8 @@ bool ViewSource::ReadShortTexts(std::map<CString, ViewDefinition>& views, int nN
     try {
         stmt = std::make_unique<DBStmt>(m_connection,
                                         ViewQueries::ShortTexts(m_scope, nNameBytes, nTextBytes));
-    } catch (const DBStmt::OtherException& failure) {
-        return Fail(failure);
+    } catch (const DBStmt::OtherException& error) {
+        return Fail(error);
     }
     char szName[kNameBufferSize] = {};
     ub2 nNameLength = 0;
@@ -206,8 +206,8 @@ bool ViewSource::ReadShortTexts(std::map<CString, ViewDefinition>& views, int nN
             view.strText = nTextIndicator == -1 ? CString() : CString(text.data(), nTextLength);
         }
         return true;
-    } catch (const DBStmt::OtherException& failure) {
-        return Fail(failure);
+    } catch (const DBStmt::OtherException& error) {
+        return Fail(error);
     }
 }
 
@@ -224,8 +224,8 @@ bool ViewSource::ReadLongText(const CString& strName, ViewDefinition& view)
     std::unique_ptr<DBStmt> stmt;
     try {
         stmt = std::make_unique<DBStmt>(m_connection, ViewQueries::Text(scope));
-    } catch (const DBStmt::OtherException& failure) {
-        return Fail(failure, strName);
+    } catch (const DBStmt::OtherException& error) {
+        return Fail(error, strName);
     }
     std::vector<char> text(size_t(nBytes), '\0');
     try {
@@ -239,11 +239,11 @@ bool ViewSource::ReadLongText(const CString& strName, ViewDefinition& view)
             return Changed(strName);
         view.strText = CString(text.data(), int(nLength));
         return true;
-    } catch (const DBStmt::OtherException& failure) {
+    } catch (const DBStmt::OtherException& error) {
         // Cut short: the view grew past its measured length.
-        if (failure.Code() == OCI_ORA_COLUMN_TRUNCATED)
+        if (error.Code() == OCI_ORA_COLUMN_TRUNCATED)
             return Changed(strName);
-        return Fail(failure, strName);
+        return Fail(error, strName);
     }
 }
 
@@ -252,8 +252,8 @@ bool ViewSource::ReadColumns(std::map<CString, ViewDefinition>& views)
     std::unique_ptr<DBStmt> stmt;
     try {
         stmt = std::make_unique<DBStmt>(m_connection, ViewQueries::Columns(m_scope));
-    } catch (const DBStmt::OtherException& failure) {
-        return Fail(failure);
+    } catch (const DBStmt::OtherException& error) {
+        return Fail(error);
     }
     char szView[kNameBufferSize] = {};
     ub2 nViewLength = 0;
@@ -274,7 +274,7 @@ bool ViewSource::ReadColumns(std::map<CString, ViewDefinition>& views)
                 found->second.columns.emplace_back(szColumn, nColumnLength);
         }
         return true;
-    } catch (const DBStmt::OtherException& failure) {
-        return Fail(failure);
+    } catch (const DBStmt::OtherException& error) {
+        return Fail(error);
     }
 }

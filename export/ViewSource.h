@@ -59,7 +59,7 @@ private:
     bool ReadShortTexts(std::map<CString, ViewDefinition>& views, int nNameBytes, int nTextBytes);
     bool ReadLongText(const CString& strName, ViewDefinition& view);
     bool ReadColumns(std::map<CString, ViewDefinition>& views);
-    bool Fail(const DBStmt::OtherException& failure, const CString& strView = CString());
+    bool Fail(const DBStmt::OtherException& error, const CString& strView = CString());
     bool Changed(const CString& strView);
 
     DBConnect& m_connection;
