@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "oci-lite/AccessPolicy.h"
+#include "oci-lite/ClientCharset.h"
 #include "oci-lite/NlsSettings.h"
 #include "oci-lite/OraError.h"
 #include "oci-lite/ServerLink.h"
@@ -121,6 +122,13 @@ public:
     // Compiles a session's statement under the access policy; runs within a Call.
     OraError Compile(const std::string& sql, sqlite3_stmt** stmt, const char** tail);
 
+    // The database's own character set (database_properties' NLS_CHARACTERSET, AL32UTF8 when
+    // absent): its texts are stored in UTF-8 but counted in its bytes, and hold only characters
+    // it has.
+    const ClientCharset& Charset() const { return m_charset; }
+    // CURSOR_SHARING=FORCE: statements' literals become binds before they are described.
+    bool ForcesCursorSharing() const { return m_forcesCursorSharing; }
+
     // The SQLite connection; used within a Call only.
     sqlite3* Handle() const { return m_db; }
 
@@ -130,6 +138,7 @@ private:
     {}
     std::set<std::string> UserColumns();
     OraError InstallViews();
+    OraError ReadProperties();
     bool Exec(const std::string& sql);
     bool InstallSessionContext(const std::string& sessionUser);
     static int OnProgress(void* self);
@@ -144,6 +153,9 @@ private:
     std::string m_sessionUser;
     bool m_readsDictionary = false;
     SessionNls m_nls;
+    ClientCharset m_charset = ClientCharset::Utf8();
+    bool m_forcesCursorSharing = false;
+    bool m_likeIgnoresCase = false;  // read by LIKE ... ESCAPE at each call
 };
 
 class ServerConnection {

@@ -70,6 +70,7 @@ private:
     CallResult AlterSession(const std::shared_ptr<Database>& database, Database::Call& call);
     // The query's row as the client sizes it, told by the first row (see DefinedColumnBytes).
     size_t DefinedRowBytes(const Row& first) const;
+    std::string ToDatabase(const std::string& clientText) const;
 
     std::string m_sql;
     bool m_prepared = false;
@@ -81,6 +82,7 @@ private:
     ub4 m_prefetchRows = 1;     // the client's default
     ub4 m_prefetchMemory = 0;   // bytes per round trip; 0: no memory limit (the default)
     ClientCharset m_charset = ClientCharset::Us7Ascii();
+    ClientCharset m_databaseSet = ClientCharset::Utf8();  // of the last execute's database
     Cursor m_cursor;
     size_t m_definedRowBytes = 0;  // the query's row as the client sizes its prefetch buffer
     RowCache m_cache;
