@@ -121,6 +121,35 @@ bool DBStmt::FetchRow(int& nStatus)
     }
 }
 
+ub4 DBStmt::FetchRows(ub4 nRows)
+{
+    if (m_bEnded)
+        return 0;
+    RequireStatementHandle(true);
+    FailIfInterrupted();
+    const bool bExecute = m_bExecuted == 0;
+    const sword nStatus =
+        bExecute
+            ? m_api.StmtExecute(m_pConnection->m_hSvcCtx, m_hStmt, m_pConnection->m_hError, nRows,
+                                0, OCI_DEFAULT)
+            : m_api.StmtFetch(m_hStmt, m_pConnection->m_hError, nRows, OCI_FETCH_NEXT, OCI_DEFAULT);
+    m_bExecuted = 1;
+    try {
+        CheckOutcome(nStatus, bExecute ? "OCIStmtExecute" : "OCIStmtFetch");
+    } catch (OtherException&) {
+        if (GetErrorCode() != OCI_ORA_NO_DATA_FOUND)
+            throw;
+        // The end of the rows may come with the last part of the array.
+        m_pConnection->ResetErrorHandle();
+        m_bEnded = true;
+    }
+    ub4 nFetched = 0;
+    CheckCall(m_api.AttrGet(m_hStmt, OCI_HTYPE_STMT, &nFetched, OCI_ATTR_ROWS_FETCHED,
+                            m_pConnection->m_hError),
+              "OCIAttrGet");
+    return nFetched < nRows ? nFetched : nRows;
+}
+
 const char* DBStmt::GetErrorText()
 {
     ReadDiagnostic();

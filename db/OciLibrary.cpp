@@ -262,6 +262,7 @@ const OciEntryPoint<OciStatementApi> OciStatementApi::kEntryPoints[] = {
     {"OCIDefineByPos", Store<&OciStatementApi::m_pfnDefineByPos>, true},
     {"OCIStmtFetch", Store<&OciStatementApi::m_pfnStmtFetch>, true},
     {"OCIAttrSet", Store<&OciStatementApi::m_pfnAttrSet>, true},
+    {"OCIAttrGet", Store<&OciStatementApi::m_pfnAttrGet>, true},
 };
 
 const char* OciStatementApi::Resolve(HMODULE hLibrary)
@@ -338,4 +339,10 @@ sword OciStatementApi::AttrSet(void* pHandle, ub4 nHandleType, void* pValue, ub4
                                ub4 nAttribute, OCIError* pError) const
 {
     return Call(m_pfnAttrSet, pHandle, nHandleType, pValue, nSize, nAttribute, pError);
+}
+
+sword OciStatementApi::AttrGet(const void* pHandle, ub4 nHandleType, void* pValue, ub4 nAttribute,
+                               OCIError* pError) const
+{
+    return Call(m_pfnAttrGet, pHandle, nHandleType, pValue, nullptr, nAttribute, pError);
 }

@@ -119,6 +119,8 @@ public:
     sword StmtFetch(OCIStmt* pStmt, OCIError* pError, ub4 nRows, ub2 nOrientation, ub4 nMode) const;
     sword AttrSet(void* pHandle, ub4 nHandleType, void* pValue, ub4 nSize, ub4 nAttribute,
                   OCIError* pError) const;
+    sword AttrGet(const void* pHandle, ub4 nHandleType, void* pValue, ub4 nAttribute,
+                  OCIError* pError) const;
 
 private:
     // Looked up in this order (the first missing one is the one reported).
@@ -133,4 +135,5 @@ private:
     OCIDefineByPosFn m_pfnDefineByPos = nullptr;
     OCIStmtFetchFn m_pfnStmtFetch = nullptr;
     OCIAttrSetFn m_pfnAttrSet = nullptr;
+    OCIAttrGetFn m_pfnAttrGet = nullptr;
 };

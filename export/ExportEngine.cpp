@@ -582,8 +582,8 @@ private:
 
         std::unique_ptr<SourceStream> stream;
         try {
-            stream =
-                std::make_unique<SourceStream>(connection, SourceQueries::Source(scope, widths));
+            stream = std::make_unique<SourceStream>(connection,
+                                                    SourceQueries::Source(scope, widths), widths);
             BindScope(stream->Statement(), scope);
         } catch (DBStmt::OtherException&) {
             outcome = FetchFailedAt(objects[nFirst], FailureText(connection.GetErrorText()),

@@ -48,8 +48,9 @@ void LikeFunction(sqlite3_context* context, int, sqlite3_value** values)
     };
     const std::string escape = text(2);
     if (Characters(escape).size() != 1) {
-        sqlite3_result_error(context, "ORA-01425: escape character must be character string of "
-                                      "length 1",
+        sqlite3_result_error(context,
+                             "ORA-01425: escape character must be character string of "
+                             "length 1",
                              -1);
         return;
     }
@@ -103,9 +104,8 @@ Match Like(const std::string& text, const std::string& pattern, const std::strin
             runAt = p++;
             runText = t;
         } else if (p < tokens.size() &&
-                   (tokens[p].kind == Token::kAnyOne ||
-                    Folded(tokens[p].character, ignoresCase) ==
-                        Folded(characters[t], ignoresCase))) {
+                   (tokens[p].kind == Token::kAnyOne || Folded(tokens[p].character, ignoresCase) ==
+                                                            Folded(characters[t], ignoresCase))) {
             ++p;
             ++t;
         } else if (runAt != std::string::npos) {

@@ -326,6 +326,8 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
     Database::Call call(*database);
     m_executed = false;
     m_finished = false;
+    m_rowsFetched = 0;
+    m_rowCount = 0;
     m_endReached = false;
     m_cache.Clear();
     m_held = false;
@@ -690,6 +692,7 @@ bool Statement::NeedsAnotherTrip(ub4 requested) const
 CallResult Statement::Fetch(const std::map<ub4, DefineSlot>& defines, ub4 nrows)
 {
     CallResult result;
+    m_rowsFetched = 0;
     if (!m_executed) {
         result.status = OCI_ERROR;
         result.record = MakeOraError(m_ranOnce && !m_isQuery ? kOraDefineNotDone : kOraNotExecuted);
@@ -750,6 +753,8 @@ CallResult Statement::Deliver(const std::map<ub4, DefineSlot>& defines, ub4 nrow
         m_cache.PopFront();
         ++count;
     }
+    m_rowsFetched = count;
+    m_rowCount += count;
     if (failure.IsError()) {
         result.status = OCI_ERROR;
         result.record = failure;

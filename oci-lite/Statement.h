@@ -51,6 +51,10 @@ public:
     ub4 PrefetchMemory() const { return m_prefetchMemory; }
     void SetCharset(const ClientCharset& charset) { m_charset = charset; }
     ub4 PrefetchRows() const { return m_prefetchRows; }
+    // OCI_ATTR_ROWS_FETCHED: the rows the last execute or fetch delivered (on OCI_NO_DATA, the
+    // last part of an array); OCI_ATTR_ROW_COUNT: every row delivered since the execute.
+    ub4 RowsFetched() const { return m_rowsFetched; }
+    ub4 RowCount() const { return m_rowCount; }
 
     // Runs the statement on database; a query delivers its first iters rows into the defines.
     CallResult Execute(const std::shared_ptr<Database>& database,
@@ -88,6 +92,8 @@ private:
     RowCache m_cache;
     Row m_heldRow;  // read from the database, left for the next trip by the memory limit
     bool m_held = false;
+    ub4 m_rowsFetched = 0;
+    ub4 m_rowCount = 0;
     OraError m_pendingError;  // a failure met while filling the cache, reported after its rows
 };
 

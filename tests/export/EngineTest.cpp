@@ -581,8 +581,9 @@ TEST(EngineTest, ADatabaseSetOrCursorSharingChangesNoBlockAndForceNoTrip)
             } else {
                 EXPECT_EQ(run.sink.blocks, expected);
             }
-            if (std::string(pszDatabase) == "ENG_FORCE")
+            if (std::string(pszDatabase) == "ENG_FORCE") {
                 EXPECT_EQ(OciLite::RoundTrips(), nExactTrips);
+            }
         }
     }
 }

@@ -24,17 +24,45 @@ struct ValueCase {
 // "é€¿a" is 8 bytes in UTF-8 and 4 in WE8MSWIN1252; "日本ｱa" (the katakana half-width) is 10 in
 // UTF-8 and 6 in JA16SJIS.
 const ValueCase kValueCases[] = {
-    {"fixture", "SELECT LENGTHB('\xC3\xA9\xE2\x82\xAC\xC2\xBF" "a') FROM DUAL", "8"},
-    {"we8", "SELECT LENGTHB('\xC3\xA9\xE2\x82\xAC\xC2\xBF" "a') FROM DUAL", "4"},
-    {"we8", "SELECT SUBSTRB('\xC3\xA9\xE2\x82\xAC\xC2\xBF" "a',2,2) FROM DUAL",
+    {"fixture",
+     "SELECT LENGTHB('\xC3\xA9\xE2\x82\xAC\xC2\xBF"
+     "a') FROM DUAL",
+     "8"},
+    {"we8",
+     "SELECT LENGTHB('\xC3\xA9\xE2\x82\xAC\xC2\xBF"
+     "a') FROM DUAL",
+     "4"},
+    {"we8",
+     "SELECT SUBSTRB('\xC3\xA9\xE2\x82\xAC\xC2\xBF"
+     "a',2,2) FROM DUAL",
      "\xE2\x82\xAC\xC2\xBF"},
-    {"we8", "SELECT SUBSTRB('\xC3\xA9\xE2\x82\xAC\xC2\xBF" "a',-2) FROM DUAL", "\xC2\xBF" "a"},
-    {"fixture", "SELECT LENGTHB('\xE6\x97\xA5\xE6\x9C\xAC\xEF\xBD\xB1" "a') FROM DUAL", "10"},
-    {"sjis", "SELECT LENGTHB('\xE6\x97\xA5\xE6\x9C\xAC\xEF\xBD\xB1" "a') FROM DUAL", "6"},
+    {"we8",
+     "SELECT SUBSTRB('\xC3\xA9\xE2\x82\xAC\xC2\xBF"
+     "a',-2) FROM DUAL",
+     "\xC2\xBF"
+     "a"},
+    {"fixture",
+     "SELECT LENGTHB('\xE6\x97\xA5\xE6\x9C\xAC\xEF\xBD\xB1"
+     "a') FROM DUAL",
+     "10"},
+    {"sjis",
+     "SELECT LENGTHB('\xE6\x97\xA5\xE6\x9C\xAC\xEF\xBD\xB1"
+     "a') FROM DUAL",
+     "6"},
     // A character the byte range would split is left out whole.
-    {"sjis", "SELECT COALESCE(SUBSTRB('\xE6\x97\xA5\xE6\x9C\xAC" "a',2,2),'-') FROM DUAL", "-"},
-    {"sjis", "SELECT SUBSTRB('\xE6\x97\xA5\xE6\x9C\xAC" "a',3,3) FROM DUAL", "\xE6\x9C\xAC" "a"},
-    {"sjis", "SELECT SUBSTRB('\xE6\x97\xA5\xE6\x9C\xAC" "a',-1,1) FROM DUAL", "a"},
+    {"sjis",
+     "SELECT COALESCE(SUBSTRB('\xE6\x97\xA5\xE6\x9C\xAC"
+     "a',2,2),'-') FROM DUAL",
+     "-"},
+    {"sjis",
+     "SELECT SUBSTRB('\xE6\x97\xA5\xE6\x9C\xAC"
+     "a',3,3) FROM DUAL",
+     "\xE6\x9C\xAC"
+     "a"},
+    {"sjis",
+     "SELECT SUBSTRB('\xE6\x97\xA5\xE6\x9C\xAC"
+     "a',-1,1) FROM DUAL",
+     "a"},
     // The stored line "... -- Grüße\n": 45 bytes in UTF-8, 43 in WE8MSWIN1252.
     {"fixture", "SELECT LENGTHB(TEXT) FROM USER_SOURCE WHERE NAME = 'GET_SAL' AND LINE = 1", "45"},
     {"we8", "SELECT LENGTHB(TEXT) FROM USER_SOURCE WHERE NAME = 'GET_SAL' AND LINE = 1", "43"},
@@ -42,7 +70,8 @@ const ValueCase kValueCases[] = {
     {"we8", "SELECT '\xE6\x97\xA5' FROM DUAL", "\xC2\xBF"},
     {"sjis", "SELECT '\xE2\x82\xAC' FROM DUAL", "\xEF\xBC\x9F"},
     // Cursor sharing changes how a statement is described, not what it gives.
-    {"force", "SELECT SUBSTRB(TEXT,1,7) || 'x' FROM USER_SOURCE WHERE NAME = 'HR_UTIL' AND LINE = 2",
+    {"force",
+     "SELECT SUBSTRB(TEXT,1,7) || 'x' FROM USER_SOURCE WHERE NAME = 'HR_UTIL' AND LINE = 2",
      "END;x"},
 };
 
@@ -136,17 +165,10 @@ struct LikeCase {
 
 // The text matched is "A_B%C\D".
 const LikeCase kLikeCases[] = {
-    {"A\\_B\\%C\\\\D", "\\", "1", 0},
-    {"A\\_B%", "\\", "1", 0},
-    {"A_B%", "\\", "1", 0},
-    {"AXB%", "\\", "0", 0},
-    {"a%", "\\", "0", 0},
-    {"A#_B#%C\\D", "#", "1", 0},
-    {"%\\D", "\\", nullptr, 1424},
-    {"%\\\\D", "\\", "1", 0},
-    {"A\\B%", "\\", nullptr, 1424},
-    {"A_B%\\", "\\", nullptr, 1424},
-    {"%", "\\\\", nullptr, 1425},
+    {"A\\_B\\%C\\\\D", "\\", "1", 0}, {"A\\_B%", "\\", "1", 0},     {"A_B%", "\\", "1", 0},
+    {"AXB%", "\\", "0", 0},           {"a%", "\\", "0", 0},         {"A#_B#%C\\D", "#", "1", 0},
+    {"%\\D", "\\", nullptr, 1424},    {"%\\\\D", "\\", "1", 0},     {"A\\B%", "\\", nullptr, 1424},
+    {"A_B%\\", "\\", nullptr, 1424},  {"%", "\\\\", nullptr, 1425},
 };
 
 TEST(OciLiteDatabaseSet, LikeRefusesAnEscapeBeforeAnythingButAWildcardOrItself)
@@ -157,10 +179,10 @@ TEST(OciLiteDatabaseSet, LikeRefusesAnEscapeBeforeAnythingButAWildcardOrItself)
         for (const LikeCase& test : kLikeCases) {
             const std::string label = std::string(database) + " " + test.pattern;
             sword status = OCI_SUCCESS;
-            const Rows rows = session.Query(
-                std::string("SELECT COUNT(1) FROM DUAL WHERE :1 LIKE :2 ESCAPE '") + test.escape +
-                    "'",
-                {"A_B%C\\D", test.pattern}, 1, &status);
+            const Rows rows =
+                session.Query(std::string("SELECT COUNT(1) FROM DUAL WHERE :1 LIKE :2 ESCAPE '") +
+                                  test.escape + "'",
+                              {"A_B%C\\D", test.pattern}, 1, &status);
             if (test.count != nullptr) {
                 EXPECT_EQ((Rows{{test.count}}), rows) << label;
             } else {
