@@ -101,22 +101,11 @@ public:
     // have lines of their own), or an empty line after a run that was done.
     void Finish(const ExportEnding& ending) override
     {
-        std::vector<CString> lines;
-        switch (ending.result) {
-        case ExportResult::Done:
-            lines = {""};
-            break;
-        case ExportResult::LogonFailed:
-            lines = {ExportTexts::kConnectFailed};
-            break;
-        case ExportResult::NothingToExport:
-            lines = {ending.strWhere.IsEmpty() ? CString()
-                                               : ending.strWhere + ": " + ending.strText};
-            break;
-        default:
+        std::vector<CString> lines = ending.ClosingLines();
+        if (lines.empty() && ending.Failed() && ending.result != ExportResult::NothingToExport)
             lines = ending.MessageLines();
-            break;
-        }
+        if (lines.empty())
+            lines = {""};
         for (size_t i = 0; i + 1 < lines.size(); ++i)
             AddLogText(Shown(lines[i]), 0);
         AddLastLogLine(Shown(lines.back()));
@@ -176,52 +165,38 @@ std::shared_ptr<DBInterrupt>& RunningInterrupt()
 
 }  // namespace
 
-namespace {
-
-// Delivers a break on a thread of its own: over a dead link OCIBreak waits for an answer that
-// may never come, and the window must not wait with it.
-DWORD WINAPI BreakThreadProc(LPVOID pParam)
-{
-    std::unique_ptr<std::shared_ptr<DBInterrupt>> interrupt(
-        static_cast<std::shared_ptr<DBInterrupt>*>(pParam));
-    try {
-        (*interrupt)->Request();
-    } catch (...) {
-        RecordCaughtException("break thread");
-    }
-    return 0;
-}
-
-}  // namespace
-
-void InterruptRunningJob()
+void InterruptRunningJob(const ThreadStarter& startThread)
 {
     std::shared_ptr<DBInterrupt> interrupt = std::move(RunningInterrupt());
-    if (!interrupt)
-        return;
-    // Seen at once by the worker's own checks; the break itself travels off this thread.
-    interrupt->MarkRequested();
-    auto held = std::make_unique<std::shared_ptr<DBInterrupt>>(std::move(interrupt));
-    HANDLE hThread = ::CreateThread(nullptr, 0, BreakThreadProc, held.get(), 0, nullptr);
-    if (hThread != nullptr) {
-        held.release();
-        ::CloseHandle(hThread);
-    }
+    DWORD nError = 0;
+    // Seen at once by the worker's own checks; the break itself travels off this thread, or on
+    // it when no thread can be started.
+    DeliverBreak(interrupt, startThread, nError);
 }
 
-HANDLE StartUploadThread(ShowMessageFn pfnShowMessage, HWND hConsumer, UINT uWakeMessage)
+HANDLE StartUploadThread(ShowMessageFn pfnShowMessage, HWND hConsumer, UINT uWakeMessage,
+                         const ThreadStarter& startThread, DWORD* pnError)
 {
     const unsigned nJob = JobControl::BeginJob();
     ReportQueue::Instance().BeginJob(nJob, hConsumer, uWakeMessage);
     auto job = WindowJob::FromRecord(nJob, pfnShowMessage);
     RunningInterrupt() = job->params.interrupt;
     g_bRunning = 1;
-    HANDLE hThread = ::CreateThread(nullptr, 0, UploadThreadProc, job.get(), 0, nullptr);
-    if (hThread == nullptr)
+    WindowJob* pJob = job.get();
+    ThreadStart start = startThread([pJob] { UploadThreadProc(pJob); });
+    if (pnError != nullptr)
+        *pnError = start.nError;
+    if (!start.Started()) {
+        // No job runs: nothing of it may linger for the next one.
+        ReportQueue::Instance().Stop();
+        JobControl::Stop();
+        RunningInterrupt().reset();
+        g_bRunning = 0;
         return nullptr;
+    }
     job.release();
     if (g_hWorkerThread != nullptr)
         ::CloseHandle(g_hWorkerThread);
-    g_hWorkerThread = hThread;
-    return hThread;
+    g_hWorkerThread = start.hThread.Release();
+    return g_hWorkerThread;
 }

@@ -110,12 +110,12 @@ void AddLastLogLine(const CString& text)
     ReportQueue::Instance().AddLine(nJob, text.GetString(), text.GetLength(), true);
 }
 
-void RequestWorkerStop()
+void RequestWorkerStop(const ThreadStarter& startThread)
 {
     ReportQueue::Instance().Stop();
     JobControl::Stop();
     // A worker waiting in a database call (a slow link) returns from it now.
-    InterruptRunningJob();
+    InterruptRunningJob(startThread);
 }
 
 // The lines queued before the hold are handed to the window before the caller's message

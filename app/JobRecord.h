@@ -32,6 +32,7 @@
 #include "export/ExportEngine.h"
 #include "export/SourceStream.h"
 #include "framework/String.h"
+#include "framework/Thread.h"
 
 // "CREATE OR REPLACE " in front of an object's first line.
 constexpr int kCreatePrefixLength = 18;
@@ -70,7 +71,7 @@ void ShowPendingLine();
 void AddLastLogLine(const CString& text);
 
 // Window thread only.
-void RequestWorkerStop();
+void RequestWorkerStop(const ThreadStarter& startThread = StartThread);
 // On the window thread, around the "Stop uploading process before close application."
 // message; holds may nest.
 void HoldWorker();

@@ -25,6 +25,7 @@ const int kParameterControls[] = {IDC_USER,   IDC_DATABASE,  IDC_PASSWORD,  IDC_
 const int kObjectControls[] = {IDC_OBJECTNAME, IDC_PICK};
 
 const char kStop[] = "Stop";
+const char kThreadFailed[] = "System error! Restart application.";
 const char kStart[] = "Start";
 
 // A shared icon of the program's resources: never destroyed.
@@ -225,15 +226,22 @@ void CquillmarkDlg::StartJob()
     m_progressTotal.SetPos(0);
 
     // The worker copies the parameters and keeps its handle in g_hWorkerThread.
-    if (!StartUploadThread(ShowAppMessage, m_hWnd, g_uAddStrMsg))
-        g_nLogLines = m_log.AppendLine("System error! Restart application.");
+    DWORD nError = 0;
+    if (StartUploadThread(ShowAppMessage, m_hWnd, g_uAddStrMsg, m_startThread, &nError))
+        return;
+    // No job runs: the window is idle again, and says why.
+    ReturnToIdle();
+    const CString strReason = Recode(SystemErrorText(nError), CP_UTF8, CP_ACP);
+    m_log.AppendLine(kThreadFailed);
+    g_nLogLines = m_log.AppendLine(strReason);
+    ShowAppMessage(CString(kThreadFailed) + "\n" + strReason);
 }
 
 // Nothing of the stopped job reaches the log any more, so the dialog ends the log itself with
 // what the file holds.
 void CquillmarkDlg::StopJob()
 {
-    RequestWorkerStop();
+    RequestWorkerStop(m_startThread);
     ::KillTimer(m_hWnd, ReportQueue::kRecheckTimer);
     ReturnToIdle();
     const int nWritten = ReportQueue::Instance().ObjectsWritten();
@@ -320,7 +328,7 @@ void CquillmarkDlg::OnBrowse()
 }
 
 // The picker logs on with the fields' parameters and hands the chosen name back in the job
-// record.
+// record; nothing chosen changes nothing.
 void CquillmarkDlg::OnPickObject()
 {
     UpdateData(TRUE);
@@ -337,10 +345,11 @@ void CquillmarkDlg::OnPickObject()
     g_bSysdba = m_chkSysdba.GetCheckState() ? 1 : 0;
 
     CPackListDlg dlgPick;
-    dlgPick.DoModal();
-
+    dlgPick.SetThreadStarter(m_startThread);
+    // Only a choice ends the picker with IDOK; a name of any length, one character included.
+    const bool bChosen = dlgPick.DoModal() == IDOK;
     g_szObjectName[kObjectNameSize - 1] = '\0';
-    if (std::strlen(g_szObjectName) > 1) {
+    if (bChosen && g_szObjectName[0] != '\0') {
         // The name exactly as stored; the field may show it otherwise (upper case), and the
         // job exports the stored name as long as the field shows what it showed here.
         m_strPickedName = !g_strPickedObject.IsEmpty()

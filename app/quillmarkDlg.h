@@ -14,6 +14,7 @@
 #include "app/ReportQueue.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "framework/Thread.h"
 #include "res/resource.h"
 
 class CquillmarkDlg : public CDialog {
@@ -34,6 +35,9 @@ public:
 
     // Whether the Start button currently reads "Stop" (a job runs).
     bool IsRunning() const;
+    // How the dialog starts its threads (the worker, a break, the picker's listing);
+    // StartThread unless a test says otherwise.
+    void SetThreadStarter(ThreadStarter startThread) { m_startThread = std::move(startThread); }
 
     CEdit m_editObjectName;
     CEdit m_editPassword;
@@ -100,6 +104,7 @@ private:
     static void StoreObjectName(const CString& strName);
 
     CLogList m_log{m_listLog};
+    ThreadStarter m_startThread = StartThread;
     // The batch the dialog takes from the queue; its storage is reused from batch to batch.
     ReportBatch m_batch;
 };

@@ -25,3 +25,18 @@ void DBInterrupt::Detach(DBConnect* pConnection)
     if (m_pConnection == pConnection)
         m_pConnection = nullptr;
 }
+
+bool DeliverBreak(const std::shared_ptr<DBInterrupt>& interrupt, const ThreadStarter& startThread,
+                  DWORD& nError)
+{
+    nError = 0;
+    if (!interrupt)
+        return true;
+    interrupt->MarkRequested();
+    const ThreadStart start = startThread([interrupt] { interrupt->Request(); });
+    if (start.Started())
+        return true;
+    nError = start.nError;
+    interrupt->Request();
+    return false;
+}

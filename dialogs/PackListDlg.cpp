@@ -4,25 +4,30 @@
 #include <cstring>
 #include <memory>
 
-#include "db/DBConnect.h"
-#include "db/DBStmt.h"
-#include "db/ObjectListCursor.h"
 #include "dialogs/AppMessageBox.h"
 #include "dialogs/JobParameters.h"
+#include "dialogs/PickerListing.h"
 #include "framework/Text.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
 
 namespace {
-// Packages are listed once: their bodies share the name and are not offered separately.
-const char kListingSql[] = "SELECT OBJECT_NAME,OBJECT_TYPE FROM USER_OBJECTS WHERE OBJECT_TYPE in "
-                           "('PACKAGE','PROCEDURE','FUNCTION') ";
+
+// The engine's texts are UTF-8; the box shows the system's code page.
+void ShowMessage(const CString& strText)
+{
+    ShowAppMessage(Recode(strText, CP_UTF8, CP_ACP));
+}
+
 }  // namespace
 
 // Constructed by the main dialog's picker button; no database work happens here.
 CPackListDlg::CPackListDlg(CWnd* pParent) : CDialog(IDD_PACKLIST, pParent) {}
 
-CPackListDlg::~CPackListDlg() = default;
+CPackListDlg::~CPackListDlg()
+{
+    AbandonListing();
+}
 
 // The text a list entry shows for one object.
 CString CPackListDlg::MakeEntry(const char* pszName, const char* pszType)
@@ -68,8 +73,7 @@ void CPackListDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_FIND, m_editFind);
 }
 
-// Anchors the controls, logs on with the job record's parameters, fills the list and logs off
-// again.
+// Anchors the controls and starts the listing; the list says what it waits for meanwhile.
 BOOL CPackListDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
@@ -84,105 +88,94 @@ BOOL CPackListDlg::OnInitDialog()
 
     SetIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME)), TRUE);
 
-    auto pConnection = std::make_unique<DBConnect>();
-    // The record holds UTF-8, as the session speaks it.
-    const CString strUser = g_strUser;
-    const CString strPassword = g_strPassword;
-    const CString strDatabase = g_strDatabase;
-    try {
-        if (g_bSysdba)
-            pConnection->ConnectAsSysdba(strUser, strPassword, strDatabase);
-        else
-            pConnection->Connect(strUser, strPassword, strDatabase);
-    } catch (const DBConnect::OtherException&) {
-        ShowAppMessage(Recode(pConnection->GetErrorText(), CP_UTF8, CP_ACP));
-        pConnection.reset();
-        OnCancel();
-        return TRUE;
-    }
-
     m_listObjects.ResetContent();
-    const bool bLoaded = LoadObjects(*pConnection);
-    try {
-        pConnection->Disconnect();
-    } catch (const DBConnect::OtherException&) {
-        // The list is complete; a failed logoff changes nothing the user can act on.
-    }
-    pConnection.reset();
-    if (!bLoaded) {
+    m_listObjects.AddString(kListingText);
+    ::EnableWindow(m_listObjects.m_hWnd, FALSE);
+    ::EnableWindow(m_editFind.m_hWnd, FALSE);
+    ::EnableWindow(m_btnOk.m_hWnd, FALSE);
+
+    // The record holds UTF-8, as the session speaks it.
+    ExportParams params;
+    params.strUser = g_strUser;
+    params.strPassword = g_strPassword;
+    params.strDatabase = g_strDatabase;
+    params.bSysdba = g_bSysdba != 0;
+    DWORD nError = 0;
+    m_listing = PickerListing::Start(params, m_hWnd, kListedMessage, m_startThread, nError);
+    if (!m_listing) {
+        ShowMessage(SystemErrorText(nError));
         OnCancel();
         return TRUE;
     }
+    // Cancel has the focus while OK is disabled, so Escape and Enter both close.
+    ::SetFocus(m_btnCancel.m_hWnd);
+    return FALSE;
+}
 
+void CPackListDlg::OnListed()
+{
+    if (!m_listing)
+        return;
+    std::vector<ExportObjectId> objects;
+    ExportEnding ending;
+    m_listing->Take(objects, ending);
+    m_listing.reset();
+    m_listObjects.ResetContent();
+    if (ending.result == ExportResult::LogonFailed) {
+        ShowMessage(ending.MessageText());
+        OnCancel();
+        return;
+    }
+    FillList(objects);
+    ::EnableWindow(m_listObjects.m_hWnd, TRUE);
+    ::EnableWindow(m_editFind.m_hWnd, TRUE);
+    ::EnableWindow(m_btnOk.m_hWnd, TRUE);
     m_bLoaded = true;
     UpdateData(FALSE);
     m_listObjects.SetCurSel(0);
-    return TRUE;
+    ::SetFocus(m_listObjects.m_hWnd);
+    // A listing that failed part way keeps the rows before the failure.
+    if (ending.Failed())
+        ShowMessage(ending.MessageText());
 }
 
-// Needs an open connection. Names arrive in UTF-8 and are shown in the system's code page, as
-// the name field holds them.
-bool CPackListDlg::LoadObjects(DBConnect& connection)
+// Names arrive in UTF-8 and are shown in the system's code page, as the name field holds them.
+void CPackListDlg::FillList(const std::vector<ExportObjectId>& objects)
 {
-    std::unique_ptr<ObjectListCursor> cursor;
-    try {
-        cursor = std::make_unique<ObjectListCursor>(connection, kListingSql);
-    } catch (const DBStmt::OtherException&) {
-        // A statement that failed to come into being leaves its reason in the connection.
-        ShowAppMessage(connection.GetErrorText());
-        return false;
-    }
-
-    // A failing fetch is reported once; a few of them in a row end the loading, so a
-    // broken statement cannot keep the picker loading for ever.
-    int nFailuresInRow = 0;
-    bool bReported = false;
-    for (;;) {
-        ObjectListRow row;
-        ObjectListCursor::Row kind = ObjectListCursor::Row::End;
-        try {
-            kind = cursor->Next(row);
-        } catch (const DBStmt::OtherException&) {
-            if (!bReported) {
-                ShowAppMessage(cursor->Statement().GetErrorText());
-                bReported = true;
-            }
-            if (++nFailuresInRow >= kMaxFetchFailures)
-                break;
-            // The error handle keeps its record until it is replaced; without a fresh one
-            // the next row would be taken for the same failure.
-            connection.ResetErrorHandle();
+    ::SendMessageA(m_listObjects.m_hWnd, WM_SETREDRAW, FALSE, 0);
+    m_listObjects.ResetContent();
+    ::SendMessageA(m_listObjects.m_hWnd, LB_INITSTORAGE, WPARAM(objects.size()),
+                   LPARAM(objects.size() * 32));
+    for (size_t i = 0; i < objects.size(); ++i) {
+        const ExportObjectId& object = objects[i];
+        // A body comes right after its specification (the listing's order): exporting the
+        // package's name exports both.
+        if (object.strType == "PACKAGE BODY" && i > 0 && objects[i - 1].strType == "PACKAGE" &&
+            objects[i - 1].strName == object.strName)
             continue;
-        }
-        nFailuresInRow = 0;
-        if (kind == ObjectListCursor::Row::End)
-            break;
-        // A name cut to its buffer would be handed back as another object's name, and an
-        // empty one names nothing: such rows are reported once and not offered.
-        if (kind != ObjectListCursor::Row::Object) {
-            if (!bReported) {
-                const CString strText =
-                    kind == ObjectListCursor::Row::Empty
-                        ? CString(ObjectListTexts::kEmptyName)
-                        : CString(ObjectListTexts::kNameDoesNotFit) + row.strName;
-                ShowAppMessage(Recode(strText, CP_UTF8, CP_ACP));
-                bReported = true;
-            }
-            continue;
-        }
         // Shown in the system's code page, a character it lacks as "?" (never a look-alike:
         // İD must not read as ID); the entry keeps the name exactly as stored.
         bool bLossy = false;
-        const std::string strShown = FromWide(ToWide(row.strName, UINT(CP_UTF8)), CP_ACP, &bLossy);
+        const std::string strShown =
+            FromWide(ToWide(object.strName, UINT(CP_UTF8)), CP_ACP, &bLossy);
         const int nIndex = m_listObjects.AddString(
-            MakeEntry(CString(strShown.data(), int(strShown.size())), row.strType));
+            MakeEntry(CString(strShown.data(), int(strShown.size())), object.strType));
         if (nIndex >= 0) {
-            m_names.push_back(row.strName);
+            m_names.push_back(object.strName);
             ::SendMessageA(m_listObjects.m_hWnd, LB_SETITEMDATA, WPARAM(nIndex),
                            LPARAM(m_names.size() - 1));
         }
     }
-    return true;
+    ::SendMessageA(m_listObjects.m_hWnd, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(m_listObjects.m_hWnd, nullptr, TRUE);
+}
+
+void CPackListDlg::AbandonListing()
+{
+    if (!m_listing)
+        return;
+    m_listing->Abandon(m_startThread);
+    m_listing.reset();
 }
 
 // Selects the first entry that begins with the typed text, ignoring case; no match leaves the
@@ -212,14 +205,13 @@ void CPackListDlg::StoreResult(const char* pszName)
     g_szObjectName[nLength] = '\0';
 }
 
-// Hands back the selected entry's name, or a blank without one.
+// Hands back the selected entry's name; without one (or before the listing arrived) nothing
+// was chosen.
 void CPackListDlg::OnOK()
 {
-    const int nSelected = m_listObjects.GetCurSel();
+    const int nSelected = m_bLoaded ? m_listObjects.GetCurSel() : LB_ERR;
     if (nSelected == LB_ERR) {
-        StoreResult(" ");
-        g_strPickedObject.Empty();
-        CDialog::OnOK();
+        OnCancel();
         return;
     }
     StoreResult(NameFromEntry(m_listObjects.GetText(nSelected)));
@@ -230,10 +222,11 @@ void CPackListDlg::OnOK()
     CDialog::OnOK();
 }
 
-// No choice; also the way out after a failed logon.
+// No choice; also the way out after a failed logon. A listing under way is broken off.
 void CPackListDlg::OnCancel()
 {
-    StoreResult(" ");
+    AbandonListing();
+    StoreResult("");
     g_strPickedObject.Empty();
     CDialog::OnCancel();
 }
@@ -241,6 +234,12 @@ void CPackListDlg::OnCancel()
 LRESULT CPackListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case kListedMessage:
+        OnListed();
+        return 0;
+    case WM_DESTROY:
+        AbandonListing();
+        break;
     case WM_SIZE:
         OnSize(LOWORD(lParam), HIWORD(lParam));
         return Default();

@@ -7,7 +7,6 @@
 //               round trips whatever its size.
 #include "export/ExportEngine.h"
 
-#include <cstring>
 #include <algorithm>
 #include <exception>
 #include <map>
@@ -17,8 +16,10 @@
 #include "db/DBConnect.h"
 #include "db/DBStmt.h"
 #include "db/ObjectListCursor.h"
+#include "export/BlockEncoder.h"
 #include "export/BlockText.h"
 #include "export/ExportTexts.h"
+#include "export/LineCounts.h"
 #include "export/SqlPlusLines.h"
 #include "export/SourceQueries.h"
 #include "export/SourceStream.h"
@@ -34,7 +35,7 @@ const char kTruncatedNameText[] = "ORA-24345: A Truncation or null fetch error o
 CString FailureText(const char* pszText)
 {
     if (pszText == nullptr || *pszText == '\0')
-        return "Unexpected failure while exporting.";
+        return ExportTexts::kUnexpectedFailure;
     CString strText(pszText);
     strText.TrimRight();
     return strText;
@@ -59,50 +60,6 @@ struct ObjectLines {
     SqlPlusNeeds needs;
 };
 
-// The client converts a block in pieces of about this many bytes, each ending at a line end.
-constexpr size_t kConvertPiece = 64 * 1024;
-
-// Where the piece that starts at nStart ends: after the last line end within kConvertPiece
-// bytes, else at the last character's end there, else at the text's end.
-size_t PieceEnd(const char* pText, size_t nLength, size_t nStart)
-{
-    if (nLength - nStart <= kConvertPiece)
-        return nLength;
-    size_t nEnd = nStart + kConvertPiece;
-    for (size_t i = nEnd; i > nStart; --i) {
-        if (pText[i - 1] == '\n')
-            return i;
-    }
-    // A UTF-8 continuation byte is not a character's start.
-    while (nEnd > nStart + 1 && (static_cast<unsigned char>(pText[nEnd]) & 0xC0) == 0x80)
-        --nEnd;
-    return nEnd;
-}
-
-// The length of the UTF-8 character at pText (1 for a byte that starts none).
-int CharacterLength(const char* pText, size_t nLeft)
-{
-    const unsigned char lead = static_cast<unsigned char>(pText[0]);
-    const int nLength = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    return size_t(nLength) <= nLeft ? nLength : 1;
-}
-
-// "U+00E4" of the UTF-8 character at pText.
-CString CodePointText(const char* pText, int nLength)
-{
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(pText);
-    unsigned nCode = p[0];
-    if (nLength == 2)
-        nCode = ((p[0] & 0x1Fu) << 6) | (p[1] & 0x3Fu);
-    else if (nLength == 3)
-        nCode = ((p[0] & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
-    else if (nLength == 4)
-        nCode = ((p[0] & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) |
-                (p[3] & 0x3Fu);
-    CString strCode;
-    strCode.Format("U+%04X", nCode);
-    return strCode;
-}
 using LineCountMap = std::map<std::pair<CString, CString>, ObjectLines>;
 
 class ExportRun {
@@ -137,6 +94,34 @@ public:
         if (!m_reporter.KeepGoing())
             return Stopped();
         m_reporter.Finish(outcome);
+        return outcome;
+    }
+
+    // The logon and the listing alone, into objects (the rows before a failure included).
+    ExportEnding ListOnly(std::vector<ExportObjectId>& objects)
+    {
+        ExportEnding outcome;
+        DBConnect connection;
+        connection.SetInterrupt(m_params.interrupt);
+        try {
+            if (LogOn(connection, outcome))
+                ListObjects(connection, Scope(nullptr), objects, outcome);
+            if (outcome.result != ExportResult::Done && Interrupted())
+                outcome = Stopped();
+        } catch (const std::exception& error) {
+            RecordCaughtException("listing");
+            outcome = Unexpected(error.what());
+        } catch (...) {
+            RecordCaughtException("listing");
+            outcome = Unexpected("unknown exception");
+        }
+        if (outcome.result != ExportResult::Stopped) {
+            try {
+                connection.Disconnect();
+            } catch (DBConnect::OtherException&) {
+                // The list is complete; a session that does not end cleanly changes nothing.
+            }
+        }
         return outcome;
     }
 
@@ -208,6 +193,47 @@ private:
 
     bool Interrupted() const { return m_params.interrupt && m_params.interrupt->IsRequested(); }
 
+    // The logon and what the session needs before the listing; false with the ending.
+    bool LogOn(DBConnect& connection, ExportEnding& outcome)
+    {
+        m_reporter.LogLine(ExportTexts::ConnectTo(m_params.strUser, m_params.strDatabase));
+        try {
+            if (m_params.bSysdba)
+                connection.ConnectAsSysdba(m_params.strUser, m_params.strPassword,
+                                           m_params.strDatabase);
+            else
+                connection.Connect(m_params.strUser, m_params.strPassword, m_params.strDatabase);
+        } catch (DBConnect::OtherException&) {
+            const CString strText = connection.GetErrorText();
+            const int nCode = connection.GetErrorCode();
+            connection.ResetErrorHandle();
+            outcome = Failed(ExportResult::LogonFailed, strText, {}, nCode);
+            return false;
+        }
+        m_reporter.LogLine(ExportTexts::kConnected);
+        if (!connection.GetLogonWarning().IsEmpty())
+            m_reporter.LogonWarning(connection.GetLogonWarning());
+        m_reporter.LogLine("");
+        m_encoder = std::make_unique<BlockEncoder>(connection, m_params.bUtf8Files);
+        m_strSessionUser = m_params.bSysdba ? CString("SYS") : m_params.strUser;
+        // Whom an external logon made the session user is the database's to say; it is asked
+        // only where the name matters.
+        if (DBConnect::IsExternalLogon(m_params.strUser, m_params.strPassword) &&
+            !m_params.bSysdba && !m_params.strOwner.IsEmpty()) {
+            if (!ReadSessionUser(connection, outcome))
+                return false;
+        }
+        // The listing's other comparisons are made on NLSSORT(..., 'NLS_SORT=BINARY') bytes
+        // whatever the client's NLS_COMP; a name filter's LIKE has no such form, and a client
+        // with NLS_COMP=LINGUISTIC would make it follow NLS_SORT (ignoring case with a _CI
+        // sort). A filtered run pays one round trip for byte comparisons in its session.
+        if (!m_params.includePatterns.empty() || !m_params.excludePatterns.empty()) {
+            if (!CompareBytesInSession(connection, outcome))
+                return false;
+        }
+        return true;
+    }
+
     ExportEnding RunSteps(DBConnect& connection)
     {
         if (!m_reporter.KeepGoing())
@@ -219,43 +245,9 @@ private:
         if (!bChecked)
             return SinkFailed(ExportResult::TargetRejected, failure);
 
-        m_reporter.LogLine("Connect to " + m_params.strUser + "@" + m_params.strDatabase);
-        try {
-            if (m_params.bSysdba)
-                connection.ConnectAsSysdba(m_params.strUser, m_params.strPassword,
-                                           m_params.strDatabase);
-            else
-                connection.Connect(m_params.strUser, m_params.strPassword, m_params.strDatabase);
-        } catch (DBConnect::OtherException&) {
-            const CString strText = connection.GetErrorText();
-            const int nCode = connection.GetErrorCode();
-            connection.ResetErrorHandle();
-            return Failed(ExportResult::LogonFailed, strText, {}, nCode);
-        }
-        m_reporter.LogLine("Connected.");
-        if (!connection.GetLogonWarning().IsEmpty())
-            m_reporter.LogonWarning(connection.GetLogonWarning());
-        m_reporter.LogLine("");
-        m_charset = connection.GetClientCharset();
-        m_pConnection = &connection;
-        m_strSessionUser = m_params.bSysdba ? CString("SYS") : m_params.strUser;
-        // Whom an external logon made the session user is the database's to say; it is asked
-        // only where the name matters.
-        if (DBConnect::IsExternalLogon(m_params.strUser, m_params.strPassword) &&
-            !m_params.bSysdba && !m_params.strOwner.IsEmpty()) {
-            ExportEnding asked;
-            if (!ReadSessionUser(connection, asked))
-                return asked;
-        }
-        // The listing's other comparisons are made on NLSSORT(..., 'NLS_SORT=BINARY') bytes
-        // whatever the client's NLS_COMP; a name filter's LIKE has no such form, and a client
-        // with NLS_COMP=LINGUISTIC would make it follow NLS_SORT (ignoring case with a _CI
-        // sort). A filtered run pays one round trip for byte comparisons in its session.
-        if (!m_params.includePatterns.empty() || !m_params.excludePatterns.empty()) {
-            ExportEnding failed;
-            if (!CompareBytesInSession(connection, failed))
-                return failed;
-        }
+        ExportEnding loggedOn;
+        if (!LogOn(connection, loggedOn))
+            return loggedOn;
 
         // The scopes: the whole schema, or each named object in the order given.
         std::vector<SourceScope> scopes;
@@ -342,8 +334,8 @@ private:
         if (!bCompleted)
             return SinkFailed(ExportResult::WriteFailed, completion);
         m_reporter.LogLine("");
-        if (!m_strFirstBeyondAscii.IsEmpty())
-            m_reporter.Warning(ExportTexts::BeyondUs7Ascii(m_strFirstBeyondAscii));
+        if (!m_encoder->FirstBeyondUs7Ascii().IsEmpty())
+            m_reporter.Warning(ExportTexts::BeyondUs7Ascii(m_encoder->FirstBeyondUs7Ascii()));
         m_reporter.LogLine(ExportTexts::kSourceUploaded);
         Progress(100, 100);
         ExportEnding done;
@@ -351,17 +343,8 @@ private:
             if (object.bInvalid)
                 done.invalidObjects.push_back(object);
         }
-        // A US7ASCII client's files are UTF-8 whatever --encoding says; that case has advice
-        // of its own.
-        done.bNeedsUtf8Client = m_params.bUtf8Files && m_bWroteBeyondAscii &&
-                                !IsUtf8Charset(m_charset.strName) &&
-                                m_charset.strName != "US7ASCII";
+        done.bNeedsUtf8Client = m_encoder->NeedsUtf8Client();
         return done;
-    }
-
-    static bool IsUtf8Charset(const CString& strName)
-    {
-        return strName == "AL32UTF8" || strName == "UTF8";
     }
 
     bool CompareBytesInSession(DBConnect& connection, ExportEnding& outcome)
@@ -437,9 +420,8 @@ private:
     // The DBA_ views are missing: the user may not read the dictionary.
     ExportEnding OwnerNotVisible() const
     {
-        return Failed(ExportResult::ListingFailed, "No objects of " + m_params.strOwner +
-                                                       " are visible to " + m_strSessionUser +
-                                                       ExportTexts::kOwnerNeedsPrivilege);
+        return Failed(ExportResult::ListingFailed,
+                      ExportTexts::OwnerNotVisible(m_params.strOwner, m_strSessionUser));
     }
 
     // The views are readable, and the owner has nothing of the run's kinds.
@@ -450,9 +432,8 @@ private:
              m_params.kinds.empty() ? DefaultExportKinds() : m_params.kinds) {
             strKinds += (strKinds.IsEmpty() ? "" : ", ") + strKind;
         }
-        return Failed(ExportResult::ListingFailed, m_params.strOwner +
-                                                       " has no objects of the kinds exported (" +
-                                                       strKinds + ")");
+        return Failed(ExportResult::ListingFailed,
+                      ExportTexts::OwnerHasNone(m_params.strOwner, strKinds));
     }
 
     // The listed objects of one scope, in name and type order, appended to objects.
@@ -510,61 +491,34 @@ private:
         }
     }
 
-    // The number of lines of every object of the scope and how many hold "&", one row each, and
-    // the widest name and line of the scope.
+    // The number of lines of every object of the scope and what they hold that SQL*Plus would
+    // read as its own, one row each, and the widest name and line of the scope.
     bool CountLines(DBConnect& connection, const SourceScope& scope, LineCountMap& counts,
                     SourceWidths& widths, ExportEnding& outcome)
     {
-        std::unique_ptr<DBStmt> stmt;
-        if (!Prepare(connection, SourceQueries::LineCounts(scope), stmt, outcome))
-            return false;
-        char szName[kMaxObjectNameBytes + 1] = {};
-        char szType[kMaxObjectNameBytes + 1] = {};
-        ub2 nNameLength = 0;
-        ub2 nTypeLength = 0;
-        int nLines = 0;
-        int nAmpersandLines = 0;
-        int nDotLines = 0;
-        // "#", then the prefix candidates, as first non-blank characters.
-        int firstCharacters[1 + sizeof(SqlPlusNeeds::kPrefixCandidates) - 1] = {};
-        const int nFirstCharacters = int(sizeof(firstCharacters) / sizeof(firstCharacters[0]));
-        int nNameBytes = 0;
-        int nTextBytes = 0;
+        std::unique_ptr<LineCountCursor> cursor;
         try {
-            stmt->DefineChars(1, szName, sizeof(szName), &nNameLength);
-            stmt->DefineChars(2, szType, sizeof(szType), &nTypeLength);
-            stmt->DefineInt(3, &nLines);
-            stmt->DefineInt(4, &nAmpersandLines);
-            stmt->DefineInt(5, &nDotLines);
-            for (int i = 0; i < nFirstCharacters; ++i)
-                stmt->DefineInt(6 + i, &firstCharacters[i]);
-            stmt->DefineInt(6 + nFirstCharacters, &nNameBytes);
-            stmt->DefineInt(7 + nFirstCharacters, &nTextBytes);
-            stmt->SetPrefetchRows(kPrefetchRows);
-            stmt->SetPrefetchMemory(kPrefetchMemory);
-            BindScope(*stmt, scope);
-            int nStatus = OCI_SUCCESS;
-            while (stmt->FetchRow(nStatus)) {
-                widths.nNameBytes = std::max(widths.nNameBytes, nNameBytes);
-                widths.nTextBytes = std::max(widths.nTextBytes, nTextBytes);
-                // A name longer than any listed one matches no object and is not needed.
-                if (nNameLength <= kMaxObjectNameBytes && nTypeLength <= kMaxObjectNameBytes) {
-                    ObjectLines& lines =
-                        counts[{CString(szName, nNameLength), CString(szType, nTypeLength)}];
-                    lines.nLines = nLines;
-                    lines.needs.bAmpersand = nAmpersandLines > 0;
-                    lines.needs.bDotLine = nDotLines > 0;
-                    lines.needs.bHashLine = firstCharacters[0] > 0;
-                    for (int i = 1; i < nFirstCharacters; ++i) {
-                        if (firstCharacters[i] > 0)
-                            lines.needs.nTakenPrefixes |= 1u << (i - 1);
-                    }
-                }
+            cursor =
+                std::make_unique<LineCountCursor>(connection, SourceQueries::LineCounts(scope));
+        } catch (DBStmt::OtherException&) {
+            outcome = Failed(ExportResult::FetchFailed, FailureText(connection.GetErrorText()), {},
+                             connection.GetErrorCode());
+            return false;
+        }
+        try {
+            BindScope(cursor->Statement(), scope);
+            LineCountRow row;
+            while (cursor->Next(row)) {
+                widths.nNameBytes = std::max(widths.nNameBytes, row.nNameBytes);
+                widths.nTextBytes = std::max(widths.nTextBytes, row.nTextBytes);
+                if (row.bFits)
+                    counts[{row.strName, row.strType}] = ObjectLines{row.nLines, row.needs};
             }
             return true;
         } catch (DBStmt::OtherException&) {
-            outcome = Failed(ExportResult::ListingFailed, FailureText(stmt->GetErrorText()), {},
-                             stmt->GetErrorCode());
+            DBStmt& stmt = cursor->Statement();
+            outcome = Failed(ExportResult::ListingFailed, FailureText(stmt.GetErrorText()), {},
+                             stmt.GetErrorCode());
             return false;
         }
     }
@@ -685,121 +639,17 @@ private:
         return WriteBlock(object, nIndex, nLine, strBlock, outcome);
     }
 
-    // The block in the client's own set, made by the client in bounded pieces, each written
-    // over the bytes it came from (no set needs more bytes for a character than UTF-8 does;
-    // should one, the rest goes to a copy). A character the set cannot hold ends the run. With
-    // US7ASCII the block stays UTF-8 and the first character beyond ASCII is remembered.
+    // The block in the file's character set; a character that set cannot hold ends the run.
     bool Encode(const ExportObjectId& object, CString& strBlock, ExportEnding& outcome)
     {
-        if (m_params.bUtf8Files || m_charset.IsUnicode() || m_charset.IsUs7Ascii() ||
-            m_charset.nId == 0) {
-            // UTF-8 files asked for a client whose set is not UTF-8: the run advises at its end.
-            if (m_params.bUtf8Files && !m_charset.IsUnicode() && !m_bWroteBeyondAscii)
-                m_bWroteBeyondAscii = BlockText::HoldsBeyondAscii(strBlock);
-            if (!m_params.bUtf8Files && m_charset.IsUs7Ascii() && m_strFirstBeyondAscii.IsEmpty())
-                NoteBeyondAscii(object, strBlock);
+        BlockEncoder::Failure failure;
+        if (m_encoder->Encode(object, strBlock, failure))
             return true;
-        }
-        const int nLength = strBlock.GetLength();
-        char* pText = strBlock.GetBuffer(nLength);
-        size_t nRead = 0;
-        size_t nWritten = 0;
-        int nLinesBefore = 0;
-        std::string strPiece;
-        std::string strCopy;  // used only once a piece grew
-        bool bCopying = false;
-        bool bOk = true;
-        while (nRead < size_t(nLength)) {
-            const size_t nEnd = PieceEnd(pText, size_t(nLength), nRead);
-            bool bReplaced = false;
-            if (!m_pConnection->ConvertToClient(pText + nRead, nEnd - nRead, strPiece, bReplaced)) {
-                outcome = FetchFailedAt(object, FailureText(m_pConnection->GetErrorText()),
-                                        m_pConnection->GetErrorCode());
-                bOk = false;
-                break;
-            }
-            if (bReplaced) {
-                outcome = Unwritable(object, pText + nRead, nEnd - nRead, nLinesBefore);
-                bOk = false;
-                break;
-            }
-            for (size_t i = nRead; i < nEnd; ++i)
-                nLinesBefore += pText[i] == '\n' ? 1 : 0;
-            if (!bCopying && nWritten + strPiece.size() > nEnd) {
-                strCopy.assign(pText, nWritten);
-                bCopying = true;
-            }
-            if (bCopying) {
-                strCopy += strPiece;
-            } else {
-                std::memmove(pText + nWritten, strPiece.data(), strPiece.size());
-                nWritten += strPiece.size();
-            }
-            nRead = nEnd;
-        }
-        strBlock.ReleaseBuffer(bOk && !bCopying ? int(nWritten) : nLength);
-        if (bOk && bCopying)
-            strBlock = CString(strCopy.data(), int(strCopy.size()));
-        return bOk;
-    }
-
-    // The ending for a piece that held a character the client's set cannot: the first such
-    // character and its line, found line by line and then character by character.
-    ExportEnding Unwritable(const ExportObjectId& object, const char* pPiece, size_t nLength,
-                            int nLinesBefore)
-    {
-        int nLine = nLinesBefore + 1;
-        CString strCharacter = "?";
-        std::string strConverted;
-        size_t nLineStart = 0;
-        bool bFound = false;
-        while (nLineStart < nLength && !bFound) {
-            size_t nLineEnd = nLineStart;
-            while (nLineEnd < nLength && pPiece[nLineEnd] != '\n')
-                ++nLineEnd;
-            bool bReplaced = false;
-            m_pConnection->ConvertToClient(pPiece + nLineStart, nLineEnd - nLineStart, strConverted,
-                                           bReplaced);
-            if (bReplaced) {
-                for (size_t i = nLineStart; i < nLineEnd && !bFound;) {
-                    const int nChar = CharacterLength(pPiece + i, nLineEnd - i);
-                    m_pConnection->ConvertToClient(pPiece + i, size_t(nChar), strConverted,
-                                                   bReplaced);
-                    if (bReplaced) {
-                        strCharacter = CodePointText(pPiece + i, nChar);
-                        bFound = true;
-                    }
-                    i += size_t(nChar);
-                }
-                bFound = true;
-                break;
-            }
-            nLineStart = nLineEnd + 1;
-            ++nLine;
-        }
-        // The block's first line carries the "CREATE OR REPLACE " prefix: still line 1.
-        CString strFirst;
-        strFirst.Format("%s (%s) line %d: the character %s cannot be written in %s; set NLS_LANG "
-                        "to a character set that holds it, such as AMERICAN_AMERICA.AL32UTF8",
-                        object.strName.GetString(), object.strType.GetString(), nLine,
-                        strCharacter.GetString(), m_charset.strName.GetString());
-        return FailedAt(ExportResult::Unwritable, object, strFirst);
-    }
-
-    // Remembers where the first byte beyond ASCII of the job is ("EMP_API (PACKAGE) line 3").
-    void NoteBeyondAscii(const ExportObjectId& object, const CString& strBlock)
-    {
-        int nLine = 1;
-        for (int i = 0; i < strBlock.GetLength(); ++i) {
-            const unsigned char byte = static_cast<unsigned char>(strBlock[i]);
-            if (byte == '\n') {
-                ++nLine;
-            } else if (byte >= 0x80) {
-                m_strFirstBeyondAscii.Format("%s (%s) line %d", object.strName.GetString(),
-                                             object.strType.GetString(), nLine);
-                return;
-            }
-        }
+        if (failure.bUnwritable)
+            outcome = FailedAt(ExportResult::Unwritable, object, failure.strText);
+        else
+            outcome = FetchFailedAt(object, FailureText(failure.strText), failure.nErrorCode);
+        return false;
     }
 
     // Hands one block to the sink as a step no stop cuts in two, so a stopped job never writes.
@@ -862,13 +712,10 @@ private:
     const ExportParams& m_params;
     ExportSink& m_sink;
     ExportReporter& m_reporter;
-    ClientCharset m_charset;
-    DBConnect* m_pConnection = nullptr;
-    // "<NAME> (<TYPE>) line <N>" of the first character beyond ASCII, for a US7ASCII client.
-    CString m_strFirstBeyondAscii;
+    // Made once the logon has succeeded.
+    std::unique_ptr<BlockEncoder> m_encoder;
     // The logged-on user's name as the database knows it.
     CString m_strSessionUser;
-    bool m_bWroteBeyondAscii = false;
     int m_nObjectCount = 0;
     int m_nTotalPercent = 0;
     int m_nSentObject = -1;
@@ -900,8 +747,60 @@ CString ExportEnding::MessageText() const
     return strMessage;
 }
 
+std::vector<CString> ExportEnding::ClosingLines() const
+{
+    if (result == ExportResult::LogonFailed)
+        return {ExportTexts::kConnectFailed};
+    if (result == ExportResult::NothingToExport && !strWhere.IsEmpty())
+        return {strWhere + ": " + strText};
+    return {};
+}
+
 ExportEnding RunExport(const ExportParams& params, ExportSink& sink, ExportReporter& reporter)
 {
     ExportRun run(params, sink, reporter);
     return run.Run();
+}
+
+namespace {
+
+// A listing writes nothing and reports nothing; it stops once its interrupt is requested.
+class ListingSink : public ExportSink {
+public:
+    bool Check(ExportFailure&) override { return true; }
+    bool Write(const ExportObjectId&, const CString&, ExportFailure&) override { return true; }
+    CString StateText() const override { return CString(); }
+    int WrittenCount() const override { return 0; }
+};
+
+class ListingReporter : public ExportReporter {
+public:
+    explicit ListingReporter(const std::shared_ptr<DBInterrupt>& interrupt) : m_interrupt(interrupt)
+    {}
+    bool KeepGoing() override { return !m_interrupt || !m_interrupt->IsRequested(); }
+    bool Guarded(const std::function<void()>& step) override
+    {
+        if (!KeepGoing())
+            return false;
+        step();
+        return true;
+    }
+    void LogLine(const CString&) override {}
+    void LogSource(const char*, int) override {}
+    void Progress(int, int) override {}
+    void Message(const CString&) override {}
+    void Finish(const ExportEnding&) override {}
+
+private:
+    const std::shared_ptr<DBInterrupt>& m_interrupt;
+};
+
+}  // namespace
+
+ExportEnding ListExportObjects(const ExportParams& params, std::vector<ExportObjectId>& objects)
+{
+    ListingSink sink;
+    ListingReporter reporter(params.interrupt);
+    ExportRun run(params, sink, reporter);
+    return run.ListOnly(objects);
 }

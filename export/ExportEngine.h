@@ -13,6 +13,7 @@
 //   ExportEnding    - how a run ended (result, what failed, where, what the target holds,
 //                     error number), for each front end to render and map to an exit code.
 //   RunExport       - one run on the calling thread, from the logon to the last block.
+//   ListExportObjects - the listing alone, as a run makes it (for the window's object picker).
 //
 // The run logs on, lists the objects (by name, then type, in the names' byte order, so a
 // package's specification comes before its body), reads the source of every listed object in
@@ -126,6 +127,10 @@ struct ExportEnding {
     std::vector<CString> MessageLines() const;
     // The same lines joined with "\n".
     CString MessageText() const;
+    // What every front end says after the message of a failed logon ("Error while connect to
+    // specified database") or of a name that matched nothing among several ("<name>: Object
+    // not found."); empty for every other ending.
+    std::vector<CString> ClosingLines() const;
 };
 
 class ExportSink {
@@ -202,3 +207,10 @@ const std::vector<CString>& DefaultExportKinds();
 // Returns how the run ended (ExportResult::Stopped when the reporter said stop, in which case
 // Finish was not called).
 ExportEnding RunExport(const ExportParams& params, ExportSink& sink, ExportReporter& reporter);
+
+// The objects a run with these parameters would export from the whole schema (objectNames is
+// not looked at), found as the run finds them: the same logon, kinds, comparisons, order and
+// prefetch, without reading any source. On the calling thread; params.interrupt ends it
+// (ExportResult::Stopped). A failure's ending says why, and objects keeps the rows listed
+// before it.
+ExportEnding ListExportObjects(const ExportParams& params, std::vector<ExportObjectId>& objects);

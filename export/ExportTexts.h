@@ -9,6 +9,7 @@
 
 namespace ExportTexts {
 
+constexpr const char kConnected[] = "Connected.";
 constexpr const char kConnectFailed[] = "Error while connect to specified database";
 constexpr const char kObjectNotFound[] = "Object not found.";
 constexpr const char kNoSource[] = "Source doesn't exists.";
@@ -20,6 +21,8 @@ constexpr const char kWriteFile[] = "Error while write specified file.";
 constexpr const char kOwnerNeedsPrivilege[] =
     ": reading another owner's code needs SELECT ANY DICTIONARY, the SELECT_CATALOG_ROLE role, "
     "SYSDBA, or grants on DBA_OBJECTS and DBA_SOURCE";
+// A failure the database gave no text for.
+constexpr const char kUnexpectedFailure[] = "Unexpected failure while exporting.";
 // In front of what a failure the export has no text of its own for says of itself.
 constexpr const char kUnexpectedError[] = "Unexpected error: ";
 constexpr const char kPathIsFolder[] = "The path names a folder, not a file.";
@@ -41,6 +44,24 @@ constexpr const char kStoppedUnchanged[] = "Stopped. The file was not changed.";
 constexpr const char kUtf8ClientAdvice[] =
     "The files hold characters beyond ASCII in UTF-8: run them in SQL*Plus with a UTF-8 "
     "NLS_LANG, such as AMERICAN_AMERICA.AL32UTF8.";
+
+// The log's first line of a run: "Connect to SCOTT@ORCL".
+inline CString ConnectTo(const CString& strUser, const CString& strDatabase)
+{
+    return "Connect to " + strUser + "@" + strDatabase;
+}
+
+// The DBA_ views are missing: the session user may not read the dictionary.
+inline CString OwnerNotVisible(const CString& strOwner, const CString& strSessionUser)
+{
+    return "No objects of " + strOwner + " are visible to " + strSessionUser + kOwnerNeedsPrivilege;
+}
+
+// The views are readable, and the owner has nothing of strKinds ("PACKAGE, FUNCTION").
+inline CString OwnerHasNone(const CString& strOwner, const CString& strKinds)
+{
+    return strOwner + " has no objects of the kinds exported (" + strKinds + ")";
+}
 
 // A US7ASCII client's file holds characters beyond ASCII, written in UTF-8; strWhere is
 // "<NAME> (<TYPE>) line <N>" of the first.

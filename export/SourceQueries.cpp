@@ -2,6 +2,7 @@
 #include "export/SourceQueries.h"
 
 #include "export/ExportEngine.h"
+#include "export/LineCounts.h"
 
 namespace {
 
@@ -84,20 +85,9 @@ CString Listing(const SourceScope& scope)
 
 CString LineCounts(const SourceScope& scope)
 {
-    // The blanks and line ends a line is trimmed of, as a literal both SQL dialects read.
-    const CString strBlanks = "' \t\r\n'";
-    const CString strFirst = "SUBSTR(LTRIM(TEXT," + strBlanks + "),1,1)";
     // Grouped by the bytes: under a case-insensitive comparison, ABC and abc would be one group.
-    // A group holds one name and one type, which MIN gives back.
-    CString strSql =
-        "SELECT MIN(NAME),MIN(TYPE),COUNT(1),SUM(CASE WHEN INSTR(TEXT,'&') > 0 THEN 1 ELSE 0 "
-        "END),MAX(CASE WHEN RTRIM(LTRIM(TEXT," +
-        strBlanks + ")," + strBlanks + ") = '.' THEN 1 ELSE 0 END)";
-    for (const char* pszFirst : {"#", "~", "^", "=", "+", "|"})
-        strSql += ",MAX(CASE WHEN " + strFirst + " = '" + pszFirst + "' THEN 1 ELSE 0 END)";
-    strSql += ",COALESCE(MAX(LENGTHB(NAME)),0),COALESCE(MAX(LENGTHB(TEXT)),0)";
-    return strSql + " FROM " + SourceView(scope) + Filter(scope, "NAME", "TYPE") + " GROUP BY " +
-           Bytes("NAME") + "," + Bytes("TYPE");
+    return "SELECT " + LineCountRow::SelectList() + " FROM " + SourceView(scope) +
+           Filter(scope, "NAME", "TYPE") + " GROUP BY " + Bytes("NAME") + "," + Bytes("TYPE");
 }
 
 CString Source(const SourceScope& scope, const SourceWidths& widths)

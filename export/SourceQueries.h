@@ -45,9 +45,7 @@ namespace SourceQueries {
 
 // OBJECT_NAME, OBJECT_TYPE, STATUS of the listed objects.
 CString Listing(const SourceScope& scope);
-// NAME, TYPE, the number of lines, the number of lines holding "&", then 1 or 0 each: a line
-// that is "." alone, and lines whose first non-blank character is "#", "~", "^", "=", "+", "|";
-// then the object's longest name and line in bytes (0 when every line is NULL).
+// One row per object, with the columns LineCountRow reads (LineCounts.h).
 CString LineCounts(const SourceScope& scope);
 // NAME, TYPE, TEXT in name, type and line order, name and text no wider than widths, and a
 // fourth column that is 1 on a row whose name or text is wider (the source changed since it

@@ -199,18 +199,15 @@ void ConsoleReporter::Finish(const ExportEnding& ending)
         if (ending.bNeedsUtf8Client)
             Print(std::string(ExportTexts::kUtf8ClientAdvice) + "\n");
         return;
-    case ExportResult::LogonFailed:
-        Print(std::string(ExportTexts::kConnectFailed) + "\n");
-        return;
     case ExportResult::TargetRejected:
         return;
-    case ExportResult::NothingToExport:
-        if (!ending.strWhere.IsEmpty())
-            Print(ending.strWhere.str() + ": " + ending.strText.str() + "\n");
-        break;
     default:
         break;
     }
+    for (const CString& strLine : ending.ClosingLines())
+        Print(strLine.str() + "\n");
+    if (ending.result == ExportResult::LogonFailed)
+        return;
     if (ending.strTargetState.IsEmpty())
         Print(m_sink.StateText().str() + "\n");
 }

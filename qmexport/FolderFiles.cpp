@@ -81,11 +81,13 @@ FolderFiles::FolderFiles(std::wstring strFolder, Mode mode)
         m_strFolder += L'\\';
 }
 
-bool FolderFiles::CreateFolder() const
+DWORD FolderFiles::CreateFolder() const
 {
     if (IsLookOnly())
-        return true;
+        return ERROR_SUCCESS;
     // Every prefix that ends before a separator, from the outermost; existing ones are fine.
+    // The reason is the first refused creation's own, taken at the call.
+    DWORD nRefused = ERROR_SUCCESS;
     for (size_t i = 0; i < m_strFolder.size(); ++i) {
         if (m_strFolder[i] != L'\\' && m_strFolder[i] != L'/')
             continue;
@@ -93,22 +95,33 @@ bool FolderFiles::CreateFolder() const
         if (strPart.empty() || strPart.back() == L':' || strPart.back() == L'\\' ||
             strPart.back() == L'/')
             continue;
-        ::CreateDirectoryW(strPart.c_str(), nullptr);
+        if (!::CreateDirectoryW(strPart.c_str(), nullptr)) {
+            const DWORD nError = ::GetLastError();
+            // The first refusal is the cause: the deeper ones only follow from it.
+            if (nError != ERROR_ALREADY_EXISTS && nRefused == ERROR_SUCCESS)
+                nRefused = nError;
+        }
     }
     const DWORD nAttributes = ::GetFileAttributesW(m_strFolder.c_str());
-    return nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (nAttributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD nError = ::GetLastError();
+        return nRefused != ERROR_SUCCESS ? nRefused : nError;
+    }
+    if ((nAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return ERROR_DIRECTORY;
+    return ERROR_SUCCESS;
 }
 
-bool FolderFiles::CanCreateFiles() const
+DWORD FolderFiles::CanCreateFiles() const
 {
     if (IsLookOnly())
-        return true;
+        return ERROR_SUCCESS;
     const std::wstring strProbe =
         PathOf(std::wstring(kTempPrefix) + std::to_wstring(::GetCurrentProcessId()) + L"-probe" +
                kTempSuffix);
     CHandle probe(::CreateFileW(strProbe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    return probe.IsValid();
+    return probe.IsValid() ? ERROR_SUCCESS : ::GetLastError();
 }
 
 void FolderFiles::RemoveLeftoverTemporaries()
@@ -259,10 +272,12 @@ CHandle FolderFiles::CreateTemporary(std::wstring& strTempName)
         strTempName = std::wstring(kTempPrefix) + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                       std::to_wstring(++m_nTempSerial) + kTempSuffix;
         CHandle file = CreateExactly(strTempName, GENERIC_WRITE);
-        if (file.IsValid())
+        if (file.IsValid()) {
             TemporaryFiles::Add(PathOf(strTempName));
-        if (file.IsValid() ||
-            (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS))
+            return file;
+        }
+        m_nLastError = ::GetLastError();
+        if (m_nLastError != ERROR_FILE_EXISTS && m_nLastError != ERROR_ALREADY_EXISTS)
             return file;
     }
     return CHandle();
@@ -353,7 +368,7 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
     std::wstring strTempName;
     CHandle temp = CreateTemporary(strTempName);
     if (!temp.IsValid())
-        return Fail(::GetLastError());
+        return Change::Failed;
     const bool bWritten = WriteAll(temp.Get(), strContent);
     m_nLastError = ::GetLastError();
     temp.Reset();
@@ -453,10 +468,8 @@ bool FolderFiles::RemoveSafely(const std::wstring& strName)
     // file: an empty file of ours is renamed over the name first (a rename replaces a link,
     // never its target), and then removed.
     std::wstring strTempName;
-    if (!CreateTemporary(strTempName).IsValid()) {
-        m_nLastError = ::GetLastError();
+    if (!CreateTemporary(strTempName).IsValid())
         return false;
-    }
     const bool bMoved = ::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(),
                                       MOVEFILE_REPLACE_EXISTING) != 0;
     if (!bMoved) {

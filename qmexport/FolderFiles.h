@@ -55,10 +55,12 @@ public:
     const std::wstring& Folder() const { return m_strFolder; }
     std::wstring PathOf(const std::wstring& strName) const { return m_strFolder + strName; }
 
-    // Creates the folder and any missing parents; true when it exists afterwards.
-    bool CreateFolder() const;
-    // Whether a new file can be created in the folder (a temporary one, removed again).
-    bool CanCreateFiles() const;
+    // Creates the folder and any missing parents: ERROR_SUCCESS when it exists afterwards,
+    // otherwise the system's reason, taken at the call that failed (a refused creation's own).
+    DWORD CreateFolder() const;
+    // Whether a new file can be created in the folder (a temporary one, removed again):
+    // ERROR_SUCCESS, or the creation's reason.
+    DWORD CanCreateFiles() const;
     // Removes temporary files an earlier run of this program left behind when it was killed.
     void RemoveLeftoverTemporaries();
     // Reads what the folder holds; from then on Probe answers from it (and this object's own

@@ -77,12 +77,12 @@ bool FolderOutput::Check(ExportFailure& failure)
         failure = ExportFailure{kCreateFolderText, {strShown + ExportTexts::kPathIsFile}};
         return false;
     }
-    if (!m_files.CreateFolder()) {
-        SetFailure(failure, kCreateFolderText, std::wstring(), ::GetLastError());
+    if (const DWORD nError = m_files.CreateFolder()) {
+        SetFailure(failure, kCreateFolderText, std::wstring(), nError);
         return false;
     }
-    if (!m_files.CanCreateFiles()) {
-        SetFailure(failure, kCreateFileText, std::wstring(), ::GetLastError());
+    if (const DWORD nError = m_files.CanCreateFiles()) {
+        SetFailure(failure, kCreateFileText, std::wstring(), nError);
         return false;
     }
     m_files.RemoveLeftoverTemporaries();

@@ -55,15 +55,15 @@ public:
 
 }  // namespace
 
-bool PasswordSource::Read(CString& strPassword)
+bool PasswordSource::Read(CString& strPassword, CString& strReason)
 {
     if (FromEnvironment(strPassword))
         return true;
     HANDLE hInput = ::GetStdHandle(STD_INPUT_HANDLE);
     DWORD nMode = 0;
     if (hInput != nullptr && hInput != INVALID_HANDLE_VALUE && ::GetConsoleMode(hInput, &nMode))
-        return FromConsole(hInput, strPassword);
-    return FromStream(hInput, strPassword);
+        return FromConsole(hInput, strPassword, strReason);
+    return FromStream(hInput, strPassword, strReason);
 }
 
 bool PasswordSource::FromEnvironment(CString& strPassword)
@@ -85,7 +85,7 @@ bool PasswordSource::FromEnvironment(CString& strPassword)
     return true;
 }
 
-bool PasswordSource::FromConsole(HANDLE hInput, CString& strPassword)
+bool PasswordSource::FromConsole(HANDLE hInput, CString& strPassword, CString& strReason)
 {
     DWORD nMode = 0;
     ::GetConsoleMode(hInput, &nMode);
@@ -96,12 +96,16 @@ bool PasswordSource::FromConsole(HANDLE hInput, CString& strPassword)
     WriteError("Password: ");
     std::wstring strWide;
     wchar_t szBuffer[256];
+    DWORD nError = ERROR_SUCCESS;
     while (strWide.find(L'\n') == std::wstring::npos && strWide.find(L'\r') == std::wstring::npos &&
            strWide.size() < kMaxPasswordBytes) {
         DWORD nRead = 0;
         if (!::ReadConsoleW(hInput, szBuffer, DWORD(sizeof(szBuffer) / sizeof(szBuffer[0])), &nRead,
-                            nullptr) ||
-            nRead == 0)
+                            nullptr)) {
+            nError = ::GetLastError();
+            break;
+        }
+        if (nRead == 0)
             break;
         strWide.append(szBuffer, nRead);
     }
@@ -114,10 +118,14 @@ bool PasswordSource::FromConsole(HANDLE hInput, CString& strPassword)
         ::SecureZeroMemory(&strWide[0], strWide.size() * sizeof(wchar_t));
     if (!strLine.empty())
         ::SecureZeroMemory(&strLine[0], strLine.size());
+    if (nError != ERROR_SUCCESS) {
+        strReason = SystemErrorText(nError);
+        return false;
+    }
     return true;
 }
 
-bool PasswordSource::FromStream(HANDLE hInput, CString& strPassword)
+bool PasswordSource::FromStream(HANDLE hInput, CString& strPassword, CString& strReason)
 {
     std::string strLine;
     bool bRead = false;
@@ -125,7 +133,14 @@ bool PasswordSource::FromStream(HANDLE hInput, CString& strPassword)
     while (strLine.size() < kMaxPasswordBytes) {
         char ch = 0;
         DWORD nRead = 0;
-        if (!::ReadFile(hInput, &ch, 1, &nRead, nullptr) || nRead == 0)
+        if (!::ReadFile(hInput, &ch, 1, &nRead, nullptr)) {
+            const DWORD nError = ::GetLastError();
+            // A pipe whose writer has gone is the end of the input, not a failure.
+            if (nError != ERROR_BROKEN_PIPE)
+                strReason = SystemErrorText(nError);
+            break;
+        }
+        if (nRead == 0)
             break;
         bRead = true;
         if (ch == '\n')
@@ -136,5 +151,11 @@ bool PasswordSource::FromStream(HANDLE hInput, CString& strPassword)
     strPassword = CString(strLine);
     if (!strLine.empty())
         ::SecureZeroMemory(&strLine[0], strLine.size());
-    return bRead;
+    if (!strReason.IsEmpty())
+        return false;
+    if (!bRead) {
+        strReason = kNoPasswordText;
+        return false;
+    }
+    return true;
 }

@@ -13,19 +13,24 @@
 
 constexpr char kPasswordVariable[] = "QUILLMARK_PASSWORD";
 constexpr wchar_t kPasswordVariableW[] = L"QUILLMARK_PASSWORD";
+// Why a run ends when standard input ended before anything of a password was read.
+constexpr char kNoPasswordText[] =
+    "standard input ended before a password line (set QUILLMARK_PASSWORD, or pass the password "
+    "as the first line of standard input)";
 // Ctrl+C at the prompt ends the program at once with this exit code (a stopped run's).
 constexpr UINT kPromptStoppedExitCode = 130;
 
 class PasswordSource {
 public:
-    // Reads the password from the first source that has one. False when standard input was
-    // to be read and could not be (the caller then logs on with an empty password).
-    static bool Read(CString& strPassword);
+    // Reads the password from the first source that has one. False, with the reason (the
+    // system's, taken at the read that failed, or that standard input held nothing), when the
+    // console or standard input was to be read and could not be: the run then ends.
+    static bool Read(CString& strPassword, CString& strReason);
 
 private:
     static bool FromEnvironment(CString& strPassword);
-    static bool FromConsole(HANDLE hInput, CString& strPassword);
-    static bool FromStream(HANDLE hInput, CString& strPassword);
+    static bool FromConsole(HANDLE hInput, CString& strPassword, CString& strReason);
+    static bool FromStream(HANDLE hInput, CString& strPassword, CString& strReason);
 };
 
 // Restores a console's input mode when it goes out of scope.

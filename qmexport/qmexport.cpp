@@ -8,6 +8,7 @@
 
 #include <shellapi.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -78,33 +79,88 @@ private:
     CString& m_strPassword;
 };
 
-// The whole file; false when it cannot be read (missing included).
-bool ReadWholeFile(const std::wstring& strPath, std::string& strContent)
+// How reading a whole file went.
+enum class FileRead { Read, Missing, Failed };
+
+// The whole file; for Failed, nError is the system's reason, taken at the call that failed.
+FileRead ReadWholeFile(const std::wstring& strPath, std::string& strContent, DWORD& nError)
 {
+    strContent.clear();
     CHandle file(::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid())
-        return false;
-    strContent.clear();
+    if (!file.IsValid()) {
+        nError = ::GetLastError();
+        return nError == ERROR_FILE_NOT_FOUND || nError == ERROR_PATH_NOT_FOUND ? FileRead::Missing
+                                                                                : FileRead::Failed;
+    }
     char buffer[65536];
-    DWORD nRead = 0;
-    while (::ReadFile(file.Get(), buffer, sizeof(buffer), &nRead, nullptr) && nRead > 0)
+    for (;;) {
+        DWORD nRead = 0;
+        if (!::ReadFile(file.Get(), buffer, sizeof(buffer), &nRead, nullptr)) {
+            nError = ::GetLastError();
+            return FileRead::Failed;
+        }
+        if (nRead == 0)
+            return FileRead::Read;
         strContent.append(buffer, nRead);
-    return true;
+    }
 }
 
-// The differences a --check found, on standard output, one line each.
-int ReportDrift(const CommandLine& line, const ExportSink& sink)
+// The sink the command line asks for, and how a --check reads the differences it found.
+struct ChosenSink {
+    std::unique_ptr<ExportSink> sink;
+    // The differences, one line each, once a run that was done has rendered every block;
+    // false with the reason when the target could not be read to its end.
+    std::function<bool(std::vector<std::string>& lines, std::string& strReason)> differences;
+};
+
+ChosenSink MakeSink(const CommandLine& line)
+{
+    ChosenSink chosen;
+    if (!line.strFile.empty()) {
+        auto file = std::make_unique<OutputFile>(
+            line.strFile, line.bCheck ? OutputFile::Target::Memory : OutputFile::Target::File);
+        const OutputFile& rendered = *file;
+        const std::wstring strPath = line.strFile;
+        chosen.differences = [&rendered, strPath](std::vector<std::string>& lines,
+                                                  std::string& strReason) {
+            std::string strOld;
+            DWORD nError = 0;
+            const FileRead read = ReadWholeFile(strPath, strOld, nError);
+            if (read == FileRead::Failed) {
+                strReason = FromWide(strPath, CP_UTF8) + ": " + SystemErrorText(nError).str();
+                return false;
+            }
+            lines = DriftReport::FileLines(FromWide(strPath, CP_UTF8), read == FileRead::Read,
+                                           strOld, rendered.Content(), rendered.Blocks());
+            return true;
+        };
+        chosen.sink = std::move(file);
+        return chosen;
+    }
+    auto folder = std::make_unique<FolderOutput>(
+        line.strFolder, line.objectNames.empty(), line.kinds,
+        [](const std::string& strLine) { WriteTo(STD_ERROR_HANDLE, strLine + "\n"); }, 0,
+        NameFilter(line.includePatterns, line.excludePatterns),
+        line.bCheck ? FolderFiles::Mode::LookOnly : FolderFiles::Mode::Write);
+    const FolderOutput& looked = *folder;
+    chosen.differences = [&looked](std::vector<std::string>& lines, std::string&) {
+        lines = DriftReport::FolderLines(looked.Differences());
+        return true;
+    };
+    chosen.sink = std::move(folder);
+    return chosen;
+}
+
+// The differences a --check found, on standard output, one line each; a target that cannot be
+// read to its end fails the check with its reason.
+int ReportDrift(const ChosenSink& chosen)
 {
     std::vector<std::string> lines;
-    if (!line.strFolder.empty()) {
-        lines = DriftReport::FolderLines(static_cast<const FolderOutput&>(sink).Differences());
-    } else {
-        const auto& rendered = static_cast<const OutputFile&>(sink);
-        std::string strOld;
-        const bool bExists = ReadWholeFile(line.strFile, strOld);
-        lines = DriftReport::FileLines(FromWide(line.strFile, CP_UTF8), bExists, strOld,
-                                       rendered.Content(), rendered.Blocks());
+    std::string strReason;
+    if (!chosen.differences(lines, strReason)) {
+        WriteTo(STD_ERROR_HANDLE, "qmexport: the file cannot be read: " + strReason + "\n");
+        return kExitFailed;
     }
     std::string strOut;
     for (const std::string& strLine : lines)
@@ -144,37 +200,37 @@ int Run()
     params.interrupt = StopRequest::Interrupt();
     PasswordWiper wiper(params.strPassword);
     // The password store holds the credential of an external logon: nothing is read here.
-    if (!line.IsExternalLogon())
-        PasswordSource::Read(params.strPassword);
+    if (!line.IsExternalLogon()) {
+        CString strReason;
+        if (!PasswordSource::Read(params.strPassword, strReason)) {
+            if (StopRequest::Flag().load())
+                return kExitStopped;
+            WriteTo(STD_ERROR_HANDLE,
+                    "qmexport: the password cannot be read: " + strReason.str() + "\n");
+            return kExitLogon;
+        }
+    }
     if (StopRequest::Flag().load())
         return kExitStopped;
 
-    std::unique_ptr<ExportSink> sink;
-    if (!line.strFile.empty())
-        sink = std::make_unique<OutputFile>(line.strFile, line.bCheck ? OutputFile::Target::Memory
-                                                                      : OutputFile::Target::File);
-    else
-        sink = std::make_unique<FolderOutput>(
-            line.strFolder, line.objectNames.empty(), line.kinds,
-            [](const std::string& strLine) { WriteTo(STD_ERROR_HANDLE, strLine + "\n"); }, 0,
-            NameFilter(line.includePatterns, line.excludePatterns),
-            line.bCheck ? FolderFiles::Mode::LookOnly : FolderFiles::Mode::Write);
+    const ChosenSink chosen = MakeSink(line);
+    ExportSink& sink = *chosen.sink;
 
     const ProgressStyle style = line.bQuiet                   ? ProgressStyle::Quiet
                                 : IsConsole(STD_ERROR_HANDLE) ? ProgressStyle::StatusLine
                                                               : ProgressStyle::LinePerObject;
     ConsoleReporter reporter(
         StopRequest::Flag(), style,
-        [](const std::string& strText) { WriteTo(STD_ERROR_HANDLE, strText); }, *sink);
+        [](const std::string& strText) { WriteTo(STD_ERROR_HANDLE, strText); }, sink);
     if (line.bCheck)
         reporter.SetChecking();
-    const ExportEnding ending = RunExport(params, *sink, reporter);
+    const ExportEnding ending = RunExport(params, sink, reporter);
     if (ending.result == ExportResult::Stopped) {
         reporter.Stopped();
         return kExitStopped;
     }
     if (line.bCheck && ending.result == ExportResult::Done)
-        return ReportDrift(line, *sink);
+        return ReportDrift(chosen);
     return ExitCodeOf(ending);
 }
 

@@ -6,7 +6,8 @@
 # Xvfb display of its own, against the demo database of oci-lite, with every simulated
 # server round trip slowed down (OCI_LITE_RTT_US), as over a slow link.
 #   docs/message-box.png  Start pressed with empty fields: the program's message box
-#   docs/picker.png       the object picker listing the demo schema
+#   docs/picker-listing.png the object picker while its listing waits for the slow link
+#   docs/picker.png       the object picker with the demo schema listed
 #   docs/main-idle.png    the main window filled in, idle
 #   docs/main-export.png  the main window after an all-objects export (the log and both bars)
 # Builds the tree first when quillmark.exe is missing. The Wine prefix is a separate one
@@ -93,6 +94,8 @@ xdotool type --delay 40 demo
 # Backwards from the database field to the picker button, which space presses.
 xdotool key --delay 60 shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab
 xdotool key space
+sleep 0.4
+shot picker-listing.png
 sleep 4
 xdotool key --delay 60 Tab Tab Tab   # list, OK, Cancel, then the find box
 xdotool type --delay 80 hr

@@ -89,8 +89,7 @@ const ExpectedItem kMainItems[] = {
 
 const ExpectedItem kPickerItems[] = {
     {IDC_LOG, "ListBox", "", 7, 14, 258, 117,
-     CHILD | LBS_SORT | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
-     WS_EX_STATICEDGE},
+     CHILD | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, WS_EX_STATICEDGE},
     {IDOK, "Button", "OK", 158, 148, 50, 14, CHILD | BS_DEFPUSHBUTTON, 0},
     {IDCANCEL, "Button", "Cancel", 215, 148, 50, 14, CHILD | BS_PUSHBUTTON, 0},
     {IDC_GROUP_OBJECTS, "Button", "Objects list", 2, 2, 270, 168, CHILD | BS_GROUPBOX, 0},

@@ -17,6 +17,7 @@
 #include "qmexport/FolderOutput.h"
 #include "tests/qmexport/QmexportFixture.h"
 #include "QuillmarkVersion.h"
+#include "framework/Text.h"
 
 using namespace QmexportTest;
 
@@ -297,6 +298,10 @@ TEST(QmexportProcessTest, EveryExitCode)
     WriteFile(folder / "plain.txt", "x");
     const std::string strOut = " --file \"" + (folder / "out.sql") + "\"";
     const std::string strPath = PathWithoutOciLite();
+    // The system refuses a folder under /sys whoever asks: its reason, not "not found".
+    const std::string strRefused =
+        "Error while create specified folder.\nZ:\\sys\\qm-refused\\out\\: " +
+        SystemErrorText(ERROR_ACCESS_DENIED).str();
 
     const ExitCase kCases[] = {
         {"help", L"--help", {}, 0, ""},
@@ -353,6 +358,16 @@ TEST(QmexportProcessTest, EveryExitCode)
          {},
          1,
          "Error while create specified folder."},
+        {"folder the system refuses to create",
+         Args("QX_CODES", "--dir Z:\\sys\\qm-refused\\out"),
+         {},
+         1,
+         strRefused.c_str()},
+        {"no password to read",
+         Args("QX_CODES", strOut),
+         {{"QUILLMARK_PASSWORD", kRemoveVariable}},
+         3,
+         "qmexport: the password cannot be read: standard input ended before a password line"},
         {"file in a missing folder",
          Args("QX_CODES", "--file \"" + (folder / "no\\such\\f.sql") + "\""),
          {},

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -15,6 +17,7 @@
 #include "app/JobControl.h"
 #include "app/JobRecord.h"
 #include "app/ReportQueue.h"
+#include "dialogs/PackListDlg.h"
 #include "framework/Text.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
@@ -555,7 +558,8 @@ TEST_F(MainDlg, PickerHandsBackTheNameAndTheFileName)
     std::vector<std::string> entries;
     MessageBoxWatcher picker(
         [&](HWND hPicker, const std::string&) {
-            entries = ListLines(::GetDlgItem(hPicker, IDC_LOG));
+            if (WaitForPickerList(hPicker, 20000))
+                entries = ListLines(::GetDlgItem(hPicker, IDC_LOG));
         },
         "Select Object");
     Fill("scott", "tiger", "pickdb", "C:\\chosen\\before.sql", nullptr);
@@ -601,6 +605,8 @@ TEST_F(MainDlg, PickedNamesAreExportedExactlyAsStored)
         MessageBoxWatcher picker(
             [&](HWND hPicker, const std::string&) {
                 HWND hList = ::GetDlgItem(hPicker, IDC_LOG);
+                if (!WaitForPickerList(hPicker, 20000))
+                    return;
                 entries = ListLines(hList);
                 const auto it = std::find(entries.begin(), entries.end(), c.pszEntry);
                 if (it != entries.end())
@@ -626,6 +632,130 @@ TEST_F(MainDlg, PickedNamesAreExportedExactlyAsStored)
     Press(IDOK);
     ASSERT_TRUE(WaitForIdle());
     EXPECT_EQ("CREATE OR REPLACE procedure ABC is begin null; end;\n\n/\n", ReadFile(strFile));
+}
+
+// A name of one character is picked and exported like any other (it once counted as no
+// choice), and picking nothing leaves the fields alone.
+TEST_F(MainDlg, AOneCharacterPickIsExported)
+{
+    std::vector<std::string> entries;
+    MessageBoxWatcher picker(
+        [&](HWND hPicker, const std::string&) {
+            HWND hList = ::GetDlgItem(hPicker, IDC_LOG);
+            if (!WaitForPickerList(hPicker, 20000))
+                return;
+            entries = ListLines(hList);
+            const auto it = std::find(entries.begin(), entries.end(), "X [PROCEDURE]");
+            if (it != entries.end())
+                ::SendMessageA(hList, LB_SETCURSEL, WPARAM(it - entries.begin()), 0);
+        },
+        "Select Object");
+    MessageBoxWatcher boxes;
+    Fill("scott", "tiger", "onechar", "before.sql", "typed");
+    Press(IDC_PICK);
+    ASSERT_EQ(1u, picker.Count());
+    const std::vector<std::string> expected{"X [PROCEDURE]", "XY [PROCEDURE]"};
+    EXPECT_EQ(expected, entries);
+    EXPECT_EQ("X", Text(IDC_OBJECTNAME));
+    EXPECT_EQ("x.sql", Text(IDC_FILENAME));
+    const std::string strFile = OutputFile("x.sql");
+    ::SetWindowTextA(Item(IDC_FILENAME), strFile.c_str());
+    Press(IDOK);
+    ASSERT_TRUE(WaitForIdle());
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts().front();
+    EXPECT_EQ("CREATE OR REPLACE procedure X is begin null; end;\n\n/\n", ReadFile(strFile));
+}
+
+// While the picker lists over a slow link the main window answers, and Cancel closes the
+// picker within a second with the fields unchanged.
+TEST_F(MainDlg, TheWindowAnswersWhileThePickerListsAndCancelEndsTheWait)
+{
+    std::atomic<bool> bListingShown{false}, bAnswered{false}, bStillListing{false};
+    std::atomic<DWORD> nClosedMs{~0u};
+    const HWND hMain = m_hDlg;
+    MessageBoxWatcher picker(
+        [&](HWND hPicker, const std::string&) {
+            HWND hOk = ::GetDlgItem(hPicker, IDOK);
+            bListingShown =
+                !::IsWindowEnabled(hOk) && ListLines(::GetDlgItem(hPicker, IDC_LOG)) ==
+                                               std::vector<std::string>{CPackListDlg::kListingText};
+            DWORD_PTR nResult = 0;
+            bAnswered =
+                ::SendMessageTimeoutA(hMain, WM_NULL, 0, 0, SMTO_BLOCK, 2000, &nResult) != 0;
+            bStillListing = !::IsWindowEnabled(hOk);
+            const DWORD dwCancel = ::GetTickCount();
+            ::PostMessageA(hPicker, WM_COMMAND, IDCANCEL, 0);
+            while (::IsWindowVisible(hPicker) && ::GetTickCount() - dwCancel < 5000)
+                ::Sleep(10);
+            nClosedMs = ::GetTickCount() - dwCancel;
+        },
+        "Select Object");
+    Fill("scott", "tiger", "pickdb", "keep.sql", "mine");
+    OciLiteControl::SetRoundTripDelay(1000000);
+    Press(IDC_PICK);
+    OciLiteControl::SetRoundTripDelay(0);
+    // The hook goes on a moment after the picker has closed.
+    ASSERT_TRUE(PumpUntil([&] { return picker.Count() == 1; }, 10000));
+    EXPECT_TRUE(bListingShown);
+    EXPECT_TRUE(bAnswered);
+    EXPECT_TRUE(bStillListing);
+    EXPECT_LT(nClosedMs.load(), 1000u);
+    EXPECT_EQ("MINE", Text(IDC_OBJECTNAME));
+    EXPECT_EQ("keep.sql", Text(IDC_FILENAME));
+}
+
+// Failures whose reasons must reach the user: a worker or picker thread that cannot start
+// says the system's reason and leaves the window idle; a Stop whose break thread cannot start
+// still sends the break.
+TEST_F(MainDlg, AThreadThatCannotStartSaysWhyAndTheWindowStaysIdle)
+{
+    const std::string strReason(SystemErrorText(ERROR_NOT_ENOUGH_MEMORY));
+    {
+        MessageBoxWatcher boxes;
+        m_pDlg->SetThreadStarter(FailingThreadStarter(ERROR_NOT_ENOUGH_MEMORY));
+        Fill("scott", "tiger", "jobdb", OutputFile("never.sql"), "c_proc");
+        Press(IDOK);
+        PumpFor(50);
+        EXPECT_EQ(std::vector<std::string>{"System error! Restart application.\r\n" + strReason},
+                  boxes.Texts());
+        EXPECT_EQ("Start", Text(IDOK));
+        ExpectParametersEnabled(true, true);
+        EXPECT_EQ(0, g_bRunning);
+        const std::vector<std::string> lines = ListLines(Item(IDC_LOG));
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(strReason, lines.back());
+    }
+    {
+        MessageBoxWatcher boxes;
+        Press(IDC_PICK);
+        EXPECT_EQ(std::vector<std::string>{strReason}, boxes.Texts());
+        EXPECT_EQ("C_PROC", Text(IDC_OBJECTNAME));
+    }
+    // A running job stopped while no thread can start: the break travels on the window's own
+    // thread, and the worker's call ends.
+    char szTemp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, szTemp);
+    const std::string strTrace =
+        std::string(szTemp) + "qm_ui_break_trace_" + std::to_string(::GetCurrentProcessId());
+    ::DeleteFileA(strTrace.c_str());
+    m_pDlg->SetThreadStarter(StartThread);
+    Fill("scott", "tiger", "slowdb", OutputFile("stopped.sql"), nullptr);
+    ClickWithMouse(Item(IDC_RADIO_ALL));
+    OciLiteControl::SetRoundTripDelay(1000000);
+    Press(IDOK);
+    ASSERT_TRUE(PumpUntil([this] { return LogCount() > 40; }, 20000));
+    ASSERT_TRUE(OciLiteControl::SetTraceFile(strTrace));
+    m_pDlg->SetThreadStarter(FailingThreadStarter(ERROR_NOT_ENOUGH_MEMORY));
+    Press(IDOK);
+    OciLiteControl::SetRoundTripDelay(0);
+    OciLiteControl::SetTraceFile("");
+    EXPECT_EQ("Start", Text(IDOK));
+    std::ifstream trace(strTrace);
+    const std::string strCalls((std::istreambuf_iterator<char>(trace)),
+                               std::istreambuf_iterator<char>());
+    trace.close();
+    ::DeleteFileA(strTrace.c_str());
+    EXPECT_NE(std::string::npos, strCalls.find("OCIBreak")) << strCalls;
 }
 
 // A password holding a letter outside the code page logs on: the fields are read as UTF-16

@@ -1,12 +1,13 @@
 // Tests of the object picker against oci-lite's fixture databases: the dialog is created
-// modeless, logs on by itself while it initialises, and is read back and driven with
-// messages; its message boxes are answered by a watcher thread.
+// modeless, lists on a thread of its own while the test pumps its messages, and is read back
+// and driven with messages; its message boxes are answered by a watcher thread.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "dialogs/PackListDlg.h"
 #include "app/JobRecord.h"
+#include "framework/Text.h"
 #include "res/resource.h"
 #include "tests/ui/UiTestSupport.h"
 
@@ -28,13 +29,15 @@ struct Picker {
     CPackListDlg dlg;
     std::vector<std::string> messages;
 
+    // Creates the dialog and waits for its listing (and any message it shows) to end.
     bool Open()
     {
         MessageBoxWatcher watcher;
         const BOOL bCreated = dlg.Create();
+        const bool bListed = PumpUntil([this] { return !dlg.IsListing(); }, 20000);
         PumpFor(50);
         messages = watcher.Texts();
-        return bCreated != FALSE;
+        return bCreated != FALSE && bListed;
     }
     std::vector<std::string> Entries() const { return ListLines(dlg.GetDlgItem(IDC_LOG)); }
     int Selection() const
@@ -72,7 +75,7 @@ TEST(PackListEntry, OnlyTheAppendedTypeIsRemoved)
     }
 }
 
-TEST(PackList, EmptySchemaListsNothingAndOkGivesABlank)
+TEST(PackList, EmptySchemaListsNothingAndOkChoosesNothing)
 {
     SetConnection("SCOTT", "tiger", "EMPTYDB");
     Picker picker;
@@ -83,8 +86,8 @@ TEST(PackList, EmptySchemaListsNothingAndOkGivesABlank)
     EXPECT_EQ(LB_ERR, picker.Selection());
     picker.Press(IDOK);
     EXPECT_TRUE(picker.dlg.IsEnding());
-    EXPECT_EQ(IDOK, picker.dlg.GetModalResult());
-    EXPECT_STREQ(" ", g_szObjectName);
+    EXPECT_EQ(IDCANCEL, picker.dlg.GetModalResult());
+    EXPECT_STREQ("", g_szObjectName);
 }
 
 TEST(PackList, ListsPackagesOnceAndFunctionsSortedWithTheFirstSelected)
@@ -169,7 +172,7 @@ TEST(PackList, CancelGivesABlank)
     ASSERT_TRUE(picker.Open());
     picker.Press(IDCANCEL);
     EXPECT_EQ(IDCANCEL, picker.dlg.GetModalResult());
-    EXPECT_STREQ(" ", g_szObjectName);
+    EXPECT_STREQ("", g_szObjectName);
 }
 
 TEST(PackList, NameWithBlanksAndBracketsComesBackWhole)
@@ -192,7 +195,8 @@ TEST(PackList, LongestNamesComeBackWholeAndCutOnesAreNotOffered)
     const std::string strLong(128, 'L');
     ASSERT_EQ(std::vector<std::string>{strLong + " [PROCEDURE]"}, picker.Entries());
     ASSERT_EQ(1u, picker.messages.size());
-    EXPECT_EQ("An object name or type in the list is longer than 128 bytes: " +
+    EXPECT_EQ("ORA-24345: A Truncation or null fetch error occurred\r\nAn object name or type "
+              "in the list is longer than 128 bytes: " +
                   std::string(512, 'M'),
               picker.messages[0]);
     picker.Press(IDOK);
@@ -221,14 +225,14 @@ TEST(PackList, LogonFailureShowsTheLibraryTextAndCancels)
         EXPECT_NE(std::string::npos, picker.messages[0].find(c.pszText)) << picker.messages[0];
         EXPECT_TRUE(picker.dlg.IsEnding());
         EXPECT_EQ(IDCANCEL, picker.dlg.GetModalResult());
-        EXPECT_STREQ(" ", g_szObjectName);
+        EXPECT_STREQ("", g_szObjectName);
         EXPECT_TRUE(picker.Entries().empty());
     }
 }
 
-// A row without a name, or many such rows in a row: reported in one message, and loading goes
-// on with every named row offered and the first selected.
-TEST(PackList, RowsWithoutANameAreReportedOnceAndLoadingGoesOn)
+// A row without a name ends the listing as it ends an export's: one message, the picker stays
+// open, and only the named rows before it are listed.
+TEST(PackList, ARowWithoutANameEndsTheListingWithOneMessage)
 {
     for (const char* pszDatabase : {"NULLONE", "NULLMANY"}) {
         SCOPED_TRACE(pszDatabase);
@@ -238,51 +242,17 @@ TEST(PackList, RowsWithoutANameAreReportedOnceAndLoadingGoesOn)
         ASSERT_EQ(1u, picker.messages.size());
         EXPECT_EQ("An object in the list has an empty name.", picker.messages[0]);
         EXPECT_FALSE(picker.dlg.IsEnding());
-        const std::vector<std::string> expected{"A_PKG [PACKAGE]", "Z_FUNC [FUNCTION]"};
-        EXPECT_EQ(expected, picker.Entries());
-        EXPECT_EQ(0, picker.Selection());
+        for (const std::string& strEntry : picker.Entries())
+            EXPECT_TRUE(strEntry == "A_PKG [PACKAGE]" || strEntry == "Z_FUNC [FUNCTION]")
+                << strEntry;
+        EXPECT_TRUE(::IsWindowEnabled(picker.dlg.GetDlgItem(IDOK)));
     }
 }
 
-// Every call to the client library failing in turn: the picker always finishes
-// opening, shows at most one message, and when it closes it leaves a blank.
-TEST(PackList, EveryInjectedFailureEndsTheLoading)
-{
-    SetConnection("SCOTT", "tiger", "PICKDB");
-    OciLiteControl::ResetCounters();
-    {
-        Picker clean;
-        ASSERT_TRUE(clean.Open());
-        ASSERT_EQ(2u, clean.Entries().size());
-    }
-    const unsigned nCalls = OciLiteControl::CallCount();
-    ASSERT_GT(nCalls, 5u);
-    int nCancelled = 0;
-    for (unsigned n = 1; n <= nCalls; ++n) {
-        SetConnection("SCOTT", "tiger", "PICKDB");
-        OciLiteControl::ResetCounters();
-        OciLiteControl::SetFailAt(n);
-        Picker picker;
-        ASSERT_TRUE(picker.Open()) << n;
-        OciLiteControl::SetFailAt(0);
-        EXPECT_LE(picker.messages.size(), 1u) << n;
-        if (picker.dlg.IsEnding()) {
-            ++nCancelled;
-            EXPECT_EQ(IDCANCEL, picker.dlg.GetModalResult()) << n;
-            EXPECT_STREQ(" ", g_szObjectName) << n;
-            EXPECT_EQ(1u, picker.messages.size()) << n;
-        } else {
-            EXPECT_LE(picker.Entries().size(), 2u) << n;
-        }
-    }
-    // The logon, the statement's preparation and its defines close the picker.
-    EXPECT_GE(nCancelled, 4);
-}
-
-// The statement's preparation and its column definitions: a failure shows the library's
-// text once and closes the picker as cancelled; a failed first fetch is shown and the
-// loading goes on.
-TEST(PackList, StatementFailuresCloseThePickerAsCancelled)
+// Every call to the client library failing in turn: the picker always finishes its listing
+// and shows at most one message. A failed logon closes it with nothing chosen; any later
+// failure keeps it open with the rows listed before, each shown with the library's text.
+TEST(PackList, EveryInjectedFailureEndsTheListingWithOneMessage)
 {
     char szTemp[MAX_PATH];
     ::GetTempPathA(MAX_PATH, szTemp);
@@ -295,36 +265,114 @@ TEST(PackList, StatementFailuresCloseThePickerAsCancelled)
     {
         Picker clean;
         ASSERT_TRUE(clean.Open());
+        ASSERT_EQ(2u, clean.Entries().size());
     }
     OciLiteControl::SetTraceFile("");
     const std::vector<std::string> calls = OciLiteControl::CountedCallsOfTrace(strTrace);
     ::DeleteFileA(strTrace.c_str());
     ASSERT_EQ(OciLiteControl::CallCount(), calls.size());
-
+    ASSERT_GT(calls.size(), 5u);
+    int nCancelled = 0;
     int nStatementSteps = 0;
     for (size_t i = 0; i < calls.size(); ++i) {
-        const bool bSetUp = calls[i] == "OCIStmtPrepare" || calls[i] == "OCIDefineByPos";
-        const bool bFirstRow = calls[i] == "OCIStmtExecute";
-        if (!bSetUp && !bFirstRow)
-            continue;
+        SCOPED_TRACE(calls[i]);
         SetConnection("SCOTT", "tiger", "PICKDB");
         OciLiteControl::ResetCounters();
         OciLiteControl::SetFailAt(unsigned(i + 1));
         Picker picker;
-        ASSERT_TRUE(picker.Open()) << calls[i];
+        ASSERT_TRUE(picker.Open()) << i;
         OciLiteControl::SetFailAt(0);
-        ASSERT_EQ(1u, picker.messages.size()) << calls[i];
-        EXPECT_NE(std::string::npos, picker.messages[0].find("ORA-03113")) << picker.messages[0];
-        if (bSetUp) {
-            ++nStatementSteps;
-            EXPECT_TRUE(picker.dlg.IsEnding()) << calls[i];
-            EXPECT_EQ(IDCANCEL, picker.dlg.GetModalResult()) << calls[i];
-            EXPECT_STREQ(" ", g_szObjectName) << calls[i];
+        EXPECT_LE(picker.messages.size(), 1u) << i;
+        if (picker.dlg.IsEnding()) {
+            ++nCancelled;
+            EXPECT_EQ(IDCANCEL, picker.dlg.GetModalResult()) << i;
+            EXPECT_STREQ("", g_szObjectName) << i;
+            EXPECT_EQ(1u, picker.messages.size()) << i;
         } else {
-            EXPECT_FALSE(picker.dlg.IsEnding());
+            EXPECT_LE(picker.Entries().size(), 2u) << i;
+        }
+        const bool bStatementStep = calls[i] == "OCIStmtPrepare" || calls[i] == "OCIDefineByPos" ||
+                                    calls[i] == "OCIStmtExecute";
+        if (bStatementStep) {
+            ++nStatementSteps;
+            ASSERT_EQ(1u, picker.messages.size()) << i;
+            EXPECT_NE(std::string::npos, picker.messages[0].find("ORA-03113"))
+                << picker.messages[0];
+            EXPECT_FALSE(picker.dlg.IsEnding()) << i;
+            EXPECT_TRUE(picker.Entries().empty()) << i;
+            EXPECT_TRUE(::IsWindowEnabled(picker.dlg.GetDlgItem(IDOK))) << i;
         }
     }
-    EXPECT_EQ(3, nStatementSteps);  // one preparation, two definitions
+    EXPECT_GE(nCancelled, 3);
+    EXPECT_GE(nStatementSteps, 3);
+}
+
+// Over a slow link the picker opens at once and says it is listing, with OK and the find box
+// disabled; Cancel while it waits breaks the call and closes at once, and the next picker
+// lists as usual. A listing that arrives late fills the list and enables OK.
+TEST(PackList, ListsOffTheWindowThreadAndCancelEndsTheWait)
+{
+    SetConnection("SCOTT", "tiger", "PICKDB");
+    OciLiteControl::SetRoundTripDelay(1000000);
+    {
+        Picker picker;
+        const DWORD dwOpen = ::GetTickCount();
+        ASSERT_TRUE(picker.dlg.Create());
+        EXPECT_LT(::GetTickCount() - dwOpen, 500u);
+        PumpFor(300);
+        EXPECT_TRUE(picker.dlg.IsListing());
+        EXPECT_EQ(std::vector<std::string>{CPackListDlg::kListingText}, picker.Entries());
+        EXPECT_FALSE(::IsWindowEnabled(picker.dlg.GetDlgItem(IDOK)));
+        EXPECT_FALSE(::IsWindowEnabled(picker.dlg.GetDlgItem(IDC_FIND)));
+        EXPECT_FALSE(::IsWindowEnabled(picker.dlg.GetDlgItem(IDC_LOG)));
+        EXPECT_TRUE(::IsWindowEnabled(picker.dlg.GetDlgItem(IDCANCEL)));
+        const DWORD dwCancel = ::GetTickCount();
+        picker.Press(IDCANCEL);
+        EXPECT_LT(::GetTickCount() - dwCancel, 1000u);
+        EXPECT_TRUE(picker.dlg.IsEnding());
+        EXPECT_EQ(IDCANCEL, picker.dlg.GetModalResult());
+        EXPECT_FALSE(picker.dlg.IsListing());
+        EXPECT_STREQ("", g_szObjectName);
+    }
+    OciLiteControl::SetRoundTripDelay(200000);
+    {
+        Picker picker;
+        ASSERT_TRUE(picker.Open());
+        OciLiteControl::SetRoundTripDelay(0);
+        EXPECT_TRUE(picker.messages.empty());
+        const std::vector<std::string> expected{"A_PKG [PACKAGE]", "B_FUNC [FUNCTION]"};
+        EXPECT_EQ(expected, picker.Entries());
+        EXPECT_TRUE(::IsWindowEnabled(picker.dlg.GetDlgItem(IDOK)));
+        EXPECT_TRUE(::IsWindowEnabled(picker.dlg.GetDlgItem(IDC_FIND)));
+        EXPECT_EQ(0, picker.Selection());
+    }
+    OciLiteControl::SetRoundTripDelay(0);
+}
+
+// The list is the export's: names compared and ordered by their bytes (upper case before
+// lower case, a letter beyond ASCII last), not by the list box's own collation.
+TEST(PackList, ListsInTheExportsOrder)
+{
+    SetConnection("SCOTT", "tiger", "CASEDB");
+    Picker picker;
+    ASSERT_TRUE(picker.Open());
+    const std::vector<std::string> expected{"ABC [PROCEDURE]", "ID [PROCEDURE]",
+                                            "Mixed [PROCEDURE]", "abc [PROCEDURE]",
+                                            "?D [PROCEDURE]"};
+    EXPECT_EQ(expected, picker.Entries());
+}
+
+// The listing's thread that cannot start: the system's reason in one box, nothing chosen.
+TEST(PackList, AThreadThatCannotStartSaysWhy)
+{
+    SetConnection("SCOTT", "tiger", "PICKDB");
+    Picker picker;
+    picker.dlg.SetThreadStarter(FailingThreadStarter(ERROR_NOT_ENOUGH_MEMORY));
+    ASSERT_TRUE(picker.Open());
+    ASSERT_EQ(1u, picker.messages.size());
+    EXPECT_EQ(std::string(SystemErrorText(ERROR_NOT_ENOUGH_MEMORY)), picker.messages[0]);
+    EXPECT_TRUE(picker.dlg.IsEnding());
+    EXPECT_EQ(IDCANCEL, picker.dlg.GetModalResult());
 }
 
 TEST(PackList, ResizingKeepsTheLayout)

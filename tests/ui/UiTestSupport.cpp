@@ -83,6 +83,12 @@ const Fixture kFixtures[] = {
          schema.AddObject("O_PROC", "PROCEDURE", {"procedure O_PROC is begin null; end;\n"},
                           "OMEGA");
      }},
+    // A procedure whose name is one character, beside a longer name that begins with it.
+    {"onechar",
+     [](OciLiteSchema& schema) {
+         schema.AddObject("X", "PROCEDURE", {"procedure X is begin null; end;\n"});
+         schema.AddObject("XY", "PROCEDURE", {"procedure XY is begin null; end;\n"});
+     }},
     // A small schema to export.
     {"jobdb",
      [](OciLiteSchema& schema) {
@@ -281,6 +287,26 @@ std::vector<std::string> ListLines(HWND hList)
         lines.push_back(strLine);
     }
     return lines;
+}
+
+bool WaitForPickerList(HWND hPicker, int nTimeoutMilliseconds)
+{
+    const DWORD dwStart = ::GetTickCount();
+    while (!::IsWindowEnabled(::GetDlgItem(hPicker, IDOK))) {
+        if (!::IsWindow(hPicker) || int(::GetTickCount() - dwStart) >= nTimeoutMilliseconds)
+            return false;
+        ::Sleep(10);
+    }
+    return true;
+}
+
+ThreadStarter FailingThreadStarter(DWORD nError)
+{
+    return [nError](std::function<void()>) {
+        ThreadStart start;
+        start.nError = nError;
+        return start;
+    };
 }
 
 namespace OciLiteControl {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/Thread.h"
 #include "support/MessageBoxWatcher.h"
 
 namespace UiTest {
@@ -37,6 +38,11 @@ void ClickWithMouse(HWND hButton);
 void PostKey(HWND hWnd, WPARAM nKey);
 // The lines of a list box.
 std::vector<std::string> ListLines(HWND hList);
+// From a thread other than the picker's (a box watcher's hook): waits until the object picker
+// hPicker has its listing (its OK button enabled); false when the time ran out first.
+bool WaitForPickerList(HWND hPicker, int nTimeoutMilliseconds);
+// A thread starter that starts nothing and says why (nError), as CreateThread would.
+ThreadStarter FailingThreadStarter(DWORD nError);
 
 namespace OciLiteControl {
 // Wait per simulated server round trip, in microseconds (0: none).

@@ -1,0 +1,59 @@
+// LineCounts.h
+//
+// The line counts of a scope, one row per object, each read whole by LineCountCursor:
+//   LineCountRow    - one object's row: its name and type, its number of lines, what its lines
+//                     hold that SQL*Plus would read as its own, and its longest name and line.
+//   LineCountCursor - the rows of the line-count query (SourceQueries::LineCounts), fetched in
+//                     large batches.
+// The query's columns after the name and type, the SQL that makes each and how its value is
+// read into the row, are one table (LineCounts.cpp), so a column cannot be written in one
+// place and read in another's position.
+#pragma once
+
+#include <vector>
+
+#include "db/DBStmt.h"
+#include "db/ObjectListCursor.h"
+#include "export/SqlPlusLines.h"
+#include "framework/String.h"
+
+struct LineCountRow {
+    CString strName;
+    CString strType;
+    // Name and type fit in a listed object's name (a longer one matches no listed object; both
+    // are then empty).
+    bool bFits = false;
+    int nLines = 0;
+    SqlPlusNeeds needs;
+    // The object's longest name and line in the database's bytes (0 when every line is NULL).
+    int nNameBytes = 0;
+    int nTextBytes = 0;
+
+    // The query's select list, grouped by name and type, in the order the cursor reads it.
+    static CString SelectList();
+};
+
+class LineCountCursor {
+public:
+    // Prepares pszSql (a query whose select list is LineCountRow::SelectList()); a failure
+    // throws DBStmt::OtherException with its reason in the connection.
+    LineCountCursor(DBConnect& connection, const char* pszSql);
+    LineCountCursor(const LineCountCursor&) = delete;
+    LineCountCursor& operator=(const LineCountCursor&) = delete;
+
+    // Bind the query's placeholders here before the first Next; ask it for a failure's reason.
+    DBStmt& Statement() { return m_stmt; }
+    // The next row; false at the end of the rows. A failed fetch throws DBStmt::OtherException.
+    bool Next(LineCountRow& row);
+
+private:
+    static constexpr int kBufferSize = kMaxObjectNameBytes + 1;
+
+    DBStmt m_stmt;
+    char m_szName[kBufferSize] = {};
+    char m_szType[kBufferSize] = {};
+    ub2 m_nNameLength = 0;
+    ub2 m_nTypeLength = 0;
+    // One value for each counted column, in the table's order.
+    std::vector<int> m_values;
+};
