@@ -314,9 +314,15 @@ private:
             if (found != lineCounts.end())
                 jobNeeds.Merge(found->second.needs);
         }
-        m_sink.JobNeeds(jobNeeds);
+        // A file whose "#" lines no prefix can guard would run them as commands: none is
+        // written.
         if (SettingsFor(jobNeeds).bNoPrefixLeft)
-            m_reporter.Warning(NoPrefixLeftText());
+            return Failed(ExportResult::Unwritable, NoPrefixLeftText(jobNeeds.strFirstHashLine));
+        m_sink.JobNeeds(jobNeeds);
+        m_pHead = m_sink.Head();
+        ExportFailure refused;
+        if (!m_sink.AcceptsNeeds(jobNeeds, refused))
+            return SinkFailed(ExportResult::Unwritable, refused);
         m_reporter.ObjectsListed(m_nObjectCount);
 
         size_t nFirst = 0;
@@ -587,22 +593,26 @@ private:
     {
         CString strBlock = kCreatePrefix;
         int nLine = 0;
-        LoneSlashLines slashLines;
+        BlockLines blockLines;
         // Rows whose every text is NULL or empty are no source: no statement could be made.
         bool bAnyText = false;
         do {
-            slashLines.AddLine(stream.Text(), stream.TextLength());
             if (!m_reporter.KeepGoing()) {
                 outcome = Stopped();
                 return false;
             }
+            // The line as the file holds it.
+            const char* pLine = stream.Text();
+            int nLineLength = stream.TextLength();
+            strBlock.Append(stream.Text(), stream.TextLength());
             if (nLine == 0) {
-                strBlock.Append(stream.Text(), stream.TextLength());
-                m_reporter.LogSource(strBlock.GetString(), strBlock.GetLength());
-            } else {
-                strBlock.Append(stream.Text(), stream.TextLength());
-                m_reporter.LogSource(stream.Text(), stream.TextLength());
+                pLine = strBlock.GetString();
+                nLineLength = strBlock.GetLength();
             }
+            blockLines.AddLine(pLine, nLineLength);
+            if (!Guarded(object, nLine + 1, pLine, nLineLength, outcome))
+                return false;
+            m_reporter.LogSource(pLine, nLineLength);
             bAnyText = bAnyText || stream.TextLength() > 0;
             ++nLine;
             // The count was taken a moment before the stream; the bar never passes the end.
@@ -622,8 +632,8 @@ private:
             return false;
         }
 
-        for (int nSlashLine : slashLines.Lines())
-            m_reporter.Warning(LoneSlashText(object.strName, object.strType, nSlashLine));
+        for (const CString& strWarning : blockLines.Warnings(object.strName, object.strType))
+            m_reporter.Warning(strWarning);
         if (BlockText::EndsWithSlashLine(strBlock)) {
             strBlock += "\n";
         } else {
@@ -637,6 +647,27 @@ private:
         if (!Encode(object, strBlock, outcome))
             return false;
         return WriteBlock(object, nIndex, nLine, strBlock, outcome);
+    }
+
+    // Whether the SET lines the file began with guard the line: one that needs another (it
+    // changed after the lines were counted) ends the run before its block is written.
+    bool Guarded(const ExportObjectId& object, int nLine, const char* pLine, int nLength,
+                 ExportEnding& outcome) const
+    {
+        if (m_pHead == nullptr)
+            return true;
+        SqlPlusNeeds lineNeeds;
+        lineNeeds.AddText(pLine, nLength);
+        const CString strWhat = m_pHead->Unguarded(lineNeeds);
+        if (strWhat.IsEmpty())
+            return true;
+        CString strText;
+        strText.Format("The source changed while it was read (line %d %s, which the SET lines at "
+                       "the file's top, decided when the lines were counted, do not provide "
+                       "for); run the export again.",
+                       nLine, strWhat.GetString());
+        outcome = FetchFailedAt(object, strText, 0);
+        return false;
     }
 
     // The block in the file's character set; a character that set cannot hold ends the run.
@@ -714,6 +745,9 @@ private:
     ExportReporter& m_reporter;
     // Made once the logon has succeeded.
     std::unique_ptr<BlockEncoder> m_encoder;
+    // The SET lines the target's top holds (null when the sink fits them to the blocks as
+    // written).
+    const SqlPlusSettings* m_pHead = nullptr;
     // The logged-on user's name as the database knows it.
     CString m_strSessionUser;
     int m_nObjectCount = 0;

@@ -151,6 +151,14 @@ public:
     // Before the first block: what the job's lines hold that SQL*Plus would read as its own
     // (SqlPlusLines.h); a single file then begins with the SET lines they need.
     virtual void JobNeeds(const SqlPlusNeeds& needs) {}
+    // The SET lines the target's top was given before the first block (JobNeeds), which every
+    // line of the source read afterwards must keep to; null for a sink that fits its SET lines
+    // to the blocks as written (a folder's install.sql).
+    virtual const SqlPlusSettings* Head() const { return nullptr; }
+    // After JobNeeds: false, with the failure's texts, when the target cannot be made safe for
+    // the job's lines (a folder's install.sql over its files and this job's); the run then
+    // ends before its first block.
+    virtual bool AcceptsNeeds(const SqlPlusNeeds& jobNeeds, ExportFailure& failure) { return true; }
     // Once per object with its complete block (the bytes of the .sql text). False with the
     // failure's texts; the run then ends.
     virtual bool Write(const ExportObjectId& object, const CString& strBlock,

@@ -14,10 +14,18 @@ struct CountColumn {
     std::function<void(LineCountRow&, int)> read;
 };
 
+// A line begins with c: the text's first non-blank character, or one right after a line feed
+// inside it (a row of many lines).
+CString Begins(char c)
+{
+    const CString strCharacter(&c, 1);
+    return CString("SUBSTR(LTRIM(TEXT,") + kBlanks + "),1,1) = '" + strCharacter +
+           "' OR INSTR(TEXT,'\n" + strCharacter + "') > 0";
+}
+
 CString FirstCharacterIs(char c)
 {
-    return CString("MAX(CASE WHEN SUBSTR(LTRIM(TEXT,") + kBlanks + "),1,1) = '" + CString(&c, 1) +
-           "' THEN 1 ELSE 0 END)";
+    return "MAX(CASE WHEN " + Begins(c) + " THEN 1 ELSE 0 END)";
 }
 
 const std::vector<CountColumn>& CountColumns()
@@ -32,6 +40,12 @@ const std::vector<CountColumn>& CountColumns()
              [](LineCountRow& row, int nValue) { row.needs.bDotLine = nValue > 0; }},
             {FirstCharacterIs('#'),
              [](LineCountRow& row, int nValue) { row.needs.bHashLine = nValue > 0; }},
+            // The first line beginning with "#", for the message of a job no prefix can guard.
+            {"COALESCE(MIN(CASE WHEN " + Begins('#') + " THEN LINE END),0)",
+             [](LineCountRow& row, int nValue) {
+                 if (nValue > 0)
+                     row.needs.strFirstHashLine = LineOf(row.strName, row.strType, nValue);
+             }},
         };
         const CString strCandidates = SqlPlusNeeds::kPrefixCandidates;
         for (int i = 0; i < strCandidates.GetLength(); ++i) {

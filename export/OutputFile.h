@@ -29,8 +29,10 @@ public:
     bool Check(ExportFailure& failure) override;
     void JobNeeds(const SqlPlusNeeds& needs) override
     {
-        m_strSetLines = SettingsFor(needs).strLines;
+        m_settings = SettingsFor(needs);
+        m_strSetLines = m_settings.strLines;
     }
+    const SqlPlusSettings* Head() const override { return &m_settings; }
     bool Write(const ExportObjectId& object, const CString& strBlock,
                ExportFailure& failure) override;
     CString StateText() const override;
@@ -48,5 +50,6 @@ private:
     int m_nWritten = 0;
     // The first write replaced the old file but failed: the file no longer is what it was.
     bool m_bReplaced = false;
+    SqlPlusSettings m_settings;
     CString m_strSetLines;
 };

@@ -27,6 +27,30 @@ CString KindList(const std::vector<CString>& kinds)
     return strList;
 }
 
+// The terms joined by pszOperator (" AND ", " OR "), nested in parenthesised groups of at most
+// kGroupTerms so that a thousand name patterns make a shallow expression, not a chain a
+// thousand deep.
+constexpr size_t kGroupTerms = 16;
+
+CString Joined(const std::vector<CString>& terms, const char* pszOperator)
+{
+    std::vector<CString> level = terms;
+    while (level.size() > kGroupTerms) {
+        std::vector<CString> groups;
+        for (size_t i = 0; i < level.size(); i += kGroupTerms) {
+            CString strGroup;
+            for (size_t j = i; j < level.size() && j < i + kGroupTerms; ++j)
+                strGroup += (j == i ? "" : pszOperator) + level[j];
+            groups.push_back("(" + strGroup + ")");
+        }
+        level.swap(groups);
+    }
+    CString strJoined;
+    for (size_t i = 0; i < level.size(); ++i)
+        strJoined += (i == 0 ? "" : pszOperator) + level[i];
+    return strJoined;
+}
+
 // " WHERE ..." over a view whose name and type columns are given; every comparison is exact.
 CString Filter(const SourceScope& scope, const char* pszNameColumn, const char* pszTypeColumn)
 {
@@ -42,18 +66,21 @@ CString Filter(const SourceScope& scope, const char* pszNameColumn, const char* 
         strPlaceholder.Format(":%d", nPlaceholder++);
         strFilter += " AND " + Bytes(pszNameColumn) + " = " + Bytes(strPlaceholder);
     }
+    std::vector<CString> terms;
     CString strLike;
     for (size_t i = 0; i < scope.includes.size(); ++i) {
-        strLike.Format("%s%s LIKE :%d ESCAPE '\\'", i == 0 ? " AND (" : " OR ", pszNameColumn,
-                       nPlaceholder++);
-        strFilter += strLike;
+        strLike.Format("%s LIKE :%d ESCAPE '\\'", pszNameColumn, nPlaceholder++);
+        terms.push_back(strLike);
     }
-    if (!scope.includes.empty())
-        strFilter += ")";
+    if (!terms.empty())
+        strFilter += " AND (" + Joined(terms, " OR ") + ")";
+    terms.clear();
     for (size_t i = 0; i < scope.excludes.size(); ++i) {
-        strLike.Format(" AND %s NOT LIKE :%d ESCAPE '\\'", pszNameColumn, nPlaceholder++);
-        strFilter += strLike;
+        strLike.Format("%s NOT LIKE :%d ESCAPE '\\'", pszNameColumn, nPlaceholder++);
+        terms.push_back(strLike);
     }
+    if (!terms.empty())
+        strFilter += " AND (" + Joined(terms, " AND ") + ")";
     return strFilter;
 }
 

@@ -7,10 +7,14 @@
 
 namespace {
 
+// Names Windows keeps for devices, whatever extension follows them; the superscript digits
+// (U+00B9, U+00B2, U+00B3) name ports as the plain ones do.
 const wchar_t* const kDeviceNames[] = {
-    L"CON",  L"PRN",  L"AUX",  L"NUL",  L"CONIN$", L"CONOUT$", L"COM1", L"COM2",
-    L"COM3", L"COM4", L"COM5", L"COM6", L"COM7",   L"COM8",    L"COM9", L"LPT1",
-    L"LPT2", L"LPT3", L"LPT4", L"LPT5", L"LPT6",   L"LPT7",    L"LPT8", L"LPT9",
+    L"CON",  L"PRN",  L"AUX",  L"NUL",       L"CONIN$",    L"CONOUT$",
+    L"COM1", L"COM2", L"COM3", L"COM4",      L"COM5",      L"COM6",
+    L"COM7", L"COM8", L"COM9", L"COM\u00B9", L"COM\u00B2", L"COM\u00B3",
+    L"LPT1", L"LPT2", L"LPT3", L"LPT4",      L"LPT5",      L"LPT6",
+    L"LPT7", L"LPT8", L"LPT9", L"LPT\u00B9", L"LPT\u00B2", L"LPT\u00B3",
 };
 
 bool StartsWith(const std::wstring& strText, const wchar_t* pszStart)
@@ -48,8 +52,13 @@ bool IsDevice(const std::wstring& strPath)
     // "C:NUL" names the device as well.
     if (nStart == 0 && strPath.size() >= 2 && strPath[1] == L':')
         nStart = 2;
-    std::wstring strBase = strPath.substr(nStart);
-    strBase = strBase.substr(0, strBase.find_first_of(L".:"));
+    const std::wstring strBase = strPath.substr(nStart);
+    return IsDeviceName(strBase.substr(0, strBase.find(L':')));
+}
+
+bool IsDeviceName(const std::wstring& strName)
+{
+    std::wstring strBase = strName.substr(0, strName.find(L'.'));
     while (!strBase.empty() && strBase.back() == L' ')
         strBase.pop_back();
     for (const wchar_t* pszDevice : kDeviceNames) {

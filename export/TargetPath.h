@@ -17,9 +17,12 @@ constexpr size_t kMaxFolderPath = 260 - 12;
 // be resolved (empty, or too long for the system).
 bool FullPath(const std::wstring& strPath, std::wstring& strFull);
 
-// Whether the path names a device rather than a file: NUL, CON, PRN, AUX, COM1-COM9,
-// LPT1-LPT9, CONIN$ or CONOUT$ as its last part (any case, with an extension, trailing blanks
-// or a colon, behind a folder or not), or anything in the device namespace ("\\.\").
+// Whether the path names a device rather than a file: a device name (IsDeviceName) as its last
+// part (with a colon after it, behind a folder or not), or anything in the device namespace
+// ("\\.\").
 bool IsDevice(const std::wstring& strPath);
+// Whether a file name names a device: NUL, CON, PRN, AUX, COM1-COM9, COM¹-COM³, LPT1-LPT9,
+// LPT¹-LPT³, CONIN$ or CONOUT$ before its first dot (any case, trailing blanks aside).
+bool IsDeviceName(const std::wstring& strName);
 
 }  // namespace TargetPath

@@ -39,7 +39,7 @@ std::string Trim(const std::string& text)
     return text.substr(begin, end - begin);
 }
 
-// The text without its "#" comments (each runs to the end of its line).
+// A parameter file's text without its "#" comments (each runs to the end of its line).
 std::string WithoutComments(const std::string& text)
 {
     std::string kept;
@@ -73,6 +73,10 @@ struct Parameter {
     }
 };
 
+// How deep parentheses may nest in a parameter file. The client's documentation names no
+// limit; a deeper file counts as no parameter file (never a crash of the caller's process).
+constexpr int kMaxNesting = 64;
+
 class ParameterParser {
 public:
     explicit ParameterParser(std::string text) : m_text(std::move(text)) {}
@@ -100,8 +104,10 @@ private:
     }
 
     // NAME = value; inside parentheses the value's text runs to the closing parenthesis.
-    bool ParseAssignment(bool inParentheses, Parameter* parameter)
+    bool ParseAssignment(bool inParentheses, Parameter* parameter, int depth = 0)
     {
+        if (depth > kMaxNesting)
+            return false;
         size_t start = m_pos;
         while (!AtEnd() && m_text[m_pos] != '=' && m_text[m_pos] != '(' && m_text[m_pos] != ')')
             ++m_pos;
@@ -121,7 +127,7 @@ private:
                     m_pos = close;
                 } else {
                     Parameter child;
-                    if (!ParseAssignment(true, &child))
+                    if (!ParseAssignment(true, &child, depth + 1))
                         return false;
                     parameter->children.push_back(std::move(child));
                 }
@@ -247,9 +253,13 @@ bool ExternalPasswordStore::WalletFolder(const std::string& sqlnetText, std::str
 bool ExternalPasswordStore::Lookup(const std::string& walletText, const std::string& connectString,
                                    StoredCredential* credential)
 {
-    std::istringstream lines(WithoutComments(walletText));
+    // A "#" starts a comment only as a line's first non-blank character: a password may hold one.
+    std::istringstream lines(walletText);
     std::string line;
     while (std::getline(lines, line)) {
+        const std::string trimmed = Trim(line);
+        if (!trimmed.empty() && trimmed[0] == '#')
+            continue;
         std::istringstream fields(line);
         std::vector<std::string> parts;
         std::string field;

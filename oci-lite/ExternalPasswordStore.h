@@ -7,12 +7,14 @@
 //     SQLNET.WALLET_OVERRIDE = TRUE
 // (keywords in any case, blanks and line breaks anywhere, "#" to the end of a line a comment),
 // <folder> holds oci-lite's stand-in for the wallet, "oci-lite-wallet.txt": one credential a
-// line, the connect string, the user and the password separated by blanks, "#" comments.
+// line, the connect string, the user and the password separated by blanks; a line whose first
+// non-blank character is "#" is a comment (a "#" elsewhere belongs to its field, as a password
+// may hold one).
 //
 // Where the client's documentation leaves a point open, the store takes the side that makes a
 // logon fail: the connect string must match exactly (case too), the first credential for it
-// counts, a line without exactly three fields and a sqlnet.ora it cannot read whole count as
-// nothing.
+// counts, a line without exactly three fields and a sqlnet.ora it cannot read whole (or whose
+// parentheses nest more than 64 deep) count as nothing.
 #pragma once
 
 #include <string>

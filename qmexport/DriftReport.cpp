@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <set>
 #include <tuple>
 #include <utility>
 
@@ -186,10 +187,11 @@ std::vector<std::string> FolderLines(const std::vector<FolderFiles::Difference>&
 {
     std::vector<std::string> lines;
     for (const FolderFiles::Difference& difference : differences) {
-        if (ObjectFileNames::SameFileName(difference.strName, Manifest::kFileName))
-            continue;
         const std::string strName = FromWide(difference.strName, CP_UTF8);
-        if (ObjectFileNames::SameFileName(difference.strName, InstallScript::kFileName)) {
+        // The manifest is kept under version control beside the files: the export rewriting it
+        // is a difference too, whatever became of it.
+        if (ObjectFileNames::SameFileName(difference.strName, InstallScript::kFileName) ||
+            ObjectFileNames::SameFileName(difference.strName, Manifest::kFileName)) {
             lines.push_back("changed " + strName);
             continue;
         }
@@ -217,13 +219,22 @@ std::vector<std::string> FileLines(const std::string& strShownPath, bool bExists
         return lines;
     lines.push_back("changed " + strShownPath);
 
-    // The file's blocks by the object their words name (the first of a name counts).
+    // The file's blocks by the object their words name (the first of a name counts; a name
+    // whose block the file holds twice differs whatever its bytes).
     std::string strLead;
     std::map<ObjectKey, std::string> oldBlocks;
-    for (SqlFileBlocks::Block& block : SqlFileBlocks::Split(bExists ? strOld : "", &strLead)) {
-        if (!block.strName.empty())
-            oldBlocks.emplace(ObjectKey{block.strName, block.strType}, std::move(block.strBytes));
+    std::set<ObjectKey> twice;
+    ObjectKey lastKey;
+    std::vector<SqlFileBlocks::Block> split = SqlFileBlocks::Split(bExists ? strOld : "", &strLead);
+    for (SqlFileBlocks::Block& block : split) {
+        if (block.strName.empty())
+            continue;
+        const ObjectKey key{block.strName, block.strType};
+        if (!oldBlocks.emplace(key, std::move(block.strBytes)).second)
+            twice.insert(key);
     }
+    if (!split.empty())
+        lastKey = ObjectKey{split.back().strName, split.back().strType};
     // Each exported object under the key its own block's words give, so that names are
     // compared in the file's bytes whatever its character set.
     std::map<ObjectKey, std::string> lineOf;
@@ -239,7 +250,12 @@ std::vector<std::string> FileLines(const std::string& strShownPath, bool bExists
             lineOf[storedKey] = "added " + strShown;
             continue;
         }
-        if (old->second != block.strBytes)
+        // Bytes after the file's last block are the file's difference, not that object's.
+        const bool bSameWithTail =
+            old->first.strName == lastKey.strName && old->first.strType == lastKey.strType &&
+            old->second.size() > block.strBytes.size() &&
+            old->second.compare(0, block.strBytes.size(), block.strBytes) == 0;
+        if ((old->second != block.strBytes && !bSameWithTail) || twice.count(old->first) != 0)
             lineOf[storedKey] = "changed " + strShown;
         oldBlocks.erase(old);
     }

@@ -3,12 +3,14 @@
 // What --check prints: the differences between what an export would write and what is there,
 // one line each, for standard output.
 //   FolderLines - a folder: "changed <file>", "added <file>", "removed <file>" for the objects'
-//                 files and "changed install.sql"; the manifest is the program's own record and
-//                 no line of its own.
+//                 files, "changed install.sql", and "changed .qmexport-files" when the export
+//                 would rewrite the manifest (added, edited or deleted by hand).
 //   FileLines   - one .sql file: "changed <file>" when its bytes differ, then a line per object
 //                 whose block differs ("changed NAME (TYPE)"), is missing from the file
 //                 ("added ...") or is in the file but no longer exported ("removed ..."), in the
-//                 order of the names' bytes, then the types'.
+//                 order of the names' bytes, then the types'. A block the file holds twice is
+//                 "changed"; bytes before the first block or after the last one are the file's
+//                 difference alone.
 //   SqlFileBlocks - the blocks of such a file: each begins with a line starting
 //                 "CREATE OR REPLACE " at the file's start, after its first lines, or after a
 //                 "/" line, and is named by the object its first words create.

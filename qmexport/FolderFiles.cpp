@@ -83,8 +83,28 @@ FolderFiles::FolderFiles(std::wstring strFolder, Mode mode)
 
 DWORD FolderFiles::CreateFolder() const
 {
-    if (IsLookOnly())
+    if (IsLookOnly()) {
+        // The export would create the missing folders; under a file it cannot, and fails with
+        // the reason the folder's own attributes then give.
+        for (size_t i = 0; i < m_strFolder.size(); ++i) {
+            if (m_strFolder[i] != L'\\' && m_strFolder[i] != L'/')
+                continue;
+            const std::wstring strPart = m_strFolder.substr(0, i);
+            if (strPart.empty() || strPart.back() == L':' || strPart.back() == L'\\' ||
+                strPart.back() == L'/')
+                continue;
+            const DWORD nAttributes = ::GetFileAttributesW(strPart.c_str());
+            if (nAttributes == INVALID_FILE_ATTRIBUTES)
+                return ERROR_SUCCESS;
+            if ((nAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+                if (::GetFileAttributesW(m_strFolder.c_str()) != INVALID_FILE_ATTRIBUTES)
+                    return ERROR_PATH_NOT_FOUND;
+                const DWORD nError = ::GetLastError();
+                return nError != ERROR_SUCCESS ? nError : ERROR_PATH_NOT_FOUND;
+            }
+        }
         return ERROR_SUCCESS;
+    }
     // Every prefix that ends before a separator, from the outermost; existing ones are fine.
     // The reason is the first refused creation's own, taken at the call.
     DWORD nRefused = ERROR_SUCCESS;
@@ -500,6 +520,11 @@ std::vector<FolderFiles::Difference> FolderFiles::Differences() const
         const bool bOnDisk =
             ProbeDisk(pending.first) == Entry::File || ProbeDisk(pending.first) == Entry::Link;
         if (pending.second) {
+            // Written over and over while the run went on, and left as it was after all.
+            std::string strOnDisk;
+            if (bOnDisk && ReadDisk(pending.first, strOnDisk) && strOnDisk == *pending.second &&
+                ActualName(pending.first) == pending.first)
+                continue;
             differences.push_back(
                 {bOnDisk ? Difference::Kind::Changed : Difference::Kind::Added, pending.first});
         } else if (bOnDisk) {

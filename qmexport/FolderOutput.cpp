@@ -121,6 +121,7 @@ void FolderOutput::ReadManifest(const std::string& strText)
 
 void FolderOutput::Listed(const std::vector<ExportObjectId>& objects)
 {
+    m_listedObjects = objects;
     if (m_bSchemaListed)
         return;
     // Told nothing of the schema, the sink takes the run's objects (and, for a run over named
@@ -145,6 +146,45 @@ void FolderOutput::SchemaListed(const std::vector<ExportObjectId>& schemaObjects
         m_schemaFiles.insert(m_naming.FileOf(object.strName, object.strType));
 }
 
+SqlPlusNeeds FolderOutput::NeedsOfFile(const std::wstring& strFile,
+                                       const std::string& strContent) const
+{
+    SqlPlusNeeds needs;
+    needs.AddText(strContent.data(), int(strContent.size()));
+    if (needs.bHashLine) {
+        ObjectFileNames::ParsedFileName parsed;
+        const int nLine = FirstLineBeginning(strContent.data(), int(strContent.size()), '#');
+        if (ObjectFileNames::IsOwnFileName(strFile, &parsed, m_naming.CodePage()))
+            needs.strFirstHashLine = LineOf(parsed.strName, parsed.strType, nLine);
+    }
+    return needs;
+}
+
+bool FolderOutput::AcceptsNeeds(const SqlPlusNeeds& jobNeeds, ExportFailure& failure)
+{
+    FileNameSet runFiles;
+    for (const ExportObjectId& object : m_listedObjects) {
+        if (!ObjectFileNames::ExtensionOf(object.strType).empty())
+            runFiles.insert(m_naming.FileOf(object.strName, object.strType));
+    }
+    SqlPlusNeeds needs = jobNeeds;
+    for (const std::wstring& strFile : m_previousFiles) {
+        // A whole run removes the files of its kinds it does not write.
+        if (runFiles.count(strFile) != 0 || (m_bWholeSchema && IsRunKind(strFile)))
+            continue;
+        std::string strContent;
+        if (m_files.Probe(strFile) == FolderFiles::Entry::File &&
+            m_files.Read(strFile, strContent)) {
+            const SqlPlusNeeds& fileNeeds = m_fileNeeds[strFile] = NeedsOfFile(strFile, strContent);
+            needs.Merge(fileNeeds);
+        }
+    }
+    if (!SettingsFor(needs, true).bNoPrefixLeft)
+        return true;
+    failure = ExportFailure{NoPrefixLeftText(needs.strFirstHashLine), {}};
+    return false;
+}
+
 bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock,
                          ExportFailure& failure)
 {
@@ -165,7 +205,7 @@ bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock,
         !WriteFile(strFile, strBlock.str(), failure))
         return false;
     m_runFiles.insert(strFile);
-    m_runNeeds[strFile].AddText(strBlock.GetString(), strBlock.GetLength());
+    m_runNeeds[strFile] = NeedsOfFile(strFile, strBlock.str());
     ++m_nWritten;
     return RemoveFormerFiles(strFile, object, failure);
 }
@@ -244,11 +284,20 @@ bool FolderOutput::Complete(ExportFailure& failure)
     SqlPlusNeeds needs;
     for (const std::wstring& strFile : installed) {
         const auto written = m_runNeeds.find(strFile);
+        const auto read = m_fileNeeds.find(strFile);
         std::string strContent;
         if (written != m_runNeeds.end())
             needs.Merge(written->second);
+        else if (read != m_fileNeeds.end())
+            needs.Merge(read->second);
         else if (m_files.Read(strFile, strContent))
-            needs.AddText(strContent.data(), int(strContent.size()));
+            needs.Merge(NeedsOfFile(strFile, strContent));
+    }
+    // Lines changed while the source was read could still take every prefix: install.sql is
+    // then left as it was.
+    if (SettingsFor(needs, true).bNoPrefixLeft) {
+        failure = ExportFailure{NoPrefixLeftText(needs.strFirstHashLine), {}};
+        return false;
     }
     const std::string strInstall =
         InstallScript::Text(installed, m_naming.CodePage(), &unnamed, needs);
@@ -284,6 +333,8 @@ bool FolderOutput::WriteFile(const std::wstring& strFile, const std::string& str
     }
     if (!Remember(strFile, failure))
         return false;
+    // What was read of the file before no longer holds.
+    m_fileNeeds.erase(strFile);
     switch (m_files.Replace(strFile, strContent)) {
     case FolderFiles::Change::Written:
         ++m_nChanged;

@@ -69,6 +69,9 @@ public:
     void Listed(const std::vector<ExportObjectId>& objects) override;
     bool WantsSchemaListing() const override { return true; }
     void SchemaListed(const std::vector<ExportObjectId>& schemaObjects) override;
+    // install.sql's SET lines must guard this job's lines and those of the files it runs that
+    // this run does not write: when no SQLPREFIX is left for them, nothing is written.
+    bool AcceptsNeeds(const SqlPlusNeeds& jobNeeds, ExportFailure& failure) override;
     bool Write(const ExportObjectId& object, const CString& strBlock,
                ExportFailure& failure) override;
     bool Complete(ExportFailure& failure) override;
@@ -89,6 +92,9 @@ private:
     // case twin appeared); see the header.
     bool MoveOtherBlockAside(const std::wstring& strFile, const ExportObjectId& object,
                              ExportFailure& failure);
+    // What a file of the folder holds that SQL*Plus would read as its own, with where its first
+    // "#" line is.
+    SqlPlusNeeds NeedsOfFile(const std::wstring& strFile, const std::string& strContent) const;
     // Removes the files this program wrote for the object under names it no longer has.
     bool RemoveFormerFiles(const std::wstring& strFile, const ExportObjectId& object,
                            ExportFailure& failure);
@@ -124,9 +130,13 @@ private:
     FileNameSet m_runFiles;
     // What each file this run wrote holds that SQL*Plus would read as its own.
     std::map<std::wstring, SqlPlusNeeds> m_runNeeds;
+    // The same of the files install.sql runs besides this run's, as read before the first block.
+    std::map<std::wstring, SqlPlusNeeds> m_fileNeeds;
     FolderNaming m_naming;
     FileNameSet m_schemaFiles;
     bool m_bSchemaListed = false;
+    // The objects this run exports.
+    std::vector<ExportObjectId> m_listedObjects;
     int m_nWritten = 0;
     int m_nChanged = 0;
 };

@@ -10,17 +10,11 @@
 #include <cwchar>
 #include <stdexcept>
 
+#include "export/TargetPath.h"
 #include "framework/Text.h"
 #include "qmexport/ObjectKinds.h"
 
 namespace {
-
-// Names Windows keeps for devices, whatever extension follows them.
-const wchar_t* const kDeviceNames[] = {
-    L"CON",  L"PRN",  L"AUX",  L"NUL",  L"CONIN$", L"CONOUT$", L"COM1", L"COM2",
-    L"COM3", L"COM4", L"COM5", L"COM6", L"COM7",   L"COM8",    L"COM9", L"LPT1",
-    L"LPT2", L"LPT3", L"LPT4", L"LPT5", L"LPT6",   L"LPT7",    L"LPT8", L"LPT9",
-};
 
 const wchar_t kHexDigits[] = L"0123456789ABCDEF";
 const wchar_t kShortMark = L'~';
@@ -54,14 +48,7 @@ bool IsForbidden(wchar_t ch)
 // Whether the part before the first dot, trailing spaces aside, names a device.
 bool IsDeviceName(const std::wstring& strName)
 {
-    std::wstring strBase = strName.substr(0, strName.find(L'.'));
-    while (!strBase.empty() && strBase.back() == L' ')
-        strBase.pop_back();
-    for (const wchar_t* pszDevice : kDeviceNames) {
-        if (ObjectFileNames::SameFileName(strBase, pszDevice))
-            return true;
-    }
-    return false;
+    return TargetPath::IsDeviceName(strName);
 }
 
 // A letter that the file system's case folding changes: only such letters tell case twins apart.

@@ -29,9 +29,12 @@ public:
     void JobNeeds(const SqlPlusNeeds& needs) override
     {
         bAmpersand = needs.bAmpersand;
+        settings = SettingsFor(needs);
         if (onJobNeeds)
             onJobNeeds();
     }
+    // Like a single file, the sink's top is fixed before the first block.
+    const SqlPlusSettings* Head() const override { return &settings; }
     bool Write(const ExportObjectId& object, const CString& strBlock, ExportFailure&) override
     {
         if (onWrite)
@@ -49,6 +52,7 @@ public:
     std::vector<std::string> written;
     std::vector<std::string> blocks;
     bool bAmpersand = false;
+    SqlPlusSettings settings;
     std::function<void()> onWrite;
     // Runs between the line counts and the source query.
     std::function<void()> onJobNeeds;
@@ -133,6 +137,13 @@ void PrintTo(const EndingCase& c, std::ostream* pOut)
     *pOut << c.pszName;
 }
 
+std::string ChangedText(const std::string& strWhat)
+{
+    return "The source changed while it was read (" + strWhat +
+           ", which the SET lines at the file's top, decided when the lines were counted, do not "
+           "provide for); run the export again.";
+}
+
 std::vector<EndingCase> EndingCases()
 {
     auto none = [](ExportParams&) {};
@@ -208,6 +219,25 @@ std::vector<EndingCase> EndingCases()
          },
          ExportResult::Done,
          {"B_PROC (PROCEDURE)", "A_PROC (PROCEDURE)"},
+         ""},
+        // A thousand patterns each way make a shallow condition the server runs.
+        {"a_thousand_includes_and_excludes",
+         [](Schema& s) {
+             AddProc(s, "A_PROC");
+             AddProc(s, "B_PROC");
+             AddProc(s, "C_PROC");
+         },
+         [](ExportParams& p) {
+             for (int i = 0; i < 999; ++i) {
+                 p.includePatterns.push_back(CString(("X" + std::to_string(i) + "%").c_str()));
+                 p.excludePatterns.push_back(CString(("Y" + std::to_string(i) + "%").c_str()));
+             }
+             p.includePatterns.push_back("A%");
+             p.includePatterns.push_back("B%");
+             p.excludePatterns.push_back("B\\_%");
+         },
+         ExportResult::Done,
+         {"A_PROC (PROCEDURE)"},
          ""},
         {"every_kind",
          [](Schema& s) {
@@ -357,6 +387,68 @@ std::vector<EndingCase> EndingCases()
          [](Schema& s) {
              s.SetLine("B_PROC", "PROCEDURE", 2, "BEGIN -- a comment added since\n");
          }},
+        // A line that needs a SET line the file's top lacks ends the run the same way.
+        {"ampersand_added_since_counted",
+         [](Schema& s) {
+             AddProc(s, "A_PROC");
+             AddProc(s, "B_PROC");
+         },
+         none,
+         ExportResult::FetchFailed,
+         {"A_PROC (PROCEDURE)"},
+         ChangedText("line 3 holds '&'") + "\nB_PROC (PROCEDURE). The sink holds 1.",
+         [](Schema& s) { s.SetLine("B_PROC", "PROCEDURE", 3, "  X := '&';\n"); }},
+        {"hash_line_added_since_counted",
+         [](Schema& s) { AddProc(s, "A_PROC"); },
+         none,
+         ExportResult::FetchFailed,
+         {},
+         ChangedText("line 3 begins with '#'") + "\nA_PROC (PROCEDURE). The sink holds 0.",
+         [](Schema& s) { s.SetLine("A_PROC", "PROCEDURE", 3, "#host ls\n"); }},
+        {"dot_line_added_since_counted",
+         [](Schema& s) { AddProc(s, "A_PROC"); },
+         none,
+         ExportResult::FetchFailed,
+         {},
+         ChangedText("line 2 holds only '.'") + "\nA_PROC (PROCEDURE). The sink holds 0.",
+         [](Schema& s) { s.SetLine("A_PROC", "PROCEDURE", 2, " . \n"); }},
+        {"prefix_line_added_since_counted",
+         [](Schema& s) {
+             s.AddObject("A_PROC", "PROCEDURE",
+                         {"PROCEDURE A_PROC IS\n", "  S := 'a\n", "#b';\n", "BEGIN NULL; END;\n"});
+             AddProc(s, "B_PROC");
+         },
+         none,
+         ExportResult::FetchFailed,
+         {"A_PROC (PROCEDURE)"},
+         ChangedText("line 3 begins with '~'") + "\nB_PROC (PROCEDURE). The sink holds 1.",
+         [](Schema& s) { s.SetLine("B_PROC", "PROCEDURE", 3, " ~x\n"); }},
+        // A hash line the counts saw is guarded, whatever changed elsewhere.
+        {"hash_line_counted_is_guarded",
+         [](Schema& s) {
+             s.AddObject("A_PROC", "PROCEDURE",
+                         {"PROCEDURE A_PROC IS\n", "  S := 'a\n", "#b';\n", "BEGIN NULL; END;\n"});
+         },
+         none,
+         ExportResult::Done,
+         {"A_PROC (PROCEDURE)"},
+         "",
+         [](Schema& s) { s.SetLine("A_PROC", "PROCEDURE", 2, "  S := 'c\n"); }},
+        {"no_prefix_left_writes_nothing",
+         [](Schema& s) {
+             AddProc(s, "A_PROC");
+             std::vector<std::string> lines = {"PROCEDURE B_PROC IS\n", "  S := '\n", " #\n"};
+             for (const char* p = SqlPlusNeeds::kPrefixCandidates; *p != '\0'; ++p)
+                 lines.push_back(std::string(1, *p) + "\n");
+             lines.push_back("';\n");
+             s.AddObject("B_PROC", "PROCEDURE", lines);
+         },
+         none,
+         ExportResult::Unwritable,
+         {},
+         "B_PROC (PROCEDURE) line 3 begins with '#', and every character SQLPREFIX can take also "
+         "begins a line of the source: SQL*Plus would run that line as its own command, so "
+         "nothing was written"},
         {"name_longer_than_counted",
          [](Schema& s) { AddProc(s, "A_PROC"); },
          none,

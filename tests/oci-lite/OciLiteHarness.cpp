@@ -80,6 +80,7 @@ const char kAccountsDatabase[] =
     " ('GRACELOCK','Tiger','EXPIRED(GRACE) & LOCKED(TIMED)'),"
     " ('EXPTIMED','Tiger','EXPIRED & LOCKED(TIMED)');"
     "INSERT INTO users(name,password,select_any_dictionary) VALUES ('READER','Tiger',1);"
+    "INSERT INTO users(name,password) VALUES ('HASHED','Ti#ger#1');"
     "INSERT INTO users(name,password,sysdba) VALUES ('SYS','Oracle',1);"
     "INSERT INTO objects(owner,object_name,object_type,status) VALUES"
     " ('OPENED','OPEN_PKG','PACKAGE','VALID'),('GRACE','GRACE_FN','FUNCTION','INVALID'),"

@@ -17,7 +17,11 @@ const char kStandardSqlnet[] =
 
 const char kWallet[] = "# connect string, user, password\n"
                        "accounts OPENED Tiger\n"
-                       "fixture SCOTT TIGER   # a comment after the fields\n";
+                       "  # a comment after blanks\n"
+                       "fixture SCOTT TIGER\n";
+// A "#" that does not begin its line belongs to its field.
+const char kHashWallet[] = "accounts HASHED Ti#ger#1\n";
+const char kHashAfterFieldsWallet[] = "accounts OPENED Tiger # not a comment\n";
 const char kGraceWallet[] = "accounts GRACE Tiger\n";
 const char kLockedWallet[] = "accounts LOCKED Tiger\n";
 const char kWrongPasswordWallet[] = "accounts OPENED tiger\n";
@@ -124,6 +128,14 @@ const ExternalCase kCases[] = {
      "WALLET_LOCATION = (SOURCE = (METHOD = MCS) (METHOD_DATA = (DIRECTORY = %WALLET%)))\n"
      "SQLNET.WALLET_OVERRIDE = TRUE\n",
      kWallet, "accounts", false, OCI_ERROR, 1017, nullptr},
+    {"password holding #", kStandardSqlnet, kHashWallet, "accounts", false, OCI_SUCCESS, 0,
+     "HASHED"},
+    {"# after the fields is a fourth field", kStandardSqlnet, kHashAfterFieldsWallet, "accounts",
+     false, OCI_ERROR, 1017, nullptr},
+    {"parentheses nested 10,000 deep", nullptr, kWallet, "accounts", false, OCI_ERROR, 1017,
+     nullptr},
+    {"nested deeper than the client reads", nullptr, kWallet, "accounts", false, OCI_ERROR, 1017,
+     nullptr},
     {"no sqlnet.ora", nullptr, kWallet, "accounts", false, OCI_ERROR, 1017, nullptr},
     {"no wallet file", kStandardSqlnet, nullptr, "accounts", false, OCI_ERROR, 1017, nullptr},
     {"SYSDBA with a credential", kStandardSqlnet, kWallet, "fixture", true, OCI_ERROR, 1031,
@@ -131,9 +143,27 @@ const ExternalCase kCases[] = {
     {"SYSDBA without a wallet", nullptr, nullptr, "fixture", true, OCI_ERROR, 1031, nullptr},
 };
 
+// The standard sqlnet.ora with its METHOD_DATA nested levels deeper: (A = (A = ... )).
+std::string DeepSqlnet(int nLevels)
+{
+    std::string strDeep;
+    for (int i = 0; i < nLevels; ++i)
+        strDeep += "(A = ";
+    strDeep += "x";
+    strDeep += std::string(size_t(nLevels), ')');
+    return "WALLET_LOCATION = (SOURCE = (METHOD = FILE) (METHOD_DATA = (DIRECTORY = %WALLET%) " +
+           strDeep + "))\nSQLNET.WALLET_OVERRIDE = TRUE\n";
+}
+
 TEST(OciLiteWallet, ExternalLogonTakesTheStoresCredentialForTheConnectString)
 {
-    for (const ExternalCase& test : kCases) {
+    const std::string strVeryDeep = DeepSqlnet(10000);
+    const std::string strDeepest = DeepSqlnet(63);
+    for (ExternalCase test : kCases) {
+        if (test.label == std::string("parentheses nested 10,000 deep"))
+            test.sqlnet = strVeryDeep.c_str();
+        if (test.label == std::string("nested deeper than the client reads"))
+            test.sqlnet = strDeepest.c_str();
         ScopedStore store(test.sqlnet, test.wallet);
         OciSession session;
         EXPECT_EQ(test.status, session.LogonExternal(test.database, test.sysdba)) << test.label;
@@ -147,6 +177,14 @@ TEST(OciLiteWallet, ExternalLogonTakesTheStoresCredentialForTheConnectString)
                   session.Query("SELECT SYS_CONTEXT('USERENV', 'SESSION_USER') FROM DUAL", {}, 1))
             << test.label;
     }
+}
+
+// 64 levels in all are read: the standard file with 62 more.
+TEST(OciLiteWallet, ParametersNestedToTheLimitAreRead)
+{
+    ScopedStore store(DeepSqlnet(62).c_str(), kWallet);
+    OciSession session;
+    EXPECT_EQ(OCI_SUCCESS, session.LogonExternal("accounts"));
 }
 
 TEST(OciLiteWallet, ExternalLogonCountsItsRoundTrip)

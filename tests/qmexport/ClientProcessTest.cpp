@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "export/SqlPlusLines.h"
 #include "tests/qmexport/QmexportFixture.h"
 
 using namespace QmexportTest;
@@ -293,59 +294,106 @@ TEST(QmexportClientTest, AnAmpersandTurnsSubstitutionOff)
     EXPECT_EQ(ReadFile(folder / "a.sql"), strBlockA);
 }
 
-// One table of what SQL*Plus reads as its own in source lines: the single file begins with the
-// SET lines the job needs (none for source it reads as stored, byte for byte as before), and
-// install.sql with SET DEFINE OFF and the others by the same rules; a lone "/" inside a unit no
-// setting can guard is named on standard error, also with --quiet.
-TEST(QmexportClientTest, TheSetLinesSqlPlusNeeds)
+// A line of exactly nLength characters (its line feed aside).
+std::string LineOfLength(size_t nLength)
 {
-    const char kNoPrefix[] = "no SQLPREFIX can keep SQL*Plus from running the '#' lines";
-    const char kSlashAt3[] = "B_PROC (PROCEDURE) line 3 holds only '/': SQL*Plus ends the unit "
-                             "there, so the file does not recreate it as stored";
-    struct LinesCase {
-        const char* pszTitle;
-        std::vector<std::string> lines;  // B_PROC's lines between its first and last
-        const char* pszFileSet;          // the single file's SET lines
-        const char* pszInstallSet;       // install.sql's
-        const char* pszWarning;          // on standard error, or ""
+    return "--" + std::string(nLength - 2, 'x') + "\n";
+}
+
+// One table of the SQL*Plus hazards in source lines: the single file begins with the SET lines
+// the job needs (none for source SQL*Plus reads as stored, byte for byte as before), and
+// install.sql with SET DEFINE OFF and the others by the same rules; lines no setting can guard
+// ("/" alone inside a unit, "@" first, too long) are named on standard error, also with --quiet;
+// "#" lines with every SQLPREFIX taken write nothing at all.
+TEST(QmexportClientTest, SqlPlusHazardsInTheFileAndInstallSql)
+{
+    const std::string strPrevious = "-- the previous export\n";
+    const std::string strNoPrefix =
+        "B_PROC (PROCEDURE) line 3 begins with '#', and every character SQLPREFIX can take also "
+        "begins a line of the source: SQL*Plus would run that line as its own command, so "
+        "nothing was written";
+    auto named = [](int nLine, const std::string& strWhat) {
+        return "B_PROC (PROCEDURE) line " + std::to_string(nLine) + " " + strWhat;
     };
-    const LinesCase kCases[] = {
-        {"nothing SQL*Plus reads", {"  X := 1 / 2;\n"}, "", "SET DEFINE OFF\n", ""},
-        {"an ampersand", {"  S := 'Q&A';\n"}, "SET DEFINE OFF\n", "SET DEFINE OFF\n", ""},
+    const std::string strScript = "begins with '@': SQL*Plus runs the script it names in place of "
+                                  "that line, so the file does not recreate the unit as stored";
+    auto tooLong = [](int nLength) {
+        return "is " + std::to_string(nLength) +
+               " characters long: SQL*Plus up to release 12.1 reads at most 2,499 characters of "
+               "a line (later releases 4,999)";
+    };
+    std::vector<std::string> everyPrefix = {"  S := 'a\n", " #\n"};
+    for (const char* p = SqlPlusNeeds::kPrefixCandidates; *p != '\0'; ++p)
+        everyPrefix.push_back(std::string(1, *p) + " x\n");
+    everyPrefix.push_back("';\n");
+    struct HazardCase {
+        const char* pszTitle;
+        std::vector<std::string> lines;   // B_PROC's lines between its first and last
+        std::string strFileSet;           // the single file's SET lines
+        std::string strInstallSet;        // install.sql's
+        std::vector<std::string> errors;  // on standard error, in this order
+        DWORD nExitCode;
+    };
+    const HazardCase kCases[] = {
+        {"nothing SQL*Plus reads", {"  X := 1 / 2;\n"}, "", "SET DEFINE OFF\n", {}, 0},
+        {"an ampersand", {"  S := 'Q&A';\n"}, "SET DEFINE OFF\n", "SET DEFINE OFF\n", {}, 0},
         {"a dot alone",
          {"  /* one\n", "  .  \n", "  */\n"},
          "SET BLOCKTERMINATOR OFF\n",
          "SET DEFINE OFF\nSET BLOCKTERMINATOR OFF\n",
-         ""},
+         {},
+         0},
         {"a hash first",
          {"  S := 'a\n", "  # b';\n"},
          "SET SQLPREFIX ~\n",
          "SET DEFINE OFF\nSET SQLPREFIX ~\n",
-         ""},
+         {},
+         0},
         {"a hash, and a tilde first",
          {"  S := 'a\n", "#b\n", "~c';\n"},
          "SET SQLPREFIX ^\n",
          "SET DEFINE OFF\nSET SQLPREFIX ^\n",
-         ""},
-        {"no prefix left",
+         {},
+         0},
+        {"a hash with the first five candidates taken",
          {"  S := 'a\n", "#\n", "~\n", "^\n", "=\n", "+\n", "|';\n"},
+         "SET SQLPREFIX `\n",
+         "SET DEFINE OFF\nSET SQLPREFIX `\n",
+         {},
+         0},
+        {"a hash with every candidate taken", everyPrefix, "", "", {strNoPrefix}, 1},
+        {"an @ line", {"  @shared_decls.sql\n"}, "", "SET DEFINE OFF\n", {named(2, strScript)}, 0},
+        {"an @@ line",
+         {"@@\\\\server\\share\\x\n"},
          "",
          "SET DEFINE OFF\n",
-         kNoPrefix},
-        {"all three at once",
-         {"  S := '&\n", ".\n", "#';\n"},
-         "SET DEFINE OFF\nSET BLOCKTERMINATOR OFF\nSET SQLPREFIX ~\n",
-         "SET DEFINE OFF\nSET BLOCKTERMINATOR OFF\nSET SQLPREFIX ~\n",
-         ""},
-        {"a lone slash inside",
-         {"  X := 1\n", "  /\n", "  2;\n"},
+         {named(2, strScript)},
+         0},
+        {"a line of 2,499 characters", {LineOfLength(2499)}, "", "SET DEFINE OFF\n", {}, 0},
+        {"a line of 2,500 characters",
+         {LineOfLength(2500)},
          "",
          "SET DEFINE OFF\n",
-         kSlashAt3},
+         {named(2, tooLong(2500))},
+         0},
+        {"a line of 4,000 characters",
+         {LineOfLength(4000)},
+         "",
+         "SET DEFINE OFF\n",
+         {named(2, tooLong(4000))},
+         0},
+        {"several at once",
+         {"  S := '&\n", ".\n", "#';\n", " @x\n", LineOfLength(2600), "  /\n"},
+         "SET DEFINE OFF\nSET BLOCKTERMINATOR OFF\nSET SQLPREFIX ~\n",
+         "SET DEFINE OFF\nSET BLOCKTERMINATOR OFF\nSET SQLPREFIX ~\n",
+         {named(5, strScript), named(6, tooLong(2600)),
+          named(7, "holds only '/': SQL*Plus ends the unit there, so the file does not recreate "
+                   "it as stored")},
+         0},
     };
     const std::string strBlockA = "CREATE OR REPLACE PROCEDURE A_PROC IS\nBEGIN NULL; END;\n\n/\n";
     int nCase = 0;
-    for (const LinesCase& c : kCases) {
+    for (const HazardCase& c : kCases) {
         SCOPED_TRACE(c.pszTitle);
         const std::string strDatabase = "QC_LINES" + std::to_string(nCase++);
         std::vector<std::string> lines = {"PROCEDURE B_PROC IS\n"};
@@ -362,46 +410,78 @@ TEST(QmexportClientTest, TheSetLinesSqlPlusNeeds)
             strBlockB += strLine;
         strBlockB += "\n/\n";
         TempFolder folder(("lines" + std::to_string(nCase)).c_str());
+        WriteFile(folder / "all.sql", strPrevious);
         const RunResult file = RunQmexport(FileArgs(strDatabase, folder / "all.sql", " --quiet"));
-        ASSERT_EQ(file.nExitCode, 0u) << file.strErr;
-        EXPECT_EQ(ReadFile(folder / "all.sql"), c.pszFileSet + strBlockA + strBlockB);
-        if (*c.pszWarning != '\0')
-            EXPECT_TRUE(Contains(file.strErr, c.pszWarning)) << file.strErr;
-        else
+        EXPECT_EQ(file.nExitCode, c.nExitCode) << file.strErr;
+        EXPECT_EQ(ReadFile(folder / "all.sql"),
+                  c.nExitCode == 0 ? c.strFileSet + strBlockA + strBlockB : strPrevious);
+        size_t nAt = 0;
+        for (const std::string& strError : c.errors) {
+            nAt = file.strErr.find(strError, nAt);
+            EXPECT_NE(nAt, std::string::npos) << strError << "\n" << file.strErr;
+        }
+        if (c.errors.empty()) {
             EXPECT_EQ(file.strErr, "");
+        }
 
-        std::string strDir = folder / "dir";
+        const std::string strDir = folder / "dir";
         ::CreateDirectoryA(strDir.c_str(), nullptr);
         const RunResult dir = RunQmexport(
             Wide("--user SCOTT --database " + strDatabase + " --dir \"" + strDir + "\" --quiet"));
-        ASSERT_EQ(dir.nExitCode, 0u) << dir.strErr;
+        EXPECT_EQ(dir.nExitCode, c.nExitCode) << dir.strErr;
+        for (const std::string& strError : c.errors)
+            EXPECT_TRUE(Contains(dir.strErr, strError)) << dir.strErr;
+        if (c.nExitCode != 0) {
+            EXPECT_EQ(ListFiles(strDir + "\\"), std::vector<std::string>{}) << dir.strErr;
+            continue;
+        }
         const std::string strInstall = ReadFile(strDir + "\\install.sql");
-        EXPECT_EQ(strInstall.substr(0, strInstall.find("@@")), c.pszInstallSet);
-        if (*c.pszWarning != '\0')
-            EXPECT_TRUE(Contains(dir.strErr, c.pszWarning)) << dir.strErr;
+        EXPECT_EQ(strInstall.substr(0, strInstall.find("@@")), c.strInstallSet);
+        EXPECT_EQ(ReadFile(strDir + "\\B_PROC.prc"), strBlockB);
     }
 }
 
 // install.sql's SET lines cover the files this run did not write: a later run for one plain
-// object keeps the SQLPREFIX another object's file needs.
+// object keeps the SQLPREFIX another object's file needs, and a run whose lines would take the
+// last prefix those files left writes nothing.
 TEST(QmexportClientTest, InstallSqlReadsTheFilesItDidNotWrite)
 {
+    const std::string strCandidates = SqlPlusNeeds::kPrefixCandidates;
+    std::vector<std::string> cLines = {"PROCEDURE C_PROC IS\n", "  S := 'a\n"};
+    for (size_t i = 1; i < strCandidates.size(); ++i)
+        cLines.push_back(strCandidates.substr(i, 1) + "\n");
+    cLines.push_back("';\n");
+    cLines.push_back("BEGIN NULL; END;\n");
     {
         Schema schema("QC_INSTALL");
         schema.AddObject("A_PROC", "PROCEDURE", {"PROCEDURE A_PROC IS\n", "BEGIN NULL; END;\n"});
-        schema.AddObject("B_PROC", "PROCEDURE",
-                         {"PROCEDURE B_PROC IS\n", "  S := 'a\n", "# b';\n", "BEGIN NULL; END;\n"});
+        schema.AddObject(
+            "B_PROC", "PROCEDURE",
+            {"PROCEDURE B_PROC IS\n", "  S := 'a\n", "# b\n", "~ c';\n", "BEGIN NULL; END;\n"});
+        schema.AddObject("C_PROC", "PROCEDURE", cLines);
     }
     TempFolder folder("install");
     std::string strDir = folder.Path();
     strDir.pop_back();
     const std::wstring strArgs =
         Wide("--user SCOTT --database QC_INSTALL --dir \"" + strDir + "\" --quiet");
-    ASSERT_EQ(RunQmexport(strArgs).nExitCode, 0u);
+    ASSERT_EQ(RunQmexport(strArgs + L" --object B_PROC").nExitCode, 0u);
     const RunResult one = RunQmexport(strArgs + L" --object A_PROC");
     ASSERT_EQ(one.nExitCode, 0u) << one.strErr;
     const std::string strInstall = ReadFile(folder / "install.sql");
-    EXPECT_EQ(strInstall.substr(0, strInstall.find("@@")), "SET DEFINE OFF\nSET SQLPREFIX ~\n");
+    EXPECT_EQ(strInstall.substr(0, strInstall.find("@@")), "SET DEFINE OFF\nSET SQLPREFIX ^\n");
+
+    // C_PROC alone needs no prefix, but takes every one but "~", and B_PROC's file takes "~".
+    const RunResult refused = RunQmexport(strArgs + L" --object C_PROC");
+    EXPECT_EQ(refused.nExitCode, 1u) << refused.strErr;
+    EXPECT_TRUE(Contains(refused.strErr,
+                         "B_PROC (PROCEDURE) line 3 begins with '#', and every character "
+                         "SQLPREFIX can take also begins a line of the source: SQL*Plus would run "
+                         "that line as its own command, so nothing was written"))
+        << refused.strErr;
+    EXPECT_EQ(ReadFile(folder / "install.sql"), strInstall);
+    EXPECT_EQ(ListFiles(folder.Path()), (std::vector<std::string>{".qmexport-files", "A_PROC.prc",
+                                                                  "B_PROC.prc", "install.sql"}));
 }
 
 // Each account state at logon, with the password as stored and in another case.

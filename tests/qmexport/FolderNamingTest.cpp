@@ -271,6 +271,12 @@ TEST(QmexportFolderNamingTest, DevicesAndImpossiblePathsAreRefusedBeforeTheLogon
         {"--file \"" + folder.Path() + "COM9.txt\"", "Error while create specified file.",
          folder.Path() + "COM9.txt: a device, not a file"},
         {"--file CONOUT$", "Error while create specified file.", "CONOUT$: a device, not a file"},
+        // The superscript digits name ports too (the arguments in the system's code page, the
+        // lines in UTF-8).
+        {"--file \"" + folder.Path() + "COM\xB9.sql\"", "Error while create specified file.",
+         folder.Path() + "COM\xC2\xB9.sql: a device, not a file"},
+        {"--dir lpt\xB3", "Error while create specified file.",
+         "lpt\xC2\xB3: a device, not a file"},
         {"--dir NUL", "Error while create specified file.", "NUL: a device, not a file"},
         {"--dir \"" + folder.Path() + "aux.sql\"", "Error while create specified file.",
          folder.Path() + "aux.sql: a device, not a file"},
@@ -290,6 +296,13 @@ TEST(QmexportFolderNamingTest, DevicesAndImpossiblePathsAreRefusedBeforeTheLogon
         EXPECT_EQ(run.nExitCode, 1u) << run.strErr;
         EXPECT_EQ(run.strErr.find(c.strFirst + "\n" + c.strSecond), 0u) << run.strErr;
         EXPECT_EQ(run.strErr.find("ORA-"), std::string::npos) << run.strErr;
+        // --check is refused the same way, before any comparison.
+        const RunResult check = RunQmexport(Wide(std::string("--user SCOTT --database ") +
+                                                 kDatabase + " " + c.strArgs + " --check"),
+                                            options);
+        EXPECT_EQ(check.nExitCode, 1u) << check.strErr;
+        EXPECT_EQ(check.strErr, run.strErr);
+        EXPECT_EQ(check.strOut, "");
     }
     EXPECT_EQ(ListFiles(folder.Path()), std::vector<std::string>{"plain.txt"});
 }
@@ -312,9 +325,11 @@ TEST(QmexportFolderNamingTest, ADriveRelativePathResolvesAgainstTheDrivesCurrent
     EXPECT_TRUE(TargetPath::FullPath(strDrive + L"sub", strFull));
     EXPECT_EQ(strFull, strFolder + L"\\sub");
     ::SetCurrentDirectoryW(szBefore);
-    for (const wchar_t* pszDevice : {L"NUL", L"con.txt", L"C:\\x\\Com1.sql", L"LPT9 ", L"nul:",
-                                     L"\\\\.\\PhysicalDrive0", L"CONIN$"})
+    for (const wchar_t* pszDevice :
+         {L"NUL", L"con.txt", L"C:\\x\\Com1.sql", L"LPT9 ", L"nul:", L"\\\\.\\PhysicalDrive0",
+          L"CONIN$", L"COM\u00B9", L"c:\\out\\lpt\u00B2.sql", L"COM\u00B3:", L"LPT\u00B3 .txt"})
         EXPECT_TRUE(TargetPath::IsDevice(pszDevice)) << pszDevice;
-    for (const wchar_t* pszFile : {L"console.sql", L"COM10", L"C:\\NUL\\x.sql", L"LPT.sql"})
+    for (const wchar_t* pszFile : {L"console.sql", L"COM10", L"C:\\NUL\\x.sql", L"LPT.sql",
+                                   L"COM\u2074", L"COM\u00B9\u00B9"})
         EXPECT_FALSE(TargetPath::IsDevice(pszFile)) << pszFile;
 }

@@ -151,6 +151,8 @@ const HostileEntry kHostile[] = {
     {"default stream", "X.prc::$DATA", false, nullptr},
     {"device name", "CON.pks", false, nullptr},
     {"device name in lower case", "com1.prc", false, nullptr},
+    {"port with a superscript digit", "COM\xC2\xB9.prc", false, nullptr},
+    {"printer with a superscript digit", "lpt\xC2\xB3.pks", false, nullptr},
     {"bare device", "NUL", false, nullptr},
     {"this folder", ".", false, nullptr},
     {"the parent folder", "..", false, nullptr},

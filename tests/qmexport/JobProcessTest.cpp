@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -175,7 +176,8 @@ TEST(QmexportJobTest, CheckOnAFolderListsEachDifferenceAndWritesNothing)
     before = Take(folder.Path());
     run = RunQmexport(DirArgs("QX_DRIFT", folder, "--check"));
     EXPECT_EQ(run.nExitCode, 4u) << run.strErr;
-    EXPECT_EQ(run.strOut, "changed GET_SAL.fnc\n"
+    EXPECT_EQ(run.strOut, "changed .qmexport-files\n"
+                          "changed GET_SAL.fnc\n"
                           "changed HR_UTIL.pkb\n"
                           "changed install.sql\n"
                           "added NEW_FN.fnc\n"
@@ -187,13 +189,14 @@ TEST(QmexportJobTest, CheckOnAFolderListsEachDifferenceAndWritesNothing)
     run = RunQmexport(DirArgs("QX_DRIFT", folder, "--check --quiet"));
     EXPECT_EQ(run.nExitCode, 4u);
     EXPECT_EQ(run.strErr, "");
-    EXPECT_EQ(run.strOut.substr(0, 20), "changed GET_SAL.fnc\n");
+    EXPECT_EQ(run.strOut.substr(0, 44), "changed .qmexport-files\nchanged GET_SAL.fnc\n");
     ASSERT_EQ(RunQmexport(DirArgs("QX_DRIFT", folder, "--quiet")).nExitCode, 0u);
     run = RunQmexport(DirArgs("QX_DRIFT", folder, "--check --quiet"));
     EXPECT_EQ(run.nExitCode, 0u);
     EXPECT_EQ(run.strOut, "");
 
-    // Without the manifest nothing is known to be stale; a missing file is still added.
+    // Without the manifest nothing is known to be stale; a missing file is still added, and the
+    // manifest the export would write again.
     ::DeleteFileA((folder / ".qmexport-files").c_str());
     ::DeleteFileA((folder / "A_B.prc").c_str());
     AgeAll(folder.Path());
@@ -201,7 +204,7 @@ TEST(QmexportJobTest, CheckOnAFolderListsEachDifferenceAndWritesNothing)
     run = RunQmexport(DirArgs("QX_DRIFT", folder, "--check --quiet"));
     EXPECT_EQ(run.nExitCode, 4u);
     // install.sql already runs it.
-    EXPECT_EQ(run.strOut, "added A_B.prc\n");
+    EXPECT_EQ(run.strOut, "changed .qmexport-files\nadded A_B.prc\n");
     EXPECT_EQ(Take(folder.Path()), before);
 }
 
@@ -213,7 +216,8 @@ TEST(QmexportJobTest, CheckOnAFolderThatIsNotThereCreatesNothing)
     const RunResult run = RunQmexport(
         Wide("--user SCOTT --database QX_DRIFT_NEW --dir \"" + strFolder + "\" --check --quiet"));
     EXPECT_EQ(run.nExitCode, 4u) << run.strErr;
-    EXPECT_EQ(run.strOut, "added GET_SAL.fnc\nadded HR_UTIL.pks\nchanged install.sql\n");
+    EXPECT_EQ(run.strOut, "changed .qmexport-files\nadded GET_SAL.fnc\nadded HR_UTIL.pks\nchanged "
+                          "install.sql\n");
     EXPECT_EQ(::GetFileAttributesA(strFolder.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
@@ -230,6 +234,58 @@ TEST(QmexportJobTest, CheckKeepsTheOtherExitCodes)
     EXPECT_EQ(run.nExitCode, 1u);
     EXPECT_EQ(run.strOut, "");
     EXPECT_TRUE(ListFiles(folder.Path()).empty());
+}
+
+// What --check says is what the export would do: a manifest edited by hand is rewritten, and a
+// folder under a file is refused with the export's own message and exit code.
+TEST(QmexportJobTest, CheckOnAFolderTellsWhatTheExportWouldDo)
+{
+    MakeSchema("QX_DRIFT_DOES", {kBase[0], kBase[2], kBase[3]});
+    TempFolder folder("drift_does");
+    ASSERT_EQ(RunQmexport(DirArgs("QX_DRIFT_DOES", folder, "--quiet")).nExitCode, 0u);
+    const std::string strManifest = ReadFile(folder / ".qmexport-files");
+    struct ManifestCase {
+        const char* pszTitle;
+        std::function<void()> edit;
+    };
+    const ManifestCase kCases[] = {
+        {"a line deleted",
+         [&] {
+             std::string strText = strManifest;
+             strText.erase(strText.find("GET_SAL.fnc\n"), 12);
+             WriteFile(folder / ".qmexport-files", strText);
+         }},
+        {"a line added", [&] { WriteFile(folder / ".qmexport-files", strManifest + "ZZ.prc\n"); }},
+        {"a comment added", [&] { WriteFile(folder / ".qmexport-files", strManifest + "# x\n"); }},
+        {"deleted", [&] { ::DeleteFileA((folder / ".qmexport-files").c_str()); }},
+    };
+    for (const ManifestCase& c : kCases) {
+        SCOPED_TRACE(c.pszTitle);
+        c.edit();
+        AgeAll(folder.Path());
+        const Snapshot before = Take(folder.Path());
+        const RunResult run = RunQmexport(DirArgs("QX_DRIFT_DOES", folder, "--check --quiet"));
+        EXPECT_EQ(run.nExitCode, 4u) << run.strErr;
+        EXPECT_EQ(run.strOut, "changed .qmexport-files\n");
+        EXPECT_EQ(Take(folder.Path()), before);
+        ASSERT_EQ(RunQmexport(DirArgs("QX_DRIFT_DOES", folder, "--quiet")).nExitCode, 0u);
+        EXPECT_EQ(ReadFile(folder / ".qmexport-files"), strManifest);
+    }
+
+    WriteFile(folder / "plain.txt", "plain\n");
+    const std::string strUnder = Unquoted(folder.Path()) + "\\plain.txt\\sub";
+    const std::wstring strArgs =
+        Wide("--user SCOTT --database QX_DRIFT_DOES --dir \"" + strUnder + "\" --quiet");
+    const Snapshot before = Take(folder.Path());
+    const RunResult check = RunQmexport(strArgs + L" --check");
+    const RunResult exported = RunQmexport(strArgs);
+    EXPECT_EQ(exported.nExitCode, 1u) << exported.strErr;
+    EXPECT_EQ(exported.strErr.find("Error while create specified folder.\n" + strUnder), 0u)
+        << exported.strErr;
+    EXPECT_EQ(check.nExitCode, exported.nExitCode) << check.strErr;
+    EXPECT_EQ(check.strErr, exported.strErr);
+    EXPECT_EQ(check.strOut, "");
+    EXPECT_EQ(Take(folder.Path()), before);
 }
 
 // ---- --check on a file ----
@@ -283,6 +339,44 @@ TEST(QmexportJobTest, CheckOnAFileNamesTheFileThenEachObject)
                               "\nadded B_NEW (PROCEDURE)\nremoved GET_SAL (FUNCTION)\nchanged "
                               "HR_UTIL (PACKAGE)\nchanged RAISE_SAL (PROCEDURE)\n");
     EXPECT_EQ(Take(folder.Path()), before);
+}
+
+// A block the file holds twice names its object; bytes before the first block or after the
+// last one are the file's difference alone.
+TEST(QmexportJobTest, CheckOnAFilePlacesEachDifference)
+{
+    MakeSchema("QX_DRIFT_PLACE", {kBase[4], kBase[5], kBase[3]});
+    TempFolder folder("drift_place");
+    const std::string strFile = folder / "schema.sql";
+    ASSERT_EQ(RunQmexport(FileArgs("QX_DRIFT_PLACE", strFile, "--quiet")).nExitCode, 0u);
+    const std::string strExported = ReadFile(strFile);
+    const size_t nSecond = strExported.find("CREATE OR REPLACE PROCEDURE A_B");
+    const size_t nThird = strExported.find("CREATE OR REPLACE PROCEDURE RAISE_SAL");
+    ASSERT_NE(nThird, std::string::npos);
+    const std::string strBlockAB = strExported.substr(nSecond, nThird - nSecond);
+    struct PlaceCase {
+        const char* pszTitle;
+        std::string strFile;
+        std::string strOut;  // after "changed <file>\n"
+    };
+    const PlaceCase kCases[] = {
+        {"a block twice", strExported.substr(0, nThird) + strBlockAB + strExported.substr(nThird),
+         "changed A_B (PROCEDURE)\n"},
+        {"the last block twice", strExported + strExported.substr(nThird),
+         "changed RAISE_SAL (PROCEDURE)\n"},
+        {"bytes after the last block", strExported + "exit\n", ""},
+        {"a blank line after the last block", strExported + "\n", ""},
+        {"bytes before the first block", "-- by hand\n" + strExported, ""},
+        {"a SET line before the first block", "SET DEFINE OFF\n" + strExported, ""},
+    };
+    for (const PlaceCase& c : kCases) {
+        SCOPED_TRACE(c.pszTitle);
+        WriteFile(strFile, c.strFile);
+        const RunResult run = RunQmexport(FileArgs("QX_DRIFT_PLACE", strFile, "--check --quiet"));
+        EXPECT_EQ(run.nExitCode, 4u) << run.strErr;
+        EXPECT_EQ(run.strOut, "changed " + strFile + "\n" + c.strOut);
+        EXPECT_EQ(ReadFile(strFile), c.strFile);
+    }
 }
 
 // ---- Name filters ----
@@ -340,7 +434,7 @@ TEST(QmexportJobTest, FilteredFolderRemovesOnlySelectedStaleFiles)
     // Excluding HR%: RAISE_SAL's file is stale, HR_UTIL's stays.
     run = RunQmexport(DirArgs("QX_FILTER_DIR", folder, "--exclude HR% --check --quiet"));
     EXPECT_EQ(run.nExitCode, 4u);
-    EXPECT_EQ(run.strOut, "changed install.sql\nremoved RAISE_SAL.prc\n");
+    EXPECT_EQ(run.strOut, "changed .qmexport-files\nchanged install.sql\nremoved RAISE_SAL.prc\n");
     ASSERT_EQ(RunQmexport(DirArgs("QX_FILTER_DIR", folder, "--exclude HR% --quiet")).nExitCode, 0u);
     EXPECT_TRUE(FileExists(folder / "HR_UTIL.pks"));
     EXPECT_FALSE(FileExists(folder / "RAISE_SAL.prc"));

@@ -775,7 +775,8 @@ TEST_F(MainDlg, APasswordOutsideTheCodePageLogsOn)
 // A device is refused before the logon, with the same lines as in qmexport.
 TEST_F(MainDlg, ADeviceIsNoOutputFile)
 {
-    for (const char* pszPath : {"NUL", "com1.sql", "C:\\out\\LPT1.txt"}) {
+    // "COM\xB9": COM with a superscript one, in the system's code page.
+    for (const char* pszPath : {"NUL", "com1.sql", "C:\\out\\LPT1.txt", "C:\\out\\COM\xB9.sql"}) {
         SCOPED_TRACE(pszPath);
         MessageBoxWatcher boxes;
         Fill("scott", "wrong", "jobdb", pszPath, "a_pkg");
