@@ -128,7 +128,8 @@ class CRoundRadioButton : public CRoundButton {
 public:
     CRoundRadioButton();
 
-    // Moves the check within the group on the arrow keys; never consumes the message.
+    // Moves the check within the group on the arrow keys and lets the dialog move the focus;
+    // consumes the key only at the edge of the radio buttons, where check and focus stay.
     BOOL PreTranslateMessage(MSG* pMsg) override;
 
     // The rounded radio button bound to hWnd, or null for any other window.

@@ -60,7 +60,7 @@ void DBConnect::Break()
         return;
     void* pTarget =
         m_hSvcCtx != nullptr ? static_cast<void*>(m_hSvcCtx) : static_cast<void*>(m_hServer);
-    m_api.Break(pTarget, m_hBreakError);
+    m_pApi->Break(pTarget, m_hBreakError);
 }
 
 // Ends the session and releases the connection's handles; the environment stays for the
@@ -73,16 +73,14 @@ void DBConnect::Disconnect()
     m_bConnected = 0;
 }
 
-// The first pending record, if any.
+// The last failure's reason, as captured at its call.
 const char* DBConnect::GetErrorText()
 {
-    ReadDiagnostic();
     return m_szErrorText;
 }
 
 int DBConnect::GetErrorCode()
 {
-    ReadDiagnostic();
     return m_nErrorCode;
 }
 
@@ -94,7 +92,7 @@ int DBConnect::ResetErrorHandle()
     m_hError.Reset();
     if (!m_hEnv)
         return OCI_INVALID_HANDLE;
-    return m_hError.Allocate(m_api, m_hEnv.get());
+    return m_hError.Allocate(*m_pApi, m_hEnv.get());
 }
 
 // The order of the library calls is the published logon sequence; only the session mode
@@ -111,34 +109,34 @@ void DBConnect::Logon(const char* pszUser, const char* pszPassword, const char* 
     m_strLogonWarning.Empty();
 
     LoadClientLibrary();
-    m_api.Initialize(kEnvironmentMode);
+    m_pApi->Initialize(kEnvironmentMode);
     m_clientCharset = ProbeClientCharset();
 
     OCIEnv* pEnv = nullptr;
-    if (m_api.EnvNlsCreate(&pEnv, kEnvironmentMode, OCI_CHARSET_AL32UTF8) != OCI_SUCCESS &&
+    if (m_pApi->EnvNlsCreate(&pEnv, kEnvironmentMode, OCI_CHARSET_AL32UTF8) != OCI_SUCCESS &&
         pEnv != nullptr)
         FailUnreadableNlsLang(pEnv);
     RequireHandle(pEnv, "environment");
-    const OciConnectionApi api = m_api;
-    m_hEnv.reset(pEnv, [api](OCIEnv* pDoomed) { api.HandleFree(pDoomed, OCI_HTYPE_ENV); });
+    const OciApi* pApi = m_pApi;
+    m_hEnv.reset(pEnv, [pApi](OCIEnv* pDoomed) { pApi->HandleFree(pDoomed, OCI_HTYPE_ENV); });
 
-    m_hError.Allocate(m_api, pEnv);
+    m_hError.Allocate(*m_pApi, pEnv);
     RequireHandle(m_hError, "error");
     {
         std::lock_guard<std::mutex> lock(m_breakMutex);
-        m_hBreakError.Allocate(m_api, pEnv);
-        m_hServer.Allocate(m_api, pEnv);
-        m_hSvcCtx.Allocate(m_api, pEnv);
+        m_hBreakError.Allocate(*m_pApi, pEnv);
+        m_hServer.Allocate(*m_pApi, pEnv);
+        m_hSvcCtx.Allocate(*m_pApi, pEnv);
     }
     RequireHandle(m_hBreakError, "error");
     RequireHandle(m_hServer, "server");
     RequireHandle(m_hSvcCtx, "service context");
-    m_api.AttrSet(m_hSvcCtx, OCI_HTYPE_SVCCTX, m_hServer, 0, OCI_ATTR_SERVER, m_hError);
-    m_hSession.Allocate(m_api, pEnv);
+    m_pApi->AttrSet(m_hSvcCtx, OCI_HTYPE_SVCCTX, m_hServer, 0, OCI_ATTR_SERVER, m_hError);
+    m_hSession.Allocate(*m_pApi, pEnv);
     RequireHandle(m_hSession, "session");
 
-    sword nStatus = m_api.ServerAttach(m_hServer, m_hError, pszDatabase,
-                                       static_cast<sb4>(std::strlen(pszDatabase)), OCI_DEFAULT);
+    sword nStatus = m_pApi->ServerAttach(m_hServer, m_hError, pszDatabase,
+                                         static_cast<sb4>(std::strlen(pszDatabase)), OCI_DEFAULT);
     CheckStep(nStatus, "OCIServerAttach");
     m_bAttached = 1;
     // A break cannot reach an attach under way; the session is not begun after one.
@@ -148,23 +146,24 @@ void DBConnect::Logon(const char* pszUser, const char* pszPassword, const char* 
     const bool bExternal = IsExternalLogon(pszUser, pszPassword);
     if (!bExternal) {
         nStatus =
-            m_api.AttrSet(m_hSession, OCI_HTYPE_SESSION, const_cast<char*>(pszUser),
-                          static_cast<ub4>(std::strlen(pszUser)), OCI_ATTR_USERNAME, m_hError);
+            m_pApi->AttrSet(m_hSession, OCI_HTYPE_SESSION, const_cast<char*>(pszUser),
+                            static_cast<ub4>(std::strlen(pszUser)), OCI_ATTR_USERNAME, m_hError);
         CheckStep(nStatus, "OCIAttrSet");
-        nStatus =
-            m_api.AttrSet(m_hSession, OCI_HTYPE_SESSION, const_cast<char*>(pszPassword),
-                          static_cast<ub4>(std::strlen(pszPassword)), OCI_ATTR_PASSWORD, m_hError);
+        nStatus = m_pApi->AttrSet(m_hSession, OCI_HTYPE_SESSION, const_cast<char*>(pszPassword),
+                                  static_cast<ub4>(std::strlen(pszPassword)), OCI_ATTR_PASSWORD,
+                                  m_hError);
         CheckStep(nStatus, "OCIAttrSet");
     }
 
-    nStatus = m_api.SessionBegin(m_hSvcCtx, m_hError, m_hSession,
-                                 bExternal ? OCI_CRED_EXT : OCI_CRED_RDBMS, nSessionMode);
+    nStatus = m_pApi->SessionBegin(m_hSvcCtx, m_hError, m_hSession,
+                                   bExternal ? OCI_CRED_EXT : OCI_CRED_RDBMS, nSessionMode);
     if (nStatus == OCI_SUCCESS_WITH_INFO)
         KeepLogonWarning();
     CheckStep(nStatus, "OCISessionBegin");
     m_bSessionBegun = 1;
 
-    nStatus = m_api.AttrSet(m_hSvcCtx, OCI_HTYPE_SVCCTX, m_hSession, 0, OCI_ATTR_SESSION, m_hError);
+    nStatus =
+        m_pApi->AttrSet(m_hSvcCtx, OCI_HTYPE_SVCCTX, m_hSession, 0, OCI_ATTR_SESSION, m_hError);
     CheckStep(nStatus, "OCIAttrSet");
 
     m_bConnected = 1;
@@ -175,10 +174,10 @@ void DBConnect::FailUnreadableNlsLang(OCIEnv* pRefused)
 {
     sb4 nCode = 0;
     char szText[DbErrorTexts::kErrorTextSize] = {};
-    const bool bHasRecord =
-        m_api.ErrorGet(pRefused, 1, &nCode, szText, sizeof(szText), OCI_HTYPE_ENV) == OCI_SUCCESS &&
-        nCode != 0;
-    m_api.HandleFree(pRefused, OCI_HTYPE_ENV);
+    const bool bHasRecord = m_pApi->ErrorGet(pRefused, 1, &nCode, szText, sizeof(szText),
+                                             OCI_HTYPE_ENV) == OCI_SUCCESS &&
+                            nCode != 0;
+    m_pApi->HandleFree(pRefused, OCI_HTYPE_ENV);
     if (!bHasRecord)
         Fail(DbErrorTexts::HandleNotAllocated("environment").c_str(),
              DbErrorTexts::kLibraryFailure);
@@ -202,50 +201,52 @@ bool DBConnect::ConvertToClient(const char* pText, size_t nLength, std::string& 
     // No Oracle set needs more than four bytes for a character UTF-8 holds in one to four.
     strConverted.resize(nLength * 2 + 16);
     size_t nWritten = 0;
-    const sword nStatus =
-        m_api.CharSetConvert(m_hEnv.get(), m_hError, m_clientCharset.nId, &strConverted[0],
-                             strConverted.size(), OCI_CHARSET_AL32UTF8, pText, nLength, &nWritten);
+    const sword nStatus = m_pApi->CharSetConvert(m_hEnv.get(), m_hError, m_clientCharset.nId,
+                                                 &strConverted[0], strConverted.size(),
+                                                 OCI_CHARSET_AL32UTF8, pText, nLength, &nWritten);
     if (nStatus != OCI_SUCCESS) {
-        if (GetErrorCode() == 0)
-            RecordFailure(DbErrorTexts::FailedWithoutRecord("OCINlsCharSetConvert").c_str(),
-                          DbErrorTexts::kLibraryFailure);
+        DbFailure failure = ReadCallOutcome(*m_pApi, m_hError, nStatus, "OCINlsCharSetConvert");
+        if (failure.nCode == 0)
+            failure = DbFailure(DbErrorTexts::kLibraryFailure,
+                                DbErrorTexts::FailedWithoutRecord("OCINlsCharSetConvert").c_str());
+        RecordFailure(failure.szText, failure.nCode);
+        ResetErrorHandle();
         strConverted.clear();
         return false;
     }
     strConverted.resize(nWritten);
-    bReplaced = m_api.ReplacementUsed(m_hEnv.get());
+    bReplaced = m_pApi->ReplacementUsed(m_hEnv.get());
     return true;
 }
 
-// First step of every logon: loads the library and fills the entry-point table. The handle is
-// kept only once every entry point was found, so a connection never calls into a library
-// whose table is incomplete.
+// First step of every logon: loads the library and takes its entry-point table (resolved once
+// for the process). The handle is kept only when every entry point a connection needs was
+// found, so a connection never calls into a library whose table is incomplete.
 void DBConnect::LoadClientLibrary()
 {
     m_hLibrary = nullptr;
-    m_api.Clear();
+    m_pApi = &OciApi::Empty();
     const OciLibraryLoad load = LoadOciLibrary();
     if (load.hModule == nullptr)
         Fail(DbErrorTexts::CantLoadOci(load.strReason).c_str(), DbErrorTexts::kLibraryFailure);
-    OciConnectionApi api;
-    if (const char* pszMissing = api.Resolve(load.hModule))
+    const char* pszMissing = nullptr;
+    const OciApi* pApi = OciApi::ForLibrary(load.hModule, &pszMissing);
+    if (pApi == nullptr)
         Fail(DbErrorTexts::MissingEntryPoint(pszMissing).c_str(), DbErrorTexts::kLibraryFailure);
     m_hLibrary = load.hModule;
-    m_api = api;
+    m_pApi = pApi;
 }
 
 // The session began with a warning: its text is kept and the record dropped, so no later step
 // takes it for a failure of its own.
 void DBConnect::KeepLogonWarning()
 {
-    ReadDiagnostic();
-    int nLength = int(std::strlen(m_szErrorText));
+    const DbFailure warning = ReadCallOutcome(*m_pApi, m_hError, OCI_SUCCESS, "OCISessionBegin");
+    int nLength = int(std::strlen(warning.szText));
     while (nLength > 0 &&
-           (m_szErrorText[nLength - 1] == '\n' || m_szErrorText[nLength - 1] == '\r'))
+           (warning.szText[nLength - 1] == '\n' || warning.szText[nLength - 1] == '\r'))
         --nLength;
-    m_strLogonWarning = CString(m_szErrorText, nLength);
-    m_nErrorCode = 0;
-    DbErrorTexts::Store(m_szErrorText, "");
+    m_strLogonWarning = CString(warning.szText, nLength);
     ResetErrorHandle();
 }
 
@@ -254,29 +255,30 @@ void DBConnect::KeepLogonWarning()
 ClientCharset DBConnect::ProbeClientCharset()
 {
     OCIEnv* pProbe = nullptr;
-    const sword nCreated = m_api.EnvNlsCreate(&pProbe, kEnvironmentMode, 0);
+    const sword nCreated = m_pApi->EnvNlsCreate(&pProbe, kEnvironmentMode, 0);
     if (nCreated != OCI_SUCCESS && pProbe != nullptr)
         FailUnreadableNlsLang(pProbe);
     if (nCreated != OCI_SUCCESS || pProbe == nullptr)
         Fail(DbErrorTexts::HandleNotAllocated("environment").c_str(),
              DbErrorTexts::kLibraryFailure);
     // Declared in this order so that the error handle goes back before its environment.
-    const OciEnvHandle probe(m_api, pProbe);
+    const OciEnvHandle probe(*m_pApi, pProbe);
     OciErrorHandle pError;
-    pError.Allocate(m_api, pProbe);
+    pError.Allocate(*m_pApi, pProbe);
     ub2 nId = 0;
     char szName[64] = {};
     const char* pszFailed = nullptr;
-    if (m_api.AttrGet(pProbe, OCI_HTYPE_ENV, &nId, OCI_ATTR_ENV_CHARSET_ID, pError) != OCI_SUCCESS)
+    if (m_pApi->AttrGet(pProbe, OCI_HTYPE_ENV, &nId, OCI_ATTR_ENV_CHARSET_ID, pError) !=
+        OCI_SUCCESS)
         pszFailed = "OCIAttrGet";
-    else if (m_api.CharsetIdToName(pProbe, szName, sizeof(szName) - 1, nId) != OCI_SUCCESS)
+    else if (m_pApi->CharsetIdToName(pProbe, szName, sizeof(szName) - 1, nId) != OCI_SUCCESS)
         pszFailed = "OCINlsCharSetIdToName";
     if (pszFailed != nullptr) {
         // The library's own text when it left one.
         sb4 nCode = 0;
         char szText[DbErrorTexts::kErrorTextSize] = {};
         if (pError != nullptr &&
-            m_api.ErrorGet(pError, 1, &nCode, szText, sizeof(szText), OCI_HTYPE_ERROR) ==
+            m_pApi->ErrorGet(pError, 1, &nCode, szText, sizeof(szText), OCI_HTYPE_ERROR) ==
                 OCI_SUCCESS &&
             nCode != 0)
             RecordFailure(szText, nCode);
@@ -285,7 +287,7 @@ ClientCharset DBConnect::ProbeClientCharset()
                           DbErrorTexts::kLibraryFailure);
     }
     if (pszFailed != nullptr)
-        throw OtherException();
+        throw OtherException(DbFailure(m_nErrorCode, m_szErrorText));
     ClientCharset charset;
     charset.strName = szName;
     charset.nId = nId;
@@ -296,11 +298,9 @@ ClientCharset DBConnect::ProbeClientCharset()
 // record fails it with a text of our own, so that a failure is never taken for success.
 void DBConnect::CheckStep(sword nStatus, const char* pszEntryPoint)
 {
-    if (GetErrorCode() != 0)
-        throw OtherException();
-    if (nStatus == OCI_ERROR || nStatus == OCI_INVALID_HANDLE)
-        Fail(DbErrorTexts::FailedWithoutRecord(pszEntryPoint).c_str(),
-             DbErrorTexts::kLibraryFailure);
+    const DbFailure outcome = ReadCallOutcome(*m_pApi, m_hError, nStatus, pszEntryPoint);
+    if (outcome.nCode != 0)
+        Fail(outcome);
 }
 
 // Without the handle nothing later in the logon can work.
@@ -315,7 +315,7 @@ void DBConnect::RequireHandle(const void* pHandle, const char* pszHandleKind)
 void DBConnect::Fail(const char* pszText, int nCode)
 {
     RecordFailure(pszText, nCode);
-    throw OtherException();
+    throw OtherException(DbFailure(nCode, pszText));
 }
 
 void DBConnect::RecordFailure(const char* pszText, int nCode)
@@ -331,9 +331,9 @@ void DBConnect::ReleaseHandles(bool bEnvironment)
     // the server ends the session with it.
     if (m_hLibrary != nullptr && !IsInterrupted()) {
         if (m_bSessionBegun == 1)
-            m_api.SessionEnd(m_hSvcCtx, m_hError, m_hSession, OCI_DEFAULT);
+            m_pApi->SessionEnd(m_hSvcCtx, m_hError, m_hSession, OCI_DEFAULT);
         if (m_bAttached == 1)
-            m_api.ServerDetach(m_hServer, m_hError, OCI_DEFAULT);
+            m_pApi->ServerDetach(m_hServer, m_hError, OCI_DEFAULT);
     }
     m_bSessionBegun = 0;
     m_bAttached = 0;
@@ -350,13 +350,22 @@ void DBConnect::ReleaseHandles(bool bEnvironment)
         m_hEnv.reset();
 }
 
-// Copies the first pending record, if there is one, into the stored text and number. Without a
-// library or an error handle nothing is called.
-void DBConnect::ReadDiagnostic()
+const OciApi* DBConnect::Api() const
 {
-    if (m_hLibrary == nullptr || m_hError == nullptr)
-        return;
-    m_api.ErrorGet(m_hError, 1, &m_nErrorCode, m_szErrorText, DbErrorTexts::kErrorTextSize,
-                   OCI_HTYPE_ERROR);
-    m_szErrorText[DbErrorTexts::kErrorTextSize - 1] = '\0';
+    return m_hLibrary != nullptr ? m_pApi : nullptr;
+}
+
+std::shared_ptr<OCIEnv> DBConnect::Environment() const
+{
+    return m_hEnv;
+}
+
+OCIError* DBConnect::ErrorHandle() const
+{
+    return m_hError;
+}
+
+OCISvcCtx* DBConnect::ServiceContext() const
+{
+    return m_hSvcCtx;
 }

@@ -19,8 +19,9 @@
 // A logon that succeeds with a warning (ORA-28002, the password will expire) is a logon:
 // GetLogonWarning holds the warning's text and the record fails no later step.
 //
-// Failures are thrown as DBConnect::OtherException, an empty class thrown by value; the catcher
-// asks the connection for GetErrorText and GetErrorCode. A connection is used by one thread;
+// Failures are thrown as DBConnect::OtherException, thrown by value with the reason the failed
+// call left (its error number and text, read once right after it); GetErrorText and
+// GetErrorCode give the last failure's reason again, without asking the client. A connection is used by one thread;
 // only Break (through a DBInterrupt) comes from another.
 #pragma once
 
@@ -33,16 +34,46 @@
 #include "db/ClientCharset.h"
 #include "db/DBInterrupt.h"
 #include "db/DbErrorTexts.h"
+#include "db/DbFailure.h"
 #include "db/OciDefs.h"
 #include "db/OciHandle.h"
 #include "db/OciLibrary.h"
 
-class DBStmt;
-
-class DBConnect {
+// What a statement uses of its connection, and nothing more: the library's entry points, the
+// environment its handle hangs from, the error and service-context handles its calls take, the
+// interrupt's state, a fresh error handle, and where a statement that never came to be leaves
+// its reason.
+class DBStatementHost {
 public:
-    // Thrown by value on every failure; the reason stays in the connection.
-    class OtherException {};
+    // Null while no library is loaded.
+    virtual const OciApi* Api() const = 0;
+    virtual std::shared_ptr<OCIEnv> Environment() const = 0;
+    virtual OCIError* ErrorHandle() const = 0;
+    // Null while no session is begun.
+    virtual OCISvcCtx* ServiceContext() const = 0;
+    virtual bool IsInterrupted() const = 0;
+    virtual int ResetErrorHandle() = 0;
+    virtual void RecordFailure(const char* pszText, int nCode) = 0;
+
+protected:
+    ~DBStatementHost() = default;
+};
+
+class DBConnect : private DBStatementHost {
+public:
+    // Thrown by value on every failure, with its reason; the reason also stays in the
+    // connection (GetErrorText, GetErrorCode).
+    class OtherException {
+    public:
+        explicit OtherException(const DbFailure& failure) : m_failure(failure) {}
+        // The error number (Oracle's, or DbErrorTexts::kLibraryFailure) and text of the call
+        // that failed, as captured right after it.
+        int Code() const { return m_failure.nCode; }
+        const char* Text() const { return m_failure.szText; }
+
+    private:
+        DbFailure m_failure;
+    };
 
     DBConnect();
     ~DBConnect();
@@ -67,15 +98,22 @@ public:
     bool ConvertToClient(const char* pText, size_t nLength, std::string& strConverted,
                          bool& bReplaced);
     // Whether the interrupt has been requested (any thread may have done it).
-    bool IsInterrupted() const { return m_interrupt && m_interrupt->IsRequested(); }
+    bool IsInterrupted() const override { return m_interrupt && m_interrupt->IsRequested(); }
 
     const char* GetErrorText();
     int GetErrorCode();
-    int ResetErrorHandle();
+    int ResetErrorHandle() override;
+
+    // The connection as its statements see it.
+    DBStatementHost& StatementHost() { return *this; }
 
 private:
-    friend class DBStmt;
     friend class DBInterrupt;
+
+    const OciApi* Api() const override;
+    std::shared_ptr<OCIEnv> Environment() const override;
+    OCIError* ErrorHandle() const override;
+    OCISvcCtx* ServiceContext() const override;
 
     void Logon(const char* pszUser, const char* pszPassword, const char* pszDatabase,
                ub4 nSessionMode);
@@ -88,15 +126,15 @@ private:
     void CheckStep(sword nStatus, const char* pszEntryPoint);
     void RequireHandle(const void* pHandle, const char* pszHandleKind);
     [[noreturn]] void Fail(const char* pszText, int nCode);
-    void RecordFailure(const char* pszText, int nCode);
+    void RecordFailure(const char* pszText, int nCode) override;
+    [[noreturn]] void Fail(const DbFailure& failure) { Fail(failure.szText, failure.nCode); }
     // The one teardown: ends the session and detaches the server where they were begun (not
     // after a break), then frees the connection's own handles; the environment too when
     // bEnvironment.
     void ReleaseHandles(bool bEnvironment);
-    void ReadDiagnostic();
 
     // Before the handles, which free themselves through it.
-    OciConnectionApi m_api;
+    const OciApi* m_pApi = &OciApi::Empty();
     OciServerHandle m_hServer;
     OciSvcCtxHandle m_hSvcCtx;
     OciSessionHandle m_hSession;

@@ -3,35 +3,27 @@
 
 #include <cstring>
 
-// Resolves the statement's own entry points through the connection's library, then allocates
-// and prepares. A text the library rejects is reported by the first Execute or Fetch, not here.
+// Takes the library's entry points through the connection, then allocates and prepares. A text
+// the library rejects is reported by the first Execute or Fetch, not here.
 DBStmt::DBStmt(DBConnect& connection, const char* pszSql)
 {
     DbErrorTexts::Store(m_szErrorText, "");
-    ResolveEntryPoints(connection);
-    m_pConnection = &connection;
-    m_bExecuted = 0;
-    m_nErrorCode = 0;
-    m_hEnv = connection.m_hEnv;
+    DBStatementHost& host = connection.StatementHost();
+    RequireEntryPoints(host);
+    m_pHost = &host;
+    m_hEnv = host.Environment();
     if (!m_hEnv)
         return;
-    void* pHandle = nullptr;
-    m_api.HandleAlloc(m_hEnv.get(), &pHandle, OCI_HTYPE_STMT);
-    m_hStmt = static_cast<OCIStmt*>(pHandle);
+    m_hStmt.Allocate(*m_pApi, m_hEnv.get());
     if (m_hStmt == nullptr)
         return;
-    m_api.StmtPrepare(m_hStmt, connection.m_hError, pszSql, static_cast<ub4>(std::strlen(pszSql)),
-                      OCI_NTV_SYNTAX, OCI_DEFAULT);
+    m_pApi->StmtPrepare(m_hStmt, host.ErrorHandle(), pszSql, static_cast<ub4>(std::strlen(pszSql)),
+                        OCI_NTV_SYNTAX, OCI_DEFAULT);
 }
 
-// Binds and defines belong to the statement handle and go with it; the connection is not
-// touched, it may already be gone.
-DBStmt::~DBStmt()
-{
-    if (m_hStmt != nullptr)
-        m_api.HandleFree(m_hStmt, OCI_HTYPE_STMT);
-    m_hStmt = nullptr;
-}
+// Binds and defines belong to the statement handle and go with it (the handle frees itself);
+// the connection is not touched, it may already be gone.
+DBStmt::~DBStmt() = default;
 
 // One call per input placeholder (":1", ":2"). The characters are read at execution, so
 // the caller keeps them unchanged until then.
@@ -40,8 +32,8 @@ void DBStmt::BindString(int nPosition, const char* pchValue, int nLength)
     RequireStatementHandle(false);
     OCIBind* pBind = nullptr;
     sword nStatus =
-        m_api.BindByPos(m_hStmt, &pBind, m_pConnection->m_hError, static_cast<ub4>(nPosition),
-                        const_cast<char*>(pchValue), static_cast<sb4>(nLength), SQLT_CHR);
+        m_pApi->BindByPos(m_hStmt, &pBind, m_pHost->ErrorHandle(), static_cast<ub4>(nPosition),
+                          const_cast<char*>(pchValue), static_cast<sb4>(nLength), SQLT_CHR);
     CheckCall(nStatus, "OCIBindByPos");
 }
 
@@ -79,8 +71,8 @@ void DBStmt::SetPrefetchMemory(ub4 nBytes)
 void DBStmt::SetStatementAttribute(ub4 nValue, ub4 nAttribute)
 {
     RequireStatementHandle(false);
-    sword nStatus = m_api.AttrSet(m_hStmt, OCI_HTYPE_STMT, &nValue, sizeof(nValue), nAttribute,
-                                  m_pConnection->m_hError);
+    sword nStatus = m_pApi->AttrSet(m_hStmt, OCI_HTYPE_STMT, &nValue, sizeof(nValue), nAttribute,
+                                    m_pHost->ErrorHandle());
     CheckCall(nStatus, "OCIAttrSet");
 }
 
@@ -90,8 +82,8 @@ int DBStmt::Execute()
 {
     RequireStatementHandle(true);
     FailIfInterrupted();
-    sword nStatus = m_api.StmtExecute(m_pConnection->m_hSvcCtx, m_hStmt, m_pConnection->m_hError, 1,
-                                      0, OCI_DEFAULT);
+    sword nStatus = m_pApi->StmtExecute(m_pHost->ServiceContext(), m_hStmt, m_pHost->ErrorHandle(),
+                                        1, 0, OCI_DEFAULT);
     m_bExecuted = 1;
     return CheckOutcome(nStatus, "OCIStmtExecute");
 }
@@ -104,7 +96,7 @@ int DBStmt::Fetch()
     RequireStatementHandle(true);
     FailIfInterrupted();
     sword nStatus =
-        m_api.StmtFetch(m_hStmt, m_pConnection->m_hError, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
+        m_pApi->StmtFetch(m_hStmt, m_pHost->ErrorHandle(), 1, OCI_FETCH_NEXT, OCI_DEFAULT);
     return CheckOutcome(nStatus, "OCIStmtFetch");
 }
 
@@ -113,10 +105,10 @@ bool DBStmt::FetchRow(int& nStatus)
     try {
         nStatus = Fetch();
         return true;
-    } catch (OtherException&) {
-        if (GetErrorCode() != OCI_ORA_NO_DATA_FOUND)
+    } catch (const OtherException& failure) {
+        if (failure.Code() != OCI_ORA_NO_DATA_FOUND)
             throw;
-        m_pConnection->ResetErrorHandle();
+        m_pHost->ResetErrorHandle();
         return false;
     }
 }
@@ -128,55 +120,55 @@ ub4 DBStmt::FetchRows(ub4 nRows)
     RequireStatementHandle(true);
     FailIfInterrupted();
     const bool bExecute = m_bExecuted == 0;
-    const sword nStatus =
-        bExecute
-            ? m_api.StmtExecute(m_pConnection->m_hSvcCtx, m_hStmt, m_pConnection->m_hError, nRows,
-                                0, OCI_DEFAULT)
-            : m_api.StmtFetch(m_hStmt, m_pConnection->m_hError, nRows, OCI_FETCH_NEXT, OCI_DEFAULT);
+    const sword nStatus = bExecute
+                              ? m_pApi->StmtExecute(m_pHost->ServiceContext(), m_hStmt,
+                                                    m_pHost->ErrorHandle(), nRows, 0, OCI_DEFAULT)
+                              : m_pApi->StmtFetch(m_hStmt, m_pHost->ErrorHandle(), nRows,
+                                                  OCI_FETCH_NEXT, OCI_DEFAULT);
     m_bExecuted = 1;
     try {
         CheckOutcome(nStatus, bExecute ? "OCIStmtExecute" : "OCIStmtFetch");
-    } catch (OtherException&) {
-        if (GetErrorCode() != OCI_ORA_NO_DATA_FOUND)
+    } catch (const OtherException& failure) {
+        if (failure.Code() != OCI_ORA_NO_DATA_FOUND)
             throw;
         // The end of the rows may come with the last part of the array.
-        m_pConnection->ResetErrorHandle();
+        m_pHost->ResetErrorHandle();
         m_bEnded = true;
     }
     ub4 nFetched = 0;
-    CheckCall(m_api.AttrGet(m_hStmt, OCI_HTYPE_STMT, &nFetched, OCI_ATTR_ROWS_FETCHED,
-                            m_pConnection->m_hError),
+    CheckCall(m_pApi->AttrGet(m_hStmt, OCI_HTYPE_STMT, &nFetched, OCI_ATTR_ROWS_FETCHED,
+                              m_pHost->ErrorHandle()),
               "OCIAttrGet");
     return nFetched < nRows ? nFetched : nRows;
 }
 
 const char* DBStmt::GetErrorText()
 {
-    ReadDiagnostic();
     return m_szErrorText;
 }
 
 int DBStmt::GetErrorCode()
 {
-    ReadDiagnostic();
     return m_nErrorCode;
 }
 
-// First step of the construction: the statement's own table, through the library handle the
-// connection already holds; the library is never loaded from here. A failure is also left in
-// the connection, because a statement whose constructor threw cannot be asked for it.
-void DBStmt::ResolveEntryPoints(DBConnect& connection)
+// First step of the construction: the library's table, through the connection, which already
+// holds it; the library is never loaded from here. A failure is also left in the connection,
+// because a statement whose constructor threw cannot be asked for it.
+void DBStmt::RequireEntryPoints(DBStatementHost& host)
 {
-    if (connection.m_hLibrary == nullptr) {
+    const OciApi* pApi = host.Api();
+    if (pApi == nullptr) {
         // The connection already holds the reason its library is missing ("Can't load
         // oci.dll", or the entry point it lacked); it is not overwritten.
         Fail(DbErrorTexts::kCantLoadOci, DbErrorTexts::kLibraryFailure);
     }
-    if (const char* pszMissing = m_api.Resolve(connection.m_hLibrary)) {
+    if (const char* pszMissing = pApi->MissingForStatements()) {
         const std::string strText = DbErrorTexts::MissingEntryPoint(pszMissing);
-        connection.RecordFailure(strText.c_str(), DbErrorTexts::kLibraryFailure);
+        host.RecordFailure(strText.c_str(), DbErrorTexts::kLibraryFailure);
         Fail(strText.c_str(), DbErrorTexts::kLibraryFailure);
     }
+    m_pApi = pApi;
 }
 
 // One define per column, checked like a bind.
@@ -186,8 +178,8 @@ void DBStmt::Define(int nPosition, void* pBuffer, int nSize, ub2 nType, ub2* pnL
     RequireStatementHandle(false);
     OCIDefine* pDefine = nullptr;
     sword nStatus =
-        m_api.DefineByPos(m_hStmt, &pDefine, m_pConnection->m_hError, static_cast<ub4>(nPosition),
-                          pBuffer, static_cast<sb4>(nSize), nType, pnIndicator, pnLength);
+        m_pApi->DefineByPos(m_hStmt, &pDefine, m_pHost->ErrorHandle(), static_cast<ub4>(nPosition),
+                            pBuffer, static_cast<sb4>(nSize), nType, pnIndicator, pnLength);
     CheckCall(nStatus, "OCIDefineByPos");
 }
 
@@ -197,20 +189,18 @@ void DBStmt::RequireStatementHandle(bool bNeedsSession)
 {
     if (m_hStmt == nullptr)
         Fail(DbErrorTexts::HandleNotAllocated("statement").c_str(), DbErrorTexts::kLibraryFailure);
-    if (m_pConnection->m_hError == nullptr ||
-        (bNeedsSession && m_pConnection->m_hSvcCtx == nullptr))
+    if (m_pHost->ErrorHandle() == nullptr ||
+        (bNeedsSession && m_pHost->ServiceContext() == nullptr))
         Fail(DbErrorTexts::kNotLoggedOn, DbErrorTexts::kLibraryFailure);
 }
 
 // Any error number fails the call; so does a failure status that left no record.
 void DBStmt::CheckCall(sword nStatus, const char* pszEntryPoint)
 {
-    m_nErrorCode = 0;
-    if (GetErrorCode() != 0)
-        throw OtherException();
-    if (nStatus == OCI_ERROR || nStatus == OCI_INVALID_HANDLE)
-        Fail(DbErrorTexts::FailedWithoutRecord(pszEntryPoint).c_str(),
-             DbErrorTexts::kLibraryFailure);
+    const DbFailure outcome =
+        ReadCallOutcome(*m_pApi, m_pHost->ErrorHandle(), nStatus, pszEntryPoint);
+    if (outcome.nCode != 0)
+        Fail(outcome.szText, outcome.nCode);
 }
 
 // 0 passes; 24344 and 24345 are warnings that pass after the connection's error handle is reset
@@ -219,10 +209,12 @@ void DBStmt::CheckCall(sword nStatus, const char* pszEntryPoint)
 // and a failure without a record is never taken for a row, so a fetch loop always ends.
 int DBStmt::CheckOutcome(sword nStatus, const char* pszEntryPoint)
 {
-    // Only a record of this call may fail it: a number kept from an earlier failure would
-    // otherwise fail every later row of a caller that goes on fetching after an error.
+    // The record of this call alone, read once (a status without one is judged below).
+    const DbFailure record =
+        ReadCallOutcome(*m_pApi, m_pHost->ErrorHandle(), OCI_SUCCESS, pszEntryPoint);
+    const int nCode = record.nCode;
     m_nErrorCode = 0;
-    int nCode = GetErrorCode();
+    DbErrorTexts::Store(m_szErrorText, "");
     if (nStatus == OCI_NO_DATA && nCode != OCI_ORA_NO_DATA_FOUND)
         Fail(DbErrorTexts::kNoDataFoundText, OCI_ORA_NO_DATA_FOUND);
     const bool bPasses =
@@ -233,17 +225,20 @@ int DBStmt::CheckOutcome(sword nStatus, const char* pszEntryPoint)
     if (nCode == 0)
         return nStatus;
     if (bPasses) {
-        m_pConnection->ResetErrorHandle();
+        // A warning the row passes with stays the statement's to tell.
+        DbErrorTexts::Store(m_szErrorText, record.szText);
+        m_nErrorCode = nCode;
+        m_pHost->ResetErrorHandle();
         return nStatus;
     }
-    throw OtherException();
+    Fail(record.szText, nCode);
 }
 
 // A break that came between two calls reaches no call: the next one is not made at all, as a
 // call that the break had ended would fail.
 void DBStmt::FailIfInterrupted()
 {
-    if (m_pConnection->IsInterrupted())
+    if (m_pHost->IsInterrupted())
         Fail(DbErrorTexts::kUserCancelText, OCI_ORA_USER_CANCEL);
 }
 
@@ -252,17 +247,5 @@ void DBStmt::Fail(const char* pszText, int nCode)
 {
     DbErrorTexts::Store(m_szErrorText, pszText);
     m_nErrorCode = nCode;
-    throw OtherException();
-}
-
-// The first pending record of the connection's error handle, if there is one. Without a
-// library or an error handle nothing is called.
-void DBStmt::ReadDiagnostic()
-{
-    if (m_pConnection == nullptr || m_pConnection->m_hLibrary == nullptr ||
-        m_pConnection->m_hError == nullptr)
-        return;
-    m_api.ErrorGet(m_pConnection->m_hError, 1, &m_nErrorCode, m_szErrorText,
-                   DbErrorTexts::kErrorTextSize, OCI_HTYPE_ERROR);
-    m_szErrorText[DbErrorTexts::kErrorTextSize - 1] = '\0';
+    throw OtherException(DbFailure(nCode, pszText));
 }

@@ -4,12 +4,14 @@
 // binds input strings and defines output buffers by 1-based position, executes once, and
 // fetches rows one at a time or in arrays (a define's buffer, lengths and indicators then hold
 // one element per row, each element the define's size). Every failure, the end of a result included (Oracle error 1403),
-// is thrown as DBStmt::OtherException, an empty class thrown by value; the catcher asks the
-// statement for GetErrorText and GetErrorCode.
+// is thrown as DBStmt::OtherException by value, with the reason the failed call left (read once,
+// right after the call).
 //
-// The statement has no error handle of its own: it reads its connection's error, service
-// context and environment handles at every call, so the connection must stay alive while the
-// statement is used. Only its destruction may come after the connection's.
+// The statement has no error handle of its own: it reaches its connection only through the
+// connection's statement side (DBStatementHost), for the error and service-context handles at
+// every call, so the connection must stay alive while the statement is used. Only its
+// destruction may come after the connection's: its handle frees itself through the library's
+// table, which lives as long as the process.
 #pragma once
 
 #include <memory>
@@ -17,14 +19,24 @@
 #include "db/DBConnect.h"
 #include "db/DbErrorTexts.h"
 #include "db/OciDefs.h"
+#include "db/OciHandle.h"
 #include "db/OciLibrary.h"
 
 class DBStmt {
 public:
-    // Thrown by value on every failure and at the end of a result; the reason stays in the
-    // statement. When the constructor throws, the reason is also left in the connection, since
-    // there is then no statement to ask.
-    class OtherException {};
+    // Thrown by value on every failure and at the end of a result, with its reason; the reason
+    // also stays in the statement (and, when the constructor throws, in the connection).
+    class OtherException {
+    public:
+        explicit OtherException(const DbFailure& failure) : m_failure(failure) {}
+        // The error number (Oracle's, or DbErrorTexts::kLibraryFailure) and text of the call
+        // that failed, as captured right after it.
+        int Code() const { return m_failure.nCode; }
+        const char* Text() const { return m_failure.szText; }
+
+    private:
+        DbFailure m_failure;
+    };
 
     DBStmt(DBConnect& connection, const char* pszSql);
     ~DBStmt();
@@ -59,7 +71,7 @@ public:
     [[noreturn]] void FailWith(const char* pszText, int nCode) { Fail(pszText, nCode); }
 
 private:
-    void ResolveEntryPoints(DBConnect& connection);
+    void RequireEntryPoints(DBStatementHost& host);
     void Define(int nPosition, void* pBuffer, int nSize, ub2 nType, ub2* pnLength,
                 sb2* pnIndicator);
     void SetStatementAttribute(ub4 nValue, ub4 nAttribute);
@@ -68,16 +80,15 @@ private:
     int CheckOutcome(sword nStatus, const char* pszEntryPoint);
     void FailIfInterrupted();
     [[noreturn]] void Fail(const char* pszText, int nCode);
-    void ReadDiagnostic();
 
-    OCIStmt* m_hStmt = nullptr;
-    DBConnect* m_pConnection = nullptr;
+    DBStatementHost* m_pHost = nullptr;
+    const OciApi* m_pApi = &OciApi::Empty();
     int m_bExecuted = 0;
     bool m_bEnded = false;  // FetchRows met the end of the rows
     int m_nErrorCode = 0;
     char m_szErrorText[DbErrorTexts::kErrorTextSize];
-    OciStatementApi m_api;
     // Keeps the connection's environment, the parent of the statement handle, alive until the
     // statement handle has been freed, even when the connection object is gone by then.
     std::shared_ptr<OCIEnv> m_hEnv;
+    OciStmtHandle m_hStmt;
 };

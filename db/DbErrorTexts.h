@@ -81,7 +81,6 @@ inline std::string HandleNotAllocated(const char* pszHandleKind)
     return std::string("OCI.DLL did not allocate the ") + pszHandleKind + " handle";
 }
 
-// A statement was used on a connection that has no session (never logged on or logged off).
 // The client could not read its NLS_LANG: pszValue as the environment gives it (null: the
 // variable is unset, so the registry's value was used), pszClientError the client's own text.
 inline std::string UnreadableNlsLang(const char* pszValue, const char* pszClientError)
@@ -93,6 +92,7 @@ inline std::string UnreadableNlsLang(const char* pszValue, const char* pszClient
            "); set it as LANGUAGE_TERRITORY.CHARSET, such as AMERICAN_AMERICA.AL32UTF8";
 }
 
+// A statement was used on a connection that has no session (never logged on or logged off).
 constexpr const char kNotLoggedOn[] = "The connection is not logged on";
 
 // Clears the whole buffer, then copies the text, cut so that the buffer always stays

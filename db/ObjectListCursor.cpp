@@ -27,8 +27,8 @@ ObjectListCursor::Row ObjectListCursor::Next(ObjectListRow& row)
         if (!m_stmt.FetchRow(nStatus))
             return Row::End;
         bCut = nStatus == OCI_SUCCESS_WITH_INFO;
-    } catch (DBStmt::OtherException&) {
-        const int nCode = m_stmt.GetErrorCode();
+    } catch (const DBStmt::OtherException& failure) {
+        const int nCode = failure.Code();
         // Clients report a value cut to its buffer either way.
         if (nCode != OCI_ORA_COLUMN_TRUNCATED && nCode != OCI_ORA_TRUNCATION_OR_NULL)
             throw;

@@ -6,8 +6,10 @@
 // __cdecl function-pointer type per entry point that is looked up in "OCI.DLL" at run time.
 //
 // Two sides include it: the database layer (db/), which calls through these pointer types, and
-// oci-lite (oci-lite/), our own OCI.DLL, which implements the same entry points. Keeping both on
-// one header means a mismatch in a signature or a constant cannot go unnoticed.
+// oci-lite (oci-lite/), our own OCI.DLL, which takes its types and constants from here. Its
+// entry points are defined with declarations of their own and reached by name at run time, so
+// the compiler does not hold them to the pointer types here: a signature that differs is caught
+// only by the tests that call oci-lite through this layer.
 //
 // The handle types are incomplete structs: the program only passes their addresses around;
 // oci-lite is free to complete them in its own sources.

@@ -2,8 +2,9 @@
 //
 // OciHandle<Handle, kType>: owns one OCI handle of one kind (OCI_HTYPE_*) and gives it back to
 // the library that made it exactly once; movable, not copyable. The entry-point table it frees
-// through must outlive it. The kinds a connection holds:
-//   OciServerHandle, OciSvcCtxHandle, OciSessionHandle, OciErrorHandle, OciEnvHandle.
+// through must outlive it (a library's table lives as long as the process). The kinds a
+// connection holds, OciServerHandle, OciSvcCtxHandle, OciSessionHandle, OciErrorHandle,
+// OciEnvHandle, and a statement's, OciStmtHandle.
 #pragma once
 
 #include <utility>
@@ -16,7 +17,7 @@ class OciHandle {
 public:
     OciHandle() = default;
     // Takes pHandle (may be null), to be freed through api.
-    OciHandle(const OciConnectionApi& api, Handle* pHandle) : m_pApi(&api), m_pHandle(pHandle) {}
+    OciHandle(const OciApi& api, Handle* pHandle) : m_pApi(&api), m_pHandle(pHandle) {}
     ~OciHandle() { Reset(); }
     OciHandle(OciHandle&& other) noexcept
         : m_pApi(other.m_pApi), m_pHandle(std::exchange(other.m_pHandle, nullptr))
@@ -35,7 +36,7 @@ public:
 
     // Frees what it holds, then holds a new child handle of pEnv (null when the library gave
     // none); the library's status.
-    sword Allocate(const OciConnectionApi& api, OCIEnv* pEnv)
+    sword Allocate(const OciApi& api, OCIEnv* pEnv)
     {
         Reset();
         void* pHandle = nullptr;
@@ -54,7 +55,7 @@ public:
     }
 
 private:
-    const OciConnectionApi* m_pApi = nullptr;
+    const OciApi* m_pApi = nullptr;
     Handle* m_pHandle = nullptr;
 };
 
@@ -63,3 +64,4 @@ using OciSvcCtxHandle = OciHandle<OCISvcCtx, OCI_HTYPE_SVCCTX>;
 using OciSessionHandle = OciHandle<OCISession, OCI_HTYPE_SESSION>;
 using OciErrorHandle = OciHandle<OCIError, OCI_HTYPE_ERROR>;
 using OciEnvHandle = OciHandle<OCIEnv, OCI_HTYPE_ENV>;
+using OciStmtHandle = OciHandle<OCIStmt, OCI_HTYPE_STMT>;

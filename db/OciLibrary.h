@@ -7,12 +7,12 @@
 // ends. When it cannot be loaded it says why: no OCI.DLL on the search path, one of the other
 // bitness than this program (its machine type read from its file), or the system's reason.
 //
-// OciConnectionApi and OciStatementApi are the typed entry-point tables of a connection and of a
-// statement, each filled from one table of exported name and member. Resolve fills a table from
-// a loaded module, all or nothing: when one required name is missing it reports that name and
-// leaves every pointer null. The members named after the entry points call through the table; a
-// call whose pointer is null is not made and answers OCI_INVALID_HANDLE, so no null pointer is
-// ever called whatever the caller does.
+// OciApi is the typed entry-point table of a loaded library, one for the process, filled once
+// from one list of exported name, member and who needs it. A library that lacks an entry point
+// every connection needs has no table (the name is reported); one that lacks only a statement's
+// has one that says so, for the statement to report. Each wrapper is written once; a call whose
+// pointer is null is not made and answers OCI_INVALID_HANDLE, so no null pointer is ever called
+// whatever the caller does.
 #pragma once
 
 #include <windows.h>
@@ -31,23 +31,32 @@ struct OciLibraryLoad {
 // LoadLibraryA("OCI.DLL"), and the reason when it fails.
 OciLibraryLoad LoadOciLibrary();
 
-// One row of an entry-point table: the exported name and how to store its address in Api.
+// Who needs an entry point: every connection, every statement, or nobody (the table is
+// complete without it).
+enum class OciNeed { Connection, Statement, Optional };
+
+// One row of the entry-point table: the exported name, how to store its address, who needs it.
 template <typename Api>
 struct OciEntryPoint {
     const char* pszName;
     // False when the address is null.
     bool (*pfnStore)(Api& api, FARPROC pAddress);
-    // Without an optional entry point the table is still complete.
-    bool bRequired;
+    OciNeed need;
 };
 
-// Entry points of a connection, looked up in the order of its logon.
-class OciConnectionApi {
+// The typed entry points of one loaded library, resolved once for the process (the module is
+// never freed) and shared by its connections and their statements.
+class OciApi {
 public:
-    // Null when every entry point was found, otherwise the name of the first missing one (and the
-    // table is left empty).
-    const char* Resolve(HMODULE hLibrary);
-    void Clear();
+    // The table of hLibrary, resolved at the first call. Null when an entry point every
+    // connection needs is missing; *ppszMissing then names the first one.
+    static const OciApi* ForLibrary(HMODULE hLibrary, const char** ppszMissing);
+    // The table of no library: every call answers OCI_INVALID_HANDLE.
+    static const OciApi& Empty();
+
+    // Null when the library has every entry point a statement needs, otherwise the first
+    // missing one (the connection's own calls still work).
+    const char* MissingForStatements() const { return m_pszMissingForStatements; }
 
     sword Initialize(ub4 nMode) const;
     // An environment with the client character sets given by id (0: as NLS_LANG says).
@@ -75,10 +84,22 @@ public:
     sword HandleFree(void* pHandle, ub4 nType) const;
     sword ErrorGet(void* pHandle, ub4 nRecord, sb4* pnCode, char* pszText, ub4 nTextSize,
                    ub4 nType) const;
+    sword StmtPrepare(OCIStmt* pStmt, OCIError* pError, const char* pszSql, ub4 nLength,
+                      ub4 nLanguage, ub4 nMode) const;
+    sword StmtExecute(OCISvcCtx* pSvcCtx, OCIStmt* pStmt, OCIError* pError, ub4 nIters,
+                      ub4 nRowOffset, ub4 nMode) const;
+    sword BindByPos(OCIStmt* pStmt, OCIBind** ppBind, OCIError* pError, ub4 nPosition, void* pValue,
+                    sb4 nSize, ub2 nType) const;
+    sword DefineByPos(OCIStmt* pStmt, OCIDefine** ppDefine, OCIError* pError, ub4 nPosition,
+                      void* pValue, sb4 nSize, ub2 nType, sb2* pnIndicator, ub2* pnLength) const;
+    sword StmtFetch(OCIStmt* pStmt, OCIError* pError, ub4 nRows, ub2 nOrientation, ub4 nMode) const;
 
 private:
     // Looked up in this order (the first missing one is the one reported).
-    static const OciEntryPoint<OciConnectionApi> kEntryPoints[];
+    static const OciEntryPoint<OciApi> kEntryPoints[];
+
+    // Fills the table from hLibrary; the first missing connection entry point, or null.
+    const char* Resolve(HMODULE hLibrary);
 
     OCIInitializeFn m_pfnInitialize = nullptr;
     OCIEnvNlsCreateFn m_pfnEnvNlsCreate = nullptr;
@@ -95,45 +116,10 @@ private:
     OCIServerDetachFn m_pfnServerDetach = nullptr;
     OCIHandleFreeFn m_pfnHandleFree = nullptr;
     OCIErrorGetFn m_pfnErrorGet = nullptr;
-};
-
-// Entry points of a statement, looked up through its connection's library handle.
-class OciStatementApi {
-public:
-    // Same contract as OciConnectionApi::Resolve.
-    const char* Resolve(HMODULE hLibrary);
-    void Clear();
-
-    sword HandleAlloc(const void* pParent, void** ppHandle, ub4 nType) const;
-    sword StmtPrepare(OCIStmt* pStmt, OCIError* pError, const char* pszSql, ub4 nLength,
-                      ub4 nLanguage, ub4 nMode) const;
-    sword ErrorGet(void* pHandle, ub4 nRecord, sb4* pnCode, char* pszText, ub4 nTextSize,
-                   ub4 nType) const;
-    sword HandleFree(void* pHandle, ub4 nType) const;
-    sword StmtExecute(OCISvcCtx* pSvcCtx, OCIStmt* pStmt, OCIError* pError, ub4 nIters,
-                      ub4 nRowOffset, ub4 nMode) const;
-    sword BindByPos(OCIStmt* pStmt, OCIBind** ppBind, OCIError* pError, ub4 nPosition, void* pValue,
-                    sb4 nSize, ub2 nType) const;
-    sword DefineByPos(OCIStmt* pStmt, OCIDefine** ppDefine, OCIError* pError, ub4 nPosition,
-                      void* pValue, sb4 nSize, ub2 nType, sb2* pnIndicator, ub2* pnLength) const;
-    sword StmtFetch(OCIStmt* pStmt, OCIError* pError, ub4 nRows, ub2 nOrientation, ub4 nMode) const;
-    sword AttrSet(void* pHandle, ub4 nHandleType, void* pValue, ub4 nSize, ub4 nAttribute,
-                  OCIError* pError) const;
-    sword AttrGet(const void* pHandle, ub4 nHandleType, void* pValue, ub4 nAttribute,
-                  OCIError* pError) const;
-
-private:
-    // Looked up in this order (the first missing one is the one reported).
-    static const OciEntryPoint<OciStatementApi> kEntryPoints[];
-
-    OCIHandleAllocFn m_pfnHandleAlloc = nullptr;
     OCIStmtPrepareFn m_pfnStmtPrepare = nullptr;
-    OCIErrorGetFn m_pfnErrorGet = nullptr;
-    OCIHandleFreeFn m_pfnHandleFree = nullptr;
     OCIStmtExecuteFn m_pfnStmtExecute = nullptr;
     OCIBindByPosFn m_pfnBindByPos = nullptr;
     OCIDefineByPosFn m_pfnDefineByPos = nullptr;
     OCIStmtFetchFn m_pfnStmtFetch = nullptr;
-    OCIAttrSetFn m_pfnAttrSet = nullptr;
-    OCIAttrGetFn m_pfnAttrGet = nullptr;
+    const char* m_pszMissingForStatements = nullptr;
 };

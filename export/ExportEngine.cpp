@@ -23,11 +23,13 @@
 #include "export/SqlPlusLines.h"
 #include "export/SourceQueries.h"
 #include "export/SourceStream.h"
+#include "export/ViewSource.h"
 #include "framework/Barrier.h"
 
 namespace {
 
 const char kCreatePrefix[] = "CREATE OR REPLACE ";
+const char kViewKind[] = "VIEW";
 const char kTruncatedNameText[] = "ORA-24345: A Truncation or null fetch error occurred";
 
 // The database's text of a failure, or a plain one when it left none. Oracle's texts end with
@@ -203,9 +205,9 @@ private:
                                            m_params.strDatabase);
             else
                 connection.Connect(m_params.strUser, m_params.strPassword, m_params.strDatabase);
-        } catch (DBConnect::OtherException&) {
-            const CString strText = connection.GetErrorText();
-            const int nCode = connection.GetErrorCode();
+        } catch (const DBConnect::OtherException& error) {
+            const CString strText = error.Text();
+            const int nCode = error.Code();
             connection.ResetErrorHandle();
             outcome = Failed(ExportResult::LogonFailed, strText, {}, nCode);
             return false;
@@ -284,10 +286,16 @@ private:
             return Failed(ExportResult::NothingToExport, ExportTexts::kObjectNotFound);
         }
 
+        // The views, read before anything is written: the file's head needs their lines.
+        m_views.assign(scopes.size(), {});
+        if (!ReadViews(connection, scopes, objects, scopeEnds, outcome))
+            return outcome;
+
         LineCountMap lineCounts;
         std::vector<SourceWidths> scopeWidths(scopes.size());
         for (size_t s = 0; s < scopes.size(); ++s) {
-            if (!CountLines(connection, scopes[s], lineCounts, scopeWidths[s], outcome))
+            if (HasSourceKinds(scopes[s]) && !CountLines(connection, SourceKindsOf(scopes[s]),
+                                                         lineCounts, scopeWidths[s], outcome))
                 return outcome;
         }
 
@@ -314,6 +322,18 @@ private:
             if (found != lineCounts.end())
                 jobNeeds.Merge(found->second.needs);
         }
+        for (const std::map<CString, ViewDefinition>& views : m_views) {
+            for (const auto& view : views) {
+                const CString strBlock = ViewBlock(view.first, view.second);
+                SqlPlusNeeds viewNeeds;
+                viewNeeds.AddText(strBlock.GetString(), strBlock.GetLength(), true);
+                if (viewNeeds.bHashLine)
+                    viewNeeds.strFirstHashLine =
+                        LineOf(view.first, kViewKind,
+                               FirstLineBeginning(strBlock.GetString(), strBlock.GetLength(), '#'));
+                jobNeeds.Merge(viewNeeds);
+            }
+        }
         // A file whose "#" lines no prefix can guard would run them as commands: none is
         // written.
         if (SettingsFor(jobNeeds).bNoPrefixLeft)
@@ -327,8 +347,8 @@ private:
 
         size_t nFirst = 0;
         for (size_t s = 0; s < scopes.size(); ++s) {
-            if (!ExportScope(connection, scopes[s], scopeWidths[s], objects, nFirst, scopeEnds[s],
-                             lineCounts, outcome))
+            if (!ExportScope(connection, SourceKindsOf(scopes[s]), scopeWidths[s], objects, nFirst,
+                             scopeEnds[s], lineCounts, m_views[s], outcome))
                 return outcome;
             nFirst = scopeEnds[s];
         }
@@ -362,9 +382,9 @@ private:
         try {
             stmt->Execute();
             return true;
-        } catch (DBStmt::OtherException&) {
-            outcome = Failed(ExportResult::ListingFailed, FailureText(stmt->GetErrorText()), {},
-                             stmt->GetErrorCode());
+        } catch (const DBStmt::OtherException& error) {
+            outcome =
+                Failed(ExportResult::ListingFailed, FailureText(error.Text()), {}, error.Code());
             return false;
         }
     }
@@ -387,9 +407,9 @@ private:
             }
             outcome = Failed(ExportResult::ListingFailed, FailureText(nullptr));
             return false;
-        } catch (DBStmt::OtherException&) {
-            outcome = Failed(ExportResult::ListingFailed, FailureText(stmt->GetErrorText()), {},
-                             stmt->GetErrorCode());
+        } catch (const DBStmt::OtherException& error) {
+            outcome =
+                Failed(ExportResult::ListingFailed, FailureText(error.Text()), {}, error.Code());
             return false;
         }
     }
@@ -407,20 +427,76 @@ private:
         return scope;
     }
 
-    // Binds the owner (when there is one) and the object name (when the scope has one).
-    void BindScope(DBStmt& stmt, const SourceScope& scope) const
+    void BindScope(DBStmt& stmt, const SourceScope& scope) const { BindSourceScope(stmt, scope); }
+
+    static bool IsView(const ExportObjectId& object) { return object.strType == kViewKind; }
+
+    // The scope as the stored units' queries read it: its kinds without VIEW.
+    static SourceScope SourceKindsOf(const SourceScope& scope)
     {
-        int nPosition = 1;
-        if (!scope.strOwner.IsEmpty())
-            stmt.BindString(nPosition++, scope.strOwner, scope.strOwner.GetLength());
-        if (scope.pName != nullptr) {
-            stmt.BindString(nPosition, *scope.pName, scope.pName->GetLength());
-            ++nPosition;
+        SourceScope units = scope;
+        if (!units.kinds.empty())
+            units.kinds.erase(std::remove(units.kinds.begin(), units.kinds.end(), kViewKind),
+                              units.kinds.end());
+        return units;
+    }
+
+    static bool HasSourceKinds(const SourceScope& scope)
+    {
+        return scope.kinds.empty() || !SourceKindsOf(scope).kinds.empty();
+    }
+
+    // Reads each scope's listed views into m_views; an object view or XMLType view is named
+    // (the user must learn that it is not in the export) and leaves the listing.
+    bool ReadViews(DBConnect& connection, const std::vector<SourceScope>& scopes,
+                   std::vector<ExportObjectId>& objects, std::vector<size_t>& scopeEnds,
+                   ExportEnding& outcome)
+    {
+        size_t nFirst = 0;
+        std::vector<ExportObjectId> kept;
+        for (size_t s = 0; s < scopes.size(); ++s) {
+            std::vector<CString> listed;
+            for (size_t i = nFirst; i < scopeEnds[s]; ++i) {
+                if (IsView(objects[i]))
+                    listed.push_back(objects[i].strName);
+            }
+            if (!listed.empty()) {
+                ViewSource source(connection, scopes[s]);
+                if (!source.Read(listed, m_views[s])) {
+                    const bool bNotVisible = !scopes[s].strOwner.IsEmpty() &&
+                                             source.ErrorCode() == kTableOrViewDoesNotExist;
+                    outcome = Failed(
+                        bNotVisible ? ExportResult::ListingFailed : ExportResult::FetchFailed,
+                        bNotVisible ? ExportTexts::OwnersViewsNotVisible(m_params.strOwner,
+                                                                         m_strSessionUser)
+                                    : FailureText(source.ErrorText()),
+                        {}, source.ErrorCode());
+                    if (!source.FailedView().IsEmpty()) {
+                        outcome.strWhere = source.FailedView() + " (" + kViewKind + ")";
+                        outcome.strTargetState = m_sink.StateText();
+                    }
+                    return false;
+                }
+            }
+            for (size_t i = nFirst; i < scopeEnds[s]; ++i) {
+                const auto found =
+                    IsView(objects[i]) ? m_views[s].find(objects[i].strName) : m_views[s].end();
+                if (found != m_views[s].end() && found->second.bTyped) {
+                    m_reporter.Warning(ExportTexts::NotExportedTypedView(objects[i].strName));
+                    m_views[s].erase(found);
+                    continue;
+                }
+                kept.push_back(objects[i]);
+            }
+            nFirst = scopeEnds[s];
+            scopeEnds[s] = kept.size();
         }
-        for (const CString& strPattern : scope.includes)
-            stmt.BindString(nPosition++, strPattern, strPattern.GetLength());
-        for (const CString& strPattern : scope.excludes)
-            stmt.BindString(nPosition++, strPattern, strPattern.GetLength());
+        objects = std::move(kept);
+        if (objects.empty()) {
+            outcome = Failed(ExportResult::NothingToExport, ExportTexts::kObjectNotFound);
+            return false;
+        }
+        return true;
     }
 
     // The DBA_ views are missing: the user may not read the dictionary.
@@ -450,9 +526,9 @@ private:
         try {
             cursor =
                 std::make_unique<ObjectListCursor>(connection, SourceQueries::Listing(scope), true);
-        } catch (DBStmt::OtherException&) {
-            outcome = Failed(ExportResult::ListingFailed, FailureText(connection.GetErrorText()),
-                             {}, connection.GetErrorCode());
+        } catch (const DBStmt::OtherException& error) {
+            outcome =
+                Failed(ExportResult::ListingFailed, FailureText(error.Text()), {}, error.Code());
             return false;
         }
         try {
@@ -483,16 +559,14 @@ private:
                     return false;
                 }
             }
-        } catch (DBStmt::OtherException&) {
-            DBStmt& stmt = cursor->Statement();
-            const int nCode = stmt.GetErrorCode();
+        } catch (const DBStmt::OtherException& error) {
+            const int nCode = error.Code();
             if (!scope.strOwner.IsEmpty() && nCode == kTableOrViewDoesNotExist) {
                 outcome = OwnerNotVisible();
                 outcome.nErrorCode = nCode;
                 return false;
             }
-            outcome =
-                Failed(ExportResult::ListingFailed, FailureText(stmt.GetErrorText()), {}, nCode);
+            outcome = Failed(ExportResult::ListingFailed, FailureText(error.Text()), {}, nCode);
             return false;
         }
     }
@@ -506,9 +580,9 @@ private:
         try {
             cursor =
                 std::make_unique<LineCountCursor>(connection, SourceQueries::LineCounts(scope));
-        } catch (DBStmt::OtherException&) {
-            outcome = Failed(ExportResult::FetchFailed, FailureText(connection.GetErrorText()), {},
-                             connection.GetErrorCode());
+        } catch (const DBStmt::OtherException& error) {
+            outcome =
+                Failed(ExportResult::FetchFailed, FailureText(error.Text()), {}, error.Code());
             return false;
         }
         try {
@@ -521,10 +595,9 @@ private:
                     counts[{row.strName, row.strType}] = ObjectLines{row.nLines, row.needs};
             }
             return true;
-        } catch (DBStmt::OtherException&) {
-            DBStmt& stmt = cursor->Statement();
-            outcome = Failed(ExportResult::ListingFailed, FailureText(stmt.GetErrorText()), {},
-                             stmt.GetErrorCode());
+        } catch (const DBStmt::OtherException& error) {
+            outcome =
+                Failed(ExportResult::ListingFailed, FailureText(error.Text()), {}, error.Code());
             return false;
         }
     }
@@ -534,21 +607,27 @@ private:
     // object the listing does not hold (created after it) are passed over.
     bool ExportScope(DBConnect& connection, const SourceScope& scope, const SourceWidths& widths,
                      const std::vector<ExportObjectId>& objects, size_t nFirst, size_t nEnd,
-                     const LineCountMap& lineCounts, ExportEnding& outcome)
+                     const LineCountMap& lineCounts, const std::map<CString, ViewDefinition>& views,
+                     ExportEnding& outcome)
     {
         std::map<std::pair<CString, CString>, size_t> listedAt;
         for (size_t i = nFirst; i < nEnd; ++i)
             listedAt[{objects[i].strName, objects[i].strType}] = i;
 
+        // The stored units' source, when the scope lists any.
         std::unique_ptr<SourceStream> stream;
-        try {
-            stream = std::make_unique<SourceStream>(connection,
-                                                    SourceQueries::Source(scope, widths), widths);
-            BindScope(stream->Statement(), scope);
-        } catch (DBStmt::OtherException&) {
-            outcome = FetchFailedAt(objects[nFirst], FailureText(connection.GetErrorText()),
-                                    connection.GetErrorCode());
-            return false;
+        const auto firstUnit =
+            std::find_if(objects.begin() + nFirst, objects.begin() + nEnd,
+                         [](const ExportObjectId& object) { return !IsView(object); });
+        if (firstUnit != objects.begin() + nEnd) {
+            try {
+                stream = std::make_unique<SourceStream>(
+                    connection, SourceQueries::Source(scope, widths), widths);
+                BindScope(stream->Statement(), scope);
+            } catch (const DBStmt::OtherException& error) {
+                outcome = FetchFailedAt(*firstUnit, FailureText(error.Text()), error.Code());
+                return false;
+            }
         }
         bool bHaveRow = false;
         for (size_t i = nFirst; i < nEnd; ++i) {
@@ -559,6 +638,16 @@ private:
             }
             m_nTotalPercent = int(i * 100LL / m_nObjectCount);
             m_reporter.ObjectBegins(object, int(i));
+            if (IsView(object)) {
+                const auto found = views.find(object.strName);
+                if (found == views.end()) {
+                    outcome = FailedAt(ExportResult::NoSource, object, ExportTexts::kNoSource);
+                    return false;
+                }
+                if (!ExportView(object, int(i), found->second, outcome))
+                    return false;
+                continue;
+            }
             try {
                 if (!bHaveRow && !stream->AtEnd())
                     bHaveRow = stream->Next();
@@ -570,9 +659,8 @@ private:
                         break;
                     bHaveRow = stream->Next();
                 }
-            } catch (DBStmt::OtherException&) {
-                outcome = FetchFailedAt(object, FailureText(stream->Statement().GetErrorText()),
-                                        stream->Statement().GetErrorCode());
+            } catch (const DBStmt::OtherException& error) {
+                outcome = FetchFailedAt(object, FailureText(error.Text()), error.Code());
                 return false;
             }
             if (!bHaveRow || !stream->IsObject(object.strName, object.strType)) {
@@ -620,9 +708,8 @@ private:
             Progress(int((nLine - 1) * 100LL / nLines), m_nTotalPercent);
             try {
                 bHaveRow = stream.Next();
-            } catch (DBStmt::OtherException&) {
-                outcome = FetchFailedAt(object, FailureText(stream.Statement().GetErrorText()),
-                                        stream.Statement().GetErrorCode());
+            } catch (const DBStmt::OtherException& error) {
+                outcome = FetchFailedAt(object, FailureText(error.Text()), error.Code());
                 return false;
             }
         } while (bHaveRow && stream.IsObject(object.strName, object.strType));
@@ -631,7 +718,43 @@ private:
             outcome = FailedAt(ExportResult::NoSource, object, ExportTexts::kNoSource);
             return false;
         }
+        return FinishBlock(object, nIndex, nLine, strBlock, blockLines, outcome);
+    }
 
+    // A view's block, its text held since the views were read, checked as the units' lines are.
+    bool ExportView(const ExportObjectId& object, int nIndex, const ViewDefinition& view,
+                    ExportEnding& outcome)
+    {
+        if (view.strText.IsEmpty()) {
+            outcome = FailedAt(ExportResult::NoSource, object, ExportTexts::kNoSource);
+            return false;
+        }
+        CString strBlock = ViewBlock(object.strName, view);
+        if (!Guarded(object, 1, strBlock.GetString(), strBlock.GetLength(), outcome, true))
+            return false;
+        BlockLines blockLines;
+        int nLine = 0;
+        int nStart = 0;
+        for (int i = 0; i <= strBlock.GetLength(); ++i) {
+            if (i == strBlock.GetLength() || strBlock[i] == '\n') {
+                if (i < strBlock.GetLength() || i > nStart) {
+                    blockLines.AddLine(strBlock.GetString() + nStart, i - nStart);
+                    ++nLine;
+                }
+                nStart = i + 1;
+            }
+        }
+        m_reporter.LogSource(strBlock.GetString(), strBlock.GetLength());
+        m_reporter.SourceEnds();
+        Progress(100, m_nTotalPercent);
+        return FinishBlock(object, nIndex, nLine, strBlock, blockLines, outcome);
+    }
+
+    // The end of every block: the warnings for its lines, its own "/" line, the client's set,
+    // the write.
+    bool FinishBlock(const ExportObjectId& object, int nIndex, int nLine, CString& strBlock,
+                     const BlockLines& blockLines, ExportEnding& outcome)
+    {
         for (const CString& strWarning : blockLines.Warnings(object.strName, object.strType))
             m_reporter.Warning(strWarning);
         if (BlockText::EndsWithSlashLine(strBlock)) {
@@ -652,12 +775,12 @@ private:
     // Whether the SET lines the file began with guard the line: one that needs another (it
     // changed after the lines were counted) ends the run before its block is written.
     bool Guarded(const ExportObjectId& object, int nLine, const char* pLine, int nLength,
-                 ExportEnding& outcome) const
+                 ExportEnding& outcome, bool bSqlStatement = false) const
     {
         if (m_pHead == nullptr)
             return true;
         SqlPlusNeeds lineNeeds;
-        lineNeeds.AddText(pLine, nLength);
+        lineNeeds.AddText(pLine, nLength, bSqlStatement);
         const CString strWhat = m_pHead->Unguarded(lineNeeds);
         if (strWhat.IsEmpty())
             return true;
@@ -721,9 +844,9 @@ private:
         try {
             stmt = std::make_unique<DBStmt>(connection, pszSql);
             return true;
-        } catch (DBStmt::OtherException&) {
-            outcome = Failed(ExportResult::FetchFailed, FailureText(connection.GetErrorText()), {},
-                             connection.GetErrorCode());
+        } catch (const DBStmt::OtherException& error) {
+            outcome =
+                Failed(ExportResult::FetchFailed, FailureText(error.Text()), {}, error.Code());
             return false;
         }
     }
@@ -750,6 +873,8 @@ private:
     const SqlPlusSettings* m_pHead = nullptr;
     // The logged-on user's name as the database knows it.
     CString m_strSessionUser;
+    // Each scope's views by name, read before the first block.
+    std::vector<std::map<CString, ViewDefinition>> m_views;
     int m_nObjectCount = 0;
     int m_nTotalPercent = 0;
     int m_nSentObject = -1;

@@ -57,6 +57,14 @@ inline CString OwnerNotVisible(const CString& strOwner, const CString& strSessio
     return "No objects of " + strOwner + " are visible to " + strSessionUser + kOwnerNeedsPrivilege;
 }
 
+// DBA_VIEWS or DBA_TAB_COLUMNS is missing while DBA_OBJECTS was there (grants on some only).
+inline CString OwnersViewsNotVisible(const CString& strOwner, const CString& strSessionUser)
+{
+    return "No views of " + strOwner + " are visible to " + strSessionUser +
+           ": reading another owner's views needs SELECT ANY DICTIONARY, the SELECT_CATALOG_ROLE "
+           "role, SYSDBA, or grants on DBA_VIEWS and DBA_TAB_COLUMNS";
+}
+
 // The views are readable, and the owner has nothing of strKinds ("PACKAGE, FUNCTION").
 inline CString OwnerHasNone(const CString& strOwner, const CString& strKinds)
 {
@@ -72,6 +80,12 @@ inline CString BeyondUs7Ascii(const CString& strWhere)
            strWhere +
            "); run it with NLS_LANG set to a UTF-8 character set such as "
            "AMERICAN_AMERICA.AL32UTF8, or SQL*Plus will turn them into '?'.";
+}
+
+// An object view or XMLType view, which the export leaves out.
+inline CString NotExportedTypedView(const CString& strName)
+{
+    return "Not exported: " + strName + " (VIEW) is an object view";
 }
 
 }  // namespace ExportTexts

@@ -4,6 +4,8 @@
 #include "export/ExportEngine.h"
 #include "export/LineCounts.h"
 
+#include <vector>
+
 namespace {
 
 // A text compared by its bytes whatever NLS_COMP and NLS_SORT say: the RAW that NLSSORT makes
@@ -51,20 +53,22 @@ CString Joined(const std::vector<CString>& terms, const char* pszOperator)
     return strJoined;
 }
 
-// " WHERE ..." over a view whose name and type columns are given; every comparison is exact.
+// " WHERE ..." over a view whose name and type columns are given (no type column: every row's
+// type is the scope's); every comparison is exact.
 CString Filter(const SourceScope& scope, const char* pszNameColumn, const char* pszTypeColumn)
 {
-    CString strFilter = " WHERE ";
+    std::vector<CString> conditions;
     int nPlaceholder = 1;
     if (!scope.strOwner.IsEmpty()) {
-        strFilter += Bytes("OWNER") + " = " + Bytes(":1") + " AND ";
+        conditions.push_back(Bytes("OWNER") + " = " + Bytes(":1"));
         ++nPlaceholder;
     }
-    strFilter += Bytes(pszTypeColumn) + " IN (" + KindList(scope.kinds) + ")";
+    if (pszTypeColumn != nullptr)
+        conditions.push_back(Bytes(pszTypeColumn) + " IN (" + KindList(scope.kinds) + ")");
     if (scope.pName != nullptr) {
         CString strPlaceholder;
         strPlaceholder.Format(":%d", nPlaceholder++);
-        strFilter += " AND " + Bytes(pszNameColumn) + " = " + Bytes(strPlaceholder);
+        conditions.push_back(Bytes(pszNameColumn) + " = " + Bytes(strPlaceholder));
     }
     std::vector<CString> terms;
     CString strLike;
@@ -73,15 +77,18 @@ CString Filter(const SourceScope& scope, const char* pszNameColumn, const char* 
         terms.push_back(strLike);
     }
     if (!terms.empty())
-        strFilter += " AND (" + Joined(terms, " OR ") + ")";
+        conditions.push_back("(" + Joined(terms, " OR ") + ")");
     terms.clear();
     for (size_t i = 0; i < scope.excludes.size(); ++i) {
         strLike.Format("%s NOT LIKE :%d ESCAPE '\\'", pszNameColumn, nPlaceholder++);
         terms.push_back(strLike);
     }
     if (!terms.empty())
-        strFilter += " AND (" + Joined(terms, " AND ") + ")";
-    return strFilter;
+        conditions.push_back("(" + Joined(terms, " AND ") + ")");
+    CString strFilter;
+    for (const CString& strCondition : conditions)
+        strFilter += (strFilter.IsEmpty() ? " WHERE " : " AND ") + strCondition;
+    return strFilter.IsEmpty() ? CString(" WHERE 1 = 1") : strFilter;
 }
 
 CString BinaryOrder(const char* pszNameColumn, const char* pszTypeColumn)
@@ -98,6 +105,11 @@ CString ObjectsView(const SourceScope& scope)
 CString SourceView(const SourceScope& scope)
 {
     return scope.strOwner.IsEmpty() ? "USER_SOURCE" : "DBA_SOURCE";
+}
+
+CString ViewsView(const SourceScope& scope)
+{
+    return scope.strOwner.IsEmpty() ? "USER_VIEWS" : "DBA_VIEWS";
 }
 
 }  // namespace
@@ -133,3 +145,47 @@ CString Source(const SourceScope& scope, const SourceWidths& widths)
 }
 
 }  // namespace SourceQueries
+
+namespace ViewQueries {
+
+CString Measure(const SourceScope& scope, Release release)
+{
+    const char* pszFlags = release == Release::k12   ? "EDITIONING_VIEW,BEQUEATH"
+                           : release == Release::k11 ? "EDITIONING_VIEW,'DEFINER'"
+                                                     : "'N','DEFINER'";
+    return CString("SELECT VIEW_NAME,TEXT_LENGTH,") + pszFlags +
+           ",CASE WHEN TYPE_TEXT IS NULL AND VIEW_TYPE IS NULL THEN 0 ELSE 1 END,LENGTHB(VIEW_NAME)"
+           " FROM " +
+           ViewsView(scope) + Filter(scope, "VIEW_NAME", nullptr);
+}
+
+CString ShortTexts(const SourceScope& scope, int nNameBytes, int nTextBytes)
+{
+    const int nName = nNameBytes < 1 ? 1 : nNameBytes;
+    const int nText = nTextBytes < 1 ? 1 : nTextBytes;
+    CString strColumns;
+    strColumns.Format("SUBSTRB(VIEW_NAME,1,%d),SUBSTRB(TEXT_VC,1,%d),CASE WHEN LENGTHB(VIEW_NAME) "
+                      "> %d THEN 1 ELSE 0 END,TEXT_LENGTH",
+                      nName, nText, nName);
+    CString strShort;
+    strShort.Format(" AND TEXT_LENGTH <= %d", kShortTextBytes);
+    return "SELECT " + strColumns + " FROM " + ViewsView(scope) +
+           Filter(scope, "VIEW_NAME", nullptr) + strShort + " ORDER BY " + Bytes("VIEW_NAME");
+}
+
+CString Columns(const SourceScope& scope)
+{
+    const bool bOwner = !scope.strOwner.IsEmpty();
+    return CString("SELECT TABLE_NAME,COLUMN_NAME FROM ") +
+           (bOwner ? "DBA_TAB_COLUMNS" : "USER_TAB_COLUMNS") + " C" +
+           Filter(scope, "TABLE_NAME", nullptr) + " AND EXISTS (SELECT 1 FROM " + ViewsView(scope) +
+           " V WHERE V.VIEW_NAME = C.TABLE_NAME" + (bOwner ? " AND V.OWNER = C.OWNER" : "") +
+           ") ORDER BY " + Bytes("TABLE_NAME") + ",COLUMN_ID";
+}
+
+CString Text(const SourceScope& scope)
+{
+    return "SELECT TEXT FROM " + ViewsView(scope) + Filter(scope, "VIEW_NAME", nullptr);
+}
+
+}  // namespace ViewQueries

@@ -54,3 +54,27 @@ CString LineCounts(const SourceScope& scope);
 CString Source(const SourceScope& scope, const SourceWidths& widths);
 
 }  // namespace SourceQueries
+
+// The SQL of a scope's views (the scope's kinds aside): their shapes, the texts of the short
+// ones in one query, the columns of all in one, and one view's whole text. Placeholders as
+// above.
+namespace ViewQueries {
+
+// A view whose text is at most this many bytes is whole in TEXT_VC.
+constexpr int kShortTextBytes = 4000;
+
+// Which columns the database's *_VIEWS have: BEQUEATH and TEXT_VC came with 12.1, and
+// EDITIONING_VIEW with 11.2.
+enum class Release { k12, k11, kOlder };
+
+// VIEW_NAME, TEXT_LENGTH, EDITIONING_VIEW, BEQUEATH, 1 for a typed view else 0, LENGTHB(VIEW_NAME).
+CString Measure(const SourceScope& scope, Release release);
+// Of the views whose text is at most kShortTextBytes, in the names' byte order: the name and
+// TEXT_VC no wider than the measured widths, 1 when the name is wider (else 0), TEXT_LENGTH.
+CString ShortTexts(const SourceScope& scope, int nNameBytes, int nTextBytes);
+// TABLE_NAME, COLUMN_NAME of every view of the scope, by name, then COLUMN_ID.
+CString Columns(const SourceScope& scope);
+// TEXT (a LONG) of the scope's views; a scope of one name has one row.
+CString Text(const SourceScope& scope);
+
+}  // namespace ViewQueries

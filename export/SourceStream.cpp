@@ -87,3 +87,16 @@ bool SourceStream::IsObject(const CString& strName, const CString& strType) cons
            std::memcmp(strName.GetString(), NamePointer(), m_nameLengths[m_nRow]) == 0 &&
            std::memcmp(strType.GetString(), TypePointer(), m_typeLengths[m_nRow]) == 0;
 }
+
+void BindSourceScope(DBStmt& stmt, const SourceScope& scope)
+{
+    int nPosition = 1;
+    if (!scope.strOwner.IsEmpty())
+        stmt.BindString(nPosition++, scope.strOwner, scope.strOwner.GetLength());
+    if (scope.pName != nullptr)
+        stmt.BindString(nPosition++, *scope.pName, scope.pName->GetLength());
+    for (const CString& strPattern : scope.includes)
+        stmt.BindString(nPosition++, strPattern, strPattern.GetLength());
+    for (const CString& strPattern : scope.excludes)
+        stmt.BindString(nPosition++, strPattern, strPattern.GetLength());
+}

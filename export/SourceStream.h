@@ -77,3 +77,7 @@ private:
     bool m_bStarted = false;
     bool m_bAtEnd = false;
 };
+
+// Binds a scope's placeholders (SourceQueries.h): the owner when there is one, the object name
+// when the scope has one, then the include and exclude patterns.
+void BindSourceScope(DBStmt& stmt, const SourceScope& scope);

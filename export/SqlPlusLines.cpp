@@ -30,6 +30,8 @@ bool IsAlone(const char* pLine, int nLength, char ch)
 const SetLineRule kSetLineRules[] = {
     {"SET DEFINE OFF", &SqlPlusNeeds::bAmpersand, "holds '&'"},
     {"SET BLOCKTERMINATOR OFF", &SqlPlusNeeds::bDotLine, "holds only '.'"},
+    {"SET SQLBLANKLINES ON", &SqlPlusNeeds::bBlankLine, "is blank inside a statement"},
+    {"SET SQLTERMINATOR OFF", &SqlPlusNeeds::bTerminatorLine, "ends in ';' inside a statement"},
 };
 constexpr int kSetLineRuleCount = int(sizeof(kSetLineRules) / sizeof(kSetLineRules[0]));
 
@@ -66,17 +68,36 @@ void SqlPlusNeeds::AddLine(const char* pLine, int nLength)
     }
 }
 
-void SqlPlusNeeds::AddText(const char* pText, int nLength)
+void SqlPlusNeeds::AddText(const char* pText, int nLength, bool bSqlStatement)
 {
+    bool bBlankBefore = false;
+    auto addLine = [&](const char* pLine, int nLineLength) {
+        AddLine(pLine, nLineLength);
+        if (!bSqlStatement)
+            return;
+        int nStart = 0;
+        int nEnd = 0;
+        Trim(pLine, nLineLength, nStart, nEnd);
+        if (nStart == nEnd) {
+            bBlankBefore = true;
+            return;
+        }
+        // A blank line ends the statement's entry; the "/" that runs it may follow one.
+        if (bBlankBefore && !IsAlone(pLine, nLineLength, '/'))
+            bBlankLine = true;
+        bBlankBefore = false;
+        if (pLine[nEnd - 1] == ';')
+            bTerminatorLine = true;
+    };
     int nStart = 0;
     for (int i = 0; i < nLength; ++i) {
         if (pText[i] == '\n') {
-            AddLine(pText + nStart, i + 1 - nStart);
+            addLine(pText + nStart, i + 1 - nStart);
             nStart = i + 1;
         }
     }
     if (nStart < nLength)
-        AddLine(pText + nStart, nLength - nStart);
+        addLine(pText + nStart, nLength - nStart);
 }
 
 void SqlPlusNeeds::Merge(const SqlPlusNeeds& other)
@@ -84,6 +105,8 @@ void SqlPlusNeeds::Merge(const SqlPlusNeeds& other)
     bAmpersand = bAmpersand || other.bAmpersand;
     bDotLine = bDotLine || other.bDotLine;
     bHashLine = bHashLine || other.bHashLine;
+    bBlankLine = bBlankLine || other.bBlankLine;
+    bTerminatorLine = bTerminatorLine || other.bTerminatorLine;
     nTakenPrefixes |= other.nTakenPrefixes;
     if (strFirstHashLine.IsEmpty())
         strFirstHashLine = other.strFirstHashLine;

@@ -3,7 +3,9 @@
 // What SQL*Plus needs to run a file of blocks exactly as stored:
 //   SqlPlusNeeds     - what lines hold that SQL*Plus would read as its own: "&" (a
 //                      substitution variable), a line that is "." alone (the end of a unit's
-//                      entry), and which characters begin lines (first non-blank), among them
+//                      entry), in a view (a SQL statement, not a PL/SQL unit) a blank line and
+//                      a line ending in ";" (each ends the statement), and which characters begin
+//                      lines (first non-blank), among them
 //                      "#" (SQL*Plus's own prefix: such a line is run as a command while a unit
 //                      is entered) and the characters SQLPREFIX could take instead. Made per
 //                      line, per block, per file or from the job's grouped query, and merged.
@@ -31,6 +33,10 @@ struct SqlPlusNeeds {
     bool bAmpersand = false;
     bool bDotLine = false;
     bool bHashLine = false;
+    // Rules for a SQL statement (a view), not a PL/SQL unit, found by AddText only: a blank line
+    // with more of the statement after it, and a line ending in ";".
+    bool bBlankLine = false;
+    bool bTerminatorLine = false;
     // Bit i: some line begins with kPrefixCandidates[i].
     unsigned nTakenPrefixes = 0;
     // Where the first line beginning with "#" is ("EMP_API (PACKAGE) line 3"), when known.
@@ -46,9 +52,10 @@ struct SqlPlusNeeds {
     static constexpr char kPrefixCandidates[] = "~^=+|`{}[]<>,%*()";
     static constexpr int kPrefixCandidateCount = int(sizeof(kPrefixCandidates)) - 1;
 
-    // One line (with or without its line end), or a text of many lines.
+    // One line (with or without its line end), or a text of many lines. bSqlStatement: the text
+    // is a SQL statement's block (a view's), whose blank lines and ";" line ends count too.
     void AddLine(const char* pLine, int nLength);
-    void AddText(const char* pText, int nLength);
+    void AddText(const char* pText, int nLength, bool bSqlStatement = false);
     void Merge(const SqlPlusNeeds& other);
     // Whether any line begins with kPrefixCandidates[nIndex].
     bool PrefixTaken(int nIndex) const { return (nTakenPrefixes & (1u << nIndex)) != 0; }

@@ -202,6 +202,8 @@ AccessPolicy::AccessPolicy()
         std::snprintf(tag + 2 * i, 3, "%02x", random[i]);
     m_hiddenObjects = std::string("ocilite_objects_") + tag;
     m_hiddenSource = std::string("ocilite_source_") + tag;
+    m_hiddenViews = std::string("ocilite_views_") + tag;
+    m_hiddenViewColumns = std::string("ocilite_view_columns_") + tag;
 }
 
 // Runs right after the connection opened, before its first statement.
@@ -256,13 +258,19 @@ bool AccessPolicy::MayRead(const char* table, const char* column, const char* sc
     // Only oci-lite creates temporary views: the session's own, read by name from anywhere.
     if (schema != nullptr && sqlite3_stricmp(schema, "temp") == 0) {
         return name == "user_objects" || name == "user_source" || name == "dual" ||
-               name == "dba_objects" || name == "dba_source" || name == m_hiddenObjects ||
-               name == m_hiddenSource;
+               name == "dba_objects" || name == "dba_source" || name == "user_views" ||
+               name == "dba_views" || name == "user_tab_columns" || name == "dba_tab_columns" ||
+               name == m_hiddenObjects || name == m_hiddenSource || name == m_hiddenViews ||
+               name == m_hiddenViewColumns;
     }
     if (context != nullptr && schema != nullptr && sqlite3_stricmp(schema, "main") == 0) {
         if (name == "objects" && sqlite3_stricmp(context, m_hiddenObjects.c_str()) == 0)
             return true;
         if (name == "source" && sqlite3_stricmp(context, m_hiddenSource.c_str()) == 0)
+            return true;
+        if (name == "views" && sqlite3_stricmp(context, m_hiddenViews.c_str()) == 0)
+            return true;
+        if (name == "view_columns" && sqlite3_stricmp(context, m_hiddenViewColumns.c_str()) == 0)
             return true;
     }
     if (column != nullptr && *column == '\0') {

@@ -1,8 +1,8 @@
 // AccessPolicy.h
 //
 // AccessPolicy: what SQL sent through OCI may do on one SQLite connection. A session reads its
-// USER_OBJECTS and USER_SOURCE and DUAL (and DBA_OBJECTS and DBA_SOURCE when the session made
-// them), nothing else; every write fails with ORA-16000; PRAGMA,
+// USER_OBJECTS, USER_SOURCE, USER_VIEWS, USER_TAB_COLUMNS and DUAL (and the DBA_ views when the
+// session made them), nothing else; every write fails with ORA-16000; PRAGMA,
 // ATTACH, EXPLAIN and transaction control fail with ORA-01031. It is enforced in two places:
 //   - SQLite's authorizer, installed the moment the connection opens, so that no statement ever
 //     compiles unwatched. Base tables may be read only from inside the session's hidden views,
@@ -37,9 +37,12 @@ public:
         m_baseTables = std::move(lowerCaseNames);
     }
 
-    // The names of the views that alone may read main.objects and main.source.
+    // The names of the views that alone may read main.objects, main.source, main.views and
+    // main.view_columns.
     const std::string& HiddenObjectsView() const { return m_hiddenObjects; }
     const std::string& HiddenSourceView() const { return m_hiddenSource; }
+    const std::string& HiddenViewsView() const { return m_hiddenViews; }
+    const std::string& HiddenViewColumnsView() const { return m_hiddenViewColumns; }
 
     // Lets oci-lite's own statements through while it lives.
     class Trusted {
@@ -70,6 +73,8 @@ private:
 
     std::string m_hiddenObjects;
     std::string m_hiddenSource;
+    std::string m_hiddenViews;
+    std::string m_hiddenViewColumns;
     std::set<std::string> m_baseTables;  // lower case
     bool m_trusted = false;
     int m_refused = 0;  // the Oracle code earned by the last statement's refused actions

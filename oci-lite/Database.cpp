@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <set>
 
 #include "oci-lite/Diagnostics.h"
@@ -202,6 +204,7 @@ OraError Database::Open(const std::string& utf8Path, std::shared_ptr<ServerLink>
         if (error.IsError())
             return error;
     }
+    opened->m_holdsViews = tables.count("views") != 0 && tables.count("view_columns") != 0;
     opened->m_policy.SetBaseTables(std::move(tables));
     *database = std::move(opened);
     return OraError();
@@ -410,15 +413,86 @@ OraError Database::InstallViews()
                    "SELECT NAME, TYPE, LINE, TEXT FROM " +
                    source + " WHERE OWNER COLLATE BINARY = " + owner) &&
               Exec("CREATE TEMP VIEW DUAL(DUMMY) AS SELECT " + text("'X'"));
+    ok = ok && InstallViewViews(text, owner);
     if (ok && readsDictionary) {
         ok = Exec("CREATE TEMP VIEW DBA_OBJECTS(OWNER, OBJECT_NAME, OBJECT_TYPE, STATUS) AS "
                   "SELECT OWNER, OBJECT_NAME, OBJECT_TYPE, STATUS FROM " +
                   objects) &&
              Exec("CREATE TEMP VIEW DBA_SOURCE(OWNER, NAME, TYPE, LINE, TEXT) AS "
                   "SELECT OWNER, NAME, TYPE, LINE, TEXT FROM " +
-                  source);
+                  source) &&
+             Exec("CREATE TEMP VIEW DBA_VIEWS(" + m_dbaViewColumns + ") AS SELECT " +
+                  m_dbaViewColumns + " FROM " + m_policy.HiddenViewsView()) &&
+             Exec("CREATE TEMP VIEW DBA_TAB_COLUMNS(OWNER, TABLE_NAME, COLUMN_NAME, COLUMN_ID) AS "
+                  "SELECT OWNER, TABLE_NAME, COLUMN_NAME, COLUMN_ID FROM " +
+                  m_policy.HiddenViewColumnsView());
     }
     return ok ? OraError() : MakeOraError(kOraNotAvailable);
+}
+
+// The columns of DBA_VIEWS; USER_VIEWS has them without OWNER.
+const char Database::kViewColumns[] =
+    "OWNER, VIEW_NAME, TEXT_LENGTH, TEXT, TEXT_VC, TYPE_TEXT, VIEW_TYPE, EDITIONING_VIEW, BEQUEATH";
+
+namespace {
+
+// The release the server plays, from OCI_LITE_SERVER_VERSION ("11.2"), read at each logon, as
+// major * 10 + minor; unset or unreadable: a current one.
+int ServerRelease()
+{
+    char value[32] = {};
+    const DWORD length = GetEnvironmentVariableA("OCI_LITE_SERVER_VERSION", value, sizeof value);
+    int major = 0;
+    int minor = 0;
+    if (length == 0 || length >= sizeof value || std::sscanf(value, "%d.%d", &major, &minor) < 1 ||
+        major <= 0)
+        return 190;
+    return major * 10 + minor;
+}
+
+}  // namespace
+
+// The views of the file's views and their columns (empty when the file has no such tables).
+// TEXT is the stored column itself, not an expression of it, so that a statement's column can
+// be traced to it: it is a LONG (Statement). TEXT_LENGTH counts the text's bytes, TEXT_VC holds
+// its first 4,000. VIEW_TYPE is NULL: a typed view is known here by its TYPE_TEXT alone.
+bool Database::InstallViewViews(const std::function<std::string(const char*)>& text,
+                                const std::string& owner)
+{
+    const std::string& views = m_policy.HiddenViewsView();
+    const std::string& columns = m_policy.HiddenViewColumnsView();
+    bool ok;
+    if (m_holdsViews) {
+        ok = Exec("CREATE TEMP VIEW " + views + "(" + kViewColumns + ") AS SELECT " +
+                  text("owner") + ", " + text("view_name") +
+                  ", length(CAST(text AS BLOB)), text, SUBSTRB(text, 1, 4000), " +
+                  text("type_text") + ", CAST(NULL AS TEXT), " + text("editioning_view") + ", " +
+                  text("bequeath") + " FROM main.views") &&
+             Exec("CREATE TEMP VIEW " + columns +
+                  "(OWNER, TABLE_NAME, COLUMN_NAME, COLUMN_ID) AS SELECT " + text("owner") + ", " +
+                  text("view_name") + ", " + text("column_name") +
+                  ", column_id FROM main.view_columns");
+    } else {
+        ok = Exec("CREATE TEMP VIEW " + views + "(" + kViewColumns +
+                  ") AS SELECT NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL WHERE 0") &&
+             Exec("CREATE TEMP VIEW " + columns +
+                  "(OWNER, TABLE_NAME, COLUMN_NAME, COLUMN_ID) AS SELECT NULL, NULL, NULL, NULL "
+                  "WHERE 0");
+    }
+    // Before 12.1 the views have neither TEXT_VC nor BEQUEATH, before 11.2 no EDITIONING_VIEW.
+    const int release = ServerRelease();
+    std::string userColumns = "VIEW_NAME, TEXT_LENGTH, TEXT, TYPE_TEXT, VIEW_TYPE";
+    if (release >= 112)
+        userColumns += ", EDITIONING_VIEW";
+    if (release >= 121)
+        userColumns += ", TEXT_VC, BEQUEATH";
+    m_dbaViewColumns = "OWNER, " + userColumns;
+    return ok &&
+           Exec("CREATE TEMP VIEW USER_VIEWS(" + userColumns + ") AS SELECT " + userColumns +
+                " FROM " + views + " WHERE OWNER COLLATE BINARY = " + owner) &&
+           Exec("CREATE TEMP VIEW USER_TAB_COLUMNS(TABLE_NAME, COLUMN_NAME, COLUMN_ID) AS SELECT "
+                "TABLE_NAME, COLUMN_NAME, COLUMN_ID FROM " +
+                columns + " WHERE OWNER COLLATE BINARY = " + owner);
 }
 
 OraError Database::AlterSession(const std::string& nlsComp, const std::string& nlsSort)
@@ -427,12 +501,15 @@ OraError Database::AlterSession(const std::string& nlsComp, const std::string& n
         m_nls.nlsComp = nlsComp;
     if (!nlsSort.empty())
         m_nls.nlsSort = nlsSort;
-    const char* const views[] = {"DBA_SOURCE", "DBA_OBJECTS", "DUAL", "USER_SOURCE",
-                                 "USER_OBJECTS"};
+    const char* const views[] = {"DBA_SOURCE",      "DBA_OBJECTS", "DBA_VIEWS",
+                                 "DBA_TAB_COLUMNS", "DUAL",        "USER_SOURCE",
+                                 "USER_OBJECTS",    "USER_VIEWS",  "USER_TAB_COLUMNS"};
     bool ok = true;
     for (const char* view : views)
         ok = ok && Exec(std::string("DROP VIEW IF EXISTS temp.") + view);
-    ok = ok && Exec("DROP VIEW IF EXISTS temp." + m_policy.HiddenSourceView()) &&
+    ok = ok && Exec("DROP VIEW IF EXISTS temp." + m_policy.HiddenViewsView()) &&
+         Exec("DROP VIEW IF EXISTS temp." + m_policy.HiddenViewColumnsView()) &&
+         Exec("DROP VIEW IF EXISTS temp." + m_policy.HiddenSourceView()) &&
          Exec("DROP VIEW IF EXISTS temp." + m_policy.HiddenObjectsView());
     return ok ? InstallViews() : MakeOraError(kOraNotAvailable);
 }
@@ -691,6 +768,20 @@ std::string Cursor::ColumnName(int index) const
     for (char& c : upper)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return upper;
+}
+
+// The origin of a column is known when it is a stored column selected as it is, through any
+// number of views; an expression of it has none.
+bool Cursor::IsLongColumn(int index) const
+{
+    if (m_stmt == nullptr)
+        return false;
+    const char* database = sqlite3_column_database_name(m_stmt, index);
+    const char* table = sqlite3_column_table_name(m_stmt, index);
+    const char* column = sqlite3_column_origin_name(m_stmt, index);
+    return database != nullptr && table != nullptr && column != nullptr &&
+           sqlite3_stricmp(database, "main") == 0 && sqlite3_stricmp(table, "views") == 0 &&
+           sqlite3_stricmp(column, "text") == 0;
 }
 
 // True for statements that return rows.

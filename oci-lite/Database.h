@@ -5,9 +5,9 @@
 //                      ("<name in lower case>.sqlite" in OCI_LITE_HOME, else beside OCI.DLL).
 //   Database         - one SQLite connection, opened read-only and watched by its AccessPolicy
 //                      from the first statement on. Each session has one of its own: the logon
-//                      is checked on it and it holds that session's USER_OBJECTS, USER_SOURCE
-//                      and DUAL (and DBA_OBJECTS and DBA_SOURCE for a session that may read
-//                      the dictionary), so sessions sharing a server handle never see each
+//                      is checked on it and it holds that session's USER_OBJECTS, USER_SOURCE,
+//                      USER_VIEWS, USER_TAB_COLUMNS and DUAL (and the DBA_ views for a session
+//                      that may read the dictionary), so sessions sharing a server handle never see each
 //                      other's.
 //                      Calls on it are serialised (Database::Call); each may have a time budget
 //                      and may be broken through the server handle's ServerLink.
@@ -18,6 +18,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -139,6 +140,9 @@ private:
     std::set<std::string> UserColumns();
     OraError InstallViews();
     OraError ReadProperties();
+    bool InstallViewViews(const std::function<std::string(const char*)>& text,
+                          const std::string& owner);
+    static const char kViewColumns[];
     bool Exec(const std::string& sql);
     bool InstallSessionContext(const std::string& sessionUser);
     static int OnProgress(void* self);
@@ -156,6 +160,8 @@ private:
     ClientCharset m_charset = ClientCharset::Utf8();
     bool m_forcesCursorSharing = false;
     bool m_likeIgnoresCase = false;  // read by LIKE ... ESCAPE at each call
+    bool m_holdsViews = false;       // the file has the tables views and view_columns
+    std::string m_dbaViewColumns;    // of the release the server plays
 };
 
 class ServerConnection {
@@ -204,6 +210,8 @@ public:
     int ColumnCount() const;
     // The name of select-list column index (0-based) as the statement gives it, upper case.
     std::string ColumnName(int index) const;
+    // Whether select-list column index is a LONG: a view's TEXT, selected as it is.
+    bool IsLongColumn(int index) const;
     bool IsQuery() const;
 
     // Binds position (1-based): null, integer or text.

@@ -352,6 +352,12 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
     m_isQuery = m_cursor.IsQuery();
     m_ranOnce = true;
     m_definedRowBytes = 0;
+    m_longColumns.assign(static_cast<size_t>(m_cursor.ColumnCount()), false);
+    m_selectsLong = false;
+    for (int i = 0; i < m_cursor.ColumnCount(); ++i) {
+        m_longColumns[static_cast<size_t>(i)] = m_cursor.IsLongColumn(i);
+        m_selectsLong = m_selectsLong || m_longColumns[static_cast<size_t>(i)];
+    }
     if (!describeOnly) {
         if (!m_isQuery && iters == 0)
             error = MakeOraError(kOraZeroIterations);
@@ -460,6 +466,16 @@ size_t DictionaryColumnBytes(const std::string& name)
         {"LINE", 22},
         {"STATUS", 7},
         {"DUMMY", 1},
+        {"VIEW_NAME", 128},
+        {"TEXT_VC", kLongestVarchar2},
+        {"TEXT_LENGTH", 22},
+        {"TYPE_TEXT", kLongestVarchar2},
+        {"VIEW_TYPE", 128},
+        {"EDITIONING_VIEW", 1},
+        {"BEQUEATH", 12},
+        {"TABLE_NAME", 128},
+        {"COLUMN_NAME", 128},
+        {"COLUMN_ID", 22},
     };
     for (const Defined& column : kColumns) {
         if (name == column.name)
@@ -633,7 +649,10 @@ std::string Statement::ToDatabase(const std::string& clientText) const
 // that no prefetch count can wrap around.
 void Statement::CarryTrip(ub4 requested)
 {
-    const unsigned long long rowLimit = static_cast<unsigned long long>(requested) + m_prefetchRows;
+    // A LONG turns prefetching off, and its rows travel one a trip.
+    const unsigned long long rowLimit =
+        m_selectsLong ? std::min<unsigned long long>(requested, m_cache.Size() + 1)
+                      : static_cast<unsigned long long>(requested) + m_prefetchRows;
     unsigned long long tripBytes = 0;
     unsigned long long prefetchedBytes = 0;
     unsigned long long prefetchedHeldBytes = 0;
@@ -746,7 +765,14 @@ CallResult Statement::Deliver(const std::map<ub4, DefineSlot>& defines, ub4 nrow
         for (const auto& entry : defines) {
             if (entry.first == 0 || entry.first > row.size())
                 continue;
-            OraError error = DeliverValue(row[entry.first - 1], entry.second, count, &truncated);
+            bool cut = false;
+            OraError error = DeliverValue(row[entry.first - 1], entry.second, count, &cut);
+            // A LONG cut short is an error, not a warning: only a piecewise read may take it in
+            // parts.
+            if (cut && entry.first <= m_longColumns.size() && m_longColumns[entry.first - 1] &&
+                !error.IsError())
+                error = MakeOraError(kOraFetchedTruncated);
+            truncated = truncated || cut;
             if (error.IsError() && !failure.IsError())
                 failure = error;
         }

@@ -6,13 +6,16 @@
 //                          the caller's values by position, keeps the rows that the simulated
 //                          round trips brought (the requested rows plus OCI_ATTR_PREFETCH_ROWS
 //                          more, within OCI_ATTR_PREFETCH_MEMORY), and hands them out into the
-//                          defines, fetch by fetch.
+//                          defines, fetch by fetch. A query that selects a LONG column is
+//                          fetched without prefetch, one row a round trip, and a LONG value
+//                          longer than its define is ORA-01406 (there is no piecewise fetch).
 #pragma once
 
 #include <deque>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "db/OciDefs.h"
 #include "oci-lite/ClientCharset.h"
@@ -88,7 +91,9 @@ private:
     ClientCharset m_charset = ClientCharset::Us7Ascii();
     ClientCharset m_databaseSet = ClientCharset::Utf8();  // of the last execute's database
     Cursor m_cursor;
-    size_t m_definedRowBytes = 0;  // the query's row as the client sizes its prefetch buffer
+    size_t m_definedRowBytes = 0;     // the query's row as the client sizes its prefetch buffer
+    std::vector<bool> m_longColumns;  // by select-list index: the column is a LONG
+    bool m_selectsLong = false;       // no prefetch, one row a round trip
     RowCache m_cache;
     Row m_heldRow;  // read from the database, left for the next trip by the memory limit
     bool m_held = false;

@@ -129,14 +129,20 @@ bool NameOf(const std::string& strBlock, std::string& strType, std::string& strN
             return false;
     }
     std::string strWord = Upper(words.Next());
-    if (strWord == "EDITIONABLE" || strWord == "NONEDITIONABLE" || strWord == "EDITIONING")
+    // A view's: [NO] FORCE, then EDITIONABLE, NONEDITIONABLE, EDITIONING (the first two may
+    // come before the last).
+    if (strWord == "NO")
+        strWord = Upper(words.Next());
+    if (strWord == "FORCE")
+        strWord = Upper(words.Next());
+    while (strWord == "EDITIONABLE" || strWord == "NONEDITIONABLE" || strWord == "EDITIONING")
         strWord = Upper(words.Next());
     std::string strNameWord = words.Next();
     if ((strWord == "PACKAGE" || strWord == "TYPE") && Upper(strNameWord) == "BODY") {
         strWord += " BODY";
         strNameWord = words.Next();
     } else if (strWord != "PACKAGE" && strWord != "TYPE" && strWord != "PROCEDURE" &&
-               strWord != "FUNCTION" && strWord != "TRIGGER") {
+               strWord != "FUNCTION" && strWord != "TRIGGER" && strWord != "VIEW") {
         return false;
     }
     if (strNameWord.empty() || strNameWord == "." || strNameWord == "(")

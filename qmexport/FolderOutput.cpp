@@ -56,6 +56,13 @@ bool FolderOutput::IsRunKind(const std::wstring& strFile) const
            (m_filter.IsEmpty() || (!parsed.bShortened && m_filter.Selects(parsed.strName)));
 }
 
+bool FolderOutput::IsViewFile(const std::wstring& strFile) const
+{
+    ObjectFileNames::ParsedFileName parsed;
+    return ObjectFileNames::IsOwnFileName(strFile, &parsed, m_naming.CodePage()) &&
+           parsed.strType == "VIEW";
+}
+
 bool FolderOutput::Check(ExportFailure& failure)
 {
     // Refused before anything is created: a device, a path too long for a folder, a file.
@@ -150,7 +157,7 @@ SqlPlusNeeds FolderOutput::NeedsOfFile(const std::wstring& strFile,
                                        const std::string& strContent) const
 {
     SqlPlusNeeds needs;
-    needs.AddText(strContent.data(), int(strContent.size()));
+    needs.AddText(strContent.data(), int(strContent.size()), IsViewFile(strFile));
     if (needs.bHashLine) {
         ObjectFileNames::ParsedFileName parsed;
         const int nLine = FirstLineBeginning(strContent.data(), int(strContent.size()), '#');

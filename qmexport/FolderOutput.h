@@ -88,6 +88,8 @@ private:
     void ReadManifest(const std::string& strText);
     // Whether this run exports the kind of a manifest file (so a whole run may remove it).
     bool IsRunKind(const std::wstring& strFile) const;
+    // A view's file (.vw): a SQL statement to SQL*Plus, not a PL/SQL unit.
+    bool IsViewFile(const std::wstring& strFile) const;
     // Moves another object's block out of the way of strFile (its file name changed when a
     // case twin appeared); see the header.
     bool MoveOtherBlockAside(const std::wstring& strFile, const ExportObjectId& object,

@@ -6,9 +6,9 @@
 namespace {
 
 const std::vector<ObjectKind> kKinds = {
-    {"PACKAGE", L"pks", 1},  {"PACKAGE BODY", L"pkb", 4}, {"PROCEDURE", L"prc", 3},
-    {"FUNCTION", L"fnc", 2}, {"TYPE", L"tps", 0},         {"TYPE BODY", L"tpb", 4},
-    {"TRIGGER", L"trg", 5},
+    {"PACKAGE", L"pks", 1},  {"PACKAGE BODY", L"pkb", 5}, {"PROCEDURE", L"prc", 3},
+    {"FUNCTION", L"fnc", 2}, {"TYPE", L"tps", 0},         {"TYPE BODY", L"tpb", 5},
+    {"TRIGGER", L"trg", 6},  {"VIEW", L"vw", 4},
 };
 
 }  // namespace

@@ -11,13 +11,14 @@
 #include <sstream>
 #include <string>
 
+#include "QuillmarkVersion.h"
 #include "QuillmarkExe.h"
 #include "res/resource.h"
 #include "support/OciLiteSchema.h"
 
 namespace {
 
-constexpr char kCaption[] = "Quillmark v2.7";
+constexpr char kCaption[] = "Quillmark v" QUILLMARK_VERSION;
 
 std::string TempFolderPath()
 {

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "QuillmarkVersion.h"
 #include "app/quillmark.h"
 #include "framework/Wnd.h"
 
@@ -26,7 +27,7 @@ Observation g_seen;
 void CALLBACK OnTimer(HWND, UINT, UINT_PTR idEvent, DWORD)
 {
     ++g_seen.ticks;
-    HWND hDlg = ::FindWindowA(nullptr, "Quillmark v2.7");
+    HWND hDlg = ::FindWindowA(nullptr, "Quillmark v" QUILLMARK_VERSION);
     if (hDlg) {
         DWORD pid = 0;
         ::GetWindowThreadProcessId(hDlg, &pid);

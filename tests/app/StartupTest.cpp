@@ -1,4 +1,4 @@
-// quillmark.exe started as a separate process: it shows its main dialog "Quillmark v2.7"
+// quillmark.exe started as a separate process: it shows its main dialog "Quillmark v<version>"
 // as a top-level window on the task bar with the template's 24 controls, ends when the
 // dialog is closed, and several copies run side by side.
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "QuillmarkVersion.h"
 #include "QuillmarkExe.h"
 #include "res/resource.h"
 
@@ -18,7 +19,7 @@ namespace {
 
 constexpr DWORD kStartTimeoutMs = 30000;
 constexpr DWORD kExitTimeoutMs = 20000;
-constexpr char kCaption[] = "Quillmark v2.7";
+constexpr char kCaption[] = "Quillmark v" QUILLMARK_VERSION;
 
 // What a control of the running program must show. Only the bits in `mask` are
 // compared; `ownerDrawn` controls may have their button type replaced by BS_OWNERDRAW

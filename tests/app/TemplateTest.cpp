@@ -9,6 +9,7 @@
 #include <iterator>
 #include <string>
 
+#include "QuillmarkVersion.h"
 #include "DialogTemplate.h"
 #include "res/resource.h"
 
@@ -37,7 +38,7 @@ struct ExpectedDialog {
 };
 
 const ExpectedItem kAboutItems[] = {
-    {-1, "Static", "Quillmark Version 2.7", 40, 12, 119, 8,
+    {-1, "Static", "Quillmark Version " QUILLMARK_VERSION, 40, 12, 119, 8,
      CHILD | SS_LEFT | SS_NOPREFIX | WS_GROUP, 0},
     {IDOK, "Button", "OK", 184, 12, 50, 14, CHILD | BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0},
     {-1, "Static", "Copyright (C) 2008 " QUILLMARK_MAKER, 40, 23, 127, 8,
@@ -110,7 +111,7 @@ constexpr DWORD MODAL_BOX = DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION |
 const ExpectedDialog kDialogs[] = {
     {IDD_ABOUTBOX, "About Quillmark", 245, 63, MODAL_BOX, 0, "MS Sans Serif", kAboutItems,
      std::size(kAboutItems)},
-    {IDD_QUILLMARK_DIALOG, "Quillmark v2.7", 336, 233,
+    {IDD_QUILLMARK_DIALOG, "Quillmark v" QUILLMARK_VERSION, 336, 233,
      DS_SETFONT | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX |
          WS_MAXIMIZEBOX,
      WS_EX_APPWINDOW, "MS Sans Serif", kMainItems, std::size(kMainItems)},

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -469,5 +470,56 @@ TEST_F(DBStmtTest, FetchRowsFillsArraysAndCountsTheLastPart)
         expected.push_back(0);
         EXPECT_EQ(counts, expected);
         EXPECT_EQ(m_connection.GetErrorCode(), 0);
+    }
+}
+
+// Each failure carries its reason in the exception it raises, captured at the call that
+// failed: the number and the text the client gave, the same the statement or connection then
+// tells, and still the same after the error handle moved on (reset, or another failure).
+TEST_F(DBStmtTest, EachFailureCarriesTheReasonOfTheCallThatFailed)
+{
+    struct FailureCase {
+        const char* pszTitle;
+        std::function<void()> call;
+        int nCode;
+        const char* pszTextStart;
+    };
+    char szName[100];
+    DBStmt missing(m_connection, "SELECT X FROM NO_SUCH_TABLE");
+    missing.DefineString(1, szName, sizeof szName);
+    DBStmt empty(m_connection, "SELECT OBJECT_NAME FROM USER_OBJECTS WHERE 1 = 0");
+    empty.DefineString(1, szName, sizeof szName);
+    const FailureCase kCases[] = {
+        {"a table that is not there", [&] { missing.Fetch(); }, 942, "ORA-00942"},
+        {"the end of the rows", [&] { empty.Fetch(); }, 1403, "ORA-01403"},
+    };
+    for (const FailureCase& c : kCases) {
+        SCOPED_TRACE(c.pszTitle);
+        try {
+            c.call();
+            ADD_FAILURE() << "no failure";
+        } catch (const DBStmt::OtherException& failure) {
+            EXPECT_EQ(failure.Code(), c.nCode);
+            EXPECT_EQ(std::string(failure.Text()).rfind(c.pszTextStart, 0), 0u) << failure.Text();
+            const std::string strText = failure.Text();
+            m_connection.ResetErrorHandle();
+            EXPECT_EQ(failure.Code(), c.nCode);
+            EXPECT_EQ(strText, failure.Text());
+        }
+    }
+    // The first statement still tells its own reason after the second failed.
+    EXPECT_EQ(missing.GetErrorCode(), 942);
+    EXPECT_EQ(std::string(missing.GetErrorText()).rfind("ORA-00942", 0), 0u);
+
+    DBConnect refused;
+    try {
+        refused.Connect(kUser, "wrong", kDatabase);
+        ADD_FAILURE() << "the logon passed";
+    } catch (const DBConnect::OtherException& failure) {
+        EXPECT_EQ(failure.Code(), 1017);
+        EXPECT_EQ(std::string(failure.Text()).rfind("ORA-01017", 0), 0u) << failure.Text();
+        EXPECT_STREQ(failure.Text(), refused.GetErrorText());
+        refused.ResetErrorHandle();
+        EXPECT_EQ(refused.GetErrorCode(), 1017);
     }
 }

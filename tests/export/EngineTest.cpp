@@ -7,7 +7,12 @@
 // run costs and a break from another thread.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <map>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -16,6 +21,8 @@
 
 #include "export/ExportEngine.h"
 #include "export/ExportTexts.h"
+#include "export/SqlPlusLines.h"
+#include "export/ViewSource.h"
 #include "framework/Barrier.h"
 #include "tests/export/ExportHarness.h"
 
@@ -29,6 +36,7 @@ public:
     void JobNeeds(const SqlPlusNeeds& needs) override
     {
         bAmpersand = needs.bAmpersand;
+        jobNeeds = needs;
         settings = SettingsFor(needs);
         if (onJobNeeds)
             onJobNeeds();
@@ -52,6 +60,7 @@ public:
     std::vector<std::string> written;
     std::vector<std::string> blocks;
     bool bAmpersand = false;
+    SqlPlusNeeds jobNeeds;
     SqlPlusSettings settings;
     std::function<void()> onWrite;
     // Runs between the line counts and the source query.
@@ -739,5 +748,297 @@ TEST(EngineTest, AnInterruptEndsTheCallTheRunWaitsIn)
         EXPECT_TRUE(run.sink.blocks.empty());
         EXPECT_TRUE(reporter.messages.empty());
         EXPECT_FALSE(reporter.bFinished);
+    }
+}
+
+// ---- Views ----
+
+namespace {
+
+std::string Repeated(size_t nBytes, char ch)
+{
+    return std::string(nBytes, ch);
+}
+
+// A view's text of exactly nBytes: SELECT '<x...>' x FROM dual.
+std::string TextOfBytes(size_t nBytes)
+{
+    const std::string strHead = "SELECT '";
+    const std::string strTail = "' x FROM dual";
+    return strHead + Repeated(nBytes - strHead.size() - strTail.size(), 'x') + strTail;
+}
+
+struct ViewCase {
+    OciLiteSchema::View view;
+    std::string strBlock;  // empty: not exported
+};
+
+std::vector<ViewCase> ViewCases()
+{
+    const std::string strBlank = "SELECT empno\n\n  FROM emp";
+    const std::string strComment = "SELECT empno -- the key;\n  FROM emp";
+    const std::string strAmpersand = "SELECT 'A&B' ab FROM dual";
+    std::vector<ViewCase> cases = {
+        {{"Emp_Alias_V", "SELECT empno id, ename \"Name\" FROM emp", {"ID", "Name"}},
+         "CREATE OR REPLACE FORCE VIEW \"Emp_Alias_V\" (\"ID\", \"Name\") AS\n"
+         "SELECT empno id, ename \"Name\" FROM emp\n/\n"},
+        {{"BLANK_V", strBlank, {"EMPNO"}},
+         "CREATE OR REPLACE FORCE VIEW \"BLANK_V\" (\"EMPNO\") AS\n" + strBlank + "\n/\n"},
+        {{"COMMENT_V", strComment, {"EMPNO"}},
+         "CREATE OR REPLACE FORCE VIEW \"COMMENT_V\" (\"EMPNO\") AS\n" + strComment + "\n/\n"},
+        {{"AMP_V", strAmpersand, {"AB"}},
+         "CREATE OR REPLACE FORCE VIEW \"AMP_V\" (\"AB\") AS\n" + strAmpersand + "\n/\n"},
+        {{"EDITION_V", "SELECT * FROM emp_t", {"EMPNO"}, "Y", "CURRENT_USER"},
+         "CREATE OR REPLACE FORCE EDITIONING VIEW \"EDITION_V\" (\"EMPNO\") BEQUEATH "
+         "CURRENT_USER AS\nSELECT * FROM emp_t\n/\n"},
+        {{"EMP_OV",
+          "SELECT emp_t(empno) FROM emp",
+          {"SYS_NC_ROWINFO$"},
+          "N",
+          "DEFINER",
+          "OF EMP_T WITH OBJECT IDENTIFIER (EMPNO)"},
+         ""},
+    };
+    for (size_t nBytes : {size_t(3999), size_t(4000), size_t(4001), size_t(100000)}) {
+        const std::string strName = "LEN_" + std::to_string(nBytes) + "_V";
+        const std::string strText = TextOfBytes(nBytes);
+        cases.push_back(
+            {{strName, strText, {"X"}},
+             "CREATE OR REPLACE FORCE VIEW \"" + strName + "\" (\"X\") AS\n" + strText + "\n/\n"});
+    }
+    return cases;
+}
+
+}  // namespace
+
+// Every kind of view, with a package among them: each block as stored, in name order; the
+// object view named and left out; the SET lines the views need.
+TEST(EngineViewTest, ViewsAreWrittenAsStoredInNameOrder)
+{
+    PrepareTest();
+    const std::vector<ViewCase> cases = ViewCases();
+    {
+        Schema schema("ENG_VIEWS");
+        for (const ViewCase& c : cases)
+            schema.AddView(c.view);
+        schema.AddObject("EMP_API", "PACKAGE", {"PACKAGE EMP_API IS\n", "END;\n"});
+    }
+    EngineRun run;
+    ExportParams params;
+    params.kinds = {"PACKAGE", "VIEW"};
+    RunEngine(run, "ENG_VIEWS", params);
+    ASSERT_EQ(run.outcome.result, ExportResult::Done) << run.outcome.MessageText().str();
+    std::map<std::string, std::string> expected;
+    for (const ViewCase& c : cases) {
+        if (!c.strBlock.empty())
+            expected[c.view.strName + " (VIEW)"] = c.strBlock;
+    }
+    expected["EMP_API (PACKAGE)"] = "CREATE OR REPLACE PACKAGE EMP_API IS\nEND;\n\n/\n";
+    ASSERT_EQ(run.sink.written.size(), expected.size());
+    std::vector<std::string> order;
+    for (size_t i = 0; i < run.sink.written.size(); ++i) {
+        EXPECT_EQ(run.sink.blocks[i], expected[run.sink.written[i]]) << run.sink.written[i];
+        order.push_back(run.sink.written[i]);
+    }
+    const std::vector<std::string> byName = {
+        "AMP_V (VIEW)",      "BLANK_V (VIEW)",     "COMMENT_V (VIEW)",    "EDITION_V (VIEW)",
+        "EMP_API (PACKAGE)", "Emp_Alias_V (VIEW)", "LEN_100000_V (VIEW)", "LEN_3999_V (VIEW)",
+        "LEN_4000_V (VIEW)", "LEN_4001_V (VIEW)"};
+    EXPECT_EQ(order, byName);
+    EXPECT_NE(std::find(run.reporter.lines.begin(), run.reporter.lines.end(),
+                        "Not exported: EMP_OV (VIEW) is an object view"),
+              run.reporter.lines.end());
+    EXPECT_EQ(SettingsFor(run.sink.jobNeeds).strLines.str(),
+              "SET DEFINE OFF\nSET SQLBLANKLINES ON\nSET SQLTERMINATOR OFF\n");
+
+    // Named objects, a long view among them, each its own scope.
+    EngineRun named;
+    params.objectNames = {"LEN_100000_V", "EMP_API", "Emp_Alias_V"};
+    RunEngine(named, "ENG_VIEWS", params);
+    ASSERT_EQ(named.outcome.result, ExportResult::Done) << named.outcome.MessageText().str();
+    EXPECT_EQ(named.sink.written,
+              (std::vector<std::string>{"LEN_100000_V (VIEW)", "EMP_API (PACKAGE)",
+                                        "Emp_Alias_V (VIEW)"}));
+    for (size_t i = 0; i < named.sink.written.size(); ++i)
+        EXPECT_EQ(named.sink.blocks[i], expected[named.sink.written[i]]);
+
+    // Name filters choose views as they choose the other kinds.
+    EngineRun filtered;
+    params.objectNames.clear();
+    params.includePatterns = {"LEN\\_%", "AMP%"};
+    params.excludePatterns = {"%100000%"};
+    RunEngine(filtered, "ENG_VIEWS", params);
+    ASSERT_EQ(filtered.outcome.result, ExportResult::Done) << filtered.outcome.MessageText().str();
+    EXPECT_EQ(filtered.sink.written,
+              (std::vector<std::string>{"AMP_V (VIEW)", "LEN_3999_V (VIEW)", "LEN_4000_V (VIEW)",
+                                        "LEN_4001_V (VIEW)"}));
+    for (size_t i = 0; i < filtered.sink.written.size(); ++i)
+        EXPECT_EQ(filtered.sink.blocks[i], expected[filtered.sink.written[i]]);
+}
+
+// A database before 12.1 has neither TEXT_VC nor BEQUEATH (nor, before 11.2, EDITIONING_VIEW):
+// every view is read through TEXT, one round trip each, and its text is the same.
+TEST(EngineViewTest, ADatabaseBeforeTwelveOneReadsEveryViewThroughText)
+{
+    PrepareTest();
+    const std::vector<ViewCase> cases = ViewCases();
+    {
+        Schema schema("ENG_VIEWS_OLD");
+        for (const ViewCase& c : cases)
+            schema.AddView(c.view);
+    }
+    ExportParams params;
+    params.kinds = {"VIEW"};
+    EngineRun current;
+    OciLite::ResetCounters();
+    RunEngine(current, "ENG_VIEWS_OLD", params);
+    ASSERT_EQ(current.outcome.result, ExportResult::Done);
+    const unsigned nCurrentTrips = OciLite::RoundTrips();
+    for (const char* pszRelease : {"11.2", "10.2"}) {
+        SCOPED_TRACE(pszRelease);
+        ::SetEnvironmentVariableA("OCI_LITE_SERVER_VERSION", pszRelease);
+        EngineRun old;
+        OciLite::ResetCounters();
+        RunEngine(old, "ENG_VIEWS_OLD", params);
+        ::SetEnvironmentVariableA("OCI_LITE_SERVER_VERSION", nullptr);
+        ASSERT_EQ(old.outcome.result, ExportResult::Done) << old.outcome.MessageText().str();
+        ASSERT_EQ(old.sink.blocks.size(), current.sink.blocks.size());
+        for (size_t i = 0; i < old.sink.blocks.size(); ++i) {
+            std::string strExpected = current.sink.blocks[i];
+            const std::string strBequeath = "BEQUEATH CURRENT_USER ";
+            if (strExpected.find(strBequeath) != std::string::npos)
+                strExpected.erase(strExpected.find(strBequeath), strBequeath.size());
+            if (std::string(pszRelease) == "10.2" &&
+                strExpected.find("EDITIONING ") != std::string::npos)
+                strExpected.erase(strExpected.find("EDITIONING "), 11);
+            EXPECT_EQ(old.sink.blocks[i], strExpected) << old.sink.written[i];
+        }
+        // Nine views: one trip each instead of the short texts' one query, and one more
+        // measure for each set of columns the database lacks (minus the 2 long views already
+        // read one by one).
+        const unsigned nExtraMeasures = std::string(pszRelease) == "11.2" ? 1 : 2;
+        EXPECT_EQ(OciLite::RoundTrips(), nCurrentTrips - 1 + 7 + nExtraMeasures);
+    }
+}
+
+// A head line SQL*Plus would not read whole (more than 2,499 characters) gives each column a
+// line of its own; a shorter one stays one line.
+TEST(EngineViewTest, AHeadTooLongForOneLineGivesEachColumnALine)
+{
+    for (const int nColumns : {2, 100, 300}) {
+        ViewDefinition view;
+        view.strText = "SELECT * FROM wide_t";
+        std::string strColumns;
+        for (int i = 0; i < nColumns; ++i) {
+            const std::string strColumn = "COLUMN_NUMBER_" + std::to_string(1000 + i);
+            view.columns.emplace_back(strColumn.c_str());
+            strColumns += (i == 0 ? "(\"" : nColumns > 100 ? ",\n\"" : ", \"") + strColumn + "\"";
+        }
+        const std::string strBlock = ViewBlock("WIDE_V", view).str();
+        EXPECT_EQ(strBlock, "CREATE OR REPLACE FORCE VIEW \"WIDE_V\" " + strColumns +
+                                ") AS\nSELECT * FROM wide_t")
+            << nColumns;
+    }
+}
+
+// The SQL*Plus rules of a statement: only a blank line with more of the statement after it,
+// and a line ending in ";", need their SET lines; a PL/SQL unit needs neither.
+TEST(EngineViewTest, AStatementNeedsItsOwnSetLines)
+{
+    struct Case {
+        const char* pszBlock;
+        bool bStatement;
+        const char* pszLines;
+    };
+    const Case kCases[] = {
+        {"CREATE OR REPLACE FORCE VIEW \"V\" AS\nSELECT 1\n\n/\n", true, ""},
+        {"CREATE OR REPLACE FORCE VIEW \"V\" AS\nSELECT 1\n  \nFROM dual\n/\n", true,
+         "SET SQLBLANKLINES ON\n"},
+        {"CREATE OR REPLACE FORCE VIEW \"V\" AS\nSELECT 1; \nFROM dual\n/\n", true,
+         "SET SQLTERMINATOR OFF\n"},
+        {"CREATE OR REPLACE PROCEDURE P IS\n\nBEGIN NULL;\nEND;\n/\n", false, ""},
+    };
+    for (const Case& c : kCases) {
+        SqlPlusNeeds needs;
+        needs.AddText(c.pszBlock, int(std::strlen(c.pszBlock)), c.bStatement);
+        EXPECT_EQ(SettingsFor(needs).strLines.str(), c.pszLines) << c.pszBlock;
+    }
+}
+
+// 500 views of a few hundred bytes cost a few round trips more than the same schema without
+// them; a view longer than TEXT_VC holds costs one of its own.
+TEST(EngineViewTest, ViewsCostAFewRoundTrips)
+{
+    PrepareTest();
+    for (const char* pszDatabase : {"ENG_VTRIPS0", "ENG_VTRIPS500", "ENG_VTRIPS502"}) {
+        Schema schema(pszDatabase);
+        schema.Begin();
+        for (const char* pszProc : {"P1", "P2", "P3"})
+            AddProc(schema, pszProc);
+        const int nViews = std::string(pszDatabase) == "ENG_VTRIPS0" ? 0 : 500;
+        for (int i = 0; i < nViews; ++i) {
+            const std::string strName = "V" + std::to_string(1000 + i);
+            schema.AddView({strName, TextOfBytes(200 + i), {"X", "Y"}});
+        }
+        // An object view longer than every other short one: not read, not measured against.
+        OciLiteSchema::View typed{"TYPED_V", TextOfBytes(3000), {"X"}};
+        typed.pszTypeText = "OF EMP_T WITH OBJECT IDENTIFIER (X)";
+        if (nViews != 0)
+            schema.AddView(typed);
+        if (std::string(pszDatabase) == "ENG_VTRIPS502") {
+            schema.AddView({"LONG1_V", TextOfBytes(4001), {"X"}});
+            schema.AddView({"LONG2_V", TextOfBytes(50000), {"X"}});
+        }
+        schema.Commit();
+    }
+    unsigned trips[3] = {};
+    int i = 0;
+    for (const char* pszDatabase : {"ENG_VTRIPS0", "ENG_VTRIPS500", "ENG_VTRIPS502"}) {
+        ExportParams params;
+        params.kinds = {"PROCEDURE", "VIEW"};
+        EngineRun run;
+        OciLite::ResetCounters();
+        RunEngine(run, pszDatabase, params);
+        ASSERT_EQ(run.outcome.result, ExportResult::Done) << run.outcome.MessageText().str();
+        trips[i++] = OciLite::RoundTrips();
+    }
+    // The measure, the short texts and the columns.
+    EXPECT_EQ(trips[1], trips[0] + 3);
+    EXPECT_EQ(trips[2], trips[1] + 2);
+}
+
+// Another owner's views through DBA_VIEWS and DBA_TAB_COLUMNS, for a user who may read the
+// dictionary; for one who may not, the run says what is missing.
+TEST(EngineViewTest, AnOwnersViewsComeThroughTheDbaViews)
+{
+    PrepareTest();
+    {
+        Schema schema("ENG_VOWNER");
+        schema.AddUser("HR", "hr", 0);
+        schema.AddUser("READER", "reader", 0);
+        schema.GrantSelectAnyDictionary("READER");
+        OciLiteSchema::View hrView{"DEPT_V", "SELECT deptno FROM dept", {"DEPTNO"}};
+        hrView.pszOwner = "HR";
+        schema.AddView(hrView);
+        schema.AddView({"DEPT_V", "SELECT 'scott' FROM dual", {"WHO"}});
+    }
+    for (const bool bReader : {true, false}) {
+        ExportParams params;
+        params.kinds = {"VIEW"};
+        params.strOwner = "HR";
+        params.strUser = bReader ? "READER" : kUser;
+        params.strPassword = bReader ? "reader" : kPassword;
+        params.strDatabase = "ENG_VOWNER";
+        EngineRun run;
+        run.outcome = RunExport(params, run.sink, run.reporter);
+        if (!bReader) {
+            EXPECT_EQ(run.outcome.result, ExportResult::ListingFailed);
+            continue;
+        }
+        ASSERT_EQ(run.outcome.result, ExportResult::Done) << run.outcome.MessageText().str();
+        ASSERT_EQ(run.sink.blocks.size(), 1u);
+        EXPECT_EQ(run.sink.blocks[0],
+                  "CREATE OR REPLACE FORCE VIEW \"DEPT_V\" (\"DEPTNO\") AS\nSELECT deptno FROM "
+                  "dept\n/\n");
     }
 }

@@ -110,6 +110,27 @@ std::string Properties(const char* characterSet, const char* cursorSharing)
                        "INSERT INTO database_properties VALUES('NLS_CHARACTERSET','") +
            characterSet + "'),('CURSOR_SHARING','" + cursorSharing + "');";
 }
+// Views as the file holds them, beside the accounts (READER may read the dictionary): VIEWER
+// owns three (LONG_V of 5,001 bytes, EMP_OV typed), KING one.
+const char kViewsDatabase[] =
+    "CREATE TABLE views(owner TEXT NOT NULL, view_name TEXT NOT NULL, text TEXT NOT NULL,"
+    " editioning_view TEXT NOT NULL DEFAULT 'N', bequeath TEXT NOT NULL DEFAULT 'DEFINER',"
+    " type_text TEXT);"
+    "CREATE TABLE view_columns(owner TEXT NOT NULL, view_name TEXT NOT NULL,"
+    " column_id INTEGER NOT NULL, column_name TEXT NOT NULL);"
+    "INSERT INTO users(name,password) VALUES ('VIEWER','Tiger'),('KING','Tiger');"
+    "INSERT INTO objects(owner,object_name,object_type) VALUES ('VIEWER','EMP_V','VIEW'),"
+    " ('VIEWER','LONG_V','VIEW'),('VIEWER','EMP_OV','VIEW'),('KING','CROWN_V','VIEW');"
+    "INSERT INTO views(owner,view_name,text,editioning_view,bequeath) VALUES"
+    " ('VIEWER','EMP_V','SELECT empno, ename' || char(10) || 'FROM emp','Y','CURRENT_USER');"
+    "INSERT INTO views(owner,view_name,text) VALUES"
+    " ('VIEWER','LONG_V','SELECT ''' || replace(hex(zeroblob(2490)), '0', 'x') || ''' x FROM "
+    "dual'),"
+    " ('KING','CROWN_V','SELECT 1 one FROM dual');"
+    "INSERT INTO views(owner,view_name,text,type_text) VALUES"
+    " ('VIEWER','EMP_OV','SELECT emp_t(empno) FROM emp','OF EMP_T WITH OBJECT IDENTIFIER');"
+    "INSERT INTO view_columns VALUES ('VIEWER','EMP_V',2,'Name'),('VIEWER','EMP_V',1,'EMPNO'),"
+    " ('VIEWER','LONG_V',1,'X'),('KING','CROWN_V',1,'ONE');";
 
 }  // namespace
 
@@ -140,6 +161,8 @@ const std::string& FixtureHome()
                       (fixtureRows + Properties("AL32UTF8", "FORCE")).c_str());
         BuildDatabase(folder + "\\badset.sqlite",
                       (fixtureRows + Properties("KLINGON8", "EXACT")).c_str());
+        BuildDatabase(folder + "\\views.sqlite",
+                      (std::string(kAccountsDatabase) + kViewsDatabase).c_str());
         BuildDatabase(folder + "\\sorting.sqlite",
                       (std::string(kContractTables) + kSortingRows).c_str());
         HANDLE file = CreateFileA((folder + "\\garbage.sqlite").c_str(), GENERIC_WRITE, 0, nullptr,

@@ -104,7 +104,7 @@ const Refused kRefused[] = {
      "--quiet takes no value"},
     {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds", L"PACKAGE,BOGUS"},
      "unknown kind BOGUS (the kinds: PACKAGE, PACKAGE BODY, PROCEDURE, FUNCTION, TYPE, TYPE BODY, "
-     "TRIGGER, or all)"},
+     "TRIGGER, VIEW, or all)"},
     {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds", L" package  bodies "},
      "unknown kind package  bodies"},
     {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--kinds", L"TYPE,,TRIGGER"},
@@ -126,7 +126,7 @@ struct KindsCase {
 };
 
 const std::vector<std::string> kAllKinds = {"PACKAGE", "PACKAGE BODY", "PROCEDURE", "FUNCTION",
-                                            "TYPE",    "TYPE BODY",    "TRIGGER"};
+                                            "TYPE",    "TYPE BODY",    "TRIGGER",   "VIEW"};
 
 const KindsCase kKinds[] = {
     {nullptr, {}},
@@ -137,6 +137,7 @@ const KindsCase kKinds[] = {
     {L"type body,Type", {"TYPE", "TYPE BODY"}},
     {L" package\tbody , function,FUNCTION", {"PACKAGE BODY", "FUNCTION"}},
     {L"Package   Body", {"PACKAGE BODY"}},
+    {L"view,package", {"PACKAGE", "VIEW"}},
 };
 
 }  // namespace

@@ -80,7 +80,13 @@ const NameCase kNameCases[] = {
     {"CREATE OR REPLACE TYPE\n  -- a comment\n  addr_t /* and another */ AS OBJECT (x NUMBER);",
      "TYPE", "ADDR_T"},
     {"CREATE OR REPLACE TRIGGER aud_trg BEFORE INSERT ON t", "TRIGGER", "AUD_TRG"},
-    {"CREATE OR REPLACE VIEW v AS SELECT 1 FROM dual", "", ""},
+    {"CREATE OR REPLACE VIEW v AS SELECT 1 FROM dual", "VIEW", "V"},
+    {"CREATE OR REPLACE FORCE VIEW \"Emp_V\" (\"A\") AS\nSELECT 1 a FROM dual", "VIEW", "Emp_V"},
+    {"CREATE OR REPLACE FORCE EDITIONING VIEW \"EMP\" (\"A\") BEQUEATH CURRENT_USER AS", "VIEW",
+     "EMP"},
+    {"CREATE OR REPLACE NO FORCE EDITIONABLE EDITIONING VIEW hr.emp AS", "VIEW", "EMP"},
+    {"CREATE OR REPLACE FORCE MATERIALIZED VIEW mv AS", "", ""},
+    {"CREATE OR REPLACE SYNONYM s FOR t", "", ""},
     {"SET DEFINE OFF\n", "", ""},
 };
 

@@ -116,7 +116,7 @@ TEST(QmexportFolderTest, AnUnknownKindIsAUsageError)
     EXPECT_EQ(run.nExitCode, 2u);
     EXPECT_EQ(run.strErr.rfind(
                   "qmexport: unknown kind BOGUS (the kinds: PACKAGE, PACKAGE BODY, PROCEDURE, "
-                  "FUNCTION, TYPE, TYPE BODY, TRIGGER, or all)\n",
+                  "FUNCTION, TYPE, TYPE BODY, TRIGGER, VIEW, or all)\n",
                   0),
               0u)
         << run.strErr;
@@ -164,4 +164,74 @@ TEST(QmexportFolderTest, KindsInEachMode)
         else
             EXPECT_FALSE(FileExists(strFile));
     }
+}
+
+// Views in a folder: their .vw files between the procedures and the bodies in install.sql, the
+// SET lines a view's blank line and ";" line need, an object view named on standard error even
+// with --quiet, an invalid view's line, and --check after a view changed.
+TEST(QmexportFolderTest, ViewsInAFolderAndTheirDrift)
+{
+    OciLiteSchema::View blank{"EMP_V", "SELECT empno -- key;\n\n  FROM emp", {"EMPNO"}};
+    OciLiteSchema::View typed{"EMP_OV", "SELECT emp_t(empno) FROM emp", {"X"}};
+    typed.pszTypeText = "OF EMP_T WITH OBJECT IDENTIFIER (EMPNO)";
+    auto fill = [&](const std::string& strDeptText) {
+        Schema schema("QX_FOLDER_VIEWS");
+        for (const KindObject& object : kEveryKind)
+            schema.AddObject(object.pszName, object.pszType, {object.pszLine});
+        schema.AddView(blank);
+        schema.AddView(typed);
+        schema.AddView({"DEPT_V", strDeptText, {"DEPTNO", "Dname"}});
+        schema.SetObjectStatus("DEPT_V", "VIEW", "INVALID");
+    };
+    fill("SELECT deptno, dname FROM dept");
+    TempFolder folder("folder_views");
+    std::string strPath = folder.Path();
+    strPath.pop_back();
+    const std::wstring strArgs =
+        Wide("--user SCOTT --database QX_FOLDER_VIEWS --dir \"" + strPath + "\" --kinds all ");
+    RunResult run = RunQmexport(strArgs + L"--quiet");
+    ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
+    EXPECT_EQ(run.strErr, "Not exported: EMP_OV (VIEW) is an object view\n"
+                          "Invalid in the database: DEPT_V (VIEW)\n");
+    EXPECT_EQ(ReadFile(folder / "EMP_V.vw"),
+              "CREATE OR REPLACE FORCE VIEW \"EMP_V\" (\"EMPNO\") AS\n" + blank.strText + "\n/\n");
+    EXPECT_EQ(ReadFile(folder / "DEPT_V.vw"),
+              "CREATE OR REPLACE FORCE VIEW \"DEPT_V\" (\"DEPTNO\", \"Dname\") AS\nSELECT deptno, "
+              "dname FROM dept\n/\n");
+    EXPECT_FALSE(FileExists(folder / "EMP_OV.vw"));
+    EXPECT_EQ(ReadFile(folder / "install.sql"),
+              "SET DEFINE OFF\nSET SQLBLANKLINES ON\nSET SQLTERMINATOR OFF\n@@ADDR_T.tps\n"
+              "@@PKG_A.pks\n@@FUNC_B.fnc\n@@" +
+                  FromWide(L"\u00c4PFEL.prc") +
+                  "\n@@%C3%A4%70%66%65%6C.prc\n@@DEPT_V.vw\n@@EMP_V.vw\n@@ADDR_T.tpb\n@@PKG_A.pkb\n"
+                  "@@AUD_TRG.trg\n");
+
+    // The single file: the views' SET lines first, the views among the other kinds by name.
+    TempFolder single("file_views");
+    const std::string strFile = single / "views.sql";
+    const std::wstring strFileArgs = Wide("--user SCOTT --database QX_FOLDER_VIEWS --file \"" +
+                                          strFile + "\" --kinds all --quiet ");
+    run = RunQmexport(strFileArgs);
+    ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
+    const std::string strSingle = ReadFile(strFile);
+    EXPECT_EQ(strSingle.rfind("SET SQLBLANKLINES ON\nSET SQLTERMINATOR OFF\nCREATE OR REPLACE TYPE "
+                              "ADDR_T",
+                              0),
+              0u)
+        << strSingle;
+    const size_t nDept = strSingle.find("CREATE OR REPLACE FORCE VIEW \"DEPT_V\"");
+    EXPECT_LT(strSingle.find("AUD_TRG"), nDept);
+    EXPECT_LT(nDept, strSingle.find("CREATE OR REPLACE FORCE VIEW \"EMP_V\""));
+    EXPECT_LT(strSingle.find("CREATE OR REPLACE FORCE VIEW \"EMP_V\""), strSingle.find("FUNC_B"));
+
+    run = RunQmexport(strArgs + L"--check --quiet");
+    EXPECT_EQ(run.nExitCode, 0u) << run.strErr;
+    EXPECT_EQ(run.strOut, "");
+    fill("SELECT deptno, dname FROM dept WHERE deptno > 10");
+    run = RunQmexport(strArgs + L"--check --quiet");
+    EXPECT_EQ(run.nExitCode, 4u) << run.strErr;
+    EXPECT_EQ(run.strOut, "changed DEPT_V.vw\n");
+    run = RunQmexport(strFileArgs + L"--check");
+    EXPECT_EQ(run.nExitCode, 4u) << run.strErr;
+    EXPECT_EQ(run.strOut, "changed " + strFile + "\nchanged DEPT_V (VIEW)\n");
 }

@@ -54,7 +54,8 @@ const NameCase kNames[] = {
     {"ABC", "PROCEDURE", true, L"ABC.prc"},
     {"a_1", "PROCEDURE", true, L"%61_1.prc"},
     {"con", "PACKAGE", true, L"%63%6F%6E.pks"},
-    {"VIEW_X", "VIEW", false, L""},
+    {"MVIEW_X", "MATERIALIZED VIEW", false, L""},
+    {"EMP_V", "VIEW", false, L"EMP_V.vw"},
     // Names are UTF-8: files are named by their characters, escapes take the UTF-8 bytes.
     {"\xC3\x84PFEL", "PROCEDURE", false, L"\u00c4PFEL.prc"},
     {"\xC3\xA4pfel", "PROCEDURE", true, L"%C3%A4%70%66%65%6C.prc"},
@@ -140,14 +141,14 @@ TEST(ObjectFileNamesTest, ExtensionsAndTypesMatchBothWays)
 {
     const std::pair<const char*, const wchar_t*> kTypes[] = {
         {"PACKAGE", L"pks"}, {"PACKAGE BODY", L"pkb"}, {"PROCEDURE", L"prc"}, {"FUNCTION", L"fnc"},
-        {"TYPE", L"tps"},    {"TYPE BODY", L"tpb"},    {"TRIGGER", L"trg"}};
+        {"TYPE", L"tps"},    {"TYPE BODY", L"tpb"},    {"TRIGGER", L"trg"},   {"VIEW", L"vw"}};
     for (const auto& type : kTypes) {
         EXPECT_EQ(ObjectFileNames::ExtensionOf(type.first), type.second);
         EXPECT_EQ(ObjectFileNames::TypeOf(type.second).str(), type.first);
     }
     EXPECT_EQ(ObjectFileNames::TypeOf(L"PKS").str(), "PACKAGE");
     EXPECT_EQ(ObjectFileNames::TypeOf(L"Trg").str(), "TRIGGER");
-    for (const char* pszType : {"VIEW", "TABLE", "JAVA SOURCE", "type", ""})
+    for (const char* pszType : {"MATERIALIZED VIEW", "TABLE", "JAVA SOURCE", "type", "view", ""})
         EXPECT_TRUE(ObjectFileNames::ExtensionOf(pszType).empty()) << pszType;
 }
 

@@ -51,7 +51,44 @@ OciLiteSchema::OciLiteSchema(const std::string& strFolder, const char* pszDataba
          " account_status TEXT NOT NULL DEFAULT 'OPEN', select_any_dictionary INTEGER NOT NULL "
          "DEFAULT 0);"
          "CREATE TABLE objects(owner TEXT, object_name TEXT, object_type TEXT, status TEXT);"
-         "CREATE TABLE source(owner TEXT, name TEXT, type TEXT, line INTEGER, text TEXT);");
+         "CREATE TABLE source(owner TEXT, name TEXT, type TEXT, line INTEGER, text TEXT);"
+         "CREATE TABLE views(owner TEXT NOT NULL, view_name TEXT NOT NULL, text TEXT NOT NULL,"
+         " editioning_view TEXT NOT NULL DEFAULT 'N', bequeath TEXT NOT NULL DEFAULT 'DEFINER',"
+         " type_text TEXT);"
+         "CREATE TABLE view_columns(owner TEXT NOT NULL, view_name TEXT NOT NULL,"
+         " column_id INTEGER NOT NULL, column_name TEXT NOT NULL);");
+}
+
+void OciLiteSchema::AddView(const View& view)
+{
+    const bool bOwnTransaction = sqlite3_get_autocommit(m_pDb) != 0;
+    if (bOwnTransaction)
+        Begin();
+    AddObjectWithoutSource(view.strName.c_str(), "VIEW", view.pszOwner);
+    {
+        Statement insert(m_pDb, "INSERT INTO views VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
+        insert.Text(1, view.pszOwner);
+        insert.Text(2, view.strName.c_str());
+        insert.Text(3, view.strText.data(), int(view.strText.size()));
+        insert.Text(4, view.pszEditioning);
+        insert.Text(5, view.pszBequeath);
+        if (view.pszTypeText != nullptr)
+            insert.Text(6, view.pszTypeText);
+        insert.Step();
+    }
+    {
+        // Stored backwards, so that only ORDER BY COLUMN_ID gives them in order.
+        Statement insert(m_pDb, "INSERT INTO view_columns VALUES(?1, ?2, ?3, ?4)");
+        for (size_t i = view.columns.size(); i-- > 0;) {
+            insert.Text(1, view.pszOwner);
+            insert.Text(2, view.strName.c_str());
+            insert.Int(3, int(i + 1));
+            insert.Text(4, view.columns[i].c_str());
+            insert.Step();
+        }
+    }
+    if (bOwnTransaction)
+        Commit();
 }
 
 OciLiteSchema::~OciLiteSchema()

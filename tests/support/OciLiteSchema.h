@@ -36,6 +36,17 @@ public:
     // One object of SCOTT's with one source line, whose name may hold any byte (a zero too).
     void AddObjectNamedInBytes(const std::string& strName, const char* pszType,
                                const std::string& strLine);
+    // A view (an objects row of type VIEW, its text and columns, in column order).
+    struct View {
+        std::string strName;
+        std::string strText;
+        std::vector<std::string> columns;
+        const char* pszEditioning = "N";
+        const char* pszBequeath = "DEFINER";
+        const char* pszTypeText = nullptr;
+        const char* pszOwner = "SCOTT";
+    };
+    void AddView(const View& view);
     // Oracle's account states ('OPEN', 'EXPIRED(GRACE)', 'LOCKED', 'EXPIRED', ...).
     void SetAccountStatus(const char* pszUser, const char* pszStatus);
     // The status USER_OBJECTS shows for an object ('VALID', 'INVALID').

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "QuillmarkVersion.h"
 #include "app/quillmarkDlg.h"
 #include "app/JobControl.h"
 #include "app/JobRecord.h"
@@ -129,7 +130,7 @@ protected:
 
 TEST_F(MainDlg, OpensIdleInOneObjectMode)
 {
-    EXPECT_EQ("Quillmark v2.7", TextOf(m_hDlg));
+    EXPECT_EQ("Quillmark v" QUILLMARK_VERSION, TextOf(m_hDlg));
     EXPECT_EQ("Start", Text(IDOK));
     EXPECT_FALSE(m_pDlg->IsRunning());
     EXPECT_EQ(1, m_pDlg->m_radioOne.GetCheckState());
@@ -195,7 +196,7 @@ TEST_F(MainDlg, AboutItemShowsTheAboutBox)
     ::SendMessageA(m_hDlg, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
     ASSERT_EQ(1u, watcher.Count());
     EXPECT_EQ("About Quillmark", strCaption);
-    EXPECT_EQ("Quillmark Version 2.7", strVersion);
+    EXPECT_EQ("Quillmark Version " QUILLMARK_VERSION, strVersion);
     EXPECT_NE(std::string::npos, strMaker.find("2008"));
     EXPECT_EQ(QUILLMARK_WEB_ADDRESS, strAddress);
     // The low four bits of the command do not matter.
@@ -743,7 +744,13 @@ TEST_F(MainDlg, AThreadThatCannotStartSaysWhyAndTheWindowStaysIdle)
     ClickWithMouse(Item(IDC_RADIO_ALL));
     OciLiteControl::SetRoundTripDelay(1000000);
     Press(IDOK);
-    ASSERT_TRUE(PumpUntil([this] { return LogCount() > 40; }, 20000));
+    // Just after the logon the worker waits a whole round trip in its listing query.
+    ASSERT_TRUE(PumpUntil(
+        [this] {
+            const std::vector<std::string> lines = ListLines(Item(IDC_LOG));
+            return std::find(lines.begin(), lines.end(), "Connected.") != lines.end();
+        },
+        20000));
     ASSERT_TRUE(OciLiteControl::SetTraceFile(strTrace));
     m_pDlg->SetThreadStarter(FailingThreadStarter(ERROR_NOT_ENOUGH_MEMORY));
     Press(IDOK);
