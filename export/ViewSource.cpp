@@ -51,15 +51,10 @@ CString ViewBlock(const CString& strName, const ViewDefinition& view)
     return CString();
 }
 
-bool ViewSource::Fail(DBStmt* pStmt, const CString& strView)
+bool ViewSource::Fail(const DBStmt::OtherException& error, const CString& strView)
 {
-    if (pStmt != nullptr) {
-        m_strError = pStmt->GetErrorText();
-        m_nErrorCode = pStmt->GetErrorCode();
-    } else {
-        m_strError = m_connection.GetErrorText();
-        m_nErrorCode = m_connection.GetErrorCode();
-    }
+    m_strError = error.Text();
+    m_nErrorCode = error.Code();
     m_strError.TrimRight();
     m_strFailedView = strView;
     return false;
@@ -113,8 +108,8 @@ bool ViewSource::Measure(std::map<CString, ViewDefinition>& views, int& nNameByt
         std::unique_ptr<DBStmt> stmt;
         try {
             stmt = std::make_unique<DBStmt>(m_connection, ViewQueries::Measure(m_scope, m_release));
-        } catch (DBStmt::OtherException&) {
-            return Fail(nullptr);
+        } catch (const DBStmt::OtherException& error) {
+            return Fail(error);
         }
         char szName[kNameBufferSize] = {};
         ub2 nNameLength = 0;
@@ -156,16 +151,15 @@ bool ViewSource::Measure(std::map<CString, ViewDefinition>& views, int& nNameByt
                     nShortBytes = std::max(nShortBytes, nTextLength);
             }
             return true;
-        } catch (DBStmt::OtherException&) {
-            if (stmt->GetErrorCode() == kInvalidIdentifier &&
-                m_release != ViewQueries::Release::kOlder) {
+        } catch (const DBStmt::OtherException& error) {
+            if (error.Code() == kInvalidIdentifier && m_release != ViewQueries::Release::kOlder) {
                 m_connection.ResetErrorHandle();
                 m_release = m_release == ViewQueries::Release::k12 ? ViewQueries::Release::k11
                                                                    : ViewQueries::Release::kOlder;
                 views.clear();
                 continue;
             }
-            return Fail(stmt.get());
+            return Fail(error);
         }
     }
 }
@@ -177,8 +171,8 @@ bool ViewSource::ReadShortTexts(std::map<CString, ViewDefinition>& views, int nN
     try {
         stmt = std::make_unique<DBStmt>(m_connection,
                                         ViewQueries::ShortTexts(m_scope, nNameBytes, nTextBytes));
-    } catch (DBStmt::OtherException&) {
-        return Fail(nullptr);
+    } catch (const DBStmt::OtherException& error) {
+        return Fail(error);
     }
     char szName[kNameBufferSize] = {};
     ub2 nNameLength = 0;
@@ -212,8 +206,8 @@ bool ViewSource::ReadShortTexts(std::map<CString, ViewDefinition>& views, int nN
             view.strText = nTextIndicator == -1 ? CString() : CString(text.data(), nTextLength);
         }
         return true;
-    } catch (DBStmt::OtherException&) {
-        return Fail(stmt.get());
+    } catch (const DBStmt::OtherException& error) {
+        return Fail(error);
     }
 }
 
@@ -230,8 +224,8 @@ bool ViewSource::ReadLongText(const CString& strName, ViewDefinition& view)
     std::unique_ptr<DBStmt> stmt;
     try {
         stmt = std::make_unique<DBStmt>(m_connection, ViewQueries::Text(scope));
-    } catch (DBStmt::OtherException&) {
-        return Fail(nullptr, strName);
+    } catch (const DBStmt::OtherException& error) {
+        return Fail(error, strName);
     }
     std::vector<char> text(size_t(nBytes), '\0');
     try {
@@ -245,11 +239,11 @@ bool ViewSource::ReadLongText(const CString& strName, ViewDefinition& view)
             return Changed(strName);
         view.strText = CString(text.data(), int(nLength));
         return true;
-    } catch (DBStmt::OtherException&) {
+    } catch (const DBStmt::OtherException& error) {
         // Cut short: the view grew past its measured length.
-        if (stmt->GetErrorCode() == OCI_ORA_COLUMN_TRUNCATED)
+        if (error.Code() == OCI_ORA_COLUMN_TRUNCATED)
             return Changed(strName);
-        return Fail(stmt.get(), strName);
+        return Fail(error, strName);
     }
 }
 
@@ -258,8 +252,8 @@ bool ViewSource::ReadColumns(std::map<CString, ViewDefinition>& views)
     std::unique_ptr<DBStmt> stmt;
     try {
         stmt = std::make_unique<DBStmt>(m_connection, ViewQueries::Columns(m_scope));
-    } catch (DBStmt::OtherException&) {
-        return Fail(nullptr);
+    } catch (const DBStmt::OtherException& error) {
+        return Fail(error);
     }
     char szView[kNameBufferSize] = {};
     ub2 nViewLength = 0;
@@ -280,7 +274,7 @@ bool ViewSource::ReadColumns(std::map<CString, ViewDefinition>& views)
                 found->second.columns.emplace_back(szColumn, nColumnLength);
         }
         return true;
-    } catch (DBStmt::OtherException&) {
-        return Fail(stmt.get());
+    } catch (const DBStmt::OtherException& error) {
+        return Fail(error);
     }
 }

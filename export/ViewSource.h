@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "db/DBConnect.h"
+#include "db/DBStmt.h"
 #include "export/SourceQueries.h"
 #include "framework/String.h"
 
@@ -60,7 +61,7 @@ private:
     bool ReadShortTexts(std::map<CString, ViewDefinition>& views, int nNameBytes, int nTextBytes);
     bool ReadLongText(const CString& strName, ViewDefinition& view);
     bool ReadColumns(std::map<CString, ViewDefinition>& views);
-    bool Fail(DBStmt* pStmt, const CString& strView = CString());
+    bool Fail(const DBStmt::OtherException& error, const CString& strView = CString());
     bool Changed(const CString& strView);
 
     DBConnect& m_connection;
