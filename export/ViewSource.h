@@ -24,8 +24,6 @@
 #include "export/SourceQueries.h"
 #include "framework/String.h"
 
-class DBStmt;
-
 struct ViewDefinition {
     int nTextLength = 0;  // TEXT_LENGTH, the database's bytes
     bool bEditioning = false;
