@@ -615,6 +615,80 @@ TEST(EngineTest, RoundTripsDoNotGrowWithTheObjects)
     }
 }
 
+// The same schema in an AL32UTF8 database, a WE8MSWIN1252 one and one under
+// CURSOR_SHARING=FORCE: every run gives the same blocks, byte for byte, and FORCE costs the
+// same round trips as EXACT (the source query keeps its literals). The schema holds what the
+// single-byte set holds beyond ASCII (accents, the euro, a real inverted question mark), lines
+// of its widest width in that set's bytes, and names that LIKE's escapes pick.
+TEST(EngineTest, ADatabaseSetOrCursorSharingChangesNoBlockAndForceNoTrip)
+{
+    PrepareTest();
+    const char* const kDatabases[] = {"ENG_UTF8", "ENG_WE8", "ENG_FORCE"};
+    std::string strAccents;  // 1,000 bytes in WE8MSWIN1252, 2,000 in UTF-8
+    for (int i = 0; i < 1000; ++i)
+        strAccents += "\xC3\xA9";
+    for (const char* pszDatabase : kDatabases) {
+        Schema schema(pszDatabase);
+        if (std::string(pszDatabase) == "ENG_WE8")
+            schema.SetDatabaseCharset("WE8MSWIN1252");
+        if (std::string(pszDatabase) == "ENG_FORCE")
+            schema.SetCursorSharing("FORCE");
+        schema.Begin();
+        for (int i = 0; i < 50; ++i)
+            AddProc(schema, ("P" + std::to_string(1000 + i)).c_str());
+        schema.AddObject("EMP_API", "PACKAGE",
+                         {"PACKAGE EMP_API IS -- Gr\xC3\xBC\xC3\x9F\xC3\xA9 \xE2\x82\xAC\n",
+                          "  c CONSTANT VARCHAR2(9) := '\xC2\xBFqu\xC3\xA9?';\n", "END;\n"});
+        schema.AddObject("EMP_API", "PACKAGE BODY",
+                         {"PACKAGE BODY EMP_API IS\n", "  -- " + strAccents + "\n", "END;\n"});
+        // 5,000 short lines: at the full width a literal-less read would describe (8,034
+        // bytes a row) they pass 16 MiB of prefetch memory; read narrow they do not.
+        schema.AddObject("BIG_PKG", "PACKAGE BODY",
+                         std::vector<std::string>(5000, "  x := x + 1;\n"));
+        schema.AddObject("A_B%C", "PROCEDURE", Lines(kProc, "A_B%C"));
+        schema.AddObject("AXBYC", "PROCEDURE", Lines(kProc, "AXBYC"));
+        schema.Commit();
+    }
+    struct SetCase {
+        const char* pszTitle;
+        std::vector<CString> names;
+        std::vector<CString> includes;
+        std::vector<CString> excludes;
+    };
+    const SetCase kCases[] = {
+        {"the whole schema", {}, {}, {}},
+        {"one package", {"EMP_API"}, {}, {}},
+        {"escaped wildcards", {}, {"A\\_B\\%C", "EMP%"}, {}},
+        {"an exclude", {}, {}, {"P1%"}},
+    };
+    for (const SetCase& c : kCases) {
+        SCOPED_TRACE(c.pszTitle);
+        std::vector<std::string> expected;
+        unsigned nExactTrips = 0;
+        for (const char* pszDatabase : kDatabases) {
+            SCOPED_TRACE(pszDatabase);
+            ExportParams params;
+            params.objectNames = c.names;
+            params.includePatterns = c.includes;
+            params.excludePatterns = c.excludes;
+            EngineRun run;
+            OciLite::ResetCounters();
+            RunEngine(run, pszDatabase, params);
+            ASSERT_EQ(run.outcome.result, ExportResult::Done) << run.outcome.strText.str();
+            if (expected.empty()) {
+                expected = run.sink.blocks;
+                nExactTrips = OciLite::RoundTrips();
+                EXPECT_FALSE(expected.empty());
+            } else {
+                EXPECT_EQ(run.sink.blocks, expected);
+            }
+            if (std::string(pszDatabase) == "ENG_FORCE") {
+                EXPECT_EQ(OciLite::RoundTrips(), nExactTrips);
+            }
+        }
+    }
+}
+
 // Stop and Ctrl+C from another thread: a run that waits a minute in the server's work ends at
 // once, stopped (no message, no last words), with nothing written; so does a run whose stop
 // came before its first statement, which is then never sent.
