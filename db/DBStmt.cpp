@@ -113,6 +113,35 @@ bool DBStmt::FetchRow(int& nStatus)
     }
 }
 
+ub4 DBStmt::FetchRows(ub4 nRows)
+{
+    if (m_bEnded)
+        return 0;
+    RequireStatementHandle(true);
+    FailIfInterrupted();
+    const bool bExecute = m_bExecuted == 0;
+    const sword nStatus = bExecute
+                              ? m_pApi->StmtExecute(m_pHost->ServiceContext(), m_hStmt,
+                                                    m_pHost->ErrorHandle(), nRows, 0, OCI_DEFAULT)
+                              : m_pApi->StmtFetch(m_hStmt, m_pHost->ErrorHandle(), nRows,
+                                                  OCI_FETCH_NEXT, OCI_DEFAULT);
+    m_bExecuted = 1;
+    try {
+        CheckOutcome(nStatus, bExecute ? "OCIStmtExecute" : "OCIStmtFetch");
+    } catch (const OtherException& failure) {
+        if (failure.Code() != OCI_ORA_NO_DATA_FOUND)
+            throw;
+        // The end of the rows may come with the last part of the array.
+        m_pHost->ResetErrorHandle();
+        m_bEnded = true;
+    }
+    ub4 nFetched = 0;
+    CheckCall(m_pApi->AttrGet(m_hStmt, OCI_HTYPE_STMT, &nFetched, OCI_ATTR_ROWS_FETCHED,
+                              m_pHost->ErrorHandle()),
+              "OCIAttrGet");
+    return nFetched < nRows ? nFetched : nRows;
+}
+
 const char* DBStmt::GetErrorText()
 {
     return m_szErrorText;

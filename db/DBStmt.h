@@ -2,7 +2,8 @@
 //
 // DBStmt: one SQL statement on a logged-on DBConnect. It prepares the text when constructed,
 // binds input strings and defines output buffers by 1-based position, executes once, and
-// fetches rows one at a time. Every failure, the end of a result included (Oracle error 1403),
+// fetches rows one at a time or in arrays (a define's buffer, lengths and indicators then hold
+// one element per row, each element the define's size). Every failure, the end of a result included (Oracle error 1403),
 // is thrown as DBStmt::OtherException by value, with the reason the failed call left (read once,
 // right after the call).
 //
@@ -58,6 +59,11 @@ public:
     // (ORA-01403), after which the connection's error handle is clean again. Every other
     // failure throws as Fetch does.
     bool FetchRow(int& nStatus);
+    // Up to nRows rows into elements 0, 1, ... of the defined arrays; returns how many came,
+    // 0 at the end of the rows (after which the connection's error handle is clean again). The
+    // first call executes, asking for nRows. A row cut short passes (its indicator and length
+    // tell); every other failure throws as Fetch does.
+    ub4 FetchRows(ub4 nRows);
 
     const char* GetErrorText();
     int GetErrorCode();
@@ -78,6 +84,7 @@ private:
     DBStatementHost* m_pHost = nullptr;
     const OciApi* m_pApi = &OciApi::Empty();
     int m_bExecuted = 0;
+    bool m_bEnded = false;  // FetchRows met the end of the rows
     int m_nErrorCode = 0;
     char m_szErrorText[DbErrorTexts::kErrorTextSize];
     // Keeps the connection's environment, the parent of the statement handle, alive until the

@@ -621,8 +621,8 @@ private:
                          [](const ExportObjectId& object) { return !IsView(object); });
         if (firstUnit != objects.begin() + nEnd) {
             try {
-                stream = std::make_unique<SourceStream>(connection,
-                                                        SourceQueries::Source(scope, widths));
+                stream = std::make_unique<SourceStream>(
+                    connection, SourceQueries::Source(scope, widths), widths);
                 BindScope(stream->Statement(), scope);
             } catch (const DBStmt::OtherException& error) {
                 outcome = FetchFailedAt(*firstUnit, FailureText(error.Text()), error.Code());

@@ -138,8 +138,10 @@ CString Source(const SourceScope& scope, const SourceWidths& widths)
     strColumns.Format("SUBSTRB(NAME,1,%d),TYPE,SUBSTRB(TEXT,1,%d),CASE WHEN LENGTHB(NAME) > %d "
                       "OR LENGTHB(TEXT) > %d THEN 1 ELSE 0 END",
                       nName, nText, nName, nText);
-    return "SELECT " + strColumns + " FROM " + SourceView(scope) + Filter(scope, "NAME", "TYPE") +
-           BinaryOrder("NAME", "TYPE") + ",LINE";
+    // The literals size the columns: a database that shares cursors by force would make them
+    // binds, and the columns would be described (and prefetched) at their full 4,000 bytes.
+    return "SELECT /*+ CURSOR_SHARING_EXACT */ " + strColumns + " FROM " + SourceView(scope) +
+           Filter(scope, "NAME", "TYPE") + BinaryOrder("NAME", "TYPE") + ",LINE";
 }
 
 }  // namespace SourceQueries

@@ -49,7 +49,8 @@ CString Listing(const SourceScope& scope);
 CString LineCounts(const SourceScope& scope);
 // NAME, TYPE, TEXT in name, type and line order, name and text no wider than widths, and a
 // fourth column that is 1 on a row whose name or text is wider (the source changed since it
-// was measured, and that row was cut), else 0.
+// was measured, and that row was cut), else 0. It carries the CURSOR_SHARING_EXACT hint, so
+// that a database with CURSOR_SHARING=FORCE keeps the literals that set its columns' widths.
 CString Source(const SourceScope& scope, const SourceWidths& widths);
 
 }  // namespace SourceQueries

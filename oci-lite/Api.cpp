@@ -308,7 +308,8 @@ sword AttrSetImpl(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size, u
     return Report(error, MakeOraError(kOraIllegalAttribute));
 }
 
-// OCIAttrGet: the client character set of an environment, a statement's prefetch settings.
+// OCIAttrGet: the client character set of an environment; a statement's prefetch settings and
+// the rows its last call and all its calls delivered.
 sword AttrGetImpl(const void* trgthndlp, ub4 trghndltyp, void* attributep, ub4* sizep, ub4 attrtype,
                   OCIError* errhp)
 {
@@ -326,11 +327,15 @@ sword AttrGetImpl(const void* trgthndlp, ub4 trghndltyp, void* attributep, ub4* 
         return OCI_SUCCESS;
     }
     if (trghndltyp == OCI_HTYPE_STMT &&
-        (attrtype == OCI_ATTR_PREFETCH_ROWS || attrtype == OCI_ATTR_PREFETCH_MEMORY)) {
+        (attrtype == OCI_ATTR_PREFETCH_ROWS || attrtype == OCI_ATTR_PREFETCH_MEMORY ||
+         attrtype == OCI_ATTR_ROWS_FETCHED || attrtype == OCI_ATTR_ROW_COUNT)) {
         auto* stmt = static_cast<StmtHandle*>(target);
         std::lock_guard<std::mutex> lock(stmt->mutex);
-        ub4 value = attrtype == OCI_ATTR_PREFETCH_ROWS ? stmt->statement.PrefetchRows()
-                                                       : stmt->statement.PrefetchMemory();
+        const ocilite::Statement& statement = stmt->statement;
+        ub4 value = attrtype == OCI_ATTR_PREFETCH_ROWS  ? statement.PrefetchRows()
+                    : attrtype == OCI_ATTR_ROWS_FETCHED ? statement.RowsFetched()
+                    : attrtype == OCI_ATTR_ROW_COUNT    ? statement.RowCount()
+                                                        : statement.PrefetchMemory();
         std::memcpy(attributep, &value, sizeof value);
         if (sizep != nullptr)
             *sizep = sizeof value;

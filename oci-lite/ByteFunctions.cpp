@@ -27,10 +27,11 @@ void LengthB(sqlite3_context* context, int, sqlite3_value** values)
         return;
     }
     const std::string text = ValueText(values[0]);
+    const ClientCharset* set = static_cast<const ClientCharset*>(sqlite3_user_data(context));
     if (text.empty())
         sqlite3_result_null(context);
     else
-        sqlite3_result_int64(context, static_cast<sqlite3_int64>(text.size()));
+        sqlite3_result_int64(context, static_cast<sqlite3_int64>(set->ByteLength(text)));
 }
 
 void SubstrB(sqlite3_context* context, int count, sqlite3_value** values)
@@ -47,8 +48,10 @@ void SubstrB(sqlite3_context* context, int count, sqlite3_value** values)
         return;
     }
     const std::string text = ValueText(values[0]);
-    const std::string result = Substring(text, sqlite3_value_int64(values[1]),
-                                         count > 2 ? length : static_cast<long long>(text.size()));
+    const ClientCharset* set = static_cast<const ClientCharset*>(sqlite3_user_data(context));
+    const long long bytes = static_cast<long long>(set->ByteLength(text));
+    const std::string result =
+        Substring(text, sqlite3_value_int64(values[1]), count > 2 ? length : bytes, *set);
     if (result.empty())
         sqlite3_result_null(context);
     else
@@ -58,8 +61,43 @@ void SubstrB(sqlite3_context* context, int count, sqlite3_value** values)
 
 }  // namespace
 
-std::string Substring(const std::string& text, long long position, long long length)
+namespace {
+
+// The general case: walks the characters, each with its width in the set's bytes, and keeps
+// those wholly inside [first, end).
+std::string SubstringByCharacters(const std::string& text, long long position, long long length,
+                                  const ClientCharset& set)
 {
+    const long long size = static_cast<long long>(set.ByteLength(text));
+    const long long first = position > 0 ? position - 1 : position == 0 ? 0 : size + position;
+    if (first < 0 || first >= size || length < 1)
+        return std::string();
+    const long long end = length >= size - first ? size : first + length;
+    size_t from = std::string::npos;
+    size_t to = 0;
+    long long at = 0;
+    for (size_t i = 0; i < text.size() && at < end;) {
+        unsigned long codePoint = 0;
+        const size_t bytes = DecodeUtf8(text, i, &codePoint);
+        const long long width = set.CharacterBytes(codePoint);
+        if (at >= first && at + width <= end) {
+            if (from == std::string::npos)
+                from = i;
+            to = i + bytes;
+        }
+        at += width;
+        i += bytes;
+    }
+    return from == std::string::npos ? std::string() : text.substr(from, to - from);
+}
+
+}  // namespace
+
+std::string Substring(const std::string& text, long long position, long long length,
+                      const ClientCharset& databaseSet)
+{
+    if (databaseSet.Id() != ClientCharset::kAl32Utf8Id)
+        return SubstringByCharacters(text, position, length, databaseSet);
     const long long size = static_cast<long long>(text.size());
     long long first = position > 0 ? position - 1 : position == 0 ? 0 : size + position;
     if (first < 0 || first >= size || length < 1)
@@ -75,14 +113,15 @@ std::string Substring(const std::string& text, long long position, long long len
     return text.substr(static_cast<size_t>(first), static_cast<size_t>(end - first));
 }
 
-bool Install(sqlite3* db)
+bool Install(sqlite3* db, const ClientCharset* databaseSet)
 {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    return sqlite3_create_function(db, "LENGTHB", 1, flags, nullptr, &LengthB, nullptr, nullptr) ==
+    void* set = const_cast<ClientCharset*>(databaseSet);
+    return sqlite3_create_function(db, "LENGTHB", 1, flags, set, &LengthB, nullptr, nullptr) ==
                SQLITE_OK &&
-           sqlite3_create_function(db, "SUBSTRB", 2, flags, nullptr, &SubstrB, nullptr, nullptr) ==
+           sqlite3_create_function(db, "SUBSTRB", 2, flags, set, &SubstrB, nullptr, nullptr) ==
                SQLITE_OK &&
-           sqlite3_create_function(db, "SUBSTRB", 3, flags, nullptr, &SubstrB, nullptr, nullptr) ==
+           sqlite3_create_function(db, "SUBSTRB", 3, flags, set, &SubstrB, nullptr, nullptr) ==
                SQLITE_OK;
 }
 

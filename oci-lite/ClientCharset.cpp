@@ -68,7 +68,25 @@ std::wstring Widen(const std::string& text, unsigned codePage)
     return wide;
 }
 
-std::string Narrow(const std::wstring& wide, unsigned codePage)
+// The bytes a set writes for a character it cannot hold, zero-terminated: 0xBF (the inverted
+// question mark) in WE8MSWIN1252 and the West European ISO sets, the full-width question mark
+// in the Japanese sets, "?" elsewhere (the console sets' own is not documented: the plain one).
+const char* ReplacementOf(unsigned short id)
+{
+    switch (id) {
+    case 31:   // WE8ISO8859P1
+    case 46:   // WE8ISO8859P15
+    case 178:  // WE8MSWIN1252
+        return "\xBF";
+    case kJa16SjisId:
+    case 838:  // JA16SJISTILDE
+        return "\x81\x48";
+    default:
+        return "?";
+    }
+}
+
+std::string Narrow(const std::wstring& wide, unsigned codePage, const char* replacement = "?")
 {
     if (wide.empty())
         return std::string();
@@ -77,14 +95,39 @@ std::string Narrow(const std::wstring& wide, unsigned codePage)
     BOOL unused = FALSE;
     int wideLength = static_cast<int>(wide.size());
     int length = WideCharToMultiByte(codePage, flags, wide.data(), wideLength, nullptr, 0,
-                                     toUtf8 ? nullptr : "?", toUtf8 ? nullptr : &unused);
+                                     toUtf8 ? nullptr : replacement, toUtf8 ? nullptr : &unused);
     if (length <= 0)
         return std::string();
     std::string narrow(static_cast<size_t>(length), '\0');
     WideCharToMultiByte(codePage, flags, wide.data(), wideLength, &narrow[0], length,
-                        toUtf8 ? nullptr : "?", toUtf8 ? nullptr : &unused);
+                        toUtf8 ? nullptr : replacement, toUtf8 ? nullptr : &unused);
     return narrow;
 }
+
+}  // namespace
+
+// The character at utf8[at] (a byte that begins none counts as one character of its own);
+// returns its length in bytes.
+size_t DecodeUtf8(const std::string& utf8, size_t at, unsigned long* codePoint)
+{
+    const unsigned char lead = static_cast<unsigned char>(utf8[at]);
+    size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    if (at + length > utf8.size())
+        length = 1;
+    unsigned long value = length == 1 ? lead : lead & (0x7Fu >> length);
+    for (size_t i = 1; i < length; ++i) {
+        const unsigned char next = static_cast<unsigned char>(utf8[at + i]);
+        if ((next & 0xC0u) != 0x80u) {
+            *codePoint = lead;
+            return 1;
+        }
+        value = (value << 6) | (next & 0x3Fu);
+    }
+    *codePoint = value;
+    return length;
+}
+
+namespace {
 
 const CharsetEntry* FindById(unsigned short id)
 {
@@ -141,6 +184,61 @@ bool ClientCharset::IsUtf8() const
     return m_codePage == CP_UTF8;
 }
 
+bool ClientCharset::IsUnicode() const
+{
+    return IsUtf8();
+}
+
+unsigned ClientCharset::MaxBytesPerCharacter() const
+{
+    if (m_id == kAl32Utf8Id)
+        return 4;
+    if (m_id == kUtf8Id)
+        return 3;
+    switch (m_codePage) {
+    case 932:
+    case 936:
+    case 949:
+    case 950:
+        return 2;
+    default:
+        return 1;
+    }
+}
+
+// UTF8 is CESU-8: a character beyond the basic plane is two 3-byte surrogates there.
+unsigned ClientCharset::CharacterBytes(unsigned long codePoint) const
+{
+    if (IsUtf8()) {
+        if (codePoint < 0x80)
+            return 1;
+        if (codePoint < 0x800)
+            return 2;
+        if (codePoint < 0x10000)
+            return 3;
+        return m_id == kUtf8Id ? 6 : 4;
+    }
+    if (MaxBytesPerCharacter() == 1 || codePoint < 0x80)
+        return 1;
+    // Shift-JIS keeps the half-width katakana in one byte.
+    if ((m_codePage == 932) && codePoint >= 0xFF61 && codePoint <= 0xFF9F)
+        return 1;
+    return 2;
+}
+
+size_t ClientCharset::ByteLength(const std::string& utf8) const
+{
+    if (IsUtf8() && m_id == kAl32Utf8Id)
+        return utf8.size();
+    size_t bytes = 0;
+    for (size_t i = 0; i < utf8.size();) {
+        unsigned long codePoint = 0;
+        i += DecodeUtf8(utf8, i, &codePoint);
+        bytes += CharacterBytes(codePoint);
+    }
+    return bytes;
+}
+
 std::wstring ClientCharset::Decode(const std::string& text) const
 {
     if (m_codePage == kAsciiCodePage) {
@@ -193,7 +291,7 @@ std::string ClientCharset::Encode(const std::wstring& text, bool* replaced) cons
                 c = swap->codePageCharacter;
         }
     }
-    bytes = Narrow(mapped, m_codePage);
+    bytes = Narrow(mapped, m_codePage, ReplacementOf(m_id));
     if (replaced != nullptr)
         *replaced = Decode(bytes) != text;
     return bytes;

@@ -4,7 +4,11 @@
 // (NLS_CHARSET_ID), each carried by a Windows code page. The database keeps its text in UTF-8.
 // With UTF8 or AL32UTF8 the stored bytes travel unchanged; with another set, SQL texts, binds
 // and logon names are converted on the way in and fetched text on the way out, and characters
-// the target set lacks become its replacement character "?", as Oracle's do.
+// the target set lacks become the set's replacement character, as Oracle's do: 0xBF
+// ("\xBF", the inverted question mark) in WE8MSWIN1252, WE8ISO8859P1 and WE8ISO8859P15, the
+// full-width question mark 0x8148 in JA16SJIS and JA16SJISTILDE, "?" in every other set.
+// The same sets serve as the database's own character set (DatabaseCharset below), which
+// decides how many bytes a text takes there (LENGTHB, SUBSTRB, described sizes).
 //   - US7ASCII, the client's default, keeps only 7-bit characters (oci-lite converts it itself).
 //   - JA16SJIS is Windows' code page 932 except for 0x8160, which it maps to U+301C WAVE DASH
 //     (932 and JA16SJISTILDE map it to U+FF5E FULLWIDTH TILDE); U+FF5E has no place in it.
@@ -32,6 +36,17 @@ public:
     static ClientCharset Utf8();
     static ClientCharset Us7Ascii();
 
+    // Whether the set is UTF8 or AL32UTF8.
+    bool IsUnicode() const;
+    // The most bytes one character takes in the set: 4 in AL32UTF8, 3 in UTF8, 2 in the
+    // Asian double-byte sets, 1 in the others.
+    unsigned MaxBytesPerCharacter() const;
+    // The bytes the character codePoint takes in the set (what a character it cannot hold
+    // turns into when counted: its replacement character).
+    unsigned CharacterBytes(unsigned long codePoint) const;
+    // The bytes a UTF-8 text takes in the set.
+    size_t ByteLength(const std::string& utf8) const;
+
     std::string ToDatabase(const std::string& clientText) const;
     std::string ToClient(const std::string& databaseText) const;
     unsigned short Id() const { return m_id; }
@@ -39,7 +54,8 @@ public:
     // text in this set as UTF-16 (bytes it cannot read become U+FFFD, US7ASCII's 8-bit bytes
     // "?").
     std::wstring Decode(const std::string& text) const;
-    // UTF-16 in this set; *replaced (when given) tells whether a character became "?".
+    // UTF-16 in this set; *replaced (when given) tells whether a character became the set's
+    // replacement character (a character of the text that is that character itself does not).
     std::string Encode(const std::wstring& text, bool* replaced) const;
 
     // text from one set into another; *replaced tells whether the target used its replacement
@@ -53,5 +69,9 @@ private:
     unsigned short m_id;
     unsigned m_codePage;
 };
+
+// The character at utf8[at] and its length in bytes (a byte that begins no character counts as
+// one character of its own).
+size_t DecodeUtf8(const std::string& utf8, size_t at, unsigned long* codePoint);
 
 }  // namespace ocilite

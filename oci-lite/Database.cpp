@@ -13,6 +13,8 @@
 #include "oci-lite/LibraryFolder.h"
 #include "oci-lite/Limits.h"
 #include "oci-lite/ByteFunctions.h"
+#include "oci-lite/CursorSharing.h"
+#include "oci-lite/LikeEscape.h"
 #include "oci-lite/LinguisticSort.h"
 #include "sqlite3.h"
 
@@ -197,10 +199,50 @@ OraError Database::Open(const std::string& utf8Path, std::shared_ptr<ServerLink>
     }
     if (rc != SQLITE_OK)
         return MakeOraError(kOraNotAvailable);
+    if (tables.count("database_properties") != 0) {
+        OraError error = opened->ReadProperties();
+        if (error.IsError())
+            return error;
+    }
     opened->m_holdsViews = tables.count("views") != 0 && tables.count("view_columns") != 0;
     opened->m_policy.SetBaseTables(std::move(tables));
     *database = std::move(opened);
     return OraError();
+}
+
+// Runs at open when the file has the table. NLS_CHARACTERSET names one of the sets oci-lite
+// knows (AL32UTF8 when absent), CURSOR_SHARING is EXACT (when absent) or FORCE (SIMILAR, which
+// Oracle has made behave as FORCE since 12.1, too); another value fails the open (ORA-12715 for
+// an unknown set, ORA-01034 for the rest), as no server runs with it.
+OraError Database::ReadProperties()
+{
+    AccessPolicy::Trusted trusted(m_policy);
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(m_db,
+                           "SELECT upper(property_name), upper(trim(property_value)) FROM "
+                           "main.database_properties",
+                           -1, &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return MakeOraError(kOraNotAvailable);
+    }
+    OraError error;
+    while (!error.IsError() && sqlite3_step(stmt) == SQLITE_ROW) {
+        const unsigned char* name = sqlite3_column_text(stmt, 0);
+        const unsigned char* value = sqlite3_column_text(stmt, 1);
+        const std::string property = name ? reinterpret_cast<const char*>(name) : "";
+        const std::string setting = value ? reinterpret_cast<const char*>(value) : "";
+        if (property == "NLS_CHARACTERSET") {
+            if (!ClientCharset::FromName(setting, &m_charset))
+                error = MakeOraError(kOraInvalidCharset);
+        } else if (property == "CURSOR_SHARING") {
+            if (setting == "FORCE" || setting == "SIMILAR")
+                m_forcesCursorSharing = true;
+            else if (setting != "EXACT")
+                error = MakeOraError(kOraNotAvailable);
+        }
+    }
+    sqlite3_finalize(stmt);
+    return error;
 }
 
 // Runs the statements oci-lite itself needs (checks, views), past the access policy.
@@ -338,11 +380,12 @@ OraError Database::BeginSession(const std::string& user, const std::string& pass
 OraError Database::InstallViews()
 {
     if (!LinguisticSort::Install(m_db, m_nls.SortsLinguistically()) ||
-        !ByteFunctions::Install(m_db))
+        !ByteFunctions::Install(m_db, &m_charset) || !CursorSharing::Install(m_db))
         return MakeOraError(kOraNotAvailable);
     const TextComparison comparison = m_nls.Comparison();
-    const bool likeIgnoresCase = comparison != TextComparison::kBinary;
-    if (!Exec(std::string("PRAGMA case_sensitive_like = ") + (likeIgnoresCase ? "OFF" : "ON")))
+    m_likeIgnoresCase = comparison != TextComparison::kBinary;
+    if (!Exec(std::string("PRAGMA case_sensitive_like = ") + (m_likeIgnoresCase ? "OFF" : "ON")) ||
+        !LikeEscape::Install(m_db, &m_likeIgnoresCase))
         return MakeOraError(kOraNotAvailable);
     const char* collation =
         comparison == TextComparison::kCaseInsensitive     ? LinguisticSort::kCaseInsensitiveName

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "oci-lite/AccessPolicy.h"
+#include "oci-lite/ClientCharset.h"
 #include "oci-lite/NlsSettings.h"
 #include "oci-lite/OraError.h"
 #include "oci-lite/ServerLink.h"
@@ -122,6 +123,13 @@ public:
     // Compiles a session's statement under the access policy; runs within a Call.
     OraError Compile(const std::string& sql, sqlite3_stmt** stmt, const char** tail);
 
+    // The database's own character set (database_properties' NLS_CHARACTERSET, AL32UTF8 when
+    // absent): its texts are stored in UTF-8 but counted in its bytes, and hold only characters
+    // it has.
+    const ClientCharset& Charset() const { return m_charset; }
+    // CURSOR_SHARING=FORCE: statements' literals become binds before they are described.
+    bool ForcesCursorSharing() const { return m_forcesCursorSharing; }
+
     // The SQLite connection; used within a Call only.
     sqlite3* Handle() const { return m_db; }
 
@@ -131,6 +139,7 @@ private:
     {}
     std::set<std::string> UserColumns();
     OraError InstallViews();
+    OraError ReadProperties();
     bool InstallViewViews(const std::function<std::string(const char*)>& text,
                           const std::string& owner);
     static const char kViewColumns[];
@@ -148,8 +157,11 @@ private:
     std::string m_sessionUser;
     bool m_readsDictionary = false;
     SessionNls m_nls;
-    bool m_holdsViews = false;     // the file has the tables views and view_columns
-    std::string m_dbaViewColumns;  // of the release the server plays
+    ClientCharset m_charset = ClientCharset::Utf8();
+    bool m_forcesCursorSharing = false;
+    bool m_likeIgnoresCase = false;  // read by LIKE ... ESCAPE at each call
+    bool m_holdsViews = false;       // the file has the tables views and view_columns
+    std::string m_dbaViewColumns;    // of the release the server plays
 };
 
 class ServerConnection {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "oci-lite/BinaryOrderRewrite.h"
+#include "oci-lite/CursorSharing.h"
 #include "oci-lite/Diagnostics.h"
 #include "oci-lite/Limits.h"
 #include "oci-lite/NlsSettings.h"
@@ -305,9 +306,9 @@ OraError Statement::ApplyBinds(const std::map<ub4, BindSlot>& binds, ub4 element
                     length = static_cast<size_t>(static_cast<const char*>(zero) - source);
             }
             // Oracle keeps no empty strings: a zero-length text is NULL.
-            error = length == 0 ? m_cursor.BindNull(position)
-                                : m_cursor.BindText(
-                                      position, m_charset.ToDatabase(std::string(source, length)));
+            error = length == 0
+                        ? m_cursor.BindNull(position)
+                        : m_cursor.BindText(position, ToDatabase(std::string(source, length)));
         }
         if (error.IsError())
             return error;
@@ -325,6 +326,8 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
     Database::Call call(*database);
     m_executed = false;
     m_finished = false;
+    m_rowsFetched = 0;
+    m_rowCount = 0;
     m_endReached = false;
     m_cache.Clear();
     m_held = false;
@@ -332,8 +335,12 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
 
     if (IsAlterSession(m_sql))
         return AlterSession(database, call);
-    OraError error = m_cursor.Prepare(database, BinaryOrderRewrite::Apply(SessionUserRewrite::Apply(
-                                                    m_charset.ToDatabase(m_sql))));
+    if (database)
+        m_databaseSet = database->Charset();
+    std::string sql = BinaryOrderRewrite::Apply(SessionUserRewrite::Apply(ToDatabase(m_sql)));
+    if (database && database->ForcesCursorSharing() && !CursorSharing::KeepsLiterals(sql))
+        sql = CursorSharing::ReplaceLiterals(sql);
+    OraError error = m_cursor.Prepare(database, sql);
     if (error.IsError()) {
         Database::Call::Trip trip = call.RoundTrip(false);  // the server parsed it and said no
         if (trip != Database::Call::Trip::kDone)
@@ -501,17 +508,26 @@ size_t SubstrBBytes(const std::string& name)
     return std::min(bytes, column != 0 ? column : kLongestVarchar2);
 }
 
-// The defined maximum size of a select-list column, as the client sizes its prefetch buffer:
-// the dictionary columns by their definitions, SUBSTRB(column,1,n) by the smaller of the two,
-// numbers 22 bytes (an expression whose first row is a number is one), and any other expression
-// as the longest VARCHAR2, the unkind side.
-size_t DefinedColumnBytes(const std::string& name, const Value& first)
+constexpr size_t kNumberBytes = 22;
+
+// The size of a select-list column as the client sizes its prefetch buffer. The server
+// describes the dictionary columns by their definitions, SUBSTRB(column,1,n) by the smaller of
+// the two, numbers at 22 bytes (an expression whose first row is a number is one), and any
+// other expression as the longest VARCHAR2, the unkind side; all in the database set's bytes.
+// A client whose set is not the database's holds each of those bytes as a character of its
+// own set at its widest (textBytesPerByte), as Oracle's client sizes a character column's
+// buffer.
+size_t DefinedColumnBytes(const std::string& name, const Value& first, size_t textBytesPerByte)
 {
+    if (name == "LINE")
+        return kNumberBytes;
     if (const size_t bytes = DictionaryColumnBytes(name))
-        return bytes;
+        return bytes * textBytesPerByte;
     if (const size_t bytes = SubstrBBytes(name))
-        return bytes;
-    return first.kind == Value::kInteger || first.kind == Value::kReal ? 22 : kLongestVarchar2;
+        return bytes * textBytesPerByte;
+    return first.kind == Value::kInteger || first.kind == Value::kReal
+               ? kNumberBytes
+               : kLongestVarchar2 * textBytesPerByte;
 }
 
 std::string UpperTrimmed(const std::string& text)
@@ -602,10 +618,26 @@ CallResult Statement::AlterSession(const std::shared_ptr<Database>& database, Da
 
 size_t Statement::DefinedRowBytes(const Row& first) const
 {
+    const size_t textBytesPerByte =
+        m_charset.Id() == m_databaseSet.Id() ? 1 : m_charset.MaxBytesPerCharacter();
     size_t bytes = 0;
-    for (int i = 0; i < m_cursor.ColumnCount() && i < static_cast<int>(first.size()); ++i)
-        bytes += DefinedColumnBytes(m_cursor.ColumnName(i), first[static_cast<size_t>(i)]);
+    for (int i = 0; i < m_cursor.ColumnCount() && i < static_cast<int>(first.size()); ++i) {
+        bytes += DefinedColumnBytes(m_cursor.ColumnName(i), first[static_cast<size_t>(i)],
+                                    textBytesPerByte);
+    }
     return bytes;
+}
+
+// The client's text as the database holds it: in the database's set, in UTF-8 (a character
+// the database set lacks becomes its replacement character).
+std::string Statement::ToDatabase(const std::string& clientText) const
+{
+    std::string text = m_charset.ToDatabase(clientText);
+    if (m_databaseSet.IsUnicode())
+        return text;
+    const ClientCharset utf8 = ClientCharset::Utf8();
+    return ClientCharset::Convert(ClientCharset::Convert(text, utf8, m_databaseSet, nullptr),
+                                  m_databaseSet, utf8, nullptr);
 }
 
 // The rows one round trip carries: until the cache holds the requested rows and
@@ -679,6 +711,7 @@ bool Statement::NeedsAnotherTrip(ub4 requested) const
 CallResult Statement::Fetch(const std::map<ub4, DefineSlot>& defines, ub4 nrows)
 {
     CallResult result;
+    m_rowsFetched = 0;
     if (!m_executed) {
         result.status = OCI_ERROR;
         result.record = MakeOraError(m_ranOnce && !m_isQuery ? kOraDefineNotDone : kOraNotExecuted);
@@ -746,6 +779,8 @@ CallResult Statement::Deliver(const std::map<ub4, DefineSlot>& defines, ub4 nrow
         m_cache.PopFront();
         ++count;
     }
+    m_rowsFetched = count;
+    m_rowCount += count;
     if (failure.IsError()) {
         result.status = OCI_ERROR;
         result.record = failure;

@@ -54,6 +54,10 @@ public:
     ub4 PrefetchMemory() const { return m_prefetchMemory; }
     void SetCharset(const ClientCharset& charset) { m_charset = charset; }
     ub4 PrefetchRows() const { return m_prefetchRows; }
+    // OCI_ATTR_ROWS_FETCHED: the rows the last execute or fetch delivered (on OCI_NO_DATA, the
+    // last part of an array); OCI_ATTR_ROW_COUNT: every row delivered since the execute.
+    ub4 RowsFetched() const { return m_rowsFetched; }
+    ub4 RowCount() const { return m_rowCount; }
 
     // Runs the statement on database; a query delivers its first iters rows into the defines.
     CallResult Execute(const std::shared_ptr<Database>& database,
@@ -73,6 +77,7 @@ private:
     CallResult AlterSession(const std::shared_ptr<Database>& database, Database::Call& call);
     // The query's row as the client sizes it, told by the first row (see DefinedColumnBytes).
     size_t DefinedRowBytes(const Row& first) const;
+    std::string ToDatabase(const std::string& clientText) const;
 
     std::string m_sql;
     bool m_prepared = false;
@@ -84,6 +89,7 @@ private:
     ub4 m_prefetchRows = 1;     // the client's default
     ub4 m_prefetchMemory = 0;   // bytes per round trip; 0: no memory limit (the default)
     ClientCharset m_charset = ClientCharset::Us7Ascii();
+    ClientCharset m_databaseSet = ClientCharset::Utf8();  // of the last execute's database
     Cursor m_cursor;
     size_t m_definedRowBytes = 0;     // the query's row as the client sizes its prefetch buffer
     std::vector<bool> m_longColumns;  // by select-list index: the column is a LONG
@@ -91,6 +97,8 @@ private:
     RowCache m_cache;
     Row m_heldRow;  // read from the database, left for the next trip by the memory limit
     bool m_held = false;
+    ub4 m_rowsFetched = 0;
+    ub4 m_rowCount = 0;
     OraError m_pendingError;  // a failure met while filling the cache, reported after its rows
 };
 

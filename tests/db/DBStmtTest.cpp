@@ -437,6 +437,42 @@ TEST_F(DBStmtTest, EveryInjectedFailureEndsInAnExceptionOrInTheCleanResult)
     EXPECT_GE(nThrown, nCalls - 2);
 }
 
+// Arrays of 1, 2, 3 and 8 rows give the listing's 5 rows in the same order: full arrays, then
+// the last part with the end, then 0 (and 0 again), the error handle clean for the next
+// statement; each call fills elements 0, 1, ... of every defined array.
+TEST_F(DBStmtTest, FetchRowsFillsArraysAndCountsTheLastPart)
+{
+    for (ub4 nArray : {1u, 2u, 3u, 8u}) {
+        SCOPED_TRACE(nArray);
+        std::vector<char> names(nArray * 64);
+        std::vector<char> types(nArray * 32);
+        std::vector<ub2> nameLengths(nArray);
+        std::vector<ub2> typeLengths(nArray);
+        DBStmt stmt(m_connection, kListing);
+        stmt.DefineChars(1, names.data(), 64, nameLengths.data());
+        stmt.DefineChars(2, types.data(), 32, typeLengths.data());
+        Pairs pairs;
+        std::vector<ub4> counts;
+        for (int nGuard = 0; nGuard < 20; ++nGuard) {
+            const ub4 nRows = stmt.FetchRows(nArray);
+            counts.push_back(nRows);
+            if (nRows == 0)
+                break;
+            for (ub4 i = 0; i < nRows; ++i)
+                pairs.emplace_back(std::string(&names[i * 64], nameLengths[i]),
+                                   std::string(&types[i * 32], typeLengths[i]));
+        }
+        EXPECT_EQ(stmt.FetchRows(nArray), 0u);
+        EXPECT_EQ(SortedWithinNames(pairs), kExpectedListing);
+        std::vector<ub4> expected(5 / nArray, nArray);
+        if (5 % nArray != 0)
+            expected.push_back(5 % nArray);
+        expected.push_back(0);
+        EXPECT_EQ(counts, expected);
+        EXPECT_EQ(m_connection.GetErrorCode(), 0);
+    }
+}
+
 // Each failure carries its reason in the exception it raises, captured at the call that
 // failed: the number and the text the client gave, the same the statement or connection then
 // tells, and still the same after the error handle moved on (reset, or another failure).

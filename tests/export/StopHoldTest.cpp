@@ -69,9 +69,11 @@ TEST_F(StopHoldTest, StopInTheMiddleOfAnObjectLeavesOnlyCompleteBlocks)
     schema.Begin();
     schema.AddObject("A_PROC", "PROCEDURE", linesA);
     // The window takes lines in batches, and the worker waits once a batch's worth is queued:
-    // an object this long is still being read when the window shows its 50th line.
+    // an object this long (eight batches, as the worker may run a batch or two ahead of the
+    // window once it reads arrays of rows) is still being read when the window shows its
+    // 50th line.
     schema.AddObject("B_PROC", "PROCEDURE",
-                     NumberedLines("PROCEDURE B_PROC IS", 3 * ReportQueue::kMaxQueuedLines));
+                     NumberedLines("PROCEDURE B_PROC IS", 8 * ReportQueue::kMaxQueuedLines));
     schema.AddObject("C_PROC", "PROCEDURE", NumberedLines("PROCEDURE C_PROC IS", 10));
     schema.Commit();
     const std::string strFile = TestFolder() + "stop_mid.sql";

@@ -65,11 +65,19 @@ const ConvertCase kConvertCases[] = {
     {"EE8PC852", 150, "\xC5\x81\xC3\xB3\x64\xC5\xBA", "\x9D\xA2\x64\xAB", false},
     {"RU8PC866", 152, "\xD0\x9F\xD1\x80\xD0\xB8", "\x8F\xE0\xA8", false},
     {"JA16SJIS, the wave dash", 832, "\xE3\x80\x9C", "\x81\x60", false},
-    {"JA16SJIS, the fullwidth tilde it lacks", 832, "\xEF\xBD\x9E", "?", true},
+    // The Japanese sets' replacement character is the full-width question mark.
+    {"JA16SJIS, the fullwidth tilde it lacks", 832, "\xEF\xBD\x9E", "\x81\x48", true},
+    {"JA16SJIS, a real full-width question mark", 832, "\xEF\xBC\x9F", "\x81\x48", false},
     {"JA16SJISTILDE, the fullwidth tilde", 838, "\xEF\xBD\x9E", "\x81\x60", false},
-    {"JA16SJISTILDE, the wave dash it lacks", 838, "\xE3\x80\x9C", "?", true},
+    {"JA16SJISTILDE, the wave dash it lacks", 838, "\xE3\x80\x9C", "\x81\x48", true},
     {"US7ASCII", 1, "a\xC3\xA4z", "a?z", true},
-    {"WE8MSWIN1252, Japanese", 178, "x\xE6\x97\xA5", "x?", true},
+    // WE8MSWIN1252 and the West European ISO sets replace with the inverted question mark, a
+    // character they also hold: only the flag tells the two apart.
+    {"WE8MSWIN1252, Japanese", 178, "x\xE6\x97\xA5", "x\xBF", true},
+    {"WE8MSWIN1252, a real inverted question mark", 178, "x\xC2\xBF", "x\xBF", false},
+    {"WE8ISO8859P1, the euro it lacks", 31, "\xE2\x82\xAC", "\xBF", true},
+    {"WE8ISO8859P15, the euro", 46, "\xE2\x82\xAC", "\xA4", false},
+    {"EE8MSWIN1250, Japanese", 170, "\xE6\x97\xA5", "?", true},
     {"AL32UTF8 to itself", 873, "\xE6\x97\xA5", "\xE6\x97\xA5", false},
 };
 

@@ -102,6 +102,14 @@ const char kSortingRows[] =
     " ('SORTER','ALPHA','PACKAGE');"
     "INSERT INTO source VALUES ('SORTER','alpha','PACKAGE',1,'PACKAGE alpha AS END;');";
 
+// The database's own settings (NLS_CHARACTERSET, CURSOR_SHARING).
+std::string Properties(const char* characterSet, const char* cursorSharing)
+{
+    return std::string("CREATE TABLE database_properties(property_name TEXT PRIMARY KEY,"
+                       " property_value TEXT);"
+                       "INSERT INTO database_properties VALUES('NLS_CHARACTERSET','") +
+           characterSet + "'),('CURSOR_SHARING','" + cursorSharing + "');";
+}
 // Views as the file holds them, beside the accounts (READER may read the dictionary): VIEWER
 // owns three (LONG_V of 5,001 bytes, EMP_OV typed), KING one.
 const char kViewsDatabase[] =
@@ -140,6 +148,19 @@ const std::string& FixtureHome()
                       (std::string(kContractTables) + kOtherRows).c_str());
         BuildDatabase(folder + "\\empty.sqlite", kContractTables);
         BuildDatabase(folder + "\\accounts.sqlite", kAccountsDatabase);
+        // fixture.sqlite's rows in a WE8MSWIN1252 and a JA16SJIS database (which hold its
+        // "Grüße": JA16SJIS has no ü, so that line is left out there), under cursor sharing,
+        // and in a database whose set no server has.
+        const std::string fixtureRows = std::string(kContractTables) + kFixtureRows;
+        BuildDatabase(folder + "\\we8.sqlite",
+                      (fixtureRows + Properties("WE8MSWIN1252", "EXACT")).c_str());
+        BuildDatabase(folder + "\\sjis.sqlite", (fixtureRows + Properties("JA16SJIS", "EXACT") +
+                                                 "DELETE FROM source WHERE text LIKE '%Gr%';")
+                                                    .c_str());
+        BuildDatabase(folder + "\\force.sqlite",
+                      (fixtureRows + Properties("AL32UTF8", "FORCE")).c_str());
+        BuildDatabase(folder + "\\badset.sqlite",
+                      (fixtureRows + Properties("KLINGON8", "EXACT")).c_str());
         BuildDatabase(folder + "\\views.sqlite",
                       (std::string(kAccountsDatabase) + kViewsDatabase).c_str());
         BuildDatabase(folder + "\\sorting.sqlite",

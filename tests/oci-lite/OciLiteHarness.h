@@ -67,7 +67,9 @@ struct OciApi {
 
 // The folder of the fixture databases (fixture.sqlite, other.sqlite, empty.sqlite,
 // garbage.sqlite, accounts.sqlite whose users have account states and dictionary rights, and
-// sorting.sqlite whose user SORTER/Sorter owns names in mixed case);
+// sorting.sqlite whose user SORTER/Sorter owns names in mixed case; we8.sqlite and
+// sjis.sqlite, fixture.sqlite's rows in a WE8MSWIN1252 and a JA16SJIS database, force.sqlite
+// under CURSOR_SHARING=FORCE, badset.sqlite with a character set no server has);
 // created, filled and set as OCI_LITE_HOME on first use, which also sets NLS_LANG to
 // kTestNlsLang (a UTF-8 client sorting binary) and clears NLS_SORT.
 const std::string& FixtureHome();

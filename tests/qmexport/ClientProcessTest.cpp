@@ -81,6 +81,17 @@ TEST(QmexportClientTest, TheFileIsWrittenInTheClientsCharacterSet)
          "A_PROC (PROCEDURE) line 2: the character U+65E5 cannot be written in WE8MSWIN1252; set "
          "NLS_LANG to a character set that holds it, such as AMERICAN_AMERICA.AL32UTF8\n"
          "A_PROC (PROCEDURE). The file was not changed."},
+        // The set's own replacement character, stored for real, is written: only the client's
+        // flag tells a replaced character.
+        {"a Western desk, a real inverted question mark", "AMERICAN_AMERICA.WE8MSWIN1252",
+         "\xC2\xBF"
+         "qu\xC3\xA9?",
+         0,
+         "  -- \xBF"
+         "qu\xE9?\n",
+         ""},
+        {"JA16SJIS, a real full-width question mark", "JAPANESE_JAPAN.JA16SJIS", "\xEF\xBC\x9F", 0,
+         "  -- \x81\x48\n", ""},
         {"a Unicode desk", "AMERICAN_AMERICA.AL32UTF8", kJapaneseUtf8, 0,
          std::string("  -- ") + kJapaneseUtf8 + "\n", ""},
         {"console 437", "AMERICAN_AMERICA.US8PC437", kWesternUtf8, 0,

@@ -533,7 +533,9 @@ private:
 TEST(QmexportProcessTest, CtrlCLeavesOnlyCompleteFiles)
 {
     Schema schema("QX_STOP");
-    const std::vector<Object> objects = ManyObjects(40);
+    // Enough objects that the run, which reads them in arrays of rows, is still writing when
+    // the Ctrl+C sent after the first file arrives, also on a busy machine.
+    const std::vector<Object> objects = ManyObjects(400);
     AddAll(schema, objects);
     TempFolder folder("stop");
     ASSERT_TRUE(ShareConsoleWithChildren()) << "no console for this test: " << ::GetLastError();

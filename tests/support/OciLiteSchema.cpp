@@ -105,6 +105,73 @@ void OciLiteSchema::Exec(const char* pszSql)
     }
 }
 
+void OciLiteSchema::SetProperty(const char* pszName, const char* pszValue)
+{
+    Exec("CREATE TABLE IF NOT EXISTS database_properties(property_name TEXT PRIMARY KEY, "
+         "property_value TEXT)");
+    Statement insert(m_pDb, "INSERT OR REPLACE INTO database_properties VALUES(?1, ?2)");
+    insert.Text(1, pszName);
+    insert.Text(2, pszValue);
+    insert.Step();
+}
+
+void OciLiteSchema::SetDatabaseCharset(const char* pszSet)
+{
+    struct Known {
+        const char* pszName;
+        unsigned nCodePage;
+    };
+    static const Known kKnown[] = {{"WE8MSWIN1252", 1252},
+                                   {"WE8ISO8859P1", 28591},
+                                   {"JA16SJIS", 932},
+                                   {"AL32UTF8", kUtf8CodePage}};
+    m_nCodePage = 0;
+    for (const Known& known : kKnown) {
+        if (std::string(pszSet) == known.pszName)
+            m_nCodePage = known.nCodePage;
+    }
+    if (m_nCodePage == 0)
+        ADD_FAILURE() << "schema: no code page for " << pszSet;
+    SetProperty("NLS_CHARACTERSET", pszSet);
+}
+
+void OciLiteSchema::SetCursorSharing(const char* pszValue)
+{
+    SetProperty("CURSOR_SHARING", pszValue);
+}
+
+// A character holds when it goes into the code page and comes back as itself; JA16SJIS has
+// WAVE DASH where code page 932 has FULLWIDTH TILDE.
+bool OciLiteSchema::Holds(const std::string& strText) const
+{
+    if (m_nCodePage == kUtf8CodePage || strText.empty())
+        return true;
+    const int nWide =
+        ::MultiByteToWideChar(CP_UTF8, 0, strText.data(), int(strText.size()), nullptr, 0);
+    std::wstring wide(size_t(nWide), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, strText.data(), int(strText.size()), &wide[0], nWide);
+    std::wstring mapped = wide;
+    for (wchar_t& ch : mapped) {
+        if (m_nCodePage == 932 && ch == 0xFF5E)
+            ch = 0xFFFF;
+        else if (m_nCodePage == 932 && ch == 0x301C)
+            ch = 0xFF5E;
+    }
+    BOOL bDefaulted = FALSE;
+    const int nBytes = ::WideCharToMultiByte(m_nCodePage, WC_NO_BEST_FIT_CHARS, mapped.data(),
+                                             int(mapped.size()), nullptr, 0, "?", &bDefaulted);
+    std::string bytes(size_t(nBytes), '\0');
+    ::WideCharToMultiByte(m_nCodePage, WC_NO_BEST_FIT_CHARS, mapped.data(), int(mapped.size()),
+                          &bytes[0], nBytes, "?", &bDefaulted);
+    const int nBack = ::MultiByteToWideChar(m_nCodePage, 0, bytes.data(), nBytes, nullptr, 0);
+    std::wstring back(size_t(nBack), L'\0');
+    ::MultiByteToWideChar(m_nCodePage, 0, bytes.data(), nBytes, &back[0], nBack);
+    if (!bDefaulted && back == mapped)
+        return true;
+    ADD_FAILURE() << "schema: the database set cannot hold \"" << strText << "\"";
+    return false;
+}
+
 void OciLiteSchema::AddUser(const char* pszName, const char* pszPassword, int bSysdba)
 {
     Statement insert(m_pDb, "INSERT INTO users(name, password, sysdba) VALUES(?1, ?2, ?3)");
@@ -127,6 +194,12 @@ void OciLiteSchema::AddObjectWithoutSource(const char* pszName, const char* pszT
 void OciLiteSchema::AddObject(const char* pszName, const char* pszType,
                               const std::vector<std::string>& lines, const char* pszOwner)
 {
+    if (!Holds(pszName))
+        return;
+    for (const std::string& strLine : lines) {
+        if (!Holds(strLine))
+            return;
+    }
     const bool bOwnTransaction = sqlite3_get_autocommit(m_pDb) != 0;
     if (bOwnTransaction)
         Begin();
@@ -200,6 +273,8 @@ void OciLiteSchema::SetLineNull(const char* pszName, const char* pszType, int nL
 void OciLiteSchema::SetLine(const char* pszName, const char* pszType, int nLine,
                             const std::string& strText)
 {
+    if (!Holds(strText))
+        return;
     Statement update(m_pDb,
                      "UPDATE source SET text = ?4 WHERE name = ?1 AND type = ?2 AND line = ?3");
     update.Text(1, pszName);

@@ -20,6 +20,13 @@ public:
     OciLiteSchema& operator=(const OciLiteSchema&) = delete;
 
     void AddUser(const char* pszName, const char* pszPassword, int bSysdba);
+    // The database's own character set (AL32UTF8 until set; WE8MSWIN1252, WE8ISO8859P1,
+    // JA16SJIS and AL32UTF8 are known here). From then on a name or line holding a character
+    // the set lacks is refused (a test failure, nothing stored), as Oracle would never have
+    // stored it.
+    void SetDatabaseCharset(const char* pszSet);
+    // CURSOR_SHARING of the database: "EXACT" or "FORCE".
+    void SetCursorSharing(const char* pszValue);
     // The lines are stored in reverse, so that only ORDER BY LINE gives them in order.
     void AddObject(const char* pszName, const char* pszType, const std::vector<std::string>& lines,
                    const char* pszOwner = "SCOTT");
@@ -59,5 +66,10 @@ public:
 
 private:
     void Exec(const char* pszSql);
+    void SetProperty(const char* pszName, const char* pszValue);
+    // False (and a test failure) when the database set lacks a character of strText.
+    bool Holds(const std::string& strText) const;
     ::sqlite3* m_pDb = nullptr;
+    unsigned m_nCodePage = kUtf8CodePage;  // the database set's code page
+    static constexpr unsigned kUtf8CodePage = 65001;
 };
