@@ -168,10 +168,9 @@ std::shared_ptr<DBInterrupt>& RunningInterrupt()
 void InterruptRunningJob(const ThreadStarter& startThread)
 {
     std::shared_ptr<DBInterrupt> interrupt = std::move(RunningInterrupt());
-    DWORD nError = 0;
     // Seen at once by the worker's own checks; the break itself travels off this thread, or on
     // it when no thread can be started.
-    DeliverBreak(interrupt, startThread, nError);
+    DeliverBreak(interrupt, startThread);
 }
 
 HANDLE StartUploadThread(ShowMessageFn pfnShowMessage, HWND hConsumer, UINT uWakeMessage,

@@ -205,10 +205,7 @@ bool DBConnect::ConvertToClient(const char* pText, size_t nLength, std::string& 
                                                  &strConverted[0], strConverted.size(),
                                                  OCI_CHARSET_AL32UTF8, pText, nLength, &nWritten);
     if (nStatus != OCI_SUCCESS) {
-        DbFailure failure = ReadCallOutcome(*m_pApi, m_hError, nStatus, "OCINlsCharSetConvert");
-        if (failure.nCode == 0)
-            failure = DbFailure(DbErrorTexts::kLibraryFailure,
-                                DbErrorTexts::FailedWithoutRecord("OCINlsCharSetConvert").c_str());
+        const DbFailure failure = ReadCallFailure(*m_pApi, m_hError, "OCINlsCharSetConvert");
         RecordFailure(failure.szText, failure.nCode);
         ResetErrorHandle();
         strConverted.clear();
@@ -273,21 +270,8 @@ ClientCharset DBConnect::ProbeClientCharset()
         pszFailed = "OCIAttrGet";
     else if (m_pApi->CharsetIdToName(pProbe, szName, sizeof(szName) - 1, nId) != OCI_SUCCESS)
         pszFailed = "OCINlsCharSetIdToName";
-    if (pszFailed != nullptr) {
-        // The library's own text when it left one.
-        sb4 nCode = 0;
-        char szText[DbErrorTexts::kErrorTextSize] = {};
-        if (pError != nullptr &&
-            m_pApi->ErrorGet(pError, 1, &nCode, szText, sizeof(szText), OCI_HTYPE_ERROR) ==
-                OCI_SUCCESS &&
-            nCode != 0)
-            RecordFailure(szText, nCode);
-        else
-            RecordFailure(DbErrorTexts::FailedWithoutRecord(pszFailed).c_str(),
-                          DbErrorTexts::kLibraryFailure);
-    }
     if (pszFailed != nullptr)
-        throw OtherException(DbFailure(m_nErrorCode, m_szErrorText));
+        Fail(ReadCallFailure(*m_pApi, pError, pszFailed));
     ClientCharset charset;
     charset.strName = szName;
     charset.nId = nId;

@@ -21,8 +21,8 @@
 //
 // Failures are thrown as DBConnect::OtherException, thrown by value with the reason the failed
 // call left (its error number and text, read once right after it); GetErrorText and
-// GetErrorCode give the last failure's reason again, without asking the client. A connection is used by one thread;
-// only Break (through a DBInterrupt) comes from another.
+// GetErrorCode give the last failure's reason again, without asking the client. A connection
+// is used by one thread; only Break (through a DBInterrupt) comes from another.
 #pragma once
 
 #include <windows.h>
@@ -63,16 +63,9 @@ class DBConnect : private DBStatementHost {
 public:
     // Thrown by value on every failure, with its reason; the reason also stays in the
     // connection (GetErrorText, GetErrorCode).
-    class OtherException {
+    class OtherException : public DbFailureException {
     public:
-        explicit OtherException(const DbFailure& failure) : m_failure(failure) {}
-        // The error number (Oracle's, or DbErrorTexts::kLibraryFailure) and text of the call
-        // that failed, as captured right after it.
-        int Code() const { return m_failure.nCode; }
-        const char* Text() const { return m_failure.szText; }
-
-    private:
-        DbFailure m_failure;
+        using DbFailureException::DbFailureException;
     };
 
     DBConnect();

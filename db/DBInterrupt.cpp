@@ -26,17 +26,11 @@ void DBInterrupt::Detach(DBConnect* pConnection)
         m_pConnection = nullptr;
 }
 
-bool DeliverBreak(const std::shared_ptr<DBInterrupt>& interrupt, const ThreadStarter& startThread,
-                  DWORD& nError)
+void DeliverBreak(const std::shared_ptr<DBInterrupt>& interrupt, const ThreadStarter& startThread)
 {
-    nError = 0;
     if (!interrupt)
-        return true;
+        return;
     interrupt->MarkRequested();
-    const ThreadStart start = startThread([interrupt] { interrupt->Request(); });
-    if (start.Started())
-        return true;
-    nError = start.nError;
-    interrupt->Request();
-    return false;
+    if (!startThread([interrupt] { interrupt->Request(); }).Started())
+        interrupt->Request();
 }

@@ -41,7 +41,5 @@ private:
 // Ends the call interrupt's connection waits in without making the caller wait for it: the
 // request is marked at once and the break (over a dead link OCIBreak waits for an answer that
 // may never come) travels on a thread startThread starts. When no thread can be started the
-// break is delivered on the calling thread after all, and false is returned with the system's
-// error in nError: a break late is better than none.
-bool DeliverBreak(const std::shared_ptr<DBInterrupt>& interrupt, const ThreadStarter& startThread,
-                  DWORD& nError);
+// break is delivered on the calling thread after all: a break late is better than none.
+void DeliverBreak(const std::shared_ptr<DBInterrupt>& interrupt, const ThreadStarter& startThread);

@@ -3,9 +3,9 @@
 // DBStmt: one SQL statement on a logged-on DBConnect. It prepares the text when constructed,
 // binds input strings and defines output buffers by 1-based position, executes once, and
 // fetches rows one at a time or in arrays (a define's buffer, lengths and indicators then hold
-// one element per row, each element the define's size). Every failure, the end of a result included (Oracle error 1403),
-// is thrown as DBStmt::OtherException by value, with the reason the failed call left (read once,
-// right after the call).
+// one element per row, each element the define's size). Every failure, the end of a result
+// included (Oracle error 1403), is thrown as DBStmt::OtherException by value, with the reason
+// the failed call left (read once, right after the call).
 //
 // The statement has no error handle of its own: it reaches its connection only through the
 // connection's statement side (DBStatementHost), for the error and service-context handles at
@@ -26,16 +26,9 @@ class DBStmt {
 public:
     // Thrown by value on every failure and at the end of a result, with its reason; the reason
     // also stays in the statement (and, when the constructor throws, in the connection).
-    class OtherException {
+    class OtherException : public DbFailureException {
     public:
-        explicit OtherException(const DbFailure& failure) : m_failure(failure) {}
-        // The error number (Oracle's, or DbErrorTexts::kLibraryFailure) and text of the call
-        // that failed, as captured right after it.
-        int Code() const { return m_failure.nCode; }
-        const char* Text() const { return m_failure.szText; }
-
-    private:
-        DbFailure m_failure;
+        using DbFailureException::DbFailureException;
     };
 
     DBStmt(DBConnect& connection, const char* pszSql);

@@ -25,6 +25,21 @@ struct DbFailure {
     char szText[DbErrorTexts::kErrorTextSize];
 };
 
+// What the connection's and the statement's exceptions carry: the failure as captured right
+// after the call. Each of them derives its own type from it, so a catch of one never takes
+// the other.
+class DbFailureException {
+public:
+    explicit DbFailureException(const DbFailure& failure) : m_failure(failure) {}
+    // The error number (Oracle's, or DbErrorTexts::kLibraryFailure) and text of the call that
+    // failed.
+    int Code() const { return m_failure.nCode; }
+    const char* Text() const { return m_failure.szText; }
+
+private:
+    DbFailure m_failure;
+};
+
 // The outcome of the call that returned nStatus, with hError as its error handle (may be null);
 // nCode 0 when it passed. Api is the entry-point table the call went through.
 template <typename Api>
@@ -45,4 +60,12 @@ DbFailure ReadCallOutcome(const Api& api, OCIError* hError, sword nStatus,
         return DbFailure(DbErrorTexts::kLibraryFailure,
                          DbErrorTexts::FailedWithoutRecord(pszEntryPoint).c_str());
     return DbFailure();
+}
+
+// The reason a call that did not succeed (whatever status it returned) failed: its record, or a
+// text of our own when it left none.
+template <typename Api>
+DbFailure ReadCallFailure(const Api& api, OCIError* hError, const char* pszEntryPoint)
+{
+    return ReadCallOutcome(api, hError, OCI_ERROR, pszEntryPoint);
 }

@@ -11,8 +11,7 @@ ObjectListCursor::ObjectListCursor(DBConnect& connection, const char* pszSql, bo
     if (m_bWithStatus)
         m_stmt.DefineChars(3, m_szStatus, sizeof(m_szStatus), &m_nStatusLength,
                            &m_nStatusIndicator);
-    m_stmt.SetPrefetchRows(kPrefetchRows);
-    m_stmt.SetPrefetchMemory(kPrefetchMemory);
+    PrefetchInBatches(m_stmt);
 }
 
 ObjectListCursor::Row ObjectListCursor::Next(ObjectListRow& row)

@@ -66,3 +66,10 @@ private:
 // Rows and bytes a listing or source query asks for per round trip: whole schemas in a few.
 constexpr ub4 kPrefetchRows = 100000;
 constexpr ub4 kPrefetchMemory = 16 * 1024 * 1024;
+
+// Sets stmt to fetch at those sizes.
+inline void PrefetchInBatches(DBStmt& stmt)
+{
+    stmt.SetPrefetchRows(kPrefetchRows);
+    stmt.SetPrefetchMemory(kPrefetchMemory);
+}

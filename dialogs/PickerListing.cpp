@@ -44,6 +44,5 @@ void PickerListing::Abandon(const ThreadStarter& startThread)
         std::lock_guard<std::mutex> lock(m_mutex);
         m_hWnd = nullptr;
     }
-    DWORD nError = 0;
-    DeliverBreak(m_params.interrupt, startThread, nError);
+    DeliverBreak(m_params.interrupt, startThread);
 }

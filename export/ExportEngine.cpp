@@ -2,9 +2,9 @@
 //
 //   ExportRun - one run: the steps from the target check to the last block, each failure
 //               turned into an ending (what failed, where, what the target holds) that the run
-//               reports after it has logged off. The listing, the line counts and the source are one query each
-//               per scope (the whole schema, or each named object), so a schema costs a few
-//               round trips whatever its size.
+//               reports after it has logged off. The listing, the line counts and the source
+//               are one query each per scope (the whole schema, or each named object), so a
+//               schema costs a few round trips whatever its size.
 #include "export/ExportEngine.h"
 
 #include <algorithm>
@@ -167,6 +167,24 @@ private:
         return Failed(result, failure.strText, failure.details);
     }
 
+    // Runs one sink call as a step no stop cuts in two; false with the ending (stopped, or the
+    // sink's failure as result) when it did not pass.
+    bool SinkStep(ExportResult result, const std::function<bool(ExportFailure&)>& step,
+                  ExportEnding& outcome)
+    {
+        ExportFailure failure;
+        bool bPassed = false;
+        if (!m_reporter.Guarded([&] { bPassed = step(failure); })) {
+            outcome = Stopped();
+            return false;
+        }
+        if (!bPassed) {
+            outcome = SinkFailed(result, failure);
+            return false;
+        }
+        return true;
+    }
+
     // A failure that is not one of the export's own (out of memory, a bug in a reporter or a
     // sink) says so in its own words rather than passing for a database failure.
     ExportEnding RunGuarded(DBConnect& connection)
@@ -240,12 +258,11 @@ private:
     {
         if (!m_reporter.KeepGoing())
             return Stopped();
-        ExportFailure failure;
-        bool bChecked = false;
-        if (!m_reporter.Guarded([&] { bChecked = m_sink.Check(failure); }))
-            return Stopped();
-        if (!bChecked)
-            return SinkFailed(ExportResult::TargetRejected, failure);
+        ExportEnding checked;
+        if (!SinkStep(
+                ExportResult::TargetRejected,
+                [&](ExportFailure& failure) { return m_sink.Check(failure); }, checked))
+            return checked;
 
         ExportEnding loggedOn;
         if (!LogOn(connection, loggedOn))
@@ -353,12 +370,10 @@ private:
             nFirst = scopeEnds[s];
         }
 
-        ExportFailure completion;
-        bool bCompleted = false;
-        if (!m_reporter.Guarded([&] { bCompleted = m_sink.Complete(completion); }))
-            return Stopped();
-        if (!bCompleted)
-            return SinkFailed(ExportResult::WriteFailed, completion);
+        if (!SinkStep(
+                ExportResult::WriteFailed,
+                [&](ExportFailure& failure) { return m_sink.Complete(failure); }, outcome))
+            return outcome;
         m_reporter.LogLine("");
         if (!m_encoder->FirstBeyondUs7Ascii().IsEmpty())
             m_reporter.Warning(ExportTexts::BeyondUs7Ascii(m_encoder->FirstBeyondUs7Ascii()));
@@ -426,8 +441,6 @@ private:
         scope.excludes = m_params.excludePatterns;
         return scope;
     }
-
-    void BindScope(DBStmt& stmt, const SourceScope& scope) const { BindSourceScope(stmt, scope); }
 
     static bool IsView(const ExportObjectId& object) { return object.strType == kViewKind; }
 
@@ -532,7 +545,7 @@ private:
             return false;
         }
         try {
-            BindScope(cursor->Statement(), scope);
+            BindSourceScope(cursor->Statement(), scope);
             for (;;) {
                 // A long listing is a place to stop too.
                 if (!m_reporter.KeepGoing()) {
@@ -586,7 +599,7 @@ private:
             return false;
         }
         try {
-            BindScope(cursor->Statement(), scope);
+            BindSourceScope(cursor->Statement(), scope);
             LineCountRow row;
             while (cursor->Next(row)) {
                 widths.nNameBytes = std::max(widths.nNameBytes, row.nNameBytes);
@@ -623,7 +636,7 @@ private:
             try {
                 stream = std::make_unique<SourceStream>(
                     connection, SourceQueries::Source(scope, widths), widths);
-                BindScope(stream->Statement(), scope);
+                BindSourceScope(stream->Statement(), scope);
             } catch (const DBStmt::OtherException& error) {
                 outcome = FetchFailedAt(*firstUnit, FailureText(error.Text()), error.Code());
                 return false;

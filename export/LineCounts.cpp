@@ -82,8 +82,7 @@ LineCountCursor::LineCountCursor(DBConnect& connection, const char* pszSql)
     m_stmt.DefineChars(2, m_szType, kBufferSize, &m_nTypeLength);
     for (size_t i = 0; i < m_values.size(); ++i)
         m_stmt.DefineInt(3 + int(i), &m_values[i]);
-    m_stmt.SetPrefetchRows(kPrefetchRows);
-    m_stmt.SetPrefetchMemory(kPrefetchMemory);
+    PrefetchInBatches(m_stmt);
 }
 
 bool LineCountCursor::Next(LineCountRow& row)

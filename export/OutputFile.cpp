@@ -135,7 +135,7 @@ bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock,
 {
     if (m_target == Target::Memory) {
         if (m_nWritten == 0)
-            m_strContent += m_strSetLines.str();
+            m_strContent += m_settings.strLines.str();
         m_strContent += strBlock.str();
         m_blocks.push_back(RenderedBlock{object, strBlock.str()});
         ++m_nWritten;
@@ -155,8 +155,8 @@ bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock,
     if (m_nWritten != 0 && !::SetFilePointerEx(file.Get(), zero, &end, FILE_END))
         nError = ::GetLastError();
     // The SET lines go in front of the first block, written on their own (no copy of the block).
-    const bool bSetLines = m_nWritten == 0 && !m_strSetLines.IsEmpty();
-    if (nError == 0 && ((bSetLines && !WriteAll(file.Get(), m_strSetLines, nError)) ||
+    const bool bSetLines = m_nWritten == 0 && !m_settings.strLines.IsEmpty();
+    if (nError == 0 && ((bSetLines && !WriteAll(file.Get(), m_settings.strLines, nError)) ||
                         !WriteAll(file.Get(), strBlock, nError))) {
         // A block cut short is taken back, so the file ends with the last complete block.
         if (::SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN))

@@ -27,11 +27,7 @@ public:
 
     explicit OutputFile(std::wstring strPath, Target target = Target::File);
     bool Check(ExportFailure& failure) override;
-    void JobNeeds(const SqlPlusNeeds& needs) override
-    {
-        m_settings = SettingsFor(needs);
-        m_strSetLines = m_settings.strLines;
-    }
+    void JobNeeds(const SqlPlusNeeds& needs) override { m_settings = SettingsFor(needs); }
     const SqlPlusSettings* Head() const override { return &m_settings; }
     bool Write(const ExportObjectId& object, const CString& strBlock,
                ExportFailure& failure) override;
@@ -50,6 +46,6 @@ private:
     int m_nWritten = 0;
     // The first write replaced the old file but failed: the file no longer is what it was.
     bool m_bReplaced = false;
+    // The file's top: its SET lines.
     SqlPlusSettings m_settings;
-    CString m_strSetLines;
 };

@@ -42,8 +42,7 @@ SourceStream::SourceStream(DBConnect& connection, const char* pszSql, const Sour
     m_stmt.DefineChars(3, m_texts.data(), int(m_nTextSize), m_textLengths.data(),
                        m_textIndicators.data());
     m_stmt.DefineInt(4, m_wider.data());
-    m_stmt.SetPrefetchRows(kPrefetchRows);
-    m_stmt.SetPrefetchMemory(kPrefetchMemory);
+    PrefetchInBatches(m_stmt);
 }
 
 bool SourceStream::Next()

@@ -60,6 +60,22 @@ bool ViewSource::Fail(const DBStmt::OtherException& error, const CString& strVie
     return false;
 }
 
+std::unique_ptr<DBStmt> ViewSource::Prepare(const CString& strSql, const CString& strView)
+{
+    try {
+        return std::make_unique<DBStmt>(m_connection, strSql);
+    } catch (const DBStmt::OtherException& error) {
+        Fail(error, strView);
+        return nullptr;
+    }
+}
+
+void ViewSource::PrefetchAndBind(DBStmt& stmt) const
+{
+    PrefetchInBatches(stmt);
+    BindSourceScope(stmt, m_scope);
+}
+
 bool ViewSource::Changed(const CString& strView)
 {
     m_strError = kSourceChangedText;
@@ -105,12 +121,9 @@ bool ViewSource::Measure(std::map<CString, ViewDefinition>& views, int& nNameByt
                          int& nShortBytes)
 {
     for (;;) {
-        std::unique_ptr<DBStmt> stmt;
-        try {
-            stmt = std::make_unique<DBStmt>(m_connection, ViewQueries::Measure(m_scope, m_release));
-        } catch (const DBStmt::OtherException& error) {
-            return Fail(error);
-        }
+        const std::unique_ptr<DBStmt> stmt = Prepare(ViewQueries::Measure(m_scope, m_release));
+        if (!stmt)
+            return false;
         char szName[kNameBufferSize] = {};
         ub2 nNameLength = 0;
         int nTextLength = 0;
@@ -131,9 +144,7 @@ bool ViewSource::Measure(std::map<CString, ViewDefinition>& views, int& nNameByt
                               &nBequeathIndicator);
             stmt->DefineInt(5, &nTyped);
             stmt->DefineInt(6, &nNameMeasured);
-            stmt->SetPrefetchRows(kPrefetchRows);
-            stmt->SetPrefetchMemory(kPrefetchMemory);
-            BindSourceScope(*stmt, m_scope);
+            PrefetchAndBind(*stmt);
             int nStatus = OCI_SUCCESS;
             while (stmt->FetchRow(nStatus)) {
                 // A name wider than any listed one matches no listed view.
@@ -167,13 +178,10 @@ bool ViewSource::Measure(std::map<CString, ViewDefinition>& views, int& nNameByt
 bool ViewSource::ReadShortTexts(std::map<CString, ViewDefinition>& views, int nNameBytes,
                                 int nTextBytes)
 {
-    std::unique_ptr<DBStmt> stmt;
-    try {
-        stmt = std::make_unique<DBStmt>(m_connection,
-                                        ViewQueries::ShortTexts(m_scope, nNameBytes, nTextBytes));
-    } catch (const DBStmt::OtherException& error) {
-        return Fail(error);
-    }
+    const std::unique_ptr<DBStmt> stmt =
+        Prepare(ViewQueries::ShortTexts(m_scope, nNameBytes, nTextBytes));
+    if (!stmt)
+        return false;
     char szName[kNameBufferSize] = {};
     ub2 nNameLength = 0;
     // One byte more than the widest text can take: a text that fills it was cut.
@@ -187,9 +195,7 @@ bool ViewSource::ReadShortTexts(std::map<CString, ViewDefinition>& views, int nN
         stmt->DefineChars(2, text.data(), int(text.size()), &nTextLength, &nTextIndicator);
         stmt->DefineInt(3, &nWider);
         stmt->DefineInt(4, &nLength);
-        stmt->SetPrefetchRows(kPrefetchRows);
-        stmt->SetPrefetchMemory(kPrefetchMemory);
-        BindSourceScope(*stmt, m_scope);
+        PrefetchAndBind(*stmt);
         int nStatus = OCI_SUCCESS;
         while (stmt->FetchRow(nStatus)) {
             if (nNameLength > kMaxObjectNameBytes)
@@ -221,12 +227,9 @@ bool ViewSource::ReadLongText(const CString& strName, ViewDefinition& view)
     scope.pName = &strName;
     scope.includes.clear();
     scope.excludes.clear();
-    std::unique_ptr<DBStmt> stmt;
-    try {
-        stmt = std::make_unique<DBStmt>(m_connection, ViewQueries::Text(scope));
-    } catch (const DBStmt::OtherException& error) {
-        return Fail(error, strName);
-    }
+    const std::unique_ptr<DBStmt> stmt = Prepare(ViewQueries::Text(scope), strName);
+    if (!stmt)
+        return false;
     std::vector<char> text(size_t(nBytes), '\0');
     try {
         stmt->DefineString(1, text.data(), int(text.size()));
@@ -249,12 +252,9 @@ bool ViewSource::ReadLongText(const CString& strName, ViewDefinition& view)
 
 bool ViewSource::ReadColumns(std::map<CString, ViewDefinition>& views)
 {
-    std::unique_ptr<DBStmt> stmt;
-    try {
-        stmt = std::make_unique<DBStmt>(m_connection, ViewQueries::Columns(m_scope));
-    } catch (const DBStmt::OtherException& error) {
-        return Fail(error);
-    }
+    const std::unique_ptr<DBStmt> stmt = Prepare(ViewQueries::Columns(m_scope));
+    if (!stmt)
+        return false;
     char szView[kNameBufferSize] = {};
     ub2 nViewLength = 0;
     char szColumn[kNameBufferSize] = {};
@@ -262,9 +262,7 @@ bool ViewSource::ReadColumns(std::map<CString, ViewDefinition>& views)
     try {
         stmt->DefineChars(1, szView, sizeof(szView), &nViewLength);
         stmt->DefineChars(2, szColumn, sizeof(szColumn), &nColumnLength);
-        stmt->SetPrefetchRows(kPrefetchRows);
-        stmt->SetPrefetchMemory(kPrefetchMemory);
-        BindSourceScope(*stmt, m_scope);
+        PrefetchAndBind(*stmt);
         int nStatus = OCI_SUCCESS;
         while (stmt->FetchRow(nStatus)) {
             if (nViewLength > kMaxObjectNameBytes || nColumnLength > kMaxObjectNameBytes)

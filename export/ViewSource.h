@@ -17,6 +17,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "db/DBConnect.h"
@@ -59,6 +60,10 @@ private:
     bool ReadShortTexts(std::map<CString, ViewDefinition>& views, int nNameBytes, int nTextBytes);
     bool ReadLongText(const CString& strName, ViewDefinition& view);
     bool ReadColumns(std::map<CString, ViewDefinition>& views);
+    // The statement of strSql, prepared; null with the reason (see Fail) when it could not be.
+    std::unique_ptr<DBStmt> Prepare(const CString& strSql, const CString& strView = CString());
+    // A statement over the whole scope: fetched in large batches, the scope's values bound.
+    void PrefetchAndBind(DBStmt& stmt) const;
     bool Fail(const DBStmt::OtherException& error, const CString& strView = CString());
     bool Changed(const CString& strView);
 
