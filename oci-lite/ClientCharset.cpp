@@ -179,14 +179,9 @@ ClientCharset ClientCharset::Us7Ascii()
     return ClientCharset(kUs7AsciiId, kAsciiCodePage);
 }
 
-bool ClientCharset::IsUtf8() const
-{
-    return m_codePage == CP_UTF8;
-}
-
 bool ClientCharset::IsUnicode() const
 {
-    return IsUtf8();
+    return m_codePage == CP_UTF8;
 }
 
 unsigned ClientCharset::MaxBytesPerCharacter() const
@@ -209,7 +204,7 @@ unsigned ClientCharset::MaxBytesPerCharacter() const
 // UTF8 is CESU-8: a character beyond the basic plane is two 3-byte surrogates there.
 unsigned ClientCharset::CharacterBytes(unsigned long codePoint) const
 {
-    if (IsUtf8()) {
+    if (IsUnicode()) {
         if (codePoint < 0x80)
             return 1;
         if (codePoint < 0x800)
@@ -228,7 +223,7 @@ unsigned ClientCharset::CharacterBytes(unsigned long codePoint) const
 
 size_t ClientCharset::ByteLength(const std::string& utf8) const
 {
-    if (IsUtf8() && m_id == kAl32Utf8Id)
+    if (m_id == kAl32Utf8Id)
         return utf8.size();
     size_t bytes = 0;
     for (size_t i = 0; i < utf8.size();) {
@@ -280,7 +275,7 @@ std::string ClientCharset::Encode(const std::wstring& text, bool* replaced) cons
         }
         return bytes;
     }
-    if (IsUtf8())
+    if (IsUnicode())
         return Narrow(text, CP_UTF8);
     std::wstring mapped = text;
     if (const SwappedCharacter* swap = SwapOf(m_id)) {
@@ -304,7 +299,7 @@ std::string ClientCharset::Convert(const std::string& text, const ClientCharset&
         *replaced = false;
     if (text.empty())
         return text;
-    if (from.m_id == to.m_id || (from.IsUtf8() && to.IsUtf8()))
+    if (from.m_id == to.m_id || (from.IsUnicode() && to.IsUnicode()))
         return text;
     return to.Encode(from.Decode(text), replaced);
 }

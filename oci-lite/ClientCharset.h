@@ -65,7 +65,6 @@ public:
 
 private:
     ClientCharset(unsigned short id, unsigned codePage) : m_id(id), m_codePage(codePage) {}
-    bool IsUtf8() const;
     unsigned short m_id;
     unsigned m_codePage;
 };

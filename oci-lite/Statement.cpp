@@ -632,12 +632,7 @@ size_t Statement::DefinedRowBytes(const Row& first) const
 // the database set lacks becomes its replacement character).
 std::string Statement::ToDatabase(const std::string& clientText) const
 {
-    std::string text = m_charset.ToDatabase(clientText);
-    if (m_databaseSet.IsUnicode())
-        return text;
-    const ClientCharset utf8 = ClientCharset::Utf8();
-    return ClientCharset::Convert(ClientCharset::Convert(text, utf8, m_databaseSet, nullptr),
-                                  m_databaseSet, utf8, nullptr);
+    return m_databaseSet.ToDatabase(m_databaseSet.ToClient(m_charset.ToDatabase(clientText)));
 }
 
 // The rows one round trip carries: until the cache holds the requested rows and

@@ -72,6 +72,24 @@ std::wstring HostPathOf(const std::wstring& strFolder)
     return L"\\\\?\\unix" + strHost;
 }
 
+// The folders a path to a folder passes through, itself included, from the outermost: every
+// prefix that ends before a separator, apart from a drive ("C:") and the empty ones before
+// doubled or leading separators.
+std::vector<std::wstring> FolderPrefixes(const std::wstring& strFolder)
+{
+    std::vector<std::wstring> prefixes;
+    for (size_t i = 0; i < strFolder.size(); ++i) {
+        if (strFolder[i] != L'\\' && strFolder[i] != L'/')
+            continue;
+        std::wstring strPart = strFolder.substr(0, i);
+        if (strPart.empty() || strPart.back() == L':' || strPart.back() == L'\\' ||
+            strPart.back() == L'/')
+            continue;
+        prefixes.push_back(std::move(strPart));
+    }
+    return prefixes;
+}
+
 }  // namespace
 
 FolderFiles::FolderFiles(std::wstring strFolder, Mode mode)
@@ -86,13 +104,7 @@ DWORD FolderFiles::CreateFolder() const
     if (IsLookOnly()) {
         // The export would create the missing folders; under a file it cannot, and fails with
         // the reason the folder's own attributes then give.
-        for (size_t i = 0; i < m_strFolder.size(); ++i) {
-            if (m_strFolder[i] != L'\\' && m_strFolder[i] != L'/')
-                continue;
-            const std::wstring strPart = m_strFolder.substr(0, i);
-            if (strPart.empty() || strPart.back() == L':' || strPart.back() == L'\\' ||
-                strPart.back() == L'/')
-                continue;
+        for (const std::wstring& strPart : FolderPrefixes(m_strFolder)) {
             const DWORD nAttributes = ::GetFileAttributesW(strPart.c_str());
             if (nAttributes == INVALID_FILE_ATTRIBUTES)
                 return ERROR_SUCCESS;
@@ -105,16 +117,10 @@ DWORD FolderFiles::CreateFolder() const
         }
         return ERROR_SUCCESS;
     }
-    // Every prefix that ends before a separator, from the outermost; existing ones are fine.
-    // The reason is the first refused creation's own, taken at the call.
+    // Existing folders are fine; the reason is the first refused creation's own, taken at the
+    // call.
     DWORD nRefused = ERROR_SUCCESS;
-    for (size_t i = 0; i < m_strFolder.size(); ++i) {
-        if (m_strFolder[i] != L'\\' && m_strFolder[i] != L'/')
-            continue;
-        const std::wstring strPart = m_strFolder.substr(0, i);
-        if (strPart.empty() || strPart.back() == L':' || strPart.back() == L'\\' ||
-            strPart.back() == L'/')
-            continue;
+    for (const std::wstring& strPart : FolderPrefixes(m_strFolder)) {
         if (!::CreateDirectoryW(strPart.c_str(), nullptr)) {
             const DWORD nError = ::GetLastError();
             // The first refusal is the cause: the deeper ones only follow from it.

@@ -45,12 +45,6 @@ bool IsForbidden(wchar_t ch)
     return ch < 0x20 || std::wcschr(L"<>:\"/\\|?*", ch) != nullptr;
 }
 
-// Whether the part before the first dot, trailing spaces aside, names a device.
-bool IsDeviceName(const std::wstring& strName)
-{
-    return TargetPath::IsDeviceName(strName);
-}
-
 // A letter that the file system's case folding changes: only such letters tell case twins apart.
 bool IsLowerLetter(wchar_t ch)
 {
@@ -94,7 +88,7 @@ bool HeldExactly(const wchar_t* pUnits, int nUnits, UINT nCodePage)
 std::vector<std::wstring> StemPieces(const CString& strName, const Rules& rules)
 {
     const std::wstring strWide = Characters(strName);
-    const bool bDevice = IsDeviceName(strWide);
+    const bool bDevice = TargetPath::IsDeviceName(strWide);
     std::vector<std::wstring> pieces;
     for (size_t i = 0; i < strWide.size(); ++i) {
         // A surrogate pair is one character: both halves stay together.
@@ -189,7 +183,7 @@ bool IsPlainFileName(const std::wstring& strFile)
         if (IsForbidden(ch))  // separators, drives and streams included
             return false;
     }
-    return strFile.back() != L'.' && strFile.back() != L' ' && !IsDeviceName(strFile);
+    return strFile.back() != L'.' && strFile.back() != L' ' && !TargetPath::IsDeviceName(strFile);
 }
 
 // "<start of the escaped name>~<hash>": the start must be a whole run of escaped characters
