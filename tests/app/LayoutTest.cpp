@@ -19,14 +19,7 @@ namespace {
 using AppTest::ClientRectOf;
 using AppTest::ModelessDialog;
 
-class LayoutTest : public ::testing::TestWithParam<UINT> {
-protected:
-    void SetUp() override
-    {
-        INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
-        ::InitCommonControlsEx(&icc);
-    }
-};
+using LayoutTest = ::testing::TestWithParam<UINT>;
 
 TEST_P(LayoutTest, ControlsSitWhereMapDialogRectPutsThem)
 {

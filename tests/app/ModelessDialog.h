@@ -1,9 +1,10 @@
 // ModelessDialog: a dialog of this program created modeless from its template by the
-// dialog manager, destroyed at scope exit; and the rectangle of a control in its dialog's
-// client coordinates.
+// dialog manager (the common controls its templates use registered first), destroyed at scope
+// exit; and the rectangle of a control in its dialog's client coordinates.
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 namespace AppTest {
 
@@ -14,10 +15,7 @@ inline INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
 
 class ModelessDialog {
 public:
-    explicit ModelessDialog(UINT nId)
-        : m_hWnd(::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nId), nullptr,
-                                      PlainDialogProc, 0))
-    {}
+    explicit ModelessDialog(UINT nId) : m_hWnd(Create(nId)) {}
     ~ModelessDialog()
     {
         if (m_hWnd)
@@ -28,6 +26,14 @@ public:
     HWND get() const { return m_hWnd; }
 
 private:
+    static HWND Create(UINT nId)
+    {
+        INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
+        ::InitCommonControlsEx(&icc);
+        return ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nId), nullptr,
+                                    PlainDialogProc, 0);
+    }
+
     HWND m_hWnd;
 };
 

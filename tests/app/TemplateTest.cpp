@@ -304,14 +304,7 @@ bool Overlap(const RECT& a, const RECT& b)
            b.top < a.bottom - 1;
 }
 
-class TemplateTest : public ::testing::TestWithParam<DialogSpec> {
-protected:
-    void SetUp() override
-    {
-        INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
-        ::InitCommonControlsEx(&icc);
-    }
-};
+using TemplateTest = ::testing::TestWithParam<DialogSpec>;
 
 TEST_P(TemplateTest, ShowsItsControlsWhereTheyBelong)
 {

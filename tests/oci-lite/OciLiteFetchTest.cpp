@@ -4,19 +4,14 @@
 
 #include <cstring>
 
-#include "tests/oci-lite/OciLiteHarness.h"
+#include "tests/oci-lite/LoggedOnSession.h"
 
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-class OciLiteFetch : public ::testing::Test {
+class OciLiteFetch : public LoggedOnSession {
 protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")) << session.failedCall;
-    }
-
     sword Define(OCIStmt* stmt, ub4 position, void* buffer, sb4 size, ub2 type, sb2* ind = nullptr,
                  ub2* rlen = nullptr, ub2* rcode = nullptr)
     {
@@ -39,9 +34,6 @@ protected:
     {
         return api.StmtFetch(stmt, session.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
     }
-
-    OciSession session;
-    const OciApi& api = session.api;
 };
 
 TEST_F(OciLiteFetch, ExecuteDeliversTheFirstRowAndFetchTheNext)

@@ -2,25 +2,19 @@
 // statement that would take too much memory fails with ORA-04030 instead of taking it.
 #include <gtest/gtest.h>
 
-#include "tests/oci-lite/OciLiteHarness.h"
+#include "tests/oci-lite/LoggedOnSession.h"
 
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-class OciLiteHardening : public ::testing::Test {
+class OciLiteHardening : public LoggedOnSession {
 protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")) << session.failedCall;
-    }
     void ExpectOwnViewsIntact()
     {
         EXPECT_EQ((Rows{{"6"}}), session.Query("SELECT COUNT(1) FROM USER_OBJECTS", {}, 1));
         EXPECT_EQ((Rows{{"11"}}), session.Query("SELECT COUNT(1) FROM USER_SOURCE", {}, 1));
     }
-
-    OciSession session;
 };
 
 struct RefusedCase {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/oci-lite/OciLiteHarness.h"
+#include "tests/oci-lite/LoggedOnSession.h"
 
 namespace {
 
@@ -24,16 +24,9 @@ const char kEndlessAfterTheFirstRow[] =
     "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r) "
     "SELECT n FROM r WHERE n = 1 OR n < 0";
 
-class OciLiteLimits : public ::testing::Test {
+class OciLiteLimits : public LoggedOnSession {
 protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")) << session.failedCall;
-    }
     void TearDown() override { api.SetQueryTimeout(0); }
-
-    OciSession session;
-    const OciApi& api = session.api;
 };
 
 TEST_F(OciLiteLimits, AnyPrefetchCountDeliversEveryRow)

@@ -2,7 +2,7 @@
 // else; every write, to a temporary object too, fails with ORA-16000 and changes nothing.
 #include <gtest/gtest.h>
 
-#include "tests/oci-lite/OciLiteHarness.h"
+#include "tests/oci-lite/LoggedOnSession.h"
 
 namespace {
 
@@ -68,18 +68,14 @@ const char* const kWrites[] = {
     "REINDEX",
 };
 
-class OciLitePrivileges : public ::testing::Test {
+class OciLitePrivileges : public LoggedOnSession {
 protected:
-    void SetUp() override { ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")); }
-
     // What the session sees of its own: it must not change whatever was tried before.
     void ExpectOwnViewsIntact()
     {
         EXPECT_EQ((Rows{{"6"}}), session.Query("SELECT COUNT(1) FROM USER_OBJECTS", {}, 1));
         EXPECT_EQ((Rows{{"11"}}), session.Query("SELECT COUNT(1) FROM USER_SOURCE", {}, 1));
     }
-
-    OciSession session;
 };
 
 TEST_F(OciLitePrivileges, BaseTablesAndQualifiedNamesDoNotExistForTheSession)

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/oci-lite/OciLiteHarness.h"
+#include "tests/oci-lite/LoggedOnSession.h"
 
 namespace {
 
@@ -60,16 +60,7 @@ const TripCase kTripCases[] = {
     {kTwentyRowsReadNarrow, 100, 200, 1, 1},
 };
 
-class OciLiteRoundTrips : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")) << session.failedCall;
-    }
-
-    OciSession session;
-    const OciApi& api = session.api;
-};
+using OciLiteRoundTrips = LoggedOnSession;
 
 TEST_F(OciLiteRoundTrips, PrefetchRowsAndMemoryDecideTheTripsOfAQuery)
 {

@@ -1,14 +1,12 @@
 // SQL failures through oci-lite come back as the nearest Oracle errors, at execute.
 #include <gtest/gtest.h>
 
-#include "tests/oci-lite/OciLiteHarness.h"
+#include "tests/oci-lite/LoggedOnSession.h"
 
 namespace {
 
-class OciLiteSqlError : public ::testing::Test {
+class OciLiteSqlError : public LoggedOnSession {
 protected:
-    void SetUp() override { ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture")); }
-
     // Runs sql and returns the error record of its execute.
     OraRecord Run(const std::string& sql)
     {
@@ -17,8 +15,6 @@ protected:
         EXPECT_EQ(OCI_ERROR, status) << sql;
         return session.LastError();
     }
-
-    OciSession session;
 };
 
 TEST_F(OciLiteSqlError, UnknownTableGives942)

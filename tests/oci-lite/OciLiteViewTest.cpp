@@ -7,19 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/oci-lite/OciLiteHarness.h"
+#include "tests/oci-lite/LoggedOnSession.h"
 
 namespace {
 
-class OciLiteViews : public ::testing::Test {
+class OciLiteViews : public LoggedOnSession {
 protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(OCI_SUCCESS, session.Logon("VIEWER", "Tiger", "views")) << session.failedCall;
-    }
-
-    OciSession session;
-    const OciApi& api = session.api;
+    OciLiteViews() : LoggedOnSession("VIEWER", "Tiger", "views") {}
 };
 
 using Rows = std::vector<std::vector<std::string>>;

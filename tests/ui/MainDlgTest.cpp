@@ -114,6 +114,29 @@ protected:
     {
         return PumpUntil([this] { return !m_pDlg->IsRunning(); }, nTimeout);
     }
+    // Fills the fields as given, opens the object picker and, once it has listed, chooses
+    // pszEntry in it (nullptr: leaves its choice alone); entries receives what it listed.
+    // Returns how many pickers opened.
+    size_t Pick(const char* pszDatabase, const std::string& strFile, const char* pszObject,
+                const char* pszEntry, std::vector<std::string>& entries)
+    {
+        MessageBoxWatcher picker(
+            [&](HWND hPicker, const std::string&) {
+                HWND hList = ::GetDlgItem(hPicker, IDC_LOG);
+                if (!WaitForPickerList(hPicker, 20000))
+                    return;
+                entries = ListLines(hList);
+                if (!pszEntry)
+                    return;
+                const auto it = std::find(entries.begin(), entries.end(), pszEntry);
+                if (it != entries.end())
+                    ::SendMessageA(hList, LB_SETCURSEL, WPARAM(it - entries.begin()), 0);
+            },
+            "Select Object");
+        Fill("scott", "tiger", pszDatabase, strFile, pszObject);
+        Press(IDC_PICK);
+        return picker.Count();
+    }
     void ExpectParametersEnabled(bool bEnabled, bool bObjectControls)
     {
         for (int nID : kParameterIds) {
@@ -557,14 +580,7 @@ TEST_F(MainDlg, PickerNeedsTheConnectParameters)
 TEST_F(MainDlg, PickerHandsBackTheNameAndTheFileName)
 {
     std::vector<std::string> entries;
-    MessageBoxWatcher picker(
-        [&](HWND hPicker, const std::string&) {
-            if (WaitForPickerList(hPicker, 20000))
-                entries = ListLines(::GetDlgItem(hPicker, IDC_LOG));
-        },
-        "Select Object");
-    Fill("scott", "tiger", "pickdb", "C:\\chosen\\before.sql", nullptr);
-    Press(IDC_PICK);
+    EXPECT_EQ(1u, Pick("pickdb", "C:\\chosen\\before.sql", nullptr, nullptr, entries));
     const std::vector<std::string> expected{"A_PKG [PACKAGE]", "B_FUNC [FUNCTION]"};
     EXPECT_EQ(expected, entries);
     EXPECT_EQ("A_PKG", Text(IDC_OBJECTNAME));
@@ -603,21 +619,8 @@ TEST_F(MainDlg, PickedNamesAreExportedExactlyAsStored)
     for (const PickCase& c : kCases) {
         SCOPED_TRACE(c.pszEntry);
         std::vector<std::string> entries;
-        MessageBoxWatcher picker(
-            [&](HWND hPicker, const std::string&) {
-                HWND hList = ::GetDlgItem(hPicker, IDC_LOG);
-                if (!WaitForPickerList(hPicker, 20000))
-                    return;
-                entries = ListLines(hList);
-                const auto it = std::find(entries.begin(), entries.end(), c.pszEntry);
-                if (it != entries.end())
-                    ::SendMessageA(hList, LB_SETCURSEL, WPARAM(it - entries.begin()), 0);
-            },
-            "Select Object");
         MessageBoxWatcher boxes;
-        Fill("scott", "tiger", "casedb", OutputFile("placeholder.sql"), nullptr);
-        Press(IDC_PICK);
-        ASSERT_EQ(1u, picker.Count());
+        ASSERT_EQ(1u, Pick("casedb", OutputFile("placeholder.sql"), nullptr, c.pszEntry, entries));
         ASSERT_EQ(1, std::count(entries.begin(), entries.end(), c.pszEntry));
         const std::string strFile = OutputFile("picked.sql");
         ::SetWindowTextA(Item(IDC_FILENAME), strFile.c_str());
@@ -636,25 +639,12 @@ TEST_F(MainDlg, PickedNamesAreExportedExactlyAsStored)
 }
 
 // A name of one character is picked and exported like any other (it once counted as no
-// choice), and picking nothing leaves the fields alone.
+// choice).
 TEST_F(MainDlg, AOneCharacterPickIsExported)
 {
     std::vector<std::string> entries;
-    MessageBoxWatcher picker(
-        [&](HWND hPicker, const std::string&) {
-            HWND hList = ::GetDlgItem(hPicker, IDC_LOG);
-            if (!WaitForPickerList(hPicker, 20000))
-                return;
-            entries = ListLines(hList);
-            const auto it = std::find(entries.begin(), entries.end(), "X [PROCEDURE]");
-            if (it != entries.end())
-                ::SendMessageA(hList, LB_SETCURSEL, WPARAM(it - entries.begin()), 0);
-        },
-        "Select Object");
     MessageBoxWatcher boxes;
-    Fill("scott", "tiger", "onechar", "before.sql", "typed");
-    Press(IDC_PICK);
-    ASSERT_EQ(1u, picker.Count());
+    ASSERT_EQ(1u, Pick("onechar", "before.sql", "typed", "X [PROCEDURE]", entries));
     const std::vector<std::string> expected{"X [PROCEDURE]", "XY [PROCEDURE]"};
     EXPECT_EQ(expected, entries);
     EXPECT_EQ("X", Text(IDC_OBJECTNAME));
