@@ -6,7 +6,10 @@
 # programs (wine32 comes from the i386 architecture), the fonts Wine lays dialogs out
 # with (fonts-wine: Tahoma, MS Sans Serif, Marlett), Xvfb, Debian's GoogleTest sources,
 # sqlite3 (demo database), npm (fetches the pinned SQLite amalgamation), xdotool and
-# imagemagick (end-to-end test, screenshots), zip (the release zips of scripts/package).
+# imagemagick (end-to-end test, screenshots), zip (the release zips of scripts/package);
+# for the native tree gcc and g++ (with the C++ runtime's static archives the release's
+# qmexport links in) and binutils' readelf (scripts/check-package reads the tarball's
+# program with it).
 set -euo pipefail
 
 need=()
@@ -15,6 +18,10 @@ want() { [ -e "$2" ] || need+=("$1"); }
 
 want cmake              /usr/bin/cmake
 want make               /usr/bin/make
+want gcc                /usr/bin/gcc
+want g++                /usr/bin/g++
+want libstdc++-12-dev   /usr/lib/gcc/x86_64-linux-gnu/12/libstdc++.a
+want binutils           /usr/bin/readelf
 want g++-mingw-w64-x86-64-posix /usr/bin/x86_64-w64-mingw32-g++-posix
 want g++-mingw-w64-i686-posix   /usr/bin/i686-w64-mingw32-g++-posix
 want binutils-mingw-w64-x86-64  /usr/bin/x86_64-w64-mingw32-windres
