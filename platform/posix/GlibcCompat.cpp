@@ -6,7 +6,8 @@
 // _dl_find_object (2.35) to find the unwind tables of the code a thrown exception passes
 // through, and libstdc++'s random_device refers to arc4random (2.36). Defined here, the
 // program resolves them to these definitions and runs on any glibc from 2.34 on (Ubuntu
-// 22.04, RHEL 9). Both keep the contracts glibc documents for them.
+// 22.04, RHEL 9). Both keep the contracts glibc documents for them. Built against an older
+// glibc, whose runtime asks for neither, the file defines nothing.
 
 #include <dlfcn.h>
 #include <elf.h>
@@ -18,6 +19,7 @@
 #include <sys/random.h>
 #include <unistd.h>
 
+#if __GLIBC_PREREQ(2, 35)
 #if !defined(__x86_64__) || DLFO_STRUCT_HAS_EH_DBASE || DLFO_STRUCT_HAS_EH_COUNT
 #error "The dl_find_object record below is x86-64's: no base for data-relative pointers, no count"
 #endif
@@ -78,6 +80,30 @@ struct link_map* LinkMapOf(uintptr_t address)
     return pMap;
 }
 
+}  // namespace
+
+// glibc's contract: when an object loaded in the process holds the address, fills *pResult
+// (the object's mapping, its link map, its PT_GNU_EH_FRAME data or null) and returns 0;
+// otherwise returns -1. The unwinder relies on it for every frame a thrown exception passes.
+extern "C" int _dl_find_object(void* pAddress, struct dl_find_object* pResult) noexcept
+{
+    ObjectSearch search{reinterpret_cast<uintptr_t>(pAddress), false, 0, 0, 0};
+    dl_iterate_phdr(MatchObject, &search);
+    if (!search.found)
+        return -1;
+    *pResult = {};
+    pResult->dlfo_flags = 0;
+    pResult->dlfo_map_start = reinterpret_cast<void*>(search.mapStart);
+    pResult->dlfo_map_end = reinterpret_cast<void*>(search.mapEnd);
+    pResult->dlfo_link_map = LinkMapOf(search.address);
+    pResult->dlfo_eh_frame = reinterpret_cast<void*>(search.ehFrameHeader);
+    return 0;
+}
+#endif
+
+#if __GLIBC_PREREQ(2, 36)
+namespace {
+
 // Fills the buffer from the kernel's random source: getrandom, else /dev/urandom. Returns
 // false only when neither can be read.
 bool FillRandom(void* pBuffer, size_t nSize)
@@ -88,7 +114,7 @@ bool FillRandom(void* pBuffer, size_t nSize)
         const ssize_t nRead = getrandom(pBytes + nDone, nSize - nDone, 0);
         if (nRead > 0) {
             nDone += static_cast<size_t>(nRead);
-        } else if (nRead < 0 && errno != EINTR) {
+        } else if (nRead == 0 || errno != EINTR) {
             break;
         }
     }
@@ -111,24 +137,6 @@ bool FillRandom(void* pBuffer, size_t nSize)
 
 }  // namespace
 
-// glibc's contract: when an object loaded in the process holds the address, fills *pResult
-// (the object's mapping, its link map, its PT_GNU_EH_FRAME data or null) and returns 0;
-// otherwise returns -1. The unwinder relies on it for every frame a thrown exception passes.
-extern "C" int _dl_find_object(void* pAddress, struct dl_find_object* pResult) noexcept
-{
-    ObjectSearch search{reinterpret_cast<uintptr_t>(pAddress), false, 0, 0, 0};
-    dl_iterate_phdr(MatchObject, &search);
-    if (!search.found)
-        return -1;
-    *pResult = {};
-    pResult->dlfo_flags = 0;
-    pResult->dlfo_map_start = reinterpret_cast<void*>(search.mapStart);
-    pResult->dlfo_map_end = reinterpret_cast<void*>(search.mapEnd);
-    pResult->dlfo_link_map = LinkMapOf(search.address);
-    pResult->dlfo_eh_frame = reinterpret_cast<void*>(search.ehFrameHeader);
-    return 0;
-}
-
 // glibc's contract: a uniformly random 32-bit number from the kernel's source; it never
 // fails (the process ends when no random bytes can be had at all, as glibc's does).
 extern "C" uint32_t arc4random(void) noexcept
@@ -138,3 +146,4 @@ extern "C" uint32_t arc4random(void) noexcept
         abort();
     return nValue;
 }
+#endif
