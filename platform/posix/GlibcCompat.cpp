@@ -6,8 +6,10 @@
 // _dl_find_object (2.35) to find the unwind tables of the code a thrown exception passes
 // through, and libstdc++'s random_device refers to arc4random (2.36). Defined here, the
 // program resolves them to these definitions and runs on any glibc from 2.34 on (Ubuntu
-// 22.04, RHEL 9). Both keep the contracts glibc documents for them. Built against an older
-// glibc, whose runtime asks for neither, the file defines nothing.
+// 22.04, RHEL 9). Both keep the contracts glibc documents for them. They are hidden: only the
+// program's own runtime calls them, and a library it loads (the Oracle client) keeps the
+// system's. Built against an older glibc, whose runtime asks for neither, the file defines
+// nothing.
 
 #include <dlfcn.h>
 #include <elf.h>
@@ -85,7 +87,8 @@ struct link_map* LinkMapOf(uintptr_t address)
 // glibc's contract: when an object loaded in the process holds the address, fills *pResult
 // (the object's mapping, its link map, its PT_GNU_EH_FRAME data or null) and returns 0;
 // otherwise returns -1. The unwinder relies on it for every frame a thrown exception passes.
-extern "C" int _dl_find_object(void* pAddress, struct dl_find_object* pResult) noexcept
+extern "C" __attribute__((visibility("hidden"))) int
+_dl_find_object(void* pAddress, struct dl_find_object* pResult) noexcept
 {
     ObjectSearch search{reinterpret_cast<uintptr_t>(pAddress), false, 0, 0, 0};
     dl_iterate_phdr(MatchObject, &search);
@@ -139,7 +142,7 @@ bool FillRandom(void* pBuffer, size_t nSize)
 
 // glibc's contract: a uniformly random 32-bit number from the kernel's source; it never
 // fails (the process ends when no random bytes can be had at all, as glibc's does).
-extern "C" uint32_t arc4random(void) noexcept
+extern "C" __attribute__((visibility("hidden"))) uint32_t arc4random(void) noexcept
 {
     uint32_t nValue = 0;
     if (!FillRandom(&nValue, sizeof nValue))
