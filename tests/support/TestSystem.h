@@ -19,6 +19,9 @@ extern const char kClientLibraryName[];
 void* LoadLibraryByName(const char* name);
 // The entry point's address, or null.
 void* FindSymbol(void* library, const char* name);
+// The library with this name when this process has loaded it already (never loading it), else
+// null; the same library gives the same value.
+void* LoadedLibrary(const char* name);
 // The folder the library was loaded from, without a trailing separator; empty when unknown.
 std::string LibraryFolder(void* library);
 

@@ -26,6 +26,14 @@ void* FindSymbol(void* library, const char* name)
     return dlsym(library, name);
 }
 
+void* LoadedLibrary(const char* name)
+{
+    void* library = dlopen(name, RTLD_NOW | RTLD_NOLOAD);
+    if (library != nullptr)
+        dlclose(library);  // only the reference just taken: the library stays loaded
+    return library;
+}
+
 std::string LibraryFolder(void* library)
 {
     link_map* map = nullptr;

@@ -18,6 +18,11 @@ void* FindSymbol(void* library, const char* name)
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
 
+void* LoadedLibrary(const char* name)
+{
+    return GetModuleHandleA(name);
+}
+
 std::string LibraryFolder(void* library)
 {
     char path[MAX_PATH];
