@@ -284,6 +284,37 @@ bool FolderFiles::ReadDisk(const std::wstring& strName, std::string& strContent)
     return true;
 }
 
+bool FolderFiles::Holds(const std::wstring& strName, const std::string& strContent) const
+{
+    const auto pending = m_pending.find(strName);
+    if (pending != m_pending.end())
+        return pending->second && *pending->second == strContent;
+    return DiskHolds(strName, strContent);
+}
+
+bool FolderFiles::DiskHolds(const std::wstring& strName, const std::string& strContent) const
+{
+    CHandle file(::CreateFileW(PathOf(strName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file.IsValid() || !::GetFileSizeEx(file.Get(), &size) ||
+        static_cast<unsigned long long>(size.QuadPart) != strContent.size())
+        return false;
+    char buffer[65536];
+    size_t nDone = 0;
+    for (;;) {
+        DWORD nRead = 0;
+        if (!::ReadFile(file.Get(), buffer, sizeof(buffer), &nRead, nullptr))
+            return false;
+        if (nRead == 0)
+            return nDone == strContent.size();
+        if (nDone + nRead > strContent.size() ||
+            std::memcmp(buffer, strContent.data() + nDone, nRead) != 0)
+            return false;
+        nDone += nRead;
+    }
+}
+
 CHandle FolderFiles::CreateExactly(const std::wstring& strName, DWORD nAccess)
 {
     const std::wstring strPath =
@@ -352,10 +383,8 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
             return Fail(ERROR_ALREADY_EXISTS);
         if (entry == Entry::Unusable)
             return Fail(ERROR_FILENAME_EXCED_RANGE);
-        std::string strOld;
         const bool bPending = m_pending.count(strName) != 0;
-        if (Read(strName, strOld) && strOld == strContent &&
-            (bPending || ActualName(strName) == strName))
+        if (Holds(strName, strContent) && (bPending || ActualName(strName) == strName))
             return Change::Unchanged;
         m_pending[strName] = strContent;
         return Change::Written;
@@ -372,8 +401,7 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
     case Entry::Unusable:
         return Fail(ERROR_FILENAME_EXCED_RANGE);
     case Entry::File: {
-        std::string strOld;
-        const bool bSame = Read(strName, strOld) && strOld == strContent;
+        const bool bSame = Holds(strName, strContent);
         const DWORD nAttributes = ::GetFileAttributesW(PathOf(strName).c_str());
         if (nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_READONLY) != 0)
             return bSame ? Change::Unchanged : Fail(ERROR_ACCESS_DENIED);
@@ -527,8 +555,7 @@ std::vector<FolderFiles::Difference> FolderFiles::Differences() const
             ProbeDisk(pending.first) == Entry::File || ProbeDisk(pending.first) == Entry::Link;
         if (pending.second) {
             // Written over and over while the run went on, and left as it was after all.
-            std::string strOnDisk;
-            if (bOnDisk && ReadDisk(pending.first, strOnDisk) && strOnDisk == *pending.second &&
+            if (bOnDisk && DiskHolds(pending.first, *pending.second) &&
                 ActualName(pending.first) == pending.first)
                 continue;
             differences.push_back(

@@ -93,6 +93,10 @@ FileRead ReadWholeFile(const std::wstring& strPath, std::string& strContent, DWO
         return nError == ERROR_FILE_NOT_FOUND || nError == ERROR_PATH_NOT_FOUND ? FileRead::Missing
                                                                                 : FileRead::Failed;
     }
+    // Read into room for the whole file: grown piece by piece it would take up to twice that.
+    LARGE_INTEGER size{};
+    if (::GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 && size.QuadPart < (1LL << 31))
+        strContent.reserve(size_t(size.QuadPart));
     char buffer[65536];
     for (;;) {
         DWORD nRead = 0;
