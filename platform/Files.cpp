@@ -1,0 +1,23 @@
+// Files.cpp: what is the same on every system.
+#include "platform/Files.h"
+
+namespace Files {
+
+bool ReadWhole(const std::wstring& strPath, std::string& strContent, SystemError& nError)
+{
+    strContent.clear();
+    File file = File::Open(strPath, File::Access::Read, File::Disposition::OpenExisting, nError);
+    if (!file.IsOpen())
+        return false;
+    char buffer[65536];
+    for (;;) {
+        size_t nRead = 0;
+        if (!file.Read(buffer, sizeof(buffer), nRead, nError))
+            return false;
+        if (nRead == 0)
+            return true;
+        strContent.append(buffer, nRead);
+    }
+}
+
+}  // namespace Files
