@@ -4,10 +4,12 @@
 // object's name and type), one at a time in the query's order, each judged whole: a name or
 // type the buffers could not hold, or one whose delivered length differs from its text's (a
 // zero byte inside), comes back as Row::Cut, never as a shorter name; an empty name as
-// Row::Empty. The end of the rows (ORA-01403) is Row::End. Rows travel in large batches.
+// Row::Empty. The end of the rows (ORA-01403) is Row::End. Rows travel in large batches and
+// come from the client in arrays of rows per fetch call; each is judged as it is handed on.
 #pragma once
 
 #include "db/DBStmt.h"
+#include "db/FetchArray.h"
 #include "framework/String.h"
 
 // Oracle's longest name, 128 bytes in the database's own set, in UTF-8: up to 4 bytes each.
@@ -45,22 +47,29 @@ public:
     // DBStmt::OtherException; the connection's error handle is clean again after Row::End.
     Row Next(ObjectListRow& row);
 
+    // Rows per fetch call: a listing of a thousand objects in one call, some 1 MB of buffers.
+    static constexpr ub4 kArrayRows = 1024;
+
 private:
     static constexpr int kBufferSize = kMaxObjectNameBytes + 1;
+    // STATUS is VALID, INVALID or N/A; a longer value is cut, which changes no decision.
+    static constexpr int kStatusSize = 16;
+
+    // The next array from the client; false at the end of the rows.
+    bool FetchArray();
+    Row Judge(size_t nRow, ObjectListRow& row) const;
 
     DBConnect& m_connection;
     DBStmt m_stmt;
-    char m_szName[kBufferSize] = {};
-    char m_szType[kBufferSize] = {};
-    // STATUS is VALID, INVALID or N/A; a longer value is cut, which changes no decision.
-    char m_szStatus[16] = {};
-    ub2 m_nStatusLength = 0;
-    sb2 m_nStatusIndicator = 0;
     bool m_bWithStatus;
-    ub2 m_nNameLength = 0;
-    ub2 m_nTypeLength = 0;
-    sb2 m_nNameIndicator = 0;
-    sb2 m_nTypeIndicator = 0;
+    CharColumnArray m_names;
+    CharColumnArray m_types;
+    CharColumnArray m_statuses;
+    size_t m_nRow = 0;   // the row handed on last, in the array
+    size_t m_nRows = 0;  // the rows the last fetch call delivered
+    // The call said a value was cut but no row's indicator says which: each of its rows is
+    // taken for cut.
+    bool m_bCallCut = false;
 };
 
 // Rows and bytes a listing or source query asks for per round trip: whole schemas in a few.

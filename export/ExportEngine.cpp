@@ -29,6 +29,8 @@
 namespace {
 
 const char kCreatePrefix[] = "CREATE OR REPLACE ";
+// The most a block's ending adds to its source: a line end, "/" and a line end.
+constexpr int kBlockEndingRoom = 4;
 const char kViewKind[] = "VIEW";
 const char kTruncatedNameText[] = "ORA-24345: A Truncation or null fetch error occurred";
 
@@ -60,6 +62,8 @@ CString Printable(const CString& strName)
 struct ObjectLines {
     int nLines = 0;
     SqlPlusNeeds needs;
+    // Its source's bytes in the database's set, what its block is made for.
+    int nBytes = 0;
 };
 
 using LineCountMap = std::map<std::pair<CString, CString>, ObjectLines>;
@@ -601,17 +605,63 @@ private:
         try {
             BindSourceScope(cursor->Statement(), scope);
             LineCountRow row;
+            bool bWrapped = false;
             while (cursor->Next(row)) {
                 widths.nNameBytes = std::max(widths.nNameBytes, row.nNameBytes);
                 widths.nTextBytes = std::max(widths.nTextBytes, row.nTextBytes);
+                bWrapped = bWrapped || row.bWrapped;
                 if (row.bFits)
-                    counts[{row.strName, row.strType}] = ObjectLines{row.nLines, row.needs};
+                    counts[{row.strName, row.strType}] =
+                        ObjectLines{row.nLines, row.needs, row.nSourceBytes};
             }
+            cursor.reset();
+            if (bWrapped)
+                JudgeWrappedRows(connection, scope, counts);
             return true;
         } catch (const DBStmt::OtherException& error) {
             outcome =
                 Failed(ExportResult::ListingFailed, FailureText(error.Text()), {}, error.Code());
             return false;
+        }
+    }
+
+    // The lines after a line end inside a row (the counts judged each row's first line), each
+    // judged as the written line will be, into their objects' needs. Such rows are rare: one
+    // more query, only when the counts found some. A failure throws DBStmt::OtherException.
+    static void JudgeWrappedRows(DBConnect& connection, const SourceScope& scope,
+                                 LineCountMap& counts)
+    {
+        DBStmt stmt(connection, SourceQueries::WrappedRows(scope));
+        char szName[kMaxObjectNameBytes + 1] = {};
+        char szType[kMaxObjectNameBytes + 1] = {};
+        std::vector<char> text(size_t(kMaxSourceLineBytes) + 1);
+        ub2 nNameLength = 0;
+        ub2 nTypeLength = 0;
+        ub2 nTextLength = 0;
+        sb2 nTextIndicator = 0;
+        stmt.DefineChars(1, szName, sizeof(szName), &nNameLength);
+        stmt.DefineChars(2, szType, sizeof(szType), &nTypeLength);
+        int nLine = 0;
+        stmt.DefineInt(3, &nLine);
+        stmt.DefineChars(4, text.data(), int(text.size()), &nTextLength, &nTextIndicator);
+        PrefetchInBatches(stmt);
+        BindSourceScope(stmt, scope);
+        int nStatus = OCI_SUCCESS;
+        while (stmt.FetchRow(nStatus)) {
+            // A name too long for a listed object belongs to none.
+            if (nNameLength > kMaxObjectNameBytes || nTypeLength > kMaxObjectNameBytes)
+                continue;
+            const CString strName(szName, nNameLength);
+            const CString strType(szType, nTypeLength);
+            const auto found = counts.find({strName, strType});
+            if (found == counts.end() || nTextIndicator == -1)
+                continue;
+            SqlPlusNeeds rowNeeds;
+            rowNeeds.AddText(text.data(), std::min<int>(nTextLength, kMaxSourceLineBytes));
+            if (rowNeeds.bHashLine)
+                rowNeeds.strFirstHashLine = LineOf(strName, strType, nLine);
+            // A "#" line the counts found stays the one named.
+            found->second.needs.Merge(rowNeeds);
         }
     }
 
@@ -681,18 +731,25 @@ private:
                 return false;
             }
             const auto counted = lineCounts.find({object.strName, object.strType});
-            const int nCounted = counted == lineCounts.end() ? 0 : counted->second.nLines;
-            if (!ExportObject(*stream, object, int(i), nCounted, bHaveRow, outcome))
+            const ObjectLines lines = counted == lineCounts.end() ? ObjectLines() : counted->second;
+            if (!ExportObject(*stream, object, int(i), lines, bHaveRow, outcome))
                 return false;
         }
         return true;
     }
 
     // One object whose first row the stream holds: its rows, logged, then its block.
-    bool ExportObject(SourceStream& stream, const ExportObjectId& object, int nIndex, int nCounted,
-                      bool& bHaveRow, ExportEnding& outcome)
+    bool ExportObject(SourceStream& stream, const ExportObjectId& object, int nIndex,
+                      const ObjectLines& counted, bool& bHaveRow, ExportEnding& outcome)
     {
+        const int nCounted = counted.nLines;
         CString strBlock = kCreatePrefix;
+        // Room for the block as counted and its ending, so that a large one is held once, not
+        // grown by doubling (which would hold up to twice its bytes, and briefly three times):
+        // a buffer of that size, released at once, keeps its room.
+        const int nPrefix = strBlock.GetLength();
+        strBlock.GetBuffer(nPrefix + counted.nBytes + kBlockEndingRoom);
+        strBlock.ReleaseBuffer(nPrefix);
         int nLine = 0;
         BlockLines blockLines;
         // Rows whose every text is NULL or empty are no source: no statement could be made.

@@ -23,44 +23,65 @@ CString Begins(char c)
            "' OR INSTR(TEXT,'\n" + strCharacter + "') > 0";
 }
 
-CString FirstCharacterIs(char c)
+// The characters a line's first non-blank one is looked for among: "#", then the prefix
+// candidates; bit i of the first-character mask stands for the i-th.
+CString FirstCharacters()
 {
-    return "MAX(CASE WHEN " + Begins(c) + " THEN 1 ELSE 0 END)";
+    return CString("#") + SqlPlusNeeds::kPrefixCandidates;
+}
+
+// The mask of the first non-blank characters of an object's rows: each row gives the bit of
+// its first character (or none), and the sum of the distinct bits is the bits of all of them.
+// One expression a row, where a column a character would evaluate the row's text once each.
+CString FirstCharacterMask()
+{
+    const CString strCharacters = FirstCharacters();
+    CString strWhens;
+    for (int i = 0; i < strCharacters.GetLength(); ++i) {
+        CString strWhen;
+        strWhen.Format(" WHEN '%c' THEN %u", strCharacters[i], 1u << i);
+        strWhens += strWhen;
+    }
+    return CString("SUM(DISTINCT CASE SUBSTR(LTRIM(TEXT,") + kBlanks + "),1,1)" + strWhens +
+           " ELSE 0 END)";
+}
+
+void ReadFirstCharacterMask(LineCountRow& row, int nValue)
+{
+    const unsigned nMask = unsigned(nValue);
+    row.needs.bHashLine = row.needs.bHashLine || (nMask & 1u) != 0;
+    row.needs.nTakenPrefixes |= nMask >> 1;
 }
 
 const std::vector<CountColumn>& CountColumns()
 {
-    static const std::vector<CountColumn> columns = [] {
-        std::vector<CountColumn> table = {
-            {"COUNT(1)", [](LineCountRow& row, int nValue) { row.nLines = nValue; }},
-            {"SUM(CASE WHEN INSTR(TEXT,'&') > 0 THEN 1 ELSE 0 END)",
-             [](LineCountRow& row, int nValue) { row.needs.bAmpersand = nValue > 0; }},
-            {CString("MAX(CASE WHEN RTRIM(LTRIM(TEXT,") + kBlanks + ")," + kBlanks +
-                 ") = '.' THEN 1 ELSE 0 END)",
-             [](LineCountRow& row, int nValue) { row.needs.bDotLine = nValue > 0; }},
-            {FirstCharacterIs('#'),
-             [](LineCountRow& row, int nValue) { row.needs.bHashLine = nValue > 0; }},
-            // The first line beginning with "#", for the message of a job no prefix can guard.
-            {"COALESCE(MIN(CASE WHEN " + Begins('#') + " THEN LINE END),0)",
-             [](LineCountRow& row, int nValue) {
-                 if (nValue > 0)
-                     row.needs.strFirstHashLine = LineOf(row.strName, row.strType, nValue);
-             }},
-        };
-        const CString strCandidates = SqlPlusNeeds::kPrefixCandidates;
-        for (int i = 0; i < strCandidates.GetLength(); ++i) {
-            table.push_back(
-                {FirstCharacterIs(strCandidates[i]), [i](LineCountRow& row, int nValue) {
-                     if (nValue > 0)
-                         row.needs.nTakenPrefixes |= 1u << i;
-                 }});
-        }
-        table.push_back({"COALESCE(MAX(LENGTHB(NAME)),0)",
-                         [](LineCountRow& row, int nValue) { row.nNameBytes = nValue; }});
-        table.push_back({"COALESCE(MAX(LENGTHB(TEXT)),0)",
-                         [](LineCountRow& row, int nValue) { row.nTextBytes = nValue; }});
-        return table;
-    }();
+    static const std::vector<CountColumn> columns = {
+        {"COUNT(1)", [](LineCountRow& row, int nValue) { row.nLines = nValue; }},
+        {"SUM(CASE WHEN INSTR(TEXT,'&') > 0 THEN 1 ELSE 0 END)",
+         [](LineCountRow& row, int nValue) { row.needs.bAmpersand = nValue > 0; }},
+        // Only a row that holds a "." is trimmed.
+        {CString("MAX(CASE WHEN INSTR(TEXT,'.') > 0 AND RTRIM(LTRIM(TEXT,") + kBlanks + ")," +
+             kBlanks + ") = '.' THEN 1 ELSE 0 END)",
+         [](LineCountRow& row, int nValue) { row.needs.bDotLine = nValue > 0; }},
+        {FirstCharacterMask(), ReadFirstCharacterMask},
+        // The first line beginning with "#", for the message of a job no prefix can guard.
+        {"COALESCE(MIN(CASE WHEN " + Begins('#') + " THEN LINE END),0)",
+         [](LineCountRow& row, int nValue) {
+             if (nValue > 0) {
+                 row.needs.bHashLine = true;
+                 row.needs.strFirstHashLine = LineOf(row.strName, row.strType, nValue);
+             }
+         }},
+        // A row holding a line end before its last character holds more than one line.
+        {"MAX(CASE WHEN INSTR(RTRIM(TEXT,'\n'),'\n') > 0 THEN 1 ELSE 0 END)",
+         [](LineCountRow& row, int nValue) { row.bWrapped = nValue > 0; }},
+        {"COALESCE(MAX(LENGTHB(NAME)),0)",
+         [](LineCountRow& row, int nValue) { row.nNameBytes = nValue; }},
+        {"COALESCE(MAX(LENGTHB(TEXT)),0)",
+         [](LineCountRow& row, int nValue) { row.nTextBytes = nValue; }},
+        {"COALESCE(SUM(LENGTHB(TEXT)),0)",
+         [](LineCountRow& row, int nValue) { row.nSourceBytes = nValue; }},
+    };
     return columns;
 }
 
@@ -76,28 +97,40 @@ CString LineCountRow::SelectList()
 }
 
 LineCountCursor::LineCountCursor(DBConnect& connection, const char* pszSql)
-    : m_stmt(connection, pszSql), m_values(CountColumns().size())
+    : m_stmt(connection, pszSql), m_names(kArrayRows, kBufferSize),
+      m_types(kArrayRows, kBufferSize),
+      m_values(CountColumns().size(), std::vector<int>(kArrayRows))
 {
-    m_stmt.DefineChars(1, m_szName, kBufferSize, &m_nNameLength);
-    m_stmt.DefineChars(2, m_szType, kBufferSize, &m_nTypeLength);
+    m_names.DefineIn(m_stmt, 1);
+    m_types.DefineIn(m_stmt, 2);
     for (size_t i = 0; i < m_values.size(); ++i)
-        m_stmt.DefineInt(3 + int(i), &m_values[i]);
+        m_stmt.DefineInt(3 + int(i), m_values[i].data());
     PrefetchInBatches(m_stmt);
 }
 
 bool LineCountCursor::Next(LineCountRow& row)
 {
-    int nStatus = OCI_SUCCESS;
-    if (!m_stmt.FetchRow(nStatus))
-        return false;
+    if (m_nRow + 1 < m_nRows) {
+        ++m_nRow;
+    } else {
+        m_names.Clear();
+        m_types.Clear();
+        m_nRow = 0;
+        m_nRows = m_stmt.FetchRows(kArrayRows);
+        if (m_nRows == 0)
+            return false;
+    }
     row = LineCountRow();
-    row.bFits = m_nNameLength <= kMaxObjectNameBytes && m_nTypeLength <= kMaxObjectNameBytes;
+    const size_t nName = m_names.Length(m_nRow);
+    const size_t nType = m_types.Length(m_nRow);
+    row.bFits = !m_names.IsCut(m_nRow) && !m_types.IsCut(m_nRow) &&
+                nName <= size_t(kMaxObjectNameBytes) && nType <= size_t(kMaxObjectNameBytes);
     if (row.bFits) {
-        row.strName = CString(m_szName, m_nNameLength);
-        row.strType = CString(m_szType, m_nTypeLength);
+        row.strName = CString(m_names.Value(m_nRow), int(nName));
+        row.strType = CString(m_types.Value(m_nRow), int(nType));
     }
     const std::vector<CountColumn>& columns = CountColumns();
     for (size_t i = 0; i < columns.size(); ++i)
-        columns[i].read(row, m_values[i]);
+        columns[i].read(row, m_values[i][m_nRow]);
     return true;
 }

@@ -4,7 +4,7 @@
 //   LineCountRow    - one object's row: its name and type, its number of lines, what its lines
 //                     hold that SQL*Plus would read as its own, and its longest name and line.
 //   LineCountCursor - the rows of the line-count query (SourceQueries::LineCounts), fetched in
-//                     large batches.
+//                     large batches, in arrays of rows per fetch call.
 // The query's columns after the name and type, the SQL that makes each and how its value is
 // read into the row, are one table (LineCounts.cpp), so a column cannot be written in one
 // place and read in another's position.
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "db/DBStmt.h"
+#include "db/FetchArray.h"
 #include "db/ObjectListCursor.h"
 #include "export/SqlPlusLines.h"
 #include "framework/String.h"
@@ -28,6 +29,11 @@ struct LineCountRow {
     // The object's longest name and line in the database's bytes (0 when every line is NULL).
     int nNameBytes = 0;
     int nTextBytes = 0;
+    // The object's source in the database's bytes, every line's together.
+    int nSourceBytes = 0;
+    // Some row holds more than one line: the needs above see only each row's first line, and
+    // the lines after a line end inside a row are judged by the caller (WrappedRows).
+    bool bWrapped = false;
 
     // The query's select list, grouped by name and type, in the order the cursor reads it.
     static CString SelectList();
@@ -46,14 +52,17 @@ public:
     // The next row; false at the end of the rows. A failed fetch throws DBStmt::OtherException.
     bool Next(LineCountRow& row);
 
+    // Rows per fetch call: a schema of a thousand objects in one call, some 1 MB of buffers.
+    static constexpr ub4 kArrayRows = 1024;
+
 private:
     static constexpr int kBufferSize = kMaxObjectNameBytes + 1;
 
     DBStmt m_stmt;
-    char m_szName[kBufferSize] = {};
-    char m_szType[kBufferSize] = {};
-    ub2 m_nNameLength = 0;
-    ub2 m_nTypeLength = 0;
-    // One value for each counted column, in the table's order.
-    std::vector<int> m_values;
+    CharColumnArray m_names;
+    CharColumnArray m_types;
+    // The counted columns, in the table's order: each kArrayRows values, one a row.
+    std::vector<std::vector<int>> m_values;
+    size_t m_nRow = 0;   // the row handed on last, in the arrays
+    size_t m_nRows = 0;  // the rows the last fetch call delivered
 };

@@ -116,9 +116,9 @@ bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock,
 {
     if (m_target == Target::Memory) {
         if (m_nWritten == 0)
-            m_strContent += m_settings.strLines.str();
-        m_strContent += strBlock.str();
-        m_blocks.push_back(RenderedBlock{object, strBlock.str()});
+            m_content.Add(m_settings.strLines.GetString(), size_t(m_settings.strLines.GetLength()));
+        m_content.Add(strBlock.GetString(), size_t(strBlock.GetLength()));
+        m_blocks.push_back(RenderedBlock::Of(object, strBlock.str()));
         ++m_nWritten;
         return true;
     }
@@ -151,6 +151,13 @@ bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock,
     }
     ++m_nWritten;
     return true;
+}
+
+OutputFile::RenderedBlock OutputFile::RenderedBlock::Of(const ExportObjectId& object,
+                                                        const std::string& strBytes)
+{
+    return RenderedBlock{object, strBytes.substr(0, kHeadBytes),
+                         ContentDigester::Of(strBytes.data(), strBytes.size())};
 }
 
 CString OutputFile::StateText() const

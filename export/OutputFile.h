@@ -6,13 +6,16 @@
 // source needs (SqlPlusLines.h), none for source SQL*Plus reads as it is.
 //
 // Rendering into memory (Target::Memory), it writes nothing at all: the check before the logon
-// only looks (the path must be one the export could write), and the file's bytes and each
-// object's block are kept for a comparison with the file that is there.
+// only looks (the path must be one the export could write), and what a comparison with the
+// file that is there needs is kept: the digest of the file's bytes and of each object's block,
+// and each block's head (its first words name its object). No block is held: a check holds no
+// more than the export would.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "export/ContentDigest.h"
 #include "export/ExportEngine.h"
 
 class OutputFile : public ExportSink {
@@ -21,8 +24,14 @@ public:
 
     // One object's block as the file holds it (without the lines the file begins with).
     struct RenderedBlock {
+        // The most bytes of a block kept for the words that name its object.
+        static constexpr size_t kHeadBytes = 64 * 1024;
+
         ExportObjectId object;
-        std::string strBytes;
+        std::string strHead;  // its first kHeadBytes (all of a shorter block)
+        ContentDigest digest;
+
+        static RenderedBlock Of(const ExportObjectId& object, const std::string& strBytes);
     };
 
     explicit OutputFile(std::wstring strPath, Target target = Target::File);
@@ -34,14 +43,15 @@ public:
     CString StateText() const override;
     int WrittenCount() const override { return m_nWritten; }
 
-    // Target::Memory: the file's bytes and its blocks, as the export would write them.
-    const std::string& Content() const { return m_strContent; }
+    // Target::Memory: the digest of the file's bytes and its blocks, as the export would write
+    // them.
+    ContentDigest Content() const { return m_content.Finish(); }
     const std::vector<RenderedBlock>& Blocks() const { return m_blocks; }
 
 private:
     std::wstring m_strPath;
     Target m_target;
-    std::string m_strContent;
+    ContentDigester m_content;
     std::vector<RenderedBlock> m_blocks;
     int m_nWritten = 0;
     // The first write replaced the old file but failed: the file no longer is what it was.

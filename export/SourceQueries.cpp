@@ -129,6 +129,12 @@ CString LineCounts(const SourceScope& scope)
            Filter(scope, "NAME", "TYPE") + " GROUP BY " + Bytes("NAME") + "," + Bytes("TYPE");
 }
 
+CString WrappedRows(const SourceScope& scope)
+{
+    return "SELECT NAME,TYPE,LINE,TEXT FROM " + SourceView(scope) + Filter(scope, "NAME", "TYPE") +
+           " AND INSTR(RTRIM(TEXT,'\n'),'\n') > 0";
+}
+
 CString Source(const SourceScope& scope, const SourceWidths& widths)
 {
     // SUBSTRB's length is at least 1: a smaller one gives NULL.

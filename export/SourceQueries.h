@@ -47,6 +47,9 @@ namespace SourceQueries {
 CString Listing(const SourceScope& scope);
 // One row per object, with the columns LineCountRow reads (LineCounts.h).
 CString LineCounts(const SourceScope& scope);
+// NAME, TYPE, LINE, TEXT of the rows that hold more than one line (a line end before their last
+// character), in no order.
+CString WrappedRows(const SourceScope& scope);
 // NAME, TYPE, TEXT in name, type and line order, name and text no wider than widths, and a
 // fourth column that is 1 on a row whose name or text is wider (the source changed since it
 // was measured, and that row was cut), else 0. It carries the CURSOR_SHARING_EXACT hint, so

@@ -450,38 +450,48 @@ size_t RowBytes(const Row& row)
 constexpr size_t kLongestVarchar2 = 4000;
 
 // The defined size of a dictionary column; 0 for any other name.
+// A dictionary column's definition: its size in the database set's bytes, and whether it is a
+// NUMBER (whose buffer no character set changes).
+struct DictionaryColumn {
+    const char* name;
+    size_t bytes;
+    bool number;
+};
+
+const DictionaryColumn* FindDictionaryColumn(const std::string& name)
+{
+    static const DictionaryColumn kColumns[] = {
+        {"TEXT", kLongestVarchar2, false},
+        {"NAME", 128, false},
+        {"OBJECT_NAME", 128, false},
+        {"OWNER", 128, false},
+        {"TYPE", 12, false},
+        {"OBJECT_TYPE", 23, false},
+        {"LINE", 22, true},
+        {"STATUS", 7, false},
+        {"DUMMY", 1, false},
+        {"VIEW_NAME", 128, false},
+        {"TEXT_VC", kLongestVarchar2, false},
+        {"TEXT_LENGTH", 22, true},
+        {"TYPE_TEXT", kLongestVarchar2, false},
+        {"VIEW_TYPE", 128, false},
+        {"EDITIONING_VIEW", 1, false},
+        {"BEQUEATH", 12, false},
+        {"TABLE_NAME", 128, false},
+        {"COLUMN_NAME", 128, false},
+        {"COLUMN_ID", 22, true},
+    };
+    for (const DictionaryColumn& column : kColumns) {
+        if (name == column.name)
+            return &column;
+    }
+    return nullptr;
+}
+
 size_t DictionaryColumnBytes(const std::string& name)
 {
-    struct Defined {
-        const char* name;
-        size_t bytes;
-    };
-    static const Defined kColumns[] = {
-        {"TEXT", kLongestVarchar2},
-        {"NAME", 128},
-        {"OBJECT_NAME", 128},
-        {"OWNER", 128},
-        {"TYPE", 12},
-        {"OBJECT_TYPE", 23},
-        {"LINE", 22},
-        {"STATUS", 7},
-        {"DUMMY", 1},
-        {"VIEW_NAME", 128},
-        {"TEXT_VC", kLongestVarchar2},
-        {"TEXT_LENGTH", 22},
-        {"TYPE_TEXT", kLongestVarchar2},
-        {"VIEW_TYPE", 128},
-        {"EDITIONING_VIEW", 1},
-        {"BEQUEATH", 12},
-        {"TABLE_NAME", 128},
-        {"COLUMN_NAME", 128},
-        {"COLUMN_ID", 22},
-    };
-    for (const Defined& column : kColumns) {
-        if (name == column.name)
-            return column.bytes;
-    }
-    return 0;
+    const DictionaryColumn* column = FindDictionaryColumn(name);
+    return column != nullptr ? column->bytes : 0;
 }
 
 // SUBSTRB(column,1,n) with a literal n, written without blanks: the column's size or n, the
@@ -514,15 +524,13 @@ constexpr size_t kNumberBytes = 22;
 // describes the dictionary columns by their definitions, SUBSTRB(column,1,n) by the smaller of
 // the two, numbers at 22 bytes (an expression whose first row is a number is one), and any
 // other expression as the longest VARCHAR2, the unkind side; all in the database set's bytes.
-// A client whose set is not the database's holds each of those bytes as a character of its
-// own set at its widest (textBytesPerByte), as Oracle's client sizes a character column's
-// buffer.
+// A client whose set is not the database's holds each byte of a character column as a
+// character of its own set at its widest (textBytesPerByte), as Oracle's client sizes a
+// character column's buffer; a NUMBER is no text and keeps its 22 bytes in any set.
 size_t DefinedColumnBytes(const std::string& name, const Value& first, size_t textBytesPerByte)
 {
-    if (name == "LINE")
-        return kNumberBytes;
-    if (const size_t bytes = DictionaryColumnBytes(name))
-        return bytes * textBytesPerByte;
+    if (const DictionaryColumn* column = FindDictionaryColumn(name))
+        return column->number ? kNumberBytes : column->bytes * textBytesPerByte;
     if (const size_t bytes = SubstrBBytes(name))
         return bytes * textBytesPerByte;
     return first.kind == Value::kInteger || first.kind == Value::kReal

@@ -9,6 +9,10 @@ bool ReadWhole(const std::wstring& strPath, std::string& strContent, SystemError
     File file = File::Open(strPath, File::Access::Read, File::Disposition::OpenExisting, nError);
     if (!file.IsOpen())
         return false;
+    // Read into room for the whole file: grown piece by piece it would take up to twice that.
+    std::uint64_t nSize = 0;
+    if (file.Size(nSize) && nSize > 0 && nSize < (1ULL << 31))
+        strContent.reserve(size_t(nSize));
     char buffer[65536];
     for (;;) {
         size_t nRead = 0;

@@ -10,7 +10,6 @@ else()
 endif()
 set(QM_PLATFORM_SOURCES
   ${CMAKE_SOURCE_DIR}/platform/Files.cpp
-  ${CMAKE_SOURCE_DIR}/platform/Sha256.cpp
   ${QM_PLATFORM_DIR}/ClientLibrary.cpp
   ${QM_PLATFORM_DIR}/Console.cpp
   ${QM_PLATFORM_DIR}/Environment.cpp

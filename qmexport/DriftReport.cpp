@@ -177,8 +177,12 @@ std::vector<Block> Split(const std::string& strFile, std::string* pstrLead)
     for (size_t i = 0; i < starts.size(); ++i) {
         const size_t nEnd = i + 1 < starts.size() ? starts[i + 1] : strFile.size();
         Block block;
-        block.strBytes = strFile.substr(starts[i], nEnd - starts[i]);
-        if (!NameOf(block.strBytes, block.strType, block.strName))
+        block.nStart = starts[i];
+        block.nLength = nEnd - starts[i];
+        // The words that name the object come first: the block's head is enough.
+        const std::string strHead = strFile.substr(
+            block.nStart, std::min(block.nLength, OutputFile::RenderedBlock::kHeadBytes));
+        if (!NameOf(strHead, block.strType, block.strName))
             block.strType.clear(), block.strName.clear();
         blocks.push_back(std::move(block));
     }
@@ -217,26 +221,27 @@ std::vector<std::string> FolderLines(const std::vector<FolderFiles::Difference>&
 }
 
 std::vector<std::string> FileLines(const std::string& strShownPath, bool bExists,
-                                   const std::string& strOld, const std::string& strNew,
+                                   const std::string& strOld, const ContentDigest& newFile,
                                    const std::vector<OutputFile::RenderedBlock>& blocks)
 {
     std::vector<std::string> lines;
-    if (bExists && strOld == strNew)
+    if (bExists && ContentDigester::Of(strOld.data(), strOld.size()) == newFile)
         return lines;
     lines.push_back("changed " + strShownPath);
 
     // The file's blocks by the object their words name (the first of a name counts; a name
     // whose block the file holds twice differs whatever its bytes).
     std::string strLead;
-    std::map<ObjectKey, std::string> oldBlocks;
+    std::map<ObjectKey, SqlFileBlocks::Block> oldBlocks;
     std::set<ObjectKey> twice;
     ObjectKey lastKey;
-    std::vector<SqlFileBlocks::Block> split = SqlFileBlocks::Split(bExists ? strOld : "", &strLead);
-    for (SqlFileBlocks::Block& block : split) {
+    const std::vector<SqlFileBlocks::Block> split =
+        SqlFileBlocks::Split(bExists ? strOld : std::string(), &strLead);
+    for (const SqlFileBlocks::Block& block : split) {
         if (block.strName.empty())
             continue;
         const ObjectKey key{block.strName, block.strType};
-        if (!oldBlocks.emplace(key, std::move(block.strBytes)).second)
+        if (!oldBlocks.emplace(key, block).second)
             twice.insert(key);
     }
     if (!split.empty())
@@ -249,19 +254,22 @@ std::vector<std::string> FileLines(const std::string& strShownPath, bool bExists
         const std::string strShown =
             block.object.strName.str() + " (" + block.object.strType.str() + ")";
         const ObjectKey storedKey{block.object.strName.str(), block.object.strType.str()};
-        if (!SqlFileBlocks::NameOf(block.strBytes, wordsKey.strType, wordsKey.strName))
+        if (!SqlFileBlocks::NameOf(block.strHead, wordsKey.strType, wordsKey.strName))
             wordsKey = storedKey;
         const auto old = oldBlocks.find(wordsKey);
         if (old == oldBlocks.end()) {
             lineOf[storedKey] = "added " + strShown;
             continue;
         }
+        const SqlFileBlocks::Block& oldBlock = old->second;
+        const char* pOld = strOld.data() + oldBlock.nStart;
+        const bool bSame = ContentDigester::Of(pOld, oldBlock.nLength) == block.digest;
         // Bytes after the file's last block are the file's difference, not that object's.
         const bool bSameWithTail =
             old->first.strName == lastKey.strName && old->first.strType == lastKey.strType &&
-            old->second.size() > block.strBytes.size() &&
-            old->second.compare(0, block.strBytes.size(), block.strBytes) == 0;
-        if ((old->second != block.strBytes && !bSameWithTail) || twice.count(old->first) != 0)
+            oldBlock.nLength > block.digest.nBytes &&
+            ContentDigester::Of(pOld, size_t(block.digest.nBytes)) == block.digest;
+        if ((!bSame && !bSameWithTail) || twice.count(old->first) != 0)
             lineOf[storedKey] = "changed " + strShown;
         oldBlocks.erase(old);
     }

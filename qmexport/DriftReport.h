@@ -26,9 +26,10 @@ namespace DriftReport {
 
 std::vector<std::string> FolderLines(const std::vector<FolderFiles::Difference>& differences);
 
-// strShownPath: the file as the lines name it. bExists/strOld: the file that is there.
+// strShownPath: the file as the lines name it. bExists/strOld: the file that is there. newFile
+// and blocks: what the export would write (OutputFile::Target::Memory).
 std::vector<std::string> FileLines(const std::string& strShownPath, bool bExists,
-                                   const std::string& strOld, const std::string& strNew,
+                                   const std::string& strOld, const ContentDigest& newFile,
                                    const std::vector<OutputFile::RenderedBlock>& blocks);
 
 }  // namespace DriftReport
@@ -40,7 +41,9 @@ struct Block {
     // in upper case unless quoted; both empty when the words name no object.
     std::string strType;
     std::string strName;
-    std::string strBytes;
+    // Where its bytes are in the file.
+    size_t nStart = 0;
+    size_t nLength = 0;
 };
 
 // The lines before the first block (the file's SET lines) go to *pstrLead.

@@ -234,6 +234,36 @@ bool FolderFiles::ReadDisk(const std::wstring& strName, std::string& strContent)
     return true;
 }
 
+bool FolderFiles::Holds(const std::wstring& strName, const std::string& strContent) const
+{
+    const auto pending = m_pending.find(strName);
+    if (pending != m_pending.end())
+        return pending->second && *pending->second == strContent;
+    return DiskHolds(strName, strContent);
+}
+
+bool FolderFiles::DiskHolds(const std::wstring& strName, const std::string& strContent) const
+{
+    File file = File::Open(PathOfHeld(strName), File::Access::Read, File::Disposition::OpenExisting,
+                           m_nLastError);
+    std::uint64_t nSize = 0;
+    if (!file.IsOpen() || !file.Size(nSize) || nSize != strContent.size())
+        return false;
+    char buffer[65536];
+    size_t nDone = 0;
+    for (;;) {
+        size_t nRead = 0;
+        if (!file.Read(buffer, sizeof(buffer), nRead, m_nLastError))
+            return false;
+        if (nRead == 0)
+            return nDone == strContent.size();
+        if (nDone + nRead > strContent.size() ||
+            std::memcmp(buffer, strContent.data() + nDone, nRead) != 0)
+            return false;
+        nDone += nRead;
+    }
+}
+
 File FolderFiles::CreateExactly(const std::wstring& strName)
 {
     const std::wstring strPath =
@@ -302,10 +332,8 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
             return Fail(SystemErrors::kAlreadyExists);
         if (entry == Entry::Unusable)
             return Fail(SystemErrors::kNameTooLong);
-        std::string strOld;
         const bool bPending = m_pending.count(strName) != 0;
-        if (Read(strName, strOld) && strOld == strContent &&
-            (bPending || ActualName(strName) == strName))
+        if (Holds(strName, strContent) && (bPending || ActualName(strName) == strName))
             return Change::Unchanged;
         m_pending[strName] = strContent;
         return Change::Written;
@@ -322,8 +350,7 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
     case Entry::Unusable:
         return Fail(SystemErrors::kNameTooLong);
     case Entry::File: {
-        std::string strOld;
-        const bool bSame = Read(strName, strOld) && strOld == strContent;
+        const bool bSame = Holds(strName, strContent);
         Files::Status status;
         SystemError nError = 0;
         if (Files::StatusOf(PathOfHeld(strName), status, nError) && status.bReadOnly)
@@ -479,8 +506,7 @@ std::vector<FolderFiles::Difference> FolderFiles::Differences() const
             ProbeDisk(pending.first) == Entry::File || ProbeDisk(pending.first) == Entry::Link;
         if (pending.second) {
             // Written over and over while the run went on, and left as it was after all.
-            std::string strOnDisk;
-            if (bOnDisk && ReadDisk(pending.first, strOnDisk) && strOnDisk == *pending.second &&
+            if (bOnDisk && DiskHolds(pending.first, *pending.second) &&
                 ActualName(pending.first) == pending.first)
                 continue;
             differences.push_back(

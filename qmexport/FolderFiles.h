@@ -111,6 +111,10 @@ private:
 
     Entry ProbeDisk(const std::wstring& strName) const;
     bool ReadDisk(const std::wstring& strName, std::string& strContent) const;
+    // Whether the file holds exactly strContent (its pending content in a look-only run), read
+    // in pieces: a comparison never holds the file beside the content.
+    bool Holds(const std::wstring& strName, const std::string& strContent) const;
+    bool DiskHolds(const std::wstring& strName, const std::string& strContent) const;
 
     std::wstring m_strFolder;
     // The folder's entries by name as the file system compares them: the name it holds, and

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <cwchar>
 
+#include "export/ContentDigest.h"
 #include "export/TargetPath.h"
 #include "framework/Text.h"
-#include "platform/Sha256.h"
 #include "platform/TextCase.h"
 #include "qmexport/ObjectKinds.h"
 
@@ -120,8 +120,10 @@ std::wstring FormerHashText(const CString& strName)
 std::wstring HashText(const CString& strName)
 {
     const std::string& strBytes = strName.str();
-    const std::array<unsigned char, 32> digest = Sha256(strBytes.data(), strBytes.size());
-    return HexText(digest.data(), kHashDigits / 2);
+    ContentDigester digester;
+    digester.Add(strBytes.data(), strBytes.size());
+    const ContentDigest digest = digester.Finish();
+    return HexText(digest.hash.data(), kHashDigits / 2);
 }
 
 bool IsValidUtf8(const std::string& strBytes)

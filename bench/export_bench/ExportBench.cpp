@@ -10,7 +10,9 @@
 // one-package exports, the dialog's latency while a visible export runs, how fast Stop returns
 // it to idle, and the peak working set of exports of 100,000 and 1,000,000 lines (child
 // processes). Each timed figure is the fastest of three rounds. Ends with the targets beside
-// the figures.
+// the figures, where the time goes (the phases of an export timed apart, --phases alone) and
+// qmexport's peak working set exporting and checking one object of 1,000,000 lines
+// (--qmexport alone).
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -35,6 +37,12 @@
 #include "app/quillmarkDlg.h"
 #include "export/ExportEngine.h"
 #include "app/JobRecord.h"
+#include "db/DBConnect.h"
+#include "db/ObjectListCursor.h"
+#include "export/LineCounts.h"
+#include "export/OutputFile.h"
+#include "export/SourceQueries.h"
+#include "export/SourceStream.h"
 #include "framework/WinApp.h"
 #include "oci-lite/OciLiteTesting.h"
 
@@ -47,6 +55,9 @@ int kSmallObjects = 1000;
 int kSmallLines = 200;
 int kBigLines = 100000;
 const char kDatabase[] = "BENCH";
+// The client sets the peaks are compared in.
+const char kUtf8NlsLang[] = "AMERICAN_AMERICA.AL32UTF8";
+const char kWesternNlsLang[] = "AMERICAN_AMERICA.WE8MSWIN1252";
 
 std::string g_strFolder;
 
@@ -85,10 +96,12 @@ std::string SourceLine(int nObject, int nLine)
     return szLine;
 }
 
-// Writes the schema once: SCOTT's 1,000 procedures and one big package body.
-void BuildSchema()
+// Writes the schema once: SCOTT's 1,000 procedures and one big package body (into the database
+// pszDatabase names, lower case, with other sizes when given).
+void BuildSchema(const char* pszFile = "bench", int nSmallObjects = kSmallObjects,
+                 int nSmallLines = kSmallLines, int nBigLines = kBigLines)
 {
-    const std::string strPath = g_strFolder + "bench.sqlite";
+    const std::string strPath = g_strFolder + pszFile + ".sqlite";
     sqlite3* pDb = OpenBenchSchema(strPath);
     sqlite3_stmt* pObject = nullptr;
     sqlite3_stmt* pSource = nullptr;
@@ -113,12 +126,12 @@ void BuildSchema()
         }
     };
     char szName[32];
-    for (int i = 1; i <= kSmallObjects; ++i) {
+    for (int i = 1; i <= nSmallObjects; ++i) {
         std::snprintf(szName, sizeof(szName), "PROC_%04d", i);
-        addObject(szName, "PROCEDURE", i, kSmallLines);
+        addObject(szName, "PROCEDURE", i, nSmallLines);
     }
-    if (kBigLines > 0)
-        addObject("BIG_PKG", "PACKAGE BODY", 0, kBigLines);
+    if (nBigLines > 0)
+        addObject("BIG_PKG", "PACKAGE BODY", 0, nBigLines);
     sqlite3_finalize(pObject);
     sqlite3_finalize(pSource);
     sqlite3_exec(pDb, "COMMIT;", nullptr, nullptr, nullptr);
@@ -491,6 +504,218 @@ int PeakOfChild(long long nLines)
     return RunChild(int(nLines / 1000), 1000, 0, nullptr).nPeakMb;
 }
 
+// ---- Where the time goes ----
+
+// One phase of an export: its time, its rows and the client calls and round trips it made.
+struct Phase {
+    const char* pszWhat;
+    double dSeconds = 0;
+    long long nRows = 0;
+    unsigned nRoundTrips = 0;
+};
+
+// Runs step between two readings of the clock and of oci-lite's round-trip counter.
+template <typename Step>
+Phase TimePhase(const char* pszWhat, Step step)
+{
+    Phase phase;
+    phase.pszWhat = pszWhat;
+    const unsigned nTripsBefore = OciEntry<OciLiteRoundTripsFn>("OciLiteRoundTrips")();
+    const double dStart = Seconds();
+    phase.nRows = step();
+    phase.dSeconds = Seconds() - dStart;
+    phase.nRoundTrips = OciEntry<OciLiteRoundTripsFn>("OciLiteRoundTrips")() - nTripsBefore;
+    return phase;
+}
+
+// A reporter nobody reads (qmexport --quiet's share of the work).
+class SilentReporter : public ExportReporter {
+public:
+    bool KeepGoing() override { return true; }
+    bool Guarded(const std::function<void()>& step) override
+    {
+        step();
+        return true;
+    }
+    void LogLine(const CString&) override {}
+    void LogSource(const char*, int) override {}
+    void Progress(int, int) override {}
+    void Message(const CString& strText) override
+    {
+        std::printf("message: %s\n", strText.GetString());
+    }
+    void Finish(const ExportEnding&) override {}
+};
+
+// The phases of an export of the whole schema at 0 us per round trip, each through the classes
+// the engine reads with (logon, listing, line counts, the source stream, every row touched),
+// then the engine itself into a file with nobody reporting (the phases and the blocks' making,
+// checking, encoding and writing) and the worker alone (the engine and the window's log
+// queue). The fastest of three rounds each.
+void PrintPhases(const std::string& strFile)
+{
+    OciEntry<OciLiteSetRoundTripDelayFn>("OciLiteSetRoundTripDelay")(0);
+    std::vector<Phase> fastest;
+    for (int nRound = 0; nRound < 3; ++nRound) {
+        std::vector<Phase> phases;
+        DBConnect connection;
+        SourceScope scope;
+        SourceWidths widths;
+        phases.push_back(TimePhase("logon", [&] {
+            connection.Connect("SCOTT", "TIGER", kDatabase);
+            return 0LL;
+        }));
+        phases.push_back(TimePhase("listing", [&] {
+            ObjectListCursor cursor(connection, SourceQueries::Listing(scope), true);
+            ObjectListRow row;
+            long long nRows = 0;
+            while (cursor.Next(row) == ObjectListCursor::Row::Object)
+                ++nRows;
+            return nRows;
+        }));
+        phases.push_back(TimePhase("line counts", [&] {
+            LineCountCursor cursor(connection, SourceQueries::LineCounts(scope));
+            LineCountRow row;
+            long long nRows = 0;
+            while (cursor.Next(row)) {
+                widths.nNameBytes = std::max(widths.nNameBytes, row.nNameBytes);
+                widths.nTextBytes = std::max(widths.nTextBytes, row.nTextBytes);
+                ++nRows;
+            }
+            return nRows;
+        }));
+        phases.push_back(TimePhase("source rows", [&] {
+            SourceStream stream(connection, SourceQueries::Source(scope, widths), widths);
+            long long nRows = 0;
+            while (stream.Next())
+                nRows += stream.TextLength() >= 0 ? 1 : 0;
+            return nRows;
+        }));
+        connection.Disconnect();
+        phases.push_back(TimePhase("engine, into a file", [&] {
+            ExportParams params;
+            params.strUser = "SCOTT";
+            params.strPassword = "TIGER";
+            params.strDatabase = kDatabase;
+            OutputFile sink(std::wstring(strFile.begin(), strFile.end()));
+            SilentReporter reporter;
+            const ExportEnding ending = RunExport(params, sink, reporter);
+            return ending.Failed() ? -1LL : SchemaLines();
+        }));
+        ChooseObjects(nullptr);
+        const Figures alone = RunWorker(strFile, 0, Mode::Alone, SchemaLines());
+        Phase worker{"worker alone"};
+        worker.dSeconds = alone.dSeconds;
+        worker.nRows = alone.nLines;
+        worker.nRoundTrips = alone.nRoundTrips;
+        phases.push_back(worker);
+        const Figures floor = RunFloor(strFile + ".floor", 0);
+        Phase floorPhase{"floor"};
+        floorPhase.dSeconds = floor.dSeconds;
+        floorPhase.nRows = floor.nLines;
+        floorPhase.nRoundTrips = floor.nRoundTrips;
+        phases.push_back(floorPhase);
+        for (size_t i = 0; i < phases.size(); ++i) {
+            if (nRound == 0 || phases[i].dSeconds < fastest[i].dSeconds) {
+                if (nRound == 0)
+                    fastest.push_back(phases[i]);
+                else
+                    fastest[i] = phases[i];
+            }
+        }
+    }
+    const double dFloor = fastest.back().dSeconds;
+    double dReads = 0;
+    std::printf("where the time goes at 0 us per round trip (the fastest of 3 rounds):\n");
+    for (size_t i = 0; i < fastest.size(); ++i) {
+        const Phase& phase = fastest[i];
+        if (i < 4)
+            dReads += phase.dSeconds;
+        std::printf("  %-22s %8.3f s  %5.2fx floor  %8lld rows  %4u round trips\n", phase.pszWhat,
+                    phase.dSeconds, phase.dSeconds / dFloor, phase.nRows, phase.nRoundTrips);
+    }
+    const double dEngine = fastest[4].dSeconds;
+    std::printf("  the engine's own work (blocks made, checked, encoded, written): %.3f s\n",
+                dEngine - dReads);
+    std::printf("  the worker's beyond the engine (the window's log queue): %.3f s\n",
+                fastest[5].dSeconds - dEngine);
+    std::fflush(stdout);
+}
+
+// ---- qmexport's peak working set ----
+
+// One qmexport.exe run (beside this program) over the database BIG1M; its peak working set in
+// MB, read while it runs (Wine forgets a process's figures once it has ended), or -1 when it
+// could not start or ended with another exit code than nExpected.
+int QmexportPeakMb(const std::string& strArguments, const char* pszNlsLang, DWORD nExpected)
+{
+    char szExe[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, szExe, MAX_PATH);
+    std::string strHere = szExe;
+    strHere.resize(strHere.find_last_of('\\') + 1);
+    std::string strCommand =
+        "\"" + strHere + "qmexport.exe\" --user SCOTT --database BIG1M --quiet " + strArguments;
+    ::SetEnvironmentVariableA("NLS_LANG", pszNlsLang);
+    ::SetEnvironmentVariableA("QUILLMARK_PASSWORD", "TIGER");
+    STARTUPINFOA si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    const BOOL bStarted = ::CreateProcessA(nullptr, &strCommand[0], nullptr, nullptr, FALSE, 0,
+                                           nullptr, nullptr, &si, &pi);
+    ::SetEnvironmentVariableA("NLS_LANG", nullptr);
+    if (!bStarted)
+        return -1;
+    size_t nPeak = 0;
+    do {
+        PROCESS_MEMORY_COUNTERS counters{};
+        counters.cb = sizeof(counters);
+        if (::GetProcessMemoryInfo(pi.hProcess, &counters, sizeof(counters)))
+            nPeak = std::max(nPeak, size_t(counters.PeakWorkingSetSize));
+    } while (::WaitForSingleObject(pi.hProcess, 5) == WAIT_TIMEOUT);
+    DWORD nExit = 1;
+    ::GetExitCodeProcess(pi.hProcess, &nExit);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    if (nExit != nExpected) {
+        std::printf("qmexport %s ended with exit code %lu\n", strArguments.c_str(),
+                    static_cast<unsigned long>(nExit));
+        return -1;
+    }
+    return int(nPeak / (1024 * 1024));
+}
+
+constexpr int kMaxQmexportPeakMb = 64;
+
+// qmexport over one object of 1,000,000 lines, in each client set: the export into a file and
+// into a folder, then --check on each (which must hold no more than the export did).
+bool PrintQmexportPeaks()
+{
+    BuildSchema("big1m", 0, 0, 1000000);
+    const std::string strFile = g_strFolder + "big1m.sql";
+    const std::string strFolder = g_strFolder + "big1m_dir";
+    bool bMet = true;
+    std::printf("qmexport's peak working set, one object of 1,000,000 lines (MB):\n");
+    for (const char* pszNlsLang : {kUtf8NlsLang, kWesternNlsLang}) {
+        const int nFile = QmexportPeakMb("--file \"" + strFile + "\"", pszNlsLang, 0);
+        const int nCheckFile = QmexportPeakMb("--check --file \"" + strFile + "\"", pszNlsLang, 0);
+        const int nFolder = QmexportPeakMb("--dir \"" + strFolder + "\"", pszNlsLang, 0);
+        const int nCheckFolder =
+            QmexportPeakMb("--check --dir \"" + strFolder + "\"", pszNlsLang, 0);
+        std::printf("  %-26s --file %4d  --check --file %4d  --dir %4d  --check --dir %4d\n",
+                    pszNlsLang, nFile, nCheckFile, nFolder, nCheckFolder);
+        const int nExport = std::max(nFile, nFolder);
+        PrintTarget((std::string("qmexport export peak, ") + pszNlsLang).c_str(), nExport,
+                    kMaxQmexportPeakMb);
+        PrintTarget((std::string("--check --file / --file, ") + pszNlsLang).c_str(),
+                    double(nCheckFile) / std::max(nFile, 1), 1.0);
+        PrintTarget((std::string("--check --dir / --dir, ") + pszNlsLang).c_str(),
+                    double(nCheckFolder) / std::max(nFolder, 1), 1.0);
+        bMet = bMet && nFile > 0 && nFolder > 0 && nCheckFile > 0 && nCheckFolder > 0 &&
+               nExport <= kMaxQmexportPeakMb && nCheckFile <= nFile && nCheckFolder <= nFolder;
+    }
+    return bMet;
+}
+
 // The targets of an export over a slow link.
 constexpr unsigned kMaxSchemaRoundTrips = 100;
 constexpr unsigned kMaxPackageRoundTrips = 6;
@@ -499,8 +724,6 @@ constexpr double kMaxSlowLinkFactor = 2.0;
 constexpr int kMaxPeakMbMillionLines = 66;
 // A client set other than UTF-8 against AL32UTF8, for the same schema: time and peak.
 constexpr double kMaxClientSetFactor = 1.5;
-const char kUtf8NlsLang[] = "AMERICAN_AMERICA.AL32UTF8";
-const char kWesternNlsLang[] = "AMERICAN_AMERICA.WE8MSWIN1252";
 constexpr double kMaxAloneOverFloor = 3.0;
 const unsigned kRoundTripDelaysUs[] = {0, 1000, kSlowRoundTripUs};
 
@@ -567,6 +790,8 @@ int main(int argc, char** argv)
             ::SetEnvironmentVariableA("NLS_LANG", argv[5]);
     }
     const bool bClientSetsOnly = argc == 2 && std::strcmp(argv[1], "--client-sets") == 0;
+    const bool bPhasesOnly = argc == 2 && std::strcmp(argv[1], "--phases") == 0;
+    const bool bQmexportOnly = argc == 2 && std::strcmp(argv[1], "--qmexport") == 0;
     char szTemp[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, szTemp);
     g_strFolder = std::string(szTemp) + "qm_export_bench\\";
@@ -580,6 +805,8 @@ int main(int argc, char** argv)
     }
     if (bClientSetsOnly)
         return CompareClientSets() ? 0 : 1;
+    if (bQmexportOnly)
+        return PrintQmexportPeaks() ? 0 : 1;
     if (!bPeakOnly)
         std::printf("building schema: %d objects of %d lines and one of %d lines...\n",
                     kSmallObjects, kSmallLines, kBigLines);
@@ -589,6 +816,11 @@ int main(int argc, char** argv)
     const std::string strFloorFile = g_strFolder + "floor.sql";
     const std::string strWorkerFile = g_strFolder + "worker.sql";
 
+    if (bPhasesOnly) {
+        PrintPhases(strWorkerFile);
+        g_pDlg->DestroyWindow();
+        return 0;
+    }
     ChooseObjects(nullptr);
     if (bPeakOnly) {
         const Figures visible = RunWorker(strWorkerFile, 0, Mode::Visible, SchemaLines());
@@ -696,6 +928,10 @@ int main(int argc, char** argv)
     PrintTarget("worker alone / floor/1 (a query per object) at 0 ms",
                 atZero.alone.dSeconds / atZero.objectFloor.dSeconds, kMaxAloneOverFloor);
     const bool bClientSets = CompareClientSets();
+    std::printf("\n");
+    PrintPhases(strWorkerFile);
+    std::printf("\n");
+    const bool bQmexport = PrintQmexportPeaks();
     g_pDlg->DestroyWindow();
-    return bClientSets ? 0 : 1;
+    return bClientSets && bQmexport ? 0 : 1;
 }

@@ -143,13 +143,16 @@ ClientLibraryLoad LoadClientLibrary()
         if (strRefusal.empty() && !IsNotFound(strError))
             strRefusal = strError;
     }
-    if (!strRefusal.empty()) {
-        load.strReason = strRefusal;
-        return load;
-    }
+    // A copy for another machine is passed over by the loader, or refused with its header's
+    // fault ("wrong ELF class"): either way it is named as such.
     const Machine own = MachineOfFile("/proc/self/exe");
     Machine found;
     const std::string strOther = own.nClass != 0 ? OtherMachineCopy(own, found) : std::string();
+    if (!strRefusal.empty() &&
+        (strOther.empty() || strRefusal.find(strOther) == std::string::npos)) {
+        load.strReason = strRefusal;
+        return load;
+    }
     if (!strOther.empty()) {
         load.strReason = strOther + " is a library for " + MachineName(found) +
                          " and this program is for " + MachineName(own) + ": install the " +

@@ -375,6 +375,22 @@ std::vector<EndingCase> EndingCases()
          {},
          "ORA-24345: A Truncation or null fetch error occurred\n"
          "An object name or type in the list is longer than 128 bytes: Z\\0B"},
+        // The listing comes in arrays of rows: a name it cannot pass on ends the run where it
+        // stands, in the second array as in the first.
+        {"name_with_a_zero_byte_in_the_second_array",
+         [](Schema& s) {
+             s.Begin();
+             for (int i = 0; i < 1500; ++i)
+                 AddProc(s, ("P" + std::to_string(1000 + i)).c_str());
+             s.AddObjectNamedInBytes(std::string("P2200\0B", 7), "PROCEDURE",
+                                     "PROCEDURE Z IS BEGIN NULL; END;\n");
+             s.Commit();
+         },
+         none,
+         ExportResult::ListingFailed,
+         {},
+         "ORA-24345: A Truncation or null fetch error occurred\n"
+         "An object name or type in the list is longer than 128 bytes: P2200\\0B"},
         {"sink_failing_unexpectedly",
          [](Schema& s) { AddProc(s, "A_PROC"); },
          none,
@@ -443,6 +459,18 @@ std::vector<EndingCase> EndingCases()
          {"A_PROC (PROCEDURE)"},
          "",
          [](Schema& s) { s.SetLine("A_PROC", "PROCEDURE", 2, "  S := 'c\n"); }},
+        // Lines after a line end inside a row are counted as the written lines are checked:
+        // a "#" after blanks and a "." alone there are provided for, and the run goes through.
+        {"lines_inside_a_row_are_counted",
+         [](Schema& s) {
+             s.AddObject(
+                 "A_PROC", "PROCEDURE",
+                 {"PROCEDURE A_PROC IS\n", "  S := 'a\n   #b\n.\n~c';\n", "BEGIN NULL; END;\n"});
+         },
+         none,
+         ExportResult::Done,
+         {"A_PROC (PROCEDURE)"},
+         ""},
         {"no_prefix_left_writes_nothing",
          [](Schema& s) {
              AddProc(s, "A_PROC");
@@ -613,6 +641,50 @@ TEST(EngineTest, RoundTripsDoNotGrowWithTheObjects)
         ASSERT_EQ(run.outcome.result, ExportResult::Done);
         EXPECT_EQ(OciLite::RoundTrips(), c.nRoundTrips);
     }
+}
+
+// The listing and the line counts come in arrays of rows per fetch call: a schema of more
+// objects than one array holds is written whole and in order, what the counts found in the last
+// array is announced, and the round trips are those of a schema of three objects (as long as
+// the line counts' rows fit one trip's prefetch memory: some 2,000 of them).
+TEST(EngineTest, ListingAndCountsInArraysKeepEveryRowInOrder)
+{
+    PrepareTest();
+    const int kObjects = 1500;
+    std::vector<std::string> expected;
+    {
+        Schema schema("ENG_ARRAYS");
+        schema.Begin();
+        for (int i = 0; i < kObjects; ++i) {
+            const std::string strName = "P" + std::to_string(10000 + i);
+            if (i == kObjects - 2)
+                schema.AddObject(strName.c_str(), "PROCEDURE",
+                                 {"PROCEDURE " + strName + " IS\n", "  S := 'a&b';\n", "END;\n"});
+            else
+                AddProc(schema, strName.c_str());
+            expected.push_back(strName + " (PROCEDURE)");
+        }
+        schema.Commit();
+    }
+    {
+        Schema few("ENG_FEW");
+        for (int i = 0; i < 3; ++i)
+            AddProc(few, ("P" + std::to_string(10000 + i)).c_str());
+    }
+    EngineRun small;
+    OciLite::ResetCounters();
+    RunEngine(small, "ENG_FEW", ExportParams());
+    ASSERT_EQ(small.outcome.result, ExportResult::Done) << small.reporter.messages.front();
+    const unsigned nSmallTrips = OciLite::RoundTrips();
+
+    EngineRun run;
+    OciLite::ResetCounters();
+    RunEngine(run, "ENG_ARRAYS", ExportParams());
+    ASSERT_EQ(run.outcome.result, ExportResult::Done);
+    EXPECT_EQ(OciLite::RoundTrips(), nSmallTrips);
+    EXPECT_EQ(run.sink.written, expected);
+    EXPECT_TRUE(run.sink.bAmpersand);
+    EXPECT_EQ(run.outcome.nObjectCount, kObjects);
 }
 
 // The same schema in an AL32UTF8 database, a WE8MSWIN1252 one and one under

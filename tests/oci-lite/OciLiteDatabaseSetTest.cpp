@@ -100,6 +100,9 @@ struct TripCase {
     const char* sql;
     size_t rows;
     unsigned trips;
+    const char* user = "SCOTT";
+    const char* password = "TIGER";
+    ub4 prefetchMemory = 100;
 };
 
 const char kNarrowNames[] = "SELECT SUBSTRB(NAME,1,10) FROM USER_SOURCE";
@@ -119,6 +122,11 @@ const TripCase kTripCases[] = {
     {"force", "AMERICAN_AMERICA.AL32UTF8", kNarrowNames, 11, 11},
     {"force", "AMERICAN_AMERICA.AL32UTF8", kNarrowNamesExact, 11, 2},
     {"fixture", "AMERICAN_AMERICA.AL32UTF8", kNarrowNamesExact, 11, 2},
+    // A NUMBER weighs its 22 bytes in any client set: two rows in 44 bytes a trip.
+    {"views_we8", "AMERICAN_AMERICA.AL32UTF8", "SELECT TEXT_LENGTH FROM USER_VIEWS", 3, 2, "VIEWER",
+     "Tiger", 44},
+    {"views_we8", "AMERICAN_AMERICA.AL32UTF8", "SELECT COLUMN_ID FROM USER_TAB_COLUMNS", 3, 2,
+     "VIEWER", "Tiger", 44},
 };
 
 TEST(OciLiteDatabaseSet, ClientBuffersAndCursorSharingDecideTheTripsOfANarrowRead)
@@ -127,11 +135,11 @@ TEST(OciLiteDatabaseSet, ClientBuffersAndCursorSharingDecideTheTripsOfANarrowRea
         const std::string label = std::string(test.database) + " " + test.nlsLang + " " + test.sql;
         ScopedNls nls(test.nlsLang);
         OciSession session;
-        ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", test.database)) << label;
+        ASSERT_EQ(OCI_SUCCESS, session.Logon(test.user, test.password, test.database)) << label;
         const OciApi& api = session.api;
         OCIStmt* stmt = session.Prepare(test.sql);
         ub4 prefetchRows = 1000;
-        ub4 prefetchMemory = 100;
+        ub4 prefetchMemory = test.prefetchMemory;
         ASSERT_EQ(OCI_SUCCESS, api.AttrSet(stmt, OCI_HTYPE_STMT, &prefetchRows, sizeof(ub4),
                                            OCI_ATTR_PREFETCH_ROWS, session.err));
         ASSERT_EQ(OCI_SUCCESS, api.AttrSet(stmt, OCI_HTYPE_STMT, &prefetchMemory, sizeof(ub4),

@@ -163,6 +163,11 @@ const std::string& FixtureHome()
                       (fixtureRows + Properties("KLINGON8", "EXACT")).c_str());
         BuildDatabase(folder + "\\views.sqlite",
                       (std::string(kAccountsDatabase) + kViewsDatabase).c_str());
+        // The views in a WE8MSWIN1252 database.
+        BuildDatabase(
+            folder + "\\views_we8.sqlite",
+            (std::string(kAccountsDatabase) + kViewsDatabase + Properties("WE8MSWIN1252", "EXACT"))
+                .c_str());
         BuildDatabase(folder + "\\sorting.sqlite",
                       (std::string(kContractTables) + kSortingRows).c_str());
         HANDLE file = CreateFileA((folder + "\\garbage.sqlite").c_str(), GENERIC_WRITE, 0, nullptr,

@@ -121,10 +121,13 @@ TEST(SqlFileBlocksTest, BlocksBeginAfterTheLeadOrASlashLine)
     EXPECT_EQ(strLead, "SET DEFINE OFF\n");
     ASSERT_EQ(blocks.size(), 3u);
     EXPECT_EQ(blocks[0].strName, "A");
-    EXPECT_EQ(blocks[0].strBytes.find("END;\n/\n"), blocks[0].strBytes.size() - 7);
+    auto bytesOf = [&](const SqlFileBlocks::Block& block) {
+        return strFile.substr(block.nStart, block.nLength);
+    };
+    EXPECT_EQ(bytesOf(blocks[0]).find("END;\n/\n"), bytesOf(blocks[0]).size() - 7);
     EXPECT_EQ(blocks[1].strType, "PROCEDURE");
     EXPECT_EQ(blocks[2].strType, "FUNCTION");
-    EXPECT_EQ(blocks[0].strBytes + blocks[1].strBytes + blocks[2].strBytes,
+    EXPECT_EQ(bytesOf(blocks[0]) + bytesOf(blocks[1]) + bytesOf(blocks[2]),
               strFile.substr(strLead.size()));
 }
 
@@ -135,18 +138,30 @@ TEST(SqlFileBlocksTest, FileLinesInNameOrder)
     const std::string strB2 = "CREATE OR REPLACE PROCEDURE B IS BEGIN RETURN; END;\n/\n";
     const std::string strC =
         "CREATE OR REPLACE FUNCTION C RETURN NUMBER IS BEGIN RETURN 1; END;\n/\n";
-    const std::vector<OutputFile::RenderedBlock> now = {{ExportObjectId{"B", "PROCEDURE"}, strB2},
-                                                        {ExportObjectId{"C", "FUNCTION"}, strC}};
-    EXPECT_TRUE(DriftReport::FileLines("x.sql", true, strB2 + strC, strB2 + strC, now).empty());
-    EXPECT_EQ(DriftReport::FileLines("x.sql", true, strA + strB, strB2 + strC, now),
+    const std::vector<OutputFile::RenderedBlock> now = {
+        OutputFile::RenderedBlock::Of(ExportObjectId{"B", "PROCEDURE"}, strB2),
+        OutputFile::RenderedBlock::Of(ExportObjectId{"C", "FUNCTION"}, strC)};
+    // What the export would write, as its digest.
+    const ContentDigest file = ContentDigester::Of((strB2 + strC).data(), (strB2 + strC).size());
+    EXPECT_TRUE(DriftReport::FileLines("x.sql", true, strB2 + strC, file, now).empty());
+    EXPECT_EQ(DriftReport::FileLines("x.sql", true, strA + strB, file, now),
               (std::vector<std::string>{"changed x.sql", "removed A (PACKAGE)",
                                         "changed B (PROCEDURE)", "added C (FUNCTION)"}));
     // Only the lead differs: the file, and no object.
+    EXPECT_EQ(DriftReport::FileLines("x.sql", true, "SET DEFINE OFF\n" + strB2 + strC, file, now),
+              (std::vector<std::string>{"changed x.sql"}));
+    // Bytes after the last block are the file's difference alone; a block one byte shorter or
+    // with one byte changed is its object's.
+    EXPECT_EQ(DriftReport::FileLines("x.sql", true, strB2 + strC + "-- tail\n", file, now),
+              (std::vector<std::string>{"changed x.sql"}));
+    std::string strOneByte = strB2;
+    strOneByte[strOneByte.find("RETURN")] = 'r';
+    EXPECT_EQ(DriftReport::FileLines("x.sql", true, strOneByte + strC, file, now),
+              (std::vector<std::string>{"changed x.sql", "changed B (PROCEDURE)"}));
+    EXPECT_EQ(DriftReport::FileLines("x.sql", true, strB2 + strC.substr(1), file, now),
+              (std::vector<std::string>{"changed x.sql", "added C (FUNCTION)"}));
     EXPECT_EQ(
-        DriftReport::FileLines("x.sql", true, "SET DEFINE OFF\n" + strB2 + strC, strB2 + strC, now),
-        (std::vector<std::string>{"changed x.sql"}));
-    EXPECT_EQ(
-        DriftReport::FileLines("x.sql", false, "", strB2 + strC, now),
+        DriftReport::FileLines("x.sql", false, "", file, now),
         (std::vector<std::string>{"changed x.sql", "added B (PROCEDURE)", "added C (FUNCTION)"}));
 }
 
