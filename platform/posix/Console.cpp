@@ -86,6 +86,9 @@ void HandleSignals()
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    // A reader that has gone (qmexport --check | head) fails the write, as on Windows, instead
+    // of ending the process in the middle of a run.
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 // A signal the program did not take ends the process as the signal would.

@@ -315,8 +315,9 @@ TEST_P(FileLayerTest, ChangesOnlyWhatTheRowSays)
         EXPECT_FALSE(fs::is_symlink(fs::symlink_status(held)));
         EXPECT_EQ(ReadBytes(held), row.pszExpectedContent);
     }
-    if (row.pszExpectedOutside != nullptr)
+    if (row.pszExpectedOutside != nullptr) {
         EXPECT_EQ(ReadBytes(scratch.Outside() / "secret.txt"), row.pszExpectedOutside);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, FileLayerTest,
