@@ -17,6 +17,12 @@
 
 #include <cstddef>
 
+// The calling convention is named for 32-bit Windows, where compilers have a choice; other
+// systems have one.
+#if !defined(_WIN32) && !defined(__cdecl)
+#define __cdecl
+#endif
+
 // ---- Scalar types (Windows oratypes.h widths, the same on Win32 and Win64) ----
 
 typedef unsigned char ub1;

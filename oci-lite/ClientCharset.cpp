@@ -1,28 +1,31 @@
 #include "oci-lite/ClientCharset.h"
 
-#include <windows.h>
-
 #include <cctype>
+
+#include "oci-lite/CodePages.h"
+#include "oci-lite/Utf16.h"
 
 namespace ocilite {
 
 namespace {
 
+// Stands for UTF8 and AL32UTF8 (Windows' number of UTF-8), which oci-lite converts itself.
+constexpr unsigned kUtf8CodePage = 65001;
 // Stands for US7ASCII, which oci-lite converts itself: one '?' per character beyond 7 bits,
 // whatever the system's code page 20127 would make of it.
 constexpr unsigned kAsciiCodePage = 20127;
 constexpr unsigned short kJa16SjisId = 832;
 constexpr unsigned short kWe8Pc858Id = 28;
 // Has no place in any code page: what a set makes of the code page's character it replaces.
-constexpr wchar_t kNoPlace = 0xFFFF;
+constexpr char16_t kNoPlace = 0xFFFF;
 
 // Sets that are a code page but for one character: the code page's character at that byte, and
 // the set's. JA16SJIS has WAVE DASH where 932 has FULLWIDTH TILDE; WE8PC858 (code page 858,
 // which the system may lack) is 850 with the euro sign where 850 has the dotless i.
 struct SwappedCharacter {
     unsigned short id;
-    wchar_t codePageCharacter;
-    wchar_t setCharacter;
+    char16_t codePageCharacter;
+    char16_t setCharacter;
 };
 const SwappedCharacter kSwapped[] = {
     {kJa16SjisId, 0xFF5E, 0x301C},
@@ -46,27 +49,20 @@ struct CharsetEntry {
 
 // Oracle's character sets of common Windows clients: name, NLS_CHARSET_ID and code page.
 const CharsetEntry kCharsets[] = {
-    {"US7ASCII", 1, kAsciiCodePage}, {"US8PC437", 4, 437},           {"WE8PC850", 10, 850},
-    {"WE8PC858", kWe8Pc858Id, 850},  {"WE8ISO8859P1", 31, 28591},    {"EE8ISO8859P2", 32, 28592},
-    {"TH8TISASCII", 41, 874},        {"VN8MSWIN1258", 45, 1258},     {"WE8ISO8859P15", 46, 28605},
-    {"EE8PC852", 150, 852},          {"RU8PC866", 152, 866},         {"EE8MSWIN1250", 170, 1250},
-    {"CL8MSWIN1251", 171, 1251},     {"EL8MSWIN1253", 174, 1253},    {"IW8MSWIN1255", 175, 1255},
-    {"TR8MSWIN1254", 177, 1254},     {"WE8MSWIN1252", 178, 1252},    {"BLT8MSWIN1257", 179, 1257},
-    {"AR8MSWIN1256", 560, 1256},     {"JA16SJIS", kJa16SjisId, 932}, {"JA16SJISTILDE", 838, 932},
-    {"KO16MSWIN949", 846, 949},      {"ZHS16GBK", 852, 936},         {"ZHT16MSWIN950", 867, 950},
-    {"UTF8", 871, CP_UTF8},          {"AL32UTF8", 873, CP_UTF8},
+    {"US7ASCII", 1, kAsciiCodePage}, {"US8PC437", 4, 437},
+    {"WE8PC850", 10, 850},           {"WE8PC858", kWe8Pc858Id, 850},
+    {"WE8ISO8859P1", 31, 28591},     {"EE8ISO8859P2", 32, 28592},
+    {"TH8TISASCII", 41, 874},        {"VN8MSWIN1258", 45, 1258},
+    {"WE8ISO8859P15", 46, 28605},    {"EE8PC852", 150, 852},
+    {"RU8PC866", 152, 866},          {"EE8MSWIN1250", 170, 1250},
+    {"CL8MSWIN1251", 171, 1251},     {"EL8MSWIN1253", 174, 1253},
+    {"IW8MSWIN1255", 175, 1255},     {"TR8MSWIN1254", 177, 1254},
+    {"WE8MSWIN1252", 178, 1252},     {"BLT8MSWIN1257", 179, 1257},
+    {"AR8MSWIN1256", 560, 1256},     {"JA16SJIS", kJa16SjisId, 932},
+    {"JA16SJISTILDE", 838, 932},     {"KO16MSWIN949", 846, 949},
+    {"ZHS16GBK", 852, 936},          {"ZHT16MSWIN950", 867, 950},
+    {"UTF8", 871, kUtf8CodePage},    {"AL32UTF8", 873, kUtf8CodePage},
 };
-
-std::wstring Widen(const std::string& text, unsigned codePage)
-{
-    int length =
-        MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (length <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-    return wide;
-}
 
 // The bytes a set writes for a character it cannot hold, zero-terminated: 0xBF (the inverted
 // question mark) in WE8MSWIN1252 and the West European ISO sets, the full-width question mark
@@ -84,24 +80,6 @@ const char* ReplacementOf(unsigned short id)
     default:
         return "?";
     }
-}
-
-std::string Narrow(const std::wstring& wide, unsigned codePage, const char* replacement = "?")
-{
-    if (wide.empty())
-        return std::string();
-    const bool toUtf8 = codePage == CP_UTF8;
-    const DWORD flags = toUtf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    BOOL unused = FALSE;
-    int wideLength = static_cast<int>(wide.size());
-    int length = WideCharToMultiByte(codePage, flags, wide.data(), wideLength, nullptr, 0,
-                                     toUtf8 ? nullptr : replacement, toUtf8 ? nullptr : &unused);
-    if (length <= 0)
-        return std::string();
-    std::string narrow(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(codePage, flags, wide.data(), wideLength, &narrow[0], length,
-                        toUtf8 ? nullptr : replacement, toUtf8 ? nullptr : &unused);
-    return narrow;
 }
 
 }  // namespace
@@ -171,7 +149,7 @@ const char* ClientCharset::NameOf(unsigned short id)
 
 ClientCharset ClientCharset::Utf8()
 {
-    return ClientCharset(kAl32Utf8Id, CP_UTF8);
+    return ClientCharset(kAl32Utf8Id, kUtf8CodePage);
 }
 
 ClientCharset ClientCharset::Us7Ascii()
@@ -181,7 +159,7 @@ ClientCharset ClientCharset::Us7Ascii()
 
 bool ClientCharset::IsUnicode() const
 {
-    return m_codePage == CP_UTF8;
+    return m_codePage == kUtf8CodePage;
 }
 
 unsigned ClientCharset::MaxBytesPerCharacter() const
@@ -234,19 +212,21 @@ size_t ClientCharset::ByteLength(const std::string& utf8) const
     return bytes;
 }
 
-std::wstring ClientCharset::Decode(const std::string& text) const
+std::u16string ClientCharset::Decode(const std::string& text) const
 {
     if (m_codePage == kAsciiCodePage) {
-        std::wstring wide(text.size(), L'\0');
+        std::u16string wide(text.size(), u'\0');
         for (size_t i = 0; i < text.size(); ++i) {
             const unsigned char c = static_cast<unsigned char>(text[i]);
-            wide[i] = c < 0x80 ? wchar_t(c) : L'?';
+            wide[i] = c < 0x80 ? char16_t(c) : u'?';
         }
         return wide;
     }
-    std::wstring wide = Widen(text, m_codePage);
+    if (IsUnicode())
+        return Utf8ToUtf16(text);
+    std::u16string wide = CodePages::Decode(m_codePage, text);
     if (const SwappedCharacter* swap = SwapOf(m_id)) {
-        for (wchar_t& c : wide) {
+        for (char16_t& c : wide) {
             if (c == swap->codePageCharacter)
                 c = swap->setCharacter;
         }
@@ -256,7 +236,7 @@ std::wstring ClientCharset::Decode(const std::string& text) const
 
 // A character either comes back as itself through the code page or was replaced: the check
 // catches best fits the flag of the conversion does not stop.
-std::string ClientCharset::Encode(const std::wstring& text, bool* replaced) const
+std::string ClientCharset::Encode(const std::u16string& text, bool* replaced) const
 {
     std::string bytes;
     if (replaced != nullptr)
@@ -264,7 +244,7 @@ std::string ClientCharset::Encode(const std::wstring& text, bool* replaced) cons
     if (m_codePage == kAsciiCodePage) {
         bytes.reserve(text.size());
         for (size_t i = 0; i < text.size(); ++i) {
-            wchar_t c = text[i];
+            char16_t c = text[i];
             if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
                 text[i + 1] <= 0xDFFF) {
                 ++i;
@@ -276,17 +256,17 @@ std::string ClientCharset::Encode(const std::wstring& text, bool* replaced) cons
         return bytes;
     }
     if (IsUnicode())
-        return Narrow(text, CP_UTF8);
-    std::wstring mapped = text;
+        return Utf16ToUtf8(text);
+    std::u16string mapped = text;
     if (const SwappedCharacter* swap = SwapOf(m_id)) {
-        for (wchar_t& c : mapped) {
+        for (char16_t& c : mapped) {
             if (c == swap->codePageCharacter)
                 c = kNoPlace;
             else if (c == swap->setCharacter)
                 c = swap->codePageCharacter;
         }
     }
-    bytes = Narrow(mapped, m_codePage, ReplacementOf(m_id));
+    bytes = CodePages::Encode(m_codePage, mapped, ReplacementOf(m_id));
     if (replaced != nullptr)
         *replaced = Decode(bytes) != text;
     return bytes;

@@ -1,7 +1,7 @@
 // ClientCharset.h
 //
 // ClientCharset: one Oracle character set oci-lite knows, by Oracle's name and id
-// (NLS_CHARSET_ID), each carried by a Windows code page. The database keeps its text in UTF-8.
+// (NLS_CHARSET_ID), each carried by a Windows code page (on every system: see Host.h). The database keeps its text in UTF-8.
 // With UTF8 or AL32UTF8 the stored bytes travel unchanged; with another set, SQL texts, binds
 // and logon names are converted on the way in and fetched text on the way out, and characters
 // the target set lacks become the set's replacement character, as Oracle's do: 0xBF
@@ -53,10 +53,10 @@ public:
 
     // text in this set as UTF-16 (bytes it cannot read become U+FFFD, US7ASCII's 8-bit bytes
     // "?").
-    std::wstring Decode(const std::string& text) const;
+    std::u16string Decode(const std::string& text) const;
     // UTF-16 in this set; *replaced (when given) tells whether a character became the set's
     // replacement character (a character of the text that is that character itself does not).
-    std::string Encode(const std::wstring& text, bool* replaced) const;
+    std::string Encode(const std::u16string& text, bool* replaced) const;
 
     // text from one set into another; *replaced tells whether the target used its replacement
     // character.

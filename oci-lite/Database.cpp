@@ -1,7 +1,5 @@
 #include "oci-lite/Database.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -10,7 +8,7 @@
 #include <set>
 
 #include "oci-lite/Diagnostics.h"
-#include "oci-lite/LibraryFolder.h"
+#include "oci-lite/Host.h"
 #include "oci-lite/Limits.h"
 #include "oci-lite/ByteFunctions.h"
 #include "oci-lite/CursorSharing.h"
@@ -21,19 +19,6 @@
 namespace ocilite {
 
 namespace {
-
-// Converts a UTF-16 string from the system into the UTF-8 that SQLite takes for file names.
-std::string ToUtf8(const std::wstring& wide)
-{
-    if (wide.empty())
-        return std::string();
-    int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), &utf8[0], size,
-                        nullptr, nullptr);
-    return utf8;
-}
 
 // Quotes a text as an SQL literal, doubling embedded quotes.
 std::string SqlLiteral(const std::string& text)
@@ -94,7 +79,8 @@ bool DatabaseLocator::IsAcceptableName(const std::string& name)
     if (name.front() == '.' || name.back() == '.' || name.find("..") != std::string::npos) {
         return false;
     }
-    // Windows opens a device, not a file, for these names whatever their extension.
+    // Windows opens a device, not a file, for these names whatever their extension; they are
+    // refused on every system alike, so that a connect string works everywhere or nowhere.
     std::string base = name.substr(0, name.find('.'));
     for (char& c : base)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -114,25 +100,21 @@ bool DatabaseLocator::IsAcceptableName(const std::string& name)
 // Runs at every server attach, so that a test may set OCI_LITE_HOME late.
 std::string DatabaseLocator::HomeFolder()
 {
-    const std::wstring home = FolderFromEnvironment(L"OCI_LITE_HOME");
+    const std::string home = host::Environment("OCI_LITE_HOME");
     if (!home.empty())
-        return ToUtf8(home);
-    std::wstring folder;
-    if (!LibraryFolder(&folder))
+        return home;
+    std::string folder;
+    if (!host::LibraryFolder(&folder))
         return std::string();
-    return ToUtf8(folder.empty() ? std::wstring(L".") : folder.substr(0, folder.size() - 1));
+    if (folder.empty())
+        return std::string(".");
+    return folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder;
 }
 
 // Runs at server attach: a name without its file does not resolve.
 bool DatabaseLocator::FileExists(const std::string& utf8Path)
 {
-    int size = MultiByteToWideChar(CP_UTF8, 0, utf8Path.c_str(), -1, nullptr, 0);
-    if (size <= 0)
-        return false;
-    std::wstring wide(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8Path.c_str(), -1, &wide[0], size);
-    DWORD attributes = GetFileAttributesW(wide.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    return host::IsFile(utf8Path);
 }
 
 // Runs at server attach.
@@ -146,9 +128,7 @@ std::string DatabaseLocator::PathFor(const std::string& connectString)
     std::string file = connectString;
     for (char& c : file)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (home.back() != '\\' && home.back() != '/')
-        home += '\\';
-    return home + file + ".sqlite";
+    return host::JoinPath(home, file + ".sqlite");
 }
 
 // ---- Database ----
@@ -440,12 +420,10 @@ namespace {
 // major * 10 + minor; unset or unreadable: a current one.
 int ServerRelease()
 {
-    char value[32] = {};
-    const DWORD length = GetEnvironmentVariableA("OCI_LITE_SERVER_VERSION", value, sizeof value);
+    const std::string value = host::Environment("OCI_LITE_SERVER_VERSION");
     int major = 0;
     int minor = 0;
-    if (length == 0 || length >= sizeof value || std::sscanf(value, "%d.%d", &major, &minor) < 1 ||
-        major <= 0)
+    if (value.empty() || std::sscanf(value.c_str(), "%d.%d", &major, &minor) < 1 || major <= 0)
         return 190;
     return major * 10 + minor;
 }
@@ -581,7 +559,7 @@ void Database::Close()
 Database::Call::Call(Database& database) : m_database(database), m_lock(database.m_callMutex)
 {
     unsigned budget = Limits::Instance().QueryTimeoutMs();
-    m_database.m_deadline.store(budget == 0 ? 0 : GetTickCount64() + budget);
+    m_database.m_deadline.store(budget == 0 ? 0 : host::MonotonicMilliseconds() + budget);
     m_database.m_link->BeginCall();
 }
 
@@ -619,7 +597,7 @@ int Database::OnProgress(void* self)
 {
     auto* database = static_cast<Database*>(self);
     unsigned long long deadline = database->m_deadline.load();
-    if (deadline != 0 && GetTickCount64() >= deadline)
+    if (deadline != 0 && host::MonotonicMilliseconds() >= deadline)
         return 1;
     return database->m_link->IsBroken() ? 1 : 0;
 }

@@ -150,7 +150,8 @@ private:
     std::mutex m_callMutex;  // held by each Call and by Close
     sqlite3* m_db;
     std::atomic<bool> m_open;
-    std::atomic<unsigned long long> m_deadline{0};  // GetTickCount64 value; 0: no budget running
+    std::atomic<unsigned long long> m_deadline{
+        0};  // host::MonotonicMilliseconds value; 0: no budget running
     std::shared_ptr<ServerLink> m_link;
     AccessPolicy m_policy;
     // What the session views were made for.

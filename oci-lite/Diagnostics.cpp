@@ -1,9 +1,9 @@
 #include "oci-lite/Diagnostics.h"
 
-#include <windows.h>
-
 #include <cstdlib>
 #include <exception>
+
+#include "oci-lite/Host.h"
 
 namespace ocilite {
 
@@ -12,31 +12,12 @@ namespace {
 // Reads an environment variable as a non-negative number; 0 when unset or not a number.
 unsigned ReadNumber(const char* name)
 {
-    char buffer[32];
-    DWORD length = GetEnvironmentVariableA(name, buffer, sizeof buffer);
-    if (length == 0 || length >= sizeof buffer)
+    const std::string text = host::Environment(name);
+    if (text.empty() || text.size() >= 32)
         return 0;
     char* end = nullptr;
-    unsigned long value = std::strtoul(buffer, &end, 10);
-    return (end != buffer && *end == '\0') ? static_cast<unsigned>(value) : 0;
-}
-
-// Waits a number of microseconds with the best resolution the system offers cheaply.
-void WaitMicroseconds(unsigned microseconds)
-{
-    if (microseconds == 0)
-        return;
-    LARGE_INTEGER frequency, start, now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
-    long long ticks = static_cast<long long>(microseconds) * frequency.QuadPart / 1000000;
-    if (microseconds >= 2000)
-        Sleep(microseconds / 1000 - 1);
-    do {
-        QueryPerformanceCounter(&now);
-        if (now.QuadPart - start.QuadPart < ticks)
-            Sleep(0);
-    } while (now.QuadPart - start.QuadPart < ticks);
+    unsigned long value = std::strtoul(text.c_str(), &end, 10);
+    return (end != text.c_str() && *end == '\0') ? static_cast<unsigned>(value) : 0;
 }
 
 }  // namespace
@@ -66,10 +47,9 @@ void Diagnostics::InitializeOnce()
     m_failAt.store(ReadNumber("OCI_LITE_FAIL_AT"));
     m_rttMicroseconds.store(ReadNumber("OCI_LITE_RTT_US"));
     m_serverMicroseconds.store(ReadNumber("OCI_LITE_SERVER_US"));
-    char path[MAX_PATH];
-    DWORD length = GetEnvironmentVariableA("OCI_LITE_TRACE", path, sizeof path);
-    if (length > 0 && length < sizeof path)
-        SetTraceFile(path);
+    const std::string path = host::Environment("OCI_LITE_TRACE");
+    if (!path.empty())
+        SetTraceFile(path.c_str());
 }
 
 // Runs at the start of every counted entry point.
@@ -84,7 +64,7 @@ bool Diagnostics::CountCallAndCheckFault()
 void Diagnostics::RoundTrip()
 {
     m_roundTrips.fetch_add(1);
-    WaitMicroseconds(m_rttMicroseconds.load());
+    host::WaitMicroseconds(m_rttMicroseconds.load());
 }
 
 // Runs from OciLiteResetCounters.
@@ -128,7 +108,7 @@ void Diagnostics::RecordCaughtException(const char* where)
     } catch (...) {
     }
     const std::string line = std::string("caught ") + where + ": " + what;
-    OutputDebugStringA(("oci-lite: " + line + "\n").c_str());
+    host::DebugOutput("oci-lite: " + line);
     Trace(line);
 }
 

@@ -1,13 +1,11 @@
 #include "oci-lite/ExternalPasswordStore.h"
 
-#include <windows.h>
-
 #include <cctype>
 #include <fstream>
 #include <sstream>
 #include <vector>
 
-#include "oci-lite/LibraryFolder.h"
+#include "oci-lite/Host.h"
 
 namespace ocilite {
 
@@ -169,51 +167,17 @@ private:
     size_t m_pos = 0;
 };
 
-std::wstring Wide(const std::string& utf8)
+// TNS_ADMIN, else network/admin in the folder this library was loaded from (network\admin on
+// Windows), as Oracle's client finds its configuration; a TNS_ADMIN without the file is not
+// looked past.
+std::string NetworkAdminFolder()
 {
-    int size =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(size > 0 ? size : 0), L'\0');
-    if (size > 0)
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], size);
-    return wide;
-}
-
-// The whole file, or false when it cannot be read (a folder under its name included).
-bool ReadWholeFile(const std::wstring& path, std::string* content)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    bool ok = true;
-    while ((ok = ::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) != FALSE) && read > 0)
-        text.append(buffer, read);
-    CloseHandle(file);
-    if (!ok)
-        return false;
-    *content = std::move(text);
-    return true;
-}
-
-std::wstring WithSeparator(std::wstring folder)
-{
-    if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/')
-        folder += L'\\';
-    return folder;
-}
-
-// TNS_ADMIN, else network\admin beside OCI.DLL.
-std::wstring NetworkAdminFolder()
-{
-    const std::wstring admin = FolderFromEnvironment(L"TNS_ADMIN");
+    const std::string admin = host::Environment("TNS_ADMIN");
     if (!admin.empty())
-        return WithSeparator(admin);
-    std::wstring folder;
-    return LibraryFolder(&folder) ? folder + L"network\\admin\\" : std::wstring();
+        return admin;
+    std::string folder;
+    return host::LibraryFolder(&folder) ? host::JoinPath(host::JoinPath(folder, "network"), "admin")
+                                        : std::string();
 }
 
 }  // namespace
@@ -276,15 +240,15 @@ bool ExternalPasswordStore::Lookup(const std::string& walletText, const std::str
 
 bool ExternalPasswordStore::Find(const std::string& connectString, StoredCredential* credential)
 {
-    const std::wstring admin = NetworkAdminFolder();
+    const std::string admin = NetworkAdminFolder();
     std::string sqlnet;
-    if (admin.empty() || !ReadWholeFile(admin + Wide(kSqlnetFile), &sqlnet))
+    if (admin.empty() || !host::ReadWholeFile(host::JoinPath(admin, kSqlnetFile), &sqlnet))
         return false;
     std::string folder;
     if (!WalletFolder(sqlnet, &folder))
         return false;
     std::string wallet;
-    if (!ReadWholeFile(WithSeparator(Wide(folder)) + Wide(kWalletFile), &wallet))
+    if (!host::ReadWholeFile(host::JoinPath(folder, kWalletFile), &wallet))
         return false;
     return Lookup(wallet, connectString, credential);
 }

@@ -1,9 +1,9 @@
 #include "oci-lite/Handles.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <vector>
+
+#include "oci-lite/Host.h"
 
 namespace ocilite {
 
@@ -40,7 +40,7 @@ bool EnvHandle::Enter()
 {
     if (threaded)
         return true;
-    unsigned long self = GetCurrentThreadId();
+    unsigned long self = host::CurrentThreadId();
     unsigned long expected = 0;
     if (!m_occupant.compare_exchange_strong(expected, self) && expected != self)
         return false;

@@ -1,8 +1,8 @@
 #include "oci-lite/Limits.h"
 
-#include <windows.h>
-
 #include <cstdlib>
+
+#include "oci-lite/Host.h"
 
 namespace ocilite {
 
@@ -20,13 +20,12 @@ void Limits::InitializeOnce()
     bool expected = false;
     if (!m_initialized.compare_exchange_strong(expected, true))
         return;
-    char buffer[32];
-    DWORD length = GetEnvironmentVariableA("OCI_LITE_QUERY_TIMEOUT_MS", buffer, sizeof buffer);
-    if (length == 0 || length >= sizeof buffer)
+    const std::string text = host::Environment("OCI_LITE_QUERY_TIMEOUT_MS");
+    if (text.empty() || text.size() >= 32)
         return;
     char* end = nullptr;
-    unsigned long value = std::strtoul(buffer, &end, 10);
-    if (end != buffer && *end == '\0')
+    unsigned long value = std::strtoul(text.c_str(), &end, 10);
+    if (end != text.c_str() && *end == '\0')
         m_queryTimeoutMs.store(static_cast<unsigned>(value));
 }
 

@@ -1,61 +1,32 @@
 #include "oci-lite/LinguisticSort.h"
 
-#include <windows.h>
-
 #include <cctype>
 #include <cstring>
 
+#include "oci-lite/Host.h"
+#include "oci-lite/Utf16.h"
 #include "sqlite3.h"
 
 namespace ocilite {
 
 namespace {
 
-std::wstring Widen(const char* text, int bytes)
-{
-    int length = MultiByteToWideChar(CP_UTF8, 0, text, bytes, nullptr, 0);
-    if (length <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text, bytes, &wide[0], length);
-    return wide;
-}
-
-// The text with accents taken apart from their letters (é becomes e and a combining accent).
-std::wstring Decompose(const std::wstring& text)
-{
-    if (text.empty())
-        return text;
-    int length = FoldStringW(MAP_COMPOSITE, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (length <= 0)
-        return text;
-    std::wstring folded(static_cast<size_t>(length), L'\0');
-    FoldStringW(MAP_COMPOSITE, text.data(), static_cast<int>(text.size()), &folded[0], length);
-    return folded;
-}
-
-bool IsCombiningMark(wchar_t c)
+bool IsCombiningMark(char16_t c)
 {
     return c >= 0x0300 && c <= 0x036F;
 }
 
 // The first-level weight class: punctuation and blanks, then digits, then letters.
-unsigned char ClassOf(wchar_t c)
+unsigned char ClassOf(char16_t c)
 {
-    WORD type = 0;
-    GetStringTypeW(CT_CTYPE1, &c, 1, &type);
-    if (type & C1_ALPHA)
+    switch (host::ClassOf(c)) {
+    case host::CharacterClass::kLetter:
         return 3;
-    if (type & C1_DIGIT)
+    case host::CharacterClass::kDigit:
         return 2;
-    return 1;
-}
-
-wchar_t LowerCase(wchar_t c)
-{
-    wchar_t lower = c;
-    LCMapStringW(LOCALE_INVARIANT, LCMAP_LOWERCASE, &c, 1, &lower, 1);
-    return lower;
+    default:
+        return 1;
+    }
 }
 
 int CompareLinguistically(void*, int leftBytes, const void* left, int rightBytes, const void* right)
@@ -79,11 +50,11 @@ int CompareKeys(const std::string& a, const std::string& b)
 // The text lower-cased, as UTF-16 units in big-endian bytes (so the bytes order as the units).
 std::string CaseFoldedKey(const char* text, int bytes)
 {
-    std::wstring wide = Widen(text, bytes);
+    const std::u16string wide = Utf8ToUtf16(std::string(text, static_cast<size_t>(bytes)));
     std::string key;
     key.reserve(wide.size() * 2);
-    for (wchar_t c : wide) {
-        wchar_t lower = LowerCase(c);
+    for (char16_t c : wide) {
+        const char16_t lower = host::LowerCase(c);
         key += static_cast<char>((lower >> 8) & 0xff);
         key += static_cast<char>(lower & 0xff);
     }
@@ -148,13 +119,13 @@ void NlsSort(sqlite3_context* context, int argc, sqlite3_value** argv)
 // text's own bytes: a shorter first level sorts first, and the bytes break every tie.
 std::string LinguisticSort::Key(const std::string& utf8Text)
 {
-    std::wstring wide = Decompose(Widen(utf8Text.data(), static_cast<int>(utf8Text.size())));
+    const std::u16string wide = host::Decompose(Utf8ToUtf16(utf8Text));
     std::string key;
     key.reserve(wide.size() * 3 + 1 + utf8Text.size());
-    for (wchar_t c : wide) {
+    for (char16_t c : wide) {
         if (IsCombiningMark(c))
             continue;
-        wchar_t lower = LowerCase(c);
+        const char16_t lower = host::LowerCase(c);
         key += static_cast<char>(ClassOf(c));
         key += static_cast<char>((lower >> 8) & 0xff);
         key += static_cast<char>(lower & 0xff);

@@ -1,8 +1,8 @@
 #include "oci-lite/NlsSettings.h"
 
-#include <windows.h>
-
 #include <cctype>
+
+#include "oci-lite/Host.h"
 
 namespace ocilite {
 
@@ -95,26 +95,6 @@ bool EndsWith(const std::string& text, const char* suffix)
            text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// An environment variable's value; empty when it is unset or empty.
-std::string EnvironmentValue(const char* name)
-{
-    char value[256];
-    DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-    return length > 0 && length < sizeof value ? std::string(value, length) : std::string();
-}
-
-// NLS_LANG as a Windows client finds it in the registry when the variable is unset.
-std::string RegistryNlsLang()
-{
-    char value[256];
-    DWORD size = sizeof value;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\ORACLE", "NLS_LANG", RRF_RT_REG_SZ, nullptr,
-                     value, &size) != ERROR_SUCCESS) {
-        return std::string();
-    }
-    return std::string(value);
-}
-
 }  // namespace
 
 bool NlsSettings::IsKnownSort(const std::string& upperName)
@@ -138,10 +118,10 @@ TextComparison SessionNls::Comparison() const
 
 NlsSettings NlsSettings::FromEnvironment()
 {
-    std::string nlsLang = EnvironmentValue("NLS_LANG");
+    std::string nlsLang = host::Environment("NLS_LANG");
     if (nlsLang.empty())
-        nlsLang = RegistryNlsLang();
-    return Parse(nlsLang, EnvironmentValue("NLS_SORT"), EnvironmentValue("NLS_COMP"));
+        nlsLang = host::SystemNlsLang();
+    return Parse(nlsLang, host::Environment("NLS_SORT"), host::Environment("NLS_COMP"));
 }
 
 NlsSettings NlsSettings::Parse(const std::string& nlsLang, const std::string& nlsSort,

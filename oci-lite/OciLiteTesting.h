@@ -1,8 +1,8 @@
 // OciLiteTesting.h
 //
-// The extra exports of oci-lite's OCI.DLL that only tests use. Look them up with
-// GetProcAddress by these plain names (all __cdecl, like the OCI entry points); the typedefs
-// below are the pointer types to cast to.
+// The extra exports of oci-lite's OCI.DLL (libclntsh.so on Linux) that only tests use. Look
+// them up by these plain names (GetProcAddress, dlsym; all __cdecl, like the OCI entry points);
+// the typedefs below are the pointer types to cast to.
 //
 // Counted calls (OCI_LITE_FAIL_AT and OciLiteCallCount): the calls that carry an error handle
 // and so can report a failure: OCIAttrSet, OCIAttrGet, OCIServerAttach, OCIServerDetach,
@@ -40,6 +40,12 @@
 // and OCI_LITE_QUERY_TIMEOUT_MS are read once, at the first OCIInitialize or OCIEnvNlsCreate;
 // OCI_LITE_HOME is read at every OCIServerAttach.
 #pragma once
+
+// The calling convention is named for 32-bit Windows, where compilers have a choice; other
+// systems have one.
+#if !defined(_WIN32) && !defined(__cdecl)
+#define __cdecl
+#endif
 
 extern "C" {
 

@@ -1,9 +1,9 @@
 #include "oci-lite/ServerLink.h"
 
-#include <windows.h>
-
 #include <chrono>
 #include <thread>
+
+#include "oci-lite/Host.h"
 
 namespace ocilite {
 
@@ -40,7 +40,7 @@ ServerLink::WaitOutcome ServerLink::Wait(unsigned long long microseconds,
     for (;;) {
         if (m_broken.load())
             return WaitOutcome::kBroken;
-        if (deadline != 0 && GetTickCount64() >= deadline)
+        if (deadline != 0 && host::MonotonicMilliseconds() >= deadline)
             return WaitOutcome::kDeadline;
         Clock::time_point now = Clock::now();
         if (now >= end)
@@ -49,7 +49,7 @@ ServerLink::WaitOutcome ServerLink::Wait(unsigned long long microseconds,
         if (remaining > std::chrono::milliseconds(2)) {
             Clock::duration slice = remaining - std::chrono::milliseconds(1);
             if (deadline != 0) {
-                unsigned long long tick = GetTickCount64();
+                unsigned long long tick = host::MonotonicMilliseconds();
                 Clock::duration untilDeadline =
                     std::chrono::milliseconds(deadline > tick ? deadline - tick : 0);
                 if (untilDeadline < slice)

@@ -30,7 +30,7 @@ public:
 
     enum class WaitOutcome { kWaited, kBroken, kDeadline };
 
-    // Waits microseconds, or less when a break comes or the deadline (a GetTickCount64 value,
+    // Waits microseconds, or less when a break comes or the deadline (a host::MonotonicMilliseconds value,
     // 0 for none) passes first.
     WaitOutcome Wait(unsigned long long microseconds, unsigned long long deadline);
 
