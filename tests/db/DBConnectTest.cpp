@@ -1,7 +1,5 @@
 // DBConnectTest.cpp: DBConnect against oci-lite, through the real loading of "OCI.DLL" from the
 // search path: logon, logoff, the library's failure texts, the call sequence, handle release.
-#include <windows.h>
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -10,6 +8,7 @@
 
 #include "db/DBConnect.h"
 #include "db/DBStmt.h"
+#include "support/TestSystem.h"
 #include "tests/db/OciLiteFixture.h"
 
 using namespace DbTest;
@@ -231,13 +230,13 @@ TEST_F(DBConnectTest, TheLibraryStaysLoadedForLaterConnections)
         DBConnect connection;
         connection.Connect(kUser, kPassword, kDatabase);
     }
-    HMODULE hFirst = GetModuleHandleA("OCI.DLL");
+    void* hFirst = testsys::LoadedLibrary(testsys::kClientLibraryName);
     ASSERT_NE(hFirst, nullptr);
     {
         DBConnect connection;
         connection.Connect(kUser, kPassword, kDatabase);
     }
-    EXPECT_EQ(GetModuleHandleA("OCI.DLL"), hFirst);
+    EXPECT_EQ(testsys::LoadedLibrary(testsys::kClientLibraryName), hFirst);
 }
 
 TEST_F(DBConnectTest, NoCallIsMadeWithAnInvalidHandle)

@@ -1,7 +1,5 @@
 // DBStmtTest.cpp: DBStmt against oci-lite: rows, binds, defines, the end of a result, the
 // truncation warning, prefetch, and failures that must never pass for rows.
-#include <windows.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>

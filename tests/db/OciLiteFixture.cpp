@@ -1,8 +1,6 @@
 // OciLiteFixture.cpp: fixture database, oci-lite's testing exports and trace capture.
 #include "tests/db/OciLiteFixture.h"
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,6 +10,7 @@
 
 #include "oci-lite/OciLiteTesting.h"
 #include "sqlite3.h"
+#include "support/TestSystem.h"
 
 namespace DbTest {
 
@@ -48,23 +47,25 @@ const char kSchema[] =
     " ('SCOTT','PROC_B','PROCEDURE',1,'procedure PROC_B is begin null; end;'),"
     " ('SYS','SYS_PKG','PACKAGE',1,'package SYS_PKG is end;');";
 
-// Runs when a testing export is needed: the oci-lite module that the search path gives, loaded
-// the same way the layer loads it (and so the very same module).
-FARPROC Export(const char* pszName)
+// Runs when a testing export is needed: the oci-lite library that the search path gives, loaded
+// the same way the layer loads it (and so the very same library).
+void* Export(const char* pszName)
 {
-    HMODULE hLibrary = LoadLibraryA("OCI.DLL");
-    if (hLibrary == nullptr)
-        throw std::runtime_error("OCI.DLL (oci-lite) is not on the search path");
-    FARPROC pfn = GetProcAddress(hLibrary, pszName);
+    void* pLibrary = testsys::LoadLibraryByName(testsys::kClientLibraryName);
+    if (pLibrary == nullptr)
+        throw std::runtime_error(std::string(testsys::kClientLibraryName) +
+                                 " (oci-lite) is not on the search path");
+    void* pfn = testsys::FindSymbol(pLibrary, pszName);
     if (pfn == nullptr)
-        throw std::runtime_error(std::string("OCI.DLL lacks the testing export ") + pszName);
+        throw std::runtime_error(std::string(testsys::kClientLibraryName) +
+                                 " lacks the testing export " + pszName);
     return pfn;
 }
 
 template <typename Fn>
 Fn TestingExport(const char* pszName)
 {
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)(void)>(Export(pszName)));
+    return reinterpret_cast<Fn>(Export(pszName));
 }
 
 // Registered once: removes the fixture folder when the whole program is done.
@@ -81,13 +82,10 @@ void FixtureDatabase::Ensure()
 {
     if (!g_strHome.empty())
         return;
-    char szTemp[MAX_PATH];
-    GetTempPathA(MAX_PATH, szTemp);
-    std::string strHome =
-        std::string(szTemp) + "qm_db_tests_" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(strHome.c_str(), nullptr);
-    std::string strFile = strHome + "\\qmtest.sqlite";
-    DeleteFileA(strFile.c_str());
+    std::string strHome = testsys::TempFolder() + "/qm_db_tests_" + testsys::ProcessTag();
+    testsys::MakeFolder(strHome);
+    std::string strFile = strHome + "/qmtest.sqlite";
+    std::remove(strFile.c_str());
 
     sqlite3* pDb = nullptr;
     if (sqlite3_open_v2(strFile.c_str(), &pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
@@ -101,7 +99,7 @@ void FixtureDatabase::Ensure()
     if (nResult != SQLITE_OK)
         throw std::runtime_error("cannot fill the fixture database: " + strError);
 
-    SetEnvironmentVariableA("OCI_LITE_HOME", strHome.c_str());
+    testsys::SetVariable("OCI_LITE_HOME", strHome.c_str());
     g_strHome = strHome;
 }
 
@@ -109,8 +107,8 @@ void FixtureDatabase::Remove()
 {
     if (g_strHome.empty())
         return;
-    DeleteFileA((g_strHome + "\\qmtest.sqlite").c_str());
-    RemoveDirectoryA(g_strHome.c_str());
+    std::remove((g_strHome + "/qmtest.sqlite").c_str());
+    testsys::RemoveFolder(g_strHome);
     g_strHome.clear();
 }
 
@@ -146,11 +144,9 @@ bool OciLite::SetTraceFile(const char* pszPath)
 
 TraceCapture::TraceCapture()
 {
-    char szTemp[MAX_PATH];
-    char szFile[MAX_PATH];
-    GetTempPathA(MAX_PATH, szTemp);
-    GetTempFileNameA(szTemp, "qmt", 0, szFile);
-    m_strPath = szFile;
+    static int nSerial = 0;
+    m_strPath = testsys::TempFolder() + "/qmt-" + testsys::ProcessTag() + "-" +
+                std::to_string(++nSerial) + ".txt";
     OciLite::SetTraceFile(m_strPath.c_str());
 }
 
@@ -158,7 +154,7 @@ TraceCapture::~TraceCapture()
 {
     if (!m_bStopped)
         OciLite::SetTraceFile("");
-    DeleteFileA(m_strPath.c_str());
+    std::remove(m_strPath.c_str());
 }
 
 std::vector<std::string> TraceCapture::Stop()

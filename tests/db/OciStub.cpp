@@ -1,4 +1,4 @@
-// OciStub.cpp: a tiny stand-in "OCI.DLL" for what oci-lite cannot show: libraries that lack an
+// OciStub.cpp: a tiny stand-in client library (OCI.DLL, libclntsh.so) for what oci-lite cannot show: libraries that lack an
 // entry point, and a library that reports by status alone, never leaving a diagnostic record.
 // Built three times: without OCIServerDetach (a connection entry point), without OCIStmtFetch
 // (a statement entry point), and complete. It hands out dummy handles and never writes a
@@ -7,6 +7,13 @@
 // (OCI_NO_DATA); everything else succeeds. OciStubCallCount tells the tests how many calls
 // reached the stub.
 #include "db/OciDefs.h"
+
+// The entry points are exported under their plain names.
+#ifdef _WIN32
+#define OCI_STUB_EXPORT __declspec(dllexport)
+#else
+#define OCI_STUB_EXPORT __attribute__((visibility("default")))
+#endif
 
 namespace {
 
@@ -32,33 +39,31 @@ void* NextHandle()
 
 extern "C" {
 
-__declspec(dllexport) long __cdecl OciStubCallCount()
+OCI_STUB_EXPORT long __cdecl OciStubCallCount()
 {
     return g_nCalls;
 }
 
-__declspec(dllexport) sword __cdecl OCIInitialize(ub4, void*, OCIMallocFn, OCIReallocFn, OCIMfreeFn)
+OCI_STUB_EXPORT sword __cdecl OCIInitialize(ub4, void*, OCIMallocFn, OCIReallocFn, OCIMfreeFn)
 {
     return Called();
 }
 
-__declspec(dllexport) sword
-    __cdecl OCIEnvNlsCreate(OCIEnv** envp, ub4, void*, OCIMallocFn, OCIReallocFn, OCIMfreeFn,
-                            size_t, void**, ub2, ub2)
+OCI_STUB_EXPORT sword __cdecl OCIEnvNlsCreate(OCIEnv** envp, ub4, void*, OCIMallocFn, OCIReallocFn,
+                                              OCIMfreeFn, size_t, void**, ub2, ub2)
 {
     *envp = static_cast<OCIEnv*>(NextHandle());
     return Called();
 }
 
 // The client's character set: AL32UTF8.
-__declspec(dllexport) sword
-    __cdecl OCIAttrGet(const void*, ub4, void* attributep, ub4*, ub4, OCIError*)
+OCI_STUB_EXPORT sword __cdecl OCIAttrGet(const void*, ub4, void* attributep, ub4*, ub4, OCIError*)
 {
     *static_cast<ub2*>(attributep) = 873;
     return Called();
 }
 
-__declspec(dllexport) sword __cdecl OCINlsCharSetIdToName(void*, OraText* buf, size_t buflen, ub2)
+OCI_STUB_EXPORT sword __cdecl OCINlsCharSetIdToName(void*, OraText* buf, size_t buflen, ub2)
 {
     const char szName[] = "AL32UTF8";
     for (size_t i = 0; i < buflen && i < sizeof(szName); ++i)
@@ -67,9 +72,9 @@ __declspec(dllexport) sword __cdecl OCINlsCharSetIdToName(void*, OraText* buf, s
 }
 
 // Copies the bytes unchanged (the stub's client set is AL32UTF8 too).
-__declspec(dllexport) sword
-    __cdecl OCINlsCharSetConvert(void*, OCIError*, ub2, void* dstp, size_t dstlen, ub2,
-                                 const void* srcp, size_t srclen, size_t* rsize)
+OCI_STUB_EXPORT sword __cdecl OCINlsCharSetConvert(void*, OCIError*, ub2, void* dstp, size_t dstlen,
+                                                   ub2, const void* srcp, size_t srclen,
+                                                   size_t* rsize)
 {
     size_t n = srclen < dstlen ? srclen : dstlen;
     for (size_t i = 0; i < n; ++i)
@@ -79,88 +84,86 @@ __declspec(dllexport) sword
     return Called();
 }
 
-__declspec(dllexport) OciBoolean __cdecl OCICharSetConversionIsReplacementUsed(void*)
+OCI_STUB_EXPORT OciBoolean __cdecl OCICharSetConversionIsReplacementUsed(void*)
 {
     Called();
     return 0;
 }
 
-__declspec(dllexport) sword
-    __cdecl OCIHandleAlloc(const void*, void** hndlpp, const ub4, const size_t, void**)
+OCI_STUB_EXPORT sword __cdecl OCIHandleAlloc(const void*, void** hndlpp, const ub4, const size_t,
+                                             void**)
 {
     *hndlpp = NextHandle();
     return Called();
 }
 
-__declspec(dllexport) sword __cdecl OCIHandleFree(void*, const ub4)
+OCI_STUB_EXPORT sword __cdecl OCIHandleFree(void*, const ub4)
 {
     return Called();
 }
 
-__declspec(dllexport) sword __cdecl OCIAttrSet(void*, ub4, void*, ub4, ub4, OCIError*)
+OCI_STUB_EXPORT sword __cdecl OCIAttrSet(void*, ub4, void*, ub4, ub4, OCIError*)
 {
     return Called();
 }
 
-__declspec(dllexport) sword __cdecl OCIServerAttach(OCIServer*, OCIError*, const OraText*, sb4, ub4)
+OCI_STUB_EXPORT sword __cdecl OCIServerAttach(OCIServer*, OCIError*, const OraText*, sb4, ub4)
 {
     return Called();
 }
 
 #ifndef OCI_STUB_WITHOUT_SERVER_DETACH
-__declspec(dllexport) sword __cdecl OCIServerDetach(OCIServer*, OCIError*, ub4)
+OCI_STUB_EXPORT sword __cdecl OCIServerDetach(OCIServer*, OCIError*, ub4)
 {
     return Called();
 }
 #endif
 
-__declspec(dllexport) sword
-    __cdecl OCISessionBegin(OCISvcCtx*, OCIError*, OCISession*, ub4, ub4 mode)
+OCI_STUB_EXPORT sword __cdecl OCISessionBegin(OCISvcCtx*, OCIError*, OCISession*, ub4, ub4 mode)
 {
     Called();
     return mode == OCI_SYSDBA ? OCI_ERROR : OCI_SUCCESS;
 }
 
-__declspec(dllexport) sword __cdecl OCISessionEnd(OCISvcCtx*, OCIError*, OCISession*, ub4)
+OCI_STUB_EXPORT sword __cdecl OCISessionEnd(OCISvcCtx*, OCIError*, OCISession*, ub4)
 {
     return Called();
 }
 
-__declspec(dllexport) sword __cdecl OCIErrorGet(void*, ub4, OraText*, sb4*, OraText*, ub4, ub4)
+OCI_STUB_EXPORT sword __cdecl OCIErrorGet(void*, ub4, OraText*, sb4*, OraText*, ub4, ub4)
 {
     Called();
     return OCI_NO_DATA;
 }
 
-__declspec(dllexport) sword
-    __cdecl OCIStmtPrepare(OCIStmt*, OCIError*, const OraText*, ub4, ub4, ub4)
+OCI_STUB_EXPORT sword __cdecl OCIStmtPrepare(OCIStmt*, OCIError*, const OraText*, ub4, ub4, ub4)
 {
     return Called();
 }
 
-__declspec(dllexport) sword __cdecl OCIBindByPos(OCIStmt*, OCIBind** bindp, OCIError*, ub4, void*,
-                                                 sb4, ub2, void*, ub2*, ub2*, ub4, ub4*, ub4)
+OCI_STUB_EXPORT sword __cdecl OCIBindByPos(OCIStmt*, OCIBind** bindp, OCIError*, ub4, void*, sb4,
+                                           ub2, void*, ub2*, ub2*, ub4, ub4*, ub4)
 {
     *bindp = static_cast<OCIBind*>(NextHandle());
     Called();
     return OCI_ERROR;
 }
 
-__declspec(dllexport) sword __cdecl OCIDefineByPos(OCIStmt*, OCIDefine** defnp, OCIError*, ub4,
-                                                   void*, sb4, ub2, void*, ub2*, ub2*, ub4)
+OCI_STUB_EXPORT sword __cdecl OCIDefineByPos(OCIStmt*, OCIDefine** defnp, OCIError*, ub4, void*,
+                                             sb4, ub2, void*, ub2*, ub2*, ub4)
 {
     *defnp = static_cast<OCIDefine*>(NextHandle());
     return Called();
 }
 
-__declspec(dllexport) sword __cdecl OCIStmtExecute(OCISvcCtx*, OCIStmt*, OCIError*, ub4, ub4,
-                                                   const OCISnapshot*, OCISnapshot*, ub4)
+OCI_STUB_EXPORT sword __cdecl OCIStmtExecute(OCISvcCtx*, OCIStmt*, OCIError*, ub4, ub4,
+                                             const OCISnapshot*, OCISnapshot*, ub4)
 {
     return Called();
 }
 
 #ifndef OCI_STUB_WITHOUT_STMT_FETCH
-__declspec(dllexport) sword __cdecl OCIStmtFetch(OCIStmt*, OCIError*, ub4, ub2, ub4)
+OCI_STUB_EXPORT sword __cdecl OCIStmtFetch(OCIStmt*, OCIError*, ub4, ub2, ub4)
 {
     Called();
     return OCI_NO_DATA;

@@ -310,9 +310,13 @@ void RunMessages(DWORD nMs, const std::function<bool()>& stop)
     const DWORD nStart = ::GetTickCount();
     for (;;) {
         MSG msg;
+        // The condition is looked at after every message: the worker refills the queue as
+        // fast as the window empties it, so draining first could run a whole job past it.
         while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageA(&msg);
+            if (stop && stop())
+                return;
         }
         if (stop && stop())
             return;

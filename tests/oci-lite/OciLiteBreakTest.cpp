@@ -6,6 +6,7 @@
 #include <atomic>
 #include <thread>
 
+#include "support/TestSystem.h"
 #include "tests/oci-lite/OciLiteHarness.h"
 
 namespace {
@@ -32,20 +33,20 @@ protected:
     // Runs call on another thread, breaks it through target once its round trip has begun, and
     // returns the call's status; *elapsedMs receives the time from the break to the return.
     template <class Call>
-    sword BreakWhileRunning(void* target, Call call, DWORD* elapsedMs)
+    sword BreakWhileRunning(void* target, Call call, unsigned long* elapsedMs)
     {
         unsigned tripsBefore = api.RoundTrips();
         std::atomic<bool> done{false};
-        std::atomic<DWORD> returnedAt{0};
+        std::atomic<unsigned long> returnedAt{0};
         sword status = OCI_SUCCESS;
         std::thread worker([&] {
             status = call();
-            returnedAt.store(GetTickCount());
+            returnedAt.store(testsys::NowMs());
             done.store(true);
         });
         while (api.RoundTrips() == tripsBefore && !done.load())
             std::this_thread::yield();
-        DWORD breakAt = GetTickCount();
+        unsigned long breakAt = testsys::NowMs();
         breakStatus = Break(target, session.err);
         worker.join();
         *elapsedMs = returnedAt.load() - breakAt;
@@ -70,11 +71,11 @@ TEST_F(OciLiteBreak, ServerWorkIsSpentInEachExecuteAndFetchTrip)
     OCIDefine* define = nullptr;
     api.DefineByPos(stmt, &define, session.err, 1, name, sizeof name, SQLT_STR, nullptr, nullptr,
                     nullptr, OCI_DEFAULT);
-    DWORD start = GetTickCount();
+    unsigned long start = testsys::NowMs();
     ASSERT_EQ(OCI_SUCCESS,
               api.StmtExecute(session.svc, stmt, session.err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
     ASSERT_EQ(OCI_SUCCESS, api.StmtFetch(stmt, session.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT));
-    DWORD elapsed = GetTickCount() - start;
+    unsigned long elapsed = testsys::NowMs() - start;
     EXPECT_GE(elapsed, 2 * 100u - 16u);
     api.HandleFree(stmt, OCI_HTYPE_STMT);
 }
@@ -109,7 +110,7 @@ TEST_F(OciLiteBreak, BreakEndsTheServerWorkWith1013AndTheConnectionGoesOn)
                 << test.name;
         }
         SetServerWork(30000000);  // 30 s: only a break ends it in time
-        DWORD elapsed = 0;
+        unsigned long elapsed = 0;
         sword status = BreakWhileRunning(
             test.throughServer ? static_cast<void*>(session.srv) : session.svc,
             [&] {
@@ -139,7 +140,7 @@ TEST_F(OciLiteBreak, BreakEndsTheServerWorkWith1013AndTheConnectionGoesOn)
 TEST_F(OciLiteBreak, BreakStopsALongStatementInsideSqlite)
 {
     api.SetQueryTimeout(60000);  // only a safety net: the break must come long before
-    DWORD elapsed = 0;
+    unsigned long elapsed = 0;
     sword status = OCI_SUCCESS;
     Rows rows;
     status = BreakWhileRunning(
@@ -166,7 +167,7 @@ TEST_F(OciLiteBreak, BrokenCallAnswersAfterOneMoreRoundTrip)
     api.DefineByPos(stmt, &define, session.err, 1, &count, sizeof count, SQLT_INT, nullptr, nullptr,
                     nullptr, OCI_DEFAULT);
     unsigned before = api.RoundTrips();
-    DWORD elapsed = 0;
+    unsigned long elapsed = 0;
     sword status = BreakWhileRunning(
         session.svc,
         [&] {

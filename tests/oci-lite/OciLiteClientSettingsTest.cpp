@@ -5,11 +5,10 @@
 // environment or ALTER SESSION.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include <string>
 #include <vector>
 
+#include "support/TestSystem.h"
 #include "tests/oci-lite/OciLiteHarness.h"
 
 namespace {
@@ -23,20 +22,19 @@ struct Conversion {
     Conversion()
     {
         OciApi::Get();
-        HMODULE library = GetModuleHandleA("OCI.DLL");
+        void* library = OciApi::Get().module;
         convert = reinterpret_cast<OCINlsCharSetConvertFn>(
-            reinterpret_cast<void*>(GetProcAddress(library, "OCINlsCharSetConvert")));
-        replacementUsed =
-            reinterpret_cast<OCICharSetConversionIsReplacementUsedFn>(reinterpret_cast<void*>(
-                GetProcAddress(library, "OCICharSetConversionIsReplacementUsed")));
+            testsys::FindSymbol(library, "OCINlsCharSetConvert"));
+        replacementUsed = reinterpret_cast<OCICharSetConversionIsReplacementUsedFn>(
+            testsys::FindSymbol(library, "OCICharSetConversionIsReplacementUsed"));
     }
 };
 
 // NLS_COMP for the environments made while it lives.
 class ScopedNlsComp {
 public:
-    explicit ScopedNlsComp(const char* value) { SetEnvironmentVariableA("NLS_COMP", value); }
-    ~ScopedNlsComp() { SetEnvironmentVariableA("NLS_COMP", nullptr); }
+    explicit ScopedNlsComp(const char* value) { testsys::SetVariable("NLS_COMP", value); }
+    ~ScopedNlsComp() { testsys::SetVariable("NLS_COMP", nullptr); }
 };
 
 struct ConvertCase {

@@ -2,6 +2,7 @@
 // the logons it promises and the shape of its stored source.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -23,8 +24,8 @@ void BuildDemoDatabase()
         std::ifstream in(OCI_LITE_DEMO_SQL, std::ios::binary);
         std::stringstream script;
         script << in.rdbuf();
-        std::string path = FixtureHome() + "\\demo.sqlite";
-        DeleteFileA(path.c_str());
+        std::string path = FixtureHome() + "/demo.sqlite";
+        std::remove(path.c_str());
         sqlite3* db = nullptr;
         sqlite3_open(path.c_str(), &db);
         int rc = sqlite3_exec(db, script.str().c_str(), nullptr, nullptr, nullptr);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/TestSystem.h"
 #include "tests/oci-lite/OciLiteHarness.h"
 
 namespace {
@@ -63,10 +64,10 @@ TEST(OciLitePrefetch, EachRoundTripWaitsTheConfiguredDelay)
     OciSession session;
     ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture"));
     session.api.SetRoundTripDelay(20000);
-    DWORD start = GetTickCount();
+    unsigned long start = testsys::NowMs();
     unsigned trips = 0;
     RunWithPrefetch(session, 0, true, &trips);
-    DWORD elapsed = GetTickCount() - start;
+    unsigned long elapsed = testsys::NowMs() - start;
     session.api.SetRoundTripDelay(0);
     EXPECT_EQ(7u, trips);
     EXPECT_GE(elapsed, 7u * 20u - 16u);  // tick resolution
@@ -227,8 +228,8 @@ std::string ReadFile(const std::string& path)
 TEST(OciLiteTrace, ACallFailedByAnExceptionSaysWhatWasCaught)
 {
     const OciApi& api = OciApi::Get();
-    std::string path = FixtureHome() + "\\caught.txt";
-    DeleteFileA(path.c_str());
+    std::string path = FixtureHome() + "/caught.txt";
+    std::remove(path.c_str());
     ASSERT_EQ(1, api.SetTraceFile(path.c_str()));
     {
         OciSession session;
@@ -248,8 +249,8 @@ TEST(OciLiteTrace, ACallFailedByAnExceptionSaysWhatWasCaught)
 TEST(OciLiteTrace, OneLinePerCallWithTheArgumentsThatMatter)
 {
     const OciApi& api = OciApi::Get();
-    std::string path = FixtureHome() + "\\trace.txt";
-    DeleteFileA(path.c_str());
+    std::string path = FixtureHome() + "/trace.txt";
+    std::remove(path.c_str());
     ASSERT_EQ(1, api.SetTraceFile(path.c_str()));
     {
         OciSession session;
@@ -345,32 +346,18 @@ TEST(OciLiteFaultInjection, AttachFailsLikeAMissingListener)
 // The variable is read at the first OCIInitialize, so this runs in a child process of its own.
 TEST(OciLiteFaultInjection, EnvironmentVariableChoosesTheCall)
 {
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    if (GetEnvironmentVariableA("OCI_LITE_FAIL_AT", nullptr, 0) != 0) {
+    if (testsys::HasVariable("OCI_LITE_FAIL_AT")) {
         OciSession session;
         EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "TIGER", "fixture"));
         EXPECT_EQ("OCISessionBegin", session.failedCall);
         EXPECT_EQ(3113, session.LastError().code);
         return;
     }
-    SetEnvironmentVariableA("OCI_LITE_FAIL_AT", "5");  // server, attach, user, password, begin
-    std::string command =
-        std::string("\"") + self +
-        "\" --gtest_filter=OciLiteFaultInjection.EnvironmentVariableChoosesTheCall";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                  nullptr, &startup, &process);
-    SetEnvironmentVariableA("OCI_LITE_FAIL_AT", nullptr);
-    ASSERT_TRUE(started);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 60000));
-    DWORD exitCode = 1;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    EXPECT_EQ(0u, exitCode);
+    testsys::SetVariable("OCI_LITE_FAIL_AT", "5");  // server, attach, user, password, begin
+    const int exitCode =
+        testsys::RunSelf("OciLiteFaultInjection.EnvironmentVariableChoosesTheCall", 60000);
+    testsys::SetVariable("OCI_LITE_FAIL_AT", nullptr);
+    EXPECT_EQ(0, exitCode);
 }
 
 }  // namespace

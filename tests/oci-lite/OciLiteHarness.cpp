@@ -1,16 +1,18 @@
 #include "tests/oci-lite/OciLiteHarness.h"
 
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
 #include "sqlite3.h"
+#include "support/TestSystem.h"
 
 namespace {
 
 // Runs SQL on a new database file; throws with SQLite's message when it fails.
 void BuildDatabase(const std::string& path, const char* sql)
 {
-    DeleteFileA(path.c_str());
+    std::remove(path.c_str());
     sqlite3* db = nullptr;
     if (sqlite3_open(path.c_str(), &db) != SQLITE_OK)
         throw std::runtime_error("cannot create " + path);
@@ -137,49 +139,45 @@ const char kViewsDatabase[] =
 const std::string& FixtureHome()
 {
     static const std::string home = [] {
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        std::string folder =
-            std::string(temp) + "ocilite-tests-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(folder.c_str(), nullptr);
-        BuildDatabase(folder + "\\fixture.sqlite",
+        std::string folder = testsys::TempFolder() + "/ocilite-tests-" + testsys::ProcessTag();
+        testsys::MakeFolder(folder);
+        BuildDatabase(folder + "/fixture.sqlite",
                       (std::string(kContractTables) + kFixtureRows).c_str());
-        BuildDatabase(folder + "\\other.sqlite",
+        BuildDatabase(folder + "/other.sqlite",
                       (std::string(kContractTables) + kOtherRows).c_str());
-        BuildDatabase(folder + "\\empty.sqlite", kContractTables);
-        BuildDatabase(folder + "\\accounts.sqlite", kAccountsDatabase);
+        BuildDatabase(folder + "/empty.sqlite", kContractTables);
+        BuildDatabase(folder + "/accounts.sqlite", kAccountsDatabase);
         // fixture.sqlite's rows in a WE8MSWIN1252 and a JA16SJIS database (which hold its
         // "Grüße": JA16SJIS has no ü, so that line is left out there), under cursor sharing,
         // and in a database whose set no server has.
         const std::string fixtureRows = std::string(kContractTables) + kFixtureRows;
-        BuildDatabase(folder + "\\we8.sqlite",
+        BuildDatabase(folder + "/we8.sqlite",
                       (fixtureRows + Properties("WE8MSWIN1252", "EXACT")).c_str());
-        BuildDatabase(folder + "\\sjis.sqlite", (fixtureRows + Properties("JA16SJIS", "EXACT") +
-                                                 "DELETE FROM source WHERE text LIKE '%Gr%';")
-                                                    .c_str());
-        BuildDatabase(folder + "\\force.sqlite",
+        BuildDatabase(folder + "/sjis.sqlite", (fixtureRows + Properties("JA16SJIS", "EXACT") +
+                                                "DELETE FROM source WHERE text LIKE '%Gr%';")
+                                                   .c_str());
+        BuildDatabase(folder + "/force.sqlite",
                       (fixtureRows + Properties("AL32UTF8", "FORCE")).c_str());
-        BuildDatabase(folder + "\\badset.sqlite",
+        BuildDatabase(folder + "/badset.sqlite",
                       (fixtureRows + Properties("KLINGON8", "EXACT")).c_str());
-        BuildDatabase(folder + "\\views.sqlite",
+        BuildDatabase(folder + "/views.sqlite",
                       (std::string(kAccountsDatabase) + kViewsDatabase).c_str());
         // The views in a WE8MSWIN1252 database.
         BuildDatabase(
-            folder + "\\views_we8.sqlite",
+            folder + "/views_we8.sqlite",
             (std::string(kAccountsDatabase) + kViewsDatabase + Properties("WE8MSWIN1252", "EXACT"))
                 .c_str());
-        BuildDatabase(folder + "\\sorting.sqlite",
+        BuildDatabase(folder + "/sorting.sqlite",
                       (std::string(kContractTables) + kSortingRows).c_str());
-        HANDLE file = CreateFileA((folder + "\\garbage.sqlite").c_str(), GENERIC_WRITE, 0, nullptr,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD written = 0;
+        FILE* file = std::fopen((folder + "/garbage.sqlite").c_str(), "wb");
         const char junk[] = "this is not a database file, just some text padding it out.....";
-        for (int i = 0; i < 64; ++i)
-            WriteFile(file, junk, sizeof junk - 1, &written, nullptr);
-        CloseHandle(file);
-        SetEnvironmentVariableA("OCI_LITE_HOME", folder.c_str());
-        SetEnvironmentVariableA("NLS_LANG", kTestNlsLang);
-        SetEnvironmentVariableA("NLS_SORT", nullptr);
+        for (int i = 0; file != nullptr && i < 64; ++i)
+            std::fwrite(junk, 1, sizeof junk - 1, file);
+        if (file != nullptr)
+            std::fclose(file);
+        testsys::SetVariable("OCI_LITE_HOME", folder.c_str());
+        testsys::SetVariable("NLS_LANG", kTestNlsLang);
+        testsys::SetVariable("NLS_SORT", nullptr);
         return folder;
     }();
     return home;
@@ -190,22 +188,22 @@ const char kTestNlsLang[] = "AMERICAN_AMERICA.AL32UTF8";
 ScopedNls::ScopedNls(const char* nlsLang, const char* nlsSort)
 {
     FixtureHome();
-    SetEnvironmentVariableA("NLS_LANG", nlsLang);
-    SetEnvironmentVariableA("NLS_SORT", nlsSort);
+    testsys::SetVariable("NLS_LANG", nlsLang);
+    testsys::SetVariable("NLS_SORT", nlsSort);
 }
 
 ScopedNls::~ScopedNls()
 {
-    SetEnvironmentVariableA("NLS_LANG", kTestNlsLang);
-    SetEnvironmentVariableA("NLS_SORT", nullptr);
+    testsys::SetVariable("NLS_LANG", kTestNlsLang);
+    testsys::SetVariable("NLS_SORT", nullptr);
 }
 
 namespace {
 
 template <class T>
-void Resolve(HMODULE module, const char* name, T* target)
+void Resolve(void* module, const char* name, T* target)
 {
-    *target = reinterpret_cast<T>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+    *target = reinterpret_cast<T>(testsys::FindSymbol(module, name));
 }
 
 }  // namespace
@@ -215,7 +213,7 @@ const OciApi& OciApi::Get()
     static const OciApi api = [] {
         FixtureHome();
         OciApi a;
-        a.module = LoadLibraryA("OCI.DLL");
+        a.module = testsys::LoadLibraryByName(testsys::kClientLibraryName);
         if (a.module == nullptr)
             return a;
         Resolve(a.module, "OCIInitialize", &a.Initialize);

@@ -1,15 +1,13 @@
 // OciLiteHarness.h
 //
 // What the oci-lite conformance tests share.
-//   OciApi       - OCI.DLL loaded with LoadLibraryA and its entry points (and the testing
-//                  exports) looked up with GetProcAddress, as the program does.
+//   OciApi       - the client library (OCI.DLL, libclntsh.so) loaded by name and its entry
+//                  points (and the testing exports) looked up by name, as the program does.
 //   FixtureHome  - a temporary OCI_LITE_HOME holding the fixture databases the tests build
 //                  with SQLite before the first server attach.
 //   OciSession   - one environment with its handles, logged on in the program's call order;
 //                  frees everything it allocated, the environment included.
 #pragma once
-
-#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -29,7 +27,7 @@ typedef sword(__cdecl* NlsCharSetIdToNameFn)(void* envhp, OraText* buf, size_t b
 typedef sword(__cdecl* BreakFn)(void* hndlp, OCIError* errhp);
 
 struct OciApi {
-    HMODULE module = nullptr;
+    void* module = nullptr;  // the loaded library (testsys)
     OCIInitializeFn Initialize = nullptr;
     OCIEnvInitFn EnvInit = nullptr;
     OCIHandleAllocFn HandleAlloc = nullptr;

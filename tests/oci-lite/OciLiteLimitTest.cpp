@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/TestSystem.h"
 #include "tests/oci-lite/LoggedOnSession.h"
 
 namespace {
@@ -130,10 +131,10 @@ TEST_F(OciLiteLimits, ValueLongerThanA16BitLengthIsReportedAsTruncated)
 TEST_F(OciLiteLimits, EndlessQueryIsCancelledWhenItsBudgetIsSpent)
 {
     api.SetQueryTimeout(300);
-    DWORD start = GetTickCount();
+    unsigned long start = testsys::NowMs();
     sword status = OCI_SUCCESS;
     Rows rows = session.Query(kEndlessCount, {}, 1, &status);
-    DWORD elapsed = GetTickCount() - start;
+    unsigned long elapsed = testsys::NowMs() - start;
     EXPECT_EQ(OCI_ERROR, status);
     EXPECT_TRUE(rows.empty());
     OraRecord record = session.LastError();
@@ -168,10 +169,10 @@ TEST_F(OciLiteLimits, BudgetEndsTheWaitForTheServersWorkToo)
 {
     api.SetQueryTimeout(300);
     api.SetServerWork(30000000);
-    DWORD start = GetTickCount();
+    unsigned long start = testsys::NowMs();
     sword status = OCI_SUCCESS;
     session.Query("SELECT COUNT(1) FROM USER_OBJECTS", {}, 1, &status);
-    DWORD elapsed = GetTickCount() - start;
+    unsigned long elapsed = testsys::NowMs() - start;
     api.SetServerWork(0);
     EXPECT_EQ(OCI_ERROR, status);
     EXPECT_EQ(1013, session.LastError().code);
@@ -191,9 +192,7 @@ TEST_F(OciLiteLimits, BudgetOfZeroMeansNoLimitForOrdinaryQueries)
 // The variable is read at the first OCIInitialize, so this runs in a child process of its own.
 TEST(OciLiteLimitsEnvironment, VariableSetsTheBudget)
 {
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    if (GetEnvironmentVariableA("OCI_LITE_QUERY_TIMEOUT_MS", nullptr, 0) != 0) {
+    if (testsys::HasVariable("OCI_LITE_QUERY_TIMEOUT_MS")) {
         OciSession session;
         ASSERT_EQ(OCI_SUCCESS, session.Logon("SCOTT", "TIGER", "fixture"));
         sword status = OCI_SUCCESS;
@@ -202,25 +201,10 @@ TEST(OciLiteLimitsEnvironment, VariableSetsTheBudget)
         EXPECT_EQ(1013, session.LastError().code);
         return;
     }
-    SetEnvironmentVariableA("OCI_LITE_QUERY_TIMEOUT_MS", "200");
-    std::string command = std::string("\"") + self +
-                          "\" --gtest_filter=OciLiteLimitsEnvironment.VariableSetsTheBudget";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                  nullptr, &startup, &process);
-    SetEnvironmentVariableA("OCI_LITE_QUERY_TIMEOUT_MS", nullptr);
-    ASSERT_TRUE(started);
-    DWORD waited = WaitForSingleObject(process.hProcess, 60000);
-    if (waited != WAIT_OBJECT_0)
-        TerminateProcess(process.hProcess, 1);
-    DWORD exitCode = 1;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    EXPECT_EQ(WAIT_OBJECT_0, waited);
-    EXPECT_EQ(0u, exitCode);
+    testsys::SetVariable("OCI_LITE_QUERY_TIMEOUT_MS", "200");
+    const int exitCode = testsys::RunSelf("OciLiteLimitsEnvironment.VariableSetsTheBudget", 60000);
+    testsys::SetVariable("OCI_LITE_QUERY_TIMEOUT_MS", nullptr);
+    EXPECT_EQ(0, exitCode);
 }
 
 }  // namespace

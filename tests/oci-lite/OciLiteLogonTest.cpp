@@ -1,6 +1,10 @@
 // Logon through oci-lite: connect strings, passwords, SYSDBA, and the per-user views.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+
+#include "support/TestSystem.h"
 #include "tests/oci-lite/OciLiteHarness.h"
 
 namespace {
@@ -11,9 +15,12 @@ const char kListAll[] =
     "SELECT OBJECT_NAME,OBJECT_TYPE FROM USER_OBJECTS WHERE OBJECT_TYPE in "
     "('PACKAGE','PACKAGE BODY','PROCEDURE','FUNCTION')  ORDER BY OBJECT_NAME,OBJECT_TYPE ";
 
-TEST(OciLiteLogon, LibraryExportsEveryEntryPoint)
+// The entry points and nothing else: SQLite and oci-lite's own functions stay inside.
+TEST(OciLiteLogon, LibraryExportsEveryEntryPointAndNothingMore)
 {
     ASSERT_TRUE(OciApi::Get().Complete());
+    for (const char* inside : {"sqlite3_open_v2", "sqlite3_exec", "sqlite3_libversion"})
+        EXPECT_EQ(nullptr, testsys::FindSymbol(OciApi::Get().module, inside)) << inside;
 }
 
 TEST(OciLiteLogon, RightPasswordLogsOnAndOff)
@@ -53,8 +60,9 @@ TEST(OciLiteLogon, RefusedLogonsLeaveOraclesRecord)
         SCOPED_TRACE(r.pszTitle);
         OciSession session;
         EXPECT_EQ(OCI_ERROR, session.Logon(r.pszUser, r.pszPassword, r.pszDatabase, r.bSysdba));
-        if (r.pszFailedCall != nullptr)
+        if (r.pszFailedCall != nullptr) {
             EXPECT_EQ(r.pszFailedCall, session.failedCall);
+        }
         const OraRecord record = session.LastError();
         EXPECT_EQ(r.nCode, record.code);
         if (r.pszText != nullptr) {
@@ -73,8 +81,12 @@ TEST(OciLiteLogon, ConnectStringIsLowerCasedForTheFileName)
 TEST(OciLiteLogon, ConnectStringsCannotLeaveTheFolder)
 {
     // A copy of the fixture one folder up must stay out of reach.
-    std::string parent = FixtureHome() + "\\..\\escape.sqlite";
-    CopyFileA((FixtureHome() + "\\fixture.sqlite").c_str(), parent.c_str(), FALSE);
+    std::string parent = FixtureHome() + "/../escape.sqlite";
+    {
+        std::ifstream from(FixtureHome() + "/fixture.sqlite", std::ios::binary);
+        std::ofstream to(parent, std::ios::binary | std::ios::trunc);
+        to << from.rdbuf();
+    }
     const char* const names[] = {
         "..\\escape",  "../escape", "..",          "sub\\fixture",
         "sub/fixture", "C:fixture", "C:\\fixture", "\\\\server\\share\\fixture",
@@ -85,7 +97,7 @@ TEST(OciLiteLogon, ConnectStringsCannotLeaveTheFolder)
         EXPECT_EQ(OCI_ERROR, session.Logon("SCOTT", "TIGER", name)) << name;
         EXPECT_EQ(12154, session.LastError().code) << name;
     }
-    DeleteFileA(parent.c_str());
+    std::remove(parent.c_str());
 }
 
 TEST(OciLiteLogon, HomeMayBeGivenWithForwardSlashes)
@@ -96,10 +108,10 @@ TEST(OciLiteLogon, HomeMayBeGivenWithForwardSlashes)
         if (c == '\\')
             c = '/';
     }
-    SetEnvironmentVariableA("OCI_LITE_HOME", (forward + "/").c_str());
+    testsys::SetVariable("OCI_LITE_HOME", (forward + "/").c_str());
     OciSession session;
     sword status = session.Logon("SCOTT", "TIGER", "fixture");
-    SetEnvironmentVariableA("OCI_LITE_HOME", home.c_str());
+    testsys::SetVariable("OCI_LITE_HOME", home.c_str());
     EXPECT_EQ(OCI_SUCCESS, status) << session.failedCall;
 }
 

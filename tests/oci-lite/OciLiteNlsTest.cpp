@@ -3,6 +3,7 @@
 // OCI_ATTR_ENV_CHARSET_ID and OCINlsCharSetIdToName.
 #include <gtest/gtest.h>
 
+#include "support/TestSystem.h"
 #include "tests/oci-lite/OciLiteHarness.h"
 
 namespace {
@@ -28,15 +29,8 @@ ub2 CharsetIdOf(const OciSession& session)
 // HKEY_LOCAL_MACHINE\SOFTWARE\ORACLE\NLS_LANG for as long as it lives.
 class ScopedRegistryNlsLang {
 public:
-    explicit ScopedRegistryNlsLang(const char* value)
-    {
-        m_set = RegSetKeyValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\ORACLE", "NLS_LANG", REG_SZ, value,
-                                static_cast<DWORD>(strlen(value) + 1)) == ERROR_SUCCESS;
-    }
-    ~ScopedRegistryNlsLang()
-    {
-        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\ORACLE", "NLS_LANG");
-    }
+    explicit ScopedRegistryNlsLang(const char* value) { m_set = testsys::SetSystemNlsLang(value); }
+    ~ScopedRegistryNlsLang() { testsys::SetSystemNlsLang(nullptr); }
     bool IsSet() const { return m_set; }
 
 private:
@@ -104,7 +98,8 @@ TEST(OciLiteNls, Us7AsciiClientSendsQuestionMarksForWhatItCannotHold)
 TEST(OciLiteNls, RegistryValueServesWhenTheVariableIsUnset)
 {
     ScopedRegistryNlsLang registry("AMERICAN_AMERICA.WE8MSWIN1252");
-    ASSERT_TRUE(registry.IsSet());
+    if (!registry.IsSet())
+        GTEST_SKIP() << "this system's client reads NLS_LANG from the environment only";
     {
         ScopedNls unset(nullptr);
         OciSession session;

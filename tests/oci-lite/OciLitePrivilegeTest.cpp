@@ -2,6 +2,7 @@
 // else; every write, to a temporary object too, fails with ORA-16000 and changes nothing.
 #include <gtest/gtest.h>
 
+#include "support/TestSystem.h"
 #include "tests/oci-lite/LoggedOnSession.h"
 
 namespace {
@@ -113,9 +114,8 @@ TEST_F(OciLitePrivileges, EveryWriteGets16000AndChangesNothing)
     session.Query("SELECT x FROM scratch", {}, 1, &status);
     EXPECT_EQ(OCI_ERROR, status);
     EXPECT_EQ(942, session.LastError().code);
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES,
-              GetFileAttributesA((FixtureHome() + "\\copy.sqlite").c_str()));
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("copy.sqlite"));
+    EXPECT_FALSE(testsys::IsFile(FixtureHome() + "/copy.sqlite"));
+    EXPECT_FALSE(testsys::IsFile("copy.sqlite"));
 }
 
 TEST_F(OciLitePrivileges, WritesStayRefusedWhateverTheirSpelling)

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <thread>
 
+#include "support/TestSystem.h"
 #include "tests/oci-lite/OciLiteHarness.h"
 
 namespace {
@@ -57,8 +60,8 @@ TEST(OciLiteThreads, TwoConnectionsOnTwoThreadsAreIndependent)
 TEST(OciLiteThreads, TraceLinesOfTwoThreadsStayWhole)
 {
     const OciApi& api = OciApi::Get();
-    std::string path = FixtureHome() + "\\trace-threads.txt";
-    DeleteFileA(path.c_str());
+    std::string path = FixtureHome() + "/trace-threads.txt";
+    std::remove(path.c_str());
     ASSERT_EQ(1, api.SetTraceFile(path.c_str()));
     std::atomic<int> wrong{0};
     const Rows blake = {{"BLAKE_PKG", "PACKAGE"}};
@@ -90,15 +93,15 @@ TEST(OciLiteThreads, DelayOnOneConnectionDoesNotHoldTheOther)
     api.SetRoundTripDelay(50000);
     std::atomic<int> wrong{0};
     const Rows blake = {{"BLAKE_PKG", "PACKAGE"}};
-    DWORD start = GetTickCount();
+    unsigned long start = testsys::NowMs();
     ListRepeatedly("BLAKE", "Paper", blake, 3, &wrong);
-    DWORD single = GetTickCount() - start;
-    start = GetTickCount();
+    unsigned long single = testsys::NowMs() - start;
+    start = testsys::NowMs();
     std::thread a(ListRepeatedly, "BLAKE", "Paper", blake, 3, &wrong);
     std::thread b(ListRepeatedly, "BLAKE", "Paper", blake, 3, &wrong);
     a.join();
     b.join();
-    DWORD both = GetTickCount() - start;
+    unsigned long both = testsys::NowMs() - start;
     api.SetRoundTripDelay(0);
     EXPECT_EQ(0, wrong.load());
     EXPECT_GE(single, 9u * 50u - 16u);  // 3 + 3 x 2 round trips
@@ -202,11 +205,11 @@ TEST(OciLiteThreads, LogoffWhileAnotherThreadQueriesEndsItsCallsCleanly)
     });
     for (int waited = 0; succeeded.load() < 20 && unexpected.load() == 0 && waited < 10000;
          ++waited) {
-        Sleep(1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     EXPECT_GE(succeeded.load(), 20);
     EXPECT_EQ(OCI_SUCCESS, session.Logoff());
-    Sleep(50);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     stop.store(true);
     worker.join();
     EXPECT_EQ(0, unexpected.load());

@@ -151,8 +151,9 @@ TEST_F(OciLiteViews, ALongCutShortIsAnErrorAndAWholeBufferReadsIt)
         const sword status =
             api.StmtExecute(session.svc, stmt, session.err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
         EXPECT_EQ(test.status, status) << sql;
-        if (test.code != 0)
+        if (test.code != 0) {
             EXPECT_EQ(test.code, session.LastError().code) << sql;
+        }
         EXPECT_EQ(test.delivered, std::string(value.data()).size()) << sql;
         api.HandleFree(stmt, OCI_HTYPE_STMT);
     }

@@ -3,8 +3,10 @@
 // the session user's name as SYS_CONTEXT and USER tell it.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 
+#include "support/TestSystem.h"
 #include "tests/oci-lite/OciLiteHarness.h"
 
 namespace {
@@ -50,17 +52,17 @@ public:
     ScopedStore(const char* sqlnet, const char* wallet)
     {
         static int serial = 0;
-        m_admin = FixtureHome() + "\\admin" + std::to_string(++serial);
-        const std::string walletFolder = m_admin + "\\wallet dir";
-        CreateDirectoryA(m_admin.c_str(), nullptr);
-        CreateDirectoryA(walletFolder.c_str(), nullptr);
+        m_admin = FixtureHome() + "/admin" + std::to_string(++serial);
+        const std::string walletFolder = m_admin + "/wallet dir";
+        testsys::MakeFolder(m_admin);
+        testsys::MakeFolder(walletFolder);
         if (sqlnet != nullptr)
-            WriteText(m_admin + "\\sqlnet.ora", Replaced(sqlnet, walletFolder));
+            WriteText(m_admin + "/sqlnet.ora", Replaced(sqlnet, walletFolder));
         if (wallet != nullptr)
-            WriteText(walletFolder + "\\oci-lite-wallet.txt", wallet);
-        SetEnvironmentVariableA("TNS_ADMIN", m_admin.c_str());
+            WriteText(walletFolder + "/oci-lite-wallet.txt", wallet);
+        testsys::SetVariable("TNS_ADMIN", m_admin.c_str());
     }
-    ~ScopedStore() { SetEnvironmentVariableA("TNS_ADMIN", nullptr); }
+    ~ScopedStore() { testsys::SetVariable("TNS_ADMIN", nullptr); }
     ScopedStore(const ScopedStore&) = delete;
     ScopedStore& operator=(const ScopedStore&) = delete;
 
@@ -200,20 +202,18 @@ TEST(OciLiteWallet, ExternalLogonCountsItsRoundTrip)
 
 TEST(OciLiteWallet, SqlnetBesideTheLibraryCountsWithoutTnsAdmin)
 {
-    char path[MAX_PATH];
-    ASSERT_NE(0u, GetModuleFileNameA(OciApi::Get().module, path, MAX_PATH));
-    std::string folder(path);
-    folder = folder.substr(0, folder.find_last_of("\\/"));
-    const std::string network = folder + "\\network";
-    const std::string admin = network + "\\admin";
-    const bool madeNetwork = CreateDirectoryA(network.c_str(), nullptr) != FALSE;
-    const bool madeAdmin = CreateDirectoryA(admin.c_str(), nullptr) != FALSE;
-    ASSERT_TRUE(madeAdmin) << "network\\admin already exists beside OCI.DLL";
-    const std::string walletFolder = FixtureHome() + "\\beside-wallet";
-    CreateDirectoryA(walletFolder.c_str(), nullptr);
-    WriteText(walletFolder + "\\oci-lite-wallet.txt", "accounts OPENED Tiger\n");
-    WriteText(admin + "\\sqlnet.ora", Replaced(kStandardSqlnet, walletFolder));
-    SetEnvironmentVariableA("TNS_ADMIN", nullptr);
+    const std::string folder = testsys::LibraryFolder(OciApi::Get().module);
+    ASSERT_FALSE(folder.empty());
+    const std::string network = folder + "/network";
+    const std::string admin = network + "/admin";
+    const bool madeNetwork = testsys::MakeFolder(network);
+    const bool madeAdmin = testsys::MakeFolder(admin);
+    ASSERT_TRUE(madeAdmin) << "network/admin already exists beside " << testsys::kClientLibraryName;
+    const std::string walletFolder = FixtureHome() + "/beside-wallet";
+    testsys::MakeFolder(walletFolder);
+    WriteText(walletFolder + "/oci-lite-wallet.txt", "accounts OPENED Tiger\n");
+    WriteText(admin + "/sqlnet.ora", Replaced(kStandardSqlnet, walletFolder));
+    testsys::SetVariable("TNS_ADMIN", nullptr);
     {
         OciSession session;
         EXPECT_EQ(OCI_SUCCESS, session.LogonExternal("accounts"));
@@ -225,10 +225,10 @@ TEST(OciLiteWallet, SqlnetBesideTheLibraryCountsWithoutTnsAdmin)
         EXPECT_EQ(OCI_ERROR, session.LogonExternal("accounts"));
         EXPECT_EQ(1017, session.LastError().code);
     }
-    DeleteFileA((admin + "\\sqlnet.ora").c_str());
-    RemoveDirectoryA(admin.c_str());
+    std::remove((admin + "/sqlnet.ora").c_str());
+    testsys::RemoveFolder(admin);
     if (madeNetwork)
-        RemoveDirectoryA(network.c_str());
+        testsys::RemoveFolder(network);
 }
 
 struct ContextCase {

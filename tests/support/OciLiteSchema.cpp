@@ -1,11 +1,13 @@
 // OciLiteSchema.cpp
 #include "support/OciLiteSchema.h"
 
-#include <windows.h>
-
 #include <sqlite3.h>
 
 #include <cctype>
+#include <cstdio>
+
+#include "oci-lite/CodePages.h"
+#include "oci-lite/Utf16.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +47,7 @@ OciLiteSchema::OciLiteSchema(const std::string& strFolder, const char* pszDataba
     for (char& ch : strName)
         ch = char(::tolower(static_cast<unsigned char>(ch)));
     const std::string strPath = strFolder + strName + ".sqlite";
-    ::DeleteFileA(strPath.c_str());
+    std::remove(strPath.c_str());
     sqlite3_open_v2(strPath.c_str(), &m_pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     Exec("CREATE TABLE users(name TEXT PRIMARY KEY, password TEXT, sysdba INTEGER,"
          " account_status TEXT NOT NULL DEFAULT 'OPEN', select_any_dictionary INTEGER NOT NULL "
@@ -146,27 +148,16 @@ bool OciLiteSchema::Holds(const std::string& strText) const
 {
     if (m_nCodePage == kUtf8CodePage || strText.empty())
         return true;
-    const int nWide =
-        ::MultiByteToWideChar(CP_UTF8, 0, strText.data(), int(strText.size()), nullptr, 0);
-    std::wstring wide(size_t(nWide), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, strText.data(), int(strText.size()), &wide[0], nWide);
-    std::wstring mapped = wide;
-    for (wchar_t& ch : mapped) {
+    std::u16string mapped = ocilite::Utf8ToUtf16(strText);
+    for (char16_t& ch : mapped) {
         if (m_nCodePage == 932 && ch == 0xFF5E)
             ch = 0xFFFF;
         else if (m_nCodePage == 932 && ch == 0x301C)
             ch = 0xFF5E;
     }
-    BOOL bDefaulted = FALSE;
-    const int nBytes = ::WideCharToMultiByte(m_nCodePage, WC_NO_BEST_FIT_CHARS, mapped.data(),
-                                             int(mapped.size()), nullptr, 0, "?", &bDefaulted);
-    std::string bytes(size_t(nBytes), '\0');
-    ::WideCharToMultiByte(m_nCodePage, WC_NO_BEST_FIT_CHARS, mapped.data(), int(mapped.size()),
-                          &bytes[0], nBytes, "?", &bDefaulted);
-    const int nBack = ::MultiByteToWideChar(m_nCodePage, 0, bytes.data(), nBytes, nullptr, 0);
-    std::wstring back(size_t(nBack), L'\0');
-    ::MultiByteToWideChar(m_nCodePage, 0, bytes.data(), nBytes, &back[0], nBack);
-    if (!bDefaulted && back == mapped)
+    // A character the code page lacks is written as nothing, so it does not come back.
+    const std::string bytes = ocilite::CodePages::Encode(m_nCodePage, mapped, "");
+    if (ocilite::CodePages::Decode(m_nCodePage, bytes) == mapped)
         return true;
     ADD_FAILURE() << "schema: the database set cannot hold \"" << strText << "\"";
     return false;
