@@ -1,18 +1,22 @@
-// LoaderTest.cpp: what the database layer does when "OCI.DLL" is missing, of the other bitness
-// or incomplete.
+// LoaderTest.cpp: what the database layer does when the client library (OCI.DLL,
+// libclntsh.so) is missing, built for another machine or incomplete.
 //
-// Once a process has loaded an OCI.DLL it keeps it, so these cases run in processes of their
-// own. The same program runs five times (see CMakeLists.txt): with no OCI.DLL on the search
-// path, with one of the other bitness, and with each of the three stub libraries, named by
-// QM_DB_STUB. Each test runs only in the process it is meant for and skips itself in the others.
-#include <windows.h>
-
+// Once a process has loaded a client library it keeps it, so these cases run in processes of
+// their own. The same program runs five times (see CMakeLists.txt): with no client library on
+// the search path, with one of another machine, and with each of the three stub libraries,
+// named by QM_DB_STUB. Each test runs only in the process it is meant for and skips itself in
+// the others. The messages are one table of rows per system: Windows' are the program's own
+// texts, exactly; Linux's hold the loader's reason (dlerror), which is the system's wording, so
+// their rows name the parts the message must hold.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "db/DBConnect.h"
 #include "db/DBStmt.h"
+#include "support/TestSystem.h"
 
 namespace {
 
@@ -20,20 +24,24 @@ namespace {
 // "no-records".
 std::string StubKind()
 {
-    char szValue[64] = "";
-    DWORD nLength = GetEnvironmentVariableA("QM_DB_STUB", szValue, sizeof szValue);
-    return (nLength > 0 && nLength < sizeof szValue) ? szValue : "";
+    const char* pszValue = std::getenv("QM_DB_STUB");
+    return pszValue != nullptr ? pszValue : "";
+}
+
+// The client library, when this process has loaded it.
+void* LoadedClient()
+{
+    return testsys::LoadedLibrary(testsys::kClientLibraryName);
 }
 
 // How many calls reached the stub so far (-1 when no stub is loaded).
 long StubCalls()
 {
-    HMODULE hStub = GetModuleHandleA("OCI.DLL");
-    if (hStub == nullptr)
+    void* pStub = LoadedClient();
+    if (pStub == nullptr)
         return -1;
     using CountFn = long(__cdecl*)();
-    auto pfn = reinterpret_cast<CountFn>(
-        reinterpret_cast<void (*)(void)>(GetProcAddress(hStub, "OciStubCallCount")));
+    auto pfn = reinterpret_cast<CountFn>(testsys::FindSymbol(pStub, "OciStubCallCount"));
     return pfn != nullptr ? pfn() : -1;
 }
 
@@ -45,11 +53,89 @@ bool RunsHere(const char* pszKind)
 
 constexpr bool k64Bit = sizeof(void*) == 8;
 
-const char* const kNoLibraryText =
-    k64Bit ? "Can't load oci.dll\nNo OCI.DLL is on the PATH: install the 64-bit Oracle client "
-             "and put its folder on the PATH"
-           : "Can't load oci.dll\nNo OCI.DLL is on the PATH: install the 32-bit Oracle client "
-             "and put its folder on the PATH";
+// One message as a system gives it: the exact text, or (empty) the parts it must hold in order.
+struct MessageRow {
+    std::string strLibrary;  // the system's client library, testsys::kClientLibraryName
+    bool b64Bit;
+    std::string strExact;
+    std::vector<std::string> parts;
+};
+
+// The row of this system and bitness (copied: the rows may be a temporary table).
+MessageRow RowHere(const std::vector<MessageRow>& rows)
+{
+    for (const MessageRow& row : rows) {
+        if (row.strLibrary == testsys::kClientLibraryName && row.b64Bit == k64Bit)
+            return row;
+    }
+    return {"", false, "(no row for this system)", {}};
+}
+
+::testing::AssertionResult Matches(const MessageRow& row, const char* pszText)
+{
+    const std::string strText = pszText != nullptr ? pszText : "";
+    if (!row.strExact.empty()) {
+        if (strText == row.strExact)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << "\"" << strText << "\" is not \"" << row.strExact << "\"";
+    }
+    size_t nAt = 0;
+    for (const std::string& strPart : row.parts) {
+        const size_t nFound = strText.find(strPart, nAt);
+        if (nFound == std::string::npos)
+            return ::testing::AssertionFailure()
+                   << "\"" << strText << "\" lacks \"" << strPart << "\" (in order)";
+        nAt = nFound + strPart.size();
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// No client library on the search path.
+const std::vector<MessageRow> kNoLibrary = {
+    {"OCI.DLL",
+     true,
+     "Can't load oci.dll\nNo OCI.DLL is on the PATH: install the 64-bit Oracle client and put its "
+     "folder on the PATH",
+     {}},
+    {"OCI.DLL",
+     false,
+     "Can't load oci.dll\nNo OCI.DLL is on the PATH: install the 32-bit Oracle client and put its "
+     "folder on the PATH",
+     {}},
+    {"libclntsh.so",
+     true,
+     "",
+     {"Can't load libclntsh.so\n", "libclntsh.so", "cannot open shared object file",
+      "install Oracle Instant Client and add its folder to LD_LIBRARY_PATH"}},
+};
+
+// A client library of another machine on the search path.
+const std::vector<MessageRow> kOtherMachine = {
+    {"OCI.DLL",
+     true,
+     "Can't load oci.dll\nOCI.DLL on the PATH is a 32-bit library and Quillmark is 64-bit: "
+     "install the 64-bit Oracle client, or use the 32-bit Quillmark",
+     {}},
+    {"OCI.DLL",
+     false,
+     "Can't load oci.dll\nOCI.DLL on the PATH is a 64-bit library and Quillmark is 32-bit: "
+     "install the 32-bit Oracle client, or use the 64-bit Quillmark",
+     {}},
+    {"libclntsh.so",
+     true,
+     "",
+     {"Can't load libclntsh.so\n", "other-bitness-oci/libclntsh.so", "32-bit", "LD_LIBRARY_PATH"}},
+};
+
+// A client library without an entry point the layer calls.
+std::vector<MessageRow> LacksEntryPoint(const char* pszEntryPoint)
+{
+    const std::string strWindows = std::string("OCI.DLL lacks the entry point ") + pszEntryPoint;
+    return {{"OCI.DLL", true, strWindows, {}},
+            {"OCI.DLL", false, strWindows, {}},
+            {"libclntsh.so", true, "", {"lacks the entry point ", pszEntryPoint}}};
+}
 
 }  // namespace
 
@@ -57,7 +143,7 @@ TEST(MissingLibrary, LogonFailsWithCantLoadAndMinusOne)
 {
     if (!RunsHere(""))
         GTEST_SKIP() << "belongs to the run with QM_DB_STUB=";
-    ASSERT_EQ(GetModuleHandleA("OCI.DLL"), nullptr);
+    ASSERT_EQ(LoadedClient(), nullptr);
     DBConnect connection;
     bool bThrown = false;
     try {
@@ -66,9 +152,9 @@ TEST(MissingLibrary, LogonFailsWithCantLoadAndMinusOne)
         bThrown = true;
     }
     EXPECT_TRUE(bThrown);
-    EXPECT_STREQ(connection.GetErrorText(), kNoLibraryText);
+    EXPECT_TRUE(Matches(RowHere(kNoLibrary), connection.GetErrorText()));
     EXPECT_EQ(connection.GetErrorCode(), -1);
-    EXPECT_EQ(GetModuleHandleA("OCI.DLL"), nullptr);
+    EXPECT_EQ(LoadedClient(), nullptr);
 }
 
 TEST(MissingLibrary, SysdbaLogonFailsTheSameWay)
@@ -77,7 +163,7 @@ TEST(MissingLibrary, SysdbaLogonFailsTheSameWay)
         GTEST_SKIP() << "belongs to the run with QM_DB_STUB=";
     DBConnect connection;
     EXPECT_THROW(connection.ConnectAsSysdba("sys", "pw", "QMTEST"), DBConnect::OtherException);
-    EXPECT_STREQ(connection.GetErrorText(), kNoLibraryText);
+    EXPECT_TRUE(Matches(RowHere(kNoLibrary), connection.GetErrorText()));
     EXPECT_EQ(connection.GetErrorCode(), -1);
 }
 
@@ -89,7 +175,7 @@ TEST(MissingLibrary, ResetAndDisconnectDoNothing)
     EXPECT_THROW(connection.Connect("scott", "tiger", "QMTEST"), DBConnect::OtherException);
     EXPECT_EQ(connection.ResetErrorHandle(), 0);
     connection.Disconnect();
-    EXPECT_STREQ(connection.GetErrorText(), kNoLibraryText);
+    EXPECT_TRUE(Matches(RowHere(kNoLibrary), connection.GetErrorText()));
     EXPECT_EQ(connection.GetErrorCode(), -1);
 }
 
@@ -106,7 +192,7 @@ TEST(MissingLibrary, StatementOnThatConnectionFailsWithCantLoad)
         bThrown = true;
     }
     EXPECT_TRUE(bThrown);
-    EXPECT_STREQ(connection.GetErrorText(), kNoLibraryText);
+    EXPECT_TRUE(Matches(RowHere(kNoLibrary), connection.GetErrorText()));
     EXPECT_EQ(connection.GetErrorCode(), -1);
 }
 
@@ -122,23 +208,19 @@ TEST(OtherBitness, LogonNamesBothBitnessesAndWhatToInstall)
 {
     if (!RunsHere("other-bitness"))
         GTEST_SKIP() << "belongs to the run with QM_DB_STUB=other-bitness";
-    const char* const pszExpected =
-        k64Bit ? "Can't load oci.dll\nOCI.DLL on the PATH is a 32-bit library and Quillmark is "
-                 "64-bit: install the 64-bit Oracle client, or use the 32-bit Quillmark"
-               : "Can't load oci.dll\nOCI.DLL on the PATH is a 64-bit library and Quillmark is "
-                 "32-bit: install the 32-bit Oracle client, or use the 64-bit Quillmark";
+    const MessageRow expected = RowHere(kOtherMachine);
     for (bool bSysdba : {false, true}) {
         SCOPED_TRACE(bSysdba ? "as SYSDBA" : "normal");
         DBConnect connection;
         EXPECT_THROW(bSysdba ? connection.ConnectAsSysdba("sys", "pw", "QMTEST")
                              : connection.Connect("scott", "tiger", "QMTEST"),
                      DBConnect::OtherException);
-        EXPECT_STREQ(connection.GetErrorText(), pszExpected);
+        EXPECT_TRUE(Matches(expected, connection.GetErrorText()));
         EXPECT_EQ(connection.GetErrorCode(), -1);
         EXPECT_THROW(DBStmt(connection, "SELECT 1 FROM DUAL"), DBStmt::OtherException);
-        EXPECT_STREQ(connection.GetErrorText(), pszExpected);
+        EXPECT_TRUE(Matches(expected, connection.GetErrorText()));
     }
-    EXPECT_EQ(GetModuleHandleA("OCI.DLL"), nullptr);
+    EXPECT_EQ(LoadedClient(), nullptr);
 }
 
 TEST(StubWithoutServerDetach, LogonNamesTheMissingEntryPointAndCallsNothing)
@@ -153,10 +235,10 @@ TEST(StubWithoutServerDetach, LogonNamesTheMissingEntryPointAndCallsNothing)
         bThrown = true;
     }
     EXPECT_TRUE(bThrown);
-    EXPECT_STREQ(connection.GetErrorText(), "OCI.DLL lacks the entry point OCIServerDetach");
+    EXPECT_TRUE(Matches(RowHere(LacksEntryPoint("OCIServerDetach")), connection.GetErrorText()));
     EXPECT_EQ(connection.GetErrorCode(), -1);
     // The library was loaded and kept, but not a single entry point was called.
-    EXPECT_NE(GetModuleHandleA("OCI.DLL"), nullptr);
+    EXPECT_NE(LoadedClient(), nullptr);
     EXPECT_EQ(StubCalls(), 0);
 }
 
@@ -170,7 +252,8 @@ TEST(StubWithoutServerDetach, NothingIsCalledAfterwardsEither)
         EXPECT_EQ(connection.ResetErrorHandle(), 0);
         connection.Disconnect();
         EXPECT_THROW(DBStmt(connection, "SELECT 1 FROM DUAL"), DBStmt::OtherException);
-        EXPECT_STREQ(connection.GetErrorText(), "OCI.DLL lacks the entry point OCIServerDetach");
+        EXPECT_TRUE(
+            Matches(RowHere(LacksEntryPoint("OCIServerDetach")), connection.GetErrorText()));
     }
     EXPECT_EQ(StubCalls(), 0);
 }
@@ -189,7 +272,7 @@ TEST(StubWithoutStmtFetch, LogonWorksButTheStatementNamesTheMissingEntryPoint)
         bThrown = true;
     }
     EXPECT_TRUE(bThrown);
-    EXPECT_STREQ(connection.GetErrorText(), "OCI.DLL lacks the entry point OCIStmtFetch");
+    EXPECT_TRUE(Matches(RowHere(LacksEntryPoint("OCIStmtFetch")), connection.GetErrorText()));
     EXPECT_EQ(connection.GetErrorCode(), -1);
     connection.Disconnect();
 }
