@@ -148,8 +148,9 @@ ClientLibraryLoad LoadClientLibrary()
     const Machine own = MachineOfFile("/proc/self/exe");
     Machine found;
     const std::string strOther = own.nClass != 0 ? OtherMachineCopy(own, found) : std::string();
-    if (!strRefusal.empty() &&
-        (strOther.empty() || strRefusal.find(strOther) == std::string::npos)) {
+    const bool bRefusedForMachine = strRefusal.find(strOther) != std::string::npos ||
+                                    strRefusal.find("wrong ELF class") != std::string::npos;
+    if (!strRefusal.empty() && (strOther.empty() || !bRefusedForMachine)) {
         load.strReason = strRefusal;
         return load;
     }
