@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/Environment.h"
+
 namespace {
 
 // Threads: a stopped worker may still be inside a call while the next job's worker or the
@@ -184,10 +186,11 @@ void DBConnect::FailUnreadableNlsLang(OCIEnv* pRefused)
     int nLength = int(std::strlen(szText));
     while (nLength > 0 && (szText[nLength - 1] == '\n' || szText[nLength - 1] == '\r'))
         szText[--nLength] = '\0';
-    char szValue[1024] = {};
-    const DWORD nValue = ::GetEnvironmentVariableA("NLS_LANG", szValue, sizeof(szValue));
-    const bool bFromVariable = nValue > 0 && nValue < sizeof(szValue);
-    Fail(DbErrorTexts::UnreadableNlsLang(bFromVariable ? szValue : nullptr, szText).c_str(), nCode);
+    std::string strValue;
+    const bool bFromVariable = Environment::Variable("NLS_LANG", strValue) && !strValue.empty();
+    Fail(
+        DbErrorTexts::UnreadableNlsLang(bFromVariable ? strValue.c_str() : nullptr, szText).c_str(),
+        nCode);
 }
 
 bool DBConnect::ConvertToClient(const char* pText, size_t nLength, std::string& strConverted,
@@ -224,13 +227,14 @@ void DBConnect::LoadClientLibrary()
     m_hLibrary = nullptr;
     m_pApi = &OciApi::Empty();
     const OciLibraryLoad load = LoadOciLibrary();
-    if (load.hModule == nullptr)
-        Fail(DbErrorTexts::CantLoadOci(load.strReason).c_str(), DbErrorTexts::kLibraryFailure);
+    if (load.hLibrary == nullptr)
+        Fail(DbErrorTexts::CantLoadOci(load.strName, load.strReason).c_str(),
+             DbErrorTexts::kLibraryFailure);
     const char* pszMissing = nullptr;
-    const OciApi* pApi = OciApi::ForLibrary(load.hModule, &pszMissing);
+    const OciApi* pApi = OciApi::ForLibrary(load.hLibrary, &pszMissing);
     if (pApi == nullptr)
         Fail(DbErrorTexts::MissingEntryPoint(pszMissing).c_str(), DbErrorTexts::kLibraryFailure);
-    m_hLibrary = load.hModule;
+    m_hLibrary = load.hLibrary;
     m_pApi = pApi;
 }
 

@@ -25,8 +25,6 @@
 // is used by one thread; only Break (through a DBInterrupt) comes from another.
 #pragma once
 
-#include <windows.h>
-
 #include <memory>
 #include <mutex>
 #include <string>
@@ -143,7 +141,7 @@ private:
     // the environment, and a statement may be destroyed after its connection object, so the
     // environment is freed only when the last of them lets it go.
     std::shared_ptr<OCIEnv> m_hEnv;
-    HMODULE m_hLibrary = nullptr;
+    void* m_hLibrary = nullptr;
     char m_szErrorText[DbErrorTexts::kErrorTextSize];
     int m_nErrorCode = 0;
     int m_bConnected = 0;

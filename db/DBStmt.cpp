@@ -161,7 +161,8 @@ void DBStmt::RequireEntryPoints(DBStatementHost& host)
     if (pApi == nullptr) {
         // The connection already holds the reason its library is missing ("Can't load
         // oci.dll", or the entry point it lacked); it is not overwritten.
-        Fail(DbErrorTexts::kCantLoadOci, DbErrorTexts::kLibraryFailure);
+        Fail(DbErrorTexts::CantLoadOci(ClientLibraryName(), "").c_str(),
+             DbErrorTexts::kLibraryFailure);
     }
     if (const char* pszMissing = pApi->MissingForStatements()) {
         const std::string strText = DbErrorTexts::MissingEntryPoint(pszMissing);

@@ -25,42 +25,12 @@ constexpr const char kNoDataFoundText[] = "ORA-01403: no data found\n";
 // because the break came first.
 constexpr const char kUserCancelText[] = "ORA-01013: user requested cancel of current operation\n";
 
-// The client library could not be loaded (missing, wrong bitness, or refused by the loader);
-// the reason follows on a line of its own.
-constexpr const char kCantLoadOci[] = "Can't load oci.dll";
-
-// The search path holds no OCI.DLL.
-inline std::string NoOciOnPath(int nProgramBits)
+// The client library could not be loaded (missing, built for another machine, or refused by
+// the loader): "Can't load <library>", then the reason on a line of its own.
+inline std::string CantLoadOci(const std::string& strLibrary, const std::string& strReason)
 {
-    const std::string strBits = std::to_string(nProgramBits);
-    return "No OCI.DLL is on the PATH: install the " + strBits +
-           "-bit Oracle client and put its folder on the PATH";
-}
-
-// The OCI.DLL the search path finds was built for the other bitness.
-inline std::string WrongBitness(int nLibraryBits, int nProgramBits)
-{
-    const std::string strLibrary = std::to_string(nLibraryBits);
-    const std::string strProgram = std::to_string(nProgramBits);
-    return "OCI.DLL on the PATH is a " + strLibrary + "-bit library and Quillmark is " +
-           strProgram + "-bit: install the " + strProgram + "-bit Oracle client, or use the " +
-           strLibrary + "-bit Quillmark";
-}
-
-// OCI.DLL is on the search path but the system refused it for another reason (a library it
-// needs is missing, for one): the system's error number.
-inline std::string NotLoadable(unsigned nSystemError)
-{
-    const std::string strNumber = " (system error " + std::to_string(nSystemError) + ")";
-    if (nSystemError == 126)  // ERROR_MOD_NOT_FOUND: it was found, so what is missing is its own.
-        return "OCI.DLL on the PATH could not be loaded: a library it needs is missing" + strNumber;
-    return "OCI.DLL on the PATH could not be loaded" + strNumber;
-}
-
-// The line the user sees: kCantLoadOci, then the reason.
-inline std::string CantLoadOci(const std::string& strReason)
-{
-    return strReason.empty() ? std::string(kCantLoadOci) : kCantLoadOci + ("\n" + strReason);
+    const std::string strTitle = "Can't load " + strLibrary;
+    return strReason.empty() ? strTitle : strTitle + "\n" + strReason;
 }
 
 // The client library loaded but does not export an entry point the layer calls.
@@ -82,7 +52,8 @@ inline std::string HandleNotAllocated(const char* pszHandleKind)
 }
 
 // The client could not read its NLS_LANG: pszValue as the environment gives it (null: the
-// variable is unset, so the registry's value was used), pszClientError the client's own text.
+// variable is unset, so the registry's value was used; only Windows' client has one),
+// pszClientError the client's own text.
 inline std::string UnreadableNlsLang(const char* pszValue, const char* pszClientError)
 {
     const std::string strWhich = pszValue != nullptr

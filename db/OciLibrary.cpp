@@ -1,4 +1,5 @@
-// OciLibrary.cpp: the one file that loads "OCI.DLL", looks up its exports and calls them.
+// OciLibrary.cpp: the one file that loads the client library, looks up its exports and calls
+// them.
 #include "db/OciLibrary.h"
 
 #include <map>
@@ -9,10 +10,10 @@
 
 namespace {
 
-// GetProcAddress hands back a generic function pointer; going through void (*)(void) is the
+// The loader hands back a generic function pointer; going through void (*)(void) is the
 // sanctioned way to change a function pointer's type and keeps -Wcast-function-type quiet.
 template <typename Fn>
-Fn Typed(FARPROC pAddress)
+Fn Typed(EntryAddress pAddress)
 {
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)(void)>(pAddress));
 }
@@ -27,7 +28,7 @@ struct MemberOf<Fn Api::*> {
 
 // Stores an address in the member a row names.
 template <auto Member>
-bool Store(typename MemberOf<decltype(Member)>::Class& api, FARPROC pAddress)
+bool Store(typename MemberOf<decltype(Member)>::Class& api, EntryAddress pAddress)
 {
     api.*Member = Typed<typename MemberOf<decltype(Member)>::Type>(pAddress);
     return pAddress != nullptr;
@@ -37,11 +38,11 @@ bool Store(typename MemberOf<decltype(Member)>::Class& api, FARPROC pAddress)
 // missing (the table is then left empty). A missing statement entry point is noted in
 // *ppszStatementMissing.
 template <typename Api, size_t N>
-const char* ResolveAll(Api& api, const OciEntryPoint<Api> (&entryPoints)[N], HMODULE hLibrary,
+const char* ResolveAll(Api& api, const OciEntryPoint<Api> (&entryPoints)[N], void* hLibrary,
                        const char** ppszStatementMissing)
 {
     for (const OciEntryPoint<Api>& entry : entryPoints) {
-        if (entry.pfnStore(api, GetProcAddress(hLibrary, entry.pszName)))
+        if (entry.pfnStore(api, ClientLibraryEntry(hLibrary, entry.pszName)))
             continue;
         if (entry.need == OciNeed::Connection) {
             api = Api();
@@ -59,80 +60,13 @@ sword Call(Fn pfn, Args... args)
     return pfn == nullptr ? OCI_INVALID_HANDLE : pfn(args...);
 }
 
-constexpr WORD kOwnMachine =
-    sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
-
-// The machine type in a PE file's header; 0 when the file cannot be read or is no PE file.
-WORD MachineOfFile(const std::wstring& strPath)
-{
-    HANDLE hFile = CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return 0;
-    auto readAt = [hFile](LONG nOffset, void* pBuffer, DWORD nSize) {
-        DWORD nRead = 0;
-        return SetFilePointer(hFile, nOffset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
-               ReadFile(hFile, pBuffer, nSize, &nRead, nullptr) && nRead == nSize;
-    };
-    IMAGE_DOS_HEADER dos = {};
-    DWORD nSignature = 0;
-    WORD nMachine = 0;
-    const bool bRead = readAt(0, &dos, sizeof dos) && dos.e_magic == IMAGE_DOS_SIGNATURE &&
-                       dos.e_lfanew > 0 && readAt(dos.e_lfanew, &nSignature, sizeof nSignature) &&
-                       nSignature == IMAGE_NT_SIGNATURE &&
-                       readAt(dos.e_lfanew + LONG(sizeof nSignature), &nMachine, sizeof nMachine);
-    CloseHandle(hFile);
-    return bRead ? nMachine : 0;
-}
-
-int BitsOf(WORD nMachine)
-{
-    switch (nMachine) {
-    case IMAGE_FILE_MACHINE_I386:
-        return 32;
-    case IMAGE_FILE_MACHINE_AMD64:
-    case IMAGE_FILE_MACHINE_ARM64:
-        return 64;
-    default:
-        return 0;
-    }
-}
-
-// The copy of OCI.DLL the search order finds; empty when there is none.
-std::wstring FindOnSearchPath()
-{
-    wchar_t szPath[MAX_PATH * 2] = L"";
-    const DWORD nLength =
-        SearchPathW(nullptr, L"OCI.DLL", nullptr, DWORD(std::size(szPath)), szPath, nullptr);
-    return nLength > 0 && nLength < std::size(szPath) ? std::wstring(szPath, nLength)
-                                                      : std::wstring();
-}
-
-// Why LoadLibrary failed with nError. The copy found is judged by its own header, whatever the
-// error says: a loader may report a library of the other bitness as ERROR_BAD_EXE_FORMAT or skip
-// it and report it missing.
-std::string LoadFailureReason(DWORD nError)
-{
-    const std::wstring strPath = FindOnSearchPath();
-    if (strPath.empty())
-        return DbErrorTexts::NoOciOnPath(BitsOf(kOwnMachine));
-    const WORD nMachine = MachineOfFile(strPath);
-    if (BitsOf(nMachine) != 0 && BitsOf(nMachine) != BitsOf(kOwnMachine))
-        return DbErrorTexts::WrongBitness(BitsOf(nMachine), BitsOf(kOwnMachine));
-    return DbErrorTexts::NotLoadable(unsigned(nError));
-}
-
 }  // namespace
 
 // The module is deliberately never freed: statements and environments may outlive the
 // connection that loaded it.
 OciLibraryLoad LoadOciLibrary()
 {
-    OciLibraryLoad load;
-    load.hModule = LoadLibraryA("OCI.DLL");
-    if (load.hModule == nullptr)
-        load.strReason = LoadFailureReason(GetLastError());
-    return load;
+    return LoadClientLibrary();
 }
 
 // ---- OciApi ----
@@ -162,12 +96,12 @@ const OciEntryPoint<OciApi> OciApi::kEntryPoints[] = {
     {"OCIStmtFetch", Store<&OciApi::m_pfnStmtFetch>, OciNeed::Statement},
 };
 
-const char* OciApi::Resolve(HMODULE hLibrary)
+const char* OciApi::Resolve(void* hLibrary)
 {
     return ResolveAll(*this, kEntryPoints, hLibrary, &m_pszMissingForStatements);
 }
 
-const OciApi* OciApi::ForLibrary(HMODULE hLibrary, const char** ppszMissing)
+const OciApi* OciApi::ForLibrary(void* hLibrary, const char** ppszMissing)
 {
     struct Resolved {
         std::unique_ptr<OciApi> api;
@@ -175,7 +109,7 @@ const OciApi* OciApi::ForLibrary(HMODULE hLibrary, const char** ppszMissing)
     };
     // Never destroyed: statements and environments may outlive every other object.
     static auto* const pMutex = new std::mutex;
-    static auto* const pTables = new std::map<HMODULE, Resolved>;
+    static auto* const pTables = new std::map<void*, Resolved>;
     std::lock_guard<std::mutex> lock(*pMutex);
     auto found = pTables->find(hLibrary);
     if (found == pTables->end()) {

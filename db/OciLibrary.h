@@ -1,11 +1,11 @@
 // OciLibrary.h
 //
-// The only door to the client library "OCI.DLL".
+// The only door to the client library ("OCI.DLL", "libclntsh.so").
 //
-// LoadOciLibrary loads the library by file name, letting the system's search order choose the
-// copy; the module is never freed, so every pointer taken from it stays valid until the process
-// ends. When it cannot be loaded it says why: no OCI.DLL on the search path, one of the other
-// bitness than this program (its machine type read from its file), or the system's reason.
+// LoadOciLibrary loads the library by file name (platform/ClientLibrary.h), letting the system's
+// search order choose the copy; the module is never freed, so every pointer taken from it stays
+// valid until the process ends. When it cannot be loaded it says why: none on the search path,
+// one built for another machine than this program (read from its file), or the system's reason.
 //
 // OciApi is the typed entry-point table of a loaded library, one for the process, filled once
 // from one list of exported name, member and who needs it. A library that lacks an entry point
@@ -15,20 +15,14 @@
 // whatever the caller does.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 
 #include "db/OciDefs.h"
+#include "platform/ClientLibrary.h"
 
-struct OciLibraryLoad {
-    // Null when the library could not be loaded.
-    HMODULE hModule = nullptr;
-    // Why not, one line for the user (empty when loaded).
-    std::string strReason;
-};
+using OciLibraryLoad = ClientLibraryLoad;
 
-// LoadLibraryA("OCI.DLL"), and the reason when it fails.
+// The client library by its name, and the reason when it fails.
 OciLibraryLoad LoadOciLibrary();
 
 // Who needs an entry point: every connection, every statement, or nobody (the table is
@@ -40,7 +34,7 @@ template <typename Api>
 struct OciEntryPoint {
     const char* pszName;
     // False when the address is null.
-    bool (*pfnStore)(Api& api, FARPROC pAddress);
+    bool (*pfnStore)(Api& api, EntryAddress pAddress);
     OciNeed need;
 };
 
@@ -50,7 +44,7 @@ class OciApi {
 public:
     // The table of hLibrary, resolved at the first call. Null when an entry point every
     // connection needs is missing; *ppszMissing then names the first one.
-    static const OciApi* ForLibrary(HMODULE hLibrary, const char** ppszMissing);
+    static const OciApi* ForLibrary(void* hLibrary, const char** ppszMissing);
     // The table of no library: every call answers OCI_INVALID_HANDLE.
     static const OciApi& Empty();
 
@@ -99,7 +93,7 @@ private:
     static const OciEntryPoint<OciApi> kEntryPoints[];
 
     // Fills the table from hLibrary; the first missing connection entry point, or null.
-    const char* Resolve(HMODULE hLibrary);
+    const char* Resolve(void* hLibrary);
 
     OCIInitializeFn m_pfnInitialize = nullptr;
     OCIEnvNlsCreateFn m_pfnEnvNlsCreate = nullptr;

@@ -6,8 +6,6 @@
 //   HoldsBeyondAscii  - whether UTF-8 files need a UTF-8 client to be read as stored.
 #pragma once
 
-#include <windows.h>
-
 #include "framework/String.h"
 
 namespace BlockText {

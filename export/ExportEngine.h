@@ -27,8 +27,6 @@
 // nowhere) gets UTF-8, and a warning when the file holds anything beyond ASCII.
 #pragma once
 
-#include <windows.h>
-
 #include <functional>
 #include <memory>
 #include <string>

@@ -3,8 +3,6 @@
 // The single-file sink. The user's previous file is the last thing the run gives up: the check
 // before the logon only looks (and, for a file that does not exist yet, makes sure the folder
 // takes it), and the file is replaced by the first block, once that block is complete.
-#include <windows.h>
-
 #include <string>
 #include <utility>
 
@@ -12,8 +10,11 @@
 #include "export/ExportTexts.h"
 #include "export/TargetPath.h"
 #include "framework/Text.h"
+#include "platform/Files.h"
 
 namespace {
+
+using Files::File;
 
 // strText, then the path and the reason.
 ExportFailure FileFailure(const CString& strText, const std::wstring& strPath,
@@ -25,7 +26,7 @@ ExportFailure FileFailure(const CString& strText, const std::wstring& strPath,
 // The folder part of a path ("" for a bare file name, which lives in the current folder).
 std::wstring FolderOf(const std::wstring& strPath)
 {
-    const size_t nSlash = strPath.find_last_of(L"\\/");
+    const size_t nSlash = strPath.find_last_of(Files::kSeparators);
     if (nSlash == std::wstring::npos) {
         // "C:name" lives in drive C's current folder.
         return strPath.size() >= 2 && strPath[1] == L':' ? strPath.substr(0, 2) : std::wstring();
@@ -35,22 +36,6 @@ std::wstring FolderOf(const std::wstring& strPath)
     if (nSlash == 2 && strPath[1] == L':')
         return strPath.substr(0, 3);
     return strPath.substr(0, nSlash);
-}
-
-// One WriteFile of the whole block; anything short of all its bytes is a failure.
-bool WriteAll(HANDLE hFile, const CString& strBytes, DWORD& nError)
-{
-    const DWORD nLength = DWORD(strBytes.GetLength());
-    DWORD nWritten = 0;
-    if (!::WriteFile(hFile, strBytes.GetString(), nLength, &nWritten, nullptr)) {
-        nError = ::GetLastError();
-        return false;
-    }
-    if (nWritten != nLength) {
-        nError = ERROR_DISK_FULL;
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -70,15 +55,16 @@ bool OutputFile::Check(ExportFailure& failure)
         return false;
     }
     std::wstring strFull;
-    if (m_strPath.size() >= MAX_PATH || !TargetPath::FullPath(m_strPath, strFull) ||
-        strFull.size() >= MAX_PATH) {
+    if (m_strPath.size() >= Files::kMaxPath || !TargetPath::FullPath(m_strPath, strFull) ||
+        strFull.size() >= Files::kMaxPath) {
         failure = FileFailure(ExportTexts::kCreateFile, m_strPath,
-                              SystemErrorText(ERROR_FILENAME_EXCED_RANGE));
+                              SystemErrorText(SystemErrors::kNameTooLong));
         return false;
     }
-    const DWORD nAttributes = ::GetFileAttributesW(m_strPath.c_str());
-    if (nAttributes != INVALID_FILE_ATTRIBUTES) {
-        if ((nAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    Files::Status status;
+    SystemError nError = 0;
+    if (Files::StatusOf(m_strPath, status, nError)) {
+        if (status.bFolder) {
             failure = FileFailure(ExportTexts::kCreateFile, m_strPath, ExportTexts::kPathIsFolder);
             return false;
         }
@@ -86,14 +72,12 @@ bool OutputFile::Check(ExportFailure& failure)
             return true;
         // The read-only attribute is asked for on its own: an administrator's open for writing
         // may pass where replacing the file will not.
-        CHandle probe((nAttributes & FILE_ATTRIBUTE_READONLY) != 0
-                          ? INVALID_HANDLE_VALUE
-                          : ::CreateFileW(m_strPath.c_str(), GENERIC_WRITE,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!probe.IsValid()) {
-            const DWORD nError = (nAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? ERROR_ACCESS_DENIED
-                                                                              : ::GetLastError();
+        File probe = status.bReadOnly ? File()
+                                      : File::Open(m_strPath, File::Access::Write,
+                                                   File::Disposition::OpenExisting, nError);
+        if (!probe.IsOpen()) {
+            if (status.bReadOnly)
+                nError = SystemErrors::kAccessDenied;
             failure = ExportFailure{ExportTexts::kDeleteOldFile + NarrowPath(m_strPath),
                                     {SystemErrorText(nError)}};
             return false;
@@ -102,26 +86,23 @@ bool OutputFile::Check(ExportFailure& failure)
     }
     const std::wstring strFolder = FolderOf(m_strPath);
     if (!strFolder.empty()) {
-        const DWORD nFolder = ::GetFileAttributesW(strFolder.c_str());
-        if (nFolder == INVALID_FILE_ATTRIBUTES) {
-            failure =
-                FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(::GetLastError()));
+        Files::Status folder;
+        if (!Files::StatusOf(strFolder, folder, nError)) {
+            failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(nError));
             return false;
         }
-        if ((nFolder & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        if (!folder.bFolder) {
             failure = FileFailure(ExportTexts::kCreateFile, m_strPath,
-                                  SystemErrorText(ERROR_PATH_NOT_FOUND));
+                                  SystemErrorText(SystemErrors::kPathNotFound));
             return false;
         }
     }
     if (m_target == Target::Memory)
         return true;
-    // Delete-on-close needs the right to delete as well.
-    CHandle probe(::CreateFileW(m_strPath.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    if (!probe.IsValid()) {
-        failure =
-            FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(::GetLastError()));
+    // Made and gone again: nothing remains of the check.
+    File probe = File::Open(m_strPath, File::Access::Write, File::Disposition::CreateProbe, nError);
+    if (!probe.IsOpen()) {
+        failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(nError));
         return false;
     }
     return true;
@@ -141,28 +122,27 @@ bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock,
         ++m_nWritten;
         return true;
     }
-    const DWORD nDisposition = m_nWritten == 0 ? CREATE_ALWAYS : OPEN_EXISTING;
-    CHandle file(::CreateFileW(m_strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, nDisposition, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) {
-        failure =
-            FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(::GetLastError()));
+    SystemError nError = 0;
+    File file = File::Open(m_strPath, File::Access::Write,
+                           m_nWritten == 0 ? File::Disposition::CreateAlways
+                                           : File::Disposition::OpenExisting,
+                           nError);
+    if (!file.IsOpen()) {
+        failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(nError));
         return false;
     }
-    LARGE_INTEGER zero{};
-    LARGE_INTEGER end{};
-    DWORD nError = 0;
-    if (m_nWritten != 0 && !::SetFilePointerEx(file.Get(), zero, &end, FILE_END))
-        nError = ::GetLastError();
+    std::int64_t nEnd = 0;
+    bool bFailed = m_nWritten != 0 && !file.SeekEnd(nEnd, nError);
     // The SET lines go in front of the first block, written on their own (no copy of the block).
     const bool bSetLines = m_nWritten == 0 && !m_settings.strLines.IsEmpty();
-    if (nError == 0 && ((bSetLines && !WriteAll(file.Get(), m_settings.strLines, nError)) ||
-                        !WriteAll(file.Get(), strBlock, nError))) {
+    if (!bFailed && ((bSetLines && !file.Write(m_settings.strLines.GetString(),
+                                               size_t(m_settings.strLines.GetLength()), nError)) ||
+                     !file.Write(strBlock.GetString(), size_t(strBlock.GetLength()), nError))) {
         // A block cut short is taken back, so the file ends with the last complete block.
-        if (::SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN))
-            ::SetEndOfFile(file.Get());
+        file.Truncate(nEnd);
+        bFailed = true;
     }
-    if (nError != 0) {
+    if (bFailed) {
         // The first write already replaced the old file: it now holds nothing complete.
         if (m_nWritten == 0)
             m_bReplaced = true;

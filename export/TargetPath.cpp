@@ -1,9 +1,10 @@
 // TargetPath.cpp
 #include "export/TargetPath.h"
 
-#include <windows.h>
+#include <cwchar>
 
-#include <vector>
+#include "platform/Files.h"
+#include "platform/TextCase.h"
 
 namespace {
 
@@ -28,18 +29,12 @@ namespace TargetPath {
 
 bool FullPath(const std::wstring& strPath, std::wstring& strFull)
 {
-    if (strPath.empty())
-        return false;
-    const DWORD nSize = ::GetFullPathNameW(strPath.c_str(), 0, nullptr, nullptr);
-    if (nSize == 0)
-        return false;
-    std::vector<wchar_t> buffer(nSize + 1);
-    const DWORD nLength =
-        ::GetFullPathNameW(strPath.c_str(), DWORD(buffer.size()), buffer.data(), nullptr);
-    if (nLength == 0 || nLength >= buffer.size())
-        return false;
-    strFull.assign(buffer.data(), nLength);
-    return true;
+    return Files::FullPath(strPath, strFull);
+}
+
+size_t MaxFolderPath()
+{
+    return Files::kMaxPath - 12;
 }
 
 bool IsDevice(const std::wstring& strPath)
@@ -62,8 +57,7 @@ bool IsDeviceName(const std::wstring& strName)
     while (!strBase.empty() && strBase.back() == L' ')
         strBase.pop_back();
     for (const wchar_t* pszDevice : kDeviceNames) {
-        if (::CompareStringOrdinal(strBase.c_str(), int(strBase.size()), pszDevice, -1, TRUE) ==
-            CSTR_EQUAL)
+        if (SameIgnoringCase(strBase, pszDevice))
             return true;
     }
     return false;

@@ -8,13 +8,14 @@
 
 namespace TargetPath {
 
-// The longest folder path a folder export takes: room for the 8.3 name Windows keeps beside
-// every file, as CreateDirectory requires.
-constexpr size_t kMaxFolderPath = 260 - 12;
+// The longest folder path a folder export takes: on Windows room for the 8.3 name it keeps
+// beside every file, as CreateDirectory requires (the same margin under the system's limit
+// elsewhere).
+size_t MaxFolderPath();
 
-// The path as Windows resolves it against the current folders (a drive-relative "Y:" or
-// "Y:sub" against drive Y's current folder, as GetFullPathNameW does); false when it cannot
-// be resolved (empty, or too long for the system).
+// The path as the system resolves it against the current folders (on Windows a
+// drive-relative "Y:" or "Y:sub" against drive Y's current folder, as GetFullPathNameW does);
+// false when it cannot be resolved (empty, or too long for the system).
 bool FullPath(const std::wstring& strPath, std::wstring& strFull);
 
 // Whether the path names a device rather than a file: a device name (IsDeviceName) as its last

@@ -1,6 +1,6 @@
 #include "framework/Barrier.h"
 
-#include <windows.h>
+#include "platform/Debug.h"
 
 #include <exception>
 #include <mutex>
@@ -37,7 +37,7 @@ CString WhatOfCurrentException()
 void RecordCaughtException(const char* pszWhere)
 {
     const CString strRecord = CString(pszWhere ? pszWhere : "") + ": " + WhatOfCurrentException();
-    ::OutputDebugStringA(strRecord + "\n");
+    DebugOutput(strRecord + "\n");
     CaughtExceptionSlot& slot = Slot();
     std::lock_guard<std::mutex> lock(slot.mutex);
     slot.strLast = strRecord;

@@ -1,7 +1,7 @@
 // CommandLine.cpp
 #include "qmexport/CommandLine.h"
 
-#include <windows.h>
+#include "platform/TextCase.h"
 
 #include <set>
 
@@ -14,7 +14,7 @@ const char kUsage[] =
     "usage: qmexport --user NAME --database CONNECT [--sysdba] (--file PATH | --dir FOLDER)\n"
     "                [--check] [--kinds LIST] [--owner NAME] [--object NAME]...\n"
     "                [--include PATTERN]... [--exclude PATTERN]... [--encoding utf-8|client]\n"
-    "                [--quiet]\n"
+    "                [--ascii-names] [--quiet]\n"
     "       qmexport --help\n"
     "       qmexport --version\n"
     "\n"
@@ -42,6 +42,8 @@ const char kUsage[] =
     "                      (not with --object)\n"
     "  --encoding ENC      utf-8: every file in UTF-8; client (default): in the character\n"
     "                      set NLS_LANG names\n"
+    "  --ascii-names       with --dir: escape every character beyond ASCII in file names,\n"
+    "                      so that the folder's names are the same on every system\n"
     "  --check             write nothing; print one line per difference between the export\n"
     "                      and the file or folder on standard output (changed, added,\n"
     "                      removed); exit 4 when anything differs\n"
@@ -62,26 +64,20 @@ const char kPasswordRefusal[] =
 // Text for messages, which go out as UTF-8.
 std::string Utf8(const std::wstring& strText)
 {
-    return FromWide(strText, CP_UTF8);
+    return FromWide(strText, kUtf8CodePage);
 }
 
 // Names as the session takes them: UTF-8, whatever the system's code page.
 CString SessionText(const std::wstring& strText)
 {
-    const std::string strBytes = FromWide(strText, CP_UTF8);
+    const std::string strBytes = FromWide(strText, kUtf8CodePage);
     return CString(strBytes.data(), int(strBytes.size()));
 }
 
 // Upper case as Oracle folds a name that is not quoted: every letter, not only ASCII's.
 std::wstring Upper(const std::wstring& strText)
 {
-    if (strText.empty())
-        return strText;
-    std::wstring strUpper(strText.size(), L'\0');
-    const int nLength =
-        ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, strText.data(), int(strText.size()),
-                        &strUpper[0], int(strUpper.size()), nullptr, nullptr, 0);
-    return nLength == int(strText.size()) ? strUpper : strText;
+    return UpperCase(strText);
 }
 
 // One option as the handlers see it: its name as typed (for messages) and its value.
@@ -119,6 +115,12 @@ bool OnQuiet(const OptionValue&, CommandLine& line, std::string&)
 bool OnCheck(const OptionValue&, CommandLine& line, std::string&)
 {
     line.bCheck = true;
+    return true;
+}
+
+bool OnAsciiNames(const OptionValue&, CommandLine& line, std::string&)
+{
+    line.bAsciiNames = true;
     return true;
 }
 
@@ -303,6 +305,7 @@ const OptionRow kOptions[] = {
     {L"--include", Takes::Value, false, OnInclude},
     {L"--exclude", Takes::Value, false, OnExclude},
     {L"--encoding", Takes::Value, true, OnEncoding},
+    {L"--ascii-names", Takes::Nothing, false, OnAsciiNames},
     {L"-h", Takes::Nothing, false, OnHelp},
     {L"/?", Takes::Nothing, false, OnHelp},
     {L"--version", Takes::Nothing, false, OnVersion},
@@ -410,6 +413,10 @@ bool CommandLine::Parse(const std::vector<std::wstring>& args, CommandLine& line
     if (!line.objectNames.empty() &&
         (!line.includePatterns.empty() || !line.excludePatterns.empty())) {
         strError = "--object excludes --include and --exclude";
+        return false;
+    }
+    if (line.bAsciiNames && line.strFolder.empty()) {
+        strError = "--ascii-names needs --dir";
         return false;
     }
     return true;

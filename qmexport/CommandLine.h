@@ -6,7 +6,8 @@
 //
 //   qmexport --user NAME --database CONNECT [--sysdba] (--file PATH | --dir FOLDER)
 //            [--check] [--kinds LIST] [--owner NAME] [--object NAME]...
-//            [--include PATTERN]... [--exclude PATTERN]... [--encoding utf-8|client] [--quiet]
+//            [--include PATTERN]... [--exclude PATTERN]... [--encoding utf-8|client]
+//            [--ascii-names] [--quiet]
 //   qmexport --help
 //   qmexport --version
 //
@@ -45,6 +46,9 @@ struct CommandLine {
     std::vector<CString> excludePatterns;
     // --encoding utf-8: every file in UTF-8; otherwise the client's character set.
     bool bUtf8Files = false;
+    // --ascii-names: file names escape every character beyond ASCII (the same names whatever
+    // a system's code page).
+    bool bAsciiNames = false;
     // The user is "/": an external logon, with no password to read.
     bool IsExternalLogon() const { return strUser == "/"; }
 

@@ -14,7 +14,7 @@
 namespace {
 
 // The status line is redrawn at most this often, besides at each object.
-constexpr ULONGLONG kStatusIntervalMs = 200;
+constexpr std::chrono::milliseconds kStatusInterval(200);
 
 }  // namespace
 
@@ -59,31 +59,39 @@ std::shared_ptr<DBInterrupt>& StopRequest::Interrupt()
     return *pInterrupt;
 }
 
-void StopRequest::Install()
+std::atomic<int>& StopRequest::MutableExitCode()
 {
-    ::SetConsoleCtrlHandler(OnControl, TRUE);
+    static std::atomic<int> nExitCode{kExitStopped};
+    return nExitCode;
 }
 
-// On a thread the console starts for the event. Handled events keep the process alive:
-// the run sees the flag at its next step and ends between two whole file writes.
-BOOL WINAPI StopRequest::OnControl(DWORD nEvent)
+int StopRequest::ExitCode()
+{
+    return MutableExitCode().load();
+}
+
+void StopRequest::Install()
+{
+    Console::InstallStopHandler(OnStop);
+}
+
+// On a thread of its own. Handled signals keep the process alive: the run sees the flag at its
+// next step and ends between two whole file writes.
+bool StopRequest::OnStop(Console::StopSignal signal)
 {
     try {
-        switch (nEvent) {
-        case CTRL_C_EVENT:
-        case CTRL_BREAK_EVENT:
-            // The second one does not wait for a break travelling a dead link.
-            if (MutableFlag().exchange(true))
-                EndNow();
-            // A run waiting in a database call (a slow link) returns from it now.
-            Interrupt()->Request();
-            return TRUE;
-        default:
-            return FALSE;
-        }
+        // The second one does not wait for a break travelling a dead link.
+        if (MutableFlag().load())
+            EndNow();
+        MutableExitCode().store(Console::ExitCodeOf(signal));
+        if (MutableFlag().exchange(true))
+            EndNow();
+        // A run waiting in a database call (a slow link) returns from it now.
+        Interrupt()->Request();
+        return true;
     } catch (...) {
         RecordCaughtException("console control handler");
-        return FALSE;
+        return false;
     }
 }
 
@@ -100,21 +108,18 @@ void StopRequest::EndNow()
     WriteMutex().lock();
     std::string strKept;
     for (const std::wstring& strPath : TemporaryFiles::RemoveAll())
-        strKept +=
-            "qmexport: could not remove the temporary file " + FromWide(strPath, CP_UTF8) + "\n";
+        strKept += "qmexport: could not remove the temporary file " +
+                   FromWide(strPath, kUtf8CodePage) + "\n";
     strKept += "Stopped.\n";
-    DWORD nWritten = 0;
-    ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), strKept.data(), DWORD(strKept.size()), &nWritten,
-                nullptr);
-    ::ExitProcess(kExitStopped);
+    Console::Write(Console::Stream::Error, strKept);
+    Console::ExitNow(ExitCode());
 }
 
 // ---- ConsoleReporter ----
 
 ConsoleReporter::ConsoleReporter(const std::atomic<bool>& stop, ProgressStyle style, Output errors,
                                  const ExportSink& sink)
-    : m_stop(stop), m_style(style), m_errors(std::move(errors)), m_sink(sink),
-      m_nStartTicks(::GetTickCount64())
+    : m_stop(stop), m_style(style), m_errors(std::move(errors)), m_sink(sink), m_start(Clock::now())
 {}
 
 bool ConsoleReporter::KeepGoing()
@@ -215,7 +220,7 @@ void ConsoleReporter::Finish(const ExportEnding& ending)
 void ConsoleReporter::Stopped()
 {
     EndStatusLine();
-    m_nExitCode = kExitStopped;
+    m_nExitCode = StopRequest::ExitCode();
     if (m_style != ProgressStyle::Quiet)
         Print("Stopped. " + m_sink.StateText().str() + "\n");
 }
@@ -224,10 +229,10 @@ void ConsoleReporter::ShowStatus(bool bForce)
 {
     if (m_style != ProgressStyle::StatusLine)
         return;
-    const ULONGLONG nNow = ::GetTickCount64();
-    if (!bForce && nNow - m_nLastStatusTicks < kStatusIntervalMs)
+    const Clock::time_point now = Clock::now();
+    if (!bForce && now - m_lastStatus < kStatusInterval)
         return;
-    m_nLastStatusTicks = nNow;
+    m_lastStatus = now;
     char szStatus[128];
     std::snprintf(szStatus, sizeof(szStatus), "%d/%d objects, %d lines, %s", m_nDone, m_nObjects,
                   m_nLines, Elapsed().c_str());
@@ -255,7 +260,8 @@ void ConsoleReporter::Print(const std::string& strText)
 
 std::string ConsoleReporter::Elapsed() const
 {
-    const ULONGLONG nSeconds = (::GetTickCount64() - m_nStartTicks) / 1000;
+    const auto nSeconds =
+        std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - m_start).count();
     char szTime[32];
     std::snprintf(szTime, sizeof(szTime), "%u:%02u", unsigned(nSeconds / 60),
                   unsigned(nSeconds % 60));

@@ -1,10 +1,11 @@
 // ConsoleReporter.h
 //
 // How the console exporter reports a run:
-//   StopRequest     - Ctrl+C and Ctrl+Break, turned into a flag the run polls and a break of
-//                     the call the run waits in (the console calls its handler on a thread of
-//                     its own). A second one ends the process at once (exit 130) between two
-//                     file writes, its temporary files removed.
+//   StopRequest     - Ctrl+C and Ctrl+Break (SIGINT), and SIGTERM, turned into a flag the run
+//                     polls and a break of the call the run waits in (the handler runs on a
+//                     thread of its own). A second one ends the process at once between two
+//                     file writes, its temporary files removed. The exit code is the first
+//                     signal's: 130 for Ctrl+C, 143 for SIGTERM.
 //   ConsoleReporter - the ExportReporter of the console: the progress on standard error (a
 //                     status line rewritten in place on a console, one line per object
 //                     otherwise, nothing with --quiet), the messages the window would show in
@@ -12,9 +13,8 @@
 //   ExitCodeOf      - the exit code of a run's ending.
 #pragma once
 
-#include <windows.h>
-
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <functional>
 #include <memory>
@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "export/ExportEngine.h"
+#include "platform/Console.h"
 
 // The process's exit codes.
 enum ExitCode : int {
@@ -38,9 +39,12 @@ int ExitCodeOf(const ExportEnding& ending);
 
 class StopRequest {
 public:
-    // Once, at start-up: Ctrl+C and Ctrl+Break set the flag instead of ending the process.
+    // Once, at start-up: Ctrl+C, Ctrl+Break and SIGTERM set the flag instead of ending the
+    // process.
     static void Install();
     static const std::atomic<bool>& Flag();
+    // The exit code of a stopped run: the first stop signal's (130 when none came).
+    static int ExitCode();
     // The run's connection listens to it: Ctrl+C breaks the call it waits in.
     static std::shared_ptr<DBInterrupt>& Interrupt();
     // Held while a step writes a file: the second Ctrl+C ends the process between two writes.
@@ -48,7 +52,8 @@ public:
 
 private:
     static std::atomic<bool>& MutableFlag();
-    static BOOL WINAPI OnControl(DWORD nEvent);
+    static std::atomic<int>& MutableExitCode();
+    static bool OnStop(Console::StopSignal signal);
     [[noreturn]] static void EndNow();
 };
 
@@ -97,8 +102,9 @@ private:
     ProgressStyle m_style;
     Output m_errors;
     const ExportSink& m_sink;
-    ULONGLONG m_nStartTicks;
-    ULONGLONG m_nLastStatusTicks = 0;
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point m_start;
+    Clock::time_point m_lastStatus;
     int m_nObjects = 0;
     int m_nDone = 0;
     int m_nLines = 0;

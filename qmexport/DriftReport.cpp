@@ -197,7 +197,7 @@ std::vector<std::string> FolderLines(const std::vector<FolderFiles::Difference>&
 {
     std::vector<std::string> lines;
     for (const FolderFiles::Difference& difference : differences) {
-        const std::string strName = FromWide(difference.strName, CP_UTF8);
+        const std::string strName = FromWide(difference.strName, kUtf8CodePage);
         // The manifest is kept under version control beside the files: the export rewriting it
         // is a difference too, whatever became of it.
         if (ObjectFileNames::SameFileName(difference.strName, InstallScript::kFileName) ||

@@ -3,6 +3,8 @@
 
 #include "qmexport/TemporaryFiles.h"
 
+#include "platform/TextCase.h"
+
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
@@ -10,66 +12,20 @@
 
 namespace {
 
+using Files::File;
+
 const wchar_t kTempPrefix[] = L".qmexport-";
 const wchar_t kTempSuffix[] = L".tmp";
 
-// Writes all bytes in pieces the API can take; false on a short or failed write.
-bool WriteAll(HANDLE hFile, const std::string& strContent)
+// Whether a name is one of this program's temporary files (case ignored, as a folder's
+// pattern matches names).
+bool IsTemporaryName(const std::wstring& strName)
 {
-    size_t nDone = 0;
-    while (nDone < strContent.size()) {
-        const DWORD nPiece = DWORD(std::min<size_t>(strContent.size() - nDone, 1u << 24));
-        DWORD nWritten = 0;
-        if (!::WriteFile(hFile, strContent.data() + nDone, nPiece, &nWritten, nullptr) ||
-            nWritten != nPiece)
-            return false;
-        nDone += nPiece;
-    }
-    return true;
-}
-
-bool FindEntry(const std::wstring& strPath, WIN32_FIND_DATAW& data)
-{
-    CFindHandle find(::FindFirstFileW(strPath.c_str(), &data));
-    return find.IsValid();
-}
-
-// The name the folder holds for an open file (its path's last part).
-std::wstring NameOfHandle(HANDLE hFile)
-{
-    std::vector<unsigned char> buffer(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
-    auto* pInfo = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
-    if (!::GetFileInformationByHandleEx(hFile, FileNameInfo, pInfo, DWORD(buffer.size())))
-        return std::wstring();
-    const std::wstring strPath(pInfo->FileName, pInfo->FileNameLength / sizeof(wchar_t));
-    const size_t nSlash = strPath.find_last_of(L"\\/");
-    return nSlash == std::wstring::npos ? strPath : strPath.substr(nSlash + 1);
-}
-
-// Under Wine, the folder's path in the host's own terms ("\\?\unix\home\...\"): a name opened
-// there is taken exactly as written, where a Windows path makes Wine read the whole folder
-// for another case of every name the folder lacks. Empty elsewhere.
-std::wstring HostPathOf(const std::wstring& strFolder)
-{
-    using UnixNameFn = char*(CDECL*)(const wchar_t*);
-    const auto pfnUnixName = reinterpret_cast<UnixNameFn>(reinterpret_cast<void (*)()>(
-        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (pfnUnixName == nullptr || strFolder.empty())
-        return std::wstring();
-    char* pszUnix = pfnUnixName(strFolder.c_str());
-    if (pszUnix == nullptr)
-        return std::wstring();
-    std::wstring strHost = ToWide(pszUnix, int(std::strlen(pszUnix)), CP_UTF8);
-    ::HeapFree(::GetProcessHeap(), 0, pszUnix);
-    if (strHost.empty() || strHost[0] != L'/')
-        return std::wstring();
-    for (wchar_t& ch : strHost) {
-        if (ch == L'/')
-            ch = L'\\';
-    }
-    if (strHost.back() != L'\\')
-        strHost += L'\\';
-    return L"\\\\?\\unix" + strHost;
+    const size_t nPrefix = std::wcslen(kTempPrefix);
+    const size_t nSuffix = std::wcslen(kTempSuffix);
+    return strName.size() >= nPrefix + nSuffix &&
+           SameIgnoringCase(strName.substr(0, nPrefix), kTempPrefix) &&
+           SameIgnoringCase(strName.substr(strName.size() - nSuffix), kTempSuffix);
 }
 
 // The folders a path to a folder passes through, itself included, from the outermost: every
@@ -79,15 +35,20 @@ std::vector<std::wstring> FolderPrefixes(const std::wstring& strFolder)
 {
     std::vector<std::wstring> prefixes;
     for (size_t i = 0; i < strFolder.size(); ++i) {
-        if (strFolder[i] != L'\\' && strFolder[i] != L'/')
+        if (!Files::IsSeparator(strFolder[i]))
             continue;
         std::wstring strPart = strFolder.substr(0, i);
-        if (strPart.empty() || strPart.back() == L':' || strPart.back() == L'\\' ||
-            strPart.back() == L'/')
+        if (strPart.empty() || strPart.back() == L':' || Files::IsSeparator(strPart.back()))
             continue;
         prefixes.push_back(std::move(strPart));
     }
     return prefixes;
+}
+
+// What a name this program has just written holds: a plain file.
+Files::Status PlainFile()
+{
+    return Files::Status();
 }
 
 }  // namespace
@@ -95,77 +56,68 @@ std::vector<std::wstring> FolderPrefixes(const std::wstring& strFolder)
 FolderFiles::FolderFiles(std::wstring strFolder, Mode mode)
     : m_strFolder(std::move(strFolder)), m_mode(mode)
 {
-    if (!m_strFolder.empty() && m_strFolder.back() != L'\\' && m_strFolder.back() != L'/')
-        m_strFolder += L'\\';
+    if (!m_strFolder.empty() && !Files::IsSeparator(m_strFolder.back()))
+        m_strFolder += Files::kSeparator;
 }
 
-DWORD FolderFiles::CreateFolder() const
+SystemError FolderFiles::CreateFolder() const
 {
+    Files::Status status;
+    SystemError nError = 0;
     if (IsLookOnly()) {
         // The export would create the missing folders; under a file it cannot, and fails with
-        // the reason the folder's own attributes then give.
+        // the reason the folder's own status then gives.
         for (const std::wstring& strPart : FolderPrefixes(m_strFolder)) {
-            const DWORD nAttributes = ::GetFileAttributesW(strPart.c_str());
-            if (nAttributes == INVALID_FILE_ATTRIBUTES)
-                return ERROR_SUCCESS;
-            if ((nAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-                if (::GetFileAttributesW(m_strFolder.c_str()) != INVALID_FILE_ATTRIBUTES)
-                    return ERROR_PATH_NOT_FOUND;
-                const DWORD nError = ::GetLastError();
-                return nError != ERROR_SUCCESS ? nError : ERROR_PATH_NOT_FOUND;
+            if (!Files::StatusOf(strPart, status, nError))
+                return SystemErrors::kNone;
+            if (!status.bFolder) {
+                if (Files::StatusOf(m_strFolder, status, nError))
+                    return SystemErrors::kPathNotFound;
+                return nError != SystemErrors::kNone ? nError : SystemErrors::kPathNotFound;
             }
         }
-        return ERROR_SUCCESS;
+        return SystemErrors::kNone;
     }
     // Existing folders are fine; the reason is the first refused creation's own, taken at the
     // call.
-    DWORD nRefused = ERROR_SUCCESS;
+    SystemError nRefused = SystemErrors::kNone;
     for (const std::wstring& strPart : FolderPrefixes(m_strFolder)) {
-        if (!::CreateDirectoryW(strPart.c_str(), nullptr)) {
-            const DWORD nError = ::GetLastError();
-            // The first refusal is the cause: the deeper ones only follow from it.
-            if (nError != ERROR_ALREADY_EXISTS && nRefused == ERROR_SUCCESS)
-                nRefused = nError;
-        }
+        const SystemError nCreate = Files::CreateFolder(strPart);
+        // The first refusal is the cause: the deeper ones only follow from it.
+        if (nCreate != SystemErrors::kNone && nCreate != SystemErrors::kAlreadyExists &&
+            nRefused == SystemErrors::kNone)
+            nRefused = nCreate;
     }
-    const DWORD nAttributes = ::GetFileAttributesW(m_strFolder.c_str());
-    if (nAttributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD nError = ::GetLastError();
-        return nRefused != ERROR_SUCCESS ? nRefused : nError;
-    }
-    if ((nAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-        return ERROR_DIRECTORY;
-    return ERROR_SUCCESS;
+    if (!Files::StatusOf(m_strFolder, status, nError))
+        return nRefused != SystemErrors::kNone ? nRefused : nError;
+    if (!status.bFolder)
+        return SystemErrors::kNotFolder;
+    return SystemErrors::kNone;
 }
 
-DWORD FolderFiles::CanCreateFiles() const
+SystemError FolderFiles::CanCreateFiles() const
 {
     if (IsLookOnly())
-        return ERROR_SUCCESS;
-    const std::wstring strProbe =
-        PathOf(std::wstring(kTempPrefix) + std::to_wstring(::GetCurrentProcessId()) + L"-probe" +
-               kTempSuffix);
-    CHandle probe(::CreateFileW(strProbe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    return probe.IsValid() ? ERROR_SUCCESS : ::GetLastError();
+        return SystemErrors::kNone;
+    const std::wstring strProbe = PathOf(
+        std::wstring(kTempPrefix) + std::to_wstring(Files::ProcessId()) + L"-probe" + kTempSuffix);
+    SystemError nError = SystemErrors::kNone;
+    const File probe =
+        File::Open(strProbe, File::Access::Write, File::Disposition::CreateProbe, nError);
+    return probe.IsOpen() ? SystemErrors::kNone : nError;
 }
 
 void FolderFiles::RemoveLeftoverTemporaries()
 {
     if (IsLookOnly())
         return;
-    const std::wstring strPattern = PathOf(std::wstring(kTempPrefix) + L"*" + kTempSuffix);
-    WIN32_FIND_DATAW data{};
+    std::vector<Files::Entry> entries;
+    if (!Files::ListFolder(m_strFolder, entries))
+        return;
     std::vector<std::wstring> names;
-    {
-        CFindHandle find(::FindFirstFileW(strPattern.c_str(), &data));
-        if (!find.IsValid())
-            return;
-        do {
-            if ((data.dwFileAttributes &
-                 (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0)
-                names.push_back(data.cFileName);
-        } while (::FindNextFileW(find.Get(), &data));
+    for (const Files::Entry& entry : entries) {
+        if (IsTemporaryName(entry.strName) && !entry.status.bFolder && !entry.status.bLink)
+            names.push_back(entry.strName);
     }
     for (const std::wstring& strName : names)
         RemoveSafely(strName);
@@ -173,26 +125,21 @@ void FolderFiles::RemoveLeftoverTemporaries()
 
 void FolderFiles::Snapshot()
 {
-    m_strHostFolder = HostPathOf(m_strFolder);
+    m_strHostFolder = Files::ExactNameFolder(m_strFolder);
     m_entries.clear();
-    WIN32_FIND_DATAW data{};
-    CFindHandle find(::FindFirstFileW(PathOf(L"*").c_str(), &data));
-    if (find.IsValid()) {
-        do {
-            const std::wstring strName = data.cFileName;
-            if (strName != L"." && strName != L"..")
-                m_entries[strName] = KnownEntry{strName, data.dwFileAttributes};
-        } while (::FindNextFileW(find.Get(), &data));
-    }
+    std::vector<Files::Entry> entries;
+    Files::ListFolder(m_strFolder, entries);
+    for (const Files::Entry& entry : entries)
+        m_entries[entry.strName] = KnownEntry{entry.strName, entry.status};
     m_bSnapshot = true;
 }
 
-void FolderFiles::Known(const std::wstring& strName, DWORD nAttributes)
+void FolderFiles::Known(const std::wstring& strName, const Files::Status& status)
 {
     if (!m_bSnapshot)
         return;
     m_entries.erase(strName);
-    m_entries[strName] = KnownEntry{strName, nAttributes};
+    m_entries[strName] = KnownEntry{strName, status};
 }
 
 void FolderFiles::Forget(const std::wstring& strName)
@@ -217,23 +164,23 @@ FolderFiles::Entry FolderFiles::ProbeDisk(const std::wstring& strName) const
         const auto it = m_entries.find(strName);
         if (it == m_entries.end())
             return Entry::Missing;
-        const DWORD nAttributes = it->second.nAttributes;
-        if ((nAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        const Files::Status& status = it->second.status;
+        if (status.bLink)
             return Entry::Link;
-        if ((nAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        if (status.bFolder)
             return Entry::Folder;
         return Entry::File;
     }
-    WIN32_FIND_DATAW data{};
-    if (!FindEntry(PathOf(strName), data)) {
+    Files::Entry found;
+    if (!Files::FindEntry(PathOf(strName), found)) {
         // Found by its path but not listed under it: the file system cut or changed the name.
-        return ::GetFileAttributesW(PathOf(strName).c_str()) == INVALID_FILE_ATTRIBUTES
-                   ? Entry::Missing
-                   : Entry::Unusable;
+        Files::Status status;
+        SystemError nError = 0;
+        return Files::StatusOf(PathOf(strName), status, nError) ? Entry::Unusable : Entry::Missing;
     }
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+    if (found.status.bLink)
         return Entry::Link;
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    if (found.status.bFolder)
         return Entry::Folder;
     return Entry::File;
 }
@@ -244,8 +191,14 @@ std::wstring FolderFiles::ActualName(const std::wstring& strName) const
         const auto it = m_entries.find(strName);
         return it != m_entries.end() ? it->second.strName : std::wstring();
     }
-    WIN32_FIND_DATAW data{};
-    return FindEntry(PathOf(strName), data) ? std::wstring(data.cFileName) : std::wstring();
+    Files::Entry found;
+    return Files::FindEntry(PathOf(strName), found) ? found.strName : std::wstring();
+}
+
+std::wstring FolderFiles::PathOfHeld(const std::wstring& strName) const
+{
+    const std::wstring strHeld = ActualName(strName);
+    return PathOf(strHeld.empty() ? strName : strHeld);
 }
 
 bool FolderFiles::Read(const std::wstring& strName, std::string& strContent) const
@@ -262,19 +215,16 @@ bool FolderFiles::Read(const std::wstring& strName, std::string& strContent) con
 
 bool FolderFiles::ReadDisk(const std::wstring& strName, std::string& strContent) const
 {
-    CHandle file(::CreateFileW(PathOf(strName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid())
+    File file = File::Open(PathOfHeld(strName), File::Access::Read, File::Disposition::OpenExisting,
+                           m_nLastError);
+    std::uint64_t nSize = 0;
+    if (!file.IsOpen() || !file.Size(nSize) || nSize > (1ULL << 31))
         return false;
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart > (1LL << 31))
-        return false;
-    strContent.assign(size_t(size.QuadPart), '\0');
+    strContent.assign(size_t(nSize), '\0');
     size_t nDone = 0;
     while (nDone < strContent.size()) {
-        DWORD nRead = 0;
-        if (!::ReadFile(file.Get(), &strContent[nDone], DWORD(strContent.size() - nDone), &nRead,
-                        nullptr))
+        size_t nRead = 0;
+        if (!file.Read(&strContent[nDone], strContent.size() - nDone, nRead, m_nLastError))
             return false;
         if (nRead == 0)
             break;
@@ -294,17 +244,16 @@ bool FolderFiles::Holds(const std::wstring& strName, const std::string& strConte
 
 bool FolderFiles::DiskHolds(const std::wstring& strName, const std::string& strContent) const
 {
-    CHandle file(::CreateFileW(PathOf(strName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size{};
-    if (!file.IsValid() || !::GetFileSizeEx(file.Get(), &size) ||
-        static_cast<unsigned long long>(size.QuadPart) != strContent.size())
+    File file = File::Open(PathOfHeld(strName), File::Access::Read, File::Disposition::OpenExisting,
+                           m_nLastError);
+    std::uint64_t nSize = 0;
+    if (!file.IsOpen() || !file.Size(nSize) || nSize != strContent.size())
         return false;
     char buffer[65536];
     size_t nDone = 0;
     for (;;) {
-        DWORD nRead = 0;
-        if (!::ReadFile(file.Get(), buffer, sizeof(buffer), &nRead, nullptr))
+        size_t nRead = 0;
+        if (!file.Read(buffer, sizeof(buffer), nRead, m_nLastError))
             return false;
         if (nRead == 0)
             return nDone == strContent.size();
@@ -315,32 +264,31 @@ bool FolderFiles::DiskHolds(const std::wstring& strName, const std::string& strC
     }
 }
 
-CHandle FolderFiles::CreateExactly(const std::wstring& strName, DWORD nAccess)
+File FolderFiles::CreateExactly(const std::wstring& strName)
 {
     const std::wstring strPath =
         m_strHostFolder.empty() ? PathOf(strName) : m_strHostFolder + strName;
-    return CHandle(::CreateFileW(strPath.c_str(), nAccess, 0, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    return File::Open(strPath, File::Access::Write, File::Disposition::CreateNew, m_nLastError);
 }
 
-CHandle FolderFiles::CreateTemporary(std::wstring& strTempName)
+File FolderFiles::CreateTemporary(std::wstring& strTempName)
 {
     for (int nAttempt = 0; nAttempt < 1000; ++nAttempt) {
-        strTempName = std::wstring(kTempPrefix) + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+        strTempName = std::wstring(kTempPrefix) + std::to_wstring(Files::ProcessId()) + L"-" +
                       std::to_wstring(++m_nTempSerial) + kTempSuffix;
-        CHandle file = CreateExactly(strTempName, GENERIC_WRITE);
-        if (file.IsValid()) {
+        File file = CreateExactly(strTempName);
+        if (file.IsOpen()) {
             TemporaryFiles::Add(PathOf(strTempName));
             return file;
         }
-        m_nLastError = ::GetLastError();
-        if (m_nLastError != ERROR_FILE_EXISTS && m_nLastError != ERROR_ALREADY_EXISTS)
+        if (m_nLastError != SystemErrors::kFileExists &&
+            m_nLastError != SystemErrors::kAlreadyExists)
             return file;
     }
-    return CHandle();
+    return File();
 }
 
-FolderFiles::Change FolderFiles::Fail(DWORD nError)
+FolderFiles::Change FolderFiles::Fail(SystemError nError)
 {
     m_nLastError = nError;
     return Change::Failed;
@@ -354,23 +302,24 @@ bool FolderFiles::FixNameCase(const std::wstring& strName)
     // Some file systems keep the old name's case on a rename to another case of it; a detour
     // through a temporary name does not.
     std::wstring strTempName;
-    if (!CreateTemporary(strTempName).IsValid())
+    if (!CreateTemporary(strTempName).IsOpen())
         return false;
-    if (!::MoveFileExW(PathOf(strActual).c_str(), PathOf(strTempName).c_str(),
-                       MOVEFILE_REPLACE_EXISTING)) {
-        m_nLastError = ::GetLastError();
-        ::DeleteFileW(PathOf(strTempName).c_str());
+    SystemError nError = Files::Rename(PathOf(strActual), PathOf(strTempName), true);
+    if (nError != SystemErrors::kNone) {
+        m_nLastError = nError;
+        Files::Remove(PathOf(strTempName));
         TemporaryFiles::Forget(PathOf(strTempName));
         return false;
     }
     // The temporary name now holds the user's file: a second Ctrl+C must not delete it.
     TemporaryFiles::Forget(PathOf(strTempName));
-    if (!::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(), 0)) {
-        m_nLastError = ::GetLastError();
-        ::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strActual).c_str(), 0);
+    nError = Files::Rename(PathOf(strTempName), PathOf(strName), false);
+    if (nError != SystemErrors::kNone) {
+        m_nLastError = nError;
+        Files::Rename(PathOf(strTempName), PathOf(strActual), false);
         return false;
     }
-    Known(strName, FILE_ATTRIBUTE_NORMAL);
+    Known(strName, PlainFile());
     return true;
 }
 
@@ -380,9 +329,9 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
     const Entry entry = Probe(strName);
     if (IsLookOnly()) {
         if (entry == Entry::Folder || (entry == Entry::Link && IsFolder(strName)))
-            return Fail(ERROR_ALREADY_EXISTS);
+            return Fail(SystemErrors::kAlreadyExists);
         if (entry == Entry::Unusable)
-            return Fail(ERROR_FILENAME_EXCED_RANGE);
+            return Fail(SystemErrors::kNameTooLong);
         const bool bPending = m_pending.count(strName) != 0;
         if (Holds(strName, strContent) && (bPending || ActualName(strName) == strName))
             return Change::Unchanged;
@@ -391,20 +340,21 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
     }
     switch (entry) {
     case Entry::Folder:
-        return Fail(ERROR_ALREADY_EXISTS);
+        return Fail(SystemErrors::kAlreadyExists);
     case Entry::Link:
         // A link to a folder cannot be renamed over, and removing it is not safe everywhere
         // (Wine removes the folder it leads to): it stays, as a folder would.
         if (IsFolder(strName))
-            return Fail(ERROR_ALREADY_EXISTS);
+            return Fail(SystemErrors::kAlreadyExists);
         break;
     case Entry::Unusable:
-        return Fail(ERROR_FILENAME_EXCED_RANGE);
+        return Fail(SystemErrors::kNameTooLong);
     case Entry::File: {
         const bool bSame = Holds(strName, strContent);
-        const DWORD nAttributes = ::GetFileAttributesW(PathOf(strName).c_str());
-        if (nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_READONLY) != 0)
-            return bSame ? Change::Unchanged : Fail(ERROR_ACCESS_DENIED);
+        Files::Status status;
+        SystemError nError = 0;
+        if (Files::StatusOf(PathOfHeld(strName), status, nError) && status.bReadOnly)
+            return bSame ? Change::Unchanged : Fail(SystemErrors::kAccessDenied);
         if (bSame) {
             if (ActualName(strName) == strName)
                 return Change::Unchanged;
@@ -419,26 +369,28 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
     if (entry == Entry::Missing)
         return CreateNew(strName, strContent);
 
+    // Renamed over what the folder holds under the name, in whatever case it holds it.
+    const std::wstring strTarget = PathOfHeld(strName);
     std::wstring strTempName;
-    CHandle temp = CreateTemporary(strTempName);
-    if (!temp.IsValid())
+    File temp = CreateTemporary(strTempName);
+    if (!temp.IsOpen())
         return Change::Failed;
-    const bool bWritten = WriteAll(temp.Get(), strContent);
-    m_nLastError = ::GetLastError();
-    temp.Reset();
-    if (!bWritten || !::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(),
-                                    MOVEFILE_REPLACE_EXISTING)) {
+    const bool bWritten = temp.Write(strContent.data(), strContent.size(), m_nLastError);
+    temp.Close();
+    SystemError nRename = SystemErrors::kNone;
+    if (!bWritten ||
+        (nRename = Files::Rename(PathOf(strTempName), strTarget, true)) != SystemErrors::kNone) {
         if (bWritten)
-            m_nLastError = ::GetLastError();
-        ::DeleteFileW(PathOf(strTempName).c_str());
+            m_nLastError = nRename;
+        Files::Remove(PathOf(strTempName));
         TemporaryFiles::Forget(PathOf(strTempName));
         return Change::Failed;
     }
     TemporaryFiles::Forget(PathOf(strTempName));
     if (!m_bSnapshot && Probe(strName) != Entry::File) {
         // Renamed to something else than the name asked for: taken back, not counted.
-        ::DeleteFileW(PathOf(strName).c_str());
-        return Fail(ERROR_FILENAME_EXCED_RANGE);
+        Files::Remove(PathOf(strName));
+        return Fail(SystemErrors::kNameTooLong);
     }
     return FixNameCase(strName) ? Change::Written : Change::Failed;
 }
@@ -449,25 +401,24 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
 FolderFiles::Change FolderFiles::CreateNew(const std::wstring& strName,
                                            const std::string& strContent)
 {
-    // The host's names are at most 255 bytes: a longer one would fail or be cut.
-    if (!m_strHostFolder.empty() && FromWide(strName, CP_UTF8).size() > 255)
-        return Fail(ERROR_FILENAME_EXCED_RANGE);
-    CHandle file = CreateExactly(strName, GENERIC_WRITE | DELETE);
-    if (!file.IsValid())
-        return Fail(::GetLastError());
-    DWORD nError = 0;
-    if (m_strHostFolder.empty() && NameOfHandle(file.Get()) != strName)
-        nError = ERROR_FILENAME_EXCED_RANGE;  // the file system made another name of it
-    else if (!WriteAll(file.Get(), strContent))
-        nError = ::GetLastError();
-    if (nError != 0) {
+    // The host's names have a limit of their own in bytes: a longer one would fail or be cut.
+    const size_t nHostLimit = Files::HostNameLimit(!m_strHostFolder.empty());
+    if (nHostLimit != 0 && FromWide(strName, kUtf8CodePage).size() > nHostLimit)
+        return Fail(SystemErrors::kNameTooLong);
+    File file = CreateExactly(strName);
+    if (!file.IsOpen())
+        return Change::Failed;
+    SystemError nError = SystemErrors::kNone;
+    if (m_strHostFolder.empty() && file.HeldName() != strName)
+        nError = SystemErrors::kNameTooLong;  // the file system made another name of it
+    else if (!file.Write(strContent.data(), strContent.size(), nError) && nError == 0)
+        nError = SystemErrors::kDiskFull;
+    if (nError != SystemErrors::kNone) {
         // Nothing of it stays: the file goes with its handle.
-        FILE_DISPOSITION_INFO disposition{TRUE};
-        ::SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition,
-                                     sizeof(disposition));
+        file.DiscardOnClose();
         return Fail(nError);
     }
-    Known(strName, FILE_ATTRIBUTE_NORMAL);
+    Known(strName, PlainFile());
     return Change::Written;
 }
 
@@ -480,23 +431,21 @@ bool FolderFiles::Append(const std::wstring& strName, const std::string& strText
         return true;
     }
     // The file stays open for the next line: a folder of many new files appends many lines.
-    if (!m_append.IsValid() || m_strAppendName != strName) {
-        m_append = CHandle(::CreateFileW(PathOf(strName).c_str(), FILE_APPEND_DATA,
-                                         FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!m_append.IsOpen() || m_strAppendName != strName) {
+        m_append = File::Open(PathOf(strName), File::Access::Append,
+                              File::Disposition::OpenExisting, m_nLastError);
         m_strAppendName = strName;
     }
-    if (m_append.IsValid() && WriteAll(m_append.Get(), strText))
+    if (m_append.IsOpen() && m_append.Write(strText.data(), strText.size(), m_nLastError))
         return true;
-    m_nLastError = ::GetLastError();
-    m_append.Reset();
+    m_append.Close();
     return false;
 }
 
 void FolderFiles::CloseAppended(const std::wstring& strName)
 {
-    if (m_append.IsValid() && ObjectFileNames::SameFileName(strName, m_strAppendName))
-        m_append.Reset();
+    if (m_append.IsOpen() && ObjectFileNames::SameFileName(strName, m_strAppendName))
+        m_append.Close();
 }
 
 bool FolderFiles::Remove(const std::wstring& strName)
@@ -508,9 +457,10 @@ bool FolderFiles::Remove(const std::wstring& strName)
         m_pending[strName] = std::nullopt;
         return true;
     }
-    const DWORD nAttributes = ::GetFileAttributesW(PathOf(strName).c_str());
-    if (nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        m_nLastError = ERROR_ACCESS_DENIED;
+    Files::Status status;
+    SystemError nError = 0;
+    if (Files::StatusOf(PathOfHeld(strName), status, nError) && status.bReadOnly) {
+        m_nLastError = SystemErrors::kAccessDenied;
         return false;
     }
     return RemoveSafely(strName);
@@ -521,32 +471,33 @@ bool FolderFiles::RemoveSafely(const std::wstring& strName)
     // Wine's DeleteFile removes what a link leads to, and shows a link to a file as a plain
     // file: an empty file of ours is renamed over the name first (a rename replaces a link,
     // never its target), and then removed.
+    const std::wstring strTarget = PathOfHeld(strName);
     std::wstring strTempName;
-    if (!CreateTemporary(strTempName).IsValid())
+    if (!CreateTemporary(strTempName).IsOpen())
         return false;
-    const bool bMoved = ::MoveFileExW(PathOf(strTempName).c_str(), PathOf(strName).c_str(),
-                                      MOVEFILE_REPLACE_EXISTING) != 0;
-    if (!bMoved) {
-        m_nLastError = ::GetLastError();
-        ::DeleteFileW(PathOf(strTempName).c_str());
+    const SystemError nMoved = Files::Rename(PathOf(strTempName), strTarget, true);
+    if (nMoved != SystemErrors::kNone) {
+        m_nLastError = nMoved;
+        Files::Remove(PathOf(strTempName));
     }
     TemporaryFiles::Forget(PathOf(strTempName));
-    if (!bMoved)
+    if (nMoved != SystemErrors::kNone)
         return false;
-    if (::DeleteFileW(PathOf(strName).c_str())) {
+    const SystemError nRemoved = Files::Remove(strTarget);
+    if (nRemoved == SystemErrors::kNone) {
         Forget(strName);
         return true;
     }
-    m_nLastError = ::GetLastError();
+    m_nLastError = nRemoved;
     return false;
 }
 
 bool FolderFiles::IsFolder(const std::wstring& strName) const
 {
-    const DWORD nAttributes = ::GetFileAttributesW(PathOf(strName).c_str());
-    return nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    Files::Status status;
+    SystemError nError = 0;
+    return Files::StatusOf(PathOfHeld(strName), status, nError) && status.bFolder;
 }
-
 std::vector<FolderFiles::Difference> FolderFiles::Differences() const
 {
     std::vector<Difference> differences;

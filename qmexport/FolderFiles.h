@@ -24,14 +24,13 @@
 //                 folder's host path, where names are exact.
 #pragma once
 
-#include <windows.h>
-
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "framework/Text.h"
+#include "platform/Files.h"
 #include "qmexport/ObjectFileNames.h"
 
 class FolderFiles {
@@ -55,12 +54,12 @@ public:
     const std::wstring& Folder() const { return m_strFolder; }
     std::wstring PathOf(const std::wstring& strName) const { return m_strFolder + strName; }
 
-    // Creates the folder and any missing parents: ERROR_SUCCESS when it exists afterwards,
-    // otherwise the system's reason, taken at the call that failed (a refused creation's own).
-    DWORD CreateFolder() const;
-    // Whether a new file can be created in the folder (a temporary one, removed again):
-    // ERROR_SUCCESS, or the creation's reason.
-    DWORD CanCreateFiles() const;
+    // Creates the folder and any missing parents: 0 when it exists afterwards, otherwise the
+    // system's reason, taken at the call that failed (a refused creation's own).
+    SystemError CreateFolder() const;
+    // Whether a new file can be created in the folder (a temporary one, removed again): 0, or
+    // the creation's reason.
+    SystemError CanCreateFiles() const;
     // Removes temporary files an earlier run of this program left behind when it was killed.
     void RemoveLeftoverTemporaries();
     // Reads what the folder holds; from then on Probe answers from it (and this object's own
@@ -84,7 +83,7 @@ public:
     bool IsLookOnly() const { return m_mode == Mode::LookOnly; }
 
     // The system's error number of the last failure, for messages.
-    DWORD LastError() const { return m_nLastError; }
+    SystemError LastError() const { return m_nLastError; }
 
     // In look-only mode: the files whose content or presence would differ from the disk's,
     // in the order of their names.
@@ -92,18 +91,21 @@ public:
 
 private:
     // A new file under exactly this name; fails when the name is taken.
-    CHandle CreateExactly(const std::wstring& strName, DWORD nAccess);
-    CHandle CreateTemporary(std::wstring& strTempName);
+    Files::File CreateExactly(const std::wstring& strName);
+    Files::File CreateTemporary(std::wstring& strTempName);
     Change CreateNew(const std::wstring& strName, const std::string& strContent);
     // Closes the file Append keeps open when it is this one.
     void CloseAppended(const std::wstring& strName);
-    void Known(const std::wstring& strName, DWORD nAttributes);
+    void Known(const std::wstring& strName, const Files::Status& status);
     void Forget(const std::wstring& strName);
     // The name the folder gives the file found under strName; empty when there is none.
     std::wstring ActualName(const std::wstring& strName) const;
+    // The path of what the folder holds under strName (its own case of the name), or of the
+    // name itself when it holds nothing: where a system that compares names exactly finds it.
+    std::wstring PathOfHeld(const std::wstring& strName) const;
     // Gives a file that the folder holds under another case of the name exactly this name.
     bool FixNameCase(const std::wstring& strName);
-    Change Fail(DWORD nError);
+    Change Fail(SystemError nError);
     bool RemoveSafely(const std::wstring& strName);
     bool IsFolder(const std::wstring& strName) const;
 
@@ -119,7 +121,7 @@ private:
     // its attributes. Only once Snapshot has run.
     struct KnownEntry {
         std::wstring strName;
-        DWORD nAttributes = 0;
+        Files::Status status;
     };
     bool m_bSnapshot = false;
     // Where new files are created by their exact names (Wine's host path of the folder); empty:
@@ -127,11 +129,11 @@ private:
     std::wstring m_strHostFolder;
     std::map<std::wstring, KnownEntry, ObjectFileNames::FileNameLess> m_entries;
     // The file Append writes to, kept open between its lines.
-    CHandle m_append;
+    Files::File m_append;
     std::wstring m_strAppendName;
     Mode m_mode;
     // Look-only: the content each replaced file would have; nullopt for a removed one.
     std::map<std::wstring, std::optional<std::string>, ObjectFileNames::FileNameLess> m_pending;
     unsigned m_nTempSerial = 0;
-    DWORD m_nLastError = 0;
+    mutable SystemError m_nLastError = 0;
 };

@@ -1,8 +1,6 @@
 // FolderIndex.cpp
 #include "qmexport/FolderIndex.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <tuple>
 
@@ -41,9 +39,9 @@ std::vector<std::string> Parse(const std::string& strText)
 
 bool FileNameOf(const std::string& strEntry, std::wstring& strFile)
 {
-    strFile = ToWide(strEntry, CP_UTF8);
+    strFile = ToWide(strEntry, kUtf8CodePage);
     // Bytes that are not UTF-8 come back as U+FFFD, which would name another file.
-    return FromWide(strFile, CP_UTF8) == strEntry;
+    return FromWide(strFile, kUtf8CodePage) == strEntry;
 }
 
 std::string Shown(const std::string& strEntry)
@@ -72,7 +70,7 @@ std::string Format(const FileNameSet& files)
 {
     std::string strText = kManifestHeader;
     for (const std::wstring& strFile : files)
-        strText += FromWide(strFile, CP_UTF8) + "\n";
+        strText += FromWide(strFile, kUtf8CodePage) + "\n";
     return strText;
 }
 
@@ -80,7 +78,7 @@ std::string Format(const FileNameSet& files)
 
 namespace InstallScript {
 
-std::string Text(const FileNameSet& files, UINT nCodePage, std::vector<std::wstring>* pUnnamed,
+std::string Text(const FileNameSet& files, unsigned nCodePage, std::vector<std::wstring>* pUnnamed,
                  const SqlPlusNeeds& needs)
 {
     nCodePage = ObjectFileNames::InstallCodePage(nCodePage);

@@ -17,8 +17,6 @@
 
 #include "export/SqlPlusLines.h"
 
-#include <windows.h>
-
 #include <string>
 #include <vector>
 
@@ -53,7 +51,7 @@ constexpr wchar_t kFileName[] = L"install.sql";
 // the system's): every name byte for byte, so each line names its file. Names this program
 // could not have written for an object are left out, and so are names the code page cannot
 // hold exactly (only earlier versions wrote such names), which go into pUnnamed.
-std::string Text(const FileNameSet& files, UINT nCodePage = 0,
+std::string Text(const FileNameSet& files, unsigned nCodePage = 0,
                  std::vector<std::wstring>* pUnnamed = nullptr,
                  const SqlPlusNeeds& needs = SqlPlusNeeds());
 

@@ -29,7 +29,7 @@ std::wstring ResolvedFolder(const std::wstring& strFolder)
 }  // namespace
 
 FolderOutput::FolderOutput(std::wstring strFolder, bool bWholeSchema,
-                           const std::vector<CString>& kinds, Notice notice, UINT nCodePage,
+                           const std::vector<CString>& kinds, Notice notice, unsigned nCodePage,
                            NameFilter filter, FolderFiles::Mode mode)
     : m_strGivenFolder(strFolder), m_files(ResolvedFolder(strFolder), mode),
       m_bWholeSchema(bWholeSchema), m_filter(std::move(filter)), m_notice(std::move(notice)),
@@ -40,7 +40,7 @@ FolderOutput::FolderOutput(std::wstring strFolder, bool bWholeSchema,
 }
 
 void FolderOutput::SetFailure(ExportFailure& failure, const char* pszText,
-                              const std::wstring& strFile, DWORD nError) const
+                              const std::wstring& strFile, SystemError nError) const
 {
     CString strWhere = NarrowPath(m_files.PathOf(strFile));
     if (nError != 0)
@@ -71,24 +71,25 @@ bool FolderOutput::Check(ExportFailure& failure)
         failure = ExportFailure{ExportTexts::kCreateFile, {strShown + ExportTexts::kPathIsDevice}};
         return false;
     }
-    if (m_files.Folder().empty() || m_files.Folder().size() > TargetPath::kMaxFolderPath + 1) {
+    if (m_files.Folder().empty() || m_files.Folder().size() > TargetPath::MaxFolderPath() + 1) {
         failure = ExportFailure{kCreateFolderText,
-                                {strShown + ": " + SystemErrorText(ERROR_FILENAME_EXCED_RANGE)}};
+                                {strShown + ": " + SystemErrorText(SystemErrors::kNameTooLong)}};
         return false;
     }
     std::wstring strFolder = m_files.Folder();
-    while (strFolder.size() > 3 && (strFolder.back() == L'\\' || strFolder.back() == L'/'))
+    while (strFolder.size() > 3 && Files::IsSeparator(strFolder.back()))
         strFolder.pop_back();
-    const DWORD nAttributes = ::GetFileAttributesW(strFolder.c_str());
-    if (nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    Files::Status status;
+    SystemError nStatusError = 0;
+    if (Files::StatusOf(strFolder, status, nStatusError) && !status.bFolder) {
         failure = ExportFailure{kCreateFolderText, {strShown + ExportTexts::kPathIsFile}};
         return false;
     }
-    if (const DWORD nError = m_files.CreateFolder()) {
+    if (const SystemError nError = m_files.CreateFolder()) {
         SetFailure(failure, kCreateFolderText, std::wstring(), nError);
         return false;
     }
-    if (const DWORD nError = m_files.CanCreateFiles()) {
+    if (const SystemError nError = m_files.CanCreateFiles()) {
         SetFailure(failure, kCreateFileText, std::wstring(), nError);
         return false;
     }
@@ -100,7 +101,7 @@ bool FolderOutput::Check(ExportFailure& failure)
         if (!m_files.Read(Manifest::kFileName, strManifest)) {
             // A list that is there but cannot be read would be replaced by a shorter one, and
             // the files it names would never be removed.
-            SetFailure(failure, kReadListText, Manifest::kFileName, ::GetLastError());
+            SetFailure(failure, kReadListText, Manifest::kFileName, m_files.LastError());
             return false;
         }
         ReadManifest(strManifest);
@@ -205,7 +206,7 @@ bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock,
     const std::wstring strFile = m_naming.FileOf(object.strName, object.strType);
     if (m_runFiles.count(strFile) != 0) {
         // Only an object handed over twice gets here; its first file stays.
-        SetFailure(failure, kWriteFileText, strFile, ERROR_ALREADY_EXISTS);
+        SetFailure(failure, kWriteFileText, strFile, SystemErrors::kAlreadyExists);
         return false;
     }
     if (!MoveOtherBlockAside(strFile, object, failure) ||
@@ -310,7 +311,7 @@ bool FolderOutput::Complete(ExportFailure& failure)
         InstallScript::Text(installed, m_naming.CodePage(), &unnamed, needs);
     for (const std::wstring& strFile : unnamed) {
         if (m_notice)
-            m_notice(kNotInstalledText + FromWide(strFile, CP_UTF8));
+            m_notice(kNotInstalledText + FromWide(strFile, kUtf8CodePage));
     }
     if (!ReplaceIndexFile(InstallScript::kFileName, strInstall, indexFailure) ||
         !ReplaceIndexFile(Manifest::kFileName, Manifest::Format(existing), indexFailure)) {
@@ -335,7 +336,7 @@ bool FolderOutput::WriteFile(const std::wstring& strFile, const std::string& str
 {
     if (m_files.Probe(strFile) == FolderFiles::Entry::Folder) {
         // A folder of the user's under an object's file name is neither replaced nor recorded.
-        SetFailure(failure, kWriteFileText, strFile, ERROR_ALREADY_EXISTS);
+        SetFailure(failure, kWriteFileText, strFile, SystemErrors::kAlreadyExists);
         return false;
     }
     if (!Remember(strFile, failure))
@@ -365,7 +366,7 @@ bool FolderOutput::Remember(const std::wstring& strFile, ExportFailure& failure)
         m_rememberedFiles.erase(it);
     m_rememberedFiles.insert(strFile);
     if (m_bManifestOurs && bNewEntry) {
-        const std::string strLine = FromWide(strFile, CP_UTF8) + "\n";
+        const std::string strLine = FromWide(strFile, kUtf8CodePage) + "\n";
         if (m_files.Append(Manifest::kFileName, strLine))
             return true;
         SetFailure(failure, kWriteFileText, Manifest::kFileName, m_files.LastError());

@@ -62,7 +62,7 @@ public:
     // filter: the run's name filters (the server applies them to the listing; the sink to the
     // manifest's files).
     FolderOutput(std::wstring strFolder, bool bWholeSchema, const std::vector<CString>& kinds = {},
-                 Notice notice = nullptr, UINT nCodePage = 0, NameFilter filter = NameFilter(),
+                 Notice notice = nullptr, unsigned nCodePage = 0, NameFilter filter = NameFilter(),
                  FolderFiles::Mode mode = FolderFiles::Mode::Write);
 
     bool Check(ExportFailure& failure) override;
@@ -112,7 +112,7 @@ private:
     bool ReplaceIndexFile(const std::wstring& strName, const std::string& strContent,
                           ExportFailure& failure, bool* pbWritten = nullptr);
     void SetFailure(ExportFailure& failure, const char* pszText, const std::wstring& strFile,
-                    DWORD nError) const;
+                    SystemError nError) const;
 
     // The folder as the user gave it (for messages), and its files by the resolved path.
     std::wstring m_strGivenFolder;

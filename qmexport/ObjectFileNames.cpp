@@ -1,17 +1,14 @@
 // ObjectFileNames.cpp
 #include "qmexport/ObjectFileNames.h"
 
-#include <windows.h>
-
-#include <bcrypt.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cwchar>
-#include <stdexcept>
 
+#include "export/ContentDigest.h"
 #include "export/TargetPath.h"
 #include "framework/Text.h"
+#include "platform/TextCase.h"
 #include "qmexport/ObjectKinds.h"
 
 namespace {
@@ -27,8 +24,8 @@ const size_t kFormerHashDigits = 8;
 // a run can find and replace the files it wrote under them).
 struct Rules {
     bool bMarkCase = false;
-    // Characters this code page cannot hold exactly are escaped; CP_UTF8 holds them all.
-    UINT nCodePage = CP_UTF8;
+    // Characters this code page cannot hold exactly are escaped; UTF-8 holds them all.
+    unsigned nCodePage = kUtf8CodePage;
     // Earlier versions kept a name's own "~" and shortened with an FNV-1a 32 hash.
     bool bFormer = false;
 };
@@ -36,7 +33,7 @@ struct Rules {
 // The characters of a stored name (UTF-8).
 std::wstring Characters(const CString& strName)
 {
-    return ToWide(strName.GetString(), strName.GetLength(), CP_UTF8);
+    return ToWide(strName.GetString(), strName.GetLength(), kUtf8CodePage);
 }
 
 // Characters no Windows file name may hold.
@@ -48,10 +45,7 @@ bool IsForbidden(wchar_t ch)
 // A letter that the file system's case folding changes: only such letters tell case twins apart.
 bool IsLowerLetter(wchar_t ch)
 {
-    wchar_t upper = ch;
-    return ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, &ch, 1, &upper, 1, nullptr,
-                           nullptr, 0) == 1 &&
-           upper != ch;
+    return UpperUnit(ch) != ch;
 }
 
 int HexValue(wchar_t ch)
@@ -61,26 +55,6 @@ int HexValue(wchar_t ch)
     if (ch >= L'A' && ch <= L'F')
         return ch - L'A' + 10;
     return -1;
-}
-
-// Whether the code page holds these UTF-16 units exactly (no best fit, no default character,
-// the same units back).
-bool HeldExactly(const wchar_t* pUnits, int nUnits, UINT nCodePage)
-{
-    if (nUnits == 1 && pUnits[0] < 0x80)
-        return true;
-    if (nCodePage == CP_UTF8)
-        return nUnits == 2 || !(IS_HIGH_SURROGATE(pUnits[0]) || IS_LOW_SURROGATE(pUnits[0]));
-    char bytes[16];
-    BOOL bDefaultUsed = FALSE;
-    const int nBytes = ::WideCharToMultiByte(nCodePage, WC_NO_BEST_FIT_CHARS, pUnits, nUnits, bytes,
-                                             sizeof(bytes), nullptr, &bDefaultUsed);
-    if (nBytes <= 0 || bDefaultUsed)
-        return false;
-    wchar_t back[8];
-    const int nBack = ::MultiByteToWideChar(nCodePage, MB_ERR_INVALID_CHARS, bytes, nBytes, back,
-                                            int(sizeof(back) / sizeof(back[0])));
-    return nBack == nUnits && std::equal(back, back + nBack, pUnits);
 }
 
 // The escaped stem one character at a time, so that a shortened name never cuts an escape or
@@ -93,8 +67,7 @@ std::vector<std::wstring> StemPieces(const CString& strName, const Rules& rules)
     for (size_t i = 0; i < strWide.size(); ++i) {
         // A surrogate pair is one character: both halves stay together.
         size_t nUnits = 1;
-        if (IS_HIGH_SURROGATE(strWide[i]) && i + 1 < strWide.size() &&
-            IS_LOW_SURROGATE(strWide[i + 1]))
+        if (IsHighSurrogate(strWide[i]) && i + 1 < strWide.size() && IsLowSurrogate(strWide[i + 1]))
             nUnits = 2;
         const wchar_t ch = strWide[i];
         const bool bLast = i + nUnits == strWide.size();
@@ -102,10 +75,10 @@ std::vector<std::wstring> StemPieces(const CString& strName, const Rules& rules)
                              (bLast && (ch == L'.' || ch == L' ')) ||
                              (ch == kShortMark && !rules.bFormer) ||
                              (rules.bMarkCase && nUnits == 1 && IsLowerLetter(ch)) ||
-                             !HeldExactly(&strWide[i], int(nUnits), rules.nCodePage);
+                             !CodePageHolds(&strWide[i], int(nUnits), rules.nCodePage);
         std::wstring strPiece;
         if (bEscape) {
-            for (unsigned char byte : FromWide(&strWide[i], int(nUnits), CP_UTF8)) {
+            for (unsigned char byte : FromWide(&strWide[i], int(nUnits), kUtf8CodePage)) {
                 strPiece += L'%';
                 strPiece += kHexDigits[byte >> 4];
                 strPiece += kHexDigits[byte & 0x0F];
@@ -146,31 +119,16 @@ std::wstring FormerHashText(const CString& strName)
 // The first kHashDigits / 2 bytes of the SHA-256 of the stored name's bytes, in upper-case hex.
 std::wstring HashText(const CString& strName)
 {
-    unsigned char digest[32] = {};
-    BCRYPT_ALG_HANDLE hAlgorithm = nullptr;
-    BCRYPT_HASH_HANDLE hHash = nullptr;
-    bool bDone = false;
-    if (BCRYPT_SUCCESS(
-            ::BCryptOpenAlgorithmProvider(&hAlgorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
-        if (BCRYPT_SUCCESS(::BCryptCreateHash(hAlgorithm, &hHash, nullptr, 0, nullptr, 0, 0))) {
-            const std::string& strBytes = strName.str();
-            bDone = BCRYPT_SUCCESS(::BCryptHashData(
-                        hHash, reinterpret_cast<PUCHAR>(const_cast<char*>(strBytes.data())),
-                        ULONG(strBytes.size()), 0)) &&
-                    BCRYPT_SUCCESS(::BCryptFinishHash(hHash, digest, sizeof(digest), 0));
-            ::BCryptDestroyHash(hHash);
-        }
-        ::BCryptCloseAlgorithmProvider(hAlgorithm, 0);
-    }
-    if (!bDone)
-        throw std::runtime_error("SHA-256 is not available");
-    return HexText(digest, kHashDigits / 2);
+    const std::string& strBytes = strName.str();
+    ContentDigester digester;
+    digester.Add(strBytes.data(), strBytes.size());
+    const ContentDigest digest = digester.Finish();
+    return HexText(digest.hash.data(), kHashDigits / 2);
 }
 
 bool IsValidUtf8(const std::string& strBytes)
 {
-    return strBytes.empty() || ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, strBytes.data(),
-                                                     int(strBytes.size()), nullptr, 0) > 0;
+    return ::IsValidUtf8(strBytes.data(), strBytes.size());
 }
 
 // A name a folder takes as one plain file name of its own, in any folder, on any volume.
@@ -241,11 +199,12 @@ std::wstring BuildFileName(const CString& strName, const std::wstring& strExtens
 
 // Every set of rules a file of this program's may have been named by, today's first: either
 // case marking; this code page or none (a folder exported where the system's code page holds
-// every character of the names); earlier versions (no code page, "~" kept, FNV-1a 32).
-std::vector<Rules> AllRules(UINT nCodePage)
+// every character of the names), or ASCII (--ascii-names, or a desk whose code page held none
+// of the name's other characters); earlier versions (no code page, "~" kept, FNV-1a 32).
+std::vector<Rules> AllRules(unsigned nCodePage)
 {
     std::vector<Rules> rules;
-    auto add = [&rules](UINT nPage, bool bFormer) {
+    auto add = [&rules](unsigned nPage, bool bFormer) {
         for (bool bMark : {false, true}) {
             Rules entry;
             entry.bMarkCase = bMark;
@@ -255,9 +214,11 @@ std::vector<Rules> AllRules(UINT nCodePage)
         }
     };
     add(nCodePage, false);
-    if (nCodePage != CP_UTF8)
-        add(CP_UTF8, false);
-    add(CP_UTF8, true);
+    if (nCodePage != kUtf8CodePage)
+        add(kUtf8CodePage, false);
+    if (nCodePage != kAsciiCodePage)
+        add(kAsciiCodePage, false);
+    add(kUtf8CodePage, true);
     return rules;
 }
 
@@ -277,12 +238,12 @@ CString TypeOf(const std::wstring& strExtension)
     return pKind != nullptr ? CString(pKind->pszType) : CString();
 }
 
-UINT InstallCodePage(UINT nCodePage)
+unsigned InstallCodePage(unsigned nCodePage)
 {
-    return nCodePage != 0 ? nCodePage : ::GetACP();
+    return nCodePage != 0 ? nCodePage : SystemCodePage();
 }
 
-std::wstring Stem(const CString& strName, bool bMarkCase, UINT nCodePage)
+std::wstring Stem(const CString& strName, bool bMarkCase, unsigned nCodePage)
 {
     Rules rules;
     rules.bMarkCase = bMarkCase;
@@ -294,7 +255,7 @@ std::wstring Stem(const CString& strName, bool bMarkCase, UINT nCodePage)
 }
 
 std::wstring FileName(const CString& strName, const CString& strType, bool bMarkCase,
-                      UINT nCodePage)
+                      unsigned nCodePage)
 {
     const std::wstring strExtension = ExtensionOf(strType);
     if (strExtension.empty())
@@ -306,7 +267,7 @@ std::wstring FileName(const CString& strName, const CString& strType, bool bMark
 }
 
 std::vector<std::wstring> FormerFileNames(const CString& strName, const CString& strType,
-                                          UINT nCodePage)
+                                          unsigned nCodePage)
 {
     std::vector<std::wstring> names;
     const std::wstring strExtension = ExtensionOf(strType);
@@ -325,7 +286,7 @@ bool NameOf(const std::wstring& strStem, CString& strName)
     std::string strBytes;
     size_t nPlainStart = 0;
     auto flushPlain = [&](size_t nEnd) {
-        strBytes += FromWide(strStem.data() + nPlainStart, int(nEnd - nPlainStart), CP_UTF8);
+        strBytes += FromWide(strStem.data() + nPlainStart, int(nEnd - nPlainStart), kUtf8CodePage);
     };
     for (size_t i = 0; i < strStem.size(); ++i) {
         if (strStem[i] != L'%')
@@ -348,7 +309,8 @@ bool NameOf(const std::wstring& strStem, CString& strName)
     return true;
 }
 
-bool ObjectOf(const std::wstring& strFileName, CString& strName, CString& strType, UINT nCodePage)
+bool ObjectOf(const std::wstring& strFileName, CString& strName, CString& strType,
+              unsigned nCodePage)
 {
     const size_t nDot = strFileName.rfind(L'.');
     if (nDot == std::wstring::npos || nDot == 0)
@@ -374,7 +336,7 @@ bool ObjectOf(const std::wstring& strFileName, CString& strName, CString& strTyp
     return false;
 }
 
-bool IsOwnFileName(const std::wstring& strFileName, ParsedFileName* pParsed, UINT nCodePage)
+bool IsOwnFileName(const std::wstring& strFileName, ParsedFileName* pParsed, unsigned nCodePage)
 {
     if (!IsPlainFileName(strFileName))
         return false;
@@ -397,14 +359,12 @@ bool IsOwnFileName(const std::wstring& strFileName, ParsedFileName* pParsed, UIN
 
 bool SameFileName(const std::wstring& strA, const std::wstring& strB)
 {
-    return ::CompareStringOrdinal(strA.c_str(), int(strA.size()), strB.c_str(), int(strB.size()),
-                                  TRUE) == CSTR_EQUAL;
+    return SameIgnoringCase(strA, strB);
 }
 
 bool FileNameLess::operator()(const std::wstring& strA, const std::wstring& strB) const
 {
-    return ::CompareStringOrdinal(strA.c_str(), int(strA.size()), strB.c_str(), int(strB.size()),
-                                  TRUE) == CSTR_LESS_THAN;
+    return CompareIgnoringCase(strA, strB) < 0;
 }
 
 }  // namespace ObjectFileNames

@@ -32,8 +32,6 @@
 // written in that code page, names every file byte for byte.
 #pragma once
 
-#include <windows.h>
-
 #include <map>
 #include <set>
 #include <string>
@@ -52,21 +50,22 @@ std::wstring ExtensionOf(const CString& strType);
 // The object type of an extension (either case); empty for any other extension.
 CString TypeOf(const std::wstring& strExtension);
 
-// nCodePage everywhere below: the code page install.sql is written in; 0 for the system's.
-UINT InstallCodePage(UINT nCodePage = 0);
+// nCodePage everywhere below: the code page install.sql is written in; 0 for the system's
+// (UTF-8 where the system has no other), kAsciiCodePage for names that are ASCII everywhere.
+unsigned InstallCodePage(unsigned nCodePage = 0);
 
 // The file name without its extension, never shortened. bMarkCase: the name has a case twin
 // (CaseTwins), so its lower-case letters are escaped too.
-std::wstring Stem(const CString& strName, bool bMarkCase, UINT nCodePage = 0);
+std::wstring Stem(const CString& strName, bool bMarkCase, unsigned nCodePage = 0);
 // The whole file name: Stem, a dot, the type's extension, shortened when it is too long.
 // Empty for a type without an extension.
 std::wstring FileName(const CString& strName, const CString& strType, bool bMarkCase,
-                      UINT nCodePage = 0);
+                      unsigned nCodePage = 0);
 // Every other name this program may have given the object's file before (the other case
 // marking, another code page, the rules of earlier versions), so that a run can remove the
 // file it wrote under one of them.
 std::vector<std::wstring> FormerFileNames(const CString& strName, const CString& strType,
-                                          UINT nCodePage = 0);
+                                          unsigned nCodePage = 0);
 
 // The stored name of a stem; false when the stem holds an escape that is not "%" and two
 // upper-case hex digits, or is empty.
@@ -75,7 +74,7 @@ bool NameOf(const std::wstring& strStem, CString& strName);
 // escapes under its rules or an earlier version's, not shortened, a lower-case extension);
 // false for any other file.
 bool ObjectOf(const std::wstring& strFileName, CString& strName, CString& strType,
-              UINT nCodePage = 0);
+              unsigned nCodePage = 0);
 
 // What a file name of this program's tells: the object's type and, for a shortened name, the
 // start of the object's name only.
@@ -88,7 +87,7 @@ struct ParsedFileName {
 // drive, stream, "." or "..", device name, character Windows forbids) that is either an
 // object's file name (ObjectOf) or the shortened form of one.
 bool IsOwnFileName(const std::wstring& strFileName, ParsedFileName* pParsed = nullptr,
-                   UINT nCodePage = 0);
+                   unsigned nCodePage = 0);
 
 // File names as the file system compares them: ordinal, case ignored.
 bool SameFileName(const std::wstring& strA, const std::wstring& strB);
@@ -121,7 +120,7 @@ private:
 
 class FolderNaming {
 public:
-    explicit FolderNaming(UINT nCodePage = 0)
+    explicit FolderNaming(unsigned nCodePage = 0)
         : m_nCodePage(ObjectFileNames::InstallCodePage(nCodePage))
     {}
     // Every object of the schema in the run's kinds, exported or not.
@@ -135,9 +134,9 @@ public:
     {
         return ObjectFileNames::FileName(strName, strType, HasTwin(strName, strType), m_nCodePage);
     }
-    UINT CodePage() const { return m_nCodePage; }
+    unsigned CodePage() const { return m_nCodePage; }
 
 private:
-    UINT m_nCodePage;
+    unsigned m_nCodePage;
     CaseTwins m_twins;
 };

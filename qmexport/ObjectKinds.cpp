@@ -1,7 +1,7 @@
 // ObjectKinds.cpp
 #include "qmexport/ObjectKinds.h"
 
-#include <windows.h>
+#include "platform/TextCase.h"
 
 namespace {
 
@@ -32,8 +32,7 @@ const ObjectKind* OfType(const CString& strType)
 const ObjectKind* OfExtension(const std::wstring& strExtension)
 {
     for (const ObjectKind& kind : kKinds) {
-        if (::CompareStringOrdinal(strExtension.c_str(), int(strExtension.size()),
-                                   kind.pszExtension, -1, TRUE) == CSTR_EQUAL)
+        if (SameIgnoringCase(strExtension, kind.pszExtension))
             return &kind;
     }
     return nullptr;

@@ -1,7 +1,7 @@
 // TemporaryFiles.cpp
 #include "qmexport/TemporaryFiles.h"
 
-#include <windows.h>
+#include "platform/Files.h"
 
 #include <mutex>
 #include <set>
@@ -41,7 +41,8 @@ std::vector<std::wstring> RemoveAll()
     std::lock_guard<std::mutex> lock(RegistryMutex());
     std::vector<std::wstring> kept;
     for (const std::wstring& strPath : Registry()) {
-        if (!::DeleteFileW(strPath.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+        const SystemError nError = Files::Remove(strPath);
+        if (nError != SystemErrors::kNone && nError != SystemErrors::kFileNotFound)
             kept.push_back(strPath);
     }
     Registry().clear();

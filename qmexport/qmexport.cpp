@@ -4,10 +4,6 @@
 // line asks for (one .sql file, or a folder of object files), and one run of the export
 // engine on this thread with the console reporter. Its exit code is the run's (see
 // ConsoleReporter.h).
-#include <windows.h>
-
-#include <shellapi.h>
-
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,6 +13,8 @@
 #include "export/OutputFile.h"
 #include "framework/Barrier.h"
 #include "framework/Text.h"
+#include "platform/Console.h"
+#include "platform/Files.h"
 #include "qmexport/CommandLine.h"
 #include "qmexport/ConsoleReporter.h"
 #include "qmexport/DriftReport.h"
@@ -26,40 +24,12 @@
 
 namespace {
 
-// The export's texts are UTF-8: a console gets them as characters, a file or pipe as bytes.
-void WriteTo(DWORD nStdHandle, const std::string& strText)
-{
-    HANDLE hOutput = ::GetStdHandle(nStdHandle);
-    DWORD nWritten = 0;
-    DWORD nMode = 0;
-    if (hOutput == nullptr || hOutput == INVALID_HANDLE_VALUE)
-        return;
-    if (::GetConsoleMode(hOutput, &nMode)) {
-        const std::wstring strWide = ToWide(strText, CP_UTF8);
-        ::WriteConsoleW(hOutput, strWide.data(), DWORD(strWide.size()), &nWritten, nullptr);
-        return;
-    }
-    ::WriteFile(hOutput, strText.data(), DWORD(strText.size()), &nWritten, nullptr);
-}
+using Console::Stream;
 
-// The process's arguments after the program's name, as the system split them.
-std::vector<std::wstring> Arguments()
+// The export's texts are UTF-8: a terminal gets them as characters, a file or pipe as bytes.
+void WriteTo(Stream stream, const std::string& strText)
 {
-    int nCount = 0;
-    LPWSTR* ppArgs = ::CommandLineToArgvW(::GetCommandLineW(), &nCount);
-    std::vector<std::wstring> args;
-    if (ppArgs == nullptr)
-        return args;
-    for (int i = 1; i < nCount; ++i)
-        args.emplace_back(ppArgs[i]);
-    ::LocalFree(ppArgs);
-    return args;
-}
-
-bool IsConsole(DWORD nStdHandle)
-{
-    DWORD nMode = 0;
-    return ::GetConsoleMode(::GetStdHandle(nStdHandle), &nMode) != FALSE;
+    Console::Write(stream, strText);
 }
 
 // Clears the password's bytes when the run is over.
@@ -69,7 +39,7 @@ public:
     ~PasswordWiper()
     {
         if (!m_strPassword.IsEmpty())
-            ::SecureZeroMemory(m_strPassword.GetBuffer(), size_t(m_strPassword.GetLength()));
+            Console::Wipe(m_strPassword.GetBuffer(), size_t(m_strPassword.GetLength()));
         m_strPassword.Empty();
     }
     PasswordWiper(const PasswordWiper&) = delete;
@@ -83,31 +53,14 @@ private:
 enum class FileRead { Read, Missing, Failed };
 
 // The whole file; for Failed, nError is the system's reason, taken at the call that failed.
-FileRead ReadWholeFile(const std::wstring& strPath, std::string& strContent, DWORD& nError)
+FileRead ReadWholeFile(const std::wstring& strPath, std::string& strContent, SystemError& nError)
 {
+    if (Files::ReadWhole(strPath, strContent, nError))
+        return FileRead::Read;
     strContent.clear();
-    CHandle file(::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) {
-        nError = ::GetLastError();
-        return nError == ERROR_FILE_NOT_FOUND || nError == ERROR_PATH_NOT_FOUND ? FileRead::Missing
-                                                                                : FileRead::Failed;
-    }
-    // Read into room for the whole file: grown piece by piece it would take up to twice that.
-    LARGE_INTEGER size{};
-    if (::GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 && size.QuadPart < (1LL << 31))
-        strContent.reserve(size_t(size.QuadPart));
-    char buffer[65536];
-    for (;;) {
-        DWORD nRead = 0;
-        if (!::ReadFile(file.Get(), buffer, sizeof(buffer), &nRead, nullptr)) {
-            nError = ::GetLastError();
-            return FileRead::Failed;
-        }
-        if (nRead == 0)
-            return FileRead::Read;
-        strContent.append(buffer, nRead);
-    }
+    return nError == SystemErrors::kFileNotFound || nError == SystemErrors::kPathNotFound
+               ? FileRead::Missing
+               : FileRead::Failed;
 }
 
 // The sink the command line asks for, and how a --check reads the differences it found.
@@ -129,13 +82,13 @@ ChosenSink MakeSink(const CommandLine& line)
         chosen.differences = [&rendered, strPath](std::vector<std::string>& lines,
                                                   std::string& strReason) {
             std::string strOld;
-            DWORD nError = 0;
+            SystemError nError = 0;
             const FileRead read = ReadWholeFile(strPath, strOld, nError);
             if (read == FileRead::Failed) {
-                strReason = FromWide(strPath, CP_UTF8) + ": " + SystemErrorText(nError).str();
+                strReason = FromWide(strPath, kUtf8CodePage) + ": " + SystemErrorText(nError).str();
                 return false;
             }
-            lines = DriftReport::FileLines(FromWide(strPath, CP_UTF8), read == FileRead::Read,
+            lines = DriftReport::FileLines(FromWide(strPath, kUtf8CodePage), read == FileRead::Read,
                                            strOld, rendered.Content(), rendered.Blocks());
             return true;
         };
@@ -144,7 +97,8 @@ ChosenSink MakeSink(const CommandLine& line)
     }
     auto folder = std::make_unique<FolderOutput>(
         line.strFolder, line.objectNames.empty(), line.kinds,
-        [](const std::string& strLine) { WriteTo(STD_ERROR_HANDLE, strLine + "\n"); }, 0,
+        [](const std::string& strLine) { WriteTo(Stream::Error, strLine + "\n"); },
+        line.bAsciiNames ? kAsciiCodePage : kSystemCodePage,
         NameFilter(line.includePatterns, line.excludePatterns),
         line.bCheck ? FolderFiles::Mode::LookOnly : FolderFiles::Mode::Write);
     const FolderOutput& looked = *folder;
@@ -163,30 +117,30 @@ int ReportDrift(const ChosenSink& chosen)
     std::vector<std::string> lines;
     std::string strReason;
     if (!chosen.differences(lines, strReason)) {
-        WriteTo(STD_ERROR_HANDLE, "qmexport: the file cannot be read: " + strReason + "\n");
+        WriteTo(Stream::Error, "qmexport: the file cannot be read: " + strReason + "\n");
         return kExitFailed;
     }
     std::string strOut;
     for (const std::string& strLine : lines)
         strOut += strLine + "\n";
-    WriteTo(STD_OUTPUT_HANDLE, strOut);
+    WriteTo(Stream::Output, strOut);
     return lines.empty() ? kExitDone : kExitDrift;
 }
 
-int Run()
+int Run(int argc, char** argv)
 {
     CommandLine line;
     std::string strError;
-    if (!CommandLine::Parse(Arguments(), line, strError)) {
-        WriteTo(STD_ERROR_HANDLE, "qmexport: " + strError + "\n\n" + CommandLine::UsageText());
+    if (!CommandLine::Parse(Console::Arguments(argc, argv), line, strError)) {
+        WriteTo(Stream::Error, "qmexport: " + strError + "\n\n" + CommandLine::UsageText());
         return kExitUsage;
     }
     if (line.bVersion) {
-        WriteTo(STD_OUTPUT_HANDLE, "qmexport " QUILLMARK_VERSION "\n");
+        WriteTo(Stream::Output, "qmexport " QUILLMARK_VERSION "\n");
         return kExitDone;
     }
     if (line.bHelp) {
-        WriteTo(STD_OUTPUT_HANDLE, CommandLine::UsageText());
+        WriteTo(Stream::Output, CommandLine::UsageText());
         return kExitDone;
     }
     StopRequest::Install();
@@ -208,30 +162,30 @@ int Run()
         CString strReason;
         if (!PasswordSource::Read(params.strPassword, strReason)) {
             if (StopRequest::Flag().load())
-                return kExitStopped;
-            WriteTo(STD_ERROR_HANDLE,
+                return StopRequest::ExitCode();
+            WriteTo(Stream::Error,
                     "qmexport: the password cannot be read: " + strReason.str() + "\n");
             return kExitLogon;
         }
     }
     if (StopRequest::Flag().load())
-        return kExitStopped;
+        return StopRequest::ExitCode();
 
     const ChosenSink chosen = MakeSink(line);
     ExportSink& sink = *chosen.sink;
 
-    const ProgressStyle style = line.bQuiet                   ? ProgressStyle::Quiet
-                                : IsConsole(STD_ERROR_HANDLE) ? ProgressStyle::StatusLine
-                                                              : ProgressStyle::LinePerObject;
+    const ProgressStyle style = line.bQuiet                          ? ProgressStyle::Quiet
+                                : Console::IsTerminal(Stream::Error) ? ProgressStyle::StatusLine
+                                                                     : ProgressStyle::LinePerObject;
     ConsoleReporter reporter(
         StopRequest::Flag(), style,
-        [](const std::string& strText) { WriteTo(STD_ERROR_HANDLE, strText); }, sink);
+        [](const std::string& strText) { WriteTo(Stream::Error, strText); }, sink);
     if (line.bCheck)
         reporter.SetChecking();
     const ExportEnding ending = RunExport(params, sink, reporter);
     if (ending.result == ExportResult::Stopped) {
         reporter.Stopped();
-        return kExitStopped;
+        return StopRequest::ExitCode();
     }
     if (line.bCheck && ending.result == ExportResult::Done)
         return ReportDrift(chosen);
@@ -240,13 +194,13 @@ int Run()
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     try {
-        return Run();
+        return Run(argc, argv);
     } catch (...) {
         RecordCaughtException("qmexport");
-        WriteTo(STD_ERROR_HANDLE,
+        WriteTo(Stream::Error,
                 "qmexport: unexpected failure: " + LastCaughtException().str() + "\n");
         return kExitFailed;
     }

@@ -2,6 +2,8 @@
 // mapping, trimming, formatting of long texts and direct buffer writing.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <cstring>
 #include <string>
 #include "framework/String.h"

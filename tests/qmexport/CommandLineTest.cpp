@@ -118,6 +118,10 @@ const Refused kRefused[] = {
     {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--owner", L"HR", L"--owner=X"},
      "--owner given twice"},
     {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--password"}, "never taken"},
+    {{L"--user", L"U", L"--database", L"D", L"--file", L"f", L"--ascii-names"},
+     "--ascii-names needs --dir"},
+    {{L"--user", L"U", L"--database", L"D", L"--dir", L"d", L"--ascii-names=yes"},
+     "--ascii-names takes no value"},
 };
 
 struct KindsCase {
@@ -217,6 +221,19 @@ TEST(CommandLineTest, KindsInAnyCaseAndOrderGiveEachKindOnceInOrder)
             kinds.push_back(strKind.str());
         EXPECT_EQ(kinds, entry.kinds);
     }
+}
+
+TEST(CommandLineTest, AsciiNamesIsAFolderExportsChoice)
+{
+    CommandLine line;
+    std::string strError;
+    ASSERT_TRUE(
+        CommandLine::Parse({L"--user", L"U", L"--database", L"D", L"--dir", L"d"}, line, strError));
+    EXPECT_FALSE(line.bAsciiNames);
+    ASSERT_TRUE(CommandLine::Parse(
+        {L"--user", L"U", L"--database", L"D", L"--dir", L"d", L"--ascii-names"}, line, strError))
+        << strError;
+    EXPECT_TRUE(line.bAsciiNames);
 }
 
 TEST(CommandLineTest, OwnerIsUpperCasedLikeTheUser)

@@ -17,6 +17,7 @@
 
 #include "export/TargetPath.h"
 #include "framework/Text.h"
+#include "framework/UniqueHandle.h"
 #include "tests/qmexport/QmexportFixture.h"
 
 using namespace QmexportTest;

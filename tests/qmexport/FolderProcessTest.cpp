@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "framework/Text.h"
+#include "framework/UniqueHandle.h"
 #include "tests/qmexport/QmexportFixture.h"
 
 using namespace QmexportTest;

@@ -18,7 +18,7 @@ const char kInstall[] = "SET DEFINE OFF\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@PROC_C.prc
 
 SinkRun RunSink(const std::string& strFolder, const std::vector<Block>& blocks, bool bWholeSchema,
                 bool bComplete, const std::vector<CString>& kinds,
-                const std::vector<ExportObjectId>& schema, UINT nCodePage)
+                const std::vector<ExportObjectId>& schema, unsigned nCodePage)
 {
     SinkRun run;
     FolderOutput sink(

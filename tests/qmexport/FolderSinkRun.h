@@ -40,6 +40,6 @@ struct SinkRun {
 SinkRun RunSink(const std::string& strFolder, const std::vector<Block>& blocks,
                 bool bWholeSchema = true, bool bComplete = true,
                 const std::vector<CString>& kinds = {},
-                const std::vector<ExportObjectId>& schema = {}, UINT nCodePage = 0);
+                const std::vector<ExportObjectId>& schema = {}, unsigned nCodePage = 0);
 
 }  // namespace QmexportTest

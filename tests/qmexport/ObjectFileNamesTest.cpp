@@ -6,12 +6,15 @@
 // install.sql's code page holds every file name exactly.
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include <windows.h>
 
 #include <algorithm>
 #include <set>
 #include <string>
 
+#include "platform/Text.h"
 #include "qmexport/ObjectFileNames.h"
 
 namespace {
@@ -82,6 +85,19 @@ const NameCase kJapaneseNames[] = {
     {"\xF0\x9F\x98\x80", "FUNCTION", false, L"%F0%9F%98%80.fnc"},
 };
 
+// Under --ascii-names every character beyond ASCII is escaped, whatever the system; UTF-8 (the
+// code page on Linux) holds every character, a pair of surrogates included.
+const NameCase kAsciiNames[] = {
+    {"\xC3\x84PFEL", "PROCEDURE", false, L"%C3%84PFEL.prc"},
+    {"\xE6\x97\xA5\xE6\x9C\xAC", "PROCEDURE", false, L"%E6%97%A5%E6%9C%AC.prc"},
+    {"PLAIN_Name", "FUNCTION", false, L"PLAIN_Name.fnc"},
+};
+const NameCase kUtf8Names[] = {
+    {"\xC3\x84PFEL", "PROCEDURE", false, L"\u00c4PFEL.prc"},
+    {"\xE4\xB8\xAD/\xE6\x96\x87", "TRIGGER", false, L"\u4e2d%2F\u6587.trg"},
+    {"\xF0\x9F\x98\x80", "FUNCTION", false, L"\xD83D\xDE00.fnc"},
+};
+
 const UINT kWestern = 1252;
 const UINT kJapanese = 932;
 
@@ -111,6 +127,33 @@ TEST(ObjectFileNamesTest, EscapesOnlyWhatAFolderCannotHold)
         ASSERT_TRUE(ObjectFileNames::ObjectOf(entry.pszFile, strName, strType, kJapanese));
         EXPECT_EQ(strName.str(), entry.pszName);
     }
+}
+
+TEST(ObjectFileNamesTest, AsciiAndUtf8NamesEscapeAlikeEverywhere)
+{
+    const struct {
+        const NameCase* pCases;
+        size_t nCases;
+        unsigned nCodePage;
+    } tables[] = {{kAsciiNames, std::size(kAsciiNames), kAsciiCodePage},
+                  {kUtf8Names, std::size(kUtf8Names), kUtf8CodePage}};
+    for (const auto& table : tables) {
+        for (size_t i = 0; i < table.nCases; ++i) {
+            const NameCase& entry = table.pCases[i];
+            SCOPED_TRACE(entry.pszName);
+            EXPECT_EQ(ObjectFileNames::FileName(entry.pszName, entry.pszType, entry.bMarkCase,
+                                                table.nCodePage),
+                      entry.pszFile);
+            CString strName;
+            CString strType;
+            ASSERT_TRUE(
+                ObjectFileNames::ObjectOf(entry.pszFile, strName, strType, table.nCodePage));
+            EXPECT_EQ(strName.str(), entry.pszName);
+        }
+    }
+    // A folder written under one choice is still this program's under the other.
+    EXPECT_TRUE(ObjectFileNames::IsOwnFileName(L"%C3%84PFEL.prc", nullptr, kWestern));
+    EXPECT_TRUE(ObjectFileNames::IsOwnFileName(L"\u00c4PFEL.prc", nullptr, kAsciiCodePage));
 }
 
 TEST(ObjectFileNamesTest, EveryFileNameLeadsBackToItsObject)

@@ -1,5 +1,7 @@
-// Thread.cpp: CreateThread with the work as a function object.
+// Thread.cpp (Windows): CreateThread with the work as a function object.
 #include "framework/Thread.h"
+
+#include <windows.h>
 
 #include <memory>
 
@@ -22,6 +24,13 @@ DWORD WINAPI RunWork(LPVOID pParameter)
 
 }  // namespace
 
+void ThreadHandle::Reset()
+{
+    if (m_hThread != nullptr)
+        ::CloseHandle(m_hThread);
+    m_hThread = nullptr;
+}
+
 ThreadStart StartThread(std::function<void()> work)
 {
     auto held = std::make_unique<std::function<void()>>(std::move(work));
@@ -32,6 +41,7 @@ ThreadStart StartThread(std::function<void()> work)
         return start;
     }
     held.release();
-    start.hThread.Reset(hThread);
+    start.hThread = ThreadHandle(hThread);
+    start.bStarted = true;
     return start;
 }
