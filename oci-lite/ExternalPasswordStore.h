@@ -1,8 +1,8 @@
 // ExternalPasswordStore.h
 //
 // ExternalPasswordStore: the secure external password store as the client finds it for an
-// OCI_CRED_EXT logon. The folder named by TNS_ADMIN (else "network\admin" beside OCI.DLL) holds
-// sqlnet.ora; when that file has
+// OCI_CRED_EXT logon. The folder named by TNS_ADMIN (else "network/admin" in the folder the
+// library was loaded from) holds sqlnet.ora; when that file has
 //     WALLET_LOCATION = (SOURCE = (METHOD = FILE) (METHOD_DATA = (DIRECTORY = <folder>)))
 //     SQLNET.WALLET_OVERRIDE = TRUE
 // (keywords in any case, blanks and line breaks anywhere, "#" to the end of a line a comment),

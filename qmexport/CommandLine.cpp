@@ -55,7 +55,7 @@ const char kUsage[] =
     "\n"
     "Exit codes: 0 done (with --check: no difference), 1 export failed, 2 usage error,\n"
     "3 logon failed or no client library, 4 differences found (--check), 130 stopped with\n"
-    "Ctrl+C.\n";
+    "Ctrl+C, 143 stopped by SIGTERM.\n";
 
 const char kPasswordRefusal[] =
     "the password is never taken from the command line (it would show in process lists); "

@@ -144,12 +144,12 @@ ClientLibraryLoad LoadClientLibrary()
             strRefusal = strError;
     }
     // A copy for another machine is passed over by the loader, or refused with its header's
-    // fault ("wrong ELF class"): either way it is named as such.
+    // fault ("libclntsh.so: wrong ELF class: ELFCLASS32", which names the file without its
+    // folder): either way it is named as such.
     const Machine own = MachineOfFile("/proc/self/exe");
     Machine found;
     const std::string strOther = own.nClass != 0 ? OtherMachineCopy(own, found) : std::string();
-    if (!strRefusal.empty() &&
-        (strOther.empty() || strRefusal.find(strOther) == std::string::npos)) {
+    if (!strRefusal.empty() && (strOther.empty() || strRefusal.find("ELF") == std::string::npos)) {
         load.strReason = strRefusal;
         return load;
     }

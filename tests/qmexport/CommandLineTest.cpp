@@ -199,9 +199,9 @@ TEST(CommandLineTest, RefusedLinesSayWhy)
 TEST(CommandLineTest, UsageNamesEveryOptionAndExitCode)
 {
     const std::string strUsage = CommandLine::UsageText();
-    for (const char* pszPart :
-         {"--user", "--database", "--sysdba", "--file", "--dir", "--object", "--quiet", "--help",
-          "--version", "--kinds", "--owner", "TYPE BODY", "TRIGGER", "QUILLMARK_PASSWORD", "130"})
+    for (const char* pszPart : {"--user", "--database", "--sysdba", "--file", "--dir", "--object",
+                                "--quiet", "--help", "--version", "--kinds", "--owner", "TYPE BODY",
+                                "TRIGGER", "QUILLMARK_PASSWORD", "130", "143", "--ascii-names"})
         EXPECT_NE(strUsage.find(pszPart), std::string::npos) << pszPart;
 }
 
