@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "platform/ClientLibrary.h"
+
 namespace DbErrorTexts {
 
 // Size in bytes of the error text buffer of a connection and of a statement.
@@ -36,7 +38,7 @@ inline std::string CantLoadOci(const std::string& strLibrary, const std::string&
 // The client library loaded but does not export an entry point the layer calls.
 inline std::string MissingEntryPoint(const char* pszName)
 {
-    return std::string("OCI.DLL lacks the entry point ") + pszName;
+    return std::string(ClientLibraryTitle()) + " lacks the entry point " + pszName;
 }
 
 // A call reported failure by its status but left no diagnostic record to explain it.
@@ -48,7 +50,7 @@ inline std::string FailedWithoutRecord(const char* pszEntryPoint)
 // A handle the logon or a statement needs was not handed out by the library.
 inline std::string HandleNotAllocated(const char* pszHandleKind)
 {
-    return std::string("OCI.DLL did not allocate the ") + pszHandleKind + " handle";
+    return std::string(ClientLibraryTitle()) + " did not allocate the " + pszHandleKind + " handle";
 }
 
 // The client could not read its NLS_LANG: pszValue as the environment gives it (null: the

@@ -21,6 +21,8 @@ struct ClientLibraryLoad {
 ClientLibraryLoad LoadClientLibrary();
 // The library's name as the messages give it.
 const char* ClientLibraryName();
+// The library as the texts of a failed call name it ("OCI.DLL", "libclntsh.so").
+const char* ClientLibraryTitle();
 
 using EntryAddress = void (*)();
 // The address of an exported entry point; null when the library lacks it.

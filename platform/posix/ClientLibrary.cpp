@@ -170,6 +170,11 @@ const char* ClientLibraryName()
     return kNames[0];
 }
 
+const char* ClientLibraryTitle()
+{
+    return kNames[0];
+}
+
 EntryAddress ClientLibraryEntry(void* hLibrary, const char* pszName)
 {
     return reinterpret_cast<EntryAddress>(::dlsym(hLibrary, pszName));

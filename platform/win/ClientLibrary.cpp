@@ -116,6 +116,11 @@ const char* ClientLibraryName()
     return "oci.dll";
 }
 
+const char* ClientLibraryTitle()
+{
+    return "OCI.DLL";
+}
+
 EntryAddress ClientLibraryEntry(void* hLibrary, const char* pszName)
 {
     return reinterpret_cast<EntryAddress>(
