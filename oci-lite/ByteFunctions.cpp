@@ -12,12 +12,13 @@ bool IsContinuation(unsigned char byte)
     return (byte & 0xC0u) == 0x80u;
 }
 
-std::string ValueText(sqlite3_value* value)
+// The value's text as SQLite holds it, valid until the function returns.
+std::string_view ValueText(sqlite3_value* value)
 {
     const unsigned char* text = sqlite3_value_text(value);
-    return text == nullptr ? std::string()
-                           : std::string(reinterpret_cast<const char*>(text),
-                                         static_cast<size_t>(sqlite3_value_bytes(value)));
+    return text == nullptr ? std::string_view()
+                           : std::string_view(reinterpret_cast<const char*>(text),
+                                              static_cast<size_t>(sqlite3_value_bytes(value)));
 }
 
 void LengthB(sqlite3_context* context, int, sqlite3_value** values)
@@ -26,7 +27,7 @@ void LengthB(sqlite3_context* context, int, sqlite3_value** values)
         sqlite3_result_null(context);
         return;
     }
-    const std::string text = ValueText(values[0]);
+    const std::string_view text = ValueText(values[0]);
     const ClientCharset* set = static_cast<const ClientCharset*>(sqlite3_user_data(context));
     if (text.empty())
         sqlite3_result_null(context);
@@ -47,11 +48,11 @@ void SubstrB(sqlite3_context* context, int count, sqlite3_value** values)
         sqlite3_result_null(context);
         return;
     }
-    const std::string text = ValueText(values[0]);
+    const long long position = sqlite3_value_int64(values[1]);
+    const std::string_view text = ValueText(values[0]);
     const ClientCharset* set = static_cast<const ClientCharset*>(sqlite3_user_data(context));
-    const long long bytes = static_cast<long long>(set->ByteLength(text));
-    const std::string result =
-        Substring(text, sqlite3_value_int64(values[1]), count > 2 ? length : bytes, *set);
+    const long long bytes = count > 2 ? length : static_cast<long long>(set->ByteLength(text));
+    const std::string_view result = Substring(text, position, bytes, *set);
     if (result.empty())
         sqlite3_result_null(context);
     else
@@ -65,13 +66,13 @@ namespace {
 
 // The general case: walks the characters, each with its width in the set's bytes, and keeps
 // those wholly inside [first, end).
-std::string SubstringByCharacters(const std::string& text, long long position, long long length,
-                                  const ClientCharset& set)
+std::string_view SubstringByCharacters(std::string_view text, long long position, long long length,
+                                       const ClientCharset& set)
 {
     const long long size = static_cast<long long>(set.ByteLength(text));
     const long long first = position > 0 ? position - 1 : position == 0 ? 0 : size + position;
     if (first < 0 || first >= size || length < 1)
-        return std::string();
+        return std::string_view();
     const long long end = length >= size - first ? size : first + length;
     size_t from = std::string::npos;
     size_t to = 0;
@@ -88,20 +89,20 @@ std::string SubstringByCharacters(const std::string& text, long long position, l
         at += width;
         i += bytes;
     }
-    return from == std::string::npos ? std::string() : text.substr(from, to - from);
+    return from == std::string::npos ? std::string_view() : text.substr(from, to - from);
 }
 
 }  // namespace
 
-std::string Substring(const std::string& text, long long position, long long length,
-                      const ClientCharset& databaseSet)
+std::string_view Substring(std::string_view text, long long position, long long length,
+                           const ClientCharset& databaseSet)
 {
     if (databaseSet.Id() != ClientCharset::kAl32Utf8Id)
         return SubstringByCharacters(text, position, length, databaseSet);
     const long long size = static_cast<long long>(text.size());
     long long first = position > 0 ? position - 1 : position == 0 ? 0 : size + position;
     if (first < 0 || first >= size || length < 1)
-        return std::string();
+        return std::string_view();
     long long end = length >= size - first ? size : first + length;
     while (first < end && IsContinuation(static_cast<unsigned char>(text[first])))
         ++first;

@@ -7,6 +7,7 @@
 #include "sqlite3.h"
 
 #include <string>
+#include <string_view>
 
 #include "oci-lite/ClientCharset.h"
 
@@ -21,9 +22,9 @@ bool Install(sqlite3* db, const ClientCharset* databaseSet);
 // SUBSTRB's result, positions and length in databaseSet's bytes: position 0 counts as 1, a
 // negative one counts back from the end, a length below 1 gives no text; a character the byte
 // range would split is left out whole (the result is never a broken character). An empty
-// result is NULL, as every empty text is in Oracle.
-std::string Substring(const std::string& text, long long position, long long length,
-                      const ClientCharset& databaseSet);
+// result is NULL, as every empty text is in Oracle. The result is a part of text.
+std::string_view Substring(std::string_view text, long long position, long long length,
+                           const ClientCharset& databaseSet);
 
 }  // namespace ByteFunctions
 

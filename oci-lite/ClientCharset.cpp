@@ -86,7 +86,7 @@ const char* ReplacementOf(unsigned short id)
 
 // The character at utf8[at] (a byte that begins none counts as one character of its own);
 // returns its length in bytes.
-size_t DecodeUtf8(const std::string& utf8, size_t at, unsigned long* codePoint)
+size_t DecodeUtf8(std::string_view utf8, size_t at, unsigned long* codePoint)
 {
     const unsigned char lead = static_cast<unsigned char>(utf8[at]);
     size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
@@ -199,7 +199,7 @@ unsigned ClientCharset::CharacterBytes(unsigned long codePoint) const
     return 2;
 }
 
-size_t ClientCharset::ByteLength(const std::string& utf8) const
+size_t ClientCharset::ByteLength(std::string_view utf8) const
 {
     if (m_id == kAl32Utf8Id)
         return utf8.size();

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace ocilite {
 
@@ -45,7 +46,7 @@ public:
     // turns into when counted: its replacement character).
     unsigned CharacterBytes(unsigned long codePoint) const;
     // The bytes a UTF-8 text takes in the set.
-    size_t ByteLength(const std::string& utf8) const;
+    size_t ByteLength(std::string_view utf8) const;
 
     std::string ToDatabase(const std::string& clientText) const;
     std::string ToClient(const std::string& databaseText) const;
@@ -71,6 +72,6 @@ private:
 
 // The character at utf8[at] and its length in bytes (a byte that begins no character counts as
 // one character of its own).
-size_t DecodeUtf8(const std::string& utf8, size_t at, unsigned long* codePoint);
+size_t DecodeUtf8(std::string_view utf8, size_t at, unsigned long* codePoint);
 
 }  // namespace ocilite

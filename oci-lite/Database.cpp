@@ -32,33 +32,39 @@ std::string SqlLiteral(const std::string& text)
     return literal + "'";
 }
 
-// Copies the current row of stmt into row.
+// Copies the current row of stmt into row, reusing the row's values and their texts' memory.
+// The caller holds the connection's mutex: each column is read through its value, which takes
+// the mutex once instead of once per read.
 void ReadRow(sqlite3_stmt* stmt, Row* row)
 {
     int count = sqlite3_column_count(stmt);
-    row->assign(static_cast<size_t>(count), Value());
+    row->resize(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         Value& value = (*row)[static_cast<size_t>(i)];
-        switch (sqlite3_column_type(stmt, i)) {
+        sqlite3_value* column = sqlite3_column_value(stmt, i);
+        value.integer = 0;
+        value.real = 0;
+        value.text.clear();
+        switch (sqlite3_value_type(column)) {
         case SQLITE_NULL:
             value.kind = Value::kNull;
             continue;
         case SQLITE_INTEGER:
             value.kind = Value::kInteger;
-            value.integer = sqlite3_column_int64(stmt, i);
+            value.integer = sqlite3_value_int64(column);
             break;
         case SQLITE_FLOAT:
             value.kind = Value::kReal;
-            value.real = sqlite3_column_double(stmt, i);
+            value.real = sqlite3_value_double(column);
             break;
         default:
             value.kind = Value::kText;
             break;
         }
-        const unsigned char* text = sqlite3_column_text(stmt, i);
-        int bytes = sqlite3_column_bytes(stmt, i);
-        value.text.assign(text != nullptr ? reinterpret_cast<const char*>(text) : "",
-                          static_cast<size_t>(bytes));
+        const unsigned char* text = sqlite3_value_text(column);
+        int bytes = sqlite3_value_bytes(column);
+        if (text != nullptr)
+            value.text.assign(reinterpret_cast<const char*>(text), static_cast<size_t>(bytes));
     }
 }
 
@@ -804,11 +810,17 @@ OraError Cursor::Step(Row* row, bool* done)
     if (m_stmt == nullptr || !m_database || !m_database->IsOpen()) {
         return MakeOraError(kOraNotConnected);
     }
+    // The step and the row's reads under one hold of the connection's mutex: each read would
+    // otherwise take and release it once more.
+    sqlite3_mutex* mutex = sqlite3_db_mutex(m_database->Handle());
+    sqlite3_mutex_enter(mutex);
     int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW) {
         ReadRow(m_stmt, row);
+        sqlite3_mutex_leave(mutex);
         return OraError();
     }
+    sqlite3_mutex_leave(mutex);
     if (rc == SQLITE_DONE) {
         *done = true;
         return OraError();

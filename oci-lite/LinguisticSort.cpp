@@ -78,29 +78,44 @@ int CompareWithoutCaseOrAccent(void*, int leftBytes, const void* left, int right
     return CompareKeys(a, b);
 }
 
-// NLSSORT(expr [, 'NLS_SORT=name']).
+// What NLSSORT's second argument asks for: a linguistic key, a binary one, or an error.
+enum class SortRequest { kLinguistic, kBinary, kInvalid };
+
+SortRequest ParseSortParameter(const unsigned char* raw)
+{
+    std::string parameter = raw != nullptr ? reinterpret_cast<const char*>(raw) : "";
+    for (char& c : parameter)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::string::size_type equals = parameter.find('=');
+    std::string key = parameter.substr(0, equals);
+    key.erase(key.find_last_not_of(' ') + 1);
+    key.erase(0, key.find_first_not_of(' '));
+    std::string name = equals == std::string::npos ? std::string() : parameter.substr(equals + 1);
+    name.erase(name.find_last_not_of(' ') + 1);
+    name.erase(0, name.find_first_not_of(' '));
+    if (key != "NLS_SORT" || name.empty())
+        return SortRequest::kInvalid;
+    return name != "BINARY" ? SortRequest::kLinguistic : SortRequest::kBinary;
+}
+
+// NLSSORT(expr [, 'NLS_SORT=name']). A literal second argument is read once per statement:
+// SQLite keeps the parsed request beside it for the following rows.
 void NlsSort(sqlite3_context* context, int argc, sqlite3_value** argv)
 {
     bool linguistic = sqlite3_user_data(context) != nullptr;
     if (argc == 2) {
-        const unsigned char* raw = sqlite3_value_text(argv[1]);
-        std::string parameter = raw != nullptr ? reinterpret_cast<const char*>(raw) : "";
-        for (char& c : parameter)
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        std::string::size_type equals = parameter.find('=');
-        std::string key = parameter.substr(0, equals);
-        key.erase(key.find_last_not_of(' ') + 1);
-        key.erase(0, key.find_first_not_of(' '));
-        std::string name =
-            equals == std::string::npos ? std::string() : parameter.substr(equals + 1);
-        name.erase(name.find_last_not_of(' ') + 1);
-        name.erase(0, name.find_first_not_of(' '));
-        if (key != "NLS_SORT" || name.empty()) {
+        const auto* kept = static_cast<const SortRequest*>(sqlite3_get_auxdata(context, 1));
+        const SortRequest request =
+            kept != nullptr ? *kept : ParseSortParameter(sqlite3_value_text(argv[1]));
+        if (request == SortRequest::kInvalid) {
             sqlite3_result_error(
                 context, "ORA-12702: invalid NLS parameter string used in SQL function", -1);
             return;
         }
-        linguistic = name != "BINARY";
+        if (kept == nullptr)
+            sqlite3_set_auxdata(context, 1, new SortRequest(request),
+                                [](void* p) { delete static_cast<SortRequest*>(p); });
+        linguistic = request == SortRequest::kLinguistic;
     }
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
         sqlite3_result_null(context);
@@ -108,8 +123,13 @@ void NlsSort(sqlite3_context* context, int argc, sqlite3_value** argv)
     }
     const char* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
     int bytes = sqlite3_value_bytes(argv[0]);
-    std::string value(text != nullptr ? text : "", static_cast<size_t>(bytes));
-    std::string key = linguistic ? LinguisticSort::Key(value) : value;
+    if (!linguistic) {
+        // The binary key is the text's own bytes.
+        sqlite3_result_blob(context, text != nullptr ? text : "", bytes, SQLITE_TRANSIENT);
+        return;
+    }
+    std::string key =
+        LinguisticSort::Key(std::string(text != nullptr ? text : "", static_cast<size_t>(bytes)));
     sqlite3_result_blob(context, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
 }
 

@@ -10,9 +10,10 @@ namespace ocilite {
 namespace {
 
 template <typename T>
-void Append(std::string& bytes, const T& value)
+char* Put(char* at, const T& value)
 {
-    bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+    std::memcpy(at, &value, sizeof value);
+    return at + sizeof value;
 }
 
 template <typename T>
@@ -40,41 +41,53 @@ void RowCache::Push(const Row& row)
             start -= consumed;
         m_first = 0;
     }
-    m_starts.push_back(m_bytes.size());
-    Append(m_bytes, static_cast<unsigned>(row.size()));
+    size_t bytes = sizeof(unsigned);
     for (const Value& value : row) {
-        m_bytes.push_back(static_cast<char>(value.kind));
+        bytes += 1;
         if (value.kind == Value::kInteger)
-            Append(m_bytes, value.integer);
+            bytes += sizeof value.integer;
         else if (value.kind == Value::kReal)
-            Append(m_bytes, value.real);
+            bytes += sizeof value.real;
+        if (value.kind != Value::kNull)
+            bytes += sizeof(std::uint32_t) + value.text.size();
+    }
+    const size_t start = m_bytes.size();
+    m_starts.push_back(start);
+    m_bytes.resize(start + bytes);
+    char* at = Put(&m_bytes[start], static_cast<unsigned>(row.size()));
+    for (const Value& value : row) {
+        *at++ = static_cast<char>(value.kind);
+        if (value.kind == Value::kInteger)
+            at = Put(at, value.integer);
+        else if (value.kind == Value::kReal)
+            at = Put(at, value.real);
         if (value.kind != Value::kNull) {
-            Append(m_bytes, static_cast<std::uint32_t>(value.text.size()));
-            m_bytes.append(value.text);
+            at = Put(at, static_cast<std::uint32_t>(value.text.size()));
+            std::memcpy(at, value.text.data(), value.text.size());
+            at += value.text.size();
         }
     }
 }
 
-const Row& RowCache::Front()
+const RowView& RowCache::Front()
 {
     if (m_frontUnpacked)
         return m_front;
     size_t at = m_starts[m_first];
     const unsigned count = Read<unsigned>(m_bytes, at);
-    // The values are reused from row to row, their texts' memory with them.
     m_front.resize(count);
-    for (Value& value : m_front) {
+    for (ValueView& value : m_front) {
         value.kind = static_cast<Value::Kind>(m_bytes[at++]);
         value.integer = 0;
         value.real = 0;
-        value.text.clear();
+        value.text = std::string_view();
         if (value.kind == Value::kInteger)
             value.integer = Read<long long>(m_bytes, at);
         else if (value.kind == Value::kReal)
             value.real = Read<double>(m_bytes, at);
         if (value.kind != Value::kNull) {
             const size_t length = Read<std::uint32_t>(m_bytes, at);
-            value.text.assign(m_bytes, at, length);
+            value.text = std::string_view(m_bytes.data() + at, length);
             at += length;
         }
     }

@@ -24,7 +24,7 @@ bool IsIntegerSize(sb4 size)
 }
 
 // Converts a value to an integer as Oracle converts a NUMBER or a numeric text.
-OraError ToInteger(const Value& value, long long* result)
+OraError ToInteger(const ValueView& value, long long* result)
 {
     switch (value.kind) {
     case Value::kInteger:
@@ -36,7 +36,8 @@ OraError ToInteger(const Value& value, long long* result)
         *result = std::llround(value.real);
         return OraError();
     default: {
-        const char* begin = value.text.c_str();
+        const std::string text(value.text);
+        const char* begin = text.c_str();
         char* end = nullptr;
         double number = std::strtod(begin, &end);
         while (end != nullptr && (*end == ' ' || *end == '\t'))
@@ -52,7 +53,7 @@ OraError ToInteger(const Value& value, long long* result)
 }
 
 // Converts a value to a floating point number.
-OraError ToReal(const Value& value, double* result)
+OraError ToReal(const ValueView& value, double* result)
 {
     if (value.kind == Value::kInteger) {
         *result = static_cast<double>(value.integer);
@@ -62,9 +63,10 @@ OraError ToReal(const Value& value, double* result)
         *result = value.real;
         return OraError();
     }
+    const std::string text(value.text);
     char* end = nullptr;
-    *result = std::strtod(value.text.c_str(), &end);
-    if (end == value.text.c_str() || *end != '\0')
+    *result = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || *end != '\0')
         return MakeOraError(kOraInvalidNumber);
     return OraError();
 }
@@ -156,7 +158,8 @@ bool IsSupportedBind(ub2 type, sb4 size)
 }
 
 // Runs for each defined column of each delivered row.
-OraError DeliverValue(const Value& value, const DefineSlot& define, ub4 element, bool* truncated)
+OraError DeliverValue(const ValueView& value, const DefineSlot& define, ub4 element,
+                      bool* truncated)
 {
     char* target = static_cast<char*>(define.value) + static_cast<size_t>(define.size) * element;
     sb2* indicator = define.indicator ? define.indicator + element : nullptr;
@@ -665,9 +668,9 @@ void Statement::CarryTrip(ub4 requested)
                                             prefetchedHeldBytes >= Limits::kPrefetchHeldBytes)) {
             break;
         }
-        Row row;
+        Row& row = m_row;
         if (m_held) {
-            row = std::move(m_heldRow);
+            row.swap(m_heldRow);
             m_held = false;
         } else {
             bool done = false;
@@ -680,9 +683,12 @@ void Statement::CarryTrip(ub4 requested)
                 m_endReached = true;
                 continue;
             }
-            for (Value& value : row) {
-                if (value.kind == Value::kText)
-                    value.text = m_charset.ToClient(value.text);
+            // A Unicode client takes the database's UTF-8 as it is.
+            if (!m_charset.IsUnicode()) {
+                for (Value& value : row) {
+                    if (value.kind == Value::kText)
+                        value.text = m_charset.ToClient(value.text);
+                }
             }
         }
         if (m_definedRowBytes == 0)
@@ -690,7 +696,7 @@ void Statement::CarryTrip(ub4 requested)
         const size_t heldBytes = RowBytes(row);
         const size_t bytes = m_definedRowBytes;
         if (m_prefetchMemory != 0 && carriedOne && tripBytes + bytes > m_prefetchMemory) {
-            m_heldRow = std::move(row);
+            m_heldRow.swap(row);
             m_held = true;
             break;
         }
@@ -764,7 +770,7 @@ CallResult Statement::Deliver(const std::map<ub4, DefineSlot>& defines, ub4 nrow
     bool truncated = false;
     OraError failure;
     while (count < nrows && !m_cache.Empty()) {
-        const Row& row = m_cache.Front();
+        const RowView& row = m_cache.Front();
         for (const auto& entry : defines) {
             if (entry.first == 0 || entry.first > row.size())
                 continue;

@@ -95,6 +95,7 @@ private:
     std::vector<bool> m_longColumns;  // by select-list index: the column is a LONG
     bool m_selectsLong = false;       // no prefetch, one row a round trip
     RowCache m_cache;
+    Row m_row;      // the row being read from the database; its memory is reused row by row
     Row m_heldRow;  // read from the database, left for the next trip by the memory limit
     bool m_held = false;
     ub4 m_rowsFetched = 0;
@@ -107,7 +108,8 @@ bool IsAlterSession(const std::string& sql);
 
 // Writes one value into element `element` of a define's buffers; sets *truncated or returns
 // the error (ORA-01405, ORA-01722, ORA-01455, ORA-03115).
-OraError DeliverValue(const Value& value, const DefineSlot& define, ub4 element, bool* truncated);
+OraError DeliverValue(const ValueView& value, const DefineSlot& define, ub4 element,
+                      bool* truncated);
 
 // True when OCIDefineByPos / OCIBindByPos accept this external type and size.
 bool IsSupportedDefine(ub2 type, sb4 size);
