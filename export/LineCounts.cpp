@@ -15,12 +15,12 @@ struct CountColumn {
 };
 
 // A line begins with c: the text's first non-blank character, or one right after a line feed
-// inside it (a row of many lines).
+// inside it (a row of many lines). Only a text that holds c is trimmed and searched again.
 CString Begins(char c)
 {
     const CString strCharacter(&c, 1);
-    return CString("SUBSTR(LTRIM(TEXT,") + kBlanks + "),1,1) = '" + strCharacter +
-           "' OR INSTR(TEXT,'\n" + strCharacter + "') > 0";
+    return "INSTR(TEXT,'" + strCharacter + "') > 0 AND (SUBSTR(LTRIM(TEXT," + kBlanks +
+           "),1,1) = '" + strCharacter + "' OR INSTR(TEXT,'\n" + strCharacter + "') > 0)";
 }
 
 // The characters a line's first non-blank one is looked for among: "#", then the prefix
@@ -72,10 +72,13 @@ const std::vector<CountColumn>& CountColumns()
                  row.needs.strFirstHashLine = LineOf(row.strName, row.strType, nValue);
              }
          }},
-        // A row holding a line end before its last character holds more than one line.
-        {"MAX(CASE WHEN INSTR(RTRIM(TEXT,'\n'),'\n') > 0 THEN 1 ELSE 0 END)",
+        // A row holding a line end before its last character holds more than one line. Only
+        // a row whose first line end is not its last character is trimmed and searched again.
+        {"MAX(CASE WHEN INSTR(TEXT,'\n') < LENGTH(TEXT) AND INSTR(RTRIM(TEXT,'\n'),'\n') > 0 "
+         "THEN 1 ELSE 0 END)",
          [](LineCountRow& row, int nValue) { row.bWrapped = nValue > 0; }},
-        {"COALESCE(MAX(LENGTHB(NAME)),0)",
+        // A group holds one name: measured once, not on every row.
+        {"COALESCE(LENGTHB(MIN(NAME)),0)",
          [](LineCountRow& row, int nValue) { row.nNameBytes = nValue; }},
         {"COALESCE(MAX(LENGTHB(TEXT)),0)",
          [](LineCountRow& row, int nValue) { row.nTextBytes = nValue; }},
