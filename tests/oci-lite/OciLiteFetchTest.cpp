@@ -297,6 +297,48 @@ TEST_F(OciLiteFetch, ArrayFetchFillsConsecutiveElements)
     EXPECT_EQ(1403, session.LastError().code);
 }
 
+// Rows of texts, NULLs and numbers in turn, some held back by the prefetch memory limit, each
+// arrive as themselves: nothing of a longer value before it stays in a shorter one or a NULL.
+TEST_F(OciLiteFetch, ValuesOfEveryKindAndLengthInTurnArriveAsThemselves)
+{
+    OCIStmt* stmt = session.Prepare(
+        "SELECT 'the first value, longer than any after it', 1 FROM DUAL UNION ALL "
+        "SELECT NULL, 22 FROM DUAL UNION ALL SELECT 'b', NULL FROM DUAL UNION ALL "
+        "SELECT 'a value again, long', -333 FROM DUAL UNION ALL SELECT NULL, NULL FROM DUAL");
+    ub4 prefetchRows = 2;
+    ub4 prefetchMemory = 1;  // each trip carries one row and holds the next back
+    ASSERT_EQ(OCI_SUCCESS, api.AttrSet(stmt, OCI_HTYPE_STMT, &prefetchRows, 0,
+                                       OCI_ATTR_PREFETCH_ROWS, session.err));
+    ASSERT_EQ(OCI_SUCCESS, api.AttrSet(stmt, OCI_HTYPE_STMT, &prefetchMemory, 0,
+                                       OCI_ATTR_PREFETCH_MEMORY, session.err));
+    char texts[2][64] = {};
+    char numbers[2][8] = {};
+    sb2 textIndicators[2] = {};
+    sb2 numberIndicators[2] = {};
+    ASSERT_EQ(OCI_SUCCESS, Define(stmt, 1, texts, sizeof texts[0], SQLT_STR, textIndicators));
+    ASSERT_EQ(OCI_SUCCESS, Define(stmt, 2, numbers, sizeof numbers[0], SQLT_STR, numberIndicators));
+    ASSERT_EQ(OCI_SUCCESS,
+              api.StmtExecute(session.svc, stmt, session.err, 0, 0, nullptr, nullptr, OCI_DEFAULT));
+    Rows rows;
+    sword status = OCI_SUCCESS;
+    while (status == OCI_SUCCESS) {
+        status = api.StmtFetch(stmt, session.err, 2, OCI_FETCH_NEXT, OCI_DEFAULT);
+        ub4 fetched = 0;
+        api.AttrGet(stmt, OCI_HTYPE_STMT, &fetched, nullptr, OCI_ATTR_ROWS_FETCHED, session.err);
+        for (ub4 i = 0; i < fetched; ++i) {
+            rows.push_back({textIndicators[i] == -1 ? "<null>" : texts[i],
+                            numberIndicators[i] == -1 ? "<null>" : numbers[i]});
+        }
+    }
+    EXPECT_EQ(OCI_NO_DATA, status);
+    EXPECT_EQ((Rows{{"the first value, longer than any after it", "1"},
+                    {"<null>", "22"},
+                    {"b", "<null>"},
+                    {"a value again, long", "-333"},
+                    {"<null>", "<null>"}}),
+              rows);
+}
+
 TEST_F(OciLiteFetch, OnlyFetchNextIsAccepted)
 {
     OCIStmt* stmt = session.Prepare("SELECT OBJECT_NAME FROM USER_OBJECTS");

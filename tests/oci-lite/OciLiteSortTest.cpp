@@ -116,6 +116,28 @@ TEST(OciLiteSort, NlsSortOfNullIsNullAndABadParameterIs12702)
     }
 }
 
+// A parameter that is no literal is read on every row: the sort it names, or ORA-12702 from the
+// row whose parameter is bad, after the rows before it.
+TEST(OciLiteSort, NlsSortReadsAParameterThatChangesFromRowToRow)
+{
+    OciSession session;
+    ASSERT_EQ(OCI_SUCCESS, session.Logon("SORTER", "Sorter", "sorting"));
+    EXPECT_EQ(Column({"alpha"}),
+              session.Query("SELECT OBJECT_NAME FROM USER_OBJECTS WHERE NLSSORT(OBJECT_NAME, "
+                            "CASE WHEN OBJECT_NAME = 'alpha' THEN 'NLS_SORT=GERMAN' ELSE "
+                            "'NLS_SORT=BINARY' END) <> NLSSORT(OBJECT_NAME, 'NLS_SORT=BINARY')",
+                            {}, 1));
+    sword status = OCI_SUCCESS;
+    const Rows rows = session.Query(
+        "SELECT N FROM (SELECT 'a' N FROM DUAL UNION ALL SELECT 'b' FROM DUAL UNION ALL SELECT "
+        "'c' FROM DUAL) WHERE NLSSORT(N, CASE WHEN N = 'b' THEN 'NLS_SORT' ELSE "
+        "'NLS_SORT=BINARY' END) IS NOT NULL",
+        {}, 1, &status);
+    EXPECT_EQ(OCI_ERROR, status);
+    EXPECT_EQ(12702, session.LastError().code);
+    EXPECT_EQ(Column({"a"}), rows);
+}
+
 TEST(OciLiteSort, InstrFindsTextInTheSessionsViews)
 {
     OciSession session;
