@@ -32,6 +32,23 @@ std::string SqlLiteral(const std::string& text)
     return literal + "'";
 }
 
+// The integer in decimal digits, a minus sign first when negative.
+void AssignDecimal(long long number, std::string* text)
+{
+    char digits[24];
+    char* end = digits + sizeof digits;
+    char* at = end;
+    unsigned long long magnitude = number < 0 ? 0ull - static_cast<unsigned long long>(number)
+                                              : static_cast<unsigned long long>(number);
+    do {
+        *--at = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (number < 0)
+        *--at = '-';
+    text->assign(at, static_cast<size_t>(end - at));
+}
+
 // Copies the current row of stmt into row, reusing the row's values and their texts' memory.
 // The caller holds the connection's mutex: each column is read through its value, which takes
 // the mutex once instead of once per read.
@@ -52,7 +69,9 @@ void ReadRow(sqlite3_stmt* stmt, Row* row)
         case SQLITE_INTEGER:
             value.kind = Value::kInteger;
             value.integer = sqlite3_value_int64(column);
-            break;
+            // Printed here as SQLite prints an integer, without SQLite making a text of it.
+            AssignDecimal(value.integer, &value.text);
+            continue;
         case SQLITE_FLOAT:
             value.kind = Value::kReal;
             value.real = sqlite3_value_double(column);
