@@ -216,7 +216,7 @@ bool CodePageHolds(const wchar_t* pUnits, int nUnits, unsigned nCodePage)
         return true;
     if (IsAsciiPage(nCodePage))
         return false;
-    return nUnits == 2 || !(IsHighSurrogate(pUnits[0]) || IsLowSurrogate(pUnits[0]));
+    return IsWholeCharacter(pUnits, nUnits);
 }
 
 bool IsValidUtf8(const char* pText, size_t nLength)
