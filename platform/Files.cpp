@@ -1,7 +1,25 @@
 // Files.cpp: what is the same on every system.
 #include "platform/Files.h"
 
+#include <utility>
+
 namespace Files {
+
+File::File(File&& other) noexcept
+    : m_nHandle(std::exchange(other.m_nHandle, kNone)), m_strPath(std::move(other.m_strPath)),
+      m_bDiscard(std::exchange(other.m_bDiscard, false))
+{}
+
+File& File::operator=(File&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        m_nHandle = std::exchange(other.m_nHandle, kNone);
+        m_strPath = std::move(other.m_strPath);
+        m_bDiscard = std::exchange(other.m_bDiscard, false);
+    }
+    return *this;
+}
 
 bool ReadWhole(const std::wstring& strPath, std::string& strContent, SystemError& nError)
 {

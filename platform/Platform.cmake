@@ -9,6 +9,7 @@ else()
   set(QM_PLATFORM_LIBS Threads::Threads ${CMAKE_DL_LIBS})
 endif()
 set(QM_PLATFORM_SOURCES
+  ${CMAKE_SOURCE_DIR}/platform/Console.cpp
   ${CMAKE_SOURCE_DIR}/platform/Files.cpp
   ${QM_PLATFORM_DIR}/ClientLibrary.cpp
   ${QM_PLATFORM_DIR}/Console.cpp

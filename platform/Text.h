@@ -50,3 +50,8 @@ inline bool IsLowSurrogate(wchar_t ch)
 {
     return ch >= 0xDC00 && ch <= 0xDFFF;
 }
+// Whether one unit, or a surrogate pair, is a whole character rather than half of one.
+inline bool IsWholeCharacter(const wchar_t* pUnits, int nUnits)
+{
+    return nUnits == 2 || !(IsHighSurrogate(pUnits[0]) || IsLowSurrogate(pUnits[0]));
+}

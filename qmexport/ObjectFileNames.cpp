@@ -28,7 +28,21 @@ struct Rules {
     unsigned nCodePage = kUtf8CodePage;
     // Earlier versions kept a name's own "~" and shortened with an FNV-1a 32 hash.
     bool bFormer = false;
+    // Earlier versions measured a name in UTF-16 units alone.
+    bool bUnitsOnly = false;
 };
+
+size_t Utf8Length(const std::wstring& strText)
+{
+    return FromWide(strText, kUtf8CodePage).size();
+}
+
+// Whether a file name of this many UTF-16 units and UTF-8 bytes fits under the rules.
+bool Fits(size_t nUnits, size_t nBytes, const Rules& rules)
+{
+    return nUnits <= ObjectFileNames::kMaxFileName &&
+           (rules.bUnitsOnly || nBytes <= ObjectFileNames::kMaxFileNameBytes);
+}
 
 // The characters of a stored name (UTF-8).
 std::wstring Characters(const CString& strName)
@@ -145,13 +159,15 @@ bool IsPlainFileName(const std::wstring& strFile)
 }
 
 // "<start of the escaped name>~<hash>": the start must be a whole run of escaped characters
-// and the name as long as FileName makes a shortened one; the hash is today's or an earlier
-// version's.
-bool ParseShortStem(const std::wstring& strStem, size_t nFileLength, CString& strStart)
+// and the name as long as FileName makes a shortened one, in units or in bytes; the hash is
+// today's or an earlier version's.
+bool ParseShortStem(const std::wstring& strStem, const std::wstring& strFileName, CString& strStart)
 {
-    // One piece (an escaped four-byte character) is at most 12 units: the cut leaves fewer free.
+    // One piece (an escaped four-byte character) is at most 12 units and 12 bytes: the cut
+    // leaves fewer free.
     const size_t kLongestPiece = 12;
-    if (nFileLength + kLongestPiece <= ObjectFileNames::kMaxFileName)
+    if (strFileName.size() + kLongestPiece <= ObjectFileNames::kMaxFileName &&
+        Utf8Length(strFileName) + kLongestPiece <= ObjectFileNames::kMaxFileNameBytes)
         return false;
     for (size_t nDigits : {kHashDigits, kFormerHashDigits}) {
         if (strStem.size() < nDigits + 1)
@@ -183,16 +199,21 @@ std::wstring BuildFileName(const CString& strName, const std::wstring& strExtens
     std::wstring strStem;
     for (const std::wstring& strPiece : pieces)
         strStem += strPiece;
-    if (strStem.size() + strTail.size() <= ObjectFileNames::kMaxFileName)
+    if (Fits(strStem.size() + strTail.size(), Utf8Length(strStem) + strTail.size(), rules))
         return strStem + strTail;
 
+    // The hash and the extension are ASCII: as many bytes as units.
     const std::wstring strShortTail =
         kShortMark + (rules.bFormer ? FormerHashText(strName) : HashText(strName)) + strTail;
     std::wstring strStart;
+    size_t nStartBytes = 0;
     for (const std::wstring& strPiece : pieces) {
-        if (strStart.size() + strPiece.size() + strShortTail.size() > ObjectFileNames::kMaxFileName)
+        const size_t nPieceBytes = Utf8Length(strPiece);
+        if (!Fits(strStart.size() + strPiece.size() + strShortTail.size(),
+                  nStartBytes + nPieceBytes + strShortTail.size(), rules))
             break;
         strStart += strPiece;
+        nStartBytes += nPieceBytes;
     }
     return strStart + strShortTail;
 }
@@ -200,25 +221,29 @@ std::wstring BuildFileName(const CString& strName, const std::wstring& strExtens
 // Every set of rules a file of this program's may have been named by, today's first: either
 // case marking; this code page or none (a folder exported where the system's code page holds
 // every character of the names), or ASCII (--ascii-names, or a desk whose code page held none
-// of the name's other characters); earlier versions (no code page, "~" kept, FNV-1a 32).
+// of the name's other characters); this code page with names measured in units alone (a
+// Windows desk before names were kept within 255 bytes too); earlier versions (no code page,
+// "~" kept, FNV-1a 32, units alone).
 std::vector<Rules> AllRules(unsigned nCodePage)
 {
     std::vector<Rules> rules;
-    auto add = [&rules](unsigned nPage, bool bFormer) {
+    auto add = [&rules](unsigned nPage, bool bFormer, bool bUnitsOnly) {
         for (bool bMark : {false, true}) {
             Rules entry;
             entry.bMarkCase = bMark;
             entry.nCodePage = nPage;
             entry.bFormer = bFormer;
+            entry.bUnitsOnly = bUnitsOnly;
             rules.push_back(entry);
         }
     };
-    add(nCodePage, false);
+    add(nCodePage, false, false);
     if (nCodePage != kUtf8CodePage)
-        add(kUtf8CodePage, false);
+        add(kUtf8CodePage, false, false);
     if (nCodePage != kAsciiCodePage)
-        add(kAsciiCodePage, false);
-    add(kUtf8CodePage, true);
+        add(kAsciiCodePage, false, false);
+    add(nCodePage, false, true);
+    add(kUtf8CodePage, true, true);
     return rules;
 }
 
@@ -319,7 +344,7 @@ bool ObjectOf(const std::wstring& strFileName, CString& strName, CString& strTyp
     const std::wstring strExtension = strFileName.substr(nDot + 1);
     // A shortened name is never read as the whole name of an object whose own name ends in "~"
     // and a hash (which earlier versions left unescaped).
-    if (ParseShortStem(strFileName.substr(0, nDot), strFileName.size(), strFoundName))
+    if (ParseShortStem(strFileName.substr(0, nDot), strFileName, strFoundName))
         return false;
     const CString strFoundType = TypeOf(strExtension);
     if (strFoundType.IsEmpty() || strExtension != ExtensionOf(strFoundType) ||
@@ -348,7 +373,7 @@ bool IsOwnFileName(const std::wstring& strFileName, ParsedFileName* pParsed, uns
         const std::wstring strExtension = strFileName.substr(nDot + 1);
         parsed.strType = TypeOf(strExtension);
         if (parsed.strType.IsEmpty() || strExtension != ExtensionOf(parsed.strType) ||
-            !ParseShortStem(strFileName.substr(0, nDot), strFileName.size(), parsed.strName))
+            !ParseShortStem(strFileName.substr(0, nDot), strFileName, parsed.strName))
             return false;
         parsed.bShortened = true;
     }

@@ -12,7 +12,8 @@
 //                     kinds, the objects named or the other objects of a run. Every rule is
 //                     reversible, and no two objects get names that a case-insensitive file
 //                     system takes for the same file. A name whose file name would pass 255
-//                     UTF-16 units is shortened: the start of the escaped name, "~", 32 hex
+//                     UTF-16 units or 255 bytes of UTF-8 is shortened: the start of the
+//                     escaped name, "~", 32 hex
 //                     digits of the SHA-256 of the stored name's bytes, the extension; a name's
 //                     own "~" is always escaped, so only a shortened name holds one.
 //                     Which names this program could have written (IsOwnFileName), under these
@@ -41,8 +42,11 @@
 
 namespace ObjectFileNames {
 
-// The longest file name a folder holds, in UTF-16 units with the extension.
+// The longest file name a folder holds, with the extension: 255 UTF-16 units (Windows) and
+// 255 bytes of UTF-8 (Linux's file systems). Names are kept within both on every system, so that
+// a folder checked out anywhere holds the same names.
 constexpr size_t kMaxFileName = 255;
+constexpr size_t kMaxFileNameBytes = 255;
 
 // The extension of an object type ("pks" for "PACKAGE", ...); empty for a type that is none
 // of ObjectKinds.

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/ConsoleInput.h"
 #include "platform/Text.h"
 
 namespace {
@@ -180,20 +181,8 @@ bool ReadHiddenLine(const char* pszPrompt, size_t nMaxBytes, std::string& strLin
     {
         EchoOff quiet(STDIN_FILENO);
         WriteAll(STDERR_FILENO, pszPrompt, std::strlen(pszPrompt));
-        while (strLine.size() < nMaxBytes) {
-            char ch = 0;
-            const ssize_t nRead = ::read(STDIN_FILENO, &ch, 1);
-            if (nRead < 0 && errno == EINTR)
-                continue;
-            if (nRead < 0) {
-                nError = SystemError(errno);
-                bRead = false;
-                break;
-            }
-            if (nRead == 0 || ch == '\n')
-                break;
-            strLine += ch;
-        }
+        bool bAny = false;
+        bRead = ReadInputLine(nMaxBytes, strLine, bAny, nError);
     }
     WriteAll(STDERR_FILENO, "\n", 1);
     while (!strLine.empty() && strLine.back() == '\r')
@@ -201,27 +190,19 @@ bool ReadHiddenLine(const char* pszPrompt, size_t nMaxBytes, std::string& strLin
     return bRead;
 }
 
-bool ReadInputLine(size_t nMaxBytes, std::string& strLine, bool& bAny, SystemError& nError)
+InputByte ReadInputByte(char& ch, SystemError& nError)
 {
-    bAny = false;
-    // One byte at a time: nothing after the first line is taken from the stream.
-    while (strLine.size() < nMaxBytes) {
-        char ch = 0;
+    for (;;) {
         const ssize_t nRead = ::read(STDIN_FILENO, &ch, 1);
-        if (nRead < 0 && errno == EINTR)
-            continue;
-        if (nRead < 0) {
-            nError = SystemError(errno);
-            return false;
-        }
+        if (nRead == 1)
+            return InputByte::Read;
         if (nRead == 0)
-            break;
-        bAny = true;
-        if (ch == '\n')
-            break;
-        strLine += ch;
+            return InputByte::End;
+        if (errno != EINTR) {
+            nError = SystemError(errno);
+            return InputByte::Failed;
+        }
     }
-    return true;
 }
 
 void InstallStopHandler(StopHandler onStop)

@@ -196,22 +196,6 @@ unsigned long ProcessId()
 
 // ---- File ----
 
-File::File(File&& other) noexcept
-    : m_nHandle(std::exchange(other.m_nHandle, kNone)), m_strPath(std::move(other.m_strPath)),
-      m_bDiscard(std::exchange(other.m_bDiscard, false))
-{}
-
-File& File::operator=(File&& other) noexcept
-{
-    if (this != &other) {
-        Close();
-        m_nHandle = std::exchange(other.m_nHandle, kNone);
-        m_strPath = std::move(other.m_strPath);
-        m_bDiscard = std::exchange(other.m_bDiscard, false);
-    }
-    return *this;
-}
-
 File File::Open(const std::wstring& strPath, Access access, Disposition disposition,
                 SystemError& nError)
 {

@@ -216,7 +216,7 @@ bool CodePageHolds(const wchar_t* pUnits, int nUnits, unsigned nCodePage)
         return true;
     if (IsAsciiPage(nCodePage))
         return false;
-    return nUnits == 2 || !(IsHighSurrogate(pUnits[0]) || IsLowSurrogate(pUnits[0]));
+    return IsWholeCharacter(pUnits, nUnits);
 }
 
 bool IsValidUtf8(const char* pText, size_t nLength)
@@ -237,6 +237,9 @@ bool IsValidUtf8(const char* pText, size_t nLength)
 wchar_t UpperUnit(wchar_t ch)
 {
     const unsigned nUnit = unsigned(ch);
+    // ASCII first: nearly every name is ASCII, and its only case pairs are the letters.
+    if (nUnit < 0x80)
+        return nUnit >= 'a' && nUnit <= 'z' ? wchar_t(nUnit - ('a' - 'A')) : ch;
     if (nUnit > 0xFFFF)
         return ch;
     size_t nLow = 0;
@@ -268,6 +271,8 @@ int CompareIgnoringCase(const std::wstring& strA, const std::wstring& strB)
 {
     const size_t n = strA.size() < strB.size() ? strA.size() : strB.size();
     for (size_t i = 0; i < n; ++i) {
+        if (strA[i] == strB[i])
+            continue;
         const unsigned a = unsigned(UpperUnit(strA[i]));
         const unsigned b = unsigned(UpperUnit(strB[i]));
         if (a != b)

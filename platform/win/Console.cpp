@@ -5,6 +5,7 @@
 
 #include <shellapi.h>
 
+#include "platform/ConsoleInput.h"
 #include "platform/Text.h"
 
 namespace {
@@ -148,27 +149,15 @@ bool ReadHiddenLine(const char* pszPrompt, size_t nMaxBytes, std::string& strLin
     return nError == ERROR_SUCCESS;
 }
 
-bool ReadInputLine(size_t nMaxBytes, std::string& strLine, bool& bAny, SystemError& nError)
+InputByte ReadInputByte(char& ch, SystemError& nError)
 {
-    HANDLE hInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    bAny = false;
-    // One byte at a time: nothing after the first line is taken from the stream.
-    while (strLine.size() < nMaxBytes) {
-        char ch = 0;
-        DWORD nRead = 0;
-        if (!::ReadFile(hInput, &ch, 1, &nRead, nullptr)) {
-            nError = ::GetLastError();
-            // A pipe whose writer has gone is the end of the input, not a failure.
-            return nError == ERROR_BROKEN_PIPE;
-        }
-        if (nRead == 0)
-            break;
-        bAny = true;
-        if (ch == '\n')
-            break;
-        strLine += ch;
+    DWORD nRead = 0;
+    if (!::ReadFile(::GetStdHandle(STD_INPUT_HANDLE), &ch, 1, &nRead, nullptr)) {
+        nError = ::GetLastError();
+        // A pipe whose writer has gone is the end of the input, not a failure.
+        return nError == ERROR_BROKEN_PIPE ? InputByte::End : InputByte::Failed;
     }
-    return true;
+    return nRead == 1 ? InputByte::Read : InputByte::End;
 }
 
 void InstallStopHandler(StopHandler onStop)

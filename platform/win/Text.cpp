@@ -51,7 +51,7 @@ bool CodePageHolds(const wchar_t* pUnits, int nUnits, unsigned nCodePage)
     if (nUnits == 1 && pUnits[0] < 0x80)
         return true;
     if (nCodePage == CP_UTF8)
-        return nUnits == 2 || !(IS_HIGH_SURROGATE(pUnits[0]) || IS_LOW_SURROGATE(pUnits[0]));
+        return IsWholeCharacter(pUnits, nUnits);
     char bytes[16];
     BOOL bDefaultUsed = FALSE;
     const int nBytes = ::WideCharToMultiByte(nCodePage, WC_NO_BEST_FIT_CHARS, pUnits, nUnits, bytes,

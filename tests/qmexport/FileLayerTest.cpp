@@ -10,7 +10,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <set>
 #include <string>
 #include <system_error>
@@ -89,27 +88,48 @@ void MakeReadOnly(const fs::path& path)
                     fs::perm_options::remove);
 }
 
+const char kOld[] = "old\n";
+const char kNew[] = "new\n";
+
 enum class Action { Replace, Remove };
+
+// Every row changes the same name, PKG_A.pks.
+const wchar_t kFile[] = L"PKG_A.pks";
 
 struct Row {
     const char* pszName;
     // Sets the folder up; false when the system cannot (the row is skipped).
-    std::function<bool(const Scratch&)> setUp;
+    bool (*setUp)(const Scratch&);
     Action action;
-    const wchar_t* pszFile;
     // What a replacement writes.
     const char* pszContent;
     FolderFiles::Change expectedChange;  // for Replace
     bool bExpectedRemoved;               // for Remove
-    // The folder's names afterwards, and the bytes under the first of them (if any).
-    std::set<std::string> expectedNames;
+    // Whether the folder still holds the name afterwards, and its bytes then (null: not a file).
+    bool bExpectedHeld;
     const char* pszExpectedContent;
     // The outside file's bytes afterwards (a link's target), when there is one.
     const char* pszExpectedOutside;
 };
 
-const char kOld[] = "old\n";
-const char kNew[] = "new\n";
+Row Replace(const char* pszName, bool (*setUp)(const Scratch&), const char* pszContent,
+            FolderFiles::Change change, const char* pszHeld, const char* pszOutside = nullptr)
+{
+    return {pszName, setUp, Action::Replace, pszContent, change, false, true, pszHeld, pszOutside};
+}
+
+Row Remove(const char* pszName, bool (*setUp)(const Scratch&), bool bRemoved)
+{
+    return {pszName,
+            setUp,
+            Action::Remove,
+            nullptr,
+            FolderFiles::Change::Written,
+            bRemoved,
+            !bRemoved,
+            bRemoved ? nullptr : kOld,
+            nullptr};
+}
 
 bool PlainFile(const Scratch& scratch)
 {
@@ -156,136 +176,19 @@ bool Nothing(const Scratch&)
 using C = FolderFiles::Change;
 
 const Row kRows[] = {
-    {"NewFile",
-     Nothing,
-     Action::Replace,
-     L"PKG_A.pks",
-     kNew,
-     C::Written,
-     false,
-     {"PKG_A.pks"},
-     kNew,
-     nullptr},
-    {"SameContentIsLeftAlone",
-     PlainFile,
-     Action::Replace,
-     L"PKG_A.pks",
-     kOld,
-     C::Unchanged,
-     false,
-     {"PKG_A.pks"},
-     kOld,
-     nullptr},
-    {"NewContentReplaces",
-     PlainFile,
-     Action::Replace,
-     L"PKG_A.pks",
-     kNew,
-     C::Written,
-     false,
-     {"PKG_A.pks"},
-     kNew,
-     nullptr},
-    {"AnotherCaseIsTheSameFileAndTakesTheExactName",
-     OtherCase,
-     Action::Replace,
-     L"PKG_A.pks",
-     kNew,
-     C::Written,
-     false,
-     {"PKG_A.pks"},
-     kNew,
-     nullptr},
-    {"AnotherCaseWithTheSameContentIsRenamed",
-     OtherCase,
-     Action::Replace,
-     L"PKG_A.pks",
-     kOld,
-     C::Written,
-     false,
-     {"PKG_A.pks"},
-     kOld,
-     nullptr},
-    {"ReadOnlyFileIsNeverChanged",
-     ReadOnlyFile,
-     Action::Replace,
-     L"PKG_A.pks",
-     kNew,
-     C::Failed,
-     false,
-     {"PKG_A.pks"},
-     kOld,
-     nullptr},
-    {"ReadOnlyFileWithTheSameContentIsUnchanged",
-     ReadOnlyFile,
-     Action::Replace,
-     L"PKG_A.pks",
-     kOld,
-     C::Unchanged,
-     false,
-     {"PKG_A.pks"},
-     kOld,
-     nullptr},
-    {"LinkToAFileIsReplacedNotWrittenThrough",
-     LinkToFile,
-     Action::Replace,
-     L"PKG_A.pks",
-     kNew,
-     C::Written,
-     false,
-     {"PKG_A.pks"},
-     kNew,
-     kOld},
-    {"LinkToAFolderStays",
-     LinkToFolder,
-     Action::Replace,
-     L"PKG_A.pks",
-     kNew,
-     C::Failed,
-     false,
-     {"PKG_A.pks"},
-     nullptr,
-     kOld},
-    {"FolderUnderTheNameStays",
-     FolderUnderTheName,
-     Action::Replace,
-     L"PKG_A.pks",
-     kNew,
-     C::Failed,
-     false,
-     {"PKG_A.pks"},
-     nullptr,
-     nullptr},
-    {"RemoveAPlainFile",
-     PlainFile,
-     Action::Remove,
-     L"PKG_A.pks",
-     nullptr,
-     C::Written,
-     true,
-     {},
-     nullptr,
-     nullptr},
-    {"RemoveAnotherCase",
-     OtherCase,
-     Action::Remove,
-     L"PKG_A.pks",
-     nullptr,
-     C::Written,
-     true,
-     {},
-     nullptr,
-     nullptr},
-    {"ReadOnlyFileIsNotRemoved",
-     ReadOnlyFile,
-     Action::Remove,
-     L"PKG_A.pks",
-     nullptr,
-     C::Written,
-     false,
-     {"PKG_A.pks"},
-     kOld,
-     nullptr},
+    Replace("NewFile", Nothing, kNew, C::Written, kNew),
+    Replace("SameContentIsLeftAlone", PlainFile, kOld, C::Unchanged, kOld),
+    Replace("NewContentReplaces", PlainFile, kNew, C::Written, kNew),
+    Replace("AnotherCaseIsTheSameFileAndTakesTheExactName", OtherCase, kNew, C::Written, kNew),
+    Replace("AnotherCaseWithTheSameContentIsRenamed", OtherCase, kOld, C::Written, kOld),
+    Replace("ReadOnlyFileIsNeverChanged", ReadOnlyFile, kNew, C::Failed, kOld),
+    Replace("ReadOnlyFileWithTheSameContentIsUnchanged", ReadOnlyFile, kOld, C::Unchanged, kOld),
+    Replace("LinkToAFileIsReplacedNotWrittenThrough", LinkToFile, kNew, C::Written, kNew, kOld),
+    Replace("LinkToAFolderStays", LinkToFolder, kNew, C::Failed, nullptr, kOld),
+    Replace("FolderUnderTheNameStays", FolderUnderTheName, kNew, C::Failed, nullptr),
+    Remove("RemoveAPlainFile", PlainFile, true),
+    Remove("RemoveAnotherCase", OtherCase, true),
+    Remove("ReadOnlyFileIsNotRemoved", ReadOnlyFile, false),
 };
 
 class FileLayerTest : public ::testing::TestWithParam<std::tuple<Row, bool>> {};
@@ -303,15 +206,17 @@ TEST_P(FileLayerTest, ChangesOnlyWhatTheRowSays)
     if (bSnapshot)
         files.Snapshot();
     if (row.action == Action::Replace) {
-        EXPECT_EQ(files.Replace(row.pszFile, row.pszContent), row.expectedChange);
+        EXPECT_EQ(files.Replace(kFile, row.pszContent), row.expectedChange);
     } else {
-        EXPECT_EQ(files.Remove(row.pszFile), row.bExpectedRemoved);
+        EXPECT_EQ(files.Remove(kFile), row.bExpectedRemoved);
     }
 
-    // No temporary file is left behind, and nothing else appears.
-    EXPECT_EQ(scratch.Names(), row.expectedNames);
-    if (row.pszExpectedContent != nullptr && !row.expectedNames.empty()) {
-        const fs::path held = scratch.Folder() / *row.expectedNames.begin();
+    // No temporary file is left behind, nothing else appears, and the name is the exact one.
+    const std::set<std::string> expectedNames =
+        row.bExpectedHeld ? std::set<std::string>{"PKG_A.pks"} : std::set<std::string>{};
+    EXPECT_EQ(scratch.Names(), expectedNames);
+    if (row.pszExpectedContent != nullptr && row.bExpectedHeld) {
+        const fs::path held = scratch.Folder() / "PKG_A.pks";
         EXPECT_FALSE(fs::is_symlink(fs::symlink_status(held)));
         EXPECT_EQ(ReadBytes(held), row.pszExpectedContent);
     }

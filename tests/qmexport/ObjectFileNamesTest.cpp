@@ -285,6 +285,55 @@ TEST(ObjectFileNamesTest, ShortenedNamesNeverMeet)
     EXPECT_EQ(strOwn.find(L"~4826896A"), std::wstring::npos);
 }
 
+// A name kept as its own characters may fit 255 units and still pass 255 bytes of UTF-8 (what
+// Linux's file systems take): it is shortened by the bytes, on every system alike, and the file
+// an earlier version named by units alone is still known as the object's.
+TEST(ObjectFileNamesTest, NamesAreKeptWithin255BytesOfUtf8)
+{
+    std::string strCjk;
+    for (int i = 0; i < 100; ++i)
+        strCjk += "\xE6\x97\xA5";  // 100 characters, 300 bytes
+    std::string strEmoji;
+    for (int i = 0; i < 63; ++i)
+        strEmoji += "\xF0\x9F\x98\x80";  // 126 units, 252 bytes
+    const struct {
+        std::string strName;
+        bool bShortened;
+    } kRows[] = {{strCjk, true},
+                 {strCjk.substr(0, 3 * 83), false},  // 249 bytes with ".prc": 253
+                 {strCjk.substr(0, 3 * 84), true},   // 256
+                 {strEmoji, true},
+                 {strEmoji.substr(0, 4 * 62), false}};
+    std::vector<std::wstring> files;
+    for (const auto& row : kRows) {
+        const std::wstring strFile =
+            ObjectFileNames::FileName(row.strName.c_str(), "PROCEDURE", false, kUtf8CodePage);
+        const std::string strBytes = FromWide(strFile, kUtf8CodePage);
+        EXPECT_LE(strFile.size(), ObjectFileNames::kMaxFileName);
+        EXPECT_LE(strBytes.size(), ObjectFileNames::kMaxFileNameBytes);
+        ObjectFileNames::ParsedFileName parsed;
+        ASSERT_TRUE(ObjectFileNames::IsOwnFileName(strFile, &parsed, kUtf8CodePage));
+        EXPECT_EQ(parsed.bShortened, row.bShortened) << strBytes;
+        // A shortened name keeps as much of the start as fits, whole characters only.
+        EXPECT_EQ(row.strName.compare(0, parsed.strName.str().size(), parsed.strName.str()), 0);
+        if (row.bShortened)
+            EXPECT_GT(strBytes.size() + 4, ObjectFileNames::kMaxFileNameBytes) << strBytes;
+        for (const std::wstring& strOther : files)
+            EXPECT_FALSE(SameIgnoringCase(strFile, strOther)) << strBytes;
+        files.push_back(strFile);
+
+        // The name by units alone, as written before: known, and the object's.
+        const std::wstring strUnitsOnly = ToWide(row.strName, kUtf8CodePage) + L".prc";
+        const std::vector<std::wstring> formers =
+            ObjectFileNames::FormerFileNames(row.strName.c_str(), "PROCEDURE", kUtf8CodePage);
+        EXPECT_NE(std::find(formers.begin(), formers.end(), strUnitsOnly), formers.end());
+        CString strName;
+        CString strType;
+        ASSERT_TRUE(ObjectFileNames::ObjectOf(strUnitsOnly, strName, strType, kUtf8CodePage));
+        EXPECT_EQ(strName.str(), row.strName);
+    }
+}
+
 // A file name depends on the object and whether it has a case twin of its type: the same in
 // every run, and the names earlier runs may have given it are known, so a run can remove them.
 TEST(ObjectFileNamesTest, FormerNamesIncludeTheOtherMarkingAndEarlierRules)
