@@ -84,6 +84,12 @@ bool OutputFile::Check(ExportFailure& failure)
         }
         return true;
     }
+    // A name the system cannot hold (its limit on one name, elsewhere than Windows) is no file
+    // to read or write, whatever the target.
+    if (nError == SystemErrors::kNameTooLong) {
+        failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(nError));
+        return false;
+    }
     const std::wstring strFolder = FolderOf(m_strPath);
     if (!strFolder.empty()) {
         Files::Status folder;

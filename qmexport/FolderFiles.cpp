@@ -66,16 +66,26 @@ SystemError FolderFiles::CreateFolder() const
     SystemError nError = 0;
     if (IsLookOnly()) {
         // The export would create the missing folders; under a file it cannot, and fails with
-        // the reason the folder's own status then gives.
+        // the reason the folder's own status then gives. A part the system will not look at
+        // for another reason (a name too long for it) fails the export too, unless the folder
+        // itself is there (a server's name alone in a network path cannot be looked at).
+        SystemError nRefused = SystemErrors::kNone;
         for (const std::wstring& strPart : FolderPrefixes(m_strFolder)) {
-            if (!Files::StatusOf(strPart, status, nError))
-                return SystemErrors::kNone;
+            if (!Files::StatusOf(strPart, status, nError)) {
+                if (nError == SystemErrors::kFileNotFound || nError == SystemErrors::kPathNotFound)
+                    return SystemErrors::kNone;
+                if (nRefused == SystemErrors::kNone)
+                    nRefused = nError;
+                continue;
+            }
             if (!status.bFolder) {
                 if (Files::StatusOf(m_strFolder, status, nError))
                     return SystemErrors::kPathNotFound;
                 return nError != SystemErrors::kNone ? nError : SystemErrors::kPathNotFound;
             }
         }
+        if (nRefused != SystemErrors::kNone && !Files::StatusOf(m_strFolder, status, nError))
+            return nRefused;
         return SystemErrors::kNone;
     }
     // Existing folders are fine; the reason is the first refused creation's own, taken at the

@@ -7,8 +7,6 @@
 // run costs and a break from another thread.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -24,7 +22,8 @@
 #include "export/SqlPlusLines.h"
 #include "export/ViewSource.h"
 #include "framework/Barrier.h"
-#include "tests/export/ExportHarness.h"
+#include "support/TestSystem.h"
+#include "tests/export/EngineHarness.h"
 
 using namespace ExportTest;
 
@@ -499,7 +498,7 @@ std::vector<EndingCase> EndingCases()
 
 class EngineEndingTest : public ::testing::TestWithParam<EndingCase> {
 protected:
-    void SetUp() override { PrepareTest(); }
+    void SetUp() override { PrepareEngineTest(); }
 };
 
 }  // namespace
@@ -538,7 +537,7 @@ INSTANTIATE_TEST_SUITE_P(Table, EngineEndingTest, ::testing::ValuesIn(EndingCase
 
 TEST(EngineTest, BlocksLinesAndProgressOfTheStream)
 {
-    PrepareTest();
+    PrepareEngineTest();
     {
         Schema schema("ENG_BLOCKS");
         schema.AddObject("A_PROC", "PROCEDURE",
@@ -568,7 +567,7 @@ TEST(EngineTest, BlocksLinesAndProgressOfTheStream)
 
 TEST(EngineTest, AnAmpersandAnywhereInTheJobIsAnnouncedBeforeTheFirstBlock)
 {
-    PrepareTest();
+    PrepareEngineTest();
     {
         Schema schema("ENG_AMP");
         AddProc(schema, "A_PROC");
@@ -602,7 +601,7 @@ TEST(EngineTest, AnAmpersandAnywhereInTheJobIsAnnouncedBeforeTheFirstBlock)
 // fit the 16 MiB of prefetch memory.
 TEST(EngineTest, RoundTripsDoNotGrowWithTheObjects)
 {
-    PrepareTest();
+    PrepareEngineTest();
     {
         Schema schema("ENG_TRIPS");
         schema.Begin();
@@ -649,7 +648,7 @@ TEST(EngineTest, RoundTripsDoNotGrowWithTheObjects)
 // the line counts' rows fit one trip's prefetch memory: some 2,000 of them).
 TEST(EngineTest, ListingAndCountsInArraysKeepEveryRowInOrder)
 {
-    PrepareTest();
+    PrepareEngineTest();
     const int kObjects = 1500;
     std::vector<std::string> expected;
     {
@@ -694,7 +693,7 @@ TEST(EngineTest, ListingAndCountsInArraysKeepEveryRowInOrder)
 // of its widest width in that set's bytes, and names that LIKE's escapes pick.
 TEST(EngineTest, ADatabaseSetOrCursorSharingChangesNoBlockAndForceNoTrip)
 {
-    PrepareTest();
+    PrepareEngineTest();
     const char* const kDatabases[] = {"ENG_UTF8", "ENG_WE8", "ENG_FORCE"};
     std::string strAccents;  // 1,000 bytes in WE8MSWIN1252, 2,000 in UTF-8
     for (int i = 0; i < 1000; ++i)
@@ -766,7 +765,7 @@ TEST(EngineTest, ADatabaseSetOrCursorSharingChangesNoBlockAndForceNoTrip)
 // came before its first statement, which is then never sent.
 TEST(EngineTest, AnInterruptEndsTheCallTheRunWaitsIn)
 {
-    PrepareTest();
+    PrepareEngineTest();
     {
         Schema schema("ENG_BREAK");
         AddProc(schema, "A_PROC");
@@ -782,7 +781,7 @@ TEST(EngineTest, AnInterruptEndsTheCallTheRunWaitsIn)
         std::atomic<unsigned> nTripsAtLogon{0};
         std::thread breaker;
         OciLite::SetServerWork(60u * 1000u * 1000u);
-        const ULONGLONG nStart = ::GetTickCount64();
+        const unsigned long nStart = testsys::NowMs();
         if (!bBeforeTheRun) {
             breaker = std::thread([&] {
                 // The logon costs no server work; the first statement after it waits a minute
@@ -816,7 +815,7 @@ TEST(EngineTest, AnInterruptEndsTheCallTheRunWaitsIn)
             breaker.join();
         OciLite::SetServerWork(0);
         EXPECT_EQ(ending.result, ExportResult::Stopped);
-        EXPECT_LT(::GetTickCount64() - nStart, 30000u);
+        EXPECT_LT(testsys::NowMs() - nStart, 30000u);
         EXPECT_TRUE(run.sink.blocks.empty());
         EXPECT_TRUE(reporter.messages.empty());
         EXPECT_FALSE(reporter.bFinished);
@@ -890,7 +889,7 @@ std::vector<ViewCase> ViewCases()
 // object view named and left out; the SET lines the views need.
 TEST(EngineViewTest, ViewsAreWrittenAsStoredInNameOrder)
 {
-    PrepareTest();
+    PrepareEngineTest();
     const std::vector<ViewCase> cases = ViewCases();
     {
         Schema schema("ENG_VIEWS");
@@ -960,7 +959,7 @@ TEST(EngineViewTest, ViewsAreWrittenAsStoredInNameOrder)
 // every view is read through TEXT, one round trip each, and its text is the same.
 TEST(EngineViewTest, ADatabaseBeforeTwelveOneReadsEveryViewThroughText)
 {
-    PrepareTest();
+    PrepareEngineTest();
     const std::vector<ViewCase> cases = ViewCases();
     {
         Schema schema("ENG_VIEWS_OLD");
@@ -976,11 +975,11 @@ TEST(EngineViewTest, ADatabaseBeforeTwelveOneReadsEveryViewThroughText)
     const unsigned nCurrentTrips = OciLite::RoundTrips();
     for (const char* pszRelease : {"11.2", "10.2"}) {
         SCOPED_TRACE(pszRelease);
-        ::SetEnvironmentVariableA("OCI_LITE_SERVER_VERSION", pszRelease);
+        testsys::SetVariable("OCI_LITE_SERVER_VERSION", pszRelease);
         EngineRun old;
         OciLite::ResetCounters();
         RunEngine(old, "ENG_VIEWS_OLD", params);
-        ::SetEnvironmentVariableA("OCI_LITE_SERVER_VERSION", nullptr);
+        testsys::SetVariable("OCI_LITE_SERVER_VERSION", nullptr);
         ASSERT_EQ(old.outcome.result, ExportResult::Done) << old.outcome.MessageText().str();
         ASSERT_EQ(old.sink.blocks.size(), current.sink.blocks.size());
         for (size_t i = 0; i < old.sink.blocks.size(); ++i) {
@@ -1052,7 +1051,7 @@ TEST(EngineViewTest, AStatementNeedsItsOwnSetLines)
 // them; a view longer than TEXT_VC holds costs one of its own.
 TEST(EngineViewTest, ViewsCostAFewRoundTrips)
 {
-    PrepareTest();
+    PrepareEngineTest();
     for (const char* pszDatabase : {"ENG_VTRIPS0", "ENG_VTRIPS500", "ENG_VTRIPS502"}) {
         Schema schema(pszDatabase);
         schema.Begin();
@@ -1094,7 +1093,7 @@ TEST(EngineViewTest, ViewsCostAFewRoundTrips)
 // dictionary; for one who may not, the run says what is missing.
 TEST(EngineViewTest, AnOwnersViewsComeThroughTheDbaViews)
 {
-    PrepareTest();
+    PrepareEngineTest();
     {
         Schema schema("ENG_VOWNER");
         schema.AddUser("HR", "hr", 0);

@@ -2,8 +2,6 @@
 #include "tests/export/ExportHarness.h"
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -12,11 +10,9 @@
 #include "export/ExportEngine.h"
 #include "app/JobControl.h"
 #include "app/JobRecord.h"
-#include "db/OciDefs.h"
 #include "app/ReportQueue.h"
 #include "framework/Text.h"
 #include "framework/WinApp.h"
-#include "oci-lite/OciLiteTesting.h"
 
 // The test program's application object; its main window is the LogWindow.
 CWinApp theApp("export_tests");
@@ -34,49 +30,6 @@ CWnd& MainWndObject()
     return wnd;
 }
 
-// Runs once per process before the first logon: a private folder for the databases and files,
-// named in OCI_LITE_HOME, and our OCI.DLL kept loaded so its counters live for the whole run.
-struct Environment {
-    std::string strFolder;
-    HMODULE hOci = nullptr;
-
-    Environment()
-    {
-        char szTemp[MAX_PATH] = {};
-        ::GetTempPathA(MAX_PATH, szTemp);
-        strFolder =
-            std::string(szTemp) + "qm_export_" + std::to_string(::GetCurrentProcessId()) + "\\";
-        ::CreateDirectoryA(strFolder.c_str(), nullptr);
-        std::string strHome = strFolder.substr(0, strFolder.size() - 1);
-        ::SetEnvironmentVariableA("OCI_LITE_HOME", strHome.c_str());
-        ::SetEnvironmentVariableA("OCI_LITE_RTT_US", nullptr);
-        ::SetEnvironmentVariableA("OCI_LITE_FAIL_AT", nullptr);
-        hOci = ::LoadLibraryA("OCI.DLL");
-        // oci-lite reads its settings from the environment at the first initialisation: made
-        // now, so that what the tests set through its testing exports stays in force.
-        if (auto fn = reinterpret_cast<OCIInitializeFn>(
-                reinterpret_cast<void (*)()>(Entry("OCIInitialize"))))
-            fn(OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr);
-    }
-
-    FARPROC Entry(const char* pszName) const
-    {
-        return hOci != nullptr ? ::GetProcAddress(hOci, pszName) : nullptr;
-    }
-};
-
-Environment& Env()
-{
-    static Environment env;
-    return env;
-}
-
-template <typename Fn>
-Fn Entry(const char* pszName)
-{
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(Env().Entry(pszName)));
-}
-
 }  // namespace
 
 // ---- LogWindow ----
@@ -89,7 +42,7 @@ LogWindow& LogWindow::Instance()
 
 LogWindow::LogWindow()
 {
-    Env();
+    PrepareEngineTest();
     WNDCLASSA wc{};
     wc.lpfnWndProc = WndProc;
     wc.hInstance = ::GetModuleHandleA(nullptr);
@@ -192,99 +145,12 @@ void LogWindow::DrainNow()
     ::SendMessageA(m_hWnd, g_uAddStrMsg, 0, 0);
 }
 
-// ---- Schema ----
-
-Schema::Schema(const char* pszDatabase) : OciLiteSchema(TestFolder(), pszDatabase)
-{
-    AddUser(kUser, kPassword, 0);
-}
-
-// ---- OciLite ----
-
-unsigned OciLite::RoundTrips()
-{
-    auto fn = Entry<OciLiteRoundTripsFn>("OciLiteRoundTrips");
-    return fn ? fn() : 0;
-}
-
-unsigned OciLite::CallCount()
-{
-    auto fn = Entry<OciLiteCallCountFn>("OciLiteCallCount");
-    return fn ? fn() : 0;
-}
-
-int OciLite::LiveHandles()
-{
-    auto fn = Entry<OciLiteLiveHandlesFn>("OciLiteLiveHandles");
-    return fn ? fn() : -1;
-}
-
-void OciLite::ResetCounters()
-{
-    if (auto fn = Entry<OciLiteResetCountersFn>("OciLiteResetCounters"))
-        fn();
-}
-
-void OciLite::SetFailAt(unsigned n)
-{
-    if (auto fn = Entry<OciLiteSetFailAtFn>("OciLiteSetFailAt"))
-        fn(n);
-}
-
-void OciLite::SetRoundTripDelay(unsigned nMicroseconds)
-{
-    if (auto fn = Entry<OciLiteSetRoundTripDelayFn>("OciLiteSetRoundTripDelay"))
-        fn(nMicroseconds);
-}
-
-void OciLite::SetServerWork(unsigned nMicroseconds)
-{
-    if (auto fn = Entry<OciLiteSetServerWorkFn>("OciLiteSetServerWork"))
-        fn(nMicroseconds);
-}
-
-// ---- Files ----
-
-std::string TestFolder()
-{
-    return Env().strFolder;
-}
-
-std::string ReadFile(const std::string& strPath)
-{
-    std::ifstream in(strPath, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-bool FileExists(const std::string& strPath)
-{
-    return ::GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void WriteFile(const std::string& strPath, const std::string& strContent)
-{
-    std::ofstream out(strPath, std::ios::binary | std::ios::trunc);
-    out << strContent;
-}
-
-std::string Expected(const char* pszName)
-{
-    const std::string strPath = std::string(EXPORT_TEST_EXPECTED_DIR) + "/" + pszName;
-    if (!FileExists(strPath))
-        ADD_FAILURE() << "missing expected file " << strPath;
-    return ReadFile(strPath);
-}
-
 // ---- Jobs ----
 
 void PrepareTest()
 {
     LogWindow::Instance();
-    OciLite::SetFailAt(0);
-    OciLite::SetRoundTripDelay(0);
-    OciLite::SetServerWork(0);
+    PrepareEngineTest();
 }
 
 void StartJob(const Job& job)

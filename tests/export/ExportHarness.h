@@ -6,8 +6,7 @@
 //                 last line) and records lines and progress.
 //   MessageBoxWatcher (tests/support) - finds the program's message boxes, records their
 //                 text and closes them.
-//   Schema      - writes an oci-lite database: users, objects and their source lines.
-//   OciLite     - the testing exports of our OCI.DLL (round trips, fault injection, handles).
+//   Schema, OciLite, the files - the engine's harness (EngineHarness.h).
 //   RunJob      - fills the job record as Start does, starts the worker and runs the window
 //                 thread's messages until the job returns to idle.
 #pragma once
@@ -22,12 +21,9 @@
 #include <vector>
 
 #include "support/MessageBoxWatcher.h"
-#include "support/OciLiteSchema.h"
+#include "tests/export/EngineHarness.h"
 
 namespace ExportTest {
-
-constexpr const char kUser[] = "SCOTT";
-constexpr const char kPassword[] = "tiger";
 
 class LogWindow {
 public:
@@ -66,32 +62,6 @@ private:
     std::atomic<bool> m_bIdle{false};
 };
 
-// An oci-lite database in the test folder, with the user SCOTT/tiger.
-class Schema : public OciLiteSchema {
-public:
-    explicit Schema(const char* pszDatabase);
-};
-
-class OciLite {
-public:
-    static unsigned RoundTrips();
-    static unsigned CallCount();
-    static int LiveHandles();
-    static void ResetCounters();
-    static void SetFailAt(unsigned n);
-    static void SetRoundTripDelay(unsigned nMicroseconds);
-    // Simulated server work per execute and per fetch round trip.
-    static void SetServerWork(unsigned nMicroseconds);
-};
-
-// The folder of the test's databases and output files (OCI_LITE_HOME), with a trailing "\".
-std::string TestFolder();
-std::string ReadFile(const std::string& strPath);
-bool FileExists(const std::string& strPath);
-void WriteFile(const std::string& strPath, const std::string& strContent);
-// An expected output file of the tests.
-std::string Expected(const char* pszName);
-
 struct Job {
     std::string strDatabase;
     std::string strFile;
@@ -101,7 +71,8 @@ struct Job {
     int bSysdba = 0;
 };
 
-// Runs before each test: the main window exists, oci-lite injects no fault and adds no latency.
+// Runs before each test: the main window exists, oci-lite injects no fault and adds no latency
+// (PrepareEngineTest).
 void PrepareTest();
 // Does what Start does and starts the worker; the caller runs the messages.
 void StartJob(const Job& job);

@@ -6,10 +6,10 @@
 // waits in a slow database call.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
+#include <chrono>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "export/SqlPlusLines.h"
@@ -19,10 +19,10 @@ using namespace QmexportTest;
 
 namespace {
 
-std::wstring FileArgs(const std::string& strDatabase, const std::string& strFile,
-                      const std::string& strMore = "")
+std::string FileArgs(const std::string& strDatabase, const std::string& strFile,
+                     const std::string& strMore = "")
 {
-    return Wide("--user SCOTT --database " + strDatabase + " --file \"" + strFile + "\"" + strMore);
+    return "--user SCOTT --database " + strDatabase + " --file \"" + strFile + "\"" + strMore;
 }
 
 bool Contains(const std::string& strText, const std::string& strPart)
@@ -42,7 +42,7 @@ struct CharsetCase {
     // NLS_LANG for the child, or kRemoveVariable.
     const char* pszNlsLang;
     const char* pszText;
-    DWORD nExitCode;
+    int nExitCode;
     // The file's second line, or (exit 1 or 3) the previous file kept.
     std::string strSecondLine;
     const char* pszErrorPart;
@@ -159,20 +159,6 @@ TEST(QmexportClientTest, TheFileIsWrittenInTheClientsCharacterSet)
     }
 }
 
-namespace {
-
-// "grüße" as the test's environment calls take it (the system's ANSI code page); the child reads
-// it back as UTF-16.
-std::string AnsiPassword()
-{
-    const wchar_t szPassword[] = L"gr\u00FC\u00DFe";
-    char szAnsi[32] = {};
-    ::WideCharToMultiByte(CP_ACP, 0, szPassword, -1, szAnsi, sizeof(szAnsi), nullptr, nullptr);
-    return szAnsi;
-}
-
-}  // namespace
-
 // A console desk logs on and finds its objects by names and a password beyond ASCII, each name
 // exactly (ÄPFEL is not ÖPFEL, abc is not ABC) even where NLS_COMP and NLS_SORT ignore case.
 TEST(QmexportClientTest, NamesAreExactOnEveryDesk)
@@ -197,19 +183,19 @@ TEST(QmexportClientTest, NamesAreExactOnEveryDesk)
     struct NameCase {
         const char* pszTitle;
         std::map<std::string, std::string> environment;
-        std::wstring strObject;
+        std::string strObject;
         std::string strFile;
     };
     const NameCase kCases[] = {
         {"a console desk, a name beyond ASCII",
          {{"NLS_LANG", "GERMAN_GERMANY.WE8PC850"}},
-         L"\u00C4PFEL",
+         "\xC3\x84PFEL",
          "CREATE OR REPLACE PROCEDURE \"\x8EPFEL\" IS BEGIN NULL; END;\n\n/\n"},
         {"case-insensitive comparisons on the client",
          {{"NLS_LANG", "AMERICAN_AMERICA.AL32UTF8"},
           {"NLS_COMP", "LINGUISTIC"},
           {"NLS_SORT", "BINARY_CI"}},
-         L"abc",
+         "abc",
          "CREATE OR REPLACE PROCEDURE \"abc\" IS BEGIN NULL; END;\n\n/\n"},
     };
     TempFolder folder("names");
@@ -217,12 +203,12 @@ TEST(QmexportClientTest, NamesAreExactOnEveryDesk)
         SCOPED_TRACE(c.pszTitle);
         RunOptions options;
         options.environment = c.environment;
-        options.environment["QUILLMARK_PASSWORD"] = AnsiPassword();
-        const RunResult run =
-            RunQmexport(L"--user M\u00DCLLER --database QC_NAMES --file \"" +
-                            Wide(folder / "o.sql") + L"\" --object " + c.strObject,
-                        options);
-        ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
+        options.environment["QUILLMARK_PASSWORD"] = "gr\xC3\xBC\xC3\x9F"
+                                                    "e";
+        const RunResult run = RunQmexport("--user M\xC3\x9CLLER --database QC_NAMES --file \"" +
+                                              folder / "o.sql" + "\" --object " + c.strObject,
+                                          options);
+        ASSERT_EQ(run.nExitCode, 0) << run.strErr;
         EXPECT_EQ(ReadFile(folder / "o.sql"), c.strFile);
     }
     // Their line counts stay apart too: the whole schema under the same comparisons.
@@ -230,11 +216,11 @@ TEST(QmexportClientTest, NamesAreExactOnEveryDesk)
     options.environment = {{"NLS_COMP", "LINGUISTIC"},
                            {"NLS_SORT", "BINARY_CI"},
                            {"NLS_LANG", "AMERICAN_AMERICA.AL32UTF8"},
-                           {"QUILLMARK_PASSWORD", AnsiPassword()}};
-    const RunResult all = RunQmexport(L"--user M\u00DCLLER --database QC_NAMES --file \"" +
-                                          Wide(folder / "all.sql") + L"\"",
-                                      options);
-    ASSERT_EQ(all.nExitCode, 0u) << all.strErr;
+                           {"QUILLMARK_PASSWORD", "gr\xC3\xBC\xC3\x9F"
+                                                  "e"}};
+    const RunResult all = RunQmexport(
+        "--user M\xC3\x9CLLER --database QC_NAMES --file \"" + folder / "all.sql" + "\"", options);
+    ASSERT_EQ(all.nExitCode, 0) << all.strErr;
     EXPECT_EQ(ReadFile(folder / "all.sql"),
               "CREATE OR REPLACE PROCEDURE ABC IS BEGIN NULL; END;\n\n/\n"
               "CREATE OR REPLACE PROCEDURE \"abc\" IS BEGIN NULL; END;\n\n/\n"
@@ -243,10 +229,10 @@ TEST(QmexportClientTest, NamesAreExactOnEveryDesk)
                   strOpfel + "\" IS BEGIN NULL; END;\n\n/\n");
     // A name filter is a LIKE, which such a client would also make ignore case.
     const RunResult filtered =
-        RunQmexport(L"--user M\u00DCLLER --database QC_NAMES --file \"" +
-                        Wide(folder / "filtered.sql") + L"\" --include ab% --exclude ABC",
+        RunQmexport("--user M\xC3\x9CLLER --database QC_NAMES --file \"" + folder / "filtered.sql" +
+                        "\" --include ab% --exclude ABC",
                     options);
-    ASSERT_EQ(filtered.nExitCode, 0u) << filtered.strErr;
+    ASSERT_EQ(filtered.nExitCode, 0) << filtered.strErr;
     EXPECT_EQ(ReadFile(folder / "filtered.sql"),
               "CREATE OR REPLACE PROCEDURE \"abc\" IS BEGIN NULL; END;\n\n/\n");
 }
@@ -263,7 +249,7 @@ TEST(QmexportClientTest, AGermanClientGetsTheNamesInByteOrder)
     RunOptions options;
     options.environment = {{"NLS_LANG", "GERMAN_GERMANY.AL32UTF8"}};
     const RunResult run = RunQmexport(FileArgs("QC_GERMAN", folder / "out.sql"), options);
-    ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
+    ASSERT_EQ(run.nExitCode, 0) << run.strErr;
     EXPECT_EQ(ReadFile(folder / "out.sql"),
               "CREATE OR REPLACE PROCEDURE B_PKG IS BEGIN NULL; END;\n\n/\n"
               "CREATE OR REPLACE PROCEDURE \"a_pkg\" IS BEGIN NULL; END;\n\n/\n");
@@ -284,13 +270,13 @@ TEST(QmexportClientTest, AnAmpersandTurnsSubstitutionOff)
     }
     TempFolder folder("amp");
     const RunResult failed = RunQmexport(FileArgs("QC_AMP", folder / "all.sql"));
-    EXPECT_EQ(failed.nExitCode, 1u) << failed.strErr;
+    EXPECT_EQ(failed.nExitCode, 1) << failed.strErr;
     EXPECT_EQ(ReadFile(folder / "all.sql"), "SET DEFINE OFF\n" + strBlockA +
                                                 "CREATE OR REPLACE PROCEDURE B_PROC IS\n  U "
                                                 "VARCHAR2(9) := 'Q&A';\nBEGIN NULL; END;\n\n/\n");
 
     const RunResult plain = RunQmexport(FileArgs("QC_AMP", folder / "a.sql", " --object A_PROC"));
-    EXPECT_EQ(plain.nExitCode, 0u) << plain.strErr;
+    EXPECT_EQ(plain.nExitCode, 0) << plain.strErr;
     EXPECT_EQ(ReadFile(folder / "a.sql"), strBlockA);
 }
 
@@ -332,7 +318,7 @@ TEST(QmexportClientTest, SqlPlusHazardsInTheFileAndInstallSql)
         std::string strFileSet;           // the single file's SET lines
         std::string strInstallSet;        // install.sql's
         std::vector<std::string> errors;  // on standard error, in this order
-        DWORD nExitCode;
+        int nExitCode;
     };
     const HazardCase kCases[] = {
         {"nothing SQL*Plus reads", {"  X := 1 / 2;\n"}, "", "SET DEFINE OFF\n", {}, 0},
@@ -425,19 +411,19 @@ TEST(QmexportClientTest, SqlPlusHazardsInTheFileAndInstallSql)
         }
 
         const std::string strDir = folder / "dir";
-        ::CreateDirectoryA(strDir.c_str(), nullptr);
-        const RunResult dir = RunQmexport(
-            Wide("--user SCOTT --database " + strDatabase + " --dir \"" + strDir + "\" --quiet"));
+        MakeFolder(strDir);
+        const RunResult dir = RunQmexport("--user SCOTT --database " + strDatabase + " --dir \"" +
+                                          strDir + "\" --quiet");
         EXPECT_EQ(dir.nExitCode, c.nExitCode) << dir.strErr;
         for (const std::string& strError : c.errors)
             EXPECT_TRUE(Contains(dir.strErr, strError)) << dir.strErr;
         if (c.nExitCode != 0) {
-            EXPECT_EQ(ListFiles(strDir + "\\"), std::vector<std::string>{}) << dir.strErr;
+            EXPECT_EQ(ListFiles(strDir + kSeparator), std::vector<std::string>{}) << dir.strErr;
             continue;
         }
-        const std::string strInstall = ReadFile(strDir + "\\install.sql");
+        const std::string strInstall = ReadFile(strDir + kSeparator + "install.sql");
         EXPECT_EQ(strInstall.substr(0, strInstall.find("@@")), c.strInstallSet);
-        EXPECT_EQ(ReadFile(strDir + "\\B_PROC.prc"), strBlockB);
+        EXPECT_EQ(ReadFile(strDir + kSeparator + "B_PROC.prc"), strBlockB);
     }
 }
 
@@ -463,17 +449,17 @@ TEST(QmexportClientTest, InstallSqlReadsTheFilesItDidNotWrite)
     TempFolder folder("install");
     std::string strDir = folder.Path();
     strDir.pop_back();
-    const std::wstring strArgs =
-        Wide("--user SCOTT --database QC_INSTALL --dir \"" + strDir + "\" --quiet");
-    ASSERT_EQ(RunQmexport(strArgs + L" --object B_PROC").nExitCode, 0u);
-    const RunResult one = RunQmexport(strArgs + L" --object A_PROC");
-    ASSERT_EQ(one.nExitCode, 0u) << one.strErr;
+    const std::string strArgs =
+        "--user SCOTT --database QC_INSTALL --dir \"" + strDir + "\" --quiet";
+    ASSERT_EQ(RunQmexport(strArgs + " --object B_PROC").nExitCode, 0);
+    const RunResult one = RunQmexport(strArgs + " --object A_PROC");
+    ASSERT_EQ(one.nExitCode, 0) << one.strErr;
     const std::string strInstall = ReadFile(folder / "install.sql");
     EXPECT_EQ(strInstall.substr(0, strInstall.find("@@")), "SET DEFINE OFF\nSET SQLPREFIX ^\n");
 
     // C_PROC alone needs no prefix, but takes every one but "~", and B_PROC's file takes "~".
-    const RunResult refused = RunQmexport(strArgs + L" --object C_PROC");
-    EXPECT_EQ(refused.nExitCode, 1u) << refused.strErr;
+    const RunResult refused = RunQmexport(strArgs + " --object C_PROC");
+    EXPECT_EQ(refused.nExitCode, 1) << refused.strErr;
     EXPECT_TRUE(Contains(refused.strErr,
                          "B_PROC (PROCEDURE) line 3 begins with '#', and every character "
                          "SQLPREFIX can take also begins a line of the source: SQL*Plus would run "
@@ -490,7 +476,7 @@ TEST(QmexportClientTest, LogonOutcomes)
     struct LogonCase {
         const char* pszStatus;
         const char* pszPassword;
-        DWORD nExitCode;
+        int nExitCode;
         const char* pszErrorPart;
     };
     const LogonCase kCases[] = {
@@ -526,38 +512,33 @@ TEST(QmexportClientTest, LogonOutcomes)
 
 namespace {
 
-BOOL WINAPI IgnoreControl(DWORD)
-{
-    return TRUE;
-}
-
 struct SlowCallWatch {
     std::string strTrace;
     // The trace line after which the call to break is under way.
     const char* pszAfter = "";
-    ULONGLONG nSent = 0;
+    std::chrono::steady_clock::time_point sent;
 };
 
-// Ctrl+C to every process of a console the test shares with its child, once the child's trace
-// shows the call before the slow one done.
-bool SendCtrlCWhenSlow(DWORD, void* pContext)
+// Ctrl+C to the child once its trace shows the call before the slow one done.
+bool SendCtrlCWhenSlow(ProcessId nProcess, void* pContext)
 {
     auto* pWatch = static_cast<SlowCallWatch*>(pContext);
     if (!FileExists(pWatch->strTrace) || !Contains(ReadFile(pWatch->strTrace), pWatch->pszAfter))
         return false;
-    ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
-    pWatch->nSent = ::GetTickCount64();
+    EXPECT_TRUE(Interrupt(nProcess));
+    pWatch->sent = std::chrono::steady_clock::now();
     return true;
 }
 
 // The same, twice: the second Ctrl+C comes while the first one's break still travels the link.
-bool SendCtrlCTwiceWhenSlow(DWORD nProcessId, void* pContext)
+bool SendCtrlCTwiceWhenSlow(ProcessId nProcess, void* pContext)
 {
-    if (!SendCtrlCWhenSlow(nProcessId, pContext))
+    if (!SendCtrlCWhenSlow(nProcess, pContext))
         return false;
-    ::Sleep(200);  // two key presses, not one event delivered twice
-    ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
-    static_cast<SlowCallWatch*>(pContext)->nSent = ::GetTickCount64();
+    // Two key presses, not one event delivered twice.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(Interrupt(nProcess));
+    static_cast<SlowCallWatch*>(pContext)->sent = std::chrono::steady_clock::now();
     return true;
 }
 
@@ -569,9 +550,7 @@ bool SendCtrlCTwiceWhenSlow(DWORD nProcessId, void* pContext)
 // run at once.
 TEST(QmexportClientTest, CtrlCBreaksASlowCall)
 {
-    ::FreeConsole();
-    ASSERT_TRUE(::AllocConsole());
-    ::SetConsoleCtrlHandler(IgnoreControl, TRUE);
+    ASSERT_TRUE(PrepareInterrupt());
     {
         Schema schema("QC_SLOW");
         schema.AddObject("A_PROC", "PROCEDURE", {"PROCEDURE A_PROC IS BEGIN NULL; END;\n"});
@@ -581,7 +560,7 @@ TEST(QmexportClientTest, CtrlCBreaksASlowCall)
         const char* pszVariable;
         const char* pszMicroseconds;
         const char* pszAfter;
-        ULONGLONG nWithinMs;
+        long nWithinMs;
         bool bTwice = false;
     };
     const SlowCase kCases[] = {
@@ -607,10 +586,13 @@ TEST(QmexportClientTest, CtrlCBreaksASlowCall)
         options.pContext = &watch;
         options.nTimeoutMs = 90000;
         const RunResult run = RunQmexport(FileArgs("QC_SLOW", folder / "out.sql"), options);
-        EXPECT_EQ(run.nExitCode, 130u) << run.strErr;
-        ASSERT_NE(watch.nSent, 0u);
+        EXPECT_EQ(run.nExitCode, 130) << run.strErr;
+        ASSERT_NE(watch.sent, std::chrono::steady_clock::time_point());
         // The break waits for its own round trip, then nothing more: no logoff over the link.
-        EXPECT_LT(::GetTickCount64() - watch.nSent, c.nWithinMs);
+        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - watch.sent)
+                      .count(),
+                  c.nWithinMs);
         EXPECT_EQ(ReadFile(folder / "out.sql"), kPrevious);
     }
 }

@@ -7,17 +7,15 @@
 // before the logon, and a drive-relative path resolved as Windows resolves it.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "export/TargetPath.h"
-#include "framework/Text.h"
-#include "framework/UniqueHandle.h"
+#include "platform/Text.h"
 #include "tests/qmexport/QmexportFixture.h"
 
 using namespace QmexportTest;
@@ -50,47 +48,18 @@ void WriteSchema(const std::vector<NamedObject>& objects)
 
 RunResult RunFolder(const TempFolder& folder, const std::string& strMore)
 {
-    std::string strPath = folder.Path();
-    strPath.pop_back();
-    // Names are UTF-8; the folder's path is ASCII.
-    return RunQmexport(ToWide(std::string("--user SCOTT --database ") + kDatabase + " --dir \"" +
-                                  strPath + "\" --quiet " + strMore,
-                              CP_UTF8));
+    return RunQmexport(std::string("--user SCOTT --database ") + kDatabase + " --dir \"" +
+                       folder.Bare() + "\" --quiet " + strMore);
 }
 
-std::wstring WidePath(const TempFolder& folder, const std::wstring& strName)
+// The folder's object files and their contents.
+std::map<std::string, std::string> ObjectFiles(const TempFolder& folder)
 {
-    return Wide(folder.Path()) + strName;
-}
-
-std::string ReadWide(const std::wstring& strPath)
-{
-    CHandle file(::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, 0, nullptr));
-    std::string strContent(1 << 16, '\0');
-    DWORD nRead = 0;
-    if (!file.IsValid() ||
-        !::ReadFile(file.Get(), &strContent[0], DWORD(strContent.size()), &nRead, nullptr))
-        return std::string();
-    strContent.resize(nRead);
-    return strContent;
-}
-
-// The folder's object files (wide names) and their contents.
-std::map<std::wstring, std::string> ObjectFiles(const TempFolder& folder)
-{
-    std::map<std::wstring, std::string> files;
-    WIN32_FIND_DATAW data{};
-    HANDLE hFind = ::FindFirstFileW(WidePath(folder, L"*").c_str(), &data);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return files;
-    do {
-        const std::wstring strName = data.cFileName;
-        if (strName != L"." && strName != L".." && strName != L"install.sql" &&
-            strName != L".qmexport-files")
-            files[strName] = ReadWide(WidePath(folder, strName));
-    } while (::FindNextFileW(hFind, &data));
-    ::FindClose(hFind);
+    std::map<std::string, std::string> files;
+    for (const std::string& strName : ListFiles(folder.Path())) {
+        if (strName != "install.sql" && strName != ".qmexport-files")
+            files[strName] = ReadFile(folder / strName);
+    }
     return files;
 }
 
@@ -98,7 +67,7 @@ std::map<std::wstring, std::string> ObjectFiles(const TempFolder& folder)
 // SQL*Plus reads them (the system's code page), name every file once and nothing else.
 void ExpectOneFileEach(const TempFolder& folder, const std::vector<NamedObject>& objects)
 {
-    const std::map<std::wstring, std::string> files = ObjectFiles(folder);
+    const std::map<std::string, std::string> files = ObjectFiles(folder);
     std::multiset<std::string> blocks;
     for (const auto& file : files)
         blocks.insert(file.second);
@@ -107,7 +76,7 @@ void ExpectOneFileEach(const TempFolder& folder, const std::vector<NamedObject>&
         EXPECT_EQ(blocks.count(BlockOf(object)), 1u) << object.strName << " " << object.pszType;
 
     const std::string strInstall = ReadFile(folder / "install.sql");
-    std::set<std::wstring> called;
+    std::set<std::string> called;
     size_t nStart = 0;
     while (nStart < strInstall.size()) {
         size_t nEnd = strInstall.find('\n', nStart);
@@ -118,7 +87,7 @@ void ExpectOneFileEach(const TempFolder& folder, const std::vector<NamedObject>&
         strLine = strLine.substr(2);
         if (!strLine.empty() && strLine.front() == '"')
             strLine = strLine.substr(1, strLine.size() - 2);
-        const std::wstring strFile = ToWide(strLine);
+        const std::string strFile = Utf8(ToWide(strLine));
         EXPECT_EQ(files.count(strFile), 1u) << "install.sql names no file: " << strLine;
         EXPECT_TRUE(called.insert(strFile).second) << "called twice: " << strLine;
     }
@@ -160,25 +129,33 @@ TEST(QmexportFolderNamingTest, HostileNamesKeepOneFileEachInEveryRun)
         for (const NamedObject& object : order) {
             const RunResult run =
                 RunFolder(folder, "--kinds all --object \"" + object.strName + "\"");
-            ASSERT_EQ(run.nExitCode, 0u) << object.strName << ": " << run.strErr;
+            ASSERT_EQ(run.nExitCode, 0) << object.strName << ": " << run.strErr;
         }
         ExpectOneFileEach(folder, kObjects);
     }
-    const std::map<std::wstring, std::string> named = ObjectFiles(folder);
+    const std::map<std::string, std::string> named = ObjectFiles(folder);
     for (const char* pszKinds : {"--kinds all", "", "--kinds procedure", "--kinds all"}) {
         SCOPED_TRACE(pszKinds);
         const RunResult run = RunFolder(folder, pszKinds);
-        ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
+        ASSERT_EQ(run.nExitCode, 0) << run.strErr;
         // The same files under the same names: none renamed by the kinds of a run.
         ExpectOneFileEach(folder, kObjects);
         EXPECT_EQ(ObjectFiles(folder), named);
     }
-    // Outside the code page no best fit: İD, Ωmega and 日本 are escaped, ID stays.
-    if (::GetACP() == 1252) {
-        EXPECT_EQ(named.count(L"ID.prc"), 1u);
-        EXPECT_EQ(named.count(L"%C4%B0D.prc"), 1u);
-        EXPECT_EQ(named.count(L"%CE%A9mega.fnc"), 1u);
-        EXPECT_EQ(named.count(L"%E6%97%A5%E6%9C%AC.prc"), 1u);
+    // Outside the code page no best fit: İD, Ωmega and 日本 are escaped, ID stays; UTF-8
+    // holds them all.
+    if (SystemCodePage() == 1252) {
+        EXPECT_EQ(named.count("ID.prc"), 1u);
+        EXPECT_EQ(named.count("%C4%B0D.prc"), 1u);
+        EXPECT_EQ(named.count("%CE%A9mega.fnc"), 1u);
+        EXPECT_EQ(named.count("%E6%97%A5%E6%9C%AC.prc"), 1u);
+    } else if (SystemCodePage() == kUtf8CodePage) {
+        EXPECT_EQ(named.count("ID.prc"), 1u);
+        EXPECT_EQ(named.count("\xC4\xB0"
+                              "D.prc"),
+                  1u);
+        EXPECT_EQ(named.count("\xCE\xA9mega.fnc"), 1u);
+        EXPECT_EQ(named.count("\xE6\x97\xA5\xE6\x9C\xAC.prc"), 1u);
     }
 }
 
@@ -190,23 +167,23 @@ TEST(QmexportFolderNamingTest, ATwinAppearingOrGoingMovesTheFileAndRemovesTheOld
     const NamedObject kUpper{"ABC", "PROCEDURE"};
     WriteSchema({kLower});
     TempFolder folder("naming_twin");
-    ASSERT_EQ(RunFolder(folder, "").nExitCode, 0u);
-    EXPECT_EQ(ReadWide(WidePath(folder, L"abc.prc")), BlockOf(kLower));
+    ASSERT_EQ(RunFolder(folder, "").nExitCode, 0);
+    EXPECT_EQ(ReadFile(folder / "abc.prc"), BlockOf(kLower));
 
     // ABC appears; only ABC is exported: abc's block moves to its marked name first.
     WriteSchema({kLower, kUpper});
     RunResult run = RunFolder(folder, "--object ABC");
-    ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
+    ASSERT_EQ(run.nExitCode, 0) << run.strErr;
     ExpectOneFileEach(folder, {kLower, kUpper});
-    EXPECT_EQ(ReadWide(WidePath(folder, L"%61%62%63.prc")), BlockOf(kLower));
+    EXPECT_EQ(ReadFile(folder / "%61%62%63.prc"), BlockOf(kLower));
 
     // ABC goes: abc gets its plain name back, and the marked file is removed.
     WriteSchema({kLower});
     run = RunFolder(folder, "--object abc");
-    ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
-    const std::map<std::wstring, std::string> files = ObjectFiles(folder);
-    EXPECT_EQ(files.count(L"%61%62%63.prc"), 0u);
-    ASSERT_EQ(files.count(L"abc.prc"), 1u);
+    ASSERT_EQ(run.nExitCode, 0) << run.strErr;
+    const std::map<std::string, std::string> files = ObjectFiles(folder);
+    EXPECT_EQ(files.count("%61%62%63.prc"), 0u);
+    ASSERT_EQ(files.count("abc.prc"), 1u);
 }
 
 // "--object P1 --object P1": one block in the file, one file in the folder, exit 0.
@@ -216,13 +193,13 @@ TEST(QmexportFolderNamingTest, AnObjectNamedTwiceIsExportedOnce)
     WriteSchema({kObject, {"P2", "PROCEDURE"}});
     TempFolder folder("naming_twice");
     RunResult run = RunFolder(folder, "--object P1 --object P2 --object P1");
-    ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
+    ASSERT_EQ(run.nExitCode, 0) << run.strErr;
     EXPECT_EQ(ReadFile(folder / "install.sql"), "SET DEFINE OFF\n@@P1.prc\n@@P2.prc\n");
 
     const std::string strFile = folder / "twice.sql";
-    run = RunQmexport(Wide(std::string("--user SCOTT --database ") + kDatabase + " --file \"" +
-                           strFile + "\" --object P1 --object P1 --quiet"));
-    ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
+    run = RunQmexport(std::string("--user SCOTT --database ") + kDatabase + " --file \"" + strFile +
+                      "\" --object P1 --object P1 --quiet");
+    ASSERT_EQ(run.nExitCode, 0) << run.strErr;
     EXPECT_EQ(ReadFile(strFile), BlockOf(kObject));
 }
 
@@ -242,9 +219,9 @@ TEST(QmexportFolderNamingTest, AnObjectOfNullLinesIsNoSource)
         const std::string strFile = folder / (std::string(pszObject) + ".sql");
         WriteFile(strFile, "old\n");
         const RunResult run =
-            RunQmexport(Wide(std::string("--user SCOTT --database ") + kDatabase + " --file \"" +
-                             strFile + "\" --object A_GOOD --object " + pszObject + " --quiet"));
-        EXPECT_EQ(run.nExitCode, 1u);
+            RunQmexport(std::string("--user SCOTT --database ") + kDatabase + " --file \"" +
+                        strFile + "\" --object A_GOOD --object " + pszObject + " --quiet");
+        EXPECT_EQ(run.nExitCode, 1);
         EXPECT_NE(run.strErr.find("Source doesn't exists."), std::string::npos) << run.strErr;
         EXPECT_NE(run.strErr.find(std::string(pszObject) + " (PROCEDURE)"), std::string::npos)
             << run.strErr;
@@ -272,19 +249,20 @@ TEST(QmexportFolderNamingTest, DevicesAndImpossiblePathsAreRefusedBeforeTheLogon
         {"--file \"" + folder.Path() + "COM9.txt\"", "Error while create specified file.",
          folder.Path() + "COM9.txt: a device, not a file"},
         {"--file CONOUT$", "Error while create specified file.", "CONOUT$: a device, not a file"},
-        // The superscript digits name ports too (the arguments in the system's code page, the
-        // lines in UTF-8).
-        {"--file \"" + folder.Path() + "COM\xB9.sql\"", "Error while create specified file.",
+        // The superscript digits name ports too.
+        {"--file \"" + folder.Path() + "COM\xC2\xB9.sql\"", "Error while create specified file.",
          folder.Path() + "COM\xC2\xB9.sql: a device, not a file"},
-        {"--dir lpt\xB3", "Error while create specified file.",
+        {"--dir lpt\xC2\xB3", "Error while create specified file.",
          "lpt\xC2\xB3: a device, not a file"},
         {"--dir NUL", "Error while create specified file.", "NUL: a device, not a file"},
         {"--dir \"" + folder.Path() + "aux.sql\"", "Error while create specified file.",
          folder.Path() + "aux.sql: a device, not a file"},
         {"--dir \"" + folder.Path() + "plain.txt\"", "Error while create specified folder.",
          folder.Path() + "plain.txt is a file, not a folder"},
-        {"--dir \"" + strLongFolder + "\\sub\"", "Error while create specified folder.",
-         strLongFolder + "\\sub: "},
+        // Windows refuses the path for its length, Linux the name for its own (the folder's
+        // path then shown as it is created, with its separator).
+        {"--dir \"" + strLongFolder + kSeparator + "sub\"", "Error while create specified folder.",
+         strLongFolder + NativePath(kOnWindows ? "/sub: " : "/sub/: ")},
         {"--file \"" + strLongFolder + ".sql\"", "Error while create specified file.",
          strLongFolder + ".sql: "},
     };
@@ -293,44 +271,46 @@ TEST(QmexportFolderNamingTest, DevicesAndImpossiblePathsAreRefusedBeforeTheLogon
         RunOptions options;
         options.environment["QUILLMARK_PASSWORD"] = "wrong";
         const RunResult run = RunQmexport(
-            Wide(std::string("--user SCOTT --database ") + kDatabase + " " + c.strArgs), options);
-        EXPECT_EQ(run.nExitCode, 1u) << run.strErr;
+            std::string("--user SCOTT --database ") + kDatabase + " " + c.strArgs, options);
+        EXPECT_EQ(run.nExitCode, 1) << run.strErr;
         EXPECT_EQ(run.strErr.find(c.strFirst + "\n" + c.strSecond), 0u) << run.strErr;
         EXPECT_EQ(run.strErr.find("ORA-"), std::string::npos) << run.strErr;
         // --check is refused the same way, before any comparison.
-        const RunResult check = RunQmexport(Wide(std::string("--user SCOTT --database ") +
-                                                 kDatabase + " " + c.strArgs + " --check"),
+        const RunResult check = RunQmexport(std::string("--user SCOTT --database ") + kDatabase +
+                                                " " + c.strArgs + " --check",
                                             options);
-        EXPECT_EQ(check.nExitCode, 1u) << check.strErr;
+        EXPECT_EQ(check.nExitCode, 1) << check.strErr;
         EXPECT_EQ(check.strErr, run.strErr);
         EXPECT_EQ(check.strOut, "");
     }
     EXPECT_EQ(ListFiles(folder.Path()), std::vector<std::string>{"plain.txt"});
 }
 
-// "Y:" and "Y:sub" name drive Y's current folder, not its root.
+// "Y:" and "Y:sub" name drive Y's current folder, not its root (drive letters are Windows'
+// alone); device names are judged alike on every system.
 TEST(QmexportFolderNamingTest, ADriveRelativePathResolvesAgainstTheDrivesCurrentFolder)
 {
-    TempFolder folder("naming_drive");
-    std::wstring strFolder = Wide(folder.Path());
-    strFolder.pop_back();
-    wchar_t szBefore[MAX_PATH] = {};
-    ::GetCurrentDirectoryW(MAX_PATH, szBefore);
-    ASSERT_TRUE(::SetCurrentDirectoryW(strFolder.c_str()));
-    const std::wstring strDrive = strFolder.substr(0, 2);
-    std::wstring strFull;
-    EXPECT_TRUE(TargetPath::FullPath(strDrive, strFull));
-    if (!strFull.empty() && strFull.back() == L'\\')
-        strFull.pop_back();  // Wine ends the current folder with a separator, Windows does not
-    EXPECT_EQ(strFull, strFolder);
-    EXPECT_TRUE(TargetPath::FullPath(strDrive + L"sub", strFull));
-    EXPECT_EQ(strFull, strFolder + L"\\sub");
-    ::SetCurrentDirectoryW(szBefore);
-    for (const wchar_t* pszDevice :
-         {L"NUL", L"con.txt", L"C:\\x\\Com1.sql", L"LPT9 ", L"nul:", L"\\\\.\\PhysicalDrive0",
-          L"CONIN$", L"COM\u00B9", L"c:\\out\\lpt\u00B2.sql", L"COM\u00B3:", L"LPT\u00B3 .txt"})
-        EXPECT_TRUE(TargetPath::IsDevice(pszDevice)) << pszDevice;
-    for (const wchar_t* pszFile : {L"console.sql", L"COM10", L"C:\\NUL\\x.sql", L"LPT.sql",
-                                   L"COM\u2074", L"COM\u00B9\u00B9"})
-        EXPECT_FALSE(TargetPath::IsDevice(pszFile)) << pszFile;
+    if (kOnWindows) {
+        TempFolder folder("naming_drive");
+        const std::wstring strFolder = Wide(folder.Bare());
+        const std::filesystem::path before = std::filesystem::current_path();
+        std::filesystem::current_path(strFolder);
+        const std::wstring strDrive = strFolder.substr(0, 2);
+        std::wstring strFull;
+        EXPECT_TRUE(TargetPath::FullPath(strDrive, strFull));
+        if (!strFull.empty() && strFull.back() == L'\\')
+            strFull.pop_back();  // Wine ends the current folder with a separator, Windows does not
+        EXPECT_EQ(strFull, strFolder);
+        EXPECT_TRUE(TargetPath::FullPath(strDrive + L"sub", strFull));
+        EXPECT_EQ(strFull, strFolder + L"\\sub");
+        std::filesystem::current_path(before);
+    }
+    for (const char* pszDevice :
+         {"NUL", "con.txt", "C:\\x\\Com1.sql", "LPT9 ", "nul:", "\\\\.\\PhysicalDrive0", "CONIN$",
+          "COM\xC2\xB9", "c:\\out\\lpt\xC2\xB2.sql", "COM\xC2\xB3:", "LPT\xC2\xB3 .txt",
+          "/x/Com1.sql", "//./PhysicalDrive0"})
+        EXPECT_TRUE(TargetPath::IsDevice(Wide(pszDevice))) << pszDevice;
+    for (const char* pszFile : {"console.sql", "COM10", "C:\\NUL\\x.sql", "LPT.sql",
+                                "COM\xE2\x81\xB4", "COM\xC2\xB9\xC2\xB9", "/NUL/x.sql"})
+        EXPECT_FALSE(TargetPath::IsDevice(Wide(pszFile))) << pszFile;
 }

@@ -6,13 +6,10 @@
 // standard error under --quiet while the file it points at stays.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include <string>
 #include <vector>
 
-#include "framework/Text.h"
-#include "framework/UniqueHandle.h"
+#include "platform/Text.h"
 #include "tests/qmexport/QmexportFixture.h"
 
 using namespace QmexportTest;
@@ -23,57 +20,42 @@ struct KindObject {
     const char* pszName;
     const char* pszType;
     const char* pszLine;
-    const wchar_t* pszFile;
+    const char* pszFile;
 };
 
 // "\xC3\x84PFEL" is ÄPFEL and "\xC3\xA4pfel" äpfel: case twins whose names are not ASCII.
 const KindObject kEveryKind[] = {
-    {"ADDR_T", "TYPE", "TYPE ADDR_T AS OBJECT (X NUMBER);\n", L"ADDR_T.tps"},
-    {"ADDR_T", "TYPE BODY", "TYPE BODY ADDR_T AS\nEND;\n", L"ADDR_T.tpb"},
+    {"ADDR_T", "TYPE", "TYPE ADDR_T AS OBJECT (X NUMBER);\n", "ADDR_T.tps"},
+    {"ADDR_T", "TYPE BODY", "TYPE BODY ADDR_T AS\nEND;\n", "ADDR_T.tpb"},
     {"AUD_TRG", "TRIGGER", "TRIGGER AUD_TRG BEFORE INSERT ON T FOR EACH ROW\nBEGIN NULL; END;\n",
-     L"AUD_TRG.trg"},
-    {"FUNC_B", "FUNCTION", "FUNCTION FUNC_B RETURN NUMBER IS BEGIN RETURN 1; END;\n",
-     L"FUNC_B.fnc"},
-    {"PKG_A", "PACKAGE", "PACKAGE PKG_A IS\nEND;\n", L"PKG_A.pks"},
-    {"PKG_A", "PACKAGE BODY", "PACKAGE BODY PKG_A IS\nEND;\n", L"PKG_A.pkb"},
-    {"\xC3\x84PFEL", "PROCEDURE", "PROCEDURE UPPER_APPLE IS BEGIN NULL; END;\n", L"\u00c4PFEL.prc"},
+     "AUD_TRG.trg"},
+    {"FUNC_B", "FUNCTION", "FUNCTION FUNC_B RETURN NUMBER IS BEGIN RETURN 1; END;\n", "FUNC_B.fnc"},
+    {"PKG_A", "PACKAGE", "PACKAGE PKG_A IS\nEND;\n", "PKG_A.pks"},
+    {"PKG_A", "PACKAGE BODY", "PACKAGE BODY PKG_A IS\nEND;\n", "PKG_A.pkb"},
+    {"\xC3\x84PFEL", "PROCEDURE", "PROCEDURE UPPER_APPLE IS BEGIN NULL; END;\n",
+     "\xC3\x84PFEL.prc"},
     {"\xC3\xA4pfel", "PROCEDURE", "PROCEDURE LOWER_APPLE IS BEGIN NULL; END;\n",
-     L"%C3%A4%70%66%65%6C.prc"},
+     "%C3%A4%70%66%65%6C.prc"},
 };
 
 // install.sql names the files in the system code page.
 std::string EveryKindInstall()
 {
     return "SET DEFINE OFF\n@@ADDR_T.tps\n@@PKG_A.pks\n@@FUNC_B.fnc\n@@" +
-           FromWide(L"\u00c4PFEL.prc") +
+           FromWide(Wide("\xC3\x84PFEL.prc")) +
            "\n@@%C3%A4%70%66%65%6C.prc\n@@ADDR_T.tpb\n@@PKG_A.pkb\n@@AUD_TRG.trg\n";
 }
 
-std::wstring FolderArgs(const TempFolder& folder, const std::string& strMore)
+std::string FolderArgs(const TempFolder& folder, const std::string& strMore)
 {
-    std::string strPath = folder.Path();
-    strPath.pop_back();
-    return Wide("--user SCOTT --database QX_FOLDER_KINDS --dir \"" + strPath + "\" " + strMore);
-}
-
-std::string ReadWide(const std::wstring& strPath)
-{
-    CHandle file(::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, 0, nullptr));
-    std::string strContent(4096, '\0');
-    DWORD nRead = 0;
-    if (!file.IsValid() ||
-        !::ReadFile(file.Get(), &strContent[0], DWORD(strContent.size()), &nRead, nullptr))
-        return std::string();
-    strContent.resize(nRead);
-    return strContent;
+    return "--user SCOTT --database QX_FOLDER_KINDS --dir \"" + folder.Bare() + "\" " + strMore;
 }
 
 void ExpectEveryKindsFile(const TempFolder& folder)
 {
     for (const KindObject& object : kEveryKind) {
         const std::string strBlock = std::string("CREATE OR REPLACE ") + object.pszLine + "\n/\n";
-        EXPECT_EQ(ReadWide(Wide(folder.Path()) + object.pszFile), strBlock) << object.pszName;
+        EXPECT_EQ(ReadFile(folder / object.pszFile), strBlock) << object.pszName;
     }
 }
 
@@ -91,18 +73,19 @@ TEST(QmexportFolderTest, EveryKindThenTheDefaultKindsKeepTheOthersFiles)
     TempFolder folder("folder_kinds");
 
     RunResult run = RunQmexport(FolderArgs(folder, "--kinds all --quiet"));
-    ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
+    ASSERT_EQ(run.nExitCode, 0) << run.strErr;
     EXPECT_EQ(run.strErr, "");
     ExpectEveryKindsFile(folder);
     EXPECT_EQ(ReadFile(folder / "install.sql"), EveryKindInstall());
 
     // The default kinds, and a manifest line someone added that leads out of the folder.
     const std::string strHostile =
-        "..\\" + outside.Path().substr(outside.Path().rfind('\\', outside.Path().size() - 2) + 1) +
+        NativePath("../") +
+        outside.Path().substr(outside.Path().rfind(kSeparator[0], outside.Path().size() - 2) + 1) +
         "victim.txt";
     WriteFile(folder / ".qmexport-files", ReadFile(folder / ".qmexport-files") + strHostile + "\n");
     run = RunQmexport(FolderArgs(folder, "--quiet"));
-    ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
+    ASSERT_EQ(run.nExitCode, 0) << run.strErr;
     EXPECT_EQ(run.strErr, "Ignored in .qmexport-files: " + strHostile + "\n");
     ExpectEveryKindsFile(folder);
     EXPECT_EQ(ReadFile(folder / "install.sql"), EveryKindInstall());
@@ -114,7 +97,7 @@ TEST(QmexportFolderTest, AnUnknownKindIsAUsageError)
 {
     TempFolder folder("folder_bogus");
     const RunResult run = RunQmexport(FolderArgs(folder, "--kinds PACKAGE,BOGUS"));
-    EXPECT_EQ(run.nExitCode, 2u);
+    EXPECT_EQ(run.nExitCode, 2);
     EXPECT_EQ(run.strErr.rfind(
                   "qmexport: unknown kind BOGUS (the kinds: PACKAGE, PACKAGE BODY, PROCEDURE, "
                   "FUNCTION, TYPE, TYPE BODY, TRIGGER, VIEW, or all)\n",
@@ -142,7 +125,7 @@ TEST(QmexportFolderTest, KindsInEachMode)
     struct ModeCase {
         const char* pszTitle;
         const char* pszOptions;
-        DWORD nExitCode;
+        int nExitCode;
         std::string strFile;
     };
     const ModeCase kCases[] = {
@@ -157,8 +140,8 @@ TEST(QmexportFolderTest, KindsInEachMode)
     for (const ModeCase& c : kCases) {
         SCOPED_TRACE(c.pszTitle);
         const std::string strFile = folder / ("kinds" + std::to_string(nCase++) + ".sql");
-        const RunResult run = RunQmexport(Wide("--user SCOTT --database QX_FOLDER_KINDS --file \"" +
-                                               strFile + "\" " + c.pszOptions + " --quiet"));
+        const RunResult run = RunQmexport("--user SCOTT --database QX_FOLDER_KINDS --file \"" +
+                                          strFile + "\" " + c.pszOptions + " --quiet");
         EXPECT_EQ(run.nExitCode, c.nExitCode) << run.strErr;
         if (c.nExitCode == 0)
             EXPECT_EQ(ReadFile(strFile), c.strFile);
@@ -186,12 +169,10 @@ TEST(QmexportFolderTest, ViewsInAFolderAndTheirDrift)
     };
     fill("SELECT deptno, dname FROM dept");
     TempFolder folder("folder_views");
-    std::string strPath = folder.Path();
-    strPath.pop_back();
-    const std::wstring strArgs =
-        Wide("--user SCOTT --database QX_FOLDER_VIEWS --dir \"" + strPath + "\" --kinds all ");
-    RunResult run = RunQmexport(strArgs + L"--quiet");
-    ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
+    const std::string strArgs =
+        "--user SCOTT --database QX_FOLDER_VIEWS --dir \"" + folder.Bare() + "\" --kinds all ";
+    RunResult run = RunQmexport(strArgs + "--quiet");
+    ASSERT_EQ(run.nExitCode, 0) << run.strErr;
     EXPECT_EQ(run.strErr, "Not exported: EMP_OV (VIEW) is an object view\n"
                           "Invalid in the database: DEPT_V (VIEW)\n");
     EXPECT_EQ(ReadFile(folder / "EMP_V.vw"),
@@ -203,17 +184,17 @@ TEST(QmexportFolderTest, ViewsInAFolderAndTheirDrift)
     EXPECT_EQ(ReadFile(folder / "install.sql"),
               "SET DEFINE OFF\nSET SQLBLANKLINES ON\nSET SQLTERMINATOR OFF\n@@ADDR_T.tps\n"
               "@@PKG_A.pks\n@@FUNC_B.fnc\n@@" +
-                  FromWide(L"\u00c4PFEL.prc") +
+                  FromWide(Wide("\xC3\x84PFEL.prc")) +
                   "\n@@%C3%A4%70%66%65%6C.prc\n@@DEPT_V.vw\n@@EMP_V.vw\n@@ADDR_T.tpb\n@@PKG_A.pkb\n"
                   "@@AUD_TRG.trg\n");
 
     // The single file: the views' SET lines first, the views among the other kinds by name.
     TempFolder single("file_views");
     const std::string strFile = single / "views.sql";
-    const std::wstring strFileArgs = Wide("--user SCOTT --database QX_FOLDER_VIEWS --file \"" +
-                                          strFile + "\" --kinds all --quiet ");
+    const std::string strFileArgs =
+        "--user SCOTT --database QX_FOLDER_VIEWS --file \"" + strFile + "\" --kinds all --quiet ";
     run = RunQmexport(strFileArgs);
-    ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
+    ASSERT_EQ(run.nExitCode, 0) << run.strErr;
     const std::string strSingle = ReadFile(strFile);
     EXPECT_EQ(strSingle.rfind("SET SQLBLANKLINES ON\nSET SQLTERMINATOR OFF\nCREATE OR REPLACE TYPE "
                               "ADDR_T",
@@ -225,14 +206,14 @@ TEST(QmexportFolderTest, ViewsInAFolderAndTheirDrift)
     EXPECT_LT(nDept, strSingle.find("CREATE OR REPLACE FORCE VIEW \"EMP_V\""));
     EXPECT_LT(strSingle.find("CREATE OR REPLACE FORCE VIEW \"EMP_V\""), strSingle.find("FUNC_B"));
 
-    run = RunQmexport(strArgs + L"--check --quiet");
-    EXPECT_EQ(run.nExitCode, 0u) << run.strErr;
+    run = RunQmexport(strArgs + "--check --quiet");
+    EXPECT_EQ(run.nExitCode, 0) << run.strErr;
     EXPECT_EQ(run.strOut, "");
     fill("SELECT deptno, dname FROM dept WHERE deptno > 10");
-    run = RunQmexport(strArgs + L"--check --quiet");
-    EXPECT_EQ(run.nExitCode, 4u) << run.strErr;
+    run = RunQmexport(strArgs + "--check --quiet");
+    EXPECT_EQ(run.nExitCode, 4) << run.strErr;
     EXPECT_EQ(run.strOut, "changed DEPT_V.vw\n");
-    run = RunQmexport(strFileArgs + L"--check");
-    EXPECT_EQ(run.nExitCode, 4u) << run.strErr;
+    run = RunQmexport(strFileArgs + "--check");
+    EXPECT_EQ(run.nExitCode, 4) << run.strErr;
     EXPECT_EQ(run.strOut, "changed " + strFile + "\nchanged DEPT_V (VIEW)\n");
 }

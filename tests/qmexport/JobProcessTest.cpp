@@ -6,8 +6,6 @@
 // objects left invalid, and --encoding.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include <functional>
 #include <map>
 #include <string>
@@ -51,7 +49,7 @@ std::vector<Object> Base()
 
 std::string Unquoted(std::string strPath)
 {
-    if (!strPath.empty() && strPath.back() == '\\')
+    if (!strPath.empty() && strPath.back() == kSeparator[0])
         strPath.pop_back();
     return strPath;
 }
@@ -85,13 +83,13 @@ std::map<std::string, std::string> Store(const TempFolder& admin, const char* ps
                                          const std::string& strWallet)
 {
     const std::string strWalletFolder = admin / "wallet";
-    ::CreateDirectoryA(strWalletFolder.c_str(), nullptr);
+    MakeFolder(strWalletFolder);
     if (pszSqlnet != nullptr) {
         std::string strSqlnet = pszSqlnet;
         strSqlnet.replace(strSqlnet.find("%WALLET%"), 8, strWalletFolder);
         WriteFile(admin / "sqlnet.ora", strSqlnet);
     }
-    WriteFile(strWalletFolder + "\\oci-lite-wallet.txt", strWallet);
+    WriteFile(strWalletFolder + kSeparator + "oci-lite-wallet.txt", strWallet);
     // No password anywhere: a run that tried to read one would fail.
     return {{"TNS_ADMIN", Unquoted(admin.Path())}, {"QUILLMARK_PASSWORD", kRemoveVariable}};
 }
@@ -104,7 +102,7 @@ TEST(QmexportJobTest, SlashLogsOnThroughThePasswordStoreWithoutAPassword)
         const char* pszSqlnet;
         const char* pszWallet;
         const char* pszOptions;
-        DWORD nExitCode;
+        int nExitCode;
         const char* pszError;  // in standard error
     };
     const WalletCase kCases[] = {
@@ -125,8 +123,8 @@ TEST(QmexportJobTest, SlashLogsOnThroughThePasswordStoreWithoutAPassword)
         TempFolder out("wallet_out");
         RunOptions options;
         options.environment = Store(admin, c.pszSqlnet, c.pszWallet);
-        const RunResult run = RunQmexport(Wide("--user / --database QX_WALLET --file \"" +
-                                               out / "all.sql" + "\" --quiet " + c.pszOptions),
+        const RunResult run = RunQmexport("--user / --database QX_WALLET --file \"" +
+                                              out / "all.sql" + "\" --quiet " + c.pszOptions,
                                           options);
         EXPECT_EQ(run.nExitCode, c.nExitCode) << run.strErr;
         EXPECT_NE(run.strErr.find(c.pszError), std::string::npos) << run.strErr;
@@ -140,10 +138,10 @@ TEST(QmexportJobTest, SlashLogsOnThroughThePasswordStoreWithoutAPassword)
 
 // ---- --check on a folder ----
 
-std::wstring DirArgs(const char* pszDatabase, const TempFolder& folder, const std::string& strMore)
+std::string DirArgs(const char* pszDatabase, const TempFolder& folder, const std::string& strMore)
 {
-    return Wide(std::string("--user SCOTT --database ") + pszDatabase + " --dir \"" +
-                Unquoted(folder.Path()) + "\" " + strMore);
+    return std::string("--user SCOTT --database ") + pszDatabase + " --dir \"" +
+           Unquoted(folder.Path()) + "\" " + strMore;
 }
 
 TEST(QmexportJobTest, CheckOnAFolderListsEachDifferenceAndWritesNothing)
@@ -151,13 +149,13 @@ TEST(QmexportJobTest, CheckOnAFolderListsEachDifferenceAndWritesNothing)
     MakeSchema("QX_DRIFT", Base());
     TempFolder folder("drift_folder");
     RunResult run = RunQmexport(DirArgs("QX_DRIFT", folder, "--quiet"));
-    ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
+    ASSERT_EQ(run.nExitCode, 0) << run.strErr;
     AgeAll(folder.Path());
 
     // In step: no line, exit 0, nothing touched.
     Snapshot before = Take(folder.Path());
     run = RunQmexport(DirArgs("QX_DRIFT", folder, "--check --quiet"));
-    EXPECT_EQ(run.nExitCode, 0u) << run.strErr;
+    EXPECT_EQ(run.nExitCode, 0) << run.strErr;
     EXPECT_EQ(run.strOut, "");
     EXPECT_EQ(run.strErr, "");
     EXPECT_EQ(Take(folder.Path()), before);
@@ -175,7 +173,7 @@ TEST(QmexportJobTest, CheckOnAFolderListsEachDifferenceAndWritesNothing)
     AgeAll(folder.Path());
     before = Take(folder.Path());
     run = RunQmexport(DirArgs("QX_DRIFT", folder, "--check"));
-    EXPECT_EQ(run.nExitCode, 4u) << run.strErr;
+    EXPECT_EQ(run.nExitCode, 4) << run.strErr;
     EXPECT_EQ(run.strOut, "changed .qmexport-files\n"
                           "changed GET_SAL.fnc\n"
                           "changed HR_UTIL.pkb\n"
@@ -187,22 +185,22 @@ TEST(QmexportJobTest, CheckOnAFolderListsEachDifferenceAndWritesNothing)
 
     // --quiet silences the progress, never the list; the export then brings the folder in step.
     run = RunQmexport(DirArgs("QX_DRIFT", folder, "--check --quiet"));
-    EXPECT_EQ(run.nExitCode, 4u);
+    EXPECT_EQ(run.nExitCode, 4);
     EXPECT_EQ(run.strErr, "");
     EXPECT_EQ(run.strOut.substr(0, 44), "changed .qmexport-files\nchanged GET_SAL.fnc\n");
-    ASSERT_EQ(RunQmexport(DirArgs("QX_DRIFT", folder, "--quiet")).nExitCode, 0u);
+    ASSERT_EQ(RunQmexport(DirArgs("QX_DRIFT", folder, "--quiet")).nExitCode, 0);
     run = RunQmexport(DirArgs("QX_DRIFT", folder, "--check --quiet"));
-    EXPECT_EQ(run.nExitCode, 0u);
+    EXPECT_EQ(run.nExitCode, 0);
     EXPECT_EQ(run.strOut, "");
 
     // Without the manifest nothing is known to be stale; a missing file is still added, and the
     // manifest the export would write again.
-    ::DeleteFileA((folder / ".qmexport-files").c_str());
-    ::DeleteFileA((folder / "A_B.prc").c_str());
+    RemoveFile(folder / ".qmexport-files");
+    RemoveFile(folder / "A_B.prc");
     AgeAll(folder.Path());
     before = Take(folder.Path());
     run = RunQmexport(DirArgs("QX_DRIFT", folder, "--check --quiet"));
-    EXPECT_EQ(run.nExitCode, 4u);
+    EXPECT_EQ(run.nExitCode, 4);
     // install.sql already runs it.
     EXPECT_EQ(run.strOut, "changed .qmexport-files\nadded A_B.prc\n");
     EXPECT_EQ(Take(folder.Path()), before);
@@ -213,12 +211,12 @@ TEST(QmexportJobTest, CheckOnAFolderThatIsNotThereCreatesNothing)
     MakeSchema("QX_DRIFT_NEW", {kBase[0], kBase[2]});
     TempFolder parent("drift_parent");
     const std::string strFolder = parent / "repo";
-    const RunResult run = RunQmexport(
-        Wide("--user SCOTT --database QX_DRIFT_NEW --dir \"" + strFolder + "\" --check --quiet"));
-    EXPECT_EQ(run.nExitCode, 4u) << run.strErr;
+    const RunResult run = RunQmexport("--user SCOTT --database QX_DRIFT_NEW --dir \"" + strFolder +
+                                      "\" --check --quiet");
+    EXPECT_EQ(run.nExitCode, 4) << run.strErr;
     EXPECT_EQ(run.strOut, "changed .qmexport-files\nadded GET_SAL.fnc\nadded HR_UTIL.pks\nchanged "
                           "install.sql\n");
-    EXPECT_EQ(::GetFileAttributesA(strFolder.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(FileExists(strFolder));
 }
 
 TEST(QmexportJobTest, CheckKeepsTheOtherExitCodes)
@@ -228,10 +226,10 @@ TEST(QmexportJobTest, CheckKeepsTheOtherExitCodes)
     RunOptions wrong;
     wrong.environment["QUILLMARK_PASSWORD"] = "wrong";
     RunResult run = RunQmexport(DirArgs("QX_DRIFT_CODES", folder, "--check --quiet"), wrong);
-    EXPECT_EQ(run.nExitCode, 3u);
+    EXPECT_EQ(run.nExitCode, 3);
     EXPECT_EQ(run.strOut, "");
     run = RunQmexport(DirArgs("QX_DRIFT_CODES", folder, "--check --include NOTHING%"));
-    EXPECT_EQ(run.nExitCode, 1u);
+    EXPECT_EQ(run.nExitCode, 1);
     EXPECT_EQ(run.strOut, "");
     EXPECT_TRUE(ListFiles(folder.Path()).empty());
 }
@@ -242,7 +240,7 @@ TEST(QmexportJobTest, CheckOnAFolderTellsWhatTheExportWouldDo)
 {
     MakeSchema("QX_DRIFT_DOES", {kBase[0], kBase[2], kBase[3]});
     TempFolder folder("drift_does");
-    ASSERT_EQ(RunQmexport(DirArgs("QX_DRIFT_DOES", folder, "--quiet")).nExitCode, 0u);
+    ASSERT_EQ(RunQmexport(DirArgs("QX_DRIFT_DOES", folder, "--quiet")).nExitCode, 0);
     const std::string strManifest = ReadFile(folder / ".qmexport-files");
     struct ManifestCase {
         const char* pszTitle;
@@ -257,7 +255,7 @@ TEST(QmexportJobTest, CheckOnAFolderTellsWhatTheExportWouldDo)
          }},
         {"a line added", [&] { WriteFile(folder / ".qmexport-files", strManifest + "ZZ.prc\n"); }},
         {"a comment added", [&] { WriteFile(folder / ".qmexport-files", strManifest + "# x\n"); }},
-        {"deleted", [&] { ::DeleteFileA((folder / ".qmexport-files").c_str()); }},
+        {"deleted", [&] { RemoveFile(folder / ".qmexport-files"); }},
     };
     for (const ManifestCase& c : kCases) {
         SCOPED_TRACE(c.pszTitle);
@@ -265,21 +263,21 @@ TEST(QmexportJobTest, CheckOnAFolderTellsWhatTheExportWouldDo)
         AgeAll(folder.Path());
         const Snapshot before = Take(folder.Path());
         const RunResult run = RunQmexport(DirArgs("QX_DRIFT_DOES", folder, "--check --quiet"));
-        EXPECT_EQ(run.nExitCode, 4u) << run.strErr;
+        EXPECT_EQ(run.nExitCode, 4) << run.strErr;
         EXPECT_EQ(run.strOut, "changed .qmexport-files\n");
         EXPECT_EQ(Take(folder.Path()), before);
-        ASSERT_EQ(RunQmexport(DirArgs("QX_DRIFT_DOES", folder, "--quiet")).nExitCode, 0u);
+        ASSERT_EQ(RunQmexport(DirArgs("QX_DRIFT_DOES", folder, "--quiet")).nExitCode, 0);
         EXPECT_EQ(ReadFile(folder / ".qmexport-files"), strManifest);
     }
 
     WriteFile(folder / "plain.txt", "plain\n");
-    const std::string strUnder = Unquoted(folder.Path()) + "\\plain.txt\\sub";
-    const std::wstring strArgs =
-        Wide("--user SCOTT --database QX_DRIFT_DOES --dir \"" + strUnder + "\" --quiet");
+    const std::string strUnder = Unquoted(folder.Path()) + NativePath("/plain.txt/sub");
+    const std::string strArgs =
+        "--user SCOTT --database QX_DRIFT_DOES --dir \"" + strUnder + "\" --quiet";
     const Snapshot before = Take(folder.Path());
-    const RunResult check = RunQmexport(strArgs + L" --check");
+    const RunResult check = RunQmexport(strArgs + " --check");
     const RunResult exported = RunQmexport(strArgs);
-    EXPECT_EQ(exported.nExitCode, 1u) << exported.strErr;
+    EXPECT_EQ(exported.nExitCode, 1) << exported.strErr;
     EXPECT_EQ(exported.strErr.find("Error while create specified folder.\n" + strUnder), 0u)
         << exported.strErr;
     EXPECT_EQ(check.nExitCode, exported.nExitCode) << check.strErr;
@@ -290,11 +288,11 @@ TEST(QmexportJobTest, CheckOnAFolderTellsWhatTheExportWouldDo)
 
 // ---- --check on a file ----
 
-std::wstring FileArgs(const char* pszDatabase, const std::string& strFile,
-                      const std::string& strMore)
+std::string FileArgs(const char* pszDatabase, const std::string& strFile,
+                     const std::string& strMore)
 {
-    return Wide(std::string("--user SCOTT --database ") + pszDatabase + " --file \"" + strFile +
-                "\" " + strMore);
+    return std::string("--user SCOTT --database ") + pszDatabase + " --file \"" + strFile + "\" " +
+           strMore;
 }
 
 TEST(QmexportJobTest, CheckOnAFileNamesTheFileThenEachObject)
@@ -306,17 +304,17 @@ TEST(QmexportJobTest, CheckOnAFileNamesTheFileThenEachObject)
     // A file that is not there: every object is added, and nothing is created.
     RunResult run =
         RunQmexport(FileArgs("QX_DRIFT_FILE", strFile, "--check --quiet --kinds procedure"));
-    EXPECT_EQ(run.nExitCode, 4u) << run.strErr;
+    EXPECT_EQ(run.nExitCode, 4) << run.strErr;
     EXPECT_EQ(run.strOut, "changed " + strFile +
                               "\nadded A%B (PROCEDURE)\nadded AXB (PROCEDURE)\nadded A_B "
                               "(PROCEDURE)\nadded RAISE_SAL (PROCEDURE)\n");
     EXPECT_TRUE(ListFiles(folder.Path()).empty());
 
-    ASSERT_EQ(RunQmexport(FileArgs("QX_DRIFT_FILE", strFile, "--quiet")).nExitCode, 0u);
+    ASSERT_EQ(RunQmexport(FileArgs("QX_DRIFT_FILE", strFile, "--quiet")).nExitCode, 0);
     SetOldTime(strFile);
     Snapshot before = Take(folder.Path());
     run = RunQmexport(FileArgs("QX_DRIFT_FILE", strFile, "--check --quiet"));
-    EXPECT_EQ(run.nExitCode, 0u) << run.strErr;
+    EXPECT_EQ(run.nExitCode, 0) << run.strErr;
     EXPECT_EQ(run.strOut, "");
     EXPECT_EQ(Take(folder.Path()), before);
 
@@ -334,7 +332,7 @@ TEST(QmexportJobTest, CheckOnAFileNamesTheFileThenEachObject)
     SetOldTime(strFile);
     before = Take(folder.Path());
     run = RunQmexport(FileArgs("QX_DRIFT_FILE", strFile, "--check"));
-    EXPECT_EQ(run.nExitCode, 4u) << run.strErr;
+    EXPECT_EQ(run.nExitCode, 4) << run.strErr;
     EXPECT_EQ(run.strOut, "changed " + strFile +
                               "\nadded B_NEW (PROCEDURE)\nremoved GET_SAL (FUNCTION)\nchanged "
                               "HR_UTIL (PACKAGE)\nchanged RAISE_SAL (PROCEDURE)\n");
@@ -348,7 +346,7 @@ TEST(QmexportJobTest, CheckOnAFilePlacesEachDifference)
     MakeSchema("QX_DRIFT_PLACE", {kBase[4], kBase[5], kBase[3]});
     TempFolder folder("drift_place");
     const std::string strFile = folder / "schema.sql";
-    ASSERT_EQ(RunQmexport(FileArgs("QX_DRIFT_PLACE", strFile, "--quiet")).nExitCode, 0u);
+    ASSERT_EQ(RunQmexport(FileArgs("QX_DRIFT_PLACE", strFile, "--quiet")).nExitCode, 0);
     const std::string strExported = ReadFile(strFile);
     const size_t nSecond = strExported.find("CREATE OR REPLACE PROCEDURE A_B");
     const size_t nThird = strExported.find("CREATE OR REPLACE PROCEDURE RAISE_SAL");
@@ -373,7 +371,7 @@ TEST(QmexportJobTest, CheckOnAFilePlacesEachDifference)
         SCOPED_TRACE(c.pszTitle);
         WriteFile(strFile, c.strFile);
         const RunResult run = RunQmexport(FileArgs("QX_DRIFT_PLACE", strFile, "--check --quiet"));
-        EXPECT_EQ(run.nExitCode, 4u) << run.strErr;
+        EXPECT_EQ(run.nExitCode, 4) << run.strErr;
         EXPECT_EQ(run.strOut, "changed " + strFile + "\n" + c.strOut);
         EXPECT_EQ(ReadFile(strFile), c.strFile);
     }
@@ -406,7 +404,7 @@ TEST(QmexportJobTest, FiltersSelectByLikePatternsWithEscapes)
         const std::string strFile = folder / ("f" + std::to_string(nCase++) + ".sql");
         const RunResult run =
             RunQmexport(FileArgs("QX_FILTER", strFile, std::string(c.pszOptions) + " --quiet"));
-        ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
+        ASSERT_EQ(run.nExitCode, 0) << run.strErr;
         std::string strExpected;
         for (int i : c.objects)
             strExpected += std::string("CREATE OR REPLACE ") + kBase[i].pszLine + "\n/\n";
@@ -418,24 +416,24 @@ TEST(QmexportJobTest, FilteredFolderRemovesOnlySelectedStaleFiles)
 {
     MakeSchema("QX_FILTER_DIR", Base());
     TempFolder folder("filter_dir");
-    ASSERT_EQ(RunQmexport(DirArgs("QX_FILTER_DIR", folder, "--quiet")).nExitCode, 0u);
+    ASSERT_EQ(RunQmexport(DirArgs("QX_FILTER_DIR", folder, "--quiet")).nExitCode, 0);
     // HR_UTIL and RAISE_SAL are dropped; a run for A% objects only removes neither.
     std::vector<Object> changed = Base();
     changed.erase(changed.begin() + 3);
     changed.erase(changed.begin(), changed.begin() + 2);
     MakeSchema("QX_FILTER_DIR", changed);
     RunResult run = RunQmexport(DirArgs("QX_FILTER_DIR", folder, "--include A% --check --quiet"));
-    EXPECT_EQ(run.nExitCode, 0u) << run.strOut;
+    EXPECT_EQ(run.nExitCode, 0) << run.strOut;
     EXPECT_EQ(run.strOut, "");
     run = RunQmexport(DirArgs("QX_FILTER_DIR", folder, "--include A% --quiet"));
-    ASSERT_EQ(run.nExitCode, 0u) << run.strErr;
+    ASSERT_EQ(run.nExitCode, 0) << run.strErr;
     EXPECT_TRUE(FileExists(folder / "HR_UTIL.pks"));
     EXPECT_TRUE(FileExists(folder / "RAISE_SAL.prc"));
     // Excluding HR%: RAISE_SAL's file is stale, HR_UTIL's stays.
     run = RunQmexport(DirArgs("QX_FILTER_DIR", folder, "--exclude HR% --check --quiet"));
-    EXPECT_EQ(run.nExitCode, 4u);
+    EXPECT_EQ(run.nExitCode, 4);
     EXPECT_EQ(run.strOut, "changed .qmexport-files\nchanged install.sql\nremoved RAISE_SAL.prc\n");
-    ASSERT_EQ(RunQmexport(DirArgs("QX_FILTER_DIR", folder, "--exclude HR% --quiet")).nExitCode, 0u);
+    ASSERT_EQ(RunQmexport(DirArgs("QX_FILTER_DIR", folder, "--exclude HR% --quiet")).nExitCode, 0);
     EXPECT_TRUE(FileExists(folder / "HR_UTIL.pks"));
     EXPECT_FALSE(FileExists(folder / "RAISE_SAL.prc"));
 }
@@ -452,7 +450,7 @@ TEST(QmexportJobTest, FilterUsageErrors)
     };
     for (const char* pszOptions : kRefused) {
         const RunResult run = RunQmexport(FileArgs("QX_FILTER", folder / "x.sql", pszOptions));
-        EXPECT_EQ(run.nExitCode, 2u) << pszOptions;
+        EXPECT_EQ(run.nExitCode, 2) << pszOptions;
         EXPECT_EQ(run.strErr.rfind("qmexport: ", 0), 0u) << run.strErr;
     }
     EXPECT_TRUE(ListFiles(folder.Path()).empty());
@@ -474,10 +472,10 @@ TEST(QmexportJobTest, InvalidObjectsAreNamedAfterExportAndCheckEvenWhenQuiet)
     const std::string strLines = "Invalid in the database: GET_SAL (FUNCTION)\n"
                                  "Invalid in the database: HR_UTIL (PACKAGE BODY)\n";
     RunResult run = RunQmexport(FileArgs("QX_INVALID", folder / "x.sql", "--quiet"));
-    EXPECT_EQ(run.nExitCode, 0u);
+    EXPECT_EQ(run.nExitCode, 0);
     EXPECT_EQ(run.strErr, strLines);
     run = RunQmexport(FileArgs("QX_INVALID", folder / "x.sql", "--quiet --check"));
-    EXPECT_EQ(run.nExitCode, 0u);
+    EXPECT_EQ(run.nExitCode, 0);
     EXPECT_EQ(run.strErr, strLines);
     // Only exported objects count.
     run = RunQmexport(FileArgs("QX_INVALID", folder / "y.sql", "--quiet --exclude GET%"));
@@ -519,7 +517,7 @@ TEST(QmexportJobTest, EncodingUtf8WritesUtf8WhateverTheClientsSet)
         const std::string strFile = folder / ("e" + std::to_string(nCase++) + ".sql");
         const RunResult run = RunQmexport(
             FileArgs("QX_ENCODING", strFile, std::string(c.pszOptions) + " --quiet"), options);
-        EXPECT_EQ(run.nExitCode, 0u) << run.strErr;
+        EXPECT_EQ(run.nExitCode, 0) << run.strErr;
         EXPECT_EQ(ReadFile(strFile), c.strFile);
         EXPECT_EQ(run.strErr, c.strErr);
     }

@@ -1,10 +1,10 @@
 // LinuxProcessTest.cpp
 //
-// qmexport as a Linux process: the rows only Linux has. SIGTERM and SIGINT in the middle of a
-// folder export (exit 143 and 130, every file whole, no temporary file left); the password typed
-// at a terminal (a pseudo-terminal here) without echo, and Ctrl+C or SIGTERM at that prompt
-// (echo back on); no client library, and one built for another machine, named as such. The
-// database is the demo's, made from scripts/demo-db.sql.
+// qmexport as a Linux process: the rows only Linux has and the shared process tables do not
+// hold (SIGINT and SIGTERM in the middle of a run are rows of ProcessTest.cpp's stop table). The
+// password typed at a terminal (a pseudo-terminal here) without echo, and Ctrl+C or SIGTERM at
+// that prompt (echo back on); no client library, and one built for another machine, named as
+// such. The database is the demo's, made from scripts/demo-db.sql.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -171,34 +171,6 @@ struct StopCase {
     int nSignal;
     int nExitCode;
 };
-
-class StopMidRun : public ::testing::TestWithParam<StopCase> {};
-
-// The signal comes once the first object is written, while the run goes on (each round trip
-// waits).
-TEST_P(StopMidRun, EndsBetweenWholeFilesWithTheSignalsExitCode)
-{
-    DemoFolder demo;
-    const fs::path folder = demo.Root() / "out";
-    Qmexport run(demo, FolderExport(folder), false,
-                 {"QUILLMARK_PASSWORD=TIGER", "OCI_LITE_RTT_US=200000"});
-    ASSERT_TRUE(run.ReadUntil("[1/8]")) << run.Output();
-    run.Signal(GetParam().nSignal);
-    EXPECT_EQ(run.Wait(), GetParam().nExitCode) << run.Output();
-    EXPECT_NE(run.Output().find("Stopped."), std::string::npos) << run.Output();
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        const std::string strName = entry.path().filename().string();
-        EXPECT_EQ(strName.find(".tmp"), std::string::npos) << strName;
-        const std::string strContent = ReadText(entry.path());
-        if (strName[0] != '.' && strName != "install.sql") {
-            ASSERT_GE(strContent.size(), 2u) << strName;
-            EXPECT_EQ(strContent.substr(strContent.size() - 2), "/\n") << strName;
-        }
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Signals, StopMidRun,
-                         ::testing::Values(StopCase{SIGINT, 130}, StopCase{SIGTERM, 143}));
 
 TEST(TerminalPrompt, ReadsThePasswordWithoutEcho)
 {

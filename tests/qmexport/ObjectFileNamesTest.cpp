@@ -8,13 +8,12 @@
 
 #include <iterator>
 
-#include <windows.h>
-
 #include <algorithm>
 #include <set>
 #include <string>
 
 #include "platform/Text.h"
+#include "tests/qmexport/QmexportFixture.h"
 #include "qmexport/ObjectFileNames.h"
 
 namespace {
@@ -63,6 +62,14 @@ const NameCase kNames[] = {
     {"\xC3\x84PFEL", "PROCEDURE", false, L"\u00c4PFEL.prc"},
     {"\xC3\xA4pfel", "PROCEDURE", true, L"%C3%A4%70%66%65%6C.prc"},
     {"\xC3\x84pfel", "TYPE", true, L"\u00c4%70%66%65%6C.tps"},
+    // A name's own "~" is escaped: only a shortened name holds one.
+    {"A~1", "PROCEDURE", false, L"A%7E1.prc"},
+    {"PROCED~1", "PROCEDURE", false, L"PROCED%7E1.prc"},
+};
+
+// Where the system's code page is Windows-1252 (Windows only: elsewhere names are judged
+// against UTF-8, see kUtf8Names).
+const NameCase kWesternNames[] = {
     // Windows-1252 holds neither Chinese nor the emoji: they are escaped like forbidden ones.
     {"\xE4\xB8\xAD/\xE6\x96\x87", "TRIGGER", false, L"%E4%B8%AD%2F%E6%96%87.trg"},
     {"\xF0\x9F\x98\x80.", "FUNCTION", false, L"%F0%9F%98%80%2E.fnc"},
@@ -71,9 +78,6 @@ const NameCase kNames[] = {
      "D",
      "PROCEDURE", false, L"%C4%B0D.prc"},
     {"\xCE\xA9mega", "FUNCTION", false, L"%CE%A9mega.fnc"},
-    // A name's own "~" is escaped: only a shortened name holds one.
-    {"A~1", "PROCEDURE", false, L"A%7E1.prc"},
-    {"PROCED~1", "PROCEDURE", false, L"PROCED%7E1.prc"},
 };
 
 // The same names where the system's code page is Japanese (932): Chinese characters stay,
@@ -98,13 +102,12 @@ const NameCase kUtf8Names[] = {
     {"\xF0\x9F\x98\x80", "FUNCTION", false, L"\xD83D\xDE00.fnc"},
 };
 
-const UINT kWestern = 1252;
-const UINT kJapanese = 932;
+const unsigned kWestern = 1252;
+const unsigned kJapanese = 932;
 
 bool SameIgnoringCase(const std::wstring& a, const std::wstring& b)
 {
-    return ::CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) ==
-           CSTR_EQUAL;
+    return QmexportTest::SameFileName(a, b);
 }
 
 }  // namespace
@@ -116,6 +119,19 @@ TEST(ObjectFileNamesTest, EscapesOnlyWhatAFolderCannotHold)
         EXPECT_EQ(
             ObjectFileNames::FileName(entry.pszName, entry.pszType, entry.bMarkCase, kWestern),
             entry.pszFile);
+    }
+    // The code pages of Windows' desks are Windows' alone.
+    if (!QmexportTest::kOnWindows)
+        return;
+    for (const NameCase& entry : kWesternNames) {
+        SCOPED_TRACE(entry.pszName);
+        EXPECT_EQ(
+            ObjectFileNames::FileName(entry.pszName, entry.pszType, entry.bMarkCase, kWestern),
+            entry.pszFile);
+        CString strName;
+        CString strType;
+        ASSERT_TRUE(ObjectFileNames::ObjectOf(entry.pszFile, strName, strType, kWestern));
+        EXPECT_EQ(strName.str(), entry.pszName);
     }
     for (const NameCase& entry : kJapaneseNames) {
         SCOPED_TRACE(entry.pszName);

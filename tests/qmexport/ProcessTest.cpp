@@ -76,42 +76,22 @@ std::string BlockOf(const Object& object)
     return strBlock + (bSlashLine ? "\n" : "\n/\n");
 }
 
-std::wstring Args(const std::string& strDatabase, const std::string& strTarget)
+std::string Args(const std::string& strDatabase, const std::string& strTarget)
 {
-    return Wide("--user SCOTT --database " + strDatabase + " " + strTarget);
+    return "--user SCOTT --database " + strDatabase + " " + strTarget;
 }
 
-std::wstring Quoted(const std::string& strPath)
+std::string Quoted(const std::string& strPath)
 {
     std::string strArg = strPath;
-    if (!strArg.empty() && strArg.back() == '\\')
+    if (!strArg.empty() && strArg.back() == kSeparator[0])
         strArg.pop_back();
-    return L"\"" + Wide(strArg) + L"\"";
+    return "\"" + strArg + "\"";
 }
 
-std::wstring DirArgs(const std::string& strDatabase, const TempFolder& folder)
+std::string DirArgs(const std::string& strDatabase, const TempFolder& folder)
 {
     return Args(strDatabase, "--dir ") + Quoted(folder.Path());
-}
-
-// PATH without the folder of our OCI.DLL: the process finds no client library.
-std::string PathWithoutOciLite()
-{
-    char szPath[32768] = {};
-    ::GetEnvironmentVariableA("PATH", szPath, sizeof(szPath));
-    std::string strPath = szPath;
-    std::string strKept;
-    size_t nStart = 0;
-    while (nStart <= strPath.size()) {
-        size_t nEnd = strPath.find(';', nStart);
-        if (nEnd == std::string::npos)
-            nEnd = strPath.size();
-        const std::string strPart = strPath.substr(nStart, nEnd - nStart);
-        if (!strPart.empty() && strPart.find("oci-lite-bin") == std::string::npos)
-            strKept += (strKept.empty() ? "" : ";") + strPart;
-        nStart = nEnd + 1;
-    }
-    return strKept;
 }
 
 bool Contains(const std::string& strText, const std::string& strPart)
@@ -129,7 +109,7 @@ TEST(QmexportProcessTest, SingleFileIsTheWindowsFile)
     WriteFile(folder / "all.sql", "an older export\n");
 
     const RunResult run = RunQmexport(Args("QX_ALL", "--file ") + Quoted(folder / "all.sql"));
-    EXPECT_EQ(run.nExitCode, 0u) << run.strErr;
+    EXPECT_EQ(run.nExitCode, 0) << run.strErr;
     EXPECT_EQ(ReadFile(folder / "all.sql"), Expected("all_objects.sql"));
     // Not a console: one line per object on standard error, nothing on standard output.
     EXPECT_EQ(run.strOut, "");
@@ -148,7 +128,7 @@ TEST(QmexportProcessTest, NamedObjectsAreWrittenInTurnSpecificationBeforeBody)
 
     const RunResult run =
         RunQmexport(Args("QX_PKG", "--quiet --object PKG_A --file ") + Quoted(folder / "p.sql"));
-    EXPECT_EQ(run.nExitCode, 0u) << run.strErr;
+    EXPECT_EQ(run.nExitCode, 0) << run.strErr;
     EXPECT_EQ(ReadFile(folder / "p.sql"), Expected("package.sql"));
     EXPECT_EQ(run.strErr, "");
 }
@@ -170,15 +150,15 @@ TEST(QmexportProcessTest, StoredBytesAndLineEndsPassThroughToBothModes)
 
     EXPECT_EQ(RunQmexport(Args("QX_BYTES", "--object PROC_M --file ") + Quoted(folder / "m.sql"))
                   .nExitCode,
-              0u);
+              0);
     EXPECT_EQ(ReadFile(folder / "m.sql"), Expected("multibyte.sql"));
     EXPECT_EQ(RunQmexport(Args("QX_BYTES", "--object PROC_R --file ") + Quoted(folder / "r.sql"))
                   .nExitCode,
-              0u);
+              0);
     EXPECT_EQ(ReadFile(folder / "r.sql"), Expected("crlf.sql"));
 
     TempFolder out("bytes_dir");
-    EXPECT_EQ(RunQmexport(DirArgs("QX_BYTES", out)).nExitCode, 0u);
+    EXPECT_EQ(RunQmexport(DirArgs("QX_BYTES", out)).nExitCode, 0);
     EXPECT_EQ(ReadFile(out / "PROC_M.prc"), Expected("multibyte.sql"));
     EXPECT_EQ(ReadFile(out / "PROC_R.prc"), Expected("crlf.sql"));
 }
@@ -190,7 +170,7 @@ TEST(QmexportProcessTest, FolderHoldsOneFilePerObjectAndTheInstallScript)
     TempFolder folder("dir");
 
     const RunResult run = RunQmexport(DirArgs("QX_DIR", folder));
-    EXPECT_EQ(run.nExitCode, 0u) << run.strErr;
+    EXPECT_EQ(run.nExitCode, 0) << run.strErr;
     const std::vector<std::string> expectedFiles = {".qmexport-files", "FUNC_B.fnc", "PKG_A.pkb",
                                                     "PKG_A.pks",       "PROC_C.prc", "PROC_D.prc",
                                                     "install.sql"};
@@ -212,14 +192,14 @@ TEST(QmexportProcessTest, ASecondRunThatChangesNothingTouchesNoFile)
     Schema schema("QX_RERUN");
     AddAllObjects(schema);
     TempFolder folder("rerun");
-    ASSERT_EQ(RunQmexport(DirArgs("QX_RERUN", folder)).nExitCode, 0u);
+    ASSERT_EQ(RunQmexport(DirArgs("QX_RERUN", folder)).nExitCode, 0);
     const std::vector<std::string> files = ListFiles(folder.Path());
     for (const std::string& strFile : files)
         SetOldTime(folder / strFile);
     const std::uint64_t nOld = WriteTime(folder / "install.sql");
 
     const RunResult run = RunQmexport(DirArgs("QX_RERUN", folder));
-    EXPECT_EQ(run.nExitCode, 0u) << run.strErr;
+    EXPECT_EQ(run.nExitCode, 0) << run.strErr;
     EXPECT_EQ(ListFiles(folder.Path()), files);
     for (const std::string& strFile : files)
         EXPECT_EQ(WriteTime(folder / strFile), nOld) << strFile;
@@ -230,7 +210,7 @@ TEST(QmexportProcessTest, ADroppedObjectsFileIsRemovedAndOtherFilesStay)
     Schema schema("QX_DROP");
     AddAllObjects(schema);
     TempFolder folder("drop");
-    ASSERT_EQ(RunQmexport(DirArgs("QX_DROP", folder)).nExitCode, 0u);
+    ASSERT_EQ(RunQmexport(DirArgs("QX_DROP", folder)).nExitCode, 0);
     WriteFile(folder / "README.md", "our schema\n");
     WriteFile(folder / "HAND_MADE.prc", "-- not exported\n");
     WriteFile(folder / ".gitignore", "*.log\n");
@@ -239,7 +219,7 @@ TEST(QmexportProcessTest, ADroppedObjectsFileIsRemovedAndOtherFilesStay)
 
     schema.Drop("PROC_D", "PROCEDURE");
     const RunResult run = RunQmexport(DirArgs("QX_DROP", folder));
-    EXPECT_EQ(run.nExitCode, 0u) << run.strErr;
+    EXPECT_EQ(run.nExitCode, 0) << run.strErr;
     EXPECT_FALSE(FileExists(folder / "PROC_D.prc"));
     EXPECT_EQ(ReadFile(folder / "README.md"), "our schema\n");
     EXPECT_EQ(ReadFile(folder / "HAND_MADE.prc"), "-- not exported\n");
@@ -265,7 +245,7 @@ TEST(QmexportProcessTest, AwkwardNamesGetReversibleEscapesAndFilesOfTheirOwn)
     TempFolder folder("names");
 
     const RunResult run = RunQmexport(DirArgs("QX_NAMES", folder));
-    EXPECT_EQ(run.nExitCode, 0u) << run.strErr;
+    EXPECT_EQ(run.nExitCode, 0) << run.strErr;
     const char* const kFiles[] = {"A%2FB.prc", "ABC.prc",      "%43ON.pks",    "%43ON.pkb",
                                   "Solo.fnc",  "TRAIL%2E.fnc", "%61%62%63.prc"};
     for (size_t i = 0; i < objects.size(); ++i)
@@ -281,10 +261,10 @@ namespace {
 
 struct ExitCase {
     const char* pszTitle;
-    std::wstring strArguments;
+    std::string strArguments;
     std::map<std::string, std::string> environment;
-    DWORD nExitCode;
-    const char* pszErrorPart;  // in standard error
+    int nExitCode;
+    std::string strErrorPart;  // in standard error
 };
 
 }  // namespace
@@ -297,18 +277,25 @@ TEST(QmexportProcessTest, EveryExitCode)
     TempFolder folder("codes");
     WriteFile(folder / "plain.txt", "x");
     const std::string strOut = " --file \"" + (folder / "out.sql") + "\"";
-    const std::string strPath = PathWithoutOciLite();
+    const std::string strPath = LibraryPathWithoutOciLite();
     // The system refuses a folder under /sys whoever asks: its reason, not "not found".
+    const std::string strRefusedFolder =
+        NativePath(kOnWindows ? "Z:/sys/qm-refused/out" : "/sys/qm-refused/out");
     const std::string strRefused =
-        "Error while create specified folder.\nZ:\\sys\\qm-refused\\out\\: " +
-        SystemErrorText(ERROR_ACCESS_DENIED).str();
+        "Error while create specified folder.\n" + strRefusedFolder + kSeparator + ": " +
+        SystemErrorText(kOnWindows ? 5 /* ERROR_ACCESS_DENIED */ : 1 /* EPERM */).str();
+    const char* const pszNoLibrary =
+        kOnWindows
+            ? "Can't load oci.dll\nNo OCI.DLL is on the PATH"
+            : "Can't load libclntsh.so\nlibclntsh.so: cannot open shared object file: No such file "
+              "or directory: install Oracle Instant Client and add its folder to LD_LIBRARY_PATH";
 
     const ExitCase kCases[] = {
-        {"help", L"--help", {}, 0, ""},
-        {"version", L"--version", {}, 0, ""},
+        {"help", "--help", {}, 0, ""},
+        {"version", "--version", {}, 0, ""},
         {"done", Args("QX_CODES", "--object FUNC_B" + strOut), {}, 0, "Exported 1 objects"},
         {"user name in lower case",
-         Wide("--user scott --database qx_codes --object FUNC_B" + strOut),
+         "--user scott --database qx_codes --object FUNC_B" + strOut,
          {},
          0,
          ""},
@@ -317,7 +304,7 @@ TEST(QmexportProcessTest, EveryExitCode)
          {{"QUILLMARK_PASSWORD", "TIGER"}},
          3,
          "ORA-01017"},
-        {"no arguments", L"", {}, 2, "usage: qmexport"},
+        {"no arguments", "", {}, 2, "usage: qmexport"},
         {"password argument", Args("QX_CODES", "--password tiger" + strOut), {}, 2, "never taken"},
         {"unknown option", Args("QX_CODES", "--all" + strOut), {}, 2, "unknown option --all"},
         {"both targets", Args("QX_CODES", "--dir x" + strOut), {}, 2, "exclude each other"},
@@ -329,19 +316,22 @@ TEST(QmexportProcessTest, EveryExitCode)
         {"unknown database", Args("QX_NOWHERE", strOut), {}, 3, "ORA-12154"},
         {"no client library",
          Args("QX_CODES", strOut),
-         {{"PATH", strPath}},
+         {{kLibraryPathVariable, strPath}},
          3,
-         "Can't load oci.dll\nNo OCI.DLL is on the PATH"},
+         pszNoLibrary},
         {"client of the other bitness",
          Args("QX_CODES", strOut),
-         {{"PATH", strPath + ";" + OTHER_BITNESS_OCI_DIR}},
+         {{kLibraryPathVariable, strPath + kLibraryPathSeparator + OTHER_BITNESS_OCI_DIR}},
          3,
-         sizeof(void*) == 8 ? "Can't load oci.dll\nOCI.DLL on the PATH is a 32-bit library and "
-                              "Quillmark is 64-bit: install the 64-bit Oracle client, or use the "
-                              "32-bit Quillmark\n"
-                            : "Can't load oci.dll\nOCI.DLL on the PATH is a 64-bit library and "
-                              "Quillmark is 32-bit: install the 32-bit Oracle client, or use the "
-                              "64-bit Quillmark\n"},
+         !kOnWindows ? std::string("Can't load libclntsh.so\n") + OTHER_BITNESS_OCI_DIR +
+                           "/libclntsh.so is a library for x86 (32-bit) and this program is for "
+                           "x86-64: install the x86-64 Oracle Instant Client"
+         : sizeof(void*) == 8 ? "Can't load oci.dll\nOCI.DLL on the PATH is a 32-bit library and "
+                                "Quillmark is 64-bit: install the 64-bit Oracle client, or use the "
+                                "32-bit Quillmark\n"
+                              : "Can't load oci.dll\nOCI.DLL on the PATH is a 64-bit library and "
+                                "Quillmark is 32-bit: install the 32-bit Oracle client, or use the "
+                                "64-bit Quillmark\n"},
         {"object not found",
          Args("QX_CODES", "--object NOPE" + strOut),
          {},
@@ -359,17 +349,17 @@ TEST(QmexportProcessTest, EveryExitCode)
          1,
          "Error while create specified folder."},
         {"folder the system refuses to create",
-         Args("QX_CODES", "--dir Z:\\sys\\qm-refused\\out"),
+         Args("QX_CODES", "--dir " + strRefusedFolder),
          {},
          1,
-         strRefused.c_str()},
+         strRefused},
         {"no password to read",
          Args("QX_CODES", strOut),
          {{"QUILLMARK_PASSWORD", kRemoveVariable}},
          3,
          "qmexport: the password cannot be read: standard input ended before a password line"},
         {"file in a missing folder",
-         Args("QX_CODES", "--file \"" + (folder / "no\\such\\f.sql") + "\""),
+         Args("QX_CODES", "--file \"" + (folder / "no/such/f.sql") + "\""),
          {},
          1,
          ""},
@@ -380,7 +370,7 @@ TEST(QmexportProcessTest, EveryExitCode)
         options.environment = entry.environment;
         const RunResult run = RunQmexport(entry.strArguments, options);
         EXPECT_EQ(run.nExitCode, entry.nExitCode) << run.strErr;
-        EXPECT_TRUE(Contains(run.strErr, entry.pszErrorPart)) << run.strErr;
+        EXPECT_TRUE(Contains(run.strErr, entry.strErrorPart)) << run.strErr;
         if (entry.nExitCode == 2) {
             EXPECT_TRUE(Contains(run.strErr, "usage: qmexport")) << run.strErr;
         }
@@ -401,13 +391,13 @@ TEST(QmexportProcessTest, PasswordFromTheEnvironmentOrTheFirstLineOfStandardInpu
     Schema schema("QX_PASS");
     AddAll(schema, {kAllObjects[0]});
     TempFolder folder("pass");
-    const std::wstring strArgs = Args("QX_PASS", "--file ") + Quoted(folder / "f.sql");
+    const std::string strArgs = Args("QX_PASS", "--file ") + Quoted(folder / "f.sql");
 
     struct PasswordCase {
         const char* pszTitle;
         const char* pszVariable;  // kRemoveVariable: not set
         const char* pszInput;
-        DWORD nExitCode;
+        int nExitCode;
     };
     const PasswordCase kCases[] = {
         {"environment", "tiger", "", 0},
@@ -473,38 +463,19 @@ void ExpectOnlyCompleteFiles(const TempFolder& folder, const std::vector<Object>
     }
 }
 
-struct CtrlCWatch {
+struct StopWatch {
     std::string strFirstFile;
+    bool (*pSend)(ProcessId nProcess) = nullptr;
     bool bSent = false;
 };
 
-// Runs on the console's thread for the test's own Ctrl+C: the test goes on.
-BOOL WINAPI IgnoreControl(DWORD)
+// Runs while the child runs: once its first object file is there, the stop.
+bool StopAfterFirstFile(ProcessId nProcess, void* pContext)
 {
-    return TRUE;
-}
-
-// Runs before the first Ctrl+C: a console of the test's own, which the children share, so
-// that Ctrl+C to every process of the console reaches them; the test itself ignores it.
-bool ShareConsoleWithChildren()
-{
-    static const bool bReady = [] {
-        ::FreeConsole();
-        if (!::AllocConsole())
-            return false;
-        ::SetConsoleCtrlHandler(IgnoreControl, TRUE);
-        return true;
-    }();
-    return bReady;
-}
-
-// Runs while the child runs: once its first object file is there, Ctrl+C on the console.
-bool SendCtrlCAfterFirstFile(DWORD nProcessId, void* pContext)
-{
-    auto* pWatch = static_cast<CtrlCWatch*>(pContext);
+    auto* pWatch = static_cast<StopWatch*>(pContext);
     if (!FileExists(pWatch->strFirstFile))
         return false;
-    pWatch->bSent = ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != FALSE;
+    pWatch->bSent = pWatch->pSend(nProcess);
     return true;
 }
 
@@ -529,32 +500,47 @@ private:
 
 }  // namespace
 
-// Ctrl+C ends the run at the next step: exit code 130, whole files only.
+// Ctrl+C ends the run at the next step: exit code 130, whole files only. So does SIGTERM, which
+// CI runners send when a job is cancelled, with exit code 143 (Linux alone has it).
 TEST(QmexportProcessTest, CtrlCLeavesOnlyCompleteFiles)
 {
+    const struct {
+        const char* pszTitle;
+        bool (*pSend)(ProcessId nProcess);
+        int nExitCode;
+        bool bOnWindows;
+    } kStops[] = {
+        {"Ctrl+C", Interrupt, 130, true},
+        {"SIGTERM", Terminate, 143, false},
+    };
     Schema schema("QX_STOP");
     // Enough objects that the run, which reads them in arrays of rows, is still writing when
-    // the Ctrl+C sent after the first file arrives, also on a busy machine.
+    // the stop sent after the first file arrives, also on a busy machine.
     const std::vector<Object> objects = ManyObjects(400);
     AddAll(schema, objects);
-    TempFolder folder("stop");
-    ASSERT_TRUE(ShareConsoleWithChildren()) << "no console for this test: " << ::GetLastError();
-
-    CtrlCWatch watch;
-    watch.strFirstFile = folder / "PROC_000.prc";
-    RunOptions options;
-    options.environment["OCI_LITE_RTT_US"] = "20000";
-    options.pWhileRunning = SendCtrlCAfterFirstFile;
-    options.pContext = &watch;
-    const RunResult run = RunQmexport(DirArgs("QX_STOP", folder), options);
-    ASSERT_TRUE(watch.bSent) << "Ctrl+C was not sent";
-    EXPECT_EQ(run.nExitCode, 130u) << run.strErr;
-    EXPECT_TRUE(Contains(run.strErr, "Stopped. The folder holds the ")) << run.strErr;
-    size_t nFiles = 0;
-    ExpectOnlyCompleteFiles(folder, objects, nFiles);
-    EXPECT_GE(nFiles, 1u);
-    EXPECT_LT(nFiles, objects.size());
-    EXPECT_FALSE(FileExists(folder / "install.sql"));
+    ASSERT_TRUE(PrepareInterrupt()) << "no console for this test";
+    for (const auto& stop : kStops) {
+        if (kOnWindows && !stop.bOnWindows)
+            continue;
+        SCOPED_TRACE(stop.pszTitle);
+        TempFolder folder("stop");
+        StopWatch watch;
+        watch.strFirstFile = folder / "PROC_000.prc";
+        watch.pSend = stop.pSend;
+        RunOptions options;
+        options.environment["OCI_LITE_RTT_US"] = "20000";
+        options.pWhileRunning = StopAfterFirstFile;
+        options.pContext = &watch;
+        const RunResult run = RunQmexport(DirArgs("QX_STOP", folder), options);
+        ASSERT_TRUE(watch.bSent) << "the stop was not sent";
+        EXPECT_EQ(run.nExitCode, stop.nExitCode) << run.strErr;
+        EXPECT_TRUE(Contains(run.strErr, "Stopped. The folder holds the ")) << run.strErr;
+        size_t nFiles = 0;
+        ExpectOnlyCompleteFiles(folder, objects, nFiles);
+        EXPECT_GE(nFiles, 1u);
+        EXPECT_LT(nFiles, objects.size());
+        EXPECT_FALSE(FileExists(folder / "install.sql"));
+    }
 }
 
 // The same stop in this process, through the reporter's flag, with the real engine and the

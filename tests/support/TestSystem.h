@@ -29,6 +29,9 @@ std::string LibraryFolder(void* library);
 void SetVariable(const char* name, const char* value);
 bool HasVariable(const char* name);
 
+// The separator of the system's own paths (a backslash on Windows, "/" elsewhere), for the
+// paths the program shows as given.
+extern const char kSeparator[];
 // A folder for temporary files, without a trailing separator, and a name for this process.
 std::string TempFolder();
 std::string ProcessTag();

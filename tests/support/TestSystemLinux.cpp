@@ -14,6 +14,7 @@
 
 namespace testsys {
 
+const char kSeparator[] = "/";
 const char kClientLibraryName[] = "libclntsh.so";
 
 void* LoadLibraryByName(const char* name)

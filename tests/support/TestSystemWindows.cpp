@@ -6,6 +6,7 @@
 
 namespace testsys {
 
+const char kSeparator[] = "\\";
 const char kClientLibraryName[] = "OCI.DLL";
 
 void* LoadLibraryByName(const char* name)
