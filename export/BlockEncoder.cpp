@@ -75,20 +75,20 @@ bool BlockEncoder::NeedsUtf8Client() const
 
 // Each piece is written over the bytes it came from (no set needs more bytes for a character
 // than UTF-8 does; should one, the rest goes to a copy).
-bool BlockEncoder::Encode(const ExportObjectId& object, CString& strBlock, Failure& failure)
+bool BlockEncoder::Encode(const ExportObjectId& object, CString& strBlock, int nLinesBefore,
+                          Failure& failure)
 {
     if (m_bUtf8Files || m_charset.IsUnicode() || m_charset.IsUs7Ascii() || m_charset.nId == 0) {
         if (m_bUtf8Files && !m_charset.IsUnicode() && !m_bWroteBeyondAscii)
             m_bWroteBeyondAscii = BlockText::HoldsBeyondAscii(strBlock);
         if (!m_bUtf8Files && m_charset.IsUs7Ascii() && m_strFirstBeyondAscii.IsEmpty())
-            NoteBeyondAscii(object, strBlock);
+            NoteBeyondAscii(object, strBlock, nLinesBefore);
         return true;
     }
     const int nLength = strBlock.GetLength();
     char* pText = strBlock.GetBuffer(nLength);
     size_t nRead = 0;
     size_t nWritten = 0;
-    int nLinesBefore = 0;
     std::string strPiece;
     std::string strCopy;  // used only once a piece grew
     bool bCopying = false;
@@ -168,9 +168,10 @@ bool BlockEncoder::Unwritable(const ExportObjectId& object, const char* pPiece, 
 }
 
 // Remembers where the first byte beyond ASCII of the job is ("EMP_API (PACKAGE) line 3").
-void BlockEncoder::NoteBeyondAscii(const ExportObjectId& object, const CString& strBlock)
+void BlockEncoder::NoteBeyondAscii(const ExportObjectId& object, const CString& strBlock,
+                                   int nLinesBefore)
 {
-    int nLine = 1;
+    int nLine = nLinesBefore + 1;
     for (int i = 0; i < strBlock.GetLength(); ++i) {
         const unsigned char byte = static_cast<unsigned char>(strBlock[i]);
         if (byte == '\n') {

@@ -28,8 +28,10 @@ public:
     // The connection is logged on; it outlives the encoder.
     BlockEncoder(DBConnect& connection, bool bUtf8Files);
 
-    // strBlock in the file's set, in place; false with the failure.
-    bool Encode(const ExportObjectId& object, CString& strBlock, Failure& failure);
+    // A piece of a block in the file's set, in place; false with the failure. The piece ends at
+    // a line end, or the block's end; nLinesBefore: the line ends of the block before it.
+    bool Encode(const ExportObjectId& object, CString& strPiece, int nLinesBefore,
+                Failure& failure);
 
     // "<NAME> (<TYPE>) line <N>" of the first character beyond ASCII written for a US7ASCII
     // client (in UTF-8); empty when none was.
@@ -41,7 +43,7 @@ public:
 private:
     bool Unwritable(const ExportObjectId& object, const char* pPiece, size_t nLength,
                     int nLinesBefore, Failure& failure);
-    void NoteBeyondAscii(const ExportObjectId& object, const CString& strBlock);
+    void NoteBeyondAscii(const ExportObjectId& object, const CString& strPiece, int nLinesBefore);
 
     DBConnect& m_connection;
     const ClientCharset m_charset;

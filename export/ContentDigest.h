@@ -41,6 +41,9 @@ public:
         }
     }
 
+    // The bytes added so far.
+    std::uint64_t Bytes() const { return m_nBytes; }
+
     // The digest of every byte added; the digester is not changed.
     ContentDigest Finish() const
     {

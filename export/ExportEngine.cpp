@@ -17,6 +17,7 @@
 #include "db/DBStmt.h"
 #include "db/ObjectListCursor.h"
 #include "export/BlockEncoder.h"
+#include "export/BlockPieces.h"
 #include "export/BlockText.h"
 #include "export/ExportTexts.h"
 #include "export/LineCounts.h"
@@ -29,8 +30,25 @@
 namespace {
 
 const char kCreatePrefix[] = "CREATE OR REPLACE ";
-// The most a block's ending adds to its source: a line end, "/" and a line end.
-constexpr int kBlockEndingRoom = 4;
+
+// Gives the sink's block up when it goes unwritten: the run stopped or failed between its
+// first piece and its last.
+class UnfinishedBlock {
+public:
+    explicit UnfinishedBlock(ExportSink& sink) : m_sink(sink) {}
+    ~UnfinishedBlock()
+    {
+        if (!m_bWritten)
+            m_sink.AbandonBlock();
+    }
+    UnfinishedBlock(const UnfinishedBlock&) = delete;
+    UnfinishedBlock& operator=(const UnfinishedBlock&) = delete;
+    void Written() { m_bWritten = true; }
+
+private:
+    ExportSink& m_sink;
+    bool m_bWritten = false;
+};
 const char kViewKind[] = "VIEW";
 const char kTruncatedNameText[] = "ORA-24345: A Truncation or null fetch error occurred";
 
@@ -743,13 +761,8 @@ private:
                       const ObjectLines& counted, bool& bHaveRow, ExportEnding& outcome)
     {
         const int nCounted = counted.nLines;
-        CString strBlock = kCreatePrefix;
-        // Room for the block as counted and its ending, so that a large one is held once, not
-        // grown by doubling (which would hold up to twice its bytes, and briefly three times):
-        // a buffer of that size, released at once, keeps its room.
-        const int nPrefix = strBlock.GetLength();
-        strBlock.GetBuffer(nPrefix + counted.nBytes + kBlockEndingRoom);
-        strBlock.ReleaseBuffer(nPrefix);
+        BlockPieces block(kCreatePrefix, size_t(counted.nBytes));
+        UnfinishedBlock unfinished(m_sink);
         int nLine = 0;
         BlockLines blockLines;
         // Rows whose every text is NULL or empty are no source: no statement could be made.
@@ -762,10 +775,10 @@ private:
             // The line as the file holds it.
             const char* pLine = stream.Text();
             int nLineLength = stream.TextLength();
-            strBlock.Append(stream.Text(), stream.TextLength());
+            block.Append(stream.Text(), size_t(stream.TextLength()));
             if (nLine == 0) {
-                pLine = strBlock.GetString();
-                nLineLength = strBlock.GetLength();
+                pLine = block.Held().GetString();
+                nLineLength = block.Held().GetLength();
             }
             blockLines.AddLine(pLine, nLineLength);
             if (!Guarded(object, nLine + 1, pLine, nLineLength, outcome))
@@ -776,6 +789,8 @@ private:
             // The count was taken a moment before the stream; the bar never passes the end.
             const int nLines = nCounted > nLine ? nCounted : nLine;
             Progress(int((nLine - 1) * 100LL / nLines), m_nTotalPercent);
+            if (block.PieceReady() && !HandOn(object, nIndex, nLine, block, false, outcome))
+                return false;
             try {
                 bHaveRow = stream.Next();
             } catch (const DBStmt::OtherException& error) {
@@ -788,7 +803,10 @@ private:
             outcome = FailedAt(ExportResult::NoSource, object, ExportTexts::kNoSource);
             return false;
         }
-        return FinishBlock(object, nIndex, nLine, strBlock, blockLines, outcome);
+        if (!FinishBlock(object, nIndex, nLine, block, blockLines, outcome))
+            return false;
+        unfinished.Written();
+        return true;
     }
 
     // A view's block, its text held since the views were read, checked as the units' lines are.
@@ -817,29 +835,35 @@ private:
         m_reporter.LogSource(strBlock.GetString(), strBlock.GetLength());
         m_reporter.SourceEnds();
         Progress(100, m_nTotalPercent);
-        return FinishBlock(object, nIndex, nLine, strBlock, blockLines, outcome);
+        BlockPieces block("", size_t(strBlock.GetLength()));
+        block.Append(strBlock.GetString(), size_t(strBlock.GetLength()));
+        return FinishBlock(object, nIndex, nLine, block, blockLines, outcome);
     }
 
-    // The end of every block: the warnings for its lines, its own "/" line, the client's set,
-    // the write.
-    bool FinishBlock(const ExportObjectId& object, int nIndex, int nLine, CString& strBlock,
+    // The end of every block: the warnings for its lines, its own "/" line, its last piece.
+    bool FinishBlock(const ExportObjectId& object, int nIndex, int nLine, BlockPieces& block,
                      const BlockLines& blockLines, ExportEnding& outcome)
     {
         for (const CString& strWarning : blockLines.Warnings(object.strName, object.strType))
             m_reporter.Warning(strWarning);
-        if (BlockText::EndsWithSlashLine(strBlock)) {
-            strBlock += "\n";
-        } else {
-            strBlock += "\n/\n";
+        if (block.End())
             m_reporter.LogLine("/");
-        }
         if (!m_reporter.KeepGoing()) {
             outcome = Stopped();
             return false;
         }
-        if (!Encode(object, strBlock, outcome))
-            return false;
-        return WriteBlock(object, nIndex, nLine, strBlock, outcome);
+        return HandOn(object, nIndex, nLine, block, true, outcome);
+    }
+
+    // The block's next piece (bLast: the rest of the ended block) in the file's character set,
+    // to the sink.
+    bool HandOn(const ExportObjectId& object, int nIndex, int nLines, BlockPieces& block,
+                bool bLast, ExportEnding& outcome)
+    {
+        const int nLinesBefore = block.LinesTaken();
+        CString strPiece = bLast ? block.TakeRest() : block.TakePiece();
+        return Encode(object, strPiece, nLinesBefore, outcome) &&
+               WritePiece(object, nIndex, nLines, strPiece, bLast, outcome);
     }
 
     // Whether the SET lines the file began with guard the line: one that needs another (it
@@ -864,10 +888,11 @@ private:
     }
 
     // The block in the file's character set; a character that set cannot hold ends the run.
-    bool Encode(const ExportObjectId& object, CString& strBlock, ExportEnding& outcome)
+    bool Encode(const ExportObjectId& object, CString& strPiece, int nLinesBefore,
+                ExportEnding& outcome)
     {
         BlockEncoder::Failure failure;
-        if (m_encoder->Encode(object, strBlock, failure))
+        if (m_encoder->Encode(object, strPiece, nLinesBefore, failure))
             return true;
         if (failure.bUnwritable)
             outcome = FailedAt(ExportResult::Unwritable, object, failure.strText);
@@ -876,15 +901,16 @@ private:
         return false;
     }
 
-    // Hands one block to the sink as a step no stop cuts in two, so a stopped job never writes.
-    bool WriteBlock(const ExportObjectId& object, int nIndex, int nLines, const CString& strBlock,
-                    ExportEnding& outcome)
+    // Hands one piece of a block to the sink as a step no stop cuts in two, so a stopped job
+    // never writes.
+    bool WritePiece(const ExportObjectId& object, int nIndex, int nLines, const CString& strPiece,
+                    bool bLast, ExportEnding& outcome)
     {
         ExportFailure failure;
         bool bWritten = false;
         const bool bRan = m_reporter.Guarded([&] {
-            bWritten = m_sink.Write(object, strBlock, failure);
-            if (bWritten)
+            bWritten = m_sink.WritePiece(object, strPiece, bLast, failure);
+            if (bWritten && bLast)
                 m_reporter.ObjectWritten(object, nIndex, nLines);
         });
         if (!bRan) {
@@ -983,6 +1009,21 @@ std::vector<CString> ExportEnding::ClosingLines() const
     if (result == ExportResult::NothingToExport && !strWhere.IsEmpty())
         return {strWhere + ": " + strText};
     return {};
+}
+
+bool ExportSink::WritePiece(const ExportObjectId& object, const CString& strPiece, bool bLast,
+                            ExportFailure& failure)
+{
+    if (!bLast) {
+        m_strGathered += strPiece;
+        return true;
+    }
+    if (m_strGathered.IsEmpty())
+        return Write(object, strPiece, failure);
+    m_strGathered += strPiece;
+    CString strBlock;
+    std::swap(strBlock, m_strGathered);
+    return Write(object, strBlock, failure);
 }
 
 ExportEnding RunExport(const ExportParams& params, ExportSink& sink, ExportReporter& reporter)

@@ -161,6 +161,17 @@ public:
     // failure's texts; the run then ends.
     virtual bool Write(const ExportObjectId& object, const CString& strBlock,
                        ExportFailure& failure) = 0;
+    // How the run hands every block on: in pieces that each end at a line end (one piece for a
+    // block under a megabyte), bLast with its last, with nothing but reading the source
+    // between them. The block counts as written once its last piece is. False with the
+    // failure's texts; the run then ends (the sink has given the block up itself). This one
+    // gathers the pieces and hands the whole block to Write; a sink that need not hold a large
+    // block whole takes the pieces itself.
+    virtual bool WritePiece(const ExportObjectId& object, const CString& strPiece, bool bLast,
+                            ExportFailure& failure);
+    // The block of the pieces written so far ends unwritten (a stop, a failure while reading
+    // it): the target is left as it was before its first piece.
+    virtual void AbandonBlock() { m_strGathered.Empty(); }
     // After the last block, and only for a run that wrote every object.
     virtual bool Complete(ExportFailure& failure) { return true; }
     // What the target holds now, for the messages of a failed run, e.g. "The file holds the
@@ -168,6 +179,10 @@ public:
     virtual CString StateText() const = 0;
     // Blocks written by this run.
     virtual int WrittenCount() const = 0;
+
+private:
+    // The pieces of the block on its way to Write.
+    CString m_strGathered;
 };
 
 class ExportReporter {

@@ -3,6 +3,7 @@
 // The single-file sink. The user's previous file is the last thing the run gives up: the check
 // before the logon only looks (and, for a file that does not exist yet, makes sure the folder
 // takes it), and the file is replaced by the first block, once that block is complete.
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -114,49 +115,156 @@ bool OutputFile::Check(ExportFailure& failure)
     return true;
 }
 
-// The first block replaces whatever the file held, so it holds exactly the blocks of this run;
-// later blocks are appended. A write that fails or falls short is reported with the object,
-// what the file holds, and the system's reason.
 bool OutputFile::Write(const ExportObjectId& object, const CString& strBlock,
                        ExportFailure& failure)
 {
+    return WritePiece(object, strBlock, true, failure);
+}
+
+// The first block replaces whatever the file held, once it is complete, so the file holds
+// exactly the blocks of this run; later blocks are appended as they come. A write that fails
+// or falls short is reported with the object, what the file holds, and the system's reason.
+bool OutputFile::WritePiece(const ExportObjectId& object, const CString& strPiece, bool bLast,
+                            ExportFailure& failure)
+{
     if (m_target == Target::Memory) {
-        if (m_nWritten == 0)
-            m_content.Add(m_settings.strLines.GetString(), size_t(m_settings.strLines.GetLength()));
-        m_content.Add(strBlock.GetString(), size_t(strBlock.GetLength()));
-        m_blocks.push_back(RenderedBlock::Of(object, strBlock.str()));
-        ++m_nWritten;
+        Render(object, strPiece, bLast);
         return true;
     }
+    if (m_nWritten > 0)
+        return Append(strPiece, bLast, failure);
+    if (!bLast)
+        return Hold(strPiece, failure);
+    return WriteFirst(strPiece, failure);
+}
+
+void OutputFile::Render(const ExportObjectId& object, const CString& strPiece, bool bLast)
+{
+    if (m_nWritten == 0 && m_blockDigest.Bytes() == 0)
+        m_content.Add(m_settings.strLines.GetString(), size_t(m_settings.strLines.GetLength()));
+    m_content.Add(strPiece.GetString(), size_t(strPiece.GetLength()));
+    m_blockDigest.Add(strPiece.GetString(), size_t(strPiece.GetLength()));
+    if (m_strBlockHead.size() < RenderedBlock::kHeadBytes)
+        m_strBlockHead.append(strPiece.GetString(),
+                              std::min(size_t(strPiece.GetLength()),
+                                       RenderedBlock::kHeadBytes - m_strBlockHead.size()));
+    if (!bLast)
+        return;
+    m_blocks.push_back(RenderedBlock{object, std::move(m_strBlockHead), m_blockDigest.Finish()});
+    m_strBlockHead.clear();
+    m_blockDigest = ContentDigester();
+    ++m_nWritten;
+}
+
+bool OutputFile::Hold(const CString& strPiece, ExportFailure& failure)
+{
     SystemError nError = 0;
-    File file = File::Open(m_strPath, File::Access::Write,
-                           m_nWritten == 0 ? File::Disposition::CreateAlways
-                                           : File::Disposition::OpenExisting,
-                           nError);
+    if (!m_bHolding) {
+        m_bHolding = true;
+        const std::wstring strFolder = FolderOf(m_strPath);
+        std::wstring strName = L".qmexport-" + std::to_wstring(Files::ProcessId()) + L".held";
+        if (!strFolder.empty())
+            strName = strFolder + (Files::IsSeparator(strFolder.back()) ? L"" : L"/") + strName;
+        m_held =
+            File::Open(strName, File::Access::ReadWrite, File::Disposition::CreateProbe, nError);
+    }
+    if (!m_held.IsOpen()) {
+        m_strHeld.append(strPiece.GetString(), size_t(strPiece.GetLength()));
+        return true;
+    }
+    if (m_held.Write(strPiece.GetString(), size_t(strPiece.GetLength()), nError))
+        return true;
+    AbandonBlock();
+    failure = FileFailure(ExportTexts::kWriteFile, m_strPath, SystemErrorText(nError));
+    return false;
+}
+
+bool OutputFile::WriteFirst(const CString& strLast, ExportFailure& failure)
+{
+    SystemError nError = 0;
+    File file = File::Open(m_strPath, File::Access::Write, File::Disposition::CreateAlways, nError);
     if (!file.IsOpen()) {
+        AbandonBlock();
         failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(nError));
         return false;
     }
-    std::int64_t nEnd = 0;
-    bool bFailed = m_nWritten != 0 && !file.SeekEnd(nEnd, nError);
-    // The SET lines go in front of the first block, written on their own (no copy of the block).
-    const bool bSetLines = m_nWritten == 0 && !m_settings.strLines.IsEmpty();
-    if (!bFailed && ((bSetLines && !file.Write(m_settings.strLines.GetString(),
-                                               size_t(m_settings.strLines.GetLength()), nError)) ||
-                     !file.Write(strBlock.GetString(), size_t(strBlock.GetLength()), nError))) {
-        // A block cut short is taken back, so the file ends with the last complete block.
-        file.Truncate(nEnd);
-        bFailed = true;
-    }
-    if (bFailed) {
-        // The first write already replaced the old file: it now holds nothing complete.
-        if (m_nWritten == 0)
-            m_bReplaced = true;
+    const bool bOk = (m_settings.strLines.IsEmpty() ||
+                      file.Write(m_settings.strLines.GetString(),
+                                 size_t(m_settings.strLines.GetLength()), nError)) &&
+                     CopyHeld(file, nError) &&
+                     file.Write(m_strHeld.data(), m_strHeld.size(), nError) &&
+                     file.Write(strLast.GetString(), size_t(strLast.GetLength()), nError);
+    AbandonBlock();
+    if (!bOk) {
+        // A block cut short is taken back; the old file is gone: it holds nothing complete.
+        file.Truncate(0);
+        m_bReplaced = true;
         failure = FileFailure(ExportTexts::kWriteFile, m_strPath, SystemErrorText(nError));
         return false;
     }
     ++m_nWritten;
     return true;
+}
+
+bool OutputFile::CopyHeld(File& file, SystemError& nError)
+{
+    if (!m_held.IsOpen())
+        return true;
+    if (!m_held.SeekStart(nError))
+        return false;
+    std::string strBuffer(size_t(1) << 20, '\0');
+    for (;;) {
+        size_t nRead = 0;
+        if (!m_held.Read(&strBuffer[0], strBuffer.size(), nRead, nError))
+            return false;
+        if (nRead == 0)
+            return true;
+        if (!file.Write(strBuffer.data(), nRead, nError))
+            return false;
+    }
+}
+
+bool OutputFile::Append(const CString& strPiece, bool bLast, ExportFailure& failure)
+{
+    SystemError nError = 0;
+    if (!m_appended.IsOpen()) {
+        m_appended =
+            File::Open(m_strPath, File::Access::Write, File::Disposition::OpenExisting, nError);
+        if (!m_appended.IsOpen()) {
+            failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(nError));
+            return false;
+        }
+        if (!m_appended.SeekEnd(m_nBlockStart, nError)) {
+            m_appended.Close();
+            failure = FileFailure(ExportTexts::kWriteFile, m_strPath, SystemErrorText(nError));
+            return false;
+        }
+    }
+    if (!m_appended.Write(strPiece.GetString(), size_t(strPiece.GetLength()), nError)) {
+        AbandonBlock();
+        failure = FileFailure(ExportTexts::kWriteFile, m_strPath, SystemErrorText(nError));
+        return false;
+    }
+    if (bLast) {
+        m_appended.Close();
+        ++m_nWritten;
+    }
+    return true;
+}
+
+// A block cut short is taken back, so the file ends with the last complete block.
+void OutputFile::AbandonBlock()
+{
+    if (m_appended.IsOpen()) {
+        m_appended.Truncate(m_nBlockStart);
+        m_appended.Close();
+    }
+    m_held.Close();
+    m_strHeld.clear();
+    m_strHeld.shrink_to_fit();
+    m_bHolding = false;
+    m_strBlockHead.clear();
+    m_blockDigest = ContentDigester();
 }
 
 OutputFile::RenderedBlock OutputFile::RenderedBlock::Of(const ExportObjectId& object,

@@ -2,7 +2,10 @@
 //
 // OutputFile: the single-file sink, one .sql file holding every block of the run in order.
 // The file that is there before the run stays untouched until the first block is written;
-// that write replaces it, later ones append. The file begins with the SET lines the job's
+// that write replaces it, later ones append. Blocks come in pieces: a later block's are
+// appended as they come and cut off again when the block goes unwritten; the first block's,
+// while it is not complete, wait in a file of their own beside the target that goes when it is
+// closed (in memory, should the folder take no new file). The file begins with the SET lines the job's
 // source needs (SqlPlusLines.h), none for source SQL*Plus reads as it is.
 //
 // Rendering into memory (Target::Memory), it writes nothing at all: the check before the logon
@@ -12,11 +15,13 @@
 // more than the export would.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "export/ContentDigest.h"
 #include "export/ExportEngine.h"
+#include "platform/Files.h"
 
 class OutputFile : public ExportSink {
 public:
@@ -40,6 +45,9 @@ public:
     const SqlPlusSettings* Head() const override { return &m_settings; }
     bool Write(const ExportObjectId& object, const CString& strBlock,
                ExportFailure& failure) override;
+    bool WritePiece(const ExportObjectId& object, const CString& strPiece, bool bLast,
+                    ExportFailure& failure) override;
+    void AbandonBlock() override;
     CString StateText() const override;
     int WrittenCount() const override { return m_nWritten; }
 
@@ -49,10 +57,32 @@ public:
     const std::vector<RenderedBlock>& Blocks() const { return m_blocks; }
 
 private:
+    // Rendering: the piece into the file's digest and the block's.
+    void Render(const ExportObjectId& object, const CString& strPiece, bool bLast);
+    // The first block's pieces before its last: kept until it is complete.
+    bool Hold(const CString& strPiece, ExportFailure& failure);
+    // The file replaced by the SET lines, the held pieces and the last one.
+    bool WriteFirst(const CString& strLast, ExportFailure& failure);
+    // The pieces held in a file of their own, to the end of file.
+    bool CopyHeld(Files::File& file, SystemError& nError);
+    // A later block's piece appended.
+    bool Append(const CString& strPiece, bool bLast, ExportFailure& failure);
+
     std::wstring m_strPath;
     Target m_target;
     ContentDigester m_content;
     std::vector<RenderedBlock> m_blocks;
+    // The block being rendered: its head and digest so far.
+    std::string m_strBlockHead;
+    ContentDigester m_blockDigest;
+    // The first block's pieces: in a file of their own, else in memory.
+    Files::File m_held;
+    std::string m_strHeld;
+    bool m_bHolding = false;
+    // A later block's pieces: the file, open from its first piece to its last, and where the
+    // block began.
+    Files::File m_appended;
+    std::int64_t m_nBlockStart = 0;
     int m_nWritten = 0;
     // The first write replaced the old file but failed: the file no longer is what it was.
     bool m_bReplaced = false;

@@ -24,21 +24,33 @@ File& File::operator=(File&& other) noexcept
 bool ReadWhole(const std::wstring& strPath, std::string& strContent, SystemError& nError)
 {
     strContent.clear();
+    // Read into room for the whole file: grown piece by piece it would take up to twice that.
+    return ReadPieces(
+        strPath,
+        [&](std::uint64_t nSize) {
+            if (nSize > 0 && nSize < (1ULL << 31))
+                strContent.reserve(size_t(nSize));
+        },
+        [&](const char* pBytes, size_t nLength) { strContent.append(pBytes, nLength); }, nError);
+}
+
+bool ReadPieces(const std::wstring& strPath, const std::function<void(std::uint64_t)>& sized,
+                const std::function<void(const char*, size_t)>& piece, SystemError& nError)
+{
     File file = File::Open(strPath, File::Access::Read, File::Disposition::OpenExisting, nError);
     if (!file.IsOpen())
         return false;
-    // Read into room for the whole file: grown piece by piece it would take up to twice that.
     std::uint64_t nSize = 0;
-    if (file.Size(nSize) && nSize > 0 && nSize < (1ULL << 31))
-        strContent.reserve(size_t(nSize));
-    char buffer[65536];
+    if (sized && file.Size(nSize))
+        sized(nSize);
+    std::string strBuffer(kReadPiece, '\0');
     for (;;) {
         size_t nRead = 0;
-        if (!file.Read(buffer, sizeof(buffer), nRead, nError))
+        if (!file.Read(&strBuffer[0], strBuffer.size(), nRead, nError))
             return false;
         if (nRead == 0)
             return true;
-        strContent.append(buffer, nRead);
+        piece(strBuffer.data(), nRead);
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -77,7 +78,7 @@ unsigned long ProcessId();
 
 class File {
 public:
-    enum class Access { Read, Write, Append };
+    enum class Access { Read, Write, Append, ReadWrite };
     enum class Disposition {
         OpenExisting,
         // Fails when the name is taken.
@@ -105,6 +106,8 @@ public:
     // Up to nSize bytes; nRead 0 at the end of the file.
     bool Read(void* pBuffer, size_t nSize, size_t& nRead, SystemError& nError);
     bool Size(std::uint64_t& nSize) const;
+    // Moves to the first byte.
+    bool SeekStart(SystemError& nError);
     // Moves to the end; nEnd is where that is.
     bool SeekEnd(std::int64_t& nEnd, SystemError& nError);
     // Cuts the file at nLength and moves there.
@@ -126,5 +129,10 @@ private:
 
 // The whole file; false with the reason taken at the call that failed.
 bool ReadWhole(const std::wstring& strPath, std::string& strContent, SystemError& nError);
+// The file in pieces of up to kReadPiece bytes, in order, each handed to piece (after its size
+// to sized, when given); false with the reason taken at the call that failed.
+constexpr size_t kReadPiece = 1 << 20;
+bool ReadPieces(const std::wstring& strPath, const std::function<void(std::uint64_t)>& sized,
+                const std::function<void(const char*, size_t)>& piece, SystemError& nError);
 
 }  // namespace Files

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <map>
 #include <set>
 #include <tuple>
@@ -13,30 +14,11 @@
 namespace {
 
 const char kCreatePrefix[] = "CREATE OR REPLACE ";
+constexpr size_t kCreatePrefixLength = sizeof(kCreatePrefix) - 1;
 
 bool StartsWith(const std::string& strText, size_t nAt, const char* pszPrefix)
 {
     return strText.compare(nAt, std::char_traits<char>::length(pszPrefix), pszPrefix) == 0;
-}
-
-// The line that begins at nAt without its line end.
-std::string LineAt(const std::string& strText, size_t nAt)
-{
-    size_t nEnd = strText.find('\n', nAt);
-    if (nEnd == std::string::npos)
-        nEnd = strText.size();
-    std::string strLine = strText.substr(nAt, nEnd - nAt);
-    if (!strLine.empty() && strLine.back() == '\r')
-        strLine.pop_back();
-    return strLine;
-}
-
-std::string Trimmed(const std::string& strText)
-{
-    size_t nBegin = strText.find_first_not_of(" \t");
-    if (nBegin == std::string::npos)
-        return std::string();
-    return strText.substr(nBegin, strText.find_last_not_of(" \t") + 1 - nBegin);
 }
 
 // Words of SQL text: blanks and comments skipped, a quoted name kept with its quotes.
@@ -161,37 +143,33 @@ bool NameOf(const std::string& strBlock, std::string& strType, std::string& strN
 
 std::vector<Block> Split(const std::string& strFile, std::string* pstrLead)
 {
-    std::vector<size_t> starts;
-    bool bAfterSlash = true;
-    for (size_t nAt = 0; nAt < strFile.size();) {
-        if (bAfterSlash && StartsWith(strFile, nAt, kCreatePrefix))
-            starts.push_back(nAt);
-        const std::string strLine = LineAt(strFile, nAt);
-        // Before the first block any line may come (the file's SET lines).
-        bAfterSlash = starts.empty() || Trimmed(strLine) == "/";
-        const size_t nEnd = strFile.find('\n', nAt);
-        nAt = nEnd == std::string::npos ? strFile.size() : nEnd + 1;
-    }
+    DriftReport::FileScan scan;
+    scan.Add(strFile.data(), strFile.size());
+    scan.Finish();
+    *pstrLead = strFile.substr(0, size_t(scan.LeadLength()));
     std::vector<Block> blocks;
-    *pstrLead = strFile.substr(0, starts.empty() ? strFile.size() : starts.front());
-    for (size_t i = 0; i < starts.size(); ++i) {
-        const size_t nEnd = i + 1 < starts.size() ? starts[i + 1] : strFile.size();
-        Block block;
-        block.nStart = starts[i];
-        block.nLength = nEnd - starts[i];
-        // The words that name the object come first: the block's head is enough.
-        const std::string strHead = strFile.substr(
-            block.nStart, std::min(block.nLength, OutputFile::RenderedBlock::kHeadBytes));
-        if (!NameOf(strHead, block.strType, block.strName))
-            block.strType.clear(), block.strName.clear();
-        blocks.push_back(std::move(block));
-    }
+    for (const DriftReport::FileScan::ScannedBlock& scanned : scan.Blocks())
+        blocks.push_back(scanned.block);
     return blocks;
 }
 
 }  // namespace SqlFileBlocks
 
 namespace DriftReport {
+
+namespace {
+
+// An exported block under the object its first words name (its stored name and type when
+// they name none).
+ObjectKey WordsKey(const OutputFile::RenderedBlock& block)
+{
+    ObjectKey key;
+    if (!SqlFileBlocks::NameOf(block.strHead, key.strType, key.strName))
+        key = ObjectKey{block.object.strName.str(), block.object.strType.str()};
+    return key;
+}
+
+}  // namespace
 
 std::vector<std::string> FolderLines(const std::vector<FolderFiles::Difference>& differences)
 {
@@ -224,51 +202,54 @@ std::vector<std::string> FileLines(const std::string& strShownPath, bool bExists
                                    const std::string& strOld, const ContentDigest& newFile,
                                    const std::vector<OutputFile::RenderedBlock>& blocks)
 {
+    FileScan scan(blocks);
+    scan.Add(strOld.data(), strOld.size());
+    scan.Finish();
+    return FileLines(strShownPath, bExists, scan, newFile, blocks);
+}
+
+std::vector<std::string> FileLines(const std::string& strShownPath, bool bExists,
+                                   const FileScan& old, const ContentDigest& newFile,
+                                   const std::vector<OutputFile::RenderedBlock>& blocks)
+{
     std::vector<std::string> lines;
-    if (bExists && ContentDigester::Of(strOld.data(), strOld.size()) == newFile)
+    if (bExists && old.FileDigest() == newFile)
         return lines;
     lines.push_back("changed " + strShownPath);
 
     // The file's blocks by the object their words name (the first of a name counts; a name
     // whose block the file holds twice differs whatever its bytes).
-    std::string strLead;
-    std::map<ObjectKey, SqlFileBlocks::Block> oldBlocks;
+    std::map<ObjectKey, const FileScan::ScannedBlock*> oldBlocks;
     std::set<ObjectKey> twice;
     ObjectKey lastKey;
-    const std::vector<SqlFileBlocks::Block> split =
-        SqlFileBlocks::Split(bExists ? strOld : std::string(), &strLead);
-    for (const SqlFileBlocks::Block& block : split) {
-        if (block.strName.empty())
+    for (const FileScan::ScannedBlock& scanned : old.Blocks()) {
+        if (scanned.block.strName.empty())
             continue;
-        const ObjectKey key{block.strName, block.strType};
-        if (!oldBlocks.emplace(key, block).second)
+        const ObjectKey key{scanned.block.strName, scanned.block.strType};
+        if (!oldBlocks.emplace(key, &scanned).second)
             twice.insert(key);
     }
-    if (!split.empty())
-        lastKey = ObjectKey{split.back().strName, split.back().strType};
+    if (!old.Blocks().empty())
+        lastKey = ObjectKey{old.Blocks().back().block.strName, old.Blocks().back().block.strType};
     // Each exported object under the key its own block's words give, so that names are
     // compared in the file's bytes whatever its character set.
     std::map<ObjectKey, std::string> lineOf;
     for (const OutputFile::RenderedBlock& block : blocks) {
-        ObjectKey wordsKey;
         const std::string strShown =
             block.object.strName.str() + " (" + block.object.strType.str() + ")";
         const ObjectKey storedKey{block.object.strName.str(), block.object.strType.str()};
-        if (!SqlFileBlocks::NameOf(block.strHead, wordsKey.strType, wordsKey.strName))
-            wordsKey = storedKey;
-        const auto old = oldBlocks.find(wordsKey);
+        const auto old = oldBlocks.find(WordsKey(block));
         if (old == oldBlocks.end()) {
             lineOf[storedKey] = "added " + strShown;
             continue;
         }
-        const SqlFileBlocks::Block& oldBlock = old->second;
-        const char* pOld = strOld.data() + oldBlock.nStart;
-        const bool bSame = ContentDigester::Of(pOld, oldBlock.nLength) == block.digest;
+        const FileScan::ScannedBlock& oldBlock = *old->second;
+        const bool bSame = oldBlock.digest == block.digest;
         // Bytes after the file's last block are the file's difference, not that object's.
-        const bool bSameWithTail =
-            old->first.strName == lastKey.strName && old->first.strType == lastKey.strType &&
-            oldBlock.nLength > block.digest.nBytes &&
-            ContentDigester::Of(pOld, size_t(block.digest.nBytes)) == block.digest;
+        const bool bSameWithTail = old->first.strName == lastKey.strName &&
+                                   old->first.strType == lastKey.strType &&
+                                   oldBlock.block.nLength > block.digest.nBytes &&
+                                   oldBlock.bHasHeadDigest && oldBlock.headDigest == block.digest;
         if ((!bSame && !bSameWithTail) || twice.count(old->first) != 0)
             lineOf[storedKey] = "changed " + strShown;
         oldBlocks.erase(old);
@@ -278,6 +259,158 @@ std::vector<std::string> FileLines(const std::string& strShownPath, bool bExists
     for (const auto& entry : lineOf)
         lines.push_back(entry.second);
     return lines;
+}
+
+FileScan::FileScan(const std::vector<OutputFile::RenderedBlock>& exported)
+{
+    for (const OutputFile::RenderedBlock& block : exported) {
+        const ObjectKey key = WordsKey(block);
+        m_exportedSizes.emplace(std::make_pair(key.strType, key.strName), block.digest.nBytes);
+    }
+}
+
+// Line by line: at a line where a block may begin, its first bytes wait until they tell
+// whether it does; the other bytes go on in runs.
+void FileScan::Add(const char* pBytes, size_t nLength)
+{
+    m_file.Add(pBytes, nLength);
+    size_t nRun = 0;  // where the bytes not yet routed begin
+    for (size_t i = 0; i < nLength; ++i) {
+        if (!m_bUndecided && m_line == LineState::Other) {
+            const void* pEnd = std::memchr(pBytes + i, '\n', nLength - i);
+            if (pEnd == nullptr)
+                break;
+            i = size_t(static_cast<const char*>(pEnd) - pBytes);
+        }
+        const char ch = pBytes[i];
+        if (m_bUndecided) {
+            // The prefix holds no line end: a line's end always decides.
+            m_strLineStart += ch;
+            const bool bBegins = ch == kCreatePrefix[m_strLineStart.size() - 1];
+            if (!bBegins || m_strLineStart.size() == kCreatePrefixLength) {
+                m_bUndecided = false;
+                if (bBegins)
+                    StartBlock();
+                Route(m_strLineStart.data(), m_strLineStart.size());
+                m_strLineStart.clear();
+                nRun = i + 1;
+            }
+        }
+        if (ch == '\n') {
+            const bool bSlashLine = m_line == LineState::Slash || m_line == LineState::SlashReturn;
+            Route(pBytes + nRun, i + 1 - nRun);
+            nRun = i + 1;
+            LineEnds(bSlashLine);
+            continue;
+        }
+        switch (m_line) {
+        case LineState::Blank:
+            m_line = ch == ' ' || ch == '\t' ? LineState::Blank
+                     : ch == '/'             ? LineState::Slash
+                                             : LineState::Other;
+            break;
+        case LineState::Slash:
+            m_line = ch == ' ' || ch == '\t' ? LineState::Slash
+                     : ch == '\r'            ? LineState::SlashReturn
+                                             : LineState::Other;
+            break;
+        case LineState::SlashReturn:
+        case LineState::Other:
+            m_line = LineState::Other;
+            break;
+        }
+    }
+    if (!m_bUndecided)
+        Route(pBytes + nRun, nLength - nRun);
+}
+
+void FileScan::Finish()
+{
+    // A last line too short to begin a block.
+    if (m_bUndecided) {
+        Route(m_strLineStart.data(), m_strLineStart.size());
+        m_strLineStart.clear();
+    }
+    if (m_bInBlock)
+        EndBlock();
+}
+
+void FileScan::LineEnds(bool bSlashLine)
+{
+    m_line = LineState::Blank;
+    // Before the first block any line may come (the file's SET lines).
+    m_bAfterSlash = !m_bInBlock || bSlashLine;
+    m_bUndecided = m_bAfterSlash;
+}
+
+void FileScan::Route(const char* pBytes, size_t nLength)
+{
+    m_nAt += nLength;
+    if (!m_bInBlock) {
+        m_nLead += nLength;
+        return;
+    }
+    if (m_bNamed) {
+        Digest(pBytes, nLength);
+        return;
+    }
+    // The words that name the object come first: the block's head is enough.
+    const size_t nTake =
+        std::min(nLength, OutputFile::RenderedBlock::kHeadBytes - m_strHead.size());
+    m_strHead.append(pBytes, nTake);
+    if (m_strHead.size() < OutputFile::RenderedBlock::kHeadBytes)
+        return;
+    NameBlock();
+    Digest(pBytes + nTake, nLength - nTake);
+}
+
+void FileScan::StartBlock()
+{
+    if (m_bInBlock)
+        EndBlock();
+    m_bInBlock = true;
+    m_bNamed = false;
+    m_strHead.clear();
+    m_block = ContentDigester();
+    m_blocks.emplace_back();
+    m_blocks.back().block.nStart = size_t(m_nAt);
+}
+
+void FileScan::NameBlock()
+{
+    m_bNamed = true;
+    SqlFileBlocks::Block& block = m_blocks.back().block;
+    if (!SqlFileBlocks::NameOf(m_strHead, block.strType, block.strName))
+        block.strType.clear(), block.strName.clear();
+    const auto size = m_exportedSizes.find(std::make_pair(block.strType, block.strName));
+    m_nHeadDigestAt = block.strName.empty() || size == m_exportedSizes.end() ? 0 : size->second;
+    std::string strHead;
+    std::swap(strHead, m_strHead);
+    Digest(strHead.data(), strHead.size());
+}
+
+void FileScan::Digest(const char* pBytes, size_t nLength)
+{
+    const std::uint64_t nBefore = m_block.Bytes();
+    if (m_nHeadDigestAt > nBefore && nBefore + nLength >= m_nHeadDigestAt) {
+        const size_t nTake = size_t(m_nHeadDigestAt - nBefore);
+        m_block.Add(pBytes, nTake);
+        m_blocks.back().bHasHeadDigest = true;
+        m_blocks.back().headDigest = m_block.Finish();
+        pBytes += nTake;
+        nLength -= nTake;
+    }
+    m_block.Add(pBytes, nLength);
+}
+
+void FileScan::EndBlock()
+{
+    if (!m_bNamed)
+        NameBlock();
+    ScannedBlock& scanned = m_blocks.back();
+    scanned.digest = m_block.Finish();
+    scanned.block.nLength = size_t(m_nAt) - scanned.block.nStart;
+    m_bInBlock = false;
 }
 
 }  // namespace DriftReport

@@ -213,6 +213,8 @@ std::wstring FolderFiles::PathOfHeld(const std::wstring& strName) const
 
 bool FolderFiles::Read(const std::wstring& strName, std::string& strContent) const
 {
+    if (m_unheld.count(strName) != 0)
+        return false;
     const auto pending = m_pending.find(strName);
     if (pending != m_pending.end()) {
         if (!pending->second)
@@ -246,6 +248,8 @@ bool FolderFiles::ReadDisk(const std::wstring& strName, std::string& strContent)
 
 bool FolderFiles::Holds(const std::wstring& strName, const std::string& strContent) const
 {
+    if (m_unheld.count(strName) != 0)
+        return false;
     const auto pending = m_pending.find(strName);
     if (pending != m_pending.end())
         return pending->second && *pending->second == strContent;
@@ -346,6 +350,7 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
         if (Holds(strName, strContent) && (bPending || ActualName(strName) == strName))
             return Change::Unchanged;
         m_pending[strName] = strContent;
+        m_unheld.erase(strName);
         return Change::Written;
     }
     switch (entry) {
@@ -379,21 +384,27 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
     if (entry == Entry::Missing)
         return CreateNew(strName, strContent);
 
-    // Renamed over what the folder holds under the name, in whatever case it holds it.
-    const std::wstring strTarget = PathOfHeld(strName);
     std::wstring strTempName;
     File temp = CreateTemporary(strTempName);
     if (!temp.IsOpen())
         return Change::Failed;
     const bool bWritten = temp.Write(strContent.data(), strContent.size(), m_nLastError);
     temp.Close();
-    SystemError nRename = SystemErrors::kNone;
-    if (!bWritten ||
-        (nRename = Files::Rename(PathOf(strTempName), strTarget, true)) != SystemErrors::kNone) {
-        if (bWritten)
-            m_nLastError = nRename;
-        Files::Remove(PathOf(strTempName));
-        TemporaryFiles::Forget(PathOf(strTempName));
+    if (!bWritten) {
+        RemoveTemporary(strTempName);
+        return Change::Failed;
+    }
+    return RenameOver(strName, strTempName);
+}
+
+// Renamed over what the folder holds under the name, in whatever case it holds it.
+FolderFiles::Change FolderFiles::RenameOver(const std::wstring& strName,
+                                            const std::wstring& strTempName)
+{
+    const SystemError nRename = Files::Rename(PathOf(strTempName), PathOfHeld(strName), true);
+    if (nRename != SystemErrors::kNone) {
+        m_nLastError = nRename;
+        RemoveTemporary(strTempName);
         return Change::Failed;
     }
     TemporaryFiles::Forget(PathOf(strTempName));
@@ -403,6 +414,170 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
         return Fail(SystemErrors::kNameTooLong);
     }
     return FixNameCase(strName) ? Change::Written : Change::Failed;
+}
+
+void FolderFiles::RemoveTemporary(const std::wstring& strTempName)
+{
+    Files::Remove(PathOf(strTempName));
+    TemporaryFiles::Forget(PathOf(strTempName));
+}
+
+bool FolderFiles::BeginPieces(const std::wstring& strName)
+{
+    AbandonPieces();
+    CloseAppended(strName);
+    m_pieces.bActive = true;
+    m_pieces.strName = strName;
+    const auto pending = m_pending.find(strName);
+    if (m_unheld.count(strName) != 0 || (pending != m_pending.end() && !pending->second)) {
+        m_pieces.bSame = false;
+        m_pieces.bComparedWithDisk = false;
+    } else if (pending != m_pending.end()) {
+        m_pieces.pOldPending = &*pending->second;
+        m_pieces.bComparedWithDisk = false;
+    } else {
+        m_pieces.old = File::Open(PathOfHeld(strName), File::Access::Read,
+                                  File::Disposition::OpenExisting, m_nLastError);
+        m_pieces.bSame = m_pieces.old.IsOpen();
+    }
+    if (IsLookOnly())
+        return true;
+    m_pieces.temp = CreateTemporary(m_pieces.strTempName);
+    if (m_pieces.temp.IsOpen())
+        return true;
+    m_pieces.strTempName.clear();
+    AbandonPieces();
+    return false;
+}
+
+bool FolderFiles::AddPiece(const char* pBytes, size_t nLength)
+{
+    if (!m_pieces.bActive)
+        return false;
+    PieceReplacement& pieces = m_pieces;
+    if (pieces.bSame && pieces.pOldPending != nullptr) {
+        const std::string& strOld = *pieces.pOldPending;
+        pieces.bSame = strOld.size() >= pieces.nCompared + nLength &&
+                       std::memcmp(strOld.data() + pieces.nCompared, pBytes, nLength) == 0;
+    } else if (pieces.bSame) {
+        pieces.strBuffer.resize(nLength);
+        size_t nDone = 0;
+        SystemError nError = 0;
+        size_t nRead = 1;
+        while (nDone < nLength && nRead > 0 &&
+               pieces.old.Read(&pieces.strBuffer[nDone], nLength - nDone, nRead, nError))
+            nDone += nRead;
+        pieces.bSame =
+            nDone == nLength && std::memcmp(pieces.strBuffer.data(), pBytes, nLength) == 0;
+    }
+    pieces.nCompared += nLength;
+    if (!pieces.bSame) {
+        pieces.old.Close();
+        pieces.strBuffer = std::string();
+    }
+    if (IsLookOnly() || pieces.temp.Write(pBytes, nLength, m_nLastError))
+        return true;
+    if (m_nLastError == SystemErrors::kNone)
+        m_nLastError = SystemErrors::kDiskFull;
+    AbandonPieces();
+    return false;
+}
+
+bool FolderFiles::PiecesEndTogether()
+{
+    if (!m_pieces.bSame)
+        return false;
+    if (m_pieces.pOldPending != nullptr)
+        return m_pieces.nCompared == m_pieces.pOldPending->size();
+    char ch = 0;
+    size_t nRead = 0;
+    SystemError nError = 0;
+    return m_pieces.old.Read(&ch, 1, nRead, nError) && nRead == 0;
+}
+
+FolderFiles::Change FolderFiles::EndPieces()
+{
+    if (!m_pieces.bActive)
+        return Fail(SystemErrors::kFileNotFound);
+    const std::wstring strName = m_pieces.strName;
+    const std::wstring strTempName = m_pieces.strTempName;
+    const bool bSame = PiecesEndTogether();
+    const bool bSameAsDisk = bSame && m_pieces.bComparedWithDisk;
+    m_pieces = PieceReplacement();
+    const Entry entry = Probe(strName);
+    if (IsLookOnly()) {
+        if (entry == Entry::Folder || (entry == Entry::Link && IsFolder(strName)))
+            return Fail(SystemErrors::kAlreadyExists);
+        if (entry == Entry::Unusable)
+            return Fail(SystemErrors::kNameTooLong);
+        const bool bPending = m_pending.count(strName) != 0;
+        if (bSame && (bPending || ActualName(strName) == strName))
+            return Change::Unchanged;
+        m_pending[strName] = std::string();
+        m_unheld[strName] = bSameAsDisk;
+        return Change::Written;
+    }
+    switch (entry) {
+    case Entry::Folder:
+        RemoveTemporary(strTempName);
+        return Fail(SystemErrors::kAlreadyExists);
+    case Entry::Link:
+        if (IsFolder(strName)) {
+            RemoveTemporary(strTempName);
+            return Fail(SystemErrors::kAlreadyExists);
+        }
+        break;
+    case Entry::Unusable:
+        RemoveTemporary(strTempName);
+        return Fail(SystemErrors::kNameTooLong);
+    case Entry::File: {
+        Files::Status status;
+        SystemError nError = 0;
+        const bool bReadOnly =
+            Files::StatusOf(PathOfHeld(strName), status, nError) && status.bReadOnly;
+        if (bReadOnly || bSame)
+            RemoveTemporary(strTempName);
+        if (bReadOnly)
+            return bSame ? Change::Unchanged : Fail(SystemErrors::kAccessDenied);
+        if (bSame) {
+            if (ActualName(strName) == strName)
+                return Change::Unchanged;
+            return FixNameCase(strName) ? Change::Written : Change::Failed;
+        }
+        break;
+    }
+    case Entry::Missing: {
+        const size_t nHostLimit = Files::HostNameLimit(!m_strHostFolder.empty());
+        if (nHostLimit != 0 && FromWide(strName, kUtf8CodePage).size() > nHostLimit) {
+            RemoveTemporary(strTempName);
+            return Fail(SystemErrors::kNameTooLong);
+        }
+        const SystemError nError = Files::Rename(PathOf(strTempName), PathOf(strName), false);
+        if (nError != SystemErrors::kNone) {
+            m_nLastError = nError;
+            RemoveTemporary(strTempName);
+            return Change::Failed;
+        }
+        TemporaryFiles::Forget(PathOf(strTempName));
+        if (!m_bSnapshot && Probe(strName) != Entry::File) {
+            Files::Remove(PathOf(strName));
+            return Fail(SystemErrors::kNameTooLong);
+        }
+        Known(strName, PlainFile());
+        return Change::Written;
+    }
+    }
+    return RenameOver(strName, strTempName);
+}
+
+void FolderFiles::AbandonPieces()
+{
+    if (!m_pieces.bActive)
+        return;
+    const std::wstring strTempName = m_pieces.strTempName;
+    m_pieces = PieceReplacement();
+    if (!strTempName.empty())
+        RemoveTemporary(strTempName);
 }
 
 // A name the folder does not hold yet: the file is created under exactly that name and written
@@ -465,6 +640,7 @@ bool FolderFiles::Remove(const std::wstring& strName)
         return true;
     if (IsLookOnly()) {
         m_pending[strName] = std::nullopt;
+        m_unheld.erase(strName);
         return true;
     }
     Files::Status status;
@@ -516,8 +692,11 @@ std::vector<FolderFiles::Difference> FolderFiles::Differences() const
             ProbeDisk(pending.first) == Entry::File || ProbeDisk(pending.first) == Entry::Link;
         if (pending.second) {
             // Written over and over while the run went on, and left as it was after all.
-            if (bOnDisk && DiskHolds(pending.first, *pending.second) &&
-                ActualName(pending.first) == pending.first)
+            const auto unheld = m_unheld.find(pending.first);
+            const bool bAsOnDisk = unheld != m_unheld.end()
+                                       ? unheld->second
+                                       : DiskHolds(pending.first, *pending.second);
+            if (bOnDisk && bAsOnDisk && ActualName(pending.first) == pending.first)
                 continue;
             differences.push_back(
                 {bOnDisk ? Difference::Kind::Changed : Difference::Kind::Added, pending.first});

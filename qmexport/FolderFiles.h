@@ -73,6 +73,16 @@ public:
     // Replaces the file with this content unless it holds exactly that already. Fails on a
     // folder or a link to one, and on a read-only file whose content would change.
     Change Replace(const std::wstring& strName, const std::string& strContent);
+    // A replacement whose content comes in pieces, too large to be held whole: BeginPieces,
+    // AddPiece for each, then EndPieces (which answers as Replace would for the whole content)
+    // or AbandonPieces. The pieces are compared with what the file holds as they come; writing,
+    // they also go to a temporary file of their own at once, which EndPieces renames over the
+    // file (or removes, when the content was the file's already). Looking only, they are not
+    // kept: a later Read of the file fails.
+    bool BeginPieces(const std::wstring& strName);
+    bool AddPiece(const char* pBytes, size_t nLength);
+    Change EndPieces();
+    void AbandonPieces();
     // Appends to a file in one write. Only for a file this object replaced before: a file found
     // in the folder may be a link that leads out of it.
     bool Append(const std::wstring& strName, const std::string& strText);
@@ -94,6 +104,11 @@ private:
     Files::File CreateExactly(const std::wstring& strName);
     Files::File CreateTemporary(std::wstring& strTempName);
     Change CreateNew(const std::wstring& strName, const std::string& strContent);
+    // The temporary file, written and closed, renamed over what the folder holds under the
+    // name (any case of it); removed when that fails.
+    Change RenameOver(const std::wstring& strName, const std::wstring& strTempName);
+    // Removes a temporary file of this run's.
+    void RemoveTemporary(const std::wstring& strTempName);
     // Closes the file Append keeps open when it is this one.
     void CloseAppended(const std::wstring& strName);
     void Known(const std::wstring& strName, const Files::Status& status);
@@ -134,6 +149,27 @@ private:
     Mode m_mode;
     // Look-only: the content each replaced file would have; nullopt for a removed one.
     std::map<std::wstring, std::optional<std::string>, ObjectFileNames::FileNameLess> m_pending;
+    // Look-only: the replaced files whose content came in pieces and is not held (m_pending
+    // holds an empty text for them), and whether it is what the disk holds.
+    std::map<std::wstring, bool, ObjectFileNames::FileNameLess> m_unheld;
+    // The replacement whose pieces are coming: its name, its temporary file (writing), and how
+    // its content compares with what the file held: the file read alongside, or the content
+    // pending for it (looking only); bSame until the first difference.
+    struct PieceReplacement {
+        bool bActive = false;
+        std::wstring strName;
+        std::wstring strTempName;
+        Files::File temp;
+        Files::File old;
+        const std::string* pOldPending = nullptr;
+        size_t nCompared = 0;
+        bool bSame = true;
+        bool bComparedWithDisk = true;
+        std::string strBuffer;
+    };
+    PieceReplacement m_pieces;
+    // Whether what the replacement compares with ends where its pieces did.
+    bool PiecesEndTogether();
     unsigned m_nTempSerial = 0;
     mutable SystemError m_nLastError = 0;
 };

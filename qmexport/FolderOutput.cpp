@@ -1,6 +1,8 @@
 // FolderOutput.cpp
 #include "qmexport/FolderOutput.h"
 
+#include <algorithm>
+
 #include "export/ExportTexts.h"
 #include "export/TargetPath.h"
 #include "framework/Text.h"
@@ -157,15 +159,29 @@ void FolderOutput::SchemaListed(const std::vector<ExportObjectId>& schemaObjects
 SqlPlusNeeds FolderOutput::NeedsOfFile(const std::wstring& strFile,
                                        const std::string& strContent) const
 {
-    SqlPlusNeeds needs;
-    needs.AddText(strContent.data(), int(strContent.size()), IsViewFile(strFile));
-    if (needs.bHashLine) {
-        ObjectFileNames::ParsedFileName parsed;
-        const int nLine = FirstLineBeginning(strContent.data(), int(strContent.size()), '#');
-        if (ObjectFileNames::IsOwnFileName(strFile, &parsed, m_naming.CodePage()))
-            needs.strFirstHashLine = LineOf(parsed.strName, parsed.strType, nLine);
-    }
+    FileNeeds needs;
+    needs.Add(strContent, IsViewFile(strFile));
+    return NeedsOfFile(strFile, needs);
+}
+
+SqlPlusNeeds FolderOutput::NeedsOfFile(const std::wstring& strFile,
+                                       const FileNeeds& fileNeeds) const
+{
+    SqlPlusNeeds needs = fileNeeds.needs;
+    ObjectFileNames::ParsedFileName parsed;
+    if (needs.bHashLine && ObjectFileNames::IsOwnFileName(strFile, &parsed, m_naming.CodePage()))
+        needs.strFirstHashLine = LineOf(parsed.strName, parsed.strType, fileNeeds.nFirstHashLine);
     return needs;
+}
+
+// A piece ends at a line end: its lines are whole.
+void FolderOutput::FileNeeds::Add(const std::string& strPiece, bool bSqlStatement)
+{
+    const bool bHadHashLine = needs.bHashLine;
+    needs.AddText(strPiece.data(), int(strPiece.size()), bSqlStatement);
+    if (needs.bHashLine && !bHadHashLine)
+        nFirstHashLine = nLines + FirstLineBeginning(strPiece.data(), int(strPiece.size()), '#');
+    nLines += int(std::count(strPiece.begin(), strPiece.end(), '\n'));
 }
 
 bool FolderOutput::AcceptsNeeds(const SqlPlusNeeds& jobNeeds, ExportFailure& failure)
@@ -196,6 +212,57 @@ bool FolderOutput::AcceptsNeeds(const SqlPlusNeeds& jobNeeds, ExportFailure& fai
 bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock,
                          ExportFailure& failure)
 {
+    return WritePiece(object, strBlock, true, failure);
+}
+
+// A block of one piece is written as one content; a larger one piece by piece (FolderFiles),
+// its SQL*Plus needs gathered as they come.
+bool FolderOutput::WritePiece(const ExportObjectId& object, const CString& strPiece, bool bLast,
+                              ExportFailure& failure)
+{
+    if (m_strPiecesFile.empty()) {
+        std::wstring strFile;
+        if (!BeginBlock(object, strFile, failure))
+            return false;
+        if (bLast) {
+            if (!Counted(m_files.Replace(strFile, strPiece.str()), strFile, failure))
+                return false;
+            return BlockWritten(object, strFile, NeedsOfFile(strFile, strPiece.str()), failure);
+        }
+        if (!m_files.BeginPieces(strFile)) {
+            SetFailure(failure, kWriteFileText, strFile, m_files.LastError());
+            return false;
+        }
+        m_strPiecesFile = strFile;
+        m_piecesNeeds = FileNeeds();
+    }
+    const std::wstring strFile = m_strPiecesFile;
+    m_piecesNeeds.Add(strPiece.str(), IsViewFile(strFile));
+    if (!m_files.AddPiece(strPiece.GetString(), size_t(strPiece.GetLength()))) {
+        m_strPiecesFile.clear();
+        SetFailure(failure, kWriteFileText, strFile, m_files.LastError());
+        return false;
+    }
+    if (!bLast)
+        return true;
+    m_strPiecesFile.clear();
+    return Counted(m_files.EndPieces(), strFile, failure) &&
+           BlockWritten(object, strFile, NeedsOfFile(strFile, m_piecesNeeds), failure);
+}
+
+void FolderOutput::AbandonBlock()
+{
+    if (m_strPiecesFile.empty())
+        return;
+    m_files.AbandonPieces();
+    m_strPiecesFile.clear();
+}
+
+// Names the object's file and makes its place ready: another object's block moved aside, the
+// name in the manifest.
+bool FolderOutput::BeginBlock(const ExportObjectId& object, std::wstring& strFile,
+                              ExportFailure& failure)
+{
     if (ObjectFileNames::ExtensionOf(object.strType).empty()) {
         failure = ExportFailure{
             "Unexpected object type " + object.strType + " of " + object.strName + ".", {}};
@@ -203,17 +270,20 @@ bool FolderOutput::Write(const ExportObjectId& object, const CString& strBlock,
     }
     if (!m_bSchemaListed)
         m_naming.Add(object.strName, object.strType);
-    const std::wstring strFile = m_naming.FileOf(object.strName, object.strType);
+    strFile = m_naming.FileOf(object.strName, object.strType);
     if (m_runFiles.count(strFile) != 0) {
         // Only an object handed over twice gets here; its first file stays.
         SetFailure(failure, kWriteFileText, strFile, SystemErrors::kAlreadyExists);
         return false;
     }
-    if (!MoveOtherBlockAside(strFile, object, failure) ||
-        !WriteFile(strFile, strBlock.str(), failure))
-        return false;
+    return MoveOtherBlockAside(strFile, object, failure) && PrepareFile(strFile, failure);
+}
+
+bool FolderOutput::BlockWritten(const ExportObjectId& object, const std::wstring& strFile,
+                                const SqlPlusNeeds& needs, ExportFailure& failure)
+{
     m_runFiles.insert(strFile);
-    m_runNeeds[strFile] = NeedsOfFile(strFile, strBlock.str());
+    m_runNeeds[strFile] = needs;
     ++m_nWritten;
     return RemoveFormerFiles(strFile, object, failure);
 }
@@ -334,6 +404,12 @@ CString FolderOutput::StateText() const
 bool FolderOutput::WriteFile(const std::wstring& strFile, const std::string& strContent,
                              ExportFailure& failure)
 {
+    return PrepareFile(strFile, failure) &&
+           Counted(m_files.Replace(strFile, strContent), strFile, failure);
+}
+
+bool FolderOutput::PrepareFile(const std::wstring& strFile, ExportFailure& failure)
+{
     if (m_files.Probe(strFile) == FolderFiles::Entry::Folder) {
         // A folder of the user's under an object's file name is neither replaced nor recorded.
         SetFailure(failure, kWriteFileText, strFile, SystemErrors::kAlreadyExists);
@@ -343,7 +419,13 @@ bool FolderOutput::WriteFile(const std::wstring& strFile, const std::string& str
         return false;
     // What was read of the file before no longer holds.
     m_fileNeeds.erase(strFile);
-    switch (m_files.Replace(strFile, strContent)) {
+    return true;
+}
+
+bool FolderOutput::Counted(FolderFiles::Change change, const std::wstring& strFile,
+                           ExportFailure& failure)
+{
+    switch (change) {
     case FolderFiles::Change::Written:
         ++m_nChanged;
         return true;

@@ -74,6 +74,9 @@ public:
     bool AcceptsNeeds(const SqlPlusNeeds& jobNeeds, ExportFailure& failure) override;
     bool Write(const ExportObjectId& object, const CString& strBlock,
                ExportFailure& failure) override;
+    bool WritePiece(const ExportObjectId& object, const CString& strPiece, bool bLast,
+                    ExportFailure& failure) override;
+    void AbandonBlock() override;
     bool Complete(ExportFailure& failure) override;
     CString StateText() const override;
     int WrittenCount() const override { return m_nWritten; }
@@ -84,6 +87,15 @@ public:
     std::vector<FolderFiles::Difference> Differences() const { return m_files.Differences(); }
 
 private:
+    // What a file's lines hold that SQL*Plus would read as its own, gathered piece by piece
+    // (each ending at a line end), and the line of its first "#" line.
+    struct FileNeeds {
+        SqlPlusNeeds needs;
+        int nLines = 0;
+        int nFirstHashLine = 0;
+        void Add(const std::string& strPiece, bool bSqlStatement);
+    };
+
     // Reads the manifest's entries that count into m_previousFiles; reports the others.
     void ReadManifest(const std::string& strText);
     // Whether this run exports the kind of a manifest file (so a whole run may remove it).
@@ -97,12 +109,23 @@ private:
     // What a file of the folder holds that SQL*Plus would read as its own, with where its first
     // "#" line is.
     SqlPlusNeeds NeedsOfFile(const std::wstring& strFile, const std::string& strContent) const;
+    SqlPlusNeeds NeedsOfFile(const std::wstring& strFile, const FileNeeds& needs) const;
+    // The object's file named and its place made ready (see the header); false with the
+    // failure.
+    bool BeginBlock(const ExportObjectId& object, std::wstring& strFile, ExportFailure& failure);
+    // The object's block is in its file: remembered, and its former files removed.
+    bool BlockWritten(const ExportObjectId& object, const std::wstring& strFile,
+                      const SqlPlusNeeds& needs, ExportFailure& failure);
     // Removes the files this program wrote for the object under names it no longer has.
     bool RemoveFormerFiles(const std::wstring& strFile, const ExportObjectId& object,
                            ExportFailure& failure);
     // Writes one file of an object under its final name, remembered in the manifest first.
     bool WriteFile(const std::wstring& strFile, const std::string& strContent,
                    ExportFailure& failure);
+    // Before a file of an object is written: not a folder's name, and in the manifest.
+    bool PrepareFile(const std::wstring& strFile, ExportFailure& failure);
+    // What a replacement did, counted; false with the failure.
+    bool Counted(FolderFiles::Change change, const std::wstring& strFile, ExportFailure& failure);
     // Puts a file name into the manifest on disk before the file is created.
     bool Remember(const std::wstring& strFile, ExportFailure& failure);
     // Removes the manifest's files of this run's kinds that it did not write; the ones that
@@ -139,6 +162,9 @@ private:
     bool m_bSchemaListed = false;
     // The objects this run exports.
     std::vector<ExportObjectId> m_listedObjects;
+    // The file whose block is coming in pieces (empty between blocks), and its needs so far.
+    std::wstring m_strPiecesFile;
+    FileNeeds m_piecesNeeds;
     int m_nWritten = 0;
     int m_nChanged = 0;
 };

@@ -49,15 +49,19 @@ private:
     CString& m_strPassword;
 };
 
-// How reading a whole file went.
+// How reading a file went.
 enum class FileRead { Read, Missing, Failed };
 
-// The whole file; for Failed, nError is the system's reason, taken at the call that failed.
-FileRead ReadWholeFile(const std::wstring& strPath, std::string& strContent, SystemError& nError)
+// The file scanned in pieces; for Failed, nError is the system's reason, taken at the call that
+// failed.
+FileRead ScanFile(const std::wstring& strPath, DriftReport::FileScan& scan, SystemError& nError)
 {
-    if (Files::ReadWhole(strPath, strContent, nError))
+    if (Files::ReadPieces(
+            strPath, nullptr,
+            [&scan](const char* pBytes, size_t nLength) { scan.Add(pBytes, nLength); }, nError)) {
+        scan.Finish();
         return FileRead::Read;
-    strContent.clear();
+    }
     return nError == SystemErrors::kFileNotFound || nError == SystemErrors::kPathNotFound
                ? FileRead::Missing
                : FileRead::Failed;
@@ -81,15 +85,15 @@ ChosenSink MakeSink(const CommandLine& line)
         const std::wstring strPath = line.strFile;
         chosen.differences = [&rendered, strPath](std::vector<std::string>& lines,
                                                   std::string& strReason) {
-            std::string strOld;
+            DriftReport::FileScan scan(rendered.Blocks());
             SystemError nError = 0;
-            const FileRead read = ReadWholeFile(strPath, strOld, nError);
+            const FileRead read = ScanFile(strPath, scan, nError);
             if (read == FileRead::Failed) {
                 strReason = FromWide(strPath, kUtf8CodePage) + ": " + SystemErrorText(nError).str();
                 return false;
             }
             lines = DriftReport::FileLines(FromWide(strPath, kUtf8CodePage), read == FileRead::Read,
-                                           strOld, rendered.Content(), rendered.Blocks());
+                                           scan, rendered.Content(), rendered.Blocks());
             return true;
         };
         chosen.sink = std::move(file);

@@ -210,6 +210,9 @@ File File::Open(const std::wstring& strPath, Access access, Disposition disposit
     case Access::Append:
         nFlags |= O_WRONLY | O_APPEND;
         break;
+    case Access::ReadWrite:
+        nFlags |= O_RDWR;
+        break;
     }
     switch (disposition) {
     case Disposition::OpenExisting:
@@ -285,6 +288,15 @@ bool File::Size(std::uint64_t& nSize) const
     if (::fstat(int(m_nHandle), &info) != 0)
         return false;
     nSize = std::uint64_t(info.st_size);
+    return true;
+}
+
+bool File::SeekStart(SystemError& nError)
+{
+    if (::lseek(int(m_nHandle), 0, SEEK_SET) < 0) {
+        nError = SystemError(errno);
+        return false;
+    }
     return true;
 }
 

@@ -155,6 +155,8 @@ File File::Open(const std::wstring& strPath, Access access, Disposition disposit
     DWORD nFlags = FILE_ATTRIBUTE_NORMAL;
     if (access == Access::Write)
         nAccess = GENERIC_WRITE;
+    if (access == Access::ReadWrite)
+        nAccess = GENERIC_READ | GENERIC_WRITE;
     if (access == Access::Append) {
         nAccess = FILE_APPEND_DATA;
         nShare = FILE_SHARE_READ | FILE_SHARE_DELETE;
@@ -230,6 +232,16 @@ bool File::Size(std::uint64_t& nSize) const
     if (!::GetFileSizeEx(Native(m_nHandle), &size))
         return false;
     nSize = std::uint64_t(size.QuadPart);
+    return true;
+}
+
+bool File::SeekStart(SystemError& nError)
+{
+    LARGE_INTEGER zero{};
+    if (!::SetFilePointerEx(Native(m_nHandle), zero, nullptr, FILE_BEGIN)) {
+        nError = ::GetLastError();
+        return false;
+    }
     return true;
 }
 
