@@ -63,8 +63,9 @@ bool BlockPieces::End()
 {
     // What is held begins at a line's start, so its last non-blank line, when it has one, is
     // the block's.
-    const bool bEndsWithSlash = HoldsNonBlank(m_strHeld) ? BlockText::EndsWithSlashLine(m_strHeld)
-                                                         : m_bTakenNonBlank && m_bTakenEndsWithSlash;
+    const bool bEndsWithSlash = HoldsNonBlank(m_strHeld)
+                                    ? BlockText::EndsWithSlashLine(m_strHeld)
+                                    : m_bTakenNonBlank && m_bTakenEndsWithSlash;
     m_strHeld += bEndsWithSlash ? "\n" : "\n/\n";
     return !bEndsWithSlash;
 }

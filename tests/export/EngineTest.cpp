@@ -565,6 +565,91 @@ TEST(EngineTest, BlocksLinesAndProgressOfTheStream)
                   {0, 0}, {33, 0}, {66, 0}, {0, 50}, {25, 50}, {50, 50}, {75, 50}, {100, 100}}));
 }
 
+// A sink that records the pieces each block comes in, and the blocks given up.
+class PieceSink : public MemorySink {
+public:
+    bool WritePiece(const ExportObjectId& object, const CString& strPiece, bool bLast,
+                    ExportFailure& failure) override
+    {
+        pieces.push_back(strPiece.str());
+        return MemorySink::WritePiece(object, strPiece, bLast, failure);
+    }
+    void AbandonBlock() override
+    {
+        nAbandoned += pieces.empty() ? 0 : 1;
+        pieces.clear();
+        MemorySink::AbandonBlock();
+    }
+
+    std::vector<std::string> pieces;
+    int nAbandoned = 0;
+};
+
+// Stops the run once it has asked about this many source lines.
+class StoppingReporter : public RecordingReporter {
+public:
+    bool KeepGoing() override { return ++nAsked < nStopAt; }
+    int nAsked = 0;
+    int nStopAt = 1 << 30;
+};
+
+// A block larger than a piece reaches the sink in pieces that each end at a line end, and is
+// ended by the same rule as a whole one: its last non-blank line, a "/" in an earlier piece
+// followed by a piece of blank lines, needs no "/" of its own. A stop between its pieces gives
+// the block up.
+TEST(EngineTest, ALargeBlockReachesTheSinkInPiecesAtLineEnds)
+{
+    PrepareEngineTest();
+    std::vector<std::string> lines = {"PROCEDURE BIG IS\n"};
+    for (int i = 0; i < 40000; ++i)
+        lines.push_back("  v_" + std::to_string(i) + " := " + std::to_string(i) + ";\n");
+    lines.push_back("END;\n");
+    lines.push_back("/\n");
+    for (int i = 0; i < 30000; ++i)
+        lines.push_back(std::string(40, ' ') + "\n");
+    {
+        Schema schema("ENG_PIECES");
+        schema.AddObject("BIG", "PROCEDURE", lines);
+    }
+    std::string strExpected = "CREATE OR REPLACE ";
+    for (const std::string& strLine : lines)
+        strExpected += strLine;
+    strExpected += "\n";
+
+    struct PieceRun {
+        ExportEnding outcome;
+        PieceSink sink;
+        StoppingReporter reporter;
+    } run;
+    ExportParams params;
+    params.strUser = kUser;
+    params.strPassword = kPassword;
+    params.strDatabase = "ENG_PIECES";
+    run.outcome = RunExport(params, run.sink, run.reporter);
+    ASSERT_EQ(run.outcome.result, ExportResult::Done);
+    ASSERT_EQ(run.sink.blocks, std::vector<std::string>{strExpected});
+    ASSERT_GE(run.sink.pieces.size(), 2u);
+    std::string strJoined;
+    for (size_t i = 0; i < run.sink.pieces.size(); ++i) {
+        const std::string& strPiece = run.sink.pieces[i];
+        EXPECT_LE(strPiece.size(), (size_t(1) << 20) + 64) << i;
+        if (i + 1 < run.sink.pieces.size())
+            EXPECT_EQ(strPiece.back(), '\n') << i;
+        strJoined += strPiece;
+    }
+    EXPECT_EQ(strJoined, strExpected);
+    EXPECT_EQ(std::count(run.reporter.lines.begin(), run.reporter.lines.end(), "/"), 0);
+    EXPECT_EQ(run.sink.nAbandoned, 0);
+
+    // Stopped in its second piece: the piece handed on is given up, no block is written.
+    PieceRun stopped;
+    stopped.reporter.nStopAt = 60000;
+    stopped.outcome = RunExport(params, stopped.sink, stopped.reporter);
+    EXPECT_EQ(stopped.outcome.result, ExportResult::Stopped);
+    EXPECT_EQ(stopped.sink.nAbandoned, 1);
+    EXPECT_TRUE(stopped.sink.blocks.empty());
+}
+
 TEST(EngineTest, AnAmpersandAnywhereInTheJobIsAnnouncedBeforeTheFirstBlock)
 {
     PrepareEngineTest();

@@ -5,6 +5,8 @@
 // file's comparison gives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "export/NameFilter.h"
 #include "qmexport/DriftReport.h"
 
@@ -129,6 +131,56 @@ TEST(SqlFileBlocksTest, BlocksBeginAfterTheLeadOrASlashLine)
     EXPECT_EQ(blocks[2].strType, "FUNCTION");
     EXPECT_EQ(bytesOf(blocks[0]) + bytesOf(blocks[1]) + bytesOf(blocks[2]),
               strFile.substr(strLead.size()));
+}
+
+// The file is read in pieces of any size: a line, and the words that begin a block, may be cut
+// anywhere, and each block is found, named and digested as in the whole file.
+TEST(SqlFileBlocksTest, AFileScannedInPiecesOfAnySizeGivesTheSameBlocks)
+{
+    const std::string strFile = "SET DEFINE OFF\n"
+                                "CREATE OR REPLACE PACKAGE A AS\n"
+                                "CREATE OR REPLACE is text inside the package here\n"
+                                "END;\n"
+                                "  / \r\n"
+                                "CREATE OR REPLACE PROCEDURE B IS BEGIN NULL; END;\n"
+                                "/\r \n"
+                                "CREATE OR REPLACE stays in B\n"
+                                "\t/\n"
+                                "CREATE OR REPLACE FUNCTION C RETURN NUMBER IS\n"
+                                "/\n"
+                                "CREATE OR REPLACE";
+    const std::vector<OutputFile::RenderedBlock> exported = {OutputFile::RenderedBlock::Of(
+        ExportObjectId{"C", "FUNCTION"}, "CREATE OR REPLACE FUNCTION C RETURN NUMBER IS\n")};
+    DriftReport::FileScan whole(exported);
+    whole.Add(strFile.data(), strFile.size());
+    whole.Finish();
+    ASSERT_EQ(whole.Blocks().size(), 3u);
+    EXPECT_EQ(whole.Blocks()[1].block.strName, "B");
+    EXPECT_EQ(whole.Blocks()[2].block.strName, "C");
+    EXPECT_EQ(whole.Blocks()[2].block.nLength, strFile.size() - whole.Blocks()[2].block.nStart);
+    EXPECT_TRUE(whole.Blocks()[2].bHasHeadDigest);
+    EXPECT_EQ(whole.Blocks()[2].headDigest, exported[0].digest);
+    for (size_t nPiece : {1, 2, 7, 17, 18, 19, 64}) {
+        SCOPED_TRACE(nPiece);
+        DriftReport::FileScan scan(exported);
+        for (size_t nAt = 0; nAt < strFile.size(); nAt += nPiece)
+            scan.Add(strFile.data() + nAt, std::min(nPiece, strFile.size() - nAt));
+        scan.Finish();
+        EXPECT_EQ(scan.FileDigest(), whole.FileDigest());
+        EXPECT_EQ(scan.LeadLength(), whole.LeadLength());
+        ASSERT_EQ(scan.Blocks().size(), whole.Blocks().size());
+        for (size_t i = 0; i < scan.Blocks().size(); ++i) {
+            const auto& got = scan.Blocks()[i];
+            const auto& want = whole.Blocks()[i];
+            EXPECT_EQ(got.block.strName, want.block.strName);
+            EXPECT_EQ(got.block.strType, want.block.strType);
+            EXPECT_EQ(got.block.nStart, want.block.nStart);
+            EXPECT_EQ(got.block.nLength, want.block.nLength);
+            EXPECT_EQ(got.digest, want.digest);
+            EXPECT_EQ(got.bHasHeadDigest, want.bHasHeadDigest);
+            EXPECT_EQ(got.headDigest, want.headDigest);
+        }
+    }
 }
 
 TEST(SqlFileBlocksTest, FileLinesInNameOrder)
