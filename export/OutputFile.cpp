@@ -163,8 +163,11 @@ bool OutputFile::Hold(const CString& strPiece, ExportFailure& failure)
         m_bHolding = true;
         const std::wstring strFolder = FolderOf(m_strPath);
         std::wstring strName = L".qmexport-" + std::to_wstring(Files::ProcessId()) + L".held";
-        if (!strFolder.empty())
-            strName = strFolder + (Files::IsSeparator(strFolder.back()) ? L"" : L"/") + strName;
+        // "C:" is drive C's current folder, whose files are named "C:name".
+        if (!strFolder.empty() && !Files::IsSeparator(strFolder.back()) && strFolder.back() != L':')
+            strName = strFolder + Files::kSeparator + strName;
+        else
+            strName = strFolder + strName;
         m_held =
             File::Open(strName, File::Access::ReadWrite, File::Disposition::CreateProbe, nError);
     }
