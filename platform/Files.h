@@ -131,7 +131,7 @@ private:
 bool ReadWhole(const std::wstring& strPath, std::string& strContent, SystemError& nError);
 // The file in pieces of up to kReadPiece bytes, in order, each handed to piece (after its size
 // to sized, when given); false with the reason taken at the call that failed.
-constexpr size_t kReadPiece = 1 << 20;
+constexpr size_t kReadPiece = 64 * 1024;
 bool ReadPieces(const std::wstring& strPath, const std::function<void(std::uint64_t)>& sized,
                 const std::function<void(const char*, size_t)>& piece, SystemError& nError);
 

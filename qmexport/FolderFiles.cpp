@@ -460,21 +460,21 @@ bool FolderFiles::AddPiece(const char* pBytes, size_t nLength)
         pieces.bSame = strOld.size() >= pieces.nCompared + nLength &&
                        std::memcmp(strOld.data() + pieces.nCompared, pBytes, nLength) == 0;
     } else if (pieces.bSame) {
-        pieces.strBuffer.resize(nLength);
+        // In small reads: the comparison holds no second copy of the piece.
+        char buffer[65536];
         size_t nDone = 0;
         SystemError nError = 0;
-        size_t nRead = 1;
-        while (nDone < nLength && nRead > 0 &&
-               pieces.old.Read(&pieces.strBuffer[nDone], nLength - nDone, nRead, nError))
+        while (pieces.bSame && nDone < nLength) {
+            size_t nRead = 0;
+            pieces.bSame =
+                pieces.old.Read(buffer, std::min(sizeof(buffer), nLength - nDone), nRead, nError) &&
+                nRead > 0 && std::memcmp(buffer, pBytes + nDone, nRead) == 0;
             nDone += nRead;
-        pieces.bSame =
-            nDone == nLength && std::memcmp(pieces.strBuffer.data(), pBytes, nLength) == 0;
+        }
     }
     pieces.nCompared += nLength;
-    if (!pieces.bSame) {
+    if (!pieces.bSame)
         pieces.old.Close();
-        pieces.strBuffer = std::string();
-    }
     if (IsLookOnly() || pieces.temp.Write(pBytes, nLength, m_nLastError))
         return true;
     if (m_nLastError == SystemErrors::kNone)

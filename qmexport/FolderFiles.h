@@ -165,7 +165,6 @@ private:
         size_t nCompared = 0;
         bool bSame = true;
         bool bComparedWithDisk = true;
-        std::string strBuffer;
     };
     PieceReplacement m_pieces;
     // Whether what the replacement compares with ends where its pieces did.
