@@ -341,46 +341,15 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
 {
     CloseAppended(strName);
     const Entry entry = Probe(strName);
+    const bool bSame = entry != Entry::Folder && entry != Entry::Unusable &&
+                       (IsLookOnly() || entry == Entry::File) && Holds(strName, strContent);
+    if (const std::optional<Change> settled = Settled(strName, entry, bSame))
+        return *settled;
     if (IsLookOnly()) {
-        if (entry == Entry::Folder || (entry == Entry::Link && IsFolder(strName)))
-            return Fail(SystemErrors::kAlreadyExists);
-        if (entry == Entry::Unusable)
-            return Fail(SystemErrors::kNameTooLong);
-        const bool bPending = m_pending.count(strName) != 0;
-        if (Holds(strName, strContent) && (bPending || ActualName(strName) == strName))
-            return Change::Unchanged;
         m_pending[strName] = strContent;
         m_unheld.erase(strName);
         return Change::Written;
     }
-    switch (entry) {
-    case Entry::Folder:
-        return Fail(SystemErrors::kAlreadyExists);
-    case Entry::Link:
-        // A link to a folder cannot be renamed over, and removing it is not safe everywhere
-        // (Wine removes the folder it leads to): it stays, as a folder would.
-        if (IsFolder(strName))
-            return Fail(SystemErrors::kAlreadyExists);
-        break;
-    case Entry::Unusable:
-        return Fail(SystemErrors::kNameTooLong);
-    case Entry::File: {
-        const bool bSame = Holds(strName, strContent);
-        Files::Status status;
-        SystemError nError = 0;
-        if (Files::StatusOf(PathOfHeld(strName), status, nError) && status.bReadOnly)
-            return bSame ? Change::Unchanged : Fail(SystemErrors::kAccessDenied);
-        if (bSame) {
-            if (ActualName(strName) == strName)
-                return Change::Unchanged;
-            return FixNameCase(strName) ? Change::Written : Change::Failed;
-        }
-        break;
-    }
-    case Entry::Missing:
-        break;
-    }
-
     if (entry == Entry::Missing)
         return CreateNew(strName, strContent);
 
@@ -394,14 +363,50 @@ FolderFiles::Change FolderFiles::Replace(const std::wstring& strName, const std:
         RemoveTemporary(strTempName);
         return Change::Failed;
     }
-    return RenameOver(strName, strTempName);
+    return RenameOver(strName, strTempName, false);
 }
 
-// Renamed over what the folder holds under the name, in whatever case it holds it.
-FolderFiles::Change FolderFiles::RenameOver(const std::wstring& strName,
-                                            const std::wstring& strTempName)
+std::optional<FolderFiles::Change> FolderFiles::Settled(const std::wstring& strName, Entry entry,
+                                                        bool bSame)
 {
-    const SystemError nRename = Files::Rename(PathOf(strTempName), PathOfHeld(strName), true);
+    // A link to a folder cannot be renamed over, and removing it is not safe everywhere (Wine
+    // removes the folder it leads to): it stays, as a folder would.
+    if (entry == Entry::Folder || (entry == Entry::Link && IsFolder(strName)))
+        return Fail(SystemErrors::kAlreadyExists);
+    if (entry == Entry::Unusable)
+        return Fail(SystemErrors::kNameTooLong);
+    if (IsLookOnly()) {
+        const bool bPending = m_pending.count(strName) != 0;
+        if (bSame && (bPending || ActualName(strName) == strName))
+            return Change::Unchanged;
+        return std::nullopt;
+    }
+    if (entry != Entry::File)
+        return std::nullopt;
+    Files::Status status;
+    SystemError nError = 0;
+    if (Files::StatusOf(PathOfHeld(strName), status, nError) && status.bReadOnly)
+        return bSame ? Change::Unchanged : Fail(SystemErrors::kAccessDenied);
+    if (!bSame)
+        return std::nullopt;
+    if (ActualName(strName) == strName)
+        return Change::Unchanged;
+    return FixNameCase(strName) ? Change::Written : Change::Failed;
+}
+
+bool FolderFiles::FitsHost(const std::wstring& strName) const
+{
+    const size_t nHostLimit = Files::HostNameLimit(!m_strHostFolder.empty());
+    return nHostLimit == 0 || FromWide(strName, kUtf8CodePage).size() <= nHostLimit;
+}
+
+// Renamed over what the folder holds under the name, in whatever case it holds it, or to the
+// new name.
+FolderFiles::Change FolderFiles::RenameOver(const std::wstring& strName,
+                                            const std::wstring& strTempName, bool bNew)
+{
+    const SystemError nRename =
+        Files::Rename(PathOf(strTempName), bNew ? PathOf(strName) : PathOfHeld(strName), !bNew);
     if (nRename != SystemErrors::kNone) {
         m_nLastError = nRename;
         RemoveTemporary(strTempName);
@@ -413,6 +418,8 @@ FolderFiles::Change FolderFiles::RenameOver(const std::wstring& strName,
         Files::Remove(PathOf(strName));
         return Fail(SystemErrors::kNameTooLong);
     }
+    if (bNew)
+        Known(strName, PlainFile());
     return FixNameCase(strName) ? Change::Written : Change::Failed;
 }
 
@@ -505,69 +512,20 @@ FolderFiles::Change FolderFiles::EndPieces()
     const bool bSameAsDisk = bSame && m_pieces.bComparedWithDisk;
     m_pieces = PieceReplacement();
     const Entry entry = Probe(strName);
-    if (IsLookOnly()) {
-        if (entry == Entry::Folder || (entry == Entry::Link && IsFolder(strName)))
-            return Fail(SystemErrors::kAlreadyExists);
-        if (entry == Entry::Unusable)
-            return Fail(SystemErrors::kNameTooLong);
-        const bool bPending = m_pending.count(strName) != 0;
-        if (bSame && (bPending || ActualName(strName) == strName))
-            return Change::Unchanged;
+    std::optional<Change> settled = Settled(strName, entry, bSame);
+    if (!settled && IsLookOnly()) {
         m_pending[strName] = std::string();
         m_unheld[strName] = bSameAsDisk;
-        return Change::Written;
+        settled = Change::Written;
     }
-    switch (entry) {
-    case Entry::Folder:
-        RemoveTemporary(strTempName);
-        return Fail(SystemErrors::kAlreadyExists);
-    case Entry::Link:
-        if (IsFolder(strName)) {
+    if (!settled && entry == Entry::Missing && !FitsHost(strName))
+        settled = Fail(SystemErrors::kNameTooLong);
+    if (settled) {
+        if (!strTempName.empty())
             RemoveTemporary(strTempName);
-            return Fail(SystemErrors::kAlreadyExists);
-        }
-        break;
-    case Entry::Unusable:
-        RemoveTemporary(strTempName);
-        return Fail(SystemErrors::kNameTooLong);
-    case Entry::File: {
-        Files::Status status;
-        SystemError nError = 0;
-        const bool bReadOnly =
-            Files::StatusOf(PathOfHeld(strName), status, nError) && status.bReadOnly;
-        if (bReadOnly || bSame)
-            RemoveTemporary(strTempName);
-        if (bReadOnly)
-            return bSame ? Change::Unchanged : Fail(SystemErrors::kAccessDenied);
-        if (bSame) {
-            if (ActualName(strName) == strName)
-                return Change::Unchanged;
-            return FixNameCase(strName) ? Change::Written : Change::Failed;
-        }
-        break;
+        return *settled;
     }
-    case Entry::Missing: {
-        const size_t nHostLimit = Files::HostNameLimit(!m_strHostFolder.empty());
-        if (nHostLimit != 0 && FromWide(strName, kUtf8CodePage).size() > nHostLimit) {
-            RemoveTemporary(strTempName);
-            return Fail(SystemErrors::kNameTooLong);
-        }
-        const SystemError nError = Files::Rename(PathOf(strTempName), PathOf(strName), false);
-        if (nError != SystemErrors::kNone) {
-            m_nLastError = nError;
-            RemoveTemporary(strTempName);
-            return Change::Failed;
-        }
-        TemporaryFiles::Forget(PathOf(strTempName));
-        if (!m_bSnapshot && Probe(strName) != Entry::File) {
-            Files::Remove(PathOf(strName));
-            return Fail(SystemErrors::kNameTooLong);
-        }
-        Known(strName, PlainFile());
-        return Change::Written;
-    }
-    }
-    return RenameOver(strName, strTempName);
+    return RenameOver(strName, strTempName, entry == Entry::Missing);
 }
 
 void FolderFiles::AbandonPieces()
@@ -586,9 +544,7 @@ void FolderFiles::AbandonPieces()
 FolderFiles::Change FolderFiles::CreateNew(const std::wstring& strName,
                                            const std::string& strContent)
 {
-    // The host's names have a limit of their own in bytes: a longer one would fail or be cut.
-    const size_t nHostLimit = Files::HostNameLimit(!m_strHostFolder.empty());
-    if (nHostLimit != 0 && FromWide(strName, kUtf8CodePage).size() > nHostLimit)
+    if (!FitsHost(strName))
         return Fail(SystemErrors::kNameTooLong);
     File file = CreateExactly(strName);
     if (!file.IsOpen())

@@ -104,9 +104,16 @@ private:
     Files::File CreateExactly(const std::wstring& strName);
     Files::File CreateTemporary(std::wstring& strTempName);
     Change CreateNew(const std::wstring& strName, const std::string& strContent);
+    // What a replacement comes to before anything is written, given what the folder holds
+    // under the name and whether that is the new content already: the answer, or nullopt when
+    // the content is to be written.
+    std::optional<Change> Settled(const std::wstring& strName, Entry entry, bool bSame);
+    // Whether the host takes the name: its names have a limit of their own in bytes, past
+    // which a name fails or is cut.
+    bool FitsHost(const std::wstring& strName) const;
     // The temporary file, written and closed, renamed over what the folder holds under the
-    // name (any case of it); removed when that fails.
-    Change RenameOver(const std::wstring& strName, const std::wstring& strTempName);
+    // name (any case of it), or to the name when bNew; removed when that fails.
+    Change RenameOver(const std::wstring& strName, const std::wstring& strTempName, bool bNew);
     // Removes a temporary file of this run's.
     void RemoveTemporary(const std::wstring& strTempName);
     // Closes the file Append keeps open when it is this one.
