@@ -30,6 +30,8 @@
 namespace {
 
 const char kCreatePrefix[] = "CREATE OR REPLACE ";
+const char kViewKind[] = "VIEW";
+const char kTruncatedNameText[] = "ORA-24345: A Truncation or null fetch error occurred";
 
 // Gives the sink's block up when it goes unwritten: the run stopped or failed between its
 // first piece and its last.
@@ -49,8 +51,6 @@ private:
     ExportSink& m_sink;
     bool m_bWritten = false;
 };
-const char kViewKind[] = "VIEW";
-const char kTruncatedNameText[] = "ORA-24345: A Truncation or null fetch error occurred";
 
 // The database's text of a failure, or a plain one when it left none. Oracle's texts end with
 // a line feed, which the log line does not need.

@@ -177,7 +177,7 @@ bool OutputFile::Hold(const CString& strPiece, ExportFailure& failure)
     }
     if (m_held.Write(strPiece.GetString(), size_t(strPiece.GetLength()), nError))
         return true;
-    AbandonBlock();
+    DropHeld();
     failure = FileFailure(ExportTexts::kWriteFile, m_strPath, SystemErrorText(nError));
     return false;
 }
@@ -187,7 +187,7 @@ bool OutputFile::WriteFirst(const CString& strLast, ExportFailure& failure)
     SystemError nError = 0;
     File file = File::Open(m_strPath, File::Access::Write, File::Disposition::CreateAlways, nError);
     if (!file.IsOpen()) {
-        AbandonBlock();
+        DropHeld();
         failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(nError));
         return false;
     }
@@ -197,7 +197,7 @@ bool OutputFile::WriteFirst(const CString& strLast, ExportFailure& failure)
                      CopyHeld(file, nError) &&
                      file.Write(m_strHeld.data(), m_strHeld.size(), nError) &&
                      file.Write(strLast.GetString(), size_t(strLast.GetLength()), nError);
-    AbandonBlock();
+    DropHeld();
     if (!bOk) {
         // A block cut short is taken back; the old file is gone: it holds nothing complete.
         file.Truncate(0);
@@ -262,12 +262,17 @@ void OutputFile::AbandonBlock()
         m_appended.Truncate(m_nBlockStart);
         m_appended.Close();
     }
+    DropHeld();
+    m_strBlockHead.clear();
+    m_blockDigest = ContentDigester();
+}
+
+void OutputFile::DropHeld()
+{
     m_held.Close();
     m_strHeld.clear();
     m_strHeld.shrink_to_fit();
     m_bHolding = false;
-    m_strBlockHead.clear();
-    m_blockDigest = ContentDigester();
 }
 
 OutputFile::RenderedBlock OutputFile::RenderedBlock::Of(const ExportObjectId& object,

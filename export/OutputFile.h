@@ -65,6 +65,8 @@ private:
     bool WriteFirst(const CString& strLast, ExportFailure& failure);
     // The pieces held in a file of their own, to the end of file.
     bool CopyHeld(Files::File& file, SystemError& nError);
+    // The first block's pieces are no longer kept.
+    void DropHeld();
     // A later block's piece appended.
     bool Append(const CString& strPiece, bool bLast, ExportFailure& failure);
 
