@@ -447,14 +447,43 @@ bool FolderFiles::BeginPieces(const std::wstring& strName)
                                   File::Disposition::OpenExisting, m_nLastError);
         m_pieces.bSame = m_pieces.old.IsOpen();
     }
-    if (IsLookOnly())
+    // Nothing is written while the pieces are the file's own content.
+    if (IsLookOnly() || m_pieces.bSame || StartTemporary(0))
         return true;
-    m_pieces.temp = CreateTemporary(m_pieces.strTempName);
-    if (m_pieces.temp.IsOpen())
-        return true;
-    m_pieces.strTempName.clear();
     AbandonPieces();
     return false;
+}
+
+// The temporary file is begun with the first bytes the pieces matched so far, copied from the
+// file (the file is the user's: were it written to meanwhile, its new bytes would be copied).
+bool FolderFiles::StartTemporary(std::uint64_t nMatched)
+{
+    m_pieces.temp = CreateTemporary(m_pieces.strTempName);
+    if (!m_pieces.temp.IsOpen()) {
+        m_pieces.strTempName.clear();
+        return false;
+    }
+    if (nMatched == 0)
+        return true;
+    File old = File::Open(PathOfHeld(m_pieces.strName), File::Access::Read,
+                          File::Disposition::OpenExisting, m_nLastError);
+    if (!old.IsOpen())
+        return false;
+    char buffer[65536];
+    while (nMatched > 0) {
+        size_t nRead = 0;
+        if (!old.Read(buffer, size_t(std::min<std::uint64_t>(sizeof(buffer), nMatched)), nRead,
+                      m_nLastError))
+            return false;
+        if (nRead == 0) {
+            m_nLastError = SystemErrors::kFileNotFound;
+            return false;
+        }
+        if (!m_pieces.temp.Write(buffer, nRead, m_nLastError))
+            return false;
+        nMatched -= nRead;
+    }
+    return true;
 }
 
 bool FolderFiles::AddPiece(const char* pBytes, size_t nLength)
@@ -462,6 +491,7 @@ bool FolderFiles::AddPiece(const char* pBytes, size_t nLength)
     if (!m_pieces.bActive)
         return false;
     PieceReplacement& pieces = m_pieces;
+    const std::uint64_t nMatched = pieces.nCompared;
     if (pieces.bSame && pieces.pOldPending != nullptr) {
         const std::string& strOld = *pieces.pOldPending;
         pieces.bSame = strOld.size() >= pieces.nCompared + nLength &&
@@ -482,7 +512,10 @@ bool FolderFiles::AddPiece(const char* pBytes, size_t nLength)
     pieces.nCompared += nLength;
     if (!pieces.bSame)
         pieces.old.Close();
-    if (IsLookOnly() || pieces.temp.Write(pBytes, nLength, m_nLastError))
+    if (IsLookOnly() || pieces.bSame)
+        return true;
+    if ((pieces.temp.IsOpen() || StartTemporary(nMatched)) &&
+        pieces.temp.Write(pBytes, nLength, m_nLastError))
         return true;
     if (m_nLastError == SystemErrors::kNone)
         m_nLastError = SystemErrors::kDiskFull;
@@ -507,10 +540,8 @@ FolderFiles::Change FolderFiles::EndPieces()
     if (!m_pieces.bActive)
         return Fail(SystemErrors::kFileNotFound);
     const std::wstring strName = m_pieces.strName;
-    const std::wstring strTempName = m_pieces.strTempName;
     const bool bSame = PiecesEndTogether();
     const bool bSameAsDisk = bSame && m_pieces.bComparedWithDisk;
-    m_pieces = PieceReplacement();
     const Entry entry = Probe(strName);
     std::optional<Change> settled = Settled(strName, entry, bSame);
     if (!settled && IsLookOnly()) {
@@ -520,6 +551,11 @@ FolderFiles::Change FolderFiles::EndPieces()
     }
     if (!settled && entry == Entry::Missing && !FitsHost(strName))
         settled = Fail(SystemErrors::kNameTooLong);
+    // Every piece matched the file, which goes on: the content is the file's first bytes.
+    if (!settled && !m_pieces.temp.IsOpen() && !StartTemporary(m_pieces.nCompared))
+        settled = Change::Failed;
+    const std::wstring strTempName = m_pieces.strTempName;
+    m_pieces = PieceReplacement();
     if (settled) {
         if (!strTempName.empty())
             RemoveTemporary(strTempName);

@@ -24,6 +24,7 @@
 //                 folder's host path, where names are exact.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -76,9 +77,10 @@ public:
     // A replacement whose content comes in pieces, too large to be held whole: BeginPieces,
     // AddPiece for each, then EndPieces (which answers as Replace would for the whole content)
     // or AbandonPieces. The pieces are compared with what the file holds as they come; writing,
-    // they also go to a temporary file of their own at once, which EndPieces renames over the
-    // file (or removes, when the content was the file's already). Looking only, they are not
-    // kept: a later Read of the file fails.
+    // they go to a temporary file of their own from the first difference on (begun with the
+    // file's bytes they matched), which EndPieces renames over the file: content that is the
+    // file's already writes nothing. Looking only, they are not kept: a later Read of the file
+    // fails.
     bool BeginPieces(const std::wstring& strName);
     bool AddPiece(const char* pBytes, size_t nLength);
     Change EndPieces();
@@ -176,6 +178,9 @@ private:
     PieceReplacement m_pieces;
     // Whether what the replacement compares with ends where its pieces did.
     bool PiecesEndTogether();
+    // Writing: the replacement's temporary file, begun with the file's first nMatched bytes
+    // (which the pieces so far matched); false with the reason in LastError.
+    bool StartTemporary(std::uint64_t nMatched);
     unsigned m_nTempSerial = 0;
     mutable SystemError m_nLastError = 0;
 };

@@ -155,6 +155,11 @@ TEST(QmexportLargeObjectTest, AFolderReplacesALargeFileWholeOrNotAtAll)
     ASSERT_EQ(run.nExitCode, 0) << run.strErr;
     EXPECT_EQ(ReadFile(folder / "A_BIG.prc"), BlockOf(big));
 
+    // Its content followed by more: cut back to the content.
+    WriteFile(folder / "A_BIG.prc", BlockOf(big) + "-- by hand\n");
+    ASSERT_EQ(RunBig(strTarget, kUtf8).nExitCode, 0);
+    EXPECT_EQ(ReadFile(folder / "A_BIG.prc"), BlockOf(big));
+
     // A file that is not there: created whole.
     RemoveFile(folder / "A_BIG.prc");
     run = RunBig(strTarget, kUtf8, "--check");
