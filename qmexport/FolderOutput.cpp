@@ -179,8 +179,10 @@ void FolderOutput::FileNeeds::Add(const std::string& strPiece, bool bSqlStatemen
 {
     const bool bHadHashLine = needs.bHashLine;
     needs.AddText(strPiece.data(), int(strPiece.size()), bSqlStatement);
-    if (needs.bHashLine && !bHadHashLine)
-        nFirstHashLine = nLines + FirstLineBeginning(strPiece.data(), int(strPiece.size()), '#');
+    if (needs.bHashLine && !bHadHashLine) {
+        const int nLine = FirstLineBeginning(strPiece.data(), int(strPiece.size()), '#');
+        nFirstHashLine = nLine > 0 ? nLines + nLine : 0;
+    }
     nLines += int(std::count(strPiece.begin(), strPiece.end(), '\n'));
 }
 
