@@ -55,7 +55,6 @@ CString BlockPieces::TakePiece()
         m_bTakenNonBlank = true;
         m_bTakenEndsWithSlash = BlockText::EndsWithSlashLine(strPiece);
     }
-    m_bAnyTaken = m_bAnyTaken || nEnd > 0;
     return strPiece;
 }
 

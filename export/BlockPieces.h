@@ -30,13 +30,10 @@ public:
     CString TakeRest();
     // Line ends in the pieces taken so far.
     int LinesTaken() const { return m_nLinesTaken; }
-    // Whether a piece has been taken.
-    bool AnyTaken() const { return m_bAnyTaken; }
 
 private:
     CString m_strHeld;
     int m_nLinesTaken = 0;
-    bool m_bAnyTaken = false;
     // What the pieces taken end with: whether they hold a non-blank character, and whether
     // their last non-blank line is a "/" alone.
     bool m_bTakenNonBlank = false;

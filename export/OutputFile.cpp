@@ -39,6 +39,18 @@ std::wstring FolderOf(const std::wstring& strPath)
     return strPath.substr(0, nSlash);
 }
 
+// A file of that name in the folder of the file at strPath.
+std::wstring Beside(const std::wstring& strPath, const std::wstring& strName)
+{
+    const size_t nSlash = strPath.find_last_of(Files::kSeparators);
+    if (nSlash != std::wstring::npos)
+        return strPath.substr(0, nSlash + 1) + strName;
+    // "C:name" lives in drive C's current folder.
+    if (strPath.size() >= 2 && strPath[1] == L':')
+        return strPath.substr(0, 2) + strName;
+    return strName;
+}
+
 }  // namespace
 
 OutputFile::OutputFile(std::wstring strPath, Target target)
@@ -161,15 +173,9 @@ bool OutputFile::Hold(const CString& strPiece, ExportFailure& failure)
     SystemError nError = 0;
     if (!m_bHolding) {
         m_bHolding = true;
-        const std::wstring strFolder = FolderOf(m_strPath);
-        std::wstring strName = L".qmexport-" + std::to_wstring(Files::ProcessId()) + L".held";
-        // "C:" is drive C's current folder, whose files are named "C:name".
-        if (!strFolder.empty() && !Files::IsSeparator(strFolder.back()) && strFolder.back() != L':')
-            strName = strFolder + Files::kSeparator + strName;
-        else
-            strName = strFolder + strName;
-        m_held =
-            File::Open(strName, File::Access::ReadWrite, File::Disposition::CreateProbe, nError);
+        const std::wstring strName = L".qmexport-" + std::to_wstring(Files::ProcessId()) + L".held";
+        m_held = File::Open(Beside(m_strPath, strName), File::Access::ReadWrite,
+                            File::Disposition::CreateProbe, nError);
     }
     if (!m_held.IsOpen()) {
         m_strHeld.append(strPiece.GetString(), size_t(strPiece.GetLength()));
@@ -211,20 +217,13 @@ bool OutputFile::WriteFirst(const CString& strLast, ExportFailure& failure)
 
 bool OutputFile::CopyHeld(File& file, SystemError& nError)
 {
-    if (!m_held.IsOpen())
-        return true;
-    if (!m_held.SeekStart(nError))
-        return false;
-    std::string strBuffer(size_t(1) << 20, '\0');
-    for (;;) {
-        size_t nRead = 0;
-        if (!m_held.Read(&strBuffer[0], strBuffer.size(), nRead, nError))
-            return false;
-        if (nRead == 0)
-            return true;
-        if (!file.Write(strBuffer.data(), nRead, nError))
-            return false;
-    }
+    return !m_held.IsOpen() ||
+           (m_held.SeekStart(nError) && Files::ReadPieces(
+                                            m_held,
+                                            [&](const char* pBytes, size_t nLength) {
+                                                return file.Write(pBytes, nLength, nError);
+                                            },
+                                            nError));
 }
 
 bool OutputFile::Append(const CString& strPiece, bool bLast, ExportFailure& failure)

@@ -21,28 +21,14 @@ File& File::operator=(File&& other) noexcept
     return *this;
 }
 
-bool ReadWhole(const std::wstring& strPath, std::string& strContent, SystemError& nError)
-{
-    strContent.clear();
-    // Read into room for the whole file: grown piece by piece it would take up to twice that.
-    return ReadPieces(
-        strPath,
-        [&](std::uint64_t nSize) {
-            if (nSize > 0 && nSize < (1ULL << 31))
-                strContent.reserve(size_t(nSize));
-        },
-        [&](const char* pBytes, size_t nLength) { strContent.append(pBytes, nLength); }, nError);
-}
-
-bool ReadPieces(const std::wstring& strPath, const std::function<void(std::uint64_t)>& sized,
-                const std::function<void(const char*, size_t)>& piece, SystemError& nError)
+bool ReadPieces(const std::wstring& strPath, const Piece& piece, SystemError& nError)
 {
     File file = File::Open(strPath, File::Access::Read, File::Disposition::OpenExisting, nError);
-    if (!file.IsOpen())
-        return false;
-    std::uint64_t nSize = 0;
-    if (sized && file.Size(nSize))
-        sized(nSize);
+    return file.IsOpen() && ReadPieces(file, piece, nError);
+}
+
+bool ReadPieces(File& file, const Piece& piece, SystemError& nError)
+{
     std::string strBuffer(kReadPiece, '\0');
     for (;;) {
         size_t nRead = 0;
@@ -50,7 +36,8 @@ bool ReadPieces(const std::wstring& strPath, const std::function<void(std::uint6
             return false;
         if (nRead == 0)
             return true;
-        piece(strBuffer.data(), nRead);
+        if (!piece(strBuffer.data(), nRead))
+            return false;
     }
 }
 

@@ -127,12 +127,12 @@ private:
     bool m_bDiscard = false;
 };
 
-// The whole file; false with the reason taken at the call that failed.
-bool ReadWhole(const std::wstring& strPath, std::string& strContent, SystemError& nError);
-// The file in pieces of up to kReadPiece bytes, in order, each handed to piece (after its size
-// to sized, when given); false with the reason taken at the call that failed.
+// The file (an open one from where it stands) in pieces of up to kReadPiece bytes, in order,
+// each handed to piece, which may end the reading by answering false (and set nError); false
+// with the reason taken at the call that failed.
 constexpr size_t kReadPiece = 64 * 1024;
-bool ReadPieces(const std::wstring& strPath, const std::function<void(std::uint64_t)>& sized,
-                const std::function<void(const char*, size_t)>& piece, SystemError& nError);
+using Piece = std::function<bool(const char* pBytes, size_t nLength)>;
+bool ReadPieces(const std::wstring& strPath, const Piece& piece, SystemError& nError);
+bool ReadPieces(File& file, const Piece& piece, SystemError& nError);
 
 }  // namespace Files

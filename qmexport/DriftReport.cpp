@@ -339,8 +339,7 @@ void FileScan::LineEnds(bool bSlashLine)
 {
     m_line = LineState::Blank;
     // Before the first block any line may come (the file's SET lines).
-    m_bAfterSlash = !m_bInBlock || bSlashLine;
-    m_bUndecided = m_bAfterSlash;
+    m_bUndecided = !m_bInBlock || bSlashLine;
 }
 
 void FileScan::Route(const char* pBytes, size_t nLength)

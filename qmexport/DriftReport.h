@@ -109,9 +109,8 @@ private:
     std::string m_strHead;
     ContentDigester m_block;
     std::uint64_t m_nHeadDigestAt = 0;
-    // The line being read: whether a block may begin at it, its first bytes while that is
-    // undecided, and whether it is a "/" alone so far.
-    bool m_bAfterSlash = true;
+    // The line being read: whether a block may still begin at it (its first bytes are then
+    // held in m_strLineStart until they tell), and whether it is a "/" alone so far.
     bool m_bUndecided = true;
     std::string m_strLineStart;
     enum class LineState { Blank, Slash, SlashReturn, Other } m_line = LineState::Blank;

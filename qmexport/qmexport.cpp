@@ -57,8 +57,12 @@ enum class FileRead { Read, Missing, Failed };
 FileRead ScanFile(const std::wstring& strPath, DriftReport::FileScan& scan, SystemError& nError)
 {
     if (Files::ReadPieces(
-            strPath, nullptr,
-            [&scan](const char* pBytes, size_t nLength) { scan.Add(pBytes, nLength); }, nError)) {
+            strPath,
+            [&scan](const char* pBytes, size_t nLength) {
+                scan.Add(pBytes, nLength);
+                return true;
+            },
+            nError)) {
         scan.Finish();
         return FileRead::Read;
     }

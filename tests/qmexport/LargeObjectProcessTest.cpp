@@ -41,12 +41,12 @@ std::string BlockOf(const std::vector<std::string>& lines)
 
 const char kSmallLine[] = "PROCEDURE B_SMALL IS BEGIN NULL; END;\n";
 
-RunResult RunBig(const std::string& strTarget, const char* pszNlsLang, const char* pszMore = "")
+RunResult RunBig(const std::string& strTarget, const char* pszNlsLang,
+                 const char* pszFlags = "--quiet")
 {
     RunOptions options;
     options.environment = {{"NLS_LANG", pszNlsLang}};
-    return RunQmexport("--user SCOTT --database QL_BIG --quiet " + strTarget + " " + pszMore,
-                       options);
+    return RunQmexport("--user SCOTT --database QL_BIG " + strTarget + " " + pszFlags, options);
 }
 
 const char kUtf8[] = "AMERICAN_AMERICA.AL32UTF8";
@@ -98,17 +98,20 @@ TEST(QmexportLargeObjectTest, TheSingleFileHoldsOnlyWholeBlocks)
 
     // --check: in step, bytes after the last block, one byte of the large block changed.
     ASSERT_EQ(RunBig(strTarget, kUtf8).nExitCode, 0);
+    EXPECT_EQ(ReadFile(strFile), strWritten);
+    // Not quiet: a run in step says what it checked (one that died would say nothing).
     run = RunBig(strTarget, kUtf8, "--check");
     EXPECT_EQ(run.nExitCode, 0) << run.strErr;
     EXPECT_EQ(run.strOut, "");
+    EXPECT_NE(run.strErr.find("Checked"), std::string::npos) << run.strErr;
     WriteFile(strFile, strWritten + "-- by hand\n");
-    run = RunBig(strTarget, kUtf8, "--check");
+    run = RunBig(strTarget, kUtf8, "--quiet --check");
     EXPECT_EQ(run.nExitCode, 4) << run.strErr;
     EXPECT_EQ(run.strOut, "changed " + strFile + "\n");
     std::string strEdited = strWritten;
     strEdited[strEdited.find("v_50000 := 50000")] = 'w';
     WriteFile(strFile, strEdited);
-    run = RunBig(strTarget, kUtf8, "--check");
+    run = RunBig(strTarget, kUtf8, "--quiet --check");
     EXPECT_EQ(run.nExitCode, 4) << run.strErr;
     EXPECT_EQ(run.strOut, "changed " + strFile + "\nchanged A_BIG (PROCEDURE)\n");
 }
@@ -143,7 +146,7 @@ TEST(QmexportLargeObjectTest, AFolderReplacesALargeFileWholeOrNotAtAll)
     std::string strEdited = BlockOf(big);
     strEdited[strEdited.find("v_50000 := 50000")] = 'w';
     WriteFile(folder / "A_BIG.prc", strEdited);
-    run = RunBig(strTarget, kUtf8, "--check");
+    run = RunBig(strTarget, kUtf8, "--quiet --check");
     EXPECT_EQ(run.nExitCode, 4) << run.strErr;
     EXPECT_EQ(run.strOut, "changed A_BIG.prc\n");
     run = RunBig(strTarget, kWestern);
@@ -162,7 +165,7 @@ TEST(QmexportLargeObjectTest, AFolderReplacesALargeFileWholeOrNotAtAll)
 
     // A file that is not there: created whole.
     RemoveFile(folder / "A_BIG.prc");
-    run = RunBig(strTarget, kUtf8, "--check");
+    run = RunBig(strTarget, kUtf8, "--quiet --check");
     EXPECT_EQ(run.strOut, "added A_BIG.prc\n");
     ASSERT_EQ(RunBig(strTarget, kUtf8).nExitCode, 0);
     EXPECT_EQ(ReadFile(folder / "A_BIG.prc"), BlockOf(big));

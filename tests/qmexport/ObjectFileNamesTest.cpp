@@ -123,26 +123,20 @@ TEST(ObjectFileNamesTest, EscapesOnlyWhatAFolderCannotHold)
     // The code pages of Windows' desks are Windows' alone.
     if (!QmexportTest::kOnWindows)
         return;
-    for (const NameCase& entry : kWesternNames) {
+    const auto roundTrip = [](const NameCase& entry, unsigned nCodePage) {
         SCOPED_TRACE(entry.pszName);
         EXPECT_EQ(
-            ObjectFileNames::FileName(entry.pszName, entry.pszType, entry.bMarkCase, kWestern),
+            ObjectFileNames::FileName(entry.pszName, entry.pszType, entry.bMarkCase, nCodePage),
             entry.pszFile);
         CString strName;
         CString strType;
-        ASSERT_TRUE(ObjectFileNames::ObjectOf(entry.pszFile, strName, strType, kWestern));
+        ASSERT_TRUE(ObjectFileNames::ObjectOf(entry.pszFile, strName, strType, nCodePage));
         EXPECT_EQ(strName.str(), entry.pszName);
-    }
-    for (const NameCase& entry : kJapaneseNames) {
-        SCOPED_TRACE(entry.pszName);
-        EXPECT_EQ(
-            ObjectFileNames::FileName(entry.pszName, entry.pszType, entry.bMarkCase, kJapanese),
-            entry.pszFile);
-        CString strName;
-        CString strType;
-        ASSERT_TRUE(ObjectFileNames::ObjectOf(entry.pszFile, strName, strType, kJapanese));
-        EXPECT_EQ(strName.str(), entry.pszName);
-    }
+    };
+    for (const NameCase& entry : kWesternNames)
+        roundTrip(entry, kWestern);
+    for (const NameCase& entry : kJapaneseNames)
+        roundTrip(entry, kJapanese);
 }
 
 TEST(ObjectFileNamesTest, AsciiAndUtf8NamesEscapeAlikeEverywhere)
