@@ -355,23 +355,16 @@ private:
         }
         m_nObjectCount = int(objects.size());
         m_sink.Listed(objects);
-        SqlPlusNeeds jobNeeds;
-        for (const ExportObjectId& object : objects) {
-            const auto found = lineCounts.find({object.strName, object.strType});
-            if (found != lineCounts.end())
-                jobNeeds.Merge(found->second.needs);
-        }
-        for (const std::map<CString, ViewDefinition>& views : m_views) {
-            for (const auto& view : views) {
-                const CString strBlock = ViewBlock(view.first, view.second);
-                SqlPlusNeeds viewNeeds;
-                viewNeeds.AddText(strBlock.GetString(), strBlock.GetLength(), true);
-                if (viewNeeds.bHashLine)
-                    viewNeeds.strFirstHashLine =
-                        LineOf(view.first, kViewKind,
-                               FirstLineBeginning(strBlock.GetString(), strBlock.GetLength(), '#'));
-                jobNeeds.Merge(viewNeeds);
+        SqlPlusNeeds jobNeeds = JobNeeds(objects, lineCounts);
+        // A "#" line makes the target choose a prefix no line begins with: the characters the
+        // source's lines begin with are read only then.
+        if (jobNeeds.bHashLine || m_sink.RunsOtherHashLines()) {
+            for (size_t s = 0; s < scopes.size(); ++s) {
+                if (HasSourceKinds(scopes[s]) &&
+                    !ReadLineStarts(connection, SourceKindsOf(scopes[s]), lineCounts, outcome))
+                    return outcome;
             }
+            jobNeeds = JobNeeds(objects, lineCounts);
         }
         // A file whose "#" lines no prefix can guard would run them as commands: none is
         // written.
@@ -606,15 +599,63 @@ private:
         }
     }
 
+    // What the listed objects' lines and the views' hold that SQL*Plus would read as its own.
+    SqlPlusNeeds JobNeeds(const std::vector<ExportObjectId>& objects,
+                          const LineCountMap& lineCounts) const
+    {
+        SqlPlusNeeds jobNeeds;
+        for (const ExportObjectId& object : objects) {
+            const auto found = lineCounts.find({object.strName, object.strType});
+            if (found != lineCounts.end())
+                jobNeeds.Merge(found->second.needs);
+        }
+        for (const std::map<CString, ViewDefinition>& views : m_views) {
+            for (const auto& view : views) {
+                const CString strBlock = ViewBlock(view.first, view.second);
+                SqlPlusNeeds viewNeeds;
+                viewNeeds.AddText(strBlock.GetString(), strBlock.GetLength(), true);
+                if (viewNeeds.bHashLine)
+                    viewNeeds.strFirstHashLine =
+                        LineOf(view.first, kViewKind,
+                               FirstLineBeginning(strBlock.GetString(), strBlock.GetLength(), '#'));
+                jobNeeds.Merge(viewNeeds);
+            }
+        }
+        return jobNeeds;
+    }
+
+    // The characters the lines of every counted object of the scope begin with, into its needs.
+    bool ReadLineStarts(DBConnect& connection, const SourceScope& scope, LineCountMap& counts,
+                        ExportEnding& outcome)
+    {
+        try {
+            LineCountCursor cursor(connection, SourceQueries::LineStarts(scope),
+                                   LineCountColumns::kLineStarts);
+            BindSourceScope(cursor.Statement(), scope);
+            LineCountRow row;
+            while (cursor.Next(row)) {
+                const auto found = counts.find({row.strName, row.strType});
+                if (row.bFits && found != counts.end())
+                    found->second.needs.Merge(row.needs);
+            }
+            return true;
+        } catch (const DBStmt::OtherException& error) {
+            outcome =
+                Failed(ExportResult::ListingFailed, FailureText(error.Text()), {}, error.Code());
+            return false;
+        }
+    }
+
     // The number of lines of every object of the scope and what they hold that SQL*Plus would
-    // read as its own, one row each, and the widest name and line of the scope.
+    // read as its own (but for the characters they begin with, ReadLineStarts), one row each,
+    // and the widest name and line of the scope.
     bool CountLines(DBConnect& connection, const SourceScope& scope, LineCountMap& counts,
                     SourceWidths& widths, ExportEnding& outcome)
     {
         std::unique_ptr<LineCountCursor> cursor;
         try {
-            cursor =
-                std::make_unique<LineCountCursor>(connection, SourceQueries::LineCounts(scope));
+            cursor = std::make_unique<LineCountCursor>(connection, SourceQueries::LineCounts(scope),
+                                                       LineCountColumns::kCounts);
         } catch (const DBStmt::OtherException& error) {
             outcome =
                 Failed(ExportResult::FetchFailed, FailureText(error.Text()), {}, error.Code());

@@ -153,6 +153,10 @@ public:
     // line of the source read afterwards must keep to; null for a sink that fits its SET lines
     // to the blocks as written (a folder's install.sql).
     virtual const SqlPlusSettings* Head() const { return nullptr; }
+    // After Listed, before JobNeeds: whether the target also runs lines of other jobs that begin
+    // with "#" (a folder's files this run does not write), so that its SET SQLPREFIX must miss
+    // the first characters of this job's lines too, though none of them begins with "#".
+    virtual bool RunsOtherHashLines() { return false; }
     // After JobNeeds: false, with the failure's texts, when the target cannot be made safe for
     // the job's lines (a folder's install.sql over its files and this job's); the run then
     // ends before its first block.

@@ -53,8 +53,13 @@ void ReadFirstCharacterMask(LineCountRow& row, int nValue)
     row.needs.nTakenPrefixes |= nMask >> 1;
 }
 
-const std::vector<CountColumn>& CountColumns()
+const std::vector<CountColumn>& CountColumns(LineCountColumns which)
 {
+    static const std::vector<CountColumn> lineStarts = {
+        {FirstCharacterMask(), ReadFirstCharacterMask},
+    };
+    if (which == LineCountColumns::kLineStarts)
+        return lineStarts;
     static const std::vector<CountColumn> columns = {
         {"COUNT(1)", [](LineCountRow& row, int nValue) { row.nLines = nValue; }},
         {"SUM(CASE WHEN INSTR(TEXT,'&') > 0 THEN 1 ELSE 0 END)",
@@ -63,7 +68,6 @@ const std::vector<CountColumn>& CountColumns()
         {CString("MAX(CASE WHEN INSTR(TEXT,'.') > 0 AND RTRIM(LTRIM(TEXT,") + kBlanks + ")," +
              kBlanks + ") = '.' THEN 1 ELSE 0 END)",
          [](LineCountRow& row, int nValue) { row.needs.bDotLine = nValue > 0; }},
-        {FirstCharacterMask(), ReadFirstCharacterMask},
         // The first line beginning with "#", for the message of a job no prefix can guard.
         {"COALESCE(MIN(CASE WHEN " + Begins('#') + " THEN LINE END),0)",
          [](LineCountRow& row, int nValue) {
@@ -90,19 +94,20 @@ const std::vector<CountColumn>& CountColumns()
 
 }  // namespace
 
-CString LineCountRow::SelectList()
+CString LineCountRow::SelectList(LineCountColumns columns)
 {
     // A group holds one name and one type, which MIN gives back.
     CString strList = "MIN(NAME),MIN(TYPE)";
-    for (const CountColumn& column : CountColumns())
+    for (const CountColumn& column : CountColumns(columns))
         strList += "," + column.strSql;
     return strList;
 }
 
-LineCountCursor::LineCountCursor(DBConnect& connection, const char* pszSql)
-    : m_stmt(connection, pszSql), m_names(kArrayRows, kBufferSize),
+LineCountCursor::LineCountCursor(DBConnect& connection, const char* pszSql,
+                                 LineCountColumns columns)
+    : m_columns(columns), m_stmt(connection, pszSql), m_names(kArrayRows, kBufferSize),
       m_types(kArrayRows, kBufferSize),
-      m_values(CountColumns().size(), std::vector<int>(kArrayRows))
+      m_values(CountColumns(columns).size(), std::vector<int>(kArrayRows))
 {
     m_names.DefineIn(m_stmt, 1);
     m_types.DefineIn(m_stmt, 2);
@@ -132,7 +137,7 @@ bool LineCountCursor::Next(LineCountRow& row)
         row.strName = CString(m_names.Value(m_nRow), int(nName));
         row.strType = CString(m_types.Value(m_nRow), int(nType));
     }
-    const std::vector<CountColumn>& columns = CountColumns();
+    const std::vector<CountColumn>& columns = CountColumns(m_columns);
     for (size_t i = 0; i < columns.size(); ++i)
         columns[i].read(row, m_values[i][m_nRow]);
     return true;

@@ -3,9 +3,10 @@
 // The line counts of a scope, one row per object, each read whole by LineCountCursor:
 //   LineCountRow    - one object's row: its name and type, its number of lines, what its lines
 //                     hold that SQL*Plus would read as its own, and its longest name and line.
-//   LineCountCursor - the rows of the line-count query (SourceQueries::LineCounts), fetched in
-//                     large batches, in arrays of rows per fetch call.
-// The query's columns after the name and type, the SQL that makes each and how its value is
+//   LineCountCursor - the rows of the line-count query (SourceQueries::LineCounts) or of the
+//                     line-start query (SourceQueries::LineStarts), fetched in large batches,
+//                     in arrays of rows per fetch call.
+// Each query's columns after the name and type, the SQL that makes each and how its value is
 // read into the row, are one table (LineCounts.cpp), so a column cannot be written in one
 // place and read in another's position.
 #pragma once
@@ -17,6 +18,11 @@
 #include "db/ObjectListCursor.h"
 #include "export/SqlPlusLines.h"
 #include "framework/String.h"
+
+// The columns a query of the counts selects: the counts themselves, or the characters the
+// lines begin with (only a job with a line beginning with "#" needs them, to choose the prefix
+// SQL*Plus is given: trimming every line for them is most of the counts' cost).
+enum class LineCountColumns { kCounts, kLineStarts };
 
 struct LineCountRow {
     CString strName;
@@ -36,14 +42,15 @@ struct LineCountRow {
     bool bWrapped = false;
 
     // The query's select list, grouped by name and type, in the order the cursor reads it.
-    static CString SelectList();
+    static CString SelectList(LineCountColumns columns);
 };
 
 class LineCountCursor {
 public:
-    // Prepares pszSql (a query whose select list is LineCountRow::SelectList()); a failure
-    // throws DBStmt::OtherException with its reason in the connection.
-    LineCountCursor(DBConnect& connection, const char* pszSql);
+    // Prepares pszSql (a query whose select list is LineCountRow::SelectList(columns)); a
+    // failure throws DBStmt::OtherException with its reason in the connection. Only the
+    // selected columns are set in the rows Next gives.
+    LineCountCursor(DBConnect& connection, const char* pszSql, LineCountColumns columns);
     LineCountCursor(const LineCountCursor&) = delete;
     LineCountCursor& operator=(const LineCountCursor&) = delete;
 
@@ -58,6 +65,7 @@ public:
 private:
     static constexpr int kBufferSize = kMaxObjectNameBytes + 1;
 
+    const LineCountColumns m_columns;
     DBStmt m_stmt;
     CharColumnArray m_names;
     CharColumnArray m_types;

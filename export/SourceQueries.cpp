@@ -112,6 +112,13 @@ CString ViewsView(const SourceScope& scope)
     return scope.strOwner.IsEmpty() ? "USER_VIEWS" : "DBA_VIEWS";
 }
 
+// Grouped by the bytes: under a case-insensitive comparison, ABC and abc would be one group.
+CString GroupedByObject(const SourceScope& scope, LineCountColumns columns)
+{
+    return "SELECT " + LineCountRow::SelectList(columns) + " FROM " + SourceView(scope) +
+           Filter(scope, "NAME", "TYPE") + " GROUP BY " + Bytes("NAME") + "," + Bytes("TYPE");
+}
+
 }  // namespace
 
 namespace SourceQueries {
@@ -124,9 +131,12 @@ CString Listing(const SourceScope& scope)
 
 CString LineCounts(const SourceScope& scope)
 {
-    // Grouped by the bytes: under a case-insensitive comparison, ABC and abc would be one group.
-    return "SELECT " + LineCountRow::SelectList() + " FROM " + SourceView(scope) +
-           Filter(scope, "NAME", "TYPE") + " GROUP BY " + Bytes("NAME") + "," + Bytes("TYPE");
+    return GroupedByObject(scope, LineCountColumns::kCounts);
+}
+
+CString LineStarts(const SourceScope& scope)
+{
+    return GroupedByObject(scope, LineCountColumns::kLineStarts);
 }
 
 CString WrappedRows(const SourceScope& scope)

@@ -45,8 +45,10 @@ namespace SourceQueries {
 
 // OBJECT_NAME, OBJECT_TYPE, STATUS of the listed objects.
 CString Listing(const SourceScope& scope);
-// One row per object, with the columns LineCountRow reads (LineCounts.h).
+// One row per object, with the columns LineCountRow reads (LineCounts.h): the counts, or the
+// characters the lines begin with.
 CString LineCounts(const SourceScope& scope);
+CString LineStarts(const SourceScope& scope);
 // NAME, TYPE, LINE, TEXT of the rows that hold more than one line (a line end before their last
 // character), in no order.
 CString WrappedRows(const SourceScope& scope);

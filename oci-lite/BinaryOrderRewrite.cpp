@@ -190,21 +190,34 @@ public:
     }
 
     // Matches NLSSORT ( [qualifier .] column , 'NLS_SORT=BINARY' ) at index; on a match gives
-    // the tokens of the column reference and the index of the closing parenthesis.
-    bool MatchBinaryNlsSort(size_t index, size_t* columnFirst, size_t* columnLast,
-                            size_t* close) const
+    // the tokens of the column reference and the index of the closing parenthesis. bValue: a
+    // string literal or a bind placeholder (":name") is matched too.
+    bool MatchBinaryNlsSort(size_t index, size_t* columnFirst, size_t* columnLast, size_t* close,
+                            bool bValue = false) const
     {
         if (!IsWord(index, "NLSSORT") || !IsSymbol(index + 1, '('))
             return false;
         size_t first = index + 2;
         size_t last = first;
-        if (IsSymbol(first + 1, '.'))
-            last = first + 2;
-        if (last != first && m_tokens[first].kind != Token::kWord &&
-            m_tokens[first].kind != Token::kQuotedName) {
-            return false;
+        const bool bLiteral = bValue && first < m_tokens.size() &&
+                              m_tokens[first].kind == Token::kString && Text(first).size() >= 2 &&
+                              Text(first).back() == '\'';
+        const bool bPlaceholder = bValue && IsSymbol(first, ':') && first + 1 < m_tokens.size() &&
+                                  m_tokens[first + 1].kind == Token::kWord &&
+                                  m_tokens[first + 1].begin == m_tokens[first].end;
+        if (bPlaceholder) {
+            last = first + 1;
+        } else if (!bLiteral) {
+            if (IsSymbol(first + 1, '.'))
+                last = first + 2;
+            if (last != first && m_tokens[first].kind != Token::kWord &&
+                m_tokens[first].kind != Token::kQuotedName) {
+                return false;
+            }
+            if (!IsTextColumn(last))
+                return false;
         }
-        if (!IsTextColumn(last) || !IsSymbol(last + 1, ',') || !IsBinarySortParameter(last + 2) ||
+        if (!IsSymbol(last + 1, ',') || !IsBinarySortParameter(last + 2) ||
             !IsSymbol(last + 3, ')')) {
             return false;
         }
@@ -212,6 +225,27 @@ public:
         *columnLast = last;
         *close = last + 3;
         return true;
+    }
+
+    // Whether a comparison may begin right after the token before index (nothing that binds
+    // more tightly than a comparison stands there), or end right before index.
+    bool OpensComparison(size_t index) const
+    {
+        return index == 0 || IsSymbol(index - 1, '(') || IsWord(index - 1, "WHERE") ||
+               IsWord(index - 1, "AND") || IsWord(index - 1, "OR") || IsWord(index - 1, "NOT") ||
+               IsWord(index - 1, "ON") || IsWord(index - 1, "WHEN");
+    }
+    bool ClosesComparison(size_t index) const
+    {
+        static const char* const kFollowers[] = {"AND",   "OR",    "THEN",      "ORDER", "GROUP",
+                                                 "UNION", "MINUS", "INTERSECT", "HAVING"};
+        if (index >= m_tokens.size() || IsSymbol(index, ')'))
+            return true;
+        for (const char* follower : kFollowers) {
+            if (IsWord(index, follower))
+                return true;
+        }
+        return false;
     }
 
     const Token& At(size_t index) const { return m_tokens[index]; }
@@ -248,6 +282,74 @@ std::string BinaryOrderRewrite::Apply(const std::string& sql)
         rewritten += " COLLATE BINARY";
         copied = reader.At(close).end;
         i = close;
+    }
+    if (copied == 0)
+        return sql;
+    rewritten += sql.substr(copied);
+    return rewritten;
+}
+
+// NLSSORT(column, B) = NLSSORT(value, B), with <> or != instead of =, and NLSSORT(column, B)
+// [NOT] IN (NLSSORT(value, B), ...), B the binary sort: the texts compared by their bytes.
+std::string BinaryEqualityRewrite::Apply(const std::string& sql)
+{
+    std::vector<Token> tokens = Tokenize(sql);
+    Reader reader(sql, tokens);
+    std::string rewritten;
+    size_t copied = 0;
+    auto textOf = [&](size_t first, size_t last) {
+        return sql.substr(reader.At(first).begin, reader.At(last).end - reader.At(first).begin);
+    };
+    for (size_t i = 0; i < reader.Count(); ++i) {
+        size_t columnFirst = 0;
+        size_t columnLast = 0;
+        size_t close = 0;
+        if (!reader.OpensComparison(i) ||
+            !reader.MatchBinaryNlsSort(i, &columnFirst, &columnLast, &close))
+            continue;
+        std::string comparison = textOf(columnFirst, columnLast) + " COLLATE BINARY";
+        size_t at = close + 1;
+        size_t valueFirst = 0;
+        size_t valueLast = 0;
+        size_t end = 0;
+        bool matched = false;
+        const bool isEqual = reader.IsSymbol(at, '=');
+        const bool isUnequal = (reader.IsSymbol(at, '<') && reader.IsSymbol(at + 1, '>')) ||
+                               (reader.IsSymbol(at, '!') && reader.IsSymbol(at + 1, '='));
+        if (isEqual || isUnequal) {
+            at += isEqual ? 1 : 2;
+            if (reader.MatchBinaryNlsSort(at, &valueFirst, &valueLast, &end, true)) {
+                comparison += isEqual ? " = " : " <> ";
+                comparison += textOf(valueFirst, valueLast);
+                matched = true;
+            }
+        } else {
+            const bool isNot = reader.IsWord(at, "NOT");
+            at += isNot ? 1 : 0;
+            if (reader.IsWord(at, "IN") && reader.IsSymbol(at + 1, '(')) {
+                comparison += isNot ? " NOT IN (" : " IN (";
+                at += 2;
+                while (reader.MatchBinaryNlsSort(at, &valueFirst, &valueLast, &end, true)) {
+                    comparison += textOf(valueFirst, valueLast);
+                    if (reader.IsSymbol(end + 1, ')')) {
+                        comparison += ")";
+                        ++end;
+                        matched = true;
+                        break;
+                    }
+                    if (!reader.IsSymbol(end + 1, ','))
+                        break;
+                    comparison += ",";
+                    at = end + 2;
+                }
+            }
+        }
+        if (!matched || !reader.ClosesComparison(end + 1))
+            continue;
+        rewritten += sql.substr(copied, reader.At(i).begin - copied);
+        rewritten += comparison;
+        copied = reader.At(end).end;
+        i = end;
     }
     if (copied == 0)
         return sql;

@@ -18,6 +18,17 @@ public:
     static std::string Apply(const std::string& sql);
 };
 
+// BinaryEqualityRewrite: lets SQLite compare texts for equality by their bytes, from an index
+// where there is one. A comparison of two binary NLSSORTs for equality (=, <>, !=, [NOT] IN a
+// list of them), one of a text column of the session views and the others of string literals,
+// bind placeholders or such columns, becomes the same comparison of <column> COLLATE BINARY with
+// the plain values: two texts' RAWs are equal exactly when their bytes are. A comparison is only
+// rewritten where nothing binding more tightly stands beside it.
+class BinaryEqualityRewrite {
+public:
+    static std::string Apply(const std::string& sql);
+};
+
 // SessionUserRewrite: Oracle's USER (the session user's name, a pseudo-column SQLite does not
 // know) becomes SYS_CONTEXT('USERENV','SESSION_USER').
 class SessionUserRewrite {

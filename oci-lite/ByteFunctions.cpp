@@ -60,6 +60,27 @@ void SubstrB(sqlite3_context* context, int count, sqlite3_value** values)
                             SQLITE_TRANSIENT);
 }
 
+// INSTR(x, y): the character position of y's first occurrence in x, 0 when there is none;
+// NULL when either is NULL (an empty text is NULL in Oracle).
+void Instr(sqlite3_context* context, int, sqlite3_value** values)
+{
+    const std::string_view text = ValueText(values[0]);
+    const std::string_view sought = ValueText(values[1]);
+    if (text.empty() || sought.empty()) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const size_t at = sought.size() == 1 ? text.find(sought[0]) : text.find(sought);
+    if (at == std::string_view::npos) {
+        sqlite3_result_int64(context, 0);
+        return;
+    }
+    sqlite3_int64 position = 1;
+    for (size_t i = 0; i < at; ++i)
+        position += IsContinuation(static_cast<unsigned char>(text[i])) ? 0 : 1;
+    sqlite3_result_int64(context, position);
+}
+
 }  // namespace
 
 namespace {
@@ -123,6 +144,8 @@ bool Install(sqlite3* db, const ClientCharset* databaseSet)
            sqlite3_create_function(db, "SUBSTRB", 2, flags, set, &SubstrB, nullptr, nullptr) ==
                SQLITE_OK &&
            sqlite3_create_function(db, "SUBSTRB", 3, flags, set, &SubstrB, nullptr, nullptr) ==
+               SQLITE_OK &&
+           sqlite3_create_function(db, "INSTR", 2, flags, nullptr, &Instr, nullptr, nullptr) ==
                SQLITE_OK;
 }
 

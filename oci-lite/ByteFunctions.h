@@ -1,7 +1,8 @@
 // ByteFunctions.h
 //
 // Oracle's byte-counting text functions, LENGTHB and SUBSTRB, over the database's texts: stored
-// in UTF-8, counted in the bytes of the database's own character set (NLS_CHARACTERSET).
+// in UTF-8, counted in the bytes of the database's own character set (NLS_CHARACTERSET); and
+// INSTR, which counts characters whatever the set.
 #pragma once
 
 #include "sqlite3.h"
@@ -16,7 +17,7 @@ namespace ocilite {
 namespace ByteFunctions {
 
 // Registers LENGTHB(x) and SUBSTRB(x, position[, length]) on db, counting in databaseSet's
-// bytes; databaseSet must outlive the connection.
+// bytes (databaseSet must outlive the connection), and INSTR(x, y).
 bool Install(sqlite3* db, const ClientCharset* databaseSet);
 
 // SUBSTRB's result, positions and length in databaseSet's bytes: position 0 counts as 1, a

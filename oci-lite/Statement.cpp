@@ -340,7 +340,8 @@ CallResult Statement::Execute(const std::shared_ptr<Database>& database,
         return AlterSession(database, call);
     if (database)
         m_databaseSet = database->Charset();
-    std::string sql = BinaryOrderRewrite::Apply(SessionUserRewrite::Apply(ToDatabase(m_sql)));
+    std::string sql = BinaryEqualityRewrite::Apply(
+        BinaryOrderRewrite::Apply(SessionUserRewrite::Apply(ToDatabase(m_sql))));
     if (database && database->ForcesCursorSharing() && !CursorSharing::KeepsLiterals(sql))
         sql = CursorSharing::ReplaceLiterals(sql);
     OraError error = m_cursor.Prepare(database, sql);

@@ -186,14 +186,16 @@ void FolderOutput::FileNeeds::Add(const std::string& strPiece, bool bSqlStatemen
     nLines += int(std::count(strPiece.begin(), strPiece.end(), '\n'));
 }
 
-bool FolderOutput::AcceptsNeeds(const SqlPlusNeeds& jobNeeds, ExportFailure& failure)
+const SqlPlusNeeds& FolderOutput::OtherFilesNeeds()
 {
+    if (m_bOtherFilesRead)
+        return m_otherFilesNeeds;
+    m_bOtherFilesRead = true;
     FileNameSet runFiles;
     for (const ExportObjectId& object : m_listedObjects) {
         if (!ObjectFileNames::ExtensionOf(object.strType).empty())
             runFiles.insert(m_naming.FileOf(object.strName, object.strType));
     }
-    SqlPlusNeeds needs = jobNeeds;
     for (const std::wstring& strFile : m_previousFiles) {
         // A whole run removes the files of its kinds it does not write.
         if (runFiles.count(strFile) != 0 || (m_bWholeSchema && IsRunKind(strFile)))
@@ -202,9 +204,21 @@ bool FolderOutput::AcceptsNeeds(const SqlPlusNeeds& jobNeeds, ExportFailure& fai
         if (m_files.Probe(strFile) == FolderFiles::Entry::File &&
             m_files.Read(strFile, strContent)) {
             const SqlPlusNeeds& fileNeeds = m_fileNeeds[strFile] = NeedsOfFile(strFile, strContent);
-            needs.Merge(fileNeeds);
+            m_otherFilesNeeds.Merge(fileNeeds);
         }
     }
+    return m_otherFilesNeeds;
+}
+
+bool FolderOutput::RunsOtherHashLines()
+{
+    return OtherFilesNeeds().bHashLine;
+}
+
+bool FolderOutput::AcceptsNeeds(const SqlPlusNeeds& jobNeeds, ExportFailure& failure)
+{
+    SqlPlusNeeds needs = jobNeeds;
+    needs.Merge(OtherFilesNeeds());
     if (!SettingsFor(needs, true).bNoPrefixLeft)
         return true;
     failure = ExportFailure{NoPrefixLeftText(needs.strFirstHashLine), {}};

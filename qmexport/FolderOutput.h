@@ -71,6 +71,7 @@ public:
     void SchemaListed(const std::vector<ExportObjectId>& schemaObjects) override;
     // install.sql's SET lines must guard this job's lines and those of the files it runs that
     // this run does not write: when no SQLPREFIX is left for them, nothing is written.
+    bool RunsOtherHashLines() override;
     bool AcceptsNeeds(const SqlPlusNeeds& jobNeeds, ExportFailure& failure) override;
     bool Write(const ExportObjectId& object, const CString& strBlock,
                ExportFailure& failure) override;
@@ -110,6 +111,9 @@ private:
     // "#" line is.
     SqlPlusNeeds NeedsOfFile(const std::wstring& strFile, const std::string& strContent) const;
     SqlPlusNeeds NeedsOfFile(const std::wstring& strFile, const FileNeeds& needs) const;
+    // What the files install.sql runs that this run does not write hold, read once (after
+    // Listed).
+    const SqlPlusNeeds& OtherFilesNeeds();
     // The object's file named and its place made ready (see the header); false with the
     // failure.
     bool BeginBlock(const ExportObjectId& object, std::wstring& strFile, ExportFailure& failure);
@@ -155,8 +159,11 @@ private:
     FileNameSet m_runFiles;
     // What each file this run wrote holds that SQL*Plus would read as its own.
     std::map<std::wstring, SqlPlusNeeds> m_runNeeds;
-    // The same of the files install.sql runs besides this run's, as read before the first block.
+    // The same of the files install.sql runs besides this run's, as read before the first block
+    // (OtherFilesNeeds), and all of theirs together.
     std::map<std::wstring, SqlPlusNeeds> m_fileNeeds;
+    SqlPlusNeeds m_otherFilesNeeds;
+    bool m_bOtherFilesRead = false;
     FolderNaming m_naming;
     FileNameSet m_schemaFiles;
     bool m_bSchemaListed = false;

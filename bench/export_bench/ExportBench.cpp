@@ -579,7 +579,8 @@ void PrintPhases(const std::string& strFile)
             return nRows;
         }));
         phases.push_back(TimePhase("line counts", [&] {
-            LineCountCursor cursor(connection, SourceQueries::LineCounts(scope));
+            LineCountCursor cursor(connection, SourceQueries::LineCounts(scope),
+                                   LineCountColumns::kCounts);
             LineCountRow row;
             long long nRows = 0;
             while (cursor.Next(row)) {

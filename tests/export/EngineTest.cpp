@@ -42,6 +42,7 @@ public:
     }
     // Like a single file, the sink's top is fixed before the first block.
     const SqlPlusSettings* Head() const override { return &settings; }
+    bool RunsOtherHashLines() override { return bOtherHashLines; }
     bool Write(const ExportObjectId& object, const CString& strBlock, ExportFailure&) override
     {
         if (onWrite)
@@ -59,6 +60,7 @@ public:
     std::vector<std::string> written;
     std::vector<std::string> blocks;
     bool bAmpersand = false;
+    bool bOtherHashLines = false;
     SqlPlusNeeds jobNeeds;
     SqlPlusSettings settings;
     std::function<void()> onWrite;
@@ -677,6 +679,69 @@ TEST(EngineTest, AnAmpersandAnywhereInTheJobIsAnnouncedBeforeTheFirstBlock)
     RunEngine(one, "ENG_AMP", params);
     ASSERT_EQ(one.outcome.result, ExportResult::Done);
     EXPECT_FALSE(one.sink.bAmpersand);
+}
+
+// The characters lines begin with are read only for a job with a "#" line, wherever that line
+// is (a row's first line, a later line inside a row, a view, or a folder's other files, which a
+// sink says it runs), and SET SQLPREFIX then misses the "~" another object's line begins with;
+// without one they cost no round trip.
+TEST(EngineTest, TheSqlPrefixMissesTheFirstCharacterOfEveryLineWhereverTheHashLineIs)
+{
+    PrepareEngineTest();
+    const std::vector<std::string> tildeProc = {"PROCEDURE A_PROC IS\n", "  S := 'a\n", "~b';\n",
+                                                "BEGIN NULL; END;\n"};
+    struct PrefixCase {
+        const char* pszDatabase;
+        std::vector<std::string> hashProc;  // B_PROC's lines; none: no B_PROC
+        const char* pszView;                // a view's text; null: none
+        bool bOtherHashLines;               // the sink runs "#" lines of other jobs
+        const char* pszPrefixLine;
+        unsigned nRoundTrips;
+    };
+    const PrefixCase kCases[] = {
+        {"ENG_PFX_NONE", {}, nullptr, false, "", 6},
+        {"ENG_PFX_ROW",
+         {"PROCEDURE B_PROC IS\n", "  S := 'a\n", " #b';\n", "END;\n"},
+         nullptr,
+         false,
+         "SET SQLPREFIX ^\n",
+         7},
+        {"ENG_PFX_INSIDE",
+         {"PROCEDURE B_PROC IS\n", "  S := 'a\n #b';\n", "END;\n"},
+         nullptr,
+         false,
+         "SET SQLPREFIX ^\n",
+         8},
+        {"ENG_PFX_VIEW", {}, "SELECT 1 AS x\n#  FROM dual", false, "SET SQLPREFIX ^\n", 10},
+        {"ENG_PFX_OTHER", {}, nullptr, true, "", 7},
+    };
+    for (const PrefixCase& c : kCases) {
+        SCOPED_TRACE(c.pszDatabase);
+        {
+            Schema schema(c.pszDatabase);
+            schema.AddObject("A_PROC", "PROCEDURE", tildeProc);
+            if (!c.hashProc.empty())
+                schema.AddObject("B_PROC", "PROCEDURE", c.hashProc);
+            if (c.pszView != nullptr)
+                schema.AddView({"V_HASH", c.pszView, {"X"}});
+        }
+        EngineRun run;
+        run.sink.bOtherHashLines = c.bOtherHashLines;
+        ExportParams params;
+        params.kinds = {"PROCEDURE", "VIEW"};
+        OciLite::ResetCounters();
+        RunEngine(run, c.pszDatabase, params);
+        ASSERT_EQ(run.outcome.result, ExportResult::Done) << run.outcome.MessageText().str();
+        const std::string strLines = run.sink.settings.strLines.str();
+        const size_t nAt = strLines.find("SET SQLPREFIX");
+        EXPECT_EQ(nAt == std::string::npos
+                      ? std::string()
+                      : strLines.substr(nAt, strLines.find('\n', nAt) + 1 - nAt),
+                  c.pszPrefixLine);
+        EXPECT_EQ(run.sink.jobNeeds.Begins('~'),
+                  c.pszView != nullptr || !c.hashProc.empty() || c.bOtherHashLines);
+        EXPECT_EQ(OciLite::RoundTrips(), c.nRoundTrips);
+    }
 }
 
 // The round trips of a run, stated exactly (oci-lite counts them as its README says): the

@@ -1,5 +1,6 @@
 // A binary sort asked for with NLSSORT(column, 'NLS_SORT=BINARY') in the final ORDER BY is
-// served from an index on the column when there is one, and still orders by the bytes.
+// served from an index on the column when there is one, and still orders by the bytes; two
+// such NLSSORTs compared for equality become a comparison of the texts by their bytes.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +10,7 @@
 
 namespace {
 
+using ocilite::BinaryEqualityRewrite;
 using ocilite::BinaryOrderRewrite;
 
 struct RewriteCase {
@@ -55,6 +57,42 @@ TEST(OciLiteBinaryOrder, OnlyTheFinalOrderByOfATextColumnIsRewritten)
     }
 }
 
+#define BIN(x) "NLSSORT(" x ",'NLS_SORT=BINARY')"
+
+const RewriteCase kEqualityCases[] = {
+    {"SELECT NAME FROM USER_SOURCE WHERE " BIN("TYPE") " IN (" BIN("'PACKAGE'") "," BIN(
+         "'PROCEDURE'") ") ORDER BY LINE",
+     "SELECT NAME FROM USER_SOURCE WHERE TYPE COLLATE BINARY IN ('PACKAGE','PROCEDURE') ORDER BY "
+     "LINE"},
+    {"SELECT NAME FROM DBA_SOURCE WHERE " BIN("OWNER") " = " BIN(":1") " AND " BIN(
+         "s.NAME") " <> " BIN(":name") " AND (" BIN("TYPE") " != " BIN("NAME") ")",
+     "SELECT NAME FROM DBA_SOURCE WHERE OWNER COLLATE BINARY = :1 AND s.NAME COLLATE BINARY <> "
+     ":name AND (TYPE COLLATE BINARY <> NAME)"},
+    {"SELECT 1 FROM DUAL WHERE NOT " BIN("DUMMY") " NOT IN (" BIN("'Y'") ")",
+     "SELECT 1 FROM DUAL WHERE NOT DUMMY COLLATE BINARY NOT IN ('Y')"},
+    // An order, a value that is more than a literal, a bind or a column, another sort, or an
+    // operator binding more tightly beside the comparison keep the NLSSORTs.
+    {"SELECT 1 FROM USER_SOURCE WHERE " BIN("NAME") " < " BIN(":1"), nullptr},
+    {"SELECT 1 FROM USER_SOURCE WHERE " BIN("NAME") " = " BIN("UPPER(:1)"), nullptr},
+    {"SELECT 1 FROM USER_SOURCE WHERE " BIN("NAME") " = " BIN("LINE"), nullptr},
+    {"SELECT 1 FROM USER_SOURCE WHERE " BIN("NAME") " = NLSSORT(:1,'NLS_SORT=GERMAN')", nullptr},
+    {"SELECT 1 FROM USER_SOURCE WHERE " BIN("NAME") " IN (" BIN("'A'") ",'B')", nullptr},
+    {"SELECT 1 FROM USER_SOURCE WHERE " BIN("NAME") " = " BIN(":1") " || 'x'", nullptr},
+    {"SELECT 1 FROM USER_SOURCE WHERE 'x' || " BIN("NAME") " = " BIN(":1"), nullptr},
+    {"SELECT 1 FROM USER_SOURCE WHERE " BIN("NAME") " = " BIN(": 1"), nullptr},
+};
+
+#undef BIN
+
+TEST(OciLiteBinaryOrder, OnlyEqualityOfTwoBinaryNlsSortsOfPlainValuesIsRewritten)
+{
+    for (const RewriteCase& test : kEqualityCases) {
+        EXPECT_EQ(test.rewritten ? std::string(test.rewritten) : std::string(test.sql),
+                  BinaryEqualityRewrite::Apply(test.sql))
+            << test.sql;
+    }
+}
+
 // The engine's query over a database laid out as oci-lite's, with the index the bench's
 // database has, through session views made as a binary or a linguistic session makes them.
 class OciLiteBinaryOrderPlan : public ::testing::TestWithParam<bool> {
@@ -75,6 +113,8 @@ protected:
              ", name" + collate + ", type" + collate + ", line, text" + collate + " FROM source");
         Exec("CREATE VIEW USER_SOURCE(NAME, TYPE, LINE, TEXT) AS SELECT NAME, TYPE, LINE, TEXT "
              "FROM hidden_source WHERE OWNER COLLATE BINARY = 'SCOTT'");
+        Exec("CREATE VIEW DBA_SOURCE(OWNER, NAME, TYPE, LINE, TEXT) AS SELECT OWNER, NAME, TYPE, "
+             "LINE, TEXT FROM hidden_source");
     }
     void TearDown() override { sqlite3_close(m_db); }
 
@@ -127,6 +167,16 @@ TEST_P(OciLiteBinaryOrderPlan, EngineQueryReadsTheIndexInsteadOfSorting)
     std::string plan = Plan(BinaryOrderRewrite::Apply(kEngineQuery));
     EXPECT_EQ(std::string::npos, plan.find("TEMP B-TREE")) << plan;
     EXPECT_NE(std::string::npos, plan.find("source_key")) << plan;
+}
+
+// An owner's rows compared by their bytes are found through the index, not by reading them all.
+TEST_P(OciLiteBinaryOrderPlan, AnOwnersRowsComparedByTheirBytesComeFromTheIndex)
+{
+    const char kOwnerQuery[] = "SELECT NAME,TYPE,TEXT FROM DBA_SOURCE WHERE NLSSORT(OWNER,"
+                               "'NLS_SORT=BINARY') = NLSSORT(:1,'NLS_SORT=BINARY')";
+    ASSERT_EQ(std::string::npos, Plan(kOwnerQuery).find("owner=?"));
+    std::string plan = Plan(BinaryEqualityRewrite::Apply(kOwnerQuery));
+    EXPECT_NE(std::string::npos, plan.find("source_key (owner=?)")) << plan;
 }
 
 INSTANTIATE_TEST_SUITE_P(BinaryAndLinguisticViews, OciLiteBinaryOrderPlan, ::testing::Bool());

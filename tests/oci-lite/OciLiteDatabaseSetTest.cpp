@@ -63,6 +63,22 @@ const ValueCase kValueCases[] = {
      "SELECT SUBSTRB('\xE6\x97\xA5\xE6\x9C\xAC"
      "a',-1,1) FROM DUAL",
      "a"},
+    // INSTR counts characters, whatever the set's bytes; an empty text is NULL.
+    {"fixture",
+     "SELECT INSTR('\xC3\xA9\xE2\x82\xAC\xC2\xBF"
+     "a','a') FROM DUAL",
+     "4"},
+    {"we8",
+     "SELECT INSTR('\xC3\xA9\xE2\x82\xAC\xC2\xBF"
+     "a','\xE2\x82\xAC\xC2\xBF') FROM DUAL",
+     "2"},
+    {"sjis",
+     "SELECT INSTR('\xE6\x97\xA5\xE6\x9C\xAC\xEF\xBD\xB1"
+     "a\xEF\xBD\xB1','\xEF\xBD\xB1') FROM DUAL",
+     "3"},
+    {"fixture", "SELECT INSTR('abcab','ba') FROM DUAL", "0"},
+    {"fixture", "SELECT COALESCE(INSTR('abc',''),-1) FROM DUAL", "-1"},
+    {"fixture", "SELECT COALESCE(INSTR(NULL,'a'),-1) FROM DUAL", "-1"},
     // The stored line "... -- Grüße\n": 45 bytes in UTF-8, 43 in WE8MSWIN1252.
     {"fixture", "SELECT LENGTHB(TEXT) FROM USER_SOURCE WHERE NAME = 'GET_SAL' AND LINE = 1", "45"},
     {"we8", "SELECT LENGTHB(TEXT) FROM USER_SOURCE WHERE NAME = 'GET_SAL' AND LINE = 1", "43"},
