@@ -68,6 +68,11 @@ public:
 
     void LogSource(const char* pText, int nLength) override
     {
+        // Most source is ASCII, shown as it is: no line is copied to be recoded.
+        if (IsAscii(pText, nLength)) {
+            AddLogChars(pText, nLength, 1);
+            return;
+        }
         const CString strShown = Shown(CString(pText, nLength));
         AddLogChars(strShown.GetString(), strShown.GetLength(), 1);
     }

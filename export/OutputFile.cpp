@@ -229,18 +229,23 @@ bool OutputFile::CopyHeld(File& file, SystemError& nError)
 bool OutputFile::Append(const CString& strPiece, bool bLast, ExportFailure& failure)
 {
     SystemError nError = 0;
-    if (!m_appended.IsOpen()) {
-        m_appended =
-            File::Open(m_strPath, File::Access::Write, File::Disposition::OpenExisting, nError);
+    if (!m_bAppending) {
+        // Opened once for every later block: opening a file costs a call to the server under
+        // Wine, a thousand of them a second in a schema of small objects.
         if (!m_appended.IsOpen()) {
-            failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(nError));
-            return false;
+            m_appended =
+                File::Open(m_strPath, File::Access::Write, File::Disposition::OpenExisting, nError);
+            if (!m_appended.IsOpen()) {
+                failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(nError));
+                return false;
+            }
         }
         if (!m_appended.SeekEnd(m_nBlockStart, nError)) {
             m_appended.Close();
             failure = FileFailure(ExportTexts::kWriteFile, m_strPath, SystemErrorText(nError));
             return false;
         }
+        m_bAppending = true;
     }
     if (!m_appended.Write(strPiece.GetString(), size_t(strPiece.GetLength()), nError)) {
         AbandonBlock();
@@ -248,19 +253,26 @@ bool OutputFile::Append(const CString& strPiece, bool bLast, ExportFailure& fail
         return false;
     }
     if (bLast) {
-        m_appended.Close();
+        m_bAppending = false;
         ++m_nWritten;
     }
+    return true;
+}
+
+bool OutputFile::Complete(ExportFailure&)
+{
+    m_appended.Close();
     return true;
 }
 
 // A block cut short is taken back, so the file ends with the last complete block.
 void OutputFile::AbandonBlock()
 {
-    if (m_appended.IsOpen()) {
+    if (m_bAppending) {
         m_appended.Truncate(m_nBlockStart);
-        m_appended.Close();
+        m_bAppending = false;
     }
+    m_appended.Close();
     DropHeld();
     m_strBlockHead.clear();
     m_blockDigest = ContentDigester();

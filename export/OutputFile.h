@@ -48,6 +48,7 @@ public:
     bool WritePiece(const ExportObjectId& object, const CString& strPiece, bool bLast,
                     ExportFailure& failure) override;
     void AbandonBlock() override;
+    bool Complete(ExportFailure& failure) override;
     CString StateText() const override;
     int WrittenCount() const override { return m_nWritten; }
 
@@ -81,10 +82,12 @@ private:
     Files::File m_held;
     std::string m_strHeld;
     bool m_bHolding = false;
-    // A later block's pieces: the file, open from its first piece to its last, and where the
-    // block began.
+    // Later blocks' pieces: the file, open from the first later block's first piece to the
+    // run's end (or a block given up), where the block being appended began, and whether one
+    // is.
     Files::File m_appended;
     std::int64_t m_nBlockStart = 0;
+    bool m_bAppending = false;
     int m_nWritten = 0;
     // The first write replaced the old file but failed: the file no longer is what it was.
     bool m_bReplaced = false;

@@ -18,6 +18,16 @@ inline std::wstring ToWide(const CString& strText, unsigned nCodePage = kSystemC
     return ToWide(strText.GetString(), strText.GetLength(), nCodePage);
 }
 
+// Whether the nLength bytes at pText are ASCII: the same bytes in UTF-8 and in every system
+// code page.
+inline bool IsAscii(const char* pText, int nLength)
+{
+    const char* pEnd = pText + nLength;
+    while (pText != pEnd && static_cast<unsigned char>(*pText) < 0x80)
+        ++pText;
+    return pText == pEnd;
+}
+
 // Text from one code page to another (the window's ANSI texts and the session's UTF-8). A
 // character the target lacks becomes "?", never a look-alike (no best fit: İ is not I).
 inline CString Recode(const CString& strText, unsigned nFrom, unsigned nTo)
@@ -26,14 +36,9 @@ inline CString Recode(const CString& strText, unsigned nFrom, unsigned nTo)
     auto asciiCompatible = [](unsigned nCodePage) {
         return nCodePage == kUtf8CodePage || nCodePage == kSystemCodePage;
     };
-    if (asciiCompatible(nFrom) && asciiCompatible(nTo)) {
-        const char* p = strText.GetString();
-        const char* pEnd = p + strText.GetLength();
-        while (p != pEnd && static_cast<unsigned char>(*p) < 0x80)
-            ++p;
-        if (p == pEnd)
-            return strText;
-    }
+    if (asciiCompatible(nFrom) && asciiCompatible(nTo) &&
+        IsAscii(strText.GetString(), strText.GetLength()))
+        return strText;
     bool bLossy = false;
     const std::string strBytes = FromWide(ToWide(strText.GetString(), strText.GetLength(), nFrom),
                                           nTo, nTo == kUtf8CodePage ? nullptr : &bLossy);
