@@ -628,12 +628,19 @@ private:
     bool ReadLineStarts(DBConnect& connection, const SourceScope& scope, LineCountMap& counts,
                         ExportEnding& outcome)
     {
+        std::unique_ptr<LineCountCursor> cursor;
         try {
-            LineCountCursor cursor(connection, SourceQueries::LineStarts(scope),
-                                   LineCountColumns::kLineStarts);
-            BindSourceScope(cursor.Statement(), scope);
+            cursor = std::make_unique<LineCountCursor>(connection, SourceQueries::LineStarts(scope),
+                                                       LineCountColumns::kLineStarts);
+        } catch (const DBStmt::OtherException& error) {
+            outcome =
+                Failed(ExportResult::FetchFailed, FailureText(error.Text()), {}, error.Code());
+            return false;
+        }
+        try {
+            BindSourceScope(cursor->Statement(), scope);
             LineCountRow row;
-            while (cursor.Next(row)) {
+            while (cursor->Next(row)) {
                 const auto found = counts.find({row.strName, row.strType});
                 if (row.bFits && found != counts.end())
                     found->second.needs.Merge(row.needs);

@@ -48,11 +48,16 @@ TEST(FailureSweepTest, EveryFailedCallEndsTheRunCleanly)
     OciLite::SetRoundTripDelay(0);
     Schema schema("SWEEP");
     schema.AddObject("A_PROC", "PROCEDURE", {"PROCEDURE A_PROC IS\n", "BEGIN NULL;\n", "END;\n"});
-    schema.AddObject("B_PROC", "PROCEDURE", {"PROCEDURE B_PROC IS\n", "BEGIN NULL;\n", "END;\n"});
+    // A line beginning with "#" has the run read what every line begins with too.
+    schema.AddObject("B_PROC", "PROCEDURE",
+                     {"PROCEDURE B_PROC IS\n", "BEGIN NULL;\n", "#x\n", "END;\n"});
     const std::string strFile = TestFolder() + "sweep.sql";
     ::DeleteFileA(strFile.c_str());
-    const std::string strBlockA = "CREATE OR REPLACE PROCEDURE A_PROC IS\nBEGIN NULL;\nEND;\n\n/\n";
-    const std::string strBlockB = "CREATE OR REPLACE PROCEDURE B_PROC IS\nBEGIN NULL;\nEND;\n\n/\n";
+    // The first block as the file holds it, after the file's top.
+    const std::string strBlockA =
+        "SET SQLPREFIX ~\nCREATE OR REPLACE PROCEDURE A_PROC IS\nBEGIN NULL;\nEND;\n\n/\n";
+    const std::string strBlockB =
+        "CREATE OR REPLACE PROCEDURE B_PROC IS\nBEGIN NULL;\n#x\nEND;\n\n/\n";
 
     // A clean run: how many calls there are, and which entry point each one is.
     const std::string strTrace = TestFolder() + "sweep_trace.txt";
