@@ -6,12 +6,23 @@
 
 namespace {
 
-// Draws nothing while it lives; repaints the list once when it ends.
+// Draws nothing while it lives; repaints the list once, its scroll bar too, when it ends. The
+// list is also given DefWindowProc's handling of WM_SETREDRAW (its redraw flag, the WS_VISIBLE
+// bit, cleared and set again), which a list box's own handler need not give it: a list box
+// that still counts as visible redraws its scroll bar for every line inserted.
 class NoRedraw {
 public:
-    explicit NoRedraw(CListBox& list) : m_list(list) { m_list.SetRedraw(FALSE); }
+    explicit NoRedraw(CListBox& list) : m_list(list), m_bShown((list.GetStyle() & WS_VISIBLE) != 0)
+    {
+        m_list.SetRedraw(FALSE);
+        if (m_bShown)
+            ::DefWindowProcA(m_list.m_hWnd, WM_SETREDRAW, FALSE, 0);
+    }
     ~NoRedraw()
     {
+        // Setting the flag shows a hidden window: only a list that was shown gets it back.
+        if (m_bShown)
+            ::DefWindowProcA(m_list.m_hWnd, WM_SETREDRAW, TRUE, 0);
         m_list.SetRedraw(TRUE);
         m_list.Invalidate();
     }
@@ -20,6 +31,7 @@ public:
 
 private:
     CListBox& m_list;
+    const bool m_bShown;
 };
 
 }  // namespace

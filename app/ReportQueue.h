@@ -52,7 +52,7 @@ public:
     static constexpr UINT_PTR kRecheckTimer = 0x5143;
     // Lines the worker may have queued before it waits for the window to take them.
     // It bounds the work of one batch (and so the dialog's latency) and the queue's memory.
-    static constexpr int kMaxQueuedLines = 4096;
+    static constexpr int kMaxQueuedLines = 16384;
 
     static ReportQueue& Instance();
 

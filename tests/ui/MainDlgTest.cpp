@@ -977,6 +977,8 @@ TEST_F(MainDlg, BatchesKeepEveryLineInOrderAndEndTheJobWithTheirLastLine)
     for (size_t i = 0; i < lines.size(); ++i)
         ASSERT_EQ(expected[i], lines[i]) << "line " << i;
     EXPECT_EQ(3002, g_nLogLines);
+    // The list, not drawn while a batch went in, is shown again.
+    EXPECT_NE(0, ::GetWindowLongA(Item(IDC_LOG), GWL_STYLE) & WS_VISIBLE);
     // The newest line is in view.
     const int nTop = int(::SendMessageA(Item(IDC_LOG), LB_GETTOPINDEX, 0, 0));
     RECT rcList;
