@@ -23,19 +23,13 @@ CString Begins(char c)
            "),1,1) = '" + strCharacter + "' OR INSTR(TEXT,'\n" + strCharacter + "') > 0)";
 }
 
-// The characters a line's first non-blank one is looked for among: "#", then the prefix
-// candidates; bit i of the first-character mask stands for the i-th.
-CString FirstCharacters()
-{
-    return CString("#") + SqlPlusNeeds::kPrefixCandidates;
-}
-
-// The mask of the first non-blank characters of an object's rows: each row gives the bit of
-// its first character (or none), and the sum of the distinct bits is the bits of all of them.
-// One expression a row, where a column a character would evaluate the row's text once each.
+// The mask of the prefix candidates the object's rows begin with (first non-blank character;
+// bit i for SqlPlusNeeds::kPrefixCandidates[i]): each row gives the bit of its first character
+// (or none), and the sum of the distinct bits is the bits of all of them. One expression a row,
+// where a column a character would evaluate the row's text once each.
 CString FirstCharacterMask()
 {
-    const CString strCharacters = FirstCharacters();
+    const CString strCharacters = SqlPlusNeeds::kPrefixCandidates;
     CString strWhens;
     for (int i = 0; i < strCharacters.GetLength(); ++i) {
         CString strWhen;
@@ -46,11 +40,11 @@ CString FirstCharacterMask()
            " ELSE 0 END)";
 }
 
+// Whether a line begins with "#" (and which line) is the counts' to say: a "#" line that came
+// between the two queries is found as the source streams.
 void ReadFirstCharacterMask(LineCountRow& row, int nValue)
 {
-    const unsigned nMask = unsigned(nValue);
-    row.needs.bHashLine = row.needs.bHashLine || (nMask & 1u) != 0;
-    row.needs.nTakenPrefixes |= nMask >> 1;
+    row.needs.nTakenPrefixes |= unsigned(nValue);
 }
 
 const std::vector<CountColumn>& CountColumns(LineCountColumns which)
