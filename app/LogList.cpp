@@ -6,10 +6,11 @@
 
 namespace {
 
-// Draws nothing while it lives; repaints the list once, its scroll bar too, when it ends. The
-// list is also given DefWindowProc's handling of WM_SETREDRAW (its redraw flag, the WS_VISIBLE
-// bit, cleared and set again), which a list box's own handler need not give it: a list box
-// that still counts as visible redraws its scroll bar for every line inserted.
+// Draws nothing while it lives; repaints the list once, its frame and scroll bar too, when it
+// ends (RedrawWindow with the flags WM_SETREDRAW's documentation names for a control with a
+// nonclient area). The list is also given DefWindowProc's handling of WM_SETREDRAW (the
+// WS_VISIBLE redraw flag cleared and set again), which a list box's own handler need not give
+// it: a list box that still counts as visible redraws its scroll bar for every line inserted.
 class NoRedraw {
 public:
     explicit NoRedraw(CListBox& list) : m_list(list), m_bShown((list.GetStyle() & WS_VISIBLE) != 0)
@@ -24,7 +25,8 @@ public:
         if (m_bShown)
             ::DefWindowProcA(m_list.m_hWnd, WM_SETREDRAW, TRUE, 0);
         m_list.SetRedraw(TRUE);
-        m_list.Invalidate();
+        m_list.RedrawWindow(nullptr, nullptr,
+                            RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
     }
     NoRedraw(const NoRedraw&) = delete;
     NoRedraw& operator=(const NoRedraw&) = delete;
