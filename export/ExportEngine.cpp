@@ -624,14 +624,18 @@ private:
         return jobNeeds;
     }
 
-    // The characters the lines of every counted object of the scope begin with, into its needs.
-    bool ReadLineStarts(DBConnect& connection, const SourceScope& scope, LineCountMap& counts,
-                        ExportEnding& outcome)
+    // Runs one of the scope's grouped count queries (LineCounts.h), handing every row to take;
+    // false with the ending when it fails.
+    bool ForEachCountRow(DBConnect& connection, const SourceScope& scope, LineCountColumns columns,
+                         const std::function<void(const LineCountRow&)>& take,
+                         ExportEnding& outcome)
     {
         std::unique_ptr<LineCountCursor> cursor;
         try {
-            cursor = std::make_unique<LineCountCursor>(connection, SourceQueries::LineStarts(scope),
-                                                       LineCountColumns::kLineStarts);
+            const CString strSql = columns == LineCountColumns::kCounts
+                                       ? SourceQueries::LineCounts(scope)
+                                       : SourceQueries::LineStarts(scope);
+            cursor = std::make_unique<LineCountCursor>(connection, strSql, columns);
         } catch (const DBStmt::OtherException& error) {
             outcome =
                 Failed(ExportResult::FetchFailed, FailureText(error.Text()), {}, error.Code());
@@ -640,11 +644,8 @@ private:
         try {
             BindSourceScope(cursor->Statement(), scope);
             LineCountRow row;
-            while (cursor->Next(row)) {
-                const auto found = counts.find({row.strName, row.strType});
-                if (row.bFits && found != counts.end())
-                    found->second.needs.Merge(row.needs);
-            }
+            while (cursor->Next(row))
+                take(row);
             return true;
         } catch (const DBStmt::OtherException& error) {
             outcome =
@@ -653,36 +654,42 @@ private:
         }
     }
 
+    // The characters the lines of every counted object of the scope begin with, into its needs.
+    bool ReadLineStarts(DBConnect& connection, const SourceScope& scope, LineCountMap& counts,
+                        ExportEnding& outcome)
+    {
+        return ForEachCountRow(
+            connection, scope, LineCountColumns::kLineStarts,
+            [&](const LineCountRow& row) {
+                const auto found = counts.find({row.strName, row.strType});
+                if (row.bFits && found != counts.end())
+                    found->second.needs.Merge(row.needs);
+            },
+            outcome);
+    }
+
     // The number of lines of every object of the scope and what they hold that SQL*Plus would
     // read as its own (but for the characters they begin with, ReadLineStarts), one row each,
     // and the widest name and line of the scope.
     bool CountLines(DBConnect& connection, const SourceScope& scope, LineCountMap& counts,
                     SourceWidths& widths, ExportEnding& outcome)
     {
-        std::unique_ptr<LineCountCursor> cursor;
-        try {
-            cursor = std::make_unique<LineCountCursor>(connection, SourceQueries::LineCounts(scope),
-                                                       LineCountColumns::kCounts);
-        } catch (const DBStmt::OtherException& error) {
-            outcome =
-                Failed(ExportResult::FetchFailed, FailureText(error.Text()), {}, error.Code());
-            return false;
-        }
-        try {
-            BindSourceScope(cursor->Statement(), scope);
-            LineCountRow row;
-            bool bWrapped = false;
-            while (cursor->Next(row)) {
+        bool bWrapped = false;
+        const bool bCounted = ForEachCountRow(
+            connection, scope, LineCountColumns::kCounts,
+            [&](const LineCountRow& row) {
                 widths.nNameBytes = std::max(widths.nNameBytes, row.nNameBytes);
                 widths.nTextBytes = std::max(widths.nTextBytes, row.nTextBytes);
                 bWrapped = bWrapped || row.bWrapped;
                 if (row.bFits)
                     counts[{row.strName, row.strType}] =
                         ObjectLines{row.nLines, row.needs, row.nSourceBytes};
-            }
-            cursor.reset();
-            if (bWrapped)
-                JudgeWrappedRows(connection, scope, counts);
+            },
+            outcome);
+        if (!bCounted || !bWrapped)
+            return bCounted;
+        try {
+            JudgeWrappedRows(connection, scope, counts);
             return true;
         } catch (const DBStmt::OtherException& error) {
             outcome =

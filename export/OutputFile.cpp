@@ -211,6 +211,9 @@ bool OutputFile::WriteFirst(const CString& strLast, ExportFailure& failure)
         failure = FileFailure(ExportTexts::kWriteFile, m_strPath, SystemErrorText(nError));
         return false;
     }
+    // Kept open for the later blocks: opening a file costs a call to the server under Wine, a
+    // thousand of them a second in a schema of small objects.
+    m_appended = std::move(file);
     ++m_nWritten;
     return true;
 }
@@ -230,16 +233,6 @@ bool OutputFile::Append(const CString& strPiece, bool bLast, ExportFailure& fail
 {
     SystemError nError = 0;
     if (!m_bAppending) {
-        // Opened once for every later block: opening a file costs a call to the server under
-        // Wine, a thousand of them a second in a schema of small objects.
-        if (!m_appended.IsOpen()) {
-            m_appended =
-                File::Open(m_strPath, File::Access::Write, File::Disposition::OpenExisting, nError);
-            if (!m_appended.IsOpen()) {
-                failure = FileFailure(ExportTexts::kCreateFile, m_strPath, SystemErrorText(nError));
-                return false;
-            }
-        }
         if (!m_appended.SeekEnd(m_nBlockStart, nError)) {
             m_appended.Close();
             failure = FileFailure(ExportTexts::kWriteFile, m_strPath, SystemErrorText(nError));

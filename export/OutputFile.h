@@ -82,9 +82,8 @@ private:
     Files::File m_held;
     std::string m_strHeld;
     bool m_bHolding = false;
-    // Later blocks' pieces: the file, open from the first later block's first piece to the
-    // run's end (or a block given up), where the block being appended began, and whether one
-    // is.
+    // Later blocks' pieces: the file, open from the first block's write to the run's end (or a
+    // block given up), where the block being appended began, and whether one is.
     Files::File m_appended;
     std::int64_t m_nBlockStart = 0;
     bool m_bAppending = false;

@@ -89,10 +89,11 @@ public:
     Reader(const std::string& sql, const std::vector<Token>& tokens) : m_sql(sql), m_tokens(tokens)
     {}
 
-    std::string Text(size_t index) const
+    std::string Text(size_t index) const { return Span(index, index); }
+    // The statement's text from token first to token last, both included.
+    std::string Span(size_t first, size_t last) const
     {
-        const Token& token = m_tokens[index];
-        return m_sql.substr(token.begin, token.end - token.begin);
+        return m_sql.substr(m_tokens[first].begin, m_tokens[last].end - m_tokens[first].begin);
     }
     bool IsWord(size_t index, const char* upperWord) const
     {
@@ -256,14 +257,35 @@ private:
     const std::vector<Token>& m_tokens;
 };
 
+// The statement rebuilt with ranges of it replaced, left to right.
+class Splice {
+public:
+    explicit Splice(const std::string& sql) : m_sql(sql) {}
+
+    // [begin, end) of the statement becomes text; begin is at or after the last range's end.
+    void Replace(size_t begin, size_t end, const std::string& text)
+    {
+        m_rewritten += m_sql.substr(m_copied, begin - m_copied);
+        m_rewritten += text;
+        m_copied = end;
+        m_replaced = true;
+    }
+    std::string Result() const { return m_replaced ? m_rewritten + m_sql.substr(m_copied) : m_sql; }
+
+private:
+    const std::string& m_sql;
+    std::string m_rewritten;
+    size_t m_copied = 0;
+    bool m_replaced = false;
+};
+
 }  // namespace
 
 std::string BinaryOrderRewrite::Apply(const std::string& sql)
 {
     std::vector<Token> tokens = Tokenize(sql);
     Reader reader(sql, tokens);
-    std::string rewritten;
-    size_t copied = 0;
+    Splice splice(sql);
     size_t groupFirst = 0;
     size_t groupEnd = 0;
     reader.FinalGroupBy(&groupFirst, &groupEnd);
@@ -276,17 +298,11 @@ std::string BinaryOrderRewrite::Apply(const std::string& sql)
         size_t close = 0;
         if (!reader.MatchBinaryNlsSort(i, &columnFirst, &columnLast, &close))
             continue;
-        rewritten += sql.substr(copied, reader.At(i).begin - copied);
-        size_t columnBegin = reader.At(columnFirst).begin;
-        rewritten += sql.substr(columnBegin, reader.At(columnLast).end - columnBegin);
-        rewritten += " COLLATE BINARY";
-        copied = reader.At(close).end;
+        splice.Replace(reader.At(i).begin, reader.At(close).end,
+                       reader.Span(columnFirst, columnLast) + " COLLATE BINARY");
         i = close;
     }
-    if (copied == 0)
-        return sql;
-    rewritten += sql.substr(copied);
-    return rewritten;
+    return splice.Result();
 }
 
 // NLSSORT(column, B) = NLSSORT(value, B), with <> or != instead of =, and NLSSORT(column, B)
@@ -295,11 +311,7 @@ std::string BinaryEqualityRewrite::Apply(const std::string& sql)
 {
     std::vector<Token> tokens = Tokenize(sql);
     Reader reader(sql, tokens);
-    std::string rewritten;
-    size_t copied = 0;
-    auto textOf = [&](size_t first, size_t last) {
-        return sql.substr(reader.At(first).begin, reader.At(last).end - reader.At(first).begin);
-    };
+    Splice splice(sql);
     for (size_t i = 0; i < reader.Count(); ++i) {
         size_t columnFirst = 0;
         size_t columnLast = 0;
@@ -307,7 +319,7 @@ std::string BinaryEqualityRewrite::Apply(const std::string& sql)
         if (!reader.OpensComparison(i) ||
             !reader.MatchBinaryNlsSort(i, &columnFirst, &columnLast, &close))
             continue;
-        std::string comparison = textOf(columnFirst, columnLast) + " COLLATE BINARY";
+        std::string comparison = reader.Span(columnFirst, columnLast) + " COLLATE BINARY";
         size_t at = close + 1;
         size_t valueFirst = 0;
         size_t valueLast = 0;
@@ -320,7 +332,7 @@ std::string BinaryEqualityRewrite::Apply(const std::string& sql)
             at += isEqual ? 1 : 2;
             if (reader.MatchBinaryNlsSort(at, &valueFirst, &valueLast, &end, true)) {
                 comparison += isEqual ? " = " : " <> ";
-                comparison += textOf(valueFirst, valueLast);
+                comparison += reader.Span(valueFirst, valueLast);
                 matched = true;
             }
         } else {
@@ -330,7 +342,7 @@ std::string BinaryEqualityRewrite::Apply(const std::string& sql)
                 comparison += isNot ? " NOT IN (" : " IN (";
                 at += 2;
                 while (reader.MatchBinaryNlsSort(at, &valueFirst, &valueLast, &end, true)) {
-                    comparison += textOf(valueFirst, valueLast);
+                    comparison += reader.Span(valueFirst, valueLast);
                     if (reader.IsSymbol(end + 1, ')')) {
                         comparison += ")";
                         ++end;
@@ -346,23 +358,17 @@ std::string BinaryEqualityRewrite::Apply(const std::string& sql)
         }
         if (!matched || !reader.ClosesComparison(end + 1))
             continue;
-        rewritten += sql.substr(copied, reader.At(i).begin - copied);
-        rewritten += comparison;
-        copied = reader.At(end).end;
+        splice.Replace(reader.At(i).begin, reader.At(end).end, comparison);
         i = end;
     }
-    if (copied == 0)
-        return sql;
-    rewritten += sql.substr(copied);
-    return rewritten;
+    return splice.Result();
 }
 
 // Word tokens only: USER not qualified ("X.USER") nor qualifying ("USER.X"), nor called.
 std::string SessionUserRewrite::Apply(const std::string& sql)
 {
     const std::vector<Token> tokens = Tokenize(sql);
-    std::string rewritten;
-    size_t copied = 0;
+    Splice splice(sql);
     for (size_t i = 0; i < tokens.size(); ++i) {
         const Token& token = tokens[i];
         if (token.kind != Token::kWord ||
@@ -374,14 +380,9 @@ std::string SessionUserRewrite::Apply(const std::string& sql)
         };
         if ((i > 0 && isSymbol(i - 1, '.')) || isSymbol(i + 1, '.') || isSymbol(i + 1, '('))
             continue;
-        rewritten += sql.substr(copied, token.begin - copied);
-        rewritten += "SYS_CONTEXT('USERENV','SESSION_USER')";
-        copied = token.end;
+        splice.Replace(token.begin, token.end, "SYS_CONTEXT('USERENV','SESSION_USER')");
     }
-    if (copied == 0)
-        return sql;
-    rewritten += sql.substr(copied);
-    return rewritten;
+    return splice.Result();
 }
 
 }  // namespace ocilite

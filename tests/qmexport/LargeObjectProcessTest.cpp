@@ -31,14 +31,6 @@ std::vector<std::string> BigSource(const char* pszName)
     return lines;
 }
 
-std::string BlockOf(const std::vector<std::string>& lines)
-{
-    std::string strBlock = "CREATE OR REPLACE ";
-    for (const std::string& strLine : lines)
-        strBlock += strLine;
-    return strBlock + "\n/\n";
-}
-
 const char kSmallLine[] = "PROCEDURE B_SMALL IS BEGIN NULL; END;\n";
 
 RunResult RunBig(const std::string& strTarget, const char* pszNlsLang,

@@ -61,21 +61,6 @@ void AddAllObjects(Schema& schema)
     schema.AddObjectWithoutSource("A_TABLE", "TABLE");
 }
 
-// One object's block as the export writes it, computed here from its lines.
-std::string BlockOf(const Object& object)
-{
-    std::string strBlock = "CREATE OR REPLACE ";
-    for (const std::string& strLine : object.lines)
-        strBlock += strLine;
-    // The last non-blank line, without blanks around it: a "/" alone needs no slash line.
-    const std::string strTrimmed = strBlock.substr(0, strBlock.find_last_not_of(" \t\r\n") + 1);
-    std::string strLast = strTrimmed.substr(strTrimmed.rfind('\n') + 1);
-    strLast.erase(0, strLast.find_first_not_of(" \t\r"));
-    strLast.erase(strLast.find_last_not_of(" \t\r") + 1);
-    const bool bSlashLine = strLast == "/";
-    return strBlock + (bSlashLine ? "\n" : "\n/\n");
-}
-
 std::string Args(const std::string& strDatabase, const std::string& strTarget)
 {
     return "--user SCOTT --database " + strDatabase + " " + strTarget;
@@ -179,7 +164,7 @@ TEST(QmexportProcessTest, FolderHoldsOneFilePerObjectAndTheInstallScript)
                                   "PROC_D.prc"};
     std::string strJoined;
     for (size_t i = 0; i < kAllObjects.size(); ++i) {
-        EXPECT_EQ(ReadFile(folder / kFiles[i]), BlockOf(kAllObjects[i])) << kFiles[i];
+        EXPECT_EQ(ReadFile(folder / kFiles[i]), BlockOf(kAllObjects[i].lines)) << kFiles[i];
         strJoined += ReadFile(folder / kFiles[i]);
     }
     // The files in listing order are the single file, byte for byte.
@@ -249,7 +234,7 @@ TEST(QmexportProcessTest, AwkwardNamesGetReversibleEscapesAndFilesOfTheirOwn)
     const char* const kFiles[] = {"A%2FB.prc", "ABC.prc",      "%43ON.pks",    "%43ON.pkb",
                                   "Solo.fnc",  "TRAIL%2E.fnc", "%61%62%63.prc"};
     for (size_t i = 0; i < objects.size(); ++i)
-        EXPECT_EQ(ReadFile(folder / kFiles[i]), BlockOf(objects[i])) << kFiles[i];
+        EXPECT_EQ(ReadFile(folder / kFiles[i]), BlockOf(objects[i].lines)) << kFiles[i];
     EXPECT_EQ(ListFiles(folder.Path()).size(), objects.size() + 2);
     EXPECT_EQ(ReadFile(folder / "install.sql"),
               "SET DEFINE "
@@ -457,7 +442,7 @@ void ExpectOnlyCompleteFiles(const TempFolder& folder, const std::vector<Object>
         const std::string strName = strFile.substr(0, strFile.find('.'));
         for (const Object& object : objects) {
             if (strName == object.pszName) {
-                EXPECT_EQ(ReadFile(folder / strFile), BlockOf(object)) << strFile;
+                EXPECT_EQ(ReadFile(folder / strFile), BlockOf(object.lines)) << strFile;
             }
         }
     }

@@ -147,6 +147,20 @@ std::string Expected(const char* pszName)
     return ReadFile(strPath);
 }
 
+std::string BlockOf(const std::vector<std::string>& lines)
+{
+    std::string strBlock = "CREATE OR REPLACE ";
+    for (const std::string& strLine : lines)
+        strBlock += strLine;
+    // The last non-blank line, without blanks around it: a "/" alone needs no slash line.
+    const std::string strTrimmed = strBlock.substr(0, strBlock.find_last_not_of(" \t\r\n") + 1);
+    std::string strLast = strTrimmed.substr(strTrimmed.rfind('\n') + 1);
+    strLast.erase(0, strLast.find_first_not_of(" \t\r"));
+    strLast.erase(strLast.find_last_not_of(" \t\r") + 1);
+    const bool bSlashLine = strLast == "/";
+    return strBlock + (bSlashLine ? "\n" : "\n/\n");
+}
+
 std::wstring Wide(const std::string& strText)
 {
     return ToWide(strText, kUtf8CodePage);

@@ -154,6 +154,8 @@ bool MakeLink(const std::string& strTarget, const std::string& strLink);
 bool SameFileName(const std::wstring& strA, const std::wstring& strB);
 // An expected file of the export engine's tests (the window's output for their databases).
 std::string Expected(const char* pszName);
+// An object's block as the export writes it, computed here from its source lines.
+std::string BlockOf(const std::vector<std::string>& lines);
 
 // UTF-8 as wide text (UTF-16 units), for the program's own classes that take wide paths and
 // names, and back.
